@@ -1,0 +1,43 @@
+// The host log. Each text written after a message type is one entry of that type:
+//     Log::Singleton::Instance() << Log::MsgType(2) << text;
+// Message types: 0 information, 1 warning, 2 error.
+#pragma once
+
+#include "HostExport.h"
+
+#include <string>
+
+namespace Log {
+
+enum class MsgType : int { Info = 0, Warning = 1, Error = 2 };
+
+class ILogSink;
+
+class HOST_API Stream {
+public:
+    Stream& operator<<(MsgType type);
+    Stream& operator<<(const std::string& text);
+    Stream& operator<<(const char* text);
+
+    // The host sets where entries go; without a sink they are dropped.
+    void SetSink(ILogSink* sink) { m_sink = sink; }
+
+private:
+    MsgType m_type = MsgType::Info;
+    ILogSink* m_sink = nullptr;
+};
+
+class ILogSink {
+public:
+    virtual void Write(MsgType type, const std::string& text) = 0;
+
+protected:
+    ~ILogSink() = default;
+};
+
+class HOST_API Singleton {
+public:
+    static Stream& Instance();
+};
+
+} // namespace Log
