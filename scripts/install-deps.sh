@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs everything the project needs on a fresh Debian 12 machine (run as root).
+set -euo pipefail
+
+packages=(
+    cmake g++ make binutils pkg-config
+    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
+    libboost-dev libgtest-dev libgmock-dev
+    xvfb xauth dbus-daemon fonts-dejavu-core
+    g++-mingw-w64-x86-64
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+
+if ((${#missing[@]})); then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs every test: the normal build, then the build with
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the compile check of the Windows shell code.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/install-deps.sh
+
+export QT_QPA_PLATFORM=offscreen
+XDG_RUNTIME_DIR=$(mktemp -d)
+export XDG_RUNTIME_DIR
+chmod 700 "$XDG_RUNTIME_DIR"
+
+echo "== build and test"
+bash scripts/build.sh "$root/build"
+ctest --test-dir "$root/build" --output-on-failure -j2
+
+echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+bash scripts/build.sh "$root/build-sanitize" -DZR_SANITIZE=ON
+ctest --test-dir "$root/build-sanitize" --output-on-failure -j2
+
+if [[ -f scripts/check-windows-shell.sh ]]; then
+    echo "== Windows shell code compiles and links with mingw-w64"
+    bash scripts/check-windows-shell.sh
+fi
