@@ -1,0 +1,21 @@
+// Opens the assets' files for edit in a pending changelist.
+#pragma once
+
+#include "BaseScsCommand.h"
+#include "zrrc_export.h"
+
+class ZRRC_EXPORT ScsCheckOutCommand : public BaseScsCommand {
+public:
+    static const char* kCommandIdentifier;
+
+    // For the host's command framework, which adds the parameters itself.
+    explicit ScsCheckOutCommand(const opal::datamodel::ItemLibraryAccessor& library);
+    ScsCheckOutCommand(const opal::datamodel::ItemLibraryAccessor& library, const char* changeList,
+                       const std::vector<opal::datamodel::UnspecifiedAccessor>& assets, bool includeExternalFile);
+    ~ScsCheckOutCommand() override;
+
+    const char* GetCommandIdentifier() const override;
+    // False only when the command cannot start; the service's verdict is in "ErrorString" and the
+    // return value.
+    bool ExecuteAction() override;
+};
