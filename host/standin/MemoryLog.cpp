@@ -1,0 +1,53 @@
+#include "MemoryLog.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace standin {
+
+namespace {
+const char* TypeName(Log::MsgType type)
+{
+    switch (type) {
+    case Log::MsgType::Info:
+        return "info";
+    case Log::MsgType::Warning:
+        return "warning";
+    case Log::MsgType::Error:
+        return "error";
+    }
+    return "unknown";
+}
+} // namespace
+
+MemoryLog::MemoryLog(bool echoToStderr) : m_echo(echoToStderr)
+{
+    Log::Singleton::Instance().SetSink(this);
+}
+
+MemoryLog::~MemoryLog()
+{
+    Log::Singleton::Instance().SetSink(nullptr);
+}
+
+void MemoryLog::Write(Log::MsgType type, const std::string& text)
+{
+    m_entries.push_back(Entry{type, text});
+    if (m_echo) std::fprintf(stderr, "[%s] %s\n", TypeName(type), text.c_str());
+}
+
+std::size_t MemoryLog::Count(Log::MsgType type) const
+{
+    return static_cast<std::size_t>(
+        std::count_if(m_entries.begin(), m_entries.end(), [type](const Entry& entry) { return entry.type == type; }));
+}
+
+std::string MemoryLog::Format() const
+{
+    std::string result;
+    for (const Entry& entry : m_entries)
+        result += std::string(TypeName(entry.type)) + ": " + entry.text + "\n";
+    return result;
+}
+
+} // namespace standin
