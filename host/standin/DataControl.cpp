@@ -1,0 +1,416 @@
+#include "DataControl.h"
+
+#include "DbObject.h"
+#include "ModelAssetFiles.h"
+#include "RevisionServer.h"
+#include "UserParameters.h"
+
+#include <QDir>
+
+#include <algorithm>
+
+namespace standin {
+
+namespace fs = qor4::FileStatus;
+
+namespace {
+constexpr const char* kYes = "true";
+constexpr const char* kNo = "false";
+constexpr qor4::StatusWord kOpenedByUser = fs::kCheckedOut | fs::kMarkedForAdd | fs::kMarkedForDelete;
+
+const char* Flag(bool value)
+{
+    return value ? kYes : kNo;
+}
+
+std::string NameOf(const qor4::DbObjectHandle& object)
+{
+    const DbObject* found = ToDbObject(object);
+    return found ? found->GetName() : std::string("<null>");
+}
+
+void AppendUnique(std::vector<std::string>& files, const std::string& file)
+{
+    if (std::find(files.begin(), files.end(), file) == files.end()) files.push_back(file);
+}
+
+qor4::qorResult Fail(std::int32_t code, const std::string& text, std::string& into)
+{
+    into += text;
+    return code;
+}
+} // namespace
+
+qor4::QORPtr<DataControl> DataControl::Create(RevisionServer& server)
+{
+    return qor4::QORPtr<DataControl>(new DataControl(server));
+}
+
+void DataControl::Release()
+{
+    if (--m_refs == 0) delete this;
+}
+
+bool DataControl::QueryInterface(const qor4::InterfaceUID& iid, void** object)
+{
+    if (!object) return false;
+    if (iid != qor4::IDataControl::GetIID() && iid != qor4::IQORUnknown::GetIID()) return false;
+    *object = static_cast<qor4::IDataControl*>(this);
+    AddRef();
+    return true;
+}
+
+bool DataControl::ObjectFiles(const qor4::DbObjectHandle& object, bool includeExternal, std::vector<std::string>& files)
+{
+    const DbObject* found = ToDbObject(object);
+    if (!found || !found->IsAlive() || !found->GetOwningAsset()) return false;
+    if (!found->GetAssetFile().empty()) AppendUnique(files, found->GetAssetFile());
+    if (includeExternal)
+        for (const std::string& file : found->GetExternalFiles())
+            AppendUnique(files, file);
+    return true;
+}
+
+bool DataControl::ListFiles(const qor4::DbObjectList& objects, bool includeExternal, std::vector<std::string>& files)
+{
+    for (const auto& object : objects)
+        if (!ObjectFiles(object, includeExternal, files)) return false;
+    return true;
+}
+
+bool DataControl::EnterSession(qor4::qorResult& result, std::string& text)
+{
+    if (!m_account) {
+        result = qor4::kResultSessionExpired;
+        text += std::string(ServerText::kNotLoggedIn) + "\n";
+        return false;
+    }
+    m_server.UseSession(m_account->Session());
+    return true;
+}
+
+void DataControl::Record(const char* operation, std::vector<std::string> arguments)
+{
+    m_calls.push_back({operation, std::move(arguments)});
+}
+
+std::vector<std::string> DataControl::Describe(const qor4::DbObjectList& objects)
+{
+    std::vector<std::string> names;
+    for (const auto& object : objects)
+        names.push_back(NameOf(object));
+    return names;
+}
+
+std::vector<std::string> DataControl::GetCallNames() const
+{
+    std::vector<std::string> names;
+    for (const Call& call : m_calls)
+        names.push_back(call.operation);
+    return names;
+}
+
+bool DataControl::IsChangeListValid(const std::string& changeList)
+{
+    Record("IsChangeListValid", {changeList});
+    qor4::qorResult result;
+    std::string ignored;
+    return EnterSession(result, ignored) && m_server.IsChangeListValid(changeList);
+}
+
+qor4::qorResult DataControl::GetPendingChangeLists(std::list<std::string>& changeLists, std::string& message)
+{
+    Record("GetPendingChangeLists", {});
+    qor4::qorResult result;
+    if (!EnterSession(result, message)) return result;
+    const ChangeListsResult found = m_server.PendingChangeLists();
+    if (found.Failed()) return Fail(found.code, found.text, message);
+    changeLists.insert(changeLists.end(), found.changeLists.begin(), found.changeLists.end());
+    return qor4::kResultOk;
+}
+
+qor4::qorResult DataControl::GetChangeListDescription(const std::string& changeList, std::string& description,
+                                                      std::string& message)
+{
+    Record("GetChangeListDescription", {changeList});
+    qor4::qorResult result;
+    if (!EnterSession(result, message)) return result;
+    const DescriptionResult found = m_server.ChangeListDescription(changeList);
+    if (found.Failed()) return Fail(found.code, found.text, message);
+    description = found.description;
+    return qor4::kResultOk;
+}
+
+qor4::qorResult DataControl::CreateChangeList(const std::string& description, std::string& changeList,
+                                              std::string& message)
+{
+    Record("CreateChangeList", {description});
+    qor4::qorResult result;
+    if (!EnterSession(result, message)) return result;
+    const ChangeListResult created = m_server.CreateChangeList(description);
+    if (created.Failed()) return Fail(created.code, created.text, message);
+    changeList = created.changeList;
+    return qor4::kResultOk;
+}
+
+qor4::qorResult DataControl::CheckOut(const qor4::DbObjectList& objects, bool includeExternal,
+                                      const qor4::DataControlContext&, const std::string& changeList,
+                                      std::string& errorText)
+{
+    std::vector<std::string> arguments = Describe(objects);
+    arguments.insert(arguments.end(), {Flag(includeExternal), changeList});
+    Record("CheckOut", std::move(arguments));
+    std::vector<std::string> files;
+    if (!ListFiles(objects, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, errorText);
+    qor4::qorResult result;
+    if (!EnterSession(result, errorText)) return result;
+    const ServerResult edited = m_server.Edit(files, changeList);
+    if (edited.Failed()) return Fail(edited.code, edited.text, errorText);
+    return qor4::kResultOk;
+}
+
+qor4::qorResult DataControl::MarkForAdd(const qor4::DbObjectList& objects, bool includeExternal,
+                                        const qor4::DataControlContext&, const std::string& changeList,
+                                        std::string& errorText)
+{
+    std::vector<std::string> arguments = Describe(objects);
+    arguments.insert(arguments.end(), {Flag(includeExternal), changeList});
+    Record("MarkForAdd", std::move(arguments));
+    std::vector<std::string> files;
+    if (!ListFiles(objects, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, errorText);
+    qor4::qorResult result;
+    if (!EnterSession(result, errorText)) return result;
+    const StatusResult status = m_server.Status(files);
+    if (status.Failed()) return Fail(status.code, status.text, errorText);
+    std::vector<std::string> newFiles;
+    for (std::size_t i = 0; i < files.size() && i < status.words.size(); ++i)
+        if ((status.words[i] & fs::kNotInDepot) != 0 && (status.words[i] & fs::kMarkedForAdd) == 0)
+            newFiles.push_back(files[i]);
+    if (newFiles.empty()) return qor4::kResultOk;
+    const ServerResult added = m_server.Add(newFiles, changeList);
+    if (added.Failed()) return Fail(added.code, added.text, errorText);
+    return qor4::kResultOk;
+}
+
+qor4::qorResult DataControl::GetAccessStates(const qor4::DbObjectList& objects, bool includeExternal,
+                                             const qor4::DataControlContext&, bool refresh,
+                                             std::list<qor4::StatusWord>& states, std::string& message)
+{
+    std::vector<std::string> arguments = Describe(objects);
+    arguments.insert(arguments.end(), {Flag(includeExternal), Flag(refresh)});
+    Record("GetAccessStates", std::move(arguments));
+    std::vector<std::vector<std::string>> perObject;
+    std::vector<std::string> files;
+    for (const auto& object : objects) {
+        perObject.emplace_back();
+        if (!ObjectFiles(object, includeExternal, perObject.back()))
+            return Fail(kResultInvalidObject, kInvalidObjectText, message);
+        for (const std::string& file : perObject.back())
+            AppendUnique(files, file);
+    }
+    qor4::qorResult result;
+    if (!EnterSession(result, message)) return result;
+    const StatusResult status = m_server.Status(files);
+    if (status.Failed()) return Fail(status.code, status.text, message);
+    for (const auto& objectFiles : perObject) {
+        qor4::StatusWord word = 0;
+        for (const std::string& file : objectFiles) {
+            const auto at = std::find(files.begin(), files.end(), file) - files.begin();
+            if (static_cast<std::size_t>(at) < status.words.size()) word |= status.words[at];
+        }
+        states.push_back(word);
+    }
+    return qor4::kResultOk;
+}
+
+qor4::qorResult DataControl::GetObjectUsers(const qor4::DbObjectHandle& object, bool includeExternal,
+                                            const qor4::DataControlContext&, std::list<std::string>& users,
+                                            std::string& message)
+{
+    Record("GetObjectUsers", {NameOf(object), Flag(includeExternal)});
+    std::vector<std::string> files;
+    if (!ObjectFiles(object, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, message);
+    qor4::qorResult result;
+    if (!EnterSession(result, message)) return result;
+    const UsersResult found = m_server.Users(files, true);
+    if (found.Failed()) return Fail(found.code, found.text, message);
+    for (const std::string& user : found.users)
+        if (std::find(users.begin(), users.end(), user) == users.end()) users.push_back(user);
+    return qor4::kResultOk;
+}
+
+bool DataControl::IsReadOnly(const qor4::DbObjectHandle& object, bool includeExternal, const qor4::DataControlContext&)
+{
+    Record("IsReadOnly", {NameOf(object), Flag(includeExternal)});
+    std::vector<std::string> files;
+    ObjectFiles(object, includeExternal, files);
+    return std::any_of(files.begin(), files.end(), [](const std::string& file) { return IsReadOnlyOnDisk(file); });
+}
+
+bool DataControl::QueryObjectFlag(const qor4::DbObjectHandle& object, bool includeExternal,
+                                  const qor4::DataControlContext&)
+{
+    Record("QueryObjectFlag", {NameOf(object), Flag(includeExternal)});
+    std::vector<std::string> files;
+    qor4::qorResult result;
+    std::string ignored;
+    if (!ObjectFiles(object, includeExternal, files) || files.empty() || !EnterSession(result, ignored)) return false;
+    const StatusResult status = m_server.Status(files);
+    if (status.Failed() || status.words.size() != files.size()) return false;
+    return std::all_of(status.words.begin(), status.words.end(),
+                       [](qor4::StatusWord word) { return (word & kOpenedByUser) != 0; });
+}
+
+qor4::qorResult DataControl::QueryObjectState(const qor4::DbObjectHandle& object, bool includeExternal,
+                                              const qor4::DataControlContext&, bool& isControlled)
+{
+    Record("QueryObjectState", {NameOf(object), Flag(includeExternal)});
+    isControlled = false;
+    std::vector<std::string> files;
+    std::string ignored;
+    if (!ObjectFiles(object, includeExternal, files)) return kResultInvalidObject;
+    qor4::qorResult result;
+    if (!EnterSession(result, ignored)) return result;
+    const StatusResult status = m_server.Status(files);
+    if (status.Failed()) return status.code;
+    isControlled = !files.empty() && std::all_of(status.words.begin(), status.words.end(), [](qor4::StatusWord word) {
+        return (word & fs::kNotInDepot) == 0 || (word & fs::kMarkedForAdd) != 0;
+    });
+    return qor4::kResultOk;
+}
+
+qor4::qorResult DataControl::GetObjectFileList(const qor4::DbObjectHandle& object, bool includeExternal,
+                                               const qor4::DataControlContext&, bool onlyExisting,
+                                               std::set<std::string>& files)
+{
+    Record("GetObjectFileList", {NameOf(object), Flag(includeExternal), Flag(onlyExisting)});
+    std::vector<std::string> found;
+    if (!ObjectFiles(object, includeExternal, found)) return kResultInvalidObject;
+    for (const std::string& file : found)
+        if (!onlyExisting || FileExists(file)) files.insert(file);
+    return qor4::kResultOk;
+}
+
+qor4::qorResult DataControl::GetObjectFiles(const qor4::DbObjectHandle& object, const qor4::DataControlContext&,
+                                            std::set<std::string>& files)
+{
+    Record("GetObjectFiles", {NameOf(object)});
+    std::vector<std::string> found;
+    if (!ObjectFiles(object, true, found)) return kResultInvalidObject;
+    files.insert(found.begin(), found.end());
+    return qor4::kResultOk;
+}
+
+qor4::qorResult DataControl::MakeWritable(const qor4::DbObjectHandle& object, bool includeExternal,
+                                          const qor4::DataControlContext&, std::string& errorText)
+{
+    Record("MakeWritable", {NameOf(object), Flag(includeExternal)});
+    std::vector<std::string> files;
+    if (!ObjectFiles(object, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, errorText);
+    files.erase(std::remove_if(files.begin(), files.end(), [](const std::string& file) { return !FileExists(file); }),
+                files.end());
+    qor4::qorResult result;
+    if (!EnterSession(result, errorText)) return result;
+    if (files.empty()) return qor4::kResultOk;
+    const ServerResult done = m_server.MakeWritable(files);
+    if (done.Failed()) return Fail(done.code, done.text, errorText);
+    return qor4::kResultOk;
+}
+
+qor4::qorResult DataControl::GetFiles(const qor4::DbObjectList& objects, bool includeExternal,
+                                      const qor4::DataControlContext&, bool onlyExisting, std::set<std::string>& files,
+                                      std::vector<std::set<std::string>>& filesPerObject)
+{
+    std::vector<std::string> arguments = Describe(objects);
+    arguments.insert(arguments.end(), {Flag(includeExternal), Flag(onlyExisting)});
+    Record("GetFiles", std::move(arguments));
+    for (const auto& object : objects) {
+        std::vector<std::string> found;
+        if (!ObjectFiles(object, includeExternal, found)) return kResultInvalidObject;
+        std::set<std::string> own;
+        for (const std::string& file : found)
+            if (!onlyExisting || FileExists(file)) own.insert(file);
+        files.insert(own.begin(), own.end());
+        filesPerObject.push_back(std::move(own));
+    }
+    return qor4::kResultOk;
+}
+
+qor4::qorResult DataControl::CollectAssets(const qor4::DataControlContext&, const qor4::DbObjectList& objects,
+                                           int flags, std::set<qor4::DbObjectHandle>& assets)
+{
+    std::vector<std::string> arguments = Describe(objects);
+    arguments.push_back(std::to_string(flags));
+    Record("CollectAssets", std::move(arguments));
+    for (const auto& object : objects) {
+        const DbObject* found = ToDbObject(object);
+        if (!found || !found->IsAlive() || !found->GetOwningAsset()) continue;
+        assets.insert(qor4::DbObjectHandle(
+            qor4::QORPtr<qor4::IDbObject>(static_cast<qor4::IDbObject*>(found->GetOwningAsset()))));
+    }
+    return qor4::kResultOk;
+}
+
+qor4::qorResult DataControl::CollectRelatedObjects(const qor4::DbObjectList& objects,
+                                                   std::set<qor4::DbObjectHandle>& related)
+{
+    Record("CollectRelatedObjects", Describe(objects));
+    for (const auto& object : objects) {
+        const DbObject* found = ToDbObject(object);
+        if (!found) continue;
+        for (DbObject* other : found->GetRelatedObjects()) {
+            if (!other->IsAlive()) continue;
+            qor4::DbObjectHandle handle(qor4::QORPtr<qor4::IDbObject>(static_cast<qor4::IDbObject*>(other)));
+            if (std::find(objects.begin(), objects.end(), handle) == objects.end()) related.insert(handle);
+        }
+    }
+    return qor4::kResultOk;
+}
+
+qor4::qorResult DataControl::SetUserParameters(const qor4::IUserParameters* parameters)
+{
+    Record("SetUserParameters", {parameters ? "account" : "none"});
+    if (!parameters) {
+        m_account = nullptr;
+        return qor4::kResultOk;
+    }
+    const auto* account = dynamic_cast<const UserParameters*>(parameters);
+    if (!account) return kResultForeignAccount;
+    m_account = account;
+    return qor4::kResultOk;
+}
+
+const qor4::IUserParameters* DataControl::GetCurrentUserParameters()
+{
+    Record("GetCurrentUserParameters", {});
+    return m_account;
+}
+
+std::string DataControl::GetObjectName(const qor4::DbObjectHandle& object, const qor4::DataControlContext&)
+{
+    Record("GetObjectName", {NameOf(object)});
+    const DbObject* found = ToDbObject(object);
+    return found ? found->GetName() : std::string();
+}
+
+bool DataControl::QueryObjectInContext(const qor4::DataControlContext&, const qor4::DbObjectHandle& object)
+{
+    Record("QueryObjectInContext", {NameOf(object)});
+    std::vector<std::string> files;
+    if (!m_account || !ObjectFiles(object, true, files) || files.empty()) return false;
+    const QString root = m_server.WorkspaceRoot(m_account->Workspace());
+    if (root.isEmpty()) return false;
+    const QString prefix = QDir::cleanPath(root) + QLatin1Char('/');
+    return std::all_of(files.begin(), files.end(), [&prefix](const std::string& file) {
+        return QDir::cleanPath(QString::fromStdString(file)).startsWith(prefix);
+    });
+}
+
+bool DataControl::HasExternalFiles(const qor4::DbObjectHandle& object, const qor4::DataControlContext&)
+{
+    Record("HasExternalFiles", {NameOf(object)});
+    const DbObject* found = ToDbObject(object);
+    return found && !found->GetExternalFiles().empty();
+}
+
+} // namespace standin

@@ -1,0 +1,99 @@
+// The stand-in data-model manager: an in-memory data base of assets and the objects saved in them,
+// with the editing operations that the tests and the demo use to make a save do something.
+#pragma once
+
+#include "DbObject.h"
+#include "MultiFileDataSource.h"
+#include "QORInstance.h"
+
+#include "qor4/IDataModelMgr.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+// What a new asset is made of. A saved asset has an ancestor version and files on disk (missing
+// ones are written at creation); a new one is dirty and gets its files at the next save.
+struct AssetSpec {
+    std::string name;
+    std::string assetFile; // absolute path ending in ".qor"
+    std::vector<std::string> externalFiles;
+    bool saved = false;
+};
+
+class DataModelMgr final : public qor4::IDataModelMgr {
+public:
+    // The only query the host's save workflow asks; mode 3 looks at every object in memory.
+    static constexpr const char* kDirtyPersistableQuery =
+        "select object where OR(AND(IS_PERSISTABLE,AND(IS_METADATA, IS_DIRTY)),AND(IS_PERSISTABLE,AND(IS_VALUE_ASSET, "
+        "IS_DIRTY)))";
+    static constexpr int kDirtyPersistableQueryMode = 3;
+    static constexpr std::int32_t kResultUnknownQuery = -2;
+    static constexpr std::int32_t kResultBadMode = -3;
+    static constexpr const char* kFirstVersion = "1";
+
+    static qor4::QORPtr<DataModelMgr> Create();
+
+    // qor4::IQORUnknown
+    void AddRef() override { ++m_refs; }
+    void Release() override;
+    bool QueryInterface(const qor4::InterfaceUID& iid, void** object) override;
+
+    // qor4::IDataModelMgr
+    qor4::qorResult ExecuteQuery(const std::string& query, int mode,
+                                 qor4::List<qor4::QORHandle<qor4::IDbObject>>& results) override;
+    qor4::QORPtr<qor4::IQORInstance> GetManagerInstance() override;
+    qor4::QORHandle<qor4::IDbObject> GetDbObject(const qor4::DbObjectId& id) override;
+    qor4::QORHandle<qor4::IDbObject> GetOrLoadDbObject(const qor4::DbObjectId& id) override;
+    qor4::ConstIterator<qor4::QORPtr<qor4::IDataSource>> GetDataSources() override;
+
+    // Editing. The returned objects belong to the manager's cache.
+    DbObject* CreateAsset(const AssetSpec& spec);
+    DbObject* AddObject(DbObject* asset, const std::string& name, ObjectKind kind);
+    void MarkDirty(DbObject* object) { object->SetDirty(true); }
+    // Deletes the asset and its objects; a saved asset's files go from disk at the next save.
+    void DeleteAsset(DbObject* asset);
+    // Objects related both ways are saved together.
+    void Relate(DbObject* first, DbObject* second);
+    void SetLoaded(DbObject* object, bool loaded) { object->SetLoaded(loaded); }
+
+    // Test controls.
+    void SetLookupThrows(bool throws) { m_lookupThrows = throws; }
+    void AddPlainDataSource();
+    void RemoveInstance() { m_instance.Reset(); }
+
+    // Lookup by id text among live objects, loaded or not; null when unknown or deleted.
+    DbObject* Find(const std::string& idText) const;
+    static qor4::QORHandle<qor4::IDbObject> MakeHandle(DbObject* object);
+    const std::vector<DbObject*>& GetObjects() const { return m_objects; }
+    QORInstance* GetInstance() const { return m_instance.Get(); }
+    MultiFileDataSource& GetMultiFileDataSource() const { return *m_multiFileSource; }
+    // Deleted saved assets whose files the next save removes.
+    std::vector<DbObject*>& GetPendingDeletions() { return m_pendingDeletions; }
+    // References to the manager's objects that are held outside the manager.
+    int CountOutsideReferences() const;
+    int GetRefCount() const { return m_refs; }
+
+private:
+    DataModelMgr();
+    ~DataModelMgr();
+    std::string NextId();
+    DbObject* AddToCache(const std::string& name, ObjectKind kind);
+    qor4::QORHandle<qor4::IDbObject> Lookup(const qor4::DbObjectId& id, bool load);
+
+    int m_refs = 0;
+    unsigned m_serial;
+    unsigned m_nextId = 1;
+    bool m_lookupThrows = false;
+    std::vector<DbObject*> m_objects; // one reference each; index = cache index
+    std::map<std::string, DbObject*> m_byId;
+    std::vector<DbObject*> m_pendingDeletions;
+    qor4::QORPtr<QORInstance> m_instance;
+    qor4::QORPtr<MultiFileDataSource> m_multiFileSource;
+    std::vector<qor4::QORPtr<qor4::IDataSource>> m_sources;
+};
+
+} // namespace standin

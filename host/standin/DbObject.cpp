@@ -1,0 +1,106 @@
+#include "DbObject.h"
+
+#include "DataModelMgr.h"
+#include "QORInstance.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace standin {
+
+namespace {
+std::atomic<int> g_liveObjects{0};
+} // namespace
+
+DbObject::DbObject(std::string id, std::string name, ObjectKind kind, int cacheIndex)
+    : m_id(std::move(id)), m_name(std::move(name)), m_kind(kind), m_cacheIndex(cacheIndex)
+{
+    m_owner = IsAsset() ? this : nullptr;
+    ++g_liveObjects;
+}
+
+DbObject::~DbObject()
+{
+    --g_liveObjects;
+}
+
+int DbObject::LiveObjectCount()
+{
+    return g_liveObjects;
+}
+
+void DbObject::AddRef()
+{
+    ++m_refs;
+}
+
+void DbObject::Release()
+{
+    if (--m_refs == 0) delete this;
+}
+
+bool DbObject::QueryInterface(const qor4::InterfaceUID& iid, void** object)
+{
+    if (!object) return false;
+    if (iid == qor4::IAsset::GetIID()) {
+        if (!IsAsset()) return false;
+        *object = static_cast<qor4::IAsset*>(this);
+    } else if (iid == qor4::IDbObject::GetIID()) {
+        *object = static_cast<qor4::IDbObject*>(this);
+    } else if (iid == qor4::IQORUnknown::GetIID()) {
+        *object = static_cast<qor4::IQORUnknown*>(this);
+    } else {
+        return false;
+    }
+    AddRef();
+    return true;
+}
+
+qor4::QORPtr<qor4::IDataModelMgr> DbObject::GetManager() const
+{
+    return qor4::QORPtr<qor4::IDataModelMgr>(m_manager);
+}
+
+qor4::IQORInstance* DbObject::GetInstance() const
+{
+    return m_instance;
+}
+
+void DbObject::AddRelatedObject(DbObject* other)
+{
+    if (other && other != this && std::find(m_related.begin(), m_related.end(), other) == m_related.end())
+        m_related.push_back(other);
+}
+
+const std::string& DbObject::GetAssetFile() const
+{
+    static const std::string kNone;
+    if (m_owner && m_owner != this) return m_owner->GetAssetFile();
+    return m_owner ? m_assetFile : kNone;
+}
+
+const std::vector<std::string>& DbObject::GetExternalFiles() const
+{
+    static const std::vector<std::string> kNone;
+    if (m_owner && m_owner != this) return m_owner->GetExternalFiles();
+    return m_owner ? m_externalFiles : kNone;
+}
+
+void DbObject::SetFiles(std::string assetFile, std::vector<std::string> externalFiles)
+{
+    m_assetFile = std::move(assetFile);
+    m_externalFiles = std::move(externalFiles);
+}
+
+void DbObject::Attach(DataModelMgr* manager, QORInstance* instance)
+{
+    m_manager = manager;
+    m_instance = instance;
+}
+
+DbObject* ToDbObject(const qor4::QORHandle<qor4::IDbObject>& handle)
+{
+    return handle.IsNull() ? nullptr : dynamic_cast<DbObject*>(handle.Get());
+}
+
+} // namespace standin

@@ -1,0 +1,88 @@
+#include "ModelSaver.h"
+
+#include "DataModelMgr.h"
+#include "ModelAssetFiles.h"
+
+#include <algorithm>
+
+namespace standin {
+
+namespace {
+qor4::VersionId NextVersion(const qor4::VersionId& current)
+{
+    if (current.IsNull()) return qor4::VersionId(DataModelMgr::kFirstVersion);
+    return qor4::VersionId(std::to_string(std::stoi(current.GetStr()) + 1));
+}
+} // namespace
+
+SaveResult ModelSaver::WriteChanges()
+{
+    SaveResult result;
+    RemoveDeletedAssets(result);
+    WriteDirtyAssets(result);
+    return result;
+}
+
+void ModelSaver::RemoveDeletedAssets(SaveResult& result)
+{
+    MultiFileDataSource& record = m_manager.GetMultiFileDataSource();
+    std::vector<DbObject*> stillPending;
+    for (DbObject* asset : m_manager.GetPendingDeletions()) {
+        bool removedAll = true;
+        for (const std::string& file : AssetFilePaths(*asset)) {
+            if (!FileExists(file)) continue;
+            const FileOutcome outcome = RemoveFileFromDisk(file);
+            if (outcome.Succeeded()) {
+                record.RecordDeletedFile(file);
+                result.removedFiles.push_back(file);
+            } else {
+                result.failures.push_back({asset->GetName(), file, outcome.reason});
+                removedAll = false;
+            }
+        }
+        if (!removedAll) stillPending.push_back(asset);
+    }
+    m_manager.GetPendingDeletions() = std::move(stillPending);
+}
+
+void ModelSaver::WriteDirtyAssets(SaveResult& result)
+{
+    MultiFileDataSource& record = m_manager.GetMultiFileDataSource();
+    const std::vector<DbObject*>& objects = m_manager.GetObjects();
+    std::vector<DbObject*> assets;
+    for (DbObject* object : objects) {
+        DbObject* asset = object->GetOwningAsset();
+        if (object->IsAlive() && object->IsDirty() && object->IsPersistable() && asset &&
+            std::find(assets.begin(), assets.end(), asset) == assets.end())
+            assets.push_back(asset);
+    }
+    std::sort(assets.begin(), assets.end(),
+              [](const DbObject* a, const DbObject* b) { return a->GetCacheIndex() < b->GetCacheIndex(); });
+
+    for (DbObject* asset : assets) {
+        const FileOutcome outcome = WriteAssetFiles(*asset);
+        if (!outcome.Succeeded()) {
+            result.failures.push_back({asset->GetName(), outcome.file, outcome.reason});
+            continue;
+        }
+        for (const std::string& file : AssetFilePaths(*asset)) {
+            record.RecordSavedFile(file);
+            result.writtenFiles.push_back(file);
+        }
+        for (DbObject* object : objects) {
+            if (object->GetOwningAsset() != asset || !object->IsAlive() || !object->IsDirty()) continue;
+            if (!object->IsPersistable()) continue;
+            object->SetDirty(false);
+            record.RecordSavedObject(object);
+            result.savedObjects.push_back(object);
+        }
+    }
+}
+
+void ModelSaver::CommitVersions(const SaveResult& result)
+{
+    for (DbObject* object : result.savedObjects)
+        object->SetAncestor(NextVersion(object->GetAncestorId()));
+}
+
+} // namespace standin
