@@ -1,0 +1,133 @@
+#include "FileVersionControl.h"
+
+#include <utility>
+
+namespace standin {
+
+namespace {
+FileList ToVector(const std::list<std::string>& files)
+{
+    return FileList(files.begin(), files.end());
+}
+} // namespace
+
+FileVersionControl::FileVersionControl(std::shared_ptr<RevisionServer> server) : m_server(std::move(server)) {}
+
+qor4::QORPtr<FileVersionControl> FileVersionControl::Create(std::shared_ptr<RevisionServer> server)
+{
+    return qor4::QORPtr<FileVersionControl>(new FileVersionControl(std::move(server)));
+}
+
+void FileVersionControl::AddRef()
+{
+    ++m_references;
+}
+
+void FileVersionControl::Release()
+{
+    if (--m_references == 0) delete this;
+}
+
+bool FileVersionControl::QueryInterface(const qor4::InterfaceUID& iid, void** object)
+{
+    if (!object) return false;
+    if (iid == qor4::IFileVersionControl::GetIID() || iid == qor4::IQORUnknown::GetIID()) {
+        *object = static_cast<qor4::IFileVersionControl*>(this);
+        AddRef();
+        return true;
+    }
+    *object = nullptr;
+    return false;
+}
+
+const UserParameters* FileVersionControl::FindAccount(const qor4::IUserParameters* account) const
+{
+    for (const auto& own : m_accounts)
+        if (own.get() == account) return own.get();
+    return nullptr;
+}
+
+bool FileVersionControl::Enter(const char* operation, const qor4::IUserParameters* account,
+                               const std::list<std::string>& files, std::string& text)
+{
+    const UserParameters* known = FindAccount(account);
+    std::vector<std::string> arguments{known ? known->User() : std::string()};
+    arguments.insert(arguments.end(), files.begin(), files.end());
+    m_calls.push_back({operation, std::move(arguments)});
+    if (!known) {
+        text = std::string(kUnknownAccountText) + "\n";
+        return false;
+    }
+    m_server->UseSession(known->Session());
+    return true;
+}
+
+const qor4::IUserParameters*
+FileVersionControl::CreateUserParameters(const std::string& userName, const std::string& password,
+                                         const std::string& server, const std::string& workspace, std::string& message)
+{
+    m_calls.push_back({kCreateUserParameters, {userName, password, server, workspace}});
+    const LoginResult login = m_server->Login(userName, password, server, workspace);
+    if (login.Failed()) {
+        message = login.text;
+        return nullptr;
+    }
+    message.clear();
+    m_accounts.push_back(std::make_unique<UserParameters>(userName, password, server, workspace, login.session));
+    return m_accounts.back().get();
+}
+
+qor4::qorResult FileVersionControl::RevertFiles(const qor4::IUserParameters* account,
+                                                const std::list<std::string>& files, std::string& errorText)
+{
+    if (!Enter(kRevertFiles, account, files, errorText)) return kResultUnknownAccount;
+    const ServerResult result = m_server->Revert(ToVector(files));
+    errorText = result.text;
+    return result.code;
+}
+
+qor4::qorResult FileVersionControl::GetUsers(const qor4::IUserParameters* account, const std::list<std::string>& files,
+                                             std::list<std::string>& users, std::string& message, bool includeLocks)
+{
+    users.clear();
+    if (!Enter(kGetUsers, account, files, message)) return kResultUnknownAccount;
+    const UsersResult result = m_server->Users(ToVector(files), includeLocks);
+    message = result.text;
+    users.assign(result.users.begin(), result.users.end());
+    return result.code;
+}
+
+qor4::qorResult FileVersionControl::MarkForDelete(const qor4::IUserParameters* account,
+                                                  const std::list<std::string>& files, const std::string& changeList,
+                                                  std::string& errorText)
+{
+    if (!Enter(kMarkForDelete, account, files, errorText)) return kResultUnknownAccount;
+    m_calls.back().arguments.push_back(changeList);
+    const ServerResult result = m_server->Delete(ToVector(files), changeList);
+    errorText = result.text;
+    return result.code;
+}
+
+qor4::qorResult FileVersionControl::GetFilesStatus(const qor4::IUserParameters* account,
+                                                   const std::list<std::string>& files,
+                                                   std::vector<qor4::StatusWord>& status,
+                                                   std::vector<std::string>& changeLists, std::string& message,
+                                                   int /*flags*/)
+{
+    status.clear();
+    changeLists.clear();
+    if (!Enter(kGetFilesStatus, account, files, message)) return kResultUnknownAccount;
+    StatusResult result = m_server->Status(ToVector(files));
+    message = result.text;
+    status = std::move(result.words);
+    changeLists = std::move(result.changeLists);
+    return result.code;
+}
+
+void FileVersionControl::SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate)
+{
+    m_calls.push_back({kSetTimeOutDelegate, {delegate ? "delegate" : ""}});
+    m_server->SetTimeOutDelegate(delegate);
+}
+
+} // namespace standin

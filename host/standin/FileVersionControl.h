@@ -1,0 +1,73 @@
+// FileVersionControl: the host's file-version-control service over a RevisionServer.
+#pragma once
+
+#include "HostExport.h"
+#include "RevisionServer.h"
+#include "UserParameters.h"
+#include "qor4/IFileVersionControl.h"
+
+#include <memory>
+#include <vector>
+
+namespace standin {
+
+// Reference counted; made by Create with one reference for the caller. Accounts made by
+// CreateUserParameters live as long as the service. Every operation switches the server to the
+// given account's session first; an account this service did not make is refused.
+class HOST_API FileVersionControl final : public qor4::IFileVersionControl {
+public:
+    static qor4::QORPtr<FileVersionControl> Create(std::shared_ptr<RevisionServer> server);
+    FileVersionControl(const FileVersionControl&) = delete;
+    FileVersionControl& operator=(const FileVersionControl&) = delete;
+
+    // Operation names of the call record.
+    static constexpr const char* kCreateUserParameters = "CreateUserParameters";
+    static constexpr const char* kRevertFiles = "RevertFiles";
+    static constexpr const char* kGetUsers = "GetUsers";
+    static constexpr const char* kMarkForDelete = "MarkForDelete";
+    static constexpr const char* kGetFilesStatus = "GetFilesStatus";
+    static constexpr const char* kSetTimeOutDelegate = "SetTimeOutDelegate";
+    static constexpr std::int32_t kResultUnknownAccount = -9;
+    static constexpr const char* kUnknownAccountText = "No valid account: log in to the revision-control server first.";
+
+    // qor4::IQORUnknown
+    void AddRef() override;
+    void Release() override;
+    bool QueryInterface(const qor4::InterfaceUID& iid, void** object) override;
+
+    // qor4::IFileVersionControl
+    const qor4::IUserParameters* CreateUserParameters(const std::string& userName, const std::string& password,
+                                                      const std::string& server, const std::string& workspace,
+                                                      std::string& message) override;
+    qor4::qorResult RevertFiles(const qor4::IUserParameters* account, const std::list<std::string>& files,
+                                std::string& errorText) override;
+    qor4::qorResult GetUsers(const qor4::IUserParameters* account, const std::list<std::string>& files,
+                             std::list<std::string>& users, std::string& message, bool includeLocks) override;
+    qor4::qorResult MarkForDelete(const qor4::IUserParameters* account, const std::list<std::string>& files,
+                                  const std::string& changeList, std::string& errorText) override;
+    qor4::qorResult GetFilesStatus(const qor4::IUserParameters* account, const std::list<std::string>& files,
+                                   std::vector<qor4::StatusWord>& status, std::vector<std::string>& changeLists,
+                                   std::string& message, int flags) override;
+    void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override;
+
+    int ReferenceCount() const { return m_references; }
+    // The account this service made, or null for anything else (null included).
+    const UserParameters* FindAccount(const qor4::IUserParameters* account) const;
+    RevisionServer& Server() const { return *m_server; }
+    const std::vector<ServerCall>& Calls() const { return m_calls; }
+    void ClearCalls() { m_calls.clear(); }
+
+private:
+    explicit FileVersionControl(std::shared_ptr<RevisionServer> server);
+    ~FileVersionControl() = default;
+    // Records the call and switches the server to the account; false (with the text) for an unknown account.
+    bool Enter(const char* operation, const qor4::IUserParameters* account, const std::list<std::string>& files,
+               std::string& text);
+
+    std::shared_ptr<RevisionServer> m_server;
+    std::vector<std::unique_ptr<UserParameters>> m_accounts;
+    std::vector<ServerCall> m_calls;
+    int m_references = 0;
+};
+
+} // namespace standin
