@@ -65,6 +65,7 @@ qor4::qorResult DataModelMgr::ExecuteQuery(const std::string& query, int mode,
 
 qor4::QORPtr<qor4::IQORInstance> DataModelMgr::GetManagerInstance()
 {
+    if (!m_instanceAvailable) return {};
     return qor4::QORPtr<qor4::IQORInstance>(m_instance.Get());
 }
 

@@ -63,7 +63,8 @@ public:
     // Test controls.
     void SetLookupThrows(bool throws) { m_lookupThrows = throws; }
     void AddPlainDataSource();
-    void RemoveInstance() { m_instance.Reset(); }
+    // Without the instance GetManagerInstance answers empty; objects keep their instance.
+    void SetInstanceAvailable(bool available) { m_instanceAvailable = available; }
 
     // Lookup by id text among live objects, loaded or not; null when unknown or deleted.
     DbObject* Find(const std::string& idText) const;
@@ -88,6 +89,7 @@ private:
     unsigned m_serial;
     unsigned m_nextId = 1;
     bool m_lookupThrows = false;
+    bool m_instanceAvailable = true;
     std::vector<DbObject*> m_objects; // one reference each; index = cache index
     std::map<std::string, DbObject*> m_byId;
     std::vector<DbObject*> m_pendingDeletions;
