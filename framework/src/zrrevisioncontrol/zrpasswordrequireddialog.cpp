@@ -1,0 +1,86 @@
+#include "zrpasswordrequireddialog.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr char kOkText[] = "Ok";
+constexpr char kCancelText[] = "Cancel";
+constexpr char kPromptText[] = "Please enter the password";
+constexpr char kTitle[] = "Data Source Password Required";
+
+} // namespace
+
+PasswordRequiredDialog::PasswordRequiredDialog(QWidget* parent) : QDialog(parent)
+{
+    passwordEdit = new QLineEdit(this);
+    passwordEdit->setObjectName(QStringLiteral("passwordEdit"));
+    passwordEdit->setEchoMode(QLineEdit::Password);
+
+    okButton = new QPushButton(QLatin1String(kOkText), this);
+    okButton->setObjectName(QStringLiteral("okButton"));
+    cancelButton = new QPushButton(QLatin1String(kCancelText), this);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    okButton->setEnabled(false);
+
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(passwordEdit, &QLineEdit::textEdited, this, &PasswordRequiredDialog::EnableOkButton);
+
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(okButton);
+    buttonRow->addWidget(cancelButton);
+
+    mainLayout = new QVBoxLayout(this);
+    auto* prompt = new QLabel(QLatin1String(kPromptText), this);
+    prompt->setObjectName(QStringLiteral("promptLabel"));
+    mainLayout->addWidget(prompt);
+    mainLayout->addWidget(passwordEdit);
+    mainLayout->addLayout(buttonRow);
+
+    passwordEdit->setFocus(Qt::OtherFocusReason);
+    setTabOrder(passwordEdit, okButton);
+    setTabOrder(okButton, cancelButton);
+
+    setWindowTitle(QLatin1String(kTitle));
+    // The user cannot resize the dialog; messages added later make it grow.
+    mainLayout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+PasswordRequiredDialog::~PasswordRequiredDialog() = default;
+
+void PasswordRequiredDialog::AddMessage(const QString& text)
+{
+    auto* label = new QLabel(text, this);
+    label->setObjectName(QStringLiteral("messageLabel"));
+    mainLayout->insertWidget(0, label);
+}
+
+QString PasswordRequiredDialog::GetPassword() const
+{
+    return passwordEdit->text();
+}
+
+void PasswordRequiredDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Every run, also a retry after a failed login, starts from an empty box.
+    passwordEdit->clear();
+    okButton->setEnabled(false);
+}
+
+void PasswordRequiredDialog::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+}
+
+void PasswordRequiredDialog::EnableOkButton()
+{
+    okButton->setEnabled(!passwordEdit->text().isEmpty());
+    okButton->setDefault(true);
+    okButton->setAutoDefault(true);
+}
