@@ -1,0 +1,127 @@
+// Re-opening an expired source-control session, and the error box that offers Retry.
+#include "CRevisionControlUIHelper.h"
+
+#include "BusyCursorGuard.h"
+#include "DesktopUtilities.h"
+#include "HostServices.h"
+#include "NarrowText.h"
+#include "zrpasswordrequireddialog.h"
+
+#include "Log/Log.h"
+
+#include <QByteArray>
+#include <QMessageBox>
+
+namespace {
+
+constexpr char kConnectionErrorTitle[] = "Connection Error";
+constexpr char kCannotConnectText[] = "Cannot connect to version control";
+// What the service's message holds when it refused the password; matched case-sensitively.
+constexpr char kInvalidPasswordMarker[] = "Invalid password";
+constexpr char kConnectionErrorBoxName[] = "connectionErrorBox";
+constexpr char kRetryBoxName[] = "retryBox";
+constexpr char kLogSeparator[] = ": ";
+
+void ShowConnectionError(const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, FromNarrow(kConnectionErrorTitle), text, QMessageBox::Ok);
+    box.setObjectName(kConnectionErrorBoxName);
+    box.exec();
+}
+
+bool IsPasswordRefusal(const std::string& serviceMessage)
+{
+    return serviceMessage.find(kInvalidPasswordMarker) != std::string::npos;
+}
+
+// Overwrites the bytes so that the text does not outlive its use in freed memory.
+void Wipe(char* bytes, std::size_t size)
+{
+    volatile char* target = bytes;
+    for (std::size_t i = 0; i < size; ++i)
+        target[i] = 0;
+}
+
+// The typed password as the 8-bit text the service takes, wiped when the attempt is over.
+class NarrowPassword {
+public:
+    explicit NarrowPassword(const QString& password)
+    {
+        QByteArray latin = password.toLatin1();
+        text.assign(latin.constData(), static_cast<std::size_t>(latin.size()));
+        Wipe(latin.data(), static_cast<std::size_t>(latin.size()));
+    }
+    ~NarrowPassword() { Wipe(text.data(), text.size()); }
+    NarrowPassword(const NarrowPassword&) = delete;
+    NarrowPassword& operator=(const NarrowPassword&) = delete;
+
+    const std::string& Text() const { return text; }
+
+private:
+    std::string text;
+};
+
+} // namespace
+
+bool CRevisionControlUIHelper::ReopenSession(qor4::QORPtr<qor4::IDataControl>& dataControl, const char* prefix,
+                                             const char* message)
+{
+    if (!IsInteractive()) return false;
+
+    auto* properties = GetHostSingleton<IRevisionControlPropertiesMgr>(HostNames::kPropertiesMgr);
+    std::string userName;
+    std::string server;
+    std::string workspace;
+    if (!properties || !properties->GetAccountProperties(userName, server, workspace)) {
+        ShowConnectionError(FromNarrow(kCannotConnectText));
+        return false;
+    }
+
+    auto* proxy = GetHostSingleton<lark::fwk::IQORDBProxy>(HostNames::kDbProxy);
+    if (!proxy) return false;
+    qor4::QORPtr<qor4::IFileVersionControl> fileVersionControl = GetFileVersionControlOf(proxy->GetDataModelMgr());
+
+    std::string serviceMessage;
+    const qor4::IUserParameters* parameters = nullptr;
+    {
+        BusyCursorGuard busy;
+        parameters =
+            fileVersionControl->CreateUserParameters(userName, std::string(), server, workspace, serviceMessage);
+    }
+    if (!parameters && !IsPasswordRefusal(serviceMessage)) {
+        ShowConnectionError(FromNarrow(serviceMessage));
+        return false;
+    }
+
+    PasswordRequiredDialog dialog;
+    dialog.AddMessage(FromNarrow(std::string(prefix ? prefix : "") + (message ? message : "")));
+    while (!parameters && IsPasswordRefusal(serviceMessage)) {
+        if (dialog.exec() != QDialog::Accepted) break;
+        {
+            const NarrowPassword password(dialog.GetPassword());
+            BusyCursorGuard busy;
+            parameters =
+                fileVersionControl->CreateUserParameters(userName, password.Text(), server, workspace, serviceMessage);
+        }
+        if (parameters) break;
+        ShowConnectionError(FromNarrow(serviceMessage));
+    }
+
+    if (!parameters) return false;
+    dataControl->SetUserParameters(parameters);
+    return true;
+}
+
+bool CRevisionControlUIHelper::AskRetry(const std::string& title, const std::string& text)
+{
+    if (!IsInteractive()) {
+        Log::Singleton::Instance() << Log::MsgType::Error << (title + kLogSeparator + text);
+        return false;
+    }
+    QMessageBox box(QMessageBox::Critical, FromNarrow(title), FromNarrow(text), QMessageBox::Ok | QMessageBox::Retry,
+                    nullptr, Qt::Dialog);
+    box.setObjectName(kRetryBoxName);
+    box.setDefaultButton(QMessageBox::Retry);
+    box.setEscapeButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Retry;
+}
