@@ -1,0 +1,139 @@
+// Post-save, assets the save created: an asset beside files already open joins their changelist;
+// an asset of which nothing is open is marked for add into the changelist the preferences name or
+// the user picks, one asset at a time.
+#include "CRevisionControlUIHelper_PostSave.h"
+
+#include "HostServices.h"
+#include "zrChangeListSelectionDialog.h"
+
+#include <map>
+
+namespace {
+
+using qor4::FileStatus::kCheckedOut;
+using qor4::FileStatus::kMarkedForAdd;
+using qor4::FileStatus::kMarkedForDelete;
+using qor4::FileStatus::kNotInDepot;
+
+constexpr char kMarkForAddErrorTitle[] = "Mark-For-Add Error";
+constexpr char kDialogTitle[] = "Post-Saving: Mark For Add";
+constexpr char kDialogMessage[] =
+    "These assets have just been added during the save operation\nWe can now mark them for add in the revision "
+    "control";
+constexpr char kDialogButton[] = "Mark For Add";
+
+struct NewAssetGroups {
+    std::map<std::string, DbObjectHandles> addByChangelist;
+    DbObjectHandles toAdd;
+    std::set<std::string> toAddFiles;
+};
+
+// What the files of one new asset say about it.
+struct AssetFilesState {
+    bool hasOpen = false;
+    bool hasNew = false;
+    bool hasMarkedForDelete = false;
+    std::string changelist; // of the first open file
+    std::list<std::string> newFiles;
+};
+
+AssetFilesState Examine(const std::list<std::string>& files, const PostSave::FilesStatus& status)
+{
+    AssetFilesState state;
+    std::size_t index = 0;
+    for (auto file = files.begin(); file != files.end(); ++file, ++index) {
+        if (!status.Has(index)) continue;
+        const qor4::StatusWord word = status.words[index];
+        if (word & kNotInDepot) {
+            state.hasNew = true;
+            state.newFiles.push_back(*file);
+        } else if (word & (kMarkedForDelete | kMarkedForAdd | kCheckedOut)) {
+            if (!state.hasOpen) state.changelist = status.ChangeListOf(index);
+            state.hasOpen = true;
+            if (word & kMarkedForDelete) state.hasMarkedForDelete = true;
+        }
+    }
+    return state;
+}
+
+// False when a query failed even after re-opening the session: the notification then stops.
+bool ClassifyNewAssets(PostSave::Context& context, const DbObjectHandles& newObjects, NewAssetGroups& groups)
+{
+    std::set<qor4::QORHandle<qor4::IDbObject>> assets;
+    context.dataControl->CollectAssets(kDataControlContext, newObjects, 0, assets);
+    for (const auto& asset : assets) {
+        std::set<std::string> fileSet;
+        qor4::qorResult result =
+            context.dataControl->GetObjectFileList(asset, true, kDataControlContext, false, fileSet);
+        if (result == qor4::kResultSessionExpired &&
+            context.Reopen(PostSave::kMarkForAddPrefix, PostSave::kMarkForAddSessionPrompt)) {
+            fileSet.clear();
+            result = context.dataControl->GetObjectFileList(asset, true, kDataControlContext, false, fileSet);
+        }
+        if (result.Failed()) return false;
+
+        const std::list<std::string> files(fileSet.begin(), fileSet.end());
+        const PostSave::FilesStatus status =
+            PostSave::QueryFilesStatus(context, files, PostSave::kMarkForAddPrefix, PostSave::kMarkForAddSessionPrompt);
+        if (status.result.Failed()) return false;
+
+        const AssetFilesState state = Examine(files, status);
+        if (!state.hasOpen && state.hasNew) {
+            groups.toAdd.push_back(asset);
+            groups.toAddFiles.insert(state.newFiles.begin(), state.newFiles.end());
+        } else if (state.hasOpen && (state.hasNew || state.hasMarkedForDelete)) {
+            groups.addByChangelist[state.changelist].push_back(asset);
+        }
+    }
+    return true;
+}
+
+void MarkForAdd(PostSave::Context& context, const DbObjectHandles& assets, const std::string& changelist)
+{
+    PostSave::RunWithRetry(context, PostSave::kMarkForAddPrefix, kMarkForAddErrorTitle, [&]() {
+        std::string errorString;
+        std::string details;
+        PostSave::Attempt outcome;
+        outcome.result = context.helper.RunMarkForAddCommand(context.dataControl, assets, true, changelist, errorString,
+                                                             outcome.message, details);
+        return outcome;
+    });
+}
+
+void MarkUnopenedAssetsForAdd(PostSave::Context& context, const NewAssetGroups& groups)
+{
+    PostSave::ChangeListChoice choice = PostSave::ChooseChangeList(context);
+    if (choice.prompt) {
+        QString text;
+        context.helper.AppendAssetListing(context.dataControl, groups.toAdd, false, text);
+        zrChangeListSelectionDialog dialog(context.dataControl, text, groups.toAddFiles, false,
+                                           context.useSourceDataControl, nullptr);
+        dialog.setWindowTitle(PostSave::Tr(kDialogTitle));
+        dialog.setMessage(PostSave::Tr(kDialogMessage));
+        dialog.setCheckOutButtonText(PostSave::Tr(kDialogButton));
+        if (dialog.exec() == zrChangeListSelectionDialog::ResultCancel) return;
+        choice.changelist = dialog.getChangeList();
+        if (dialog.isDontShowAgainChecked()) {
+            context.properties.SetPromptForChangeListWhenCheckingOut(false);
+            context.properties.SetChangeListToUseWhenAutoCheckingOut(choice.changelist);
+        }
+    }
+    // One at a time, so that one failing asset does not keep the others out.
+    for (const auto& asset : groups.toAdd)
+        MarkForAdd(context, DbObjectHandles{asset}, choice.changelist);
+}
+
+} // namespace
+
+namespace PostSave {
+
+void HandleNewAssets(Context& context, const DbObjectHandles& newObjects)
+{
+    NewAssetGroups groups;
+    if (!ClassifyNewAssets(context, newObjects, groups)) return;
+    for (const auto& [changelist, assets] : groups.addByChangelist)
+        MarkForAdd(context, assets, changelist);
+    if (!groups.toAdd.empty()) MarkUnopenedAssetsForAdd(context, groups);
+}
+
+} // namespace PostSave

@@ -1,0 +1,261 @@
+// Before a save: gets the dirty assets whose files are read-only into a writable state (check-out
+// or make-writable, as stored or as the user answers), or vetoes the save. Also the asset listing
+// that the check-out questions show.
+#include "CRevisionControlUIHelper.h"
+
+#include "DesktopUtilities.h"
+#include "HostServices.h"
+#include "NarrowText.h"
+#include "zrChangeListSelectionDialog.h"
+
+#include "Log/Log.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+using Action = IRevisionControlPropertiesMgr::ActionWhenEditingReadOnlyAsset;
+
+constexpr char kTranslationContext[] = "CRevisionControlUIHelper";
+constexpr char kDirtyPersistableQuery[] =
+    "select object where OR(AND(IS_PERSISTABLE,AND(IS_METADATA, IS_DIRTY)),AND(IS_PERSISTABLE,AND(IS_VALUE_ASSET, "
+    "IS_DIRTY)))";
+constexpr int kDirtyPersistableQueryMode = 3;
+constexpr char kDialogTitle[] = "Check Out Before Saving";
+constexpr char kDialogMessage[] =
+    "Some of the files of the following assets are read-only\nPlease select an option before saving continues";
+constexpr char kCheckoutErrorTitle[] = "Checkout Error";
+constexpr char kCheckoutErrorBoxName[] = "checkoutErrorBox";
+constexpr char kLogDetailsSeparator[] = "\nDetails:\n";
+constexpr char kAssetFileSuffix[] = ".qor";
+constexpr char kExternalOpen[] = " (with External: ";
+constexpr char kExternalSeparator[] = ", ";
+constexpr char kExternalClose[] = ")";
+
+QString Tr(const char* text)
+{
+    return QCoreApplication::translate(kTranslationContext, text);
+}
+
+// The last path component, whichever separator the host used.
+std::string FileNamePart(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool EndsWithNoCase(const std::string& text, const std::string& suffix)
+{
+    if (text.size() < suffix.size()) return false;
+    return std::equal(suffix.rbegin(), suffix.rend(), text.rbegin(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    });
+}
+
+// The read-only assets of one save, split by whether they have external files.
+struct ReadOnlyAssets {
+    DbObjectHandles withExternal;
+    DbObjectHandles withoutExternal;
+    std::set<std::string> externalFiles;
+    std::set<std::string> plainFiles;
+};
+
+// The dirty objects and the objects saved with them, in query order then related order.
+DbObjectHandles CollectDirtyObjects(qor4::IDataControl& dataControl, const DbObjectHandles& results)
+{
+    DbObjectHandles dirty = results;
+    std::set<qor4::QORHandle<qor4::IDbObject>> related;
+    dataControl.CollectRelatedObjects(results, related);
+    dirty.insert(dirty.end(), related.begin(), related.end());
+    return dirty;
+}
+
+DbObjectHandles SelectReadOnly(qor4::IDataControl& dataControl, const DbObjectHandles& objects)
+{
+    DbObjectHandles readOnly;
+    for (const auto& object : objects) {
+        const bool withExternal = dataControl.HasExternalFiles(object, kDataControlContext);
+        if (dataControl.IsReadOnly(object, withExternal, kDataControlContext)) readOnly.push_back(object);
+    }
+    return readOnly;
+}
+
+ReadOnlyAssets GroupAssets(qor4::IDataControl& dataControl, const DbObjectHandles& readOnlyObjects)
+{
+    ReadOnlyAssets assets;
+    std::set<qor4::QORHandle<qor4::IDbObject>> found;
+    dataControl.CollectAssets(kDataControlContext, readOnlyObjects, 0, found);
+    for (const auto& asset : found) {
+        if (dataControl.HasExternalFiles(asset, kDataControlContext))
+            assets.withExternal.push_back(asset);
+        else
+            assets.withoutExternal.push_back(asset);
+    }
+    std::vector<std::set<std::string>> perObject;
+    if (!assets.withExternal.empty())
+        dataControl.GetFiles(assets.withExternal, true, kDataControlContext, false, assets.externalFiles, perObject);
+    if (!assets.withoutExternal.empty())
+        dataControl.GetFiles(assets.withoutExternal, false, kDataControlContext, false, assets.plainFiles, perObject);
+    return assets;
+}
+
+void ShowCheckoutError(const std::string& message, const std::string& details)
+{
+    QMessageBox box(QMessageBox::Critical, Tr(kCheckoutErrorTitle), FromNarrow(message), QMessageBox::Ok, nullptr,
+                    Qt::Dialog);
+    box.setObjectName(kCheckoutErrorBoxName);
+    box.setDetailedText(FromNarrow(details));
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.setSizeGripEnabled(true);
+    box.exec();
+}
+
+} // namespace
+
+void CRevisionControlUIHelper::OnPreSave(const opal::datamodel::ItemLibraryAccessor& library, bool* cancel)
+{
+    // Without a place to report to, the flow still runs; it only cannot veto.
+    bool ignoredCancel = false;
+    bool& vetoed = cancel ? *cancel : ignoredCancel;
+    vetoed = false;
+
+    auto* proxy = GetHostSingleton<lark::fwk::IQORDBProxy>(HostNames::kDbProxy);
+    if (!proxy) return;
+    qor4::QORPtr<qor4::IDataModelMgr> manager = proxy->GetDataModelMgr();
+    if (proxy->GetItemLibrary() != library) return;
+
+    // Without the preference manager there is no revision-control setting to act on: the save proceeds.
+    auto* properties = GetHostSingleton<IRevisionControlPropertiesMgr>(HostNames::kPropertiesMgr);
+    if (!properties) return;
+    bool useSourceDataControl = false;
+    properties->GetUseSourceDataControl(useSourceDataControl);
+
+    DbObjectHandles results;
+    manager->ExecuteQuery(kDirtyPersistableQuery, kDirtyPersistableQueryMode, results);
+    if (results.empty()) return;
+
+    qor4::QORPtr<qor4::IDataControl> dataControl = GetDataControlOf(results.front().GetManager());
+    const DbObjectHandles readOnlyObjects = SelectReadOnly(*dataControl, CollectDirtyObjects(*dataControl, results));
+    if (readOnlyObjects.empty()) return;
+    ReadOnlyAssets assets = GroupAssets(*dataControl, readOnlyObjects);
+
+    std::string changelist;
+    properties->GetChangeListToUseWhenAutoCheckingOut(changelist);
+    // A stored number that is no action leaves this untouched: it is then treated as kPrompt.
+    Action action = IRevisionControlPropertiesMgr::kPrompt;
+    properties->GetActionWhenEditingReadOnlyAsset(action);
+
+    if (action == IRevisionControlPropertiesMgr::kPrompt && !IsInteractive()) {
+        action = IRevisionControlPropertiesMgr::kCheckOut;
+        changelist.clear();
+    }
+    if (action == IRevisionControlPropertiesMgr::kContinue) action = IRevisionControlPropertiesMgr::kPrompt;
+    if (action == IRevisionControlPropertiesMgr::kCheckOut) {
+        if (!useSourceDataControl) {
+            action = IRevisionControlPropertiesMgr::kPrompt;
+        } else if (!dataControl->IsChangeListValid(changelist)) {
+            action = IRevisionControlPropertiesMgr::kPrompt;
+            properties->SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kPrompt);
+        }
+    }
+    if (action == IRevisionControlPropertiesMgr::kPrompt && !IsInteractive()) {
+        vetoed = true;
+        return;
+    }
+
+    for (bool retry = true; retry;) {
+        retry = false;
+        std::set<std::string> files = assets.plainFiles;
+        files.insert(assets.externalFiles.begin(), assets.externalFiles.end());
+
+        if (action == IRevisionControlPropertiesMgr::kPrompt) {
+            QString text;
+            AppendAssetListing(dataControl, assets.withoutExternal, false, text);
+            AppendAssetListing(dataControl, assets.withExternal, true, text);
+            zrChangeListSelectionDialog dialog(dataControl, text, files, false, useSourceDataControl, GetMainWindow());
+            dialog.setWindowTitle(Tr(kDialogTitle));
+            dialog.setMessage(Tr(kDialogMessage));
+            dialog.setMakeWritableButtonVisible(true);
+            const int answer = dialog.exec();
+            if (answer == zrChangeListSelectionDialog::ResultMakeWritable) {
+                action = IRevisionControlPropertiesMgr::kMakeWritable;
+                if (dialog.isDontShowAgainChecked())
+                    properties->SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kMakeWritable);
+            } else if (answer == zrChangeListSelectionDialog::ResultCheckOut) {
+                changelist = dialog.getChangeList();
+                action = IRevisionControlPropertiesMgr::kCheckOut;
+                if (dialog.isDontShowAgainChecked()) {
+                    properties->SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kCheckOut);
+                    properties->SetChangeListToUseWhenAutoCheckingOut(changelist);
+                    properties->SetPromptForChangeListWhenCheckingOut(false);
+                }
+            } else {
+                vetoed = true;
+                return;
+            }
+        }
+
+        if (action == IRevisionControlPropertiesMgr::kMakeWritable) {
+            std::string errorText;
+            for (const auto& asset : assets.withoutExternal)
+                dataControl->MakeWritable(asset, false, kDataControlContext, errorText);
+            for (const auto& asset : assets.withExternal)
+                dataControl->MakeWritable(asset, true, kDataControlContext, errorText);
+        } else if (action == IRevisionControlPropertiesMgr::kCheckOut) {
+            qor4::qorResult result = qor4::kResultOk;
+            std::string errorString;
+            std::string message;
+            std::string details;
+            if (!assets.withExternal.empty())
+                result = RunCheckOutCommand(dataControl, assets.withExternal, true, changelist, errorString, message,
+                                            details);
+            if (result.Succeeded() && !assets.withoutExternal.empty()) {
+                result = RunCheckOutCommand(dataControl, assets.withoutExternal, false, changelist, errorString,
+                                            message, details);
+                // The external group is checked out by now: the next question lists only what is left.
+                if (result.Failed()) assets.externalFiles.clear();
+            }
+            if (IsInteractive() && result == qor4::kResultSessionExpired) {
+                action = IRevisionControlPropertiesMgr::kPrompt;
+                retry = true;
+            } else if (result.Failed()) {
+                if (!IsInteractive()) {
+                    Log::Singleton::Instance() << Log::MsgType::Error << (message + kLogDetailsSeparator + details);
+                    vetoed = true;
+                    return;
+                }
+                ShowCheckoutError(message, details);
+                action = IRevisionControlPropertiesMgr::kPrompt;
+                retry = true;
+            }
+        }
+    }
+}
+
+void CRevisionControlUIHelper::AppendAssetListing(qor4::QORPtr<qor4::IDataControl> dataControl,
+                                                  const DbObjectHandles& assets, bool withExternal, QString& text)
+{
+    for (const auto& object : assets) {
+        if (qor4::QORHandle<qor4::IAsset>(object).IsNull()) continue;
+        text += FromNarrow(dataControl->GetObjectName(object, kDataControlContext));
+        if (withExternal) {
+            std::set<std::string> files;
+            dataControl->GetObjectFiles(object, kDataControlContext, files);
+            // No external file leaves the line without a suffix; several share one suffix.
+            QStringList externals;
+            for (const std::string& file : files) {
+                const std::string name = FileNamePart(file);
+                if (!EndsWithNoCase(name, kAssetFileSuffix)) externals << FromNarrow(name);
+            }
+            if (!externals.isEmpty())
+                text += FromNarrow(kExternalOpen) + externals.join(FromNarrow(kExternalSeparator)) +
+                        FromNarrow(kExternalClose);
+        }
+        text += QLatin1Char('\n');
+    }
+}
