@@ -41,9 +41,14 @@ qor4::qorResult Fail(std::int32_t code, const std::string& text, std::string& in
 }
 } // namespace
 
-qor4::QORPtr<DataControl> DataControl::Create(RevisionServer& server)
+qor4::QORPtr<DataControl> DataControl::Create(std::shared_ptr<RevisionServer> server)
 {
-    return qor4::QORPtr<DataControl>(new DataControl(server));
+    return qor4::QORPtr<DataControl>(new DataControl(std::move(server)));
+}
+
+DataControl::DataControl(std::shared_ptr<RevisionServer> server)
+    : m_serverOwner(std::move(server)), m_server(*m_serverOwner)
+{
 }
 
 void DataControl::Release()

@@ -15,6 +15,7 @@
 
 #include "qor4/IDataControl.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,8 +38,8 @@ public:
         std::vector<std::string> arguments;
     };
 
-    // The server is not owned and must outlive the data control.
-    static qor4::QORPtr<DataControl> Create(RevisionServer& server);
+    // Shares the server with the file-version-control service of the same instance.
+    static qor4::QORPtr<DataControl> Create(std::shared_ptr<RevisionServer> server);
 
     void AddRef() override { ++m_refs; }
     void Release() override;
@@ -94,7 +95,7 @@ public:
     int GetRefCount() const { return m_refs; }
 
 private:
-    explicit DataControl(RevisionServer& server) : m_server(server) {}
+    explicit DataControl(std::shared_ptr<RevisionServer> server);
     ~DataControl() = default;
 
     // The object's files in order (asset file first), or false for a null or deleted object.
@@ -105,6 +106,7 @@ private:
     void Record(const char* operation, std::vector<std::string> arguments);
     static std::vector<std::string> Describe(const qor4::DbObjectList& objects);
 
+    std::shared_ptr<RevisionServer> m_serverOwner;
     RevisionServer& m_server;
     int m_refs = 0;
     const UserParameters* m_account = nullptr;
