@@ -1,0 +1,230 @@
+// Re-opening an expired session: the password loop, its windows, and the Retry box.
+#include "HostFixture.h"
+
+#include "zrpasswordrequireddialog.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+constexpr const char* kSessionMessage = "Source control session expired. Password required to re-connect.";
+constexpr const char* kPassword = "s3cret";
+constexpr const char* kConnectionError = "Connection Error";
+
+class SessionTest : public HostFixture {
+protected:
+    static QStringList Labels(QWidget* dialog)
+    {
+        QStringList texts;
+        for (QLabel* label : dialog->findChildren<QLabel*>())
+            texts << label->text();
+        return texts;
+    }
+
+    bool Reopen(const char* prefix = "", const char* message = kSessionMessage)
+    {
+        qor4::QORPtr<qor4::IDataControl> control = ControlPtr();
+        return Helper().ReopenSession(control, prefix, message);
+    }
+
+    int LoginAttempts() const
+    {
+        int attempts = 0;
+        for (const standin::ServerCall& call : const_cast<SessionTest*>(this)->FileControl().Calls())
+            attempts += call.operation == standin::FileVersionControl::kCreateUserParameters;
+        return attempts;
+    }
+};
+
+TEST_F(SessionTest, ThreeWrongPasswordsThenCancelShowThreeErrorsAndFourDialogs)
+{
+    ExpireSession(kPassword);
+    const standin::UserParameters* expired = CurrentAccount();
+    for (const char* wrong : {"wrong1", "wrong2", "wrong3"}) {
+        AnswerPasswordNext(wrong);
+        Modal().PressNext(QMessageBox::Ok);
+    }
+    Modal().RejectNext();
+
+    EXPECT_FALSE(Reopen());
+
+    const auto& seen = Modal().Seen();
+    ASSERT_EQ(seen.size(), 7u);
+    int dialogs = 0;
+    int errors = 0;
+    for (const ModalDriver::Window& window : seen) {
+        if (window.className == "PasswordRequiredDialog") ++dialogs;
+        if (window.className == "QMessageBox") {
+            ++errors;
+            EXPECT_EQ(window.title, kConnectionError);
+            EXPECT_EQ(window.icon, QMessageBox::Critical);
+            EXPECT_TRUE(window.text.contains("Invalid password"));
+            EXPECT_EQ(window.buttons, QStringList{"OK"});
+        }
+    }
+    EXPECT_EQ(dialogs, 4);
+    EXPECT_EQ(errors, 3);
+    EXPECT_EQ(LoginAttempts(), 4); // the empty password, then the three typed ones
+    EXPECT_EQ(CurrentAccount(), expired);
+    for (const auto& entry : Log().Entries())
+        EXPECT_EQ(entry.text.find("wrong"), std::string::npos) << "a typed password reached the log";
+}
+
+TEST_F(SessionTest, CorrectPasswordInstallsTheNewAccount)
+{
+    ExpireSession(kPassword);
+    const standin::UserParameters* expired = CurrentAccount();
+    const int prefWrites = Prefs().WriteCount();
+    AnswerPasswordNext(kPassword);
+
+    EXPECT_TRUE(Reopen());
+
+    ASSERT_EQ(Modal().Seen().size(), 1u);
+    EXPECT_EQ(Modal().Seen()[0].title, "Data Source Password Required");
+    ASSERT_EQ(passwordDialogLabels.size(), 1u);
+    EXPECT_TRUE(passwordDialogLabels[0].contains(kSessionMessage));
+    const standin::UserParameters* account = CurrentAccount();
+    ASSERT_NE(account, nullptr);
+    EXPECT_NE(account, expired);
+    EXPECT_EQ(account->User(), kUser);
+    EXPECT_EQ(account->Password(), kPassword);
+    EXPECT_TRUE(Server().IsSessionAlive(account->Session()));
+    EXPECT_EQ(Prefs().WriteCount(), prefWrites) << "the account preferences must stay as they are";
+}
+
+TEST_F(SessionTest, PrefixIsPutDirectlyBeforeTheMessage)
+{
+    ExpireSession(kPassword);
+    QStringList labels;
+    Modal().AnswerNext([&labels](QWidget* window) {
+        labels = Labels(window);
+        qobject_cast<QDialog*>(window)->reject();
+    });
+
+    EXPECT_FALSE(Reopen("Deleting files: ", "Password needed."));
+
+    EXPECT_TRUE(labels.contains("Deleting files: Password needed."));
+    EXPECT_EQ(LoginAttempts(), 1);
+}
+
+TEST_F(SessionTest, EmptyPasswordThatSucceedsOpensNoWindow)
+{
+    ExpireSession();
+    const standin::UserParameters* expired = CurrentAccount();
+
+    EXPECT_TRUE(Reopen());
+
+    EXPECT_TRUE(Modal().Seen().empty());
+    const standin::UserParameters* account = CurrentAccount();
+    ASSERT_NE(account, nullptr);
+    EXPECT_NE(account, expired);
+    EXPECT_EQ(account->Password(), "");
+    EXPECT_TRUE(Server().IsSessionAlive(account->Session()));
+}
+
+TEST_F(SessionTest, InvalidPasswordInOtherLetterCaseIsAnotherFailure)
+{
+    ExpireSession(kPassword);
+    Server().FailNext(standin::ServerOp::kLogin, standin::ServerCode::kLoginFailed,
+                      "Login refused: INVALID PASSWORD\n");
+    Modal().PressNext(QMessageBox::Ok);
+
+    EXPECT_FALSE(Reopen());
+
+    ASSERT_EQ(Modal().Seen().size(), 1u);
+    EXPECT_EQ(Modal().Seen()[0].className, "QMessageBox");
+    EXPECT_EQ(Modal().Seen()[0].title, kConnectionError);
+    EXPECT_EQ(Modal().Seen()[0].text, "Login refused: INVALID PASSWORD\n");
+    EXPECT_EQ(LoginAttempts(), 1);
+}
+
+TEST_F(SessionTest, InvalidPasswordAnywhereInTheMessageAsksForThePassword)
+{
+    ExpireSession(kPassword);
+    Server().FailNext(standin::ServerOp::kLogin, standin::ServerCode::kLoginFailed,
+                      "Login refused: Invalid password\n");
+    Modal().RejectNext();
+
+    EXPECT_FALSE(Reopen());
+
+    ASSERT_EQ(Modal().Seen().size(), 1u);
+    EXPECT_EQ(Modal().Seen()[0].className, "PasswordRequiredDialog");
+}
+
+TEST_F(SessionTest, FirstAttemptFailingOtherwiseShowsTheServiceMessage)
+{
+    ExpireSession();
+    Prefs().SetStringPref("RevControl.Server", "nowhere:1", true);
+    Modal().PressNext(QMessageBox::Ok);
+
+    EXPECT_FALSE(Reopen());
+
+    ASSERT_EQ(Modal().Seen().size(), 1u);
+    EXPECT_EQ(Modal().Seen()[0].title, kConnectionError);
+    EXPECT_TRUE(Modal().Seen()[0].text.contains("nowhere:1"));
+}
+
+TEST_F(SessionTest, LaterAttemptFailingOtherwiseEndsTheLoop)
+{
+    ExpireSession(kPassword);
+    AnswerPasswordNext(kPassword, [this] {
+        Server().FailNext(standin::ServerOp::kLogin, standin::ServerCode::kDataBaseError, "Depot unavailable\n");
+    });
+    Modal().PressNext(QMessageBox::Ok);
+
+    EXPECT_FALSE(Reopen());
+
+    ASSERT_EQ(Modal().Seen().size(), 2u);
+    EXPECT_EQ(Modal().Seen()[1].title, kConnectionError);
+    EXPECT_EQ(Modal().Seen()[1].text, "Depot unavailable\n");
+    EXPECT_EQ(LoginAttempts(), 2);
+}
+
+TEST_F(SessionTest, WithoutWindowsNothingIsAskedOrTouched)
+{
+    ExpireSession(kPassword);
+    WithoutWindows();
+    const int prefReads = Prefs().ReadCount();
+
+    EXPECT_FALSE(Reopen());
+
+    EXPECT_EQ(Prefs().ReadCount(), prefReads);
+    EXPECT_EQ(LoginAttempts(), 0);
+    EXPECT_TRUE(Modal().Seen().empty());
+    EXPECT_EQ(Log().Count(), 0u);
+}
+
+class AskRetryTest : public HostFixture {};
+
+TEST_F(AskRetryTest, EscapeAnswersOkAndEnterAnswersRetry)
+{
+    Modal().KeyNext(Qt::Key_Escape);
+    EXPECT_FALSE(CRevisionControlUIHelper::AskRetry("Mark for delete", "The files are locked."));
+    Modal().KeyNext(Qt::Key_Return);
+    EXPECT_TRUE(CRevisionControlUIHelper::AskRetry("Mark for delete", "The files are locked."));
+
+    ASSERT_EQ(Modal().Seen().size(), 2u);
+    const ModalDriver::Window& box = Modal().Seen()[0];
+    EXPECT_EQ(box.title, "Mark for delete");
+    EXPECT_EQ(box.text, "The files are locked.");
+    EXPECT_EQ(box.icon, QMessageBox::Critical);
+    EXPECT_EQ(box.buttons.size(), 2);
+    EXPECT_TRUE(box.buttons.contains("OK"));
+    EXPECT_TRUE(box.buttons.contains("Retry"));
+}
+
+TEST_F(AskRetryTest, WithoutWindowsLogsTitleAndText)
+{
+    WithoutWindows();
+
+    EXPECT_FALSE(CRevisionControlUIHelper::AskRetry("Revert", "Cannot revert."));
+
+    ASSERT_EQ(Log().Count(), 1u);
+    EXPECT_EQ(Log().Entries()[0].type, Log::MsgType::Error);
+    EXPECT_EQ(Log().Entries()[0].text, "Revert: Cannot revert.");
+}
+
+} // namespace

@@ -1,0 +1,288 @@
+#include "HostFixture.h"
+
+#include "HostServices.h"
+#include "PluginEntry.h"
+#include "zrpasswordrequireddialog.h"
+
+#include "LiveCounters.h"
+#include "System.h"
+#include "UserParameters.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+constexpr int kWatchdogIntervalMs = 50;
+// How long a modal window may stay unanswered before the test gives up on it.
+constexpr int kWatchdogPatiencePolls = 20;
+constexpr const char* kAssetExtension = ".qor";
+constexpr const char* kExternalExtension = ".tex";
+
+QStringList TopLevelClassNames()
+{
+    QStringList names;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        names << QString::fromLatin1(widget->metaObject()->className()) + "/" + widget->objectName();
+    return names;
+}
+
+} // namespace
+
+HostFixture::HostFixture() = default;
+
+HostFixture::~HostFixture() = default;
+
+void HostFixture::SetUp()
+{
+    ASSERT_TRUE(workspaceRoot.isValid());
+    ASSERT_TRUE(otherRoots.isValid());
+    standin::System::Reset();
+    standin::System& system = standin::System::Instance();
+    connectionsAtStart = standin::LiveCounters::LiveConnections();
+    commandsAtStart = standin::LiveCounters::LiveCommands();
+
+    server = std::make_shared<standin::RevisionServer>(QStringLiteral(":memory:"));
+    for (const char* user : {kUser, kOtherUser, kThirdUser}) {
+        server->AddUser(user);
+        const std::string workspace = std::string(user) + "-ws";
+        const QString root = user == kUser ? workspaceRoot.path() : otherRoots.filePath(QString::fromLatin1(user));
+        ASSERT_TRUE(QDir().mkpath(root));
+        server->AddWorkspace(workspace, root, user);
+    }
+
+    manager = standin::DataModelMgr::Create();
+    dataControl = standin::DataControl::Create(server);
+    fileVersionControl = standin::FileVersionControl::Create(server);
+    manager->GetInstance()->RegisterComponent(qor4::UID_DataControl(), qor4::QORPtr<qor4::IQORUnknown>(dataControl));
+    manager->GetInstance()->RegisterComponent(qor4::UID_FileVersionControl(),
+                                              qor4::QORPtr<qor4::IQORUnknown>(fileVersionControl));
+    library = std::make_unique<standin::ItemLibrary>(manager);
+
+    prefs = new standin::PrefManager();
+    ASSERT_TRUE(system.RegisterSingleton(standin::PrefManager::kSingletonName, prefs));
+    commands = new standin::CommandManager();
+    ASSERT_TRUE(system.RegisterSingleton(standin::CommandManager::kSingletonName, commands));
+    proxy = new standin::QORDBProxy();
+    ASSERT_TRUE(system.RegisterSingleton(standin::QORDBProxy::kSingletonName, proxy));
+
+    // As the host does it: the helper is built on first request, then the data base opens.
+    ASSERT_TRUE(pxkPluginRegister());
+    helper = dynamic_cast<CRevisionControlUIHelper*>(system.GetSingleton(HostNames::kUIHelper));
+    ASSERT_NE(helper, nullptr);
+    proxy->SetDataModelMgr(qor4::QORPtr<qor4::IDataModelMgr>(manager));
+    proxy->SetItemLibrary(library->GetAccessor());
+
+    properties = new CZRRevisionControlPropertiesMgr();
+    ASSERT_TRUE(system.RegisterSingleton(CZRRevisionControlPropertiesMgr::GetSingletonName(), properties));
+    properties->SetAccountProperties(kUser, server->ServerAddress(), kWorkspace);
+    properties->SetUseSourceDataControl(true);
+    ASSERT_NE(CurrentAccount(), nullptr) << "the current user could not log in";
+
+    server->ClearCalls();
+    dataControl->ClearCalls();
+    fileVersionControl->ClearCalls();
+    log.Clear();
+    WithWindows();
+    StartModalWatchdog();
+
+    dataControlRefs = dataControl->GetRefCount();
+    fileVersionControlRefs = fileVersionControl->ReferenceCount();
+    managerRefs = manager->GetRefCount();
+}
+
+void HostFixture::TearDown()
+{
+    watchdog.stop();
+    EXPECT_EQ(modal.Pending(), 0u) << "an answered window never appeared";
+    if (helper) CheckNothingLeaked();
+    mainWindow.reset();
+    standin::System::Reset();
+    helper = nullptr;
+    EXPECT_EQ(standin::LiveCounters::LiveConnections(), connectionsAtStart) << "a connection outlived the host";
+}
+
+void HostFixture::CheckNothingLeaked()
+{
+    proxy->ReleaseItemLibrary();
+    fileVersionControl->SetTimeOutDelegate(nullptr);
+    commands->Clear();
+    EXPECT_EQ(standin::LiveCounters::LiveCommands(), commandsAtStart) << "a command was not released";
+    EXPECT_EQ(dataControl->GetRefCount(), dataControlRefs) << "data control references leaked";
+    EXPECT_EQ(fileVersionControl->ReferenceCount(), fileVersionControlRefs) << "file-version-control references leaked";
+    EXPECT_EQ(manager->GetRefCount(), managerRefs) << "data-model manager references leaked";
+    EXPECT_EQ(manager->CountOutsideReferences(), 0) << "object handles leaked";
+}
+
+void HostFixture::WithWindows()
+{
+    if (mainWindow) return;
+    mainWindow = std::make_unique<QWidget>();
+    mainWindow->setObjectName(kMainWindowName);
+    mainWindow->resize(120, 80);
+    mainWindow->show();
+}
+
+void HostFixture::WithoutWindows()
+{
+    mainWindow.reset();
+    // The progress box is a top-level widget of its own; a host without windows has none.
+    helper->Term();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty())
+        << "top-level widgets left: " << TopLevelClassNames().join(", ").toStdString();
+}
+
+void HostFixture::StartModalWatchdog()
+{
+    watchdog.setInterval(kWatchdogIntervalMs);
+    QObject::connect(&watchdog, &QTimer::timeout, [this] { CheckUnansweredModal(); });
+    watchdog.start();
+}
+
+void HostFixture::CheckUnansweredModal()
+{
+    QWidget* active = QApplication::activeModalWidget();
+    if (!active || !active->isVisible() || modal.Pending() != 0) {
+        unansweredModal = nullptr;
+        unansweredPolls = 0;
+        return;
+    }
+    if (active != unansweredModal) {
+        unansweredModal = active;
+        unansweredPolls = 1;
+        return;
+    }
+    if (++unansweredPolls < kWatchdogPatiencePolls) return;
+    ADD_FAILURE() << "unanswered modal window " << active->metaObject()->className() << " \""
+                  << active->windowTitle().toStdString() << "\"; rejected it";
+    unansweredModal = nullptr;
+    unansweredPolls = 0;
+    if (auto* dialog = qobject_cast<QDialog*>(active))
+        dialog->reject();
+    else
+        active->close();
+}
+
+standin::DbObject* HostFixture::AddCheckedInAsset(const std::string& name, int externalFiles)
+{
+    return AddAsset(name, externalFiles, true);
+}
+
+standin::DbObject* HostFixture::AddLocalAsset(const std::string& name, int externalFiles)
+{
+    return AddAsset(name, externalFiles, false);
+}
+
+standin::DbObject* HostFixture::AddAsset(const std::string& name, int externalFiles, bool checkIn)
+{
+    std::vector<std::string> depotPaths{kAssetFolder + name + kAssetExtension};
+    for (int i = 1; i <= externalFiles; ++i)
+        depotPaths.push_back(kAssetFolder + name + "_" + std::to_string(i) + kExternalExtension);
+    std::vector<std::string> localPaths;
+    for (const std::string& depotPath : depotPaths) {
+        if (checkIn) server->CheckInWorkspaceFile(kWorkspace, depotPath, name);
+        localPaths.push_back(server->LocalPath(kWorkspace, depotPath).toStdString());
+    }
+    const std::string assetFile = localPaths.front();
+    localPaths.erase(localPaths.begin());
+    server->ClearCalls();
+    return manager->CreateAsset({name, assetFile, localPaths, true});
+}
+
+qor4::QORHandle<qor4::IDbObject> HostFixture::Handle(standin::DbObject* object)
+{
+    return standin::DataModelMgr::MakeHandle(object);
+}
+
+DbObjectHandles HostFixture::Handles(const std::vector<standin::DbObject*>& objects)
+{
+    DbObjectHandles handles;
+    for (standin::DbObject* object : objects)
+        handles.push_back(Handle(object));
+    return handles;
+}
+
+std::vector<std::string> HostFixture::FilesOf(const standin::DbObject* asset)
+{
+    std::vector<std::string> files{asset->GetAssetFile()};
+    const std::vector<std::string>& external = asset->GetExternalFiles();
+    files.insert(files.end(), external.begin(), external.end());
+    return files;
+}
+
+std::string HostFixture::DepotPathOf(const std::string& localFile) const
+{
+    return QDir(workspaceRoot.path()).relativeFilePath(QString::fromStdString(localFile)).toStdString();
+}
+
+void HostFixture::OpenForEditAs(const std::string& user, const standin::DbObject* asset)
+{
+    const standin::ServerResult result = server->OpenForEditAs(user, DepotPathOf(asset->GetAssetFile()));
+    ASSERT_TRUE(result.Succeeded()) << result.text;
+}
+
+void HostFixture::LockAs(const std::string& user, const standin::DbObject* asset)
+{
+    const standin::ServerResult result = server->LockAs(user, DepotPathOf(asset->GetAssetFile()));
+    ASSERT_TRUE(result.Succeeded()) << result.text;
+}
+
+void HostFixture::MarkForDeleteAs(const std::string& user, const standin::DbObject* asset)
+{
+    const standin::ServerResult result = server->MarkForDeleteAs(user, DepotPathOf(asset->GetAssetFile()));
+    ASSERT_TRUE(result.Succeeded()) << result.text;
+}
+
+void HostFixture::SubmitAs(const std::string& user, const standin::DbObject* asset)
+{
+    const standin::ServerResult result = server->SubmitAs(user, DepotPathOf(asset->GetAssetFile()), "newer");
+    ASSERT_TRUE(result.Succeeded()) << result.text;
+}
+
+void HostFixture::ExpireSession(const std::string& newPassword)
+{
+    const standin::UserParameters* account = CurrentAccount();
+    ASSERT_NE(account, nullptr);
+    if (!newPassword.empty()) server->AddUser(kUser, newPassword);
+    server->UseSession(account->Session());
+    server->ExpireSession();
+}
+
+const standin::UserParameters* HostFixture::CurrentAccount()
+{
+    return dynamic_cast<const standin::UserParameters*>(dataControl->GetCurrentUserParameters());
+}
+
+void HostFixture::AnswerPasswordNext(const QString& password, std::function<void()> beforeOk)
+{
+    modal.AnswerNext([this, password, beforeOk](QWidget* window) {
+        auto* dialog = qobject_cast<PasswordRequiredDialog*>(window);
+        if (!dialog) {
+            ADD_FAILURE() << "expected the password dialog, got " << window->metaObject()->className();
+            if (auto* other = qobject_cast<QDialog*>(window)) other->reject();
+            return;
+        }
+        QStringList labels;
+        for (QLabel* label : dialog->findChildren<QLabel*>())
+            labels << label->text();
+        passwordDialogLabels.push_back(labels);
+        QTest::keyClicks(dialog->findChild<QLineEdit*>(), password);
+        if (beforeOk) beforeOk();
+        for (QPushButton* button : dialog->findChildren<QPushButton*>())
+            if (button->text() == QLatin1String("Ok")) button->click();
+    });
+}
+
+std::vector<std::string> HostFixture::LogTexts(Log::MsgType type) const
+{
+    std::vector<std::string> texts;
+    for (const standin::MemoryLog::Entry& entry : log.Entries())
+        if (entry.type == type) texts.push_back(entry.text);
+    return texts;
+}

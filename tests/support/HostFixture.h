@@ -1,0 +1,151 @@
+// HostFixture: a complete stand-in host around the plug-in, fresh for every test.
+//
+// The system holds "PrefManager" (in memory), "UndoManager", "QORDBProxy", the plug-in's
+// "RevisionControlPropertiesMgr" and the UI helper built through the plug-in's registered factory.
+// Behind the proxy: a data model with an open item library, and a data control and file-version-
+// control service over an in-memory revision server whose workspace folders are temporary. The
+// current user (kUser) is logged in and revision control is switched on. The log goes to a
+// MemoryLog. TearDown checks that the plug-in left no command, service reference or connection
+// behind.
+//
+// Windows: tests start "with windows" (a small top-level widget is shown); WithoutWindows() removes
+// every top-level widget, so that IsInteractive() answers false. Modal windows a flow opens are
+// answered through Modal(); a modal window nobody answers is rejected and fails the test.
+#pragma once
+
+#include "CRevisionControlUIHelper.h"
+#include "CZRRevisionControlPropertiesMgr.h"
+#include "ModalDriver.h"
+
+#include "CommandManager.h"
+#include "DataControl.h"
+#include "DataModelMgr.h"
+#include "FileVersionControl.h"
+#include "ItemLibrary.h"
+#include "MemoryLog.h"
+#include "PrefManager.h"
+#include "QORDBProxy.h"
+#include "RevisionServer.h"
+
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class HostFixture : public ::testing::Test {
+public:
+    static constexpr const char* kUser = "alice";
+    static constexpr const char* kOtherUser = "bob";
+    static constexpr const char* kThirdUser = "carol";
+    static constexpr const char* kWorkspace = "alice-ws";
+    static constexpr const char* kAssetFolder = "assets/";
+    static constexpr const char* kMainWindowName = "hostMainWindow";
+
+protected:
+    HostFixture();
+    ~HostFixture() override;
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // --- Windows -------------------------------------------------------------------------------
+    // Shows the small top-level widget again (the default).
+    void WithWindows();
+    // Leaves no top-level widget at all; the helper's progress box goes too (as after Term).
+    void WithoutWindows();
+
+    // --- Assets --------------------------------------------------------------------------------
+    // A saved asset whose ".qor" file and externalFiles external files are checked in and lie
+    // read-only in the workspace.
+    standin::DbObject* AddCheckedInAsset(const std::string& name, int externalFiles = 0);
+    // A saved asset whose files lie writable in the workspace but are unknown to the depot.
+    standin::DbObject* AddLocalAsset(const std::string& name, int externalFiles = 0);
+    static qor4::QORHandle<qor4::IDbObject> Handle(standin::DbObject* object);
+    static DbObjectHandles Handles(const std::vector<standin::DbObject*>& objects);
+    // The asset's files as absolute paths: the ".qor" file, then the external ones.
+    static std::vector<std::string> FilesOf(const standin::DbObject* asset);
+    // The depot path of a workspace file of the current user.
+    std::string DepotPathOf(const std::string& localFile) const;
+
+    // --- Other users ---------------------------------------------------------------------------
+    // Each acts on the asset's ".qor" file for user (kOtherUser, kThirdUser) and asserts success.
+    void OpenForEditAs(const std::string& user, const standin::DbObject* asset);
+    void LockAs(const std::string& user, const standin::DbObject* asset);
+    void MarkForDeleteAs(const std::string& user, const standin::DbObject* asset);
+    // A newer revision submitted by user: the current user's copy is no longer at the head.
+    void SubmitAs(const std::string& user, const standin::DbObject* asset);
+
+    // --- Session -------------------------------------------------------------------------------
+    // Expires the current user's session; with a password, logging in again needs it.
+    void ExpireSession(const std::string& newPassword = std::string());
+    // The account the data control acts for now.
+    const standin::UserParameters* CurrentAccount();
+
+    // --- Services ------------------------------------------------------------------------------
+    CRevisionControlUIHelper& Helper() { return *helper; }
+    qor4::IRevisionControlUIHelper& HelperInterface() { return *helper; }
+    CZRRevisionControlPropertiesMgr& Properties() { return *properties; }
+    standin::PrefManager& Prefs() { return *prefs; }
+    standin::CommandManager& Commands() { return *commands; }
+    standin::QORDBProxy& Proxy() { return *proxy; }
+    standin::RevisionServer& Server() { return *server; }
+    standin::DataControl& Control() { return *dataControl; }
+    qor4::QORPtr<qor4::IDataControl> ControlPtr() { return qor4::QORPtr<qor4::IDataControl>(dataControl.Get()); }
+    standin::FileVersionControl& FileControl() { return *fileVersionControl; }
+    qor4::QORPtr<qor4::IFileVersionControl> FileControlPtr()
+    {
+        return qor4::QORPtr<qor4::IFileVersionControl>(fileVersionControl.Get());
+    }
+    standin::DataModelMgr& Manager() { return *manager; }
+    qor4::QORPtr<qor4::IDataModelMgr> ManagerPtr() { return qor4::QORPtr<qor4::IDataModelMgr>(manager.Get()); }
+    standin::ItemLibrary& Library() { return *library; }
+    standin::MemoryLog& Log() { return log; }
+    ModalDriver& Modal() { return modal; }
+
+    // Types password into the next password dialog and presses "Ok"; beforeOk runs in between.
+    // The dialog's labels are appended to passwordDialogLabels.
+    void AnswerPasswordNext(const QString& password, std::function<void()> beforeOk = {});
+    std::vector<QStringList> passwordDialogLabels;
+
+    // Log entries of one type, in order.
+    std::vector<std::string> LogTexts(Log::MsgType type) const;
+
+private:
+    void StartModalWatchdog();
+    void CheckUnansweredModal();
+    void CheckNothingLeaked();
+    standin::DbObject* AddAsset(const std::string& name, int externalFiles, bool checkIn);
+
+    standin::MemoryLog log;
+    ModalDriver modal;
+    QTemporaryDir workspaceRoot;
+    QTemporaryDir otherRoots;
+    std::shared_ptr<standin::RevisionServer> server;
+    qor4::QORPtr<standin::DataControl> dataControl;
+    qor4::QORPtr<standin::FileVersionControl> fileVersionControl;
+    qor4::QORPtr<standin::DataModelMgr> manager;
+    std::unique_ptr<standin::ItemLibrary> library;
+    standin::PrefManager* prefs = nullptr;
+    standin::CommandManager* commands = nullptr;
+    standin::QORDBProxy* proxy = nullptr;
+    CZRRevisionControlPropertiesMgr* properties = nullptr;
+    CRevisionControlUIHelper* helper = nullptr;
+    std::unique_ptr<QWidget> mainWindow;
+
+    QTimer watchdog;
+    QPointer<QWidget> unansweredModal;
+    int unansweredPolls = 0;
+
+    long connectionsAtStart = 0;
+    long commandsAtStart = 0;
+    int dataControlRefs = 0;
+    int fileVersionControlRefs = 0;
+    int managerRefs = 0;
+};
