@@ -1,0 +1,45 @@
+#include "ModelSession.h"
+
+namespace standin {
+
+constexpr const char* kNoFileVersionControl = "The data base has no file-version-control service.";
+
+ModelSession::ModelSession(std::shared_ptr<RevisionServer> server, ModelServices services, int libraryContextId)
+    : m_server(std::move(server)), m_manager(DataModelMgr::Create())
+{
+    QORInstance* instance = m_manager->GetInstance();
+    if (services.dataControl) {
+        m_dataControl = DataControl::Create(m_server);
+        instance->RegisterComponent(
+            qor4::UID_DataControl(),
+            qor4::QORPtr<qor4::IQORUnknown>(static_cast<qor4::IDataControl*>(m_dataControl.Get())));
+    }
+    if (services.fileVersionControl) {
+        m_fileControl = FileVersionControl::Create(m_server);
+        instance->RegisterComponent(
+            qor4::UID_FileVersionControl(),
+            qor4::QORPtr<qor4::IQORUnknown>(static_cast<qor4::IFileVersionControl*>(m_fileControl.Get())));
+    }
+    m_library = std::make_unique<ItemLibrary>(m_manager, libraryContextId);
+}
+
+qor4::QORPtr<qor4::IDataModelMgr> ModelSession::ManagerInterface() const
+{
+    return qor4::QORPtr<qor4::IDataModelMgr>(static_cast<qor4::IDataModelMgr*>(m_manager.Get()));
+}
+
+ModelSession::LoginOutcome ModelSession::Login(const std::string& user, const std::string& password,
+                                               const std::string& workspace)
+{
+    LoginOutcome outcome;
+    if (!m_fileControl) {
+        outcome.message = kNoFileVersionControl;
+        return outcome;
+    }
+    outcome.account =
+        m_fileControl->CreateUserParameters(user, password, m_server->ServerAddress(), workspace, outcome.message);
+    if (outcome.account && m_dataControl) m_dataControl->SetUserParameters(outcome.account);
+    return outcome;
+}
+
+} // namespace standin

@@ -1,0 +1,56 @@
+// One open data base of the stand-in host, wired the way the host wires it: a data-model manager
+// whose instance carries the data control and the file-version control over one revision server,
+// and the item library of the manager's objects.
+#pragma once
+
+#include "DataControl.h"
+#include "DataModelMgr.h"
+#include "FileVersionControl.h"
+#include "ItemLibrary.h"
+
+#include <memory>
+#include <string>
+
+namespace standin {
+
+// Which services the manager's instance carries.
+struct ModelServices {
+    bool dataControl = true;
+    bool fileVersionControl = true;
+};
+
+class ModelSession {
+public:
+    struct LoginOutcome {
+        const qor4::IUserParameters* account = nullptr; // owned by the file-version control
+        std::string message;
+        bool Succeeded() const { return account != nullptr; }
+    };
+
+    explicit ModelSession(std::shared_ptr<RevisionServer> server, ModelServices services = {},
+                          int libraryContextId = ItemLibrary::kDefaultContextId);
+    ModelSession(const ModelSession&) = delete;
+    ModelSession& operator=(const ModelSession&) = delete;
+
+    // Logs in through the file-version control and hands the account to the data control, as the
+    // preference manager does with the stored account.
+    LoginOutcome Login(const std::string& user, const std::string& password, const std::string& workspace);
+
+    const qor4::QORPtr<DataModelMgr>& Manager() const { return m_manager; }
+    // For the proxy, which holds the manager through its interface.
+    qor4::QORPtr<qor4::IDataModelMgr> ManagerInterface() const;
+    ItemLibrary& Library() const { return *m_library; }
+    RevisionServer& Server() const { return *m_server; }
+    // Null when the session was built without the service.
+    DataControl* Control() const { return m_dataControl.Get(); }
+    FileVersionControl* FileControl() const { return m_fileControl.Get(); }
+
+private:
+    std::shared_ptr<RevisionServer> m_server;
+    qor4::QORPtr<DataModelMgr> m_manager;
+    qor4::QORPtr<DataControl> m_dataControl;
+    qor4::QORPtr<FileVersionControl> m_fileControl;
+    std::unique_ptr<ItemLibrary> m_library;
+};
+
+} // namespace standin
