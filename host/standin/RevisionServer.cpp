@@ -363,12 +363,13 @@ ServerResult RevisionServer::Edit(const FileList& files, const std::string& chan
             refusals.Add(outside);
             const auto records = m_impl->m_store.LoadFiles(paths, context.workspace);
             std::vector<std::string> toOpen;
+            std::vector<ServerDisk::Entry> disk;
             for (const std::string& path : paths) {
                 const FileRecord& record = records.at(path);
-                const QString local = context.Local(path);
+                ServerDisk::Entry local = ServerDisk::Inspect(context.Local(path));
                 const OpenRecord* mine = Impl::Mine(record, context);
-                if (Impl::DiskFails(record, local)) {
-                    refusals.Add(Impl::IOErrorLine(path, local), true);
+                if (record.ioError || ServerDisk::IsUnusable(local)) {
+                    refusals.Add(Impl::IOErrorLine(path, local.path), true);
                 } else if (mine && mine->action == OpenAction::kEdit) {
                     continue;
                 } else if (mine) {
@@ -386,20 +387,20 @@ ServerResult RevisionServer::Edit(const FileList& files, const std::string& chan
                     refusals.Add(Line(path, "can't edit exclusive file already opened"));
                 } else {
                     toOpen.push_back(path);
+                    disk.push_back(std::move(local));
                 }
             }
             if (refusals.Any()) return refusals.Fill(result);
             std::vector<QString> madeWritable;
-            for (const std::string& path : toOpen) {
-                const QString local = context.Local(path);
-                if (!ServerDisk::IsFile(local)) continue; // opening a locally removed file is allowed
-                if (!ServerDisk::SetWritable(local, true)) {
+            for (std::size_t i = 0; i < toOpen.size(); ++i) {
+                if (!disk[i].Exists()) continue; // opening a locally removed file is allowed
+                if (!ServerDisk::SetWritable(disk[i], true)) {
                     for (const QString& done : madeWritable)
                         ServerDisk::SetWritable(done, false);
-                    result = {ServerCode::kIOError, Impl::IOErrorLine(path, local)};
+                    result = {ServerCode::kIOError, Impl::IOErrorLine(toOpen[i], disk[i].path)};
                     return;
                 }
-                madeWritable.push_back(local);
+                madeWritable.push_back(disk[i].path);
             }
             m_impl->m_store.PutOpened(context.user, context.workspace, OpenAction::kEdit, change, toOpen);
         });

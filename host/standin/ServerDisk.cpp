@@ -4,34 +4,47 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <system_error>
+
 namespace standin {
 
+namespace fs = std::filesystem;
+
 namespace {
-constexpr QFileDevice::Permissions kWriteBits =
-    QFileDevice::WriteOwner | QFileDevice::WriteUser | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-constexpr QFileDevice::Permissions kUserWriteBits = QFileDevice::WriteOwner | QFileDevice::WriteUser;
+constexpr fs::perms kWriteBits = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+
+fs::path ToPath(const QString& path)
+{
+    return fs::path(path.toStdU16String());
+}
 } // namespace
 
-bool ServerDisk::IsFile(const QString& path)
+ServerDisk::Entry ServerDisk::Inspect(const QString& path)
 {
-    return QFileInfo(path).isFile();
+    std::error_code error;
+    return {path, fs::status(ToPath(path), error)};
 }
 
-bool ServerDisk::IsUnusable(const QString& path)
+bool ServerDisk::IsUnusable(const Entry& entry)
 {
-    const QFileInfo info(path);
-    return info.exists() && (!info.isFile() || !info.isReadable());
+    return entry.Exists() &&
+           (!entry.IsFile() || (entry.status.permissions() & fs::perms::owner_read) == fs::perms::none);
 }
 
 bool ServerDisk::IsReadOnly(const QString& path)
 {
-    return !(QFile::permissions(path) & QFileDevice::WriteOwner);
+    return (Inspect(path).status.permissions() & fs::perms::owner_write) == fs::perms::none;
 }
 
-bool ServerDisk::SetWritable(const QString& path, bool writable)
+bool ServerDisk::SetWritable(const Entry& entry, bool writable)
 {
-    const QFileDevice::Permissions current = QFile::permissions(path);
-    return QFile::setPermissions(path, writable ? (current | kUserWriteBits) : (current & ~kWriteBits));
+    if (!entry.Exists()) return false;
+    const fs::perms current = entry.status.permissions();
+    const fs::perms wanted = writable ? (current | fs::perms::owner_write) : (current & ~kWriteBits);
+    if (wanted == current) return true;
+    std::error_code error;
+    fs::permissions(ToPath(entry.path), wanted, fs::perm_options::replace, error);
+    return !error;
 }
 
 bool ServerDisk::WriteReadOnly(const QString& path, const std::string& content)
