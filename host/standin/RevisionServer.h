@@ -127,7 +127,8 @@ class HOST_API RevisionServer {
 public:
     // databasePath: an SQLite file shared by all instances that open it, or ":memory:" for a
     // private depot. The schema is created when missing. The server address defaults to
-    // kDefaultServerAddress.
+    // kDefaultServerAddress. Throws std::runtime_error when the data base cannot be opened; seeding
+    // controls throw too (std::invalid_argument for a path outside every workspace).
     explicit RevisionServer(const QString& databasePath);
     ~RevisionServer();
     RevisionServer(const RevisionServer&) = delete;
@@ -171,7 +172,7 @@ public:
     ServerResult Lock(const FileList& files);
     // Status words (qor4::FileStatus) and changelists of the files; never fails per file.
     StatusResult Status(const FileList& files);
-    // Other users (and their workspaces' users) holding the files; see UsersResult.
+    // The other users holding the files (opened, and locked when includeLocks); see UsersResult.
     UsersResult Users(const FileList& files, bool includeLocks);
     // Creates a pending changelist of the current user and workspace; numbers rise from 1 and are
     // shared by all users of the depot.
