@@ -1,0 +1,280 @@
+// The command base: parameters the constructors add, resolution of the "asset" accessors into
+// data-base objects, and the access-state walk.
+#include "CommandTestHost.h"
+
+#include "ScsCheckOutCommand.h"
+#include "ScsMakeWritableCommand.h"
+#include "ScsMarkForAddCommand.h"
+
+#include "opal/datamodel/modify/Params.h"
+#include "qor4/FileStatus.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+namespace fs = qor4::FileStatus;
+using opal::datamodel::ItemID;
+using opal::datamodel::UnspecifiedAccessor;
+using opal::datamodel::modify::BoolParam;
+using opal::datamodel::modify::StringParam;
+using opal::datamodel::modify::UnspecifiedAccessorListParam;
+using standin::DbObject;
+using testing::_;
+
+std::vector<std::string> ParamNames(const lark::fwk::ICommand& command)
+{
+    std::vector<std::string> names;
+    for (const lark::fwk::IParam* param : command.GetAllParams())
+        names.push_back(param->GetName());
+    return names;
+}
+
+TEST(ScsCommandConstruction, ShortConstructorsAddNoParametersAndReportTheirIdentity)
+{
+    const opal::datamodel::ItemLibraryAccessor library;
+    const ScsCheckOutCommand checkOut(library);
+    const ScsMarkForAddCommand markForAdd(library);
+    const ScsMakeWritableCommand makeWritable(library);
+
+    EXPECT_TRUE(checkOut.GetAllParams().empty());
+    EXPECT_TRUE(markForAdd.GetAllParams().empty());
+    EXPECT_TRUE(makeWritable.GetAllParams().empty());
+    EXPECT_STREQ(checkOut.GetCommandIdentifier(), "checkoutQORDbObjects");
+    EXPECT_STREQ(markForAdd.GetCommandIdentifier(), "markForAddQORDbObjects");
+    EXPECT_STREQ(makeWritable.GetCommandIdentifier(), "makewritableQORDbObjects");
+    EXPECT_STREQ(checkOut.GetName(), "CheckOut Command");
+    EXPECT_STREQ(markForAdd.GetName(), "MarkForAdd Command");
+    EXPECT_STREQ(makeWritable.GetName(), "MakeWritable Command");
+    EXPECT_EQ(checkOut.GetReturnValue(), nullptr);
+}
+
+TEST(ScsCommandConstruction, FullConstructorsAddTheStandardParametersInOrder)
+{
+    CommandTestHost host;
+    DbObject* asset = host.AddCheckedInAsset("asset");
+    const ScsMarkForAddCommand markForAdd(host.Library(), "7", host.AccessorsOf({asset}), true);
+    const ScsMakeWritableCommand makeWritable(host.Library(), host.AccessorsOf({asset, asset}), false);
+
+    const std::vector<std::string> expected{"changelist", "asset", "includeexternalfile"};
+    EXPECT_EQ(ParamNames(markForAdd), expected);
+    EXPECT_EQ(ParamNames(makeWritable), expected);
+
+    EXPECT_EQ(dynamic_cast<const StringParam*>(markForAdd.GetParam("changelist"))->GetValue(), "7");
+    EXPECT_TRUE(dynamic_cast<const BoolParam*>(markForAdd.GetParam("includeexternalfile"))->GetValue());
+    EXPECT_EQ(dynamic_cast<const StringParam*>(makeWritable.GetParam("changelist"))->GetValue(), "");
+    EXPECT_FALSE(dynamic_cast<const BoolParam*>(makeWritable.GetParam("includeexternalfile"))->GetValue());
+
+    const auto* assets = dynamic_cast<const UnspecifiedAccessorListParam*>(makeWritable.GetParam("asset"));
+    ASSERT_NE(assets, nullptr);
+    EXPECT_EQ(assets->GetInterfaceId(), 60);
+    EXPECT_FALSE(assets->GetLibrary() != host.Library());
+    ASSERT_EQ(assets->GetValue().size(), 2u);
+    EXPECT_FALSE(assets->GetValue()[0] != host.AccessorOf(asset));
+}
+
+// A library whose items carry any identifier text, so that items the data base cannot know exist.
+class FreeFormLibrary final : public opal::datamodel::IItemLibrary {
+public:
+    struct Item final : opal::datamodel::IItem {
+        explicit Item(std::string uid) : uid(std::move(uid)) {}
+        ItemID GetItemID() const override { return ItemID(uid, true); }
+        std::string uid;
+    };
+
+    UnspecifiedAccessor AccessorFor(const std::string& uid)
+    {
+        m_items.try_emplace(uid, uid);
+        return opal::datamodel::ItemLibraryAccessor(this, 1).GetUnspecifiedAccessor(ItemID(uid, true));
+    }
+
+    void AddNotification(opal::datamodel::IItemLibraryNotification*, std::uint32_t, int) override {}
+    void RemoveNotification(opal::datamodel::IItemLibraryNotification*, std::uint32_t, int) override {}
+    ItemID BuildItemID(const std::string& uid, const void*) override { return ItemID(uid, m_items.count(uid) != 0); }
+    opal::datamodel::IItem* FindItem(const ItemID& id) override
+    {
+        const auto found = m_items.find(opal::datamodel::ItemIDUnlock::GetItemIDUID(id));
+        return found == m_items.end() ? nullptr : &found->second;
+    }
+    void DeliverAccessStateChanged(int, const ItemID&, std::uint32_t) override {}
+
+private:
+    std::map<std::string, Item> m_items;
+};
+
+class AssetResolutionTest : public testing::Test {
+protected:
+    bool Resolve(const std::vector<UnspecifiedAccessor>& accessors, qor4::DbObjectList& objects)
+    {
+        const UnspecifiedAccessorListParam param("asset", host.Library(), BaseScsCommand::kAssetInterfaceId, accessors);
+        return BaseScsCommand::ResolveAssetsFromUnspecifiedAccessors(qor4::QORPtr<qor4::IDataModelMgr>(&host.Manager()),
+                                                                     param, objects);
+    }
+
+    CommandTestHost host;
+};
+
+TEST_F(AssetResolutionTest, ResolvesAccessorsInOrderLoadingObjectsWhenNeeded)
+{
+    DbObject* first = host.AddCheckedInAsset("first");
+    DbObject* unloaded = host.AddCheckedInAsset("unloaded");
+    host.Manager().SetLoaded(unloaded, false);
+
+    qor4::DbObjectList objects;
+    EXPECT_TRUE(Resolve(host.AccessorsOf({unloaded, first}), objects));
+    ASSERT_EQ(objects.size(), 2u);
+    EXPECT_EQ(standin::ToDbObject(objects.front()), unloaded);
+    EXPECT_EQ(standin::ToDbObject(objects.back()), first);
+}
+
+TEST_F(AssetResolutionTest, EmptyListResolvesToNothing)
+{
+    qor4::DbObjectList objects;
+    EXPECT_TRUE(Resolve({}, objects));
+    EXPECT_TRUE(objects.empty());
+}
+
+TEST_F(AssetResolutionTest, StopsAtTheFirstInvalidAccessorKeepingWhatCameBefore)
+{
+    DbObject* first = host.AddCheckedInAsset("first");
+    DbObject* third = host.AddCheckedInAsset("third");
+    std::vector<UnspecifiedAccessor> accessors{host.AccessorOf(first), UnspecifiedAccessor(), host.AccessorOf(third)};
+
+    qor4::DbObjectList objects;
+    EXPECT_FALSE(Resolve(accessors, objects));
+    ASSERT_EQ(objects.size(), 1u);
+    EXPECT_EQ(standin::ToDbObject(objects.front()), first);
+}
+
+TEST_F(AssetResolutionTest, RefusesItemsThatAreNotDataBaseObjects)
+{
+    FreeFormLibrary library;
+    qor4::DbObjectList objects;
+    EXPECT_FALSE(Resolve({library.AccessorFor("not-a-uid")}, objects));
+    // Well formed, but no such object in the data base.
+    EXPECT_FALSE(Resolve({library.AccessorFor("{00000000-0000-4000-8000-00000000beef}")}, objects));
+    EXPECT_TRUE(objects.empty());
+}
+
+// Only for the access-state walk: answers GetAccessStates with a fixed result.
+class StateOnlyDataControl : public qor4::IDataControl {
+public:
+    void AddRef() override {}
+    void Release() override {}
+    bool QueryInterface(const qor4::InterfaceUID&, void**) override { return false; }
+    MOCK_METHOD(bool, IsChangeListValid, (const std::string&), (override));
+    MOCK_METHOD(qor4::qorResult, GetPendingChangeLists, (std::list<std::string>&, std::string&), (override));
+    MOCK_METHOD(qor4::qorResult, GetChangeListDescription, (const std::string&, std::string&, std::string&),
+                (override));
+    MOCK_METHOD(qor4::qorResult, CreateChangeList, (const std::string&, std::string&, std::string&), (override));
+    MOCK_METHOD(qor4::qorResult, CheckOut,
+                (const qor4::DbObjectList&, bool, const qor4::DataControlContext&, const std::string&, std::string&),
+                (override));
+    MOCK_METHOD(qor4::qorResult, MarkForAdd,
+                (const qor4::DbObjectList&, bool, const qor4::DataControlContext&, const std::string&, std::string&),
+                (override));
+    MOCK_METHOD(qor4::qorResult, GetAccessStates,
+                (const qor4::DbObjectList&, bool, const qor4::DataControlContext&, bool, std::list<qor4::StatusWord>&,
+                 std::string&),
+                (override));
+    MOCK_METHOD(qor4::qorResult, GetObjectUsers,
+                (const qor4::DbObjectHandle&, bool, const qor4::DataControlContext&, std::list<std::string>&,
+                 std::string&),
+                (override));
+    MOCK_METHOD(bool, IsReadOnly, (const qor4::DbObjectHandle&, bool, const qor4::DataControlContext&), (override));
+    MOCK_METHOD(bool, QueryObjectFlag, (const qor4::DbObjectHandle&, bool, const qor4::DataControlContext&),
+                (override));
+    MOCK_METHOD(qor4::qorResult, QueryObjectState,
+                (const qor4::DbObjectHandle&, bool, const qor4::DataControlContext&, bool&), (override));
+    MOCK_METHOD(qor4::qorResult, GetObjectFileList,
+                (const qor4::DbObjectHandle&, bool, const qor4::DataControlContext&, bool, std::set<std::string>&),
+                (override));
+    MOCK_METHOD(qor4::qorResult, GetObjectFiles,
+                (const qor4::DbObjectHandle&, const qor4::DataControlContext&, std::set<std::string>&), (override));
+    MOCK_METHOD(qor4::qorResult, MakeWritable,
+                (const qor4::DbObjectHandle&, bool, const qor4::DataControlContext&, std::string&), (override));
+    MOCK_METHOD(qor4::qorResult, GetFiles,
+                (const qor4::DbObjectList&, bool, const qor4::DataControlContext&, bool, std::set<std::string>&,
+                 (std::vector<std::set<std::string>>&)),
+                (override));
+    MOCK_METHOD(qor4::qorResult, CollectAssets,
+                (const qor4::DataControlContext&, const qor4::DbObjectList&, int, std::set<qor4::DbObjectHandle>&),
+                (override));
+    MOCK_METHOD(qor4::qorResult, CollectRelatedObjects, (const qor4::DbObjectList&, std::set<qor4::DbObjectHandle>&),
+                (override));
+    MOCK_METHOD(qor4::qorResult, SetUserParameters, (const qor4::IUserParameters*), (override));
+    MOCK_METHOD(const qor4::IUserParameters*, GetCurrentUserParameters, (), (override));
+    MOCK_METHOD(std::string, GetObjectName, (const qor4::DbObjectHandle&, const qor4::DataControlContext&), (override));
+    MOCK_METHOD(bool, QueryObjectInContext, (const qor4::DataControlContext&, const qor4::DbObjectHandle&), (override));
+    MOCK_METHOD(bool, HasExternalFiles, (const qor4::DbObjectHandle&, const qor4::DataControlContext&), (override));
+
+    void AnswerStates(qor4::qorResult result, std::list<qor4::StatusWord> states)
+    {
+        EXPECT_CALL(*this, GetAccessStates(_, false, _, false, _, _))
+            .WillOnce([result, states](const qor4::DbObjectList&, bool, const qor4::DataControlContext& context, bool,
+                                       std::list<qor4::StatusWord>& into, std::string& message) {
+                EXPECT_EQ(context.first, 1);
+                into = states;
+                message = "ignored";
+                return result;
+            });
+    }
+};
+
+class AccessStateWalkTest : public testing::Test {
+protected:
+    void Notify(const std::vector<DbObject*>& assets)
+    {
+        qor4::DbObjectList objects;
+        for (DbObject* asset : assets)
+            objects.push_back(standin::DataModelMgr::MakeHandle(asset));
+        ScsCheckOutCommand command(host.Library());
+        command.NotifyAccessStateChanged(qor4::QORPtr<qor4::IDataControl>(&control), objects);
+    }
+
+    std::vector<std::pair<std::string, std::uint32_t>> Delivered()
+    {
+        std::vector<std::pair<std::string, std::uint32_t>> delivered;
+        for (const auto& record : host.ItemLibrary().GetAccessStateRecords())
+            delivered.emplace_back(record.uid, record.state);
+        return delivered;
+    }
+
+    CommandTestHost host;
+    testing::StrictMock<StateOnlyDataControl> control;
+};
+
+TEST_F(AccessStateWalkTest, MoreStatesThanObjectsStopsAtTheLastObject)
+{
+    DbObject* first = host.AddCheckedInAsset("first");
+    DbObject* second = host.AddCheckedInAsset("second");
+    control.AnswerStates(qor4::kResultOk, {fs::kCheckedOut, fs::kNotAtHead, fs::kLockedByOther});
+    Notify({first, second});
+    EXPECT_EQ(Delivered(), (std::vector<std::pair<std::string, std::uint32_t>>{{first->GetIdText(), fs::kCheckedOut},
+                                                                               {second->GetIdText(), fs::kNotAtHead}}));
+}
+
+TEST_F(AccessStateWalkTest, FewerStatesThanObjectsNotifiesOnlyThoseStates)
+{
+    DbObject* first = host.AddCheckedInAsset("first");
+    DbObject* second = host.AddCheckedInAsset("second");
+    control.AnswerStates(qor4::kResultOk, {fs::kMarkedForAdd});
+    Notify({first, second});
+    EXPECT_EQ(Delivered(),
+              (std::vector<std::pair<std::string, std::uint32_t>>{{first->GetIdText(), fs::kMarkedForAdd}}));
+}
+
+TEST_F(AccessStateWalkTest, FailedOrEmptyAnswerNotifiesNothing)
+{
+    DbObject* first = host.AddCheckedInAsset("first");
+    control.AnswerStates(-1, {fs::kCheckedOut});
+    Notify({first});
+    control.AnswerStates(qor4::kResultOk, {});
+    Notify({first});
+    EXPECT_TRUE(Delivered().empty());
+}
+
+} // namespace
