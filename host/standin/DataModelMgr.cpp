@@ -119,11 +119,11 @@ DbObject* DataModelMgr::AddToCache(const std::string& name, ObjectKind kind)
     return object;
 }
 
-DbObject* DataModelMgr::CreateAsset(const AssetSpec& spec)
+DbObject* DataModelMgr::CreateAsset(const AssetDescription& description)
 {
-    DbObject* asset = AddToCache(spec.name, ObjectKind::Asset);
-    asset->SetFiles(spec.assetFile, spec.externalFiles);
-    if (spec.saved) {
+    DbObject* asset = AddToCache(description.name, ObjectKind::Asset);
+    asset->SetFiles(description.assetFile, description.externalFiles);
+    if (description.saved) {
         asset->SetAncestor(qor4::VersionId(kFirstVersion));
         for (const std::string& file : AssetFilePaths(*asset))
             if (!FileExists(file)) WriteFileContent(file, DescribeAssetFile(*asset, file));

@@ -17,7 +17,7 @@ namespace standin {
 
 // What a new asset is made of. A saved asset has an ancestor version and files on disk (missing
 // ones are written at creation); a new one is dirty and gets its files at the next save.
-struct AssetSpec {
+struct AssetDescription {
     std::string name;
     std::string assetFile; // absolute path ending in ".qor"
     std::vector<std::string> externalFiles;
@@ -51,7 +51,7 @@ public:
     qor4::ConstIterator<qor4::QORPtr<qor4::IDataSource>> GetDataSources() override;
 
     // Editing. The returned objects belong to the manager's cache.
-    DbObject* CreateAsset(const AssetSpec& spec);
+    DbObject* CreateAsset(const AssetDescription& description);
     DbObject* AddObject(DbObject* asset, const std::string& name, ObjectKind kind);
     void MarkDirty(DbObject* object) { object->SetDirty(true); }
     // Deletes the asset and its objects; a saved asset's files go from disk at the next save.
