@@ -17,6 +17,11 @@ struct StatusCase {
     qor4::StatusWord expected;
 };
 
+void PrintTo(const StatusCase& situation, std::ostream* out)
+{
+    *out << situation.name;
+}
+
 class StatusWordTest : public ServerFixture, public ::testing::WithParamInterface<StatusCase> {
 public:
     void Make(const std::string& path) { CheckIn(path); }
