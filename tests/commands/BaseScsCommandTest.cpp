@@ -1,6 +1,7 @@
 // The command base: parameters the constructors add, resolution of the "asset" accessors into
 // data-base objects, and the access-state walk.
-#include "CommandTestHost.h"
+#include "CommandTestSupport.h"
+#include "HostFixture.h"
 
 #include "ScsCheckOutCommand.h"
 #include "ScsMakeWritableCommand.h"
@@ -52,12 +53,13 @@ TEST(ScsCommandConstruction, ShortConstructorsAddNoParametersAndReportTheirIdent
     EXPECT_EQ(checkOut.GetReturnValue(), nullptr);
 }
 
-TEST(ScsCommandConstruction, FullConstructorsAddTheStandardParametersInOrder)
+using ScsCommandParameters = HostFixture;
+
+TEST_F(ScsCommandParameters, FullConstructorsAddTheStandardParametersInOrder)
 {
-    CommandTestHost host;
-    DbObject* asset = host.AddCheckedInAsset("asset");
-    const ScsMarkForAddCommand markForAdd(host.Library(), "7", host.AccessorsOf({asset}), true);
-    const ScsMakeWritableCommand makeWritable(host.Library(), host.AccessorsOf({asset, asset}), false);
+    DbObject* asset = AddCheckedInAsset("asset");
+    const ScsMarkForAddCommand markForAdd(Library().GetAccessor(), "7", AccessorsOf(Library(), {asset}), true);
+    const ScsMakeWritableCommand makeWritable(Library().GetAccessor(), AccessorsOf(Library(), {asset, asset}), false);
 
     const std::vector<std::string> expected{"changelist", "asset", "includeexternalfile"};
     EXPECT_EQ(ParamNames(markForAdd), expected);
@@ -71,9 +73,9 @@ TEST(ScsCommandConstruction, FullConstructorsAddTheStandardParametersInOrder)
     const auto* assets = dynamic_cast<const UnspecifiedAccessorListParam*>(makeWritable.GetParam("asset"));
     ASSERT_NE(assets, nullptr);
     EXPECT_EQ(assets->GetInterfaceId(), 60);
-    EXPECT_FALSE(assets->GetLibrary() != host.Library());
+    EXPECT_FALSE(assets->GetLibrary() != Library().GetAccessor());
     ASSERT_EQ(assets->GetValue().size(), 2u);
-    EXPECT_FALSE(assets->GetValue()[0] != host.AccessorOf(asset));
+    EXPECT_FALSE(assets->GetValue()[0] != Library().GetItemAccessor(asset));
 }
 
 // A library whose items carry any identifier text, so that items the data base cannot know exist.
@@ -105,26 +107,24 @@ private:
     std::map<std::string, Item> m_items;
 };
 
-class AssetResolutionTest : public testing::Test {
+class AssetResolutionTest : public HostFixture {
 protected:
     bool Resolve(const std::vector<UnspecifiedAccessor>& accessors, qor4::DbObjectList& objects)
     {
-        const UnspecifiedAccessorListParam param("asset", host.Library(), BaseScsCommand::kAssetInterfaceId, accessors);
-        return BaseScsCommand::ResolveAssetsFromUnspecifiedAccessors(qor4::QORPtr<qor4::IDataModelMgr>(&host.Manager()),
-                                                                     param, objects);
+        const UnspecifiedAccessorListParam param("asset", Library().GetAccessor(), BaseScsCommand::kAssetInterfaceId,
+                                                 accessors);
+        return BaseScsCommand::ResolveAssetsFromUnspecifiedAccessors(ManagerPtr(), param, objects);
     }
-
-    CommandTestHost host;
 };
 
 TEST_F(AssetResolutionTest, ResolvesAccessorsInOrderLoadingObjectsWhenNeeded)
 {
-    DbObject* first = host.AddCheckedInAsset("first");
-    DbObject* unloaded = host.AddCheckedInAsset("unloaded");
-    host.Manager().SetLoaded(unloaded, false);
+    DbObject* first = AddCheckedInAsset("first");
+    DbObject* unloaded = AddCheckedInAsset("unloaded");
+    Manager().SetLoaded(unloaded, false);
 
     qor4::DbObjectList objects;
-    EXPECT_TRUE(Resolve(host.AccessorsOf({unloaded, first}), objects));
+    EXPECT_TRUE(Resolve(AccessorsOf(Library(), {unloaded, first}), objects));
     ASSERT_EQ(objects.size(), 2u);
     EXPECT_EQ(standin::ToDbObject(objects.front()), unloaded);
     EXPECT_EQ(standin::ToDbObject(objects.back()), first);
@@ -139,9 +139,10 @@ TEST_F(AssetResolutionTest, EmptyListResolvesToNothing)
 
 TEST_F(AssetResolutionTest, StopsAtTheFirstInvalidAccessorKeepingWhatCameBefore)
 {
-    DbObject* first = host.AddCheckedInAsset("first");
-    DbObject* third = host.AddCheckedInAsset("third");
-    std::vector<UnspecifiedAccessor> accessors{host.AccessorOf(first), UnspecifiedAccessor(), host.AccessorOf(third)};
+    DbObject* first = AddCheckedInAsset("first");
+    DbObject* third = AddCheckedInAsset("third");
+    std::vector<UnspecifiedAccessor> accessors{Library().GetItemAccessor(first), UnspecifiedAccessor(),
+                                               Library().GetItemAccessor(third)};
 
     qor4::DbObjectList objects;
     EXPECT_FALSE(Resolve(accessors, objects));
@@ -224,33 +225,26 @@ public:
     }
 };
 
-class AccessStateWalkTest : public testing::Test {
+class AccessStateWalkTest : public HostFixture {
 protected:
     void Notify(const std::vector<DbObject*>& assets)
     {
         qor4::DbObjectList objects;
         for (DbObject* asset : assets)
             objects.push_back(standin::DataModelMgr::MakeHandle(asset));
-        ScsCheckOutCommand command(host.Library());
+        ScsCheckOutCommand command(Library().GetAccessor());
         command.NotifyAccessStateChanged(qor4::QORPtr<qor4::IDataControl>(&control), objects);
     }
 
-    std::vector<std::pair<std::string, std::uint32_t>> Delivered()
-    {
-        std::vector<std::pair<std::string, std::uint32_t>> delivered;
-        for (const auto& record : host.ItemLibrary().GetAccessStateRecords())
-            delivered.emplace_back(record.uid, record.state);
-        return delivered;
-    }
+    std::vector<std::pair<std::string, std::uint32_t>> Delivered() { return DeliveredStates(Library()); }
 
-    CommandTestHost host;
     testing::StrictMock<StateOnlyDataControl> control;
 };
 
 TEST_F(AccessStateWalkTest, MoreStatesThanObjectsStopsAtTheLastObject)
 {
-    DbObject* first = host.AddCheckedInAsset("first");
-    DbObject* second = host.AddCheckedInAsset("second");
+    DbObject* first = AddCheckedInAsset("first");
+    DbObject* second = AddCheckedInAsset("second");
     control.AnswerStates(qor4::kResultOk, {fs::kCheckedOut, fs::kNotAtHead, fs::kLockedByOther});
     Notify({first, second});
     EXPECT_EQ(Delivered(), (std::vector<std::pair<std::string, std::uint32_t>>{{first->GetIdText(), fs::kCheckedOut},
@@ -259,8 +253,8 @@ TEST_F(AccessStateWalkTest, MoreStatesThanObjectsStopsAtTheLastObject)
 
 TEST_F(AccessStateWalkTest, FewerStatesThanObjectsNotifiesOnlyThoseStates)
 {
-    DbObject* first = host.AddCheckedInAsset("first");
-    DbObject* second = host.AddCheckedInAsset("second");
+    DbObject* first = AddCheckedInAsset("first");
+    DbObject* second = AddCheckedInAsset("second");
     control.AnswerStates(qor4::kResultOk, {fs::kMarkedForAdd});
     Notify({first, second});
     EXPECT_EQ(Delivered(),
@@ -269,7 +263,7 @@ TEST_F(AccessStateWalkTest, FewerStatesThanObjectsNotifiesOnlyThoseStates)
 
 TEST_F(AccessStateWalkTest, FailedOrEmptyAnswerNotifiesNothing)
 {
-    DbObject* first = host.AddCheckedInAsset("first");
+    DbObject* first = AddCheckedInAsset("first");
     control.AnswerStates(-1, {fs::kCheckedOut});
     Notify({first});
     control.AnswerStates(qor4::kResultOk, {});
