@@ -22,6 +22,8 @@ const char* ExBase::what() const noexcept
     return m_text.c_str();
 }
 
+ExBase::NullPtr::~NullPtr() = default;
+
 DisableErrorReportingGuard::DisableErrorReportingGuard()
 {
     ++g_reportingDisabled;

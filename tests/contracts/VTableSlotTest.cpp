@@ -6,6 +6,7 @@
 
 #include "IZRPrefManager.h"
 #include "lark/fwk/ICommand.h"
+#include "opal/datamodel/modify/CBaseExecutionCommand.h"
 #include "lark/fwk/IQORDBProxy.h"
 #include "qor4/IDataControl.h"
 #include "qor4/IDataModelMgr.h"
@@ -176,7 +177,7 @@ TEST(VTableSlots, DataModelServicesFollowTheReferenceCountingSlots)
 TEST(VTableSlots, DataControlOperationsInOrder)
 {
     using D = IDataControl;
-    const long slots[] = {
+    const long order[] = {
         ItaniumSlot(&D::IsChangeListValid),    ItaniumSlot(&D::GetPendingChangeLists),
         ItaniumSlot(&D::GetChangeListDescription), ItaniumSlot(&D::CreateChangeList),
         ItaniumSlot(&D::CheckOut),             ItaniumSlot(&D::MarkForAdd),
@@ -189,14 +190,14 @@ TEST(VTableSlots, DataControlOperationsInOrder)
         ItaniumSlot(&D::GetCurrentUserParameters), ItaniumSlot(&D::GetObjectName),
         ItaniumSlot(&D::QueryObjectInContext), ItaniumSlot(&D::HasExternalFiles),
     };
-    for (std::size_t i = 0; i < std::size(slots); ++i) EXPECT_EQ(slots[i], static_cast<long>(i) + 3) << "operation " << i;
+    for (std::size_t i = 0; i < std::size(order); ++i) EXPECT_EQ(order[i], static_cast<long>(i) + 3) << "operation " << i;
 }
 
 TEST(VTableSlots, PreferenceManagerGettersThenSettersThenFlag)
 {
     using M = IRevisionControlPropertiesMgr;
     EXPECT_EQ(SlotAfterDestructor(&M::Connect), 1);
-    const long slots[] = {
+    const long order[] = {
         SlotAfterDestructor(&M::GetAccountProperties),
         SlotAfterDestructor(&M::GetActionWhenEditingReadOnlyAsset),
         SlotAfterDestructor(&M::GetAlwaysUseSetting),
@@ -213,7 +214,7 @@ TEST(VTableSlots, PreferenceManagerGettersThenSettersThenFlag)
         SlotAfterDestructor(&M::GetUserSawSourceControlDialog),
         SlotAfterDestructor(&M::SetUserSawSourceControlDialog),
     };
-    for (std::size_t i = 0; i < std::size(slots); ++i) EXPECT_EQ(slots[i], static_cast<long>(i) + 2) << "operation " << i;
+    for (std::size_t i = 0; i < std::size(order); ++i) EXPECT_EQ(order[i], static_cast<long>(i) + 2) << "operation " << i;
     EXPECT_EQ(SlotAfterDestructor(&IRevisionControlPropertiesMgr_Slot::OnPropertiesChanged), 1);
 }
 

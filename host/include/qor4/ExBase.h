@@ -34,6 +34,8 @@ private:
 class HOST_API ExBase::NullPtr : public ExBase {
 public:
     using ExBase::ExBase;
+    // Defined by the host, so that the exception's type information lives in the host alone.
+    ~NullPtr() override;
 };
 
 // While at least one guard lives, failures are not echoed to the debug output before they are thrown.
