@@ -1,0 +1,332 @@
+// Check-out on the host's request (CheckOutObjects) and before an edit of read-only assets
+// (PromptCheckOutObjects), end to end against the stand-in server.
+#include "FlowFixture.h"
+
+namespace {
+
+using qor4::FileStatus::kCheckedOut;
+using Props = IRevisionControlPropertiesMgr;
+
+const QString kCheckoutError = QStringLiteral("Checkout Error");
+constexpr const char* kEditMessage = "These assets are read-only";
+
+class CheckOutObjectsTest : public FlowFixture {};
+
+TEST_F(CheckOutObjectsTest, ThreeObjectsWhoseSecondFailsAnsweredOkStillTryTheThird)
+{
+    standin::DbObject* first = AddCheckedInAsset("first");
+    standin::DbObject* second = AddCheckedInAsset("second");
+    standin::DbObject* third = AddCheckedInAsset("third");
+    LockAs(kOtherUser, second);
+    Modal().PressNext(QMessageBox::Ok);
+    bool cancelled = true;
+
+    EXPECT_FALSE(Helper().CheckOutObjects(Handles({first, second, third}), &cancelled, false));
+
+    EXPECT_FALSE(cancelled);
+    const std::vector<ModalDriver::Window> errors = BoxesTitled(kCheckoutError);
+    ASSERT_EQ(errors.size(), 1u);
+    QStringList buttons = errors[0].buttons;
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{QStringLiteral("OK"), QStringLiteral("Retry")}));
+    EXPECT_TRUE(errors[0].text.contains(QStringLiteral("locked")));
+    EXPECT_TRUE(errors[0].text.contains(QString::fromLatin1(kOtherUser)));
+    for (standin::DbObject* done : {first, third}) {
+        const FileState state = StateOf(done->GetAssetFile());
+        EXPECT_EQ(state.status, kCheckedOut) << done->GetName();
+        EXPECT_FALSE(state.readOnly) << done->GetName();
+    }
+    EXPECT_TRUE(StateOf(second->GetAssetFile()).readOnly);
+    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kEdit).size(), 3u);
+}
+
+TEST_F(CheckOutObjectsTest, RetryRepeatsTheFailedObjectOnly)
+{
+    standin::DbObject* first = AddCheckedInAsset("first");
+    standin::DbObject* second = AddCheckedInAsset("second");
+    Server().FailNext(standin::ServerOp::kEdit, standin::ServerCode::kDataBaseError, "depot busy\n");
+    Modal().PressNext(QMessageBox::Retry);
+    bool cancelled = true;
+
+    EXPECT_TRUE(Helper().CheckOutObjects(Handles({first, second}), &cancelled, false));
+
+    EXPECT_FALSE(cancelled);
+    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kEdit).size(), 3u);
+    EXPECT_EQ(StateOf(first->GetAssetFile()).status, kCheckedOut);
+    EXPECT_EQ(StateOf(second->GetAssetFile()).status, kCheckedOut);
+}
+
+TEST_F(CheckOutObjectsTest, ValidStoredChangeListChecksOutWithoutADialog)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero", 1);
+    const std::string changeList = CreateChangeList("stored");
+    Properties().SetChangeListToUseWhenAutoCheckingOut(changeList);
+    bool cancelled = true;
+
+    EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), &cancelled, true));
+
+    EXPECT_FALSE(cancelled);
+    EXPECT_TRUE(Modal().Seen().empty());
+    for (const std::string& file : FilesOf(asset)) {
+        EXPECT_EQ(StateOf(file).status, kCheckedOut) << file;
+        EXPECT_EQ(StateOf(file).changeList, changeList) << file;
+    }
+}
+
+TEST_F(CheckOutObjectsTest, RejectedStoredChangeListAsksAndRememberingDefaultStoresIt)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    Properties().SetChangeListToUseWhenAutoCheckingOut("404");
+    AnswerDialog(DialogButton::CheckOut, "", true);
+    bool cancelled = true;
+
+    EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
+
+    ASSERT_EQ(Dialogs().size(), 1u);
+    EXPECT_EQ(Dialogs()[0].title, QStringLiteral("Select Pending ChangeList"));
+    EXPECT_FALSE(Dialogs()[0].continueVisible);
+    EXPECT_FALSE(Dialogs()[0].makeWritableVisible);
+    EXPECT_EQ(Dialogs()[0].assetsText, QStringLiteral("hero\n"));
+    EXPECT_FALSE(StoredPrompt());
+    EXPECT_EQ(StoredChangeList(), "");
+    EXPECT_EQ(StateOf(asset->GetAssetFile()).changeList, "");
+    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, kCheckedOut);
+}
+
+TEST_F(CheckOutObjectsTest, CancelledDialogReportsCancelAndChecksOutNothing)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    Properties().SetPromptForChangeListWhenCheckingOut(true);
+    AnswerDialog(DialogButton::Cancel);
+    bool cancelled = false;
+
+    EXPECT_FALSE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
+
+    EXPECT_TRUE(cancelled);
+    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kEdit).empty());
+    EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
+}
+
+TEST_F(CheckOutObjectsTest, RevisionControlOffCancelsWithoutTouchingTheServer)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    Properties().SetUseSourceDataControl(false);
+    Server().ClearCalls();
+    bool cancelled = false;
+
+    EXPECT_FALSE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
+
+    EXPECT_TRUE(cancelled);
+    EXPECT_TRUE(Server().Calls().empty());
+}
+
+TEST_F(CheckOutObjectsTest, EmptyListAndNullCancelFlag)
+{
+    bool cancelled = true;
+    EXPECT_TRUE(Helper().CheckOutObjects({}, &cancelled, false));
+    EXPECT_TRUE(cancelled);
+
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), nullptr, false));
+    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, kCheckedOut);
+}
+
+TEST_F(CheckOutObjectsTest, WithoutWindowsEachFailureIsLoggedAndTheRestCheckedOut)
+{
+    standin::DbObject* first = AddCheckedInAsset("first");
+    standin::DbObject* second = AddCheckedInAsset("second");
+    OpenForEditAs(kOtherUser, first);
+    Properties().SetPromptForChangeListWhenCheckingOut(true);
+    WithoutWindows();
+    bool cancelled = true;
+
+    EXPECT_FALSE(Helper().CheckOutObjects(Handles({first, second}), &cancelled, false));
+
+    EXPECT_FALSE(cancelled);
+    const std::vector<std::string> errors = LogTexts(Log::MsgType::Error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("\nDetails:\nFiles:\n" + first->GetAssetFile()), std::string::npos) << errors[0];
+    EXPECT_EQ(StateOf(second->GetAssetFile()).status, kCheckedOut);
+    EXPECT_EQ(StateOf(second->GetAssetFile()).changeList, "");
+}
+
+class PromptCheckOutObjectsTest : public FlowFixture {
+protected:
+    bool Prompt(const std::vector<standin::DbObject*>& objects, bool allowMakeWritable = true)
+    {
+        return Helper().PromptCheckOutObjects(Handles(objects), false, allowMakeWritable, kEditMessage);
+    }
+};
+
+TEST_F(PromptCheckOutObjectsTest, NothingReadOnlyAnswersYesWithoutAsking)
+{
+    standin::DbObject* asset = AddLocalAsset("tree");
+    EXPECT_TRUE(Prompt({asset}));
+    EXPECT_TRUE(Modal().Seen().empty());
+    EXPECT_TRUE(Server().Calls().empty());
+}
+
+TEST_F(PromptCheckOutObjectsTest, DialogOffersEveryAnswerAndCheckOutUsesTheChosenChangeList)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    const std::string changeList = CreateChangeList("edit");
+    AnswerDialog(DialogButton::CheckOut, changeList);
+
+    EXPECT_TRUE(Prompt({asset}));
+
+    ASSERT_EQ(Dialogs().size(), 1u);
+    const DialogView& dialog = Dialogs()[0];
+    EXPECT_EQ(dialog.title, QStringLiteral("Check Out"));
+    EXPECT_EQ(dialog.message, QString::fromLatin1(kEditMessage));
+    EXPECT_TRUE(dialog.continueVisible);
+    EXPECT_TRUE(dialog.makeWritableVisible);
+    EXPECT_EQ(dialog.dontShowAgainText, QStringLiteral("Don't show this dialog again (always use this option)"));
+    EXPECT_EQ(StateOf(asset->GetAssetFile()).changeList, changeList);
+    EXPECT_EQ(StoredAction(), Props::kPrompt);
+}
+
+TEST_F(PromptCheckOutObjectsTest, ContinueWithoutTheBoxIsAskedAgainOnlyAfterOtherObjects)
+{
+    standin::DbObject* first = AddCheckedInAsset("first");
+    standin::DbObject* other = AddCheckedInAsset("other");
+    AnswerDialog(DialogButton::Continue);
+    EXPECT_TRUE(Prompt({first}));
+    EXPECT_TRUE(Prompt({first}));
+    EXPECT_TRUE(Prompt({first}));
+    EXPECT_EQ(Dialogs().size(), 1u);
+
+    AnswerDialog(DialogButton::Cancel);
+    EXPECT_FALSE(Prompt({other}));
+    AnswerDialog(DialogButton::Continue);
+    EXPECT_TRUE(Prompt({first}));
+
+    EXPECT_EQ(Dialogs().size(), 3u);
+    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kEdit).empty());
+    EXPECT_TRUE(StateOf(first->GetAssetFile()).readOnly);
+    EXPECT_EQ(StoredAction(), Props::kPrompt);
+    // An empty call forgets the continued objects, so the helper holds no handle at tear-down.
+    EXPECT_TRUE(Helper().PromptCheckOutObjects({}, false, true, kEditMessage));
+}
+
+TEST_F(PromptCheckOutObjectsTest, ContinueWithTheBoxIsStoredAndNotAskedAgain)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    AnswerDialog(DialogButton::Continue, "", true);
+    EXPECT_TRUE(Prompt({asset}));
+    EXPECT_EQ(StoredAction(), Props::kContinue);
+
+    EXPECT_TRUE(Prompt({asset}));
+    EXPECT_EQ(Dialogs().size(), 1u);
+    EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
+}
+
+TEST_F(PromptCheckOutObjectsTest, RetryAfterAFailedCheckOutRepeatsItInTheSameChangeListWithoutThePicker)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    const std::string changeList = CreateChangeList("retry here");
+    Server().FailNext(standin::ServerOp::kEdit, standin::ServerCode::kDataBaseError, "depot busy\n");
+    AnswerDialog(DialogButton::CheckOut, changeList);
+    Modal().PressNext(QMessageBox::Retry);
+
+    EXPECT_TRUE(Prompt({asset}));
+
+    EXPECT_EQ(Dialogs().size(), 1u);
+    const std::vector<ModalDriver::Window> errors = BoxesTitled(kCheckoutError);
+    ASSERT_EQ(errors.size(), 1u);
+    QStringList buttons = errors[0].buttons;
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{QStringLiteral("Cancel"), QStringLiteral("Ignore"), QStringLiteral("Retry")}));
+    const std::vector<standin::ServerCall> edits = ServerCallsOf(standin::ServerOp::kEdit);
+    ASSERT_EQ(edits.size(), 2u);
+    EXPECT_EQ(edits[0].arguments, edits[1].arguments);
+    EXPECT_EQ(StateOf(asset->GetAssetFile()).changeList, changeList);
+    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, kCheckedOut);
+}
+
+TEST_F(PromptCheckOutObjectsTest, FailedCheckOutAnsweredIgnoreOrCancel)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    OpenForEditAs(kOtherUser, asset);
+    AnswerDialog(DialogButton::CheckOut);
+    Modal().PressNext(QMessageBox::Ignore);
+    EXPECT_TRUE(Prompt({asset}));
+
+    AnswerDialog(DialogButton::CheckOut);
+    Modal().KeyNext(Qt::Key_Escape);
+    EXPECT_FALSE(Prompt({asset}));
+
+    EXPECT_EQ(BoxesTitled(kCheckoutError).size(), 2u);
+    EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
+}
+
+TEST_F(PromptCheckOutObjectsTest, StoredMakeWritableIsAskedWhenNotAllowed)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    Properties().SetActionWhenEditingReadOnlyAsset(Props::kMakeWritable);
+    AnswerDialog(DialogButton::Cancel);
+    EXPECT_FALSE(Prompt({asset}, false));
+    ASSERT_EQ(Dialogs().size(), 1u);
+    EXPECT_FALSE(Dialogs()[0].makeWritableVisible);
+    EXPECT_TRUE(Dialogs()[0].continueVisible);
+
+    // Where it is allowed, the stored choice applies without a question.
+    EXPECT_TRUE(Prompt({asset}, true));
+    EXPECT_EQ(Dialogs().size(), 1u);
+    const FileState state = StateOf(asset->GetAssetFile());
+    EXPECT_FALSE(state.readOnly);
+    EXPECT_EQ(state.status, 0u);
+}
+
+TEST_F(PromptCheckOutObjectsTest, StoredCheckOutIntoAVanishedChangeListStoresPromptAndAsks)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    Properties().SetActionWhenEditingReadOnlyAsset(Props::kCheckOut);
+    Properties().SetChangeListToUseWhenAutoCheckingOut("77");
+    AnswerDialog(DialogButton::MakeWritable, "", true);
+
+    EXPECT_TRUE(Prompt({asset}));
+
+    EXPECT_EQ(Dialogs().size(), 1u);
+    EXPECT_EQ(StoredAction(), Props::kMakeWritable);
+    EXPECT_FALSE(StateOf(asset->GetAssetFile()).readOnly);
+}
+
+TEST_F(PromptCheckOutObjectsTest, WithoutWindowsStoredPromptChecksOutIntoTheDefaultChangeList)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    standin::DbObject* held = AddCheckedInAsset("held");
+    OpenForEditAs(kOtherUser, held);
+    WithoutWindows();
+
+    EXPECT_TRUE(Prompt({asset}));
+    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, kCheckedOut);
+    EXPECT_EQ(StateOf(asset->GetAssetFile()).changeList, "");
+    EXPECT_TRUE(Log().Entries().empty());
+
+    // A failure is logged once and the edit still goes on.
+    EXPECT_TRUE(Prompt({held}));
+    EXPECT_EQ(LogTexts(Log::MsgType::Error).size(), 1u);
+    EXPECT_TRUE(StateOf(held->GetAssetFile()).readOnly);
+}
+
+TEST(ListsEqualTest, ComparesCacheIndexAndInstancePositionByPosition)
+{
+    qor4::QORPtr<standin::DataModelMgr> manager = standin::DataModelMgr::Create();
+    qor4::QORPtr<standin::DataModelMgr> otherManager = standin::DataModelMgr::Create();
+    standin::DbObject* a = manager->CreateAsset({"a", "/nowhere/a.qor", {}, false});
+    standin::DbObject* b = manager->CreateAsset({"b", "/nowhere/b.qor", {}, false});
+    standin::DbObject* twin = otherManager->CreateAsset({"a", "/nowhere/a.qor", {}, false});
+    const auto handle = [](standin::DbObject* object) { return standin::DataModelMgr::MakeHandle(object); };
+    {
+        const DbObjectHandles ab{handle(a), handle(b)};
+        EXPECT_TRUE(CRevisionControlUIHelper::ListsEqual(ab, DbObjectHandles{handle(a), handle(b)}));
+        EXPECT_TRUE(CRevisionControlUIHelper::ListsEqual({}, {}));
+        EXPECT_FALSE(CRevisionControlUIHelper::ListsEqual(ab, DbObjectHandles{handle(b), handle(a)}));
+        EXPECT_FALSE(CRevisionControlUIHelper::ListsEqual(ab, DbObjectHandles{handle(a)}));
+        // Same cache index, another manager's instance.
+        ASSERT_EQ(twin->GetCacheIndex(), a->GetCacheIndex());
+        EXPECT_FALSE(CRevisionControlUIHelper::ListsEqual(DbObjectHandles{handle(a)}, DbObjectHandles{handle(twin)}));
+    }
+}
+
+} // namespace

@@ -1,0 +1,84 @@
+// FlowFixture: the whole stand-in host (HostFixture) plus what the save and check-out flows need to
+// be driven and checked: dirty assets, answers for the changelist dialog that also record what it
+// showed, and the state of workspace files on disk and on the server.
+#pragma once
+
+#include "HostFixture.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+// Readable texts in test failures.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+class FlowFixture : public HostFixture {
+protected:
+    using Action = IRevisionControlPropertiesMgr::ActionWhenEditingReadOnlyAsset;
+
+    enum class DialogButton { CheckOut, Continue, MakeWritable, Cancel };
+
+    // What one changelist dialog showed when it was answered.
+    struct DialogView {
+        QString title;
+        QString message;
+        QString assetsText;
+        QStringList files;
+        QStringList changeListEntries;
+        QString checkOutText;
+        QString dontShowAgainText;
+        bool continueVisible = false;
+        bool makeWritableVisible = false;
+        bool checkOutEnabled = false;
+    };
+
+    // A file's state as the user would check it.
+    struct FileState {
+        bool exists = false;
+        bool readOnly = false;
+        qor4::StatusWord status = 0;
+        std::string changeList;
+    };
+
+    // Queues the answer for the next modal window, which must be the changelist dialog: selects
+    // changeList ("" is "Default"), ticks the remember box when remember, and presses button.
+    void AnswerDialog(DialogButton button, const std::string& changeList = std::string(), bool remember = false);
+    // The changelist dialogs answered so far, in order.
+    const std::vector<DialogView>& Dialogs() const { return dialogs; }
+
+    // A checked-in (read-only) asset with a dirty metadata object, so that the next save writes it.
+    standin::DbObject* AddDirtyCheckedInAsset(const std::string& name, int externalFiles = 0);
+    // Marks the asset as edited again (a new dirty metadata object).
+    void Touch(standin::DbObject* asset);
+    // An asset created since the last save, with new files in the workspace folder.
+    standin::DbObject* AddNewAsset(const std::string& name, const std::vector<std::string>& externalFiles = {});
+    // The absolute workspace path of a depot path such as "assets/x.qor".
+    std::string LocalPath(const std::string& depotPath);
+
+    // A pending changelist of the current user; its number.
+    std::string CreateChangeList(const std::string& description);
+    // Opens files for edit as the current user, as a user checking out by hand would.
+    void CheckOutByHand(const std::vector<std::string>& files, const std::string& changeList);
+
+    FileState StateOf(const std::string& file);
+    static std::string ContentOf(const std::string& file);
+
+    Action StoredAction();
+    std::string StoredChangeList();
+    bool StoredPrompt();
+
+    // Server operations of one kind made so far.
+    std::vector<standin::ServerCall> ServerCallsOf(const std::string& operation);
+
+    // Message boxes the modal driver answered, by title; their buttons without "Show Details...".
+    std::vector<ModalDriver::Window> BoxesTitled(const QString& title);
+
+private:
+    std::vector<DialogView> dialogs;
+};

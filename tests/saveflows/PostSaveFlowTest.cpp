@@ -1,0 +1,313 @@
+// After a save: deleted files leave revision control and new assets are marked for add, end to end
+// against the stand-in server with real workspace files.
+#include "FlowFixture.h"
+
+#include <QFile>
+
+namespace {
+
+using qor4::FileStatus::kCheckedOut;
+using qor4::FileStatus::kMarkedForAdd;
+using qor4::FileStatus::kMarkedForDelete;
+using qor4::FileStatus::kNotInDepot;
+
+const QString kMarkForAddTitle = QStringLiteral("Post-Saving: Mark For Add");
+const QString kMarkForDeleteTitle = QStringLiteral("Mark For Delete");
+
+class PostSaveFlowTest : public FlowFixture {};
+
+TEST_F(PostSaveFlowTest, WithRevisionControlOffTheWorkspaceIsLeftAsTheSaveMadeIt)
+{
+    standin::DbObject* doomed = AddCheckedInAsset("old");
+    const std::string doomedFile = doomed->GetAssetFile();
+    standin::DbObject* fresh = AddNewAsset("fresh");
+    Manager().DeleteAsset(doomed);
+    Properties().SetUseSourceDataControl(false);
+    FileControl().ClearCalls();
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    EXPECT_TRUE(Modal().Seen().empty());
+    EXPECT_TRUE(FileControl().Calls().empty());
+    const FileState deleted = StateOf(doomedFile);
+    EXPECT_FALSE(deleted.exists);
+    EXPECT_EQ(deleted.status, 0u);
+    const FileState added = StateOf(fresh->GetAssetFile());
+    EXPECT_TRUE(added.exists);
+    EXPECT_EQ(added.status, kNotInDepot);
+    // The save record is left for whoever else reads it.
+    EXPECT_EQ(Manager().GetMultiFileDataSource().GetClearCount(), 0);
+}
+
+TEST_F(PostSaveFlowTest, DeletedFileThatWasMarkedForAddIsRevertedAndNotMarkedForDelete)
+{
+    standin::DbObject* asset = AddLocalAsset("draft");
+    const std::string file = asset->GetAssetFile();
+    ASSERT_TRUE(Server().Add({file}, "").Succeeded());
+    Manager().DeleteAsset(asset);
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    const FileState state = StateOf(file);
+    EXPECT_FALSE(state.exists);
+    EXPECT_EQ(state.status, kNotInDepot);
+    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kDelete).empty());
+    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kRevert).size(), 1u);
+    EXPECT_TRUE(Modal().Seen().empty());
+    EXPECT_EQ(Manager().GetMultiFileDataSource().GetClearCount(), 1);
+}
+
+TEST_F(PostSaveFlowTest, DeletedCheckedOutFilesOfTwoChangeListsAreMarkedForDeleteInTheirOwn)
+{
+    standin::DbObject* first = AddCheckedInAsset("first", 1);
+    standin::DbObject* second = AddCheckedInAsset("second");
+    const std::vector<std::string> firstFiles = FilesOf(first);
+    const std::string secondFile = second->GetAssetFile();
+    const std::string firstList = CreateChangeList("first work");
+    const std::string secondList = CreateChangeList("second work");
+    CheckOutByHand(firstFiles, firstList);
+    CheckOutByHand({secondFile}, secondList);
+    Manager().DeleteAsset(first);
+    Manager().DeleteAsset(second);
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    for (const std::string& file : firstFiles) {
+        const FileState state = StateOf(file);
+        EXPECT_FALSE(state.exists) << file;
+        EXPECT_EQ(state.status, kMarkedForDelete) << file;
+        EXPECT_EQ(state.changeList, firstList) << file;
+    }
+    const FileState state = StateOf(secondFile);
+    EXPECT_FALSE(state.exists);
+    EXPECT_EQ(state.status, kMarkedForDelete);
+    EXPECT_EQ(state.changeList, secondList);
+    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kDelete).size(), 2u);
+    EXPECT_TRUE(Modal().Seen().empty());
+}
+
+TEST_F(PostSaveFlowTest, DeletedFileAlreadyMarkedForDeleteOrUnknownIsLeftAlone)
+{
+    standin::DbObject* marked = AddCheckedInAsset("marked");
+    standin::DbObject* unknown = AddLocalAsset("unknown");
+    ASSERT_TRUE(Server().Delete({marked->GetAssetFile()}, "").Succeeded());
+    // The workspace still has the file, so that the save removes it.
+    QFile restored(QString::fromStdString(marked->GetAssetFile()));
+    ASSERT_TRUE(restored.open(QIODevice::WriteOnly));
+    restored.close();
+    Manager().DeleteAsset(marked);
+    Manager().DeleteAsset(unknown);
+    Server().ClearCalls();
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kDelete).empty());
+    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kRevert).empty());
+    EXPECT_FALSE(StateOf(unknown->GetAssetFile()).exists);
+}
+
+TEST_F(PostSaveFlowTest, PromptingForDeletedFilesShowsTheFilesAndMarksIntoTheChosenChangeList)
+{
+    standin::DbObject* asset = AddCheckedInAsset("old", 1);
+    const std::vector<std::string> files = FilesOf(asset);
+    const std::string changeList = CreateChangeList("clean-up");
+    Properties().SetPromptForChangeListWhenCheckingOut(true);
+    Manager().DeleteAsset(asset);
+    AnswerDialog(DialogButton::CheckOut, changeList, true);
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    ASSERT_EQ(Dialogs().size(), 1u);
+    const DialogView& dialog = Dialogs()[0];
+    EXPECT_EQ(dialog.title, kMarkForDeleteTitle);
+    EXPECT_EQ(dialog.checkOutText, QStringLiteral("Mark For Delete"));
+    EXPECT_EQ(dialog.message, QStringLiteral("The files below were deleted during the commit\nWe can now mark them for "
+                                             "delete in your revision control"));
+    EXPECT_TRUE(dialog.assetsText.isEmpty());
+    EXPECT_EQ(dialog.files.size(), 2);
+    for (const std::string& file : files) {
+        EXPECT_TRUE(dialog.files.contains(QString::fromStdString(file))) << file;
+        const FileState state = StateOf(file);
+        EXPECT_EQ(state.status, kMarkedForDelete) << file;
+        EXPECT_EQ(state.changeList, changeList) << file;
+    }
+    EXPECT_FALSE(StoredPrompt());
+    EXPECT_EQ(StoredChangeList(), changeList);
+}
+
+TEST_F(PostSaveFlowTest, MarkForDeleteFailureOffersRetryThatThenSucceeds)
+{
+    standin::DbObject* asset = AddCheckedInAsset("old");
+    const std::string file = asset->GetAssetFile();
+    Manager().DeleteAsset(asset);
+    Server().FailNext(standin::ServerOp::kDelete, standin::ServerCode::kDataBaseError, "depot busy\n");
+    Modal().PressNext(QMessageBox::Retry);
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    const std::vector<ModalDriver::Window> boxes = BoxesTitled(QStringLiteral("Mark-For-Delete Error"));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text,
+              QString::fromStdString("The following files have been deleted during the commit:\n\n" + file +
+                                     "\n\nbut we couldn't mark them for delete in your revision control\nUnknown "
+                                     "error found\nError reported by IO module: depot busy\n\n"));
+    EXPECT_EQ(StateOf(file).status, kMarkedForDelete);
+}
+
+TEST_F(PostSaveFlowTest, NewAssetBesideFilesOpenInAChangeListJoinsItWithoutADialog)
+{
+    const std::string shared = std::string(kAssetFolder) + "shared.tex";
+    Server().CheckInWorkspaceFile(kWorkspace, shared, "texture");
+    const std::string sharedFile = LocalPath(shared);
+    const std::string changeList = CreateChangeList("new level");
+    CheckOutByHand({sharedFile}, changeList);
+    Properties().SetPromptForChangeListWhenCheckingOut(true);
+    standin::DbObject* asset = AddNewAsset("level", {sharedFile});
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    EXPECT_TRUE(Modal().Seen().empty());
+    const FileState added = StateOf(asset->GetAssetFile());
+    EXPECT_EQ(added.status, kMarkedForAdd);
+    EXPECT_EQ(added.changeList, changeList);
+    EXPECT_EQ(StateOf(sharedFile).status, kCheckedOut);
+}
+
+TEST_F(PostSaveFlowTest, PromptedNewAssetsAreListedAndEachMarkedForAddOnItsOwn)
+{
+    standin::DbObject* first = AddNewAsset("first");
+    standin::DbObject* second = AddNewAsset("second");
+    const std::string changeList = CreateChangeList("additions");
+    Properties().SetPromptForChangeListWhenCheckingOut(true);
+    AnswerDialog(DialogButton::CheckOut, changeList);
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    ASSERT_EQ(Dialogs().size(), 1u);
+    const DialogView& dialog = Dialogs()[0];
+    EXPECT_EQ(dialog.title, kMarkForAddTitle);
+    EXPECT_EQ(dialog.checkOutText, QStringLiteral("Mark For Add"));
+    EXPECT_EQ(dialog.assetsText, QStringLiteral("first\nsecond\n"));
+    QStringList shown = dialog.files;
+    shown.sort();
+    EXPECT_EQ(shown, (QStringList{QString::fromStdString(first->GetAssetFile()),
+                                  QString::fromStdString(second->GetAssetFile())}));
+    for (standin::DbObject* asset : {first, second}) {
+        const FileState state = StateOf(asset->GetAssetFile());
+        EXPECT_EQ(state.status, kMarkedForAdd) << asset->GetName();
+        EXPECT_EQ(state.changeList, changeList) << asset->GetName();
+    }
+    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kAdd).size(), 2u);
+    EXPECT_TRUE(StoredPrompt());
+}
+
+TEST_F(PostSaveFlowTest, OneFailingNewAssetDoesNotKeepTheOthersOut)
+{
+    standin::DbObject* first = AddNewAsset("first");
+    standin::DbObject* second = AddNewAsset("second");
+    Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kDataBaseError, "depot busy\n");
+    Modal().PressNext(QMessageBox::Ok);
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    ASSERT_EQ(BoxesTitled(QStringLiteral("Mark-For-Add Error")).size(), 1u);
+    EXPECT_EQ(StateOf(first->GetAssetFile()).status, kNotInDepot);
+    EXPECT_EQ(StateOf(second->GetAssetFile()).status, kMarkedForAdd);
+}
+
+TEST_F(PostSaveFlowTest, CancelledMarkForAddLeavesTheNewFilesAlone)
+{
+    standin::DbObject* asset = AddNewAsset("fresh");
+    Properties().SetPromptForChangeListWhenCheckingOut(true);
+    const int writes = Prefs().WriteCount();
+    AnswerDialog(DialogButton::Cancel);
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    EXPECT_EQ(Dialogs().size(), 1u);
+    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, kNotInDepot);
+    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kAdd).empty());
+    EXPECT_EQ(Prefs().WriteCount(), writes);
+}
+
+TEST_F(PostSaveFlowTest, SavedAssetWhoseFilesAreInTheDepotIsNotMarkedForAdd)
+{
+    standin::DbObject* asset = AddDirtyCheckedInAsset("hero");
+    AnswerDialog(DialogButton::MakeWritable);
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kAdd).empty());
+    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, 0u);
+}
+
+TEST_F(PostSaveFlowTest, InvalidStoredChangeListSwitchesPromptingOn)
+{
+    standin::DbObject* asset = AddNewAsset("fresh");
+    Properties().SetChangeListToUseWhenAutoCheckingOut("999");
+    AnswerDialog(DialogButton::CheckOut);
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    EXPECT_EQ(Dialogs().size(), 1u);
+    EXPECT_TRUE(StoredPrompt());
+    const FileState state = StateOf(asset->GetAssetFile());
+    EXPECT_EQ(state.status, kMarkedForAdd);
+    EXPECT_EQ(state.changeList, "");
+}
+
+TEST_F(PostSaveFlowTest, WithoutWindowsNewAssetsAndDeletedFilesGoToTheDefaultChangeList)
+{
+    standin::DbObject* doomed = AddCheckedInAsset("old");
+    const std::string doomedFile = doomed->GetAssetFile();
+    standin::DbObject* fresh = AddNewAsset("fresh");
+    Manager().DeleteAsset(doomed);
+    Properties().SetPromptForChangeListWhenCheckingOut(true);
+    WithoutWindows();
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    const FileState deleted = StateOf(doomedFile);
+    EXPECT_EQ(deleted.status, kMarkedForDelete);
+    EXPECT_EQ(deleted.changeList, "");
+    const FileState added = StateOf(fresh->GetAssetFile());
+    EXPECT_EQ(added.status, kMarkedForAdd);
+    EXPECT_EQ(added.changeList, "");
+    EXPECT_TRUE(Log().Entries().empty());
+    EXPECT_TRUE(StoredPrompt());
+}
+
+TEST_F(PostSaveFlowTest, WithoutWindowsAFailureIsLoggedAndNotRetried)
+{
+    standin::DbObject* doomed = AddCheckedInAsset("old");
+    Manager().DeleteAsset(doomed);
+    Server().FailNext(standin::ServerOp::kDelete, standin::ServerCode::kDataBaseError, "depot busy\n");
+    WithoutWindows();
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    const std::vector<std::string> errors = LogTexts(Log::MsgType::Error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("Mark-For-Delete Error: The following files have been deleted during the commit:\n", 0),
+              0u)
+        << errors[0];
+    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kDelete).size(), 1u);
+}
+
+TEST_F(PostSaveFlowTest, ExpiredSessionIsReopenedAndTheStatusQueryRepeated)
+{
+    standin::DbObject* doomed = AddCheckedInAsset("old");
+    const std::string file = doomed->GetAssetFile();
+    Manager().DeleteAsset(doomed);
+    ExpireSession("secret");
+    AnswerPasswordNext(QStringLiteral("secret"));
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    ASSERT_EQ(passwordDialogLabels.size(), 1u);
+    EXPECT_TRUE(
+        passwordDialogLabels[0].join('\n').contains(QStringLiteral("Post-Save Mark-for-Delete: Revision control")));
+    EXPECT_EQ(StateOf(file).status, kMarkedForDelete);
+}
+
+} // namespace

@@ -1,0 +1,325 @@
+// The save of an item library with read-only assets, end to end: the plug-in's pre-save hook
+// against the stand-in server, with real workspace files and dialogs answered by the test.
+#include "FlowFixture.h"
+
+#include <algorithm>
+
+namespace {
+
+using qor4::FileStatus::kCheckedOut;
+using Props = IRevisionControlPropertiesMgr;
+
+const QString kPreSaveTitle = QStringLiteral("Check Out Before Saving");
+const QString kCheckoutError = QStringLiteral("Checkout Error");
+
+bool Wrote(const standin::SaveResult& result, const std::string& file)
+{
+    return std::find(result.writtenFiles.begin(), result.writtenFiles.end(), file) != result.writtenFiles.end();
+}
+
+class PreSaveFlowTest : public FlowFixture {};
+
+TEST_F(PreSaveFlowTest, SaveWithNothingDirtyTouchesNoPreferenceAndShowsNothing)
+{
+    standin::DbObject* asset = AddCheckedInAsset("rock");
+    const int writes = Prefs().WriteCount();
+
+    const standin::SaveResult result = Library().Save();
+
+    EXPECT_TRUE(result.Succeeded());
+    EXPECT_TRUE(result.writtenFiles.empty());
+    EXPECT_EQ(Prefs().WriteCount(), writes);
+    EXPECT_TRUE(Modal().Seen().empty());
+    EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
+}
+
+TEST_F(PreSaveFlowTest, SaveWithOnlyWritableDirtyAssetsProceedsSilently)
+{
+    standin::DbObject* asset = AddLocalAsset("tree");
+    Touch(asset);
+    const int writes = Prefs().WriteCount();
+
+    const standin::SaveResult result = Library().Save();
+
+    EXPECT_TRUE(result.Succeeded());
+    EXPECT_TRUE(Wrote(result, asset->GetAssetFile()));
+    EXPECT_EQ(Prefs().WriteCount(), writes);
+    EXPECT_TRUE(Modal().Seen().empty());
+    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kEdit).empty());
+}
+
+TEST_F(PreSaveFlowTest, CancelInTheDialogVetoesTheSaveAndStoresNothing)
+{
+    standin::DbObject* asset = AddDirtyCheckedInAsset("hero");
+    const std::string before = ContentOf(asset->GetAssetFile());
+    const int writes = Prefs().WriteCount();
+    AnswerDialog(DialogButton::Cancel);
+
+    const standin::SaveResult result = Library().Save();
+
+    EXPECT_TRUE(result.vetoed);
+    ASSERT_EQ(Dialogs().size(), 1u);
+    const DialogView& dialog = Dialogs()[0];
+    EXPECT_EQ(dialog.title, kPreSaveTitle);
+    EXPECT_EQ(dialog.message, QStringLiteral("Some of the files of the following assets are read-only\nPlease select "
+                                             "an option before saving continues"));
+    EXPECT_EQ(dialog.assetsText, QStringLiteral("hero\n"));
+    EXPECT_EQ(dialog.files, QStringList{QString::fromStdString(asset->GetAssetFile())});
+    EXPECT_TRUE(dialog.makeWritableVisible);
+    EXPECT_FALSE(dialog.continueVisible);
+    EXPECT_EQ(dialog.dontShowAgainText, QStringLiteral("Don't show this dialog again (always use this option)"));
+    EXPECT_EQ(Prefs().WriteCount(), writes);
+    const FileState state = StateOf(asset->GetAssetFile());
+    EXPECT_TRUE(state.readOnly);
+    EXPECT_EQ(state.status, 0u);
+    EXPECT_EQ(ContentOf(asset->GetAssetFile()), before);
+}
+
+TEST_F(PreSaveFlowTest, CheckOutWithRememberStoresTheChoiceAndSavesIntoTheChangeList)
+{
+    standin::DbObject* asset = AddDirtyCheckedInAsset("hero", 1);
+    const std::string changeList = CreateChangeList("level fixes");
+    AnswerDialog(DialogButton::CheckOut, changeList, true);
+
+    const standin::SaveResult result = Library().Save();
+
+    ASSERT_TRUE(result.Succeeded());
+    ASSERT_EQ(Dialogs().size(), 1u);
+    EXPECT_EQ(Dialogs()[0].assetsText, QStringLiteral("hero (with External: hero_1.tex)\n"));
+    for (const std::string& file : FilesOf(asset)) {
+        const FileState state = StateOf(file);
+        EXPECT_FALSE(state.readOnly) << file;
+        EXPECT_EQ(state.status, kCheckedOut) << file;
+        EXPECT_EQ(state.changeList, changeList) << file;
+        EXPECT_TRUE(Wrote(result, file)) << file;
+    }
+    EXPECT_EQ(StoredAction(), Props::kCheckOut);
+    EXPECT_EQ(StoredChangeList(), changeList);
+    EXPECT_FALSE(StoredPrompt());
+
+    // The next save uses the remembered choice without asking.
+    standin::DbObject* other = AddDirtyCheckedInAsset("villain");
+    ASSERT_TRUE(Library().Save().Succeeded());
+    EXPECT_EQ(Dialogs().size(), 1u);
+    EXPECT_EQ(StateOf(other->GetAssetFile()).changeList, changeList);
+}
+
+TEST_F(PreSaveFlowTest, MakeWritableClearsTheReadOnlyBitWithoutOpeningTheFiles)
+{
+    standin::DbObject* asset = AddDirtyCheckedInAsset("hero", 1);
+    AnswerDialog(DialogButton::MakeWritable);
+
+    const standin::SaveResult result = Library().Save();
+
+    ASSERT_TRUE(result.Succeeded());
+    for (const std::string& file : FilesOf(asset)) {
+        const FileState state = StateOf(file);
+        EXPECT_FALSE(state.readOnly) << file;
+        EXPECT_EQ(state.status, 0u) << file;
+        EXPECT_TRUE(Wrote(result, file)) << file;
+    }
+    EXPECT_EQ(StoredAction(), Props::kPrompt);
+}
+
+TEST_F(PreSaveFlowTest, RememberedChangeListThatVanishedStoresPromptAndAsks)
+{
+    standin::DbObject* asset = AddDirtyCheckedInAsset("hero");
+    standin::DbObject* submitted = AddCheckedInAsset("props");
+    const std::string vanished = CreateChangeList("done already");
+    CheckOutByHand({submitted->GetAssetFile()}, vanished);
+    ASSERT_TRUE(Server().Submit(vanished).Succeeded());
+    Properties().SetActionWhenEditingReadOnlyAsset(Props::kCheckOut);
+    Properties().SetChangeListToUseWhenAutoCheckingOut(vanished);
+    AnswerDialog(DialogButton::CheckOut);
+
+    const standin::SaveResult result = Library().Save();
+
+    ASSERT_TRUE(result.Succeeded());
+    ASSERT_EQ(Dialogs().size(), 1u);
+    EXPECT_EQ(StoredAction(), Props::kPrompt);
+    const FileState state = StateOf(asset->GetAssetFile());
+    EXPECT_EQ(state.status, kCheckedOut);
+    EXPECT_EQ(state.changeList, "");
+}
+
+TEST_F(PreSaveFlowTest, StoredCheckOutWithRevisionControlOffAsksAndKeepsTheStoredAction)
+{
+    AddDirtyCheckedInAsset("hero");
+    Properties().SetActionWhenEditingReadOnlyAsset(Props::kCheckOut);
+    Properties().SetUseSourceDataControl(false);
+    AnswerDialog(DialogButton::Cancel);
+
+    EXPECT_TRUE(Library().Save().vetoed);
+
+    ASSERT_EQ(Dialogs().size(), 1u);
+    // Without revision control the dialog offers no changelist, so "Check Out" cannot be chosen.
+    EXPECT_TRUE(Dialogs()[0].changeListEntries.isEmpty());
+    EXPECT_FALSE(Dialogs()[0].checkOutEnabled);
+    EXPECT_EQ(StoredAction(), Props::kCheckOut);
+}
+
+TEST_F(PreSaveFlowTest, FirstGroupChecksOutSecondFailsThenThePromptListsOnlyTheSecondGroup)
+{
+    standin::DbObject* withExternal = AddDirtyCheckedInAsset("hero", 1);
+    standin::DbObject* plain = AddDirtyCheckedInAsset("villain");
+    OpenForEditAs(kOtherUser, plain);
+    AnswerDialog(DialogButton::CheckOut);
+    Modal().PressNext(QMessageBox::Ok);
+    AnswerDialog(DialogButton::Cancel);
+
+    const standin::SaveResult result = Library().Save();
+
+    EXPECT_TRUE(result.vetoed);
+    ASSERT_EQ(Dialogs().size(), 2u);
+    QStringList both;
+    for (const std::string& file : FilesOf(withExternal))
+        both << QString::fromStdString(file);
+    both << QString::fromStdString(plain->GetAssetFile());
+    both.sort();
+    QStringList shown = Dialogs()[0].files;
+    shown.sort();
+    EXPECT_EQ(shown, both);
+    EXPECT_EQ(Dialogs()[1].files, QStringList{QString::fromStdString(plain->GetAssetFile())});
+    EXPECT_EQ(Dialogs()[1].assetsText, Dialogs()[0].assetsText);
+    EXPECT_TRUE(Dialogs()[1].assetsText.contains(QStringLiteral("villain\n")));
+    EXPECT_TRUE(Dialogs()[1].assetsText.contains(QStringLiteral("hero (with External: hero_1.tex)\n")));
+
+    const std::vector<ModalDriver::Window> errors = BoxesTitled(kCheckoutError);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0].text.startsWith(QStringLiteral("Cannot checkout the assets\n")));
+    EXPECT_EQ(errors[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(errors[0].buttons, QStringList{QStringLiteral("OK")});
+
+    for (const std::string& file : FilesOf(withExternal)) {
+        EXPECT_EQ(StateOf(file).status, kCheckedOut) << file;
+        EXPECT_FALSE(StateOf(file).readOnly) << file;
+    }
+    EXPECT_TRUE(StateOf(plain->GetAssetFile()).readOnly);
+    EXPECT_EQ(StateOf(plain->GetAssetFile()).status & kCheckedOut, 0u);
+}
+
+TEST_F(PreSaveFlowTest, FailedCheckOutAskedAgainCanThenMakeTheFilesWritable)
+{
+    standin::DbObject* asset = AddDirtyCheckedInAsset("hero");
+    SubmitAs(kOtherUser, asset);
+    AnswerDialog(DialogButton::CheckOut);
+    Modal().PressNext(QMessageBox::Ok);
+    AnswerDialog(DialogButton::MakeWritable);
+
+    const standin::SaveResult result = Library().Save();
+
+    ASSERT_TRUE(result.Succeeded());
+    EXPECT_TRUE(Wrote(result, asset->GetAssetFile()));
+    const std::vector<ModalDriver::Window> errors = BoxesTitled(kCheckoutError);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0].text.contains(QStringLiteral("not at the head revision")));
+    EXPECT_TRUE(errors[0].detailedText.startsWith(QStringLiteral("Files:\n")));
+    EXPECT_FALSE(StateOf(asset->GetAssetFile()).readOnly);
+}
+
+class PreSaveWithoutWindowsTest : public FlowFixture {
+protected:
+    void SetUp() override
+    {
+        FlowFixture::SetUp();
+        WithoutWindows();
+    }
+};
+
+TEST_F(PreSaveWithoutWindowsTest, StoredPromptChecksOutIntoTheDefaultChangeList)
+{
+    standin::DbObject* asset = AddDirtyCheckedInAsset("hero", 1);
+
+    const standin::SaveResult result = Library().Save();
+
+    ASSERT_TRUE(result.Succeeded());
+    for (const std::string& file : FilesOf(asset)) {
+        const FileState state = StateOf(file);
+        EXPECT_EQ(state.status, kCheckedOut) << file;
+        EXPECT_EQ(state.changeList, "") << file;
+        EXPECT_TRUE(Wrote(result, file)) << file;
+    }
+    EXPECT_TRUE(Log().Entries().empty());
+}
+
+TEST_F(PreSaveWithoutWindowsTest, StoredContinueNeedsAQuestionSoTheSaveIsVetoed)
+{
+    standin::DbObject* asset = AddDirtyCheckedInAsset("hero");
+    Properties().SetActionWhenEditingReadOnlyAsset(Props::kContinue);
+
+    const standin::SaveResult result = Library().Save();
+
+    EXPECT_TRUE(result.vetoed);
+    EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
+    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kEdit).empty());
+    EXPECT_TRUE(Log().Entries().empty());
+}
+
+TEST_F(PreSaveWithoutWindowsTest, StoredPromptWithRevisionControlOffVetoes)
+{
+    AddDirtyCheckedInAsset("hero");
+    Properties().SetUseSourceDataControl(false);
+
+    EXPECT_TRUE(Library().Save().vetoed);
+    EXPECT_TRUE(Log().Entries().empty());
+}
+
+TEST_F(PreSaveWithoutWindowsTest, CheckOutFailureIsLoggedAndVetoesTheSave)
+{
+    standin::DbObject* asset = AddDirtyCheckedInAsset("hero");
+    OpenForEditAs(kOtherUser, asset);
+
+    const standin::SaveResult result = Library().Save();
+
+    EXPECT_TRUE(result.vetoed);
+    const std::vector<std::string> errors = LogTexts(Log::MsgType::Error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("Cannot checkout the assets\n", 0), 0u) << errors[0];
+    EXPECT_NE(errors[0].find(kOtherUser), std::string::npos) << errors[0];
+    EXPECT_NE(errors[0].find("\nDetails:\nFiles:\n" + asset->GetAssetFile() + "\n"), std::string::npos) << errors[0];
+    EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
+}
+
+TEST_F(PreSaveWithoutWindowsTest, StoredMakeWritableMakesTheFilesWritable)
+{
+    standin::DbObject* asset = AddDirtyCheckedInAsset("hero", 1);
+    Properties().SetActionWhenEditingReadOnlyAsset(Props::kMakeWritable);
+
+    const standin::SaveResult result = Library().Save();
+
+    ASSERT_TRUE(result.Succeeded());
+    for (const std::string& file : FilesOf(asset)) {
+        EXPECT_TRUE(Wrote(result, file)) << file;
+        EXPECT_EQ(StateOf(file).status, 0u) << file;
+    }
+}
+
+TEST_F(PreSaveWithoutWindowsTest, MakeWritableFailureIsIgnoredAndTheWriterMeetsTheReadOnlyFile)
+{
+    standin::DbObject* asset = AddDirtyCheckedInAsset("hero");
+    Properties().SetActionWhenEditingReadOnlyAsset(Props::kMakeWritable);
+    Server().FailAlways(standin::ServerOp::kMakeWritable, standin::ServerCode::kIOError, "disk full\n");
+
+    const standin::SaveResult result = Library().Save();
+
+    EXPECT_FALSE(result.vetoed);
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].asset, "hero");
+    EXPECT_TRUE(Log().Entries().empty());
+    Server().ClearFaults();
+    EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
+}
+
+TEST_F(PreSaveWithoutWindowsTest, NullCancelFlagStillRunsTheFlow)
+{
+    standin::DbObject* asset = AddDirtyCheckedInAsset("hero");
+    Properties().SetActionWhenEditingReadOnlyAsset(Props::kContinue);
+
+    Helper().OnPreSave(Library().GetAccessor(), nullptr);
+    Properties().SetActionWhenEditingReadOnlyAsset(Props::kCheckOut);
+    Helper().OnPreSave(Library().GetAccessor(), nullptr);
+
+    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, kCheckedOut);
+}
+
+} // namespace
