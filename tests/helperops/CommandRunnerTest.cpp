@@ -1,1 +1,243 @@
+// The check-out and mark-for-add runners: one re-run after a re-opened session, and the texts.
 #include "HostFixture.h"
+
+#include "ModelAssetFiles.h"
+
+namespace {
+
+namespace fs = qor4::FileStatus;
+
+constexpr const char* kPassword = "s3cret";
+constexpr const char* kCheckOutHeader = "Cannot checkout the assets\n";
+constexpr const char* kMarkForAddHeader = "Cannot mark-for-add the assets\n";
+
+class CommandRunnerTest : public HostFixture {
+protected:
+    struct Texts {
+        std::string errorString = "caller error";
+        std::string message = "caller message";
+        std::string details = "caller details";
+    };
+
+    qor4::qorResult CheckOut(const std::vector<standin::DbObject*>& objects, Texts& texts,
+                             const std::string& changelist = "")
+    {
+        return Helper().RunCheckOutCommand(ControlPtr(), Handles(objects), true, changelist, texts.errorString,
+                                           texts.message, texts.details);
+    }
+
+    qor4::qorResult MarkForAdd(const std::vector<standin::DbObject*>& objects, Texts& texts)
+    {
+        return Helper().RunMarkForAddCommand(ControlPtr(), Handles(objects), true, "", texts.errorString, texts.message,
+                                             texts.details);
+    }
+
+    qor4::StatusWord StatusOf(const std::string& file) { return Server().Status({file}).words.at(0); }
+
+    static void ExpectUntouched(const Texts& texts)
+    {
+        EXPECT_EQ(texts.errorString, "caller error");
+        EXPECT_EQ(texts.message, "caller message");
+        EXPECT_EQ(texts.details, "caller details");
+    }
+};
+
+TEST_F(CommandRunnerTest, EmptyListDoesNothing)
+{
+    Texts texts;
+    EXPECT_EQ(CheckOut({}, texts).GetCode(), 0);
+    EXPECT_EQ(MarkForAdd({}, texts).GetCode(), 0);
+    ExpectUntouched(texts);
+    EXPECT_TRUE(Commands().Executions().empty());
+}
+
+TEST_F(CommandRunnerTest, SuccessfulCheckOutLeavesTheTextsAndOpensTheFiles)
+{
+    standin::DbObject* asset = AddCheckedInAsset("asset", 1);
+    Texts texts;
+
+    EXPECT_EQ(CheckOut({asset, asset}, texts).GetCode(), 0);
+
+    ExpectUntouched(texts);
+    ASSERT_EQ(Commands().Executions().size(), 1u);
+    EXPECT_EQ(Commands().Executions()[0].identifier, "checkoutQORDbObjects");
+    for (const std::string& file : FilesOf(asset)) {
+        EXPECT_EQ(StatusOf(file) & fs::kCheckedOut, fs::kCheckedOut) << file;
+        EXPECT_FALSE(standin::IsReadOnlyOnDisk(file)) << file;
+    }
+}
+
+TEST_F(CommandRunnerTest, ExpiredSessionReopenedAndReRunLeavesNoTrace)
+{
+    standin::DbObject* asset = AddCheckedInAsset("asset");
+    ExpireSession(kPassword);
+    AnswerPasswordNext(kPassword);
+    Texts texts;
+
+    EXPECT_EQ(CheckOut({asset}, texts).GetCode(), 0);
+
+    ExpectUntouched(texts);
+    EXPECT_EQ(Commands().Executions().size(), 2u);
+    ASSERT_EQ(passwordDialogLabels.size(), 1u);
+    EXPECT_TRUE(passwordDialogLabels[0].contains("Source control session expired. Password required to re-connect."));
+    EXPECT_EQ(StatusOf(asset->GetAssetFile()) & fs::kCheckedOut, fs::kCheckedOut);
+}
+
+TEST_F(CommandRunnerTest, CancelledPasswordReportsTheExpiredSession)
+{
+    standin::DbObject* asset = AddCheckedInAsset("asset");
+    ExpireSession(kPassword);
+    Modal().RejectNext();
+    Texts texts;
+
+    EXPECT_EQ(CheckOut({asset}, texts).GetCode(), qor4::kResultSessionExpired);
+
+    EXPECT_EQ(Commands().Executions().size(), 1u);
+    EXPECT_FALSE(texts.errorString.empty());
+    EXPECT_EQ(texts.message, std::string(kCheckOutHeader) + "Cannot connect to source control.\n" +
+                                 "Error reported by IO module: " + texts.errorString + "\n");
+}
+
+TEST_F(CommandRunnerTest, SecondExpiryIsNotRetried)
+{
+    standin::DbObject* asset = AddCheckedInAsset("asset");
+    ExpireSession(kPassword);
+    AnswerPasswordNext(kPassword, [this] {
+        Server().FailNext(standin::ServerOp::kEdit, qor4::kResultSessionExpired, "expired again\n");
+    });
+    Texts texts;
+
+    EXPECT_EQ(CheckOut({asset}, texts).GetCode(), qor4::kResultSessionExpired);
+
+    EXPECT_EQ(Commands().Executions().size(), 2u);
+    EXPECT_EQ(passwordDialogLabels.size(), 1u);
+    EXPECT_EQ(texts.errorString, "expired again\n");
+    EXPECT_EQ(texts.message,
+              std::string(kCheckOutHeader) + "Unknown error found\nError reported by IO module: expired again\n\n");
+    EXPECT_EQ(texts.details, "Files:\n" + asset->GetAssetFile() + "\n");
+}
+
+TEST_F(CommandRunnerTest, FailureReplacesTheCallersMessageAndExplainsIt)
+{
+    standin::DbObject* held = AddCheckedInAsset("held");
+    standin::DbObject* old = AddCheckedInAsset("old");
+    OpenForEditAs(kThirdUser, held);
+    OpenForEditAs(kOtherUser, held);
+    SubmitAs(kOtherUser, old);
+    Texts texts;
+
+    const qor4::qorResult result = CheckOut({held, old}, texts);
+
+    EXPECT_EQ(result.GetCode(), standin::ServerCode::kFileStateRejected);
+    EXPECT_FALSE(texts.errorString.empty());
+    EXPECT_NE(texts.errorString, "caller error");
+    EXPECT_EQ(texts.message, std::string(kCheckOutHeader) +
+                                 "because the following users have checked out some of the files\n"
+                                 "because some of the files are not at the head revision\n"
+                                 "\nbob\ncarol\n");
+    const std::string first = std::min(held->GetAssetFile(), old->GetAssetFile());
+    const std::string second = std::max(held->GetAssetFile(), old->GetAssetFile());
+    EXPECT_EQ(texts.details, "Files:\n" + first + "\n" + second + "\n");
+}
+
+TEST_F(CommandRunnerTest, RefusedCommandGivesMinusOne)
+{
+    standin::DbObject* asset = AddCheckedInAsset("asset");
+    Commands().RefuseNext();
+    Texts texts;
+
+    EXPECT_EQ(CheckOut({asset}, texts).GetCode(), -1);
+
+    EXPECT_EQ(texts.message, "Could not execute command: Unknown error");
+    EXPECT_EQ(texts.errorString, "caller error");
+    EXPECT_EQ(texts.details, "caller details");
+}
+
+TEST_F(CommandRunnerTest, MarkForAddOpensNewFilesForAdd)
+{
+    standin::DbObject* asset = AddLocalAsset("fresh", 1);
+    Texts texts;
+
+    EXPECT_EQ(MarkForAdd({asset}, texts).GetCode(), 0);
+
+    ExpectUntouched(texts);
+    ASSERT_EQ(Commands().Executions().size(), 1u);
+    EXPECT_EQ(Commands().Executions()[0].identifier, "markForAddQORDbObjects");
+    for (const std::string& file : FilesOf(asset))
+        EXPECT_EQ(StatusOf(file) & fs::kMarkedForAdd, fs::kMarkedForAdd) << file;
+}
+
+TEST_F(CommandRunnerTest, MarkForAddWithoutAnyItemDoesNotReachTheCommandManager)
+{
+    standin::DbObject* gone = AddLocalAsset("gone");
+    const qor4::QORHandle<qor4::IDbObject> handle = Handle(gone);
+    Manager().DeleteAsset(gone);
+    Texts texts;
+
+    EXPECT_EQ(
+        Helper()
+            .RunMarkForAddCommand(ControlPtr(), {handle}, true, "", texts.errorString, texts.message, texts.details)
+            .GetCode(),
+        0);
+
+    ExpectUntouched(texts);
+    EXPECT_TRUE(Commands().Executions().empty());
+}
+
+TEST_F(CommandRunnerTest, MarkForAddFailureWhoseOnlyFlagIsOneKeepsTheHeader)
+{
+    // The asset file is checked out by the current user; its external file is new.
+    const std::string assetPath = "assets/mixed.qor";
+    Server().CheckInWorkspaceFile(kWorkspace, assetPath, "mixed");
+    const std::string assetFile = Server().LocalPath(kWorkspace, assetPath).toStdString();
+    const std::string external = Server().LocalPath(kWorkspace, "assets/mixed_1.tex").toStdString();
+    standin::DbObject* asset = Manager().CreateAsset({"mixed", assetFile, {external}, true});
+    ASSERT_TRUE(Server().Edit({assetFile}, "").Succeeded());
+    Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kIOError, "cannot add\n");
+    Texts texts;
+
+    EXPECT_EQ(MarkForAdd({asset}, texts).GetCode(), standin::ServerCode::kIOError);
+
+    EXPECT_EQ(texts.errorString, "cannot add\n");
+    EXPECT_EQ(texts.message, kMarkForAddHeader);
+    EXPECT_EQ(texts.details, "Files:\n" + assetFile + "\n" + external + "\n");
+}
+
+TEST_F(CommandRunnerTest, MarkForAddFailureWithoutReasonIsAnUnknownError)
+{
+    standin::DbObject* asset = AddLocalAsset("fresh");
+    Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kIOError, "disk\n");
+    Texts texts;
+
+    EXPECT_EQ(MarkForAdd({asset}, texts).GetCode(), standin::ServerCode::kIOError);
+
+    EXPECT_EQ(texts.message,
+              std::string(kMarkForAddHeader) + "Unknown error found\nError reported by IO module: disk\n\n");
+}
+
+class AssetAccessorsTest : public HostFixture {};
+
+TEST_F(AssetAccessorsTest, DuplicatesCollapseAndUnknownObjectsAreLeftOut)
+{
+    standin::DbObject* second = AddLocalAsset("second");
+    standin::DbObject* first = AddLocalAsset("first");
+    standin::DbObject* gone = AddLocalAsset("gone");
+    const qor4::QORHandle<qor4::IDbObject> goneHandle = Handle(gone);
+    Manager().DeleteAsset(gone);
+    std::vector<opal::datamodel::UnspecifiedAccessor> accessors{opal::datamodel::UnspecifiedAccessor()};
+
+    CRevisionControlUIHelper::MakeAssetAccessors(
+        Library().GetAccessor(), {Handle(second), goneHandle, Handle(first), Handle(second)}, accessors);
+
+    ASSERT_EQ(accessors.size(), 3u);
+    std::set<std::string> ids;
+    for (std::size_t i = 1; i < accessors.size(); ++i) {
+        EXPECT_TRUE(accessors[i].IsValid());
+        ids.insert(opal::datamodel::ItemIDUnlock::GetItemIDUID(accessors[i].GetID()));
+    }
+    EXPECT_EQ(ids, (std::set<std::string>{first->GetIdText(), second->GetIdText()}));
+    EXPECT_LT(opal::datamodel::ItemIDUnlock::GetItemIDUID(accessors[1].GetID()),
+              opal::datamodel::ItemIDUnlock::GetItemIDUID(accessors[2].GetID()));
+}
+
+} // namespace
