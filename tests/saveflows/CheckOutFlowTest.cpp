@@ -56,6 +56,25 @@ TEST_F(CheckOutObjectsTest, RetryRepeatsTheFailedObjectOnly)
     EXPECT_EQ(StateOf(second->GetAssetFile()).status, kCheckedOut);
 }
 
+TEST_F(CheckOutObjectsTest, ExpiredSessionOnTheFirstObjectStopsSilently)
+{
+    standin::DbObject* first = AddCheckedInAsset("first");
+    standin::DbObject* second = AddCheckedInAsset("second");
+    ExpireSession("secret");
+    // A lost session cannot vouch for the stored changelist, so the user is asked for one first.
+    AnswerDialog(DialogButton::CheckOut);
+    Modal().RejectNext(); // the password dialog
+    bool cancelled = true;
+
+    EXPECT_FALSE(Helper().CheckOutObjects(Handles({first, second}), &cancelled, false));
+
+    EXPECT_FALSE(cancelled);
+    EXPECT_TRUE(StoredPrompt());
+    ASSERT_EQ(Modal().Seen().size(), 2u);
+    EXPECT_TRUE(BoxesTitled(kCheckoutError).empty());
+    EXPECT_TRUE(LogTexts(Log::MsgType::Error).empty());
+}
+
 TEST_F(CheckOutObjectsTest, ValidStoredChangeListChecksOutWithoutADialog)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero", 1);

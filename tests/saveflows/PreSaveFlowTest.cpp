@@ -217,6 +217,21 @@ TEST_F(PreSaveFlowTest, FailedCheckOutAskedAgainCanThenMakeTheFilesWritable)
     EXPECT_FALSE(StateOf(asset->GetAssetFile()).readOnly);
 }
 
+TEST_F(PreSaveFlowTest, SessionThatStaysExpiredAsksAgainWithoutAnErrorBox)
+{
+    AddDirtyCheckedInAsset("hero");
+    ExpireSession("secret");
+    AnswerDialog(DialogButton::CheckOut);
+    Modal().RejectNext(); // the password dialog
+    AnswerDialog(DialogButton::Cancel);
+
+    EXPECT_TRUE(Library().Save().vetoed);
+
+    EXPECT_EQ(Dialogs().size(), 2u);
+    EXPECT_TRUE(BoxesTitled(kCheckoutError).empty());
+    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kEdit).size() <= 1u);
+}
+
 class PreSaveWithoutWindowsTest : public FlowFixture {
 protected:
     void SetUp() override
