@@ -11,6 +11,7 @@ namespace {
 const QStringList kExportedClasses = {
     "CZRRevisionControlPropertiesMgr", "IRevisionControlPropertiesMgr", "BaseScsCommand", "ScsCheckOutCommand",
     "ScsMarkForAddCommand",            "ScsMakeWritableCommand",        "PasswordRequiredDialog",
+    "IRevisionControlPropertiesMgr_Signal", "IRevisionControlPropertiesMgr_Slot",
 };
 // Symbols every linker adds to a shared object.
 const QStringList kLinkerSymbols = {"_init", "_fini", "_edata", "_end", "__bss_start"};
