@@ -1,1 +1,142 @@
+// The status questions of the UI-helper interface, forwarded to the data control.
 #include "HostFixture.h"
+
+namespace {
+
+namespace fs = qor4::FileStatus;
+
+class StatusQueriesTest : public HostFixture {
+protected:
+    int CallCount(const std::string& operation)
+    {
+        int count = 0;
+        for (const auto& call : Control().GetCalls())
+            count += call.operation == operation;
+        return count;
+    }
+};
+
+TEST_F(StatusQueriesTest, SourceDataControlFollowsThePreference)
+{
+    EXPECT_TRUE(HelperInterface().IsSourceDataControlEnabled());
+    Properties().SetUseSourceDataControl(false);
+    EXPECT_FALSE(HelperInterface().IsSourceDataControlEnabled());
+}
+
+TEST_F(StatusQueriesTest, SwitchedOffStateQueryDoesNotAskWhileTheOthersStillDo)
+{
+    standin::DbObject* asset = AddCheckedInAsset("asset");
+    Properties().SetUseSourceDataControl(false);
+    Control().ClearCalls();
+
+    EXPECT_FALSE(HelperInterface().QueryObjectStateIfEnabled(Handle(asset), true));
+    EXPECT_EQ(CallCount("QueryObjectState"), 0);
+
+    HelperInterface().QueryObjectFlag(Handle(asset), true);
+    HelperInterface().QueryObjectInContext(Handle(asset));
+    EXPECT_EQ(CallCount("QueryObjectFlag"), 1);
+    EXPECT_EQ(CallCount("QueryObjectInContext"), 1);
+}
+
+TEST_F(StatusQueriesTest, StateQueryAnswersWhatTheDataControlSays)
+{
+    standin::DbObject* controlled = AddCheckedInAsset("controlled");
+    standin::DbObject* local = AddLocalAsset("local");
+
+    EXPECT_TRUE(HelperInterface().QueryObjectStateIfEnabled(Handle(controlled), true));
+    EXPECT_FALSE(HelperInterface().QueryObjectStateIfEnabled(Handle(local), true));
+
+    // A state that cannot be read counts as controlled.
+    ExpireSession();
+    EXPECT_TRUE(HelperInterface().QueryObjectStateIfEnabled(Handle(local), true));
+}
+
+TEST_F(StatusQueriesTest, FlagAndContextAreForwarded)
+{
+    standin::DbObject* asset = AddCheckedInAsset("asset");
+    EXPECT_FALSE(HelperInterface().QueryObjectFlag(Handle(asset), true));
+    std::string errorText;
+    ASSERT_EQ(Control().CheckOut({Handle(asset)}, true, {1, 2, -1}, "", errorText), qor4::kResultOk);
+    EXPECT_TRUE(HelperInterface().QueryObjectFlag(Handle(asset), true));
+
+    EXPECT_TRUE(HelperInterface().QueryObjectInContext(Handle(asset)));
+    QTemporaryDir elsewhere;
+    standin::DbObject* outside =
+        Manager().CreateAsset({"outside", elsewhere.filePath("outside.qor").toStdString(), {}, true});
+    EXPECT_FALSE(HelperInterface().QueryObjectInContext(Handle(outside)));
+}
+
+TEST_F(StatusQueriesTest, WithoutDataControlTheAnswersAreFalse)
+{
+    standin::DbObject* asset = AddCheckedInAsset("asset");
+    Manager().GetInstance()->RemoveComponent(qor4::UID_DataControl());
+
+    EXPECT_FALSE(HelperInterface().QueryObjectStateIfEnabled(Handle(asset), true));
+    EXPECT_FALSE(HelperInterface().QueryObjectFlag(Handle(asset), true));
+    EXPECT_FALSE(HelperInterface().QueryObjectInContext(Handle(asset)));
+    EXPECT_TRUE(HelperInterface().GetDataControl(ManagerPtr()).IsNull());
+    std::list<qor4::StatusWord> states;
+    EXPECT_TRUE(HelperInterface().GetAccessStates({Handle(asset)}, true, false, states).Failed());
+
+    Manager().GetInstance()->RegisterComponent(qor4::UID_DataControl(), qor4::QORPtr<qor4::IQORUnknown>(&Control()));
+}
+
+TEST_F(StatusQueriesTest, DataControlComesFromTheManagerOrTheProxy)
+{
+    EXPECT_EQ(HelperInterface().GetDataControl(ManagerPtr()).Get(), &Control());
+    EXPECT_EQ(HelperInterface().GetDataControl({}).Get(), &Control());
+}
+
+TEST_F(StatusQueriesTest, AccessStatesOfAnEmptyListAnswerOneWithoutAskingAnyone)
+{
+    Manager().GetInstance()->RemoveComponent(qor4::UID_DataControl());
+    std::list<qor4::StatusWord> states{7};
+
+    EXPECT_EQ(HelperInterface().GetAccessStates({}, true, false, states).GetCode(), 1);
+
+    EXPECT_EQ(states, std::list<qor4::StatusWord>{7});
+    EXPECT_TRUE(Control().GetCalls().empty());
+    Manager().GetInstance()->RegisterComponent(qor4::UID_DataControl(), qor4::QORPtr<qor4::IQORUnknown>(&Control()));
+}
+
+TEST_F(StatusQueriesTest, AccessStatesAreOnePerObjectInOrder)
+{
+    standin::DbObject* held = AddCheckedInAsset("held");
+    standin::DbObject* clean = AddCheckedInAsset("clean");
+    OpenForEditAs(kOtherUser, held);
+    std::list<qor4::StatusWord> states;
+
+    EXPECT_EQ(HelperInterface().GetAccessStates(Handles({clean, held}), true, true, states).GetCode(), 0);
+
+    EXPECT_EQ(states, (std::list<qor4::StatusWord>{0, fs::kCheckedOutByOther}));
+    ASSERT_EQ(CallCount("GetAccessStates"), 1);
+    EXPECT_EQ(Control().GetCalls().back().arguments.back(), "true");
+}
+
+TEST_F(StatusQueriesTest, DbObjectLookupFillsAnEmptyManager)
+{
+    standin::DbObject* asset = AddCheckedInAsset("asset");
+    qor4::QORPtr<qor4::IDataModelMgr> manager;
+
+    const qor4::QORHandle<qor4::IDbObject> found = HelperInterface().GetDbObject(asset->GetDbObjectId(), manager);
+
+    EXPECT_EQ(manager.Get(), &Manager());
+    ASSERT_FALSE(found.IsNull());
+    EXPECT_EQ(found.GetName(), "asset");
+    EXPECT_EQ(HelperInterface().GetDbObject(asset->GetDbObjectId()).GetName(), "asset");
+}
+
+TEST_F(StatusQueriesTest, UnknownKeyGivesAnEmptyHandleAlsoWhenTheLookupThrows)
+{
+    const qor4::DbObjectId unknown("{00000000-0000-0000-0000-000000000000}");
+    EXPECT_TRUE(HelperInterface().GetDbObject(unknown).IsNull());
+
+    standin::DbObject* asset = AddCheckedInAsset("asset");
+    Manager().SetLookupThrows(true);
+    qor4::QORPtr<qor4::IDataModelMgr> manager = ManagerPtr();
+    qor4::QORHandle<qor4::IDbObject> found;
+    EXPECT_NO_THROW(found = HelperInterface().GetDbObject(asset->GetDbObjectId(), manager));
+    EXPECT_TRUE(found.IsNull());
+}
+
+} // namespace
