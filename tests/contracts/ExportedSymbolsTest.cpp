@@ -11,8 +11,10 @@ namespace {
 const QStringList kExportedClasses = {
     "CZRRevisionControlPropertiesMgr", "IRevisionControlPropertiesMgr", "BaseScsCommand", "ScsCheckOutCommand",
     "ScsMarkForAddCommand",            "ScsMakeWritableCommand",        "PasswordRequiredDialog",
-    "IRevisionControlPropertiesMgr_Signal", "IRevisionControlPropertiesMgr_Slot",
+    "IRevisionControlPropertiesMgr_Signal",
 };
+// The listener interface is only declared: hosts that implement it make its type information.
+const QStringList kDeclaredOnlyClasses = {"IRevisionControlPropertiesMgr_Slot"};
 // Symbols every linker adds to a shared object.
 const QStringList kLinkerSymbols = {"_init", "_fini", "_edata", "_end", "__bss_start"};
 
@@ -39,7 +41,7 @@ std::vector<Symbol> ExportedSymbols()
 
 bool BelongsToExportedClass(const QString& name)
 {
-    for (const QString& cls : kExportedClasses) {
+    for (const QString& cls : kExportedClasses + kDeclaredOnlyClasses) {
         if (name.startsWith(cls + "::") || name.endsWith(" " + cls) || name.contains(" " + cls + "::") ||
             name.startsWith("QtPrivate::QMetaTypeForType<" + cls))
             return true;
