@@ -42,14 +42,15 @@ void Wipe(char* bytes, std::size_t size)
         target[i] = 0;
 }
 
-// The typed password as the 8-bit text the service takes, wiped when the attempt is over.
+// The typed password as the narrow (UTF-8) text the service takes, wiped when the attempt is over.
+// Converted here rather than with ToNarrow so that the intermediate buffer can be wiped too.
 class NarrowPassword {
 public:
     explicit NarrowPassword(const QString& password)
     {
-        QByteArray latin = password.toLatin1();
-        text.assign(latin.constData(), static_cast<std::size_t>(latin.size()));
-        Wipe(latin.data(), static_cast<std::size_t>(latin.size()));
+        QByteArray utf8 = password.toUtf8();
+        text.assign(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+        Wipe(utf8.data(), static_cast<std::size_t>(utf8.size()));
     }
     ~NarrowPassword() { Wipe(text.data(), text.size()); }
     NarrowPassword(const NarrowPassword&) = delete;
