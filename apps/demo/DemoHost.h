@@ -1,0 +1,127 @@
+// DemoHost: the stand-in host application around the plug-in module, assembled as the real host
+// assembles itself: its singletons, one open data base (data model, item library, revision-control
+// services over the project's depot), the plug-in's preference manager, and the module loaded from
+// disk through its registration entry. Offers the actions the host's editors take.
+#pragma once
+
+#include "FileStateText.h"
+#include "SampleProject.h"
+
+#include "MemoryLog.h"
+#include "ModelSaver.h"
+#include "ModelSession.h"
+
+#include <QString>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class IRevisionControlPropertiesMgr;
+
+namespace qor4 {
+class IRevisionControlUIHelper;
+}
+
+namespace standin {
+class CommandManager;
+class DbObject;
+class PrefManager;
+class QORDBProxy;
+class UserParameters;
+} // namespace standin
+
+namespace demo {
+
+struct ChangeListInfo {
+    std::string number;
+    std::string description;
+};
+
+struct HostStart {
+    bool ok = false;
+    std::string error;
+};
+
+class DemoHost {
+public:
+    static constexpr const char* kModuleName = "zrrevisioncontrol";
+    // The message shown above the check-out question before an edit.
+    static constexpr const char* kEditPromptMessage = "The asset you are about to edit is read-only.";
+    static constexpr int kSlowOperationMs = 1500;
+
+    DemoHost(QString dataDir, std::string user);
+    ~DemoHost();
+    DemoHost(const DemoHost&) = delete;
+    DemoHost& operator=(const DemoHost&) = delete;
+
+    // Creates the sample project when the data folder has none, then starts the host and loads the
+    // plug-in. Nothing else works unless it succeeded.
+    HostStart Start();
+
+    // --- Editor actions, through the plug-in's interfaces ----------------------------------------
+    // Asks PromptCheckOutObjects first; marks the asset dirty when the edit may go on.
+    bool EditAsset(standin::DbObject* asset);
+    // Drops an edit that was never saved (the asset is clean again).
+    void DiscardEdit(standin::DbObject* asset);
+    bool CheckOutAsset(standin::DbObject* asset, bool& cancelled);
+    bool MakeAssetWritable(standin::DbObject* asset);
+    void ShowAssetFiles(standin::DbObject* asset, bool inFileManager);
+    // A new, unsaved asset "<folder>/<name>.qor" with externalFiles textures; null when the name is
+    // empty or taken.
+    standin::DbObject* CreateAsset(const std::string& name, int externalFiles);
+    void DeleteAsset(standin::DbObject* asset);
+    // The item library's save; on success the workspace's asset list is rewritten.
+    standin::SaveResult Save();
+
+    // --- Simulations -------------------------------------------------------------------------------
+    void SetSlowOperations(bool slow);
+    bool SlowOperations() const { return m_slow; }
+    // Expires the session the data control acts in; the next operation needs the password again.
+    void ExpireSession();
+
+    // --- State -------------------------------------------------------------------------------------
+    std::vector<standin::DbObject*> Assets() const;
+    standin::DbObject* FindAsset(const std::string& name) const;
+    // Assets deleted since the start, saved or not.
+    std::vector<standin::DbObject*> DeletedAssets() const;
+    bool IsDirty(const standin::DbObject* asset) const;
+    std::vector<FileState> FileStates(const standin::DbObject* asset);
+    std::vector<ChangeListInfo> PendingChangeLists();
+    bool IsSessionAlive();
+    std::string DepotPathOf(const std::string& localFile) const;
+
+    const std::string& User() const { return m_user; }
+    std::string Workspace() const { return SampleProject::WorkspaceOf(m_user); }
+    const SampleProject& Project() const { return m_project; }
+    qor4::IRevisionControlUIHelper& Helper() const { return *m_helper; }
+    IRevisionControlPropertiesMgr& Properties() const { return *m_properties; }
+    standin::RevisionServer& Server() const { return *m_server; }
+    standin::DataModelMgr& Manager() const { return *m_session->Manager(); }
+    standin::ItemLibrary& Library() const { return m_session->Library(); }
+    standin::MemoryLog& Log() { return m_log; }
+
+private:
+    HostStart StartHost();
+    HostStart LoadAssets();
+    standin::DbObject* AddAsset(const std::string& name, const std::vector<std::string>& depotFiles, bool saved);
+    standin::DbObject* EditableObjectOf(const standin::DbObject* asset) const;
+    const standin::UserParameters* Account() const;
+    bool WriteManifest(std::string& error);
+    void Shutdown();
+
+    QString m_dataDir;
+    std::string m_user;
+    SampleProject m_project;
+    standin::MemoryLog m_log;
+    std::shared_ptr<standin::RevisionServer> m_server;
+    std::unique_ptr<standin::ModelSession> m_session;
+    standin::QORDBProxy* m_proxy = nullptr;
+    standin::CommandManager* m_commands = nullptr;
+    IRevisionControlPropertiesMgr* m_properties = nullptr;
+    qor4::IRevisionControlUIHelper* m_helper = nullptr;
+    bool m_started = false;
+    bool m_slow = false;
+};
+
+} // namespace demo

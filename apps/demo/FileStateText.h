@@ -1,0 +1,30 @@
+// Plain-language texts for a file's revision-control state and its disk state.
+#pragma once
+
+#include "qor4/FileStatus.h"
+
+#include <string>
+#include <vector>
+
+namespace demo {
+
+// What the server and the disk say about one workspace file.
+struct FileState {
+    std::string localPath;
+    std::string depotPath;
+    bool statusKnown = false; // false when the server could not be asked (no session, ...)
+    qor4::StatusWord status = 0;
+    std::string changeList;           // the current user's changelist, when opened by them
+    std::vector<std::string> holders; // other users who have it opened or locked
+    bool exists = false;
+    bool readOnly = false;
+};
+
+// The server's view, e.g. "checked out in changelist 3; locked by me" or "opened by bob; not at head".
+std::string DescribeServerState(const FileState& state);
+// "missing", "read-only" or "writable".
+std::string DescribeDiskState(const FileState& state);
+// One line: "<depot path>: <server state> | <disk state>".
+std::string DescribeFile(const FileState& state);
+
+} // namespace demo

@@ -1,0 +1,247 @@
+#include "OrnisWindow.h"
+
+#include "AssetSnapshot.h"
+#include "PreferencesDialog.h"
+
+#include "DbObject.h"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QTreeWidget>
+
+namespace demo {
+
+namespace {
+
+constexpr const char* kTitle = "Ornis - revision-control demo";
+constexpr int kAssetNameRole = Qt::UserRole + 1;
+constexpr int kDefaultExternalFiles = 1;
+enum Column { kNameColumn, kServerColumn, kDiskColumn, kColumnCount };
+
+QColor StateColour(const FileState& file)
+{
+    namespace fs = qor4::FileStatus;
+    if (file.status & (fs::kLockedByOther | fs::kCheckedOutByOther | fs::kIOError)) return QColor(170, 30, 30);
+    if (file.status & (fs::kCheckedOut | fs::kMarkedForAdd | fs::kMarkedForDelete)) return QColor(20, 110, 30);
+    if (file.status & (fs::kNotAtHead | fs::kNotInDepot)) return QColor(160, 100, 0);
+    return QColor(60, 60, 60);
+}
+
+} // namespace
+
+OrnisWindow::OrnisWindow(DemoHost& host) : m_host(host)
+{
+    setObjectName(kObjectName);
+    setWindowTitle(QStringLiteral("%1 (%2)").arg(kTitle, QString::fromStdString(host.User())));
+    m_tree = new QTreeWidget(this);
+    m_tree->setObjectName(QStringLiteral("assetTree"));
+    m_tree->setColumnCount(kColumnCount);
+    m_tree->setHeaderLabels({tr("Asset / file"), tr("Revision control"), tr("On disk")});
+    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    setCentralWidget(m_tree);
+
+    m_log = new QPlainTextEdit(this);
+    m_log->setObjectName(QStringLiteral("hostLog"));
+    m_log->setReadOnly(true);
+    auto* dock = new QDockWidget(tr("Host log"), this);
+    dock->setObjectName(QStringLiteral("hostLogDock"));
+    dock->setWidget(m_log);
+    addDockWidget(Qt::BottomDockWidgetArea, dock);
+
+    BuildActions();
+    resize(1000, 640);
+    Refresh();
+}
+
+void OrnisWindow::BuildActions()
+{
+    QToolBar* toolBar = addToolBar(tr("Actions"));
+    toolBar->setObjectName(QStringLiteral("actionsToolBar"));
+    QMenu* assetMenu = menuBar()->addMenu(tr("&Asset"));
+    auto add = [&](const QString& text, const char* name, QKeySequence shortcut, auto slot) {
+        QAction* action = assetMenu->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(shortcut);
+        connect(action, &QAction::triggered, this, slot);
+        toolBar->addAction(action);
+        return action;
+    };
+    add(tr("Edit"), "editAction", QKeySequence(Qt::CTRL | Qt::Key_E), &OrnisWindow::EditAsset);
+    add(tr("Check Out"), "checkOutAction", QKeySequence(Qt::CTRL | Qt::Key_K), &OrnisWindow::CheckOut);
+    add(tr("Make Writable"), "makeWritableAction", QKeySequence(), &OrnisWindow::MakeWritable);
+    add(tr("Show Files"), "showFilesAction", QKeySequence(), [this] { ShowFiles(false); });
+    add(tr("Show in File Manager"), "showInFileManagerAction", QKeySequence(), [this] { ShowFiles(true); });
+    add(tr("New Asset..."), "createAction", QKeySequence::New, &OrnisWindow::CreateAsset);
+    add(tr("Delete"), "deleteAction", QKeySequence::Delete, &OrnisWindow::DeleteAsset);
+    add(tr("Save"), "saveAction", QKeySequence::Save, &OrnisWindow::Save);
+    add(tr("Refresh"), "refreshAction", QKeySequence::Refresh, &OrnisWindow::Refresh);
+    assetMenu->addSeparator();
+    QAction* quit = assetMenu->addAction(tr("Quit"), QKeySequence::Quit, this, &QWidget::close);
+    quit->setObjectName(QStringLiteral("quitAction"));
+
+    QMenu* settings = menuBar()->addMenu(tr("&Settings"));
+    QAction* preferences = settings->addAction(tr("Revision Control Preferences..."));
+    preferences->setObjectName(QStringLiteral("preferencesAction"));
+    connect(preferences, &QAction::triggered, this, &OrnisWindow::ShowPreferences);
+
+    QMenu* simulate = menuBar()->addMenu(tr("S&imulate"));
+    QAction* slow = simulate->addAction(tr("Slow Operations"));
+    slow->setObjectName(QStringLiteral("slowAction"));
+    slow->setCheckable(true);
+    connect(slow, &QAction::toggled, this, &OrnisWindow::ToggleSlow);
+    QAction* expire = simulate->addAction(tr("Expire Session"));
+    expire->setObjectName(QStringLiteral("expireAction"));
+    connect(expire, &QAction::triggered, this, &OrnisWindow::ExpireSession);
+}
+
+void OrnisWindow::Refresh()
+{
+    const QString selected = m_tree->currentItem() ? m_tree->currentItem()->data(0, kAssetNameRole).toString() : "";
+    const ProjectSnapshot snapshot = ProjectSnapshot::Take(m_host);
+    m_tree->clear();
+    for (const AssetView& asset : snapshot.assets) {
+        auto* item = new QTreeWidgetItem(m_tree, {QString::fromStdString(asset.name + StateLabel(asset))});
+        item->setData(0, kAssetNameRole, asset.deleted ? QString() : QString::fromStdString(asset.name));
+        QFont bold = item->font(0);
+        bold.setBold(true);
+        item->setFont(0, bold);
+        for (const FileState& file : asset.files) {
+            auto* child = new QTreeWidgetItem(item, {QString::fromStdString(file.depotPath),
+                                                     QString::fromStdString(DescribeServerState(file)),
+                                                     QString::fromStdString(DescribeDiskState(file))});
+            child->setData(0, kAssetNameRole, item->data(0, kAssetNameRole));
+            child->setForeground(kServerColumn, StateColour(file));
+            child->setToolTip(0, QString::fromStdString(file.localPath));
+        }
+        item->setExpanded(true);
+        if (!selected.isEmpty() && selected == QString::fromStdString(asset.name)) m_tree->setCurrentItem(item);
+    }
+    QStringList lists;
+    for (const ChangeListInfo& list : snapshot.changeLists)
+        lists << QStringLiteral("%1 \"%2\"")
+                     .arg(QString::fromStdString(list.number), QString::fromStdString(list.description));
+    statusBar()->showMessage(tr("User %1 in workspace %2, session %3%4. Pending changelists: %5")
+                                 .arg(QString::fromStdString(m_host.User()), QString::fromStdString(m_host.Workspace()),
+                                      snapshot.sessionAlive ? tr("open") : tr("expired"),
+                                      m_host.SlowOperations() ? tr(", slow operations") : QString(),
+                                      lists.isEmpty() ? tr("none") : lists.join(QStringLiteral(", "))));
+    m_log->setPlainText(QString::fromStdString(m_host.Log().Format()));
+}
+
+standin::DbObject* OrnisWindow::SelectedAsset() const
+{
+    QTreeWidgetItem* item = m_tree->currentItem();
+    return item ? m_host.FindAsset(item->data(0, kAssetNameRole).toString().toStdString()) : nullptr;
+}
+
+void OrnisWindow::OnAsset(const std::function<void(standin::DbObject*)>& action)
+{
+    standin::DbObject* asset = SelectedAsset();
+    if (!asset) {
+        Report(tr("Select an asset first."));
+        return;
+    }
+    action(asset);
+    Refresh();
+}
+
+void OrnisWindow::Report(const QString& text)
+{
+    statusBar()->showMessage(text, 8000);
+}
+
+void OrnisWindow::EditAsset()
+{
+    OnAsset([this](standin::DbObject* asset) {
+        const bool edited = m_host.EditAsset(asset);
+        Refresh();
+        Report(edited ? tr("%1 modified; save to write it.").arg(QString::fromStdString(asset->GetName()))
+                      : tr("The edit was abandoned."));
+    });
+}
+
+void OrnisWindow::CheckOut()
+{
+    OnAsset([this](standin::DbObject* asset) {
+        bool cancelled = false;
+        m_host.CheckOutAsset(asset, cancelled);
+    });
+}
+
+void OrnisWindow::MakeWritable()
+{
+    OnAsset([this](standin::DbObject* asset) { m_host.MakeAssetWritable(asset); });
+}
+
+void OrnisWindow::ShowFiles(bool inFileManager)
+{
+    OnAsset([this, inFileManager](standin::DbObject* asset) { m_host.ShowAssetFiles(asset, inFileManager); });
+}
+
+void OrnisWindow::CreateAsset()
+{
+    bool ok = false;
+    const QString name =
+        QInputDialog::getText(this, tr("New Asset"), tr("Name of the new asset:"), QLineEdit::Normal, QString(), &ok)
+            .trimmed();
+    if (!ok) return;
+    if (!m_host.CreateAsset(name.toStdString(), kDefaultExternalFiles)) {
+        QMessageBox::warning(this, tr("New Asset"), tr("\"%1\" is empty or taken.").arg(name));
+        return;
+    }
+    Refresh();
+}
+
+void OrnisWindow::DeleteAsset()
+{
+    OnAsset([this](standin::DbObject* asset) { m_host.DeleteAsset(asset); });
+}
+
+void OrnisWindow::Save()
+{
+    const standin::SaveResult result = m_host.Save();
+    Refresh();
+    if (result.vetoed) {
+        Report(tr("The save was abandoned."));
+        return;
+    }
+    QStringList problems;
+    for (const standin::SaveFailure& failure : result.failures)
+        problems << QString::fromStdString(failure.file + ": " + failure.reason);
+    if (!problems.isEmpty()) {
+        QMessageBox::warning(this, tr("Save"), tr("Some files were not saved:\n%1").arg(problems.join('\n')));
+        return;
+    }
+    Report(
+        tr("Saved: %1 file(s) written, %2 removed.").arg(result.writtenFiles.size()).arg(result.removedFiles.size()));
+}
+
+void OrnisWindow::ShowPreferences()
+{
+    PreferencesDialog dialog(m_host.Properties(), this);
+    dialog.exec();
+    Refresh();
+}
+
+void OrnisWindow::ToggleSlow(bool slow)
+{
+    m_host.SetSlowOperations(slow);
+    Refresh();
+}
+
+void OrnisWindow::ExpireSession()
+{
+    m_host.ExpireSession();
+    Refresh();
+    Report(tr("The session expired; the next operation asks for the password (\"%1\").")
+               .arg(QString::fromLatin1(SampleUsers::kPassword)));
+}
+
+} // namespace demo

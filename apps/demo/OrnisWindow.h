@@ -1,0 +1,48 @@
+// The demo host's main window ("OrnisWindow", the name the plug-in looks for): the item library's
+// assets with their files and revision-control state, the editor actions, simulation switches, and
+// the host log.
+#pragma once
+
+#include "DemoHost.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QPlainTextEdit;
+class QTreeWidget;
+
+namespace demo {
+
+class OrnisWindow : public QMainWindow {
+public:
+    static constexpr const char* kObjectName = "OrnisWindow";
+
+    explicit OrnisWindow(DemoHost& host);
+
+    // Reads the state again from the server, the disk and the data model.
+    void Refresh();
+
+private:
+    void BuildActions();
+    standin::DbObject* SelectedAsset() const;
+    // Runs an action on the selected asset (or tells that none is selected), then refreshes.
+    void OnAsset(const std::function<void(standin::DbObject*)>& action);
+    void Report(const QString& text);
+
+    void EditAsset();
+    void CheckOut();
+    void MakeWritable();
+    void ShowFiles(bool inFileManager);
+    void CreateAsset();
+    void DeleteAsset();
+    void Save();
+    void ShowPreferences();
+    void ToggleSlow(bool slow);
+    void ExpireSession();
+
+    DemoHost& m_host;
+    QTreeWidget* m_tree = nullptr;
+    QPlainTextEdit* m_log = nullptr;
+};
+
+} // namespace demo

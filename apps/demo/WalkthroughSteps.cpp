@@ -1,0 +1,247 @@
+#include "WalkthroughSteps.h"
+
+#include "AssetSnapshot.h"
+
+#include "DbObject.h"
+#include "ModelAssetFiles.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QTextEdit>
+
+namespace demo {
+
+namespace {
+
+namespace fs = qor4::FileStatus;
+
+constexpr const char* kEditedAsset = "hero";
+constexpr const char* kVetoedAsset = "sky";
+constexpr const char* kDeletedAsset = "crate";
+constexpr const char* kCreatedAsset = "barrel";
+constexpr const char* kLockedAsset = "villain";
+constexpr const char* kNewChangeListDescription = "Walkthrough: hero edits";
+constexpr const char* kCheckOutTitle = "Check Out";
+constexpr const char* kPreSaveTitle = "Check Out Before Saving";
+constexpr const char* kCheckoutErrorTitle = "Checkout Error";
+constexpr const char* kSelectChangeListTitle = "Select Pending ChangeList";
+constexpr const char* kPasswordTitle = "Data Source Password Required";
+
+std::string ReadFile(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+std::string Hex(qor4::StatusWord word)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%x", word);
+    return text;
+}
+
+// Picks "New" in the changelist box, describes it, and presses Check Out.
+ModalAnswerer::Action CheckOutIntoNewChangeList(const QString& description)
+{
+    return [description](QWidget* window) {
+        if (auto* combo = window->findChild<QComboBox*>(QStringLiteral("changeListCombo"))) combo->setCurrentIndex(0);
+        if (auto* edit = window->findChild<QTextEdit*>(QStringLiteral("descriptionEdit")))
+            edit->setPlainText(description);
+        ModalAnswerer::Click(QStringLiteral("checkOutButton"))(window);
+    };
+}
+
+ModalAnswerer::Action CheckOutIntoDefaultChangeList()
+{
+    return [](QWidget* window) {
+        if (auto* combo = window->findChild<QComboBox*>(QStringLiteral("changeListCombo"))) combo->setCurrentIndex(1);
+        ModalAnswerer::Click(QStringLiteral("checkOutButton"))(window);
+    };
+}
+
+standin::DbObject* RequireAsset(StepContext& step, const char* name)
+{
+    standin::DbObject* asset = step.host.FindAsset(name);
+    step.Expect(asset != nullptr, std::string("the sample asset ") + name);
+    return asset;
+}
+
+void ExpectWindowTitles(StepContext& step, const std::vector<std::string>& titles)
+{
+    const std::vector<ModalAnswerer::Window> windows = step.Windows();
+    step.Expect(windows.size() == titles.size(),
+                std::to_string(titles.size()) + " window(s), met " + std::to_string(windows.size()));
+    for (std::size_t i = 0; i < windows.size() && i < titles.size(); ++i)
+        step.Expect(windows[i].title.toStdString() == titles[i], "window " + std::to_string(i + 1) + " titled \"" +
+                                                                     titles[i] + "\", got \"" +
+                                                                     windows[i].title.toStdString() + "\"");
+}
+
+// Every file of the asset has all bits of wanted and none of unwanted.
+void ExpectFiles(StepContext& step, const std::string& asset, qor4::StatusWord wanted, qor4::StatusWord unwanted,
+                 const std::string& what)
+{
+    const ProjectSnapshot snapshot = ProjectSnapshot::Take(step.host);
+    const AssetView* view = snapshot.Find(asset);
+    step.Expect(view != nullptr && !view->files.empty(), asset + " listed with its files");
+    if (!view) return;
+    for (const FileState& file : view->files) {
+        step.Expect(file.statusKnown, file.depotPath + " has a known server state");
+        step.Expect((file.status & wanted) == wanted && (file.status & unwanted) == 0,
+                    file.depotPath + " " + what + " (status " + Hex(file.status) + ": " + DescribeServerState(file) +
+                        ")");
+    }
+}
+
+void EditAndSaveIntoNewChangeList(StepContext& step)
+{
+    standin::DbObject* asset = RequireAsset(step, kEditedAsset);
+    if (!asset) return;
+    const std::vector<std::string> files = standin::AssetFilePaths(*asset);
+    for (const std::string& file : files)
+        step.Expect(standin::IsReadOnlyOnDisk(file), file + " read-only before the edit");
+    const std::string before = ReadFile(files.front());
+
+    step.modal.AnswerNext("Continue (edit without checking out yet)", ModalAnswerer::Click("continueButton"));
+    step.Expect(step.host.EditAsset(asset), "the edit to go ahead after Continue");
+    step.Expect(step.host.IsDirty(asset), "the asset to be modified");
+
+    step.modal.AnswerNext(QStringLiteral("New changelist \"%1\", Check Out").arg(kNewChangeListDescription),
+                          CheckOutIntoNewChangeList(kNewChangeListDescription));
+    const standin::SaveResult saved = step.host.Save();
+    step.Expect(saved.Succeeded(), "the save to succeed");
+    ExpectWindowTitles(step, {kCheckOutTitle, kPreSaveTitle});
+
+    std::string changeList;
+    for (const ChangeListInfo& list : step.host.PendingChangeLists())
+        if (list.description == kNewChangeListDescription) changeList = list.number;
+    step.Expect(!changeList.empty(), std::string("a pending changelist \"") + kNewChangeListDescription + "\"");
+    ExpectFiles(step, kEditedAsset, fs::kCheckedOut, 0, "checked out");
+    const ProjectSnapshot snapshot = ProjectSnapshot::Take(step.host);
+    const AssetView* view = snapshot.Find(kEditedAsset);
+    for (const FileState& file : view ? view->files : std::vector<FileState>()) {
+        step.Expect(file.changeList == changeList && !changeList.empty(),
+                    file.depotPath + " in changelist " + changeList + ", is in \"" + file.changeList + "\"");
+        step.Expect(file.exists && !file.readOnly, file.depotPath + " writable on disk");
+    }
+    step.Expect(ReadFile(files.front()) != before, "the asset file rewritten by the save");
+    step.Expect(!step.host.IsDirty(asset), "the asset saved (no longer modified)");
+    step.Note("checked out into new changelist " + changeList);
+}
+
+void VetoedSave(StepContext& step)
+{
+    standin::DbObject* asset = RequireAsset(step, kVetoedAsset);
+    if (!asset) return;
+    const std::string file = asset->GetAssetFile();
+    const std::string before = ReadFile(file);
+
+    step.modal.AnswerNext("Continue (edit without checking out yet)", ModalAnswerer::Click("continueButton"));
+    step.Expect(step.host.EditAsset(asset), "the edit to go ahead after Continue");
+    step.modal.AnswerNext("Cancel (veto the save)", ModalAnswerer::Click("cancelButton"));
+    const standin::SaveResult saved = step.host.Save();
+    step.Expect(saved.vetoed, "the save to be abandoned");
+    step.Expect(saved.writtenFiles.empty() && saved.removedFiles.empty(), "nothing written or removed");
+    ExpectWindowTitles(step, {kCheckOutTitle, kPreSaveTitle});
+    step.Expect(ReadFile(file) == before, file + " unchanged on disk");
+    step.Expect(standin::IsReadOnlyOnDisk(file), file + " still read-only");
+    ExpectFiles(step, kVetoedAsset, 0, fs::kCheckedOut, "not checked out");
+    step.Expect(step.host.IsDirty(asset), "the edit kept in memory");
+    step.host.DiscardEdit(asset);
+    step.Note("the unsaved edit of sky was discarded afterwards, so that later saves do not ask about it");
+}
+
+void DeleteAndSave(StepContext& step)
+{
+    standin::DbObject* asset = RequireAsset(step, kDeletedAsset);
+    if (!asset) return;
+    const std::vector<std::string> files = standin::AssetFilePaths(*asset);
+    step.host.DeleteAsset(asset);
+    const standin::SaveResult saved = step.host.Save();
+    step.Expect(saved.Succeeded(), "the save to succeed");
+    ExpectWindowTitles(step, {});
+    for (const std::string& file : files) {
+        step.Expect(!standin::FileExists(file), file + " removed from disk");
+        const ProjectSnapshot snapshot = ProjectSnapshot::Take(step.host);
+        const FileState* state = snapshot.FindFile(step.host.DepotPathOf(file));
+        step.Expect(state && state->statusKnown && (state->status & fs::kMarkedForDelete),
+                    file + " marked for delete" + (state ? " (" + DescribeServerState(*state) + ")" : ""));
+    }
+}
+
+void CreateAndSave(StepContext& step)
+{
+    standin::DbObject* asset = step.host.CreateAsset(kCreatedAsset, 1);
+    step.Expect(asset != nullptr, "a new asset");
+    if (!asset) return;
+    const standin::SaveResult saved = step.host.Save();
+    step.Expect(saved.Succeeded(), "the save to succeed");
+    ExpectWindowTitles(step, {});
+    for (const std::string& file : standin::AssetFilePaths(*asset))
+        step.Expect(standin::FileExists(file) && !standin::IsReadOnlyOnDisk(file), file + " written, writable");
+    ExpectFiles(step, kCreatedAsset, fs::kMarkedForAdd, 0, "marked for add");
+}
+
+void CheckOutLockedByOther(StepContext& step)
+{
+    standin::DbObject* asset = RequireAsset(step, kLockedAsset);
+    if (!asset) return;
+    step.modal.AnswerNext("OK", ModalAnswerer::Click("OK"));
+    bool cancelled = false;
+    step.Expect(!step.host.CheckOutAsset(asset, cancelled), "the check-out to fail");
+    ExpectWindowTitles(step, {kCheckoutErrorTitle});
+    const std::vector<ModalAnswerer::Window> windows = step.Windows();
+    step.Expect(!windows.empty() && windows.front().text.contains(QLatin1String("bob")),
+                "the message to name bob, who holds the lock");
+    ExpectFiles(step, kLockedAsset, fs::kLockedByOther, fs::kCheckedOut, "locked by bob, not checked out by me");
+    for (const std::string& file : standin::AssetFilePaths(*asset))
+        step.Expect(standin::IsReadOnlyOnDisk(file), file + " still read-only");
+}
+
+void ReopenExpiredSession(StepContext& step)
+{
+    standin::DbObject* asset = RequireAsset(step, kVetoedAsset);
+    if (!asset) return;
+    step.host.ExpireSession();
+    step.Expect(!step.host.IsSessionAlive(), "the session to have expired");
+    // The stored changelist cannot be checked without a session, so the check-out asks for one first.
+    step.modal.AnswerNext(QStringLiteral("Default changelist, Check Out"), CheckOutIntoDefaultChangeList());
+    step.modal.AnswerNext(QStringLiteral("type the password, Ok"),
+                          ModalAnswerer::Sequence({ModalAnswerer::Type("passwordEdit", SampleUsers::kPassword),
+                                                   ModalAnswerer::Click("okButton")}));
+    bool cancelled = false;
+    step.Expect(step.host.CheckOutAsset(asset, cancelled), "the check-out to succeed once the session is re-opened");
+    ExpectWindowTitles(step, {kSelectChangeListTitle, kPasswordTitle});
+    step.Expect(step.host.IsSessionAlive(), "a live session again");
+    ExpectFiles(step, kVetoedAsset, fs::kCheckedOut, 0, "checked out");
+    step.Expect(!standin::IsReadOnlyOnDisk(asset->GetAssetFile()), "sky writable on disk");
+}
+
+} // namespace
+
+void StepContext::Expect(bool condition, const std::string& what)
+{
+    if (!condition) failures.push_back("expected " + what);
+}
+
+std::vector<ModalAnswerer::Window> StepContext::Windows() const
+{
+    const auto& all = modal.Windows();
+    return {all.begin() + static_cast<std::ptrdiff_t>(std::min(firstWindow, all.size())), all.end()};
+}
+
+const std::vector<StepDefinition>& WalkthroughStepTable()
+{
+    static const std::vector<StepDefinition> steps = {
+        {"edit-save-checkout", "Edit and save a read-only asset, checking it out into a new changelist",
+         &EditAndSaveIntoNewChangeList},
+        {"vetoed-save", "Save with the check-out question cancelled", &VetoedSave},
+        {"delete-save", "Delete an asset and save", &DeleteAndSave},
+        {"create-save", "Create an asset and save", &CreateAndSave},
+        {"locked-checkout", "Check out an asset another user has locked", &CheckOutLockedByOther},
+        {"expired-session", "Re-open an expired session with the password", &ReopenExpiredSession},
+    };
+    return steps;
+}
+
+} // namespace demo

@@ -1,0 +1,37 @@
+// The steps of the headless walkthrough: one function per step, each acting through the host as an
+// editor would, answering the plug-in's windows, and checking the real state afterwards.
+#pragma once
+
+#include "DemoHost.h"
+#include "ModalAnswerer.h"
+
+#include <string>
+#include <vector>
+
+namespace demo {
+
+struct StepContext {
+    DemoHost& host;
+    ModalAnswerer& modal;
+    std::size_t firstWindow = 0; // index of the step's first window in modal.Windows()
+    std::vector<std::string> failures;
+    std::vector<std::string> notes;
+
+    // Records a failure "expected <what>" when condition is false.
+    void Expect(bool condition, const std::string& what);
+    void Note(const std::string& text) { notes.push_back(text); }
+    // The windows this step met so far.
+    std::vector<ModalAnswerer::Window> Windows() const;
+};
+
+using StepFunction = void (*)(StepContext&);
+
+struct StepDefinition {
+    const char* id;
+    const char* title;
+    StepFunction run;
+};
+
+const std::vector<StepDefinition>& WalkthroughStepTable();
+
+} // namespace demo

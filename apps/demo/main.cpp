@@ -1,0 +1,110 @@
+// zrdemo: the stand-in host application with the revision-control plug-in loaded from disk.
+#include "DemoHost.h"
+#include "DemoOptions.h"
+#include "OrnisWindow.h"
+#include "Walkthrough.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+constexpr const char* kPlatformVariable = "QT_QPA_PLATFORM";
+constexpr const char* kOffscreen = "offscreen";
+constexpr const char* kDefaultDataFolder = "zrdemo";
+constexpr int kScreenshotDelayMs = 500;
+
+bool HasDisplay()
+{
+    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+}
+
+QString DefaultDataDir()
+{
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty()) base = QDir::home().filePath(QStringLiteral(".local/share"));
+    return QDir(base).filePath(kDefaultDataFolder);
+}
+
+int RunWalkthrough(demo::DemoHost& host, demo::OrnisWindow& window, const QString& outDir)
+{
+    QDir out(outDir);
+    if (!out.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "zrdemo: cannot create %s\n", qPrintable(outDir));
+        return 2;
+    }
+    for (const QString& old : out.entryList({QStringLiteral("*.png"), demo::Walkthrough::kLogFile}, QDir::Files))
+        out.remove(old);
+    demo::Walkthrough walkthrough(
+        host, window, [&window] { window.Refresh(); }, out);
+    int exitCode = 0;
+    QTimer::singleShot(0, [&] {
+        exitCode = walkthrough.Run() ? 0 : 1;
+        QApplication::quit();
+    });
+    QApplication::exec();
+    std::printf("Walkthrough %s.\nPictures: %s/*.png\nLog:      %s\n",
+                exitCode == 0 ? "finished: every step came out as expected" : "FAILED: see the log",
+                qPrintable(out.absolutePath()), qPrintable(QDir(outDir).absoluteFilePath(walkthrough.LogPath())));
+    return exitCode;
+}
+
+int RunInteractive(demo::OrnisWindow& window, const QString& screenshot)
+{
+    if (!screenshot.isEmpty()) {
+        QTimer::singleShot(kScreenshotDelayMs, &window, [&window, screenshot] {
+            const bool saved = window.grab().save(screenshot);
+            std::printf("%s %s\n", saved ? "Screenshot:" : "Cannot write the screenshot", qPrintable(screenshot));
+            QApplication::exit(saved ? 0 : 2);
+        });
+    }
+    return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    demo::DemoOptions options = demo::DemoOptions::Parse(args);
+    if (!options.ok || options.help) {
+        if (!options.ok) std::fprintf(stderr, "zrdemo: %s\n", qPrintable(options.error));
+        std::fputs(qPrintable(demo::DemoOptions::Usage()), options.ok ? stdout : stderr);
+        return options.ok ? 0 : 2;
+    }
+    options.ChooseMode(HasDisplay(), qEnvironmentVariableIsSet(kPlatformVariable));
+    const bool walkthrough = options.mode == demo::DemoOptions::Mode::Walkthrough;
+    if (walkthrough) qputenv(kPlatformVariable, kOffscreen);
+
+    QApplication app(argc, argv);
+    QTemporaryDir scratch;
+    QString dataDir = options.dataDir;
+    if (dataDir.isEmpty()) dataDir = walkthrough ? scratch.path() : DefaultDataDir();
+    if (dataDir.isEmpty()) {
+        std::fprintf(stderr, "zrdemo: no data folder\n");
+        return 2;
+    }
+
+    int exitCode = 0;
+    {
+        demo::DemoHost host(dataDir, options.user);
+        const demo::HostStart start = host.Start();
+        if (!start.ok) {
+            std::fprintf(stderr, "zrdemo: %s\n", start.error.c_str());
+            return 2;
+        }
+        std::printf("zrdemo: user %s, data folder %s\n", options.user.c_str(), qPrintable(dataDir));
+        demo::OrnisWindow window(host);
+        window.show();
+        exitCode =
+            walkthrough ? RunWalkthrough(host, window, options.outDir) : RunInteractive(window, options.screenshot);
+    }
+    return exitCode;
+}
