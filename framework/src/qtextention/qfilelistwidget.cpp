@@ -41,6 +41,8 @@ QFileListWidget::QFileListWidget(const QStringList& files) : QTreeWidget(nullptr
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setAlternatingRowColors(true);
     setSortingEnabled(true);
+    // Qt starts a sortable view descending; a file list reads top to bottom in ascending order.
+    sortByColumn(FileColumn, Qt::AscendingOrder);
     setStyleSheet(QLatin1String(kStyleSheet));
     AddFiles(files);
 }
@@ -51,12 +53,23 @@ void QFileListWidget::AddFiles(const QStringList& files)
         AddFile(file);
 }
 
+namespace {
+
+// The file's read-only attribute: not writable for us, or without its owner's write permission
+// (which is what revision control clears, and what even the superuser, who may write anyway, sees).
+bool IsReadOnly(const QFileInfo& info)
+{
+    return !info.isWritable() || !info.permissions().testFlag(QFileDevice::WriteOwner);
+}
+
+} // namespace
+
 void QFileListWidget::AddFile(const QString& path)
 {
     const QFileInfo info(path);
     auto* item = new QTreeWidgetItem;
     item->setText(FileColumn, info.absoluteFilePath());
-    item->setCheckState(ReadOnlyColumn, info.isWritable() ? Qt::Unchecked : Qt::Checked);
+    item->setCheckState(ReadOnlyColumn, IsReadOnly(info) ? Qt::Checked : Qt::Unchecked);
     if (!info.exists()) item->setForeground(FileColumn, QBrush(Qt::darkGray));
     item->setSizeHint(FileColumn, QSize(0, kRowHeight));
     addTopLevelItem(item);
