@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -50,7 +51,7 @@ int RunWalkthrough(demo::DemoHost& host, demo::OrnisWindow& window, const QStrin
     QApplication::exec();
     std::printf("Walkthrough %s.\nPictures: %s/*.png\nLog:      %s\n",
                 exitCode == 0 ? "finished: every step came out as expected" : "FAILED: see the log",
-                qPrintable(out.absolutePath()), qPrintable(QDir(outDir).absoluteFilePath(walkthrough.LogPath())));
+                qPrintable(out.absolutePath()), qPrintable(QFileInfo(walkthrough.LogPath()).absoluteFilePath()));
     return exitCode;
 }
 
