@@ -16,37 +16,23 @@ namespace {
 
 using Signal = boost::signals2::signal<void()>;
 
-TEST(ZrConnection, BlockSkipsTheListenerUntilUnblocked)
+TEST(ZrConnection, BlockSkipsTheListenerAndDisconnectStopsIt)
 {
     Signal signal;
     int calls = 0;
     BaseSystem::zrconnection connection(signal.connect([&calls] { ++calls; }));
     EXPECT_TRUE(connection.IsConnected());
     EXPECT_FALSE(connection.Blocked());
-
     connection.Block();
     connection.Block(); // blocking twice is still one block
     EXPECT_TRUE(connection.Blocked());
     signal();
     EXPECT_EQ(calls, 0);
-
     connection.Unblock();
     EXPECT_FALSE(connection.Blocked());
     signal();
     EXPECT_EQ(calls, 1);
 
-    connection.Block();
-    signal();
-    connection.Unblock();
-    signal();
-    EXPECT_EQ(calls, 2);
-}
-
-TEST(ZrConnection, DisconnectStopsDeliveryAndIsCounted)
-{
-    Signal signal;
-    int calls = 0;
-    BaseSystem::zrconnection connection(signal.connect([&calls] { ++calls; }));
     connection.Block();
     const long disconnects = standin::LiveCounters::DisconnectCalls();
     connection.Disconnect();
@@ -54,10 +40,10 @@ TEST(ZrConnection, DisconnectStopsDeliveryAndIsCounted)
     EXPECT_FALSE(connection.IsConnected());
     EXPECT_FALSE(connection.Blocked());
     EXPECT_EQ(signal.num_slots(), 0u);
-    signal();
-    EXPECT_EQ(calls, 0);
     connection.Unblock(); // harmless on a disconnected connection
     connection.Disconnect();
+    signal();
+    EXPECT_EQ(calls, 1);
 }
 
 TEST(ZrConnection, DeletingLeavesTheListenerConnectedAndEndsItsBlock)
@@ -72,43 +58,6 @@ TEST(ZrConnection, DeletingLeavesTheListenerConnectedAndEndsItsBlock)
     EXPECT_EQ(standin::LiveCounters::LiveConnections(), live);
     signal();
     EXPECT_EQ(calls, 1);
-}
-
-TEST(ZrConnection, SwapExchangesConnectionsAndTheirBlocks)
-{
-    Signal signal;
-    std::vector<std::string> heard;
-    BaseSystem::zrconnection first(signal.connect([&heard] { heard.push_back("first"); }));
-    BaseSystem::zrconnection second(signal.connect([&heard] { heard.push_back("second"); }));
-    first.Block();
-
-    first.Swap(second);
-    EXPECT_FALSE(first.Blocked());
-    EXPECT_TRUE(second.Blocked());
-    // "first" now controls the second listener.
-    first.Disconnect();
-    signal();
-    EXPECT_TRUE(heard.empty()); // listener one still blocked through "second", listener two gone
-    second.Unblock();
-    signal();
-    EXPECT_EQ(heard, (std::vector<std::string>{"first"}));
-}
-
-TEST(ZrConnection, SwapWithAForeignConnectionChangesNothing)
-{
-    class Foreign final : public lark::signalling::IConnection {
-    public:
-        void Disconnect() override {}
-        bool IsConnected() const override { return false; }
-        void Block() override {}
-        void Unblock() override {}
-        bool Blocked() const override { return false; }
-        void Swap(IConnection&) override {}
-    } foreign;
-    Signal signal;
-    BaseSystem::zrconnection connection(signal.connect([] {}));
-    connection.Swap(foreign);
-    EXPECT_TRUE(connection.IsConnected());
 }
 
 class Listener final : public lark::fwk::IQORDBProxy_Slot {
@@ -182,7 +131,7 @@ TEST(QORDBProxy, SignalsReachConnectedListenersAndSkipBlockedOnes)
     EXPECT_EQ(proxy.DataModelMgrReadyListeners(), 1u);
 }
 
-TEST(QORDBProxy, AnEmptyManagerIsNotAnnounced)
+TEST(QORDBProxy, NeitherAnEmptyManagerNorAMissingListenerIsConnected)
 {
     standin::QORDBProxy proxy;
     std::vector<std::string> journal;
@@ -192,12 +141,8 @@ TEST(QORDBProxy, AnEmptyManagerIsNotAnnounced)
     EXPECT_FALSE(proxy.HasDataModelMgr());
     EXPECT_TRUE(proxy.GetDataModelMgr().IsNull());
     EXPECT_TRUE(journal.empty());
-}
 
-TEST(QORDBProxy, ConnectingNoListenerHandsOutNoConnection)
-{
-    standin::QORDBProxy proxy;
-    lark::signalling::IConnection* connection = reinterpret_cast<lark::signalling::IConnection*>(0x1);
+    auto* connection = reinterpret_cast<lark::signalling::IConnection*>(0x1);
     const long live = standin::LiveCounters::LiveConnections();
     proxy.ConnectItemLibraryReady(nullptr, &connection);
     EXPECT_EQ(connection, nullptr);

@@ -20,51 +20,41 @@ int AskWithBox(const QString& title)
     return box.exec();
 }
 
-TEST(ModalDriver, AnswersSuccessiveWindowsInOrderAndRecordsThem)
-{
-    ModalDriver driver;
-    driver.PressNext(QMessageBox::Retry);
-    driver.KeyNext(Qt::Key_Escape);
-    driver.RejectNext();
-    EXPECT_EQ(AskWithBox(QStringLiteral("First")), QMessageBox::Retry);
-    EXPECT_EQ(AskWithBox(QStringLiteral("Second")), QMessageBox::Ok);
-
-    QDialog dialog;
-    dialog.setObjectName(QStringLiteral("plainDialog"));
-    EXPECT_EQ(dialog.exec(), QDialog::Rejected);
-
-    EXPECT_EQ(driver.Pending(), 0u);
-    ASSERT_EQ(driver.Seen().size(), 3u);
-    EXPECT_EQ(driver.Seen()[0].title, QStringLiteral("First"));
-    EXPECT_EQ(driver.Seen()[0].text, QStringLiteral("Something failed"));
-    EXPECT_EQ(driver.Seen()[0].detailedText, QStringLiteral("file1\nfile2"));
-    EXPECT_EQ(driver.Seen()[0].icon, QMessageBox::Critical);
-    EXPECT_TRUE(driver.Seen()[0].buttons.contains(QStringLiteral("OK")));
-    EXPECT_TRUE(driver.Seen()[0].buttons.contains(QStringLiteral("Retry")));
-    EXPECT_EQ(driver.Seen()[1].title, QStringLiteral("Second"));
-    EXPECT_EQ(driver.Seen()[2].objectName, QStringLiteral("plainDialog"));
-    EXPECT_EQ(driver.Seen()[2].className, QStringLiteral("QDialog"));
-}
-
-TEST(ModalDriver, PressesButtonsByTextAndAnswersNestedWindows)
+TEST(ModalDriver, AnswersSuccessiveAndNestedWindowsInOrderAndRecordsThem)
 {
     QDialog outer;
-    auto* layout = new QVBoxLayout(&outer);
+    outer.setObjectName(QStringLiteral("outerDialog"));
     auto* open = new QPushButton(QStringLiteral("&Open"), &outer);
-    layout->addWidget(open);
-    int innerResult = -1;
-    QObject::connect(open, &QPushButton::clicked, &outer, [&outer, &innerResult] {
-        innerResult = AskWithBox(QStringLiteral("Inner"));
-        outer.accept();
+    (new QVBoxLayout(&outer))->addWidget(open);
+    std::vector<int> inner;
+    QObject::connect(open, &QPushButton::clicked, &outer, [&inner] {
+        for (const char* title : {"Enter", "Pressed", "Escaped"})
+            inner.push_back(AskWithBox(title));
     });
 
     ModalDriver driver;
     driver.PressNextByText(QStringLiteral("Open"));
     driver.KeyNext(Qt::Key_Return);
-    EXPECT_EQ(outer.exec(), QDialog::Accepted);
-    EXPECT_EQ(innerResult, QMessageBox::Retry); // Enter takes the default button
-    ASSERT_EQ(driver.Seen().size(), 2u);
-    EXPECT_EQ(driver.Seen()[1].title, QStringLiteral("Inner"));
+    driver.PressNext(QMessageBox::Ok);
+    driver.KeyNext(Qt::Key_Escape);
+    driver.RejectNext();
+    EXPECT_EQ(outer.exec(), QDialog::Rejected);
+    // Enter takes the default button, Escape the escape button.
+    EXPECT_EQ(inner, (std::vector<int>{QMessageBox::Retry, QMessageBox::Ok, QMessageBox::Ok}));
+
+    EXPECT_EQ(driver.Pending(), 0u);
+    ASSERT_EQ(driver.Seen().size(), 5u);
+    EXPECT_EQ(driver.Seen()[0].objectName, QStringLiteral("outerDialog"));
+    EXPECT_EQ(driver.Seen()[0].className, QStringLiteral("QDialog"));
+    const ModalDriver::Window& box = driver.Seen()[1];
+    EXPECT_EQ(box.title, QStringLiteral("Enter"));
+    EXPECT_EQ(box.text, QStringLiteral("Something failed"));
+    EXPECT_EQ(box.detailedText, QStringLiteral("file1\nfile2"));
+    EXPECT_EQ(box.icon, QMessageBox::Critical);
+    EXPECT_TRUE(box.buttons.contains(QStringLiteral("OK")));
+    EXPECT_TRUE(box.buttons.contains(QStringLiteral("Retry")));
+    EXPECT_EQ(driver.Seen()[3].title, QStringLiteral("Escaped"));
+    EXPECT_EQ(driver.Seen()[4].objectName, QStringLiteral("outerDialog")); // the outer window again
 }
 
 } // namespace

@@ -2,9 +2,6 @@
 #include "FileVersionControl.h"
 #include "ServerFixture.h"
 
-#include <QEventLoop>
-#include <QTimer>
-
 namespace standin::test {
 namespace {
 
@@ -15,16 +12,31 @@ protected:
     void SetUp() override
     {
         ServerFixture::SetUp();
-        shared = std::shared_ptr<RevisionServer>(server.get(), [](RevisionServer*) {});
-        service = FileVersionControl::Create(shared);
-        std::string message;
-        account = service->CreateUserParameters(kMe, "", kServer, kWorkspace, message);
-        ASSERT_NE(account, nullptr) << message;
+        service = FileVersionControl::Create(std::shared_ptr<RevisionServer>(server.get(), [](RevisionServer*) {}));
+        account = Login(kMe);
+        ASSERT_NE(account, nullptr);
     }
 
-    std::shared_ptr<RevisionServer> shared;
+    const qor4::IUserParameters* Login(const std::string& user, const std::string& password = "")
+    {
+        return service->CreateUserParameters(user, password, kServer, kWorkspace, message);
+    }
+
+    struct Status {
+        std::int32_t code;
+        std::vector<qor4::StatusWord> words;
+        std::vector<std::string> changeLists;
+    };
+    Status StatusOf(const qor4::IUserParameters* who, const std::list<std::string>& files)
+    {
+        Status result{0, {7}, {"left over"}};
+        result.code = service->GetFilesStatus(who, files, result.words, result.changeLists, message, 0).GetCode();
+        return result;
+    }
+
     qor4::QORPtr<FileVersionControl> service;
     const qor4::IUserParameters* account = nullptr;
+    std::string message;
 };
 
 TEST_F(FileVersionControlTest, ReferencesAreCounted)
@@ -35,22 +47,18 @@ TEST_F(FileVersionControlTest, ReferencesAreCounted)
         qor4::QORPtr<qor4::IFileVersionControl> narrowed(unknown);
         ASSERT_TRUE(narrowed);
         EXPECT_EQ(service->ReferenceCount(), 3);
-        struct Other {
-            static qor4::InterfaceUID GetIID() { return {"qor4.IDataControl"}; }
-        };
         void* none = &none;
-        EXPECT_FALSE(service->QueryInterface(Other::GetIID(), &none));
+        EXPECT_FALSE(service->QueryInterface({"qor4.IDataControl"}, &none));
         EXPECT_EQ(none, nullptr);
     }
     EXPECT_EQ(service->ReferenceCount(), 1);
 }
 
-TEST_F(FileVersionControlTest, AccountsComeFromLogin)
+TEST_F(FileVersionControlTest, AccountsComeFromLoginAndOthersAreRefused)
 {
-    std::string message;
-    EXPECT_EQ(service->CreateUserParameters(kCarol, "wrong", kServer, kWorkspace, message), nullptr);
+    EXPECT_EQ(Login(kCarol, "wrong"), nullptr);
     EXPECT_NE(message.find("Invalid password"), std::string::npos);
-    const auto* carol = service->CreateUserParameters(kCarol, kCarolPassword, kServer, kWorkspace, message);
+    const auto* carol = Login(kCarol, kCarolPassword);
     ASSERT_NE(carol, nullptr);
     EXPECT_TRUE(message.empty());
     const UserParameters* known = service->FindAccount(carol);
@@ -58,20 +66,15 @@ TEST_F(FileVersionControlTest, AccountsComeFromLogin)
     EXPECT_EQ(known->User(), kCarol);
     EXPECT_EQ(known->Workspace(), kWorkspace);
     EXPECT_TRUE(server->IsSessionAlive(known->Session()));
-}
 
-TEST_F(FileVersionControlTest, UnknownOrNullAccountFailsCleanly)
-{
+    // Parameters the service did not hand out, even with a live session, are no account.
     const UserParameters stranger(kMe, "", kServer, kWorkspace, server->CurrentSession());
-    std::vector<qor4::StatusWord> status{7};
-    std::vector<std::string> changeLists{"x"};
-    std::string message;
     for (const qor4::IUserParameters* wrong :
          {static_cast<const qor4::IUserParameters*>(nullptr), static_cast<const qor4::IUserParameters*>(&stranger)}) {
-        EXPECT_EQ(service->GetFilesStatus(wrong, {"a.qor"}, status, changeLists, message, 0).GetCode(),
-                  FileVersionControl::kResultUnknownAccount);
+        const Status status = StatusOf(wrong, {"a.qor"});
+        EXPECT_EQ(status.code, FileVersionControl::kResultUnknownAccount);
         EXPECT_EQ(message, std::string(FileVersionControl::kUnknownAccountText) + "\n");
-        EXPECT_TRUE(status.empty());
+        EXPECT_TRUE(status.words.empty());
         std::string errorText;
         EXPECT_TRUE(service->RevertFiles(wrong, {"a.qor"}, errorText).Failed());
         EXPECT_FALSE(errorText.empty());
@@ -80,22 +83,17 @@ TEST_F(FileVersionControlTest, UnknownOrNullAccountFailsCleanly)
 
 TEST_F(FileVersionControlTest, OperationsMapOntoTheServerForTheAccount)
 {
-    CheckIn("a.qor");
-    CheckIn("b.qor");
-    CheckIn("c.qor");
+    for (const char* path : {"a.qor", "b.qor", "c.qor"})
+        CheckIn(path);
     server->OpenForEditAs(kBob, "c.qor");
     server->LockAs(kBob, "c.qor");
     const std::string changeList = server->CreateChangeList("cleanup").changeList;
     ASSERT_TRUE(server->Edit({"a.qor"}, changeList).Succeeded());
 
-    std::vector<qor4::StatusWord> status;
-    std::vector<std::string> changeLists;
-    std::string message;
-    ASSERT_TRUE(
-        service->GetFilesStatus(account, {Abs("a.qor"), Abs("b.qor"), Abs("c.qor")}, status, changeLists, message, 0)
-            .Succeeded());
-    EXPECT_EQ(status, (std::vector<qor4::StatusWord>{kCheckedOut, 0, kCheckedOutByOther | kLockedByOther}));
-    EXPECT_EQ(changeLists, (std::vector<std::string>{changeList, "", ""}));
+    const Status status = StatusOf(account, {Abs("a.qor"), Abs("b.qor"), Abs("c.qor")});
+    ASSERT_EQ(status.code, qor4::kResultOk) << message;
+    EXPECT_EQ(status.words, (std::vector<qor4::StatusWord>{kCheckedOut, 0, kCheckedOutByOther | kLockedByOther}));
+    EXPECT_EQ(status.changeLists, (std::vector<std::string>{changeList, "", ""}));
 
     std::list<std::string> users;
     ASSERT_TRUE(service->GetUsers(account, {Abs("c.qor")}, users, message, true).Succeeded());
@@ -114,64 +112,33 @@ TEST_F(FileVersionControlTest, OperationsMapOntoTheServerForTheAccount)
     EXPECT_EQ(service->Calls().back().arguments, (std::vector<std::string>{kMe, Abs("c.qor"), ""}));
 }
 
-TEST_F(FileVersionControlTest, EachAccountActsInItsOwnSession)
+TEST_F(FileVersionControlTest, EachAccountActsInItsOwnSessionUntilItExpires)
 {
     CheckIn("a.qor");
-    std::string message;
-    const auto* bob = service->CreateUserParameters(kBob, "", kServer, kWorkspace, message);
+    const auto* bob = Login(kBob);
     ASSERT_NE(bob, nullptr);
     server->UseSession(service->FindAccount(bob)->Session());
     ASSERT_TRUE(server->Edit({"a.qor"}, "").Succeeded());
+    EXPECT_EQ(StatusOf(account, {"a.qor"}).words, (std::vector<qor4::StatusWord>{kCheckedOutByOther}));
+    EXPECT_EQ(StatusOf(bob, {"a.qor"}).words, (std::vector<qor4::StatusWord>{kCheckedOut}));
 
-    std::vector<qor4::StatusWord> status;
-    std::vector<std::string> changeLists;
-    ASSERT_TRUE(service->GetFilesStatus(account, {"a.qor"}, status, changeLists, message, 0).Succeeded());
-    EXPECT_EQ(status.at(0), kCheckedOutByOther);
-    ASSERT_TRUE(service->GetFilesStatus(bob, {"a.qor"}, status, changeLists, message, 0).Succeeded());
-    EXPECT_EQ(status.at(0), kCheckedOut);
-}
-
-TEST_F(FileVersionControlTest, ExpiredAccountAnswersSessionExpiredUntilANewOne)
-{
     server->UseSession(service->FindAccount(account)->Session());
     server->ExpireSession();
-    std::vector<qor4::StatusWord> status;
-    std::vector<std::string> changeLists;
-    std::string message;
-    EXPECT_EQ(service->GetFilesStatus(account, {"a.qor"}, status, changeLists, message, 0),
-              qor4::kResultSessionExpired);
+    EXPECT_EQ(StatusOf(account, {"a.qor"}).code, qor4::kResultSessionExpired);
     EXPECT_EQ(message, std::string(ServerText::kSessionExpired) + "\n");
-    const auto* renewed = service->CreateUserParameters(kMe, "", kServer, kWorkspace, message);
+    EXPECT_EQ(StatusOf(bob, {"a.qor"}).code, qor4::kResultOk);
+    const auto* renewed = Login(kMe);
     ASSERT_NE(renewed, nullptr);
-    EXPECT_TRUE(service->GetFilesStatus(renewed, {"a.qor"}, status, changeLists, message, 0).Succeeded());
-    EXPECT_EQ(status, (std::vector<qor4::StatusWord>{kNotInDepot}));
+    EXPECT_EQ(StatusOf(renewed, {"a.qor"}).words, (std::vector<qor4::StatusWord>{kCheckedOutByOther}));
 }
-
-class CountingDelegate final : public qor4::ITimeOutDelegate {
-public:
-    void NotifyCompletion() override { m_loop.quit(); }
-    bool WaitForCompletion() override
-    {
-        ++waits;
-        m_loop.exec();
-        return false;
-    }
-    int waits = 0;
-
-private:
-    QEventLoop m_loop;
-};
 
 TEST_F(FileVersionControlTest, InstalledDelegateDrivesSlowOperations)
 {
-    CountingDelegate delegate;
+    TestDelegate delegate;
     service->SetTimeOutDelegate(&delegate);
     EXPECT_EQ(server->TimeOutDelegate(), &delegate);
     server->SetSlow(ServerOp::kStatus, 10);
-    std::vector<qor4::StatusWord> status;
-    std::vector<std::string> changeLists;
-    std::string message;
-    EXPECT_TRUE(service->GetFilesStatus(account, {"a.qor"}, status, changeLists, message, 0).Succeeded());
+    EXPECT_EQ(StatusOf(account, {"a.qor"}).code, qor4::kResultOk);
     EXPECT_EQ(delegate.waits, 1);
     service->SetTimeOutDelegate(nullptr);
     EXPECT_EQ(server->TimeOutDelegate(), nullptr);

@@ -3,11 +3,14 @@
 #pragma once
 
 #include "RevisionServer.h"
+#include "qor4/IFileVersionControl.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +25,29 @@ constexpr const char* kBob = "bob";
 constexpr const char* kCarol = "carol";
 constexpr const char* kCarolPassword = "secret";
 constexpr const char* kServer = RevisionServer::kDefaultServerAddress;
+
+// Waits in a nested loop like the plug-in's progress box; cancels after cancelAfterMs when set.
+class TestDelegate final : public qor4::ITimeOutDelegate {
+public:
+    explicit TestDelegate(int cancelAfterMs = -1) : m_cancelAfter(cancelAfterMs) {}
+    void NotifyCompletion() override
+    {
+        ++notified;
+        m_loop.exit(0);
+    }
+    bool WaitForCompletion() override
+    {
+        ++waits;
+        if (m_cancelAfter >= 0) QTimer::singleShot(m_cancelAfter, &m_loop, [this] { m_loop.exit(1); });
+        return m_loop.exec() == 1;
+    }
+    int waits = 0;
+    int notified = 0;
+
+private:
+    int m_cancelAfter;
+    QEventLoop m_loop;
+};
 
 class ServerFixture : public ::testing::Test {
 protected:
