@@ -84,5 +84,32 @@ TEST_F(ServerControlTest, CancelledSlowOperationChangesNothing)
     EXPECT_TRUE(IsReadOnly(Local("a.qor")));
 }
 
+TEST_F(ServerControlTest, TenThousandFilesAreFast)
+{
+    constexpr int kCount = 10000;
+    FileList files;
+    for (int i = 0; i < kCount; ++i) {
+        files.push_back("bulk/file" + std::to_string(i) + ".qor");
+        server->AddDepotFile(files.back());
+    }
+    ASSERT_TRUE(server->Sync(files).Succeeded());
+    QElapsedTimer clock;
+    clock.start();
+    const StatusResult status = server->Status(files);
+    const qint64 statusMs = clock.restart();
+    const ServerResult edit = server->Edit(files, "");
+    const qint64 editMs = clock.elapsed();
+    ASSERT_TRUE(status.Succeeded());
+    ASSERT_TRUE(edit.Succeeded()) << edit.text.substr(0, 200);
+    EXPECT_EQ(status.words, std::vector<qor4::StatusWord>(kCount, 0u));
+    EXPECT_EQ(Word(files.back()), kCheckedOut);
+    EXPECT_FALSE(IsReadOnly(Local(files.front())));
+    RecordProperty("statusMs", static_cast<int>(statusMs));
+    RecordProperty("editMs", static_cast<int>(editMs));
+    // Well under a second on an idle machine; the bound leaves room for a loaded build host.
+    EXPECT_LT(statusMs, 2500);
+    EXPECT_LT(editMs, 2500);
+}
+
 } // namespace
 } // namespace standin::test
