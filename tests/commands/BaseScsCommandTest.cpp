@@ -25,6 +25,7 @@ using opal::datamodel::modify::StringParam;
 using opal::datamodel::modify::UnspecifiedAccessorListParam;
 using standin::DbObject;
 using testing::_;
+using States = std::vector<std::pair<std::string, std::uint32_t>>;
 
 std::vector<std::string> ParamNames(const lark::fwk::ICommand& command)
 {
@@ -37,20 +38,20 @@ std::vector<std::string> ParamNames(const lark::fwk::ICommand& command)
 TEST(ScsCommandConstruction, ShortConstructorsAddNoParametersAndReportTheirIdentity)
 {
     const opal::datamodel::ItemLibraryAccessor library;
-    const ScsCheckOutCommand checkOut(library);
-    const ScsMarkForAddCommand markForAdd(library);
-    const ScsMakeWritableCommand makeWritable(library);
-
-    EXPECT_TRUE(checkOut.GetAllParams().empty());
-    EXPECT_TRUE(markForAdd.GetAllParams().empty());
-    EXPECT_TRUE(makeWritable.GetAllParams().empty());
-    EXPECT_STREQ(checkOut.GetCommandIdentifier(), "checkoutQORDbObjects");
-    EXPECT_STREQ(markForAdd.GetCommandIdentifier(), "markForAddQORDbObjects");
-    EXPECT_STREQ(makeWritable.GetCommandIdentifier(), "makewritableQORDbObjects");
-    EXPECT_STREQ(checkOut.GetName(), "CheckOut Command");
-    EXPECT_STREQ(markForAdd.GetName(), "MarkForAdd Command");
-    EXPECT_STREQ(makeWritable.GetName(), "MakeWritable Command");
-    EXPECT_EQ(checkOut.GetReturnValue(), nullptr);
+    const struct {
+        CommandRef command;
+        const char* identifier;
+        const char* name;
+    } cases[] = {{CommandRef(new ScsCheckOutCommand(library)), "checkoutQORDbObjects", "CheckOut Command"},
+                 {CommandRef(new ScsMarkForAddCommand(library)), "markForAddQORDbObjects", "MarkForAdd Command"},
+                 {CommandRef(new ScsMakeWritableCommand(library)), "makewritableQORDbObjects", "MakeWritable Command"}};
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.identifier);
+        EXPECT_TRUE(expected.command->GetAllParams().empty());
+        EXPECT_STREQ(expected.command->GetCommandIdentifier(), expected.identifier);
+        EXPECT_STREQ(expected.command->GetName(), expected.name);
+        EXPECT_EQ(ReturnValueOf(*expected.command), nullptr);
+    }
 }
 
 using ScsCommandParameters = HostFixture;
@@ -64,7 +65,6 @@ TEST_F(ScsCommandParameters, FullConstructorsAddTheStandardParametersInOrder)
     const std::vector<std::string> expected{"changelist", "asset", "includeexternalfile"};
     EXPECT_EQ(ParamNames(markForAdd), expected);
     EXPECT_EQ(ParamNames(makeWritable), expected);
-
     EXPECT_EQ(dynamic_cast<const StringParam*>(markForAdd.GetParam("changelist"))->GetValue(), "7");
     EXPECT_TRUE(dynamic_cast<const BoolParam*>(markForAdd.GetParam("includeexternalfile"))->GetValue());
     EXPECT_EQ(dynamic_cast<const StringParam*>(makeWritable.GetParam("changelist"))->GetValue(), "");
@@ -124,40 +124,31 @@ TEST_F(AssetResolutionTest, ResolvesAccessorsInOrderLoadingObjectsWhenNeeded)
     Manager().SetLoaded(unloaded, false);
 
     qor4::DbObjectList objects;
+    EXPECT_TRUE(Resolve({}, objects));
+    EXPECT_TRUE(objects.empty());
     EXPECT_TRUE(Resolve(AccessorsOf(Library(), {unloaded, first}), objects));
     ASSERT_EQ(objects.size(), 2u);
     EXPECT_EQ(standin::ToDbObject(objects.front()), unloaded);
     EXPECT_EQ(standin::ToDbObject(objects.back()), first);
 }
 
-TEST_F(AssetResolutionTest, EmptyListResolvesToNothing)
-{
-    qor4::DbObjectList objects;
-    EXPECT_TRUE(Resolve({}, objects));
-    EXPECT_TRUE(objects.empty());
-}
-
-TEST_F(AssetResolutionTest, StopsAtTheFirstInvalidAccessorKeepingWhatCameBefore)
+TEST_F(AssetResolutionTest, StopsAtTheFirstUnresolvableAccessorKeepingWhatCameBefore)
 {
     DbObject* first = AddCheckedInAsset("first");
     DbObject* third = AddCheckedInAsset("third");
-    std::vector<UnspecifiedAccessor> accessors{Library().GetItemAccessor(first), UnspecifiedAccessor(),
-                                               Library().GetItemAccessor(third)};
-
     qor4::DbObjectList objects;
-    EXPECT_FALSE(Resolve(accessors, objects));
+    EXPECT_FALSE(
+        Resolve({Library().GetItemAccessor(first), UnspecifiedAccessor(), Library().GetItemAccessor(third)}, objects));
     ASSERT_EQ(objects.size(), 1u);
     EXPECT_EQ(standin::ToDbObject(objects.front()), first);
-}
 
-TEST_F(AssetResolutionTest, RefusesItemsThatAreNotDataBaseObjects)
-{
+    // Items that are not data-base objects: not a unique identifier, or well formed but unknown.
     FreeFormLibrary library;
-    qor4::DbObjectList objects;
-    EXPECT_FALSE(Resolve({library.AccessorFor("not-a-uid")}, objects));
-    // Well formed, but no such object in the data base.
-    EXPECT_FALSE(Resolve({library.AccessorFor("{00000000-0000-4000-8000-00000000beef}")}, objects));
-    EXPECT_TRUE(objects.empty());
+    for (const char* uid : {"not-a-uid", "{00000000-0000-4000-8000-00000000beef}"}) {
+        qor4::DbObjectList none;
+        EXPECT_FALSE(Resolve({library.AccessorFor(uid)}, none)) << uid;
+        EXPECT_TRUE(none.empty()) << uid;
+    }
 }
 
 // Only for the access-state walk: answers GetAccessStates with a fixed result.
@@ -211,64 +202,46 @@ public:
     MOCK_METHOD(std::string, GetObjectName, (const qor4::DbObjectHandle&, const qor4::DataControlContext&), (override));
     MOCK_METHOD(bool, QueryObjectInContext, (const qor4::DataControlContext&, const qor4::DbObjectHandle&), (override));
     MOCK_METHOD(bool, HasExternalFiles, (const qor4::DbObjectHandle&, const qor4::DataControlContext&), (override));
+};
 
-    void AnswerStates(qor4::qorResult result, std::list<qor4::StatusWord> states)
-    {
-        EXPECT_CALL(*this, GetAccessStates(_, false, _, false, _, _))
-            .WillOnce([result, states](const qor4::DbObjectList&, bool, const qor4::DataControlContext& context, bool,
-                                       std::list<qor4::StatusWord>& into, std::string& message) {
+using AccessStateWalkTest = HostFixture;
+
+// The walk is driven by the states and never reaches past either list; a failed or empty answer is silent.
+TEST_F(AccessStateWalkTest, PairsStatesWithObjectsFromTheFront)
+{
+    DbObject* first = AddCheckedInAsset("first");
+    DbObject* second = AddCheckedInAsset("second");
+    const struct {
+        const char* name;
+        std::int32_t code;
+        std::list<qor4::StatusWord> answer;
+        States delivered;
+    } cases[] = {
+        {"more states than objects",
+         qor4::kResultOk,
+         {fs::kCheckedOut, fs::kNotAtHead, fs::kLockedByOther},
+         {{first->GetIdText(), fs::kCheckedOut}, {second->GetIdText(), fs::kNotAtHead}}},
+        {"fewer states than objects", qor4::kResultOk, {fs::kMarkedForAdd}, {{first->GetIdText(), fs::kMarkedForAdd}}},
+        {"failed answer", -1, {fs::kCheckedOut}, {}},
+        {"empty answer", qor4::kResultOk, {}, {}},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        testing::StrictMock<StateOnlyDataControl> control;
+        EXPECT_CALL(control, GetAccessStates(_, false, _, false, _, _))
+            .WillOnce([&test](const qor4::DbObjectList&, bool, const qor4::DataControlContext& context, bool,
+                              std::list<qor4::StatusWord>& into, std::string& message) {
                 EXPECT_EQ(context.first, 1);
-                into = states;
+                EXPECT_TRUE(into.empty() && message.empty());
+                into = test.answer;
                 message = "ignored";
-                return result;
+                return qor4::qorResult(test.code);
             });
+        Library().ClearAccessStateRecords();
+        ScsCheckOutCommand(Library().GetAccessor())
+            .NotifyAccessStateChanged(qor4::QORPtr<qor4::IDataControl>(&control), Handles({first, second}));
+        EXPECT_EQ(DeliveredStates(Library()), test.delivered);
     }
-};
-
-class AccessStateWalkTest : public HostFixture {
-protected:
-    void Notify(const std::vector<DbObject*>& assets)
-    {
-        qor4::DbObjectList objects;
-        for (DbObject* asset : assets)
-            objects.push_back(standin::DataModelMgr::MakeHandle(asset));
-        ScsCheckOutCommand command(Library().GetAccessor());
-        command.NotifyAccessStateChanged(qor4::QORPtr<qor4::IDataControl>(&control), objects);
-    }
-
-    std::vector<std::pair<std::string, std::uint32_t>> Delivered() { return DeliveredStates(Library()); }
-
-    testing::StrictMock<StateOnlyDataControl> control;
-};
-
-TEST_F(AccessStateWalkTest, MoreStatesThanObjectsStopsAtTheLastObject)
-{
-    DbObject* first = AddCheckedInAsset("first");
-    DbObject* second = AddCheckedInAsset("second");
-    control.AnswerStates(qor4::kResultOk, {fs::kCheckedOut, fs::kNotAtHead, fs::kLockedByOther});
-    Notify({first, second});
-    EXPECT_EQ(Delivered(), (std::vector<std::pair<std::string, std::uint32_t>>{{first->GetIdText(), fs::kCheckedOut},
-                                                                               {second->GetIdText(), fs::kNotAtHead}}));
-}
-
-TEST_F(AccessStateWalkTest, FewerStatesThanObjectsNotifiesOnlyThoseStates)
-{
-    DbObject* first = AddCheckedInAsset("first");
-    DbObject* second = AddCheckedInAsset("second");
-    control.AnswerStates(qor4::kResultOk, {fs::kMarkedForAdd});
-    Notify({first, second});
-    EXPECT_EQ(Delivered(),
-              (std::vector<std::pair<std::string, std::uint32_t>>{{first->GetIdText(), fs::kMarkedForAdd}}));
-}
-
-TEST_F(AccessStateWalkTest, FailedOrEmptyAnswerNotifiesNothing)
-{
-    DbObject* first = AddCheckedInAsset("first");
-    control.AnswerStates(-1, {fs::kCheckedOut});
-    Notify({first});
-    control.AnswerStates(qor4::kResultOk, {});
-    Notify({first});
-    EXPECT_TRUE(Delivered().empty());
 }
 
 } // namespace

@@ -32,32 +32,53 @@ protected:
         HostFixture::TearDown();
     }
 
-    opal::datamodel::ItemLibraryAccessor LibraryAccessor() { return Library().GetAccessor(); }
     std::vector<opal::datamodel::UnspecifiedAccessor> Accessors(const std::vector<DbObject*>& assets)
     {
         return AccessorsOf(Library(), assets);
     }
     UnspecifiedAccessorListParam* AssetParam(const std::vector<DbObject*>& assets)
     {
-        return new UnspecifiedAccessorListParam("asset", LibraryAccessor(), BaseScsCommand::kAssetInterfaceId,
+        return new UnspecifiedAccessorListParam("asset", Library().GetAccessor(), BaseScsCommand::kAssetInterfaceId,
                                                 Accessors(assets));
     }
 
     CommandRef CheckOut(const std::vector<DbObject*>& assets, const char* changeList = "", bool external = false)
     {
-        return CommandRef(new ScsCheckOutCommand(LibraryAccessor(), changeList, Accessors(assets), external));
+        return CommandRef(new ScsCheckOutCommand(Library().GetAccessor(), changeList, Accessors(assets), external));
     }
     CommandRef MarkForAdd(const std::vector<DbObject*>& assets)
     {
-        return CommandRef(new ScsMarkForAddCommand(LibraryAccessor(), "", Accessors(assets), false));
+        return CommandRef(new ScsMarkForAddCommand(Library().GetAccessor(), "", Accessors(assets), false));
     }
     CommandRef MakeWritable(const std::vector<DbObject*>& assets)
     {
-        return CommandRef(new ScsMakeWritableCommand(LibraryAccessor(), Accessors(assets), false));
+        return CommandRef(new ScsMakeWritableCommand(Library().GetAccessor(), Accessors(assets), false));
     }
 
     // Runs the command as the plug-in does: through "UndoManager", recorded.
     bool Execute(const CommandRef& command) { return Commands().Execute(command.get(), true); }
+
+    // Executes a command the service refuses: it still returns true, records the service's code and
+    // text, and tells the library nothing.
+    void ExpectRefused(const CommandRef& command, std::int32_t code, const std::string& text)
+    {
+        EXPECT_TRUE(Execute(command));
+        ASSERT_NE(ReturnValueOf(*command), nullptr);
+        EXPECT_EQ(ReturnValueOf(*command)->GetValue(), code);
+        ASSERT_NE(ErrorStringOf(*command), nullptr);
+        const std::string& error = ErrorStringOf(*command)->GetValue();
+        EXPECT_NE(error.find(text), std::string::npos) << error;
+        EXPECT_TRUE(Library().GetAccessStateRecords().empty());
+        EXPECT_TRUE(CallsOf(Control(), "GetAccessStates").empty());
+    }
+
+    void ExpectSucceeded(const CommandRef& command)
+    {
+        EXPECT_TRUE(Execute(command));
+        ASSERT_NE(ReturnValueOf(*command), nullptr);
+        EXPECT_EQ(ReturnValueOf(*command)->GetValue(), qor4::kResultOk);
+        EXPECT_EQ(ErrorStringOf(*command)->GetValue(), "");
+    }
 
     qor4::StatusWord StatusOf(const std::string& file)
     {
@@ -74,19 +95,29 @@ TEST_F(ScsCommandTest, CheckOutOfFilesLockedByAnotherUserReportsTheServerRefusal
     OpenForEditAs(kOtherUser, locked);
     LockAs(kOtherUser, locked);
 
-    CommandRef command = CheckOut({free, locked});
-    EXPECT_TRUE(Execute(command));
-
-    ASSERT_NE(ReturnValueOf(*command), nullptr);
-    EXPECT_EQ(ReturnValueOf(*command)->GetValue(), standin::ServerCode::kFileStateRejected);
-    ASSERT_NE(ErrorStringOf(*command), nullptr);
-    const std::string& text = ErrorStringOf(*command)->GetValue();
-    EXPECT_NE(text.find("locked.qor - locked by bob"), std::string::npos) << text;
-    EXPECT_TRUE(Library().GetAccessStateRecords().empty());
-    EXPECT_TRUE(CallsOf(Control(), "GetAccessStates").empty());
+    ExpectRefused(CheckOut({free, locked}), standin::ServerCode::kFileStateRejected, "locked.qor - locked by bob");
     // All or nothing: the free file was not opened either.
     EXPECT_EQ(StatusOf(free) & fs::kCheckedOut, 0u);
     EXPECT_TRUE(standin::IsReadOnlyOnDisk(free->GetAssetFile()));
+}
+
+TEST_F(ScsCommandTest, CheckOutAfterTheSessionExpiredReportsTheExpiredCode)
+{
+    DbObject* asset = AddCheckedInAsset("asset");
+    ExpireSession();
+    ExpectRefused(CheckOut({asset}), qor4::kResultSessionExpired, standin::ServerText::kSessionExpired);
+}
+
+TEST_F(ScsCommandTest, MarkForAddRefusedByTheServerRecordsItsCodeAndText)
+{
+    DbObject* created = AddLocalAsset("created");
+    const std::string refusal = "//depot/assets/created.qor - database failure\n";
+    Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kDataBaseError, refusal);
+
+    CommandRef command = MarkForAdd({created});
+    ExpectRefused(command, standin::ServerCode::kDataBaseError, refusal);
+    EXPECT_EQ(ErrorStringOf(*command)->GetValue(), refusal);
+    EXPECT_EQ(StatusOf(created) & fs::kMarkedForAdd, 0u);
 }
 
 TEST_F(ScsCommandTest, SuccessfulCheckOutNotifiesEachObjectInOrderAndMakesFilesWritable)
@@ -98,11 +129,8 @@ TEST_F(ScsCommandTest, SuccessfulCheckOutNotifiesEachObjectInOrderAndMakesFilesW
     ASSERT_EQ(Control().CreateChangeList("work", changeList, message).GetCode(), qor4::kResultOk) << message;
     ASSERT_TRUE(standin::IsReadOnlyOnDisk(first->GetAssetFile()));
 
-    CommandRef command = CheckOut({second, first}, changeList.c_str());
-    EXPECT_TRUE(Execute(command));
+    ExpectSucceeded(CheckOut({second, first}, changeList.c_str()));
 
-    EXPECT_EQ(ReturnValueOf(*command)->GetValue(), qor4::kResultOk);
-    EXPECT_EQ(ErrorStringOf(*command)->GetValue(), "");
     EXPECT_EQ(DeliveredStates(Library()),
               (States{{second->GetIdText(), fs::kCheckedOut}, {first->GetIdText(), fs::kCheckedOut}}));
     for (const auto& record : Library().GetAccessStateRecords()) {
@@ -111,53 +139,19 @@ TEST_F(ScsCommandTest, SuccessfulCheckOutNotifiesEachObjectInOrderAndMakesFilesW
     }
     EXPECT_FALSE(standin::IsReadOnlyOnDisk(first->GetAssetFile()));
     EXPECT_FALSE(standin::IsReadOnlyOnDisk(second->GetAssetFile()));
-    const standin::StatusResult status = Server().Status({first->GetAssetFile()});
-    ASSERT_EQ(status.changeLists.size(), 1u);
-    EXPECT_EQ(status.changeLists.front(), changeList);
+    EXPECT_EQ(Server().Status({first->GetAssetFile()}).changeLists, std::vector<std::string>{changeList});
 }
 
 TEST_F(ScsCommandTest, CheckOutIncludesExternalFilesOnlyWhenAsked)
 {
     DbObject* own = AddCheckedInAsset("own", 1);
     DbObject* all = AddCheckedInAsset("all", 1);
-
-    CommandRef ownOnly = CheckOut({own}, "", false);
-    CommandRef withExternal = CheckOut({all}, "", true);
-    EXPECT_TRUE(Execute(ownOnly));
-    EXPECT_TRUE(Execute(withExternal));
+    EXPECT_TRUE(Execute(CheckOut({own}, "", false)));
+    EXPECT_TRUE(Execute(CheckOut({all}, "", true)));
 
     EXPECT_NE(StatusOf(own) & fs::kCheckedOut, 0u);
     EXPECT_EQ(StatusOf(FilesOf(own).back()) & fs::kCheckedOut, 0u);
     EXPECT_NE(StatusOf(FilesOf(all).back()) & fs::kCheckedOut, 0u);
-}
-
-TEST_F(ScsCommandTest, CheckOutAfterTheSessionExpiredReportsTheExpiredCode)
-{
-    DbObject* asset = AddCheckedInAsset("asset");
-    ExpireSession();
-
-    CommandRef command = CheckOut({asset});
-    EXPECT_TRUE(Execute(command));
-
-    EXPECT_EQ(ReturnValueOf(*command)->GetValue(), qor4::kResultSessionExpired);
-    EXPECT_NE(ErrorStringOf(*command)->GetValue().find(standin::ServerText::kSessionExpired), std::string::npos);
-    EXPECT_TRUE(Library().GetAccessStateRecords().empty());
-}
-
-TEST_F(ScsCommandTest, CheckOutWithoutChangeListParameterUsesTheDefaultChangeList)
-{
-    DbObject* asset = AddCheckedInAsset("asset");
-    CommandRef command(new ScsCheckOutCommand(LibraryAccessor()));
-    command->AddParam(AssetParam({asset}));
-
-    EXPECT_TRUE(Execute(command));
-
-    const auto calls = CallsOf(Control(), "CheckOut");
-    ASSERT_EQ(calls.size(), 1u);
-    // Arguments: the objects, the include flag, the changelist.
-    EXPECT_EQ(calls[0].arguments, (std::vector<std::string>{"asset", "false", ""}));
-    EXPECT_EQ(ReturnValueOf(*command)->GetValue(), qor4::kResultOk);
-    EXPECT_NE(StatusOf(asset) & fs::kCheckedOut, 0u);
 }
 
 TEST_F(ScsCommandTest, MarkForAddOpensNewFilesAndNotifiesTheirState)
@@ -165,31 +159,10 @@ TEST_F(ScsCommandTest, MarkForAddOpensNewFilesAndNotifiesTheirState)
     DbObject* created = AddLocalAsset("created");
     ASSERT_NE(StatusOf(created) & fs::kNotInDepot, 0u);
 
-    CommandRef command = MarkForAdd({created});
-    EXPECT_TRUE(Execute(command));
+    ExpectSucceeded(MarkForAdd({created}));
 
-    EXPECT_EQ(ReturnValueOf(*command)->GetValue(), qor4::kResultOk);
-    EXPECT_EQ(ErrorStringOf(*command)->GetValue(), "");
     EXPECT_NE(StatusOf(created) & fs::kMarkedForAdd, 0u);
-    const States delivered = DeliveredStates(Library());
-    ASSERT_EQ(delivered.size(), 1u);
-    EXPECT_EQ(delivered[0].first, created->GetIdText());
-    EXPECT_EQ(delivered[0].second, StatusOf(created));
-}
-
-TEST_F(ScsCommandTest, MarkForAddRefusedByTheServerRecordsItsCodeAndText)
-{
-    DbObject* created = AddLocalAsset("created");
-    const std::string refusal = "//depot/assets/created.qor - database failure\n";
-    Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kDataBaseError, refusal);
-
-    CommandRef command = MarkForAdd({created});
-    EXPECT_TRUE(Execute(command));
-
-    EXPECT_EQ(ReturnValueOf(*command)->GetValue(), standin::ServerCode::kDataBaseError);
-    EXPECT_EQ(ErrorStringOf(*command)->GetValue(), refusal);
-    EXPECT_TRUE(Library().GetAccessStateRecords().empty());
-    EXPECT_EQ(StatusOf(created) & fs::kMarkedForAdd, 0u);
+    EXPECT_EQ(DeliveredStates(Library()), (States{{created->GetIdText(), StatusOf(created)}}));
 }
 
 TEST_F(ScsCommandTest, MakeWritableStopsAtTheFirstFailureButNotifiesEveryObject)
@@ -214,68 +187,41 @@ TEST_F(ScsCommandTest, MakeWritableStopsAtTheFirstFailureButNotifiesEveryObject)
     EXPECT_NE(StatusOf(failing) & fs::kIOError, 0u);
     EXPECT_FALSE(standin::IsReadOnlyOnDisk(first->GetAssetFile()));
     EXPECT_TRUE(standin::IsReadOnlyOnDisk(third->GetAssetFile()));
-    // Writable is not checked out.
-    EXPECT_EQ(StatusOf(first) & fs::kCheckedOut, 0u);
+    EXPECT_EQ(StatusOf(first) & fs::kCheckedOut, 0u) << "writable is not checked out";
 }
 
 TEST_F(ScsCommandTest, MakeWritableOverNoAssetsRecordsSuccessWithoutCallingTheService)
 {
-    CommandRef command = MakeWritable({});
-    EXPECT_TRUE(Execute(command));
-
+    ExpectSucceeded(MakeWritable({}));
     EXPECT_TRUE(CallsOf(Control(), "MakeWritable").empty());
-    ASSERT_NE(ReturnValueOf(*command), nullptr);
-    EXPECT_EQ(ReturnValueOf(*command)->GetValue(), qor4::kResultOk);
-    EXPECT_EQ(ErrorStringOf(*command)->GetValue(), "");
     EXPECT_TRUE(Library().GetAccessStateRecords().empty());
 }
 
-TEST_F(ScsCommandTest, AnUnresolvableAssetStopsEveryCommandBeforeTheService)
+TEST_F(ScsCommandTest, CommandsThatCannotStartTouchNeitherServiceNorResults)
 {
     DbObject* first = AddCheckedInAsset("first");
     DbObject* gone = AddCheckedInAsset("gone");
     DbObject* third = AddCheckedInAsset("third");
     Manager().DeleteAsset(gone);
-    const std::vector<DbObject*> assets{first, gone, third};
+    const std::vector<DbObject*> unresolvable{first, gone, third};
 
     std::vector<CommandRef> commands;
-    commands.push_back(CheckOut(assets));
-    commands.push_back(MarkForAdd(assets));
-    commands.push_back(MakeWritable(assets));
-    for (const CommandRef& command : commands) {
-        EXPECT_FALSE(Execute(command)) << command->GetCommandIdentifier();
+    commands.push_back(CheckOut(unresolvable));
+    commands.push_back(MarkForAdd(unresolvable));
+    commands.push_back(MakeWritable(unresolvable));
+    commands.emplace_back(new ScsCheckOutCommand(Library().GetAccessor()));
+    commands.back()->AddParam(new BoolParam("includeexternalfile", true));
+    commands.emplace_back(
+        new ScsMakeWritableCommand(opal::datamodel::ItemLibraryAccessor(), Accessors({first}), false));
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        SCOPED_TRACE(i);
+        const CommandRef& command = commands[i];
+        EXPECT_FALSE(Execute(command));
         EXPECT_EQ(ErrorStringOf(*command), nullptr);
         EXPECT_EQ(ReturnValueOf(*command), nullptr);
     }
     EXPECT_TRUE(Control().GetCalls().empty());
     EXPECT_TRUE(standin::IsReadOnlyOnDisk(first->GetAssetFile()));
-}
-
-TEST_F(ScsCommandTest, AnObjectFoundOnlyByLoadingResolves)
-{
-    DbObject* unloaded = AddCheckedInAsset("unloaded");
-    Manager().SetLoaded(unloaded, false);
-
-    CommandRef command = CheckOut({unloaded});
-    EXPECT_TRUE(Execute(command));
-
-    EXPECT_EQ(ReturnValueOf(*command)->GetValue(), qor4::kResultOk);
-    EXPECT_NE(StatusOf(unloaded) & fs::kCheckedOut, 0u);
-}
-
-TEST_F(ScsCommandTest, CommandsWithoutAssetsOrLibraryDoNotStart)
-{
-    CommandRef withoutAssets(new ScsCheckOutCommand(LibraryAccessor()));
-    withoutAssets->AddParam(new BoolParam("includeexternalfile", true));
-    EXPECT_FALSE(Execute(withoutAssets));
-    EXPECT_EQ(ReturnValueOf(*withoutAssets), nullptr);
-
-    DbObject* asset = AddCheckedInAsset("asset");
-    CommandRef withoutLibrary(
-        new ScsMakeWritableCommand(opal::datamodel::ItemLibraryAccessor(), Accessors({asset}), false));
-    EXPECT_FALSE(Execute(withoutLibrary));
-    EXPECT_EQ(ErrorStringOf(*withoutLibrary), nullptr);
-    EXPECT_TRUE(Control().GetCalls().empty());
 }
 
 TEST_F(ScsCommandTest, MissingDataControlRaisesTheHostNullPointerError)
@@ -293,6 +239,8 @@ TEST_F(ScsCommandTest, MissingDataControlRaisesTheHostNullPointerError)
     EXPECT_TRUE(Control().GetCalls().empty());
 }
 
+// The framework builds a command by identifier and supplies only the parameters it has: without
+// "changelist" and "includeexternalfile" the defaults "" and false apply.
 TEST_F(ScsCommandTest, TheCommandManagerBuildsEachCommandByIdentifier)
 {
     standin::CommandManager& manager = Commands();
@@ -307,15 +255,18 @@ TEST_F(ScsCommandTest, TheCommandManagerBuildsEachCommandByIdentifier)
 
     DbObject* asset = AddCheckedInAsset("asset");
     for (const std::string& identifier : identifiers) {
-        CommandRef command(manager.CreateCommand(identifier, LibraryAccessor()));
-        ASSERT_NE(command, nullptr) << identifier;
+        SCOPED_TRACE(identifier);
+        CommandRef command(manager.CreateCommand(identifier, Library().GetAccessor()));
+        ASSERT_NE(command, nullptr);
         EXPECT_EQ(command->GetCommandIdentifier(), identifier);
-        // The framework supplies the parameters of a command it built by identifier.
         command->AddParam(AssetParam({asset}));
-        EXPECT_TRUE(Execute(command)) << identifier;
-        EXPECT_EQ(ReturnValueOf(*command)->GetValue(), qor4::kResultOk) << identifier;
+        ExpectSucceeded(command);
     }
     EXPECT_EQ(manager.ExecutedIdentifiers(), identifiers);
+    const auto checkOuts = CallsOf(Control(), "CheckOut");
+    ASSERT_EQ(checkOuts.size(), 1u);
+    // Arguments: the objects, the include flag, the changelist.
+    EXPECT_EQ(checkOuts[0].arguments, (std::vector<std::string>{"asset", "false", ""}));
     EXPECT_NE(StatusOf(asset) & fs::kCheckedOut, 0u);
 }
 
