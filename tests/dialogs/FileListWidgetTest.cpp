@@ -1,23 +1,13 @@
 #include "qfilelistwidget.h"
 
-#include "ModalDriver.h"
+#include "DialogTestSupport.h"
 
-#include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
-#include <QHeaderView>
-#include <QLayout>
-#include <QMenu>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-
 #include <QStyle>
 #include <QStyleOptionViewItem>
-
-#include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -26,22 +16,14 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        writable = MakeFile("writable.txt", true);
-        readOnly = MakeFile("read only.txt", false);
-        missing = dir.filePath("missing.txt");
+        for (const QString& path : {writable, readOnly}) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+        QFile::setPermissions(readOnly, QFile::ReadOwner);
         QApplication::clipboard()->setText("untouched");
     }
     void TearDown() override { QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner); }
-
-    QString MakeFile(const QString& name, bool canWrite)
-    {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.close();
-        if (!canWrite) QFile::setPermissions(path, QFile::ReadOwner);
-        return path;
-    }
 
     static QTreeWidgetItem* Row(QFileListWidget& list, const QString& path)
     {
@@ -50,63 +32,37 @@ protected:
     }
 
     QTemporaryDir dir;
-    QString writable;
-    QString readOnly;
-    QString missing;
+    QString writable = dir.filePath("writable.txt");
+    QString readOnly = dir.filePath("read only.txt");
+    QString missing = dir.filePath("missing.txt");
 };
 
 } // namespace
 
-TEST_F(FileListWidgetTest, ShowsReadOnlyStateAndGreysMissingFiles)
-{
-    QFileListWidget list({writable, readOnly, missing});
-    ASSERT_EQ(list.topLevelItemCount(), 3);
-    EXPECT_EQ(list.headerItem()->text(0), "File");
-    EXPECT_EQ(list.headerItem()->text(1), "Read Only");
-
-    QTreeWidgetItem* writableRow = Row(list, writable);
-    QTreeWidgetItem* readOnlyRow = Row(list, readOnly);
-    QTreeWidgetItem* missingRow = Row(list, missing);
-    ASSERT_TRUE(writableRow && readOnlyRow && missingRow);
-    EXPECT_EQ(writableRow->checkState(1), Qt::Unchecked);
-    // A path that does not exist cannot be written, whoever runs the test.
-    EXPECT_EQ(missingRow->checkState(1), Qt::Checked);
-    EXPECT_EQ(missingRow->foreground(0), QBrush(Qt::darkGray));
-    EXPECT_NE(writableRow->foreground(0), QBrush(Qt::darkGray));
-    EXPECT_EQ(writableRow->sizeHint(0), QSize(0, QFileListWidget::kRowHeight));
-}
-
-TEST_F(FileListWidgetTest, ReadOnlyFileIsCheckedWhoeverRunsTheTest)
-{
-    QFileListWidget list({readOnly});
-    ASSERT_TRUE(Row(list, readOnly));
-    EXPECT_EQ(Row(list, readOnly)->checkState(1), Qt::Checked);
-    EXPECT_NE(Row(list, readOnly)->foreground(0), QBrush(Qt::darkGray));
-}
-
-TEST_F(FileListWidgetTest, RowsAreListedInAscendingOrder)
+TEST_F(FileListWidgetTest, ListsFilesAscendingWithReadOnlyMarkAndGreyedMissingOnes)
 {
     QFileListWidget list({writable, missing, readOnly});
+    EXPECT_EQ(list.headerItem()->text(0), "File");
+    EXPECT_EQ(list.headerItem()->text(1), "Read Only");
     ASSERT_EQ(list.topLevelItemCount(), 3);
-    EXPECT_EQ(list.topLevelItem(0)->text(0), missing);
-    EXPECT_EQ(list.topLevelItem(1)->text(0), readOnly);
-    EXPECT_EQ(list.topLevelItem(2)->text(0), writable);
-}
+    // A path that does not exist cannot be written, whoever runs the test.
+    const struct {
+        QString path;
+        Qt::CheckState readOnlyMark;
+        bool grey;
+    } rows[] = {{missing, Qt::Checked, true}, {readOnly, Qt::Checked, false}, {writable, Qt::Unchecked, false}};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(rows[i].path.toStdString());
+        QTreeWidgetItem* row = list.topLevelItem(i);
+        EXPECT_EQ(row->text(0), rows[i].path);
+        EXPECT_EQ(row->checkState(1), rows[i].readOnlyMark);
+        EXPECT_EQ(row->foreground(0) == QBrush(Qt::darkGray), rows[i].grey);
+    }
 
-TEST_F(FileListWidgetTest, ViewIsReadOnlySortableAndSelectsWholeRows)
-{
-    QFileListWidget list({});
-    EXPECT_EQ(list.topLevelItemCount(), 0);
     EXPECT_EQ(list.editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_EQ(list.selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(list.selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_TRUE(list.isSortingEnabled());
-    EXPECT_TRUE(list.alternatingRowColors());
-    EXPECT_FALSE(list.header()->stretchLastSection());
-    EXPECT_EQ(list.header()->sectionResizeMode(0), QHeaderView::Stretch);
-    EXPECT_EQ(list.header()->sectionResizeMode(1), QHeaderView::ResizeToContents);
-    EXPECT_TRUE(list.parent() == nullptr);
-
     const QMetaObject* meta = list.metaObject();
     EXPECT_STREQ(meta->className(), "QFileListWidget");
     ASSERT_EQ(meta->methodCount() - meta->methodOffset(), 2);
@@ -134,13 +90,10 @@ TEST_F(FileListWidgetTest, CtrlCCopiesSelectedPathsCtrlShiftCDoesNot)
     EXPECT_EQ(QApplication::clipboard()->text(), "untouched");
 
     QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier);
-    QStringList expected;
-    for (QTreeWidgetItem* item : list.selectedItems())
-        expected << item->text(0) + "\n";
-    EXPECT_EQ(QApplication::clipboard()->text(), expected.join(QString()));
-    EXPECT_EQ(expected.size(), 2);
-    EXPECT_TRUE(QApplication::clipboard()->text().contains(writable + "\n"));
-    EXPECT_TRUE(QApplication::clipboard()->text().contains(missing + "\n"));
+    QStringList lines = QApplication::clipboard()->text().split('\n');
+    EXPECT_EQ(lines.takeLast(), QString()); // every line ends in "\n", the last one too
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{missing, writable}));
 
     list.clearSelection();
     QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier);
@@ -150,28 +103,10 @@ TEST_F(FileListWidgetTest, CtrlCCopiesSelectedPathsCtrlShiftCDoesNot)
 TEST_F(FileListWidgetTest, RightClickSelectsTheRowAndOffersCopy)
 {
     QFileListWidget list({writable, readOnly});
-    list.resize(500, 200);
-    list.show();
-    QTreeWidgetItem* target = Row(list, readOnly);
-    const QPoint where = list.visualItemRect(target).center();
-
-    QStringList menuTexts;
-    QTimer::singleShot(0, [&menuTexts] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_TRUE(menu);
-        for (QAction* action : menu->actions()) {
-            menuTexts << action->text();
-            EXPECT_TRUE(action->shortcut().isEmpty());
-        }
-        menu->actions().at(1)->trigger();
-        menu->close();
-    });
-    QTest::mouseClick(list.viewport(), Qt::RightButton, {}, where);
-
-    EXPECT_EQ(menuTexts, (QStringList{"Show in Explorer", "Copy to clipboard"}));
-    EXPECT_EQ(list.selectedItems(), QList<QTreeWidgetItem*>{target});
+    EXPECT_EQ(ChooseFromContextMenu(list, Row(list, readOnly), 1),
+              (QStringList{"Show in Explorer", "Copy to clipboard"}));
+    EXPECT_EQ(list.selectedItems(), QList<QTreeWidgetItem*>{Row(list, readOnly)});
     EXPECT_EQ(QApplication::clipboard()->text(), readOnly + "\n");
-    list.hide();
 }
 
 TEST_F(FileListWidgetTest, ClickingTheReadOnlyMarkLeavesTheFileAlone)
@@ -180,43 +115,27 @@ TEST_F(FileListWidgetTest, ClickingTheReadOnlyMarkLeavesTheFileAlone)
     QFileListWidget list({readOnly});
     list.resize(500, 200);
     list.show();
-    QTreeWidgetItem* row = Row(list, readOnly);
-    const Qt::CheckState shown = row->checkState(1);
-    const QRect cell = list.visualRect(list.model()->index(0, 1));
+    const Qt::CheckState shown = Row(list, readOnly)->checkState(1);
     QStyleOptionViewItem option;
-    option.rect = cell;
+    option.rect = list.visualRect(list.model()->index(0, 1));
     const QRect box = list.style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, &list);
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
-                      QPoint(cell.left() + box.width() / 2 + 3, cell.center().y()));
-    EXPECT_NE(row->checkState(1), shown);
+                      QPoint(option.rect.left() + box.width() / 2 + 3, option.rect.center().y()));
+    EXPECT_NE(Row(list, readOnly)->checkState(1), shown);
     EXPECT_EQ(QFile::permissions(readOnly), before);
-    list.hide();
 }
 
-TEST_F(FileListWidgetTest, DialogShowsTheListWithAnOkButton)
-{
-    QFileListDialog dialog({writable, missing});
-    EXPECT_EQ(dialog.fileListWidget->topLevelItemCount(), 2);
-    EXPECT_EQ(dialog.fileListWidget->parentWidget(), &dialog);
-    EXPECT_EQ(dialog.minimumWidth(), 500);
-    EXPECT_EQ(dialog.layout()->contentsMargins(), QMargins(2, 2, 2, 2));
-    auto* ok = dialog.findChild<QPushButton*>("okButton");
-    ASSERT_TRUE(ok);
-    EXPECT_EQ(ok->text(), "OK");
-}
-
-TEST_F(FileListWidgetTest, ShowFileListDialogRunsModallyWithTheTitle)
+TEST_F(FileListWidgetTest, ShowFileListDialogRunsModallyWithTheTitleAndOk)
 {
     ModalDriver driver;
-    QString title;
-    int rows = -1;
     driver.AnswerNext([&](QWidget* modal) {
-        title = modal->windowTitle();
-        rows = modal->findChild<QFileListWidget*>()->topLevelItemCount();
-        modal->findChild<QPushButton*>("okButton")->click();
+        EXPECT_EQ(modal->windowTitle(), "Asset Files");
+        EXPECT_EQ(modal->findChild<QFileListWidget*>()->topLevelItemCount(), 3);
+        auto* ok = modal->findChild<QPushButton*>("okButton");
+        ASSERT_TRUE(ok);
+        EXPECT_EQ(ok->text(), "OK");
+        ok->click();
     });
     ShowFileListDialog("Asset Files", {writable, readOnly, missing});
     EXPECT_EQ(driver.Pending(), 0u);
-    EXPECT_EQ(title, "Asset Files");
-    EXPECT_EQ(rows, 3);
 }

@@ -1,165 +1,103 @@
 #include "zrpasswordrequireddialog.h"
 
-#include "ModalDriver.h"
+#include "DialogTestSupport.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 namespace {
 
-QLineEdit* PasswordEdit(QWidget* dialog)
+QLineEdit* Edit(QWidget* dialog)
 {
-    return dialog->findChild<QLineEdit*>(QStringLiteral("passwordEdit"));
+    return Find<QLineEdit>(dialog, "passwordEdit");
 }
-
-QPushButton* Button(QWidget* dialog, const char* name)
-{
-    return dialog->findChild<QPushButton*>(QLatin1String(name));
-}
-
 // Label texts from top to bottom.
 QStringList LabelTexts(QWidget* dialog)
 {
     QStringList texts;
-    QLayout* layout = dialog->layout();
-    for (int i = 0; i < layout->count(); ++i) {
-        if (auto* label = qobject_cast<QLabel*>(layout->itemAt(i)->widget())) texts << label->text();
+    for (int i = 0; i < dialog->layout()->count(); ++i) {
+        if (auto* label = qobject_cast<QLabel*>(dialog->layout()->itemAt(i)->widget())) texts << label->text();
     }
     return texts;
 }
 
-int RunModal(QDialog& dialog, ModalDriver::Action action)
-{
-    ModalDriver driver;
-    driver.AnswerNext(std::move(action));
-    const int result = dialog.exec();
-    EXPECT_EQ(driver.Pending(), 0u);
-    return result;
-}
-
 } // namespace
 
-TEST(PasswordRequiredDialog, BuildsItsFixedLayout)
+TEST(PasswordRequiredDialog, LayoutMessagesAndFixedSize)
 {
     PasswordRequiredDialog dialog;
     EXPECT_EQ(dialog.windowTitle(), "Data Source Password Required");
     EXPECT_STREQ(dialog.metaObject()->className(), "PasswordRequiredDialog");
-    EXPECT_EQ(PasswordEdit(&dialog)->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(Button(&dialog, "okButton")->text(), "Ok");
-    EXPECT_EQ(Button(&dialog, "cancelButton")->text(), "Cancel");
-    EXPECT_FALSE(Button(&dialog, "okButton")->isEnabled());
-    EXPECT_EQ(LabelTexts(&dialog), QStringList{"Please enter the password"});
-    EXPECT_EQ(dialog.focusWidget(), PasswordEdit(&dialog));
-    EXPECT_EQ(PasswordEdit(&dialog)->nextInFocusChain(), Button(&dialog, "okButton"));
-    EXPECT_EQ(Button(&dialog, "okButton")->nextInFocusChain(), Button(&dialog, "cancelButton"));
-
-    // Its one slot is private and the only method the class adds.
+    EXPECT_EQ(Edit(&dialog)->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(Find(&dialog, "okButton")->text(), "Ok");
+    EXPECT_EQ(Find(&dialog, "cancelButton")->text(), "Cancel");
+    EXPECT_FALSE(Find(&dialog, "okButton")->isEnabled());
+    EXPECT_EQ(dialog.focusWidget(), Edit(&dialog));
+    EXPECT_EQ(Edit(&dialog)->nextInFocusChain(), Find(&dialog, "okButton"));
+    EXPECT_EQ(Find(&dialog, "okButton")->nextInFocusChain(), Find(&dialog, "cancelButton"));
     const QMetaObject* meta = dialog.metaObject();
     ASSERT_EQ(meta->methodCount() - meta->methodOffset(), 1);
-    const QMetaMethod slot = meta->method(meta->methodOffset());
-    EXPECT_EQ(slot.methodSignature(), "EnableOkButton()");
-    EXPECT_EQ(slot.access(), QMetaMethod::Private);
-}
+    EXPECT_EQ(meta->method(meta->methodOffset()).methodSignature(), "EnableOkButton()");
+    EXPECT_EQ(meta->method(meta->methodOffset()).access(), QMetaMethod::Private);
 
-TEST(PasswordRequiredDialog, MessagesStackAboveThePromptNewestFirst)
-{
-    PasswordRequiredDialog dialog;
+    dialog.show();
+    QApplication::processEvents();
+    EXPECT_EQ(LabelTexts(&dialog), QStringList{"Please enter the password"});
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+    const int heightBefore = dialog.height();
     dialog.AddMessage("first");
     dialog.AddMessage("second");
+    dialog.adjustSize();
+    QApplication::processEvents();
     EXPECT_EQ(LabelTexts(&dialog), (QStringList{"second", "first", "Please enter the password"}));
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+    EXPECT_GT(dialog.height(), heightBefore);
+    dialog.hide();
 }
 
-TEST(PasswordRequiredDialog, OkFollowsTypedTextOnly)
+TEST(PasswordRequiredDialog, OkFollowsTypedTextEachRunStartsEmptyAndEveryWayOutRejects)
 {
     PasswordRequiredDialog dialog;
     const int result = RunModal(dialog, [](QWidget* modal) {
-        QLineEdit* edit = PasswordEdit(modal);
-        QPushButton* ok = Button(modal, "okButton");
-        EXPECT_FALSE(ok->isEnabled());
+        QLineEdit* edit = Edit(modal);
+        EXPECT_FALSE(Find(modal, "okButton")->isEnabled());
         QTest::keyClicks(edit, "s");
-        EXPECT_TRUE(ok->isEnabled());
-        EXPECT_TRUE(ok->isDefault());
+        EXPECT_TRUE(Find(modal, "okButton")->isEnabled());
+        EXPECT_TRUE(Find(modal, "okButton")->isDefault());
         QTest::keyClick(edit, Qt::Key_Backspace);
-        EXPECT_FALSE(ok->isEnabled());
-        // Text set by code is not an edit by the user.
-        edit->setText("programmatic");
-        EXPECT_FALSE(ok->isEnabled());
+        EXPECT_FALSE(Find(modal, "okButton")->isEnabled());
+        edit->setText("programmatic"); // not an edit by the user
+        EXPECT_FALSE(Find(modal, "okButton")->isEnabled());
         edit->clear();
         QTest::keyClicks(edit, "p a;ss\"w");
         // keyClicks handles ASCII only; a typed non-ASCII letter arrives as a key event with text.
         QKeyEvent umlaut(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("ö"));
         QApplication::sendEvent(edit, &umlaut);
         QTest::keyClicks(edit, "rd");
-        ok->click();
+        Find(modal, "okButton")->click();
     });
     EXPECT_EQ(result, QDialog::Accepted);
     EXPECT_EQ(dialog.GetPassword(), QString::fromUtf8("p a;ss\"wörd"));
-}
 
-TEST(PasswordRequiredDialog, ReturnConfirmsOnceTyped)
-{
-    PasswordRequiredDialog dialog;
-    const int result = RunModal(dialog, [](QWidget* modal) {
-        QTest::keyClicks(PasswordEdit(modal), "secret");
-        QTest::keyClick(PasswordEdit(modal), Qt::Key_Return);
-    });
-    EXPECT_EQ(result, QDialog::Accepted);
-    EXPECT_EQ(dialog.GetPassword(), "secret");
-}
-
-TEST(PasswordRequiredDialog, CancelEscapeAndCloseReject)
-{
-    PasswordRequiredDialog dialog;
+    // The same object runs again for the next attempt: empty box, Ok disabled, Return confirms.
     EXPECT_EQ(RunModal(dialog,
                        [](QWidget* modal) {
-                           QTest::keyClicks(PasswordEdit(modal), "x");
-                           Button(modal, "cancelButton")->click();
-                       }),
-              QDialog::Rejected);
-    EXPECT_EQ(RunModal(dialog, [](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); }), QDialog::Rejected);
-    EXPECT_EQ(RunModal(dialog, [](QWidget* modal) { modal->close(); }), QDialog::Rejected);
-}
-
-TEST(PasswordRequiredDialog, SecondRunStartsEmptyWithOkDisabled)
-{
-    PasswordRequiredDialog dialog;
-    ASSERT_EQ(RunModal(dialog,
-                       [](QWidget* modal) {
-                           QTest::keyClicks(PasswordEdit(modal), "wrong");
-                           Button(modal, "okButton")->click();
+                           EXPECT_TRUE(Edit(modal)->text().isEmpty());
+                           EXPECT_FALSE(Find(modal, "okButton")->isEnabled());
+                           QTest::keyClicks(Edit(modal), "secret");
+                           QTest::keyClick(Edit(modal), Qt::Key_Return);
                        }),
               QDialog::Accepted);
-    ASSERT_EQ(dialog.GetPassword(), "wrong");
+    EXPECT_EQ(dialog.GetPassword(), "secret");
 
-    bool startedEmpty = false;
-    bool okWasDisabled = false;
-    RunModal(dialog, [&](QWidget* modal) {
-        startedEmpty = PasswordEdit(modal)->text().isEmpty();
-        okWasDisabled = !Button(modal, "okButton")->isEnabled();
-        modal->close();
-    });
-    EXPECT_TRUE(startedEmpty);
-    EXPECT_TRUE(okWasDisabled);
-}
-
-TEST(PasswordRequiredDialog, CannotBeResizedButGrowsWithMessages)
-{
-    PasswordRequiredDialog dialog;
-    dialog.show();
-    QApplication::processEvents();
-    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
-    const int heightBefore = dialog.height();
-    dialog.AddMessage("The session expired.");
-    dialog.adjustSize();
-    QApplication::processEvents();
-    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
-    EXPECT_GT(dialog.height(), heightBefore);
-    dialog.hide();
+    const std::vector<ModalDriver::Action> rejections = {[](QWidget* modal) {
+                                                             QTest::keyClicks(Edit(modal), "x");
+                                                             Find(modal, "cancelButton")->click();
+                                                         },
+                                                         [](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); },
+                                                         [](QWidget* modal) { modal->close(); }};
+    for (const auto& reject : rejections)
+        EXPECT_EQ(RunModal(dialog, reject), QDialog::Rejected);
 }
