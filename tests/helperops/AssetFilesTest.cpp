@@ -6,72 +6,51 @@
 
 namespace {
 
-class AssetFilesTest : public HostFixture {
-protected:
-    static QStringList Sorted(const std::vector<std::string>& files)
-    {
-        QStringList list;
-        for (const std::string& file : files)
-            list << QString::fromStdString(file);
-        list.sort();
-        return list;
-    }
-};
+class AssetFilesTest : public HostFixture {};
 
-TEST_F(AssetFilesTest, FilesAreAppendedSortedAfterWhatTheListHeld)
+TEST_F(AssetFilesTest, FilesAreAppendedSortedAfterWhatTheListHeldAndAFailingListAppendsNothing)
 {
     standin::DbObject* asset = AddCheckedInAsset("asset", 2);
+    std::vector<std::string> sorted = FilesOf(asset);
+    std::sort(sorted.begin(), sorted.end());
+    QStringList expected{"already here"};
+    for (const std::string& file : sorted)
+        expected << QString::fromStdString(file);
     QStringList files{"already here"};
 
     HelperInterface().GetAssetFiles(Handle(asset), files);
+    EXPECT_EQ(files, expected);
 
-    EXPECT_EQ(files, QStringList{"already here"} + Sorted(FilesOf(asset)));
+    HelperInterface().GetAssetFiles(RemovedAssetHandle("gone"), files);
+    EXPECT_EQ(files, expected);
 }
 
-TEST_F(AssetFilesTest, FailingListAppendsNothing)
+TEST_F(AssetFilesTest, FilesAreLoggedCommaSeparatedAndShownInTheListDialog)
 {
-    standin::DbObject* gone = AddCheckedInAsset("gone");
-    const qor4::QORHandle<qor4::IDbObject> handle = Handle(gone);
-    Manager().DeleteAsset(gone);
-    QStringList files{"kept"};
+    for (const int externalFiles : {0, 1}) {
+        SCOPED_TRACE(externalFiles);
+        const std::string name = "hero" + std::to_string(externalFiles);
+        standin::DbObject* asset = AddCheckedInAsset(name, externalFiles);
+        std::vector<std::string> files = FilesOf(asset);
+        std::sort(files.begin(), files.end());
+        const std::size_t windows = Modal().Seen().size();
+        Log().Clear();
+        Modal().AcceptNext();
 
-    HelperInterface().GetAssetFiles(handle, files);
+        HelperInterface().ShowAssetFiles(Handle(asset), false);
 
-    EXPECT_EQ(files, QStringList{"kept"});
-}
-
-TEST_F(AssetFilesTest, OneFileIsLoggedWithoutCommaAndShownInTheListDialog)
-{
-    standin::DbObject* asset = AddCheckedInAsset("hero");
-    Modal().AcceptNext();
-
-    HelperInterface().ShowAssetFiles(Handle(asset), false);
-
-    const std::vector<std::string> info = LogTexts(Log::MsgType::Info);
-    ASSERT_EQ(info.size(), 1u);
-    EXPECT_EQ(info[0], "Files for asset: hero\n" + asset->GetAssetFile() + "\n");
-    ASSERT_EQ(Modal().Seen().size(), 1u);
-    EXPECT_EQ(Modal().Seen()[0].title, "Files for asset hero");
-}
-
-TEST_F(AssetFilesTest, SeveralFilesAreSeparatedByCommas)
-{
-    standin::DbObject* asset = AddCheckedInAsset("hero", 1);
-    const QStringList files = Sorted(FilesOf(asset));
-    Modal().AcceptNext();
-
-    HelperInterface().ShowAssetFiles(Handle(asset), false);
-
-    const std::vector<std::string> info = LogTexts(Log::MsgType::Info);
-    ASSERT_EQ(info.size(), 1u);
-    EXPECT_EQ(info[0], "Files for asset: hero\n" + files[0].toStdString() + ",\n" + files[1].toStdString() + "\n");
+        const std::string listed = externalFiles == 0 ? files[0] + "\n" : files[0] + ",\n" + files[1] + "\n";
+        EXPECT_EQ(LogTexts(Log::MsgType::Info), std::vector<std::string>{"Files for asset: " + name + "\n" + listed});
+        ASSERT_EQ(Modal().Seen().size(), windows + 1);
+        EXPECT_EQ(Modal().Seen().back().title.toStdString(), "Files for asset " + name);
+    }
 }
 
 TEST_F(AssetFilesTest, WithoutFilesTheDialogStillOpensEmptyButTheExplorerDoesNot)
 {
-    standin::DbObject* gone = AddCheckedInAsset("ghost");
-    const qor4::QORHandle<qor4::IDbObject> handle = Handle(gone);
-    Manager().DeleteAsset(gone);
+    standin::DbObject* ghost = AddLocalAsset("ghost");
+    const qor4::QORHandle<qor4::IDbObject> handle = Handle(ghost);
+    Manager().DeleteAsset(ghost);
     QStringList listed{"unset"};
     Modal().AnswerNext([&listed](QWidget* window) {
         listed.clear();

@@ -19,16 +19,15 @@ protected:
         std::string details = "caller details";
     };
 
-    qor4::qorResult CheckOut(const std::vector<standin::DbObject*>& objects, Texts& texts,
-                             const std::string& changelist = "")
+    qor4::qorResult CheckOut(const std::vector<standin::DbObject*>& objects, Texts& texts)
     {
-        return Helper().RunCheckOutCommand(ControlPtr(), Handles(objects), true, changelist, texts.errorString,
-                                           texts.message, texts.details);
+        return Helper().RunCheckOutCommand(ControlPtr(), Handles(objects), true, "", texts.errorString, texts.message,
+                                           texts.details);
     }
 
-    qor4::qorResult MarkForAdd(const std::vector<standin::DbObject*>& objects, Texts& texts)
+    qor4::qorResult MarkForAdd(const DbObjectHandles& objects, Texts& texts)
     {
-        return Helper().RunMarkForAddCommand(ControlPtr(), Handles(objects), true, "", texts.errorString, texts.message,
+        return Helper().RunMarkForAddCommand(ControlPtr(), objects, true, "", texts.errorString, texts.message,
                                              texts.details);
     }
 
@@ -42,28 +41,41 @@ protected:
     }
 };
 
-TEST_F(CommandRunnerTest, EmptyListDoesNothing)
+TEST_F(CommandRunnerTest, EmptyListsAndListsWithoutAnyItemDoNothing)
 {
     Texts texts;
     EXPECT_EQ(CheckOut({}, texts).GetCode(), 0);
     EXPECT_EQ(MarkForAdd({}, texts).GetCode(), 0);
+    EXPECT_EQ(MarkForAdd({RemovedAssetHandle("gone")}, texts).GetCode(), 0);
     ExpectUntouched(texts);
     EXPECT_TRUE(Commands().Executions().empty());
 }
 
-TEST_F(CommandRunnerTest, SuccessfulCheckOutLeavesTheTextsAndOpensTheFiles)
+TEST_F(CommandRunnerTest, SuccessLeavesTheTextsAndOpensTheFiles)
 {
-    standin::DbObject* asset = AddCheckedInAsset("asset", 1);
-    Texts texts;
+    const struct {
+        bool markForAdd;
+        const char* identifier;
+        qor4::StatusWord flag;
+    } cases[] = {{false, "checkoutQORDbObjects", fs::kCheckedOut}, {true, "markForAddQORDbObjects", fs::kMarkedForAdd}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.identifier);
+        const std::size_t executions = Commands().Executions().size();
+        standin::DbObject* asset =
+            c.markForAdd ? AddLocalAsset(std::string("new") + c.identifier, 1) : AddCheckedInAsset("asset", 1);
+        Texts texts;
 
-    EXPECT_EQ(CheckOut({asset, asset}, texts).GetCode(), 0);
+        // A handle given twice is one item for the command.
+        EXPECT_EQ(
+            (c.markForAdd ? MarkForAdd(Handles({asset, asset}), texts) : CheckOut({asset, asset}, texts)).GetCode(), 0);
 
-    ExpectUntouched(texts);
-    ASSERT_EQ(Commands().Executions().size(), 1u);
-    EXPECT_EQ(Commands().Executions()[0].identifier, "checkoutQORDbObjects");
-    for (const std::string& file : FilesOf(asset)) {
-        EXPECT_EQ(StatusOf(file) & fs::kCheckedOut, fs::kCheckedOut) << file;
-        EXPECT_FALSE(standin::IsReadOnlyOnDisk(file)) << file;
+        ExpectUntouched(texts);
+        ASSERT_EQ(Commands().Executions().size(), executions + 1);
+        EXPECT_EQ(Commands().Executions().back().identifier, c.identifier);
+        for (const std::string& file : FilesOf(asset)) {
+            EXPECT_EQ(StatusOf(file) & c.flag, c.flag) << file;
+            EXPECT_FALSE(standin::IsReadOnlyOnDisk(file)) << file;
+        }
     }
 }
 
@@ -117,27 +129,26 @@ TEST_F(CommandRunnerTest, SecondExpiryIsNotRetried)
     EXPECT_EQ(texts.details, "Files:\n" + asset->GetAssetFile() + "\n");
 }
 
-TEST_F(CommandRunnerTest, FailureReplacesTheCallersMessageAndExplainsIt)
+TEST_F(CommandRunnerTest, FailureReplacesTheCallersMessageAndExplainsItForEveryObject)
 {
-    standin::DbObject* held = AddCheckedInAsset("held");
+    standin::DbObject* held = AddCheckedInAsset("held", 1);
     standin::DbObject* old = AddCheckedInAsset("old");
     OpenForEditAs(kThirdUser, held);
     OpenForEditAs(kOtherUser, held);
     SubmitAs(kOtherUser, old);
     Texts texts;
 
-    const qor4::qorResult result = CheckOut({held, old}, texts);
+    EXPECT_EQ(CheckOut({held, old}, texts).GetCode(), standin::ServerCode::kFileStateRejected);
 
-    EXPECT_EQ(result.GetCode(), standin::ServerCode::kFileStateRejected);
     EXPECT_FALSE(texts.errorString.empty());
     EXPECT_NE(texts.errorString, "caller error");
     EXPECT_EQ(texts.message, std::string(kCheckOutHeader) +
                                  "because the following users have checked out some of the files\n"
                                  "because some of the files are not at the head revision\n"
                                  "\nbob\ncarol\n");
-    const std::string first = std::min(held->GetAssetFile(), old->GetAssetFile());
-    const std::string second = std::max(held->GetAssetFile(), old->GetAssetFile());
-    EXPECT_EQ(texts.details, "Files:\n" + first + "\n" + second + "\n");
+    std::vector<std::string> files = FilesOf(held);
+    files.push_back(old->GetAssetFile());
+    EXPECT_EQ(texts.details, "Files:\n" + SortedLines(files));
 }
 
 TEST_F(CommandRunnerTest, RefusedCommandGivesMinusOne)
@@ -153,50 +164,18 @@ TEST_F(CommandRunnerTest, RefusedCommandGivesMinusOne)
     EXPECT_EQ(texts.details, "caller details");
 }
 
-TEST_F(CommandRunnerTest, MarkForAddOpensNewFilesForAdd)
-{
-    standin::DbObject* asset = AddLocalAsset("fresh", 1);
-    Texts texts;
-
-    EXPECT_EQ(MarkForAdd({asset}, texts).GetCode(), 0);
-
-    ExpectUntouched(texts);
-    ASSERT_EQ(Commands().Executions().size(), 1u);
-    EXPECT_EQ(Commands().Executions()[0].identifier, "markForAddQORDbObjects");
-    for (const std::string& file : FilesOf(asset))
-        EXPECT_EQ(StatusOf(file) & fs::kMarkedForAdd, fs::kMarkedForAdd) << file;
-}
-
-TEST_F(CommandRunnerTest, MarkForAddWithoutAnyItemDoesNotReachTheCommandManager)
-{
-    standin::DbObject* gone = AddLocalAsset("gone");
-    const qor4::QORHandle<qor4::IDbObject> handle = Handle(gone);
-    Manager().DeleteAsset(gone);
-    Texts texts;
-
-    EXPECT_EQ(
-        Helper()
-            .RunMarkForAddCommand(ControlPtr(), {handle}, true, "", texts.errorString, texts.message, texts.details)
-            .GetCode(),
-        0);
-
-    ExpectUntouched(texts);
-    EXPECT_TRUE(Commands().Executions().empty());
-}
-
 TEST_F(CommandRunnerTest, MarkForAddFailureWhoseOnlyFlagIsOneKeepsTheHeader)
 {
     // The asset file is checked out by the current user; its external file is new.
-    const std::string assetPath = "assets/mixed.qor";
-    Server().CheckInWorkspaceFile(kWorkspace, assetPath, "mixed");
-    const std::string assetFile = Server().LocalPath(kWorkspace, assetPath).toStdString();
+    Server().CheckInWorkspaceFile(kWorkspace, "assets/mixed.qor", "mixed");
+    const std::string assetFile = Server().LocalPath(kWorkspace, "assets/mixed.qor").toStdString();
     const std::string external = Server().LocalPath(kWorkspace, "assets/mixed_1.tex").toStdString();
     standin::DbObject* asset = Manager().CreateAsset({"mixed", assetFile, {external}, true});
     ASSERT_TRUE(Server().Edit({assetFile}, "").Succeeded());
     Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kIOError, "cannot add\n");
     Texts texts;
 
-    EXPECT_EQ(MarkForAdd({asset}, texts).GetCode(), standin::ServerCode::kIOError);
+    EXPECT_EQ(MarkForAdd({Handle(asset)}, texts).GetCode(), standin::ServerCode::kIOError);
 
     EXPECT_EQ(texts.errorString, "cannot add\n");
     EXPECT_EQ(texts.message, kMarkForAddHeader);
@@ -209,35 +188,31 @@ TEST_F(CommandRunnerTest, MarkForAddFailureWithoutReasonIsAnUnknownError)
     Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kIOError, "disk\n");
     Texts texts;
 
-    EXPECT_EQ(MarkForAdd({asset}, texts).GetCode(), standin::ServerCode::kIOError);
+    EXPECT_EQ(MarkForAdd({Handle(asset)}, texts).GetCode(), standin::ServerCode::kIOError);
 
     EXPECT_EQ(texts.message,
               std::string(kMarkForAddHeader) + "Unknown error found\nError reported by IO module: disk\n\n");
 }
 
-class AssetAccessorsTest : public HostFixture {};
-
-TEST_F(AssetAccessorsTest, DuplicatesCollapseAndUnknownObjectsAreLeftOut)
+TEST_F(CommandRunnerTest, AssetAccessorsCollapseDuplicatesAndLeaveUnknownObjectsOut)
 {
     standin::DbObject* second = AddLocalAsset("second");
     standin::DbObject* first = AddLocalAsset("first");
-    standin::DbObject* gone = AddLocalAsset("gone");
-    const qor4::QORHandle<qor4::IDbObject> goneHandle = Handle(gone);
-    Manager().DeleteAsset(gone);
+    const qor4::QORHandle<qor4::IDbObject> gone = RemovedAssetHandle("gone");
     std::vector<opal::datamodel::UnspecifiedAccessor> accessors{opal::datamodel::UnspecifiedAccessor()};
 
-    CRevisionControlUIHelper::MakeAssetAccessors(
-        Library().GetAccessor(), {Handle(second), goneHandle, Handle(first), Handle(second)}, accessors);
+    CRevisionControlUIHelper::MakeAssetAccessors(Library().GetAccessor(),
+                                                 {Handle(second), gone, Handle(first), Handle(second)}, accessors);
 
     ASSERT_EQ(accessors.size(), 3u);
-    std::set<std::string> ids;
+    std::vector<std::string> ids;
     for (std::size_t i = 1; i < accessors.size(); ++i) {
         EXPECT_TRUE(accessors[i].IsValid());
-        ids.insert(opal::datamodel::ItemIDUnlock::GetItemIDUID(accessors[i].GetID()));
+        ids.push_back(opal::datamodel::ItemIDUnlock::GetItemIDUID(accessors[i].GetID()));
     }
-    EXPECT_EQ(ids, (std::set<std::string>{first->GetIdText(), second->GetIdText()}));
-    EXPECT_LT(opal::datamodel::ItemIDUnlock::GetItemIDUID(accessors[1].GetID()),
-              opal::datamodel::ItemIDUnlock::GetItemIDUID(accessors[2].GetID()));
+    // Appended after what the vector held, in ascending id order.
+    EXPECT_EQ(ids, (std::vector<std::string>{std::min(first->GetIdText(), second->GetIdText()),
+                                             std::max(first->GetIdText(), second->GetIdText())}));
 }
 
 } // namespace

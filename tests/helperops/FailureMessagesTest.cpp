@@ -1,14 +1,11 @@
 // Explaining failures: reasons in flag order, users sorted and merged, and the file list.
 #include "HostFixture.h"
 
-#include <algorithm>
-
 namespace {
 
 namespace fs = qor4::FileStatus;
 
 const std::set<int> kCheckOutStatuses{2, 4, 8, 16, 32, 64, 128, 32768, 131072};
-const std::set<int> kMarkForAddStatuses{1, 2, 8, 32, 32768, 131072};
 const std::set<int> kMarkForDeleteStatuses{2, 8, 32, 64, 128, 32768, 131072};
 
 constexpr const char* kHeader = "Cannot checkout the assets\n";
@@ -24,51 +21,31 @@ protected:
         std::string details = "stale";
     };
 
-    Description DescribeObjects(const std::vector<standin::DbObject*>& objects, const std::set<int>& statuses,
-                                const std::string& errorString = "service text", bool includeExternal = true)
+    Description DescribeObjects(const std::vector<standin::DbObject*>& objects,
+                                const std::set<int>& statuses = kCheckOutStatuses,
+                                const std::string& errorString = "service text")
     {
         Description result;
-        result.matched = Helper().DescribeObjectsFailure(ControlPtr(), Handles(objects), includeExternal, statuses,
-                                                         errorString, result.message, result.details);
+        result.matched = Helper().DescribeObjectsFailure(ControlPtr(), Handles(objects), true, statuses, errorString,
+                                                         result.message, result.details);
         return result;
     }
 
-    static std::string FileLines(std::vector<std::string> files)
+    std::string DescribeFiles(const std::vector<standin::DbObject*>& assets, std::uint32_t combined,
+                              const std::set<int>& statuses, bool expectMatch = true)
     {
-        std::sort(files.begin(), files.end());
-        std::string text;
-        for (const std::string& file : files)
-            text += file + "\n";
-        return text;
-    }
-
-    int CallCount(const std::string& operation) const
-    {
-        const auto& calls = const_cast<FailureMessagesTest*>(this)->Control().GetCalls();
-        return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const standin::DataControl::Call& call) {
-            return call.operation == operation;
-        }));
+        std::list<std::string> files;
+        for (const standin::DbObject* asset : assets)
+            files.push_back(asset->GetAssetFile());
+        std::string message;
+        EXPECT_EQ(
+            Helper().DescribeFilesFailure(FileControlPtr(), CurrentAccount(), files, combined, statuses, "e", message),
+            expectMatch);
+        return message;
     }
 };
 
-TEST_F(FailureMessagesTest, TwoObjectsFailingForDifferentReasons)
-{
-    standin::DbObject* held = AddCheckedInAsset("held", 1);
-    standin::DbObject* old = AddCheckedInAsset("old");
-    OpenForEditAs(kThirdUser, held);
-    OpenForEditAs(kOtherUser, held);
-    SubmitAs(kOtherUser, old);
-
-    const Description result = DescribeObjects({held, old}, kCheckOutStatuses);
-
-    EXPECT_TRUE(result.matched);
-    EXPECT_EQ(result.message, std::string(kHeader) + kCheckedOutReason + kNotAtHeadReason + "\nbob\ncarol\n");
-    std::vector<std::string> files = FilesOf(held);
-    files.push_back(old->GetAssetFile());
-    EXPECT_EQ(result.details, "Files:\n" + FileLines(files));
-}
-
-TEST_F(FailureMessagesTest, ReasonsComeInAscendingFlagOrderWhateverTheInsertionOrder)
+TEST_F(FailureMessagesTest, ReasonsComeInAscendingFlagOrderAndAUserUnderTwoFlagsIsListedOnce)
 {
     standin::DbObject* locked = AddCheckedInAsset("locked");
     standin::DbObject* old = AddCheckedInAsset("old");
@@ -77,13 +54,16 @@ TEST_F(FailureMessagesTest, ReasonsComeInAscendingFlagOrderWhateverTheInsertionO
     LockAs(kOtherUser, locked);
     SubmitAs(kThirdUser, old);
     std::set<int> statuses;
-    for (int flag : {131072, 128, 64, 2})
+    for (int flag : {2, 8, 32, 131072, 4, 16, 64, 128, 32768})
         statuses.insert(flag);
 
     const Description result = DescribeObjects({unknown, locked, old}, statuses);
 
+    EXPECT_TRUE(result.matched);
     EXPECT_EQ(result.message, std::string(kHeader) + kCheckedOutReason + kNotAtHeadReason +
                                   "because some of the files are not in the database\n" + kLockedReason + "\nbob\n");
+    EXPECT_EQ(result.details,
+              "Files:\n" + SortedLines({unknown->GetAssetFile(), locked->GetAssetFile(), old->GetAssetFile()}));
 }
 
 TEST_F(FailureMessagesTest, AFlagIsExplainedOnceAndUsersAreAskedForTheFirstObjectOnly)
@@ -94,39 +74,14 @@ TEST_F(FailureMessagesTest, AFlagIsExplainedOnceAndUsersAreAskedForTheFirstObjec
     OpenForEditAs(kThirdUser, second);
     Control().ClearCalls();
 
-    const Description result = DescribeObjects({first, second}, kCheckOutStatuses);
+    EXPECT_EQ(DescribeObjects({first, second}).message, std::string(kHeader) + kCheckedOutReason + "\nbob\n");
 
-    EXPECT_EQ(result.message, std::string(kHeader) + kCheckedOutReason + "\nbob\n");
-    ASSERT_EQ(CallCount("GetObjectUsers"), 1);
-    for (const auto& call : Control().GetCalls())
-        if (call.operation == "GetObjectUsers") EXPECT_EQ(call.arguments.front(), "first");
-}
-
-TEST_F(FailureMessagesTest, AUserHoldingFilesUnderTwoFlagsIsListedOnce)
-{
-    standin::DbObject* asset = AddCheckedInAsset("asset");
-    OpenForEditAs(kOtherUser, asset);
-    LockAs(kOtherUser, asset);
-
-    const Description result = DescribeObjects({asset}, kCheckOutStatuses);
-
-    EXPECT_EQ(result.message, std::string(kHeader) + kCheckedOutReason + kLockedReason + "\nbob\n");
-}
-
-TEST_F(FailureMessagesTest, MarkForAddFailingOnlyOnFlagOneKeepsTheHeaderAlone)
-{
-    standin::DbObject* mine = AddCheckedInAsset("mine", 1);
-    std::string errorText;
-    ASSERT_EQ(Control().CheckOut({Handle(mine)}, true, {1, 2, -1}, "", errorText), qor4::kResultOk) << errorText;
-
-    Description result;
-    result.message = "Cannot mark-for-add the assets\n";
-    result.matched = Helper().DescribeObjectsFailure(ControlPtr(), {Handle(mine)}, true, kMarkForAddStatuses, "refused",
-                                                     result.message, result.details);
-
-    EXPECT_TRUE(result.matched);
-    EXPECT_EQ(result.message, "Cannot mark-for-add the assets\n");
-    EXPECT_EQ(result.details, "Files:\n" + FileLines(FilesOf(mine)));
+    ASSERT_EQ(DataControlCallCount("GetObjectUsers"), 1);
+    for (const auto& call : Control().GetCalls()) {
+        if (call.operation == "GetObjectUsers") {
+            EXPECT_EQ(call.arguments.front(), "first");
+        }
+    }
 }
 
 TEST_F(FailureMessagesTest, NothingMatchingGivesTheUnknownErrorAndStillTheFiles)
@@ -152,7 +107,7 @@ TEST_F(FailureMessagesTest, ExpiredSessionDuringTheStateQueryGivesTheConnectionL
               std::string(kHeader) + "Cannot connect to source control.\nError reported by IO module: session gone\n");
     EXPECT_NE(result.details, "stale");
     EXPECT_EQ(result.details.find("Files:"), std::string::npos);
-    EXPECT_EQ(CallCount("GetFiles"), 0);
+    EXPECT_EQ(DataControlCallCount("GetFiles"), 0);
 }
 
 TEST_F(FailureMessagesTest, OtherStateQueryFailureIsAnUnknownErrorWithTheServiceReport)
@@ -173,52 +128,30 @@ TEST_F(FailureMessagesTest, UsersThatCannotBeListedLeaveAnErrorEntry)
     OpenForEditAs(kOtherUser, asset);
     Server().FailNext(standin::ServerOp::kUsers, standin::ServerCode::kDataBaseError, "no users\n");
 
-    const Description result = DescribeObjects({asset}, kCheckOutStatuses);
-
-    EXPECT_EQ(result.message, std::string(kHeader) + kCheckedOutReason +
-                                  "\nError found while trying to get the list of users for object asset\n\n");
+    EXPECT_EQ(DescribeObjects({asset}).message,
+              std::string(kHeader) + kCheckedOutReason +
+                  "\nError found while trying to get the list of users for object asset\n\n");
 }
 
-class FilesFailureTest : public FailureMessagesTest {
-protected:
-    std::list<std::string> FileList(const std::vector<standin::DbObject*>& assets)
-    {
-        std::list<std::string> files;
-        for (const standin::DbObject* asset : assets)
-            files.push_back(asset->GetAssetFile());
-        return files;
-    }
-};
-
-TEST_F(FilesFailureTest, CombinedStatusIsTheOrOfTheFilesWords)
+TEST_F(FailureMessagesTest, CombinedStatusIsTheOrOfTheWordsOrZeroWithTheFailingCode)
 {
     standin::DbObject* held = AddCheckedInAsset("held");
     standin::DbObject* old = AddCheckedInAsset("old");
     OpenForEditAs(kOtherUser, held);
     SubmitAs(kThirdUser, old);
+    const std::list<std::string> files{held->GetAssetFile(), old->GetAssetFile()};
     std::uint32_t combined = 0xFFFF;
 
-    const qor4::qorResult result =
-        Helper().GetCombinedFilesStatus(FileControlPtr(), CurrentAccount(), FileList({held, old}), combined);
-
-    EXPECT_EQ(result.GetCode(), 0);
+    EXPECT_EQ(Helper().GetCombinedFilesStatus(FileControlPtr(), CurrentAccount(), files, combined).GetCode(), 0);
     EXPECT_EQ(combined, fs::kCheckedOutByOther | fs::kNotAtHead);
-}
 
-TEST_F(FilesFailureTest, FailingStatusQueryReturnsItsCodeAndZero)
-{
-    standin::DbObject* asset = AddCheckedInAsset("asset");
     Server().FailNext(standin::ServerOp::kStatus, standin::ServerCode::kDataBaseError, "down\n");
-    std::uint32_t combined = 0xFFFF;
-
-    const qor4::qorResult result =
-        Helper().GetCombinedFilesStatus(FileControlPtr(), CurrentAccount(), FileList({asset}), combined);
-
-    EXPECT_EQ(result.GetCode(), standin::ServerCode::kDataBaseError);
+    EXPECT_EQ(Helper().GetCombinedFilesStatus(FileControlPtr(), CurrentAccount(), files, combined).GetCode(),
+              standin::ServerCode::kDataBaseError);
     EXPECT_EQ(combined, 0u);
 }
 
-TEST_F(FilesFailureTest, UsersComeInServiceOrderWithRepetitions)
+TEST_F(FailureMessagesTest, FileUsersComeInServiceOrderWithRepetitions)
 {
     standin::DbObject* first = AddCheckedInAsset("first");
     standin::DbObject* second = AddCheckedInAsset("second");
@@ -227,44 +160,36 @@ TEST_F(FilesFailureTest, UsersComeInServiceOrderWithRepetitions)
     OpenForEditAs(kOtherUser, second);
     LockAs(kThirdUser, first);
     OpenForEditAs(kThirdUser, third);
-    const std::list<std::string> files = FileList({first, second, third});
     std::uint32_t combined = 0;
-    ASSERT_EQ(Helper().GetCombinedFilesStatus(FileControlPtr(), CurrentAccount(), files, combined).GetCode(), 0);
-    std::string message = "Cannot mark-for-delete the files\n";
+    ASSERT_EQ(Helper()
+                  .GetCombinedFilesStatus(FileControlPtr(), CurrentAccount(),
+                                          {first->GetAssetFile(), second->GetAssetFile(), third->GetAssetFile()},
+                                          combined)
+                  .GetCode(),
+              0);
 
-    EXPECT_TRUE(Helper().DescribeFilesFailure(FileControlPtr(), CurrentAccount(), files, combined,
-                                              kMarkForDeleteStatuses, "e", message));
-
-    EXPECT_EQ(message, std::string("Cannot mark-for-delete the files\n") + kCheckedOutReason + kLockedReason +
-                           "\ncarol\nbob\ncarol\n");
+    EXPECT_EQ(DescribeFiles({first, second, third}, combined, kMarkForDeleteStatuses),
+              std::string(kCheckedOutReason) + kLockedReason + "\ncarol\nbob\ncarol\n");
 }
 
-TEST_F(FilesFailureTest, UsersAreListedWhenTheCombinedWordNamesThemEvenIfNotOfInterest)
+TEST_F(FailureMessagesTest, FileUsersAreListedWhenTheCombinedWordNamesThemEvenIfNotOfInterest)
 {
     standin::DbObject* asset = AddCheckedInAsset("asset");
     OpenForEditAs(kOtherUser, asset);
-    std::string message;
 
-    EXPECT_TRUE(Helper().DescribeFilesFailure(FileControlPtr(), CurrentAccount(), FileList({asset}),
-                                              fs::kCheckedOutByOther | fs::kNotAtHead, {64}, "e", message));
-
-    EXPECT_EQ(message, std::string(kNotAtHeadReason) + "\nbob\n");
+    EXPECT_EQ(DescribeFiles({asset}, fs::kCheckedOutByOther | fs::kNotAtHead, {64}),
+              std::string(kNotAtHeadReason) + "\nbob\n");
 }
 
-TEST_F(FilesFailureTest, UsersThatCannotBeListedAreApologisedFor)
+TEST_F(FailureMessagesTest, FileUsersThatCannotBeListedAreApologisedFor)
 {
-    standin::DbObject* asset = AddCheckedInAsset("asset");
-    std::string message;
-
     // Nobody holds the file, so the service names no user.
-    EXPECT_TRUE(Helper().DescribeFilesFailure(FileControlPtr(), CurrentAccount(), FileList({asset}),
-                                              fs::kMarkedForDeleteByOther, kMarkForDeleteStatuses, "e", message));
-
-    EXPECT_EQ(message, "because the following users have marked for delete some of the files\n"
-                       "\nSorry cannot get the list of users\n");
+    EXPECT_EQ(DescribeFiles({AddCheckedInAsset("asset")}, fs::kMarkedForDeleteByOther, kMarkForDeleteStatuses),
+              "because the following users have marked for delete some of the files\n"
+              "\nSorry cannot get the list of users\n");
 }
 
-TEST_F(FilesFailureTest, NoFlagOfInterestIsAnUnknownError)
+TEST_F(FailureMessagesTest, NoFileFlagOfInterestIsAnUnknownError)
 {
     std::string message = "head\n";
 

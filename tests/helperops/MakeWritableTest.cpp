@@ -3,12 +3,9 @@
 
 #include "ModelAssetFiles.h"
 
-#include <algorithm>
-
 namespace {
 
 constexpr const char* kPassword = "s3cret";
-constexpr const char* kTitle = "I/O Error";
 
 class MakeWritableTest : public HostFixture {
 protected:
@@ -21,41 +18,29 @@ protected:
     {
         return "Error found while trying to make the asset " + name + " writable:\n" + error;
     }
-
-    static std::string Lines(std::vector<std::string> files)
-    {
-        std::sort(files.begin(), files.end());
-        std::string text;
-        for (const std::string& file : files)
-            text += file + "\n";
-        return text;
-    }
 };
 
-TEST_F(MakeWritableTest, SuccessClearsTheReadOnlyBitsAndShowsNothing)
+TEST_F(MakeWritableTest, SuccessFirstOrAfterAReopenedSessionClearsTheReadOnlyBitsAndShowsNothing)
 {
-    standin::DbObject* asset = AddCheckedInAsset("asset", 1);
-    for (const std::string& file : FilesOf(asset))
-        ASSERT_TRUE(standin::IsReadOnlyOnDisk(file));
+    for (const bool expired : {false, true}) {
+        SCOPED_TRACE(expired ? "expired session" : "live session");
+        standin::DbObject* asset = AddCheckedInAsset(expired ? "late" : "asset", 1);
+        for (const std::string& file : FilesOf(asset))
+            ASSERT_TRUE(standin::IsReadOnlyOnDisk(file));
+        const std::size_t executions = Commands().Executions().size();
+        if (expired) {
+            ExpireSession(kPassword);
+            AnswerPasswordNext(kPassword);
+        }
 
-    EXPECT_TRUE(MakeWritable(asset));
+        EXPECT_TRUE(MakeWritable(asset));
 
-    for (const std::string& file : FilesOf(asset))
-        EXPECT_FALSE(standin::IsReadOnlyOnDisk(file)) << file;
-    EXPECT_EQ(Commands().Executions().size(), 1u);
-    EXPECT_EQ(Log().Count(), 0u);
-}
-
-TEST_F(MakeWritableTest, ExpiredSessionIsReopenedAndTheCommandRunAgain)
-{
-    standin::DbObject* asset = AddCheckedInAsset("asset");
-    ExpireSession(kPassword);
-    AnswerPasswordNext(kPassword);
-
-    EXPECT_TRUE(MakeWritable(asset));
-
-    EXPECT_EQ(Commands().Executions().size(), 2u);
-    EXPECT_FALSE(standin::IsReadOnlyOnDisk(asset->GetAssetFile()));
+        for (const std::string& file : FilesOf(asset))
+            EXPECT_FALSE(standin::IsReadOnlyOnDisk(file)) << file;
+        EXPECT_EQ(Commands().Executions().size(), executions + (expired ? 2 : 1));
+        EXPECT_EQ(Modal().Seen().size(), expired ? 1u : 0u);
+        EXPECT_EQ(Log().Count(), 0u);
+    }
 }
 
 TEST_F(MakeWritableTest, ServiceFailureShowsTheIOErrorBoxWithTheFiles)
@@ -68,10 +53,10 @@ TEST_F(MakeWritableTest, ServiceFailureShowsTheIOErrorBoxWithTheFiles)
 
     ASSERT_EQ(Modal().Seen().size(), 1u);
     const ModalDriver::Window& box = Modal().Seen()[0];
-    EXPECT_EQ(box.title, kTitle);
+    EXPECT_EQ(box.title, "I/O Error");
     EXPECT_EQ(box.icon, QMessageBox::Critical);
     EXPECT_EQ(box.text.toStdString(), Message("asset", "disk is read-only\n"));
-    EXPECT_EQ(box.detailedText.toStdString(), Lines(FilesOf(asset)));
+    EXPECT_EQ(box.detailedText.toStdString(), SortedLines(FilesOf(asset)));
     EXPECT_TRUE(box.buttons.contains("OK"));
     EXPECT_EQ(Log().Count(), 0u);
 }
@@ -84,10 +69,9 @@ TEST_F(MakeWritableTest, WithoutWindowsTheFailureIsLogged)
 
     EXPECT_FALSE(MakeWritable(asset));
 
-    const std::vector<std::string> errors = LogTexts(Log::MsgType::Error);
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0], Message("asset", "locked by scanner") + "\nDetails:\n" + Lines(FilesOf(asset)));
     EXPECT_EQ(Log().Count(), 1u);
+    EXPECT_EQ(LogTexts(Log::MsgType::Error), std::vector<std::string>{Message("asset", "locked by scanner") +
+                                                                      "\nDetails:\n" + SortedLines(FilesOf(asset))});
 }
 
 TEST_F(MakeWritableTest, ExpiredSessionWithoutWindowsReportsTheServiceText)
@@ -100,20 +84,17 @@ TEST_F(MakeWritableTest, ExpiredSessionWithoutWindowsReportsTheServiceText)
 
     const std::vector<std::string> errors = LogTexts(Log::MsgType::Error);
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].rfind("Error found while trying to make the asset asset writable:\n", 0), 0u);
+    EXPECT_EQ(errors[0].rfind(Message("asset", ""), 0), 0u);
     EXPECT_EQ(errors[0].find("Unknown error"), std::string::npos) << errors[0];
     EXPECT_EQ(Commands().Executions().size(), 1u);
 }
 
 TEST_F(MakeWritableTest, RefusedCommandIsReportedWithoutDetailsForAnAssetWithoutFiles)
 {
-    standin::DbObject* gone = AddCheckedInAsset("gone");
-    const qor4::QORHandle<qor4::IDbObject> handle = Handle(gone);
-    Manager().DeleteAsset(gone);
     Commands().RefuseNext();
     Modal().PressNext(QMessageBox::Ok);
 
-    EXPECT_FALSE(HelperInterface().MakeObjectWritable(handle, true));
+    EXPECT_FALSE(HelperInterface().MakeObjectWritable(RemovedAssetHandle("gone"), true));
 
     ASSERT_EQ(Modal().Seen().size(), 1u);
     EXPECT_TRUE(Modal().Seen()[0].text.endsWith("writable:\nCould not execute command: Unknown error"));

@@ -7,53 +7,40 @@ namespace fs = qor4::FileStatus;
 
 class StatusQueriesTest : public HostFixture {
 protected:
-    int CallCount(const std::string& operation)
+    // Takes the data control away from the manager; the returned guard puts it back.
+    std::shared_ptr<void> WithoutDataControl()
     {
-        int count = 0;
-        for (const auto& call : Control().GetCalls())
-            count += call.operation == operation;
-        return count;
+        Manager().GetInstance()->RemoveComponent(qor4::UID_DataControl());
+        return std::shared_ptr<void>(nullptr, [this](void*) {
+            Manager().GetInstance()->RegisterComponent(qor4::UID_DataControl(),
+                                                       qor4::QORPtr<qor4::IQORUnknown>(&Control()));
+        });
     }
 };
-
-TEST_F(StatusQueriesTest, SourceDataControlFollowsThePreference)
-{
-    EXPECT_TRUE(HelperInterface().IsSourceDataControlEnabled());
-    Properties().SetUseSourceDataControl(false);
-    EXPECT_FALSE(HelperInterface().IsSourceDataControlEnabled());
-}
 
 TEST_F(StatusQueriesTest, SwitchedOffStateQueryDoesNotAskWhileTheOthersStillDo)
 {
     standin::DbObject* asset = AddCheckedInAsset("asset");
+    EXPECT_TRUE(HelperInterface().IsSourceDataControlEnabled());
     Properties().SetUseSourceDataControl(false);
     Control().ClearCalls();
 
+    EXPECT_FALSE(HelperInterface().IsSourceDataControlEnabled());
     EXPECT_FALSE(HelperInterface().QueryObjectStateIfEnabled(Handle(asset), true));
-    EXPECT_EQ(CallCount("QueryObjectState"), 0);
-
+    EXPECT_EQ(DataControlCallCount("QueryObjectState"), 0);
     HelperInterface().QueryObjectFlag(Handle(asset), true);
     HelperInterface().QueryObjectInContext(Handle(asset));
-    EXPECT_EQ(CallCount("QueryObjectFlag"), 1);
-    EXPECT_EQ(CallCount("QueryObjectInContext"), 1);
+    EXPECT_EQ(DataControlCallCount("QueryObjectFlag"), 1);
+    EXPECT_EQ(DataControlCallCount("QueryObjectInContext"), 1);
 }
 
-TEST_F(StatusQueriesTest, StateQueryAnswersWhatTheDataControlSays)
-{
-    standin::DbObject* controlled = AddCheckedInAsset("controlled");
-    standin::DbObject* local = AddLocalAsset("local");
-
-    EXPECT_TRUE(HelperInterface().QueryObjectStateIfEnabled(Handle(controlled), true));
-    EXPECT_FALSE(HelperInterface().QueryObjectStateIfEnabled(Handle(local), true));
-
-    // A state that cannot be read counts as controlled.
-    ExpireSession();
-    EXPECT_TRUE(HelperInterface().QueryObjectStateIfEnabled(Handle(local), true));
-}
-
-TEST_F(StatusQueriesTest, FlagAndContextAreForwarded)
+TEST_F(StatusQueriesTest, StateFlagAndContextAnswerWhatTheDataControlSays)
 {
     standin::DbObject* asset = AddCheckedInAsset("asset");
+    standin::DbObject* local = AddLocalAsset("local");
+    EXPECT_TRUE(HelperInterface().QueryObjectStateIfEnabled(Handle(asset), true));
+    EXPECT_FALSE(HelperInterface().QueryObjectStateIfEnabled(Handle(local), true));
+
     EXPECT_FALSE(HelperInterface().QueryObjectFlag(Handle(asset), true));
     std::string errorText;
     ASSERT_EQ(Control().CheckOut({Handle(asset)}, true, {1, 2, -1}, "", errorText), qor4::kResultOk);
@@ -64,12 +51,18 @@ TEST_F(StatusQueriesTest, FlagAndContextAreForwarded)
     standin::DbObject* outside =
         Manager().CreateAsset({"outside", elsewhere.filePath("outside.qor").toStdString(), {}, true});
     EXPECT_FALSE(HelperInterface().QueryObjectInContext(Handle(outside)));
+
+    // A state that cannot be read counts as controlled.
+    ExpireSession();
+    EXPECT_TRUE(HelperInterface().QueryObjectStateIfEnabled(Handle(local), true));
 }
 
 TEST_F(StatusQueriesTest, WithoutDataControlTheAnswersAreFalse)
 {
     standin::DbObject* asset = AddCheckedInAsset("asset");
-    Manager().GetInstance()->RemoveComponent(qor4::UID_DataControl());
+    EXPECT_EQ(HelperInterface().GetDataControl(ManagerPtr()).Get(), &Control());
+    EXPECT_EQ(HelperInterface().GetDataControl({}).Get(), &Control()) << "the proxy's manager is the fallback";
+    const auto restore = WithoutDataControl();
 
     EXPECT_FALSE(HelperInterface().QueryObjectStateIfEnabled(Handle(asset), true));
     EXPECT_FALSE(HelperInterface().QueryObjectFlag(Handle(asset), true));
@@ -77,29 +70,9 @@ TEST_F(StatusQueriesTest, WithoutDataControlTheAnswersAreFalse)
     EXPECT_TRUE(HelperInterface().GetDataControl(ManagerPtr()).IsNull());
     std::list<qor4::StatusWord> states;
     EXPECT_TRUE(HelperInterface().GetAccessStates({Handle(asset)}, true, false, states).Failed());
-
-    Manager().GetInstance()->RegisterComponent(qor4::UID_DataControl(), qor4::QORPtr<qor4::IQORUnknown>(&Control()));
 }
 
-TEST_F(StatusQueriesTest, DataControlComesFromTheManagerOrTheProxy)
-{
-    EXPECT_EQ(HelperInterface().GetDataControl(ManagerPtr()).Get(), &Control());
-    EXPECT_EQ(HelperInterface().GetDataControl({}).Get(), &Control());
-}
-
-TEST_F(StatusQueriesTest, AccessStatesOfAnEmptyListAnswerOneWithoutAskingAnyone)
-{
-    Manager().GetInstance()->RemoveComponent(qor4::UID_DataControl());
-    std::list<qor4::StatusWord> states{7};
-
-    EXPECT_EQ(HelperInterface().GetAccessStates({}, true, false, states).GetCode(), 1);
-
-    EXPECT_EQ(states, std::list<qor4::StatusWord>{7});
-    EXPECT_TRUE(Control().GetCalls().empty());
-    Manager().GetInstance()->RegisterComponent(qor4::UID_DataControl(), qor4::QORPtr<qor4::IQORUnknown>(&Control()));
-}
-
-TEST_F(StatusQueriesTest, AccessStatesAreOnePerObjectInOrder)
+TEST_F(StatusQueriesTest, AccessStatesAreOnePerObjectInOrderAndAnEmptyListAsksNoOne)
 {
     standin::DbObject* held = AddCheckedInAsset("held");
     standin::DbObject* clean = AddCheckedInAsset("clean");
@@ -109,8 +82,14 @@ TEST_F(StatusQueriesTest, AccessStatesAreOnePerObjectInOrder)
     EXPECT_EQ(HelperInterface().GetAccessStates(Handles({clean, held}), true, true, states).GetCode(), 0);
 
     EXPECT_EQ(states, (std::list<qor4::StatusWord>{0, fs::kCheckedOutByOther}));
-    ASSERT_EQ(CallCount("GetAccessStates"), 1);
+    ASSERT_EQ(DataControlCallCount("GetAccessStates"), 1);
     EXPECT_EQ(Control().GetCalls().back().arguments.back(), "true");
+
+    const auto restore = WithoutDataControl();
+    Control().ClearCalls();
+    EXPECT_EQ(HelperInterface().GetAccessStates({}, true, false, states).GetCode(), 1);
+    EXPECT_EQ(states, (std::list<qor4::StatusWord>{0, fs::kCheckedOutByOther}));
+    EXPECT_TRUE(Control().GetCalls().empty());
 }
 
 TEST_F(StatusQueriesTest, DbObjectLookupFillsAnEmptyManager)
@@ -128,8 +107,7 @@ TEST_F(StatusQueriesTest, DbObjectLookupFillsAnEmptyManager)
 
 TEST_F(StatusQueriesTest, UnknownKeyGivesAnEmptyHandleAlsoWhenTheLookupThrows)
 {
-    const qor4::DbObjectId unknown("{00000000-0000-0000-0000-000000000000}");
-    EXPECT_TRUE(HelperInterface().GetDbObject(unknown).IsNull());
+    EXPECT_TRUE(HelperInterface().GetDbObject(qor4::DbObjectId("{00000000-0000-0000-0000-000000000000}")).IsNull());
 
     standin::DbObject* asset = AddCheckedInAsset("asset");
     Manager().SetLookupThrows(true);

@@ -31,11 +31,7 @@ TEST_F(CheckOutObjectsTest, ThreeObjectsWhoseSecondFailsAnsweredOkStillTryTheThi
     EXPECT_EQ(buttons, (QStringList{QStringLiteral("OK"), QStringLiteral("Retry")}));
     EXPECT_TRUE(errors[0].text.contains(QStringLiteral("locked")));
     EXPECT_TRUE(errors[0].text.contains(QString::fromLatin1(kOtherUser)));
-    for (standin::DbObject* done : {first, third}) {
-        const FileState state = StateOf(done->GetAssetFile());
-        EXPECT_EQ(state.status, kCheckedOut) << done->GetName();
-        EXPECT_FALSE(state.readOnly) << done->GetName();
-    }
+    ExpectStates({first->GetAssetFile(), third->GetAssetFile()}, CheckedOutIn(""));
     EXPECT_TRUE(StateOf(second->GetAssetFile()).readOnly);
     EXPECT_EQ(ServerCallsOf(standin::ServerOp::kEdit).size(), 3u);
 }
@@ -52,8 +48,7 @@ TEST_F(CheckOutObjectsTest, RetryRepeatsTheFailedObjectOnly)
 
     EXPECT_FALSE(cancelled);
     EXPECT_EQ(ServerCallsOf(standin::ServerOp::kEdit).size(), 3u);
-    EXPECT_EQ(StateOf(first->GetAssetFile()).status, kCheckedOut);
-    EXPECT_EQ(StateOf(second->GetAssetFile()).status, kCheckedOut);
+    ExpectStates({first->GetAssetFile(), second->GetAssetFile()}, CheckedOutIn(""));
 }
 
 TEST_F(CheckOutObjectsTest, ExpiredSessionOnTheFirstObjectStopsSilently)
@@ -86,10 +81,7 @@ TEST_F(CheckOutObjectsTest, ValidStoredChangeListChecksOutWithoutADialog)
 
     EXPECT_FALSE(cancelled);
     EXPECT_TRUE(Modal().Seen().empty());
-    for (const std::string& file : FilesOf(asset)) {
-        EXPECT_EQ(StateOf(file).status, kCheckedOut) << file;
-        EXPECT_EQ(StateOf(file).changeList, changeList) << file;
-    }
+    ExpectStates(FilesOf(asset), CheckedOutIn(changeList));
 }
 
 TEST_F(CheckOutObjectsTest, RejectedStoredChangeListAsksAndRememberingDefaultStoresIt)
@@ -108,35 +100,27 @@ TEST_F(CheckOutObjectsTest, RejectedStoredChangeListAsksAndRememberingDefaultSto
     EXPECT_EQ(Dialogs()[0].assetsText, QStringLiteral("hero\n"));
     EXPECT_FALSE(StoredPrompt());
     EXPECT_EQ(StoredChangeList(), "");
-    EXPECT_EQ(StateOf(asset->GetAssetFile()).changeList, "");
-    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, kCheckedOut);
+    ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
 }
 
-TEST_F(CheckOutObjectsTest, CancelledDialogReportsCancelAndChecksOutNothing)
+TEST_F(CheckOutObjectsTest, CancelledDialogOrRevisionControlOffCancelsAndChecksOutNothing)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
     Properties().SetPromptForChangeListWhenCheckingOut(true);
-    AnswerDialog(DialogButton::Cancel);
-    bool cancelled = false;
+    for (const bool revisionControl : {true, false}) {
+        SCOPED_TRACE(revisionControl ? "dialog cancelled" : "revision control off");
+        Properties().SetUseSourceDataControl(revisionControl);
+        if (revisionControl) AnswerDialog(DialogButton::Cancel);
+        Server().ClearCalls();
+        bool cancelled = false;
 
-    EXPECT_FALSE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
+        EXPECT_FALSE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
 
-    EXPECT_TRUE(cancelled);
-    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kEdit).empty());
-    EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
-}
-
-TEST_F(CheckOutObjectsTest, RevisionControlOffCancelsWithoutTouchingTheServer)
-{
-    standin::DbObject* asset = AddCheckedInAsset("hero");
-    Properties().SetUseSourceDataControl(false);
-    Server().ClearCalls();
-    bool cancelled = false;
-
-    EXPECT_FALSE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
-
-    EXPECT_TRUE(cancelled);
-    EXPECT_TRUE(Server().Calls().empty());
+        EXPECT_TRUE(cancelled);
+        EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kEdit).empty());
+        if (!revisionControl) EXPECT_TRUE(Server().Calls().empty());
+        EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
+    }
 }
 
 TEST_F(CheckOutObjectsTest, EmptyListAndNullCancelFlag)
@@ -165,8 +149,7 @@ TEST_F(CheckOutObjectsTest, WithoutWindowsEachFailureIsLoggedAndTheRestCheckedOu
     const std::vector<std::string> errors = LogTexts(Log::MsgType::Error);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("\nDetails:\nFiles:\n" + first->GetAssetFile()), std::string::npos) << errors[0];
-    EXPECT_EQ(StateOf(second->GetAssetFile()).status, kCheckedOut);
-    EXPECT_EQ(StateOf(second->GetAssetFile()).changeList, "");
+    ExpectStates({second->GetAssetFile()}, CheckedOutIn(""));
 }
 
 class PromptCheckOutObjectsTest : public FlowFixture {
@@ -258,8 +241,7 @@ TEST_F(PromptCheckOutObjectsTest, RetryAfterAFailedCheckOutRepeatsItInTheSameCha
     const std::vector<standin::ServerCall> edits = ServerCallsOf(standin::ServerOp::kEdit);
     ASSERT_EQ(edits.size(), 2u);
     EXPECT_EQ(edits[0].arguments, edits[1].arguments);
-    EXPECT_EQ(StateOf(asset->GetAssetFile()).changeList, changeList);
-    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, kCheckedOut);
+    ExpectStates({asset->GetAssetFile()}, CheckedOutIn(changeList));
 }
 
 TEST_F(PromptCheckOutObjectsTest, FailedCheckOutAnsweredIgnoreOrCancel)
@@ -291,9 +273,7 @@ TEST_F(PromptCheckOutObjectsTest, StoredMakeWritableIsAskedWhenNotAllowed)
     // Where it is allowed, the stored choice applies without a question.
     EXPECT_TRUE(Prompt({asset}, true));
     EXPECT_EQ(Dialogs().size(), 1u);
-    const FileState state = StateOf(asset->GetAssetFile());
-    EXPECT_FALSE(state.readOnly);
-    EXPECT_EQ(state.status, 0u);
+    ExpectStates({asset->GetAssetFile()}, {true, false, 0, ""});
 }
 
 TEST_F(PromptCheckOutObjectsTest, StoredCheckOutIntoAVanishedChangeListStoresPromptAndAsks)
@@ -318,8 +298,7 @@ TEST_F(PromptCheckOutObjectsTest, WithoutWindowsStoredPromptChecksOutIntoTheDefa
     WithoutWindows();
 
     EXPECT_TRUE(Prompt({asset}));
-    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, kCheckedOut);
-    EXPECT_EQ(StateOf(asset->GetAssetFile()).changeList, "");
+    ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
     EXPECT_TRUE(Log().Entries().empty());
 
     // A failure is logged once and the edit still goes on.

@@ -146,6 +146,12 @@ FlowFixture::FileState FlowFixture::StateOf(const std::string& file)
     return state;
 }
 
+void FlowFixture::ExpectStates(const std::vector<std::string>& files, const FileState& expected)
+{
+    for (const std::string& file : files)
+        EXPECT_EQ(StateOf(file), expected) << file;
+}
+
 std::string FlowFixture::ContentOf(const std::string& file)
 {
     QFile stream(QString::fromStdString(file));

@@ -44,7 +44,22 @@ protected:
         bool readOnly = false;
         qor4::StatusWord status = 0;
         std::string changeList;
+        bool operator==(const FileState& other) const
+        {
+            return exists == other.exists && readOnly == other.readOnly && status == other.status &&
+                   changeList == other.changeList;
+        }
+        friend void PrintTo(const FileState& state, std::ostream* out)
+        {
+            *out << "{exists " << state.exists << ", readOnly " << state.readOnly << ", status " << state.status
+                 << ", changelist \"" << state.changeList << "\"}";
+        }
     };
+    // Writable files on disk, opened for edit in changeList.
+    static FileState CheckedOutIn(const std::string& changeList)
+    {
+        return {true, false, qor4::FileStatus::kCheckedOut, changeList};
+    }
 
     // Queues the answer for the next modal window, which must be the changelist dialog: selects
     // changeList ("" is "Default"), ticks the remember box when remember, and presses button.
@@ -67,6 +82,8 @@ protected:
     void CheckOutByHand(const std::vector<std::string>& files, const std::string& changeList);
 
     FileState StateOf(const std::string& file);
+    // Every file is in the expected state.
+    void ExpectStates(const std::vector<std::string>& files, const FileState& expected);
     static std::string ContentOf(const std::string& file);
 
     Action StoredAction();

@@ -29,12 +29,8 @@ TEST_F(PostSaveFlowTest, WithRevisionControlOffTheWorkspaceIsLeftAsTheSaveMadeIt
 
     EXPECT_TRUE(Modal().Seen().empty());
     EXPECT_TRUE(FileControl().Calls().empty());
-    const FileState deleted = StateOf(doomedFile);
-    EXPECT_FALSE(deleted.exists);
-    EXPECT_EQ(deleted.status, 0u);
-    const FileState added = StateOf(fresh->GetAssetFile());
-    EXPECT_TRUE(added.exists);
-    EXPECT_EQ(added.status, kNotInDepot);
+    ExpectStates({doomedFile}, {false, false, 0, ""});
+    ExpectStates({fresh->GetAssetFile()}, {true, false, kNotInDepot, ""});
     // The save record is left for whoever else reads it.
     EXPECT_EQ(Manager().GetMultiFileDataSource().GetClearCount(), 0);
 }
@@ -48,9 +44,7 @@ TEST_F(PostSaveFlowTest, DeletedFileThatWasMarkedForAddIsRevertedAndNotMarkedFor
 
     ASSERT_TRUE(Library().Save().Succeeded());
 
-    const FileState state = StateOf(file);
-    EXPECT_FALSE(state.exists);
-    EXPECT_EQ(state.status, kNotInDepot);
+    ExpectStates({file}, {false, false, kNotInDepot, ""});
     EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kDelete).empty());
     EXPECT_EQ(ServerCallsOf(standin::ServerOp::kRevert).size(), 1u);
     EXPECT_TRUE(Modal().Seen().empty());
@@ -72,16 +66,8 @@ TEST_F(PostSaveFlowTest, DeletedCheckedOutFilesOfTwoChangeListsAreMarkedForDelet
 
     ASSERT_TRUE(Library().Save().Succeeded());
 
-    for (const std::string& file : firstFiles) {
-        const FileState state = StateOf(file);
-        EXPECT_FALSE(state.exists) << file;
-        EXPECT_EQ(state.status, kMarkedForDelete) << file;
-        EXPECT_EQ(state.changeList, firstList) << file;
-    }
-    const FileState state = StateOf(secondFile);
-    EXPECT_FALSE(state.exists);
-    EXPECT_EQ(state.status, kMarkedForDelete);
-    EXPECT_EQ(state.changeList, secondList);
+    ExpectStates(firstFiles, {false, false, kMarkedForDelete, firstList});
+    ExpectStates({secondFile}, {false, false, kMarkedForDelete, secondList});
     EXPECT_EQ(ServerCallsOf(standin::ServerOp::kDelete).size(), 2u);
     EXPECT_TRUE(Modal().Seen().empty());
 }
@@ -125,12 +111,9 @@ TEST_F(PostSaveFlowTest, PromptingForDeletedFilesShowsTheFilesAndMarksIntoTheCho
                                              "delete in your revision control"));
     EXPECT_TRUE(dialog.assetsText.isEmpty());
     EXPECT_EQ(dialog.files.size(), 2);
-    for (const std::string& file : files) {
+    for (const std::string& file : files)
         EXPECT_TRUE(dialog.files.contains(QString::fromStdString(file))) << file;
-        const FileState state = StateOf(file);
-        EXPECT_EQ(state.status, kMarkedForDelete) << file;
-        EXPECT_EQ(state.changeList, changeList) << file;
-    }
+    ExpectStates(files, {false, false, kMarkedForDelete, changeList});
     EXPECT_FALSE(StoredPrompt());
     EXPECT_EQ(StoredChangeList(), changeList);
 }
@@ -167,9 +150,7 @@ TEST_F(PostSaveFlowTest, NewAssetBesideFilesOpenInAChangeListJoinsItWithoutADial
     ASSERT_TRUE(Library().Save().Succeeded());
 
     EXPECT_TRUE(Modal().Seen().empty());
-    const FileState added = StateOf(asset->GetAssetFile());
-    EXPECT_EQ(added.status, kMarkedForAdd);
-    EXPECT_EQ(added.changeList, changeList);
+    ExpectStates({asset->GetAssetFile()}, {true, false, kMarkedForAdd, changeList});
     EXPECT_EQ(StateOf(sharedFile).status, kCheckedOut);
 }
 
@@ -192,11 +173,7 @@ TEST_F(PostSaveFlowTest, PromptedNewAssetsAreListedAndEachMarkedForAddOnItsOwn)
     shown.sort();
     EXPECT_EQ(shown, (QStringList{QString::fromStdString(first->GetAssetFile()),
                                   QString::fromStdString(second->GetAssetFile())}));
-    for (standin::DbObject* asset : {first, second}) {
-        const FileState state = StateOf(asset->GetAssetFile());
-        EXPECT_EQ(state.status, kMarkedForAdd) << asset->GetName();
-        EXPECT_EQ(state.changeList, changeList) << asset->GetName();
-    }
+    ExpectStates({first->GetAssetFile(), second->GetAssetFile()}, {true, false, kMarkedForAdd, changeList});
     EXPECT_EQ(ServerCallsOf(standin::ServerOp::kAdd).size(), 2u);
     EXPECT_TRUE(StoredPrompt());
 }
@@ -251,9 +228,7 @@ TEST_F(PostSaveFlowTest, InvalidStoredChangeListSwitchesPromptingOn)
 
     EXPECT_EQ(Dialogs().size(), 1u);
     EXPECT_TRUE(StoredPrompt());
-    const FileState state = StateOf(asset->GetAssetFile());
-    EXPECT_EQ(state.status, kMarkedForAdd);
-    EXPECT_EQ(state.changeList, "");
+    ExpectStates({asset->GetAssetFile()}, {true, false, kMarkedForAdd, ""});
 }
 
 TEST_F(PostSaveFlowTest, WithoutWindowsNewAssetsAndDeletedFilesGoToTheDefaultChangeList)
@@ -267,12 +242,8 @@ TEST_F(PostSaveFlowTest, WithoutWindowsNewAssetsAndDeletedFilesGoToTheDefaultCha
 
     ASSERT_TRUE(Library().Save().Succeeded());
 
-    const FileState deleted = StateOf(doomedFile);
-    EXPECT_EQ(deleted.status, kMarkedForDelete);
-    EXPECT_EQ(deleted.changeList, "");
-    const FileState added = StateOf(fresh->GetAssetFile());
-    EXPECT_EQ(added.status, kMarkedForAdd);
-    EXPECT_EQ(added.changeList, "");
+    ExpectStates({doomedFile}, {false, false, kMarkedForDelete, ""});
+    ExpectStates({fresh->GetAssetFile()}, {true, false, kMarkedForAdd, ""});
     EXPECT_TRUE(Log().Entries().empty());
     EXPECT_TRUE(StoredPrompt());
 }

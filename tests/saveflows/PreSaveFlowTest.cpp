@@ -19,33 +19,24 @@ bool Wrote(const standin::SaveResult& result, const std::string& file)
 
 class PreSaveFlowTest : public FlowFixture {};
 
-TEST_F(PreSaveFlowTest, SaveWithNothingDirtyTouchesNoPreferenceAndShowsNothing)
+TEST_F(PreSaveFlowTest, SaveWithNothingReadOnlyAndDirtyTouchesNoPreferenceAndShowsNothing)
 {
-    standin::DbObject* asset = AddCheckedInAsset("rock");
+    standin::DbObject* clean = AddCheckedInAsset("rock");
     const int writes = Prefs().WriteCount();
+    const standin::SaveResult nothingDirty = Library().Save();
+    EXPECT_TRUE(nothingDirty.Succeeded());
+    EXPECT_TRUE(nothingDirty.writtenFiles.empty());
 
-    const standin::SaveResult result = Library().Save();
+    standin::DbObject* writable = AddLocalAsset("tree");
+    Touch(writable);
+    const standin::SaveResult onlyWritable = Library().Save();
+    EXPECT_TRUE(onlyWritable.Succeeded());
+    EXPECT_TRUE(Wrote(onlyWritable, writable->GetAssetFile()));
 
-    EXPECT_TRUE(result.Succeeded());
-    EXPECT_TRUE(result.writtenFiles.empty());
-    EXPECT_EQ(Prefs().WriteCount(), writes);
-    EXPECT_TRUE(Modal().Seen().empty());
-    EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
-}
-
-TEST_F(PreSaveFlowTest, SaveWithOnlyWritableDirtyAssetsProceedsSilently)
-{
-    standin::DbObject* asset = AddLocalAsset("tree");
-    Touch(asset);
-    const int writes = Prefs().WriteCount();
-
-    const standin::SaveResult result = Library().Save();
-
-    EXPECT_TRUE(result.Succeeded());
-    EXPECT_TRUE(Wrote(result, asset->GetAssetFile()));
     EXPECT_EQ(Prefs().WriteCount(), writes);
     EXPECT_TRUE(Modal().Seen().empty());
     EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kEdit).empty());
+    EXPECT_TRUE(StateOf(clean->GetAssetFile()).readOnly);
 }
 
 TEST_F(PreSaveFlowTest, CancelInTheDialogVetoesTheSaveAndStoresNothing)
@@ -86,13 +77,9 @@ TEST_F(PreSaveFlowTest, CheckOutWithRememberStoresTheChoiceAndSavesIntoTheChange
     ASSERT_TRUE(result.Succeeded());
     ASSERT_EQ(Dialogs().size(), 1u);
     EXPECT_EQ(Dialogs()[0].assetsText, QStringLiteral("hero (with External: hero_1.tex)\n"));
-    for (const std::string& file : FilesOf(asset)) {
-        const FileState state = StateOf(file);
-        EXPECT_FALSE(state.readOnly) << file;
-        EXPECT_EQ(state.status, kCheckedOut) << file;
-        EXPECT_EQ(state.changeList, changeList) << file;
+    ExpectStates(FilesOf(asset), CheckedOutIn(changeList));
+    for (const std::string& file : FilesOf(asset))
         EXPECT_TRUE(Wrote(result, file)) << file;
-    }
     EXPECT_EQ(StoredAction(), Props::kCheckOut);
     EXPECT_EQ(StoredChangeList(), changeList);
     EXPECT_FALSE(StoredPrompt());
@@ -112,12 +99,9 @@ TEST_F(PreSaveFlowTest, MakeWritableClearsTheReadOnlyBitWithoutOpeningTheFiles)
     const standin::SaveResult result = Library().Save();
 
     ASSERT_TRUE(result.Succeeded());
-    for (const std::string& file : FilesOf(asset)) {
-        const FileState state = StateOf(file);
-        EXPECT_FALSE(state.readOnly) << file;
-        EXPECT_EQ(state.status, 0u) << file;
+    ExpectStates(FilesOf(asset), {true, false, 0, ""});
+    for (const std::string& file : FilesOf(asset))
         EXPECT_TRUE(Wrote(result, file)) << file;
-    }
     EXPECT_EQ(StoredAction(), Props::kPrompt);
 }
 
@@ -137,9 +121,7 @@ TEST_F(PreSaveFlowTest, RememberedChangeListThatVanishedStoresPromptAndAsks)
     ASSERT_TRUE(result.Succeeded());
     ASSERT_EQ(Dialogs().size(), 1u);
     EXPECT_EQ(StoredAction(), Props::kPrompt);
-    const FileState state = StateOf(asset->GetAssetFile());
-    EXPECT_EQ(state.status, kCheckedOut);
-    EXPECT_EQ(state.changeList, "");
+    ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
 }
 
 TEST_F(PreSaveFlowTest, StoredCheckOutWithRevisionControlOffAsksAndKeepsTheStoredAction)
@@ -171,14 +153,9 @@ TEST_F(PreSaveFlowTest, FirstGroupChecksOutSecondFailsThenThePromptListsOnlyTheS
 
     EXPECT_TRUE(result.vetoed);
     ASSERT_EQ(Dialogs().size(), 2u);
-    QStringList both;
-    for (const std::string& file : FilesOf(withExternal))
-        both << QString::fromStdString(file);
-    both << QString::fromStdString(plain->GetAssetFile());
-    both.sort();
-    QStringList shown = Dialogs()[0].files;
-    shown.sort();
-    EXPECT_EQ(shown, both);
+    std::vector<std::string> both = FilesOf(withExternal);
+    both.push_back(plain->GetAssetFile());
+    EXPECT_EQ(SortedLines(both).c_str(), Dialogs()[0].files.join('\n') + '\n');
     EXPECT_EQ(Dialogs()[1].files, QStringList{QString::fromStdString(plain->GetAssetFile())});
     EXPECT_EQ(Dialogs()[1].assetsText, Dialogs()[0].assetsText);
     EXPECT_TRUE(Dialogs()[1].assetsText.contains(QStringLiteral("villain\n")));
@@ -190,10 +167,7 @@ TEST_F(PreSaveFlowTest, FirstGroupChecksOutSecondFailsThenThePromptListsOnlyTheS
     EXPECT_EQ(errors[0].icon, QMessageBox::Critical);
     EXPECT_EQ(errors[0].buttons, QStringList{QStringLiteral("OK")});
 
-    for (const std::string& file : FilesOf(withExternal)) {
-        EXPECT_EQ(StateOf(file).status, kCheckedOut) << file;
-        EXPECT_FALSE(StateOf(file).readOnly) << file;
-    }
+    ExpectStates(FilesOf(withExternal), CheckedOutIn(""));
     EXPECT_TRUE(StateOf(plain->GetAssetFile()).readOnly);
     EXPECT_EQ(StateOf(plain->GetAssetFile()).status & kCheckedOut, 0u);
 }
@@ -241,42 +215,36 @@ protected:
     }
 };
 
-TEST_F(PreSaveWithoutWindowsTest, StoredPromptChecksOutIntoTheDefaultChangeList)
+TEST_F(PreSaveWithoutWindowsTest, StoredActionsThatNeedNoQuestionSaveAndTheOthersVeto)
 {
-    standin::DbObject* asset = AddDirtyCheckedInAsset("hero", 1);
+    const struct {
+        const char* name;
+        Props::ActionWhenEditingReadOnlyAsset action;
+        bool revisionControl;
+        bool vetoed;
+        FileState after;
+    } cases[] = {
+        {"prompt checks out into the default changelist", Props::kPrompt, true, false, CheckedOutIn("")},
+        {"make writable", Props::kMakeWritable, true, false, {true, false, 0, ""}},
+        // Vetoed saves leave their assets dirty, so these come last.
+        {"continue needs a question", Props::kContinue, true, true, {true, true, 0, ""}},
+        {"prompt without revision control", Props::kPrompt, false, true, {true, true, 0, ""}},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        standin::DbObject* asset = AddDirtyCheckedInAsset("asset" + std::to_string(++index), 1);
+        Properties().SetActionWhenEditingReadOnlyAsset(c.action);
+        Properties().SetUseSourceDataControl(c.revisionControl);
 
-    const standin::SaveResult result = Library().Save();
+        const standin::SaveResult result = Library().Save();
 
-    ASSERT_TRUE(result.Succeeded());
-    for (const std::string& file : FilesOf(asset)) {
-        const FileState state = StateOf(file);
-        EXPECT_EQ(state.status, kCheckedOut) << file;
-        EXPECT_EQ(state.changeList, "") << file;
-        EXPECT_TRUE(Wrote(result, file)) << file;
+        EXPECT_EQ(result.vetoed, c.vetoed);
+        ExpectStates(FilesOf(asset), c.after);
+        for (const std::string& file : FilesOf(asset))
+            EXPECT_EQ(Wrote(result, file), !c.vetoed) << file;
+        EXPECT_TRUE(Log().Entries().empty());
     }
-    EXPECT_TRUE(Log().Entries().empty());
-}
-
-TEST_F(PreSaveWithoutWindowsTest, StoredContinueNeedsAQuestionSoTheSaveIsVetoed)
-{
-    standin::DbObject* asset = AddDirtyCheckedInAsset("hero");
-    Properties().SetActionWhenEditingReadOnlyAsset(Props::kContinue);
-
-    const standin::SaveResult result = Library().Save();
-
-    EXPECT_TRUE(result.vetoed);
-    EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
-    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kEdit).empty());
-    EXPECT_TRUE(Log().Entries().empty());
-}
-
-TEST_F(PreSaveWithoutWindowsTest, StoredPromptWithRevisionControlOffVetoes)
-{
-    AddDirtyCheckedInAsset("hero");
-    Properties().SetUseSourceDataControl(false);
-
-    EXPECT_TRUE(Library().Save().vetoed);
-    EXPECT_TRUE(Log().Entries().empty());
 }
 
 TEST_F(PreSaveWithoutWindowsTest, CheckOutFailureIsLoggedAndVetoesTheSave)
@@ -293,20 +261,6 @@ TEST_F(PreSaveWithoutWindowsTest, CheckOutFailureIsLoggedAndVetoesTheSave)
     EXPECT_NE(errors[0].find(kOtherUser), std::string::npos) << errors[0];
     EXPECT_NE(errors[0].find("\nDetails:\nFiles:\n" + asset->GetAssetFile() + "\n"), std::string::npos) << errors[0];
     EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
-}
-
-TEST_F(PreSaveWithoutWindowsTest, StoredMakeWritableMakesTheFilesWritable)
-{
-    standin::DbObject* asset = AddDirtyCheckedInAsset("hero", 1);
-    Properties().SetActionWhenEditingReadOnlyAsset(Props::kMakeWritable);
-
-    const standin::SaveResult result = Library().Save();
-
-    ASSERT_TRUE(result.Succeeded());
-    for (const std::string& file : FilesOf(asset)) {
-        EXPECT_TRUE(Wrote(result, file)) << file;
-        EXPECT_EQ(StateOf(file).status, 0u) << file;
-    }
 }
 
 TEST_F(PreSaveWithoutWindowsTest, MakeWritableFailureIsIgnoredAndTheWriterMeetsTheReadOnlyFile)

@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kWatchdogIntervalMs = 50;
@@ -221,6 +223,23 @@ std::string HostFixture::DepotPathOf(const std::string& localFile) const
     return QDir(workspaceRoot.path()).relativeFilePath(QString::fromStdString(localFile)).toStdString();
 }
 
+qor4::QORHandle<qor4::IDbObject> HostFixture::RemovedAssetHandle(const std::string& name)
+{
+    standin::DbObject* asset = AddLocalAsset(name);
+    const qor4::QORHandle<qor4::IDbObject> handle = Handle(asset);
+    manager->DeleteAsset(asset);
+    return handle;
+}
+
+std::string HostFixture::SortedLines(std::vector<std::string> files)
+{
+    std::sort(files.begin(), files.end());
+    std::string text;
+    for (const std::string& file : files)
+        text += file + "\n";
+    return text;
+}
+
 void HostFixture::OpenForEditAs(const std::string& user, const standin::DbObject* asset)
 {
     const standin::ServerResult result = server->OpenForEditAs(user, DepotPathOf(asset->GetAssetFile()));
@@ -285,4 +304,12 @@ std::vector<std::string> HostFixture::LogTexts(Log::MsgType type) const
     for (const standin::MemoryLog::Entry& entry : log.Entries())
         if (entry.type == type) texts.push_back(entry.text);
     return texts;
+}
+
+int HostFixture::DataControlCallCount(const std::string& operation)
+{
+    int count = 0;
+    for (const auto& call : dataControl->GetCalls())
+        count += call.operation == operation;
+    return count;
 }

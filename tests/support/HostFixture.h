@@ -73,6 +73,10 @@ protected:
     static std::vector<std::string> FilesOf(const standin::DbObject* asset);
     // The depot path of a workspace file of the current user.
     std::string DepotPathOf(const std::string& localFile) const;
+    // The handle of an asset that has since left the data model: the host knows no files for it.
+    qor4::QORHandle<qor4::IDbObject> RemovedAssetHandle(const std::string& name);
+    // Files sorted, one per line.
+    static std::string SortedLines(std::vector<std::string> files);
 
     // --- Other users ---------------------------------------------------------------------------
     // Each acts on the asset's ".qor" file for user (kOtherUser, kThirdUser) and asserts success.
@@ -116,6 +120,8 @@ protected:
 
     // Log entries of one type, in order.
     std::vector<std::string> LogTexts(Log::MsgType type) const;
+    // Calls of one operation the data control received so far.
+    int DataControlCallCount(const std::string& operation);
 
 private:
     void StartModalWatchdog();
