@@ -83,12 +83,6 @@ protected:
     standin::DbObject* treeValue = nullptr;
 };
 
-TEST_F(DataControlTest, IsReachedAsTheInstancesDataControlComponent)
-{
-    const qor4::QORPtr<qor4::IDataControl> found(manager->GetManagerInstance()->GetComponent(qor4::UID_DataControl()));
-    EXPECT_EQ(found.Get(), static_cast<qor4::IDataControl*>(control.Get()));
-}
-
 TEST_F(DataControlTest, CheckOutOpensTheAssetsFilesAndStatesFollow)
 {
     EXPECT_TRUE(control->IsReadOnly(Handle(heroMeta), false, kContext));
@@ -104,22 +98,15 @@ TEST_F(DataControlTest, CheckOutOpensTheAssetsFilesAndStatesFollow)
     EXPECT_FALSE(control->QueryObjectFlag(Handle(hero), true, kContext));
     EXPECT_NE(StateOf(hero, false) & fs::kCheckedOut, 0u);
     EXPECT_NE(StateOf(heroMeta, true) & fs::kCheckedOut, 0u) << "the OR of the asset's files";
-    EXPECT_EQ(StateOf(tree, false) & fs::kCheckedOut, 0u);
-}
 
-TEST_F(DataControlTest, AccessStatesComeOnePerObjectInListOrder)
-{
-    std::string error;
-    ASSERT_TRUE(control->CheckOut(Objects({tree}), false, kContext, "", error).Succeeded()) << error;
     std::list<qor4::StatusWord> states;
     std::string message;
-    ASSERT_TRUE(control->GetAccessStates(Objects({hero, treeValue, heroMeta}), true, kContext, false, states, message)
+    ASSERT_TRUE(control->GetAccessStates(Objects({tree, heroMeta, treeValue}), true, kContext, false, states, message)
                     .Succeeded());
-    ASSERT_EQ(states.size(), 3u);
-    auto state = states.begin();
-    EXPECT_EQ(*state++ & fs::kCheckedOut, 0u);
-    EXPECT_NE(*state++ & fs::kCheckedOut, 0u);
-    EXPECT_EQ(*state & fs::kCheckedOut, 0u);
+    ASSERT_EQ(states.size(), 3u) << "one per object, in list order";
+    EXPECT_EQ(states.front() & fs::kCheckedOut, 0u);
+    EXPECT_NE(*std::next(states.begin()) & fs::kCheckedOut, 0u);
+    EXPECT_EQ(states.back() & fs::kCheckedOut, 0u);
 }
 
 TEST_F(DataControlTest, ARefusedCheckOutReportsTheServersTextAndChangesNothing)
@@ -197,8 +184,12 @@ TEST_F(DataControlTest, MakeWritableClearsTheReadOnlyBitWithoutOpening)
         << "files not on disk yet need nothing";
 }
 
-TEST_F(DataControlTest, WithoutAnAccountOrWithAnExpiredSessionOperationsAnswerSessionExpired)
+TEST_F(DataControlTest, ForeignAccountsAreRefusedAndWithoutAValidSessionOperationsAnswerSessionExpired)
 {
+    const qor4::IUserParameters foreign;
+    EXPECT_EQ(control->SetUserParameters(&foreign).GetCode(), DataControl::kResultForeignAccount);
+    EXPECT_EQ(control->GetCurrentUserParameters(), account) << "a foreign account is refused";
+
     std::string error;
     server->ExpireSession();
     EXPECT_EQ(control->CheckOut(Objects({hero}), false, kContext, "", error).GetCode(), qor4::kResultSessionExpired);
@@ -224,14 +215,7 @@ TEST_F(DataControlTest, WithoutAnAccountOrWithAnExpiredSessionOperationsAnswerSe
     EXPECT_TRUE(control->CheckOut(Objects({hero}), false, kContext, "", error).Succeeded()) << error;
 }
 
-TEST_F(DataControlTest, ForeignAccountsAreRefused)
-{
-    const qor4::IUserParameters foreign;
-    EXPECT_EQ(control->SetUserParameters(&foreign).GetCode(), DataControl::kResultForeignAccount);
-    EXPECT_EQ(control->GetCurrentUserParameters(), account);
-}
-
-TEST_F(DataControlTest, FileListsFollowTheIncludeAndExistenceFlags)
+TEST_F(DataControlTest, FileListsFollowTheIncludeAndExistenceFlagsAndTheWorkspaceBoundsTheContext)
 {
     std::set<std::string> files;
     ASSERT_TRUE(control->GetObjectFileList(Handle(heroMeta), false, kContext, false, files).Succeeded());
@@ -255,6 +239,13 @@ TEST_F(DataControlTest, FileListsFollowTheIncludeAndExistenceFlags)
     EXPECT_TRUE(control->HasExternalFiles(Handle(heroMeta), kContext));
     EXPECT_FALSE(control->HasExternalFiles(Handle(treeValue), kContext));
     EXPECT_EQ(control->GetObjectName(Handle(treeValue), kContext), "treeValue");
+
+    // In context only when all the object's files are in the workspace.
+    EXPECT_TRUE(control->QueryObjectInContext(kContext, Handle(heroMeta)));
+    auto* outside = manager->CreateAsset({"outside", PathOf("elsewhere/outside.qor"), {}, false});
+    auto* mixed = manager->CreateAsset({"mixed", Ws("mixed.qor"), {PathOf("mixed.png")}, false});
+    EXPECT_FALSE(control->QueryObjectInContext(kContext, Handle(outside)));
+    EXPECT_FALSE(control->QueryObjectInContext(kContext, Handle(mixed)));
 }
 
 TEST_F(DataControlTest, DeletedObjectsAreRefusedWhereFilesAreNeeded)
@@ -281,15 +272,6 @@ TEST_F(DataControlTest, AssetsAndRelatedObjectsAreCollected)
     std::set<qor4::DbObjectHandle> related;
     ASSERT_TRUE(control->CollectRelatedObjects(Objects({heroMeta, tree}), related).Succeeded());
     EXPECT_EQ(related, std::set<qor4::DbObjectHandle>{Handle(treeValue)});
-}
-
-TEST_F(DataControlTest, ObjectsAreInContextWhenAllTheirFilesAreInTheWorkspace)
-{
-    EXPECT_TRUE(control->QueryObjectInContext(kContext, Handle(heroMeta)));
-    auto* outside = manager->CreateAsset({"outside", PathOf("elsewhere/outside.qor"), {}, false});
-    auto* mixed = manager->CreateAsset({"mixed", Ws("mixed.qor"), {PathOf("mixed.png")}, false});
-    EXPECT_FALSE(control->QueryObjectInContext(kContext, Handle(outside)));
-    EXPECT_FALSE(control->QueryObjectInContext(kContext, Handle(mixed)));
 }
 
 TEST_F(DataControlTest, EveryCallIsRecordedAndHandlesAreReleased)

@@ -16,10 +16,11 @@ namespace mask = opal::datamodel::NotificationMask;
 
 using ItemLibraryItemsTest = ModelFixture;
 
-TEST_F(ItemLibraryItemsTest, EveryObjectHasAnItemNamedByItsIdText)
+TEST_F(ItemLibraryItemsTest, EveryObjectLoadedOrNotHasAnItemNamedByItsIdText)
 {
-    auto* hero = NewAsset("hero");
+    auto* hero = NewAsset("hero", {}, true);
     auto* meta = manager->AddObject(hero, "meta", ObjectKind::Metadata);
+    manager->SetLoaded(hero, false);
     for (auto* object : {hero, meta}) {
         const ItemID id = library->BuildItemID(object->GetIdText(), nullptr);
         EXPECT_TRUE(id.IsValid());
@@ -28,22 +29,11 @@ TEST_F(ItemLibraryItemsTest, EveryObjectHasAnItemNamedByItsIdText)
         ASSERT_NE(item, nullptr);
         EXPECT_EQ(item->GetItemID(), id);
     }
-}
 
-TEST_F(ItemLibraryItemsTest, UnknownTextGivesAnInvalidIdWithoutItem)
-{
-    NewAsset("hero");
-    const ItemID id = library->BuildItemID("not-an-object", nullptr);
-    EXPECT_FALSE(id.IsValid());
-    EXPECT_EQ(ItemIDUnlock::GetItemIDUID(id), "not-an-object");
-    EXPECT_EQ(library->FindItem(id), nullptr);
-}
-
-TEST_F(ItemLibraryItemsTest, UnloadedObjectsStillHaveItems)
-{
-    auto* hero = NewAsset("hero", {}, true);
-    manager->SetLoaded(hero, false);
-    EXPECT_NE(library->FindItem(library->BuildItemID(hero->GetIdText(), nullptr)), nullptr);
+    const ItemID unknown = library->BuildItemID("not-an-object", nullptr);
+    EXPECT_FALSE(unknown.IsValid());
+    EXPECT_EQ(ItemIDUnlock::GetItemIDUID(unknown), "not-an-object");
+    EXPECT_EQ(library->FindItem(unknown), nullptr);
 }
 
 TEST_F(ItemLibraryItemsTest, ItemAccessorsLoseValidityWhenTheAssetIsDeleted)
@@ -69,10 +59,7 @@ TEST_F(ItemLibraryItemsTest, LibraryAccessorsCompareByLibraryAndContext)
 {
     const auto accessor = library->GetAccessor();
     EXPECT_TRUE(accessor.IsValid());
-    EXPECT_EQ(accessor.GetLibrary(), library.get());
-    EXPECT_EQ(accessor.GetContextId(), standin::ItemLibrary::kDefaultContextId);
     EXPECT_FALSE(accessor != library->GetAccessor());
-
     standin::ItemLibrary other(manager, 7);
     EXPECT_TRUE(accessor != other.GetAccessor());
     EXPECT_TRUE(accessor != opal::datamodel::ItemLibraryAccessor(library.get(), 7));
@@ -81,7 +68,7 @@ TEST_F(ItemLibraryItemsTest, LibraryAccessorsCompareByLibraryAndContext)
 
 using ItemLibraryRegistrationTest = ModelFixture;
 
-TEST_F(ItemLibraryRegistrationTest, RegistrationsAreRecordedWithMaskAndContext)
+TEST_F(ItemLibraryRegistrationTest, RegistrationsAreRemovedOnlyWithTheirContext)
 {
     RecordingListener listener;
     library->AddNotification(&listener, mask::kSave | mask::kSaveRecord, 5);
@@ -93,13 +80,6 @@ TEST_F(ItemLibraryRegistrationTest, RegistrationsAreRecordedWithMaskAndContext)
     EXPECT_EQ(library->GetRegistrations().size(), 1u) << "another context id does not match";
     library->RemoveNotification(&listener, 40, 5);
     EXPECT_TRUE(library->GetRegistrations().empty());
-
-    const auto& calls = library->GetRegistrationCalls();
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_TRUE(calls[0].added);
-    EXPECT_FALSE(calls[2].added);
-    EXPECT_EQ(calls[2].registration.listener, &listener);
-    EXPECT_EQ(calls[2].registration.contextId, 5);
 }
 
 TEST_F(ItemLibraryRegistrationTest, ClosingTheLibraryTellsLibraryListenersOnly)
@@ -149,7 +129,7 @@ TEST_F(AccessStateNotificationTest, MarkersDeliverThroughTheLibraryAndAreFreedBy
     EXPECT_TRUE(saveListener.events.empty()) << "a listener without the access-state bit hears nothing";
 }
 
-TEST_F(AccessStateNotificationTest, MarkersOfAnInvalidLibraryDeliverNothing)
+TEST_F(AccessStateNotificationTest, InvalidLibrariesDeliverNothingAndUnknownItemsAreRecordedAsInvalid)
 {
     const int liveBefore = standin::ModelAccessStateMarker::LiveCount();
     opal::datamodel::INotificationMarker* marker =
@@ -158,10 +138,7 @@ TEST_F(AccessStateNotificationTest, MarkersOfAnInvalidLibraryDeliverNothing)
     marker->Dispose();
     EXPECT_EQ(standin::ModelAccessStateMarker::LiveCount(), liveBefore);
     EXPECT_TRUE(library->GetAccessStateRecords().empty());
-}
 
-TEST_F(AccessStateNotificationTest, StatesForUnknownItemsAreRecordedAsInvalid)
-{
     library->DeliverAccessStateChanged(9, library->BuildItemID("gone", nullptr), 16);
     ASSERT_EQ(library->GetAccessStateRecords().size(), 1u);
     EXPECT_FALSE(library->GetAccessStateRecords()[0].validItem);
