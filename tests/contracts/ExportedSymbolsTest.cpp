@@ -41,6 +41,14 @@ std::vector<Symbol> ExportedSymbols()
 
 bool BelongsToExportedClass(const QString& name)
 {
+    // AddressSanitizer marks every exported global with an indicator named after its mangled name.
+    static const QString kSanitizerIndicator = "__odr_asan.";
+    if (name.startsWith(kSanitizerIndicator)) {
+        const QString mangled = name.mid(kSanitizerIndicator.size());
+        for (const QString& cls : kExportedClasses)
+            if (mangled.contains(QString::number(cls.size()) + cls)) return true;
+        return false;
+    }
     for (const QString& cls : kExportedClasses + kDeclaredOnlyClasses) {
         if (name.startsWith(cls + "::") || name.endsWith(" " + cls) || name.contains(" " + cls + "::") ||
             name.startsWith("QtPrivate::QMetaTypeForType<" + cls))
