@@ -218,6 +218,35 @@ public:
         }
     };
 
+    // What a request that opens files may open, once every file was checked.
+    struct OpenPlan {
+        std::int64_t change = 0;
+        std::unordered_map<std::string, FileRecord> records;
+        std::vector<std::string> toOpen;
+    };
+
+    // The checks every open request shares: the changelist, the paths, then check(path, record, mine,
+    // refusals) per file, true for a file to open. False, with result filled, when anything was refused:
+    // requests are all or nothing.
+    template <class Check>
+    bool PlanOpen(const FileList& files, const std::string& changeList, const ServerContext& context,
+                  ServerResult& result, OpenPlan& plan, Check check)
+    {
+        if (result = ResolveChange(changeList, context, plan.change); result.Failed()) return false;
+        Refusals refusals;
+        std::string outside;
+        const auto paths = Unique(Resolve(files, context.root, outside));
+        refusals.Add(outside);
+        plan.records = m_store.LoadFiles(paths, context.workspace);
+        for (const std::string& path : paths) {
+            const FileRecord& record = plan.records.at(path);
+            if (check(path, record, Mine(record, context), refusals)) plan.toOpen.push_back(path);
+        }
+        if (!refusals.Any()) return true;
+        refusals.Fill(result);
+        return false;
+    }
+
     static StatusWord Word(const FileRecord& record, const ServerContext& context, const QString& local)
     {
         StatusWord word = 0;
@@ -355,23 +384,15 @@ ServerResult RevisionServer::Edit(const FileList& files, const std::string& chan
     arguments.push_back(changeList);
     return m_impl->Run<ServerResult>(
         ServerOp::kEdit, arguments, [&](const ServerContext& context, ServerResult& result) {
-            std::int64_t change = 0;
-            if (result = m_impl->ResolveChange(changeList, context, change); result.Failed()) return;
-            Impl::Refusals refusals;
-            std::string outside;
-            const auto paths = Unique(Impl::Resolve(files, context.root, outside));
-            refusals.Add(outside);
-            const auto records = m_impl->m_store.LoadFiles(paths, context.workspace);
-            std::vector<std::string> toOpen;
+            Impl::OpenPlan plan;
             std::vector<ServerDisk::Entry> disk;
-            for (const std::string& path : paths) {
-                const FileRecord& record = records.at(path);
+            const auto check = [&](const std::string& path, const FileRecord& record, const OpenRecord* mine,
+                                   Impl::Refusals& refusals) {
                 ServerDisk::Entry local = ServerDisk::Inspect(context.Local(path));
-                const OpenRecord* mine = Impl::Mine(record, context);
                 if (record.ioError || ServerDisk::IsUnusable(local)) {
                     refusals.Add(Impl::IOErrorLine(path, local.path), true);
                 } else if (mine && mine->action == OpenAction::kEdit) {
-                    continue;
+                    return false;
                 } else if (mine) {
                     refusals.Add(Line(path, "can't edit (already opened for " + mine->action + ")"));
                 } else if (record.head == 0) {
@@ -386,11 +407,13 @@ ServerResult RevisionServer::Edit(const FileList& files, const std::string& chan
                 } else if (record.exclusive && Impl::OpenedByOthers(record, context)) {
                     refusals.Add(Line(path, "can't edit exclusive file already opened"));
                 } else {
-                    toOpen.push_back(path);
                     disk.push_back(std::move(local));
+                    return true;
                 }
-            }
-            if (refusals.Any()) return refusals.Fill(result);
+                return false;
+            };
+            if (!m_impl->PlanOpen(files, changeList, context, result, plan, check)) return;
+            const std::vector<std::string>& toOpen = plan.toOpen;
             std::vector<QString> madeWritable;
             for (std::size_t i = 0; i < toOpen.size(); ++i) {
                 if (!disk[i].Exists()) continue; // opening a locally removed file is allowed
@@ -402,7 +425,7 @@ ServerResult RevisionServer::Edit(const FileList& files, const std::string& chan
                 }
                 madeWritable.push_back(disk[i].path);
             }
-            m_impl->m_store.PutOpened(context.user, context.workspace, OpenAction::kEdit, change, toOpen);
+            m_impl->m_store.PutOpened(context.user, context.workspace, OpenAction::kEdit, plan.change, toOpen);
         });
 }
 
@@ -412,22 +435,14 @@ ServerResult RevisionServer::Add(const FileList& files, const std::string& chang
     arguments.push_back(changeList);
     return m_impl->Run<ServerResult>(
         ServerOp::kAdd, arguments, [&](const ServerContext& context, ServerResult& result) {
-            std::int64_t change = 0;
-            if (result = m_impl->ResolveChange(changeList, context, change); result.Failed()) return;
-            Impl::Refusals refusals;
-            std::string outside;
-            const auto paths = Unique(Impl::Resolve(files, context.root, outside));
-            refusals.Add(outside);
-            const auto records = m_impl->m_store.LoadFiles(paths, context.workspace);
-            std::vector<std::string> toOpen;
-            for (const std::string& path : paths) {
-                const FileRecord& record = records.at(path);
+            Impl::OpenPlan plan;
+            const auto check = [&](const std::string& path, const FileRecord& record, const OpenRecord* mine,
+                                   Impl::Refusals& refusals) {
                 const QString local = context.Local(path);
-                const OpenRecord* mine = Impl::Mine(record, context);
                 if (Impl::DiskFails(record, local)) {
                     refusals.Add(Impl::IOErrorLine(path, local), true);
                 } else if (mine && mine->action == OpenAction::kAdd) {
-                    continue;
+                    return false;
                 } else if (record.head > 0) {
                     refusals.Add(Line(path, "can't add existing file"));
                 } else if (!ServerDisk::IsFile(local)) {
@@ -435,11 +450,12 @@ ServerResult RevisionServer::Add(const FileList& files, const std::string& chang
                 } else if (Impl::LockedByOther(record, context)) {
                     refusals.Add(Line(path, "locked by " + Impl::LockHolder(record)));
                 } else {
-                    toOpen.push_back(path);
+                    return true;
                 }
-            }
-            if (refusals.Any()) return refusals.Fill(result);
-            m_impl->m_store.PutOpened(context.user, context.workspace, OpenAction::kAdd, change, toOpen);
+                return false;
+            };
+            if (!m_impl->PlanOpen(files, changeList, context, result, plan, check)) return;
+            m_impl->m_store.PutOpened(context.user, context.workspace, OpenAction::kAdd, plan.change, plan.toOpen);
         });
 }
 
@@ -449,22 +465,14 @@ ServerResult RevisionServer::Delete(const FileList& files, const std::string& ch
     arguments.push_back(changeList);
     return m_impl->Run<ServerResult>(
         ServerOp::kDelete, arguments, [&](const ServerContext& context, ServerResult& result) {
-            std::int64_t change = 0;
-            if (result = m_impl->ResolveChange(changeList, context, change); result.Failed()) return;
-            Impl::Refusals refusals;
-            std::string outside;
-            const auto paths = Unique(Impl::Resolve(files, context.root, outside));
-            refusals.Add(outside);
-            const auto records = m_impl->m_store.LoadFiles(paths, context.workspace);
-            std::vector<std::string> toOpen;
-            for (const std::string& path : paths) {
-                const FileRecord& record = records.at(path);
+            Impl::OpenPlan plan;
+            const auto check = [&](const std::string& path, const FileRecord& record, const OpenRecord* mine,
+                                   Impl::Refusals& refusals) {
                 const QString local = context.Local(path);
-                const OpenRecord* mine = Impl::Mine(record, context);
                 if (Impl::DiskFails(record, local)) {
                     refusals.Add(Impl::IOErrorLine(path, local), true);
                 } else if (mine && mine->action == OpenAction::kDelete) {
-                    continue;
+                    return false;
                 } else if (mine) {
                     refusals.Add(Line(path, "can't delete (already opened for " + mine->action + ")"));
                 } else if (record.head == 0 || record.have == 0) {
@@ -477,10 +485,13 @@ ServerResult RevisionServer::Delete(const FileList& files, const std::string& ch
                 } else if (record.exclusive && Impl::OpenedByOthers(record, context)) {
                     refusals.Add(Line(path, "can't delete exclusive file already opened"));
                 } else {
-                    toOpen.push_back(path);
+                    return true;
                 }
-            }
-            if (refusals.Any()) return refusals.Fill(result);
+                return false;
+            };
+            if (!m_impl->PlanOpen(files, changeList, context, result, plan, check)) return;
+            const std::vector<std::string>& toOpen = plan.toOpen;
+            const auto& records = plan.records;
             for (const std::string& path : toOpen) {
                 const QString local = context.Local(path);
                 if (!ServerDisk::Remove(local)) {
@@ -493,7 +504,7 @@ ServerResult RevisionServer::Delete(const FileList& files, const std::string& ch
                     return;
                 }
             }
-            m_impl->m_store.PutOpened(context.user, context.workspace, OpenAction::kDelete, change, toOpen);
+            m_impl->m_store.PutOpened(context.user, context.workspace, OpenAction::kDelete, plan.change, toOpen);
         });
 }
 
