@@ -118,7 +118,9 @@ TEST_F(CheckOutObjectsTest, CancelledDialogOrRevisionControlOffCancelsAndChecksO
 
         EXPECT_TRUE(cancelled);
         EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kEdit).empty());
-        if (!revisionControl) EXPECT_TRUE(Server().Calls().empty());
+        if (!revisionControl) {
+            EXPECT_TRUE(Server().Calls().empty());
+        }
         EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
     }
 }

@@ -5,6 +5,9 @@
 #include <QDialog>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -102,6 +105,17 @@ ModalDriver::Window ModalDriver::Describe(QWidget* modal)
     return seen;
 }
 
+bool ModalDriver::IsUnwindingPast(const QWidget* modal, int loopLevel)
+{
+    m_handled.erase(
+        std::remove_if(m_handled.begin(), m_handled.end(), [](const Handled& h) { return h.window.isNull(); }),
+        m_handled.end());
+    // An answered window seen from deeper than its own loop: an inner window has just closed and
+    // its loop has not returned yet.
+    return std::any_of(m_handled.begin(), m_handled.end(),
+                       [&](const Handled& h) { return h.window == modal && loopLevel > h.loopLevel; });
+}
+
 void ModalDriver::Poll()
 {
     if (m_actions.empty()) {
@@ -120,6 +134,9 @@ void ModalDriver::Poll()
         }
         return;
     }
+    const int loopLevel = QThread::currentThread()->loopLevel();
+    if (IsUnwindingPast(modal, loopLevel)) return;
+    m_handled.push_back({modal, loopLevel});
     m_lastHandled = modal;
     m_sinceAnswer.restart();
     m_seen.push_back(Describe(modal));

@@ -9,6 +9,8 @@
 //
 // Answers are queued before the flow runs; a timer watches QApplication::activeModalWidget() from
 // the nested event loop of each modal window and applies the next answer to the next new window.
+// A window counts again when its own event loop is back in charge, so an outer window that shows
+// through for a moment while an inner one's loop unwinds is not mistaken for a new one.
 #pragma once
 
 #include <QElapsedTimer>
@@ -63,6 +65,13 @@ private:
 
     std::deque<Action> m_actions;
     std::vector<Window> m_seen;
+    struct Handled {
+        QPointer<QWidget> window;
+        int loopLevel = 0; // event-loop depth at which the window was answered
+    };
+    bool IsUnwindingPast(const QWidget* modal, int loopLevel);
+
+    std::vector<Handled> m_handled;
     QPointer<QWidget> m_lastHandled;
     QElapsedTimer m_sinceAnswer;
     QTimer m_timer;
