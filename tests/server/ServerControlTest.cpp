@@ -106,9 +106,15 @@ TEST_F(ServerControlTest, TenThousandFilesAreFast)
     EXPECT_FALSE(IsReadOnly(Local(files.front())));
     RecordProperty("statusMs", static_cast<int>(statusMs));
     RecordProperty("editMs", static_cast<int>(editMs));
-    // Well under a second on an idle machine; the bound leaves room for a loaded build host.
-    EXPECT_LT(statusMs, 2500);
-    EXPECT_LT(editMs, 2500);
+    // Well under a second on an idle machine; the bound leaves room for a loaded build host and
+    // for the sanitizers' slowdown, and still fails when an operation gets ten times slower.
+#ifdef __SANITIZE_ADDRESS__
+    constexpr qint64 kBoundMs = 8000;
+#else
+    constexpr qint64 kBoundMs = 2500;
+#endif
+    EXPECT_LT(statusMs, kBoundMs);
+    EXPECT_LT(editMs, kBoundMs);
 }
 
 } // namespace
