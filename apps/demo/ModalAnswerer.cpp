@@ -9,6 +9,9 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QRegularExpression>
+#include <QThread>
+
+#include <algorithm>
 
 namespace demo {
 
@@ -71,6 +74,7 @@ void ModalAnswerer::Poll()
     if (m_lastSeen && !m_lastSeen->isVisible()) m_lastSeen = nullptr;
     QWidget* window = QApplication::activeModalWidget();
     if (window == nullptr || !window->isVisible()) return;
+    if (IsUnwindingPast(window, QThread::currentThread()->loopLevel())) return;
     if (window == m_lastSeen) {
         // An answer that did not close its window would block the walkthrough for good.
         if (m_sinceSeen.elapsed() > kStuckMs) {
@@ -86,8 +90,28 @@ void ModalAnswerer::Poll()
     m_sinceSeen.restart();
     QPointer<QWidget> guarded(window);
     QTimer::singleShot(kSettleMs, this, [this, guarded] {
-        if (guarded && guarded->isVisible()) Answer(guarded);
+        // By now another window may have come up above it.
+        if (!guarded || !guarded->isVisible() || guarded != QApplication::activeModalWidget()) {
+            if (m_lastSeen == guarded) m_lastSeen = nullptr;
+            return;
+        }
+        const int loopLevel = QThread::currentThread()->loopLevel();
+        if (IsUnwindingPast(guarded, loopLevel)) {
+            m_lastSeen = nullptr;
+            return;
+        }
+        m_answered.push_back({guarded, loopLevel});
+        Answer(guarded);
     });
+}
+
+bool ModalAnswerer::IsUnwindingPast(const QWidget* window, int loopLevel)
+{
+    m_answered.erase(
+        std::remove_if(m_answered.begin(), m_answered.end(), [](const Answered& a) { return a.window.isNull(); }),
+        m_answered.end());
+    return std::any_of(m_answered.begin(), m_answered.end(),
+                       [&](const Answered& a) { return a.window == window && loopLevel > a.loopLevel; });
 }
 
 void ModalAnswerer::Answer(QWidget* window)

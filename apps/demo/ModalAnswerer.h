@@ -1,7 +1,8 @@
 // ModalAnswerer: plays the user in front of the plug-in's modal windows. Answers are queued before
 // the action that opens the windows; a timer watches QApplication::activeModalWidget() from the
 // windows' nested event loops, takes a picture of each window and applies the next answer. A window
-// that nobody expected is pictured, recorded as unexpected and closed.
+// that nobody expected is pictured, recorded as unexpected and closed. An answered window counts
+// again only once its own event loop is back in charge, not while an inner window's loop unwinds.
 #pragma once
 
 #include <QDir>
@@ -59,7 +60,13 @@ private:
         Action action;
     };
 
+    struct Answered {
+        QPointer<QWidget> window;
+        int loopLevel = 0; // event-loop depth at which it was answered
+    };
+
     void Poll();
+    bool IsUnwindingPast(const QWidget* window, int loopLevel);
     void Answer(QWidget* window);
     QString TakePicture(QWidget* window);
 
@@ -67,6 +74,7 @@ private:
     QString m_prefix;
     std::deque<QueuedAnswer> m_actions;
     std::vector<Window> m_windows;
+    std::vector<Answered> m_answered;
     QPointer<QWidget> m_lastSeen;
     QElapsedTimer m_sinceSeen;
     QTimer m_timer;
