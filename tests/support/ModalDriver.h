@@ -60,17 +60,17 @@ public:
     std::size_t Pending() const { return m_actions.size(); }
 
 private:
-    void Poll();
-    static Window Describe(QWidget* modal);
-
-    std::deque<Action> m_actions;
-    std::vector<Window> m_seen;
     struct Handled {
         QPointer<QWidget> window;
         int loopLevel = 0; // event-loop depth at which the window was answered
     };
-    bool IsUnwindingPast(const QWidget* modal, int loopLevel);
 
+    void Poll();
+    bool IsUnwindingPast(const QWidget* modal, int loopLevel);
+    static Window Describe(QWidget* modal);
+
+    std::deque<Action> m_actions;
+    std::vector<Window> m_seen;
     std::vector<Handled> m_handled;
     QPointer<QWidget> m_lastHandled;
     QElapsedTimer m_sinceAnswer;
