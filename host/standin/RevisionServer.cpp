@@ -194,6 +194,10 @@ public:
     {
         return record.ioError || ServerDisk::IsUnusable(local);
     }
+    static bool DiskFails(const FileRecord& record, const ServerDisk::Entry& local)
+    {
+        return record.ioError || ServerDisk::IsUnusable(local);
+    }
 
     static std::string IOErrorLine(const std::string& path, const QString& local)
     {
@@ -223,11 +227,19 @@ public:
         std::int64_t change = 0;
         std::unordered_map<std::string, FileRecord> records;
         std::vector<std::string> toOpen;
+        std::vector<ServerDisk::Entry> disk; // the workspace file of each of toOpen
     };
 
-    // The checks every open request shares: the changelist, the paths, then check(path, record, mine,
-    // refusals) per file, true for a file to open. False, with result filled, when anything was refused:
-    // requests are all or nothing.
+    static std::vector<std::string> WithChange(const FileList& files, const std::string& changeList)
+    {
+        std::vector<std::string> arguments(files);
+        arguments.push_back(changeList);
+        return arguments;
+    }
+
+    // The checks every open request shares: the changelist, the paths, a workspace file that cannot be
+    // used, then check(path, record, mine, local, refusals) per file, true for a file to open. False,
+    // with result filled, when anything was refused: requests are all or nothing.
     template <class Check>
     bool PlanOpen(const FileList& files, const std::string& changeList, const ServerContext& context,
                   ServerResult& result, OpenPlan& plan, Check check)
@@ -240,7 +252,13 @@ public:
         plan.records = m_store.LoadFiles(paths, context.workspace);
         for (const std::string& path : paths) {
             const FileRecord& record = plan.records.at(path);
-            if (check(path, record, Mine(record, context), refusals)) plan.toOpen.push_back(path);
+            ServerDisk::Entry local = ServerDisk::Inspect(context.Local(path));
+            if (DiskFails(record, local)) {
+                refusals.Add(IOErrorLine(path, local.path), true);
+            } else if (check(path, record, Mine(record, context), local, refusals)) {
+                plan.toOpen.push_back(path);
+                plan.disk.push_back(std::move(local));
+            }
         }
         if (!refusals.Any()) return true;
         refusals.Fill(result);
@@ -380,18 +398,12 @@ void RevisionServer::ExpireSession()
 
 ServerResult RevisionServer::Edit(const FileList& files, const std::string& changeList)
 {
-    std::vector<std::string> arguments(files);
-    arguments.push_back(changeList);
     return m_impl->Run<ServerResult>(
-        ServerOp::kEdit, arguments, [&](const ServerContext& context, ServerResult& result) {
+        ServerOp::kEdit, Impl::WithChange(files, changeList), [&](const ServerContext& context, ServerResult& result) {
             Impl::OpenPlan plan;
-            std::vector<ServerDisk::Entry> disk;
             const auto check = [&](const std::string& path, const FileRecord& record, const OpenRecord* mine,
-                                   Impl::Refusals& refusals) {
-                ServerDisk::Entry local = ServerDisk::Inspect(context.Local(path));
-                if (record.ioError || ServerDisk::IsUnusable(local)) {
-                    refusals.Add(Impl::IOErrorLine(path, local.path), true);
-                } else if (mine && mine->action == OpenAction::kEdit) {
+                                   const ServerDisk::Entry&, Impl::Refusals& refusals) {
+                if (mine && mine->action == OpenAction::kEdit) {
                     return false;
                 } else if (mine) {
                     refusals.Add(Line(path, "can't edit (already opened for " + mine->action + ")"));
@@ -407,13 +419,13 @@ ServerResult RevisionServer::Edit(const FileList& files, const std::string& chan
                 } else if (record.exclusive && Impl::OpenedByOthers(record, context)) {
                     refusals.Add(Line(path, "can't edit exclusive file already opened"));
                 } else {
-                    disk.push_back(std::move(local));
                     return true;
                 }
                 return false;
             };
             if (!m_impl->PlanOpen(files, changeList, context, result, plan, check)) return;
             const std::vector<std::string>& toOpen = plan.toOpen;
+            const std::vector<ServerDisk::Entry>& disk = plan.disk;
             std::vector<QString> madeWritable;
             for (std::size_t i = 0; i < toOpen.size(); ++i) {
                 if (!disk[i].Exists()) continue; // opening a locally removed file is allowed
@@ -431,22 +443,17 @@ ServerResult RevisionServer::Edit(const FileList& files, const std::string& chan
 
 ServerResult RevisionServer::Add(const FileList& files, const std::string& changeList)
 {
-    std::vector<std::string> arguments(files);
-    arguments.push_back(changeList);
     return m_impl->Run<ServerResult>(
-        ServerOp::kAdd, arguments, [&](const ServerContext& context, ServerResult& result) {
+        ServerOp::kAdd, Impl::WithChange(files, changeList), [&](const ServerContext& context, ServerResult& result) {
             Impl::OpenPlan plan;
             const auto check = [&](const std::string& path, const FileRecord& record, const OpenRecord* mine,
-                                   Impl::Refusals& refusals) {
-                const QString local = context.Local(path);
-                if (Impl::DiskFails(record, local)) {
-                    refusals.Add(Impl::IOErrorLine(path, local), true);
-                } else if (mine && mine->action == OpenAction::kAdd) {
+                                   const ServerDisk::Entry& local, Impl::Refusals& refusals) {
+                if (mine && mine->action == OpenAction::kAdd) {
                     return false;
                 } else if (record.head > 0) {
                     refusals.Add(Line(path, "can't add existing file"));
-                } else if (!ServerDisk::IsFile(local)) {
-                    refusals.Add(Line(path, "can't add, " + local.toStdString() + " does not exist."));
+                } else if (!local.IsFile()) {
+                    refusals.Add(Line(path, "can't add, " + local.path.toStdString() + " does not exist."));
                 } else if (Impl::LockedByOther(record, context)) {
                     refusals.Add(Line(path, "locked by " + Impl::LockHolder(record)));
                 } else {
@@ -461,17 +468,13 @@ ServerResult RevisionServer::Add(const FileList& files, const std::string& chang
 
 ServerResult RevisionServer::Delete(const FileList& files, const std::string& changeList)
 {
-    std::vector<std::string> arguments(files);
-    arguments.push_back(changeList);
     return m_impl->Run<ServerResult>(
-        ServerOp::kDelete, arguments, [&](const ServerContext& context, ServerResult& result) {
+        ServerOp::kDelete, Impl::WithChange(files, changeList),
+        [&](const ServerContext& context, ServerResult& result) {
             Impl::OpenPlan plan;
             const auto check = [&](const std::string& path, const FileRecord& record, const OpenRecord* mine,
-                                   Impl::Refusals& refusals) {
-                const QString local = context.Local(path);
-                if (Impl::DiskFails(record, local)) {
-                    refusals.Add(Impl::IOErrorLine(path, local), true);
-                } else if (mine && mine->action == OpenAction::kDelete) {
+                                   const ServerDisk::Entry&, Impl::Refusals& refusals) {
+                if (mine && mine->action == OpenAction::kDelete) {
                     return false;
                 } else if (mine) {
                     refusals.Add(Line(path, "can't delete (already opened for " + mine->action + ")"));
@@ -491,16 +494,12 @@ ServerResult RevisionServer::Delete(const FileList& files, const std::string& ch
             };
             if (!m_impl->PlanOpen(files, changeList, context, result, plan, check)) return;
             const std::vector<std::string>& toOpen = plan.toOpen;
-            const auto& records = plan.records;
-            for (const std::string& path : toOpen) {
-                const QString local = context.Local(path);
-                if (!ServerDisk::Remove(local)) {
+            for (std::size_t i = 0; i < toOpen.size(); ++i) {
+                if (!ServerDisk::Remove(plan.disk[i].path)) {
                     // Files removed before this one come back from their have revision.
-                    for (const std::string& done : toOpen) {
-                        if (done == path) break;
-                        m_impl->Restore(done, records.at(done).have, context.Local(done));
-                    }
-                    result = {ServerCode::kIOError, Impl::IOErrorLine(path, local)};
+                    for (std::size_t done = 0; done < i; ++done)
+                        m_impl->Restore(toOpen[done], plan.records.at(toOpen[done]).have, plan.disk[done].path);
+                    result = {ServerCode::kIOError, Impl::IOErrorLine(toOpen[i], plan.disk[i].path)};
                     return;
                 }
             }

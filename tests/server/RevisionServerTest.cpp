@@ -135,6 +135,8 @@ TEST_F(ServerFileTest, EditIsAllOrNothingAndNamesEachRefusal)
     EXPECT_EQ(ioError.code, ServerCode::kIOError);
     EXPECT_NE(ioError.text.find("//depot/fine.qor - I/O error"), std::string::npos);
     EXPECT_TRUE(IsReadOnly(Local("fine.qor")));
+    EXPECT_EQ(server->Delete({"fine.qor"}, "").code, ServerCode::kIOError);
+    EXPECT_TRUE(QFileInfo::exists(Local("fine.qor")));
 }
 
 TEST_F(ServerFileTest, AddAndDeleteAreRevertedWithoutLosingTheFile)

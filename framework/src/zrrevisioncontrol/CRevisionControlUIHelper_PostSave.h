@@ -44,6 +44,13 @@ struct FilesStatus {
     {
         return index < changeLists.size() ? changeLists[index] : std::string();
     }
+    // Calls visit(file, word, index) for each of files, in order, that has an answer.
+    template <class Visit> void ForEachAnswered(const std::list<std::string>& files, Visit visit) const
+    {
+        std::size_t index = 0;
+        for (auto file = files.begin(); file != files.end() && Has(index); ++file, ++index)
+            visit(*file, words[index], index);
+    }
 };
 
 // The files' status; an expired session is re-opened once (with prefix and prompt) and asked again.

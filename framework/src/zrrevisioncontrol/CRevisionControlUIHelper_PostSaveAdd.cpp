@@ -40,19 +40,16 @@ struct AssetFilesState {
 AssetFilesState Examine(const std::list<std::string>& files, const PostSave::FilesStatus& status)
 {
     AssetFilesState state;
-    std::size_t index = 0;
-    for (auto file = files.begin(); file != files.end(); ++file, ++index) {
-        if (!status.Has(index)) continue;
-        const qor4::StatusWord word = status.words[index];
+    status.ForEachAnswered(files, [&](const std::string& file, qor4::StatusWord word, std::size_t index) {
         if (word & kNotInDepot) {
             state.hasNew = true;
-            state.newFiles.push_back(*file);
+            state.newFiles.push_back(file);
         } else if (word & (kMarkedForDelete | kMarkedForAdd | kCheckedOut)) {
             if (!state.hasOpen) state.changelist = status.ChangeListOf(index);
             state.hasOpen = true;
             if (word & kMarkedForDelete) state.hasMarkedForDelete = true;
         }
-    }
+    });
     return state;
 }
 

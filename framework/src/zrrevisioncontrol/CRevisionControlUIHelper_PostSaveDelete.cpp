@@ -42,17 +42,14 @@ struct DeletedFileGroups {
 DeletedFileGroups Classify(const std::list<std::string>& files, const PostSave::FilesStatus& status)
 {
     DeletedFileGroups groups;
-    std::size_t index = 0;
-    for (auto file = files.begin(); file != files.end(); ++file, ++index) {
-        if (!status.Has(index)) continue;
-        const qor4::StatusWord word = status.words[index];
+    status.ForEachAnswered(files, [&](const std::string& file, qor4::StatusWord word, std::size_t index) {
         if (word & kCheckedOut)
-            groups.checkedOutByChangelist[status.ChangeListOf(index)].push_back(*file);
+            groups.checkedOutByChangelist[status.ChangeListOf(index)].push_back(file);
         else if (word & kMarkedForAdd)
-            groups.addedAndDeleted.push_back(*file);
+            groups.addedAndDeleted.push_back(file);
         else if (!(word & (kMarkedForDelete | kNotInDepot)))
-            groups.toDelete.push_back(*file);
-    }
+            groups.toDelete.push_back(file);
+    });
     return groups;
 }
 
