@@ -13,8 +13,7 @@ public:
     virtual bool SetStringPref(const std::string& key, const std::string& value, bool persist) = 0;
     virtual bool SetBoolPref(const std::string& key, bool value, bool persist) = 0;
     virtual bool GetIntPref(const std::string& key, int defaultValue, int& value, bool persist) = 0;
-    virtual bool GetStringPref(const std::string& key, const char* defaultValue, std::string& value,
-                               bool persist) = 0;
+    virtual bool GetStringPref(const std::string& key, const char* defaultValue, std::string& value, bool persist) = 0;
     virtual bool GetBoolPref(const std::string& key, bool defaultValue, bool& value, bool persist) = 0;
 
 protected:

@@ -9,8 +9,13 @@
 namespace {
 
 const QStringList kExportedClasses = {
-    "CZRRevisionControlPropertiesMgr", "IRevisionControlPropertiesMgr", "BaseScsCommand", "ScsCheckOutCommand",
-    "ScsMarkForAddCommand",            "ScsMakeWritableCommand",        "PasswordRequiredDialog",
+    "CZRRevisionControlPropertiesMgr",
+    "IRevisionControlPropertiesMgr",
+    "BaseScsCommand",
+    "ScsCheckOutCommand",
+    "ScsMarkForAddCommand",
+    "ScsMakeWritableCommand",
+    "PasswordRequiredDialog",
     "IRevisionControlPropertiesMgr_Signal",
 };
 // The listener interface is only declared: hosts that implement it make its type information.
@@ -74,8 +79,8 @@ TEST(ExportedSymbols, EntryPointAndEveryExportedClassArePresent)
     const auto has = [&symbols](const QString& name) {
         return std::any_of(symbols.begin(), symbols.end(), [&name](const Symbol& s) { return s.name == name; });
     };
-    const auto entry = std::find_if(symbols.begin(), symbols.end(),
-                                    [](const Symbol& s) { return s.name == "pxkPluginRegister"; });
+    const auto entry =
+        std::find_if(symbols.begin(), symbols.end(), [](const Symbol& s) { return s.name == "pxkPluginRegister"; });
     ASSERT_NE(entry, symbols.end()) << "pxkPluginRegister is not exported under its plain name";
     EXPECT_EQ(entry->type, "T");
     EXPECT_TRUE(has("CZRRevisionControlPropertiesMgr::CZRRevisionControlPropertiesMgr()"));

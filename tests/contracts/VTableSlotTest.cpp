@@ -6,8 +6,8 @@
 
 #include "IZRPrefManager.h"
 #include "lark/fwk/ICommand.h"
-#include "opal/datamodel/modify/CBaseExecutionCommand.h"
 #include "lark/fwk/IQORDBProxy.h"
+#include "opal/datamodel/modify/CBaseExecutionCommand.h"
 #include "qor4/IDataControl.h"
 #include "qor4/IDataModelMgr.h"
 #include "qor4/IFileVersionControl.h"
@@ -22,8 +22,7 @@
 
 namespace {
 
-template <class MemberFunction>
-long ItaniumSlot(MemberFunction function)
+template <class MemberFunction> long ItaniumSlot(MemberFunction function)
 {
     struct Representation {
         std::uintptr_t pointer;
@@ -37,8 +36,7 @@ long ItaniumSlot(MemberFunction function)
 }
 
 // Slot as the host counts it, for an interface whose destructor comes first.
-template <class MemberFunction>
-long SlotAfterDestructor(MemberFunction function)
+template <class MemberFunction> long SlotAfterDestructor(MemberFunction function)
 {
     return ItaniumSlot(function) - 1;
 }
@@ -178,19 +176,31 @@ TEST(VTableSlots, DataControlOperationsInOrder)
 {
     using D = IDataControl;
     const long order[] = {
-        ItaniumSlot(&D::IsChangeListValid),    ItaniumSlot(&D::GetPendingChangeLists),
-        ItaniumSlot(&D::GetChangeListDescription), ItaniumSlot(&D::CreateChangeList),
-        ItaniumSlot(&D::CheckOut),             ItaniumSlot(&D::MarkForAdd),
-        ItaniumSlot(&D::GetAccessStates),      ItaniumSlot(&D::GetObjectUsers),
-        ItaniumSlot(&D::IsReadOnly),           ItaniumSlot(&D::QueryObjectFlag),
-        ItaniumSlot(&D::QueryObjectState),     ItaniumSlot(&D::GetObjectFileList),
-        ItaniumSlot(&D::GetObjectFiles),       ItaniumSlot(&D::MakeWritable),
-        ItaniumSlot(&D::GetFiles),             ItaniumSlot(&D::CollectAssets),
-        ItaniumSlot(&D::CollectRelatedObjects), ItaniumSlot(&D::SetUserParameters),
-        ItaniumSlot(&D::GetCurrentUserParameters), ItaniumSlot(&D::GetObjectName),
-        ItaniumSlot(&D::QueryObjectInContext), ItaniumSlot(&D::HasExternalFiles),
+        ItaniumSlot(&D::IsChangeListValid),
+        ItaniumSlot(&D::GetPendingChangeLists),
+        ItaniumSlot(&D::GetChangeListDescription),
+        ItaniumSlot(&D::CreateChangeList),
+        ItaniumSlot(&D::CheckOut),
+        ItaniumSlot(&D::MarkForAdd),
+        ItaniumSlot(&D::GetAccessStates),
+        ItaniumSlot(&D::GetObjectUsers),
+        ItaniumSlot(&D::IsReadOnly),
+        ItaniumSlot(&D::QueryObjectFlag),
+        ItaniumSlot(&D::QueryObjectState),
+        ItaniumSlot(&D::GetObjectFileList),
+        ItaniumSlot(&D::GetObjectFiles),
+        ItaniumSlot(&D::MakeWritable),
+        ItaniumSlot(&D::GetFiles),
+        ItaniumSlot(&D::CollectAssets),
+        ItaniumSlot(&D::CollectRelatedObjects),
+        ItaniumSlot(&D::SetUserParameters),
+        ItaniumSlot(&D::GetCurrentUserParameters),
+        ItaniumSlot(&D::GetObjectName),
+        ItaniumSlot(&D::QueryObjectInContext),
+        ItaniumSlot(&D::HasExternalFiles),
     };
-    for (std::size_t i = 0; i < std::size(order); ++i) EXPECT_EQ(order[i], static_cast<long>(i) + 3) << "operation " << i;
+    for (std::size_t i = 0; i < std::size(order); ++i)
+        EXPECT_EQ(order[i], static_cast<long>(i) + 3) << "operation " << i;
 }
 
 TEST(VTableSlots, PreferenceManagerGettersThenSettersThenFlag)
@@ -214,7 +224,8 @@ TEST(VTableSlots, PreferenceManagerGettersThenSettersThenFlag)
         SlotAfterDestructor(&M::GetUserSawSourceControlDialog),
         SlotAfterDestructor(&M::SetUserSawSourceControlDialog),
     };
-    for (std::size_t i = 0; i < std::size(order); ++i) EXPECT_EQ(order[i], static_cast<long>(i) + 2) << "operation " << i;
+    for (std::size_t i = 0; i < std::size(order); ++i)
+        EXPECT_EQ(order[i], static_cast<long>(i) + 2) << "operation " << i;
     EXPECT_EQ(SlotAfterDestructor(&IRevisionControlPropertiesMgr_Slot::OnPropertiesChanged), 1);
 }
 
@@ -234,7 +245,8 @@ TEST(VTableSlots, UIHelperBasesComeInTheHostsOrder)
         offset(static_cast<ITimeOutDelegate*>(&helper)),
     };
     EXPECT_EQ(offsets[0], 0);
-    for (std::size_t i = 1; i < std::size(offsets); ++i) EXPECT_GT(offsets[i], offsets[i - 1]) << "base " << i;
+    for (std::size_t i = 1; i < std::size(offsets); ++i)
+        EXPECT_GT(offsets[i], offsets[i - 1]) << "base " << i;
 }
 
 } // namespace

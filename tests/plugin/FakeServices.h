@@ -14,8 +14,7 @@
 #include <string>
 
 // Reference counting that only counts: the test owns the object.
-template <class Interface>
-class Counted : public Interface {
+template <class Interface> class Counted : public Interface {
 public:
     void AddRef() override { ++references; }
     void Release() override { --references; }
@@ -72,8 +71,8 @@ public:
     MOCK_METHOD(const qor4::IUserParameters*, CreateUserParameters,
                 (const std::string&, const std::string&, const std::string&, const std::string&, std::string&),
                 (override));
-    MOCK_METHOD(qor4::qorResult, RevertFiles, (const qor4::IUserParameters*, const std::list<std::string>&, std::string&),
-                (override));
+    MOCK_METHOD(qor4::qorResult, RevertFiles,
+                (const qor4::IUserParameters*, const std::list<std::string>&, std::string&), (override));
     MOCK_METHOD(qor4::qorResult, GetUsers,
                 (const qor4::IUserParameters*, const std::list<std::string>&, std::list<std::string>&, std::string&,
                  bool),
@@ -123,8 +122,7 @@ public:
 class MockItemLibrary : public opal::datamodel::IItemLibrary {
 public:
     MOCK_METHOD(void, AddNotification, (opal::datamodel::IItemLibraryNotification*, std::uint32_t, int), (override));
-    MOCK_METHOD(void, RemoveNotification, (opal::datamodel::IItemLibraryNotification*, std::uint32_t, int),
-                (override));
+    MOCK_METHOD(void, RemoveNotification, (opal::datamodel::IItemLibraryNotification*, std::uint32_t, int), (override));
     MOCK_METHOD(opal::datamodel::ItemID, BuildItemID, (const std::string&, const void*), (override));
     MOCK_METHOD(opal::datamodel::IItem*, FindItem, (const opal::datamodel::ItemID&), (override));
     MOCK_METHOD(void, DeliverAccessStateChanged, (int, const opal::datamodel::ItemID&, std::uint32_t), (override));

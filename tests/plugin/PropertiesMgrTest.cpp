@@ -67,7 +67,7 @@ TEST_F(PropertiesMgrTest, EveryActionRoundTripsAndAnOutOfRangeOneIsRefused)
                           IRevisionControlPropertiesMgr::kCheckOut, IRevisionControlPropertiesMgr::kMakeWritable}) {
         EXPECT_TRUE(properties->SetActionWhenEditingReadOnlyAsset(stored));
         Action read = stored == IRevisionControlPropertiesMgr::kPrompt ? IRevisionControlPropertiesMgr::kContinue
-                                                                        : IRevisionControlPropertiesMgr::kPrompt;
+                                                                       : IRevisionControlPropertiesMgr::kPrompt;
         EXPECT_TRUE(properties->GetActionWhenEditingReadOnlyAsset(read));
         EXPECT_EQ(read, stored);
         EXPECT_EQ(prefs->RawValue("RevControl.ActionWhenEditingReadOnlyAsset")->toInt(), static_cast<int>(stored));
@@ -205,7 +205,8 @@ TEST_F(PropertiesMgrTest, RefusedAccountIsLoggedAsAWarningAndStillPushed)
 
 TEST_F(PropertiesMgrTest, SwitchingSourceControlPushesTheStoredAccountNotTheSwitch)
 {
-    struct Account : qor4::IUserParameters {} account;
+    struct Account : qor4::IUserParameters {
+    } account;
     MockDataControl dataControl;
     MockFileVersionControl fileVersionControl;
     InstallServices(&dataControl, &fileVersionControl);

@@ -94,14 +94,12 @@ public:
     // Command runners: 0 on success, -1 when the command manager did not run the command, otherwise
     // the command's failure code. On failure errorString, message and details are filled.
     qor4::qorResult RunCheckOutCommand(qor4::QORPtr<qor4::IDataControl> dataControl, const DbObjectHandles& objects,
-                                       bool includeExternal, const std::string& changelist,
-                                       std::string& errorString, std::string& message, std::string& details);
-    qor4::qorResult RunMarkForAddCommand(qor4::QORPtr<qor4::IDataControl> dataControl,
-                                         const DbObjectHandles& objects, bool includeExternal,
-                                         const std::string& changelist, std::string& errorString,
+                                       bool includeExternal, const std::string& changelist, std::string& errorString,
+                                       std::string& message, std::string& details);
+    qor4::qorResult RunMarkForAddCommand(qor4::QORPtr<qor4::IDataControl> dataControl, const DbObjectHandles& objects,
+                                         bool includeExternal, const std::string& changelist, std::string& errorString,
                                          std::string& message, std::string& details);
-    static void MakeAssetAccessors(const opal::datamodel::ItemLibraryAccessor& library,
-                                   const DbObjectHandles& handles,
+    static void MakeAssetAccessors(const opal::datamodel::ItemLibraryAccessor& library, const DbObjectHandles& handles,
                                    std::vector<opal::datamodel::UnspecifiedAccessor>& accessors);
 
     // Failure explanations: append reasons and users to message (and set details for objects).
@@ -113,17 +111,17 @@ public:
                               std::uint32_t combinedStatus, const std::set<int>& statuses,
                               const std::string& errorString, std::string& message);
     qor4::qorResult GetCombinedFilesStatus(qor4::QORPtr<qor4::IFileVersionControl> fileVersionControl,
-                                           const qor4::IUserParameters* account,
-                                           const std::list<std::string>& files, std::uint32_t& combinedStatus);
+                                           const qor4::IUserParameters* account, const std::list<std::string>& files,
+                                           std::uint32_t& combinedStatus);
 
     // One line per asset of assets: its name and, with withExternal, its external file.
     void AppendAssetListing(qor4::QORPtr<qor4::IDataControl> dataControl, const DbObjectHandles& assets,
                             bool withExternal, QString& text);
 
     qor4::qorResult MarkDeletedFilesForDelete(qor4::QORPtr<qor4::IFileVersionControl> fileVersionControl,
-                                              const qor4::IUserParameters* account,
-                                              const std::list<std::string>& files, const std::string& changelist,
-                                              std::string& errorText, std::string& message);
+                                              const qor4::IUserParameters* account, const std::list<std::string>& files,
+                                              const std::string& changelist, std::string& errorText,
+                                              std::string& message);
 
     // Same length and, position by position, the same cache index and instance.
     static bool ListsEqual(const DbObjectHandles& first, const DbObjectHandles& second);

@@ -19,8 +19,7 @@ constexpr const char kUIHelper[] = "RevisionControlUIHelper";
 inline const qor4::DataControlContext kDataControlContext{1, 2, -1};
 
 // The host singleton registered under name, as T; null when it is missing or of another kind.
-template <class T>
-T* GetHostSingleton(const char* name)
+template <class T> T* GetHostSingleton(const char* name)
 {
     lark::IBase* singleton = larkGetSystem()->GetSingleton(name);
     return dynamic_cast<T*>(singleton);
@@ -39,8 +38,7 @@ inline qor4::QORPtr<qor4::IDataControl> GetDataControlOf(const qor4::QORPtr<qor4
     return GetManagerComponent<qor4::IDataControl>(manager, qor4::UID_DataControl());
 }
 
-inline qor4::QORPtr<qor4::IFileVersionControl> GetFileVersionControlOf(
-    const qor4::QORPtr<qor4::IDataModelMgr>& manager)
+inline qor4::QORPtr<qor4::IFileVersionControl> GetFileVersionControlOf(const qor4::QORPtr<qor4::IDataModelMgr>& manager)
 {
     return GetManagerComponent<qor4::IFileVersionControl>(manager, qor4::UID_FileVersionControl());
 }

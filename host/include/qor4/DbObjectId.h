@@ -26,8 +26,7 @@ public:
         if (text.size() != sizeof(kPattern) - 1) return false;
         for (std::size_t i = 0; i < text.size(); ++i) {
             const unsigned char c = static_cast<unsigned char>(text[i]);
-            if (kPattern[i] == 'x' ? !std::isxdigit(c) : c != static_cast<unsigned char>(kPattern[i]))
-                return false;
+            if (kPattern[i] == 'x' ? !std::isxdigit(c) : c != static_cast<unsigned char>(kPattern[i])) return false;
         }
         return true;
     }

@@ -54,8 +54,8 @@ public:
                                  const std::string& changeList, std::string& errorText) = 0;
     // One status word per object, in list order: the union of its files' words.
     virtual qorResult GetAccessStates(const DbObjectList& objects, bool includeExternal,
-                                      const DataControlContext& context, bool refresh,
-                                      std::list<StatusWord>& states, std::string& message) = 0;
+                                      const DataControlContext& context, bool refresh, std::list<StatusWord>& states,
+                                      std::string& message) = 0;
     // The other users who have the object's files opened or locked.
     virtual qorResult GetObjectUsers(const DbObjectHandle& object, bool includeExternal,
                                      const DataControlContext& context, std::list<std::string>& users,

@@ -46,8 +46,7 @@ protected:
     ~IAsset() = default;
 };
 
-template <class T>
-class QORHandleBase {
+template <class T> class QORHandleBase {
 public:
     QORHandleBase() = default;
     explicit QORHandleBase(QORPtr<T> object) : m_object(std::move(object)) {}
@@ -79,16 +78,12 @@ protected:
     QORPtr<T> m_object;
 };
 
-template <class T>
-class QORHandle : public QORHandleBase<T> {
+template <class T> class QORHandle : public QORHandleBase<T> {
 public:
     QORHandle() = default;
     explicit QORHandle(QORPtr<T> object) : QORHandleBase<T>(std::move(object)) {}
     // Views the object as another interface; null when it does not implement it.
-    template <class U>
-    explicit QORHandle(const QORHandle<U>& other) : QORHandleBase<T>(QORPtr<T>(other.GetPtr()))
-    {
-    }
+    template <class U> explicit QORHandle(const QORHandle<U>& other) : QORHandleBase<T>(QORPtr<T>(other.GetPtr())) {}
     const QORPtr<T>& GetPtr() const { return this->m_object; }
 };
 

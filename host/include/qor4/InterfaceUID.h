@@ -13,7 +13,13 @@ struct InterfaceUID {
 };
 
 // Components of a data-model manager instance (IQORInstance::GetComponent).
-inline InterfaceUID UID_DataControl() { return {"qor4.component.DataControl"}; }
-inline InterfaceUID UID_FileVersionControl() { return {"qor4.component.FileVersionControl"}; }
+inline InterfaceUID UID_DataControl()
+{
+    return {"qor4.component.DataControl"};
+}
+inline InterfaceUID UID_FileVersionControl()
+{
+    return {"qor4.component.FileVersionControl"};
+}
 
 } // namespace qor4

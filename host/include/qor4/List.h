@@ -8,18 +8,13 @@
 
 namespace qor4 {
 
-template <class T>
-using List = std::list<T>;
+template <class T> using List = std::list<T>;
 
 // A snapshot the caller walks with First(), AtEnd(), Current() and Next().
-template <class T>
-class ConstIterator {
+template <class T> class ConstIterator {
 public:
     ConstIterator() = default;
-    explicit ConstIterator(std::vector<T> items)
-        : m_items(std::make_shared<std::vector<T>>(std::move(items)))
-    {
-    }
+    explicit ConstIterator(std::vector<T> items) : m_items(std::make_shared<std::vector<T>>(std::move(items))) {}
 
     void First() { m_index = 0; }
     bool AtEnd() const { return !m_items || m_index >= m_items->size(); }

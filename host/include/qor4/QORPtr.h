@@ -29,8 +29,7 @@ protected:
     ~IQORUnknown() = default;
 };
 
-template <class T>
-class QORPtr {
+template <class T> class QORPtr {
 public:
     QORPtr() = default;
     // Takes a new reference to p (none when p is null).
@@ -41,8 +40,7 @@ public:
     QORPtr(const QORPtr& other) : QORPtr(other.m_p) {}
     QORPtr(QORPtr&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
     // Narrows or widens another service pointer through QueryInterface.
-    template <class U>
-    explicit QORPtr(const QORPtr<U>& other)
+    template <class U> explicit QORPtr(const QORPtr<U>& other)
     {
         if (U* source = other.Get()) {
             void* found = nullptr;

@@ -19,13 +19,25 @@ public:
     qorResult(const qorResult&) = default;
     ~qorResult() = default;
 
-    qorResult& operator=(std::int32_t code) { m_code = code; return *this; }
+    qorResult& operator=(std::int32_t code)
+    {
+        m_code = code;
+        return *this;
+    }
     qorResult& operator=(const qorResult& other) = default;
     // The union of two outcomes: a failure wins over a success.
     qorResult operator|(std::int32_t code) const { return Combine(m_code, code); }
     qorResult operator|(const qorResult& other) const { return Combine(m_code, other.m_code); }
-    qorResult& operator|=(std::int32_t code) { m_code = Combine(m_code, code); return *this; }
-    qorResult& operator|=(const qorResult& other) { m_code = Combine(m_code, other.m_code); return *this; }
+    qorResult& operator|=(std::int32_t code)
+    {
+        m_code = Combine(m_code, code);
+        return *this;
+    }
+    qorResult& operator|=(const qorResult& other)
+    {
+        m_code = Combine(m_code, other.m_code);
+        return *this;
+    }
     bool operator==(std::int32_t code) const { return m_code == code; }
     bool operator==(const qorResult& other) const { return m_code == other.m_code; }
     bool operator!=(std::int32_t code) const { return m_code != code; }

@@ -19,6 +19,6 @@ protected:
 };
 
 HOST_API INotificationMarker* CreateItemAccessStateChanged(const ItemLibraryAccessor& library, const ItemID& item,
-                                                            std::uint32_t state);
+                                                           std::uint32_t state);
 
 } // namespace opal::datamodel

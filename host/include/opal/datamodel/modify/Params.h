@@ -51,8 +51,7 @@ class UnspecifiedAccessorListParam : public NamedParam {
 public:
     UnspecifiedAccessorListParam(std::string name, const ItemLibraryAccessor& library, int interfaceId,
                                  std::vector<UnspecifiedAccessor> accessors)
-        : NamedParam(std::move(name)), m_library(library), m_interfaceId(interfaceId),
-          m_accessors(std::move(accessors))
+        : NamedParam(std::move(name)), m_library(library), m_interfaceId(interfaceId), m_accessors(std::move(accessors))
     {
     }
     const ItemLibraryAccessor& GetLibrary() const { return m_library; }
