@@ -42,25 +42,20 @@ HostFixture::~HostFixture() = default;
 
 void HostFixture::SetUp()
 {
-    ASSERT_TRUE(workspaceRoot.isValid());
-    ASSERT_TRUE(otherRoots.isValid());
     standin::System::Reset();
     standin::System& system = standin::System::Instance();
     connectionsAtStart = standin::LiveCounters::LiveConnections();
     commandsAtStart = standin::LiveCounters::LiveCommands();
 
-    server = std::make_shared<standin::RevisionServer>(QStringLiteral(":memory:"));
-    for (const char* user : {kUser, kOtherUser, kThirdUser}) {
-        server->AddUser(user);
-        const std::string workspace = std::string(user) + "-ws";
-        const QString root = user == kUser ? workspaceRoot.path() : otherRoots.filePath(QString::fromLatin1(user));
-        ASSERT_TRUE(QDir().mkpath(root));
-        server->AddWorkspace(workspace, root, user);
-    }
+    sandbox = std::make_unique<SvnSandbox>(
+        std::map<std::string, std::string>{{kUser, ""}, {kOtherUser, kOtherPassword}, {kThirdUser, kThirdPassword}});
+    ASSERT_EQ(sandbox->Error(), "");
+    svnBackend = std::make_shared<standin::SvnBackend>();
+    backend = std::make_shared<standin::FaultyBackend>(svnBackend);
 
     manager = standin::DataModelMgr::Create();
-    dataControl = standin::DataControl::Create(server);
-    fileVersionControl = standin::FileVersionControl::Create(server);
+    dataControl = standin::DataControl::Create(backend);
+    fileVersionControl = standin::FileVersionControl::Create(backend);
     manager->GetInstance()->RegisterComponent(qor4::UID_DataControl(), qor4::QORPtr<qor4::IQORUnknown>(dataControl));
     manager->GetInstance()->RegisterComponent(qor4::UID_FileVersionControl(),
                                               qor4::QORPtr<qor4::IQORUnknown>(fileVersionControl));
@@ -82,11 +77,11 @@ void HostFixture::SetUp()
 
     properties = new CZRRevisionControlPropertiesMgr();
     ASSERT_TRUE(system.RegisterSingleton(CZRRevisionControlPropertiesMgr::GetSingletonName(), properties));
-    properties->SetAccountProperties(kUser, server->ServerAddress(), kWorkspace);
+    properties->SetAccountProperties(kUser, sandbox->Url(), sandbox->WorkingCopy(kUser));
     properties->SetUseSourceDataControl(true);
     ASSERT_NE(CurrentAccount(), nullptr) << "the current user could not log in";
 
-    server->ClearCalls();
+    backend->ClearCalls();
     dataControl->ClearCalls();
     fileVersionControl->ClearCalls();
     log.Clear();
@@ -186,14 +181,16 @@ standin::DbObject* HostFixture::AddAsset(const std::string& name, int externalFi
     std::vector<std::string> depotPaths{kAssetFolder + name + kAssetExtension};
     for (int i = 1; i <= externalFiles; ++i)
         depotPaths.push_back(kAssetFolder + name + "_" + std::to_string(i) + kExternalExtension);
+    std::map<std::string, std::string> contents;
     std::vector<std::string> localPaths;
     for (const std::string& depotPath : depotPaths) {
-        if (checkIn) server->CheckInWorkspaceFile(kWorkspace, depotPath, name);
-        localPaths.push_back(server->LocalPath(kWorkspace, depotPath).toStdString());
+        contents[depotPath] = name;
+        localPaths.push_back(LocalPath(depotPath));
     }
+    if (checkIn) EXPECT_EQ(sandbox->Commit(kUser, contents), "");
     const std::string assetFile = localPaths.front();
     localPaths.erase(localPaths.begin());
-    server->ClearCalls();
+    backend->ClearCalls();
     return manager->CreateAsset({name, assetFile, localPaths, true});
 }
 
@@ -220,7 +217,20 @@ std::vector<std::string> HostFixture::FilesOf(const standin::DbObject* asset)
 
 std::string HostFixture::DepotPathOf(const std::string& localFile) const
 {
-    return QDir(workspaceRoot.path()).relativeFilePath(QString::fromStdString(localFile)).toStdString();
+    return QDir(QString::fromStdString(sandbox->WorkingCopy(kUser)))
+        .relativeFilePath(QString::fromStdString(localFile))
+        .toStdString();
+}
+
+std::string HostFixture::LocalPath(const std::string& depotPath) const
+{
+    return sandbox->PathOf(kUser, depotPath);
+}
+
+void HostFixture::CheckIn(const std::string& depotPath, const std::string& content)
+{
+    EXPECT_EQ(sandbox->Commit(kUser, {{depotPath, content}}), "");
+    backend->ClearCalls();
 }
 
 qor4::QORHandle<qor4::IDbObject> HostFixture::RemovedAssetHandle(const std::string& name)
@@ -240,37 +250,47 @@ std::string HostFixture::SortedLines(std::vector<std::string> files)
     return text;
 }
 
-void HostFixture::OpenForEditAs(const std::string& user, const standin::DbObject* asset)
-{
-    const standin::ServerResult result = server->OpenForEditAs(user, DepotPathOf(asset->GetAssetFile()));
-    ASSERT_TRUE(result.Succeeded()) << result.text;
-}
-
 void HostFixture::LockAs(const std::string& user, const standin::DbObject* asset)
 {
-    const standin::ServerResult result = server->LockAs(user, DepotPathOf(asset->GetAssetFile()));
+    standin::SessionId& session = otherSessions[user];
+    std::string failure;
+    if (!session) session = sandbox->Open(*svnBackend, user, failure);
+    ASSERT_NE(session, 0) << failure;
+    const standin::ServerResult result =
+        svnBackend->Edit(session, {sandbox->PathOf(user, DepotPathOf(asset->GetAssetFile()))}, "");
     ASSERT_TRUE(result.Succeeded()) << result.text;
 }
 
 void HostFixture::MarkForDeleteAs(const std::string& user, const standin::DbObject* asset)
 {
-    const standin::ServerResult result = server->MarkForDeleteAs(user, DepotPathOf(asset->GetAssetFile()));
-    ASSERT_TRUE(result.Succeeded()) << result.text;
+    backend->SetOtherUserState(asset->GetAssetFile(), qor4::FileStatus::kMarkedForDeleteByOther, user);
 }
 
 void HostFixture::SubmitAs(const std::string& user, const standin::DbObject* asset)
 {
-    const standin::ServerResult result = server->SubmitAs(user, DepotPathOf(asset->GetAssetFile()), "newer");
-    ASSERT_TRUE(result.Succeeded()) << result.text;
+    ASSERT_EQ(sandbox->Update(user), "");
+    ASSERT_EQ(sandbox->Commit(user, {{DepotPathOf(asset->GetAssetFile()), "newer"}}, kUser), "");
+}
+
+standin::StatusResult HostFixture::StatusOf(const std::vector<std::string>& files)
+{
+    const standin::UserParameters* account = CurrentAccount();
+    return svnBackend->Status(account ? account->Session() : 0, files);
+}
+
+qor4::StatusWord HostFixture::WordOf(const std::string& file)
+{
+    const standin::StatusResult status = StatusOf({file});
+    EXPECT_TRUE(status.Succeeded()) << status.text;
+    return status.words.empty() ? 0 : status.words.front();
 }
 
 void HostFixture::ExpireSession(const std::string& newPassword)
 {
     const standin::UserParameters* account = CurrentAccount();
     ASSERT_NE(account, nullptr);
-    if (!newPassword.empty()) server->AddUser(kUser, newPassword);
-    server->UseSession(account->Session());
-    server->ExpireSession();
+    backend->ExpireSession(account->Session());
+    if (!newPassword.empty()) sandbox->SetPassword(kUser, newPassword);
 }
 
 const standin::UserParameters* HostFixture::CurrentAccount()

@@ -3,10 +3,10 @@
 // The system holds "PrefManager" (in memory), "UndoManager", "QORDBProxy", the plug-in's
 // "RevisionControlPropertiesMgr" and the UI helper built through the plug-in's registered factory.
 // Behind the proxy: a data model with an open item library, and a data control and file-version-
-// control service over an in-memory revision server whose workspace folders are temporary. The
-// current user (kUser) is logged in and revision control is switched on. The log goes to a
-// MemoryLog. TearDown checks that the plug-in left no command, service reference or connection
-// behind.
+// control service over a Subversion backend (behind the fault decorator) talking to a svnserve of
+// the test's own, with a working copy per user. The current user (kUser, empty password) is logged
+// in and revision control is switched on. The log goes to a MemoryLog. TearDown checks that the
+// plug-in left no command, service reference or connection behind.
 //
 // Windows: tests start "with windows" (a small top-level widget is shown); WithoutWindows() removes
 // every top-level widget, so that IsInteractive() answers false. Modal windows a flow opens are
@@ -25,7 +25,9 @@
 #include "MemoryLog.h"
 #include "PrefManager.h"
 #include "QORDBProxy.h"
-#include "RevisionServer.h"
+#include "FaultyBackend.h"
+#include "SvnBackend.h"
+#include "SvnSandbox.h"
 
 #include <QPointer>
 #include <QTemporaryDir>
@@ -35,6 +37,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,7 +47,8 @@ public:
     static constexpr const char* kUser = "alice";
     static constexpr const char* kOtherUser = "bob";
     static constexpr const char* kThirdUser = "carol";
-    static constexpr const char* kWorkspace = "alice-ws";
+    static constexpr const char* kOtherPassword = "bob-secret";
+    static constexpr const char* kThirdPassword = "carol-secret";
     static constexpr const char* kAssetFolder = "assets/";
     static constexpr const char* kMainWindowName = "hostMainWindow";
 
@@ -71,8 +75,12 @@ protected:
     static DbObjectHandles Handles(const std::vector<standin::DbObject*>& objects);
     // The asset's files as absolute paths: the ".qor" file, then the external ones.
     static std::vector<std::string> FilesOf(const standin::DbObject* asset);
-    // The depot path of a workspace file of the current user.
+    // The path of a working-copy file of the current user relative to the working copy.
     std::string DepotPathOf(const std::string& localFile) const;
+    // The absolute path of a file in the current user's working copy.
+    std::string LocalPath(const std::string& depotPath) const;
+    // Commits the file with that content from the current user's working copy (read-only after).
+    void CheckIn(const std::string& depotPath, const std::string& content);
     // The handle of an asset that has since left the data model: the host knows no files for it.
     qor4::QORHandle<qor4::IDbObject> RemovedAssetHandle(const std::string& name);
     // Files sorted, one per line.
@@ -80,14 +88,20 @@ protected:
 
     // --- Other users ---------------------------------------------------------------------------
     // Each acts on the asset's ".qor" file for user (kOtherUser, kThirdUser) and asserts success.
-    void OpenForEditAs(const std::string& user, const standin::DbObject* asset);
+    // user checks the file out (locks it) in their own working copy.
     void LockAs(const std::string& user, const standin::DbObject* asset);
+    // user's pending delete of the file, as the fault decorator reports it.
     void MarkForDeleteAs(const std::string& user, const standin::DbObject* asset);
-    // A newer revision submitted by user: the current user's copy is no longer at the head.
+    // A newer revision committed by user: the current user's copy is no longer at the head.
     void SubmitAs(const std::string& user, const standin::DbObject* asset);
 
+    // Status of files in the current user's session, straight from the backend.
+    standin::StatusResult StatusOf(const std::vector<std::string>& files);
+    qor4::StatusWord WordOf(const std::string& file);
+
     // --- Session -------------------------------------------------------------------------------
-    // Expires the current user's session; with a password, logging in again needs it.
+    // Expires the current user's session; with a password, the server changes the user's password
+    // (and rejects the session's), so that logging in again needs it.
     void ExpireSession(const std::string& newPassword = std::string());
     // The account the data control acts for now.
     const standin::UserParameters* CurrentAccount();
@@ -99,7 +113,9 @@ protected:
     standin::PrefManager& Prefs() { return *prefs; }
     standin::CommandManager& Commands() { return *commands; }
     standin::QORDBProxy& Proxy() { return *proxy; }
-    standin::RevisionServer& Server() { return *server; }
+    // The backend the services use: the fault decorator over the Subversion backend.
+    standin::FaultyBackend& Server() { return *backend; }
+    SvnSandbox& Sandbox() { return *sandbox; }
     standin::DataControl& Control() { return *dataControl; }
     qor4::QORPtr<qor4::IDataControl> ControlPtr() { return qor4::QORPtr<qor4::IDataControl>(dataControl.Get()); }
     standin::FileVersionControl& FileControl() { return *fileVersionControl; }
@@ -131,9 +147,10 @@ private:
 
     standin::MemoryLog log;
     ModalDriver modal;
-    QTemporaryDir workspaceRoot;
-    QTemporaryDir otherRoots;
-    std::shared_ptr<standin::RevisionServer> server;
+    std::unique_ptr<SvnSandbox> sandbox;
+    std::shared_ptr<standin::SvnBackend> svnBackend;
+    std::shared_ptr<standin::FaultyBackend> backend;
+    std::map<std::string, standin::SessionId> otherSessions;
     qor4::QORPtr<standin::DataControl> dataControl;
     qor4::QORPtr<standin::FileVersionControl> fileVersionControl;
     qor4::QORPtr<standin::DataModelMgr> manager;

@@ -11,11 +11,17 @@ FileList ToVector(const std::list<std::string>& files)
 }
 } // namespace
 
-FileVersionControl::FileVersionControl(std::shared_ptr<RevisionServer> server) : m_server(std::move(server)) {}
+FileVersionControl::FileVersionControl(std::shared_ptr<RevisionBackend> backend) : m_backend(std::move(backend)) {}
 
-qor4::QORPtr<FileVersionControl> FileVersionControl::Create(std::shared_ptr<RevisionServer> server)
+FileVersionControl::~FileVersionControl()
 {
-    return qor4::QORPtr<FileVersionControl>(new FileVersionControl(std::move(server)));
+    for (const auto& account : m_accounts)
+        m_backend->CloseSession(account->Session());
+}
+
+qor4::QORPtr<FileVersionControl> FileVersionControl::Create(std::shared_ptr<RevisionBackend> backend)
+{
+    return qor4::QORPtr<FileVersionControl>(new FileVersionControl(std::move(backend)));
 }
 
 void FileVersionControl::AddRef()
@@ -47,41 +53,38 @@ const UserParameters* FileVersionControl::FindAccount(const qor4::IUserParameter
     return nullptr;
 }
 
-bool FileVersionControl::Enter(const char* operation, const qor4::IUserParameters* account,
-                               const std::list<std::string>& files, std::string& text)
+const UserParameters* FileVersionControl::Enter(const char* operation, const qor4::IUserParameters* account,
+                                                const std::list<std::string>& files, std::string& text)
 {
     const UserParameters* known = FindAccount(account);
     std::vector<std::string> arguments{known ? known->User() : std::string()};
     arguments.insert(arguments.end(), files.begin(), files.end());
     m_calls.push_back({operation, std::move(arguments)});
-    if (!known) {
-        text = std::string(kUnknownAccountText) + "\n";
-        return false;
-    }
-    m_server->UseSession(known->Session());
-    return true;
+    if (!known) text = std::string(kUnknownAccountText) + "\n";
+    return known;
 }
 
 const qor4::IUserParameters*
 FileVersionControl::CreateUserParameters(const std::string& userName, const std::string& password,
                                          const std::string& server, const std::string& workspace, std::string& message)
 {
-    m_calls.push_back({kCreateUserParameters, {userName, password, server, workspace}});
-    const LoginResult login = m_server->Login(userName, password, server, workspace);
+    m_calls.push_back({kCreateUserParameters, {userName, server, workspace}});
+    const LoginResult login = m_backend->OpenSession({userName, password, server, workspace});
     if (login.Failed()) {
         message = login.text;
         return nullptr;
     }
     message.clear();
-    m_accounts.push_back(std::make_unique<UserParameters>(userName, password, server, workspace, login.session));
+    m_accounts.push_back(std::make_unique<UserParameters>(userName, server, workspace, login.session));
     return m_accounts.back().get();
 }
 
 qor4::qorResult FileVersionControl::RevertFiles(const qor4::IUserParameters* account,
                                                 const std::list<std::string>& files, std::string& errorText)
 {
-    if (!Enter(kRevertFiles, account, files, errorText)) return kResultUnknownAccount;
-    const ServerResult result = m_server->Revert(ToVector(files));
+    const UserParameters* known = Enter(kRevertFiles, account, files, errorText);
+    if (!known) return kResultUnknownAccount;
+    const ServerResult result = m_backend->Revert(known->Session(), ToVector(files));
     errorText = result.text;
     return result.code;
 }
@@ -90,8 +93,9 @@ qor4::qorResult FileVersionControl::GetUsers(const qor4::IUserParameters* accoun
                                              std::list<std::string>& users, std::string& message, bool includeLocks)
 {
     users.clear();
-    if (!Enter(kGetUsers, account, files, message)) return kResultUnknownAccount;
-    const UsersResult result = m_server->Users(ToVector(files), includeLocks);
+    const UserParameters* known = Enter(kGetUsers, account, files, message);
+    if (!known) return kResultUnknownAccount;
+    const UsersResult result = m_backend->Users(known->Session(), ToVector(files), includeLocks);
     message = result.text;
     users.assign(result.users.begin(), result.users.end());
     return result.code;
@@ -101,9 +105,10 @@ qor4::qorResult FileVersionControl::MarkForDelete(const qor4::IUserParameters* a
                                                   const std::list<std::string>& files, const std::string& changeList,
                                                   std::string& errorText)
 {
-    if (!Enter(kMarkForDelete, account, files, errorText)) return kResultUnknownAccount;
+    const UserParameters* known = Enter(kMarkForDelete, account, files, errorText);
+    if (!known) return kResultUnknownAccount;
     m_calls.back().arguments.push_back(changeList);
-    const ServerResult result = m_server->Delete(ToVector(files), changeList);
+    const ServerResult result = m_backend->Delete(known->Session(), ToVector(files), changeList);
     errorText = result.text;
     return result.code;
 }
@@ -116,8 +121,9 @@ qor4::qorResult FileVersionControl::GetFilesStatus(const qor4::IUserParameters* 
 {
     status.clear();
     changeLists.clear();
-    if (!Enter(kGetFilesStatus, account, files, message)) return kResultUnknownAccount;
-    StatusResult result = m_server->Status(ToVector(files));
+    const UserParameters* known = Enter(kGetFilesStatus, account, files, message);
+    if (!known) return kResultUnknownAccount;
+    StatusResult result = m_backend->Status(known->Session(), ToVector(files));
     message = result.text;
     status = std::move(result.words);
     changeLists = std::move(result.changeLists);
@@ -127,7 +133,9 @@ qor4::qorResult FileVersionControl::GetFilesStatus(const qor4::IUserParameters* 
 void FileVersionControl::SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate)
 {
     m_calls.push_back({kSetTimeOutDelegate, {delegate ? "delegate" : ""}});
-    m_server->SetTimeOutDelegate(delegate);
+    m_delegate = delegate;
+    // Simulated slowness waits through the delegate the host installed.
+    if (auto* faulty = dynamic_cast<FaultyBackend*>(m_backend.get())) faulty->SetTimeOutDelegate(delegate);
 }
 
 } // namespace standin

@@ -1,18 +1,19 @@
 // The stand-in data control: revision control of data-base objects, done by mapping each object to
-// its asset's files and handing those to the RevisionServer.
+// its asset's files and handing those to the RevisionBackend.
 //
 // Meanings chosen here for the host's open questions:
 // - access state of an object: the OR of its files' status words;
 // - QueryObjectFlag: every file of the object is opened (edit, add or delete) by the current user;
 // - QueryObjectState: isControlled when every file is in the depot or opened for add;
-// - QueryObjectInContext: every file lies under the current account's workspace root;
+// - QueryObjectInContext: every file lies under the current account's working copy;
 // - IsReadOnly: some existing file has its owner-write bit off (no session needed);
-// - MarkForAdd: opens for add only the files the depot does not know and that are not opened yet;
+// - MarkForAdd: schedules for addition only the files that are not versioned yet;
 // - MakeWritable: only files that exist on disk are touched;
 // - error texts and messages are appended to, never replaced.
 // Server operations need an account (SetUserParameters); without one they answer -34.
 #pragma once
 
+#include "RevisionBackend.h"
 #include "qor4/IDataControl.h"
 
 #include <memory>
@@ -22,7 +23,6 @@
 namespace standin {
 
 class DbObject;
-class RevisionServer;
 class UserParameters;
 
 class DataControl final : public qor4::IDataControl {
@@ -38,8 +38,8 @@ public:
         std::vector<std::string> arguments;
     };
 
-    // Shares the server with the file-version-control service of the same instance.
-    static qor4::QORPtr<DataControl> Create(std::shared_ptr<RevisionServer> server);
+    // Shares the backend with the file-version-control service of the same instance.
+    static qor4::QORPtr<DataControl> Create(std::shared_ptr<RevisionBackend> backend);
 
     void AddRef() override { ++m_refs; }
     void Release() override;
@@ -95,19 +95,19 @@ public:
     int GetRefCount() const { return m_refs; }
 
 private:
-    explicit DataControl(std::shared_ptr<RevisionServer> server);
+    explicit DataControl(std::shared_ptr<RevisionBackend> backend);
     ~DataControl() = default;
 
     // The object's files in order (asset file first), or false for a null or deleted object.
     static bool ObjectFiles(const qor4::DbObjectHandle& object, bool includeExternal, std::vector<std::string>& files);
     static bool ListFiles(const qor4::DbObjectList& objects, bool includeExternal, std::vector<std::string>& files);
-    // Points the server at the account's session; false (and -34 with a text) without an account.
+    // The account's session; false (and -34 with a text) without an account.
     bool EnterSession(qor4::qorResult& result, std::string& text);
+    SessionId Session() const;
     void Record(const char* operation, std::vector<std::string> arguments);
     static std::vector<std::string> Describe(const qor4::DbObjectList& objects);
 
-    std::shared_ptr<RevisionServer> m_serverOwner;
-    RevisionServer& m_server;
+    std::shared_ptr<RevisionBackend> m_backend;
     int m_refs = 0;
     const UserParameters* m_account = nullptr;
     std::vector<Call> m_calls;

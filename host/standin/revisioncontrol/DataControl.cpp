@@ -2,7 +2,6 @@
 
 #include "DbObject.h"
 #include "ModelAssetFiles.h"
-#include "RevisionServer.h"
 #include "UserParameters.h"
 
 #include <QDir>
@@ -41,15 +40,12 @@ qor4::qorResult Fail(std::int32_t code, const std::string& text, std::string& in
 }
 } // namespace
 
-qor4::QORPtr<DataControl> DataControl::Create(std::shared_ptr<RevisionServer> server)
+qor4::QORPtr<DataControl> DataControl::Create(std::shared_ptr<RevisionBackend> backend)
 {
-    return qor4::QORPtr<DataControl>(new DataControl(std::move(server)));
+    return qor4::QORPtr<DataControl>(new DataControl(std::move(backend)));
 }
 
-DataControl::DataControl(std::shared_ptr<RevisionServer> server)
-    : m_serverOwner(std::move(server)), m_server(*m_serverOwner)
-{
-}
+DataControl::DataControl(std::shared_ptr<RevisionBackend> backend) : m_backend(std::move(backend)) {}
 
 void DataControl::Release()
 {
@@ -90,8 +86,12 @@ bool DataControl::EnterSession(qor4::qorResult& result, std::string& text)
         text += std::string(ServerText::kNotLoggedIn) + "\n";
         return false;
     }
-    m_server.UseSession(m_account->Session());
     return true;
+}
+
+SessionId DataControl::Session() const
+{
+    return m_account ? m_account->Session() : 0;
 }
 
 void DataControl::Record(const char* operation, std::vector<std::string> arguments)
@@ -120,7 +120,7 @@ bool DataControl::IsChangeListValid(const std::string& changeList)
     Record("IsChangeListValid", {changeList});
     qor4::qorResult result;
     std::string ignored;
-    return EnterSession(result, ignored) && m_server.IsChangeListValid(changeList);
+    return EnterSession(result, ignored) && m_backend->IsChangeListValid(Session(), changeList);
 }
 
 qor4::qorResult DataControl::GetPendingChangeLists(std::list<std::string>& changeLists, std::string& message)
@@ -128,7 +128,7 @@ qor4::qorResult DataControl::GetPendingChangeLists(std::list<std::string>& chang
     Record("GetPendingChangeLists", {});
     qor4::qorResult result;
     if (!EnterSession(result, message)) return result;
-    const ChangeListsResult found = m_server.PendingChangeLists();
+    const ChangeListsResult found = m_backend->PendingChangeLists(Session());
     if (found.Failed()) return Fail(found.code, found.text, message);
     changeLists.insert(changeLists.end(), found.changeLists.begin(), found.changeLists.end());
     return qor4::kResultOk;
@@ -140,7 +140,7 @@ qor4::qorResult DataControl::GetChangeListDescription(const std::string& changeL
     Record("GetChangeListDescription", {changeList});
     qor4::qorResult result;
     if (!EnterSession(result, message)) return result;
-    const DescriptionResult found = m_server.ChangeListDescription(changeList);
+    const DescriptionResult found = m_backend->ChangeListDescription(Session(), changeList);
     if (found.Failed()) return Fail(found.code, found.text, message);
     description = found.description;
     return qor4::kResultOk;
@@ -152,7 +152,7 @@ qor4::qorResult DataControl::CreateChangeList(const std::string& description, st
     Record("CreateChangeList", {description});
     qor4::qorResult result;
     if (!EnterSession(result, message)) return result;
-    const ChangeListResult created = m_server.CreateChangeList(description);
+    const ChangeListResult created = m_backend->CreateChangeList(Session(), description);
     if (created.Failed()) return Fail(created.code, created.text, message);
     changeList = created.changeList;
     return qor4::kResultOk;
@@ -169,7 +169,7 @@ qor4::qorResult DataControl::CheckOut(const qor4::DbObjectList& objects, bool in
     if (!ListFiles(objects, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, errorText);
     qor4::qorResult result;
     if (!EnterSession(result, errorText)) return result;
-    const ServerResult edited = m_server.Edit(files, changeList);
+    const ServerResult edited = m_backend->Edit(Session(), files, changeList);
     if (edited.Failed()) return Fail(edited.code, edited.text, errorText);
     return qor4::kResultOk;
 }
@@ -185,14 +185,7 @@ qor4::qorResult DataControl::MarkForAdd(const qor4::DbObjectList& objects, bool 
     if (!ListFiles(objects, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, errorText);
     qor4::qorResult result;
     if (!EnterSession(result, errorText)) return result;
-    const StatusResult status = m_server.Status(files);
-    if (status.Failed()) return Fail(status.code, status.text, errorText);
-    std::vector<std::string> newFiles;
-    for (std::size_t i = 0; i < files.size() && i < status.words.size(); ++i)
-        if ((status.words[i] & fs::kNotInDepot) != 0 && (status.words[i] & fs::kMarkedForAdd) == 0)
-            newFiles.push_back(files[i]);
-    if (newFiles.empty()) return qor4::kResultOk;
-    const ServerResult added = m_server.Add(newFiles, changeList);
+    const ServerResult added = m_backend->Add(Session(), files, changeList);
     if (added.Failed()) return Fail(added.code, added.text, errorText);
     return qor4::kResultOk;
 }
@@ -215,7 +208,7 @@ qor4::qorResult DataControl::GetAccessStates(const qor4::DbObjectList& objects, 
     }
     qor4::qorResult result;
     if (!EnterSession(result, message)) return result;
-    const StatusResult status = m_server.Status(files);
+    const StatusResult status = m_backend->Status(Session(), files);
     if (status.Failed()) return Fail(status.code, status.text, message);
     for (const auto& objectFiles : perObject) {
         qor4::StatusWord word = 0;
@@ -237,7 +230,7 @@ qor4::qorResult DataControl::GetObjectUsers(const qor4::DbObjectHandle& object, 
     if (!ObjectFiles(object, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, message);
     qor4::qorResult result;
     if (!EnterSession(result, message)) return result;
-    const UsersResult found = m_server.Users(files, true);
+    const UsersResult found = m_backend->Users(Session(), files, true);
     if (found.Failed()) return Fail(found.code, found.text, message);
     for (const std::string& user : found.users)
         if (std::find(users.begin(), users.end(), user) == users.end()) users.push_back(user);
@@ -260,7 +253,7 @@ bool DataControl::QueryObjectFlag(const qor4::DbObjectHandle& object, bool inclu
     qor4::qorResult result;
     std::string ignored;
     if (!ObjectFiles(object, includeExternal, files) || files.empty() || !EnterSession(result, ignored)) return false;
-    const StatusResult status = m_server.Status(files);
+    const StatusResult status = m_backend->Status(Session(), files);
     if (status.Failed() || status.words.size() != files.size()) return false;
     return std::all_of(status.words.begin(), status.words.end(),
                        [](qor4::StatusWord word) { return (word & kOpenedByUser) != 0; });
@@ -276,7 +269,7 @@ qor4::qorResult DataControl::QueryObjectState(const qor4::DbObjectHandle& object
     if (!ObjectFiles(object, includeExternal, files)) return kResultInvalidObject;
     qor4::qorResult result;
     if (!EnterSession(result, ignored)) return result;
-    const StatusResult status = m_server.Status(files);
+    const StatusResult status = m_backend->Status(Session(), files);
     if (status.Failed()) return status.code;
     isControlled = !files.empty() && std::all_of(status.words.begin(), status.words.end(), [](qor4::StatusWord word) {
         return (word & fs::kNotInDepot) == 0 || (word & fs::kMarkedForAdd) != 0;
@@ -317,7 +310,7 @@ qor4::qorResult DataControl::MakeWritable(const qor4::DbObjectHandle& object, bo
     qor4::qorResult result;
     if (!EnterSession(result, errorText)) return result;
     if (files.empty()) return qor4::kResultOk;
-    const ServerResult done = m_server.MakeWritable(files);
+    const ServerResult done = m_backend->MakeWritable(Session(), files);
     if (done.Failed()) return Fail(done.code, done.text, errorText);
     return qor4::kResultOk;
 }
@@ -403,7 +396,7 @@ bool DataControl::QueryObjectInContext(const qor4::DataControlContext&, const qo
     Record("QueryObjectInContext", {NameOf(object)});
     std::vector<std::string> files;
     if (!m_account || !ObjectFiles(object, true, files) || files.empty()) return false;
-    const QString root = m_server.WorkspaceRoot(m_account->Workspace());
+    const QString root = QString::fromStdString(m_account->Workspace());
     if (root.isEmpty()) return false;
     const QString prefix = QDir::cleanPath(root) + QLatin1Char('/');
     return std::all_of(files.begin(), files.end(), [&prefix](const std::string& file) {

@@ -1,6 +1,6 @@
 // One open data base of the stand-in host, wired the way the host wires it: a data-model manager
-// whose instance carries the data control and the file-version control over one revision server,
-// and the item library of the manager's objects.
+// whose instance carries the data control and the file-version control over one revision-control
+// backend, and the item library of the manager's objects.
 #pragma once
 
 #include "DataControl.h"
@@ -27,26 +27,27 @@ public:
         bool Succeeded() const { return account != nullptr; }
     };
 
-    explicit ModelSession(std::shared_ptr<RevisionServer> server, ModelServices services = {},
+    explicit ModelSession(std::shared_ptr<RevisionBackend> backend, ModelServices services = {},
                           int libraryContextId = ItemLibrary::kDefaultContextId);
     ModelSession(const ModelSession&) = delete;
     ModelSession& operator=(const ModelSession&) = delete;
 
     // Logs in through the file-version control and hands the account to the data control, as the
     // preference manager does with the stored account.
-    LoginOutcome Login(const std::string& user, const std::string& password, const std::string& workspace);
+    LoginOutcome Login(const std::string& user, const std::string& password, const std::string& server,
+                       const std::string& workspace);
 
     const qor4::QORPtr<DataModelMgr>& Manager() const { return m_manager; }
     // For the proxy, which holds the manager through its interface.
     qor4::QORPtr<qor4::IDataModelMgr> ManagerInterface() const;
     ItemLibrary& Library() const { return *m_library; }
-    RevisionServer& Server() const { return *m_server; }
+    RevisionBackend& Backend() const { return *m_backend; }
     // Null when the session was built without the service.
     DataControl* Control() const { return m_dataControl.Get(); }
     FileVersionControl* FileControl() const { return m_fileControl.Get(); }
 
 private:
-    std::shared_ptr<RevisionServer> m_server;
+    std::shared_ptr<RevisionBackend> m_backend;
     qor4::QORPtr<DataModelMgr> m_manager;
     qor4::QORPtr<DataControl> m_dataControl;
     qor4::QORPtr<FileVersionControl> m_fileControl;

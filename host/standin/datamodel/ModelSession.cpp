@@ -4,18 +4,18 @@ namespace standin {
 
 constexpr const char* kNoFileVersionControl = "The data base has no file-version-control service.";
 
-ModelSession::ModelSession(std::shared_ptr<RevisionServer> server, ModelServices services, int libraryContextId)
-    : m_server(std::move(server)), m_manager(DataModelMgr::Create())
+ModelSession::ModelSession(std::shared_ptr<RevisionBackend> backend, ModelServices services, int libraryContextId)
+    : m_backend(std::move(backend)), m_manager(DataModelMgr::Create())
 {
     QORInstance* instance = m_manager->GetInstance();
     if (services.dataControl) {
-        m_dataControl = DataControl::Create(m_server);
+        m_dataControl = DataControl::Create(m_backend);
         instance->RegisterComponent(
             qor4::UID_DataControl(),
             qor4::QORPtr<qor4::IQORUnknown>(static_cast<qor4::IDataControl*>(m_dataControl.Get())));
     }
     if (services.fileVersionControl) {
-        m_fileControl = FileVersionControl::Create(m_server);
+        m_fileControl = FileVersionControl::Create(m_backend);
         instance->RegisterComponent(
             qor4::UID_FileVersionControl(),
             qor4::QORPtr<qor4::IQORUnknown>(static_cast<qor4::IFileVersionControl*>(m_fileControl.Get())));
@@ -29,7 +29,7 @@ qor4::QORPtr<qor4::IDataModelMgr> ModelSession::ManagerInterface() const
 }
 
 ModelSession::LoginOutcome ModelSession::Login(const std::string& user, const std::string& password,
-                                               const std::string& workspace)
+                                               const std::string& server, const std::string& workspace)
 {
     LoginOutcome outcome;
     if (!m_fileControl) {
@@ -37,7 +37,7 @@ ModelSession::LoginOutcome ModelSession::Login(const std::string& user, const st
         return outcome;
     }
     outcome.account =
-        m_fileControl->CreateUserParameters(user, password, m_server->ServerAddress(), workspace, outcome.message);
+        m_fileControl->CreateUserParameters(user, password, server, workspace, outcome.message);
     if (outcome.account && m_dataControl) m_dataControl->SetUserParameters(outcome.account);
     return outcome;
 }

@@ -1,8 +1,9 @@
-// FileVersionControl: the host's file-version-control service over a RevisionServer.
+// FileVersionControl: the host's file-version-control service over a RevisionBackend.
 #pragma once
 
 #include "HostExport.h"
-#include "RevisionServer.h"
+#include "FaultyBackend.h"
+#include "RevisionBackend.h"
 #include "UserParameters.h"
 #include "qor4/IFileVersionControl.h"
 
@@ -12,11 +13,11 @@
 namespace standin {
 
 // Reference counted; made by Create with one reference for the caller. Accounts made by
-// CreateUserParameters live as long as the service. Every operation switches the server to the
-// given account's session first; an account this service did not make is refused.
+// CreateUserParameters live as long as the service; their sessions end with it. Every operation
+// acts in the given account's session; an account this service did not make is refused.
 class HOST_API FileVersionControl final : public qor4::IFileVersionControl {
 public:
-    static qor4::QORPtr<FileVersionControl> Create(std::shared_ptr<RevisionServer> server);
+    static qor4::QORPtr<FileVersionControl> Create(std::shared_ptr<RevisionBackend> backend);
     FileVersionControl(const FileVersionControl&) = delete;
     FileVersionControl& operator=(const FileVersionControl&) = delete;
 
@@ -49,22 +50,24 @@ public:
                                    std::vector<qor4::StatusWord>& status, std::vector<std::string>& changeLists,
                                    std::string& message, int flags) override;
     void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override;
+    qor4::ITimeOutDelegate* TimeOutDelegate() const { return m_delegate; }
 
     int ReferenceCount() const { return m_references; }
     // The account this service made, or null for anything else (null included).
     const UserParameters* FindAccount(const qor4::IUserParameters* account) const;
-    RevisionServer& Server() const { return *m_server; }
+    RevisionBackend& Backend() const { return *m_backend; }
     const std::vector<ServerCall>& Calls() const { return m_calls; }
     void ClearCalls() { m_calls.clear(); }
 
 private:
-    explicit FileVersionControl(std::shared_ptr<RevisionServer> server);
-    ~FileVersionControl() = default;
-    // Records the call and switches the server to the account; false (with the text) for an unknown account.
-    bool Enter(const char* operation, const qor4::IUserParameters* account, const std::list<std::string>& files,
-               std::string& text);
+    explicit FileVersionControl(std::shared_ptr<RevisionBackend> backend);
+    ~FileVersionControl();
+    // Records the call and finds the account; null (with the text) for an unknown account.
+    const UserParameters* Enter(const char* operation, const qor4::IUserParameters* account,
+                                const std::list<std::string>& files, std::string& text);
 
-    std::shared_ptr<RevisionServer> m_server;
+    std::shared_ptr<RevisionBackend> m_backend;
+    qor4::ITimeOutDelegate* m_delegate = nullptr;
     std::vector<std::unique_ptr<UserParameters>> m_accounts;
     std::vector<ServerCall> m_calls;
     int m_references = 0;

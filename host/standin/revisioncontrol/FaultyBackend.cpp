@@ -1,0 +1,220 @@
+#include "FaultyBackend.h"
+
+#include "qor4/IFileVersionControl.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <filesystem>
+
+namespace standin {
+
+namespace {
+
+std::vector<std::string> Arguments(const FileList& files, const std::string& extra = std::string())
+{
+    std::vector<std::string> arguments(files.begin(), files.end());
+    if (!extra.empty()) arguments.push_back(extra);
+    return arguments;
+}
+
+std::string Normal(const std::string& file)
+{
+    return std::filesystem::path(file).lexically_normal().string();
+}
+
+} // namespace
+
+FaultyBackend::FaultyBackend(std::shared_ptr<RevisionBackend> inner) : m_inner(std::move(inner)) {}
+
+void FaultyBackend::FailNext(const std::string& operation, std::int32_t code, const std::string& text)
+{
+    m_faults.emplace(operation, Fault{code, text, true});
+}
+
+void FaultyBackend::FailAlways(const std::string& operation, std::int32_t code, const std::string& text)
+{
+    m_faults.emplace(operation, Fault{code, text, false});
+}
+
+void FaultyBackend::ClearFaults()
+{
+    m_faults.clear();
+}
+
+void FaultyBackend::SetSlow(const std::string& operation, int milliseconds)
+{
+    if (milliseconds > 0)
+        m_slow[operation] = milliseconds;
+    else
+        m_slow.erase(operation);
+}
+
+void FaultyBackend::ExpireSession(SessionId session)
+{
+    m_expired.insert(session);
+}
+
+void FaultyBackend::SetOtherUserState(const std::string& file, qor4::StatusWord word, const std::string& user)
+{
+    if (word == 0)
+        m_otherUsers.erase(Normal(file));
+    else
+        m_otherUsers[Normal(file)] = {word, user};
+}
+
+ServerResult FaultyBackend::Enter(const char* operation, SessionId session, std::vector<std::string> arguments)
+{
+    m_calls.push_back({operation, std::move(arguments)});
+
+    auto slow = m_slow.find(operation);
+    if (slow == m_slow.end()) slow = m_slow.find(ServerOp::kAll);
+    if (slow != m_slow.end()) {
+        bool cancelled = false;
+        if (qor4::ITimeOutDelegate* delegate = m_delegate) {
+            // Owned by this frame, so a cancelled wait never hears of the completion later.
+            QTimer timer;
+            timer.setSingleShot(true);
+            QObject::connect(&timer, &QTimer::timeout, [delegate] { delegate->NotifyCompletion(); });
+            timer.start(slow->second);
+            cancelled = delegate->WaitForCompletion();
+        } else {
+            QEventLoop loop;
+            QTimer::singleShot(slow->second, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+        if (cancelled) return {ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"};
+    }
+
+    if (m_expired.count(session) != 0)
+        return {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + "\n"};
+    for (const std::string& name : {std::string(operation), std::string(ServerOp::kAll)}) {
+        const auto fault = m_faults.find(name);
+        if (fault == m_faults.end()) continue;
+        const ServerResult injected{fault->second.code, fault->second.text};
+        if (fault->second.once) m_faults.erase(fault);
+        return injected;
+    }
+    return {};
+}
+
+template <typename Result>
+bool FaultyBackend::Entered(const char* operation, SessionId session, std::vector<std::string> arguments,
+                            Result& result)
+{
+    const ServerResult entered = Enter(operation, session, std::move(arguments));
+    if (entered.code == qor4::kResultOk && entered.text.empty()) return true;
+    result.code = entered.code;
+    result.text = entered.text;
+    return false;
+}
+
+LoginResult FaultyBackend::OpenSession(const Credentials& credentials)
+{
+    LoginResult result;
+    if (!Entered(ServerOp::kLogin, 0, {credentials.user, credentials.server, credentials.workspace}, result))
+        return result;
+    return m_inner->OpenSession(credentials);
+}
+
+void FaultyBackend::CloseSession(SessionId session)
+{
+    m_expired.erase(session);
+    m_inner->CloseSession(session);
+}
+
+ServerResult FaultyBackend::Edit(SessionId session, const FileList& files, const std::string& changeList)
+{
+    ServerResult result;
+    if (!Entered(ServerOp::kEdit, session, Arguments(files, changeList), result)) return result;
+    return m_inner->Edit(session, files, changeList);
+}
+
+ServerResult FaultyBackend::Add(SessionId session, const FileList& files, const std::string& changeList)
+{
+    ServerResult result;
+    if (!Entered(ServerOp::kAdd, session, Arguments(files, changeList), result)) return result;
+    return m_inner->Add(session, files, changeList);
+}
+
+ServerResult FaultyBackend::Delete(SessionId session, const FileList& files, const std::string& changeList)
+{
+    ServerResult result;
+    if (!Entered(ServerOp::kDelete, session, Arguments(files, changeList), result)) return result;
+    return m_inner->Delete(session, files, changeList);
+}
+
+ServerResult FaultyBackend::Revert(SessionId session, const FileList& files)
+{
+    ServerResult result;
+    if (!Entered(ServerOp::kRevert, session, Arguments(files), result)) return result;
+    return m_inner->Revert(session, files);
+}
+
+ServerResult FaultyBackend::MakeWritable(SessionId session, const FileList& files)
+{
+    ServerResult result;
+    if (!Entered(ServerOp::kMakeWritable, session, Arguments(files), result)) return result;
+    return m_inner->MakeWritable(session, files);
+}
+
+StatusResult FaultyBackend::Status(SessionId session, const FileList& files)
+{
+    StatusResult result;
+    if (!Entered(ServerOp::kStatus, session, Arguments(files), result)) return result;
+    result = m_inner->Status(session, files);
+    for (std::size_t i = 0; result.Succeeded() && i < files.size() && i < result.words.size(); ++i) {
+        const auto other = m_otherUsers.find(Normal(files[i]));
+        if (other != m_otherUsers.end()) result.words[i] |= other->second.word;
+    }
+    return result;
+}
+
+UsersResult FaultyBackend::Users(SessionId session, const FileList& files, bool includeLocks)
+{
+    UsersResult result;
+    if (!Entered(ServerOp::kUsers, session, Arguments(files, includeLocks ? "locks" : ""), result)) return result;
+    result = m_inner->Users(session, files, includeLocks);
+    for (std::size_t i = 0; result.Succeeded() && i < files.size(); ++i) {
+        const auto other = m_otherUsers.find(Normal(files[i]));
+        if (other != m_otherUsers.end()) result.users.push_back(other->second.user);
+    }
+    return result;
+}
+
+ChangeListResult FaultyBackend::CreateChangeList(SessionId session, const std::string& description)
+{
+    ChangeListResult result;
+    if (!Entered(ServerOp::kCreateChangeList, session, {description}, result)) return result;
+    return m_inner->CreateChangeList(session, description);
+}
+
+ChangeListsResult FaultyBackend::PendingChangeLists(SessionId session)
+{
+    ChangeListsResult result;
+    if (!Entered(ServerOp::kPendingChangeLists, session, {}, result)) return result;
+    return m_inner->PendingChangeLists(session);
+}
+
+DescriptionResult FaultyBackend::ChangeListDescription(SessionId session, const std::string& changeList)
+{
+    DescriptionResult result;
+    if (!Entered(ServerOp::kChangeListDescription, session, {changeList}, result)) return result;
+    return m_inner->ChangeListDescription(session, changeList);
+}
+
+bool FaultyBackend::IsChangeListValid(SessionId session, const std::string& changeList)
+{
+    ServerResult result;
+    return Entered(ServerOp::kIsChangeListValid, session, {changeList}, result) &&
+           m_inner->IsChangeListValid(session, changeList);
+}
+
+ChangeListResult FaultyBackend::Submit(SessionId session, const std::string& changeList)
+{
+    ChangeListResult result;
+    if (!Entered(ServerOp::kSubmit, session, {changeList}, result)) return result;
+    return m_inner->Submit(session, changeList);
+}
+
+} // namespace standin

@@ -1,0 +1,93 @@
+// FaultyBackend: a decorator over a RevisionBackend that produces, on demand, the failures a real
+// server cannot be made to produce: an operation answering a chosen code (-34 included), an
+// expired session, files that other users opened for add or delete, and slowness. Tests and the
+// demo's Simulate menu use it; everything else goes through to the real backend unchanged.
+#pragma once
+
+#include "RevisionBackend.h"
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace qor4 {
+class ITimeOutDelegate;
+}
+
+namespace standin {
+
+// One operation as it was called (session controls are not recorded).
+struct ServerCall {
+    std::string operation; // a ServerOp name
+    std::vector<std::string> arguments;
+};
+
+class HOST_API FaultyBackend final : public RevisionBackend {
+public:
+    explicit FaultyBackend(std::shared_ptr<RevisionBackend> inner);
+
+    // Operation "*" (ServerOp::kAll) matches every operation. A matching call answers the code and
+    // text without doing anything; FailNext matches once, FailAlways until ClearFaults.
+    void FailNext(const std::string& operation, std::int32_t code, const std::string& text);
+    void FailAlways(const std::string& operation, std::int32_t code, const std::string& text);
+    void ClearFaults();
+    // Makes operations take milliseconds (0 removes): they wait through the delegate's
+    // WaitForCompletion, which NotifyCompletion ends when the time has passed; a cancelled wait
+    // abandons the operation with ServerCode::kCancelled and ServerText::kCancelled.
+    void SetSlow(const std::string& operation, int milliseconds);
+    void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) { m_delegate = delegate; }
+    qor4::ITimeOutDelegate* TimeOutDelegate() const { return m_delegate; }
+    // Every operation of the session answers -34 from now on.
+    void ExpireSession(SessionId session);
+    bool IsExpired(SessionId session) const { return m_expired.count(session) != 0; }
+    // Adds word (kMarkedForAddByOther, kMarkedForDeleteByOther...) to the file's status and names
+    // user among its holders; word 0 removes it.
+    void SetOtherUserState(const std::string& file, qor4::StatusWord word, const std::string& user);
+
+    const std::vector<ServerCall>& Calls() const { return m_calls; }
+    void ClearCalls() { m_calls.clear(); }
+    RevisionBackend& Inner() const { return *m_inner; }
+
+    LoginResult OpenSession(const Credentials& credentials) override;
+    void CloseSession(SessionId session) override;
+    ServerResult Edit(SessionId session, const FileList& files, const std::string& changeList) override;
+    ServerResult Add(SessionId session, const FileList& files, const std::string& changeList) override;
+    ServerResult Delete(SessionId session, const FileList& files, const std::string& changeList) override;
+    ServerResult Revert(SessionId session, const FileList& files) override;
+    ServerResult MakeWritable(SessionId session, const FileList& files) override;
+    StatusResult Status(SessionId session, const FileList& files) override;
+    UsersResult Users(SessionId session, const FileList& files, bool includeLocks) override;
+    ChangeListResult CreateChangeList(SessionId session, const std::string& description) override;
+    ChangeListsResult PendingChangeLists(SessionId session) override;
+    DescriptionResult ChangeListDescription(SessionId session, const std::string& changeList) override;
+    bool IsChangeListValid(SessionId session, const std::string& changeList) override;
+    ChangeListResult Submit(SessionId session, const std::string& changeList) override;
+
+private:
+    struct Fault {
+        std::int32_t code = 0;
+        std::string text;
+        bool once = false;
+    };
+    struct OtherUserState {
+        qor4::StatusWord word = 0;
+        std::string user;
+    };
+
+    // Records the call, then applies slowness, expiry and faults; a failure ends the operation.
+    ServerResult Enter(const char* operation, SessionId session, std::vector<std::string> arguments);
+    template <typename Result>
+    bool Entered(const char* operation, SessionId session, std::vector<std::string> arguments, Result& result);
+
+    std::shared_ptr<RevisionBackend> m_inner;
+    qor4::ITimeOutDelegate* m_delegate = nullptr;
+    std::vector<ServerCall> m_calls;
+    std::multimap<std::string, Fault> m_faults;
+    std::map<std::string, int> m_slow;
+    std::set<SessionId> m_expired;
+    std::map<std::string, OtherUserState> m_otherUsers;
+};
+
+} // namespace standin

@@ -1,0 +1,141 @@
+// RevisionBackend: the one narrow interface between the stand-in's revision-control services
+// (DataControl, FileVersionControl) and a revision-control server.
+//
+// Files are absolute paths inside the session's working copy. Changelists are named by their
+// number in decimal ("12"); "" is the default changelist. Every operation acts for one session,
+// opened by OpenSession; an expired or unknown session answers qor4::kResultSessionExpired (-34).
+// Failures answer a negative code with a text of one line per problem, each ending in "\n".
+// Mutating operations are all or nothing: when one file fails nothing changes.
+#pragma once
+
+#include "HostExport.h"
+#include "qor4/FileStatus.h"
+#include "qor4/qorResult.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+using FileList = std::vector<std::string>;
+using SessionId = std::int64_t;
+
+// Result codes besides qor4::kResultOk and qor4::kResultSessionExpired.
+namespace ServerCode {
+constexpr std::int32_t kFileStateRejected = -2; // a file's state forbids the operation
+constexpr std::int32_t kLoginFailed = -3;       // wrong password, unknown server or working copy
+constexpr std::int32_t kInvalidChangeList = -4; // unknown changelist, or not this working copy's
+constexpr std::int32_t kCancelled = -5;         // the user abandoned a slow operation
+constexpr std::int32_t kIOError = -6;           // a working-copy file could not be read or changed
+constexpr std::int32_t kServerError = -7;       // the server or the working copy failed as a whole
+constexpr std::int32_t kNothingToSubmit = -8;
+} // namespace ServerCode
+
+// Names of the operations, as used by the fault decorator's call record, faults and slowness.
+namespace ServerOp {
+constexpr const char* kAll = "*"; // every operation (faults and slowness only)
+constexpr const char* kLogin = "Login";
+constexpr const char* kEdit = "Edit";
+constexpr const char* kAdd = "Add";
+constexpr const char* kDelete = "Delete";
+constexpr const char* kRevert = "Revert";
+constexpr const char* kMakeWritable = "MakeWritable";
+constexpr const char* kStatus = "Status";
+constexpr const char* kUsers = "Users";
+constexpr const char* kCreateChangeList = "CreateChangeList";
+constexpr const char* kPendingChangeLists = "PendingChangeLists";
+constexpr const char* kChangeListDescription = "ChangeListDescription";
+constexpr const char* kIsChangeListValid = "IsChangeListValid";
+constexpr const char* kSubmit = "Submit";
+} // namespace ServerOp
+
+// Fixed texts that callers may rely on.
+namespace ServerText {
+constexpr const char* kSessionExpired = "Your session has expired, please login again.";
+constexpr const char* kNotLoggedIn = "Your session was not opened, please login.";
+// What every refused login's text contains, as the host's contract asks.
+constexpr const char* kInvalidPassword = "Invalid password";
+constexpr const char* kCancelled = "Operation cancelled by user";
+} // namespace ServerText
+
+struct ServerResult {
+    std::int32_t code = qor4::kResultOk;
+    std::string text; // empty on success; one line per problem, each ending in "\n", on failure
+
+    bool Succeeded() const { return code >= 0; }
+    bool Failed() const { return code < 0; }
+};
+
+struct LoginResult : ServerResult {
+    SessionId session = 0; // 0 on failure
+};
+
+struct StatusResult : ServerResult {
+    std::vector<qor4::StatusWord> words;  // per file, in request order
+    std::vector<std::string> changeLists; // per file: the changelist it is in, or ""
+};
+
+struct UsersResult : ServerResult {
+    // Per file in request order, the other users holding it; a user holding several files
+    // appears once per file.
+    std::vector<std::string> users;
+};
+
+struct ChangeListResult : ServerResult {
+    std::string changeList; // the created or submitted changelist's number
+};
+
+struct ChangeListsResult : ServerResult {
+    std::vector<std::string> changeLists; // ascending numbers
+};
+
+struct DescriptionResult : ServerResult {
+    std::string description;
+};
+
+// What a session is opened with. server: a repository URL; workspace: the working copy's path.
+struct Credentials {
+    std::string user;
+    std::string password;
+    std::string server;
+    std::string workspace;
+};
+
+class HOST_API RevisionBackend {
+public:
+    virtual ~RevisionBackend() = default;
+
+    // Authenticates against the server and checks that the working copy belongs to it. A refused
+    // password's text contains ServerText::kInvalidPassword; an unreachable server's names its URL.
+    virtual LoginResult OpenSession(const Credentials& credentials) = 0;
+    // Ends the session and forgets its password. Unknown sessions are ignored.
+    virtual void CloseSession(SessionId session) = 0;
+
+    // Check-out: locks the files, which makes them writable. Files this working copy already
+    // holds stay as they are; newly locked files join changeList.
+    virtual ServerResult Edit(SessionId session, const FileList& files, const std::string& changeList) = 0;
+    // Schedules the unversioned files for addition in changeList; versioned ones stay as they are.
+    virtual ServerResult Add(SessionId session, const FileList& files, const std::string& changeList) = 0;
+    // Schedules the files for deletion in changeList and removes them from disk (they may be gone).
+    virtual ServerResult Delete(SessionId session, const FileList& files, const std::string& changeList) = 0;
+    // Discards the local changes of the files and releases this working copy's locks on them.
+    virtual ServerResult Revert(SessionId session, const FileList& files) = 0;
+    // Clears the read-only bit of existing files, without locking them.
+    virtual ServerResult MakeWritable(SessionId session, const FileList& files) = 0;
+    // Status words (qor4::FileStatus) and changelists of the files, against the repository.
+    virtual StatusResult Status(SessionId session, const FileList& files) = 0;
+    // The other users holding the files (their lock owners).
+    virtual UsersResult Users(SessionId session, const FileList& files, bool includeLocks) = 0;
+
+    virtual ChangeListResult CreateChangeList(SessionId session, const std::string& description) = 0;
+    virtual ChangeListsResult PendingChangeLists(SessionId session) = 0;
+    virtual DescriptionResult ChangeListDescription(SessionId session, const std::string& changeList) = 0;
+    // True for "" and for the working copy's pending changelists, while the session is alive.
+    virtual bool IsChangeListValid(SessionId session, const std::string& changeList) = 0;
+    // Commits changeList's files with its description as the log message, which releases their
+    // locks; the changelist then is no longer pending.
+    virtual ChangeListResult Submit(SessionId session, const std::string& changeList) = 0;
+};
+
+} // namespace standin

@@ -1,0 +1,292 @@
+#include "SvnBackend.h"
+
+#include "SvnBackend_Session.h"
+#include "SvnError.h"
+#include "SvnStatusWalk.h"
+
+#include <svn_dirent_uri.h>
+#include <svn_path.h>
+#include <svn_ra.h>
+
+#include <filesystem>
+
+namespace standin {
+
+namespace fs = qor4::FileStatus;
+
+namespace {
+
+bool IsInside(const std::string& path, const std::string& folder)
+{
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
+}
+
+bool IsAuthenticationFailure(const svn::Error& error)
+{
+    return error.Has(SVN_ERR_RA_NOT_AUTHORIZED) || error.Has(SVN_ERR_AUTHN_FAILED) ||
+           error.Has(SVN_ERR_AUTHN_CREDS_UNAVAILABLE) || error.Has(SVN_ERR_AUTHN_NO_PROVIDER);
+}
+
+ServerResult Refused(std::int32_t code, const std::string& lines)
+{
+    return {code, lines};
+}
+
+} // namespace
+
+SvnBackend::SvnBackend()
+{
+    svn::EnsureRuntime();
+}
+
+SvnBackend::~SvnBackend() = default;
+
+LoginResult SvnBackend::OpenSession(const Credentials& credentials)
+{
+    LoginResult result;
+    auto session = std::make_unique<Session>();
+    session->client = std::make_unique<svn::Client>(credentials.user, credentials.password);
+    svn::Client& client = *session->client;
+    client.SetDeadline(std::chrono::steady_clock::now() + m_deadline);
+    svn::Pool pool(client.PoolHandle());
+
+    const std::string workspace = std::filesystem::path(credentials.workspace).lexically_normal().string();
+    const char* root = nullptr;
+    const char* copyOf = nullptr;
+    svn::Error error;
+    if (workspace.empty() || !std::filesystem::path(workspace).is_absolute())
+        error = svn::Error(svn_error_create(SVN_ERR_WC_NOT_WORKING_COPY, nullptr, "not an absolute path"));
+    else if (!(error = svn::Error(svn_client_get_wc_root(&root, workspace.c_str(), client.Context(), pool, pool))))
+        error = svn::Error(svn_client_url_from_path2(&copyOf, root, client.Context(), pool, pool));
+    if (error) {
+        result.code = ServerCode::kLoginFailed;
+        result.text = "'" + credentials.workspace + "' is not a Subversion working copy: " + error.Text() + "\n";
+        return result;
+    }
+    const std::string server =
+        svn_uri_is_canonical(credentials.server.c_str(), pool) || !svn_path_is_url(credentials.server.c_str())
+            ? credentials.server
+            : svn_uri_canonicalize(credentials.server.c_str(), pool);
+    const std::string url = copyOf ? copyOf : "";
+    if (!svn_path_is_url(server.c_str()) || !(url == server || IsInside(url, server))) {
+        result.code = ServerCode::kLoginFailed;
+        result.text = "The working copy '" + std::string(root) + "' is a copy of " + url + ", not of '" +
+                      credentials.server + "'.\n";
+        return result;
+    }
+
+    svn_ra_session_t* connection = nullptr;
+    svn_revnum_t head = 0;
+    error = svn::Error(svn_client_open_ra_session2(&connection, server.c_str(), root, client.Context(), pool, pool));
+    if (!error) error = svn::Error(svn_ra_get_latest_revnum(connection, &head, pool));
+    if (error) {
+        result.code = ServerCode::kLoginFailed;
+        if (IsAuthenticationFailure(error))
+            result.text = std::string(ServerText::kInvalidPassword) + " for user '" + credentials.user + "' at " +
+                          server + " (" + error.Text() + ")\n";
+        else
+            result.text = "Cannot reach the Subversion server at " + server + ": " + error.Text() + "\n";
+        return result;
+    }
+
+    session->server = server;
+    session->workingCopy = root;
+    session->changeLists = std::make_unique<svn::ChangeListFile>(session->workingCopy);
+    session->expiresAt = std::chrono::steady_clock::now() + m_lifetime;
+    client.ClearDeadline();
+    result.session = m_nextSession++;
+    m_sessions.emplace(result.session, std::move(session));
+    return result;
+}
+
+void SvnBackend::CloseSession(SessionId session)
+{
+    m_sessions.erase(session);
+}
+
+SvnBackend::Session* SvnBackend::Enter(SessionId id, ServerResult& failure)
+{
+    const auto found = m_sessions.find(id);
+    if (found == m_sessions.end()) {
+        failure = {qor4::kResultSessionExpired, std::string(ServerText::kNotLoggedIn) + "\n"};
+        return nullptr;
+    }
+    Session& session = *found->second;
+    if (!session.Alive()) {
+        session.client->WipePassword();
+        failure = {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + "\n"};
+        return nullptr;
+    }
+    session.client->SetDeadline(std::chrono::steady_clock::now() + m_deadline);
+    return &session;
+}
+
+ServerResult SvnBackend::Failure(Session& session, const svn::Error& error)
+{
+    if (IsAuthenticationFailure(error)) {
+        session.rejected = true;
+        session.client->WipePassword();
+        return {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + " The server at " +
+                                                 session.server + " refused the password: " + error.Text() + "\n"};
+    }
+    if (error.Has(SVN_ERR_CANCELLED))
+        return {ServerCode::kCancelled, "The Subversion server at " + session.server +
+                                            " did not answer in time; the operation was cancelled.\n"};
+    if (error.Has(SVN_ERR_RA_CANNOT_CREATE_SESSION) || error.Has(SVN_ERR_RA_SVN_CONNECTION_CLOSED) ||
+        error.Has(SVN_ERR_RA_SVN_IO_ERROR))
+        return {ServerCode::kServerError,
+                "Cannot reach the Subversion server at " + session.server + ": " + error.Text() + "\n"};
+    if (error.Has(SVN_ERR_WC_LOCKED) || error.Has(SVN_ERR_WC_NOT_WORKING_COPY) || error.Has(SVN_ERR_WC_CORRUPT))
+        return {ServerCode::kIOError, "The working copy " + session.workingCopy + " cannot be used: " + error.Text() + "\n"};
+    return {ServerCode::kServerError, error.Text() + "\n"};
+}
+
+FileList SvnBackend::Canonical(const Session& session, const FileList& files, std::string& refusals) const
+{
+    FileList canonical;
+    canonical.reserve(files.size());
+    for (const std::string& file : files) {
+        const std::string path = std::filesystem::path(file).lexically_normal().string();
+        if (IsInside(path, session.workingCopy))
+            canonical.push_back(path);
+        else
+            refusals += file + " - is not in the working copy " + session.workingCopy + "\n";
+    }
+    return canonical;
+}
+
+qor4::StatusWord SvnBackend::WordOf(const svn::NodeInfo& node, bool remote)
+{
+    if (!node.reported || !node.versioned || node.node == svn_wc_status_unversioned ||
+        node.node == svn_wc_status_ignored || node.node == svn_wc_status_none)
+        return fs::kNotInDepot;
+    qor4::StatusWord word = 0;
+    if (node.node == svn_wc_status_added || node.node == svn_wc_status_replaced) word |= fs::kMarkedForAdd;
+    if (node.node == svn_wc_status_deleted) word |= fs::kMarkedForDelete;
+    if (node.node == svn_wc_status_obstructed) word |= fs::kIOError;
+    // Remotely, the repository's lock decides: a local token for a stolen or broken lock is stale.
+    const bool mine = node.localLock.Held() && (!remote || node.repositoryLock.token == node.localLock.token);
+    if (mine)
+        word |= fs::kCheckedOut | fs::kLockedByMe;
+    else if (remote && node.repositoryLock.Held())
+        word |= fs::kCheckedOutByOther | fs::kLockedByOther;
+    if (remote && node.repositoryNode != svn_wc_status_none && node.repositoryNode != svn_wc_status_normal)
+        word |= fs::kNotAtHead;
+    return word;
+}
+
+StatusResult SvnBackend::Status(SessionId id, const FileList& files)
+{
+    StatusResult result;
+    Session* session = Enter(id, result);
+    if (!session) return result;
+    std::string outside;
+    const FileList inside = Canonical(*session, files, outside);
+    svn::WalkResult walk = svn::WalkStatus(*session->client, session->workingCopy, inside, true);
+    if (walk.error) {
+        const ServerResult failure = Failure(*session, walk.error);
+        result.code = failure.code;
+        result.text = failure.text;
+        return result;
+    }
+    // Files outside the working copy are unknown to the server; the rest come in request order.
+    std::size_t next = 0;
+    for (const std::string& file : files) {
+        const std::string path = std::filesystem::path(file).lexically_normal().string();
+        if (next < inside.size() && inside[next] == path) {
+            result.words.push_back(WordOf(walk.nodes[next], true));
+            result.changeLists.push_back(walk.nodes[next].changeList);
+            ++next;
+        } else {
+            result.words.push_back(fs::kNotInDepot);
+            result.changeLists.emplace_back();
+        }
+    }
+    return result;
+}
+
+UsersResult SvnBackend::Users(SessionId id, const FileList& files, bool)
+{
+    UsersResult result;
+    Session* session = Enter(id, result);
+    if (!session) return result;
+    std::string outside;
+    const FileList inside = Canonical(*session, files, outside);
+    svn::WalkResult walk = svn::WalkStatus(*session->client, session->workingCopy, inside, true);
+    if (walk.error) {
+        const ServerResult failure = Failure(*session, walk.error);
+        result.code = failure.code;
+        result.text = failure.text;
+        return result;
+    }
+    // In the lock workflow a file is held by its lock's owner.
+    for (const svn::NodeInfo& node : walk.nodes)
+        if (node.repositoryLock.Held() && node.repositoryLock.token != node.localLock.token)
+            result.users.push_back(node.repositoryLock.owner);
+    return result;
+}
+
+ChangeListResult SvnBackend::CreateChangeList(SessionId id, const std::string& description)
+{
+    ChangeListResult result;
+    Session* session = Enter(id, result);
+    if (!session) return result;
+    long number = 0;
+    std::string error;
+    if (!session->changeLists->Create(description, number, error)) return {{ServerCode::kIOError, error + "\n"}, ""};
+    result.changeList = std::to_string(number);
+    return result;
+}
+
+ChangeListsResult SvnBackend::PendingChangeLists(SessionId id)
+{
+    ChangeListsResult result;
+    Session* session = Enter(id, result);
+    if (!session) return result;
+    std::map<long, std::string> pending;
+    std::string error;
+    if (!session->changeLists->Load(pending, error)) return {{ServerCode::kIOError, error + "\n"}, {}};
+    for (const auto& entry : pending)
+        result.changeLists.push_back(std::to_string(entry.first));
+    return result;
+}
+
+DescriptionResult SvnBackend::ChangeListDescription(SessionId id, const std::string& changeList)
+{
+    DescriptionResult result;
+    Session* session = Enter(id, result);
+    if (!session || changeList.empty()) return result;
+    std::map<long, std::string> pending;
+    std::string error;
+    if (!session->changeLists->Load(pending, error)) return {{ServerCode::kIOError, error + "\n"}, ""};
+    const auto found = pending.find(svn::ChangeListFile::NumberOf(changeList));
+    if (found == pending.end())
+        return {{ServerCode::kInvalidChangeList, "Change " + changeList + " unknown.\n"}, ""};
+    result.description = found->second;
+    return result;
+}
+
+bool SvnBackend::IsChangeListValid(SessionId id, const std::string& changeList)
+{
+    ServerResult failure;
+    Session* session = Enter(id, failure);
+    return session && CheckChangeList(*session, changeList, failure);
+}
+
+bool SvnBackend::CheckChangeList(Session& session, const std::string& changeList, ServerResult& failure)
+{
+    if (changeList.empty()) return true;
+    std::map<long, std::string> pending;
+    std::string error;
+    if (!session.changeLists->Load(pending, error)) {
+        failure = {ServerCode::kIOError, error + "\n"};
+        return false;
+    }
+    if (pending.count(svn::ChangeListFile::NumberOf(changeList)) == 0) {
+        failure = Refused(ServerCode::kInvalidChangeList, "Change " + changeList + " unknown.\n");
+        return false;
+    }
+    return true;
+}
+
+} // namespace standin

@@ -1,0 +1,85 @@
+// SvnBackend: the revision-control backend over a Subversion working copy and its repository,
+// through libsvn_client.
+//
+// The host's model maps onto Subversion's lock workflow: a check-out locks the files (a file with
+// svn:needs-lock becomes writable), another user's lock is "checked out by other", a submit commits
+// a changelist and releases its locks. Status words (qor4::FileStatus):
+//   my lock in this working copy          kCheckedOut | kLockedByMe
+//   a lock this working copy does not hold kCheckedOutByOther | kLockedByOther
+//   scheduled for addition / deletion     kMarkedForAdd / kMarkedForDelete
+//   newer in the repository               kNotAtHead
+//   unversioned                           kNotInDepot
+//   obstructed (cannot be read as a file) kIOError
+// Sessions last SetSessionLifetime (12 hours by default); after it, and as soon as the server
+// rejects the password, every operation answers -34 until a new session is opened. The password is
+// kept in memory only and wiped when its session ends.
+#pragma once
+
+#include "RevisionBackend.h"
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace standin {
+
+namespace svn {
+class Client;
+class Error;
+struct NodeInfo;
+} // namespace svn
+
+class HOST_API SvnBackend final : public RevisionBackend {
+public:
+    static constexpr std::chrono::seconds kDefaultSessionLifetime{12 * 60 * 60};
+    static constexpr std::chrono::milliseconds kDefaultDeadline{30 * 1000};
+    static constexpr const char* kNeedsLockProperty = "svn:needs-lock";
+
+    SvnBackend();
+    ~SvnBackend() override;
+    SvnBackend(const SvnBackend&) = delete;
+    SvnBackend& operator=(const SvnBackend&) = delete;
+
+    // For sessions opened from now on.
+    void SetSessionLifetime(std::chrono::milliseconds lifetime) { m_lifetime = lifetime; }
+    // How long one operation may wait for the server before it is cancelled.
+    void SetDeadline(std::chrono::milliseconds deadline) { m_deadline = deadline; }
+
+    LoginResult OpenSession(const Credentials& credentials) override;
+    void CloseSession(SessionId session) override;
+    ServerResult Edit(SessionId session, const FileList& files, const std::string& changeList) override;
+    ServerResult Add(SessionId session, const FileList& files, const std::string& changeList) override;
+    ServerResult Delete(SessionId session, const FileList& files, const std::string& changeList) override;
+    ServerResult Revert(SessionId session, const FileList& files) override;
+    ServerResult MakeWritable(SessionId session, const FileList& files) override;
+    StatusResult Status(SessionId session, const FileList& files) override;
+    UsersResult Users(SessionId session, const FileList& files, bool includeLocks) override;
+    ChangeListResult CreateChangeList(SessionId session, const std::string& description) override;
+    ChangeListsResult PendingChangeLists(SessionId session) override;
+    DescriptionResult ChangeListDescription(SessionId session, const std::string& changeList) override;
+    bool IsChangeListValid(SessionId session, const std::string& changeList) override;
+    ChangeListResult Submit(SessionId session, const std::string& changeList) override;
+
+    // The status word of one walked file, as the table above says.
+    static qor4::StatusWord WordOf(const svn::NodeInfo& node, bool remote);
+
+private:
+    struct Session;
+    // The live session, with the client's deadline armed; null (and the -34 result) otherwise.
+    Session* Enter(SessionId session, ServerResult& failure);
+    // Turns a failed call into a result; a refused password ends the session (-34).
+    ServerResult Failure(Session& session, const svn::Error& error);
+    // Canonical paths of the files; those outside the working copy are refused in refusals.
+    FileList Canonical(const Session& session, const FileList& files, std::string& refusals) const;
+    bool CheckChangeList(Session& session, const std::string& changeList, ServerResult& failure);
+    ServerResult AssignChangeList(Session& session, const FileList& files, const std::string& changeList);
+    ServerResult Unlock(Session& session, const FileList& files);
+
+    std::map<SessionId, std::unique_ptr<Session>> m_sessions;
+    SessionId m_nextSession = 1;
+    std::chrono::milliseconds m_lifetime = kDefaultSessionLifetime;
+    std::chrono::milliseconds m_deadline = kDefaultDeadline;
+};
+
+} // namespace standin

@@ -1,0 +1,289 @@
+// The operations of SvnBackend that change the working copy or the repository.
+#include "SvnBackend.h"
+
+#include "SvnBackend_Session.h"
+#include "SvnError.h"
+#include "SvnStatusWalk.h"
+
+#include <svn_props.h>
+#include <svn_string.h>
+
+#include <filesystem>
+#include <set>
+
+namespace standin {
+
+namespace {
+
+bool IsOpened(const svn::NodeInfo& node)
+{
+    return node.localLock.Held() || node.node == svn_wc_status_added || node.node == svn_wc_status_deleted ||
+           node.node == svn_wc_status_replaced || node.node == svn_wc_status_modified || !node.changeList.empty();
+}
+
+bool IsVersioned(const svn::NodeInfo& node)
+{
+    return node.reported && node.versioned && node.node != svn_wc_status_unversioned;
+}
+
+} // namespace
+
+ServerResult SvnBackend::Edit(SessionId id, const FileList& files, const std::string& changeList)
+{
+    ServerResult result;
+    Session* session = Enter(id, result);
+    if (!session || !CheckChangeList(*session, changeList, result)) return result;
+    std::string refusals;
+    const FileList paths = Canonical(*session, files, refusals);
+    svn::WalkResult walk = svn::WalkStatus(*session->client, session->workingCopy, paths, false);
+    if (walk.error) return Failure(*session, walk.error);
+
+    FileList toLock;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const svn::NodeInfo& node = walk.nodes[i];
+        if (!IsVersioned(node))
+            refusals += paths[i] + " - file(s) not in the repository.\n";
+        else if (node.node == svn_wc_status_added)
+            refusals += paths[i] + " - is scheduled for addition.\n";
+        else if (node.node == svn_wc_status_deleted)
+            refusals += paths[i] + " - is scheduled for deletion.\n";
+        else if (!node.localLock.Held())
+            toLock.push_back(paths[i]);
+    }
+    if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
+    if (toLock.empty()) return result;
+
+    // Subversion locks what it can and reports each refusal as a notification; all or nothing
+    // here, so what this call did lock is released again when anything was refused.
+    FileList locked;
+    {
+        svn::Client::NotifyScope scope(*session->client, [&](const svn_wc_notify_t& notify) {
+            if (notify.action == svn_wc_notify_locked)
+                locked.push_back(notify.path);
+            else if (notify.action == svn_wc_notify_failed_lock)
+                refusals += std::string(notify.path) + " - " + svn::Error::TextOf(notify.err) + "\n";
+        });
+        svn::Pool pool(session->client->PoolHandle());
+        const svn::Error error(svn_client_lock(svn::Client::Targets(toLock, pool), "", FALSE,
+                                               session->client->Context(), pool));
+        if (error) refusals += Failure(*session, error).text;
+    }
+    if (!refusals.empty() || locked.size() != toLock.size()) {
+        if (!locked.empty()) Unlock(*session, locked);
+        if (refusals.empty()) refusals = "Not every file could be locked.\n";
+        return {ServerCode::kFileStateRejected, refusals};
+    }
+    return AssignChangeList(*session, locked, changeList);
+}
+
+ServerResult SvnBackend::Add(SessionId id, const FileList& files, const std::string& changeList)
+{
+    ServerResult result;
+    Session* session = Enter(id, result);
+    if (!session || !CheckChangeList(*session, changeList, result)) return result;
+    std::string refusals;
+    const FileList paths = Canonical(*session, files, refusals);
+    svn::WalkResult walk = svn::WalkStatus(*session->client, session->workingCopy, paths, false);
+    if (walk.error) return Failure(*session, walk.error);
+
+    FileList toAdd;
+    std::error_code ignored;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (IsVersioned(walk.nodes[i])) continue;
+        if (!std::filesystem::is_regular_file(paths[i], ignored))
+            refusals += paths[i] + " - file does not exist.\n";
+        else
+            toAdd.push_back(paths[i]);
+    }
+    if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
+    if (toAdd.empty()) return result;
+
+    svn::Client& client = *session->client;
+    svn::Pool pool(client.PoolHandle());
+    FileList added;
+    svn::Error error;
+    for (const std::string& path : toAdd) {
+        svn::Pool iteration(pool.Get());
+        error = svn::Error(svn_client_add5(path.c_str(), svn_depth_empty, FALSE, TRUE, FALSE, TRUE, client.Context(),
+                                           iteration));
+        if (error) break;
+        added.push_back(path);
+    }
+    // New assets join the lock workflow from their first commit.
+    if (!error)
+        error = svn::Error(svn_client_propset_local(kNeedsLockProperty, svn_string_create("*", pool),
+                                                    svn::Client::Targets(added, pool), svn_depth_empty, FALSE,
+                                                    nullptr, client.Context(), pool));
+    if (error) {
+        svn_error_clear(svn_client_revert4(svn::Client::Targets(added, pool), svn_depth_empty, nullptr, TRUE, FALSE,
+                                           TRUE, client.Context(), pool));
+        return Failure(*session, error);
+    }
+    return AssignChangeList(*session, added, changeList);
+}
+
+ServerResult SvnBackend::Delete(SessionId id, const FileList& files, const std::string& changeList)
+{
+    ServerResult result;
+    Session* session = Enter(id, result);
+    if (!session || !CheckChangeList(*session, changeList, result)) return result;
+    std::string refusals;
+    const FileList paths = Canonical(*session, files, refusals);
+    svn::WalkResult walk = svn::WalkStatus(*session->client, session->workingCopy, paths, false);
+    if (walk.error) return Failure(*session, walk.error);
+
+    FileList toDelete;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const svn::NodeInfo& node = walk.nodes[i];
+        if (!IsVersioned(node))
+            refusals += paths[i] + " - file(s) not in the repository.\n";
+        else if (node.node == svn_wc_status_added)
+            refusals += paths[i] + " - is scheduled for addition; revert it instead.\n";
+        else if (node.node != svn_wc_status_deleted)
+            toDelete.push_back(paths[i]);
+    }
+    if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
+    if (toDelete.empty()) return result;
+
+    svn::Pool pool(session->client->PoolHandle());
+    // Without force: a file with local changes is refused rather than its changes lost.
+    const svn::Error error(svn_client_delete4(svn::Client::Targets(toDelete, pool), FALSE, FALSE, nullptr, nullptr,
+                                              nullptr, session->client->Context(), pool));
+    if (error) return Failure(*session, error);
+    return AssignChangeList(*session, toDelete, changeList);
+}
+
+ServerResult SvnBackend::Revert(SessionId id, const FileList& files)
+{
+    ServerResult result;
+    Session* session = Enter(id, result);
+    if (!session) return result;
+    std::string refusals;
+    const FileList paths = Canonical(*session, files, refusals);
+    if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
+    svn::WalkResult walk = svn::WalkStatus(*session->client, session->workingCopy, paths, false);
+    if (walk.error) return Failure(*session, walk.error);
+
+    FileList toRevert;
+    FileList toUnlock;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (IsOpened(walk.nodes[i])) toRevert.push_back(paths[i]);
+        if (walk.nodes[i].localLock.Held()) toUnlock.push_back(paths[i]);
+    }
+    if (!toRevert.empty()) {
+        svn::Pool pool(session->client->PoolHandle());
+        const svn::Error error(svn_client_revert4(svn::Client::Targets(toRevert, pool), svn_depth_empty, nullptr, TRUE,
+                                                  FALSE, TRUE, session->client->Context(), pool));
+        if (error) return Failure(*session, error);
+    }
+    return toUnlock.empty() ? result : Unlock(*session, toUnlock);
+}
+
+ServerResult SvnBackend::MakeWritable(SessionId id, const FileList& files)
+{
+    ServerResult result;
+    if (!Enter(id, result)) return result;
+    std::string refusals;
+    for (const std::string& file : files) {
+        std::error_code error;
+        std::filesystem::permissions(file, std::filesystem::perms::owner_write, std::filesystem::perm_options::add,
+                                     error);
+        if (error) refusals += file + " - cannot be made writable: " + error.message() + "\n";
+    }
+    if (!refusals.empty()) return {ServerCode::kIOError, refusals};
+    return result;
+}
+
+ChangeListResult SvnBackend::Submit(SessionId id, const std::string& changeList)
+{
+    ChangeListResult result;
+    Session* session = Enter(id, result);
+    if (!session || !CheckChangeList(*session, changeList, result)) return result;
+    std::map<long, std::string> pending;
+    std::string error;
+    if (!session->changeLists->Load(pending, error)) return {{ServerCode::kIOError, error + "\n"}, ""};
+    const long number = svn::ChangeListFile::NumberOf(changeList);
+
+    std::vector<svn::TreeNode> nodes;
+    svn::Error walkError = svn::WalkTree(*session->client, session->workingCopy, nodes);
+    if (walkError) {
+        const ServerResult failure = Failure(*session, walkError);
+        return {{failure.code, failure.text}, ""};
+    }
+    FileList targets;
+    std::vector<const svn::TreeNode*> newFolders;
+    for (const svn::TreeNode& node : nodes) {
+        if (node.folder) {
+            if (node.info.node == svn_wc_status_added) newFolders.push_back(&node);
+            continue;
+        }
+        if (node.info.changeList != changeList || !IsOpened(node.info)) continue;
+        targets.push_back(node.path);
+    }
+    // A new file's new folders are committed with it.
+    FileList folders;
+    for (const svn::TreeNode* folder : newFolders)
+        for (const std::string& target : targets)
+            if (target.compare(0, folder->path.size() + 1, folder->path + "/") == 0) {
+                folders.push_back(folder->path);
+                break;
+            }
+    if (targets.empty())
+        return {{ServerCode::kNothingToSubmit, "No files to submit from changelist " +
+                                                   (changeList.empty() ? std::string("default") : changeList) + ".\n"},
+                ""};
+
+    svn::Client& client = *session->client;
+    client.SetLogMessage(number ? pending[number] : std::string());
+    svn::Pool pool(client.PoolHandle());
+    FileList commitTargets = folders;
+    commitTargets.insert(commitTargets.end(), targets.begin(), targets.end());
+    const svn::Error commitError(svn_client_commit6(svn::Client::Targets(commitTargets, pool), svn_depth_empty, FALSE, FALSE,
+                                                    TRUE, FALSE, FALSE, nullptr, nullptr, nullptr, nullptr,
+                                                    client.Context(), pool));
+    if (commitError) {
+        const ServerResult failure = Failure(*session, commitError);
+        return {{failure.code, failure.text}, ""};
+    }
+    // Files that had nothing to commit keep their lock and changelist through a commit.
+    FileList stillLocked;
+    FileList stillListed;
+    svn::WalkResult after = svn::WalkStatus(client, session->workingCopy, targets, false);
+    for (std::size_t i = 0; !after.error && i < targets.size(); ++i) {
+        if (after.nodes[i].localLock.Held()) stillLocked.push_back(targets[i]);
+        if (!after.nodes[i].changeList.empty()) stillListed.push_back(targets[i]);
+    }
+    if (!stillLocked.empty()) Unlock(*session, stillLocked);
+    if (!stillListed.empty())
+        svn_error_clear(svn_client_remove_from_changelists(svn::Client::Targets(stillListed, pool), svn_depth_empty,
+                                                           nullptr, client.Context(), pool));
+    if (number && !session->changeLists->Remove(number, error)) return {{ServerCode::kIOError, error + "\n"}, ""};
+    result.changeList = changeList;
+    return result;
+}
+
+ServerResult SvnBackend::AssignChangeList(Session& session, const FileList& files, const std::string& changeList)
+{
+    if (changeList.empty() || files.empty()) return {};
+    svn::Pool pool(session.client->PoolHandle());
+    const svn::Error error(svn_client_add_to_changelist(svn::Client::Targets(files, pool), changeList.c_str(),
+                                                        svn_depth_empty, nullptr, session.client->Context(), pool));
+    return error ? Failure(session, error) : ServerResult{};
+}
+
+ServerResult SvnBackend::Unlock(Session& session, const FileList& files)
+{
+    std::string refusals;
+    svn::Client::NotifyScope scope(*session.client, [&](const svn_wc_notify_t& notify) {
+        if (notify.action == svn_wc_notify_failed_unlock)
+            refusals += std::string(notify.path) + " - " + svn::Error::TextOf(notify.err) + "\n";
+    });
+    svn::Pool pool(session.client->PoolHandle());
+    const svn::Error error(
+        svn_client_unlock(svn::Client::Targets(files, pool), FALSE, session.client->Context(), pool));
+    if (error) return Failure(session, error);
+    if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
+    return {};
+}
+
+} // namespace standin

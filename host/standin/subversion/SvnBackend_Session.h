@@ -1,0 +1,25 @@
+// The state of one SvnBackend session, shared by the backend's source files.
+#pragma once
+
+#include "ChangeListFile.h"
+#include "SvnBackend.h"
+#include "SvnClient.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+namespace standin {
+
+struct SvnBackend::Session {
+    std::unique_ptr<svn::Client> client;
+    std::string server;      // the repository URL, canonical
+    std::string workingCopy; // the working copy's root, canonical
+    std::unique_ptr<svn::ChangeListFile> changeLists;
+    std::chrono::steady_clock::time_point expiresAt;
+    bool rejected = false; // the server refused the password
+
+    bool Alive() const { return !rejected && std::chrono::steady_clock::now() < expiresAt; }
+};
+
+} // namespace standin

@@ -1,0 +1,76 @@
+// SvnClient: one user's libsvn_client context, configured from memory only.
+//
+// No configuration is read from or written to disk: the runtime configuration is built empty, and
+// the credentials are answered from memory by prompt providers that may not save them, with the
+// auth cache switched off. The password is wiped when the client is destroyed or WipePassword is
+// called. Notifications and cancellation go to whatever the current operation installed.
+#pragma once
+
+#include "SvnPool.h"
+
+#include <svn_client.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace standin::svn {
+
+class Client {
+public:
+    using Notify = std::function<void(const svn_wc_notify_t&)>;
+    using Clock = std::chrono::steady_clock;
+
+    Client(const std::string& user, const std::string& password);
+    ~Client();
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+
+    svn_client_ctx_t* Context() const { return m_context; }
+    apr_pool_t* PoolHandle() const { return m_pool.Get(); }
+    const std::string& User() const { return m_user; }
+    void WipePassword();
+
+    // Calls made while the returned guard lives report their notifications to notify.
+    class NotifyScope {
+    public:
+        NotifyScope(Client& client, Notify notify);
+        ~NotifyScope();
+        NotifyScope(const NotifyScope&) = delete;
+        NotifyScope& operator=(const NotifyScope&) = delete;
+
+    private:
+        Client& m_client;
+        Notify m_previous;
+    };
+
+    // A call running past the deadline is cancelled through Subversion's cancel callback.
+    void SetDeadline(Clock::time_point deadline) { m_deadline = deadline; }
+    void ClearDeadline() { m_deadline = Clock::time_point::max(); }
+    // The log message of the next commit.
+    void SetLogMessage(std::string message) { m_logMessage = std::move(message); }
+
+    // An APR array of C strings that lives in pool.
+    static apr_array_header_t* Targets(const std::vector<std::string>& paths, apr_pool_t* pool);
+
+private:
+    static svn_error_t* PromptSimple(svn_auth_cred_simple_t** credentials, void* baton, const char* realm,
+                                     const char* user, svn_boolean_t maySave, apr_pool_t* pool);
+    static svn_error_t* PromptUser(svn_auth_cred_username_t** credentials, void* baton, const char* realm,
+                                   svn_boolean_t maySave, apr_pool_t* pool);
+    static void OnNotify(void* baton, const svn_wc_notify_t* notify, apr_pool_t* pool);
+    static svn_error_t* OnCancel(void* baton);
+    static svn_error_t* OnLogMessage(const char** message, const char** file, const apr_array_header_t* items,
+                                     void* baton, apr_pool_t* pool);
+
+    Pool m_pool;
+    svn_client_ctx_t* m_context = nullptr;
+    std::string m_user;
+    std::vector<char> m_password; // with its terminating zero; wiped, never reallocated
+    Notify m_notify;
+    Clock::time_point m_deadline = Clock::time_point::max();
+    std::string m_logMessage;
+};
+
+} // namespace standin::svn

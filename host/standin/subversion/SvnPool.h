@@ -1,0 +1,26 @@
+// RAII for APR pools, and the process-wide APR start-up every Subversion call needs first.
+#pragma once
+
+#include <apr_pools.h>
+
+namespace standin::svn {
+
+// Initialises APR once per process (thread safe); later calls do nothing.
+void EnsureRuntime();
+
+class Pool {
+public:
+    // A top-level pool when parent is null.
+    explicit Pool(apr_pool_t* parent = nullptr);
+    ~Pool();
+    Pool(const Pool&) = delete;
+    Pool& operator=(const Pool&) = delete;
+
+    apr_pool_t* Get() const { return m_pool; }
+    operator apr_pool_t*() const { return m_pool; }
+
+private:
+    apr_pool_t* m_pool;
+};
+
+} // namespace standin::svn

@@ -1,0 +1,125 @@
+#include "SvnStatusWalk.h"
+
+#include <svn_dirent_uri.h>
+
+#include <filesystem>
+#include <unordered_map>
+
+namespace standin::svn {
+
+namespace {
+
+NodeInfo InfoOf(const svn_client_status_t& status)
+{
+    NodeInfo info;
+    info.reported = true;
+    info.versioned = status.versioned != 0;
+    info.node = status.node_status;
+    info.repositoryNode = status.repos_node_status;
+    if (status.lock && status.lock->token) info.localLock = {status.lock->token, status.lock->owner ? status.lock->owner : ""};
+    if (status.repos_lock && status.repos_lock->token)
+        info.repositoryLock = {status.repos_lock->token, status.repos_lock->owner ? status.repos_lock->owner : ""};
+    if (status.changelist) info.changeList = status.changelist;
+    info.conflicted = status.conflicted != 0;
+    return info;
+}
+
+std::string ParentOf(const std::string& path)
+{
+    return std::filesystem::path(path).parent_path().string();
+}
+
+bool IsInside(const std::string& path, const std::string& folder)
+{
+    if (folder == "/" || path == folder) return true;
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
+}
+
+// The closest folder that holds every file, and whether they all lie directly in it.
+std::string CommonFolder(const std::vector<std::string>& files, bool& flat)
+{
+    std::string common = ParentOf(files.front());
+    flat = true;
+    for (const std::string& file : files) {
+        const std::string parent = ParentOf(file);
+        if (parent == common) continue;
+        flat = false;
+        while (!IsInside(parent, common))
+            common = ParentOf(common);
+    }
+    return common;
+}
+
+struct Collector {
+    std::unordered_map<std::string, std::vector<std::size_t>> index;
+    std::vector<NodeInfo>* nodes = nullptr;
+};
+
+svn_error_t* Collect(void* baton, const char* path, const svn_client_status_t* status, apr_pool_t*)
+{
+    auto* collector = static_cast<Collector*>(baton);
+    const char* key = status->local_abspath ? status->local_abspath : path;
+    const auto found = collector->index.find(key);
+    if (found == collector->index.end()) return SVN_NO_ERROR;
+    const NodeInfo info = InfoOf(*status);
+    for (std::size_t at : found->second)
+        (*collector->nodes)[at] = info;
+    return SVN_NO_ERROR;
+}
+
+svn_error_t* CollectTree(void* baton, const char* path, const svn_client_status_t* status, apr_pool_t*)
+{
+    auto* nodes = static_cast<std::vector<TreeNode>*>(baton);
+    if (status->versioned)
+        nodes->push_back(
+            {status->local_abspath ? status->local_abspath : path, status->kind == svn_node_dir, InfoOf(*status)});
+    return SVN_NO_ERROR;
+}
+
+} // namespace
+
+WalkResult WalkStatus(Client& client, const std::string& workingCopy, const std::vector<std::string>& files,
+                      bool remote)
+{
+    WalkResult result;
+    result.nodes.resize(files.size());
+    if (files.empty()) return result;
+
+    Collector collector;
+    collector.nodes = &result.nodes;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        collector.index[files[i]].push_back(i);
+
+    bool flat = false;
+    std::string root = CommonFolder(files, flat);
+    // A folder that is not on disk yet (a new asset's) is walked from the closest existing one.
+    std::error_code ignored;
+    while (root.size() > workingCopy.size() && !std::filesystem::is_directory(root, ignored)) {
+        root = ParentOf(root);
+        flat = false;
+    }
+    if (root.size() < workingCopy.size()) root = workingCopy;
+
+    Pool pool(client.PoolHandle());
+    svn_opt_revision_t head{};
+    head.kind = svn_opt_revision_head;
+    svn_revnum_t revision = 0;
+    result.error = Error(svn_client_status6(&revision, client.Context(), root.c_str(), &head,
+                                            flat ? svn_depth_files : svn_depth_infinity, TRUE /*get_all*/,
+                                            remote ? TRUE : FALSE, TRUE /*check_working_copy*/, TRUE /*no_ignore*/,
+                                            TRUE /*ignore_externals*/, FALSE /*depth_as_sticky*/, nullptr, &Collect,
+                                            &collector, pool));
+    return result;
+}
+
+Error WalkTree(Client& client, const std::string& root, std::vector<TreeNode>& nodes)
+{
+    Pool pool(client.PoolHandle());
+    svn_opt_revision_t working{};
+    working.kind = svn_opt_revision_working;
+    svn_revnum_t revision = 0;
+    return Error(svn_client_status6(&revision, client.Context(), root.c_str(), &working, svn_depth_infinity, TRUE,
+                                    FALSE, TRUE, FALSE, TRUE, FALSE, nullptr, &CollectTree, &nodes, pool));
+}
+
+} // namespace standin::svn

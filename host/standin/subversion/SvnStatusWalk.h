@@ -1,0 +1,47 @@
+// One status walk of a working copy for a list of files: one svn_client_status6 call over the
+// files' closest common folder, with one repository round trip when remote is asked for.
+#pragma once
+
+#include "SvnClient.h"
+#include "SvnError.h"
+
+#include <string>
+#include <vector>
+
+namespace standin::svn {
+
+struct LockInfo {
+    std::string token; // empty: no lock
+    std::string owner;
+    bool Held() const { return !token.empty(); }
+};
+
+struct NodeInfo {
+    bool reported = false; // false: the walk did not meet the file (unversioned and absent)
+    bool versioned = false;
+    svn_wc_status_kind node = svn_wc_status_none;
+    svn_wc_status_kind repositoryNode = svn_wc_status_none;
+    LockInfo localLock;      // this working copy's lock token
+    LockInfo repositoryLock; // the repository's lock, any owner (only from a remote walk)
+    std::string changeList;
+    bool conflicted = false;
+};
+
+struct WalkResult {
+    Error error;
+    std::vector<NodeInfo> nodes; // per file, in request order
+};
+
+// files: canonical absolute paths inside workingCopy.
+WalkResult WalkStatus(Client& client, const std::string& workingCopy, const std::vector<std::string>& files,
+                      bool remote);
+
+// Every versioned node of the working copy below root, local state only.
+struct TreeNode {
+    std::string path;
+    bool folder = false;
+    NodeInfo info;
+};
+Error WalkTree(Client& client, const std::string& root, std::vector<TreeNode>& nodes);
+
+} // namespace standin::svn

@@ -1,0 +1,87 @@
+#include "SvnSandbox.h"
+
+#include "SvnBackend.h"
+
+#include <filesystem>
+#include <fstream>
+
+SvnSandbox::SvnSandbox(const std::map<std::string, std::string>& users) : m_users(users)
+{
+    if (!m_folder.isValid()) {
+        m_error = "no temporary folder";
+        return;
+    }
+    standin::SvnServer::StartResult started =
+        standin::SvnServer::Start(m_folder.filePath(QStringLiteral("server")).toStdString(), users);
+    if (!started.server) {
+        m_error = started.error;
+        return;
+    }
+    m_server = std::move(started.server);
+    for (const auto& user : users)
+        if (!m_server->CheckOut(user.first, WorkingCopy(user.first), m_error)) return;
+}
+
+std::string SvnSandbox::WorkingCopy(const std::string& user) const
+{
+    return m_folder.filePath(QString::fromStdString("wc-" + user)).toStdString();
+}
+
+std::string SvnSandbox::PathOf(const std::string& user, const std::string& relative) const
+{
+    return WorkingCopy(user) + "/" + relative;
+}
+
+void SvnSandbox::SetPassword(const std::string& user, const std::string& password)
+{
+    m_users[user] = password;
+    m_server->SetPassword(user, password);
+}
+
+standin::SessionId SvnSandbox::Open(standin::RevisionBackend& backend, const std::string& user,
+                                    std::string& failure) const
+{
+    const standin::LoginResult login = backend.OpenSession({user, m_users.at(user), Url(), WorkingCopy(user)});
+    failure = login.text;
+    return login.session;
+}
+
+std::string SvnSandbox::Commit(const std::string& user, const std::map<std::string, std::string>& files,
+                               const std::string& leaveBehind)
+{
+    standin::SvnBackend backend;
+    std::string failure;
+    const standin::SessionId session = Open(backend, user, failure);
+    if (!session) return failure;
+    standin::FileList existing;
+    standin::FileList created;
+    for (const auto& entry : files) {
+        const std::string path = PathOf(user, entry.first);
+        (std::filesystem::exists(path) ? existing : created).push_back(path);
+    }
+    // Versioned files are locked first, as the lock workflow asks, which makes them writable.
+    const standin::ServerResult locked = backend.Edit(session, existing, "");
+    if (locked.Failed()) return locked.text;
+    for (const auto& [relative, content] : files) {
+        const std::string path = PathOf(user, relative);
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::ofstream(path, std::ios::trunc) << content;
+    }
+    const standin::ServerResult added = backend.Add(session, created, "");
+    if (added.Failed()) return added.text;
+    const standin::ChangeListResult submitted = backend.Submit(session, "");
+    if (submitted.Failed()) return submitted.text;
+    for (const auto& other : m_users)
+        if (other.first != user && other.first != leaveBehind) {
+            const std::string updated = Update(other.first);
+            if (!updated.empty()) return updated;
+        }
+    return {};
+}
+
+std::string SvnSandbox::Update(const std::string& user)
+{
+    std::string error;
+    m_server->Update(user, WorkingCopy(user), error);
+    return error;
+}

@@ -1,0 +1,47 @@
+// SvnSandbox: a Subversion repository served by the project's own svnserve on 127.0.0.1, with a
+// checked-out working copy per user, in a temporary folder that goes with the sandbox (and the
+// server with it).
+#pragma once
+
+#include "RevisionBackend.h"
+#include "SvnServer.h"
+
+#include <QTemporaryDir>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class SvnSandbox {
+public:
+    // name to password
+    explicit SvnSandbox(const std::map<std::string, std::string>& users);
+
+    // Empty when the server runs and every working copy was checked out.
+    const std::string& Error() const { return m_error; }
+    standin::SvnServer& Server() const { return *m_server; }
+    std::string Url() const { return m_server->Url(); }
+    std::string WorkingCopy(const std::string& user) const;
+    // The absolute path of a file in user's working copy.
+    std::string PathOf(const std::string& user, const std::string& relative) const;
+    std::string Password(const std::string& user) const { return m_users.at(user); }
+    // A password change on the server; the next connection sees it.
+    void SetPassword(const std::string& user, const std::string& password);
+
+    // Opens user's session on backend; 0 (with the reason in failure) when it fails.
+    standin::SessionId Open(standin::RevisionBackend& backend, const std::string& user, std::string& failure) const;
+    // Writes the files (relative path to content) into user's working copy, adds them (with
+    // svn:needs-lock) and commits them; then brings every other working copy but leaveBehind's up
+    // to date. Empty on success, else the reason.
+    std::string Commit(const std::string& user, const std::map<std::string, std::string>& files,
+                       const std::string& leaveBehind = std::string());
+    // Brings user's working copy to the head revision; empty on success.
+    std::string Update(const std::string& user);
+
+private:
+    QTemporaryDir m_folder;
+    std::map<std::string, std::string> m_users;
+    std::unique_ptr<standin::SvnServer> m_server;
+    std::string m_error;
+};
