@@ -1,10 +1,13 @@
-// The object-based data control against a real RevisionServer on a temporary workspace.
+// The object-based data control against a Subversion working copy served by a svnserve of its own.
 #include "ModelFixture.h"
 
 #include "DataControl.h"
 #include "FileVersionControl.h"
 #include "ModelAssetFiles.h"
-#include "RevisionServer.h"
+#include "FaultyBackend.h"
+#include "SvnBackend.h"
+#include "SvnSandbox.h"
+#include "UserParameters.h"
 
 #include "qor4/IDataControl.h"
 
@@ -19,7 +22,6 @@ namespace fs = qor4::FileStatus;
 
 constexpr const char* kUser = "alice";
 constexpr const char* kOther = "bob";
-constexpr const char* kWorkspace = "alice-ws";
 const qor4::DataControlContext kContext{1, 2, -1};
 
 class DataControlTest : public ModelFixture {
@@ -27,15 +29,13 @@ protected:
     void SetUp() override
     {
         ModelFixture::SetUp();
-        ASSERT_TRUE(QDir(m_dir.path()).mkpath("ws"));
-        m_root = m_dir.filePath("ws").toStdString();
-        server = std::make_shared<standin::RevisionServer>(":memory:");
-        server->AddUser(kUser);
-        server->AddUser(kOther);
-        server->AddWorkspace(kWorkspace, QString::fromStdString(m_root), kUser);
-        server->CheckInWorkspaceFile(kWorkspace, "chars/hero.qor", "hero");
-        server->CheckInWorkspaceFile(kWorkspace, "chars/hero.png", "texture");
-        server->CheckInWorkspaceFile(kWorkspace, "props/tree.qor", "tree");
+        ASSERT_EQ(sandbox.Error(), "");
+        m_root = sandbox.WorkingCopy(kUser);
+        ASSERT_EQ(sandbox.Commit(kUser, {{"chars/hero.qor", "hero"}, {"chars/hero.png", "texture"},
+                                         {"props/tree.qor", "tree"}}),
+                  "");
+        svnBackend = std::make_shared<standin::SvnBackend>();
+        server = std::make_shared<standin::FaultyBackend>(svnBackend);
 
         hero = manager->CreateAsset({"hero", Ws("chars/hero.qor"), {Ws("chars/hero.png")}, true});
         heroMeta = manager->AddObject(hero, "heroMeta", ObjectKind::Metadata);
@@ -44,7 +44,7 @@ protected:
 
         fileControl = standin::FileVersionControl::Create(server);
         std::string message;
-        account = fileControl->CreateUserParameters(kUser, "", server->ServerAddress(), kWorkspace, message);
+        account = fileControl->CreateUserParameters(kUser, "", sandbox.Url(), m_root, message);
         ASSERT_NE(account, nullptr) << message;
         control = DataControl::Create(server);
         ASSERT_EQ(control->SetUserParameters(account).GetCode(), qor4::kResultOk);
@@ -72,8 +72,12 @@ protected:
         return states.empty() ? 0 : states.front();
     }
 
+    standin::SessionId SessionId() const { return static_cast<const standin::UserParameters*>(account)->Session(); }
+
+    SvnSandbox sandbox{{{kUser, ""}, {kOther, "bob-secret"}}};
     std::string m_root;
-    std::shared_ptr<standin::RevisionServer> server;
+    std::shared_ptr<standin::SvnBackend> svnBackend;
+    std::shared_ptr<standin::FaultyBackend> server;
     qor4::QORPtr<standin::FileVersionControl> fileControl;
     const qor4::IUserParameters* account = nullptr;
     qor4::QORPtr<DataControl> control;
@@ -111,7 +115,9 @@ TEST_F(DataControlTest, CheckOutOpensTheAssetsFilesAndStatesFollow)
 
 TEST_F(DataControlTest, ARefusedCheckOutReportsTheServersTextAndChangesNothing)
 {
-    ASSERT_TRUE(server->OpenForEditAs(kOther, "chars/hero.qor").Succeeded());
+    std::string failure;
+    const standin::SessionId bob = sandbox.Open(*svnBackend, kOther, failure);
+    ASSERT_TRUE(svnBackend->Edit(bob, {sandbox.PathOf(kOther, "chars/hero.qor")}, "").Succeeded()) << failure;
     std::string error = "earlier\n";
     const qor4::qorResult result = control->CheckOut(Objects({hero, tree}), true, kContext, "", error);
     EXPECT_TRUE(result.Failed());
@@ -167,7 +173,7 @@ TEST_F(DataControlTest, ChangeListsGoStraightThroughToTheServer)
 
     std::string error;
     ASSERT_TRUE(control->CheckOut(Objects({hero}), true, kContext, changeList, error).Succeeded()) << error;
-    const standin::StatusResult status = server->Status({Ws("chars/hero.qor"), Ws("chars/hero.png")});
+    const standin::StatusResult status = server->Status(SessionId(), {Ws("chars/hero.qor"), Ws("chars/hero.png")});
     EXPECT_EQ(status.changeLists, (std::vector<std::string>{changeList, changeList}));
     EXPECT_TRUE(control->CheckOut(Objects({tree}), false, kContext, "999", error).Failed());
 }
@@ -191,7 +197,7 @@ TEST_F(DataControlTest, ForeignAccountsAreRefusedAndWithoutAValidSessionOperatio
     EXPECT_EQ(control->GetCurrentUserParameters(), account) << "a foreign account is refused";
 
     std::string error;
-    server->ExpireSession();
+    server->ExpireSession(SessionId());
     EXPECT_EQ(control->CheckOut(Objects({hero}), false, kContext, "", error).GetCode(), qor4::kResultSessionExpired);
     EXPECT_FALSE(control->IsChangeListValid(""));
 
@@ -209,7 +215,7 @@ TEST_F(DataControlTest, ForeignAccountsAreRefusedAndWithoutAValidSessionOperatio
 
     std::string message;
     const qor4::IUserParameters* fresh =
-        fileControl->CreateUserParameters(kUser, "", server->ServerAddress(), kWorkspace, message);
+        fileControl->CreateUserParameters(kUser, "", sandbox.Url(), m_root, message);
     ASSERT_TRUE(control->SetUserParameters(fresh).Succeeded());
     EXPECT_EQ(control->GetCurrentUserParameters(), fresh);
     EXPECT_TRUE(control->CheckOut(Objects({hero}), false, kContext, "", error).Succeeded()) << error;

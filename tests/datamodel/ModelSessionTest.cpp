@@ -3,9 +3,8 @@
 #include "ModelSession.h"
 #include "ModelFixture.h"
 
-#include "RevisionServer.h"
-
-#include <QTemporaryDir>
+#include "SvnBackend.h"
+#include "SvnSandbox.h"
 
 #include <gtest/gtest.h>
 
@@ -17,25 +16,23 @@ namespace fs = qor4::FileStatus;
 
 constexpr const char* kUser = "carol";
 constexpr const char* kPassword = "secret";
-constexpr const char* kWorkspace = "carol-ws";
 
 class ModelSessionTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.isValid());
-        server = std::make_shared<standin::RevisionServer>(":memory:");
-        server->AddUser(kUser, kPassword);
-        server->AddWorkspace(kWorkspace, m_dir.path(), kUser);
+        ASSERT_EQ(sandbox.Error(), "");
+        server = std::make_shared<standin::SvnBackend>();
     }
 
-    std::string Ws(const std::string& relative) const
+    std::string Ws(const std::string& relative) const { return sandbox.PathOf(kUser, relative); }
+    standin::ModelSession::LoginOutcome Login(ModelSession& session, const std::string& password)
     {
-        return m_dir.filePath(QString::fromStdString(relative)).toStdString();
+        return session.Login(kUser, password, sandbox.Url(), sandbox.WorkingCopy(kUser));
     }
 
-    QTemporaryDir m_dir;
-    std::shared_ptr<standin::RevisionServer> server;
+    SvnSandbox sandbox{{{kUser, kPassword}}};
+    std::shared_ptr<standin::SvnBackend> server;
 };
 
 TEST_F(ModelSessionTest, ServicesAreFoundThroughTheManagersInstanceAndEitherMayBeLeftOut)
@@ -50,11 +47,11 @@ TEST_F(ModelSessionTest, ServicesAreFoundThroughTheManagersInstanceAndEitherMayB
     ModelSession withoutControl(server, {false, true});
     EXPECT_TRUE(withoutControl.Manager()->GetManagerInstance()->GetComponent(qor4::UID_DataControl()).IsNull());
     EXPECT_EQ(withoutControl.Control(), nullptr);
-    EXPECT_TRUE(withoutControl.Login(kUser, kPassword, kWorkspace).Succeeded());
+    EXPECT_TRUE(Login(withoutControl, kPassword).Succeeded());
 
     ModelSession withoutFiles(server, {true, false});
     EXPECT_TRUE(withoutFiles.Manager()->GetManagerInstance()->GetComponent(qor4::UID_FileVersionControl()).IsNull());
-    const auto outcome = withoutFiles.Login(kUser, kPassword, kWorkspace);
+    const auto outcome = Login(withoutFiles, kPassword);
     EXPECT_FALSE(outcome.Succeeded());
     EXPECT_FALSE(outcome.message.empty());
 }
@@ -62,12 +59,12 @@ TEST_F(ModelSessionTest, ServicesAreFoundThroughTheManagersInstanceAndEitherMayB
 TEST_F(ModelSessionTest, LoginSharesTheAccountWithTheDataControl)
 {
     ModelSession session(server);
-    const auto refused = session.Login(kUser, "wrong", kWorkspace);
+    const auto refused = Login(session, "wrong");
     EXPECT_FALSE(refused.Succeeded());
     EXPECT_NE(refused.message.find("Invalid password"), std::string::npos) << refused.message;
     EXPECT_EQ(session.Control()->GetCurrentUserParameters(), nullptr);
 
-    const auto accepted = session.Login(kUser, kPassword, kWorkspace);
+    const auto accepted = Login(session, kPassword);
     ASSERT_TRUE(accepted.Succeeded()) << accepted.message;
     EXPECT_EQ(session.Control()->GetCurrentUserParameters(), accepted.account);
 }
@@ -75,7 +72,7 @@ TEST_F(ModelSessionTest, LoginSharesTheAccountWithTheDataControl)
 TEST_F(ModelSessionTest, ASavedNewAssetCanBeMarkedForAddThroughTheSessionsServices)
 {
     ModelSession session(server);
-    const auto login = session.Login(kUser, kPassword, kWorkspace);
+    const auto login = Login(session, kPassword);
     ASSERT_TRUE(login.Succeeded()) << login.message;
     auto* rock = session.Manager()->CreateAsset({"rock", Ws("rock.qor"), {Ws("rock.png")}, false});
     ASSERT_TRUE(session.Library().Save().Succeeded());
