@@ -80,11 +80,7 @@ protected:
         EXPECT_EQ(ErrorStringOf(*command)->GetValue(), "");
     }
 
-    qor4::StatusWord StatusOf(const std::string& file)
-    {
-        const standin::StatusResult status = Server().Status({file});
-        return status.words.empty() ? 0 : status.words.front();
-    }
+    qor4::StatusWord StatusOf(const std::string& file) { return WordOf(file); }
     qor4::StatusWord StatusOf(const DbObject* asset) { return StatusOf(asset->GetAssetFile()); }
 };
 
@@ -92,10 +88,10 @@ TEST_F(ScsCommandTest, CheckOutOfFilesLockedByAnotherUserReportsTheServerRefusal
 {
     DbObject* free = AddCheckedInAsset("free");
     DbObject* locked = AddCheckedInAsset("locked");
-    OpenForEditAs(kOtherUser, locked);
+    LockAs(kOtherUser, locked);
     LockAs(kOtherUser, locked);
 
-    ExpectRefused(CheckOut({free, locked}), standin::ServerCode::kFileStateRejected, "locked.qor - locked by bob");
+    ExpectRefused(CheckOut({free, locked}), standin::ServerCode::kFileStateRejected, "locked.qor - Path '/assets/locked.qor' is already locked by user 'bob'");
     // All or nothing: the free file was not opened either.
     EXPECT_EQ(StatusOf(free) & fs::kCheckedOut, 0u);
     EXPECT_TRUE(standin::IsReadOnlyOnDisk(free->GetAssetFile()));
@@ -112,10 +108,10 @@ TEST_F(ScsCommandTest, MarkForAddRefusedByTheServerRecordsItsCodeAndText)
 {
     DbObject* created = AddLocalAsset("created");
     const std::string refusal = "//depot/assets/created.qor - database failure\n";
-    Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kDataBaseError, refusal);
+    Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kServerError, refusal);
 
     CommandRef command = MarkForAdd({created});
-    ExpectRefused(command, standin::ServerCode::kDataBaseError, refusal);
+    ExpectRefused(command, standin::ServerCode::kServerError, refusal);
     EXPECT_EQ(ErrorStringOf(*command)->GetValue(), refusal);
     EXPECT_EQ(StatusOf(created) & fs::kMarkedForAdd, 0u);
 }
@@ -132,14 +128,15 @@ TEST_F(ScsCommandTest, SuccessfulCheckOutNotifiesEachObjectInOrderAndMakesFilesW
     ExpectSucceeded(CheckOut({second, first}, changeList.c_str()));
 
     EXPECT_EQ(DeliveredStates(Library()),
-              (States{{second->GetIdText(), fs::kCheckedOut}, {first->GetIdText(), fs::kCheckedOut}}));
+              (States{{second->GetIdText(), fs::kCheckedOut | fs::kLockedByMe},
+                                                  {first->GetIdText(), fs::kCheckedOut | fs::kLockedByMe}}));
     for (const auto& record : Library().GetAccessStateRecords()) {
         EXPECT_TRUE(record.validItem);
         EXPECT_EQ(record.contextId, Library().GetContextId());
     }
     EXPECT_FALSE(standin::IsReadOnlyOnDisk(first->GetAssetFile()));
     EXPECT_FALSE(standin::IsReadOnlyOnDisk(second->GetAssetFile()));
-    EXPECT_EQ(Server().Status({first->GetAssetFile()}).changeLists, std::vector<std::string>{changeList});
+    EXPECT_EQ(HostFixture::StatusOf({first->GetAssetFile()}).changeLists, std::vector<std::string>{changeList});
 }
 
 TEST_F(ScsCommandTest, CheckOutIncludesExternalFilesOnlyWhenAsked)
@@ -180,7 +177,7 @@ TEST_F(ScsCommandTest, MakeWritableStopsAtTheFirstFailureButNotifiesEveryObject)
     EXPECT_EQ(calls[0].arguments.front(), "first");
     EXPECT_EQ(calls[1].arguments.front(), "failing");
     EXPECT_EQ(ReturnValueOf(*command)->GetValue(), standin::ServerCode::kIOError);
-    EXPECT_NE(ErrorStringOf(*command)->GetValue().find("failing.qor - I/O error"), std::string::npos);
+    EXPECT_NE(ErrorStringOf(*command)->GetValue().find("failing.qor - cannot be read or changed"), std::string::npos);
     EXPECT_EQ(DeliveredStates(Library()), (States{{first->GetIdText(), StatusOf(first)},
                                                   {failing->GetIdText(), StatusOf(failing)},
                                                   {third->GetIdText(), StatusOf(third)}}));

@@ -31,7 +31,7 @@ protected:
                                              texts.details);
     }
 
-    qor4::StatusWord StatusOf(const std::string& file) { return Server().Status({file}).words.at(0); }
+    qor4::StatusWord StatusOf(const std::string& file) { return WordOf(file); }
 
     static void ExpectUntouched(const Texts& texts)
     {
@@ -133,8 +133,7 @@ TEST_F(CommandRunnerTest, FailureReplacesTheCallersMessageAndExplainsItForEveryO
 {
     standin::DbObject* held = AddCheckedInAsset("held", 1);
     standin::DbObject* old = AddCheckedInAsset("old");
-    OpenForEditAs(kThirdUser, held);
-    OpenForEditAs(kOtherUser, held);
+    LockAs(kThirdUser, held);
     SubmitAs(kOtherUser, old);
     Texts texts;
 
@@ -145,7 +144,8 @@ TEST_F(CommandRunnerTest, FailureReplacesTheCallersMessageAndExplainsItForEveryO
     EXPECT_EQ(texts.message, std::string(kCheckOutHeader) +
                                  "because the following users have checked out some of the files\n"
                                  "because some of the files are not at the head revision\n"
-                                 "\nbob\ncarol\n");
+                                 "because the following users have locked some of the files\n"
+                                 "\ncarol\n");
     std::vector<std::string> files = FilesOf(held);
     files.push_back(old->GetAssetFile());
     EXPECT_EQ(texts.details, "Files:\n" + SortedLines(files));
@@ -167,11 +167,11 @@ TEST_F(CommandRunnerTest, RefusedCommandGivesMinusOne)
 TEST_F(CommandRunnerTest, MarkForAddFailureWhoseOnlyFlagIsOneKeepsTheHeader)
 {
     // The asset file is checked out by the current user; its external file is new.
-    Server().CheckInWorkspaceFile(kWorkspace, "assets/mixed.qor", "mixed");
-    const std::string assetFile = Server().LocalPath(kWorkspace, "assets/mixed.qor").toStdString();
-    const std::string external = Server().LocalPath(kWorkspace, "assets/mixed_1.tex").toStdString();
+    CheckIn("assets/mixed.qor", "mixed");
+    const std::string assetFile = LocalPath("assets/mixed.qor");
+    const std::string external = LocalPath("assets/mixed_1.tex");
     standin::DbObject* asset = Manager().CreateAsset({"mixed", assetFile, {external}, true});
-    ASSERT_TRUE(Server().Edit({assetFile}, "").Succeeded());
+    ASSERT_TRUE(Server().Edit(CurrentSession(), {assetFile}, "").Succeeded());
     Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kIOError, "cannot add\n");
     Texts texts;
 

@@ -50,7 +50,7 @@ TEST_F(FailureMessagesTest, ReasonsComeInAscendingFlagOrderAndAUserUnderTwoFlags
     standin::DbObject* locked = AddCheckedInAsset("locked");
     standin::DbObject* old = AddCheckedInAsset("old");
     standin::DbObject* unknown = AddLocalAsset("unknown");
-    OpenForEditAs(kOtherUser, locked);
+    LockAs(kOtherUser, locked);
     LockAs(kOtherUser, locked);
     SubmitAs(kThirdUser, old);
     std::set<int> statuses;
@@ -70,11 +70,12 @@ TEST_F(FailureMessagesTest, AFlagIsExplainedOnceAndUsersAreAskedForTheFirstObjec
 {
     standin::DbObject* first = AddCheckedInAsset("first");
     standin::DbObject* second = AddCheckedInAsset("second");
-    OpenForEditAs(kOtherUser, first);
-    OpenForEditAs(kThirdUser, second);
+    LockAs(kOtherUser, first);
+    LockAs(kThirdUser, second);
     Control().ClearCalls();
 
-    EXPECT_EQ(DescribeObjects({first, second}).message, std::string(kHeader) + kCheckedOutReason + "\nbob\n");
+    EXPECT_EQ(DescribeObjects({first, second}, {fs::kCheckedOutByOther}).message,
+              std::string(kHeader) + kCheckedOutReason + "\nbob\n");
 
     ASSERT_EQ(DataControlCallCount("GetObjectUsers"), 1);
     for (const auto& call : Control().GetCalls()) {
@@ -113,7 +114,7 @@ TEST_F(FailureMessagesTest, ExpiredSessionDuringTheStateQueryGivesTheConnectionL
 TEST_F(FailureMessagesTest, OtherStateQueryFailureIsAnUnknownErrorWithTheServiceReport)
 {
     standin::DbObject* asset = AddCheckedInAsset("asset");
-    Server().FailNext(standin::ServerOp::kStatus, standin::ServerCode::kDataBaseError, "depot is down\n");
+    Server().FailNext(standin::ServerOp::kStatus, standin::ServerCode::kServerError, "depot is down\n");
 
     const Description result = DescribeObjects({asset}, kCheckOutStatuses, "x");
 
@@ -125,10 +126,10 @@ TEST_F(FailureMessagesTest, OtherStateQueryFailureIsAnUnknownErrorWithTheService
 TEST_F(FailureMessagesTest, UsersThatCannotBeListedLeaveAnErrorEntry)
 {
     standin::DbObject* asset = AddCheckedInAsset("asset");
-    OpenForEditAs(kOtherUser, asset);
-    Server().FailNext(standin::ServerOp::kUsers, standin::ServerCode::kDataBaseError, "no users\n");
+    LockAs(kOtherUser, asset);
+    Server().FailNext(standin::ServerOp::kUsers, standin::ServerCode::kServerError, "no users\n");
 
-    EXPECT_EQ(DescribeObjects({asset}).message,
+    EXPECT_EQ(DescribeObjects({asset}, {fs::kCheckedOutByOther}).message,
               std::string(kHeader) + kCheckedOutReason +
                   "\nError found while trying to get the list of users for object asset\n\n");
 }
@@ -137,17 +138,17 @@ TEST_F(FailureMessagesTest, CombinedStatusIsTheOrOfTheWordsOrZeroWithTheFailingC
 {
     standin::DbObject* held = AddCheckedInAsset("held");
     standin::DbObject* old = AddCheckedInAsset("old");
-    OpenForEditAs(kOtherUser, held);
+    LockAs(kOtherUser, held);
     SubmitAs(kThirdUser, old);
     const std::list<std::string> files{held->GetAssetFile(), old->GetAssetFile()};
     std::uint32_t combined = 0xFFFF;
 
     EXPECT_EQ(Helper().GetCombinedFilesStatus(FileControlPtr(), CurrentAccount(), files, combined).GetCode(), 0);
-    EXPECT_EQ(combined, fs::kCheckedOutByOther | fs::kNotAtHead);
+    EXPECT_EQ(combined, fs::kCheckedOutByOther | fs::kLockedByOther | fs::kNotAtHead);
 
-    Server().FailNext(standin::ServerOp::kStatus, standin::ServerCode::kDataBaseError, "down\n");
+    Server().FailNext(standin::ServerOp::kStatus, standin::ServerCode::kServerError, "down\n");
     EXPECT_EQ(Helper().GetCombinedFilesStatus(FileControlPtr(), CurrentAccount(), files, combined).GetCode(),
-              standin::ServerCode::kDataBaseError);
+              standin::ServerCode::kServerError);
     EXPECT_EQ(combined, 0u);
 }
 
@@ -156,10 +157,10 @@ TEST_F(FailureMessagesTest, FileUsersComeInServiceOrderWithRepetitions)
     standin::DbObject* first = AddCheckedInAsset("first");
     standin::DbObject* second = AddCheckedInAsset("second");
     standin::DbObject* third = AddCheckedInAsset("third");
-    OpenForEditAs(kThirdUser, first);
-    OpenForEditAs(kOtherUser, second);
     LockAs(kThirdUser, first);
-    OpenForEditAs(kThirdUser, third);
+    LockAs(kOtherUser, second);
+    LockAs(kThirdUser, first);
+    LockAs(kThirdUser, third);
     std::uint32_t combined = 0;
     ASSERT_EQ(Helper()
                   .GetCombinedFilesStatus(FileControlPtr(), CurrentAccount(),
@@ -175,7 +176,7 @@ TEST_F(FailureMessagesTest, FileUsersComeInServiceOrderWithRepetitions)
 TEST_F(FailureMessagesTest, FileUsersAreListedWhenTheCombinedWordNamesThemEvenIfNotOfInterest)
 {
     standin::DbObject* asset = AddCheckedInAsset("asset");
-    OpenForEditAs(kOtherUser, asset);
+    LockAs(kOtherUser, asset);
 
     EXPECT_EQ(DescribeFiles({asset}, fs::kCheckedOutByOther | fs::kNotAtHead, {64}),
               std::string(kNotAtHeadReason) + "\nbob\n");

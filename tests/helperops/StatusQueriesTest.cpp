@@ -76,19 +76,19 @@ TEST_F(StatusQueriesTest, AccessStatesAreOnePerObjectInOrderAndAnEmptyListAsksNo
 {
     standin::DbObject* held = AddCheckedInAsset("held");
     standin::DbObject* clean = AddCheckedInAsset("clean");
-    OpenForEditAs(kOtherUser, held);
+    LockAs(kOtherUser, held);
     std::list<qor4::StatusWord> states;
 
     EXPECT_EQ(HelperInterface().GetAccessStates(Handles({clean, held}), true, true, states).GetCode(), 0);
 
-    EXPECT_EQ(states, (std::list<qor4::StatusWord>{0, fs::kCheckedOutByOther}));
+    EXPECT_EQ(states, (std::list<qor4::StatusWord>{0, fs::kCheckedOutByOther | fs::kLockedByOther}));
     ASSERT_EQ(DataControlCallCount("GetAccessStates"), 1);
     EXPECT_EQ(Control().GetCalls().back().arguments.back(), "true");
 
     const auto restore = WithoutDataControl();
     Control().ClearCalls();
     EXPECT_EQ(HelperInterface().GetAccessStates({}, true, false, states).GetCode(), 1);
-    EXPECT_EQ(states, (std::list<qor4::StatusWord>{0, fs::kCheckedOutByOther}));
+    EXPECT_EQ(states, (std::list<qor4::StatusWord>{0, fs::kCheckedOutByOther | fs::kLockedByOther}));
     EXPECT_TRUE(Control().GetCalls().empty());
 }
 

@@ -40,7 +40,7 @@ TEST_F(CheckOutObjectsTest, RetryRepeatsTheFailedObjectOnly)
 {
     standin::DbObject* first = AddCheckedInAsset("first");
     standin::DbObject* second = AddCheckedInAsset("second");
-    Server().FailNext(standin::ServerOp::kEdit, standin::ServerCode::kDataBaseError, "depot busy\n");
+    Server().FailNext(standin::ServerOp::kEdit, standin::ServerCode::kServerError, "depot busy\n");
     Modal().PressNext(QMessageBox::Retry);
     bool cancelled = true;
 
@@ -133,14 +133,14 @@ TEST_F(CheckOutObjectsTest, EmptyListAndNullCancelFlag)
 
     standin::DbObject* asset = AddCheckedInAsset("hero");
     EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), nullptr, false));
-    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, kCheckedOut);
+    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, kCheckedOut | qor4::FileStatus::kLockedByMe);
 }
 
 TEST_F(CheckOutObjectsTest, WithoutWindowsEachFailureIsLoggedAndTheRestCheckedOut)
 {
     standin::DbObject* first = AddCheckedInAsset("first");
     standin::DbObject* second = AddCheckedInAsset("second");
-    OpenForEditAs(kOtherUser, first);
+    LockAs(kOtherUser, first);
     Properties().SetPromptForChangeListWhenCheckingOut(true);
     WithoutWindows();
     bool cancelled = true;
@@ -228,7 +228,7 @@ TEST_F(PromptCheckOutObjectsTest, RetryAfterAFailedCheckOutRepeatsItInTheSameCha
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
     const std::string changeList = CreateChangeList("retry here");
-    Server().FailNext(standin::ServerOp::kEdit, standin::ServerCode::kDataBaseError, "depot busy\n");
+    Server().FailNext(standin::ServerOp::kEdit, standin::ServerCode::kServerError, "depot busy\n");
     AnswerDialog(DialogButton::CheckOut, changeList);
     Modal().PressNext(QMessageBox::Retry);
 
@@ -249,7 +249,7 @@ TEST_F(PromptCheckOutObjectsTest, RetryAfterAFailedCheckOutRepeatsItInTheSameCha
 TEST_F(PromptCheckOutObjectsTest, FailedCheckOutAnsweredIgnoreOrCancel)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
-    OpenForEditAs(kOtherUser, asset);
+    LockAs(kOtherUser, asset);
     AnswerDialog(DialogButton::CheckOut);
     Modal().PressNext(QMessageBox::Ignore);
     EXPECT_TRUE(Prompt({asset}));
@@ -296,7 +296,7 @@ TEST_F(PromptCheckOutObjectsTest, WithoutWindowsStoredPromptChecksOutIntoTheDefa
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
     standin::DbObject* held = AddCheckedInAsset("held");
-    OpenForEditAs(kOtherUser, held);
+    LockAs(kOtherUser, held);
     WithoutWindows();
 
     EXPECT_TRUE(Prompt({asset}));

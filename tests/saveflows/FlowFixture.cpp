@@ -114,21 +114,16 @@ standin::DbObject* FlowFixture::AddNewAsset(const std::string& name, const std::
         {name, LocalPath(std::string(kAssetFolder) + name + kAssetExtension), externalFiles, false});
 }
 
-std::string FlowFixture::LocalPath(const std::string& depotPath)
-{
-    return Server().LocalPath(kWorkspace, depotPath).toStdString();
-}
-
 std::string FlowFixture::CreateChangeList(const std::string& description)
 {
-    const standin::ChangeListResult created = Server().CreateChangeList(description);
+    const standin::ChangeListResult created = Server().CreateChangeList(CurrentSession(), description);
     EXPECT_TRUE(created.Succeeded()) << created.text;
     return created.changeList;
 }
 
 void FlowFixture::CheckOutByHand(const std::vector<std::string>& files, const std::string& changeList)
 {
-    const standin::ServerResult opened = Server().Edit(files, changeList);
+    const standin::ServerResult opened = Server().Edit(CurrentSession(), files, changeList);
     EXPECT_TRUE(opened.Succeeded()) << opened.text;
 }
 
@@ -138,8 +133,7 @@ FlowFixture::FileState FlowFixture::StateOf(const std::string& file)
     const QFileInfo info(QString::fromStdString(file));
     state.exists = info.exists();
     state.readOnly = state.exists && !(info.permissions() & QFile::WriteOwner);
-    if (const standin::UserParameters* account = CurrentAccount()) Server().UseSession(account->Session());
-    const standin::StatusResult status = Server().Status({file});
+    const standin::StatusResult status = StatusOf({file});
     EXPECT_TRUE(status.Succeeded()) << status.text;
     if (!status.words.empty()) state.status = status.words.front();
     if (!status.changeLists.empty()) state.changeList = status.changeLists.front();

@@ -58,7 +58,7 @@ protected:
     // Writable files on disk, opened for edit in changeList.
     static FileState CheckedOutIn(const std::string& changeList)
     {
-        return {true, false, qor4::FileStatus::kCheckedOut, changeList};
+        return {true, false, qor4::FileStatus::kCheckedOut | qor4::FileStatus::kLockedByMe, changeList};
     }
 
     // Queues the answer for the next modal window, which must be the changelist dialog: selects
@@ -73,8 +73,6 @@ protected:
     void Touch(standin::DbObject* asset);
     // An asset created since the last save, with new files in the workspace folder.
     standin::DbObject* AddNewAsset(const std::string& name, const std::vector<std::string>& externalFiles = {});
-    // The absolute workspace path of a depot path such as "assets/x.qor".
-    std::string LocalPath(const std::string& depotPath);
 
     // A pending changelist of the current user; its number.
     std::string CreateChangeList(const std::string& description);

@@ -39,7 +39,7 @@ TEST_F(PostSaveFlowTest, DeletedFileThatWasMarkedForAddIsRevertedAndNotMarkedFor
 {
     standin::DbObject* asset = AddLocalAsset("draft");
     const std::string file = asset->GetAssetFile();
-    ASSERT_TRUE(Server().Add({file}, "").Succeeded());
+    ASSERT_TRUE(Server().Add(CurrentSession(), {file}, "").Succeeded());
     Manager().DeleteAsset(asset);
 
     ASSERT_TRUE(Library().Save().Succeeded());
@@ -76,7 +76,7 @@ TEST_F(PostSaveFlowTest, DeletedFileAlreadyMarkedForDeleteOrUnknownIsLeftAlone)
 {
     standin::DbObject* marked = AddCheckedInAsset("marked");
     standin::DbObject* unknown = AddLocalAsset("unknown");
-    ASSERT_TRUE(Server().Delete({marked->GetAssetFile()}, "").Succeeded());
+    ASSERT_TRUE(Server().Delete(CurrentSession(), {marked->GetAssetFile()}, "").Succeeded());
     // The workspace still has the file, so that the save removes it.
     QFile restored(QString::fromStdString(marked->GetAssetFile()));
     ASSERT_TRUE(restored.open(QIODevice::WriteOnly));
@@ -123,7 +123,7 @@ TEST_F(PostSaveFlowTest, MarkForDeleteFailureOffersRetryThatThenSucceeds)
     standin::DbObject* asset = AddCheckedInAsset("old");
     const std::string file = asset->GetAssetFile();
     Manager().DeleteAsset(asset);
-    Server().FailNext(standin::ServerOp::kDelete, standin::ServerCode::kDataBaseError, "depot busy\n");
+    Server().FailNext(standin::ServerOp::kDelete, standin::ServerCode::kServerError, "depot busy\n");
     Modal().PressNext(QMessageBox::Retry);
 
     ASSERT_TRUE(Library().Save().Succeeded());
@@ -140,7 +140,7 @@ TEST_F(PostSaveFlowTest, MarkForDeleteFailureOffersRetryThatThenSucceeds)
 TEST_F(PostSaveFlowTest, NewAssetBesideFilesOpenInAChangeListJoinsItWithoutADialog)
 {
     const std::string shared = std::string(kAssetFolder) + "shared.tex";
-    Server().CheckInWorkspaceFile(kWorkspace, shared, "texture");
+    CheckIn(shared, "texture");
     const std::string sharedFile = LocalPath(shared);
     const std::string changeList = CreateChangeList("new level");
     CheckOutByHand({sharedFile}, changeList);
@@ -151,7 +151,7 @@ TEST_F(PostSaveFlowTest, NewAssetBesideFilesOpenInAChangeListJoinsItWithoutADial
 
     EXPECT_TRUE(Modal().Seen().empty());
     ExpectStates({asset->GetAssetFile()}, {true, false, kMarkedForAdd, changeList});
-    EXPECT_EQ(StateOf(sharedFile).status, kCheckedOut);
+    EXPECT_EQ(StateOf(sharedFile).status, kCheckedOut | qor4::FileStatus::kLockedByMe);
 }
 
 TEST_F(PostSaveFlowTest, PromptedNewAssetsAreListedAndEachMarkedForAddOnItsOwn)
@@ -182,7 +182,7 @@ TEST_F(PostSaveFlowTest, OneFailingNewAssetDoesNotKeepTheOthersOut)
 {
     standin::DbObject* first = AddNewAsset("first");
     standin::DbObject* second = AddNewAsset("second");
-    Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kDataBaseError, "depot busy\n");
+    Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kServerError, "depot busy\n");
     Modal().PressNext(QMessageBox::Ok);
 
     ASSERT_TRUE(Library().Save().Succeeded());
@@ -252,7 +252,7 @@ TEST_F(PostSaveFlowTest, WithoutWindowsAFailureIsLoggedAndNotRetried)
 {
     standin::DbObject* doomed = AddCheckedInAsset("old");
     Manager().DeleteAsset(doomed);
-    Server().FailNext(standin::ServerOp::kDelete, standin::ServerCode::kDataBaseError, "depot busy\n");
+    Server().FailNext(standin::ServerOp::kDelete, standin::ServerCode::kServerError, "depot busy\n");
     WithoutWindows();
 
     ASSERT_TRUE(Library().Save().Succeeded());

@@ -111,7 +111,7 @@ TEST_F(PreSaveFlowTest, RememberedChangeListThatVanishedStoresPromptAndAsks)
     standin::DbObject* submitted = AddCheckedInAsset("props");
     const std::string vanished = CreateChangeList("done already");
     CheckOutByHand({submitted->GetAssetFile()}, vanished);
-    ASSERT_TRUE(Server().Submit(vanished).Succeeded());
+    ASSERT_TRUE(Server().Submit(CurrentSession(), vanished).Succeeded());
     Properties().SetActionWhenEditingReadOnlyAsset(Props::kCheckOut);
     Properties().SetChangeListToUseWhenAutoCheckingOut(vanished);
     AnswerDialog(DialogButton::CheckOut);
@@ -144,7 +144,7 @@ TEST_F(PreSaveFlowTest, FirstGroupChecksOutSecondFailsThenThePromptListsOnlyTheS
 {
     standin::DbObject* withExternal = AddDirtyCheckedInAsset("hero", 1);
     standin::DbObject* plain = AddDirtyCheckedInAsset("villain");
-    OpenForEditAs(kOtherUser, plain);
+    LockAs(kOtherUser, plain);
     AnswerDialog(DialogButton::CheckOut);
     Modal().PressNext(QMessageBox::Ok);
     AnswerDialog(DialogButton::Cancel);
@@ -250,7 +250,7 @@ TEST_F(PreSaveWithoutWindowsTest, StoredActionsThatNeedNoQuestionSaveAndTheOther
 TEST_F(PreSaveWithoutWindowsTest, CheckOutFailureIsLoggedAndVetoesTheSave)
 {
     standin::DbObject* asset = AddDirtyCheckedInAsset("hero");
-    OpenForEditAs(kOtherUser, asset);
+    LockAs(kOtherUser, asset);
 
     const standin::SaveResult result = Library().Save();
 
@@ -288,7 +288,7 @@ TEST_F(PreSaveWithoutWindowsTest, NullCancelFlagStillRunsTheFlow)
     Properties().SetActionWhenEditingReadOnlyAsset(Props::kCheckOut);
     Helper().OnPreSave(Library().GetAccessor(), nullptr);
 
-    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, kCheckedOut);
+    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, kCheckedOut | qor4::FileStatus::kLockedByMe);
 }
 
 } // namespace

@@ -274,8 +274,18 @@ void HostFixture::SubmitAs(const std::string& user, const standin::DbObject* ass
 
 standin::StatusResult HostFixture::StatusOf(const std::vector<std::string>& files)
 {
+    return backend->Status(CurrentSession(), files);
+}
+
+bool HostFixture::SessionWorks()
+{
+    return backend->Status(CurrentSession(), {LocalPath(std::string(kAssetFolder) + "probe.qor")}).Succeeded();
+}
+
+standin::SessionId HostFixture::CurrentSession()
+{
     const standin::UserParameters* account = CurrentAccount();
-    return svnBackend->Status(account ? account->Session() : 0, files);
+    return account ? account->Session() : 0;
 }
 
 qor4::StatusWord HostFixture::WordOf(const std::string& file)

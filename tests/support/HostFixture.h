@@ -103,8 +103,12 @@ protected:
     // Expires the current user's session; with a password, the server changes the user's password
     // (and rejects the session's), so that logging in again needs it.
     void ExpireSession(const std::string& newPassword = std::string());
-    // The account the data control acts for now.
+    // The account the data control acts for now, and its backend session (0: none).
     const standin::UserParameters* CurrentAccount();
+    standin::SessionId CurrentSession();
+    // True when the current session can talk to the server (the password it was opened with is
+    // still the server's, and it has not expired).
+    bool SessionWorks();
 
     // --- Services ------------------------------------------------------------------------------
     CRevisionControlUIHelper& Helper() { return *helper; }

@@ -63,7 +63,16 @@ void FaultyBackend::SetOtherUserState(const std::string& file, qor4::StatusWord 
         m_otherUsers[Normal(file)] = {word, user};
 }
 
-ServerResult FaultyBackend::Enter(const char* operation, SessionId session, std::vector<std::string> arguments)
+void FaultyBackend::SetIOError(const std::string& file, bool failing)
+{
+    if (failing)
+        m_ioErrors.insert(Normal(file));
+    else
+        m_ioErrors.erase(Normal(file));
+}
+
+ServerResult FaultyBackend::Enter(const char* operation, SessionId session, std::vector<std::string> arguments,
+                                  const FileList& files)
 {
     m_calls.push_back({operation, std::move(arguments)});
 
@@ -88,6 +97,10 @@ ServerResult FaultyBackend::Enter(const char* operation, SessionId session, std:
 
     if (m_expired.count(session) != 0)
         return {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + "\n"};
+    std::string failing;
+    for (const std::string& file : files)
+        if (m_ioErrors.count(Normal(file)) != 0) failing += file + " - cannot be read or changed.\n";
+    if (!failing.empty()) return {ServerCode::kIOError, failing};
     for (const std::string& name : {std::string(operation), std::string(ServerOp::kAll)}) {
         const auto fault = m_faults.find(name);
         if (fault == m_faults.end()) continue;
@@ -100,9 +113,9 @@ ServerResult FaultyBackend::Enter(const char* operation, SessionId session, std:
 
 template <typename Result>
 bool FaultyBackend::Entered(const char* operation, SessionId session, std::vector<std::string> arguments,
-                            Result& result)
+                            Result& result, const FileList& files)
 {
-    const ServerResult entered = Enter(operation, session, std::move(arguments));
+    const ServerResult entered = Enter(operation, session, std::move(arguments), files);
     if (entered.code == qor4::kResultOk && entered.text.empty()) return true;
     result.code = entered.code;
     result.text = entered.text;
@@ -126,35 +139,35 @@ void FaultyBackend::CloseSession(SessionId session)
 ServerResult FaultyBackend::Edit(SessionId session, const FileList& files, const std::string& changeList)
 {
     ServerResult result;
-    if (!Entered(ServerOp::kEdit, session, Arguments(files, changeList), result)) return result;
+    if (!Entered(ServerOp::kEdit, session, Arguments(files, changeList), result, files)) return result;
     return m_inner->Edit(session, files, changeList);
 }
 
 ServerResult FaultyBackend::Add(SessionId session, const FileList& files, const std::string& changeList)
 {
     ServerResult result;
-    if (!Entered(ServerOp::kAdd, session, Arguments(files, changeList), result)) return result;
+    if (!Entered(ServerOp::kAdd, session, Arguments(files, changeList), result, files)) return result;
     return m_inner->Add(session, files, changeList);
 }
 
 ServerResult FaultyBackend::Delete(SessionId session, const FileList& files, const std::string& changeList)
 {
     ServerResult result;
-    if (!Entered(ServerOp::kDelete, session, Arguments(files, changeList), result)) return result;
+    if (!Entered(ServerOp::kDelete, session, Arguments(files, changeList), result, files)) return result;
     return m_inner->Delete(session, files, changeList);
 }
 
 ServerResult FaultyBackend::Revert(SessionId session, const FileList& files)
 {
     ServerResult result;
-    if (!Entered(ServerOp::kRevert, session, Arguments(files), result)) return result;
+    if (!Entered(ServerOp::kRevert, session, Arguments(files), result, files)) return result;
     return m_inner->Revert(session, files);
 }
 
 ServerResult FaultyBackend::MakeWritable(SessionId session, const FileList& files)
 {
     ServerResult result;
-    if (!Entered(ServerOp::kMakeWritable, session, Arguments(files), result)) return result;
+    if (!Entered(ServerOp::kMakeWritable, session, Arguments(files), result, files)) return result;
     return m_inner->MakeWritable(session, files);
 }
 
@@ -166,6 +179,7 @@ StatusResult FaultyBackend::Status(SessionId session, const FileList& files)
     for (std::size_t i = 0; result.Succeeded() && i < files.size() && i < result.words.size(); ++i) {
         const auto other = m_otherUsers.find(Normal(files[i]));
         if (other != m_otherUsers.end()) result.words[i] |= other->second.word;
+        if (m_ioErrors.count(Normal(files[i])) != 0) result.words[i] |= qor4::FileStatus::kIOError;
     }
     return result;
 }

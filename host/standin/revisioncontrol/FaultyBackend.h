@@ -45,6 +45,9 @@ public:
     // Adds word (kMarkedForAddByOther, kMarkedForDeleteByOther...) to the file's status and names
     // user among its holders; word 0 removes it.
     void SetOtherUserState(const std::string& file, qor4::StatusWord word, const std::string& user);
+    // The file cannot be read or changed: operations on it fail with ServerCode::kIOError and its
+    // status has kIOError.
+    void SetIOError(const std::string& file, bool failing);
 
     const std::vector<ServerCall>& Calls() const { return m_calls; }
     void ClearCalls() { m_calls.clear(); }
@@ -76,10 +79,13 @@ private:
         std::string user;
     };
 
-    // Records the call, then applies slowness, expiry and faults; a failure ends the operation.
-    ServerResult Enter(const char* operation, SessionId session, std::vector<std::string> arguments);
+    // Records the call, then applies slowness, expiry, failing files and faults; a failure ends the
+    // operation.
+    ServerResult Enter(const char* operation, SessionId session, std::vector<std::string> arguments,
+                       const FileList& files = {});
     template <typename Result>
-    bool Entered(const char* operation, SessionId session, std::vector<std::string> arguments, Result& result);
+    bool Entered(const char* operation, SessionId session, std::vector<std::string> arguments, Result& result,
+                 const FileList& files = {});
 
     std::shared_ptr<RevisionBackend> m_inner;
     qor4::ITimeOutDelegate* m_delegate = nullptr;
@@ -88,6 +94,7 @@ private:
     std::map<std::string, int> m_slow;
     std::set<SessionId> m_expired;
     std::map<std::string, OtherUserState> m_otherUsers;
+    std::set<std::string> m_ioErrors;
 };
 
 } // namespace standin

@@ -161,7 +161,7 @@ qor4::StatusWord SvnBackend::WordOf(const svn::NodeInfo& node, bool remote)
         node.node == svn_wc_status_ignored || node.node == svn_wc_status_none)
         return fs::kNotInDepot;
     qor4::StatusWord word = 0;
-    if (node.node == svn_wc_status_added || node.node == svn_wc_status_replaced) word |= fs::kMarkedForAdd;
+    if (node.Added()) word |= fs::kMarkedForAdd;
     if (node.node == svn_wc_status_deleted) word |= fs::kMarkedForDelete;
     if (node.node == svn_wc_status_obstructed) word |= fs::kIOError;
     // Remotely, the repository's lock decides: a local token for a stolen or broken lock is stale.

@@ -17,8 +17,8 @@ namespace {
 
 bool IsOpened(const svn::NodeInfo& node)
 {
-    return node.localLock.Held() || node.node == svn_wc_status_added || node.node == svn_wc_status_deleted ||
-           node.node == svn_wc_status_replaced || node.node == svn_wc_status_modified || !node.changeList.empty();
+    return node.localLock.Held() || node.Added() || node.node == svn_wc_status_deleted ||
+           node.node == svn_wc_status_modified || !node.changeList.empty();
 }
 
 bool IsVersioned(const svn::NodeInfo& node)
@@ -43,7 +43,7 @@ ServerResult SvnBackend::Edit(SessionId id, const FileList& files, const std::st
         const svn::NodeInfo& node = walk.nodes[i];
         if (!IsVersioned(node))
             refusals += paths[i] + " - file(s) not in the repository.\n";
-        else if (node.node == svn_wc_status_added)
+        else if (node.Added())
             refusals += paths[i] + " - is scheduled for addition.\n";
         else if (node.node == svn_wc_status_deleted)
             refusals += paths[i] + " - is scheduled for deletion.\n";
@@ -137,7 +137,7 @@ ServerResult SvnBackend::Delete(SessionId id, const FileList& files, const std::
         const svn::NodeInfo& node = walk.nodes[i];
         if (!IsVersioned(node))
             refusals += paths[i] + " - file(s) not in the repository.\n";
-        else if (node.node == svn_wc_status_added)
+        else if (node.Added())
             refusals += paths[i] + " - is scheduled for addition; revert it instead.\n";
         else if (node.node != svn_wc_status_deleted)
             toDelete.push_back(paths[i]);

@@ -21,6 +21,7 @@ NodeInfo InfoOf(const svn_client_status_t& status)
         info.repositoryLock = {status.repos_lock->token, status.repos_lock->owner ? status.repos_lock->owner : ""};
     if (status.changelist) info.changeList = status.changelist;
     info.conflicted = status.conflicted != 0;
+    info.revision = status.revision;
     return info;
 }
 

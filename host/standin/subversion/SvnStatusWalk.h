@@ -25,6 +25,14 @@ struct NodeInfo {
     LockInfo repositoryLock; // the repository's lock, any owner (only from a remote walk)
     std::string changeList;
     bool conflicted = false;
+    long revision = -1; // the working copy's base revision; invalid for a scheduled addition
+
+    // Scheduled for addition, on disk or not (a missing added file has no base revision).
+    bool Added() const
+    {
+        return node == svn_wc_status_added || node == svn_wc_status_replaced ||
+               (node == svn_wc_status_missing && revision < 0);
+    }
 };
 
 struct WalkResult {
