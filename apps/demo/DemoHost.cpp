@@ -8,13 +8,16 @@
 #include "PluginLoader.h"
 #include "PrefManager.h"
 #include "QORDBProxy.h"
-#include "RevisionServer.h"
+#include "FaultyBackend.h"
+#include "SvnBackend.h"
+#include "SvnServer.h"
 #include "System.h"
 #include "UserParameters.h"
 
 #include "qor4/IRevisionControlUIHelper.h"
 
 #include <QDir>
+#include <QDirIterator>
 
 #include <algorithm>
 
@@ -47,9 +50,11 @@ qor4::QORHandle<qor4::IDbObject> HandleOf(standin::DbObject* object)
 
 } // namespace
 
-DemoHost::DemoHost(QString dataDir, std::string user)
-    : m_dataDir(std::move(dataDir)), m_user(std::move(user)), m_project(m_dataDir)
+DemoHost::DemoHost(QString dataDir, std::string user, ServerChoice choice)
+    : m_dataDir(std::move(dataDir)), m_user(std::move(user)), m_project(m_dataDir), m_choice(std::move(choice)),
+      m_ownServer(m_choice.url.empty())
 {
+    if (m_ownServer) m_choice.workspace = m_project.WorkingCopy(m_user).toStdString();
 }
 
 DemoHost::~DemoHost()
@@ -60,24 +65,20 @@ DemoHost::~DemoHost()
 HostStart DemoHost::Start()
 {
     HostStart start;
-    if (!m_project.Exists()) {
-        const ProjectOutcome created = m_project.Create();
-        if (!created.ok) {
-            start.error = created.error;
+    if (m_ownServer) {
+        const bool created = m_project.Exists();
+        m_server = m_project.StartServer(start.error);
+        if (!m_server) return start;
+        m_choice.url = m_server->Url();
+        const ProjectOutcome prepared =
+            created ? m_project.PrepareWorkingCopy(*m_server, m_user) : m_project.Create(*m_server);
+        if (!prepared.ok) {
+            start.error = prepared.error;
             return start;
         }
     }
-    try {
-        m_server = std::make_shared<standin::RevisionServer>(m_project.DatabasePath());
-    } catch (const std::exception& error) {
-        start.error = std::string("cannot open the depot: ") + error.what();
-        return start;
-    }
-    const ProjectOutcome prepared = m_project.PrepareWorkspace(*m_server, m_user);
-    if (!prepared.ok) {
-        start.error = prepared.error;
-        return start;
-    }
+    m_svn = std::make_shared<standin::SvnBackend>();
+    m_backend = std::make_shared<standin::FaultyBackend>(m_svn);
     start = StartHost();
     if (start.ok) start = LoadAssets();
     return start;
@@ -86,18 +87,17 @@ HostStart DemoHost::Start()
 HostStart DemoHost::StartHost()
 {
     HostStart start;
-    m_session = std::make_unique<standin::ModelSession>(m_server);
+    m_session = std::make_unique<standin::ModelSession>(m_backend);
     standin::System& system = standin::System::Instance();
 
     auto* prefs = new standin::PrefManager(m_project.PreferencesPath(m_user));
     system.RegisterSingleton(standin::PrefManager::kSingletonName, prefs);
-    // First start of this user: the host's own account settings, and revision control on.
-    if (!prefs->RawValue(PrefKeys::kUserName)) {
-        prefs->SetStringPref(PrefKeys::kUserName, m_user, true);
-        prefs->SetStringPref(PrefKeys::kServer, m_server->ServerAddress(), true);
-        prefs->SetStringPref(PrefKeys::kWorkspace, Workspace(), true);
-        prefs->SetBoolPref(PrefKeys::kUseSourceDataControl, true, true);
-    }
+    // The host's own account settings (the demo's server has a new port every start), and revision
+    // control on at the first start.
+    if (!prefs->RawValue(PrefKeys::kUserName)) prefs->SetBoolPref(PrefKeys::kUseSourceDataControl, true, true);
+    prefs->SetStringPref(PrefKeys::kUserName, m_user, true);
+    prefs->SetStringPref(PrefKeys::kServer, ServerUrl(), true);
+    prefs->SetStringPref(PrefKeys::kWorkspace, Workspace(), true);
     m_commands = new standin::CommandManager();
     system.RegisterSingleton(standin::CommandManager::kSingletonName, m_commands);
     m_proxy = new standin::QORDBProxy();
@@ -121,8 +121,11 @@ HostStart DemoHost::StartHost()
     m_proxy->SetDataModelMgr(m_session->ManagerInterface());
     m_proxy->SetItemLibrary(m_session->Library().GetAccessor());
 
-    const standin::ModelSession::LoginOutcome login = m_session->Login(m_user, SampleUsers::kPassword, Workspace());
-    if (!login.Succeeded()) {
+    // The sample project's password is known; with a repository of the user's own, the plug-in asks
+    // for it at the first operation.
+    const std::string password = m_ownServer ? SampleUsers::kPassword : std::string();
+    const standin::ModelSession::LoginOutcome login = m_session->Login(m_user, password, ServerUrl(), Workspace());
+    if (!login.Succeeded() && m_ownServer) {
         start.error = "cannot log in as " + m_user + ": " + login.message;
         return start;
     }
@@ -133,7 +136,13 @@ HostStart DemoHost::StartHost()
 HostStart DemoHost::LoadAssets()
 {
     HostStart start;
-    const ManifestLoad manifest = LoadManifest(m_project.ManifestPath(m_user));
+    ManifestLoad manifest;
+    if (m_ownServer) {
+        manifest = LoadManifest(m_project.ManifestPath(m_user));
+    } else {
+        manifest.ok = true;
+        manifest.assets = ScanWorkingCopy();
+    }
     if (!manifest.ok) {
         start.error = manifest.error;
         return start;
@@ -156,14 +165,40 @@ void DemoHost::Shutdown()
     m_helper = nullptr;
     m_properties = nullptr;
     m_session.reset();
+    m_backend.reset();
+    m_svn.reset();
     m_server.reset();
+}
+
+std::vector<ManifestAsset> DemoHost::ScanWorkingCopy() const
+{
+    std::vector<ManifestAsset> assets;
+    const QDir root(QString::fromStdString(Workspace()));
+    QDirIterator found(root.path(), {QStringLiteral("*.qor")}, QDir::Files, QDirIterator::Subdirectories);
+    while (found.hasNext()) {
+        const QFileInfo file(found.next());
+        if (file.filePath().contains(QLatin1String("/.svn/"))) continue;
+        ManifestAsset asset{file.completeBaseName().toStdString(), {root.relativeFilePath(file.filePath()).toStdString()}};
+        for (const QFileInfo& texture : file.dir().entryInfoList({file.completeBaseName() + "_*" + kTextureExtension}))
+            asset.depotFiles.push_back(root.relativeFilePath(texture.filePath()).toStdString());
+        assets.push_back(std::move(asset));
+    }
+    std::sort(assets.begin(), assets.end(),
+              [](const ManifestAsset& a, const ManifestAsset& b) { return a.depotFiles < b.depotFiles; });
+    return assets;
+}
+
+standin::SessionId DemoHost::Session() const
+{
+    const standin::UserParameters* account = Account();
+    return account ? account->Session() : 0;
 }
 
 standin::DbObject* DemoHost::AddAsset(const std::string& name, const std::vector<std::string>& depotFiles, bool saved)
 {
     std::vector<std::string> localFiles;
     for (const std::string& file : depotFiles)
-        localFiles.push_back(m_server->LocalPath(Workspace(), file).toStdString());
+        localFiles.push_back(QDir(QString::fromStdString(Workspace())).filePath(QString::fromStdString(file)).toStdString());
     const std::string assetFile = localFiles.front();
     localFiles.erase(localFiles.begin());
     standin::DbObject* asset = Manager().CreateAsset({name, assetFile, localFiles, saved});
@@ -220,7 +255,8 @@ standin::DbObject* DemoHost::CreateAsset(const std::string& name, int externalFi
     for (int i = 1; i <= externalFiles; ++i)
         depotFiles.push_back(kNewAssetFolder + name + kTextureSuffix + std::to_string(i) + kTextureExtension);
     for (const std::string& file : depotFiles)
-        if (standin::FileExists(m_server->LocalPath(Workspace(), file).toStdString())) return nullptr;
+        if (QFileInfo::exists(QDir(QString::fromStdString(Workspace())).filePath(QString::fromStdString(file))))
+            return nullptr;
     return AddAsset(name, depotFiles, false);
 }
 
@@ -254,15 +290,46 @@ void DemoHost::SetSlowOperations(bool slow)
 {
     m_slow = slow;
     for (const char* operation : kSlowOperations)
-        m_server->SetSlow(operation, slow ? kSlowOperationMs : 0);
+        m_backend->SetSlow(operation, slow ? kSlowOperationMs : 0);
 }
 
 void DemoHost::ExpireSession()
 {
-    const standin::UserParameters* account = Account();
-    if (!account) return;
-    m_server->UseSession(account->Session());
-    m_server->ExpireSession();
+    if (const standin::SessionId session = Session()) m_backend->ExpireSession(session);
+}
+
+bool DemoHost::ChangeServerPassword(const std::string& password)
+{
+    return m_server && m_server->SetPassword(m_user, password);
+}
+
+standin::ServerResult DemoHost::Submit(const std::string& changeList)
+{
+    return m_backend->Submit(Session(), changeList);
+}
+
+standin::StatusResult DemoHost::StatusAs(const std::string& user, const std::vector<std::string>& relativeFiles)
+{
+    standin::StatusResult result;
+    if (!m_server) {
+        result.code = standin::ServerCode::kLoginFailed;
+        result.text = "no sample project\n";
+        return result;
+    }
+    const std::string workingCopy = m_project.WorkingCopy(user).toStdString();
+    const standin::LoginResult login =
+        m_svn->OpenSession({user, SampleUsers::kPassword, m_server->Url(), workingCopy});
+    if (login.Failed()) {
+        result.code = login.code;
+        result.text = login.text;
+        return result;
+    }
+    standin::FileList files;
+    for (const std::string& file : relativeFiles)
+        files.push_back(workingCopy + "/" + file);
+    result = m_svn->Status(login.session, files);
+    m_svn->CloseSession(login.session);
+    return result;
 }
 
 std::vector<standin::DbObject*> DemoHost::Assets() const
@@ -304,19 +371,20 @@ const standin::UserParameters* DemoHost::Account() const
 
 bool DemoHost::IsSessionAlive()
 {
-    const standin::UserParameters* account = Account();
-    return account && m_server->IsSessionAlive(account->Session());
+    // A status of no file still asks the session (and the fault decorator) whether it is alive.
+    const standin::SessionId session = Session();
+    return session && !m_backend->IsExpired(session) && m_svn->Status(session, {Workspace() + "/.probe"}).Succeeded();
 }
 
 std::string DemoHost::DepotPathOf(const std::string& localFile) const
 {
-    return QDir(m_project.WorkspaceRoot(m_user)).relativeFilePath(QString::fromStdString(localFile)).toStdString();
+    return QDir(QString::fromStdString(Workspace())).relativeFilePath(QString::fromStdString(localFile)).toStdString();
 }
 
 std::vector<FileState> DemoHost::FileStates(const standin::DbObject* asset)
 {
     std::vector<FileState> states;
-    standin::FileList depotFiles;
+    standin::FileList localFiles;
     for (const std::string& file : standin::AssetFilePaths(*asset)) {
         FileState state;
         state.localPath = file;
@@ -324,17 +392,16 @@ std::vector<FileState> DemoHost::FileStates(const standin::DbObject* asset)
         state.exists = standin::FileExists(file);
         state.readOnly = state.exists && standin::IsReadOnlyOnDisk(file);
         states.push_back(state);
-        depotFiles.push_back(state.depotPath);
+        localFiles.push_back(file);
     }
     if (!IsSessionAlive()) return states;
-    m_server->UseSession(Account()->Session());
-    const standin::StatusResult status = m_server->Status(depotFiles);
+    const standin::StatusResult status = m_backend->Status(Session(), localFiles);
     if (status.Failed() || status.words.size() != states.size()) return states;
     for (std::size_t i = 0; i < states.size(); ++i) {
         states[i].statusKnown = true;
         states[i].status = status.words[i];
         states[i].changeList = status.changeLists[i];
-        const standin::UsersResult users = m_server->Users({depotFiles[i]}, true);
+        const standin::UsersResult users = m_backend->Users(Session(), {localFiles[i]}, true);
         if (users.Succeeded()) states[i].holders = users.users;
     }
     return states;
@@ -344,10 +411,9 @@ std::vector<ChangeListInfo> DemoHost::PendingChangeLists()
 {
     std::vector<ChangeListInfo> lists;
     if (!IsSessionAlive()) return lists;
-    m_server->UseSession(Account()->Session());
-    const standin::ChangeListsResult pending = m_server->PendingChangeLists();
+    const standin::ChangeListsResult pending = m_backend->PendingChangeLists(Session());
     for (const std::string& number : pending.changeLists)
-        lists.push_back({number, m_server->ChangeListDescription(number).description});
+        lists.push_back({number, m_backend->ChangeListDescription(Session(), number).description});
     return lists;
 }
 

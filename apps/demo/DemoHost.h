@@ -1,7 +1,10 @@
 // DemoHost: the stand-in host application around the plug-in module, assembled as the real host
 // assembles itself: its singletons, one open data base (data model, item library, revision-control
-// services over the project's depot), the plug-in's preference manager, and the module loaded from
-// disk through its registration entry. Offers the actions the host's editors take.
+// services over a Subversion working copy), the plug-in's preference manager, and the module loaded
+// from disk through its registration entry. Offers the actions the host's editors take.
+//
+// By default it serves the sample project with an svnserve of its own on 127.0.0.1 (stopped with
+// the host); given a server URL and a working copy it works against that repository instead.
 #pragma once
 
 #include "FileStateText.h"
@@ -28,6 +31,9 @@ class CommandManager;
 class DbObject;
 class PrefManager;
 class QORDBProxy;
+class FaultyBackend;
+class SvnBackend;
+class SvnServer;
 class UserParameters;
 } // namespace standin
 
@@ -36,6 +42,12 @@ namespace demo {
 struct ChangeListInfo {
     std::string number;
     std::string description;
+};
+
+// An existing repository to work with instead of the sample project.
+struct ServerChoice {
+    std::string url;       // empty: the sample project on the demo's own svnserve
+    std::string workspace; // the working copy
 };
 
 struct HostStart {
@@ -50,13 +62,13 @@ public:
     static constexpr const char* kEditPromptMessage = "The asset you are about to edit is read-only.";
     static constexpr int kSlowOperationMs = 1500;
 
-    DemoHost(QString dataDir, std::string user);
+    DemoHost(QString dataDir, std::string user, ServerChoice choice = {});
     ~DemoHost();
     DemoHost(const DemoHost&) = delete;
     DemoHost& operator=(const DemoHost&) = delete;
 
-    // Creates the sample project when the data folder has none, then starts the host and loads the
-    // plug-in. Nothing else works unless it succeeded.
+    // Starts the sample project's server (creating the project when the data folder has none), then
+    // the host, and loads the plug-in. Nothing else works unless it succeeded.
     HostStart Start();
 
     // --- Editor actions, through the plug-in's interfaces ----------------------------------------
@@ -73,12 +85,20 @@ public:
     void DeleteAsset(standin::DbObject* asset);
     // The item library's save; on success the workspace's asset list is rewritten.
     standin::SaveResult Save();
+    // Commits a pending changelist ("" the default one), releasing its locks; the server's text on failure.
+    standin::ServerResult Submit(const std::string& changeList);
 
     // --- Simulations -------------------------------------------------------------------------------
     void SetSlowOperations(bool slow);
     bool SlowOperations() const { return m_slow; }
     // Expires the session the data control acts in; the next operation needs the password again.
     void ExpireSession();
+    // Changes the user's password on the demo's own server: the server rejects the session's at
+    // the next connection. False without an own server.
+    bool ChangeServerPassword(const std::string& password);
+    // The status words of working-copy files (relative paths) as another user sees them from their
+    // own working copy of the sample project.
+    standin::StatusResult StatusAs(const std::string& user, const std::vector<std::string>& relativeFiles);
 
     // --- State -------------------------------------------------------------------------------------
     std::vector<standin::DbObject*> Assets() const;
@@ -92,11 +112,12 @@ public:
     std::string DepotPathOf(const std::string& localFile) const;
 
     const std::string& User() const { return m_user; }
-    std::string Workspace() const { return SampleProject::WorkspaceOf(m_user); }
+    const std::string& Workspace() const { return m_choice.workspace; }
+    const std::string& ServerUrl() const { return m_choice.url; }
     const SampleProject& Project() const { return m_project; }
     qor4::IRevisionControlUIHelper& Helper() const { return *m_helper; }
     IRevisionControlPropertiesMgr& Properties() const { return *m_properties; }
-    standin::RevisionServer& Server() const { return *m_server; }
+    standin::FaultyBackend& Backend() const { return *m_backend; }
     standin::DataModelMgr& Manager() const { return *m_session->Manager(); }
     standin::ItemLibrary& Library() const { return m_session->Library(); }
     standin::MemoryLog& Log() { return m_log; }
@@ -104,6 +125,9 @@ public:
 private:
     HostStart StartHost();
     HostStart LoadAssets();
+    // Assets of an existing working copy: every ".qor" file, with the ".tex" files that share its name.
+    std::vector<ManifestAsset> ScanWorkingCopy() const;
+    standin::SessionId Session() const;
     standin::DbObject* AddAsset(const std::string& name, const std::vector<std::string>& depotFiles, bool saved);
     standin::DbObject* EditableObjectOf(const standin::DbObject* asset) const;
     const standin::UserParameters* Account() const;
@@ -113,8 +137,12 @@ private:
     QString m_dataDir;
     std::string m_user;
     SampleProject m_project;
+    ServerChoice m_choice;
+    bool m_ownServer = false;
     standin::MemoryLog m_log;
-    std::shared_ptr<standin::RevisionServer> m_server;
+    std::unique_ptr<standin::SvnServer> m_server;
+    std::shared_ptr<standin::SvnBackend> m_svn;
+    std::shared_ptr<standin::FaultyBackend> m_backend;
     std::unique_ptr<standin::ModelSession> m_session;
     standin::QORDBProxy* m_proxy = nullptr;
     standin::CommandManager* m_commands = nullptr;

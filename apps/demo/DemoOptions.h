@@ -17,6 +17,8 @@ struct DemoOptions {
     QString outDir;     // walkthrough pictures and log
     QString screenshot; // interactive: picture the main window after start-up and quit
     std::string user;
+    std::string server;    // an existing repository's URL instead of the sample project
+    std::string workspace; // its working copy
     bool ok = true;
     bool help = false;
     QString error;

@@ -81,6 +81,7 @@ void OrnisWindow::BuildActions()
     add(tr("New Asset..."), "createAction", QKeySequence::New, &OrnisWindow::CreateAsset);
     add(tr("Delete"), "deleteAction", QKeySequence::Delete, &OrnisWindow::DeleteAsset);
     add(tr("Save"), "saveAction", QKeySequence::Save, &OrnisWindow::Save);
+    add(tr("Submit..."), "submitAction", QKeySequence(Qt::CTRL | Qt::Key_U), &OrnisWindow::Submit);
     add(tr("Refresh"), "refreshAction", QKeySequence::Refresh, &OrnisWindow::Refresh);
     assetMenu->addSeparator();
     QAction* quit = assetMenu->addAction(tr("Quit"), QKeySequence::Quit, this, &QWidget::close);
@@ -223,6 +224,28 @@ void OrnisWindow::Save()
         tr("Saved: %1 file(s) written, %2 removed.").arg(result.writtenFiles.size()).arg(result.removedFiles.size()));
 }
 
+void OrnisWindow::Submit()
+{
+    QStringList choices{tr("default changelist")};
+    const std::vector<ChangeListInfo> pending = m_host.PendingChangeLists();
+    for (const ChangeListInfo& list : pending)
+        choices << QStringLiteral("%1 \"%2\"").arg(QString::fromStdString(list.number),
+                                                  QString::fromStdString(list.description));
+    bool ok = false;
+    const QString chosen =
+        QInputDialog::getItem(this, tr("Submit"), tr("Changelist to submit:"), choices, 0, false, &ok);
+    if (!ok) return;
+    const int index = static_cast<int>(choices.indexOf(chosen));
+    const std::string changeList = index > 0 ? pending[static_cast<std::size_t>(index - 1)].number : std::string();
+    const standin::ServerResult result = m_host.Submit(changeList);
+    Refresh();
+    if (result.Failed()) {
+        QMessageBox::warning(this, tr("Submit"), QString::fromStdString(result.text));
+        return;
+    }
+    Report(tr("Submitted; its locks are released."));
+}
+
 void OrnisWindow::ShowPreferences()
 {
     PreferencesDialog dialog(m_host.Properties(), this);
@@ -240,8 +263,7 @@ void OrnisWindow::ExpireSession()
 {
     m_host.ExpireSession();
     Refresh();
-    Report(tr("The session expired; the next operation asks for the password (\"%1\").")
-               .arg(QString::fromLatin1(SampleUsers::kPassword)));
+    Report(tr("The session expired; the next operation asks for the password."));
 }
 
 } // namespace demo

@@ -36,6 +36,7 @@ private:
     void CreateAsset();
     void DeleteAsset();
     void Save();
+    void Submit();
     void ShowPreferences();
     void ToggleSlow(bool slow);
     void ExpireSession();

@@ -1,8 +1,10 @@
 #include "SampleProject.h"
 
-#include "RevisionServer.h"
+#include "SvnBackend.h"
+#include "SvnServer.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <stdexcept>
@@ -13,10 +15,12 @@ namespace {
 
 constexpr const char* kPreferencesSuffix = "-preferences.ini";
 constexpr const char* kManifestSuffix = ".assets.json";
+constexpr const char* kWorkingCopyPrefix = "wc-";
+constexpr const char* kRepositoryFormat = "depot/format";
 
-std::string InitialContent(const std::string& depotPath)
+std::string InitialContent(const std::string& path)
 {
-    return depotPath + " revision 1\n";
+    return path + " revision 1\n";
 }
 
 void Require(const standin::ServerResult& result, const std::string& what)
@@ -24,23 +28,33 @@ void Require(const standin::ServerResult& result, const std::string& what)
     if (result.Failed()) throw std::runtime_error(what + ": " + result.text);
 }
 
+void WriteText(const QString& path, const std::string& content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(content.data(), static_cast<qint64>(content.size())) < 0)
+        throw std::runtime_error("cannot write " + path.toStdString());
+}
+
 } // namespace
 
 SampleProject::SampleProject(const QString& dataDir) : m_dataDir(QDir(dataDir).absolutePath()) {}
 
-QString SampleProject::DatabasePath() const
+QString SampleProject::ServerFolder() const
 {
-    return QDir(m_dataDir).filePath(kDatabaseFile);
+    return QDir(m_dataDir).filePath(kServerFolder);
 }
 
-QString SampleProject::WorkspaceRoot(const std::string& user) const
+QString SampleProject::WorkingCopy(const std::string& user) const
 {
-    return QDir(m_dataDir).filePath(QString::fromStdString(WorkspaceOf(user)));
+    return QDir(m_dataDir).filePath(QString::fromStdString(kWorkingCopyPrefix + user));
 }
 
 QString SampleProject::ManifestPath(const std::string& user) const
 {
-    return QDir(m_dataDir).filePath(QString::fromStdString(WorkspaceOf(user) + kManifestSuffix));
+    return QDir(m_dataDir).filePath(QString::fromStdString(user + kManifestSuffix));
 }
 
 QString SampleProject::PreferencesPath(const std::string& user) const
@@ -50,7 +64,14 @@ QString SampleProject::PreferencesPath(const std::string& user) const
 
 bool SampleProject::Exists() const
 {
-    return QFileInfo::exists(DatabasePath());
+    return QFileInfo::exists(QDir(ServerFolder()).filePath(kRepositoryFormat));
+}
+
+std::map<std::string, std::string> SampleProject::Users()
+{
+    return {{SampleUsers::kMain, SampleUsers::kPassword},
+            {SampleUsers::kOther, SampleUsers::kPassword},
+            {SampleUsers::kThird, SampleUsers::kPassword}};
 }
 
 std::vector<ManifestAsset> SampleProject::SampleAssets()
@@ -65,64 +86,86 @@ std::vector<ManifestAsset> SampleProject::SampleAssets()
     };
 }
 
-ProjectOutcome SampleProject::Create()
+std::unique_ptr<standin::SvnServer> SampleProject::StartServer(std::string& error) const
+{
+    if (!QDir().mkpath(m_dataDir)) {
+        error = "cannot create the data folder " + m_dataDir.toStdString();
+        return nullptr;
+    }
+    standin::SvnServer::StartResult started = standin::SvnServer::Start(ServerFolder().toStdString(), Users());
+    error = started.error;
+    // The server listens on a new port every start; working copies from earlier starts follow it.
+    for (const auto& user : Users())
+        if (started.server && QFileInfo::exists(WorkingCopy(user.first)) &&
+            !started.server->Relocate(user.first, WorkingCopy(user.first).toStdString(), error))
+            return nullptr;
+    return std::move(started.server);
+}
+
+ProjectOutcome SampleProject::Create(standin::SvnServer& server) const
 {
     ProjectOutcome outcome;
-    if (Exists()) {
-        outcome.error = "a project already exists in " + m_dataDir.toStdString();
-        return outcome;
-    }
-    if (!QDir().mkpath(m_dataDir)) {
-        outcome.error = "cannot create the data folder " + m_dataDir.toStdString();
-        return outcome;
-    }
     try {
-        standin::RevisionServer server(DatabasePath());
-        Seed(server);
-        if (!SaveManifest(QDir(m_dataDir).filePath(kProjectManifest), SampleAssets(), outcome.error)) {
-            QFile::remove(DatabasePath());
+        std::string error;
+        for (const auto& user : Users())
+            if (!server.CheckOut(user.first, WorkingCopy(user.first).toStdString(), error))
+                throw std::runtime_error(error);
+        if (!SaveManifest(QDir(m_dataDir).filePath(kProjectManifest), SampleAssets(), outcome.error))
             return outcome;
-        }
+
+        standin::SvnBackend backend;
+        auto open = [&](const std::string& user) {
+            const standin::LoginResult login = backend.OpenSession(
+                {user, SampleUsers::kPassword, server.Url(), WorkingCopy(user).toStdString()});
+            Require(login, user + " logs in");
+            return login.session;
+        };
+        auto path = [this](const std::string& user, const std::string& relative) {
+            return QDir(WorkingCopy(user)).filePath(QString::fromStdString(relative)).toStdString();
+        };
+
+        const standin::SessionId alice = open(SampleUsers::kMain);
+        standin::FileList files;
+        for (const ManifestAsset& asset : SampleAssets())
+            for (const std::string& file : asset.depotFiles) {
+                WriteText(QString::fromStdString(path(SampleUsers::kMain, file)), InitialContent(file));
+                files.push_back(path(SampleUsers::kMain, file));
+            }
+        Require(backend.Add(alice, files, ""), "alice adds the sample assets");
+        Require(backend.Submit(alice, ""), "alice commits the sample assets");
+        for (const char* user : {SampleUsers::kOther, SampleUsers::kThird})
+            if (!server.Update(user, WorkingCopy(user).toStdString(), error)) throw std::runtime_error(error);
+
+        // bob's locks are real: his copies are writable and everybody else sees his name on them.
+        const standin::SessionId bob = open(SampleUsers::kOther);
+        const standin::ChangeListResult change = backend.CreateChangeList(bob, kBobChangeListDescription);
+        Require(change, "bob creates a changelist");
+        Require(backend.Edit(bob,
+                             {path(SampleUsers::kOther, SampleFiles::kVillainAsset),
+                              path(SampleUsers::kOther, SampleFiles::kVillainTexture)},
+                             change.changeList),
+                "bob locks the villain");
+        Require(backend.Edit(bob, {path(SampleUsers::kOther, SampleFiles::kTreeAsset)}, ""), "bob locks the tree");
+
+        const standin::SessionId carol = open(SampleUsers::kThird);
+        const std::string lamp = path(SampleUsers::kThird, SampleFiles::kLampAsset);
+        Require(backend.Edit(carol, {lamp}, ""), "carol locks the lamp");
+        WriteText(QString::fromStdString(lamp), std::string(SampleFiles::kLampAsset) + " revision 2\n");
+        Require(backend.Submit(carol, ""), "carol commits the lamp");
+
         for (const char* user : {SampleUsers::kMain, SampleUsers::kOther}) {
-            outcome = PrepareWorkspace(server, user);
+            outcome = PrepareWorkingCopy(server, user);
             if (!outcome.ok) return outcome;
         }
-        Require(server.Login(SampleUsers::kOther, SampleUsers::kPassword, server.ServerAddress(),
-                             WorkspaceOf(SampleUsers::kOther)),
-                "bob logs in");
-        // bob's edits are real: his copies are writable, his lock is on both files of the villain.
-        const standin::ChangeListResult change = server.CreateChangeList(kBobChangeListDescription);
-        Require(change, "bob creates a changelist");
-        Require(server.Edit({SampleFiles::kVillainAsset, SampleFiles::kVillainTexture}, change.changeList),
-                "bob opens the villain");
-        Require(server.Lock({SampleFiles::kVillainAsset, SampleFiles::kVillainTexture}), "bob locks the villain");
-        Require(server.Edit({SampleFiles::kTreeAsset}, ""), "bob opens the tree");
-        server.UseSession(0);
-        Require(server.SubmitAs(SampleUsers::kThird, SampleFiles::kLampAsset, "props/lamp.qor revision 2\n"),
-                "carol submits the lamp");
         outcome.ok = true;
     } catch (const std::exception& error) {
         outcome.ok = false;
         outcome.error = std::string("cannot build the sample project: ") + error.what();
     }
-    if (!outcome.ok) QFile::remove(DatabasePath());
     return outcome;
 }
 
-void SampleProject::Seed(standin::RevisionServer& server) const
-{
-    for (const char* user : {SampleUsers::kMain, SampleUsers::kOther, SampleUsers::kThird}) {
-        server.AddUser(user, SampleUsers::kPassword);
-        if (!QDir().mkpath(WorkspaceRoot(user)))
-            throw std::runtime_error("cannot create " + WorkspaceRoot(user).toStdString());
-        server.AddWorkspace(WorkspaceOf(user), WorkspaceRoot(user), user);
-    }
-    for (const ManifestAsset& asset : SampleAssets())
-        for (const std::string& file : asset.depotFiles)
-            server.AddDepotFile(file, 1, InitialContent(file));
-}
-
-ProjectOutcome SampleProject::PrepareWorkspace(standin::RevisionServer& server, const std::string& user) const
+ProjectOutcome SampleProject::PrepareWorkingCopy(standin::SvnServer& server, const std::string& user) const
 {
     ProjectOutcome outcome;
     if (QFileInfo::exists(ManifestPath(user))) {
@@ -134,29 +177,13 @@ ProjectOutcome SampleProject::PrepareWorkspace(standin::RevisionServer& server, 
         outcome.error = project.error;
         return outcome;
     }
-    const std::int64_t previous = server.CurrentSession();
-    const standin::LoginResult login =
-        server.Login(user, SampleUsers::kPassword, server.ServerAddress(), WorkspaceOf(user));
-    if (login.Failed()) {
-        outcome.error = "cannot log in as " + user + ": " + login.text;
+    if (!QFileInfo::exists(WorkingCopy(user)) &&
+        !server.CheckOut(user, WorkingCopy(user).toStdString(), outcome.error))
         return outcome;
-    }
-    // Files this user has opened stay as they are; everything else comes from the depot.
     std::vector<ManifestAsset> assets;
-    for (const ManifestAsset& asset : project.assets) {
-        standin::FileList present;
-        for (const std::string& file : asset.depotFiles)
-            if (server.HeadRevision(file) > 0) present.push_back(file);
-        if (present.empty()) continue;
-        const standin::ServerResult synced = server.Sync(present);
-        if (synced.Failed()) {
-            server.UseSession(previous);
-            outcome.error = "cannot sync the workspace of " + user + ": " + synced.text;
-            return outcome;
-        }
-        assets.push_back(asset);
-    }
-    server.UseSession(previous);
+    for (const ManifestAsset& asset : project.assets)
+        if (QFileInfo::exists(QDir(WorkingCopy(user)).filePath(QString::fromStdString(asset.depotFiles.front()))))
+            assets.push_back(asset);
     outcome.ok = SaveManifest(ManifestPath(user), assets, outcome.error);
     return outcome;
 }

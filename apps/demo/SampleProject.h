@@ -1,20 +1,22 @@
-// The demo's sample project in a data folder: the depot data base shared by every user, one
-// workspace folder per user, and each workspace's asset list.
+// The demo's sample project in a data folder: a Subversion repository served by the demo's own
+// svnserve, one working copy per user, and each working copy's asset list.
 //
-// Created on first run: assets with and without external files checked in (read-only on disk),
-// bob holding some files (one opened, one opened and locked), and a file that carol submitted
-// again so that the first user's copy is no longer at the head revision.
+// Created on first run: assets with and without external files committed with svn:needs-lock
+// (read-only on disk), bob holding some files (the villain locked in a changelist of his, the tree
+// locked), and a file that carol committed again so that alice's copy is no longer at the head.
 #pragma once
 
 #include "ProjectManifest.h"
 
 #include <QString>
 
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace standin {
-class RevisionServer;
+class SvnServer;
 }
 
 namespace demo {
@@ -23,14 +25,14 @@ namespace SampleUsers {
 constexpr const char* kMain = "alice";
 constexpr const char* kOther = "bob";
 constexpr const char* kThird = "carol";
-// Every demo user has it, so that an expired session asks for it.
+// Every demo user has it, so that a session needs it.
 constexpr const char* kPassword = "secret";
 } // namespace SampleUsers
 
-// Depot paths of the files the sample situations hang on.
+// Working-copy paths of the files the sample situations hang on.
 namespace SampleFiles {
-constexpr const char* kTreeAsset = "props/tree.qor";       // opened by bob
-constexpr const char* kVillainAsset = "chars/villain.qor"; // opened and locked by bob
+constexpr const char* kTreeAsset = "props/tree.qor";       // locked by bob
+constexpr const char* kVillainAsset = "chars/villain.qor"; // locked by bob in his changelist
 constexpr const char* kVillainTexture = "chars/villain_diffuse.tex";
 constexpr const char* kLampAsset = "props/lamp.qor"; // carol's newer revision
 } // namespace SampleFiles
@@ -42,33 +44,32 @@ struct ProjectOutcome {
 
 class SampleProject {
 public:
-    static constexpr const char* kDatabaseFile = "depot.sqlite";
+    static constexpr const char* kServerFolder = "server";
     static constexpr const char* kProjectManifest = "project.json";
     static constexpr const char* kBobChangeListDescription = "bob: villain rework";
 
     explicit SampleProject(const QString& dataDir);
 
     QString DataDir() const { return m_dataDir; }
-    QString DatabasePath() const;
-    static std::string WorkspaceOf(const std::string& user) { return user + "-ws"; }
-    QString WorkspaceRoot(const std::string& user) const;
+    QString ServerFolder() const;
+    QString WorkingCopy(const std::string& user) const;
     QString ManifestPath(const std::string& user) const;
     QString PreferencesPath(const std::string& user) const;
 
-    // True when the depot data base is there.
+    // True when the repository is there.
     bool Exists() const;
-    // Builds the depot, the workspaces and the situations above. Fails when the project exists.
-    ProjectOutcome Create();
-    // Gives user's workspace the project's files (synced, read-only) and its asset list, unless it
-    // has its asset list already.
-    ProjectOutcome PrepareWorkspace(standin::RevisionServer& server, const std::string& user) const;
+    // Starts the project's svnserve over its repository (created when missing), with the users.
+    std::unique_ptr<standin::SvnServer> StartServer(std::string& error) const;
+    // Builds the working copies and the situations above on a server of a new project.
+    ProjectOutcome Create(standin::SvnServer& server) const;
+    // Gives user a working copy and its asset list, unless it has its asset list already.
+    ProjectOutcome PrepareWorkingCopy(standin::SvnServer& server, const std::string& user) const;
 
-    // The sample assets as depot paths.
+    // The sample assets as working-copy paths.
     static std::vector<ManifestAsset> SampleAssets();
+    static std::map<std::string, std::string> Users();
 
 private:
-    void Seed(standin::RevisionServer& server) const;
-
     QString m_dataDir;
 };
 

@@ -36,7 +36,8 @@ Walkthrough::Walkthrough(DemoHost& host, QWidget& mainWindow, std::function<void
 bool Walkthrough::Run()
 {
     std::string log = std::string("Revision-control plug-in walkthrough, user ") + m_host.User() + ", data folder " +
-                      m_host.Project().DataDir().toStdString() + "\n\nInitial state:\n" +
+                      m_host.Project().DataDir().toStdString() + "\nSubversion server: " + m_host.ServerUrl() +
+                      ", working copy " + m_host.Workspace() + "\n\nInitial state:\n" +
                       ProjectSnapshot::Take(m_host).Format() + "\n";
     bool allPassed = true;
     const std::vector<StepDefinition>& steps = WalkthroughStepTable();

@@ -24,8 +24,8 @@ constexpr const char* kNewChangeListDescription = "Walkthrough: hero edits";
 constexpr const char* kCheckOutTitle = "Check Out";
 constexpr const char* kPreSaveTitle = "Check Out Before Saving";
 constexpr const char* kCheckoutErrorTitle = "Checkout Error";
-constexpr const char* kSelectChangeListTitle = "Select Pending ChangeList";
 constexpr const char* kPasswordTitle = "Data Source Password Required";
+constexpr const char* kChangedPassword = "changed-secret";
 
 std::string ReadFile(const std::string& path)
 {
@@ -47,14 +47,6 @@ ModalAnswerer::Action CheckOutIntoNewChangeList(const QString& description)
         if (auto* combo = window->findChild<QComboBox*>(QStringLiteral("changeListCombo"))) combo->setCurrentIndex(0);
         if (auto* edit = window->findChild<QTextEdit*>(QStringLiteral("descriptionEdit")))
             edit->setPlainText(description);
-        ModalAnswerer::Click(QStringLiteral("checkOutButton"))(window);
-    };
-}
-
-ModalAnswerer::Action CheckOutIntoDefaultChangeList()
-{
-    return [](QWidget* window) {
-        if (auto* combo = window->findChild<QComboBox*>(QStringLiteral("changeListCombo"))) combo->setCurrentIndex(1);
         ModalAnswerer::Click(QStringLiteral("checkOutButton"))(window);
     };
 }
@@ -198,23 +190,57 @@ void CheckOutLockedByOther(StepContext& step)
         step.Expect(standin::IsReadOnlyOnDisk(file), file + " still read-only");
 }
 
-void ReopenExpiredSession(StepContext& step)
+void SubmitReleasesLocks(StepContext& step)
+{
+    standin::DbObject* asset = RequireAsset(step, kEditedAsset);
+    if (!asset) return;
+    std::string changeList;
+    for (const ChangeListInfo& list : step.host.PendingChangeLists())
+        if (list.description == kNewChangeListDescription) changeList = list.number;
+    step.Expect(!changeList.empty(), std::string("the pending changelist \"") + kNewChangeListDescription + "\"");
+    std::vector<std::string> files;
+    for (const std::string& file : standin::AssetFilePaths(*asset))
+        files.push_back(step.host.DepotPathOf(file));
+    const standin::StatusResult before = step.host.StatusAs(SampleUsers::kOther, files);
+    step.Expect(before.Succeeded() && !before.words.empty() && (before.words.front() & fs::kLockedByOther),
+                "bob to see alice's lock on " + files.front() + " before the submit");
+
+    const standin::ServerResult submitted = step.host.Submit(changeList);
+    step.Expect(submitted.Succeeded(), "the submit to succeed: " + submitted.text);
+    ExpectWindowTitles(step, {});
+    for (const ChangeListInfo& list : step.host.PendingChangeLists())
+        step.Expect(list.number != changeList, "changelist " + changeList + " no longer pending");
+    ExpectFiles(step, kEditedAsset, 0, fs::kCheckedOut | fs::kLockedByMe, "no longer checked out");
+    for (const std::string& file : standin::AssetFilePaths(*asset))
+        step.Expect(standin::IsReadOnlyOnDisk(file), file + " read-only again");
+
+    const standin::StatusResult after = step.host.StatusAs(SampleUsers::kOther, files);
+    step.Expect(after.Succeeded() && after.words.size() == files.size(), "bob's view of the hero: " + after.text);
+    for (std::size_t i = 0; i < after.words.size(); ++i)
+        step.Expect((after.words[i] & (fs::kLockedByOther | fs::kCheckedOutByOther)) == 0,
+                    "bob to see " + files[i] + " unlocked (status " + Hex(after.words[i]) + ")");
+    step.Expect(!after.words.empty() && (after.words.front() & fs::kNotAtHead),
+                "bob's copy of " + files.front() + " to be behind alice's new revision");
+    step.Note("submitted changelist " + changeList + "; bob sees the hero unlocked and a newer revision");
+}
+
+void PasswordChangedOnServer(StepContext& step)
 {
     standin::DbObject* asset = RequireAsset(step, kVetoedAsset);
     if (!asset) return;
-    step.host.ExpireSession();
-    step.Expect(!step.host.IsSessionAlive(), "the session to have expired");
-    // The stored changelist cannot be checked without a session, so the check-out asks for one first.
-    step.modal.AnswerNext(QStringLiteral("Default changelist, Check Out"), CheckOutIntoDefaultChangeList());
-    step.modal.AnswerNext(QStringLiteral("type the password, Ok"),
-                          ModalAnswerer::Sequence({ModalAnswerer::Type("passwordEdit", SampleUsers::kPassword),
+    step.Expect(step.host.ChangeServerPassword(kChangedPassword), "the server's password file to change");
+    // The server refuses the session's password at the check-out; the plug-in asks for the new one.
+    step.modal.AnswerNext(QStringLiteral("type the new password, Ok"),
+                          ModalAnswerer::Sequence({ModalAnswerer::Type("passwordEdit", kChangedPassword),
                                                    ModalAnswerer::Click("okButton")}));
     bool cancelled = false;
-    step.Expect(step.host.CheckOutAsset(asset, cancelled), "the check-out to succeed once the session is re-opened");
-    ExpectWindowTitles(step, {kSelectChangeListTitle, kPasswordTitle});
+    step.Expect(step.host.CheckOutAsset(asset, cancelled),
+                "the check-out to succeed once the session is re-opened with the new password");
+    ExpectWindowTitles(step, {kPasswordTitle});
     step.Expect(step.host.IsSessionAlive(), "a live session again");
-    ExpectFiles(step, kVetoedAsset, fs::kCheckedOut, 0, "checked out");
+    ExpectFiles(step, kVetoedAsset, fs::kCheckedOut | fs::kLockedByMe, 0, "checked out");
     step.Expect(!standin::IsReadOnlyOnDisk(asset->GetAssetFile()), "sky writable on disk");
+    step.Note(std::string("the server now wants \"") + kChangedPassword + "\" for alice");
 }
 
 } // namespace
@@ -239,7 +265,10 @@ const std::vector<StepDefinition>& WalkthroughStepTable()
         {"delete-save", "Delete an asset and save", &DeleteAndSave},
         {"create-save", "Create an asset and save", &CreateAndSave},
         {"locked-checkout", "Check out an asset another user has locked", &CheckOutLockedByOther},
-        {"expired-session", "Re-open an expired session with the password", &ReopenExpiredSession},
+        {"submit", "Submit the changelist, which releases the locks (seen from bob's working copy)",
+         &SubmitReleasesLocks},
+        {"password-changed", "A password changed on the server: the password dialog, then the retried step",
+         &PasswordChangedOnServer},
     };
     return steps;
 }

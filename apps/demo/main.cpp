@@ -19,6 +19,16 @@ constexpr const char* kPlatformVariable = "QT_QPA_PLATFORM";
 constexpr const char* kOffscreen = "offscreen";
 constexpr const char* kDefaultDataFolder = "zrdemo";
 constexpr int kScreenshotDelayMs = 500;
+// The offscreen platform's notice for every shown window; it says nothing about the demo.
+constexpr const char* kOffscreenNoise = "This plugin does not support propagateSizeHints()";
+
+QtMessageHandler previousHandler = nullptr;
+
+void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message == QLatin1String(kOffscreenNoise)) return;
+    if (previousHandler) previousHandler(type, context, message);
+}
 
 bool HasDisplay()
 {
@@ -84,6 +94,7 @@ int main(int argc, char* argv[])
     const bool walkthrough = options.mode == demo::DemoOptions::Mode::Walkthrough;
     if (walkthrough) qputenv(kPlatformVariable, kOffscreen);
 
+    previousHandler = qInstallMessageHandler(&FilterMessages);
     QApplication app(argc, argv);
     QTemporaryDir scratch;
     QString dataDir = options.dataDir;
@@ -95,13 +106,14 @@ int main(int argc, char* argv[])
 
     int exitCode = 0;
     {
-        demo::DemoHost host(dataDir, options.user);
+        demo::DemoHost host(dataDir, options.user, {options.server, options.workspace});
         const demo::HostStart start = host.Start();
         if (!start.ok) {
             std::fprintf(stderr, "zrdemo: %s\n", start.error.c_str());
             return 2;
         }
-        std::printf("zrdemo: user %s, data folder %s\n", options.user.c_str(), qPrintable(dataDir));
+        std::printf("zrdemo: user %s, Subversion server %s, working copy %s\n", options.user.c_str(),
+                    host.ServerUrl().c_str(), host.Workspace().c_str());
         demo::OrnisWindow window(host);
         window.show();
         exitCode =

@@ -142,9 +142,10 @@ TEST_F(SvnBackendTest, AddDeleteAndRevertFollowTheWorkingCopy)
 TEST_F(SvnBackendTest, ARejectedPasswordExpiresTheSessionUntilTheNewOneIsGiven)
 {
     sandbox.SetPassword(kBob, "changed");
-    const standin::StatusResult rejected = backend.Status(bob, {BobPath(kHero)});
+    const standin::ServerResult rejected = backend.Edit(bob, {BobPath(kHero)}, "");
     EXPECT_EQ(rejected.code, qor4::kResultSessionExpired) << rejected.text;
-    EXPECT_EQ(backend.Edit(bob, {BobPath(kHero)}, "").code, qor4::kResultSessionExpired);
+    EXPECT_FALSE(IsWritable(BobPath(kHero)));
+    EXPECT_EQ(backend.Status(bob, {BobPath(kHero)}).code, qor4::kResultSessionExpired);
 
     const standin::LoginResult wrong = backend.OpenSession({kBob, "bob-secret", sandbox.Url(), sandbox.WorkingCopy(kBob)});
     EXPECT_EQ(wrong.code, ServerCode::kLoginFailed);

@@ -187,7 +187,9 @@ standin::DbObject* HostFixture::AddAsset(const std::string& name, int externalFi
         contents[depotPath] = name;
         localPaths.push_back(LocalPath(depotPath));
     }
-    if (checkIn) EXPECT_EQ(sandbox->Commit(kUser, contents), "");
+    if (checkIn) {
+        EXPECT_EQ(sandbox->Commit(kUser, contents), "");
+    }
     const std::string assetFile = localPaths.front();
     localPaths.erase(localPaths.begin());
     backend->ClearCalls();

@@ -56,6 +56,7 @@ ServerResult SvnBackend::Edit(SessionId id, const FileList& files, const std::st
     // Subversion locks what it can and reports each refusal as a notification; all or nothing
     // here, so what this call did lock is released again when anything was refused.
     FileList locked;
+    ServerResult failure;
     {
         svn::Client::NotifyScope scope(*session->client, [&](const svn_wc_notify_t& notify) {
             if (notify.action == svn_wc_notify_locked)
@@ -66,10 +67,11 @@ ServerResult SvnBackend::Edit(SessionId id, const FileList& files, const std::st
         svn::Pool pool(session->client->PoolHandle());
         const svn::Error error(svn_client_lock(svn::Client::Targets(toLock, pool), "", FALSE,
                                                session->client->Context(), pool));
-        if (error) refusals += Failure(*session, error).text;
+        if (error) failure = Failure(*session, error);
     }
-    if (!refusals.empty() || locked.size() != toLock.size()) {
+    if (failure.Failed() || !refusals.empty() || locked.size() != toLock.size()) {
         if (!locked.empty()) Unlock(*session, locked);
+        if (failure.Failed()) return failure;
         if (refusals.empty()) refusals = "Not every file could be locked.\n";
         return {ServerCode::kFileStateRejected, refusals};
     }

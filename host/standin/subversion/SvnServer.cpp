@@ -123,6 +123,8 @@ std::string SvnServer::FileUrl() const
 
 bool SvnServer::CreateRepository(std::string& error)
 {
+    std::error_code ignored;
+    if (std::filesystem::exists(m_repository + "/format", ignored)) return true;
     svn::Pool pool;
     svn_repos_t* repository = nullptr;
     const svn::Error created(
@@ -235,6 +237,22 @@ bool SvnServer::CheckOut(const std::string& user, const std::string& path, std::
     const svn::Error failed(svn_client_checkout3(&revision, Url().c_str(), target.c_str(), &head, &head,
                                                  svn_depth_infinity, TRUE, FALSE, client.Context(), pool));
     if (failed) error = "Cannot check out " + Url() + " into " + target + ": " + failed.Text();
+    return !failed;
+}
+
+bool SvnServer::Relocate(const std::string& user, const std::string& path, std::string& error) const
+{
+    const auto account = m_users.find(user);
+    svn::Client client(user, account == m_users.end() ? std::string() : account->second);
+    svn::Pool pool(client.PoolHandle());
+    std::error_code ignored;
+    const std::string target = std::filesystem::absolute(path, ignored).lexically_normal().string();
+    const char* root = nullptr;
+    const char* uuid = nullptr;
+    svn::Error failed(svn_client_get_repos_root(&root, &uuid, target.c_str(), client.Context(), pool, pool));
+    if (!failed && Url() != root)
+        failed = svn::Error(svn_client_relocate2(target.c_str(), root, Url().c_str(), TRUE, client.Context(), pool));
+    if (failed) error = "Cannot point " + target + " at " + Url() + ": " + failed.Text();
     return !failed;
 }
 

@@ -1,8 +1,8 @@
 // SvnServer: a Subversion repository served by an svnserve of our own on 127.0.0.1, for the demo
 // and the tests.
 //
-// Start creates the repository (users and passwords in its svnserve configuration, anonymous
-// access off), picks a free loopback port and starts `svnserve -d --foreground --threads` as a
+// Start creates the repository when the folder has none yet (users and passwords in its svnserve
+// configuration, anonymous access off), picks a free loopback port and starts `svnserve -d --foreground --threads` as a
 // child process. The child is tied to the thread that started it (PR_SET_PDEATHSIG), so it ends
 // with its parent even on a crash or Ctrl-C; Stop and the destructor end it at once otherwise.
 // Passwords may be changed while it runs: svnserve reads its password file at every connection.
@@ -29,8 +29,8 @@ public:
         std::string error;
     };
 
-    // folder: an empty or missing folder that will hold the repository and the server's files.
-    // users: name to password.
+    // folder: holds the repository and the server's files (an empty or missing folder the first
+    // time; later starts serve the repository it holds). users: name to password.
     static StartResult Start(const std::string& folder, const std::map<std::string, std::string>& users);
     ~SvnServer();
     SvnServer(const SvnServer&) = delete;
@@ -53,6 +53,9 @@ public:
 
     // Checks out the repository's root into path for user; false with the reason.
     bool CheckOut(const std::string& user, const std::string& path, std::string& error) const;
+    // Points a working copy of this repository, checked out from an earlier start (another port),
+    // at this server; false with the reason.
+    bool Relocate(const std::string& user, const std::string& path, std::string& error) const;
     // Brings the working copy at path to the head revision for user; false with the reason.
     bool Update(const std::string& user, const std::string& path, std::string& error) const;
 
