@@ -32,4 +32,11 @@ if ((interactive)); then
 fi
 
 out="$PWD/demo-output"
-"$demo" --walkthrough --out "$out" "${args[@]}"
+status=0
+"$demo" --walkthrough --out "$out" "${args[@]}" || status=$?
+# The demo stops the svnserve it started; none may outlive it.
+if pgrep -x svnserve >/dev/null; then
+    echo "demo.sh: svnserve still running after the demo" >&2
+    status=1
+fi
+exit "$status"

@@ -4,10 +4,11 @@ set -euo pipefail
 
 packages=(
     cmake g++ make binutils pkg-config
-    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
+    qt6-base-dev qt6-base-dev-tools
     libboost-dev libgtest-dev libgmock-dev
     xvfb xauth dbus-daemon fonts-dejavu-core
     g++-mingw-w64-x86-64
+    subversion libsvn-dev libapr1-dev libaprutil1-dev
 )
 
 missing=()

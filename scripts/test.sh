@@ -12,9 +12,20 @@ XDG_RUNTIME_DIR=$(mktemp -d)
 export XDG_RUNTIME_DIR
 chmod 700 "$XDG_RUNTIME_DIR"
 
+# Every svnserve the tests start must end with them, also when a test fails.
+no_server_left() {
+    local left
+    left=$(pgrep -x svnserve | tr '\n' ' ' || true)
+    if [[ -n $left ]]; then
+        echo "test.sh: svnserve still running after the tests (pids $left)" >&2
+        exit 1
+    fi
+}
+
 echo "== build and test"
 bash scripts/build.sh "$root/build"
 ctest --test-dir "$root/build" --output-on-failure -j2
+no_server_left
 
 echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
@@ -22,6 +33,7 @@ export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 bash scripts/build.sh "$root/build-sanitize" -DZR_SANITIZE=ON
 ctest --test-dir "$root/build-sanitize" --output-on-failure -j2
+no_server_left
 
 if [[ -f scripts/check-windows-shell.sh ]]; then
     echo "== Windows shell code compiles and links with mingw-w64"
