@@ -4,11 +4,11 @@
 
 #include "CommandManager.h"
 #include "DbObject.h"
+#include "FaultyBackend.h"
 #include "ModelAssetFiles.h"
 #include "PluginLoader.h"
 #include "PrefManager.h"
 #include "QORDBProxy.h"
-#include "FaultyBackend.h"
 #include "SvnBackend.h"
 #include "SvnServer.h"
 #include "System.h"
@@ -78,6 +78,8 @@ HostStart DemoHost::Start()
         }
     }
     m_svn = std::make_shared<standin::SvnBackend>();
+    if (m_choice.sessionLifetimeSeconds > 0)
+        m_svn->SetSessionLifetime(std::chrono::seconds(m_choice.sessionLifetimeSeconds));
     m_backend = std::make_shared<standin::FaultyBackend>(m_svn);
     start = StartHost();
     if (start.ok) start = LoadAssets();
@@ -178,7 +180,8 @@ std::vector<ManifestAsset> DemoHost::ScanWorkingCopy() const
     while (found.hasNext()) {
         const QFileInfo file(found.next());
         if (file.filePath().contains(QLatin1String("/.svn/"))) continue;
-        ManifestAsset asset{file.completeBaseName().toStdString(), {root.relativeFilePath(file.filePath()).toStdString()}};
+        ManifestAsset asset{file.completeBaseName().toStdString(),
+                            {root.relativeFilePath(file.filePath()).toStdString()}};
         for (const QFileInfo& texture : file.dir().entryInfoList({file.completeBaseName() + "_*" + kTextureExtension}))
             asset.depotFiles.push_back(root.relativeFilePath(texture.filePath()).toStdString());
         assets.push_back(std::move(asset));
@@ -198,7 +201,8 @@ standin::DbObject* DemoHost::AddAsset(const std::string& name, const std::vector
 {
     std::vector<std::string> localFiles;
     for (const std::string& file : depotFiles)
-        localFiles.push_back(QDir(QString::fromStdString(Workspace())).filePath(QString::fromStdString(file)).toStdString());
+        localFiles.push_back(
+            QDir(QString::fromStdString(Workspace())).filePath(QString::fromStdString(file)).toStdString());
     const std::string assetFile = localFiles.front();
     localFiles.erase(localFiles.begin());
     standin::DbObject* asset = Manager().CreateAsset({name, assetFile, localFiles, saved});
@@ -317,8 +321,7 @@ standin::StatusResult DemoHost::StatusAs(const std::string& user, const std::vec
         return result;
     }
     const std::string workingCopy = m_project.WorkingCopy(user).toStdString();
-    const standin::LoginResult login =
-        m_svn->OpenSession({user, SampleUsers::kPassword, m_server->Url(), workingCopy});
+    const standin::LoginResult login = m_svn->OpenSession({user, SampleUsers::kPassword, m_server->Url(), workingCopy});
     if (login.Failed()) {
         result.code = login.code;
         result.text = login.text;

@@ -46,8 +46,9 @@ struct ChangeListInfo {
 
 // An existing repository to work with instead of the sample project.
 struct ServerChoice {
-    std::string url;       // empty: the sample project on the demo's own svnserve
-    std::string workspace; // the working copy
+    std::string url;                // empty: the sample project on the demo's own svnserve
+    std::string workspace;          // the working copy
+    int sessionLifetimeSeconds = 0; // 0: the backend's default (12 hours)
 };
 
 struct HostStart {

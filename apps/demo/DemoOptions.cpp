@@ -16,6 +16,8 @@ QString DemoOptions::Usage()
         "  --user NAME       act as alice (default), bob or carol; instances share the repository\n"
         "  --server URL      work with an existing Subversion repository (svn://, file://, https://)\n"
         "  --workspace PATH  its working copy (with --server); the plug-in asks for the password\n"
+        "  --session-lifetime SECONDS  how long a session lasts before the password is asked again\n"
+        "                    (default 12 hours)\n"
         "  --out DIR         where the walkthrough writes (default ./demo-output)\n"
         "  --screenshot FILE picture the main window after start-up, then quit\n");
 }
@@ -52,6 +54,15 @@ DemoOptions DemoOptions::Parse(const QStringList& args)
             QString text;
             value(text);
             (arg == QLatin1String("--server") ? options.server : options.workspace) = text.toStdString();
+        } else if (arg == QLatin1String("--session-lifetime")) {
+            QString seconds;
+            value(seconds);
+            bool number = false;
+            options.sessionLifetimeSeconds = seconds.toInt(&number);
+            if (options.ok && (!number || options.sessionLifetimeSeconds <= 0)) {
+                options.ok = false;
+                options.error = QStringLiteral("--session-lifetime takes a positive number of seconds");
+            }
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             options.help = true;
         } else {

@@ -19,6 +19,7 @@ struct DemoOptions {
     std::string user;
     std::string server;    // an existing repository's URL instead of the sample project
     std::string workspace; // its working copy
+    int sessionLifetimeSeconds = 0;
     bool ok = true;
     bool help = false;
     QString error;

@@ -229,8 +229,8 @@ void OrnisWindow::Submit()
     QStringList choices{tr("default changelist")};
     const std::vector<ChangeListInfo> pending = m_host.PendingChangeLists();
     for (const ChangeListInfo& list : pending)
-        choices << QStringLiteral("%1 \"%2\"").arg(QString::fromStdString(list.number),
-                                                  QString::fromStdString(list.description));
+        choices << QStringLiteral("%1 \"%2\"")
+                       .arg(QString::fromStdString(list.number), QString::fromStdString(list.description));
     bool ok = false;
     const QString chosen =
         QInputDialog::getItem(this, tr("Submit"), tr("Changelist to submit:"), choices, 0, false, &ok);

@@ -110,13 +110,12 @@ ProjectOutcome SampleProject::Create(standin::SvnServer& server) const
         for (const auto& user : Users())
             if (!server.CheckOut(user.first, WorkingCopy(user.first).toStdString(), error))
                 throw std::runtime_error(error);
-        if (!SaveManifest(QDir(m_dataDir).filePath(kProjectManifest), SampleAssets(), outcome.error))
-            return outcome;
+        if (!SaveManifest(QDir(m_dataDir).filePath(kProjectManifest), SampleAssets(), outcome.error)) return outcome;
 
         standin::SvnBackend backend;
         auto open = [&](const std::string& user) {
-            const standin::LoginResult login = backend.OpenSession(
-                {user, SampleUsers::kPassword, server.Url(), WorkingCopy(user).toStdString()});
+            const standin::LoginResult login =
+                backend.OpenSession({user, SampleUsers::kPassword, server.Url(), WorkingCopy(user).toStdString()});
             Require(login, user + " logs in");
             return login.session;
         };
@@ -177,8 +176,7 @@ ProjectOutcome SampleProject::PrepareWorkingCopy(standin::SvnServer& server, con
         outcome.error = project.error;
         return outcome;
     }
-    if (!QFileInfo::exists(WorkingCopy(user)) &&
-        !server.CheckOut(user, WorkingCopy(user).toStdString(), outcome.error))
+    if (!QFileInfo::exists(WorkingCopy(user)) && !server.CheckOut(user, WorkingCopy(user).toStdString(), outcome.error))
         return outcome;
     std::vector<ManifestAsset> assets;
     for (const ManifestAsset& asset : project.assets)

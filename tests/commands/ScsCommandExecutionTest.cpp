@@ -91,7 +91,8 @@ TEST_F(ScsCommandTest, CheckOutOfFilesLockedByAnotherUserReportsTheServerRefusal
     LockAs(kOtherUser, locked);
     LockAs(kOtherUser, locked);
 
-    ExpectRefused(CheckOut({free, locked}), standin::ServerCode::kFileStateRejected, "locked.qor - Path '/assets/locked.qor' is already locked by user 'bob'");
+    ExpectRefused(CheckOut({free, locked}), standin::ServerCode::kFileStateRejected,
+                  "locked.qor - Path '/assets/locked.qor' is already locked by user 'bob'");
     // All or nothing: the free file was not opened either.
     EXPECT_EQ(StatusOf(free) & fs::kCheckedOut, 0u);
     EXPECT_TRUE(standin::IsReadOnlyOnDisk(free->GetAssetFile()));
@@ -127,8 +128,7 @@ TEST_F(ScsCommandTest, SuccessfulCheckOutNotifiesEachObjectInOrderAndMakesFilesW
 
     ExpectSucceeded(CheckOut({second, first}, changeList.c_str()));
 
-    EXPECT_EQ(DeliveredStates(Library()),
-              (States{{second->GetIdText(), fs::kCheckedOut | fs::kLockedByMe},
+    EXPECT_EQ(DeliveredStates(Library()), (States{{second->GetIdText(), fs::kCheckedOut | fs::kLockedByMe},
                                                   {first->GetIdText(), fs::kCheckedOut | fs::kLockedByMe}}));
     for (const auto& record : Library().GetAccessStateRecords()) {
         EXPECT_TRUE(record.validItem);

@@ -2,9 +2,9 @@
 #include "ModelFixture.h"
 
 #include "DataControl.h"
+#include "FaultyBackend.h"
 #include "FileVersionControl.h"
 #include "ModelAssetFiles.h"
-#include "FaultyBackend.h"
 #include "SvnBackend.h"
 #include "SvnSandbox.h"
 #include "UserParameters.h"
@@ -31,8 +31,8 @@ protected:
         ModelFixture::SetUp();
         ASSERT_EQ(sandbox.Error(), "");
         m_root = sandbox.WorkingCopy(kUser);
-        ASSERT_EQ(sandbox.Commit(kUser, {{"chars/hero.qor", "hero"}, {"chars/hero.png", "texture"},
-                                         {"props/tree.qor", "tree"}}),
+        ASSERT_EQ(sandbox.Commit(
+                      kUser, {{"chars/hero.qor", "hero"}, {"chars/hero.png", "texture"}, {"props/tree.qor", "tree"}}),
                   "");
         svnBackend = std::make_shared<standin::SvnBackend>();
         server = std::make_shared<standin::FaultyBackend>(svnBackend);
@@ -214,8 +214,7 @@ TEST_F(DataControlTest, ForeignAccountsAreRefusedAndWithoutAValidSessionOperatio
     EXPECT_TRUE(control->IsReadOnly(Handle(hero), false, kContext)) << "disk bits need no session";
 
     std::string message;
-    const qor4::IUserParameters* fresh =
-        fileControl->CreateUserParameters(kUser, "", sandbox.Url(), m_root, message);
+    const qor4::IUserParameters* fresh = fileControl->CreateUserParameters(kUser, "", sandbox.Url(), m_root, message);
     ASSERT_TRUE(control->SetUserParameters(fresh).Succeeded());
     EXPECT_EQ(control->GetCurrentUserParameters(), fresh);
     EXPECT_TRUE(control->CheckOut(Objects({hero}), false, kContext, "", error).Succeeded()) << error;

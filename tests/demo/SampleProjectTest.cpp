@@ -35,8 +35,8 @@ protected:
 
     standin::SessionId LoggedIn(const std::string& user)
     {
-        const standin::LoginResult login = backend.OpenSession(
-            {user, users::kPassword, server->Url(), project.WorkingCopy(user).toStdString()});
+        const standin::LoginResult login =
+            backend.OpenSession({user, users::kPassword, server->Url(), project.WorkingCopy(user).toStdString()});
         EXPECT_TRUE(login.Succeeded()) << login.text;
         return login.session;
     }

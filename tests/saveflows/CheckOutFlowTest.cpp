@@ -70,6 +70,23 @@ TEST_F(CheckOutObjectsTest, ExpiredSessionOnTheFirstObjectStopsSilently)
     EXPECT_TRUE(LogTexts(Log::MsgType::Error).empty());
 }
 
+TEST_F(CheckOutObjectsTest, APasswordChangedOnTheServerIsAskedForThenTheCheckOutIsRetried)
+{
+    standin::DbObject* asset = AddCheckedInAsset("asset");
+    // Only the server changes: the session's password is refused at the next connection.
+    Sandbox().SetPassword(kUser, "changed");
+    AnswerPasswordNext(QStringLiteral("changed"));
+    bool cancelled = true;
+
+    EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
+
+    ASSERT_EQ(Modal().Seen().size(), 1u);
+    EXPECT_EQ(Modal().Seen()[0].title, "Data Source Password Required");
+    ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
+    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kEdit).size(), 2u) << "the refused check-out and its retry";
+    EXPECT_TRUE(SessionWorks());
+}
+
 TEST_F(CheckOutObjectsTest, ValidStoredChangeListChecksOutWithoutADialog)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero", 1);

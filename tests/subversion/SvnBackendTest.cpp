@@ -71,8 +71,8 @@ TEST_F(SvnBackendTest, ALockRefusesTheOtherUserNamingItsOwnerAndLeavesNothingHal
 
     const standin::StatusResult seenByBob = backend.Status(bob, {BobPath(kHero), BobPath(kLamp), BobPath("new.qor")});
     ASSERT_TRUE(seenByBob.Succeeded()) << seenByBob.text;
-    EXPECT_EQ(seenByBob.words, (std::vector<qor4::StatusWord>{fs::kCheckedOutByOther | fs::kLockedByOther, 0,
-                                                               fs::kNotInDepot}));
+    EXPECT_EQ(seenByBob.words,
+              (std::vector<qor4::StatusWord>{fs::kCheckedOutByOther | fs::kLockedByOther, 0, fs::kNotInDepot}));
     const standin::UsersResult holders = backend.Users(bob, {BobPath(kHero), BobPath(kLamp)}, true);
     EXPECT_EQ(holders.users, std::vector<std::string>{kAlice});
 }
@@ -147,7 +147,8 @@ TEST_F(SvnBackendTest, ARejectedPasswordExpiresTheSessionUntilTheNewOneIsGiven)
     EXPECT_FALSE(IsWritable(BobPath(kHero)));
     EXPECT_EQ(backend.Status(bob, {BobPath(kHero)}).code, qor4::kResultSessionExpired);
 
-    const standin::LoginResult wrong = backend.OpenSession({kBob, "bob-secret", sandbox.Url(), sandbox.WorkingCopy(kBob)});
+    const standin::LoginResult wrong =
+        backend.OpenSession({kBob, "bob-secret", sandbox.Url(), sandbox.WorkingCopy(kBob)});
     EXPECT_EQ(wrong.code, ServerCode::kLoginFailed);
     EXPECT_NE(wrong.text.find(standin::ServerText::kInvalidPassword), std::string::npos) << wrong.text;
     std::string failure;
@@ -173,6 +174,10 @@ TEST_F(SvnBackendTest, SessionsEndWithTheirLifetimeAndLoginsCheckServerAndWorkin
         backend.OpenSession({kAlice, "", "svn://127.0.0.1:1/elsewhere", sandbox.WorkingCopy(kAlice)});
     EXPECT_EQ(otherServer.code, ServerCode::kLoginFailed);
 
+    EXPECT_EQ(backend.OpenSession({kAlice, "", sandbox.Server().FileUrl(), sandbox.WorkingCopy(kAlice)}).code,
+              ServerCode::kLoginFailed)
+        << "the working copy is a copy of the svn:// URL";
+
     const std::string url = sandbox.Url();
     sandbox.Server().Stop();
     const standin::LoginResult unreachable = backend.OpenSession({kAlice, "", url, sandbox.WorkingCopy(kAlice)});
@@ -182,6 +187,18 @@ TEST_F(SvnBackendTest, SessionsEndWithTheirLifetimeAndLoginsCheckServerAndWorkin
     const standin::StatusResult down = backend.Status(alice, {AlicePath(kHero)});
     EXPECT_EQ(down.code, ServerCode::kServerError);
     EXPECT_NE(down.text.find(url), std::string::npos) << down.text;
+}
+
+TEST_F(SvnBackendTest, AFileUrlWorkingCopyNeedsNoServerAndLocksAsItsUser)
+{
+    const std::string local = sandbox.WorkingCopy(kAlice) + "-local";
+    std::string error;
+    ASSERT_TRUE(sandbox.Server().CheckOut(kAlice, local, error, sandbox.Server().FileUrl())) << error;
+    const standin::LoginResult login = backend.OpenSession({kAlice, "", sandbox.Server().FileUrl(), local});
+    ASSERT_TRUE(login.Succeeded()) << login.text;
+    ASSERT_TRUE(backend.Edit(login.session, {local + "/" + kLamp}, "").Succeeded());
+    EXPECT_EQ(WordOf(bob, BobPath(kLamp)), fs::kCheckedOutByOther | fs::kLockedByOther);
+    EXPECT_EQ(backend.Users(bob, {BobPath(kLamp)}, true).users, std::vector<std::string>{kAlice});
 }
 
 } // namespace

@@ -20,12 +20,12 @@
 #include "CommandManager.h"
 #include "DataControl.h"
 #include "DataModelMgr.h"
+#include "FaultyBackend.h"
 #include "FileVersionControl.h"
 #include "ItemLibrary.h"
 #include "MemoryLog.h"
 #include "PrefManager.h"
 #include "QORDBProxy.h"
-#include "FaultyBackend.h"
 #include "SvnBackend.h"
 #include "SvnSandbox.h"
 

@@ -36,8 +36,7 @@ ModelSession::LoginOutcome ModelSession::Login(const std::string& user, const st
         outcome.message = kNoFileVersionControl;
         return outcome;
     }
-    outcome.account =
-        m_fileControl->CreateUserParameters(user, password, server, workspace, outcome.message);
+    outcome.account = m_fileControl->CreateUserParameters(user, password, server, workspace, outcome.message);
     if (outcome.account && m_dataControl) m_dataControl->SetUserParameters(outcome.account);
     return outcome;
 }

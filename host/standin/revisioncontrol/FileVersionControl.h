@@ -1,8 +1,8 @@
 // FileVersionControl: the host's file-version-control service over a RevisionBackend.
 #pragma once
 
-#include "HostExport.h"
 #include "FaultyBackend.h"
+#include "HostExport.h"
 #include "RevisionBackend.h"
 #include "UserParameters.h"
 #include "qor4/IFileVersionControl.h"

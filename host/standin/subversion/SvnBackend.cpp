@@ -137,7 +137,8 @@ ServerResult SvnBackend::Failure(Session& session, const svn::Error& error)
         return {ServerCode::kServerError,
                 "Cannot reach the Subversion server at " + session.server + ": " + error.Text() + "\n"};
     if (error.Has(SVN_ERR_WC_LOCKED) || error.Has(SVN_ERR_WC_NOT_WORKING_COPY) || error.Has(SVN_ERR_WC_CORRUPT))
-        return {ServerCode::kIOError, "The working copy " + session.workingCopy + " cannot be used: " + error.Text() + "\n"};
+        return {ServerCode::kIOError,
+                "The working copy " + session.workingCopy + " cannot be used: " + error.Text() + "\n"};
     return {ServerCode::kServerError, error.Text() + "\n"};
 }
 
@@ -260,8 +261,7 @@ DescriptionResult SvnBackend::ChangeListDescription(SessionId id, const std::str
     std::string error;
     if (!session->changeLists->Load(pending, error)) return {{ServerCode::kIOError, error + "\n"}, ""};
     const auto found = pending.find(svn::ChangeListFile::NumberOf(changeList));
-    if (found == pending.end())
-        return {{ServerCode::kInvalidChangeList, "Change " + changeList + " unknown.\n"}, ""};
+    if (found == pending.end()) return {{ServerCode::kInvalidChangeList, "Change " + changeList + " unknown.\n"}, ""};
     result.description = found->second;
     return result;
 }

@@ -65,8 +65,8 @@ ServerResult SvnBackend::Edit(SessionId id, const FileList& files, const std::st
                 refusals += std::string(notify.path) + " - " + svn::Error::TextOf(notify.err) + "\n";
         });
         svn::Pool pool(session->client->PoolHandle());
-        const svn::Error error(svn_client_lock(svn::Client::Targets(toLock, pool), "", FALSE,
-                                               session->client->Context(), pool));
+        const svn::Error error(
+            svn_client_lock(svn::Client::Targets(toLock, pool), "", FALSE, session->client->Context(), pool));
         if (error) failure = Failure(*session, error);
     }
     if (failure.Failed() || !refusals.empty() || locked.size() != toLock.size()) {
@@ -106,16 +106,16 @@ ServerResult SvnBackend::Add(SessionId id, const FileList& files, const std::str
     svn::Error error;
     for (const std::string& path : toAdd) {
         svn::Pool iteration(pool.Get());
-        error = svn::Error(svn_client_add5(path.c_str(), svn_depth_empty, FALSE, TRUE, FALSE, TRUE, client.Context(),
-                                           iteration));
+        error = svn::Error(
+            svn_client_add5(path.c_str(), svn_depth_empty, FALSE, TRUE, FALSE, TRUE, client.Context(), iteration));
         if (error) break;
         added.push_back(path);
     }
     // New assets join the lock workflow from their first commit.
     if (!error)
         error = svn::Error(svn_client_propset_local(kNeedsLockProperty, svn_string_create("*", pool),
-                                                    svn::Client::Targets(added, pool), svn_depth_empty, FALSE,
-                                                    nullptr, client.Context(), pool));
+                                                    svn::Client::Targets(added, pool), svn_depth_empty, FALSE, nullptr,
+                                                    client.Context(), pool));
     if (error) {
         svn_error_clear(svn_client_revert4(svn::Client::Targets(added, pool), svn_depth_empty, nullptr, TRUE, FALSE,
                                            TRUE, client.Context(), pool));
@@ -240,8 +240,8 @@ ChangeListResult SvnBackend::Submit(SessionId id, const std::string& changeList)
     svn::Pool pool(client.PoolHandle());
     FileList commitTargets = folders;
     commitTargets.insert(commitTargets.end(), targets.begin(), targets.end());
-    const svn::Error commitError(svn_client_commit6(svn::Client::Targets(commitTargets, pool), svn_depth_empty, FALSE, FALSE,
-                                                    TRUE, FALSE, FALSE, nullptr, nullptr, nullptr, nullptr,
+    const svn::Error commitError(svn_client_commit6(svn::Client::Targets(commitTargets, pool), svn_depth_empty, FALSE,
+                                                    FALSE, TRUE, FALSE, FALSE, nullptr, nullptr, nullptr, nullptr,
                                                     client.Context(), pool));
     if (commitError) {
         const ServerResult failure = Failure(*session, commitError);

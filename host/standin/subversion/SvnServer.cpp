@@ -153,9 +153,9 @@ bool SvnServer::Launch(std::string& error)
         if (port == 0) continue;
         const std::string portText = std::to_string(port);
         const std::string logFile = m_folder + "/svnserve.log";
-        std::vector<std::string> arguments{kProgram,        "-d",       "--foreground", "--threads", "-r",
-                                           m_folder,        "--listen-host", kLoopback, "--listen-port", portText,
-                                           "--log-file",    logFile};
+        std::vector<std::string> arguments{
+            kProgram,        "-d",      "--foreground",  "--threads", "-r",         m_folder,
+            "--listen-host", kLoopback, "--listen-port", portText,    "--log-file", logFile};
         std::vector<char*> argv;
         for (std::string& argument : arguments)
             argv.push_back(argument.data());
@@ -224,8 +224,10 @@ bool SvnServer::SetAuthorization(const std::string& rules)
     return WriteConfiguration(error);
 }
 
-bool SvnServer::CheckOut(const std::string& user, const std::string& path, std::string& error) const
+bool SvnServer::CheckOut(const std::string& user, const std::string& path, std::string& error,
+                         const std::string& url) const
 {
+    const std::string from = url.empty() ? Url() : url;
     const auto account = m_users.find(user);
     svn::Client client(user, account == m_users.end() ? std::string() : account->second);
     svn::Pool pool(client.PoolHandle());
@@ -234,9 +236,9 @@ bool SvnServer::CheckOut(const std::string& user, const std::string& path, std::
     svn_opt_revision_t head{};
     head.kind = svn_opt_revision_head;
     svn_revnum_t revision = 0;
-    const svn::Error failed(svn_client_checkout3(&revision, Url().c_str(), target.c_str(), &head, &head,
+    const svn::Error failed(svn_client_checkout3(&revision, from.c_str(), target.c_str(), &head, &head,
                                                  svn_depth_infinity, TRUE, FALSE, client.Context(), pool));
-    if (failed) error = "Cannot check out " + Url() + " into " + target + ": " + failed.Text();
+    if (failed) error = "Cannot check out " + from + " into " + target + ": " + failed.Text();
     return !failed;
 }
 

@@ -51,8 +51,10 @@ public:
     // Path-based authorization rules (svnserve's authz file syntax); "" removes them.
     bool SetAuthorization(const std::string& rules);
 
-    // Checks out the repository's root into path for user; false with the reason.
-    bool CheckOut(const std::string& user, const std::string& path, std::string& error) const;
+    // Checks out the repository's root into path for user, from Url() or from the given URL (such as
+    // FileUrl()); false with the reason.
+    bool CheckOut(const std::string& user, const std::string& path, std::string& error,
+                  const std::string& url = std::string()) const;
     // Points a working copy of this repository, checked out from an earlier start (another port),
     // at this server; false with the reason.
     bool Relocate(const std::string& user, const std::string& path, std::string& error) const;

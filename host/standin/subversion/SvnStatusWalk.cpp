@@ -16,7 +16,8 @@ NodeInfo InfoOf(const svn_client_status_t& status)
     info.versioned = status.versioned != 0;
     info.node = status.node_status;
     info.repositoryNode = status.repos_node_status;
-    if (status.lock && status.lock->token) info.localLock = {status.lock->token, status.lock->owner ? status.lock->owner : ""};
+    if (status.lock && status.lock->token)
+        info.localLock = {status.lock->token, status.lock->owner ? status.lock->owner : ""};
     if (status.repos_lock && status.repos_lock->token)
         info.repositoryLock = {status.repos_lock->token, status.repos_lock->owner ? status.repos_lock->owner : ""};
     if (status.changelist) info.changeList = status.changelist;
@@ -105,11 +106,10 @@ WalkResult WalkStatus(Client& client, const std::string& workingCopy, const std:
     svn_opt_revision_t head{};
     head.kind = svn_opt_revision_head;
     svn_revnum_t revision = 0;
-    result.error = Error(svn_client_status6(&revision, client.Context(), root.c_str(), &head,
-                                            flat ? svn_depth_files : svn_depth_infinity, TRUE /*get_all*/,
-                                            remote ? TRUE : FALSE, TRUE /*check_working_copy*/, TRUE /*no_ignore*/,
-                                            TRUE /*ignore_externals*/, FALSE /*depth_as_sticky*/, nullptr, &Collect,
-                                            &collector, pool));
+    result.error = Error(svn_client_status6(
+        &revision, client.Context(), root.c_str(), &head, flat ? svn_depth_files : svn_depth_infinity, TRUE /*get_all*/,
+        remote ? TRUE : FALSE, TRUE /*check_working_copy*/, TRUE /*no_ignore*/, TRUE /*ignore_externals*/,
+        FALSE /*depth_as_sticky*/, nullptr, &Collect, &collector, pool));
     return result;
 }
 
