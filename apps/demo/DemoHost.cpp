@@ -309,7 +309,7 @@ bool DemoHost::ChangeServerPassword(const std::string& password)
 
 standin::ServerResult DemoHost::Submit(const std::string& changeList)
 {
-    return m_backend->Submit(Session(), changeList);
+    return m_session->Backend().Submit(Session(), changeList);
 }
 
 standin::StatusResult DemoHost::StatusAs(const std::string& user, const std::vector<std::string>& relativeFiles)
@@ -321,7 +321,8 @@ standin::StatusResult DemoHost::StatusAs(const std::string& user, const std::vec
         return result;
     }
     const std::string workingCopy = m_project.WorkingCopy(user).toStdString();
-    const standin::LoginResult login = m_svn->OpenSession({user, SampleUsers::kPassword, m_server->Url(), workingCopy});
+    const standin::LoginResult login =
+        m_session->Backend().OpenSession({user, SampleUsers::kPassword, m_server->Url(), workingCopy});
     if (login.Failed()) {
         result.code = login.code;
         result.text = login.text;
@@ -330,8 +331,8 @@ standin::StatusResult DemoHost::StatusAs(const std::string& user, const std::vec
     standin::FileList files;
     for (const std::string& file : relativeFiles)
         files.push_back(workingCopy + "/" + file);
-    result = m_svn->Status(login.session, files);
-    m_svn->CloseSession(login.session);
+    result = m_session->Backend().Status(login.session, files, standin::StatusScope::kWithRepository);
+    m_session->Backend().CloseSession(login.session);
     return result;
 }
 
@@ -374,9 +375,11 @@ const standin::UserParameters* DemoHost::Account() const
 
 bool DemoHost::IsSessionAlive()
 {
-    // A status of no file still asks the session (and the fault decorator) whether it is alive.
+    // The status of a file that is not there still asks the server whether the session is alive.
     const standin::SessionId session = Session();
-    return session && !m_backend->IsExpired(session) && m_svn->Status(session, {Workspace() + "/.probe"}).Succeeded();
+    return session && m_session->Backend()
+                          .Status(session, {Workspace() + "/.probe"}, standin::StatusScope::kWithRepository)
+                          .Succeeded();
 }
 
 std::string DemoHost::DepotPathOf(const std::string& localFile) const
@@ -398,13 +401,14 @@ std::vector<FileState> DemoHost::FileStates(const standin::DbObject* asset)
         localFiles.push_back(file);
     }
     if (!IsSessionAlive()) return states;
-    const standin::StatusResult status = m_backend->Status(Session(), localFiles);
+    const standin::StatusResult status =
+        m_session->Backend().Status(Session(), localFiles, standin::StatusScope::kWithRepository);
     if (status.Failed() || status.words.size() != states.size()) return states;
     for (std::size_t i = 0; i < states.size(); ++i) {
         states[i].statusKnown = true;
         states[i].status = status.words[i];
         states[i].changeList = status.changeLists[i];
-        const standin::UsersResult users = m_backend->Users(Session(), {localFiles[i]}, true);
+        const standin::UsersResult users = m_session->Backend().Users(Session(), {localFiles[i]}, true);
         if (users.Succeeded()) states[i].holders = users.users;
     }
     return states;
@@ -414,9 +418,9 @@ std::vector<ChangeListInfo> DemoHost::PendingChangeLists()
 {
     std::vector<ChangeListInfo> lists;
     if (!IsSessionAlive()) return lists;
-    const standin::ChangeListsResult pending = m_backend->PendingChangeLists(Session());
+    const standin::ChangeListsResult pending = m_session->Backend().PendingChangeLists(Session());
     for (const std::string& number : pending.changeLists)
-        lists.push_back({number, m_backend->ChangeListDescription(Session(), number).description});
+        lists.push_back({number, m_session->Backend().ChangeListDescription(Session(), number).description});
     return lists;
 }
 

@@ -173,7 +173,8 @@ TEST_F(DataControlTest, ChangeListsGoStraightThroughToTheServer)
 
     std::string error;
     ASSERT_TRUE(control->CheckOut(Objects({hero}), true, kContext, changeList, error).Succeeded()) << error;
-    const standin::StatusResult status = server->Status(SessionId(), {Ws("chars/hero.qor"), Ws("chars/hero.png")});
+    const standin::StatusResult status = server->Status(SessionId(), {Ws("chars/hero.qor"), Ws("chars/hero.png")},
+                                                        standin::StatusScope::kWithRepository);
     EXPECT_EQ(status.changeLists, (std::vector<std::string>{changeList, changeList}));
     EXPECT_TRUE(control->CheckOut(Objects({tree}), false, kContext, "999", error).Failed());
 }

@@ -43,7 +43,8 @@ protected:
 
     qor4::StatusWord StatusOf(const std::string& user, const std::string& relative)
     {
-        const standin::StatusResult status = backend.Status(LoggedIn(user), {PathOf(user, relative)});
+        const standin::StatusResult status =
+            backend.Status(LoggedIn(user), {PathOf(user, relative)}, standin::StatusScope::kWithRepository);
         EXPECT_TRUE(status.Succeeded()) << status.text;
         return status.words.empty() ? 0 : status.words.front();
     }
@@ -65,7 +66,8 @@ TEST_F(SampleProjectTest, EveryAssetOfTheMainUserIsCommittedReadOnlyAndListed)
             files.push_back(PathOf(users::kMain, file));
             EXPECT_TRUE(standin::IsReadOnlyOnDisk(files.back())) << files.back();
         }
-    const standin::StatusResult status = backend.Status(LoggedIn(users::kMain), files);
+    const standin::StatusResult status =
+        backend.Status(LoggedIn(users::kMain), files, standin::StatusScope::kWithRepository);
     ASSERT_TRUE(status.Succeeded()) << status.text;
     for (std::size_t i = 0; i < files.size(); ++i)
         EXPECT_EQ(status.words[i] & (fs::kNotInDepot | fs::kMarkedForAdd), 0u) << files[i];

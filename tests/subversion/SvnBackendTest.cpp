@@ -43,7 +43,7 @@ protected:
     std::string BobPath(const char* relative) const { return sandbox.PathOf(kBob, relative); }
     qor4::StatusWord WordOf(SessionId session, const std::string& file)
     {
-        const standin::StatusResult status = backend.Status(session, {file});
+        const standin::StatusResult status = backend.Status(session, {file}, standin::StatusScope::kWithRepository);
         EXPECT_TRUE(status.Succeeded()) << status.text;
         return status.words.empty() ? 0 : status.words.front();
     }
@@ -69,7 +69,8 @@ TEST_F(SvnBackendTest, ALockRefusesTheOtherUserNamingItsOwnerAndLeavesNothingHal
     EXPECT_FALSE(IsWritable(BobPath(kLamp))) << "the lamp was locked and must be released again";
     EXPECT_FALSE(IsWritable(BobPath(kHero)));
 
-    const standin::StatusResult seenByBob = backend.Status(bob, {BobPath(kHero), BobPath(kLamp), BobPath("new.qor")});
+    const standin::StatusResult seenByBob = backend.Status(bob, {BobPath(kHero), BobPath(kLamp), BobPath("new.qor")},
+                                                           standin::StatusScope::kWithRepository);
     ASSERT_TRUE(seenByBob.Succeeded()) << seenByBob.text;
     EXPECT_EQ(seenByBob.words,
               (std::vector<qor4::StatusWord>{fs::kCheckedOutByOther | fs::kLockedByOther, 0, fs::kNotInDepot}));
@@ -89,7 +90,8 @@ TEST_F(SvnBackendTest, SubmitCommitsTheChangeListWithItsDescriptionAndReleasesIt
 
     ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero), AlicePath(kTexture)}, "1").Succeeded());
     std::ofstream(AlicePath(kHero), std::ios::trunc) << "hero 2";
-    const standin::StatusResult opened = backend.Status(alice, {AlicePath(kHero), AlicePath(kLamp)});
+    const standin::StatusResult opened =
+        backend.Status(alice, {AlicePath(kHero), AlicePath(kLamp)}, standin::StatusScope::kWithRepository);
     EXPECT_EQ(opened.changeLists, (std::vector<std::string>{"1", ""}));
     EXPECT_EQ(backend.PendingChangeLists(alice).changeLists, std::vector<std::string>{"1"});
     EXPECT_EQ(backend.ChangeListDescription(alice, "1").description, "hero rework");
@@ -102,7 +104,8 @@ TEST_F(SvnBackendTest, SubmitCommitsTheChangeListWithItsDescriptionAndReleasesIt
     EXPECT_FALSE(IsWritable(AlicePath(kTexture))) << "an unchanged file's lock is released too";
 
     // From bob's working copy: nobody holds the files, and the hero has a newer revision.
-    const standin::StatusResult seenByBob = backend.Status(bob, {BobPath(kHero), BobPath(kTexture)});
+    const standin::StatusResult seenByBob =
+        backend.Status(bob, {BobPath(kHero), BobPath(kTexture)}, standin::StatusScope::kWithRepository);
     EXPECT_EQ(seenByBob.words, (std::vector<qor4::StatusWord>{fs::kNotAtHead, 0}));
     EXPECT_EQ(backend.Edit(bob, {BobPath(kHero)}, "").code, ServerCode::kFileStateRejected)
         << "locking an out-of-date file is refused by the server";
@@ -145,7 +148,8 @@ TEST_F(SvnBackendTest, ARejectedPasswordExpiresTheSessionUntilTheNewOneIsGiven)
     const standin::ServerResult rejected = backend.Edit(bob, {BobPath(kHero)}, "");
     EXPECT_EQ(rejected.code, qor4::kResultSessionExpired) << rejected.text;
     EXPECT_FALSE(IsWritable(BobPath(kHero)));
-    EXPECT_EQ(backend.Status(bob, {BobPath(kHero)}).code, qor4::kResultSessionExpired);
+    EXPECT_EQ(backend.Status(bob, {BobPath(kHero)}, standin::StatusScope::kWithRepository).code,
+              qor4::kResultSessionExpired);
 
     const standin::LoginResult wrong =
         backend.OpenSession({kBob, "bob-secret", sandbox.Url(), sandbox.WorkingCopy(kBob)});
@@ -164,8 +168,10 @@ TEST_F(SvnBackendTest, SessionsEndWithTheirLifetimeAndLoginsCheckServerAndWorkin
     const SessionId shortLived = sandbox.Open(backend, kAlice, failure);
     ASSERT_NE(shortLived, 0) << failure;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_EQ(backend.Status(shortLived, {AlicePath(kHero)}).code, qor4::kResultSessionExpired);
-    EXPECT_EQ(backend.Status(12345, {AlicePath(kHero)}).code, qor4::kResultSessionExpired);
+    EXPECT_EQ(backend.Status(shortLived, {AlicePath(kHero)}, standin::StatusScope::kWithRepository).code,
+              qor4::kResultSessionExpired);
+    EXPECT_EQ(backend.Status(12345, {AlicePath(kHero)}, standin::StatusScope::kWithRepository).code,
+              qor4::kResultSessionExpired);
 
     const standin::LoginResult notACopy = backend.OpenSession({kAlice, "", sandbox.Url(), "/nonexistent/copy"});
     EXPECT_EQ(notACopy.code, ServerCode::kLoginFailed);
@@ -184,7 +190,7 @@ TEST_F(SvnBackendTest, SessionsEndWithTheirLifetimeAndLoginsCheckServerAndWorkin
     EXPECT_EQ(unreachable.code, ServerCode::kLoginFailed);
     EXPECT_NE(unreachable.text.find(url), std::string::npos) << unreachable.text;
     EXPECT_EQ(unreachable.text.find(standin::ServerText::kInvalidPassword), std::string::npos);
-    const standin::StatusResult down = backend.Status(alice, {AlicePath(kHero)});
+    const standin::StatusResult down = backend.Status(alice, {AlicePath(kHero)}, standin::StatusScope::kWithRepository);
     EXPECT_EQ(down.code, ServerCode::kServerError);
     EXPECT_NE(down.text.find(url), std::string::npos) << down.text;
 }

@@ -54,8 +54,10 @@ void HostFixture::SetUp()
     backend = std::make_shared<standin::FaultyBackend>(svnBackend);
 
     manager = standin::DataModelMgr::Create();
-    dataControl = standin::DataControl::Create(backend);
-    fileVersionControl = standin::FileVersionControl::Create(backend);
+    // As the host runs them: every operation on a worker thread.
+    auto worker = std::make_shared<standin::WorkerBackend>(backend);
+    dataControl = standin::DataControl::Create(worker);
+    fileVersionControl = standin::FileVersionControl::Create(worker);
     manager->GetInstance()->RegisterComponent(qor4::UID_DataControl(), qor4::QORPtr<qor4::IQORUnknown>(dataControl));
     manager->GetInstance()->RegisterComponent(qor4::UID_FileVersionControl(),
                                               qor4::QORPtr<qor4::IQORUnknown>(fileVersionControl));
@@ -276,12 +278,15 @@ void HostFixture::SubmitAs(const std::string& user, const standin::DbObject* ass
 
 standin::StatusResult HostFixture::StatusOf(const std::vector<std::string>& files)
 {
-    return backend->Status(CurrentSession(), files);
+    return backend->Status(CurrentSession(), files, standin::StatusScope::kWithRepository);
 }
 
 bool HostFixture::SessionWorks()
 {
-    return backend->Status(CurrentSession(), {LocalPath(std::string(kAssetFolder) + "probe.qor")}).Succeeded();
+    return backend
+        ->Status(CurrentSession(), {LocalPath(std::string(kAssetFolder) + "probe.qor")},
+                 standin::StatusScope::kWithRepository)
+        .Succeeded();
 }
 
 standin::SessionId HostFixture::CurrentSession()

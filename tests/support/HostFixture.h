@@ -28,6 +28,7 @@
 #include "QORDBProxy.h"
 #include "SvnBackend.h"
 #include "SvnSandbox.h"
+#include "WorkerBackend.h"
 
 #include <QPointer>
 #include <QTemporaryDir>

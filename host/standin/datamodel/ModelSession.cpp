@@ -1,11 +1,13 @@
 #include "ModelSession.h"
 
+#include "WorkerBackend.h"
+
 namespace standin {
 
 constexpr const char* kNoFileVersionControl = "The data base has no file-version-control service.";
 
 ModelSession::ModelSession(std::shared_ptr<RevisionBackend> backend, ModelServices services, int libraryContextId)
-    : m_backend(std::move(backend)), m_manager(DataModelMgr::Create())
+    : m_backend(std::make_shared<WorkerBackend>(std::move(backend))), m_manager(DataModelMgr::Create())
 {
     QORInstance* instance = m_manager->GetInstance();
     if (services.dataControl) {

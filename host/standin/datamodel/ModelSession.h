@@ -1,6 +1,7 @@
 // One open data base of the stand-in host, wired the way the host wires it: a data-model manager
 // whose instance carries the data control and the file-version control over one revision-control
-// backend, and the item library of the manager's objects.
+// backend, whose operations run on a worker thread (WorkerBackend), and the item library of the
+// manager's objects.
 #pragma once
 
 #include "DataControl.h"
@@ -41,6 +42,7 @@ public:
     // For the proxy, which holds the manager through its interface.
     qor4::QORPtr<qor4::IDataModelMgr> ManagerInterface() const;
     ItemLibrary& Library() const { return *m_library; }
+    // The backend the services use: the given one, run on the worker thread.
     RevisionBackend& Backend() const { return *m_backend; }
     // Null when the session was built without the service.
     DataControl* Control() const { return m_dataControl.Get(); }

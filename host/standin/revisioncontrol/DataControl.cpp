@@ -208,7 +208,7 @@ qor4::qorResult DataControl::GetAccessStates(const qor4::DbObjectList& objects, 
     }
     qor4::qorResult result;
     if (!EnterSession(result, message)) return result;
-    const StatusResult status = m_backend->Status(Session(), files);
+    const StatusResult status = m_backend->Status(Session(), files, StatusScope::kWithRepository);
     if (status.Failed()) return Fail(status.code, status.text, message);
     for (const auto& objectFiles : perObject) {
         qor4::StatusWord word = 0;
@@ -253,7 +253,7 @@ bool DataControl::QueryObjectFlag(const qor4::DbObjectHandle& object, bool inclu
     qor4::qorResult result;
     std::string ignored;
     if (!ObjectFiles(object, includeExternal, files) || files.empty() || !EnterSession(result, ignored)) return false;
-    const StatusResult status = m_backend->Status(Session(), files);
+    const StatusResult status = m_backend->Status(Session(), files, StatusScope::kWithRepository);
     if (status.Failed() || status.words.size() != files.size()) return false;
     return std::all_of(status.words.begin(), status.words.end(),
                        [](qor4::StatusWord word) { return (word & kOpenedByUser) != 0; });
@@ -269,7 +269,7 @@ qor4::qorResult DataControl::QueryObjectState(const qor4::DbObjectHandle& object
     if (!ObjectFiles(object, includeExternal, files)) return kResultInvalidObject;
     qor4::qorResult result;
     if (!EnterSession(result, ignored)) return result;
-    const StatusResult status = m_backend->Status(Session(), files);
+    const StatusResult status = m_backend->Status(Session(), files, StatusScope::kWithRepository);
     if (status.Failed()) return status.code;
     isControlled = !files.empty() && std::all_of(status.words.begin(), status.words.end(), [](qor4::StatusWord word) {
         return (word & fs::kNotInDepot) == 0 || (word & fs::kMarkedForAdd) != 0;

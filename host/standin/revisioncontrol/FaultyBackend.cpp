@@ -1,15 +1,16 @@
 #include "FaultyBackend.h"
 
-#include "qor4/IFileVersionControl.h"
+#include "OperationScope.h"
 
-#include <QEventLoop>
-#include <QTimer>
-
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace standin {
 
 namespace {
+
+constexpr std::chrono::milliseconds kSlowPollInterval{10};
 
 std::vector<std::string> Arguments(const FileList& files, const std::string& extra = std::string())
 {
@@ -79,20 +80,12 @@ ServerResult FaultyBackend::Enter(const char* operation, SessionId session, std:
     auto slow = m_slow.find(operation);
     if (slow == m_slow.end()) slow = m_slow.find(ServerOp::kAll);
     if (slow != m_slow.end()) {
-        bool cancelled = false;
-        if (qor4::ITimeOutDelegate* delegate = m_delegate) {
-            // Owned by this frame, so a cancelled wait never hears of the completion later.
-            QTimer timer;
-            timer.setSingleShot(true);
-            QObject::connect(&timer, &QTimer::timeout, [delegate] { delegate->NotifyCompletion(); });
-            timer.start(slow->second);
-            cancelled = delegate->WaitForCompletion();
-        } else {
-            QEventLoop loop;
-            QTimer::singleShot(slow->second, &loop, &QEventLoop::quit);
-            loop.exec();
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(slow->second);
+        while (std::chrono::steady_clock::now() < until) {
+            if (OperationScope::Cancelled())
+                return {ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"};
+            std::this_thread::sleep_for(kSlowPollInterval);
         }
-        if (cancelled) return {ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"};
     }
 
     if (m_expired.count(session) != 0)
@@ -171,11 +164,11 @@ ServerResult FaultyBackend::MakeWritable(SessionId session, const FileList& file
     return m_inner->MakeWritable(session, files);
 }
 
-StatusResult FaultyBackend::Status(SessionId session, const FileList& files)
+StatusResult FaultyBackend::Status(SessionId session, const FileList& files, StatusScope scope)
 {
     StatusResult result;
     if (!Entered(ServerOp::kStatus, session, Arguments(files), result)) return result;
-    result = m_inner->Status(session, files);
+    result = m_inner->Status(session, files, scope);
     for (std::size_t i = 0; result.Succeeded() && i < files.size() && i < result.words.size(); ++i) {
         const auto other = m_otherUsers.find(Normal(files[i]));
         if (other != m_otherUsers.end()) result.words[i] |= other->second.word;

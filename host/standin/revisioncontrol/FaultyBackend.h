@@ -12,10 +12,6 @@
 #include <string>
 #include <vector>
 
-namespace qor4 {
-class ITimeOutDelegate;
-}
-
 namespace standin {
 
 // One operation as it was called (session controls are not recorded).
@@ -33,12 +29,9 @@ public:
     void FailNext(const std::string& operation, std::int32_t code, const std::string& text);
     void FailAlways(const std::string& operation, std::int32_t code, const std::string& text);
     void ClearFaults();
-    // Makes operations take milliseconds (0 removes): they wait through the delegate's
-    // WaitForCompletion, which NotifyCompletion ends when the time has passed; a cancelled wait
-    // abandons the operation with ServerCode::kCancelled and ServerText::kCancelled.
+    // Makes operations take milliseconds longer (0 removes). An operation cancelled meanwhile
+    // (OperationScope) is abandoned with ServerCode::kCancelled and ServerText::kCancelled.
     void SetSlow(const std::string& operation, int milliseconds);
-    void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) { m_delegate = delegate; }
-    qor4::ITimeOutDelegate* TimeOutDelegate() const { return m_delegate; }
     // Every operation of the session answers -34 from now on.
     void ExpireSession(SessionId session);
     bool IsExpired(SessionId session) const { return m_expired.count(session) != 0; }
@@ -53,6 +46,7 @@ public:
     void ClearCalls() { m_calls.clear(); }
     RevisionBackend& Inner() const { return *m_inner; }
 
+    void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override { m_inner->SetTimeOutDelegate(delegate); }
     LoginResult OpenSession(const Credentials& credentials) override;
     void CloseSession(SessionId session) override;
     ServerResult Edit(SessionId session, const FileList& files, const std::string& changeList) override;
@@ -60,7 +54,7 @@ public:
     ServerResult Delete(SessionId session, const FileList& files, const std::string& changeList) override;
     ServerResult Revert(SessionId session, const FileList& files) override;
     ServerResult MakeWritable(SessionId session, const FileList& files) override;
-    StatusResult Status(SessionId session, const FileList& files) override;
+    StatusResult Status(SessionId session, const FileList& files, StatusScope scope) override;
     UsersResult Users(SessionId session, const FileList& files, bool includeLocks) override;
     ChangeListResult CreateChangeList(SessionId session, const std::string& description) override;
     ChangeListsResult PendingChangeLists(SessionId session) override;
@@ -88,7 +82,6 @@ private:
                  const FileList& files = {});
 
     std::shared_ptr<RevisionBackend> m_inner;
-    qor4::ITimeOutDelegate* m_delegate = nullptr;
     std::vector<ServerCall> m_calls;
     std::multimap<std::string, Fault> m_faults;
     std::map<std::string, int> m_slow;

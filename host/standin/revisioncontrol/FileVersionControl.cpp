@@ -123,7 +123,7 @@ qor4::qorResult FileVersionControl::GetFilesStatus(const qor4::IUserParameters* 
     changeLists.clear();
     const UserParameters* known = Enter(kGetFilesStatus, account, files, message);
     if (!known) return kResultUnknownAccount;
-    StatusResult result = m_backend->Status(known->Session(), ToVector(files));
+    StatusResult result = m_backend->Status(known->Session(), ToVector(files), StatusScope::kWithRepository);
     message = result.text;
     status = std::move(result.words);
     changeLists = std::move(result.changeLists);
@@ -134,8 +134,7 @@ void FileVersionControl::SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate)
 {
     m_calls.push_back({kSetTimeOutDelegate, {delegate ? "delegate" : ""}});
     m_delegate = delegate;
-    // Simulated slowness waits through the delegate the host installed.
-    if (auto* faulty = dynamic_cast<FaultyBackend*>(m_backend.get())) faulty->SetTimeOutDelegate(delegate);
+    m_backend->SetTimeOutDelegate(delegate);
 }
 
 } // namespace standin

@@ -16,6 +16,10 @@
 #include <string>
 #include <vector>
 
+namespace qor4 {
+class ITimeOutDelegate;
+}
+
 namespace standin {
 
 using FileList = std::vector<std::string>;
@@ -94,6 +98,10 @@ struct DescriptionResult : ServerResult {
     std::string description;
 };
 
+// Where a status comes from: the working copy alone (what this copy holds: its locks, additions,
+// deletions), or the working copy and the repository (other users' locks, newer revisions).
+enum class StatusScope { kLocal, kWithRepository };
+
 // What a session is opened with. server: a repository URL; workspace: the working copy's path.
 struct Credentials {
     std::string user;
@@ -105,6 +113,9 @@ struct Credentials {
 class HOST_API RevisionBackend {
 public:
     virtual ~RevisionBackend() = default;
+
+    // The host's progress box for operations that take long; decorators pass it on.
+    virtual void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) = 0;
 
     // Authenticates against the server and checks that the working copy belongs to it. A refused
     // password's text contains ServerText::kInvalidPassword; an unreachable server's names its URL.
@@ -123,8 +134,8 @@ public:
     virtual ServerResult Revert(SessionId session, const FileList& files) = 0;
     // Clears the read-only bit of existing files, without locking them.
     virtual ServerResult MakeWritable(SessionId session, const FileList& files) = 0;
-    // Status words (qor4::FileStatus) and changelists of the files, against the repository.
-    virtual StatusResult Status(SessionId session, const FileList& files) = 0;
+    // Status words (qor4::FileStatus) and changelists of the files.
+    virtual StatusResult Status(SessionId session, const FileList& files, StatusScope scope) = 0;
     // The other users holding the files (their lock owners).
     virtual UsersResult Users(SessionId session, const FileList& files, bool includeLocks) = 0;
 

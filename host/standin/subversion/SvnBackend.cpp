@@ -4,10 +4,13 @@
 #include "SvnError.h"
 #include "SvnStatusWalk.h"
 
+#include "OperationScope.h"
+
 #include <svn_dirent_uri.h>
 #include <svn_path.h>
 #include <svn_ra.h>
 
+#include <cstdio>
 #include <filesystem>
 
 namespace standin {
@@ -21,10 +24,20 @@ bool IsInside(const std::string& path, const std::string& folder)
     return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
 }
 
+// A refused login. "Not authorized" alone is also how path-based authorization denies an
+// operation; only while the connection is being made does it mean the credentials.
 bool IsAuthenticationFailure(const svn::Error& error)
 {
-    return error.Has(SVN_ERR_RA_NOT_AUTHORIZED) || error.Has(SVN_ERR_AUTHN_FAILED) ||
-           error.Has(SVN_ERR_AUTHN_CREDS_UNAVAILABLE) || error.Has(SVN_ERR_AUTHN_NO_PROVIDER);
+    return (error.Has(SVN_ERR_RA_NOT_AUTHORIZED) && error.Has(SVN_ERR_RA_CANNOT_CREATE_SESSION)) ||
+           error.Has(SVN_ERR_AUTHN_FAILED) || error.Has(SVN_ERR_AUTHN_CREDS_UNAVAILABLE) ||
+           error.Has(SVN_ERR_AUTHN_NO_PROVIDER);
+}
+
+std::string Seconds(std::chrono::milliseconds duration)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(duration.count()) / 1000.0);
+    return text;
 }
 
 ServerResult Refused(std::int32_t code, const std::string& lines)
@@ -129,9 +142,11 @@ ServerResult SvnBackend::Failure(Session& session, const svn::Error& error)
         return {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + " The server at " +
                                                  session.server + " refused the password: " + error.Text() + "\n"};
     }
+    if (error.Has(SVN_ERR_CANCELLED) && OperationScope::Cancelled())
+        return {ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"};
     if (error.Has(SVN_ERR_CANCELLED))
-        return {ServerCode::kCancelled, "The Subversion server at " + session.server +
-                                            " did not answer in time; the operation was cancelled.\n"};
+        return {ServerCode::kServerError, "The Subversion server at " + session.server + " did not answer within " +
+                                              Seconds(m_deadline) + "; the operation was abandoned.\n"};
     if (error.Has(SVN_ERR_RA_CANNOT_CREATE_SESSION) || error.Has(SVN_ERR_RA_SVN_CONNECTION_CLOSED) ||
         error.Has(SVN_ERR_RA_SVN_IO_ERROR))
         return {ServerCode::kServerError,
@@ -176,14 +191,15 @@ qor4::StatusWord SvnBackend::WordOf(const svn::NodeInfo& node, bool remote)
     return word;
 }
 
-StatusResult SvnBackend::Status(SessionId id, const FileList& files)
+StatusResult SvnBackend::Status(SessionId id, const FileList& files, StatusScope scope)
 {
+    const bool remote = scope == StatusScope::kWithRepository;
     StatusResult result;
     Session* session = Enter(id, result);
     if (!session) return result;
     std::string outside;
     const FileList inside = Canonical(*session, files, outside);
-    svn::WalkResult walk = svn::WalkStatus(*session->client, session->workingCopy, inside, true);
+    svn::WalkResult walk = svn::WalkStatus(*session->client, session->workingCopy, inside, remote);
     if (walk.error) {
         const ServerResult failure = Failure(*session, walk.error);
         result.code = failure.code;
@@ -195,7 +211,7 @@ StatusResult SvnBackend::Status(SessionId id, const FileList& files)
     for (const std::string& file : files) {
         const std::string path = std::filesystem::path(file).lexically_normal().string();
         if (next < inside.size() && inside[next] == path) {
-            result.words.push_back(WordOf(walk.nodes[next], true));
+            result.words.push_back(WordOf(walk.nodes[next], remote));
             result.changeLists.push_back(walk.nodes[next].changeList);
             ++next;
         } else {

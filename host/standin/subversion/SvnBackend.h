@@ -46,6 +46,9 @@ public:
     // How long one operation may wait for the server before it is cancelled.
     void SetDeadline(std::chrono::milliseconds deadline) { m_deadline = deadline; }
 
+    // Progress is the business of the thread that runs the backend (WorkerBackend).
+    void SetTimeOutDelegate(qor4::ITimeOutDelegate*) override {}
+
     LoginResult OpenSession(const Credentials& credentials) override;
     void CloseSession(SessionId session) override;
     ServerResult Edit(SessionId session, const FileList& files, const std::string& changeList) override;
@@ -53,7 +56,7 @@ public:
     ServerResult Delete(SessionId session, const FileList& files, const std::string& changeList) override;
     ServerResult Revert(SessionId session, const FileList& files) override;
     ServerResult MakeWritable(SessionId session, const FileList& files) override;
-    StatusResult Status(SessionId session, const FileList& files) override;
+    StatusResult Status(SessionId session, const FileList& files, StatusScope scope) override;
     UsersResult Users(SessionId session, const FileList& files, bool includeLocks) override;
     ChangeListResult CreateChangeList(SessionId session, const std::string& description) override;
     ChangeListsResult PendingChangeLists(SessionId session) override;

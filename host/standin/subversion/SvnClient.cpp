@@ -2,6 +2,8 @@
 
 #include "SvnError.h"
 
+#include "OperationScope.h"
+
 #include <svn_auth.h>
 #include <svn_config.h>
 
@@ -137,6 +139,7 @@ void Client::OnNotify(void* baton, const svn_wc_notify_t* notify, apr_pool_t*)
 svn_error_t* Client::OnCancel(void* baton)
 {
     const auto* client = static_cast<const Client*>(baton);
+    if (OperationScope::Cancelled()) return svn_error_create(SVN_ERR_CANCELLED, nullptr, "Cancelled by the user");
     if (Clock::now() > client->m_deadline)
         return svn_error_create(SVN_ERR_CANCELLED, nullptr, "The server did not answer in time");
     return SVN_NO_ERROR;

@@ -45,7 +45,8 @@ public:
         Notify m_previous;
     };
 
-    // A call running past the deadline is cancelled through Subversion's cancel callback.
+    // A call running past the deadline, or cancelled by the user (OperationScope), is cancelled
+    // through Subversion's cancel callback.
     void SetDeadline(Clock::time_point deadline) { m_deadline = deadline; }
     void ClearDeadline() { m_deadline = Clock::time_point::max(); }
     // The log message of the next commit.
