@@ -121,6 +121,8 @@ protected:
     // The backend the services use: the fault decorator over the Subversion backend.
     standin::FaultyBackend& Server() { return *backend; }
     SvnSandbox& Sandbox() { return *sandbox; }
+    // The Subversion backend itself, under the decorator.
+    standin::SvnBackend& Subversion() { return *svnBackend; }
     standin::DataControl& Control() { return *dataControl; }
     qor4::QORPtr<qor4::IDataControl> ControlPtr() { return qor4::QORPtr<qor4::IDataControl>(dataControl.Get()); }
     standin::FileVersionControl& FileControl() { return *fileVersionControl; }

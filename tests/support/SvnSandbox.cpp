@@ -79,6 +79,36 @@ std::string SvnSandbox::Commit(const std::string& user, const std::map<std::stri
     return {};
 }
 
+namespace {
+constexpr int kSvnProgramPatienceMs = 30000;
+} // namespace
+
+std::unique_ptr<QProcess> SvnSandbox::StartSvn(const std::string& user, const QStringList& arguments,
+                                               const std::string& workingCopy)
+{
+    auto process = std::make_unique<QProcess>();
+    process->setWorkingDirectory(QString::fromStdString(workingCopy.empty() ? WorkingCopy(user) : workingCopy));
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    const QStringList common{QStringLiteral("--non-interactive"), QStringLiteral("--no-auth-cache"),
+                             QStringLiteral("--config-dir"),      m_folder.filePath(QStringLiteral("svn-config")),
+                             QStringLiteral("--username"),        QString::fromStdString(user),
+                             QStringLiteral("--password"),        QString::fromStdString(m_users.at(user))};
+    process->start(QStringLiteral("svn"), common + arguments);
+    process->waitForStarted();
+    return process;
+}
+
+int SvnSandbox::RunSvn(const std::string& user, const QStringList& arguments, const std::string& workingCopy)
+{
+    std::unique_ptr<QProcess> process = StartSvn(user, arguments, workingCopy);
+    if (!process->waitForFinished(kSvnProgramPatienceMs)) {
+        process->kill();
+        process->waitForFinished();
+        return -1;
+    }
+    return process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
+}
+
 std::string SvnSandbox::Update(const std::string& user)
 {
     std::string error;

@@ -6,6 +6,8 @@
 #include "RevisionBackend.h"
 #include "SvnServer.h"
 
+#include <QProcess>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <map>
@@ -38,6 +40,14 @@ public:
                        const std::string& leaveBehind = std::string());
     // Brings user's working copy to the head revision; empty on success.
     std::string Update(const std::string& user);
+
+    // Runs Subversion's own command-line client as user (in workingCopy when given, else in user's
+    // working copy), as another program working beside the backend would; its exit code, or -1
+    // when it did not end within the bound.
+    int RunSvn(const std::string& user, const QStringList& arguments, const std::string& workingCopy = std::string());
+    // The same, started and left running; the caller ends it.
+    std::unique_ptr<QProcess> StartSvn(const std::string& user, const QStringList& arguments,
+                                       const std::string& workingCopy = std::string());
 
 private:
     QTemporaryDir m_folder;

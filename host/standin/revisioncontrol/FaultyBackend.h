@@ -47,6 +47,7 @@ public:
     RevisionBackend& Inner() const { return *m_inner; }
 
     void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override { m_inner->SetTimeOutDelegate(delegate); }
+    void Interrupt() override { m_inner->Interrupt(); }
     LoginResult OpenSession(const Credentials& credentials) override;
     void CloseSession(SessionId session) override;
     ServerResult Edit(SessionId session, const FileList& files, const std::string& changeList) override;

@@ -116,6 +116,9 @@ public:
 
     // The host's progress box for operations that take long; decorators pass it on.
     virtual void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) = 0;
+    // Called from another thread while an operation runs, after its OperationScope was cancelled:
+    // breaks off what the operation waits for (its connections to the server).
+    virtual void Interrupt() = 0;
 
     // Authenticates against the server and checks that the working copy belongs to it. A refused
     // password's text contains ServerText::kInvalidPassword; an unreachable server's names its URL.

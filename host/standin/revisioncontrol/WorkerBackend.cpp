@@ -107,7 +107,10 @@ bool WorkerBackend::Run(const std::function<void()>& call)
     state->waiting = true;
     const bool cancelled = delegate->WaitForCompletion();
     state->waiting = false;
-    if (cancelled) state->cancelled = true;
+    if (cancelled) {
+        state->cancelled = true;
+        m_inner->Interrupt();
+    }
     done.get();
     return cancelled;
 }

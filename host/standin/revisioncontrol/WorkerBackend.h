@@ -30,6 +30,7 @@ public:
     WorkerBackend& operator=(const WorkerBackend&) = delete;
 
     void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override { m_delegate = delegate; }
+    void Interrupt() override { m_inner->Interrupt(); }
 
     LoginResult OpenSession(const Credentials& credentials) override;
     void CloseSession(SessionId session) override;

@@ -1,5 +1,7 @@
 #include "SvnBackend.h"
 
+#include "ConnectionBreaker.h"
+#include "DeadlineWatch.h"
 #include "SvnBackend_Session.h"
 #include "SvnError.h"
 #include "SvnStatusWalk.h"
@@ -12,6 +14,8 @@
 
 #include <cstdio>
 #include <filesystem>
+
+#include <unistd.h>
 
 namespace standin {
 
@@ -33,6 +37,26 @@ bool IsAuthenticationFailure(const svn::Error& error)
            error.Has(SVN_ERR_AUTHN_NO_PROVIDER);
 }
 
+// Another process that has the file open, or 0: a working copy's data base is open in every
+// Subversion client that works in it.
+pid_t ProcessUsing(const std::string& file)
+{
+    std::error_code error;
+    const pid_t self = getpid();
+    for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = process.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(name));
+        if (pid == self) continue;
+        std::error_code denied;
+        for (const auto& descriptor : std::filesystem::directory_iterator(process.path() / "fd", denied)) {
+            std::error_code unreadable;
+            if (std::filesystem::read_symlink(descriptor.path(), unreadable) == file) return pid;
+        }
+    }
+    return 0;
+}
+
 std::string Seconds(std::chrono::milliseconds duration)
 {
     char text[32];
@@ -47,9 +71,33 @@ ServerResult Refused(std::int32_t code, const std::string& lines)
 
 } // namespace
 
-SvnBackend::SvnBackend()
+SvnBackend::SvnBackend() : m_watch(std::make_unique<svn::DeadlineWatch>())
 {
     svn::EnsureRuntime();
+}
+
+void SvnBackend::Interrupt()
+{
+    std::string server;
+    {
+        std::lock_guard<std::mutex> lock(m_runningMutex);
+        server = m_runningServer;
+    }
+    if (!server.empty()) svn::BreakConnections(server);
+}
+
+void SvnBackend::Watch(const std::string& server)
+{
+    const auto deadline = std::chrono::steady_clock::now() + m_deadline;
+    {
+        std::lock_guard<std::mutex> lock(m_runningMutex);
+        m_runningServer = server;
+    }
+    m_deadlinePassed = false;
+    m_watch->Arm(deadline, [this, server] {
+        m_deadlinePassed = true;
+        svn::BreakConnections(server);
+    });
 }
 
 SvnBackend::~SvnBackend() = default;
@@ -61,6 +109,7 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
     session->client = std::make_unique<svn::Client>(credentials.user, credentials.password);
     svn::Client& client = *session->client;
     client.SetDeadline(std::chrono::steady_clock::now() + m_deadline);
+    Watch(credentials.server);
     svn::Pool pool(client.PoolHandle());
 
     const std::string workspace = std::filesystem::path(credentials.workspace).lexically_normal().string();
@@ -94,7 +143,12 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
     if (!error) error = svn::Error(svn_ra_get_latest_revnum(connection, &head, pool));
     if (error) {
         result.code = ServerCode::kLoginFailed;
-        if (IsAuthenticationFailure(error))
+        if (OperationScope::Cancelled())
+            result = {{ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"}, 0};
+        else if (m_deadlinePassed || error.Has(SVN_ERR_CANCELLED))
+            result.text =
+                "The Subversion server at " + server + " did not answer within " + Seconds(m_deadline) + ".\n";
+        else if (IsAuthenticationFailure(error))
             result.text = std::string(ServerText::kInvalidPassword) + " for user '" + credentials.user + "' at " +
                           server + " (" + error.Text() + ")\n";
         else
@@ -131,6 +185,7 @@ SvnBackend::Session* SvnBackend::Enter(SessionId id, ServerResult& failure)
         return nullptr;
     }
     session.client->SetDeadline(std::chrono::steady_clock::now() + m_deadline);
+    Watch(session.server);
     return &session;
 }
 
@@ -142,16 +197,24 @@ ServerResult SvnBackend::Failure(Session& session, const svn::Error& error)
         return {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + " The server at " +
                                                  session.server + " refused the password: " + error.Text() + "\n"};
     }
-    if (error.Has(SVN_ERR_CANCELLED) && OperationScope::Cancelled())
-        return {ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"};
-    if (error.Has(SVN_ERR_CANCELLED))
+    if (OperationScope::Cancelled()) return {ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"};
+    if (error.Has(SVN_ERR_CANCELLED) || m_deadlinePassed)
         return {ServerCode::kServerError, "The Subversion server at " + session.server + " did not answer within " +
                                               Seconds(m_deadline) + "; the operation was abandoned.\n"};
     if (error.Has(SVN_ERR_RA_CANNOT_CREATE_SESSION) || error.Has(SVN_ERR_RA_SVN_CONNECTION_CLOSED) ||
         error.Has(SVN_ERR_RA_SVN_IO_ERROR))
         return {ServerCode::kServerError,
                 "Cannot reach the Subversion server at " + session.server + ": " + error.Text() + "\n"};
-    if (error.Has(SVN_ERR_WC_LOCKED) || error.Has(SVN_ERR_WC_NOT_WORKING_COPY) || error.Has(SVN_ERR_WC_CORRUPT))
+    if (error.Has(SVN_ERR_WC_LOCKED)) {
+        const pid_t user = ProcessUsing(session.workingCopy + "/.svn/wc.db");
+        if (user > 0)
+            return {ServerCode::kIOError, "The working copy " + session.workingCopy +
+                                              " is in use by another program (process " + std::to_string(user) +
+                                              "); try again when it has finished.\n"};
+        session.staleWorkingCopyLock = true;
+    }
+    if (error.Has(SVN_ERR_WC_LOCKED) || error.Has(SVN_ERR_WC_NOT_WORKING_COPY) || error.Has(SVN_ERR_WC_CORRUPT) ||
+        error.Has(SVN_ERR_WC_PATH_NOT_FOUND) || error.Has(SVN_ERR_WC_UNSUPPORTED_FORMAT))
         return {ServerCode::kIOError,
                 "The working copy " + session.workingCopy + " cannot be used: " + error.Text() + "\n"};
     return {ServerCode::kServerError, error.Text() + "\n"};
@@ -237,9 +300,11 @@ UsersResult SvnBackend::Users(SessionId id, const FileList& files, bool)
         return result;
     }
     // In the lock workflow a file is held by its lock's owner.
-    for (const svn::NodeInfo& node : walk.nodes)
-        if (node.repositoryLock.Held() && node.repositoryLock.token != node.localLock.token)
-            result.users.push_back(node.repositoryLock.owner);
+    for (const svn::NodeInfo& node : walk.nodes) {
+        if (!node.repositoryLock.Held() || node.repositoryLock.token == node.localLock.token) continue;
+        const bool mine = node.repositoryLock.owner == session->client->User();
+        result.users.push_back(node.repositoryLock.owner + (mine ? " (in another working copy)" : ""));
+    }
     return result;
 }
 

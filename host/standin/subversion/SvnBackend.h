@@ -10,22 +10,29 @@
 //   newer in the repository               kNotAtHead
 //   unversioned                           kNotInDepot
 //   obstructed (cannot be read as a file) kIOError
-// Sessions last SetSessionLifetime (12 hours by default); after it, and as soon as the server
+// Every operation ends within SetDeadline (30 s by default): past it, the operation's connections
+// to the server are broken off, so that even a server that accepted the connection and never
+// answers cannot hold it. Sessions last SetSessionLifetime (12 hours by default); after it, and as soon as the server
 // rejects the password, every operation answers -34 until a new session is opened. The password is
 // kept in memory only and wiped when its session ends.
 #pragma once
 
 #include "RevisionBackend.h"
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace standin {
 
 namespace svn {
 class Client;
+class DeadlineWatch;
 class Error;
 struct NodeInfo;
 } // namespace svn
@@ -48,6 +55,8 @@ public:
 
     // Progress is the business of the thread that runs the backend (WorkerBackend).
     void SetTimeOutDelegate(qor4::ITimeOutDelegate*) override {}
+    // Thread safe: breaks the running operation's connections to its server.
+    void Interrupt() override;
 
     LoginResult OpenSession(const Credentials& credentials) override;
     void CloseSession(SessionId session) override;
@@ -69,6 +78,8 @@ public:
 
 private:
     struct Session;
+    // Arms the deadline of the operation starting now against server.
+    void Watch(const std::string& server);
     // The live session, with the client's deadline armed; null (and the -34 result) otherwise.
     Session* Enter(SessionId session, ServerResult& failure);
     // Turns a failed call into a result; a refused password ends the session (-34).
@@ -78,11 +89,26 @@ private:
     bool CheckChangeList(Session& session, const std::string& changeList, ServerResult& failure);
     ServerResult AssignChangeList(Session& session, const FileList& files, const std::string& changeList);
     ServerResult Unlock(Session& session, const FileList& files);
+    // One line per refused file: the server's reason, or that the lock is this user's elsewhere.
+    std::string DescribeRefusals(Session& session, const FileList& refused, const std::vector<std::string>& reasons);
+    // Runs operation; when it met a working copy left locked by a client that died, cleans the
+    // working copy up and runs it once more.
+    template <typename Result> Result AfterCleanup(SessionId session, const std::function<Result()>& operation);
+    ServerResult EditOnce(SessionId session, const FileList& files, const std::string& changeList);
+    ServerResult AddOnce(SessionId session, const FileList& files, const std::string& changeList);
+    ServerResult DeleteOnce(SessionId session, const FileList& files, const std::string& changeList);
+    ServerResult RevertOnce(SessionId session, const FileList& files);
+    ChangeListResult SubmitOnce(SessionId session, const std::string& changeList);
 
     std::map<SessionId, std::unique_ptr<Session>> m_sessions;
     SessionId m_nextSession = 1;
     std::chrono::milliseconds m_lifetime = kDefaultSessionLifetime;
     std::chrono::milliseconds m_deadline = kDefaultDeadline;
+    // The server of the running operation, for Interrupt and the deadline watch.
+    std::mutex m_runningMutex;
+    std::string m_runningServer;
+    std::atomic<bool> m_deadlinePassed{false};
+    std::unique_ptr<svn::DeadlineWatch> m_watch;
 };
 
 } // namespace standin

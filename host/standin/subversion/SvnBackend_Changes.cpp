@@ -9,6 +9,7 @@
 #include <svn_string.h>
 
 #include <filesystem>
+#include <functional>
 #include <set>
 
 namespace standin {
@@ -26,9 +27,18 @@ bool IsVersioned(const svn::NodeInfo& node)
     return node.reported && node.versioned && node.node != svn_wc_status_unversioned;
 }
 
+// The server's reason for refusing one file's lock, said plainly when it is the path-based
+// authorization.
+std::string LockRefusal(const svn_error_t* error)
+{
+    const bool denied = svn_error_find_cause(const_cast<svn_error_t*>(error), SVN_ERR_RA_NOT_AUTHORIZED) ||
+                        svn_error_find_cause(const_cast<svn_error_t*>(error), SVN_ERR_AUTHZ_UNWRITABLE);
+    return (denied ? "access denied: " : "") + svn::Error::TextOf(error);
+}
+
 } // namespace
 
-ServerResult SvnBackend::Edit(SessionId id, const FileList& files, const std::string& changeList)
+ServerResult SvnBackend::EditOnce(SessionId id, const FileList& files, const std::string& changeList)
 {
     ServerResult result;
     Session* session = Enter(id, result);
@@ -39,6 +49,7 @@ ServerResult SvnBackend::Edit(SessionId id, const FileList& files, const std::st
     if (walk.error) return Failure(*session, walk.error);
 
     FileList toLock;
+    FileList heldHere;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const svn::NodeInfo& node = walk.nodes[i];
         if (!IsVersioned(node))
@@ -47,8 +58,15 @@ ServerResult SvnBackend::Edit(SessionId id, const FileList& files, const std::st
             refusals += paths[i] + " - is scheduled for addition.\n";
         else if (node.node == svn_wc_status_deleted)
             refusals += paths[i] + " - is scheduled for deletion.\n";
-        else if (!node.localLock.Held())
-            toLock.push_back(paths[i]);
+        else
+            (node.localLock.Held() ? heldHere : toLock).push_back(paths[i]);
+    }
+    // A lock this copy holds may have been stolen or broken since; only the repository knows.
+    if (refusals.empty() && !heldHere.empty()) {
+        svn::WalkResult held = svn::WalkStatus(*session->client, session->workingCopy, heldHere, true);
+        if (held.error) return Failure(*session, held.error);
+        for (std::size_t i = 0; i < heldHere.size(); ++i)
+            if (held.nodes[i].repositoryLock.token != held.nodes[i].localLock.token) toLock.push_back(heldHere[i]);
     }
     if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
     if (toLock.empty()) return result;
@@ -56,29 +74,34 @@ ServerResult SvnBackend::Edit(SessionId id, const FileList& files, const std::st
     // Subversion locks what it can and reports each refusal as a notification; all or nothing
     // here, so what this call did lock is released again when anything was refused.
     FileList locked;
+    FileList refused;
+    std::vector<std::string> reasons;
     ServerResult failure;
     {
         svn::Client::NotifyScope scope(*session->client, [&](const svn_wc_notify_t& notify) {
-            if (notify.action == svn_wc_notify_locked)
+            if (notify.action == svn_wc_notify_locked) {
                 locked.push_back(notify.path);
-            else if (notify.action == svn_wc_notify_failed_lock)
-                refusals += std::string(notify.path) + " - " + svn::Error::TextOf(notify.err) + "\n";
+            } else if (notify.action == svn_wc_notify_failed_lock) {
+                refused.push_back(notify.path);
+                reasons.push_back(LockRefusal(notify.err));
+            }
         });
         svn::Pool pool(session->client->PoolHandle());
         const svn::Error error(
             svn_client_lock(svn::Client::Targets(toLock, pool), "", FALSE, session->client->Context(), pool));
         if (error) failure = Failure(*session, error);
     }
-    if (failure.Failed() || !refusals.empty() || locked.size() != toLock.size()) {
+    if (failure.Failed() || !refused.empty() || locked.size() != toLock.size()) {
         if (!locked.empty()) Unlock(*session, locked);
         if (failure.Failed()) return failure;
+        refusals = DescribeRefusals(*session, refused, reasons);
         if (refusals.empty()) refusals = "Not every file could be locked.\n";
         return {ServerCode::kFileStateRejected, refusals};
     }
     return AssignChangeList(*session, locked, changeList);
 }
 
-ServerResult SvnBackend::Add(SessionId id, const FileList& files, const std::string& changeList)
+ServerResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std::string& changeList)
 {
     ServerResult result;
     Session* session = Enter(id, result);
@@ -124,7 +147,7 @@ ServerResult SvnBackend::Add(SessionId id, const FileList& files, const std::str
     return AssignChangeList(*session, added, changeList);
 }
 
-ServerResult SvnBackend::Delete(SessionId id, const FileList& files, const std::string& changeList)
+ServerResult SvnBackend::DeleteOnce(SessionId id, const FileList& files, const std::string& changeList)
 {
     ServerResult result;
     Session* session = Enter(id, result);
@@ -155,7 +178,7 @@ ServerResult SvnBackend::Delete(SessionId id, const FileList& files, const std::
     return AssignChangeList(*session, toDelete, changeList);
 }
 
-ServerResult SvnBackend::Revert(SessionId id, const FileList& files)
+ServerResult SvnBackend::RevertOnce(SessionId id, const FileList& files)
 {
     ServerResult result;
     Session* session = Enter(id, result);
@@ -196,7 +219,7 @@ ServerResult SvnBackend::MakeWritable(SessionId id, const FileList& files)
     return result;
 }
 
-ChangeListResult SvnBackend::Submit(SessionId id, const std::string& changeList)
+ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeList)
 {
     ChangeListResult result;
     Session* session = Enter(id, result);
@@ -262,6 +285,63 @@ ChangeListResult SvnBackend::Submit(SessionId id, const std::string& changeList)
     if (number && !session->changeLists->Remove(number, error)) return {{ServerCode::kIOError, error + "\n"}, ""};
     result.changeList = changeList;
     return result;
+}
+
+std::string SvnBackend::DescribeRefusals(Session& session, const FileList& refused,
+                                         const std::vector<std::string>& reasons)
+{
+    // A lock of this user that this copy does not hold is not "another user's".
+    svn::WalkResult owners = svn::WalkStatus(*session.client, session.workingCopy, refused, true);
+    std::string lines;
+    for (std::size_t i = 0; i < refused.size(); ++i) {
+        const svn::NodeInfo* node = owners.error ? nullptr : &owners.nodes[i];
+        if (node && node->repositoryLock.Held() && node->repositoryLock.owner == session.client->User() &&
+            node->repositoryLock.token != node->localLock.token)
+            lines += refused[i] + " - is locked by you (" + session.client->User() +
+                     ") in another working copy; release the lock there, or break it.\n";
+        else
+            lines += refused[i] + " - " + reasons[i] + "\n";
+    }
+    return lines;
+}
+
+template <typename Result> Result SvnBackend::AfterCleanup(SessionId id, const std::function<Result()>& operation)
+{
+    Result result = operation();
+    const auto found = m_sessions.find(id);
+    if (found == m_sessions.end() || !found->second->staleWorkingCopyLock) return result;
+    // A client that died while it worked left the working copy locked; clean up and go on.
+    Session& session = *found->second;
+    session.staleWorkingCopyLock = false;
+    svn::Pool pool(session.client->PoolHandle());
+    const svn::Error cleaned(svn_client_cleanup2(session.workingCopy.c_str(), TRUE, FALSE, FALSE, FALSE, FALSE,
+                                                 session.client->Context(), pool));
+    return cleaned ? result : operation();
+}
+
+ServerResult SvnBackend::Edit(SessionId id, const FileList& files, const std::string& changeList)
+{
+    return AfterCleanup<ServerResult>(id, [&] { return EditOnce(id, files, changeList); });
+}
+
+ServerResult SvnBackend::Add(SessionId id, const FileList& files, const std::string& changeList)
+{
+    return AfterCleanup<ServerResult>(id, [&] { return AddOnce(id, files, changeList); });
+}
+
+ServerResult SvnBackend::Delete(SessionId id, const FileList& files, const std::string& changeList)
+{
+    return AfterCleanup<ServerResult>(id, [&] { return DeleteOnce(id, files, changeList); });
+}
+
+ServerResult SvnBackend::Revert(SessionId id, const FileList& files)
+{
+    return AfterCleanup<ServerResult>(id, [&] { return RevertOnce(id, files); });
+}
+
+ChangeListResult SvnBackend::Submit(SessionId id, const std::string& changeList)
+{
+    return AfterCleanup<ChangeListResult>(id, [&] { return SubmitOnce(id, changeList); });
 }
 
 ServerResult SvnBackend::AssignChangeList(Session& session, const FileList& files, const std::string& changeList)

@@ -17,7 +17,8 @@ struct SvnBackend::Session {
     std::string workingCopy; // the working copy's root, canonical
     std::unique_ptr<svn::ChangeListFile> changeLists;
     std::chrono::steady_clock::time_point expiresAt;
-    bool rejected = false; // the server refused the password
+    bool rejected = false;             // the server refused the password
+    bool staleWorkingCopyLock = false; // the last operation met a lock left by a client that died
 
     bool Alive() const { return !rejected && std::chrono::steady_clock::now() < expiresAt; }
 };

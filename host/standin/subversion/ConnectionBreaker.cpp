@@ -1,0 +1,114 @@
+#include "ConnectionBreaker.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <vector>
+
+namespace standin::svn {
+
+namespace {
+
+struct Endpoint {
+    std::string host;
+    std::string port;
+};
+
+bool ParseUrl(const std::string& url, Endpoint& endpoint)
+{
+    const auto scheme = url.find("://");
+    if (scheme == std::string::npos) return false;
+    const std::string name = url.substr(0, scheme);
+    std::string authority = url.substr(scheme + 3);
+    authority = authority.substr(0, authority.find('/'));
+    const auto at = authority.rfind('@');
+    if (at != std::string::npos) authority = authority.substr(at + 1);
+    const auto colon = authority.rfind(':');
+    const auto bracket = authority.rfind(']');
+    if (colon != std::string::npos && (bracket == std::string::npos || colon > bracket)) {
+        endpoint.host = authority.substr(0, colon);
+        endpoint.port = authority.substr(colon + 1);
+    } else {
+        endpoint.host = authority;
+        endpoint.port = name == "svn" ? "3690" : name == "https" ? "443" : name == "http" ? "80" : "";
+    }
+    if (!endpoint.host.empty() && endpoint.host.front() == '[')
+        endpoint.host = endpoint.host.substr(1, endpoint.host.size() - 2);
+    return !endpoint.host.empty() && !endpoint.port.empty();
+}
+
+// The remote addresses as /proc/net/tcp and tcp6 spell them ("0100007F:0DB2").
+std::set<std::string> ProcAddresses(const Endpoint& endpoint)
+{
+    std::set<std::string> spelled;
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(endpoint.host.c_str(), endpoint.port.c_str(), &hints, &found) != 0) return spelled;
+    for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
+        char text[64];
+        if (entry->ai_family == AF_INET) {
+            const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ai_addr);
+            std::snprintf(text, sizeof text, "%08X:%04X", address->sin_addr.s_addr, ntohs(address->sin_port));
+            spelled.insert(text);
+        } else if (entry->ai_family == AF_INET6) {
+            const auto* address = reinterpret_cast<const sockaddr_in6*>(entry->ai_addr);
+            std::uint32_t words[4];
+            std::memcpy(words, address->sin6_addr.s6_addr, sizeof words);
+            std::snprintf(text, sizeof text, "%08X%08X%08X%08X:%04X", words[0], words[1], words[2], words[3],
+                          ntohs(address->sin6_port));
+            spelled.insert(text);
+        }
+    }
+    freeaddrinfo(found);
+    return spelled;
+}
+
+// Inodes of this process's TCP sockets whose remote end is one of the addresses.
+std::set<std::string> SocketInodes(const std::set<std::string>& addresses)
+{
+    std::set<std::string> inodes;
+    for (const char* table : {"/proc/self/net/tcp", "/proc/self/net/tcp6"}) {
+        std::ifstream in(table);
+        std::string line;
+        std::getline(in, line); // the header
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+            fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode;
+            if (addresses.count(remote) != 0) inodes.insert(inode);
+        }
+    }
+    return inodes;
+}
+
+} // namespace
+
+int BreakConnections(const std::string& url)
+{
+    Endpoint endpoint;
+    if (!ParseUrl(url, endpoint)) return 0;
+    const std::set<std::string> inodes = SocketInodes(ProcAddresses(endpoint));
+    if (inodes.empty()) return 0;
+    int broken = 0;
+    std::error_code error;
+    for (const auto& descriptor : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        std::error_code unreadable;
+        const std::string target = std::filesystem::read_symlink(descriptor.path(), unreadable).string();
+        if (target.rfind("socket:[", 0) != 0) continue;
+        if (inodes.count(target.substr(8, target.size() - 9)) == 0) continue;
+        const int fd = std::stoi(descriptor.path().filename().string());
+        if (shutdown(fd, SHUT_RDWR) == 0) ++broken;
+    }
+    return broken;
+}
+
+} // namespace standin::svn

@@ -1,0 +1,77 @@
+// A stopped server during a save or a check-out: the progress box comes up, Cancel or the deadline
+// ends the wait, and nothing is left locked.
+#include "FlowFixture.h"
+
+#include <QElapsedTimer>
+
+#include <signal.h>
+
+namespace {
+
+using Props = IRevisionControlPropertiesMgr;
+
+const QString kProgressText = QStringLiteral("Perforce Operation in Progress, press Cancel to abort");
+constexpr std::chrono::seconds kTestDeadline{2};
+// Far below the default deadline, far above the grace time and the deadline of these tests.
+constexpr qint64 kSanityBoundMs = 20000;
+
+class ServerTroubleTest : public FlowFixture {
+protected:
+    void SetUp() override
+    {
+        FlowFixture::SetUp();
+        Subversion().SetDeadline(kTestDeadline);
+    }
+    void TearDown() override
+    {
+        ResumeServer();
+        FlowFixture::TearDown();
+    }
+    void StopServer() { kill(Sandbox().Server().Pid(), SIGSTOP); }
+    void ResumeServer() { kill(Sandbox().Server().Pid(), SIGCONT); }
+};
+
+TEST_F(ServerTroubleTest, CancelInTheProgressBoxOfAStoppedServerVetoesTheSaveAndLocksNothing)
+{
+    standin::DbObject* asset = AddDirtyCheckedInAsset("hero", 1);
+    Properties().SetActionWhenEditingReadOnlyAsset(Props::kCheckOut);
+    StopServer();
+    Modal().PressNext(QMessageBox::Cancel); // the progress box
+    Modal().PressNext(QMessageBox::Ok);     // the check-out error
+    AnswerDialog(DialogButton::Cancel);     // asked again after the failed check-out
+    QElapsedTimer clock;
+    clock.start();
+
+    const standin::SaveResult result = Library().Save();
+
+    EXPECT_LT(clock.elapsed(), kSanityBoundMs);
+    EXPECT_TRUE(result.vetoed);
+    ASSERT_EQ(Modal().Seen().size(), 3u);
+    EXPECT_EQ(Modal().Seen()[0].text, kProgressText);
+    EXPECT_EQ(Modal().Seen()[1].title, "Checkout Error");
+    EXPECT_TRUE(Modal().Seen()[1].text.contains(QString::fromLatin1(standin::ServerText::kCancelled)));
+    EXPECT_EQ(Modal().Seen()[2].title, "Check Out Before Saving");
+    ResumeServer();
+    ExpectStates(FilesOf(asset), {true, true, 0, ""});
+}
+
+TEST_F(ServerTroubleTest, AStoppedServerMeetsTheDeadlineWithItsUrlInTheCheckOutError)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    StopServer();
+    Modal().WatchNext();                // the progress box, closed by the operation's end
+    Modal().PressNext(QMessageBox::Ok); // the check-out error
+    bool cancelled = true;
+
+    EXPECT_FALSE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
+
+    ASSERT_EQ(Modal().Seen().size(), 2u);
+    EXPECT_EQ(Modal().Seen()[0].text, kProgressText);
+    EXPECT_EQ(Modal().Seen()[1].title, "Checkout Error");
+    EXPECT_TRUE(Modal().Seen()[1].detailedText.contains(QString::fromStdString(Sandbox().Url())))
+        << Modal().Seen()[1].detailedText.toStdString();
+    ResumeServer();
+    ExpectStates({asset->GetAssetFile()}, {true, true, 0, ""});
+}
+
+} // namespace
