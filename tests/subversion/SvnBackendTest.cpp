@@ -2,11 +2,15 @@
 #include "SvnBackend.h"
 #include "SvnSandbox.h"
 
+#include <QProcess>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <thread>
+
+#include <signal.h>
 
 namespace {
 
@@ -19,6 +23,7 @@ constexpr const char* kBob = "bob";
 constexpr const char* kHero = "chars/hero.qor";
 constexpr const char* kTexture = "chars/hero_diffuse.tex";
 constexpr const char* kLamp = "props/lamp.qor";
+constexpr const char* kChair = "props/chair.qor";
 
 bool IsWritable(const std::string& file)
 {
@@ -31,7 +36,9 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(sandbox.Error(), "");
-        ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 1"}, {kTexture, "texture 1"}, {kLamp, "lamp 1"}}), "");
+        ASSERT_EQ(sandbox.Commit(kAlice,
+                                 {{kHero, "hero 1"}, {kTexture, "texture 1"}, {kLamp, "lamp 1"}, {kChair, "chair 1"}}),
+                  "");
         std::string failure;
         alice = sandbox.Open(backend, kAlice, failure);
         ASSERT_NE(alice, 0) << failure;
@@ -115,8 +122,8 @@ TEST_F(SvnBackendTest, SubmitCommitsTheChangeListWithItsDescriptionAndReleasesIt
 
 TEST_F(SvnBackendTest, AddDeleteAndRevertFollowTheWorkingCopy)
 {
-    const std::string created = AlicePath("props/chair.qor");
-    std::ofstream(created) << "chair";
+    const std::string created = AlicePath("props/stool.qor");
+    std::ofstream(created) << "stool";
     EXPECT_EQ(WordOf(alice, created), fs::kNotInDepot);
     ASSERT_TRUE(backend.Add(alice, {created, AlicePath(kLamp)}, "").Succeeded()) << "versioned files are left alone";
     EXPECT_EQ(WordOf(alice, created), fs::kMarkedForAdd);
@@ -205,6 +212,84 @@ TEST_F(SvnBackendTest, AFileUrlWorkingCopyNeedsNoServerAndLocksAsItsUser)
     ASSERT_TRUE(backend.Edit(login.session, {local + "/" + kLamp}, "").Succeeded());
     EXPECT_EQ(WordOf(bob, BobPath(kLamp)), fs::kCheckedOutByOther | fs::kLockedByOther);
     EXPECT_EQ(backend.Users(bob, {BobPath(kLamp)}, true).users, std::vector<std::string>{kAlice});
+}
+
+TEST_F(SvnBackendTest, AStolenLockIsTheThiefsAndMyNextCheckOutIsRefusedNamingThem)
+{
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"lock", "--force", kHero}), 0);
+
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), fs::kCheckedOutByOther | fs::kLockedByOther);
+    EXPECT_EQ(backend.Users(alice, {AlicePath(kHero)}, true).users, std::vector<std::string>{kBob});
+    const standin::ServerResult refused = backend.Edit(alice, {AlicePath(kHero)}, "");
+    EXPECT_EQ(refused.code, ServerCode::kFileStateRejected);
+    EXPECT_NE(refused.text.find("'bob'"), std::string::npos) << refused.text;
+}
+
+TEST_F(SvnBackendTest, MyLockInAnotherWorkingCopyIsNamedAsMineElsewhere)
+{
+    const std::string other = sandbox.WorkingCopy(kAlice) + "-laptop";
+    std::string error;
+    ASSERT_TRUE(sandbox.Server().CheckOut(kAlice, other, error)) << error;
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {"lock", kLamp}, other), 0);
+
+    EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), fs::kCheckedOutByOther | fs::kLockedByOther);
+    EXPECT_EQ(backend.Users(alice, {AlicePath(kLamp)}, true).users,
+              std::vector<std::string>{"alice (in another working copy)"});
+    const standin::ServerResult refused = backend.Edit(alice, {AlicePath(kLamp)}, "");
+    EXPECT_EQ(refused.code, ServerCode::kFileStateRejected);
+    EXPECT_NE(refused.text.find("locked by you (alice) in another working copy"), std::string::npos) << refused.text;
+    EXPECT_FALSE(IsWritable(AlicePath(kLamp)));
+}
+
+TEST_F(SvnBackendTest, AWorkingCopyInUseIsRefusedAndOneLeftLockedByAKilledClientIsCleanedUp)
+{
+    backend.SetDeadline(std::chrono::seconds(5));
+    kill(sandbox.Server().Pid(), SIGSTOP);
+    std::unique_ptr<QProcess> client = sandbox.StartSvn(kAlice, {"lock", kLamp});
+    // The client holds the working copy while it waits for the stopped server.
+    const std::string created = AlicePath("props/stool.qor");
+    std::ofstream(created) << "stool";
+    standin::ServerResult busy;
+    for (int attempt = 0; attempt < 50 && busy.code != ServerCode::kIOError; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        busy = backend.Add(alice, {created}, "");
+    }
+    EXPECT_EQ(busy.code, ServerCode::kIOError) << busy.text;
+    EXPECT_NE(busy.text.find(sandbox.WorkingCopy(kAlice)), std::string::npos) << busy.text;
+    EXPECT_NE(busy.text.find("in use by another program"), std::string::npos) << busy.text;
+
+    client->kill();
+    client->waitForFinished();
+    kill(sandbox.Server().Pid(), SIGCONT);
+    const standin::ServerResult added = backend.Add(alice, {created}, "");
+    EXPECT_TRUE(added.Succeeded()) << added.text;
+    EXPECT_EQ(WordOf(alice, created), fs::kMarkedForAdd);
+    EXPECT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+}
+
+TEST_F(SvnBackendTest, DamagedAdminDataIsAClearErrorAndLosesNoContent)
+{
+    std::filesystem::rename(sandbox.WorkingCopy(kBob) + "/.svn", sandbox.WorkingCopy(kBob) + "/.svn-gone");
+    const standin::ServerResult refused = backend.Edit(bob, {BobPath(kHero)}, "");
+    EXPECT_EQ(refused.code, ServerCode::kIOError) << refused.text;
+    EXPECT_NE(refused.text.find(sandbox.WorkingCopy(kBob)), std::string::npos) << refused.text;
+    std::ifstream content(BobPath(kHero));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(content), {}), "hero 1");
+}
+
+TEST_F(SvnBackendTest, AFolderTheUserMayNotWriteRefusesTheCheckOutAndLeavesTheOthersWork)
+{
+    ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
+    ASSERT_TRUE(sandbox.Server().SetAuthorization("[/]\n* = rw\n[/props]\nalice = r\nbob = rw\n"));
+
+    const standin::ServerResult refused = backend.Edit(alice, {AlicePath(kHero), AlicePath(kChair)}, "");
+    EXPECT_EQ(refused.code, ServerCode::kFileStateRejected);
+    EXPECT_NE(refused.text.find(AlicePath(kChair) + " - access denied"), std::string::npos) << refused.text;
+    EXPECT_FALSE(IsWritable(AlicePath(kHero))) << "all or nothing";
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), 0u);
+    EXPECT_EQ(WordOf(bob, BobPath(kLamp)), fs::kCheckedOut | fs::kLockedByMe);
+    EXPECT_TRUE(IsWritable(BobPath(kLamp)));
 }
 
 } // namespace
