@@ -45,11 +45,14 @@ TEST_F(ServerTroubleTest, CancelInTheProgressBoxOfAStoppedServerVetoesTheSaveAnd
     const standin::SaveResult result = Library().Save();
 
     EXPECT_LT(clock.elapsed(), kSanityBoundMs);
+    EXPECT_LT(clock.elapsed(), kTestDeadline.count() * 1000) << "Cancel returned control before the deadline";
     EXPECT_TRUE(result.vetoed);
     ASSERT_EQ(Modal().Seen().size(), 3u);
     EXPECT_EQ(Modal().Seen()[0].text, kProgressText);
     EXPECT_EQ(Modal().Seen()[1].title, "Checkout Error");
     EXPECT_TRUE(Modal().Seen()[1].text.contains(QString::fromLatin1(standin::ServerText::kCancelled)));
+    EXPECT_FALSE(Modal().Seen()[1].detailedText.contains(QLatin1String("did not answer")))
+        << "the failure report does not wait for the server the user gave up on";
     EXPECT_EQ(Modal().Seen()[2].title, "Check Out Before Saving");
     ResumeServer();
     ExpectStates(FilesOf(asset), {true, true, 0, ""});

@@ -118,7 +118,17 @@ bool WorkerBackend::Run(const std::function<void()>& call)
 template <typename Result> Result WorkerBackend::Call(const std::function<Result()>& call)
 {
     Result result;
+    const auto now = std::chrono::steady_clock::now();
+    if (m_everCancelled && now - m_cancelledAt < kCancelEcho) {
+        result.code = ServerCode::kCancelled;
+        result.text = std::string(ServerText::kCancelled) + "\n";
+        return result;
+    }
     const bool cancelled = Run([&result, &call] { result = call(); });
+    if (cancelled) {
+        m_everCancelled = true;
+        m_cancelledAt = std::chrono::steady_clock::now();
+    }
     // An operation that finished after all keeps its own answer.
     if (cancelled && result.Failed()) {
         result.code = ServerCode::kCancelled;

@@ -5,8 +5,9 @@
 // by then, the installed qor4::ITimeOutDelegate's WaitForCompletion runs (the host's cancellable
 // progress box, a nested event loop) until NotifyCompletion, posted to the UI thread when the
 // operation ends, closes it. Cancel in the box cancels the operation through OperationScope; the
-// operation then answers ServerCode::kCancelled, unless it finished after all. Operations run one
-// at a time, in the order they were asked for.
+// operation then answers ServerCode::kCancelled, unless it finished after all; so do the operations
+// asked for in the moments right after a Cancel (the rest of the same flow), without trying the
+// server again. Operations run one at a time, in the order they were asked for.
 #pragma once
 
 #include "RevisionBackend.h"
@@ -22,6 +23,8 @@ namespace standin {
 class HOST_API WorkerBackend final : public RevisionBackend {
 public:
     static constexpr std::chrono::milliseconds kGraceTime{500};
+    // How long after a Cancel further operations are cancelled at once.
+    static constexpr std::chrono::milliseconds kCancelEcho{2000};
 
     // Must be built on the thread that runs the event loop the delegate's box uses.
     explicit WorkerBackend(std::shared_ptr<RevisionBackend> inner, std::chrono::milliseconds grace = kGraceTime);
@@ -57,6 +60,8 @@ private:
     std::shared_ptr<RevisionBackend> m_inner;
     std::chrono::milliseconds m_grace;
     qor4::ITimeOutDelegate* m_delegate = nullptr;
+    std::chrono::steady_clock::time_point m_cancelledAt{};
+    bool m_everCancelled = false;
     QObject m_uiThread; // where completions are delivered
     std::unique_ptr<Worker> m_worker;
 };
