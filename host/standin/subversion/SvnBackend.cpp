@@ -12,6 +12,7 @@
 #include <svn_path.h>
 #include <svn_ra.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -262,7 +263,17 @@ StatusResult SvnBackend::Status(SessionId id, const FileList& files, StatusScope
     if (!session) return result;
     std::string outside;
     const FileList inside = Canonical(*session, files, outside);
-    svn::WalkResult walk = svn::WalkStatus(*session->client, session->workingCopy, inside, remote);
+    svn::WalkResult walk;
+    // New files have no repository state to ask for: a few of them (a new asset's) are answered by
+    // the working copy alone. A path someone else added meanwhile shows up at the commit.
+    bool answered = false;
+    if (remote && inside.size() <= kLocalFirstLimit) {
+        walk = svn::WalkStatus(*session->client, session->workingCopy, inside, false);
+        answered = !walk.error && std::all_of(walk.nodes.begin(), walk.nodes.end(), [](const svn::NodeInfo& node) {
+            return !node.reported || !node.versioned || node.Added();
+        });
+    }
+    if (!answered) walk = svn::WalkStatus(*session->client, session->workingCopy, inside, remote);
     if (walk.error) {
         const ServerResult failure = Failure(*session, walk.error);
         result.code = failure.code;

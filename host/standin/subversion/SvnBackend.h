@@ -42,6 +42,8 @@ public:
     static constexpr std::chrono::seconds kDefaultSessionLifetime{12 * 60 * 60};
     static constexpr std::chrono::milliseconds kDefaultDeadline{30 * 1000};
     static constexpr const char* kNeedsLockProperty = "svn:needs-lock";
+    // Status requests of at most this many files look at the working copy first.
+    static constexpr std::size_t kLocalFirstLimit = 32;
 
     SvnBackend();
     ~SvnBackend() override;

@@ -92,24 +92,43 @@ WalkResult WalkStatus(Client& client, const std::string& workingCopy, const std:
     for (std::size_t i = 0; i < files.size(); ++i)
         collector.index[files[i]].push_back(i);
 
-    bool flat = false;
-    std::string root = CommonFolder(files, flat);
-    // A folder that is not on disk yet (a new asset's) is walked from the closest existing one.
-    std::error_code ignored;
-    while (root.size() > workingCopy.size() && !std::filesystem::is_directory(root, ignored)) {
-        root = ParentOf(root);
-        flat = false;
+    // One file: its own node. Several: their closest common folder, only one level deep when they
+    // all lie in it. A folder that is not on disk yet (a new asset's) is walked from the closest
+    // existing one, and one that is not under version control from its versioned parent.
+    svn_depth_t depth = svn_depth_empty;
+    std::string root = files.front();
+    if (files.size() > 1) {
+        bool flat = false;
+        root = CommonFolder(files, flat);
+        depth = flat ? svn_depth_files : svn_depth_infinity;
+        std::error_code ignored;
+        while (root.size() > workingCopy.size() && !std::filesystem::is_directory(root, ignored)) {
+            root = ParentOf(root);
+            depth = svn_depth_infinity;
+        }
+        if (root.size() < workingCopy.size()) root = workingCopy;
     }
-    if (root.size() < workingCopy.size()) root = workingCopy;
 
     Pool pool(client.PoolHandle());
     svn_opt_revision_t head{};
     head.kind = svn_opt_revision_head;
-    svn_revnum_t revision = 0;
-    result.error = Error(svn_client_status6(
-        &revision, client.Context(), root.c_str(), &head, flat ? svn_depth_files : svn_depth_infinity, TRUE /*get_all*/,
-        remote ? TRUE : FALSE, TRUE /*check_working_copy*/, TRUE /*no_ignore*/, TRUE /*ignore_externals*/,
-        FALSE /*depth_as_sticky*/, nullptr, &Collect, &collector, pool));
+    while (true) {
+        svn_revnum_t revision = 0;
+        Error error(svn_client_status6(&revision, client.Context(), root.c_str(), &head, depth, TRUE /*get_all*/,
+                                       remote ? TRUE : FALSE, TRUE /*check_working_copy*/, TRUE /*no_ignore*/,
+                                       TRUE /*ignore_externals*/, FALSE /*depth_as_sticky*/, nullptr, &Collect,
+                                       &collector, pool));
+        const bool unknownHere = error.Has(SVN_ERR_WC_PATH_NOT_FOUND) || error.Has(SVN_ERR_WC_NOT_WORKING_COPY);
+        // A single file the working copy does not know is simply not versioned.
+        if (unknownHere && files.size() == 1) break;
+        if (unknownHere && root.size() > workingCopy.size()) {
+            root = ParentOf(root);
+            depth = svn_depth_immediates;
+            continue;
+        }
+        result.error = std::move(error);
+        break;
+    }
     return result;
 }
 

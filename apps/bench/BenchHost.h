@@ -1,0 +1,45 @@
+// BenchHost: the stand-in host with the plug-in, as the tests build it but without windows, over a
+// Subversion working copy served by the benchmark's own svnserve. Its operations run on the worker
+// thread, and the fault decorator counts the backend calls.
+#pragma once
+
+#include "CRevisionControlUIHelper.h"
+#include "CZRRevisionControlPropertiesMgr.h"
+
+#include "CommandManager.h"
+#include "DataControl.h"
+#include "DataModelMgr.h"
+#include "FaultyBackend.h"
+#include "FileVersionControl.h"
+#include "ItemLibrary.h"
+#include "PrefManager.h"
+#include "QORDBProxy.h"
+#include "SvnBackend.h"
+
+#include <memory>
+#include <string>
+
+class BenchHost {
+public:
+    // False (with the reason in error) when the plug-in or the account could not be set up.
+    bool Start(const std::string& url, const std::string& user, const std::string& workingCopy, std::string& error);
+    ~BenchHost();
+
+    CRevisionControlUIHelper& Helper() const { return *m_helper; }
+    standin::DataModelMgr& Manager() const { return *m_manager; }
+    standin::ItemLibrary& Library() const { return *m_library; }
+    standin::FaultyBackend& Backend() const { return *m_backend; }
+    qor4::QORPtr<qor4::IDataControl> Control() const;
+    standin::SessionId Session() const;
+    // Backend calls of one operation since the last ClearCalls.
+    int CallsOf(const char* operation) const;
+
+private:
+    std::shared_ptr<standin::FaultyBackend> m_backend;
+    qor4::QORPtr<standin::DataControl> m_dataControl;
+    qor4::QORPtr<standin::FileVersionControl> m_fileControl;
+    qor4::QORPtr<standin::DataModelMgr> m_manager;
+    std::unique_ptr<standin::ItemLibrary> m_library;
+    standin::QORDBProxy* m_proxy = nullptr;
+    CRevisionControlUIHelper* m_helper = nullptr;
+};
