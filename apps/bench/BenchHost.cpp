@@ -24,6 +24,8 @@ bool BenchHost::Start(const std::string& url, const std::string& user, const std
     m_manager->GetInstance()->RegisterComponent(qor4::UID_FileVersionControl(),
                                                 qor4::QORPtr<qor4::IQORUnknown>(m_fileControl));
     m_library = std::make_unique<standin::ItemLibrary>(m_manager);
+    // The stand-in's call record is for tests; a host has none.
+    m_dataControl->SetRecording(false);
 
     system.RegisterSingleton(standin::PrefManager::kSingletonName, new standin::PrefManager());
     system.RegisterSingleton(standin::CommandManager::kSingletonName, new standin::CommandManager());

@@ -254,15 +254,18 @@ int main(int argc, char* argv[])
         for (const QString& name : checkOutNames)
             checkOutFiles.push_back(wc.filePath("checkout/" + name).toStdString());
 
+        // zrbench [case ...]: only the named cases (for profiling one).
+        const QStringList wanted = app.arguments().mid(1);
+        auto run = [&wanted](const char* name) {
+            const bool chosen = wanted.isEmpty() || wanted.contains(QLatin1String(name));
+            if (chosen) std::fprintf(stderr, "zrbench: %s ...\n", name);
+            return chosen;
+        };
         std::vector<CaseResult> results;
-        std::fprintf(stderr, "zrbench: status ...\n");
-        results.push_back(StatusCase(host, svn, wc, statusFiles));
-        std::fprintf(stderr, "zrbench: checkout ...\n");
-        results.push_back(CheckOutCase(host, svn, wc, checkOutFiles, checkOutNames));
-        std::fprintf(stderr, "zrbench: postsave-add ...\n");
-        results.push_back(PostSaveAddCase(host, svn, wc));
-        std::fprintf(stderr, "zrbench: presave ...\n");
-        results.push_back(PreSaveCase(host, wc));
+        if (run("status")) results.push_back(StatusCase(host, svn, wc, statusFiles));
+        if (run("checkout")) results.push_back(CheckOutCase(host, svn, wc, checkOutFiles, checkOutNames));
+        if (run("postsave-add")) results.push_back(PostSaveAddCase(host, svn, wc));
+        if (run("presave")) results.push_back(PreSaveCase(host, wc));
 
         std::printf("| case | n | plug-in (median of %d, s) | floor (median of %d, s) | ratio |\n", kRuns, kRuns);
         std::printf("|---|---|---|---|---|\n");

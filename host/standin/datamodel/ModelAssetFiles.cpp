@@ -1,5 +1,7 @@
 #include "ModelAssetFiles.h"
 
+#include <sys/stat.h>
+
 #include "DbObject.h"
 
 #include <filesystem>
@@ -56,10 +58,9 @@ bool FileExists(const std::string& file)
 
 bool IsReadOnlyOnDisk(const std::string& file)
 {
-    std::error_code error;
-    const fs::file_status status = fs::status(file, error);
-    if (error || !fs::exists(status)) return false;
-    return (status.permissions() & fs::perms::owner_write) == fs::perms::none;
+    // One stat, without building a path: every save asks this of every dirty asset's files.
+    struct stat info {};
+    return ::stat(file.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0;
 }
 
 bool SetReadOnlyOnDisk(const std::string& file, bool readOnly)

@@ -7,6 +7,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace standin {
 
@@ -96,7 +97,7 @@ SessionId DataControl::Session() const
 
 void DataControl::Record(const char* operation, std::vector<std::string> arguments)
 {
-    m_calls.push_back({operation, std::move(arguments)});
+    if (m_recording) m_calls.push_back({operation, std::move(arguments)});
 }
 
 std::vector<std::string> DataControl::Describe(const qor4::DbObjectList& objects)
@@ -117,7 +118,7 @@ std::vector<std::string> DataControl::GetCallNames() const
 
 bool DataControl::IsChangeListValid(const std::string& changeList)
 {
-    Record("IsChangeListValid", {changeList});
+    RecordWith("IsChangeListValid", [&] { return std::vector<std::string>{changeList}; });
     qor4::qorResult result;
     std::string ignored;
     return EnterSession(result, ignored) && m_backend->IsChangeListValid(Session(), changeList);
@@ -125,7 +126,7 @@ bool DataControl::IsChangeListValid(const std::string& changeList)
 
 qor4::qorResult DataControl::GetPendingChangeLists(std::list<std::string>& changeLists, std::string& message)
 {
-    Record("GetPendingChangeLists", {});
+    RecordWith("GetPendingChangeLists", [&] { return std::vector<std::string>{}; });
     qor4::qorResult result;
     if (!EnterSession(result, message)) return result;
     const ChangeListsResult found = m_backend->PendingChangeLists(Session());
@@ -137,7 +138,7 @@ qor4::qorResult DataControl::GetPendingChangeLists(std::list<std::string>& chang
 qor4::qorResult DataControl::GetChangeListDescription(const std::string& changeList, std::string& description,
                                                       std::string& message)
 {
-    Record("GetChangeListDescription", {changeList});
+    RecordWith("GetChangeListDescription", [&] { return std::vector<std::string>{changeList}; });
     qor4::qorResult result;
     if (!EnterSession(result, message)) return result;
     const DescriptionResult found = m_backend->ChangeListDescription(Session(), changeList);
@@ -149,7 +150,7 @@ qor4::qorResult DataControl::GetChangeListDescription(const std::string& changeL
 qor4::qorResult DataControl::CreateChangeList(const std::string& description, std::string& changeList,
                                               std::string& message)
 {
-    Record("CreateChangeList", {description});
+    RecordWith("CreateChangeList", [&] { return std::vector<std::string>{description}; });
     qor4::qorResult result;
     if (!EnterSession(result, message)) return result;
     const ChangeListResult created = m_backend->CreateChangeList(Session(), description);
@@ -162,9 +163,11 @@ qor4::qorResult DataControl::CheckOut(const qor4::DbObjectList& objects, bool in
                                       const qor4::DataControlContext&, const std::string& changeList,
                                       std::string& errorText)
 {
-    std::vector<std::string> arguments = Describe(objects);
-    arguments.insert(arguments.end(), {Flag(includeExternal), changeList});
-    Record("CheckOut", std::move(arguments));
+    RecordWith("CheckOut", [&] {
+        std::vector<std::string> arguments = Describe(objects);
+        arguments.insert(arguments.end(), {Flag(includeExternal), changeList});
+        return arguments;
+    });
     std::vector<std::string> files;
     if (!ListFiles(objects, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, errorText);
     qor4::qorResult result;
@@ -178,9 +181,11 @@ qor4::qorResult DataControl::MarkForAdd(const qor4::DbObjectList& objects, bool 
                                         const qor4::DataControlContext&, const std::string& changeList,
                                         std::string& errorText)
 {
-    std::vector<std::string> arguments = Describe(objects);
-    arguments.insert(arguments.end(), {Flag(includeExternal), changeList});
-    Record("MarkForAdd", std::move(arguments));
+    RecordWith("MarkForAdd", [&] {
+        std::vector<std::string> arguments = Describe(objects);
+        arguments.insert(arguments.end(), {Flag(includeExternal), changeList});
+        return arguments;
+    });
     std::vector<std::string> files;
     if (!ListFiles(objects, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, errorText);
     qor4::qorResult result;
@@ -194,17 +199,24 @@ qor4::qorResult DataControl::GetAccessStates(const qor4::DbObjectList& objects, 
                                              const qor4::DataControlContext&, bool refresh,
                                              std::list<qor4::StatusWord>& states, std::string& message)
 {
-    std::vector<std::string> arguments = Describe(objects);
-    arguments.insert(arguments.end(), {Flag(includeExternal), Flag(refresh)});
-    Record("GetAccessStates", std::move(arguments));
-    std::vector<std::vector<std::string>> perObject;
+    RecordWith("GetAccessStates", [&] {
+        std::vector<std::string> arguments = Describe(objects);
+        arguments.insert(arguments.end(), {Flag(includeExternal), Flag(refresh)});
+        return arguments;
+    });
+    // Each file once, in first-seen order; each object's word is the OR of its files' words.
+    std::vector<std::vector<std::size_t>> perObject;
     std::vector<std::string> files;
+    std::unordered_map<std::string, std::size_t> indexOf;
     for (const auto& object : objects) {
+        std::vector<std::string> own;
+        if (!ObjectFiles(object, includeExternal, own)) return Fail(kResultInvalidObject, kInvalidObjectText, message);
         perObject.emplace_back();
-        if (!ObjectFiles(object, includeExternal, perObject.back()))
-            return Fail(kResultInvalidObject, kInvalidObjectText, message);
-        for (const std::string& file : perObject.back())
-            AppendUnique(files, file);
+        for (std::string& file : own) {
+            const auto inserted = indexOf.emplace(file, files.size());
+            if (inserted.second) files.push_back(std::move(file));
+            perObject.back().push_back(inserted.first->second);
+        }
     }
     qor4::qorResult result;
     if (!EnterSession(result, message)) return result;
@@ -212,10 +224,8 @@ qor4::qorResult DataControl::GetAccessStates(const qor4::DbObjectList& objects, 
     if (status.Failed()) return Fail(status.code, status.text, message);
     for (const auto& objectFiles : perObject) {
         qor4::StatusWord word = 0;
-        for (const std::string& file : objectFiles) {
-            const auto at = std::find(files.begin(), files.end(), file) - files.begin();
-            if (static_cast<std::size_t>(at) < status.words.size()) word |= status.words[at];
-        }
+        for (std::size_t at : objectFiles)
+            if (at < status.words.size()) word |= status.words[at];
         states.push_back(word);
     }
     return qor4::kResultOk;
@@ -225,7 +235,7 @@ qor4::qorResult DataControl::GetObjectUsers(const qor4::DbObjectHandle& object, 
                                             const qor4::DataControlContext&, std::list<std::string>& users,
                                             std::string& message)
 {
-    Record("GetObjectUsers", {NameOf(object), Flag(includeExternal)});
+    RecordWith("GetObjectUsers", [&] { return std::vector<std::string>{NameOf(object), Flag(includeExternal)}; });
     std::vector<std::string> files;
     if (!ObjectFiles(object, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, message);
     qor4::qorResult result;
@@ -239,16 +249,22 @@ qor4::qorResult DataControl::GetObjectUsers(const qor4::DbObjectHandle& object, 
 
 bool DataControl::IsReadOnly(const qor4::DbObjectHandle& object, bool includeExternal, const qor4::DataControlContext&)
 {
-    Record("IsReadOnly", {NameOf(object), Flag(includeExternal)});
-    std::vector<std::string> files;
-    ObjectFiles(object, includeExternal, files);
-    return std::any_of(files.begin(), files.end(), [](const std::string& file) { return IsReadOnlyOnDisk(file); });
+    RecordWith("IsReadOnly", [&] { return std::vector<std::string>{NameOf(object), Flag(includeExternal)}; });
+    // Asked of every dirty object at every save: the files are looked at where they are kept.
+    const DbObject* found = ToDbObject(object);
+    if (!found || !found->IsAlive() || !found->GetOwningAsset()) return false;
+    const std::string& assetFile = found->GetAssetFile();
+    if (!assetFile.empty() && IsReadOnlyOnDisk(assetFile)) return true;
+    if (!includeExternal) return false;
+    const std::vector<std::string>& external = found->GetExternalFiles();
+    return std::any_of(external.begin(), external.end(),
+                       [](const std::string& file) { return IsReadOnlyOnDisk(file); });
 }
 
 bool DataControl::QueryObjectFlag(const qor4::DbObjectHandle& object, bool includeExternal,
                                   const qor4::DataControlContext&)
 {
-    Record("QueryObjectFlag", {NameOf(object), Flag(includeExternal)});
+    RecordWith("QueryObjectFlag", [&] { return std::vector<std::string>{NameOf(object), Flag(includeExternal)}; });
     std::vector<std::string> files;
     qor4::qorResult result;
     std::string ignored;
@@ -262,7 +278,7 @@ bool DataControl::QueryObjectFlag(const qor4::DbObjectHandle& object, bool inclu
 qor4::qorResult DataControl::QueryObjectState(const qor4::DbObjectHandle& object, bool includeExternal,
                                               const qor4::DataControlContext&, bool& isControlled)
 {
-    Record("QueryObjectState", {NameOf(object), Flag(includeExternal)});
+    RecordWith("QueryObjectState", [&] { return std::vector<std::string>{NameOf(object), Flag(includeExternal)}; });
     isControlled = false;
     std::vector<std::string> files;
     std::string ignored;
@@ -281,7 +297,9 @@ qor4::qorResult DataControl::GetObjectFileList(const qor4::DbObjectHandle& objec
                                                const qor4::DataControlContext&, bool onlyExisting,
                                                std::set<std::string>& files)
 {
-    Record("GetObjectFileList", {NameOf(object), Flag(includeExternal), Flag(onlyExisting)});
+    RecordWith("GetObjectFileList", [&] {
+        return std::vector<std::string>{NameOf(object), Flag(includeExternal), Flag(onlyExisting)};
+    });
     std::vector<std::string> found;
     if (!ObjectFiles(object, includeExternal, found)) return kResultInvalidObject;
     for (const std::string& file : found)
@@ -292,7 +310,7 @@ qor4::qorResult DataControl::GetObjectFileList(const qor4::DbObjectHandle& objec
 qor4::qorResult DataControl::GetObjectFiles(const qor4::DbObjectHandle& object, const qor4::DataControlContext&,
                                             std::set<std::string>& files)
 {
-    Record("GetObjectFiles", {NameOf(object)});
+    RecordWith("GetObjectFiles", [&] { return std::vector<std::string>{NameOf(object)}; });
     std::vector<std::string> found;
     if (!ObjectFiles(object, true, found)) return kResultInvalidObject;
     files.insert(found.begin(), found.end());
@@ -302,7 +320,7 @@ qor4::qorResult DataControl::GetObjectFiles(const qor4::DbObjectHandle& object, 
 qor4::qorResult DataControl::MakeWritable(const qor4::DbObjectHandle& object, bool includeExternal,
                                           const qor4::DataControlContext&, std::string& errorText)
 {
-    Record("MakeWritable", {NameOf(object), Flag(includeExternal)});
+    RecordWith("MakeWritable", [&] { return std::vector<std::string>{NameOf(object), Flag(includeExternal)}; });
     std::vector<std::string> files;
     if (!ObjectFiles(object, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, errorText);
     files.erase(std::remove_if(files.begin(), files.end(), [](const std::string& file) { return !FileExists(file); }),
@@ -352,7 +370,7 @@ qor4::qorResult DataControl::CollectAssets(const qor4::DataControlContext&, cons
 qor4::qorResult DataControl::CollectRelatedObjects(const qor4::DbObjectList& objects,
                                                    std::set<qor4::DbObjectHandle>& related)
 {
-    Record("CollectRelatedObjects", Describe(objects));
+    RecordWith("CollectRelatedObjects", [&] { return Describe(objects); });
     for (const auto& object : objects) {
         const DbObject* found = ToDbObject(object);
         if (!found) continue;
@@ -367,7 +385,7 @@ qor4::qorResult DataControl::CollectRelatedObjects(const qor4::DbObjectList& obj
 
 qor4::qorResult DataControl::SetUserParameters(const qor4::IUserParameters* parameters)
 {
-    Record("SetUserParameters", {parameters ? "account" : "none"});
+    RecordWith("SetUserParameters", [&] { return std::vector<std::string>{parameters ? "account" : "none"}; });
     if (!parameters) {
         m_account = nullptr;
         return qor4::kResultOk;
@@ -380,20 +398,20 @@ qor4::qorResult DataControl::SetUserParameters(const qor4::IUserParameters* para
 
 const qor4::IUserParameters* DataControl::GetCurrentUserParameters()
 {
-    Record("GetCurrentUserParameters", {});
+    RecordWith("GetCurrentUserParameters", [&] { return std::vector<std::string>{}; });
     return m_account;
 }
 
 std::string DataControl::GetObjectName(const qor4::DbObjectHandle& object, const qor4::DataControlContext&)
 {
-    Record("GetObjectName", {NameOf(object)});
+    RecordWith("GetObjectName", [&] { return std::vector<std::string>{NameOf(object)}; });
     const DbObject* found = ToDbObject(object);
     return found ? found->GetName() : std::string();
 }
 
 bool DataControl::QueryObjectInContext(const qor4::DataControlContext&, const qor4::DbObjectHandle& object)
 {
-    Record("QueryObjectInContext", {NameOf(object)});
+    RecordWith("QueryObjectInContext", [&] { return std::vector<std::string>{NameOf(object)}; });
     std::vector<std::string> files;
     if (!m_account || !ObjectFiles(object, true, files) || files.empty()) return false;
     const QString root = QString::fromStdString(m_account->Workspace());
@@ -406,7 +424,7 @@ bool DataControl::QueryObjectInContext(const qor4::DataControlContext&, const qo
 
 bool DataControl::HasExternalFiles(const qor4::DbObjectHandle& object, const qor4::DataControlContext&)
 {
-    Record("HasExternalFiles", {NameOf(object)});
+    RecordWith("HasExternalFiles", [&] { return std::vector<std::string>{NameOf(object)}; });
     const DbObject* found = ToDbObject(object);
     return found && !found->GetExternalFiles().empty();
 }

@@ -90,6 +90,8 @@ public:
     bool HasExternalFiles(const qor4::DbObjectHandle& object, const qor4::DataControlContext& context) override;
 
     const std::vector<Call>& GetCalls() const { return m_calls; }
+    // The call record is the stand-in's, for tests; a benchmark of the plug-in switches it off.
+    void SetRecording(bool recording) { m_recording = recording; }
     void ClearCalls() { m_calls.clear(); }
     std::vector<std::string> GetCallNames() const;
     int GetRefCount() const { return m_refs; }
@@ -105,12 +107,18 @@ private:
     bool EnterSession(qor4::qorResult& result, std::string& text);
     SessionId Session() const;
     void Record(const char* operation, std::vector<std::string> arguments);
+    // Builds the arguments only while calls are recorded.
+    template <typename MakeArguments> void RecordWith(const char* operation, MakeArguments makeArguments)
+    {
+        if (m_recording) m_calls.push_back({operation, makeArguments()});
+    }
     static std::vector<std::string> Describe(const qor4::DbObjectList& objects);
 
     std::shared_ptr<RevisionBackend> m_backend;
     int m_refs = 0;
     const UserParameters* m_account = nullptr;
     std::vector<Call> m_calls;
+    bool m_recording = true;
 };
 
 } // namespace standin

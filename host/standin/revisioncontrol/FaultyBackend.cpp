@@ -92,7 +92,8 @@ ServerResult FaultyBackend::Enter(const char* operation, SessionId session, std:
         return {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + "\n"};
     std::string failing;
     for (const std::string& file : files)
-        if (m_ioErrors.count(Normal(file)) != 0) failing += file + " - cannot be read or changed.\n";
+        if (!m_ioErrors.empty() && m_ioErrors.count(Normal(file)) != 0)
+            failing += file + " - cannot be read or changed.\n";
     if (!failing.empty()) return {ServerCode::kIOError, failing};
     for (const std::string& name : {std::string(operation), std::string(ServerOp::kAll)}) {
         const auto fault = m_faults.find(name);
@@ -169,7 +170,8 @@ StatusResult FaultyBackend::Status(SessionId session, const FileList& files, Sta
     StatusResult result;
     if (!Entered(ServerOp::kStatus, session, Arguments(files), result)) return result;
     result = m_inner->Status(session, files, scope);
-    for (std::size_t i = 0; result.Succeeded() && i < files.size() && i < result.words.size(); ++i) {
+    const bool decorated = !m_otherUsers.empty() || !m_ioErrors.empty();
+    for (std::size_t i = 0; decorated && result.Succeeded() && i < files.size() && i < result.words.size(); ++i) {
         const auto other = m_otherUsers.find(Normal(files[i]));
         if (other != m_otherUsers.end()) result.words[i] |= other->second.word;
         if (m_ioErrors.count(Normal(files[i])) != 0) result.words[i] |= qor4::FileStatus::kIOError;

@@ -31,6 +31,14 @@ bool IsInside(const std::string& path, const std::string& folder)
 
 // A refused login. "Not authorized" alone is also how path-based authorization denies an
 // operation; only while the connection is being made does it mean the credentials.
+// The path as Subversion spells it; most paths already are, and are not parsed again.
+std::string NormalPath(const std::string& file)
+{
+    const bool plain = file.find("//") == std::string::npos && file.find("/./") == std::string::npos &&
+                       file.find("/../") == std::string::npos && (file.empty() || file.back() != '/');
+    return plain ? file : std::filesystem::path(file).lexically_normal().string();
+}
+
 bool IsAuthenticationFailure(const svn::Error& error)
 {
     return (error.Has(SVN_ERR_RA_NOT_AUTHORIZED) && error.Has(SVN_ERR_RA_CANNOT_CREATE_SESSION)) ||
@@ -221,16 +229,20 @@ ServerResult SvnBackend::Failure(Session& session, const svn::Error& error)
     return {ServerCode::kServerError, error.Text() + "\n"};
 }
 
-FileList SvnBackend::Canonical(const Session& session, const FileList& files, std::string& refusals) const
+FileList SvnBackend::Canonical(const Session& session, const FileList& files, std::string& refusals,
+                               std::vector<bool>* kept) const
 {
     FileList canonical;
     canonical.reserve(files.size());
-    for (const std::string& file : files) {
-        const std::string path = std::filesystem::path(file).lexically_normal().string();
-        if (IsInside(path, session.workingCopy))
-            canonical.push_back(path);
-        else
-            refusals += file + " - is not in the working copy " + session.workingCopy + "\n";
+    if (kept) kept->assign(files.size(), false);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::string path = NormalPath(files[i]);
+        if (IsInside(path, session.workingCopy)) {
+            canonical.push_back(std::move(path));
+            if (kept) (*kept)[i] = true;
+        } else {
+            refusals += files[i] + " - is not in the working copy " + session.workingCopy + "\n";
+        }
     }
     return canonical;
 }
@@ -262,7 +274,8 @@ StatusResult SvnBackend::Status(SessionId id, const FileList& files, StatusScope
     Session* session = Enter(id, result);
     if (!session) return result;
     std::string outside;
-    const FileList inside = Canonical(*session, files, outside);
+    std::vector<bool> kept;
+    const FileList inside = Canonical(*session, files, outside, &kept);
     svn::WalkResult walk;
     // New files have no repository state to ask for: a few of them (a new asset's) are answered by
     // the working copy alone. A path someone else added meanwhile shows up at the commit.
@@ -282,9 +295,8 @@ StatusResult SvnBackend::Status(SessionId id, const FileList& files, StatusScope
     }
     // Files outside the working copy are unknown to the server; the rest come in request order.
     std::size_t next = 0;
-    for (const std::string& file : files) {
-        const std::string path = std::filesystem::path(file).lexically_normal().string();
-        if (next < inside.size() && inside[next] == path) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (kept[i]) {
             result.words.push_back(WordOf(walk.nodes[next], remote));
             result.changeLists.push_back(walk.nodes[next].changeList);
             ++next;

@@ -41,7 +41,6 @@ class HOST_API SvnBackend final : public RevisionBackend {
 public:
     static constexpr std::chrono::seconds kDefaultSessionLifetime{12 * 60 * 60};
     static constexpr std::chrono::milliseconds kDefaultDeadline{30 * 1000};
-    static constexpr const char* kNeedsLockProperty = "svn:needs-lock";
     // Status requests of at most this many files look at the working copy first.
     static constexpr std::size_t kLocalFirstLimit = 32;
 
@@ -86,8 +85,10 @@ private:
     Session* Enter(SessionId session, ServerResult& failure);
     // Turns a failed call into a result; a refused password ends the session (-34).
     ServerResult Failure(Session& session, const svn::Error& error);
-    // Canonical paths of the files; those outside the working copy are refused in refusals.
-    FileList Canonical(const Session& session, const FileList& files, std::string& refusals) const;
+    // Canonical paths of the files; those outside the working copy are refused in refusals, and
+    // kept (when given) tells which files were kept.
+    FileList Canonical(const Session& session, const FileList& files, std::string& refusals,
+                       std::vector<bool>* kept = nullptr) const;
     bool CheckChangeList(Session& session, const std::string& changeList, ServerResult& failure);
     ServerResult AssignChangeList(Session& session, const FileList& files, const std::string& changeList);
     ServerResult Unlock(Session& session, const FileList& files);

@@ -108,37 +108,29 @@ ServerResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std:
     if (!session || !CheckChangeList(*session, changeList, result)) return result;
     std::string refusals;
     const FileList paths = Canonical(*session, files, refusals);
-    svn::WalkResult walk = svn::WalkStatus(*session->client, session->workingCopy, paths, false);
-    if (walk.error) return Failure(*session, walk.error);
-
-    FileList toAdd;
     std::error_code ignored;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        if (IsVersioned(walk.nodes[i])) continue;
-        if (!std::filesystem::is_regular_file(paths[i], ignored))
-            refusals += paths[i] + " - file does not exist.\n";
-        else
-            toAdd.push_back(paths[i]);
-    }
+    for (const std::string& path : paths)
+        if (!std::filesystem::is_regular_file(path, ignored)) refusals += path + " - file does not exist.\n";
     if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
-    if (toAdd.empty()) return result;
 
+    // One add per file, as the API takes one path; svn:needs-lock comes with it from the client's
+    // auto-props, so that new assets join the lock workflow from their first commit. A file that
+    // is versioned already is left as it is.
     svn::Client& client = *session->client;
     svn::Pool pool(client.PoolHandle());
     FileList added;
     svn::Error error;
-    for (const std::string& path : toAdd) {
+    for (const std::string& path : paths) {
         svn::Pool iteration(pool.Get());
         error = svn::Error(
             svn_client_add5(path.c_str(), svn_depth_empty, FALSE, TRUE, FALSE, TRUE, client.Context(), iteration));
+        if (error.Has(SVN_ERR_ENTRY_EXISTS)) {
+            error = svn::Error();
+            continue;
+        }
         if (error) break;
         added.push_back(path);
     }
-    // New assets join the lock workflow from their first commit.
-    if (!error)
-        error = svn::Error(svn_client_propset_local(kNeedsLockProperty, svn_string_create("*", pool),
-                                                    svn::Client::Targets(added, pool), svn_depth_empty, FALSE, nullptr,
-                                                    client.Context(), pool));
     if (error) {
         svn_error_clear(svn_client_revert4(svn::Client::Targets(added, pool), svn_depth_empty, nullptr, TRUE, FALSE,
                                            TRUE, client.Context(), pool));

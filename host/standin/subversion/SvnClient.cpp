@@ -19,6 +19,8 @@ namespace {
 // Subversion retries a refused password this many more times; the server's refusal must come
 // back at once.
 constexpr int kPromptRetries = 0;
+constexpr const char* kEveryFile = "*";
+constexpr const char* kNeedsLockAutoProp = "svn:needs-lock=*";
 
 void Wipe(std::vector<char>& bytes)
 {
@@ -46,6 +48,11 @@ apr_hash_t* EmptyConfiguration(apr_pool_t* pool)
     svn_config_set(servers, SVN_CONFIG_SECTION_GLOBAL, SVN_CONFIG_OPTION_SSL_TRUST_DEFAULT_CA, "yes");
     svn_config_set(servers, SVN_CONFIG_SECTION_GLOBAL, SVN_CONFIG_OPTION_STORE_PASSWORDS, "no");
     svn_config_set(servers, SVN_CONFIG_SECTION_GLOBAL, SVN_CONFIG_OPTION_STORE_AUTH_CREDS, "no");
+    svn_config_t* config =
+        static_cast<svn_config_t*>(apr_hash_get(configuration, SVN_CONFIG_CATEGORY_CONFIG, APR_HASH_KEY_STRING));
+    // Every file this client adds is an asset, and assets are locked before they are edited.
+    svn_config_set(config, SVN_CONFIG_SECTION_MISCELLANY, SVN_CONFIG_OPTION_ENABLE_AUTO_PROPS, "yes");
+    svn_config_set(config, SVN_CONFIG_SECTION_AUTO_PROPS, kEveryFile, kNeedsLockAutoProp);
     return configuration;
 }
 

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds RelWithDebInfo, and runs the benchmark: the plug-in's flows against
+# a local svnserve beside their floors, as one markdown table. Arguments name cases to run alone.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/build.sh" "$root/build-bench" -DZR_BUILD_TESTS=OFF
+if [[ -z ${XDG_RUNTIME_DIR:-} ]]; then
+    XDG_RUNTIME_DIR=$(mktemp -d)
+    chmod 700 "$XDG_RUNTIME_DIR"
+    export XDG_RUNTIME_DIR
+fi
+"$root/build-bench/apps/bench/zrbench" "$@"
+status=$?
+if pgrep -x svnserve >/dev/null; then
+    echo "bench.sh: svnserve still running after the benchmark" >&2
+    exit 1
+fi
+exit "$status"
