@@ -70,6 +70,12 @@ bool WriteFile(const std::string& path, const std::string& text, std::string& er
     return static_cast<bool>(out);
 }
 
+std::string Absolute(const std::string& path)
+{
+    std::error_code ignored;
+    return std::filesystem::absolute(path, ignored).lexically_normal().string();
+}
+
 // Waits for the child to end; true when it did within patience.
 bool Reap(pid_t pid, std::chrono::steady_clock::duration patience)
 {
@@ -224,52 +230,52 @@ bool SvnServer::SetAuthorization(const std::string& rules)
     return WriteConfiguration(error);
 }
 
+std::unique_ptr<svn::Client> SvnServer::ClientFor(const std::string& user) const
+{
+    const auto account = m_users.find(user);
+    return std::make_unique<svn::Client>(user, account == m_users.end() ? std::string() : account->second);
+}
+
 bool SvnServer::CheckOut(const std::string& user, const std::string& path, std::string& error,
                          const std::string& url) const
 {
     const std::string from = url.empty() ? Url() : url;
-    const auto account = m_users.find(user);
-    svn::Client client(user, account == m_users.end() ? std::string() : account->second);
-    svn::Pool pool(client.PoolHandle());
-    std::error_code ignored;
-    const std::string target = std::filesystem::absolute(path, ignored).lexically_normal().string();
+    const std::unique_ptr<svn::Client> client = ClientFor(user);
+    svn::Pool pool(client->PoolHandle());
+    const std::string target = Absolute(path);
     svn_opt_revision_t head{};
     head.kind = svn_opt_revision_head;
     svn_revnum_t revision = 0;
     const svn::Error failed(svn_client_checkout3(&revision, from.c_str(), target.c_str(), &head, &head,
-                                                 svn_depth_infinity, TRUE, FALSE, client.Context(), pool));
+                                                 svn_depth_infinity, TRUE, FALSE, client->Context(), pool));
     if (failed) error = "Cannot check out " + from + " into " + target + ": " + failed.Text();
     return !failed;
 }
 
 bool SvnServer::Relocate(const std::string& user, const std::string& path, std::string& error) const
 {
-    const auto account = m_users.find(user);
-    svn::Client client(user, account == m_users.end() ? std::string() : account->second);
-    svn::Pool pool(client.PoolHandle());
-    std::error_code ignored;
-    const std::string target = std::filesystem::absolute(path, ignored).lexically_normal().string();
+    const std::unique_ptr<svn::Client> client = ClientFor(user);
+    svn::Pool pool(client->PoolHandle());
+    const std::string target = Absolute(path);
     const char* root = nullptr;
     const char* uuid = nullptr;
-    svn::Error failed(svn_client_get_repos_root(&root, &uuid, target.c_str(), client.Context(), pool, pool));
+    svn::Error failed(svn_client_get_repos_root(&root, &uuid, target.c_str(), client->Context(), pool, pool));
     if (!failed && Url() != root)
-        failed = svn::Error(svn_client_relocate2(target.c_str(), root, Url().c_str(), TRUE, client.Context(), pool));
+        failed = svn::Error(svn_client_relocate2(target.c_str(), root, Url().c_str(), TRUE, client->Context(), pool));
     if (failed) error = "Cannot point " + target + " at " + Url() + ": " + failed.Text();
     return !failed;
 }
 
 bool SvnServer::Update(const std::string& user, const std::string& path, std::string& error) const
 {
-    const auto account = m_users.find(user);
-    svn::Client client(user, account == m_users.end() ? std::string() : account->second);
-    svn::Pool pool(client.PoolHandle());
-    std::error_code ignored;
-    const std::string target = std::filesystem::absolute(path, ignored).lexically_normal().string();
+    const std::unique_ptr<svn::Client> client = ClientFor(user);
+    svn::Pool pool(client->PoolHandle());
+    const std::string target = Absolute(path);
     svn_opt_revision_t head{};
     head.kind = svn_opt_revision_head;
     apr_array_header_t* revisions = nullptr;
     const svn::Error failed(svn_client_update4(&revisions, svn::Client::Targets({target}, pool), &head,
-                                               svn_depth_infinity, FALSE, TRUE, FALSE, FALSE, TRUE, client.Context(),
+                                               svn_depth_infinity, FALSE, TRUE, FALSE, FALSE, TRUE, client->Context(),
                                                pool));
     if (failed) error = "Cannot update " + target + ": " + failed.Text();
     return !failed;

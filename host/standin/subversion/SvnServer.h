@@ -18,6 +18,10 @@
 
 namespace standin {
 
+namespace svn {
+class Client;
+}
+
 class HOST_API SvnServer {
 public:
     static constexpr const char* kProgram = "svnserve";
@@ -66,6 +70,8 @@ private:
     bool CreateRepository(std::string& error);
     bool WriteConfiguration(std::string& error) const;
     bool Launch(std::string& error);
+    // A client that acts as user, with the user's password.
+    std::unique_ptr<svn::Client> ClientFor(const std::string& user) const;
 
     std::string m_folder;
     std::string m_repository;
