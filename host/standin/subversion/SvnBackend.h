@@ -79,6 +79,9 @@ public:
 
 private:
     struct Session;
+    // What a working-copy change starts from: the session, the files inside the working copy, their
+    // local state, and the refusals of files outside it.
+    struct Plan;
     // Arms the deadline of the operation starting now against server.
     void Watch(const std::string& server);
     // The live session, with the client's deadline armed; null (and the -34 result) otherwise.
@@ -90,6 +93,10 @@ private:
     FileList Canonical(const Session& session, const FileList& files, std::string& refusals,
                        std::vector<bool>* kept = nullptr) const;
     bool CheckChangeList(Session& session, const std::string& changeList, ServerResult& failure);
+    // Enters the session, checks changeList (when given) and walks the files; false with the result
+    // to answer when the change cannot go on.
+    bool Prepare(SessionId session, const FileList& files, const std::string* changeList, Plan& plan,
+                 ServerResult& result);
     ServerResult AssignChangeList(Session& session, const FileList& files, const std::string& changeList);
     ServerResult Unlock(Session& session, const FileList& files);
     // One line per refused file: the server's reason, or that the lock is this user's elsewhere.

@@ -38,15 +38,27 @@ std::string LockRefusal(const svn_error_t* error)
 
 } // namespace
 
+bool SvnBackend::Prepare(SessionId id, const FileList& files, const std::string* changeList, Plan& plan,
+                         ServerResult& result)
+{
+    plan.session = Enter(id, result);
+    if (!plan.session || (changeList && !CheckChangeList(*plan.session, *changeList, result))) return false;
+    plan.paths = Canonical(*plan.session, files, plan.refusals);
+    plan.walk = svn::WalkStatus(*plan.session->client, plan.session->workingCopy, plan.paths, false);
+    if (!plan.walk.error) return true;
+    result = Failure(*plan.session, plan.walk.error);
+    return false;
+}
+
 ServerResult SvnBackend::EditOnce(SessionId id, const FileList& files, const std::string& changeList)
 {
+    Plan plan;
     ServerResult result;
-    Session* session = Enter(id, result);
-    if (!session || !CheckChangeList(*session, changeList, result)) return result;
-    std::string refusals;
-    const FileList paths = Canonical(*session, files, refusals);
-    svn::WalkResult walk = svn::WalkStatus(*session->client, session->workingCopy, paths, false);
-    if (walk.error) return Failure(*session, walk.error);
+    if (!Prepare(id, files, &changeList, plan, result)) return result;
+    Session* session = plan.session;
+    const FileList& paths = plan.paths;
+    const svn::WalkResult& walk = plan.walk;
+    std::string& refusals = plan.refusals;
 
     FileList toLock;
     FileList heldHere;
@@ -141,13 +153,13 @@ ServerResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std:
 
 ServerResult SvnBackend::DeleteOnce(SessionId id, const FileList& files, const std::string& changeList)
 {
+    Plan plan;
     ServerResult result;
-    Session* session = Enter(id, result);
-    if (!session || !CheckChangeList(*session, changeList, result)) return result;
-    std::string refusals;
-    const FileList paths = Canonical(*session, files, refusals);
-    svn::WalkResult walk = svn::WalkStatus(*session->client, session->workingCopy, paths, false);
-    if (walk.error) return Failure(*session, walk.error);
+    if (!Prepare(id, files, &changeList, plan, result)) return result;
+    Session* session = plan.session;
+    const FileList& paths = plan.paths;
+    const svn::WalkResult& walk = plan.walk;
+    std::string& refusals = plan.refusals;
 
     FileList toDelete;
     for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -172,14 +184,13 @@ ServerResult SvnBackend::DeleteOnce(SessionId id, const FileList& files, const s
 
 ServerResult SvnBackend::RevertOnce(SessionId id, const FileList& files)
 {
+    Plan plan;
     ServerResult result;
-    Session* session = Enter(id, result);
-    if (!session) return result;
-    std::string refusals;
-    const FileList paths = Canonical(*session, files, refusals);
-    if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
-    svn::WalkResult walk = svn::WalkStatus(*session->client, session->workingCopy, paths, false);
-    if (walk.error) return Failure(*session, walk.error);
+    if (!Prepare(id, files, nullptr, plan, result)) return result;
+    if (!plan.refusals.empty()) return {ServerCode::kFileStateRejected, plan.refusals};
+    Session* session = plan.session;
+    const FileList& paths = plan.paths;
+    const svn::WalkResult& walk = plan.walk;
 
     FileList toRevert;
     FileList toUnlock;

@@ -4,6 +4,7 @@
 #include "ChangeListFile.h"
 #include "SvnBackend.h"
 #include "SvnClient.h"
+#include "SvnStatusWalk.h"
 
 #include <chrono>
 #include <memory>
@@ -21,6 +22,13 @@ struct SvnBackend::Session {
     bool staleWorkingCopyLock = false; // the last operation met a lock left by a client that died
 
     bool Alive() const { return !rejected && std::chrono::steady_clock::now() < expiresAt; }
+};
+
+struct SvnBackend::Plan {
+    Session* session = nullptr;
+    FileList paths;
+    svn::WalkResult walk;
+    std::string refusals;
 };
 
 } // namespace standin
