@@ -8,7 +8,7 @@ packages=(
     libboost-dev libgtest-dev libgmock-dev
     xvfb xauth dbus-daemon fonts-dejavu-core
     g++-mingw-w64-x86-64
-    subversion libsvn-dev libapr1-dev libaprutil1-dev
+    subversion libsvn-dev libapr1-dev libaprutil1-dev procps
 )
 
 missing=()
