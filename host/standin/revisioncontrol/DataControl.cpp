@@ -163,25 +163,20 @@ qor4::qorResult DataControl::CheckOut(const qor4::DbObjectList& objects, bool in
                                       const qor4::DataControlContext&, const std::string& changeList,
                                       std::string& errorText)
 {
-    RecordWith("CheckOut", [&] {
-        std::vector<std::string> arguments = Describe(objects);
-        arguments.insert(arguments.end(), {Flag(includeExternal), changeList});
-        return arguments;
-    });
-    std::vector<std::string> files;
-    if (!ListFiles(objects, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, errorText);
-    qor4::qorResult result;
-    if (!EnterSession(result, errorText)) return result;
-    const ServerResult edited = m_backend->Edit(Session(), files, changeList);
-    if (edited.Failed()) return Fail(edited.code, edited.text, errorText);
-    return qor4::kResultOk;
+    return ChangeFiles("CheckOut", objects, includeExternal, changeList, errorText, &RevisionBackend::Edit);
 }
 
 qor4::qorResult DataControl::MarkForAdd(const qor4::DbObjectList& objects, bool includeExternal,
                                         const qor4::DataControlContext&, const std::string& changeList,
                                         std::string& errorText)
 {
-    RecordWith("MarkForAdd", [&] {
+    return ChangeFiles("MarkForAdd", objects, includeExternal, changeList, errorText, &RevisionBackend::Add);
+}
+
+qor4::qorResult DataControl::ChangeFiles(const char* operation, const qor4::DbObjectList& objects, bool includeExternal,
+                                         const std::string& changeList, std::string& errorText, FileChange change)
+{
+    RecordWith(operation, [&] {
         std::vector<std::string> arguments = Describe(objects);
         arguments.insert(arguments.end(), {Flag(includeExternal), changeList});
         return arguments;
@@ -190,8 +185,8 @@ qor4::qorResult DataControl::MarkForAdd(const qor4::DbObjectList& objects, bool 
     if (!ListFiles(objects, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, errorText);
     qor4::qorResult result;
     if (!EnterSession(result, errorText)) return result;
-    const ServerResult added = m_backend->Add(Session(), files, changeList);
-    if (added.Failed()) return Fail(added.code, added.text, errorText);
+    const ServerResult changed = (m_backend.get()->*change)(Session(), files, changeList);
+    if (changed.Failed()) return Fail(changed.code, changed.text, errorText);
     return qor4::kResultOk;
 }
 

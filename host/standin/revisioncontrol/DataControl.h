@@ -113,6 +113,10 @@ private:
         if (m_recording) m_calls.push_back({operation, makeArguments()});
     }
     static std::vector<std::string> Describe(const qor4::DbObjectList& objects);
+    // Check-out and mark-for-add: the objects' files handed to one backend operation.
+    using FileChange = ServerResult (RevisionBackend::*)(SessionId, const FileList&, const std::string&);
+    qor4::qorResult ChangeFiles(const char* operation, const qor4::DbObjectList& objects, bool includeExternal,
+                                const std::string& changeList, std::string& errorText, FileChange change);
 
     std::shared_ptr<RevisionBackend> m_backend;
     int m_refs = 0;
