@@ -69,7 +69,12 @@ FileVersionControl::CreateUserParameters(const std::string& userName, const std:
                                          const std::string& server, const std::string& workspace, std::string& message)
 {
     m_calls.push_back({kCreateUserParameters, {userName, server, workspace}});
-    const LoginResult login = m_backend->OpenSession({userName, password, server, workspace});
+    Credentials credentials{userName, password, server, workspace};
+    const LoginResult login = m_backend->OpenSession(credentials);
+    // The session keeps its own copy; this one does not outlive the login.
+    volatile char* secret = credentials.password.data();
+    for (std::size_t i = 0; i < credentials.password.size(); ++i)
+        secret[i] = 0;
     if (login.Failed()) {
         message = login.text;
         return nullptr;
