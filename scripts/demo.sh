@@ -13,14 +13,15 @@ for arg in "$@"; do
     if [[ $arg == --interactive ]]; then interactive=1; else args+=("$arg"); fi
 done
 
-bash "$root/scripts/install-deps.sh"
-bash "$root/scripts/build.sh" "$build"
-
+# Set before the build too: test discovery starts Qt programs, which ask for it.
 if [[ -z ${XDG_RUNTIME_DIR:-} ]]; then
     XDG_RUNTIME_DIR=$(mktemp -d)
     chmod 700 "$XDG_RUNTIME_DIR"
     export XDG_RUNTIME_DIR
 fi
+
+bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/build.sh" "$build"
 
 demo="$build/apps/demo/zrdemo"
 if ((interactive)); then
