@@ -34,7 +34,6 @@ public:
     void SetSlow(const std::string& operation, int milliseconds);
     // Every operation of the session answers -34 from now on.
     void ExpireSession(SessionId session);
-    bool IsExpired(SessionId session) const { return m_expired.count(session) != 0; }
     // Adds word (kMarkedForAddByOther, kMarkedForDeleteByOther...) to the file's status and names
     // user among its holders; word 0 removes it.
     void SetOtherUserState(const std::string& file, qor4::StatusWord word, const std::string& user);
@@ -44,7 +43,6 @@ public:
 
     const std::vector<ServerCall>& Calls() const { return m_calls; }
     void ClearCalls() { m_calls.clear(); }
-    RevisionBackend& Inner() const { return *m_inner; }
 
     void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override { m_inner->SetTimeOutDelegate(delegate); }
     void Interrupt() override { m_inner->Interrupt(); }

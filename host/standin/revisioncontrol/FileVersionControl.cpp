@@ -138,7 +138,6 @@ qor4::qorResult FileVersionControl::GetFilesStatus(const qor4::IUserParameters* 
 void FileVersionControl::SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate)
 {
     m_calls.push_back({kSetTimeOutDelegate, {delegate ? "delegate" : ""}});
-    m_delegate = delegate;
     m_backend->SetTimeOutDelegate(delegate);
 }
 

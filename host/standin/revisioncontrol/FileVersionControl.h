@@ -50,7 +50,6 @@ public:
                                    std::vector<qor4::StatusWord>& status, std::vector<std::string>& changeLists,
                                    std::string& message, int flags) override;
     void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override;
-    qor4::ITimeOutDelegate* TimeOutDelegate() const { return m_delegate; }
 
     int ReferenceCount() const { return m_references; }
     // The account this service made, or null for anything else (null included).
@@ -67,7 +66,6 @@ private:
                                 const std::list<std::string>& files, std::string& text);
 
     std::shared_ptr<RevisionBackend> m_backend;
-    qor4::ITimeOutDelegate* m_delegate = nullptr;
     std::vector<std::unique_ptr<UserParameters>> m_accounts;
     std::vector<ServerCall> m_calls;
     int m_references = 0;

@@ -119,16 +119,13 @@ template <typename Result> Result WorkerBackend::Call(const std::function<Result
 {
     Result result;
     const auto now = std::chrono::steady_clock::now();
-    if (m_everCancelled && now - m_cancelledAt < kCancelEcho) {
+    if (m_cancelledAt > now - kCancelEcho) {
         result.code = ServerCode::kCancelled;
         result.text = std::string(ServerText::kCancelled) + "\n";
         return result;
     }
     const bool cancelled = Run([&result, &call] { result = call(); });
-    if (cancelled) {
-        m_everCancelled = true;
-        m_cancelledAt = std::chrono::steady_clock::now();
-    }
+    if (cancelled) m_cancelledAt = std::chrono::steady_clock::now();
     // An operation that finished after all keeps its own answer.
     if (cancelled && result.Failed()) {
         result.code = ServerCode::kCancelled;

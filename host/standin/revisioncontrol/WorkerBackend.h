@@ -60,8 +60,8 @@ private:
     std::shared_ptr<RevisionBackend> m_inner;
     std::chrono::milliseconds m_grace;
     qor4::ITimeOutDelegate* m_delegate = nullptr;
-    std::chrono::steady_clock::time_point m_cancelledAt{};
-    bool m_everCancelled = false;
+    // When the user last cancelled; long ago until then.
+    std::chrono::steady_clock::time_point m_cancelledAt = std::chrono::steady_clock::time_point::min();
     QObject m_uiThread; // where completions are delivered
     std::unique_ptr<Worker> m_worker;
 };

@@ -24,11 +24,6 @@ void DeadlineWatch::Arm(Clock::time_point deadline, std::function<void()> action
     m_changed.notify_one();
 }
 
-void DeadlineWatch::Disarm()
-{
-    Arm(Clock::time_point::max(), nullptr);
-}
-
 void DeadlineWatch::Loop()
 {
     std::unique_lock<std::mutex> lock(m_mutex);

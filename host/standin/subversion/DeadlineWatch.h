@@ -1,5 +1,5 @@
 // DeadlineWatch: a thread that runs an action once a deadline has passed, unless the watch was
-// armed again or disarmed first.
+// armed again first.
 #pragma once
 
 #include <chrono>
@@ -21,7 +21,6 @@ public:
 
     // Replaces what was armed before.
     void Arm(Clock::time_point deadline, std::function<void()> action);
-    void Disarm();
 
 private:
     void Loop();
