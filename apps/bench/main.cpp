@@ -137,13 +137,11 @@ CaseResult CheckOutCase(BenchHost& host, const SvnProgram& svn, const QDir& wc, 
     std::vector<double> plugin, floor;
     for (int run = 0; run < kRuns; ++run) {
         host.Backend().ClearCalls();
-        std::string errorString, message, details;
+        CommandTexts texts;
         qor4::qorResult result;
-        plugin.push_back(Seconds([&] {
-            result =
-                host.Helper().RunCheckOutCommand(host.Control(), handles, false, "", errorString, message, details);
-        }));
-        Require(result.GetCode() == 0, "checkout: the plug-in's check-out failed: " + message + details);
+        plugin.push_back(
+            Seconds([&] { result = host.Helper().RunCheckOutCommand(host.Control(), handles, false, "", texts); }));
+        Require(result.GetCode() == 0, "checkout: the plug-in's check-out failed: " + texts.message + texts.details);
         Require(std::all_of(files.begin(), files.end(), Writable), "checkout: files left read-only");
         Require(host.CallsOf(standin::ServerOp::kEdit) == 1, "checkout: not exactly one lock request");
         Require(host.Backend().Revert(host.Session(), files).Succeeded(), "checkout: the locks were not released");

@@ -13,22 +13,18 @@ constexpr const char* kMarkForAddHeader = "Cannot mark-for-add the assets\n";
 
 class CommandRunnerTest : public HostFixture {
 protected:
-    struct Texts {
-        std::string errorString = "caller error";
-        std::string message = "caller message";
-        std::string details = "caller details";
+    struct Texts : CommandTexts {
+        Texts() : CommandTexts{"caller error", "caller message", "caller details"} {}
     };
 
     qor4::qorResult CheckOut(const std::vector<standin::DbObject*>& objects, Texts& texts)
     {
-        return Helper().RunCheckOutCommand(ControlPtr(), Handles(objects), true, "", texts.errorString, texts.message,
-                                           texts.details);
+        return Helper().RunCheckOutCommand(ControlPtr(), Handles(objects), true, "", texts);
     }
 
     qor4::qorResult MarkForAdd(const DbObjectHandles& objects, Texts& texts)
     {
-        return Helper().RunMarkForAddCommand(ControlPtr(), objects, true, "", texts.errorString, texts.message,
-                                             texts.details);
+        return Helper().RunMarkForAddCommand(ControlPtr(), objects, true, "", texts);
     }
 
     qor4::StatusWord StatusOf(const std::string& file) { return WordOf(file); }

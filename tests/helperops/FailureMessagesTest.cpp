@@ -5,8 +5,8 @@ namespace {
 
 namespace fs = qor4::FileStatus;
 
-const std::set<int> kCheckOutStatuses{2, 4, 8, 16, 32, 64, 128, 32768, 131072};
-const std::set<int> kMarkForDeleteStatuses{2, 8, 32, 64, 128, 32768, 131072};
+const StatusFlags& kCheckOutStatuses = FailureFlags::kCheckOut;
+const StatusFlags& kMarkForDeleteStatuses = FailureFlags::kMarkForDelete;
 
 constexpr const char* kHeader = "Cannot checkout the assets\n";
 constexpr const char* kCheckedOutReason = "because the following users have checked out some of the files\n";
@@ -22,7 +22,7 @@ protected:
     };
 
     Description DescribeObjects(const std::vector<standin::DbObject*>& objects,
-                                const std::set<int>& statuses = kCheckOutStatuses,
+                                const StatusFlags& statuses = kCheckOutStatuses,
                                 const std::string& errorString = "service text")
     {
         Description result;
@@ -32,7 +32,7 @@ protected:
     }
 
     std::string DescribeFiles(const std::vector<standin::DbObject*>& assets, std::uint32_t combined,
-                              const std::set<int>& statuses, bool expectMatch = true)
+                              const StatusFlags& statuses, bool expectMatch = true)
     {
         std::list<std::string> files;
         for (const standin::DbObject* asset : assets)
@@ -53,7 +53,7 @@ TEST_F(FailureMessagesTest, ReasonsComeInAscendingFlagOrderAndAUserUnderTwoFlags
     LockAs(kOtherUser, locked);
     LockAs(kOtherUser, locked);
     SubmitAs(kThirdUser, old);
-    std::set<int> statuses;
+    StatusFlags statuses;
     for (int flag : {2, 8, 32, 131072, 4, 16, 64, 128, 32768})
         statuses.insert(flag);
 

@@ -5,6 +5,7 @@
 // Each flow lives in a source file of its own (CRevisionControlUIHelper_<Flow>.cpp).
 #pragma once
 
+#include "FailureFlags.h"
 #include "IRevisionControlPropertiesMgr.h"
 
 #include "lark/ISystem.h"
@@ -15,6 +16,7 @@
 #include "qor4/IFileVersionControl.h"
 #include "qor4/IRevisionControlUIHelper.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <cstdint>
@@ -27,6 +29,15 @@ class QMessageBox;
 
 using DbObjectHandles = std::list<qor4::QORHandle<qor4::IDbObject>>;
 
+// What a command runner hands back besides its status: the command's "ErrorString", the message for
+// the user and the details (files or the service's report). A runner replaces them only on failure,
+// so that a retry shows what the last failure left.
+struct CommandTexts {
+    std::string errorString;
+    std::string message;
+    std::string details;
+};
+
 class CRevisionControlUIHelper : public qor4::IRevisionControlUIHelper,
                                  public opal::datamodel::IItemLibraryNotification,
                                  public lark::ISingleton,
@@ -34,6 +45,9 @@ class CRevisionControlUIHelper : public qor4::IRevisionControlUIHelper,
                                  public lark::IDestroy,
                                  public lark::fwk::IQORDBProxy_Slot,
                                  public qor4::ITimeOutDelegate {
+    // Every flow of the helper translates in this class's context.
+    Q_DECLARE_TR_FUNCTIONS(CRevisionControlUIHelper)
+
 public:
     CRevisionControlUIHelper();
     ~CRevisionControlUIHelper() override;
@@ -92,24 +106,22 @@ public:
     static bool AskRetry(const std::string& title, const std::string& text);
 
     // Command runners: 0 on success, -1 when the command manager did not run the command, otherwise
-    // the command's failure code. On failure errorString, message and details are filled.
+    // the command's failure code, with texts filled.
     qor4::qorResult RunCheckOutCommand(qor4::QORPtr<qor4::IDataControl> dataControl, const DbObjectHandles& objects,
-                                       bool includeExternal, const std::string& changelist, std::string& errorString,
-                                       std::string& message, std::string& details);
+                                       bool includeExternal, const std::string& changelist, CommandTexts& texts);
     qor4::qorResult RunMarkForAddCommand(qor4::QORPtr<qor4::IDataControl> dataControl, const DbObjectHandles& objects,
-                                         bool includeExternal, const std::string& changelist, std::string& errorString,
-                                         std::string& message, std::string& details);
+                                         bool includeExternal, const std::string& changelist, CommandTexts& texts);
     static void MakeAssetAccessors(const opal::datamodel::ItemLibraryAccessor& library, const DbObjectHandles& handles,
                                    std::vector<opal::datamodel::UnspecifiedAccessor>& accessors);
 
     // Failure explanations: append reasons and users to message (and set details for objects).
     bool DescribeObjectsFailure(qor4::QORPtr<qor4::IDataControl> dataControl, const DbObjectHandles& objects,
-                                bool includeExternal, const std::set<int>& statuses, const std::string& errorString,
+                                bool includeExternal, const StatusFlags& statuses, const std::string& errorString,
                                 std::string& message, std::string& details);
     bool DescribeFilesFailure(qor4::QORPtr<qor4::IFileVersionControl> fileVersionControl,
                               const qor4::IUserParameters* account, const std::list<std::string>& files,
-                              std::uint32_t combinedStatus, const std::set<int>& statuses,
-                              const std::string& errorString, std::string& message);
+                              std::uint32_t combinedStatus, const StatusFlags& statuses, const std::string& errorString,
+                              std::string& message);
     qor4::qorResult GetCombinedFilesStatus(qor4::QORPtr<qor4::IFileVersionControl> fileVersionControl,
                                            const qor4::IUserParameters* account, const std::list<std::string>& files,
                                            std::uint32_t& combinedStatus);

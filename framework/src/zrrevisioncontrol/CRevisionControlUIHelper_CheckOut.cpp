@@ -5,27 +5,15 @@
 #include "DesktopUtilities.h"
 #include "HostServices.h"
 #include "NarrowText.h"
+#include "ReadOnlyAssetsQuestion.h"
+#include "ResultChecks.h"
 #include "zrChangeListSelectionDialog.h"
-
-#include "Log/Log.h"
-
-#include <QCoreApplication>
-#include <QMessageBox>
 
 namespace {
 
 using Action = IRevisionControlPropertiesMgr::ActionWhenEditingReadOnlyAsset;
 
-constexpr char kTranslationContext[] = "CRevisionControlUIHelper";
-constexpr char kPromptTitle[] = "Check Out";
-constexpr char kCheckoutErrorTitle[] = "Checkout Error";
-constexpr char kCheckoutErrorBoxName[] = "checkoutErrorBox";
-constexpr char kLogDetailsSeparator[] = "\nDetails:\n";
-
-QString Tr(const char* text)
-{
-    return QCoreApplication::translate(kTranslationContext, text);
-}
+constexpr char kPromptTitle[] = QT_TRANSLATE_NOOP("CRevisionControlUIHelper", "Check Out");
 
 IRevisionControlPropertiesMgr* GetProperties()
 {
@@ -37,41 +25,12 @@ qor4::QORPtr<qor4::IDataControl> DataControlOfFirst(const DbObjectHandles& objec
     return GetDataControlOf(objects.front().GetManager());
 }
 
-// The objects followed by those saved together with them.
-DbObjectHandles WithRelatedObjects(qor4::IDataControl& dataControl, const DbObjectHandles& objects)
-{
-    DbObjectHandles all = objects;
-    std::set<qor4::QORHandle<qor4::IDbObject>> related;
-    dataControl.CollectRelatedObjects(objects, related);
-    all.insert(all.end(), related.begin(), related.end());
-    return all;
-}
-
 std::set<std::string> FilesOf(qor4::IDataControl& dataControl, const DbObjectHandles& objects, bool includeExternal)
 {
     std::set<std::string> files;
     std::vector<std::set<std::string>> perObject;
     dataControl.GetFiles(objects, includeExternal, kDataControlContext, false, files, perObject);
     return files;
-}
-
-void LogFailure(const std::string& message, const std::string& details)
-{
-    Log::Singleton::Instance() << Log::MsgType::Error << (message + kLogDetailsSeparator + details);
-}
-
-// The critical "Checkout Error" box with the given buttons; answers the button pressed.
-QMessageBox::StandardButton AskAfterCheckoutError(const std::string& message, const std::string& details,
-                                                  QMessageBox::StandardButtons buttons,
-                                                  QMessageBox::StandardButton escape)
-{
-    QMessageBox box(QMessageBox::Critical, Tr(kCheckoutErrorTitle), FromNarrow(message), buttons, nullptr, Qt::Dialog);
-    box.setObjectName(kCheckoutErrorBoxName);
-    box.setDetailedText(FromNarrow(details));
-    box.setDefaultButton(QMessageBox::Retry);
-    box.setEscapeButton(escape);
-    box.setSizeGripEnabled(true);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
 } // namespace
@@ -106,7 +65,7 @@ bool CRevisionControlUIHelper::CheckOutObjects(const DbObjectHandles& objects, b
         if (!IsInteractive()) {
             changelist.clear();
         } else {
-            const DbObjectHandles allObjects = WithRelatedObjects(*dataControl, objects);
+            const DbObjectHandles allObjects = ReadOnlyAssetsQuestion::WithRelatedObjects(*dataControl, objects);
             QString text;
             AppendAssetListing(dataControl, allObjects, false, text);
             zrChangeListSelectionDialog dialog(dataControl, text, FilesOf(*dataControl, allObjects, includeExternal),
@@ -128,22 +87,20 @@ bool CRevisionControlUIHelper::CheckOutObjects(const DbObjectHandles& objects, b
     bool first = true;
     for (const auto& object : objects) {
         const DbObjectHandles single{object};
-        std::string errorString;
-        std::string message;
-        std::string details;
+        CommandTexts texts;
         for (;;) {
-            const qor4::qorResult result =
-                RunCheckOutCommand(dataControl, single, includeExternal, changelist, errorString, message, details);
-            if (result.Succeeded()) break;
+            const qor4::qorResult result = RunCheckOutCommand(dataControl, single, includeExternal, changelist, texts);
+            if (!IsNegative(result)) break;
             // The session could not be re-opened for the first object: the rest would fail alike.
             if (result == qor4::kResultSessionExpired && first) return false;
             if (!IsInteractive()) {
-                LogFailure(message, details);
+                ReadOnlyAssetsQuestion::LogCheckoutError(texts.message, texts.details);
                 allCheckedOut = false;
                 break;
             }
-            if (AskAfterCheckoutError(message, details, QMessageBox::Retry | QMessageBox::Ok, QMessageBox::Ok) ==
-                QMessageBox::Retry)
+            if (ReadOnlyAssetsQuestion::ShowCheckoutError(texts.message, texts.details,
+                                                          QMessageBox::Retry | QMessageBox::Ok, QMessageBox::Retry,
+                                                          QMessageBox::Ok) == QMessageBox::Retry)
                 continue;
             allCheckedOut = false;
             break;
@@ -161,7 +118,7 @@ bool CRevisionControlUIHelper::PromptCheckOutObjects(const DbObjectHandles& obje
         return true;
     }
     qor4::QORPtr<qor4::IDataControl> dataControl = DataControlOfFirst(objects);
-    const DbObjectHandles allObjects = WithRelatedObjects(*dataControl, objects);
+    const DbObjectHandles allObjects = ReadOnlyAssetsQuestion::WithRelatedObjects(*dataControl, objects);
     DbObjectHandles readOnlyObjects;
     for (const auto& object : allObjects)
         if (dataControl->IsReadOnly(object, includeExternal, kDataControlContext)) readOnlyObjects.push_back(object);
@@ -183,10 +140,8 @@ bool CRevisionControlUIHelper::PromptCheckOutObjects(const DbObjectHandles& obje
     properties->GetActionWhenEditingReadOnlyAsset(action);
     if (action == IRevisionControlPropertiesMgr::kCheckOut) {
         properties->GetChangeListToUseWhenAutoCheckingOut(changelist);
-        if (!dataControl->IsChangeListValid(changelist)) {
+        if (!ReadOnlyAssetsQuestion::KeepStoredCheckOut(*properties, *dataControl, changelist))
             action = IRevisionControlPropertiesMgr::kPrompt;
-            properties->SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kPrompt);
-        }
     } else if (action == IRevisionControlPropertiesMgr::kMakeWritable && !allowMakeWritable) {
         action = IRevisionControlPropertiesMgr::kPrompt;
     }
@@ -199,78 +154,63 @@ bool CRevisionControlUIHelper::PromptCheckOutObjects(const DbObjectHandles& obje
     }
 
     continuedObjects.clear();
-    std::string failureMessage;
-    std::string details;
+    CommandTexts texts;
     const auto makeWritable = [&]() {
         qor4::qorResult result = qor4::kResultOk;
         for (const auto& object : readOnlyObjects) {
-            result = dataControl->MakeWritable(object, includeExternal, kDataControlContext, failureMessage);
-            if (result.Failed()) break;
+            result = dataControl->MakeWritable(object, includeExternal, kDataControlContext, texts.message);
+            if (!IsZero(result)) break;
         }
         return result;
     };
     for (;;) {
         qor4::qorResult result = qor4::kResultOk;
-        std::string errorString;
+        texts.errorString.clear();
         if (action == IRevisionControlPropertiesMgr::kPrompt) {
-            QString text;
-            AppendAssetListing(dataControl, readOnlyObjects, false, text);
-            zrChangeListSelectionDialog dialog(
-                dataControl, text, FilesOf(*dataControl, readOnlyObjects, includeExternal), false, true, nullptr);
-            dialog.setWindowTitle(Tr(kPromptTitle));
+            ReadOnlyAssetsQuestion::Setup setup;
+            AppendAssetListing(dataControl, readOnlyObjects, false, setup.assetsText);
+            setup.files = FilesOf(*dataControl, readOnlyObjects, includeExternal);
+            setup.title = tr(kPromptTitle);
+            setup.message = tr(message.c_str());
+            setup.offerMakeWritable = allowMakeWritable;
             // "Continue" is always offered, so the remember box speaks of an option, not a changelist.
-            dialog.setMakeWritableButtonVisible(allowMakeWritable);
-            dialog.setContinueButtonVisible(true);
-            dialog.setMessage(Tr(message.c_str()));
-            const int answer = dialog.exec();
-            const bool remember = dialog.isDontShowAgainChecked();
-            if (answer == zrChangeListSelectionDialog::ResultContinue) {
-                if (remember)
-                    properties->SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kContinue);
-                else
-                    continuedObjects = allObjects;
+            setup.offerContinue = true;
+            const ReadOnlyAssetsQuestion::Answer answer = ReadOnlyAssetsQuestion::Ask(*properties, dataControl, setup);
+            if (answer.result == zrChangeListSelectionDialog::ResultContinue) {
+                if (!answer.remembered) continuedObjects = allObjects;
                 return true;
             }
-            if (answer == zrChangeListSelectionDialog::ResultMakeWritable) {
-                if (remember)
-                    properties->SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kMakeWritable);
+            if (answer.result == zrChangeListSelectionDialog::ResultMakeWritable) {
                 result = makeWritable();
                 action = IRevisionControlPropertiesMgr::kMakeWritable;
-            } else if (answer == zrChangeListSelectionDialog::ResultCheckOut) {
-                const std::string chosen = dialog.getChangeList();
-                if (remember) {
-                    properties->SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kCheckOut);
-                    properties->SetChangeListToUseWhenAutoCheckingOut(chosen);
-                    properties->SetPromptForChangeListWhenCheckingOut(false);
-                }
-                result = RunCheckOutCommand(dataControl, readOnlyObjects, includeExternal, chosen, errorString,
-                                            failureMessage, details);
+            } else if (answer.result == zrChangeListSelectionDialog::ResultCheckOut) {
+                result = RunCheckOutCommand(dataControl, readOnlyObjects, includeExternal, answer.changelist, texts);
                 action = IRevisionControlPropertiesMgr::kCheckOut;
-                if (result.Failed()) changelist = chosen;
+                if (!IsZero(result)) changelist = answer.changelist;
             } else {
                 return false;
             }
         } else if (action == IRevisionControlPropertiesMgr::kCheckOut) {
-            result = RunCheckOutCommand(dataControl, readOnlyObjects, includeExternal, changelist, errorString,
-                                        failureMessage, details);
+            result = RunCheckOutCommand(dataControl, readOnlyObjects, includeExternal, changelist, texts);
         } else if (action == IRevisionControlPropertiesMgr::kMakeWritable) {
             result = makeWritable();
         } else {
             return true;
         }
 
-        if (result.Succeeded()) return true;
+        if (IsZero(result)) return true;
         if (!IsInteractive()) {
-            LogFailure(failureMessage, details);
+            ReadOnlyAssetsQuestion::LogCheckoutError(texts.message, texts.details);
             return true;
         }
+        // Not the runner's single re-run: the runner has tried that already, so the user is asked again.
         if (result == qor4::kResultSessionExpired) {
             action = IRevisionControlPropertiesMgr::kPrompt;
             continue;
         }
-        const QMessageBox::StandardButton answer =
-            AskAfterCheckoutError(failureMessage, details,
-                                  QMessageBox::Retry | QMessageBox::Ignore | QMessageBox::Cancel, QMessageBox::Cancel);
+        const QMessageBox::StandardButton answer = ReadOnlyAssetsQuestion::ShowCheckoutError(
+            texts.message, texts.details, QMessageBox::Retry | QMessageBox::Ignore | QMessageBox::Cancel,
+            QMessageBox::Retry, QMessageBox::Cancel);
         if (answer == QMessageBox::Retry) continue;
         return answer == QMessageBox::Ignore;
     }

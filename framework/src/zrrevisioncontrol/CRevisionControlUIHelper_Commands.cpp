@@ -27,7 +27,7 @@ struct CommandKind {
                                                        const AssetAccessors& assets, bool includeExternal)>;
     Build build;
     const char* failureHeader;
-    std::set<int> statusesOfInterest;
+    const StatusFlags& statusesOfInterest;
     // Mark-for-add has nothing to do when no object is an item of the library.
     bool skipWithoutAccessors;
 };
@@ -37,9 +37,7 @@ const CommandKind& CheckOutKind()
     static const CommandKind kind{
         [](const ItemLibraryAccessor& library, const char* changeList, const AssetAccessors& assets,
            bool includeExternal) { return new ScsCheckOutCommand(library, changeList, assets, includeExternal); },
-        "Cannot checkout the assets\n",
-        {2, 4, 8, 16, 32, 64, 128, 32768, 131072},
-        false};
+        "Cannot checkout the assets\n", FailureFlags::kCheckOut, false};
     return kind;
 }
 
@@ -48,16 +46,13 @@ const CommandKind& MarkForAddKind()
     static const CommandKind kind{
         [](const ItemLibraryAccessor& library, const char* changeList, const AssetAccessors& assets,
            bool includeExternal) { return new ScsMarkForAddCommand(library, changeList, assets, includeExternal); },
-        "Cannot mark-for-add the assets\n",
-        {1, 2, 8, 32, 32768, 131072},
-        true};
+        "Cannot mark-for-add the assets\n", FailureFlags::kMarkForAdd, true};
     return kind;
 }
 
 qor4::qorResult RunCommand(CRevisionControlUIHelper& helper, const CommandKind& kind,
                            qor4::QORPtr<qor4::IDataControl> dataControl, const DbObjectHandles& objects,
-                           bool includeExternal, const std::string& changelist, std::string& errorString,
-                           std::string& message, std::string& details)
+                           bool includeExternal, const std::string& changelist, CommandTexts& texts)
 {
     if (objects.empty()) return qor4::kResultOk;
 
@@ -72,15 +67,15 @@ qor4::qorResult RunCommand(CRevisionControlUIHelper& helper, const CommandKind& 
     run.Run([&] { return helper.ReopenSession(dataControl, "", kSessionExpiredMessage); });
 
     if (!run.FirstExecuted()) {
-        message = kNotExecutedMessage;
+        texts.message = kNotExecutedMessage;
         return ScsCommandRun::kNotExecuted;
     }
     if (run.Succeeded()) return qor4::kResultOk;
 
-    errorString = run.ErrorString().value_or(std::string());
-    message = kind.failureHeader;
-    helper.DescribeObjectsFailure(dataControl, objects, includeExternal, kind.statusesOfInterest, errorString, message,
-                                  details);
+    texts.errorString = run.ErrorString().value_or(std::string());
+    texts.message = kind.failureHeader;
+    helper.DescribeObjectsFailure(dataControl, objects, includeExternal, kind.statusesOfInterest, texts.errorString,
+                                  texts.message, texts.details);
     return run.Status();
 }
 
@@ -88,20 +83,16 @@ qor4::qorResult RunCommand(CRevisionControlUIHelper& helper, const CommandKind& 
 
 qor4::qorResult CRevisionControlUIHelper::RunCheckOutCommand(qor4::QORPtr<qor4::IDataControl> dataControl,
                                                              const DbObjectHandles& objects, bool includeExternal,
-                                                             const std::string& changelist, std::string& errorString,
-                                                             std::string& message, std::string& details)
+                                                             const std::string& changelist, CommandTexts& texts)
 {
-    return RunCommand(*this, CheckOutKind(), std::move(dataControl), objects, includeExternal, changelist, errorString,
-                      message, details);
+    return RunCommand(*this, CheckOutKind(), std::move(dataControl), objects, includeExternal, changelist, texts);
 }
 
 qor4::qorResult CRevisionControlUIHelper::RunMarkForAddCommand(qor4::QORPtr<qor4::IDataControl> dataControl,
                                                                const DbObjectHandles& objects, bool includeExternal,
-                                                               const std::string& changelist, std::string& errorString,
-                                                               std::string& message, std::string& details)
+                                                               const std::string& changelist, CommandTexts& texts)
 {
-    return RunCommand(*this, MarkForAddKind(), std::move(dataControl), objects, includeExternal, changelist,
-                      errorString, message, details);
+    return RunCommand(*this, MarkForAddKind(), std::move(dataControl), objects, includeExternal, changelist, texts);
 }
 
 void CRevisionControlUIHelper::MakeAssetAccessors(const opal::datamodel::ItemLibraryAccessor& library,

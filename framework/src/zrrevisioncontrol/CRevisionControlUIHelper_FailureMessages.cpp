@@ -66,7 +66,7 @@ void AppendIOModuleLine(const std::string& errorString, std::string& message)
 
 bool CRevisionControlUIHelper::DescribeObjectsFailure(qor4::QORPtr<qor4::IDataControl> dataControl,
                                                       const DbObjectHandles& objects, bool includeExternal,
-                                                      const std::set<int>& statuses, const std::string& errorString,
+                                                      const StatusFlags& statuses, const std::string& errorString,
                                                       std::string& message, std::string& details)
 {
     std::list<qor4::StatusWord> states;
@@ -82,8 +82,7 @@ bool CRevisionControlUIHelper::DescribeObjectsFailure(qor4::QORPtr<qor4::IDataCo
 
     bool matched = false;
     std::set<std::string> users;
-    for (const int status : statuses) {
-        const auto flag = static_cast<qor4::StatusWord>(status);
+    for (const qor4::StatusWord flag : statuses) {
         auto state = states.begin();
         for (auto object = objects.begin(); object != objects.end() && state != states.end(); ++object, ++state) {
             if ((*state & flag) == 0) continue;
@@ -126,12 +125,11 @@ bool CRevisionControlUIHelper::DescribeObjectsFailure(qor4::QORPtr<qor4::IDataCo
 bool CRevisionControlUIHelper::DescribeFilesFailure(qor4::QORPtr<qor4::IFileVersionControl> fileVersionControl,
                                                     const qor4::IUserParameters* account,
                                                     const std::list<std::string>& files, std::uint32_t combinedStatus,
-                                                    const std::set<int>& statuses, const std::string& errorString,
+                                                    const StatusFlags& statuses, const std::string& errorString,
                                                     std::string& message)
 {
     bool matched = false;
-    for (const int status : statuses) {
-        const auto flag = static_cast<qor4::StatusWord>(status);
+    for (const qor4::StatusWord flag : statuses) {
         if ((combinedStatus & flag) == 0) continue;
         AppendReason(flag, message);
         matched = true;
@@ -168,7 +166,8 @@ CRevisionControlUIHelper::GetCombinedFilesStatus(qor4::QORPtr<qor4::IFileVersion
     std::vector<qor4::StatusWord> words;
     std::vector<std::string> changeLists;
     std::string report;
-    const qor4::qorResult result = fileVersionControl->GetFilesStatus(account, files, words, changeLists, report, 0);
+    const qor4::qorResult result =
+        fileVersionControl->GetFilesStatus(account, files, words, changeLists, report, kFilesStatusFlags);
     if (result.Failed()) return result;
     for (const qor4::StatusWord word : words)
         combinedStatus |= word;

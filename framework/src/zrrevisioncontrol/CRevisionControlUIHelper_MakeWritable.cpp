@@ -9,24 +9,18 @@
 
 #include "Log/Log.h"
 
-#include <QCoreApplication>
 #include <QMessageBox>
 
 namespace {
 
-constexpr char kTranslationContext[] = "CRevisionControlUIHelper";
 constexpr char kSessionExpiredMessage[] = "Source control session expired. Password required to re-connect.";
 constexpr char kUnknownError[] = "Unknown error";
 constexpr char kNotExecutedError[] = "Could not execute command: Unknown error";
-constexpr char kFailureText[] = "Error found while trying to make the asset %1 writable:\n%2";
-constexpr char kFailureTitle[] = "I/O Error";
+constexpr char kFailureText[] =
+    QT_TRANSLATE_NOOP("CRevisionControlUIHelper", "Error found while trying to make the asset %1 writable:\n%2");
+constexpr char kFailureTitle[] = QT_TRANSLATE_NOOP("CRevisionControlUIHelper", "I/O Error");
 constexpr char kDetailsSeparator[] = "\nDetails:\n";
 constexpr char kIOErrorBoxName[] = "ioErrorBox";
-
-QString Tr(const char* text)
-{
-    return QCoreApplication::translate(kTranslationContext, text);
-}
 
 void ReportFailure(const QString& message, const std::string& details)
 {
@@ -34,7 +28,8 @@ void ReportFailure(const QString& message, const std::string& details)
         Log::Singleton::Instance() << Log::MsgType::Error << (ToNarrow(message) + kDetailsSeparator + details);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, Tr(kFailureTitle), message, QMessageBox::Ok, nullptr, Qt::Dialog);
+    QMessageBox box(QMessageBox::Critical, CRevisionControlUIHelper::tr(kFailureTitle), message, QMessageBox::Ok,
+                    nullptr, Qt::Dialog);
     box.setObjectName(kIOErrorBoxName);
     box.setEscapeButton(QMessageBox::Ok);
     if (!details.empty()) box.setDetailedText(FromNarrow(details));
@@ -67,7 +62,7 @@ bool CRevisionControlUIHelper::MakeObjectWritable(const qor4::QORHandle<qor4::ID
     }
 
     const QString message =
-        Tr(kFailureText)
+        tr(kFailureText)
             .arg(FromNarrow(dataControl->GetObjectName(object, kDataControlContext)), FromNarrow(errorText));
     std::set<std::string> files;
     dataControl->GetObjectFileList(object, includeExternal, kDataControlContext, false, files);

@@ -4,15 +4,10 @@
 
 #include "DesktopUtilities.h"
 #include "HostServices.h"
-
-#include <QCoreApplication>
+#include "SessionRetry.h"
+#include "zrChangeListSelectionDialog.h"
 
 namespace PostSave {
-
-namespace {
-constexpr char kTranslationContext[] = "CRevisionControlUIHelper";
-constexpr int kStatusFlags = 0;
-} // namespace
 
 bool Context::Reopen(const char* prefix, const char* prompt)
 {
@@ -25,16 +20,15 @@ FilesStatus QueryFilesStatus(Context& context, const std::list<std::string>& fil
                              const char* prompt)
 {
     FilesStatus status;
-    std::string message;
-    status.result = context.fileVersionControl->GetFilesStatus(context.account, files, status.words, status.changeLists,
-                                                               message, kStatusFlags);
-    if (status.result == qor4::kResultSessionExpired && context.Reopen(prefix, prompt)) {
-        status.words.clear();
-        status.changeLists.clear();
-        message.clear();
-        status.result = context.fileVersionControl->GetFilesStatus(context.account, files, status.words,
-                                                                   status.changeLists, message, kStatusFlags);
-    }
+    status.result = RunReopeningOnce(
+        [&] {
+            status.words.clear();
+            status.changeLists.clear();
+            std::string message;
+            return context.fileVersionControl->GetFilesStatus(context.account, files, status.words, status.changeLists,
+                                                              message, kFilesStatusFlags);
+        },
+        [&] { return context.Reopen(prefix, prompt); });
     return status;
 }
 
@@ -56,17 +50,28 @@ ChangeListChoice ChooseChangeList(Context& context)
     return choice;
 }
 
+bool AskChangeList(Context& context, const ChangeListQuestion& question, std::string& changelist)
+{
+    zrChangeListSelectionDialog dialog(context.dataControl, question.assetsText, question.files,
+                                       question.showFilesAtStart, context.useSourceDataControl, nullptr);
+    dialog.setWindowTitle(CRevisionControlUIHelper::tr(question.title));
+    dialog.setMessage(CRevisionControlUIHelper::tr(question.message));
+    dialog.setCheckOutButtonText(CRevisionControlUIHelper::tr(question.button));
+    if (dialog.exec() == zrChangeListSelectionDialog::ResultCancel) return false;
+    changelist = dialog.getChangeList();
+    if (dialog.isDontShowAgainChecked()) {
+        context.properties.SetPromptForChangeListWhenCheckingOut(false);
+        context.properties.SetChangeListToUseWhenAutoCheckingOut(changelist);
+    }
+    return true;
+}
+
 std::string ListFileNames(const std::list<std::string>& files)
 {
     std::string names;
     for (const std::string& file : files)
         names += file + "\n";
     return names;
-}
-
-QString Tr(const char* text)
-{
-    return QCoreApplication::translate(kTranslationContext, text);
 }
 
 } // namespace PostSave

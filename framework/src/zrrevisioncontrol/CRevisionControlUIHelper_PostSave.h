@@ -2,8 +2,10 @@
 #pragma once
 
 #include "CRevisionControlUIHelper.h"
+#include "ResultChecks.h"
 
 #include <list>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -66,10 +68,21 @@ struct ChangeListChoice {
 };
 ChangeListChoice ChooseChangeList(Context& context);
 
+// The texts of a changelist question.
+struct ChangeListQuestion {
+    QString assetsText;
+    std::set<std::string> files;
+    bool showFilesAtStart = false;
+    const char* title = nullptr;
+    const char* message = nullptr;
+    const char* button = nullptr;
+};
+// Asks for the changelist to put files into; a ticked remember box stores it as the one to use
+// without asking. False when the user cancelled.
+bool AskChangeList(Context& context, const ChangeListQuestion& question, std::string& changelist);
+
 // Each file name followed by "\n".
 std::string ListFileNames(const std::list<std::string>& files);
-
-QString Tr(const char* text);
 
 // The outcome of one attempt on a group of files or assets, and what to show when it failed.
 struct Attempt {
@@ -77,14 +90,15 @@ struct Attempt {
     std::string message;
 };
 
-// Runs attempt until it succeeds; an expired session that is re-opened (with prefix and the
-// generic prompt) or the user's Retry repeats it.
+// Runs attempt until its status is 0; an expired session that is re-opened (with prefix and the
+// generic prompt) or the user's Retry repeats it. Unlike a single step, a session that expires
+// again after being re-opened is re-opened again: these steps keep going as long as the user does.
 template <class AttemptFn>
 void RunWithRetry(Context& context, const char* prefix, const char* errorTitle, AttemptFn attempt)
 {
     for (;;) {
         const Attempt outcome = attempt();
-        if (outcome.result.Succeeded()) return;
+        if (IsZero(outcome.result)) return;
         if (outcome.result == qor4::kResultSessionExpired && context.Reopen(prefix, kSessionExpiredPrompt)) continue;
         if (!CRevisionControlUIHelper::AskRetry(errorTitle, outcome.message)) return;
     }

@@ -4,7 +4,7 @@
 #include "CRevisionControlUIHelper_PostSave.h"
 
 #include "HostServices.h"
-#include "zrChangeListSelectionDialog.h"
+#include "SessionRetry.h"
 
 #include <map>
 
@@ -16,11 +16,12 @@ using qor4::FileStatus::kMarkedForDelete;
 using qor4::FileStatus::kNotInDepot;
 
 constexpr char kMarkForAddErrorTitle[] = "Mark-For-Add Error";
-constexpr char kDialogTitle[] = "Post-Saving: Mark For Add";
-constexpr char kDialogMessage[] =
+constexpr char kDialogTitle[] = QT_TRANSLATE_NOOP("CRevisionControlUIHelper", "Post-Saving: Mark For Add");
+constexpr char kDialogMessage[] = QT_TRANSLATE_NOOP(
+    "CRevisionControlUIHelper",
     "These assets have just been added during the save operation\nWe can now mark them for add in the revision "
-    "control";
-constexpr char kDialogButton[] = "Mark For Add";
+    "control");
+constexpr char kDialogButton[] = QT_TRANSLATE_NOOP("CRevisionControlUIHelper", "Mark For Add");
 
 struct NewAssetGroups {
     std::map<std::string, DbObjectHandles> addByChangelist;
@@ -60,19 +61,18 @@ bool ClassifyNewAssets(PostSave::Context& context, const DbObjectHandles& newObj
     context.dataControl->CollectAssets(kDataControlContext, newObjects, 0, assets);
     for (const auto& asset : assets) {
         std::set<std::string> fileSet;
-        qor4::qorResult result =
-            context.dataControl->GetObjectFileList(asset, true, kDataControlContext, false, fileSet);
-        if (result == qor4::kResultSessionExpired &&
-            context.Reopen(PostSave::kMarkForAddPrefix, PostSave::kMarkForAddSessionPrompt)) {
-            fileSet.clear();
-            result = context.dataControl->GetObjectFileList(asset, true, kDataControlContext, false, fileSet);
-        }
-        if (result.Failed()) return false;
+        const qor4::qorResult result = RunReopeningOnce(
+            [&] {
+                fileSet.clear();
+                return context.dataControl->GetObjectFileList(asset, true, kDataControlContext, false, fileSet);
+            },
+            [&] { return context.Reopen(PostSave::kMarkForAddPrefix, PostSave::kMarkForAddSessionPrompt); });
+        if (IsNegative(result)) return false;
 
         const std::list<std::string> files(fileSet.begin(), fileSet.end());
         const PostSave::FilesStatus status =
             PostSave::QueryFilesStatus(context, files, PostSave::kMarkForAddPrefix, PostSave::kMarkForAddSessionPrompt);
-        if (status.result.Failed()) return false;
+        if (IsNegative(status.result)) return false;
 
         const AssetFilesState state = Examine(files, status);
         if (!state.hasOpen && state.hasNew) {
@@ -88,12 +88,10 @@ bool ClassifyNewAssets(PostSave::Context& context, const DbObjectHandles& newObj
 void MarkForAdd(PostSave::Context& context, const DbObjectHandles& assets, const std::string& changelist)
 {
     PostSave::RunWithRetry(context, PostSave::kMarkForAddPrefix, kMarkForAddErrorTitle, [&]() {
-        std::string errorString;
-        std::string details;
-        PostSave::Attempt outcome;
-        outcome.result = context.helper.RunMarkForAddCommand(context.dataControl, assets, true, changelist, errorString,
-                                                             outcome.message, details);
-        return outcome;
+        CommandTexts texts;
+        const qor4::qorResult result =
+            context.helper.RunMarkForAddCommand(context.dataControl, assets, true, changelist, texts);
+        return PostSave::Attempt{result, texts.message};
     });
 }
 
@@ -101,19 +99,10 @@ void MarkUnopenedAssetsForAdd(PostSave::Context& context, const NewAssetGroups& 
 {
     PostSave::ChangeListChoice choice = PostSave::ChooseChangeList(context);
     if (choice.prompt) {
-        QString text;
-        context.helper.AppendAssetListing(context.dataControl, groups.toAdd, false, text);
-        zrChangeListSelectionDialog dialog(context.dataControl, text, groups.toAddFiles, false,
-                                           context.useSourceDataControl, nullptr);
-        dialog.setWindowTitle(PostSave::Tr(kDialogTitle));
-        dialog.setMessage(PostSave::Tr(kDialogMessage));
-        dialog.setCheckOutButtonText(PostSave::Tr(kDialogButton));
-        if (dialog.exec() == zrChangeListSelectionDialog::ResultCancel) return;
-        choice.changelist = dialog.getChangeList();
-        if (dialog.isDontShowAgainChecked()) {
-            context.properties.SetPromptForChangeListWhenCheckingOut(false);
-            context.properties.SetChangeListToUseWhenAutoCheckingOut(choice.changelist);
-        }
+        PostSave::ChangeListQuestion question{QString(),    groups.toAddFiles, false,
+                                              kDialogTitle, kDialogMessage,    kDialogButton};
+        context.helper.AppendAssetListing(context.dataControl, groups.toAdd, false, question.assetsText);
+        if (!PostSave::AskChangeList(context, question, choice.changelist)) return;
     }
     // One at a time, so that one failing asset does not keep the others out.
     for (const auto& asset : groups.toAdd)

@@ -3,10 +3,6 @@
 // delete in the changelist the preferences name or the user picks.
 #include "CRevisionControlUIHelper_PostSave.h"
 
-#include "DesktopUtilities.h"
-#include "NarrowText.h"
-#include "zrChangeListSelectionDialog.h"
-
 #include <map>
 
 namespace {
@@ -25,13 +21,11 @@ constexpr char kCheckedOutReason[] =
     "but we couldnt mark them for delete in the same change list for the following reason:\n";
 constexpr char kDeletedHeader[] = "The following files have been deleted during the commit:\n";
 constexpr char kDeletedReason[] = "but we couldn't mark them for delete in your revision control\n";
-constexpr char kDialogTitle[] = "Mark For Delete";
-constexpr char kDialogMessage[] =
-    "The files below were deleted during the commit\nWe can now mark them for delete in your revision control";
-constexpr char kDialogButton[] = "Mark For Delete";
-
-// What the mark-for-delete failure explains.
-const std::set<int> kDeleteStatusesOfInterest{2, 8, 32, 64, 128, 32768, 131072};
+constexpr char kDialogTitle[] = QT_TRANSLATE_NOOP("CRevisionControlUIHelper", "Mark For Delete");
+constexpr char kDialogMessage[] = QT_TRANSLATE_NOOP(
+    "CRevisionControlUIHelper",
+    "The files below were deleted during the commit\nWe can now mark them for delete in your revision control");
+constexpr char kDialogButton[] = QT_TRANSLATE_NOOP("CRevisionControlUIHelper", "Mark For Delete");
 
 struct DeletedFileGroups {
     std::list<std::string> addedAndDeleted;
@@ -74,7 +68,7 @@ void RevertAndDelete(PostSave::Context& context, const std::string& changelist, 
         std::string errorText;
         Attempt outcome;
         outcome.result = context.fileVersionControl->RevertFiles(context.account, files, errorText);
-        if (outcome.result.Succeeded())
+        if (IsZero(outcome.result))
             outcome.result = context.fileVersionControl->MarkForDelete(context.account, files, changelist, errorText);
         outcome.message = std::string(kCheckedOutHeader) + "\n" + PostSave::ListFileNames(files) + "\n" +
                           kCheckedOutReason + errorText;
@@ -87,25 +81,18 @@ void MarkForDelete(PostSave::Context& context, const std::list<std::string>& fil
     PostSave::ChangeListChoice choice = PostSave::ChooseChangeList(context);
     for (;;) {
         if (choice.prompt) {
-            zrChangeListSelectionDialog dialog(context.dataControl, QString(),
-                                               std::set<std::string>(files.begin(), files.end()), true,
-                                               context.useSourceDataControl, nullptr);
-            dialog.setWindowTitle(PostSave::Tr(kDialogTitle));
-            dialog.setMessage(PostSave::Tr(kDialogMessage));
-            dialog.setCheckOutButtonText(PostSave::Tr(kDialogButton));
-            if (dialog.exec() == zrChangeListSelectionDialog::ResultCancel) return;
-            choice.changelist = dialog.getChangeList();
-            if (dialog.isDontShowAgainChecked()) {
-                context.properties.SetPromptForChangeListWhenCheckingOut(false);
-                context.properties.SetChangeListToUseWhenAutoCheckingOut(choice.changelist);
-            }
+            const PostSave::ChangeListQuestion question{
+                QString(),    std::set<std::string>(files.begin(), files.end()), true, kDialogTitle, kDialogMessage,
+                kDialogButton};
+            if (!PostSave::AskChangeList(context, question, choice.changelist)) return;
         }
         std::string errorText;
         std::string message;
         const qor4::qorResult result = context.helper.MarkDeletedFilesForDelete(
             context.fileVersionControl, context.account, files, choice.changelist, errorText, message);
         choice.prompt = false;
-        if (result.Succeeded()) return;
+        if (IsZero(result)) return;
+        // Its own loop rather than the shared retry, because of the changelist question below.
         const bool expired = result == qor4::kResultSessionExpired;
         if (expired && context.Reopen(PostSave::kMarkForDeletePrefix, PostSave::kSessionExpiredPrompt)) continue;
         if (!CRevisionControlUIHelper::AskRetry(kMarkForDeleteErrorTitle, message)) return;
@@ -122,7 +109,7 @@ bool HandleDeletedFiles(Context& context, const std::list<std::string>& deletedF
 {
     const FilesStatus status =
         QueryFilesStatus(context, deletedFiles, kMarkForDeletePrefix, kMarkForDeleteSessionPrompt);
-    if (status.result.Failed()) return false;
+    if (IsNegative(status.result)) return false;
     const DeletedFileGroups groups = Classify(deletedFiles, status);
     if (!groups.addedAndDeleted.empty()) RevertAddedFiles(context, groups.addedAndDeleted);
     for (const auto& [changelist, files] : groups.checkedOutByChangelist)
@@ -139,12 +126,12 @@ qor4::qorResult CRevisionControlUIHelper::MarkDeletedFilesForDelete(
 {
     const std::string names = PostSave::ListFileNames(files);
     const qor4::qorResult result = fileVersionControl->MarkForDelete(account, files, changelist, errorText);
-    if (result.Succeeded()) return result;
+    if (IsZero(result)) return result;
 
     std::uint32_t combinedStatus = 0;
     GetCombinedFilesStatus(fileVersionControl, account, files, combinedStatus);
     message = std::string(kDeletedHeader) + "\n" + names + "\n" + kDeletedReason;
-    DescribeFilesFailure(fileVersionControl, account, files, combinedStatus, kDeleteStatusesOfInterest, errorText,
+    DescribeFilesFailure(fileVersionControl, account, files, combinedStatus, FailureFlags::kMarkForDelete, errorText,
                          message);
     return result;
 }

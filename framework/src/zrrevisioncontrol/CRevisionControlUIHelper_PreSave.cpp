@@ -6,12 +6,8 @@
 #include "DesktopUtilities.h"
 #include "HostServices.h"
 #include "NarrowText.h"
+#include "ReadOnlyAssetsQuestion.h"
 #include "zrChangeListSelectionDialog.h"
-
-#include "Log/Log.h"
-
-#include <QCoreApplication>
-#include <QMessageBox>
 
 #include <algorithm>
 #include <cctype>
@@ -20,26 +16,18 @@ namespace {
 
 using Action = IRevisionControlPropertiesMgr::ActionWhenEditingReadOnlyAsset;
 
-constexpr char kTranslationContext[] = "CRevisionControlUIHelper";
 constexpr char kDirtyPersistableQuery[] =
     "select object where OR(AND(IS_PERSISTABLE,AND(IS_METADATA, IS_DIRTY)),AND(IS_PERSISTABLE,AND(IS_VALUE_ASSET, "
     "IS_DIRTY)))";
 constexpr int kDirtyPersistableQueryMode = 3;
-constexpr char kDialogTitle[] = "Check Out Before Saving";
-constexpr char kDialogMessage[] =
-    "Some of the files of the following assets are read-only\nPlease select an option before saving continues";
-constexpr char kCheckoutErrorTitle[] = "Checkout Error";
-constexpr char kCheckoutErrorBoxName[] = "checkoutErrorBox";
-constexpr char kLogDetailsSeparator[] = "\nDetails:\n";
+constexpr char kDialogTitle[] = QT_TRANSLATE_NOOP("CRevisionControlUIHelper", "Check Out Before Saving");
+constexpr char kDialogMessage[] = QT_TRANSLATE_NOOP(
+    "CRevisionControlUIHelper",
+    "Some of the files of the following assets are read-only\nPlease select an option before saving continues");
 constexpr char kAssetFileSuffix[] = ".qor";
 constexpr char kExternalOpen[] = " (with External: ";
 constexpr char kExternalSeparator[] = ", ";
 constexpr char kExternalClose[] = ")";
-
-QString Tr(const char* text)
-{
-    return QCoreApplication::translate(kTranslationContext, text);
-}
 
 // The last path component, whichever separator the host used.
 std::string FileNamePart(const std::string& path)
@@ -63,16 +51,6 @@ struct ReadOnlyAssets {
     std::set<std::string> externalFiles;
     std::set<std::string> plainFiles;
 };
-
-// The dirty objects and the objects saved with them, in query order then related order.
-DbObjectHandles CollectDirtyObjects(qor4::IDataControl& dataControl, const DbObjectHandles& results)
-{
-    DbObjectHandles dirty = results;
-    std::set<qor4::QORHandle<qor4::IDbObject>> related;
-    dataControl.CollectRelatedObjects(results, related);
-    dirty.insert(dirty.end(), related.begin(), related.end());
-    return dirty;
-}
 
 DbObjectHandles SelectReadOnly(qor4::IDataControl& dataControl, const DbObjectHandles& objects)
 {
@@ -103,18 +81,6 @@ ReadOnlyAssets GroupAssets(qor4::IDataControl& dataControl, const DbObjectHandle
     return assets;
 }
 
-void ShowCheckoutError(const std::string& message, const std::string& details)
-{
-    QMessageBox box(QMessageBox::Critical, Tr(kCheckoutErrorTitle), FromNarrow(message), QMessageBox::Ok, nullptr,
-                    Qt::Dialog);
-    box.setObjectName(kCheckoutErrorBoxName);
-    box.setDetailedText(FromNarrow(details));
-    box.setDefaultButton(QMessageBox::Ok);
-    box.setEscapeButton(QMessageBox::Ok);
-    box.setSizeGripEnabled(true);
-    box.exec();
-}
-
 } // namespace
 
 void CRevisionControlUIHelper::OnPreSave(const opal::datamodel::ItemLibraryAccessor& library, bool* cancel)
@@ -140,7 +106,8 @@ void CRevisionControlUIHelper::OnPreSave(const opal::datamodel::ItemLibraryAcces
     if (results.empty()) return;
 
     qor4::QORPtr<qor4::IDataControl> dataControl = GetDataControlOf(results.front().GetManager());
-    const DbObjectHandles readOnlyObjects = SelectReadOnly(*dataControl, CollectDirtyObjects(*dataControl, results));
+    const DbObjectHandles readOnlyObjects =
+        SelectReadOnly(*dataControl, ReadOnlyAssetsQuestion::WithRelatedObjects(*dataControl, results));
     if (readOnlyObjects.empty()) return;
     ReadOnlyAssets assets = GroupAssets(*dataControl, readOnlyObjects);
 
@@ -155,14 +122,9 @@ void CRevisionControlUIHelper::OnPreSave(const opal::datamodel::ItemLibraryAcces
         changelist.clear();
     }
     if (action == IRevisionControlPropertiesMgr::kContinue) action = IRevisionControlPropertiesMgr::kPrompt;
-    if (action == IRevisionControlPropertiesMgr::kCheckOut) {
-        if (!useSourceDataControl) {
-            action = IRevisionControlPropertiesMgr::kPrompt;
-        } else if (!dataControl->IsChangeListValid(changelist)) {
-            action = IRevisionControlPropertiesMgr::kPrompt;
-            properties->SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kPrompt);
-        }
-    }
+    if (action == IRevisionControlPropertiesMgr::kCheckOut &&
+        (!useSourceDataControl || !ReadOnlyAssetsQuestion::KeepStoredCheckOut(*properties, *dataControl, changelist)))
+        action = IRevisionControlPropertiesMgr::kPrompt;
     if (action == IRevisionControlPropertiesMgr::kPrompt && !IsInteractive()) {
         vetoed = true;
         return;
@@ -174,26 +136,21 @@ void CRevisionControlUIHelper::OnPreSave(const opal::datamodel::ItemLibraryAcces
         files.insert(assets.externalFiles.begin(), assets.externalFiles.end());
 
         if (action == IRevisionControlPropertiesMgr::kPrompt) {
-            QString text;
-            AppendAssetListing(dataControl, assets.withoutExternal, false, text);
-            AppendAssetListing(dataControl, assets.withExternal, true, text);
-            zrChangeListSelectionDialog dialog(dataControl, text, files, false, useSourceDataControl, GetMainWindow());
-            dialog.setWindowTitle(Tr(kDialogTitle));
-            dialog.setMessage(Tr(kDialogMessage));
-            dialog.setMakeWritableButtonVisible(true);
-            const int answer = dialog.exec();
-            if (answer == zrChangeListSelectionDialog::ResultMakeWritable) {
+            ReadOnlyAssetsQuestion::Setup setup;
+            AppendAssetListing(dataControl, assets.withoutExternal, false, setup.assetsText);
+            AppendAssetListing(dataControl, assets.withExternal, true, setup.assetsText);
+            setup.files = files;
+            setup.selectChangeList = useSourceDataControl;
+            setup.parent = GetMainWindow();
+            setup.title = tr(kDialogTitle);
+            setup.message = tr(kDialogMessage);
+            setup.offerMakeWritable = true;
+            const ReadOnlyAssetsQuestion::Answer answer = ReadOnlyAssetsQuestion::Ask(*properties, dataControl, setup);
+            if (answer.result == zrChangeListSelectionDialog::ResultMakeWritable) {
                 action = IRevisionControlPropertiesMgr::kMakeWritable;
-                if (dialog.isDontShowAgainChecked())
-                    properties->SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kMakeWritable);
-            } else if (answer == zrChangeListSelectionDialog::ResultCheckOut) {
-                changelist = dialog.getChangeList();
+            } else if (answer.result == zrChangeListSelectionDialog::ResultCheckOut) {
+                changelist = answer.changelist;
                 action = IRevisionControlPropertiesMgr::kCheckOut;
-                if (dialog.isDontShowAgainChecked()) {
-                    properties->SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kCheckOut);
-                    properties->SetChangeListToUseWhenAutoCheckingOut(changelist);
-                    properties->SetPromptForChangeListWhenCheckingOut(false);
-                }
             } else {
                 vetoed = true;
                 return;
@@ -208,28 +165,26 @@ void CRevisionControlUIHelper::OnPreSave(const opal::datamodel::ItemLibraryAcces
                 dataControl->MakeWritable(asset, true, kDataControlContext, errorText);
         } else if (action == IRevisionControlPropertiesMgr::kCheckOut) {
             qor4::qorResult result = qor4::kResultOk;
-            std::string errorString;
-            std::string message;
-            std::string details;
+            CommandTexts texts;
             if (!assets.withExternal.empty())
-                result = RunCheckOutCommand(dataControl, assets.withExternal, true, changelist, errorString, message,
-                                            details);
+                result = RunCheckOutCommand(dataControl, assets.withExternal, true, changelist, texts);
             if (result.Succeeded() && !assets.withoutExternal.empty()) {
-                result = RunCheckOutCommand(dataControl, assets.withoutExternal, false, changelist, errorString,
-                                            message, details);
+                result = RunCheckOutCommand(dataControl, assets.withoutExternal, false, changelist, texts);
                 // The external group is checked out by now: the next question lists only what is left.
                 if (result.Failed()) assets.externalFiles.clear();
             }
+            // The runner re-opened the session once already; a session still lost means asking again.
             if (IsInteractive() && result == qor4::kResultSessionExpired) {
                 action = IRevisionControlPropertiesMgr::kPrompt;
                 retry = true;
             } else if (result.Failed()) {
                 if (!IsInteractive()) {
-                    Log::Singleton::Instance() << Log::MsgType::Error << (message + kLogDetailsSeparator + details);
+                    ReadOnlyAssetsQuestion::LogCheckoutError(texts.message, texts.details);
                     vetoed = true;
                     return;
                 }
-                ShowCheckoutError(message, details);
+                ReadOnlyAssetsQuestion::ShowCheckoutError(texts.message, texts.details, QMessageBox::Ok,
+                                                          QMessageBox::Ok, QMessageBox::Ok);
                 action = IRevisionControlPropertiesMgr::kPrompt;
                 retry = true;
             }

@@ -17,6 +17,8 @@ constexpr const char kUIHelper[] = "RevisionControlUIHelper";
 
 // The context every data-control call of the plug-in passes.
 inline const qor4::DataControlContext kDataControlContext{1, 2, -1};
+// The flags of every file-status query of the plug-in: none.
+constexpr int kFilesStatusFlags = 0;
 
 // The host singleton registered under name, as T; null when it is missing or of another kind.
 template <class T> T* GetHostSingleton(const char* name)

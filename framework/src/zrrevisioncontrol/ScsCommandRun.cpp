@@ -1,5 +1,7 @@
 #include "ScsCommandRun.h"
 
+#include "SessionRetry.h"
+
 #include "opal/datamodel/modify/Params.h"
 #include "qor4/qorResult.h"
 
@@ -33,14 +35,17 @@ ScsCommandRun::~ScsCommandRun()
 
 void ScsCommandRun::Run(const Reopen& reopen)
 {
-    firstExecuted = ExecuteNew();
-    if (!firstExecuted) {
-        status = kNotExecuted;
-        return;
-    }
-    status = ReadStatus();
-    if (status != qor4::kResultSessionExpired || !reopen()) return;
-    status = ExecuteNew() ? ReadStatus() : qor4::kResultSessionExpired;
+    bool first = true;
+    status = RunReopeningOnce(
+                 [&]() -> qor4::qorResult {
+                     const bool executed = ExecuteNew();
+                     if (std::exchange(first, false)) firstExecuted = executed;
+                     if (executed) return ReadStatus();
+                     // A re-run the manager did not run leaves the session as expired as it was.
+                     return firstExecuted ? qor4::kResultSessionExpired : kNotExecuted;
+                 },
+                 reopen)
+                 .GetCode();
 }
 
 std::optional<std::string> ScsCommandRun::ErrorString() const
