@@ -263,6 +263,32 @@ TEST_F(PromptCheckOutObjectsTest, RetryAfterAFailedCheckOutRepeatsItInTheSameCha
     ExpectStates({asset->GetAssetFile()}, CheckedOutIn(changeList));
 }
 
+// A service may answer with a positive code. Where only 0 is success the flow reports a failure;
+// where only a negative code is a failure it goes on.
+TEST_F(PromptCheckOutObjectsTest, PositiveStatusFailsWhereOnlyZeroSucceeds)
+{
+    constexpr std::int32_t kPositive = 5;
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+
+    Server().FailNext(standin::ServerOp::kEdit, kPositive, "half done\n");
+    AnswerDialog(DialogButton::CheckOut);
+    Modal().PressNext(QMessageBox::Cancel);
+    EXPECT_FALSE(Prompt({asset}));
+    EXPECT_EQ(BoxesTitled(kCheckoutError).size(), 1u);
+
+    Server().FailNext(standin::ServerOp::kMakeWritable, kPositive, "half done\n");
+    AnswerDialog(DialogButton::MakeWritable);
+    Modal().PressNext(QMessageBox::Cancel);
+    EXPECT_FALSE(Prompt({asset}));
+    EXPECT_EQ(BoxesTitled(kCheckoutError).size(), 2u);
+
+    // The host's check-out only stops at negative codes.
+    Server().FailNext(standin::ServerOp::kEdit, kPositive, "half done\n");
+    bool cancelled = true;
+    EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
+    EXPECT_EQ(BoxesTitled(kCheckoutError).size(), 2u);
+}
+
 TEST_F(PromptCheckOutObjectsTest, FailedCheckOutAnsweredIgnoreOrCancel)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");

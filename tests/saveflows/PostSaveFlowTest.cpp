@@ -137,6 +137,25 @@ TEST_F(PostSaveFlowTest, MarkForDeleteFailureOffersRetryThatThenSucceeds)
     EXPECT_EQ(StateOf(file).status, kMarkedForDelete);
 }
 
+TEST_F(PostSaveFlowTest, PositiveStatusOfMarkForDeleteOrAddIsAFailureToReport)
+{
+    constexpr std::int32_t kPositive = 5;
+    standin::DbObject* old = AddCheckedInAsset("old");
+    Manager().DeleteAsset(old);
+    standin::DbObject* fresh = AddNewAsset("fresh");
+    Server().FailNext(standin::ServerOp::kDelete, kPositive, "half done\n");
+    Server().FailNext(standin::ServerOp::kAdd, kPositive, "half done\n");
+    Modal().PressNext(QMessageBox::Ok);
+    Modal().PressNext(QMessageBox::Ok);
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    EXPECT_EQ(BoxesTitled(QStringLiteral("Mark-For-Delete Error")).size(), 1u);
+    EXPECT_EQ(BoxesTitled(QStringLiteral("Mark-For-Add Error")).size(), 1u);
+    EXPECT_EQ(Modal().Pending(), 0u);
+    EXPECT_NE(StateOf(fresh->GetAssetFile()).status, kMarkedForAdd);
+}
+
 TEST_F(PostSaveFlowTest, NewAssetBesideFilesOpenInAChangeListJoinsItWithoutADialog)
 {
     const std::string shared = std::string(kAssetFolder) + "shared.tex";

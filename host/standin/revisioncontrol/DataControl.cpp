@@ -186,7 +186,8 @@ qor4::qorResult DataControl::ChangeFiles(const char* operation, const qor4::DbOb
     qor4::qorResult result;
     if (!EnterSession(result, errorText)) return result;
     const ServerResult changed = (m_backend.get()->*change)(Session(), files, changeList);
-    if (changed.Failed()) return Fail(changed.code, changed.text, errorText);
+    // A warning (a positive code) reaches the caller as it is, like a failure.
+    if (changed.code != qor4::kResultOk) return Fail(changed.code, changed.text, errorText);
     return qor4::kResultOk;
 }
 
@@ -324,7 +325,7 @@ qor4::qorResult DataControl::MakeWritable(const qor4::DbObjectHandle& object, bo
     if (!EnterSession(result, errorText)) return result;
     if (files.empty()) return qor4::kResultOk;
     const ServerResult done = m_backend->MakeWritable(Session(), files);
-    if (done.Failed()) return Fail(done.code, done.text, errorText);
+    if (done.code != qor4::kResultOk) return Fail(done.code, done.text, errorText);
     return qor4::kResultOk;
 }
 
