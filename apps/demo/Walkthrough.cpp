@@ -5,12 +5,15 @@
 
 #include <QFile>
 #include <QPixmap>
+#include <QRegularExpression>
 #include <QWidget>
 
 namespace demo {
 
 namespace {
 
+// Lets each window lay itself out and paint before it is pictured and answered.
+constexpr int kSettleMs = 150;
 constexpr const char* kRule = "==========================================================================\n";
 
 std::string Indented(const std::string& text, const std::string& indent)
@@ -29,8 +32,20 @@ std::string Indented(const std::string& text, const std::string& indent)
 } // namespace
 
 Walkthrough::Walkthrough(DemoHost& host, QWidget& mainWindow, std::function<void()> refresh, const QDir& outDir)
-    : m_host(host), m_mainWindow(mainWindow), m_refresh(std::move(refresh)), m_outDir(outDir), m_modal(outDir)
+    : m_host(host), m_mainWindow(mainWindow), m_refresh(std::move(refresh)), m_outDir(outDir),
+      m_modal(standin::ModalDriver::Options{kSettleMs, true})
 {
+    m_modal.SetPictureTaker([this](QWidget* window) { return TakePicture(window); });
+}
+
+QString Walkthrough::TakePicture(QWidget* window)
+{
+    QString title = window->windowTitle().toLower();
+    title.replace(QRegularExpression(QStringLiteral("[^a-z0-9]+")), QStringLiteral("-"));
+    title.remove(QRegularExpression(QStringLiteral("^-+|-+$")));
+    if (title.isEmpty()) title = QStringLiteral("window");
+    const QString name = QStringLiteral("%1-%2-%3.png").arg(m_picturePrefix).arg(++m_pictureCount).arg(title);
+    return window->grab().save(m_outDir.filePath(name)) ? name : QString();
 }
 
 bool Walkthrough::Run()
@@ -61,29 +76,31 @@ std::string Walkthrough::RunStep(std::size_t index, bool& passed)
 {
     const StepDefinition& step = WalkthroughStepTable()[index];
     const QString prefix = QStringLiteral("%1-%2").arg(index + 1, 2, 10, QLatin1Char('0')).arg(step.id);
-    m_modal.SetPicturePrefix(prefix);
+    m_picturePrefix = prefix;
     const std::size_t logStart = m_host.Log().Count();
 
     std::string text = kRule;
     text += "Step " + std::to_string(index + 1) + ": " + step.title + "\n";
     text += "Before:\n" + ProjectSnapshot::Take(m_host).Format();
 
-    StepContext context{m_host, m_modal, m_modal.Windows().size(), {}, {}};
+    StepContext context{m_host, m_modal, m_modal.Seen().size(), {}, {}};
     step.run(context);
     if (m_modal.Pending() != 0) {
         context.failures.push_back("expected " + std::to_string(m_modal.Pending()) + " more window(s) that never came");
         m_modal.DropPending();
     }
-    for (const ModalAnswerer::Window& window : context.Windows())
+    for (const standin::ModalDriver::Window& window : context.Windows())
         if (!window.expected) context.failures.push_back("no window \"" + window.title.toStdString() + "\"");
     m_refresh();
 
     text += "Windows:\n";
     if (context.Windows().empty()) text += "  none\n";
-    for (const ModalAnswerer::Window& window : context.Windows()) {
+    for (const standin::ModalDriver::Window& window : context.Windows()) {
         text += "  \"" + window.title.toStdString() + "\" (" + window.className.toStdString() + ", picture " +
                 (window.picture.isEmpty() ? std::string("none") : window.picture.toStdString()) + ")\n";
-        text += Indented(window.text.toStdString(), "    | ");
+        const QString shown =
+            window.informativeText.isEmpty() ? window.text : window.text + QLatin1Char('\n') + window.informativeText;
+        text += Indented(shown.toStdString(), "    | ");
         text += "    answer: " + window.answer.toStdString() + "\n";
     }
     text += "Plug-in log entries:\n";

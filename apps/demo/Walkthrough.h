@@ -3,7 +3,7 @@
 #pragma once
 
 #include "DemoHost.h"
-#include "ModalAnswerer.h"
+#include "ui/ModalDriver.h"
 
 #include <QDir>
 #include <QString>
@@ -27,12 +27,16 @@ public:
 
 private:
     std::string RunStep(std::size_t index, bool& passed);
+    // Saves a picture of the window as "<prefix>-<n>-<title>.png"; answers its file name.
+    QString TakePicture(QWidget* window);
 
     DemoHost& m_host;
     QWidget& m_mainWindow;
     std::function<void()> m_refresh;
     QDir m_outDir;
-    ModalAnswerer m_modal;
+    standin::ModalDriver m_modal;
+    QString m_picturePrefix;
+    int m_pictureCount = 0;
 };
 
 } // namespace demo

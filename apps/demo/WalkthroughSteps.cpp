@@ -41,13 +41,13 @@ std::string Hex(qor4::StatusWord word)
 }
 
 // Picks "New" in the changelist box, describes it, and presses Check Out.
-ModalAnswerer::Action CheckOutIntoNewChangeList(const QString& description)
+standin::ModalDriver::Action CheckOutIntoNewChangeList(const QString& description)
 {
     return [description](QWidget* window) {
         if (auto* combo = window->findChild<QComboBox*>(QStringLiteral("changeListCombo"))) combo->setCurrentIndex(0);
         if (auto* edit = window->findChild<QTextEdit*>(QStringLiteral("descriptionEdit")))
             edit->setPlainText(description);
-        ModalAnswerer::Click(QStringLiteral("checkOutButton"))(window);
+        standin::ModalDriver::Click(QStringLiteral("checkOutButton"))(window);
     };
 }
 
@@ -60,7 +60,7 @@ standin::DbObject* RequireAsset(StepContext& step, const char* name)
 
 void ExpectWindowTitles(StepContext& step, const std::vector<std::string>& titles)
 {
-    const std::vector<ModalAnswerer::Window> windows = step.Windows();
+    const std::vector<standin::ModalDriver::Window> windows = step.Windows();
     step.Expect(windows.size() == titles.size(),
                 std::to_string(titles.size()) + " window(s), met " + std::to_string(windows.size()));
     for (std::size_t i = 0; i < windows.size() && i < titles.size(); ++i)
@@ -94,12 +94,12 @@ void EditAndSaveIntoNewChangeList(StepContext& step)
         step.Expect(standin::IsReadOnlyOnDisk(file), file + " read-only before the edit");
     const std::string before = ReadFile(files.front());
 
-    step.modal.AnswerNext("Continue (edit without checking out yet)", ModalAnswerer::Click("continueButton"));
+    step.modal.AnswerNext(standin::ModalDriver::Click("continueButton"), "Continue (edit without checking out yet)");
     step.Expect(step.host.EditAsset(asset), "the edit to go ahead after Continue");
     step.Expect(step.host.IsDirty(asset), "the asset to be modified");
 
-    step.modal.AnswerNext(QStringLiteral("New changelist \"%1\", Check Out").arg(kNewChangeListDescription),
-                          CheckOutIntoNewChangeList(kNewChangeListDescription));
+    step.modal.AnswerNext(CheckOutIntoNewChangeList(kNewChangeListDescription),
+                          QStringLiteral("New changelist \"%1\", Check Out").arg(kNewChangeListDescription));
     const standin::SaveResult saved = step.host.Save();
     step.Expect(saved.Succeeded(), "the save to succeed");
     ExpectWindowTitles(step, {kCheckOutTitle, kPreSaveTitle});
@@ -128,9 +128,9 @@ void VetoedSave(StepContext& step)
     const std::string file = asset->GetAssetFile();
     const std::string before = ReadFile(file);
 
-    step.modal.AnswerNext("Continue (edit without checking out yet)", ModalAnswerer::Click("continueButton"));
+    step.modal.AnswerNext(standin::ModalDriver::Click("continueButton"), "Continue (edit without checking out yet)");
     step.Expect(step.host.EditAsset(asset), "the edit to go ahead after Continue");
-    step.modal.AnswerNext("Cancel (veto the save)", ModalAnswerer::Click("cancelButton"));
+    step.modal.AnswerNext(standin::ModalDriver::Click("cancelButton"), "Cancel (veto the save)");
     const standin::SaveResult saved = step.host.Save();
     step.Expect(saved.vetoed, "the save to be abandoned");
     step.Expect(saved.writtenFiles.empty() && saved.removedFiles.empty(), "nothing written or removed");
@@ -178,11 +178,11 @@ void CheckOutLockedByOther(StepContext& step)
 {
     standin::DbObject* asset = RequireAsset(step, kLockedAsset);
     if (!asset) return;
-    step.modal.AnswerNext("OK", ModalAnswerer::Click("OK"));
+    step.modal.AnswerNext(standin::ModalDriver::Click("OK"), "OK");
     bool cancelled = false;
     step.Expect(!step.host.CheckOutAsset(asset, cancelled), "the check-out to fail");
     ExpectWindowTitles(step, {kCheckoutErrorTitle});
-    const std::vector<ModalAnswerer::Window> windows = step.Windows();
+    const std::vector<standin::ModalDriver::Window> windows = step.Windows();
     step.Expect(!windows.empty() && windows.front().text.contains(QLatin1String("bob")),
                 "the message to name bob, who holds the lock");
     ExpectFiles(step, kLockedAsset, fs::kLockedByOther, fs::kCheckedOut, "locked by bob, not checked out by me");
@@ -230,9 +230,9 @@ void PasswordChangedOnServer(StepContext& step)
     if (!asset) return;
     step.Expect(step.host.ChangeServerPassword(kChangedPassword), "the server's password file to change");
     // The server refuses the session's password at the check-out; the plug-in asks for the new one.
-    step.modal.AnswerNext(QStringLiteral("type the new password, Ok"),
-                          ModalAnswerer::Sequence({ModalAnswerer::Type("passwordEdit", kChangedPassword),
-                                                   ModalAnswerer::Click("okButton")}));
+    step.modal.AnswerNext(standin::ModalDriver::Sequence({standin::ModalDriver::Type("passwordEdit", kChangedPassword),
+                                                          standin::ModalDriver::Click("okButton")}),
+                          QStringLiteral("type the new password, Ok"));
     bool cancelled = false;
     step.Expect(step.host.CheckOutAsset(asset, cancelled),
                 "the check-out to succeed once the session is re-opened with the new password");
@@ -250,9 +250,9 @@ void StepContext::Expect(bool condition, const std::string& what)
     if (!condition) failures.push_back("expected " + what);
 }
 
-std::vector<ModalAnswerer::Window> StepContext::Windows() const
+std::vector<standin::ModalDriver::Window> StepContext::Windows() const
 {
-    const auto& all = modal.Windows();
+    const auto& all = modal.Seen();
     return {all.begin() + static_cast<std::ptrdiff_t>(std::min(firstWindow, all.size())), all.end()};
 }
 

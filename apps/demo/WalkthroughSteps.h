@@ -3,7 +3,7 @@
 #pragma once
 
 #include "DemoHost.h"
-#include "ModalAnswerer.h"
+#include "ui/ModalDriver.h"
 
 #include <string>
 #include <vector>
@@ -12,8 +12,8 @@ namespace demo {
 
 struct StepContext {
     DemoHost& host;
-    ModalAnswerer& modal;
-    std::size_t firstWindow = 0; // index of the step's first window in modal.Windows()
+    standin::ModalDriver& modal;
+    std::size_t firstWindow = 0; // index of the step's first window in modal.Seen()
     std::vector<std::string> failures;
     std::vector<std::string> notes;
 
@@ -21,7 +21,7 @@ struct StepContext {
     void Expect(bool condition, const std::string& what);
     void Note(const std::string& text) { notes.push_back(text); }
     // The windows this step met so far.
-    std::vector<ModalAnswerer::Window> Windows() const;
+    std::vector<standin::ModalDriver::Window> Windows() const;
 };
 
 using StepFunction = void (*)(StepContext&);
