@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make binutils pkg-config
-    qt6-base-dev qt6-base-dev-tools
+    qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-l10n-tools
     libboost-dev libgtest-dev libgmock-dev
     xvfb xauth dbus-daemon fonts-dejavu-core
     g++-mingw-w64-x86-64

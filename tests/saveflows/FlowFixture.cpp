@@ -65,6 +65,8 @@ void FlowFixture::AnswerDialog(DialogButton button, const std::string& changeLis
         view.checkOutEnabled = checkOut->isEnabled();
         view.continueVisible = Shown(Child<QPushButton>(dialog, "continueButton"));
         view.makeWritableVisible = Shown(Child<QPushButton>(dialog, "makeWritableButton"));
+        for (QPushButton* button : dialog->findChildren<QPushButton*>())
+            if (Shown(button)) view.shownButtons << button->text();
         auto* box = Child<QCheckBox>(dialog, "dontShowAgainCheckBox");
         view.dontShowAgainText = box->text();
         dialogs.push_back(view);

@@ -33,6 +33,7 @@ protected:
         QStringList changeListEntries;
         QString checkOutText;
         QString dontShowAgainText;
+        QStringList shownButtons; // texts of the visible push buttons, in creation order
         bool continueVisible = false;
         bool makeWritableVisible = false;
         bool checkOutEnabled = false;

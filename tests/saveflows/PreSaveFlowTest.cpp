@@ -1,6 +1,9 @@
 // The save of an item library with read-only assets, end to end: the plug-in's pre-save hook
 // against the stand-in server, with real workspace files and dialogs answered by the test.
 #include "FlowFixture.h"
+#include "PluginTranslator.h"
+
+#include <QLocale>
 
 #include <algorithm>
 
@@ -64,6 +67,28 @@ TEST_F(PreSaveFlowTest, CancelInTheDialogVetoesTheSaveAndStoresNothing)
     EXPECT_TRUE(state.readOnly);
     EXPECT_EQ(state.status, 0u);
     EXPECT_EQ(ContentOf(asset->GetAssetFile()), before);
+}
+
+TEST_F(PreSaveFlowTest, UnderAGermanLocaleTheQuestionIsAskedInGerman)
+{
+    AddDirtyCheckedInAsset("hero");
+    ASSERT_TRUE(PluginTranslator::Install(QLocale(QLocale::German, QLocale::Germany)));
+    AnswerDialog(DialogButton::Cancel);
+
+    const standin::SaveResult result = Library().Save();
+    PluginTranslator::Remove();
+
+    EXPECT_TRUE(result.vetoed);
+    ASSERT_EQ(Dialogs().size(), 1u);
+    const DialogView& dialog = Dialogs()[0];
+    EXPECT_EQ(dialog.title, QStringLiteral("Vor dem Speichern auschecken"));
+    EXPECT_EQ(dialog.message, QStringLiteral("Einige Dateien der folgenden Assets sind schreibgeschützt\nBitte wählen "
+                                             "Sie eine Option, bevor das Speichern fortgesetzt wird"));
+    EXPECT_EQ(dialog.shownButtons, (QStringList{QStringLiteral("Dateien anzeigen"), QStringLiteral("Aktualisieren"),
+                                                QStringLiteral("Auschecken"), QStringLiteral("Beschreibbar machen"),
+                                                QStringLiteral("Abbrechen")}));
+    // Without a translation for the language the texts stay as they are.
+    EXPECT_FALSE(PluginTranslator::Install(QLocale(QLocale::French, QLocale::France)));
 }
 
 TEST_F(PreSaveFlowTest, CheckOutWithRememberStoresTheChoiceAndSavesIntoTheChangeList)

@@ -2,6 +2,9 @@
 
 #include "CRevisionControlUIHelper.h"
 #include "HostServices.h"
+#include "PluginTranslator.h"
+
+#include <QLocale>
 
 #include <new>
 
@@ -9,6 +12,8 @@ bool pxkPluginRegister()
 {
     if (!larkIsSystemInitialized()) return false;
     if (!larkGetSystem()->IsReady()) return false;
+    // The application's language: the host sets the default locale before it loads plug-ins.
+    PluginTranslator::Install(QLocale());
     return larkGetSystem()->RegisterFactory(HostNames::kUIHelper, &CreateRevisionControlUIHelper);
 }
 
