@@ -27,6 +27,14 @@ bash scripts/build.sh "$root/build"
 ctest --test-dir "$root/build" --output-on-failure -j2
 no_server_left
 
+echo "== install into a staging folder, and a host project built against the installed package"
+stage="$root/build/stage"
+rm -rf "$stage" "$root/build/consumer"
+cmake --install "$root/build" --prefix "$stage" >/dev/null
+cmake -S "$root/tests/consumer" -B "$root/build/consumer" -DCMAKE_PREFIX_PATH="$stage" >/dev/null
+cmake --build "$root/build/consumer" -j"$(nproc)"
+"$root/build/consumer/zrconsumer"
+
 echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
