@@ -170,6 +170,7 @@ TEST_F(SessionTest, AskRetryEscapeAnswersOkAndEnterAnswersRetry)
 
     ASSERT_EQ(Modal().Seen().size(), 2u);
     const ModalDriver::Window& box = Modal().Seen()[0];
+    EXPECT_EQ(box.objectName, "retryBox");
     EXPECT_EQ(box.title, "Mark for delete");
     EXPECT_EQ(box.text, "The files are locked.");
     EXPECT_EQ(box.icon, QMessageBox::Critical);

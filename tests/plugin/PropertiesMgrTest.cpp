@@ -83,9 +83,9 @@ TEST_F(PropertiesMgrTest, EveryActionRoundTripsAndAnOutOfRangeOneIsRefused)
 
 TEST_F(PropertiesMgrTest, ValuesLiveInTheHostStoreUnderTheirKeys)
 {
-    properties->SetAlwaysUseSetting(true);
-    properties->SetPromptForChangeListWhenCheckingOut(true);
-    properties->SetChangeListToUseWhenAutoCheckingOut("12");
+    EXPECT_TRUE(properties->SetAlwaysUseSetting(true));
+    EXPECT_TRUE(properties->SetPromptForChangeListWhenCheckingOut(true));
+    EXPECT_TRUE(properties->SetChangeListToUseWhenAutoCheckingOut("12"));
     EXPECT_TRUE(prefs->RawValue("RevControl.AlwaysUseSetting")->toBool());
     EXPECT_TRUE(prefs->RawValue("RevControl.PromptForChangeListWhenCheckingOut")->toBool());
     EXPECT_EQ(prefs->RawValue("RevControl.ChangeListToUseWhenAutoCheckingOut")->toString(), "12");
@@ -195,12 +195,17 @@ TEST_F(PropertiesMgrTest, RefusedAccountIsLoggedAsAWarningAndStillPushed)
     InstallServices(&dataControl, &fileVersionControl);
     EXPECT_CALL(fileVersionControl, CreateUserParameters("ann", "", "srv:1666", "ann-ws", _))
         .WillOnce(DoAll(SetArgReferee<4>("Connect to server failed"), Return(nullptr)));
-    EXPECT_CALL(dataControl, SetUserParameters(nullptr)).WillOnce(Return(0));
+    // An account with only some texts filled in is configured too, and its refusal worth a line.
+    EXPECT_CALL(fileVersionControl, CreateUserParameters("", "", "srv:1666", "", _))
+        .WillOnce(DoAll(SetArgReferee<4>("User name missing"), Return(nullptr)));
+    EXPECT_CALL(dataControl, SetUserParameters(nullptr)).Times(2).WillRepeatedly(Return(0));
 
     EXPECT_TRUE(properties->SetAccountProperties("ann", "srv:1666", "ann-ws"));
-    ASSERT_EQ(log.Count(), 1U);
+    EXPECT_TRUE(properties->SetAccountProperties("", "srv:1666", ""));
+    ASSERT_EQ(log.Count(), 2U);
     EXPECT_EQ(log.Entries()[0].type, Log::MsgType::Warning);
     EXPECT_EQ(log.Entries()[0].text, "Connect to server failed\n");
+    EXPECT_EQ(log.Entries()[1].text, "User name missing\n");
 }
 
 TEST_F(PropertiesMgrTest, SwitchingSourceControlPushesTheStoredAccountNotTheSwitch)

@@ -199,6 +199,7 @@ TEST_F(PromptCheckOutObjectsTest, DialogOffersEveryAnswerAndCheckOutUsesTheChose
     const DialogView& dialog = Dialogs()[0];
     EXPECT_EQ(dialog.title, QStringLiteral("Check Out"));
     EXPECT_EQ(dialog.message, QString::fromLatin1(kEditMessage));
+    EXPECT_EQ(dialog.files, QStringList{QString::fromStdString(asset->GetAssetFile())});
     EXPECT_TRUE(dialog.continueVisible);
     EXPECT_TRUE(dialog.makeWritableVisible);
     EXPECT_EQ(dialog.dontShowAgainText, QStringLiteral("Don't show this dialog again (always use this option)"));
@@ -220,8 +221,12 @@ TEST_F(PromptCheckOutObjectsTest, ContinueWithoutTheBoxIsAskedAgainOnlyAfterOthe
     EXPECT_FALSE(Prompt({other}));
     AnswerDialog(DialogButton::Continue);
     EXPECT_TRUE(Prompt({first}));
+    // Objects with nothing read-only also end the "continued" state.
+    EXPECT_TRUE(Prompt({AddLocalAsset("writable")}));
+    AnswerDialog(DialogButton::Continue);
+    EXPECT_TRUE(Prompt({first}));
 
-    EXPECT_EQ(Dialogs().size(), 3u);
+    EXPECT_EQ(Dialogs().size(), 4u);
     EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kEdit).empty());
     EXPECT_TRUE(StateOf(first->GetAssetFile()).readOnly);
     EXPECT_EQ(StoredAction(), Props::kPrompt);

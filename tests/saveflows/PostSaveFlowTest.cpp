@@ -284,6 +284,22 @@ TEST_F(PostSaveFlowTest, WithoutWindowsAFailureIsLoggedAndNotRetried)
     EXPECT_EQ(ServerCallsOf(standin::ServerOp::kDelete).size(), 1u);
 }
 
+TEST_F(PostSaveFlowTest, AFailedStatusQueryOfTheDeletedFilesEndsTheWholeNotification)
+{
+    standin::DbObject* doomed = AddCheckedInAsset("old");
+    const std::string file = doomed->GetAssetFile();
+    Manager().DeleteAsset(doomed);
+    standin::DbObject* fresh = AddNewAsset("fresh");
+    Server().FailNext(standin::ServerOp::kStatus, standin::ServerCode::kServerError, "depot busy\n");
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    EXPECT_TRUE(Modal().Seen().empty());
+    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kDelete).empty());
+    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kAdd).empty());
+    EXPECT_NE(StateOf(fresh->GetAssetFile()).status, kMarkedForAdd);
+}
+
 TEST_F(PostSaveFlowTest, ExpiredSessionIsReopenedAndTheStatusQueryRepeated)
 {
     standin::DbObject* doomed = AddCheckedInAsset("old");
