@@ -1,7 +1,7 @@
 // Renders the plug-in's dialogs in their usual states to PNG files, offscreen.
 //   zrscreenshots <output folder>
 // Run it as an ordinary user: the superuser may write any file, so its lists show no read-only mark.
-#include "FakeDataControl.h"
+#include "ScreenshotDataControl.h"
 #include "qfilelistwidget.h"
 #include "zrChangeListSelectionDialog.h"
 #include "zrpasswordrequireddialog.h"
@@ -77,7 +77,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    FakeDataControl control;
+    ScreenshotDataControl control;
     control.Add("1207", "Lighting pass for the harbour scene");
     control.Add("1215", "Replace placeholder props in the market square with the final models from the art team");
     const std::set<std::string> files = MakeAssetFiles(scratch);

@@ -98,25 +98,6 @@ TEST_F(ScsCommandTest, CheckOutOfFilesLockedByAnotherUserReportsTheServerRefusal
     EXPECT_TRUE(standin::IsReadOnlyOnDisk(free->GetAssetFile()));
 }
 
-TEST_F(ScsCommandTest, CheckOutAfterTheSessionExpiredReportsTheExpiredCode)
-{
-    DbObject* asset = AddCheckedInAsset("asset");
-    ExpireSession();
-    ExpectRefused(CheckOut({asset}), qor4::kResultSessionExpired, standin::ServerText::kSessionExpired);
-}
-
-TEST_F(ScsCommandTest, MarkForAddRefusedByTheServerRecordsItsCodeAndText)
-{
-    DbObject* created = AddLocalAsset("created");
-    const std::string refusal = "//depot/assets/created.qor - database failure\n";
-    Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kServerError, refusal);
-
-    CommandRef command = MarkForAdd({created});
-    ExpectRefused(command, standin::ServerCode::kServerError, refusal);
-    EXPECT_EQ(ErrorStringOf(*command)->GetValue(), refusal);
-    EXPECT_EQ(StatusOf(created) & fs::kMarkedForAdd, 0u);
-}
-
 TEST_F(ScsCommandTest, SuccessfulCheckOutNotifiesEachObjectInOrderAndMakesFilesWritable)
 {
     DbObject* first = AddCheckedInAsset("first");
@@ -137,29 +118,6 @@ TEST_F(ScsCommandTest, SuccessfulCheckOutNotifiesEachObjectInOrderAndMakesFilesW
     EXPECT_FALSE(standin::IsReadOnlyOnDisk(first->GetAssetFile()));
     EXPECT_FALSE(standin::IsReadOnlyOnDisk(second->GetAssetFile()));
     EXPECT_EQ(HostFixture::StatusOf({first->GetAssetFile()}).changeLists, std::vector<std::string>{changeList});
-}
-
-TEST_F(ScsCommandTest, CheckOutIncludesExternalFilesOnlyWhenAsked)
-{
-    DbObject* own = AddCheckedInAsset("own", 1);
-    DbObject* all = AddCheckedInAsset("all", 1);
-    EXPECT_TRUE(Execute(CheckOut({own}, "", false)));
-    EXPECT_TRUE(Execute(CheckOut({all}, "", true)));
-
-    EXPECT_NE(StatusOf(own) & fs::kCheckedOut, 0u);
-    EXPECT_EQ(StatusOf(FilesOf(own).back()) & fs::kCheckedOut, 0u);
-    EXPECT_NE(StatusOf(FilesOf(all).back()) & fs::kCheckedOut, 0u);
-}
-
-TEST_F(ScsCommandTest, MarkForAddOpensNewFilesAndNotifiesTheirState)
-{
-    DbObject* created = AddLocalAsset("created");
-    ASSERT_NE(StatusOf(created) & fs::kNotInDepot, 0u);
-
-    ExpectSucceeded(MarkForAdd({created}));
-
-    EXPECT_NE(StatusOf(created) & fs::kMarkedForAdd, 0u);
-    EXPECT_EQ(DeliveredStates(Library()), (States{{created->GetIdText(), StatusOf(created)}}));
 }
 
 TEST_F(ScsCommandTest, MakeWritableStopsAtTheFirstFailureButNotifiesEveryObject)
@@ -187,13 +145,6 @@ TEST_F(ScsCommandTest, MakeWritableStopsAtTheFirstFailureButNotifiesEveryObject)
     EXPECT_EQ(StatusOf(first) & fs::kCheckedOut, 0u) << "writable is not checked out";
 }
 
-TEST_F(ScsCommandTest, MakeWritableOverNoAssetsRecordsSuccessWithoutCallingTheService)
-{
-    ExpectSucceeded(MakeWritable({}));
-    EXPECT_TRUE(CallsOf(Control(), "MakeWritable").empty());
-    EXPECT_TRUE(Library().GetAccessStateRecords().empty());
-}
-
 TEST_F(ScsCommandTest, CommandsThatCannotStartTouchNeitherServiceNorResults)
 {
     DbObject* first = AddCheckedInAsset("first");
@@ -219,21 +170,6 @@ TEST_F(ScsCommandTest, CommandsThatCannotStartTouchNeitherServiceNorResults)
     }
     EXPECT_TRUE(Control().GetCalls().empty());
     EXPECT_TRUE(standin::IsReadOnlyOnDisk(first->GetAssetFile()));
-}
-
-TEST_F(ScsCommandTest, MissingDataControlRaisesTheHostNullPointerError)
-{
-    DbObject* asset = AddCheckedInAsset("asset");
-    standin::QORInstance& instance = *Manager().GetInstance();
-    instance.RemoveComponent(qor4::UID_DataControl());
-    {
-        qor4::DisableErrorReportingGuard quiet;
-        CommandRef command = CheckOut({asset});
-        EXPECT_THROW(Execute(command), qor4::ExBase::NullPtr);
-        EXPECT_EQ(ErrorStringOf(*command), nullptr);
-    }
-    instance.RegisterComponent(qor4::UID_DataControl(), qor4::QORPtr<qor4::IQORUnknown>(ControlPtr()));
-    EXPECT_TRUE(Control().GetCalls().empty());
 }
 
 // The framework builds a command by identifier and supplies only the parameters it has: without

@@ -41,192 +41,110 @@ template <class MemberFunction> long SlotAfterDestructor(MemberFunction function
     return ItaniumSlot(function) - 1;
 }
 
+// Expects the functions in consecutive slots from first on; slot() names how slots are counted.
+template <class Slot, class... Functions> void ExpectSlots(Slot slot, long first, Functions... functions)
+{
+    long expected = first;
+    const auto expect = [&](auto function) {
+        EXPECT_EQ(slot(function), expected) << "function " << expected - first;
+        ++expected;
+    };
+    (expect(functions), ...);
+}
+
+const auto kItanium = [](auto function) { return ItaniumSlot(function); };
+const auto kAfterDestructor = [](auto function) { return SlotAfterDestructor(function); };
+
 using namespace qor4;
 using Handle = QORHandle<IDbObject>;
 using Handles = std::list<Handle>;
 
 TEST(VTableSlots, UIHelperInterfaceInOrderWithDestructorLast)
 {
-    EXPECT_EQ(ItaniumSlot(&IRevisionControlUIHelper::IsSourceDataControlEnabled), 0);
-    EXPECT_EQ(ItaniumSlot(&IRevisionControlUIHelper::GetDataControl), 1);
-    EXPECT_EQ(ItaniumSlot(&IRevisionControlUIHelper::QueryObjectStateIfEnabled), 2);
-    EXPECT_EQ(ItaniumSlot(&IRevisionControlUIHelper::QueryObjectFlag), 3);
-    EXPECT_EQ(ItaniumSlot(&IRevisionControlUIHelper::QueryObjectInContext), 4);
-    EXPECT_EQ(ItaniumSlot(&IRevisionControlUIHelper::CheckOutObject), 5);
-    EXPECT_EQ(ItaniumSlot(&IRevisionControlUIHelper::CheckOutObjects), 6);
-    EXPECT_EQ(ItaniumSlot(&IRevisionControlUIHelper::MakeObjectWritable), 7);
-    EXPECT_EQ(ItaniumSlot(&IRevisionControlUIHelper::PromptCheckOutObjects), 8);
-    EXPECT_EQ(ItaniumSlot(&IRevisionControlUIHelper::GetAccessStates), 9);
-    EXPECT_EQ(ItaniumSlot(static_cast<Handle (IRevisionControlUIHelper::*)(const DbObjectId&)>(
-                  &IRevisionControlUIHelper::GetDbObject)),
-              10);
-    EXPECT_EQ(ItaniumSlot(static_cast<Handle (IRevisionControlUIHelper::*)(const DbObjectId&, QORPtr<IDataModelMgr>&)>(
-                  &IRevisionControlUIHelper::GetDbObject)),
-              11);
-    EXPECT_EQ(ItaniumSlot(&IRevisionControlUIHelper::GetAssetFiles), 12);
-    EXPECT_EQ(ItaniumSlot(&IRevisionControlUIHelper::ShowAssetFiles), 13);
+    using H = IRevisionControlUIHelper;
+    ExpectSlots(kItanium, 0, &H::IsSourceDataControlEnabled, &H::GetDataControl, &H::QueryObjectStateIfEnabled,
+                &H::QueryObjectFlag, &H::QueryObjectInContext, &H::CheckOutObject, &H::CheckOutObjects,
+                &H::MakeObjectWritable, &H::PromptCheckOutObjects, &H::GetAccessStates,
+                static_cast<Handle (H::*)(const DbObjectId&)>(&H::GetDbObject),
+                static_cast<Handle (H::*)(const DbObjectId&, QORPtr<IDataModelMgr>&)>(&H::GetDbObject),
+                &H::GetAssetFiles, &H::ShowAssetFiles);
 }
 
 TEST(VTableSlots, ItemLibraryNotificationHasSaveNotificationsInSlotsSevenAndEight)
 {
     using N = opal::datamodel::IItemLibraryNotification;
-    EXPECT_EQ(SlotAfterDestructor(&N::OnItemsAdded), 1);
-    EXPECT_EQ(SlotAfterDestructor(&N::OnItemsRemoved), 2);
-    EXPECT_EQ(SlotAfterDestructor(&N::OnItemChanged), 3);
-    EXPECT_EQ(SlotAfterDestructor(&N::OnItemRenamed), 4);
-    EXPECT_EQ(SlotAfterDestructor(&N::OnItemAccessStateChanged), 5);
-    EXPECT_EQ(SlotAfterDestructor(&N::OnLibraryClosing), 6);
-    EXPECT_EQ(SlotAfterDestructor(&N::OnPreSave), 7);
-    EXPECT_EQ(SlotAfterDestructor(&N::OnPostSave), 8);
+    ExpectSlots(kAfterDestructor, 1, &N::OnItemsAdded, &N::OnItemsRemoved, &N::OnItemChanged, &N::OnItemRenamed,
+                &N::OnItemAccessStateChanged, &N::OnLibraryClosing, &N::OnPreSave, &N::OnPostSave);
 }
 
 TEST(VTableSlots, SingletonBasesAndProxyListener)
 {
-    EXPECT_EQ(SlotAfterDestructor(&lark::ISingleton::Init), 1);
-    EXPECT_EQ(SlotAfterDestructor(&lark::ISingleton::Term), 2);
-    EXPECT_EQ(SlotAfterDestructor(&lark::IBase::GetClsName), 1);
-    EXPECT_EQ(SlotAfterDestructor(&lark::fwk::IQORDBProxy_Slot::OnDataModelMgrReady), 1);
-    EXPECT_EQ(SlotAfterDestructor(&lark::fwk::IQORDBProxy_Slot::OnItemLibraryReady), 2);
-    EXPECT_EQ(SlotAfterDestructor(&lark::fwk::IQORDBProxy_Slot::OnItemLibraryReleased), 3);
-    EXPECT_EQ(ItaniumSlot(&ITimeOutDelegate::NotifyCompletion), 0);
-    EXPECT_EQ(ItaniumSlot(&ITimeOutDelegate::WaitForCompletion), 1);
+    ExpectSlots(kAfterDestructor, 1, &lark::ISingleton::Init, &lark::ISingleton::Term);
+    ExpectSlots(kAfterDestructor, 1, &lark::IBase::GetClsName);
+    using S = lark::fwk::IQORDBProxy_Slot;
+    ExpectSlots(kAfterDestructor, 1, &S::OnDataModelMgrReady, &S::OnItemLibraryReady, &S::OnItemLibraryReleased);
+    ExpectSlots(kItanium, 0, &ITimeOutDelegate::NotifyCompletion, &ITimeOutDelegate::WaitForCompletion);
 }
 
 TEST(VTableSlots, HostSystemProxyAndPreferenceStore)
 {
-    EXPECT_EQ(ItaniumSlot(&lark::ISystem::RegisterFactory), 0);
-    EXPECT_EQ(ItaniumSlot(&lark::ISystem::GetSingleton), 1);
-    EXPECT_EQ(ItaniumSlot(&lark::ISystem::IsReady), 2);
-
+    ExpectSlots(kItanium, 0, &lark::ISystem::RegisterFactory, &lark::ISystem::GetSingleton, &lark::ISystem::IsReady);
     using P = lark::fwk::IQORDBProxy;
-    EXPECT_EQ(ItaniumSlot(&P::ConnectDataModelMgrReady), 0);
-    EXPECT_EQ(ItaniumSlot(&P::ConnectItemLibraryReady), 1);
-    EXPECT_EQ(ItaniumSlot(&P::ConnectItemLibraryReleased), 2);
-    EXPECT_EQ(ItaniumSlot(&P::HasDataModelMgr), 3);
-    EXPECT_EQ(ItaniumSlot(&P::GetDataModelMgr), 4);
-    EXPECT_EQ(ItaniumSlot(&P::GetItemLibrary), 5);
-
-    EXPECT_EQ(ItaniumSlot(&IZRPrefManager::SetIntPref), 0);
-    EXPECT_EQ(ItaniumSlot(&IZRPrefManager::SetStringPref), 1);
-    EXPECT_EQ(ItaniumSlot(&IZRPrefManager::SetBoolPref), 2);
-    EXPECT_EQ(ItaniumSlot(&IZRPrefManager::GetIntPref), 3);
-    EXPECT_EQ(ItaniumSlot(&IZRPrefManager::GetStringPref), 4);
-    EXPECT_EQ(ItaniumSlot(&IZRPrefManager::GetBoolPref), 5);
-
+    ExpectSlots(kItanium, 0, &P::ConnectDataModelMgrReady, &P::ConnectItemLibraryReady, &P::ConnectItemLibraryReleased,
+                &P::HasDataModelMgr, &P::GetDataModelMgr, &P::GetItemLibrary);
+    using Z = IZRPrefManager;
+    ExpectSlots(kItanium, 0, &Z::SetIntPref, &Z::SetStringPref, &Z::SetBoolPref, &Z::GetIntPref, &Z::GetStringPref,
+                &Z::GetBoolPref);
     using C = lark::signalling::IConnection;
-    EXPECT_EQ(SlotAfterDestructor(&C::Disconnect), 1);
-    EXPECT_EQ(SlotAfterDestructor(&C::IsConnected), 2);
-    EXPECT_EQ(SlotAfterDestructor(&C::Block), 3);
-    EXPECT_EQ(SlotAfterDestructor(&C::Unblock), 4);
-    EXPECT_EQ(SlotAfterDestructor(&C::Blocked), 5);
-    EXPECT_EQ(SlotAfterDestructor(&C::Swap), 6);
+    ExpectSlots(kAfterDestructor, 1, &C::Disconnect, &C::IsConnected, &C::Block, &C::Unblock, &C::Blocked, &C::Swap);
 }
 
 TEST(VTableSlots, CommandsKeepTheFrameworkOrderWithExecuteActionLast)
 {
     using C = lark::fwk::ICommand;
-    EXPECT_EQ(ItaniumSlot(&C::AddRef), 0);
-    EXPECT_EQ(ItaniumSlot(&C::Release), 1);
+    ExpectSlots(kItanium, 0, &C::AddRef, &C::Release);
     // Slots 2 and 3: the destructor.
-    EXPECT_EQ(ItaniumSlot(&C::GetCommandIdentifier), 4);
-    EXPECT_EQ(ItaniumSlot(&C::GetName), 5);
-    EXPECT_EQ(ItaniumSlot(&C::SetName), 6);
-    EXPECT_EQ(ItaniumSlot(&C::DoAction), 7);
-    EXPECT_EQ(ItaniumSlot(&C::UndoAction), 8);
-    EXPECT_EQ(ItaniumSlot(&C::CanCollapse), 9);
-    EXPECT_EQ(ItaniumSlot(&C::AddParam), 10);
-    EXPECT_EQ(ItaniumSlot(&C::GetParam), 11);
-    EXPECT_EQ(ItaniumSlot(&C::GetAllParams), 12);
-    EXPECT_EQ(ItaniumSlot(&C::ClearParams), 13);
-    EXPECT_EQ(ItaniumSlot(&C::operator==), 14);
-    EXPECT_EQ(ItaniumSlot(&C::IsTransient), 15);
-    EXPECT_EQ(ItaniumSlot(&C::SetTransient), 16);
-    EXPECT_EQ(ItaniumSlot(&C::Equals), 17);
-    EXPECT_EQ(ItaniumSlot(&opal::datamodel::modify::CBaseExecutionCommand::ExecuteAction), 18);
-    EXPECT_EQ(ItaniumSlot(&lark::fwk::ICommandManager::Execute), 0);
+    ExpectSlots(kItanium, 4, &C::GetCommandIdentifier, &C::GetName, &C::SetName, &C::DoAction, &C::UndoAction,
+                &C::CanCollapse, &C::AddParam, &C::GetParam, &C::GetAllParams, &C::ClearParams, &C::operator==,
+                &C::IsTransient, &C::SetTransient, &C::Equals,
+                &opal::datamodel::modify::CBaseExecutionCommand::ExecuteAction);
+    ExpectSlots(kItanium, 0, &lark::fwk::ICommandManager::Execute);
 }
 
 TEST(VTableSlots, DataModelServicesFollowTheReferenceCountingSlots)
 {
-    EXPECT_EQ(ItaniumSlot(&IQORUnknown::AddRef), 0);
-    EXPECT_EQ(ItaniumSlot(&IQORUnknown::Release), 1);
-    EXPECT_EQ(ItaniumSlot(&IQORUnknown::QueryInterface), 2);
-    EXPECT_EQ(ItaniumSlot(&IQORInstance::GetComponent), 3);
-
-    EXPECT_EQ(ItaniumSlot(&IDataModelMgr::ExecuteQuery), 3);
-    EXPECT_EQ(ItaniumSlot(&IDataModelMgr::GetManagerInstance), 4);
-    EXPECT_EQ(ItaniumSlot(&IDataModelMgr::GetDbObject), 5);
-    EXPECT_EQ(ItaniumSlot(&IDataModelMgr::GetOrLoadDbObject), 6);
-    EXPECT_EQ(ItaniumSlot(&IDataModelMgr::GetDataSources), 7);
-
-    EXPECT_EQ(ItaniumSlot(&IMultiFileDataSource::GetDeletedFiles), 3);
-    EXPECT_EQ(ItaniumSlot(&IMultiFileDataSource::GetSavedObjects), 4);
-    EXPECT_EQ(ItaniumSlot(&IMultiFileDataSource::ClearSaveRecord), 5);
-
+    ExpectSlots(kItanium, 0, &IQORUnknown::AddRef, &IQORUnknown::Release, &IQORUnknown::QueryInterface,
+                &IQORInstance::GetComponent);
+    using M = IDataModelMgr;
+    ExpectSlots(kItanium, 3, &M::ExecuteQuery, &M::GetManagerInstance, &M::GetDbObject, &M::GetOrLoadDbObject,
+                &M::GetDataSources);
+    using S = IMultiFileDataSource;
+    ExpectSlots(kItanium, 3, &S::GetDeletedFiles, &S::GetSavedObjects, &S::ClearSaveRecord);
     using F = IFileVersionControl;
-    EXPECT_EQ(ItaniumSlot(&F::CreateUserParameters), 3);
-    EXPECT_EQ(ItaniumSlot(&F::RevertFiles), 4);
-    EXPECT_EQ(ItaniumSlot(&F::GetUsers), 5);
-    EXPECT_EQ(ItaniumSlot(&F::MarkForDelete), 6);
-    EXPECT_EQ(ItaniumSlot(&F::GetFilesStatus), 7);
-    EXPECT_EQ(ItaniumSlot(&F::SetTimeOutDelegate), 8);
+    ExpectSlots(kItanium, 3, &F::CreateUserParameters, &F::RevertFiles, &F::GetUsers, &F::MarkForDelete,
+                &F::GetFilesStatus, &F::SetTimeOutDelegate);
 }
 
 TEST(VTableSlots, DataControlOperationsInOrder)
 {
     using D = IDataControl;
-    const long order[] = {
-        ItaniumSlot(&D::IsChangeListValid),
-        ItaniumSlot(&D::GetPendingChangeLists),
-        ItaniumSlot(&D::GetChangeListDescription),
-        ItaniumSlot(&D::CreateChangeList),
-        ItaniumSlot(&D::CheckOut),
-        ItaniumSlot(&D::MarkForAdd),
-        ItaniumSlot(&D::GetAccessStates),
-        ItaniumSlot(&D::GetObjectUsers),
-        ItaniumSlot(&D::IsReadOnly),
-        ItaniumSlot(&D::QueryObjectFlag),
-        ItaniumSlot(&D::QueryObjectState),
-        ItaniumSlot(&D::GetObjectFileList),
-        ItaniumSlot(&D::GetObjectFiles),
-        ItaniumSlot(&D::MakeWritable),
-        ItaniumSlot(&D::GetFiles),
-        ItaniumSlot(&D::CollectAssets),
-        ItaniumSlot(&D::CollectRelatedObjects),
-        ItaniumSlot(&D::SetUserParameters),
-        ItaniumSlot(&D::GetCurrentUserParameters),
-        ItaniumSlot(&D::GetObjectName),
-        ItaniumSlot(&D::QueryObjectInContext),
-        ItaniumSlot(&D::HasExternalFiles),
-    };
-    for (std::size_t i = 0; i < std::size(order); ++i)
-        EXPECT_EQ(order[i], static_cast<long>(i) + 3) << "operation " << i;
+    ExpectSlots(kItanium, 3, &D::IsChangeListValid, &D::GetPendingChangeLists, &D::GetChangeListDescription,
+                &D::CreateChangeList, &D::CheckOut, &D::MarkForAdd, &D::GetAccessStates, &D::GetObjectUsers,
+                &D::IsReadOnly, &D::QueryObjectFlag, &D::QueryObjectState, &D::GetObjectFileList, &D::GetObjectFiles,
+                &D::MakeWritable, &D::GetFiles, &D::CollectAssets, &D::CollectRelatedObjects, &D::SetUserParameters,
+                &D::GetCurrentUserParameters, &D::GetObjectName, &D::QueryObjectInContext, &D::HasExternalFiles);
 }
 
 TEST(VTableSlots, PreferenceManagerGettersThenSettersThenFlag)
 {
     using M = IRevisionControlPropertiesMgr;
-    EXPECT_EQ(SlotAfterDestructor(&M::Connect), 1);
-    const long order[] = {
-        SlotAfterDestructor(&M::GetAccountProperties),
-        SlotAfterDestructor(&M::GetActionWhenEditingReadOnlyAsset),
-        SlotAfterDestructor(&M::GetAlwaysUseSetting),
-        SlotAfterDestructor(&M::GetChangeListToUseWhenAutoCheckingOut),
-        SlotAfterDestructor(&M::GetPromptForChangeListWhenCheckingOut),
-        SlotAfterDestructor(&M::GetUserParameters),
-        SlotAfterDestructor(&M::GetUseSourceDataControl),
-        SlotAfterDestructor(&M::SetAccountProperties),
-        SlotAfterDestructor(&M::SetActionWhenEditingReadOnlyAsset),
-        SlotAfterDestructor(&M::SetAlwaysUseSetting),
-        SlotAfterDestructor(&M::SetChangeListToUseWhenAutoCheckingOut),
-        SlotAfterDestructor(&M::SetPromptForChangeListWhenCheckingOut),
-        SlotAfterDestructor(&M::SetUseSourceDataControl),
-        SlotAfterDestructor(&M::GetUserSawSourceControlDialog),
-        SlotAfterDestructor(&M::SetUserSawSourceControlDialog),
-    };
-    for (std::size_t i = 0; i < std::size(order); ++i)
-        EXPECT_EQ(order[i], static_cast<long>(i) + 2) << "operation " << i;
-    EXPECT_EQ(SlotAfterDestructor(&IRevisionControlPropertiesMgr_Slot::OnPropertiesChanged), 1);
+    ExpectSlots(kAfterDestructor, 1, &M::Connect, &M::GetAccountProperties, &M::GetActionWhenEditingReadOnlyAsset,
+                &M::GetAlwaysUseSetting, &M::GetChangeListToUseWhenAutoCheckingOut,
+                &M::GetPromptForChangeListWhenCheckingOut, &M::GetUserParameters, &M::GetUseSourceDataControl,
+                &M::SetAccountProperties, &M::SetActionWhenEditingReadOnlyAsset, &M::SetAlwaysUseSetting,
+                &M::SetChangeListToUseWhenAutoCheckingOut, &M::SetPromptForChangeListWhenCheckingOut,
+                &M::SetUseSourceDataControl, &M::GetUserSawSourceControlDialog, &M::SetUserSawSourceControlDialog);
+    ExpectSlots(kAfterDestructor, 1, &IRevisionControlPropertiesMgr_Slot::OnPropertiesChanged);
 }
 
 TEST(VTableSlots, UIHelperBasesComeInTheHostsOrder)

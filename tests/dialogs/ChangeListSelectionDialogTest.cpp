@@ -1,7 +1,7 @@
 #include "zrChangeListSelectionDialog.h"
 
 #include "DialogTestSupport.h"
-#include "FakeDataControl.h"
+#include "HostFixture.h"
 #include "qfilelistwidget.h"
 
 #include <QCheckBox>
@@ -25,37 +25,67 @@ QStringList ComboTexts(QComboBox* combo)
     return texts;
 }
 
-class ChangeListDialogTest : public ::testing::Test {
+// Against the stand-in's real data control and server: pending changelists are Subversion's.
+class ChangeListDialogTest : public HostFixture {
 protected:
     void SetUp() override
     {
-        control.Add("12", "Fix lights");
-        control.Add("14", "Rework terrain");
+        HostFixture::SetUp();
+        fixLights = Create("Fix lights");
+        terrain = Create("Rework terrain");
+    }
+
+    std::string Create(const std::string& description)
+    {
+        std::string name, message;
+        EXPECT_TRUE(Control().CreateChangeList(description, name, message).Succeeded()) << message;
+        return name;
+    }
+    QString Entry(const std::string& name, const std::string& description) const
+    {
+        return QString::fromStdString(name + " " + description);
+    }
+    std::vector<std::string> CreatedDescriptions()
+    {
+        std::vector<std::string> descriptions;
+        for (const standin::ServerCall& call : Server().Calls())
+            if (call.operation == standin::ServerOp::kCreateChangeList) descriptions.push_back(call.arguments.back());
+        return descriptions;
+    }
+    std::size_t Listings()
+    {
+        std::size_t count = 0;
+        for (const standin::ServerCall& call : Server().Calls())
+            count += call.operation == standin::ServerOp::kPendingChangeLists;
+        return count;
     }
 
     std::unique_ptr<Dialog> Make(bool selectChangeList, QString assets = QString(), bool showFiles = false)
     {
-        return std::make_unique<Dialog>(qor4::QORPtr<qor4::IDataControl>(&control), assets, kFiles, showFiles,
-                                        selectChangeList, nullptr);
+        Server().ClearCalls();
+        return std::make_unique<Dialog>(ControlPtr(), assets, kFiles, showFiles, selectChangeList, nullptr);
     }
     static QComboBox* Combo(QWidget* dialog) { return Find<QComboBox>(dialog, "changeListCombo"); }
     static QTextEdit* Description(QWidget* dialog) { return Find<QTextEdit>(dialog, "descriptionEdit"); }
     static QCheckBox* DontShowAgain(QWidget* dialog) { return Find<QCheckBox>(dialog, "dontShowAgainCheckBox"); }
 
-    FakeDataControl control;
+    std::string fixLights;
+    std::string terrain;
 };
 
 } // namespace
 
 TEST_F(ChangeListDialogTest, ChangeListModeOpensOnDefaultAndTheDescriptionFollowsTheChoice)
 {
-    control.Add("20", std::string(120, 'x') + " tail");
+    const std::string longDescription = std::string(120, 'x') + " tail";
+    Create(longDescription);
     auto dialog = Make(true);
     QComboBox* combo = Combo(dialog.get());
     QTextEdit* description = Description(dialog.get());
     ASSERT_TRUE(combo && description && Find(dialog.get(), "refreshButton"));
     EXPECT_EQ(dialog->windowTitle(), "Select Pending ChangeList");
-    EXPECT_EQ(ComboTexts(combo).mid(0, 4), (QStringList{"New", "Default", "12 Fix lights", "14 Rework terrain"}));
+    EXPECT_EQ(ComboTexts(combo).mid(0, 4),
+              (QStringList{"New", "Default", Entry(fixLights, "Fix lights"), Entry(terrain, "Rework terrain")}));
     EXPECT_TRUE(Find(dialog.get(), "checkOutButton")->isEnabled() && Find(dialog.get(), "checkOutButton")->isDefault());
     EXPECT_TRUE(Find(dialog.get(), "continueButton")->isHidden() &&
                 Find(dialog.get(), "makeWritableButton")->isHidden());
@@ -73,7 +103,7 @@ TEST_F(ChangeListDialogTest, ChangeListModeOpensOnDefaultAndTheDescriptionFollow
     // The long entry is cut at 80 bytes; its full description is still shown.
     combo->setCurrentIndex(4);
     EXPECT_EQ(combo->itemText(4).toUtf8().size(), 80);
-    EXPECT_EQ(description->toPlainText(), QString(120, 'x') + " tail");
+    EXPECT_EQ(description->toPlainText(), QString::fromStdString(longDescription));
     combo->setCurrentIndex(1);
     EXPECT_TRUE(!description->isEnabled() && description->toPlainText().isEmpty());
 }
@@ -94,48 +124,48 @@ TEST_F(ChangeListDialogTest, CheckOutGivesDefaultAsEmptyAndAListedChangeListAsIt
                            Find(modal, "checkOutButton")->click();
                        }),
               Dialog::ResultCheckOut);
-    EXPECT_EQ(dialog->getChangeList(), "14");
+    EXPECT_EQ(dialog->getChangeList(), terrain);
     EXPECT_TRUE(dialog->isDontShowAgainChecked());
-    EXPECT_TRUE(control.createdDescriptions.empty());
+    EXPECT_TRUE(CreatedDescriptions().empty());
 }
 
 TEST_F(ChangeListDialogTest, NewCreatesAChangeListAndAFailureKeepsTheDialogOpen)
 {
-    control.failCreating = true;
     auto dialog = Make(true);
+    Server().FailNext(standin::ServerOp::kCreateChangeList, standin::ServerCode::kServerError, "creating failed\n");
     const int result = RunModal(*dialog, [&](QWidget* modal) {
         Combo(modal)->setCurrentIndex(0);
         // An empty description is not checked by the dialog; the service decides.
         Find(modal, "checkOutButton")->click();
         QApplication::processEvents();
         EXPECT_TRUE(modal->isVisible() && QApplication::activeModalWidget() == modal);
-        control.failCreating = false;
         QTest::keyClicks(Description(modal), "New lights");
         Find(modal, "checkOutButton")->click();
     });
     EXPECT_EQ(result, Dialog::ResultCheckOut);
-    EXPECT_EQ(control.createdDescriptions, (std::vector<std::string>{"", "New lights"}));
-    EXPECT_EQ(dialog->getChangeList(), "100");
+    EXPECT_EQ(CreatedDescriptions(), (std::vector<std::string>{"", "New lights"}));
+    std::string description, message;
+    ASSERT_TRUE(Control().GetChangeListDescription(dialog->getChangeList(), description, message).Succeeded());
+    EXPECT_EQ(description, "New lights");
 }
 
 TEST_F(ChangeListDialogTest, ListingFailuresAndRefresh)
 {
-    control.failListing = true;
+    Server().FailNext(standin::ServerOp::kPendingChangeLists, standin::ServerCode::kServerError, "listing failed\n");
     EXPECT_EQ(ComboTexts(Combo(Make(true).get())), (QStringList{"New", "Default"}));
 
     // A description failure stops the walk; refreshing asks again and returns to Default.
-    control.failListing = false;
-    control.Add("15", "Later");
-    control.failDescribing = "14";
+    const std::string later = Create("Later");
     auto dialog = Make(true);
+    Server().FailNext(standin::ServerOp::kChangeListDescription, standin::ServerCode::kServerError, "gone\n");
     QComboBox* combo = Combo(dialog.get());
-    EXPECT_EQ(ComboTexts(combo), (QStringList{"New", "Default", "12 Fix lights"}));
-    EXPECT_EQ(combo->currentIndex(), 1);
-    control.failDescribing.clear();
-    combo->setCurrentIndex(2);
     Find(dialog.get(), "refreshButton")->click();
-    EXPECT_EQ(control.listCalls, 3);
-    EXPECT_EQ(ComboTexts(combo), (QStringList{"New", "Default", "12 Fix lights", "14 Rework terrain", "15 Later"}));
+    EXPECT_EQ(ComboTexts(combo), (QStringList{"New", "Default"}));
+    combo->setCurrentIndex(0);
+    Find(dialog.get(), "refreshButton")->click();
+    EXPECT_EQ(Listings(), 3u);
+    EXPECT_EQ(ComboTexts(combo), (QStringList{"New", "Default", Entry(fixLights, "Fix lights"),
+                                              Entry(terrain, "Rework terrain"), Entry(later, "Later")}));
     EXPECT_EQ(combo->currentIndex(), 1);
 }
 
@@ -145,7 +175,7 @@ TEST_F(ChangeListDialogTest, OtherModeCannotCheckOutAndEveryWayOutCancels)
     EXPECT_EQ(dialog->windowTitle(), "Read-Only Assets");
     EXPECT_FALSE(Combo(dialog.get()) || Description(dialog.get()) || Find(dialog.get(), "refreshButton"));
     EXPECT_FALSE(Find(dialog.get(), "checkOutButton")->isEnabled());
-    EXPECT_EQ(control.listCalls, 0);
+    EXPECT_EQ(Listings(), 0u);
 
     const std::vector<ModalDriver::Action> ways = {
         [](QWidget* modal) { Find(modal, "cancelButton")->click(); },
@@ -219,14 +249,13 @@ TEST_F(ChangeListDialogTest, ShowFilesTogglesTheFileList)
     }
 }
 
-TEST_F(ChangeListDialogTest, HoldsOneReferenceAndShowsTheArrowOnlyWhileRunning)
+TEST_F(ChangeListDialogTest, ShowsTheArrowOnlyWhileRunning)
 {
     QWidget host;
     host.show();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     {
         auto dialog = Make(true);
-        EXPECT_EQ(control.refCount, 1);
         RunModal(*dialog, [&](QWidget* modal) {
             EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ArrowCursor);
             modal->close();
@@ -236,7 +265,6 @@ TEST_F(ChangeListDialogTest, HoldsOneReferenceAndShowsTheArrowOnlyWhileRunning)
         QApplication::restoreOverrideCursor();
         EXPECT_FALSE(QApplication::overrideCursor());
     }
-    EXPECT_EQ(control.refCount, 0);
 }
 
 TEST_F(ChangeListDialogTest, SlotsAreInTheirPublishedOrder)

@@ -88,15 +88,3 @@ TEST_F(DesktopUtilitiesTest, GuardsNestLikeTheOverrideCursorStack)
     } // the last window closed before the end: the guard leaves its cursor
     EXPECT_EQ(ShownCursor(), Qt::WaitCursor);
 }
-
-TEST_F(DesktopUtilitiesTest, GuardMadeWithoutWindowsPushesNothingButPopsOnceAWindowOpened)
-{
-    QApplication::setOverrideCursor(Qt::CrossCursor);
-    std::unique_ptr<QWidget> window;
-    {
-        const BusyCursorGuard busy;
-        EXPECT_EQ(ShownCursor(), Qt::CrossCursor);
-        window = MakeWindow("Window", true);
-    } // pops one cursor: the one pushed before the guard
-    EXPECT_FALSE(QApplication::overrideCursor());
-}

@@ -70,16 +70,6 @@ TEST_F(FileListWidgetTest, ListsFilesAscendingWithReadOnlyMarkAndGreyedMissingOn
     EXPECT_EQ(meta->method(meta->methodOffset() + 1).methodSignature(), "CopyToClipboard()");
 }
 
-TEST_F(FileListWidgetTest, RelativePathsAreListedAbsolute)
-{
-    const QString previous = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir.path()));
-    QFileListWidget list({"writable.txt", "sub/../read only.txt"});
-    QDir::setCurrent(previous);
-    EXPECT_TRUE(Row(list, writable));
-    EXPECT_TRUE(Row(list, readOnly));
-}
-
 TEST_F(FileListWidgetTest, CtrlCCopiesSelectedPathsCtrlShiftCDoesNot)
 {
     QFileListWidget list({writable, readOnly, missing});

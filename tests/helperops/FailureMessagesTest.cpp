@@ -152,27 +152,6 @@ TEST_F(FailureMessagesTest, CombinedStatusIsTheOrOfTheWordsOrZeroWithTheFailingC
     EXPECT_EQ(combined, 0u);
 }
 
-TEST_F(FailureMessagesTest, FileUsersComeInServiceOrderWithRepetitions)
-{
-    standin::DbObject* first = AddCheckedInAsset("first");
-    standin::DbObject* second = AddCheckedInAsset("second");
-    standin::DbObject* third = AddCheckedInAsset("third");
-    LockAs(kThirdUser, first);
-    LockAs(kOtherUser, second);
-    LockAs(kThirdUser, first);
-    LockAs(kThirdUser, third);
-    std::uint32_t combined = 0;
-    ASSERT_EQ(Helper()
-                  .GetCombinedFilesStatus(FileControlPtr(), CurrentAccount(),
-                                          {first->GetAssetFile(), second->GetAssetFile(), third->GetAssetFile()},
-                                          combined)
-                  .GetCode(),
-              0);
-
-    EXPECT_EQ(DescribeFiles({first, second, third}, combined, kMarkForDeleteStatuses),
-              std::string(kCheckedOutReason) + kLockedReason + "\ncarol\nbob\ncarol\n");
-}
-
 TEST_F(FailureMessagesTest, FileUsersAreListedWhenTheCombinedWordNamesThemEvenIfNotOfInterest)
 {
     standin::DbObject* asset = AddCheckedInAsset("asset");

@@ -76,20 +76,6 @@ TEST_F(SessionTest, CorrectPasswordInstallsTheNewAccountAndThePrefixLeadsTheMess
     EXPECT_EQ(Prefs().WriteCount(), prefWrites) << "the account preferences must stay as they are";
 }
 
-TEST_F(SessionTest, EmptyPasswordThatSucceedsOpensNoWindow)
-{
-    ExpireSession();
-    const standin::UserParameters* expired = CurrentAccount();
-
-    EXPECT_TRUE(Reopen());
-
-    EXPECT_TRUE(Modal().Seen().empty());
-    const standin::UserParameters* account = CurrentAccount();
-    ASSERT_NE(account, nullptr);
-    EXPECT_NE(account, expired);
-    EXPECT_TRUE(SessionWorks());
-}
-
 TEST_F(SessionTest, OnlyInvalidPasswordInItsOwnLetterCaseAnywhereInTheTextAsksForThePassword)
 {
     const struct {

@@ -29,23 +29,4 @@ TEST(PluginLoad, HostLoadsTheModuleRegistersAndBuildsTheUIHelper)
     EXPECT_FALSE(standin::System::Instance().HasSingleton("RevisionControlUIHelper"));
 }
 
-TEST(PluginLoad, RegistrationFailsCleanlyWhenTheHostIsNotReady)
-{
-    standin::System::Reset();
-    standin::System::Instance().SetReady(false);
-    const standin::PluginLoader::Result result =
-        standin::PluginLoader::Load(standin::PluginLoader::ModulePath("zrrevisioncontrol"));
-    EXPECT_TRUE(result.loaded);
-    EXPECT_TRUE(result.entryFound);
-    EXPECT_FALSE(result.registered);
-    standin::System::Reset();
-}
-
-TEST(PluginLoad, AMissingModuleIsReportedNotFatal)
-{
-    const standin::PluginLoader::Result result = standin::PluginLoader::Load("/nonexistent/libnothing.so");
-    EXPECT_FALSE(result.loaded);
-    EXPECT_FALSE(result.error.empty());
-}
-
 } // namespace

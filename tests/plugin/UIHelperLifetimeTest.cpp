@@ -40,14 +40,6 @@ TEST_F(UIHelperLifetimeTest, RegistrationStopsWhenTheSystemIsNotInitialised)
     EXPECT_FALSE(system.HasFactory("RevisionControlUIHelper"));
 }
 
-TEST_F(UIHelperLifetimeTest, RegistrationStopsWhenTheSystemIsNotReady)
-{
-    standin::System& system = standin::System::Instance();
-    system.SetReady(false);
-    EXPECT_FALSE(pxkPluginRegister());
-    EXPECT_EQ(system.RegisterFactoryCalls(), 0);
-}
-
 TEST_F(UIHelperLifetimeTest, RegistersTheFactoryUnderItsSingletonNameAndPassesRefusalOn)
 {
     standin::System& system = standin::System::Instance();
@@ -56,18 +48,6 @@ TEST_F(UIHelperLifetimeTest, RegistersTheFactoryUnderItsSingletonNameAndPassesRe
     // A second registration is refused by this host; the answer is passed on unchanged.
     EXPECT_FALSE(pxkPluginRegister());
     EXPECT_EQ(system.RegisterFactoryCalls(), 2);
-}
-
-TEST_F(UIHelperLifetimeTest, FactoryHandsOutTheBaseViewOfOneObject)
-{
-    std::unique_ptr<lark::IBase> built(CreateRevisionControlUIHelper());
-    ASSERT_NE(built, nullptr);
-    auto* service = dynamic_cast<qor4::IRevisionControlUIHelper*>(built.get());
-    auto* helper = dynamic_cast<CRevisionControlUIHelper*>(built.get());
-    ASSERT_NE(service, nullptr);
-    EXPECT_EQ(static_cast<qor4::IRevisionControlUIHelper*>(helper), service);
-    EXPECT_EQ(static_cast<lark::IBase*>(helper), built.get());
-    EXPECT_STREQ(built->GetClsName(), "Corvane.LARK.RevisionControlUIHelper");
 }
 
 TEST_F(UIHelperLifetimeTest, InitConnectsOncePerSignalAndDestructionReleasesEveryConnection)
@@ -91,38 +71,6 @@ TEST_F(UIHelperLifetimeTest, InitConnectsOncePerSignalAndDestructionReleasesEver
     EXPECT_EQ(proxy->DataModelMgrReadyListeners() + proxy->ItemLibraryReadyListeners() +
                   proxy->ItemLibraryReleasedListeners(),
               0U);
-}
-
-TEST_F(UIHelperLifetimeTest, ProxySignalsDriveTheHandlers)
-{
-    CRevisionControlUIHelper* helper = BuildHelper();
-    MockFileVersionControl fileVersionControl;
-    EXPECT_CALL(fileVersionControl, SetTimeOutDelegate(Eq(static_cast<qor4::ITimeOutDelegate*>(helper))));
-    InstallServices(nullptr, &fileVersionControl);
-    EXPECT_EQ(fileVersionControl.references, 0);
-
-    MockItemLibrary library;
-    const auto asListener = static_cast<opal::datamodel::IItemLibraryNotification*>(helper);
-    {
-        ::testing::InSequence inOrder;
-        EXPECT_CALL(library, AddNotification(asListener, 40U, 17));
-        EXPECT_CALL(library, RemoveNotification(asListener, 40U, 17));
-    }
-    proxy->SetItemLibrary(opal::datamodel::ItemLibraryAccessor(&library, 17));
-    proxy->ReleaseItemLibrary();
-}
-
-TEST_F(UIHelperLifetimeTest, WithoutProxyNothingIsConnectedButTheBoxExists)
-{
-    standin::System::Reset();
-    CRevisionControlUIHelper helper;
-    helper.Init();
-    EXPECT_TRUE(helper.GetDataModelMgrReadyConnections().empty());
-    EXPECT_NE(helper.GetProgressBox(), nullptr);
-    helper.OnItemLibraryReady();
-    helper.OnItemLibraryReleased();
-    helper.OnDataModelMgrReady();
-    helper.Term();
 }
 
 TEST_F(UIHelperLifetimeTest, InvalidLibraryGetsNoNotification)

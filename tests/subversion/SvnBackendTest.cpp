@@ -85,70 +85,6 @@ TEST_F(SvnBackendTest, ALockRefusesTheOtherUserNamingItsOwnerAndLeavesNothingHal
     EXPECT_EQ(holders.users, std::vector<std::string>{kAlice});
 }
 
-TEST_F(SvnBackendTest, SubmitCommitsTheChangeListWithItsDescriptionAndReleasesItsLocks)
-{
-    const standin::ChangeListResult created = backend.CreateChangeList(alice, "hero rework");
-    ASSERT_TRUE(created.Succeeded()) << created.text;
-    EXPECT_EQ(created.changeList, "1");
-    EXPECT_TRUE(backend.IsChangeListValid(alice, "1"));
-    EXPECT_FALSE(backend.IsChangeListValid(bob, "1")) << "changelists belong to their working copy";
-    EXPECT_FALSE(backend.IsChangeListValid(alice, "2"));
-    EXPECT_EQ(backend.Edit(alice, {AlicePath(kHero)}, "7").code, ServerCode::kInvalidChangeList);
-
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero), AlicePath(kTexture)}, "1").Succeeded());
-    std::ofstream(AlicePath(kHero), std::ios::trunc) << "hero 2";
-    const standin::StatusResult opened =
-        backend.Status(alice, {AlicePath(kHero), AlicePath(kLamp)}, standin::StatusScope::kWithRepository);
-    EXPECT_EQ(opened.changeLists, (std::vector<std::string>{"1", ""}));
-    EXPECT_EQ(backend.PendingChangeLists(alice).changeLists, std::vector<std::string>{"1"});
-    EXPECT_EQ(backend.ChangeListDescription(alice, "1").description, "hero rework");
-
-    EXPECT_EQ(backend.Submit(alice, "").code, ServerCode::kNothingToSubmit);
-    const standin::ChangeListResult submitted = backend.Submit(alice, "1");
-    ASSERT_TRUE(submitted.Succeeded()) << submitted.text;
-    EXPECT_TRUE(backend.PendingChangeLists(alice).changeLists.empty());
-    EXPECT_FALSE(IsWritable(AlicePath(kHero))) << "the released lock makes the file read-only again";
-    EXPECT_FALSE(IsWritable(AlicePath(kTexture))) << "an unchanged file's lock is released too";
-
-    // From bob's working copy: nobody holds the files, and the hero has a newer revision.
-    const standin::StatusResult seenByBob =
-        backend.Status(bob, {BobPath(kHero), BobPath(kTexture)}, standin::StatusScope::kWithRepository);
-    EXPECT_EQ(seenByBob.words, (std::vector<qor4::StatusWord>{fs::kNotAtHead, 0}));
-    EXPECT_EQ(backend.Edit(bob, {BobPath(kHero)}, "").code, ServerCode::kFileStateRejected)
-        << "locking an out-of-date file is refused by the server";
-    ASSERT_EQ(sandbox.Update(kBob), "");
-    EXPECT_TRUE(backend.Edit(bob, {BobPath(kHero)}, "").Succeeded());
-}
-
-TEST_F(SvnBackendTest, AddDeleteAndRevertFollowTheWorkingCopy)
-{
-    const std::string created = AlicePath("props/stool.qor");
-    std::ofstream(created) << "stool";
-    EXPECT_EQ(WordOf(alice, created), fs::kNotInDepot);
-    ASSERT_TRUE(backend.Add(alice, {created, AlicePath(kLamp)}, "").Succeeded()) << "versioned files are left alone";
-    EXPECT_EQ(WordOf(alice, created), fs::kMarkedForAdd);
-    EXPECT_EQ(backend.Add(alice, {AlicePath("props/missing.qor")}, "").code, ServerCode::kFileStateRejected);
-    ASSERT_TRUE(backend.Submit(alice, "").Succeeded());
-    EXPECT_FALSE(IsWritable(created)) << "new assets join the lock workflow";
-
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kLamp)}, "").Succeeded());
-    std::ofstream(AlicePath(kLamp), std::ios::trunc) << "changed";
-    ASSERT_TRUE(backend.Revert(alice, {AlicePath(kLamp)}).Succeeded());
-    EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), 0u);
-    EXPECT_FALSE(IsWritable(AlicePath(kLamp)));
-    std::ifstream reverted(AlicePath(kLamp));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(reverted), {}), "lamp 1");
-
-    ASSERT_TRUE(backend.Delete(alice, {AlicePath(kLamp)}, "").Succeeded());
-    EXPECT_FALSE(std::filesystem::exists(AlicePath(kLamp)));
-    EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), fs::kMarkedForDelete);
-    EXPECT_EQ(backend.Delete(alice, {AlicePath("nowhere.qor")}, "").code, ServerCode::kFileStateRejected);
-
-    EXPECT_TRUE(backend.MakeWritable(alice, {AlicePath(kHero)}).Succeeded());
-    EXPECT_TRUE(IsWritable(AlicePath(kHero)));
-    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), 0u) << "making writable locks nothing";
-}
-
 TEST_F(SvnBackendTest, ARejectedPasswordExpiresTheSessionUntilTheNewOneIsGiven)
 {
     sandbox.SetPassword(kBob, "changed");
@@ -166,40 +102,6 @@ TEST_F(SvnBackendTest, ARejectedPasswordExpiresTheSessionUntilTheNewOneIsGiven)
     const SessionId again = sandbox.Open(backend, kBob, failure);
     ASSERT_NE(again, 0) << failure;
     EXPECT_TRUE(backend.Edit(again, {BobPath(kHero)}, "").Succeeded());
-}
-
-TEST_F(SvnBackendTest, SessionsEndWithTheirLifetimeAndLoginsCheckServerAndWorkingCopy)
-{
-    backend.SetSessionLifetime(std::chrono::milliseconds(1));
-    std::string failure;
-    const SessionId shortLived = sandbox.Open(backend, kAlice, failure);
-    ASSERT_NE(shortLived, 0) << failure;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_EQ(backend.Status(shortLived, {AlicePath(kHero)}, standin::StatusScope::kWithRepository).code,
-              qor4::kResultSessionExpired);
-    EXPECT_EQ(backend.Status(12345, {AlicePath(kHero)}, standin::StatusScope::kWithRepository).code,
-              qor4::kResultSessionExpired);
-
-    const standin::LoginResult notACopy = backend.OpenSession({kAlice, "", sandbox.Url(), "/nonexistent/copy"});
-    EXPECT_EQ(notACopy.code, ServerCode::kLoginFailed);
-    EXPECT_NE(notACopy.text.find("/nonexistent/copy"), std::string::npos) << notACopy.text;
-    const standin::LoginResult otherServer =
-        backend.OpenSession({kAlice, "", "svn://127.0.0.1:1/elsewhere", sandbox.WorkingCopy(kAlice)});
-    EXPECT_EQ(otherServer.code, ServerCode::kLoginFailed);
-
-    EXPECT_EQ(backend.OpenSession({kAlice, "", sandbox.Server().FileUrl(), sandbox.WorkingCopy(kAlice)}).code,
-              ServerCode::kLoginFailed)
-        << "the working copy is a copy of the svn:// URL";
-
-    const std::string url = sandbox.Url();
-    sandbox.Server().Stop();
-    const standin::LoginResult unreachable = backend.OpenSession({kAlice, "", url, sandbox.WorkingCopy(kAlice)});
-    EXPECT_EQ(unreachable.code, ServerCode::kLoginFailed);
-    EXPECT_NE(unreachable.text.find(url), std::string::npos) << unreachable.text;
-    EXPECT_EQ(unreachable.text.find(standin::ServerText::kInvalidPassword), std::string::npos);
-    const standin::StatusResult down = backend.Status(alice, {AlicePath(kHero)}, standin::StatusScope::kWithRepository);
-    EXPECT_EQ(down.code, ServerCode::kServerError);
-    EXPECT_NE(down.text.find(url), std::string::npos) << down.text;
 }
 
 TEST_F(SvnBackendTest, AFileUrlWorkingCopyNeedsNoServerAndLocksAsItsUser)

@@ -1,5 +1,5 @@
-// A small in-memory data control for the dialogs: it lists, describes and creates pending
-// changelists, counts references and fails on demand. Everything else answers a failure.
+// The screenshots' data control: a few pending changelists in memory, listed and described for
+// the changelist dialog. Everything else answers a failure.
 #pragma once
 
 #include "qor4/IDataControl.h"
@@ -10,29 +10,21 @@
 #include <utility>
 #include <vector>
 
-class FakeDataControl : public qor4::IDataControl {
+class ScreenshotDataControl : public qor4::IDataControl {
 public:
     static constexpr std::int32_t kFailure = -1;
 
-    // The owner keeps the object alive; the count only tells who still holds a reference.
-    int refCount = 0;
     // Pending changelists by name, listed in insertion order.
     std::vector<std::pair<std::string, std::string>> changeLists;
-    bool failListing = false;
-    // Describing this changelist fails; empty means none does.
-    std::string failDescribing;
-    bool failCreating = false;
-    int nextChangeList = 100;
-    int listCalls = 0;
-    std::vector<std::string> createdDescriptions; // every CreateChangeList call, failed ones too
 
     void Add(std::string name, std::string description)
     {
         changeLists.emplace_back(std::move(name), std::move(description));
     }
 
-    void AddRef() override { ++refCount; }
-    void Release() override { --refCount; }
+    // The screenshot tool owns it for its whole run.
+    void AddRef() override {}
+    void Release() override {}
     bool QueryInterface(const qor4::InterfaceUID& iid, void** object) override
     {
         if (iid != GetIID() && iid != qor4::IQORUnknown::GetIID()) return false;
@@ -43,11 +35,6 @@ public:
 
     qor4::qorResult GetPendingChangeLists(std::list<std::string>& names, std::string& message) override
     {
-        ++listCalls;
-        if (failListing) {
-            message = "listing failed";
-            return kFailure;
-        }
         for (const auto& entry : changeLists)
             names.push_back(entry.first);
         return qor4::kResultOk;
@@ -56,23 +43,17 @@ public:
                                              std::string& message) override
     {
         for (const auto& entry : changeLists) {
-            if (entry.first != name || name == failDescribing) continue;
+            if (entry.first != name) continue;
             description = entry.second;
             return qor4::kResultOk;
         }
         message = "no such changelist";
         return kFailure;
     }
-    qor4::qorResult CreateChangeList(const std::string& description, std::string& name, std::string& message) override
+    qor4::qorResult CreateChangeList(const std::string&, std::string&, std::string& message) override
     {
-        createdDescriptions.push_back(description);
-        if (failCreating) {
-            message = "creating failed";
-            return kFailure;
-        }
-        name = std::to_string(nextChangeList++);
-        Add(name, description);
-        return qor4::kResultOk;
+        message = "not in the screenshots";
+        return kFailure;
     }
 
     bool IsChangeListValid(const std::string&) override { return false; }
