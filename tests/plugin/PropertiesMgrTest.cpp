@@ -1,13 +1,14 @@
-#include "PluginTestHost.h"
+// The preference manager on the stand-in host: its store, its listeners, and the account it pushes
+// to the real data control.
+#include "HostFixture.h"
 
 #include "BaseSystem/zrconnection.h"
+#include "QORDBProxy.h"
+#include "UserParameters.h"
+#include "qor4/ExBase.h"
 
 #include <memory>
 
-using ::testing::_;
-using ::testing::DoAll;
-using ::testing::Return;
-using ::testing::SetArgReferee;
 using Action = IRevisionControlPropertiesMgr::ActionWhenEditingReadOnlyAsset;
 
 namespace {
@@ -29,18 +30,37 @@ private:
     int m_id;
 };
 
-class PropertiesMgrTest : public PluginTestHost {
+class PropertiesMgrTest : public HostFixture {
 protected:
+    void SetUp() override
+    {
+        HostFixture::SetUp();
+        properties = &Properties();
+        prefs = &Prefs();
+    }
+    // The user name of the account the data control works with; empty without one.
+    std::string PushedUser()
+    {
+        const auto* account = dynamic_cast<const standin::UserParameters*>(Control().GetCurrentUserParameters());
+        return account ? account->User() : std::string();
+    }
+
     std::unique_ptr<lark::signalling::IConnection> Listen(IRevisionControlPropertiesMgr_Slot& listener)
     {
         lark::signalling::IConnection* connection = nullptr;
         properties->Connect(&listener, &connection);
         return std::unique_ptr<lark::signalling::IConnection>(connection);
     }
+
+    CZRRevisionControlPropertiesMgr* properties = nullptr;
+    standin::PrefManager* prefs = nullptr;
 };
 
 TEST_F(PropertiesMgrTest, EmptyStoreGivesTheDefaults)
 {
+    for (const char* key : {"RevControl.UserName", "RevControl.Server", "RevControl.Workspace",
+                            "RevControl.ActionWhenEditingReadOnlyAsset", "RevControl.UseSourceDataControl"})
+        prefs->Remove(key);
     Action action = IRevisionControlPropertiesMgr::kMakeWritable;
     EXPECT_TRUE(properties->GetActionWhenEditingReadOnlyAsset(action));
     EXPECT_EQ(action, IRevisionControlPropertiesMgr::kPrompt);
@@ -101,10 +121,6 @@ TEST_F(PropertiesMgrTest, EveryWriteNotifiesOnceEvenWhenNothingChanged)
 {
     CountingListener listener;
     auto connection = Listen(listener);
-    MockFileVersionControl fileVersionControl;
-    EXPECT_CALL(fileVersionControl, CreateUserParameters(_, _, _, _, _)).WillRepeatedly(Return(nullptr));
-    InstallServices(nullptr, &fileVersionControl);
-
     properties->SetUseSourceDataControl(false);
     properties->SetUseSourceDataControl(false);
     properties->SetAlwaysUseSetting(true);
@@ -169,81 +185,61 @@ TEST_F(PropertiesMgrTest, DestroyingTheManagerDisconnectsItsListeners)
     EXPECT_FALSE(fresh.GetUserSawSourceControlDialog());
 }
 
-TEST_F(PropertiesMgrTest, AccountPushWithThreeEmptyTextsPushesNullAndLogsNothing)
+TEST_F(PropertiesMgrTest, EveryAccountWriteIsPushedAndOnlyAConfiguredRefusalIsLogged)
 {
-    MockDataControl dataControl;
-    MockFileVersionControl fileVersionControl;
-    InstallServices(&dataControl, &fileVersionControl);
-    EXPECT_CALL(fileVersionControl, CreateUserParameters("", "", "", "", _))
-        .WillOnce(DoAll(SetArgReferee<4>("no such user"), Return(nullptr)));
-    EXPECT_CALL(dataControl, SetUserParameters(nullptr)).WillOnce(Return(0));
-    CountingListener listener;
-    auto connection = Listen(listener);
-
+    // Three empty texts: nothing is configured, so the refusal is no failure worth a line.
     EXPECT_TRUE(properties->SetAccountProperties("", "", ""));
-    EXPECT_EQ(listener.calls, 1);
-    EXPECT_EQ(log.Count(), 0U);
+    EXPECT_EQ(PushedUser(), "");
+    EXPECT_EQ(Log().Count(), 0U);
     EXPECT_TRUE(prefs->RawValue("RevControl.UserName").has_value());
-    EXPECT_TRUE(prefs->RawValue("RevControl.Server").has_value());
-    EXPECT_TRUE(prefs->RawValue("RevControl.Workspace").has_value());
-}
 
-TEST_F(PropertiesMgrTest, RefusedAccountIsLoggedAsAWarningAndStillPushed)
-{
-    MockDataControl dataControl;
-    MockFileVersionControl fileVersionControl;
-    InstallServices(&dataControl, &fileVersionControl);
-    EXPECT_CALL(fileVersionControl, CreateUserParameters("ann", "", "srv:1666", "ann-ws", _))
-        .WillOnce(DoAll(SetArgReferee<4>("Connect to server failed"), Return(nullptr)));
-    // An account with only some texts filled in is configured too, and its refusal worth a line.
-    EXPECT_CALL(fileVersionControl, CreateUserParameters("", "", "srv:1666", "", _))
-        .WillOnce(DoAll(SetArgReferee<4>("User name missing"), Return(nullptr)));
-    EXPECT_CALL(dataControl, SetUserParameters(nullptr)).Times(2).WillRepeatedly(Return(0));
+    // Partly or wholly configured and refused: one warning each, and still pushed (as no account).
+    EXPECT_TRUE(properties->SetAccountProperties(kUser, Sandbox().Url(), "/nonexistent/workspace"));
+    EXPECT_TRUE(properties->SetAccountProperties("", Sandbox().Url(), ""));
+    ASSERT_EQ(Log().Count(), 2U);
+    for (const auto& entry : Log().Entries()) {
+        EXPECT_EQ(entry.type, Log::MsgType::Warning);
+        EXPECT_GT(entry.text.size(), 1U);
+        EXPECT_EQ(entry.text.back(), '\n');
+    }
+    EXPECT_EQ(PushedUser(), "");
 
-    EXPECT_TRUE(properties->SetAccountProperties("ann", "srv:1666", "ann-ws"));
-    EXPECT_TRUE(properties->SetAccountProperties("", "srv:1666", ""));
-    ASSERT_EQ(log.Count(), 2U);
-    EXPECT_EQ(log.Entries()[0].type, Log::MsgType::Warning);
-    EXPECT_EQ(log.Entries()[0].text, "Connect to server failed\n");
-    EXPECT_EQ(log.Entries()[1].text, "User name missing\n");
+    EXPECT_TRUE(properties->SetAccountProperties(kUser, Sandbox().Url(), Sandbox().WorkingCopy(kUser)));
+    EXPECT_EQ(PushedUser(), kUser);
 }
 
 TEST_F(PropertiesMgrTest, SwitchingSourceControlPushesTheStoredAccountNotTheSwitch)
 {
-    struct Account : qor4::IUserParameters {
-    } account;
-    MockDataControl dataControl;
-    MockFileVersionControl fileVersionControl;
-    InstallServices(&dataControl, &fileVersionControl);
-    prefs->SetRawValue("RevControl.UserName", "bob");
-    prefs->SetRawValue("RevControl.Server", "srv");
-    prefs->SetRawValue("RevControl.Workspace", "bob-ws");
-    EXPECT_CALL(fileVersionControl, CreateUserParameters("bob", "", "srv", "bob-ws", _)).WillOnce(Return(&account));
-    EXPECT_CALL(dataControl, SetUserParameters(&account)).WillOnce(Return(0));
+    EXPECT_TRUE(properties->SetAccountProperties("", "", ""));
+    ASSERT_EQ(PushedUser(), "");
+    prefs->SetRawValue("RevControl.UserName", QString::fromLatin1(kUser));
+    prefs->SetRawValue("RevControl.Server", QString::fromStdString(Sandbox().Url()));
+    prefs->SetRawValue("RevControl.Workspace", QString::fromStdString(Sandbox().WorkingCopy(kUser)));
 
     EXPECT_TRUE(properties->SetUseSourceDataControl(true));
+    EXPECT_EQ(PushedUser(), kUser);
     bool use = false;
     properties->GetUseSourceDataControl(use);
     EXPECT_TRUE(use);
-    EXPECT_EQ(dataControl.references, 0) << "the data control reference was released";
-    EXPECT_EQ(fileVersionControl.references, 0);
 }
 
 TEST_F(PropertiesMgrTest, MissingDataControlIsNoErrorButMissingServicesThrowAfterTheWrites)
 {
-    MockFileVersionControl fileVersionControl;
-    EXPECT_CALL(fileVersionControl, CreateUserParameters(_, _, _, _, _)).WillOnce(Return(nullptr));
-    InstallServices(nullptr, &fileVersionControl);
+    Manager().GetInstance()->RemoveComponent(qor4::UID_DataControl());
     EXPECT_TRUE(properties->SetAccountProperties("", "", ""));
 
     // No data-model manager at all: the host's null-pointer exception leaves the operation.
-    proxy->SetDataModelMgr({});
+    Proxy().SetDataModelMgr({});
     CountingListener listener;
     auto connection = Listen(listener);
     qor4::DisableErrorReportingGuard quiet;
     EXPECT_THROW(properties->SetAccountProperties("carl", "s", "w"), qor4::ExBase::NullPtr);
     EXPECT_EQ(listener.calls, 1);
     EXPECT_EQ(prefs->RawValue("RevControl.UserName")->toString(), "carl");
+
+    Proxy().SetDataModelMgr(ManagerPtr());
+    Manager().GetInstance()->RegisterComponent(qor4::UID_DataControl(),
+                                               qor4::QORPtr<qor4::IQORUnknown>(ControlPtr().Get()));
 }
 
 } // namespace

@@ -1,7 +1,11 @@
-#include "PluginTestHost.h"
+// The UI helper's registration, its connections to the host's proxy, and its progress box.
+#include "HostFixture.h"
 
 #include "CRevisionControlUIHelper.h"
+#include "LiveCounters.h"
 #include "PluginEntry.h"
+#include "QORDBProxy.h"
+#include "System.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
@@ -11,77 +15,68 @@
 
 #include <memory>
 
-using ::testing::_;
-using ::testing::Eq;
-using ::testing::Return;
-
 namespace {
 
-class UIHelperLifetimeTest : public PluginTestHost {
-protected:
-    // Builds the helper the way the host does: through the registered factory, then Init.
-    CRevisionControlUIHelper* BuildHelper()
-    {
-        EXPECT_TRUE(pxkPluginRegister());
-        auto* helper = dynamic_cast<CRevisionControlUIHelper*>(
-            standin::System::Instance().GetSingleton("RevisionControlUIHelper"));
-        EXPECT_NE(helper, nullptr);
-        return helper;
-    }
-};
+// The fixture's host has registered the plug-in and built its helper already; the tests here build
+// helpers of their own beside it.
+using UIHelperLifetimeTest = HostFixture;
 
 TEST_F(UIHelperLifetimeTest, RegistrationStopsWhenTheSystemIsNotInitialised)
 {
     standin::System& system = standin::System::Instance();
     system.SetInitialized(false);
     const int requests = system.SystemRequests();
+    const int registrations = system.RegisterFactoryCalls();
     EXPECT_FALSE(pxkPluginRegister());
     EXPECT_EQ(system.SystemRequests(), requests) << "larkGetSystem must not be called";
-    EXPECT_FALSE(system.HasFactory("RevisionControlUIHelper"));
+    EXPECT_EQ(system.RegisterFactoryCalls(), registrations);
+    system.SetInitialized(true);
 }
 
 TEST_F(UIHelperLifetimeTest, RegistersTheFactoryUnderItsSingletonNameAndPassesRefusalOn)
 {
     standin::System& system = standin::System::Instance();
-    EXPECT_TRUE(pxkPluginRegister());
     EXPECT_TRUE(system.HasFactory("RevisionControlUIHelper"));
     // A second registration is refused by this host; the answer is passed on unchanged.
+    const int registrations = system.RegisterFactoryCalls();
     EXPECT_FALSE(pxkPluginRegister());
-    EXPECT_EQ(system.RegisterFactoryCalls(), 2);
+    EXPECT_EQ(system.RegisterFactoryCalls(), registrations + 1);
 }
 
 TEST_F(UIHelperLifetimeTest, InitConnectsOncePerSignalAndDestructionReleasesEveryConnection)
 {
     const long disconnectsBefore = standin::LiveCounters::DisconnectCalls();
+    const long connectionsBefore = standin::LiveCounters::LiveConnections();
+    const auto listeners = [this] {
+        return std::vector<std::size_t>{Proxy().DataModelMgrReadyListeners(), Proxy().ItemLibraryReadyListeners(),
+                                        Proxy().ItemLibraryReleasedListeners()};
+    };
+    const std::vector<std::size_t> before = listeners();
     {
         CRevisionControlUIHelper helper;
-        EXPECT_EQ(proxy->DataModelMgrReadyListeners(), 0U) << "construction connects nothing";
+        EXPECT_EQ(listeners(), before) << "construction connects nothing";
         helper.Init();
         EXPECT_EQ(helper.GetDataModelMgrReadyConnections().size(), 1U);
         EXPECT_EQ(helper.GetItemLibraryReadyConnections().size(), 1U);
         EXPECT_EQ(helper.GetItemLibraryReleasedConnections().size(), 1U);
-        EXPECT_EQ(proxy->DataModelMgrReadyListeners(), 1U);
-        EXPECT_EQ(proxy->ItemLibraryReadyListeners(), 1U);
-        EXPECT_EQ(proxy->ItemLibraryReleasedListeners(), 1U);
-        EXPECT_EQ(standin::LiveCounters::LiveConnections(), connectionsAtStart + 3);
+        EXPECT_EQ(listeners(), (std::vector<std::size_t>{before[0] + 1, before[1] + 1, before[2] + 1}));
+        EXPECT_EQ(standin::LiveCounters::LiveConnections(), connectionsBefore + 3);
         helper.Term();
     }
     EXPECT_EQ(standin::LiveCounters::DisconnectCalls(), disconnectsBefore + 3);
-    EXPECT_EQ(standin::LiveCounters::LiveConnections(), connectionsAtStart);
-    EXPECT_EQ(proxy->DataModelMgrReadyListeners() + proxy->ItemLibraryReadyListeners() +
-                  proxy->ItemLibraryReleasedListeners(),
-              0U);
+    EXPECT_EQ(standin::LiveCounters::LiveConnections(), connectionsBefore);
+    EXPECT_EQ(listeners(), before);
 }
 
 TEST_F(UIHelperLifetimeTest, InvalidLibraryGetsNoNotification)
 {
     CRevisionControlUIHelper helper;
     helper.Init();
-    MockItemLibrary library;
-    EXPECT_CALL(library, AddNotification(_, _, _)).Times(0);
     opal::datamodel::ItemLibraryAccessor unrefreshed;
-    unrefreshed.ResetContext(&library, 3);
-    proxy->SetItemLibrary(unrefreshed);
+    unrefreshed.ResetContext(&Library(), 3);
+    Proxy().SetItemLibrary(unrefreshed);
+    for (const auto& registration : Library().GetRegistrations())
+        EXPECT_NE(registration.listener, &helper);
     helper.Term();
 }
 
