@@ -8,24 +8,19 @@
 #include "ScsMarkForAddCommand.h"
 
 #include "opal/datamodel/modify/Params.h"
-#include "qor4/FileStatus.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <map>
 
 namespace {
 
-namespace fs = qor4::FileStatus;
 using opal::datamodel::ItemID;
 using opal::datamodel::UnspecifiedAccessor;
 using opal::datamodel::modify::BoolParam;
 using opal::datamodel::modify::StringParam;
 using opal::datamodel::modify::UnspecifiedAccessorListParam;
 using standin::DbObject;
-using testing::_;
-using States = std::vector<std::pair<std::string, std::uint32_t>>;
 
 std::vector<std::string> ParamNames(const lark::fwk::ICommand& command)
 {
@@ -150,6 +145,5 @@ TEST_F(AssetResolutionTest, StopsAtTheFirstUnresolvableAccessorKeepingWhatCameBe
         EXPECT_TRUE(none.empty()) << uid;
     }
 }
-
 
 } // namespace

@@ -11,7 +11,6 @@
 #include "ModelAccessStateMarker.h"
 #include "ModelAssetFiles.h"
 
-#include "qor4/ExBase.h"
 #include "qor4/FileStatus.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +19,6 @@ namespace {
 
 namespace fs = qor4::FileStatus;
 using opal::datamodel::modify::BoolParam;
-using opal::datamodel::modify::UnspecifiedAccessorListParam;
 using standin::DbObject;
 using States = std::vector<std::pair<std::string, std::uint32_t>>;
 
@@ -35,11 +33,6 @@ protected:
     std::vector<opal::datamodel::UnspecifiedAccessor> Accessors(const std::vector<DbObject*>& assets)
     {
         return AccessorsOf(Library(), assets);
-    }
-    UnspecifiedAccessorListParam* AssetParam(const std::vector<DbObject*>& assets)
-    {
-        return new UnspecifiedAccessorListParam("asset", Library().GetAccessor(), BaseScsCommand::kAssetInterfaceId,
-                                                Accessors(assets));
     }
 
     CommandRef CheckOut(const std::vector<DbObject*>& assets, const char* changeList = "", bool external = false)
@@ -170,37 +163,6 @@ TEST_F(ScsCommandTest, CommandsThatCannotStartTouchNeitherServiceNorResults)
     }
     EXPECT_TRUE(Control().GetCalls().empty());
     EXPECT_TRUE(standin::IsReadOnlyOnDisk(first->GetAssetFile()));
-}
-
-// The framework builds a command by identifier and supplies only the parameters it has: without
-// "changelist" and "includeexternalfile" the defaults "" and false apply.
-TEST_F(ScsCommandTest, TheCommandManagerBuildsEachCommandByIdentifier)
-{
-    standin::CommandManager& manager = Commands();
-    manager.RegisterCommandFactory(ScsCheckOutCommand::kCommandIdentifier,
-                                   [](const auto& library) { return new ScsCheckOutCommand(library); });
-    manager.RegisterCommandFactory(ScsMarkForAddCommand::kCommandIdentifier,
-                                   [](const auto& library) { return new ScsMarkForAddCommand(library); });
-    manager.RegisterCommandFactory(ScsMakeWritableCommand::kCommandIdentifier,
-                                   [](const auto& library) { return new ScsMakeWritableCommand(library); });
-    const std::vector<std::string> identifiers{"checkoutQORDbObjects", "markForAddQORDbObjects",
-                                               "makewritableQORDbObjects"};
-
-    DbObject* asset = AddCheckedInAsset("asset");
-    for (const std::string& identifier : identifiers) {
-        SCOPED_TRACE(identifier);
-        CommandRef command(manager.CreateCommand(identifier, Library().GetAccessor()));
-        ASSERT_NE(command, nullptr);
-        EXPECT_EQ(command->GetCommandIdentifier(), identifier);
-        command->AddParam(AssetParam({asset}));
-        ExpectSucceeded(command);
-    }
-    EXPECT_EQ(manager.ExecutedIdentifiers(), identifiers);
-    const auto checkOuts = CallsOf(Control(), "CheckOut");
-    ASSERT_EQ(checkOuts.size(), 1u);
-    // Arguments: the objects, the include flag, the changelist.
-    EXPECT_EQ(checkOuts[0].arguments, (std::vector<std::string>{"asset", "false", ""}));
-    EXPECT_NE(StatusOf(asset) & fs::kCheckedOut, 0u);
 }
 
 } // namespace

@@ -61,18 +61,6 @@ TEST_F(DesktopUtilitiesTest, MainWindowIsTheFirstVisibleWindowWithTheHostName)
     EXPECT_FALSE(IsInteractive());
 }
 
-TEST(ToNativePath, CleansAndUsesBackslashes)
-{
-    EXPECT_EQ(ToNativePath("/work//assets/../models/chair.qor"), "\\work\\models\\chair.qor");
-    EXPECT_EQ(ToNativePath("C:/Data/./scene.qor"), "C:\\Data\\scene.qor");
-    EXPECT_EQ(ToNativePath("relative/dir/"), "relative\\dir");
-    EXPECT_EQ(ToNativePath(QString::fromUtf8("/tmp/Gr\xC3\xBC\xC3\x9F"
-                                             "e/a b;c.qor")),
-              "\\tmp\\Gr\xC3\xBC\xC3\x9F"
-              "e\\a b;c.qor");
-    EXPECT_EQ(ToNativePath(""), "");
-}
-
 TEST_F(DesktopUtilitiesTest, GuardsNestLikeTheOverrideCursorStack)
 {
     auto window = MakeWindow("Window", true);

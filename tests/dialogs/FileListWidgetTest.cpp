@@ -90,31 +90,6 @@ TEST_F(FileListWidgetTest, CtrlCCopiesSelectedPathsCtrlShiftCDoesNot)
     EXPECT_EQ(QApplication::clipboard()->text(), QString());
 }
 
-TEST_F(FileListWidgetTest, RightClickSelectsTheRowAndOffersCopy)
-{
-    QFileListWidget list({writable, readOnly});
-    EXPECT_EQ(ChooseFromContextMenu(list, Row(list, readOnly), 1),
-              (QStringList{"Show in Explorer", "Copy to clipboard"}));
-    EXPECT_EQ(list.selectedItems(), QList<QTreeWidgetItem*>{Row(list, readOnly)});
-    EXPECT_EQ(QApplication::clipboard()->text(), readOnly + "\n");
-}
-
-TEST_F(FileListWidgetTest, ClickingTheReadOnlyMarkLeavesTheFileAlone)
-{
-    const QFile::Permissions before = QFile::permissions(readOnly);
-    QFileListWidget list({readOnly});
-    list.resize(500, 200);
-    list.show();
-    const Qt::CheckState shown = Row(list, readOnly)->checkState(1);
-    QStyleOptionViewItem option;
-    option.rect = list.visualRect(list.model()->index(0, 1));
-    const QRect box = list.style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, &list);
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
-                      QPoint(option.rect.left() + box.width() / 2 + 3, option.rect.center().y()));
-    EXPECT_NE(Row(list, readOnly)->checkState(1), shown);
-    EXPECT_EQ(QFile::permissions(readOnly), before);
-}
-
 TEST_F(FileListWidgetTest, ShowFileListDialogRunsModallyWithTheTitleAndOk)
 {
     ModalDriver driver;

@@ -114,30 +114,6 @@ TEST_F(ShowFilesInExplorerTest, OneWindowPerFolderInByteOrder)
     EXPECT_TRUE(opener.opened.isEmpty());
 }
 
-TEST_F(ShowFilesInExplorerTest, WithoutFileManagerEachFolderIsOpened)
-{
-    Unregister();
-    ShowFilesInExplorer({Path("y/1.qor"), Path("x/2.qor"), Path("y/3.qor")});
-    EXPECT_TRUE(TakeShown().empty());
-    EXPECT_EQ(opener.opened, (QStringList{Path("x"), Path("y")}));
-}
-
-TEST_F(ShowFilesInExplorerTest, FileListAndChangeListDialogShowTheirFiles)
-{
-    QFileListWidget list(Paths({"m/a.qor", "m/b.qor", "n/c.qor"}));
-    QTreeWidgetItem* target = list.findItems(Path("m/b.qor"), Qt::MatchExactly).value(0);
-    ASSERT_TRUE(target);
-    EXPECT_EQ(ChooseFromContextMenu(list, target, 0).value(0), "Show in Explorer");
-    EXPECT_EQ(TakeShown(), std::vector<QStringList>{{"m/b.qor"}}); // the selected row only
-
-    // Without a changelist to select the dialog never asks its data control.
-    zrChangeListSelectionDialog dialog(
-        qor4::QORPtr<qor4::IDataControl>(), QString(),
-        {ToNarrow(Path("p/b.qor")), ToNarrow(Path("p/a.qor")), ToNarrow(Path("q/c.qor"))}, false, false, nullptr);
-    dialog.showFilesInExplorer();
-    EXPECT_EQ(TakeShown(), (std::vector<QStringList>{{"p/a.qor", "p/b.qor"}, {"q/c.qor"}}));
-}
-
 TEST(NoSessionBus, FoldersAreOpenedDirectly)
 {
     ASSERT_FALSE(QDBusConnection::sessionBus().isConnected()) << "run this case without a session bus";

@@ -178,18 +178,6 @@ TEST_F(CommandRunnerTest, MarkForAddFailureWhoseOnlyFlagIsOneKeepsTheHeader)
     EXPECT_EQ(texts.details, "Files:\n" + assetFile + "\n" + external + "\n");
 }
 
-TEST_F(CommandRunnerTest, MarkForAddFailureWithoutReasonIsAnUnknownError)
-{
-    standin::DbObject* asset = AddLocalAsset("fresh");
-    Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kIOError, "disk\n");
-    Texts texts;
-
-    EXPECT_EQ(MarkForAdd({Handle(asset)}, texts).GetCode(), standin::ServerCode::kIOError);
-
-    EXPECT_EQ(texts.message,
-              std::string(kMarkForAddHeader) + "Unknown error found\nError reported by IO module: disk\n\n");
-}
-
 TEST_F(CommandRunnerTest, AssetAccessorsCollapseDuplicatesAndLeaveUnknownObjectsOut)
 {
     standin::DbObject* second = AddLocalAsset("second");

@@ -161,24 +161,4 @@ TEST_F(FailureMessagesTest, FileUsersAreListedWhenTheCombinedWordNamesThemEvenIf
               std::string(kNotAtHeadReason) + "\nbob\n");
 }
 
-TEST_F(FailureMessagesTest, FileUsersThatCannotBeListedAreApologisedFor)
-{
-    // Nobody holds the file, so the service names no user.
-    EXPECT_EQ(DescribeFiles({AddCheckedInAsset("asset")}, fs::kMarkedForDeleteByOther, kMarkForDeleteStatuses),
-              "because the following users have marked for delete some of the files\n"
-              "\nSorry cannot get the list of users\n");
-}
-
-TEST_F(FailureMessagesTest, NoFileFlagOfInterestIsAnUnknownError)
-{
-    std::string message = "head\n";
-
-    EXPECT_FALSE(Helper().DescribeFilesFailure(FileControlPtr(), CurrentAccount(), {"x.qor"},
-                                               fs::kCheckedOut | fs::kMarkedForAdd, kMarkForDeleteStatuses, "disk full",
-                                               message));
-
-    EXPECT_EQ(message, "head\nUnknown error found\nError reported by IO module: disk full\n");
-    EXPECT_TRUE(FileControl().Calls().empty());
-}
-
 } // namespace

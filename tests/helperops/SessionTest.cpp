@@ -104,35 +104,6 @@ TEST_F(SessionTest, OnlyInvalidPasswordInItsOwnLetterCaseAnywhereInTheTextAsksFo
     }
 }
 
-TEST_F(SessionTest, FirstAttemptFailingOtherwiseShowsTheServiceMessage)
-{
-    ExpireSession();
-    Prefs().SetStringPref("RevControl.Server", "nowhere:1", true);
-    Modal().PressNext(QMessageBox::Ok);
-
-    EXPECT_FALSE(Reopen());
-
-    ASSERT_EQ(Modal().Seen().size(), 1u);
-    EXPECT_EQ(Modal().Seen()[0].title, kConnectionError);
-    EXPECT_TRUE(Modal().Seen()[0].text.contains("nowhere:1"));
-}
-
-TEST_F(SessionTest, LaterAttemptFailingOtherwiseEndsTheLoop)
-{
-    ExpireSession(kPassword);
-    AnswerPasswordNext(kPassword, [this] {
-        Server().FailNext(standin::ServerOp::kLogin, standin::ServerCode::kServerError, "Depot unavailable\n");
-    });
-    Modal().PressNext(QMessageBox::Ok);
-
-    EXPECT_FALSE(Reopen());
-
-    ASSERT_EQ(Modal().Seen().size(), 2u);
-    EXPECT_EQ(Modal().Seen()[1].title, kConnectionError);
-    EXPECT_EQ(Modal().Seen()[1].text, "Depot unavailable\n");
-    EXPECT_EQ(LoginAttempts(), 2);
-}
-
 TEST_F(SessionTest, WithoutWindowsNothingIsAskedOrTouched)
 {
     ExpireSession(kPassword);

@@ -92,29 +92,4 @@ TEST_F(StatusQueriesTest, AccessStatesAreOnePerObjectInOrderAndAnEmptyListAsksNo
     EXPECT_TRUE(Control().GetCalls().empty());
 }
 
-TEST_F(StatusQueriesTest, DbObjectLookupFillsAnEmptyManager)
-{
-    standin::DbObject* asset = AddCheckedInAsset("asset");
-    qor4::QORPtr<qor4::IDataModelMgr> manager;
-
-    const qor4::QORHandle<qor4::IDbObject> found = HelperInterface().GetDbObject(asset->GetDbObjectId(), manager);
-
-    EXPECT_EQ(manager.Get(), &Manager());
-    ASSERT_FALSE(found.IsNull());
-    EXPECT_EQ(found.GetName(), "asset");
-    EXPECT_EQ(HelperInterface().GetDbObject(asset->GetDbObjectId()).GetName(), "asset");
-}
-
-TEST_F(StatusQueriesTest, UnknownKeyGivesAnEmptyHandleAlsoWhenTheLookupThrows)
-{
-    EXPECT_TRUE(HelperInterface().GetDbObject(qor4::DbObjectId("{00000000-0000-0000-0000-000000000000}")).IsNull());
-
-    standin::DbObject* asset = AddCheckedInAsset("asset");
-    Manager().SetLookupThrows(true);
-    qor4::QORPtr<qor4::IDataModelMgr> manager = ManagerPtr();
-    qor4::QORHandle<qor4::IDbObject> found;
-    EXPECT_NO_THROW(found = HelperInterface().GetDbObject(asset->GetDbObjectId(), manager));
-    EXPECT_TRUE(found.IsNull());
-}
-
 } // namespace

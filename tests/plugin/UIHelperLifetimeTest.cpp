@@ -120,27 +120,4 @@ TEST_F(UIHelperLifetimeTest, WaitEndsWithTrueWhenTheUserCancels)
     helper.Term();
 }
 
-TEST_F(UIHelperLifetimeTest, AnEarlyCompletionIsForgotten)
-{
-    CRevisionControlUIHelper helper;
-    helper.Init();
-    helper.NotifyCompletion();
-    QTimer::singleShot(0, [&] { helper.GetProgressBox()->button(QMessageBox::Cancel)->click(); });
-    EXPECT_TRUE(helper.WaitForCompletion()) << "the user, not the early completion, closed the box";
-    helper.Term();
-}
-
-TEST_F(UIHelperLifetimeTest, TermTwiceDeletesTheBoxOnce)
-{
-    CRevisionControlUIHelper helper;
-    helper.Init();
-    QPointer<QMessageBox> box = helper.GetProgressBox();
-    helper.Term();
-    EXPECT_TRUE(box.isNull());
-    EXPECT_EQ(helper.GetProgressBox(), nullptr);
-    helper.Term();
-    // After Term the delegate cannot block the operation.
-    EXPECT_FALSE(helper.WaitForCompletion());
-}
-
 } // namespace

@@ -70,23 +70,6 @@ TEST_F(CheckOutObjectsTest, ExpiredSessionOnTheFirstObjectStopsSilently)
     EXPECT_TRUE(LogTexts(Log::MsgType::Error).empty());
 }
 
-TEST_F(CheckOutObjectsTest, APasswordChangedOnTheServerIsAskedForThenTheCheckOutIsRetried)
-{
-    standin::DbObject* asset = AddCheckedInAsset("asset");
-    // Only the server changes: the session's password is refused at the next connection.
-    Sandbox().SetPassword(kUser, "changed");
-    AnswerPasswordNext(QStringLiteral("changed"));
-    bool cancelled = true;
-
-    EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
-
-    ASSERT_EQ(Modal().Seen().size(), 1u);
-    EXPECT_EQ(Modal().Seen()[0].title, "Data Source Password Required");
-    ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
-    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kEdit).size(), 2u) << "the refused check-out and its retry";
-    EXPECT_TRUE(SessionWorks());
-}
-
 TEST_F(CheckOutObjectsTest, ValidStoredChangeListChecksOutWithoutADialog)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero", 1);
@@ -142,17 +125,6 @@ TEST_F(CheckOutObjectsTest, CancelledDialogOrRevisionControlOffCancelsAndChecksO
     }
 }
 
-TEST_F(CheckOutObjectsTest, EmptyListAndNullCancelFlag)
-{
-    bool cancelled = true;
-    EXPECT_TRUE(Helper().CheckOutObjects({}, &cancelled, false));
-    EXPECT_TRUE(cancelled);
-
-    standin::DbObject* asset = AddCheckedInAsset("hero");
-    EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), nullptr, false));
-    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, kCheckedOut | qor4::FileStatus::kLockedByMe);
-}
-
 TEST_F(CheckOutObjectsTest, WithoutWindowsEachFailureIsLoggedAndTheRestCheckedOut)
 {
     standin::DbObject* first = AddCheckedInAsset("first");
@@ -178,14 +150,6 @@ protected:
         return Helper().PromptCheckOutObjects(Handles(objects), false, allowMakeWritable, kEditMessage);
     }
 };
-
-TEST_F(PromptCheckOutObjectsTest, NothingReadOnlyAnswersYesWithoutAsking)
-{
-    standin::DbObject* asset = AddLocalAsset("tree");
-    EXPECT_TRUE(Prompt({asset}));
-    EXPECT_TRUE(Modal().Seen().empty());
-    EXPECT_TRUE(Server().Calls().empty());
-}
 
 TEST_F(PromptCheckOutObjectsTest, DialogOffersEveryAnswerAndCheckOutUsesTheChosenChangeList)
 {
@@ -355,26 +319,6 @@ TEST_F(PromptCheckOutObjectsTest, WithoutWindowsStoredPromptChecksOutIntoTheDefa
     EXPECT_TRUE(Prompt({held}));
     EXPECT_EQ(LogTexts(Log::MsgType::Error).size(), 1u);
     EXPECT_TRUE(StateOf(held->GetAssetFile()).readOnly);
-}
-
-TEST(ListsEqualTest, ComparesCacheIndexAndInstancePositionByPosition)
-{
-    qor4::QORPtr<standin::DataModelMgr> manager = standin::DataModelMgr::Create();
-    qor4::QORPtr<standin::DataModelMgr> otherManager = standin::DataModelMgr::Create();
-    standin::DbObject* a = manager->CreateAsset({"a", "/nowhere/a.qor", {}, false});
-    standin::DbObject* b = manager->CreateAsset({"b", "/nowhere/b.qor", {}, false});
-    standin::DbObject* twin = otherManager->CreateAsset({"a", "/nowhere/a.qor", {}, false});
-    const auto handle = [](standin::DbObject* object) { return standin::DataModelMgr::MakeHandle(object); };
-    {
-        const DbObjectHandles ab{handle(a), handle(b)};
-        EXPECT_TRUE(CRevisionControlUIHelper::ListsEqual(ab, DbObjectHandles{handle(a), handle(b)}));
-        EXPECT_TRUE(CRevisionControlUIHelper::ListsEqual({}, {}));
-        EXPECT_FALSE(CRevisionControlUIHelper::ListsEqual(ab, DbObjectHandles{handle(b), handle(a)}));
-        EXPECT_FALSE(CRevisionControlUIHelper::ListsEqual(ab, DbObjectHandles{handle(a)}));
-        // Same cache index, another manager's instance.
-        ASSERT_EQ(twin->GetCacheIndex(), a->GetCacheIndex());
-        EXPECT_FALSE(CRevisionControlUIHelper::ListsEqual(DbObjectHandles{handle(a)}, DbObjectHandles{handle(twin)}));
-    }
 }
 
 } // namespace

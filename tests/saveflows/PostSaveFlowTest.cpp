@@ -72,26 +72,6 @@ TEST_F(PostSaveFlowTest, DeletedCheckedOutFilesOfTwoChangeListsAreMarkedForDelet
     EXPECT_TRUE(Modal().Seen().empty());
 }
 
-TEST_F(PostSaveFlowTest, DeletedFileAlreadyMarkedForDeleteOrUnknownIsLeftAlone)
-{
-    standin::DbObject* marked = AddCheckedInAsset("marked");
-    standin::DbObject* unknown = AddLocalAsset("unknown");
-    ASSERT_TRUE(Server().Delete(CurrentSession(), {marked->GetAssetFile()}, "").Succeeded());
-    // The workspace still has the file, so that the save removes it.
-    QFile restored(QString::fromStdString(marked->GetAssetFile()));
-    ASSERT_TRUE(restored.open(QIODevice::WriteOnly));
-    restored.close();
-    Manager().DeleteAsset(marked);
-    Manager().DeleteAsset(unknown);
-    Server().ClearCalls();
-
-    ASSERT_TRUE(Library().Save().Succeeded());
-
-    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kDelete).empty());
-    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kRevert).empty());
-    EXPECT_FALSE(StateOf(unknown->GetAssetFile()).exists);
-}
-
 TEST_F(PostSaveFlowTest, PromptingForDeletedFilesShowsTheFilesAndMarksIntoTheChosenChangeList)
 {
     standin::DbObject* asset = AddCheckedInAsset("old", 1);
@@ -226,17 +206,6 @@ TEST_F(PostSaveFlowTest, CancelledMarkForAddLeavesTheNewFilesAlone)
     EXPECT_EQ(Prefs().WriteCount(), writes);
 }
 
-TEST_F(PostSaveFlowTest, SavedAssetWhoseFilesAreInTheDepotIsNotMarkedForAdd)
-{
-    standin::DbObject* asset = AddDirtyCheckedInAsset("hero");
-    AnswerDialog(DialogButton::MakeWritable);
-
-    ASSERT_TRUE(Library().Save().Succeeded());
-
-    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kAdd).empty());
-    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, 0u);
-}
-
 TEST_F(PostSaveFlowTest, InvalidStoredChangeListSwitchesPromptingOn)
 {
     standin::DbObject* asset = AddNewAsset("fresh");
@@ -265,23 +234,6 @@ TEST_F(PostSaveFlowTest, WithoutWindowsNewAssetsAndDeletedFilesGoToTheDefaultCha
     ExpectStates({fresh->GetAssetFile()}, {true, false, kMarkedForAdd, ""});
     EXPECT_TRUE(Log().Entries().empty());
     EXPECT_TRUE(StoredPrompt());
-}
-
-TEST_F(PostSaveFlowTest, WithoutWindowsAFailureIsLoggedAndNotRetried)
-{
-    standin::DbObject* doomed = AddCheckedInAsset("old");
-    Manager().DeleteAsset(doomed);
-    Server().FailNext(standin::ServerOp::kDelete, standin::ServerCode::kServerError, "depot busy\n");
-    WithoutWindows();
-
-    ASSERT_TRUE(Library().Save().Succeeded());
-
-    const std::vector<std::string> errors = LogTexts(Log::MsgType::Error);
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].rfind("Mark-For-Delete Error: The following files have been deleted during the commit:\n", 0),
-              0u)
-        << errors[0];
-    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kDelete).size(), 1u);
 }
 
 TEST_F(PostSaveFlowTest, AFailedStatusQueryOfTheDeletedFilesEndsTheWholeNotification)

@@ -149,22 +149,6 @@ TEST_F(PreSaveFlowTest, RememberedChangeListThatVanishedStoresPromptAndAsks)
     ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
 }
 
-TEST_F(PreSaveFlowTest, StoredCheckOutWithRevisionControlOffAsksAndKeepsTheStoredAction)
-{
-    AddDirtyCheckedInAsset("hero");
-    Properties().SetActionWhenEditingReadOnlyAsset(Props::kCheckOut);
-    Properties().SetUseSourceDataControl(false);
-    AnswerDialog(DialogButton::Cancel);
-
-    EXPECT_TRUE(Library().Save().vetoed);
-
-    ASSERT_EQ(Dialogs().size(), 1u);
-    // Without revision control the dialog offers no changelist, so "Check Out" cannot be chosen.
-    EXPECT_TRUE(Dialogs()[0].changeListEntries.isEmpty());
-    EXPECT_FALSE(Dialogs()[0].checkOutEnabled);
-    EXPECT_EQ(StoredAction(), Props::kCheckOut);
-}
-
 TEST_F(PreSaveFlowTest, FirstGroupChecksOutSecondFailsThenThePromptListsOnlyTheSecondGroup)
 {
     standin::DbObject* withExternal = AddDirtyCheckedInAsset("hero", 1);
@@ -317,18 +301,6 @@ TEST_F(PreSaveWithoutWindowsTest, MakeWritableFailureIsIgnoredAndTheWriterMeetsT
     EXPECT_TRUE(Log().Entries().empty());
     Server().ClearFaults();
     EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
-}
-
-TEST_F(PreSaveWithoutWindowsTest, NullCancelFlagStillRunsTheFlow)
-{
-    standin::DbObject* asset = AddDirtyCheckedInAsset("hero");
-    Properties().SetActionWhenEditingReadOnlyAsset(Props::kContinue);
-
-    Helper().OnPreSave(Library().GetAccessor(), nullptr);
-    Properties().SetActionWhenEditingReadOnlyAsset(Props::kCheckOut);
-    Helper().OnPreSave(Library().GetAccessor(), nullptr);
-
-    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, kCheckedOut | qor4::FileStatus::kLockedByMe);
 }
 
 } // namespace

@@ -85,37 +85,6 @@ TEST_F(SvnBackendTest, ALockRefusesTheOtherUserNamingItsOwnerAndLeavesNothingHal
     EXPECT_EQ(holders.users, std::vector<std::string>{kAlice});
 }
 
-TEST_F(SvnBackendTest, ARejectedPasswordExpiresTheSessionUntilTheNewOneIsGiven)
-{
-    sandbox.SetPassword(kBob, "changed");
-    const standin::ServerResult rejected = backend.Edit(bob, {BobPath(kHero)}, "");
-    EXPECT_EQ(rejected.code, qor4::kResultSessionExpired) << rejected.text;
-    EXPECT_FALSE(IsWritable(BobPath(kHero)));
-    EXPECT_EQ(backend.Status(bob, {BobPath(kHero)}, standin::StatusScope::kWithRepository).code,
-              qor4::kResultSessionExpired);
-
-    const standin::LoginResult wrong =
-        backend.OpenSession({kBob, "bob-secret", sandbox.Url(), sandbox.WorkingCopy(kBob)});
-    EXPECT_EQ(wrong.code, ServerCode::kLoginFailed);
-    EXPECT_NE(wrong.text.find(standin::ServerText::kInvalidPassword), std::string::npos) << wrong.text;
-    std::string failure;
-    const SessionId again = sandbox.Open(backend, kBob, failure);
-    ASSERT_NE(again, 0) << failure;
-    EXPECT_TRUE(backend.Edit(again, {BobPath(kHero)}, "").Succeeded());
-}
-
-TEST_F(SvnBackendTest, AFileUrlWorkingCopyNeedsNoServerAndLocksAsItsUser)
-{
-    const std::string local = sandbox.WorkingCopy(kAlice) + "-local";
-    std::string error;
-    ASSERT_TRUE(sandbox.Server().CheckOut(kAlice, local, error, sandbox.Server().FileUrl())) << error;
-    const standin::LoginResult login = backend.OpenSession({kAlice, "", sandbox.Server().FileUrl(), local});
-    ASSERT_TRUE(login.Succeeded()) << login.text;
-    ASSERT_TRUE(backend.Edit(login.session, {local + "/" + kLamp}, "").Succeeded());
-    EXPECT_EQ(WordOf(bob, BobPath(kLamp)), fs::kCheckedOutByOther | fs::kLockedByOther);
-    EXPECT_EQ(backend.Users(bob, {BobPath(kLamp)}, true).users, std::vector<std::string>{kAlice});
-}
-
 TEST_F(SvnBackendTest, AStolenLockIsTheThiefsAndMyNextCheckOutIsRefusedNamingThem)
 {
     ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());

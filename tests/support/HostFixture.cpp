@@ -265,11 +265,6 @@ void HostFixture::LockAs(const std::string& user, const standin::DbObject* asset
     ASSERT_TRUE(result.Succeeded()) << result.text;
 }
 
-void HostFixture::MarkForDeleteAs(const std::string& user, const standin::DbObject* asset)
-{
-    backend->SetOtherUserState(asset->GetAssetFile(), qor4::FileStatus::kMarkedForDeleteByOther, user);
-}
-
 void HostFixture::SubmitAs(const std::string& user, const standin::DbObject* asset)
 {
     ASSERT_EQ(sandbox->Update(user), "");

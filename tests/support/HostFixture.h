@@ -91,8 +91,6 @@ protected:
     // Each acts on the asset's ".qor" file for user (kOtherUser, kThirdUser) and asserts success.
     // user checks the file out (locks it) in their own working copy.
     void LockAs(const std::string& user, const standin::DbObject* asset);
-    // user's pending delete of the file, as the fault decorator reports it.
-    void MarkForDeleteAs(const std::string& user, const standin::DbObject* asset);
     // A newer revision committed by user: the current user's copy is no longer at the head.
     void SubmitAs(const std::string& user, const standin::DbObject* asset);
 
