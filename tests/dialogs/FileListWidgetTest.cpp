@@ -5,8 +5,6 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
-#include <QStyle>
-#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 
 namespace {
@@ -88,6 +86,15 @@ TEST_F(FileListWidgetTest, CtrlCCopiesSelectedPathsCtrlShiftCDoesNot)
     list.clearSelection();
     QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), QString());
+}
+
+TEST_F(FileListWidgetTest, RightClickSelectsTheRowAndOffersCopy)
+{
+    QFileListWidget list({writable, readOnly});
+    EXPECT_EQ(ChooseFromContextMenu(list, Row(list, readOnly), 1),
+              (QStringList{"Show in Explorer", "Copy to clipboard"}));
+    EXPECT_EQ(list.selectedItems(), QList<QTreeWidgetItem*>{Row(list, readOnly)});
+    EXPECT_EQ(QApplication::clipboard()->text(), readOnly + "\n");
 }
 
 TEST_F(FileListWidgetTest, ShowFileListDialogRunsModallyWithTheTitleAndOk)

@@ -77,7 +77,9 @@ TEST_F(CheckOutObjectsTest, ValidStoredChangeListChecksOutWithoutADialog)
     Properties().SetChangeListToUseWhenAutoCheckingOut(changeList);
     bool cancelled = true;
 
-    EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), &cancelled, true));
+    // The host's single-object call, and an empty list that has nothing to do.
+    EXPECT_TRUE(HelperInterface().CheckOutObject(Handle(asset), &cancelled, true));
+    EXPECT_TRUE(Helper().CheckOutObjects({}, nullptr, true));
 
     EXPECT_FALSE(cancelled);
     EXPECT_TRUE(Modal().Seen().empty());

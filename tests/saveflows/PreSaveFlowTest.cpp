@@ -95,6 +95,7 @@ TEST_F(PreSaveFlowTest, CheckOutWithRememberStoresTheChoiceAndSavesIntoTheChange
 {
     standin::DbObject* asset = AddDirtyCheckedInAsset("hero", 1);
     const std::string changeList = CreateChangeList("level fixes");
+    Properties().SetPromptForChangeListWhenCheckingOut(true);
     AnswerDialog(DialogButton::CheckOut, changeList, true);
 
     const standin::SaveResult result = Library().Save();
