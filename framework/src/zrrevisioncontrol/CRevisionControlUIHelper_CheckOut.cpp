@@ -165,7 +165,6 @@ bool CRevisionControlUIHelper::PromptCheckOutObjects(const DbObjectHandles& obje
     };
     for (;;) {
         qor4::qorResult result = qor4::kResultOk;
-        texts.errorString.clear();
         if (action == IRevisionControlPropertiesMgr::kPrompt) {
             ReadOnlyAssetsQuestion::Setup setup;
             AppendAssetListing(dataControl, readOnlyObjects, false, setup.assetsText);

@@ -37,8 +37,6 @@ bool PluginTranslator::Install(const QLocale& locale)
 
 void PluginTranslator::Remove()
 {
-    if (QTranslator* translator = Installed()) {
-        QCoreApplication::removeTranslator(translator);
-        delete translator;
-    }
+    // A translator takes itself out of the application when it is deleted.
+    delete Installed().data();
 }

@@ -15,8 +15,6 @@ class QWidget;
 
 class ReadOnlyAssetsQuestion {
 public:
-    using Action = IRevisionControlPropertiesMgr::ActionWhenEditingReadOnlyAsset;
-
     // How the question looks.
     struct Setup {
         QString assetsText;
