@@ -17,8 +17,8 @@ bool BenchHost::Start(const std::string& url, const std::string& user, const std
     m_backend = std::make_shared<standin::FaultyBackend>(std::make_shared<standin::SvnBackend>());
     auto worker = std::make_shared<standin::WorkerBackend>(m_backend);
     m_manager = standin::DataModelMgr::Create();
-    m_dataControl = standin::DataControl::Create(worker);
     m_fileControl = standin::FileVersionControl::Create(worker);
+    m_dataControl = standin::DataControl::Create(worker, m_fileControl->Accounts());
     m_manager->GetInstance()->RegisterComponent(qor4::UID_DataControl(),
                                                 qor4::QORPtr<qor4::IQORUnknown>(m_dataControl));
     m_manager->GetInstance()->RegisterComponent(qor4::UID_FileVersionControl(),

@@ -2,6 +2,8 @@
 // against the stand-in server with real workspace files.
 #include "FlowFixture.h"
 
+#include "SaveAudit.h"
+
 #include <QFile>
 
 namespace {
@@ -266,6 +268,78 @@ TEST_F(PostSaveFlowTest, ExpiredSessionIsReopenedAndTheStatusQueryRepeated)
     EXPECT_TRUE(
         passwordDialogLabels[0].join('\n').contains(QStringLiteral("Post-Save Mark-for-Delete: Revision control")));
     EXPECT_EQ(StateOf(file).status, kMarkedForDelete);
+}
+
+// A host started against a server that wants a password it was never given: the account is pushed,
+// its login refused, and the data control holds it without a session.
+class BeforeTheFirstPasswordTest : public FlowFixture {
+protected:
+    static constexpr const char* kFirstPassword = "first-secret";
+
+    void SetUp() override
+    {
+        FlowFixture::SetUp();
+        doomed = AddCheckedInAsset("old");
+        doomedFile = doomed->GetAssetFile();
+        Sandbox().SetPassword(kUser, kFirstPassword);
+        Properties().SetAccountProperties(kUser, Sandbox().Url(), Sandbox().WorkingCopy(kUser));
+        ASSERT_NE(CurrentAccount(), nullptr);
+        ASSERT_EQ(CurrentAccount()->Session(), 0);
+        table = AddNewAsset("table");
+        Manager().DeleteAsset(doomed);
+    }
+
+    // The status of a file as alice sees it through a session of her own.
+    qor4::StatusWord WordSeenByAlice(const std::string& file)
+    {
+        std::string failure;
+        const standin::SessionId session = Sandbox().Open(Subversion(), kUser, failure);
+        EXPECT_NE(session, 0) << failure;
+        const standin::StatusResult status =
+            Subversion().Status(session, {file}, standin::StatusScope::kWithRepository);
+        Subversion().CloseSession(session);
+        EXPECT_TRUE(status.Succeeded()) << status.text;
+        return status.words.empty() ? 0 : status.words.front();
+    }
+
+    standin::DbObject* doomed = nullptr;
+    std::string doomedFile;
+    standin::DbObject* table = nullptr;
+};
+
+TEST_F(BeforeTheFirstPasswordTest, TheSaveAsksForThePasswordThenMarksForAddAndDelete)
+{
+    AnswerPasswordNext(QString::fromLatin1(kFirstPassword));
+
+    const standin::SaveResult saved = Library().Save();
+
+    ASSERT_TRUE(saved.Succeeded());
+    ASSERT_EQ(passwordDialogLabels.size(), 1u);
+    EXPECT_TRUE(passwordDialogLabels[0].join('\n').contains(
+        QStringLiteral("Post-Save Mark-for-Delete: Revision control system needs to be queried for file status")));
+    EXPECT_EQ(StateOf(doomedFile).status, kMarkedForDelete);
+    EXPECT_EQ(StateOf(table->GetAssetFile()).status, kMarkedForAdd);
+    EXPECT_EQ(Sandbox().RunSvn(kUser, {"propget", "svn:needs-lock", QString::fromStdString(table->GetAssetFile())}),
+              0);
+    EXPECT_TRUE(standin::FindLeftOut(Control(), saved).Empty());
+}
+
+TEST_F(BeforeTheFirstPasswordTest, ThePasswordCancelledTheAssetsAreNamedAsLeftOut)
+{
+    Modal().RejectNext();
+
+    const standin::SaveResult saved = Library().Save();
+
+    ASSERT_TRUE(saved.Succeeded());
+    EXPECT_EQ(Modal().Seen().size(), 1u) << "only the password dialog";
+    EXPECT_EQ(WordSeenByAlice(table->GetAssetFile()), kNotInDepot);
+    EXPECT_EQ(WordSeenByAlice(doomedFile) & kMarkedForDelete, 0u);
+    const standin::LeftOut left = standin::FindLeftOut(Control(), saved);
+    EXPECT_EQ(left.assets, std::vector<std::string>{"table"});
+    EXPECT_EQ(left.removedFiles, std::vector<std::string>{doomedFile});
+    EXPECT_EQ(left.Describe(), "Revision control is not connected: not added to revision control: table\n"
+                               "Revision control is not connected: removed from disk but not marked for delete: " +
+                                   doomedFile + "\n");
 }
 
 } // namespace

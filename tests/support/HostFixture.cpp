@@ -56,8 +56,8 @@ void HostFixture::SetUp()
     manager = standin::DataModelMgr::Create();
     // As the host runs them: every operation on a worker thread.
     auto worker = std::make_shared<standin::WorkerBackend>(backend);
-    dataControl = standin::DataControl::Create(worker);
     fileVersionControl = standin::FileVersionControl::Create(worker);
+    dataControl = standin::DataControl::Create(worker, fileVersionControl->Accounts());
     manager->GetInstance()->RegisterComponent(qor4::UID_DataControl(), qor4::QORPtr<qor4::IQORUnknown>(dataControl));
     manager->GetInstance()->RegisterComponent(qor4::UID_FileVersionControl(),
                                               qor4::QORPtr<qor4::IQORUnknown>(fileVersionControl));

@@ -74,6 +74,9 @@ void ModelSaver::WriteDirtyAssets(SaveResult& result)
             if (!object->IsPersistable()) continue;
             object->SetDirty(false);
             record.RecordSavedObject(object);
+            if (object->GetAncestorId().IsNull() &&
+                std::find(result.newAssets.begin(), result.newAssets.end(), asset) == result.newAssets.end())
+                result.newAssets.push_back(asset);
             result.savedObjects.push_back(object);
         }
     }

@@ -22,6 +22,8 @@ struct SaveResult {
     std::vector<std::string> writtenFiles;
     std::vector<std::string> removedFiles;
     std::vector<DbObject*> savedObjects;
+    // Assets that objects saved for the first time belong to.
+    std::vector<DbObject*> newAssets;
     bool Succeeded() const { return !vetoed && failures.empty(); }
 };
 

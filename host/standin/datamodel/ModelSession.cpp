@@ -10,14 +10,15 @@ ModelSession::ModelSession(std::shared_ptr<RevisionBackend> backend, ModelServic
     : m_backend(std::make_shared<WorkerBackend>(std::move(backend))), m_manager(DataModelMgr::Create())
 {
     QORInstance* instance = m_manager->GetInstance();
+    auto accounts = std::make_shared<AccountBook>();
     if (services.dataControl) {
-        m_dataControl = DataControl::Create(m_backend);
+        m_dataControl = DataControl::Create(m_backend, accounts);
         instance->RegisterComponent(
             qor4::UID_DataControl(),
             qor4::QORPtr<qor4::IQORUnknown>(static_cast<qor4::IDataControl*>(m_dataControl.Get())));
     }
     if (services.fileVersionControl) {
-        m_fileControl = FileVersionControl::Create(m_backend);
+        m_fileControl = FileVersionControl::Create(m_backend, accounts);
         instance->RegisterComponent(
             qor4::UID_FileVersionControl(),
             qor4::QORPtr<qor4::IQORUnknown>(static_cast<qor4::IFileVersionControl*>(m_fileControl.Get())));
@@ -39,7 +40,9 @@ ModelSession::LoginOutcome ModelSession::Login(const std::string& user, const st
         return outcome;
     }
     outcome.account = m_fileControl->CreateUserParameters(user, password, server, workspace, outcome.message);
-    if (outcome.account && m_dataControl) m_dataControl->SetUserParameters(outcome.account);
+    // A refused login is pushed as "no account", as the preference manager pushes it: the data
+    // control then holds the account that waits for its password.
+    if (m_dataControl) m_dataControl->SetUserParameters(outcome.account);
     return outcome;
 }
 

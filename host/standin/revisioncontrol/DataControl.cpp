@@ -1,5 +1,6 @@
 #include "DataControl.h"
 
+#include "AccountBook.h"
 #include "DbObject.h"
 #include "ModelAssetFiles.h"
 #include "UserParameters.h"
@@ -41,12 +42,16 @@ qor4::qorResult Fail(std::int32_t code, const std::string& text, std::string& in
 }
 } // namespace
 
-qor4::QORPtr<DataControl> DataControl::Create(std::shared_ptr<RevisionBackend> backend)
+qor4::QORPtr<DataControl> DataControl::Create(std::shared_ptr<RevisionBackend> backend,
+                                              std::shared_ptr<AccountBook> accounts)
 {
-    return qor4::QORPtr<DataControl>(new DataControl(std::move(backend)));
+    return qor4::QORPtr<DataControl>(new DataControl(std::move(backend), std::move(accounts)));
 }
 
-DataControl::DataControl(std::shared_ptr<RevisionBackend> backend) : m_backend(std::move(backend)) {}
+DataControl::DataControl(std::shared_ptr<RevisionBackend> backend, std::shared_ptr<AccountBook> accounts)
+    : m_backend(std::move(backend)), m_accounts(std::move(accounts))
+{
+}
 
 void DataControl::Release()
 {
@@ -88,6 +93,11 @@ bool DataControl::EnterSession(qor4::qorResult& result, std::string& text)
         return false;
     }
     return true;
+}
+
+bool DataControl::IsConnected()
+{
+    return m_account && m_account->Session() != 0 && m_backend->IsSessionOpen(m_account->Session());
 }
 
 SessionId DataControl::Session() const
@@ -383,7 +393,7 @@ qor4::qorResult DataControl::SetUserParameters(const qor4::IUserParameters* para
 {
     RecordWith("SetUserParameters", [&] { return std::vector<std::string>{parameters ? "account" : "none"}; });
     if (!parameters) {
-        m_account = nullptr;
+        m_account = m_accounts ? m_accounts->Waiting() : nullptr;
         return qor4::kResultOk;
     }
     const auto* account = dynamic_cast<const UserParameters*>(parameters);

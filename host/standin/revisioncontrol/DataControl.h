@@ -10,7 +10,8 @@
 // - MarkForAdd: schedules for addition only the files that are not versioned yet;
 // - MakeWritable: only files that exist on disk are touched;
 // - error texts and messages are appended to, never replaced.
-// Server operations need an account (SetUserParameters); without one they answer -34.
+// Server operations need an account (SetUserParameters); without one they answer -34. Told "no
+// account", the data control takes the account that waits for its first password (AccountBook).
 #pragma once
 
 #include "RevisionBackend.h"
@@ -22,6 +23,7 @@
 
 namespace standin {
 
+class AccountBook;
 class DbObject;
 class UserParameters;
 
@@ -38,8 +40,10 @@ public:
         std::vector<std::string> arguments;
     };
 
-    // Shares the backend with the file-version-control service of the same instance.
-    static qor4::QORPtr<DataControl> Create(std::shared_ptr<RevisionBackend> backend);
+    // Shares the backend and the accounts with the file-version-control service of the same
+    // instance; without accounts, "no account" is only that.
+    static qor4::QORPtr<DataControl> Create(std::shared_ptr<RevisionBackend> backend,
+                                            std::shared_ptr<AccountBook> accounts = nullptr);
 
     void AddRef() override { ++m_refs; }
     void Release() override;
@@ -89,6 +93,9 @@ public:
     bool QueryObjectInContext(const qor4::DataControlContext& context, const qor4::DbObjectHandle& object) override;
     bool HasExternalFiles(const qor4::DbObjectHandle& object, const qor4::DataControlContext& context) override;
 
+    // The account has an open session (asked of the backend, not of the server; not recorded).
+    bool IsConnected();
+
     const std::vector<Call>& GetCalls() const { return m_calls; }
     // The call record is the stand-in's, for tests; a benchmark of the plug-in switches it off.
     void SetRecording(bool recording) { m_recording = recording; }
@@ -97,7 +104,7 @@ public:
     int GetRefCount() const { return m_refs; }
 
 private:
-    explicit DataControl(std::shared_ptr<RevisionBackend> backend);
+    DataControl(std::shared_ptr<RevisionBackend> backend, std::shared_ptr<AccountBook> accounts);
     ~DataControl() = default;
 
     // The object's files in order (asset file first), or false for a null or deleted object.
@@ -119,6 +126,7 @@ private:
                                 const std::string& changeList, std::string& errorText, FileChange change);
 
     std::shared_ptr<RevisionBackend> m_backend;
+    std::shared_ptr<AccountBook> m_accounts;
     int m_refs = 0;
     const UserParameters* m_account = nullptr;
     std::vector<Call> m_calls;

@@ -130,6 +130,11 @@ void FaultyBackend::CloseSession(SessionId session)
     m_inner->CloseSession(session);
 }
 
+bool FaultyBackend::IsSessionOpen(SessionId session)
+{
+    return m_expired.count(session) == 0 && m_inner->IsSessionOpen(session);
+}
+
 ServerResult FaultyBackend::Edit(SessionId session, const FileList& files, const std::string& changeList)
 {
     ServerResult result;

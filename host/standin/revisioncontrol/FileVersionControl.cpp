@@ -11,17 +11,22 @@ FileList ToVector(const std::list<std::string>& files)
 }
 } // namespace
 
-FileVersionControl::FileVersionControl(std::shared_ptr<RevisionBackend> backend) : m_backend(std::move(backend)) {}
+FileVersionControl::FileVersionControl(std::shared_ptr<RevisionBackend> backend,
+                                       std::shared_ptr<AccountBook> accounts)
+    : m_backend(std::move(backend)), m_accounts(accounts ? std::move(accounts) : std::make_shared<AccountBook>())
+{
+}
 
 FileVersionControl::~FileVersionControl()
 {
-    for (const auto& account : m_accounts)
-        m_backend->CloseSession(account->Session());
+    for (const SessionId session : m_accounts->Sessions())
+        m_backend->CloseSession(session);
 }
 
-qor4::QORPtr<FileVersionControl> FileVersionControl::Create(std::shared_ptr<RevisionBackend> backend)
+qor4::QORPtr<FileVersionControl> FileVersionControl::Create(std::shared_ptr<RevisionBackend> backend,
+                                                            std::shared_ptr<AccountBook> accounts)
 {
-    return qor4::QORPtr<FileVersionControl>(new FileVersionControl(std::move(backend)));
+    return qor4::QORPtr<FileVersionControl>(new FileVersionControl(std::move(backend), std::move(accounts)));
 }
 
 void FileVersionControl::AddRef()
@@ -48,9 +53,7 @@ bool FileVersionControl::QueryInterface(const qor4::InterfaceUID& iid, void** ob
 
 const UserParameters* FileVersionControl::FindAccount(const qor4::IUserParameters* account) const
 {
-    for (const auto& own : m_accounts)
-        if (own.get() == account) return own.get();
-    return nullptr;
+    return m_accounts->Find(account);
 }
 
 const UserParameters* FileVersionControl::Enter(const char* operation, const qor4::IUserParameters* account,
@@ -76,12 +79,20 @@ FileVersionControl::CreateUserParameters(const std::string& userName, const std:
     for (std::size_t i = 0; i < credentials.password.size(); ++i)
         secret[i] = 0;
     if (login.Failed()) {
+        if (login.accountChecked)
+            m_accounts->Refused(userName, server, workspace);
+        else
+            m_accounts->Clear();
         message = login.text;
         return nullptr;
     }
     message.clear();
-    m_accounts.push_back(std::make_unique<UserParameters>(userName, server, workspace, login.session));
-    return m_accounts.back().get();
+    std::vector<SessionId> replaced;
+    const UserParameters* account = m_accounts->Open(userName, server, workspace, login.session, replaced);
+    // A replaced session would keep its connections and password for nothing.
+    for (const SessionId session : replaced)
+        m_backend->CloseSession(session);
+    return account;
 }
 
 qor4::qorResult FileVersionControl::RevertFiles(const qor4::IUserParameters* account,

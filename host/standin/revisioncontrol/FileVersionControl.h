@@ -1,6 +1,7 @@
 // FileVersionControl: the host's file-version-control service over a RevisionBackend.
 #pragma once
 
+#include "AccountBook.h"
 #include "FaultyBackend.h"
 #include "HostExport.h"
 #include "RevisionBackend.h"
@@ -13,11 +14,13 @@
 namespace standin {
 
 // Reference counted; made by Create with one reference for the caller. Accounts made by
-// CreateUserParameters live as long as the service; their sessions end with it. Every operation
-// acts in the given account's session; an account this service did not make is refused.
+// CreateUserParameters live in the service's AccountBook (shared with the data control of the same
+// data base); their sessions end with the service. Every operation acts in the given account's
+// session; an account the book does not hold is refused.
 class HOST_API FileVersionControl final : public qor4::IFileVersionControl {
 public:
-    static qor4::QORPtr<FileVersionControl> Create(std::shared_ptr<RevisionBackend> backend);
+    static qor4::QORPtr<FileVersionControl> Create(std::shared_ptr<RevisionBackend> backend,
+                                                   std::shared_ptr<AccountBook> accounts = nullptr);
     FileVersionControl(const FileVersionControl&) = delete;
     FileVersionControl& operator=(const FileVersionControl&) = delete;
 
@@ -54,19 +57,20 @@ public:
     int ReferenceCount() const { return m_references; }
     // The account this service made, or null for anything else (null included).
     const UserParameters* FindAccount(const qor4::IUserParameters* account) const;
+    const std::shared_ptr<AccountBook>& Accounts() const { return m_accounts; }
     RevisionBackend& Backend() const { return *m_backend; }
     const std::vector<ServerCall>& Calls() const { return m_calls; }
     void ClearCalls() { m_calls.clear(); }
 
 private:
-    explicit FileVersionControl(std::shared_ptr<RevisionBackend> backend);
+    FileVersionControl(std::shared_ptr<RevisionBackend> backend, std::shared_ptr<AccountBook> accounts);
     ~FileVersionControl();
     // Records the call and finds the account; null (with the text) for an unknown account.
     const UserParameters* Enter(const char* operation, const qor4::IUserParameters* account,
                                 const std::list<std::string>& files, std::string& text);
 
     std::shared_ptr<RevisionBackend> m_backend;
-    std::vector<std::unique_ptr<UserParameters>> m_accounts;
+    std::shared_ptr<AccountBook> m_accounts;
     std::vector<ServerCall> m_calls;
     int m_references = 0;
 };

@@ -73,6 +73,9 @@ struct ServerResult {
 
 struct LoginResult : ServerResult {
     SessionId session = 0; // 0 on failure
+    // On failure: the working copy is a copy of the server's repository, and only the connection
+    // failed (the password refused, the server not reached). Such an account waits for a login.
+    bool accountChecked = false;
 };
 
 struct StatusResult : ServerResult {
@@ -125,6 +128,9 @@ public:
     virtual LoginResult OpenSession(const Credentials& credentials) = 0;
     // Ends the session and forgets its password. Unknown sessions are ignored.
     virtual void CloseSession(SessionId session) = 0;
+    // Whether the session is open and has not expired, as far as this side knows without asking the
+    // server (a password changed on the server shows only at the next operation).
+    virtual bool IsSessionOpen(SessionId session) = 0;
 
     // Check-out: locks the files, which makes them writable. Files this working copy already
     // holds stay as they are; newly locked files join changeList.

@@ -17,8 +17,9 @@ public:
     const std::string& User() const { return m_user; }
     const std::string& Server() const { return m_server; }
     const std::string& Workspace() const { return m_workspace; }
-    // The backend session to act in.
+    // The backend session to act in; 0 while the account waits for its password.
     SessionId Session() const { return m_session; }
+    void SetSession(SessionId session) { m_session = session; }
 
 private:
     std::string m_user;

@@ -144,6 +144,13 @@ void WorkerBackend::CloseSession(SessionId session)
     Run([&] { m_inner->CloseSession(session); });
 }
 
+bool WorkerBackend::IsSessionOpen(SessionId session)
+{
+    bool open = false;
+    Run([&] { open = m_inner->IsSessionOpen(session); });
+    return open;
+}
+
 ServerResult WorkerBackend::Edit(SessionId session, const FileList& files, const std::string& changeList)
 {
     return Call<ServerResult>([&] { return m_inner->Edit(session, files, changeList); });

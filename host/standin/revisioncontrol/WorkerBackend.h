@@ -37,6 +37,7 @@ public:
 
     LoginResult OpenSession(const Credentials& credentials) override;
     void CloseSession(SessionId session) override;
+    bool IsSessionOpen(SessionId session) override;
     ServerResult Edit(SessionId session, const FileList& files, const std::string& changeList) override;
     ServerResult Add(SessionId session, const FileList& files, const std::string& changeList) override;
     ServerResult Delete(SessionId session, const FileList& files, const std::string& changeList) override;

@@ -152,8 +152,9 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
     if (!error) error = svn::Error(svn_ra_get_latest_revnum(connection, &head, pool));
     if (error) {
         result.code = ServerCode::kLoginFailed;
+        result.accountChecked = true;
         if (OperationScope::Cancelled())
-            result = {{ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"}, 0};
+            result = {{ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"}, 0, true};
         else if (m_deadlinePassed || error.Has(SVN_ERR_CANCELLED))
             result.text =
                 "The Subversion server at " + server + " did not answer within " + Seconds(m_deadline) + ".\n";
@@ -178,6 +179,12 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
 void SvnBackend::CloseSession(SessionId session)
 {
     m_sessions.erase(session);
+}
+
+bool SvnBackend::IsSessionOpen(SessionId session)
+{
+    const auto found = m_sessions.find(session);
+    return found != m_sessions.end() && found->second->Alive();
 }
 
 SvnBackend::Session* SvnBackend::Enter(SessionId id, ServerResult& failure)
