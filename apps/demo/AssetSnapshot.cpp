@@ -55,7 +55,7 @@ const FileState* ProjectSnapshot::FindFile(const std::string& depotPath) const
 
 std::string ProjectSnapshot::Format(const std::string& indent) const
 {
-    std::string text = indent + "user " + user + ", session " + (sessionAlive ? "open" : "expired") + "\n";
+    std::string text = indent + "user " + user + ", session " + (sessionAlive ? "open" : "not connected") + "\n";
     for (const AssetView& asset : assets) {
         text += indent + "asset " + asset.name + StateLabel(asset) + "\n";
         for (const FileState& file : asset.files)

@@ -14,6 +14,7 @@
 #include "System.h"
 #include "UserParameters.h"
 
+#include "Log/Log.h"
 #include "qor4/IRevisionControlUIHelper.h"
 
 #include <QDir>
@@ -269,12 +270,15 @@ void DemoHost::DeleteAsset(standin::DbObject* asset)
     Manager().DeleteAsset(asset);
 }
 
-standin::SaveResult DemoHost::Save()
+SaveOutcome DemoHost::Save()
 {
-    standin::SaveResult result = Library().Save();
+    SaveOutcome outcome;
+    static_cast<standin::SaveResult&>(outcome) = Library().Save();
     std::string error;
-    if (!result.vetoed && !WriteManifest(error)) result.failures.push_back({"", "", error});
-    return result;
+    if (!outcome.vetoed && !WriteManifest(error)) outcome.failures.push_back({"", "", error});
+    if (m_session->Control()) outcome.leftOut = standin::FindLeftOut(*m_session->Control(), outcome);
+    if (!outcome.leftOut.Empty()) Log::Singleton::Instance() << Log::MsgType::Warning << outcome.leftOut.Describe();
+    return outcome;
 }
 
 bool DemoHost::WriteManifest(std::string& error)
@@ -300,6 +304,18 @@ void DemoHost::SetSlowOperations(bool slow)
 void DemoHost::ExpireSession()
 {
     if (const standin::SessionId session = Session()) m_backend->ExpireSession(session);
+}
+
+void DemoHost::Disconnect()
+{
+    if (const standin::SessionId session = Session()) m_session->Backend().CloseSession(session);
+    m_properties->SetAccountProperties(m_user, ServerUrl(), Workspace());
+}
+
+ConnectResult DemoHost::Connect(const std::string& password)
+{
+    const standin::ModelSession::LoginOutcome login = m_session->Login(m_user, password, ServerUrl(), Workspace());
+    return {login.Succeeded(), login.message};
 }
 
 bool DemoHost::ChangeServerPassword(const std::string& password)

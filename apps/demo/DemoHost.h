@@ -13,6 +13,7 @@
 #include "MemoryLog.h"
 #include "ModelSaver.h"
 #include "ModelSession.h"
+#include "SaveAudit.h"
 
 #include <QString>
 
@@ -56,6 +57,16 @@ struct HostStart {
     std::string error;
 };
 
+// A save, and what it left outside revision control because no session was open.
+struct SaveOutcome : standin::SaveResult {
+    standin::LeftOut leftOut;
+};
+
+struct ConnectResult {
+    bool connected = false;
+    std::string message; // the service's text when not connected
+};
+
 class DemoHost {
 public:
     static constexpr const char* kModuleName = "zrrevisioncontrol";
@@ -84,8 +95,9 @@ public:
     // empty or taken.
     standin::DbObject* CreateAsset(const std::string& name, int externalFiles);
     void DeleteAsset(standin::DbObject* asset);
-    // The item library's save; on success the workspace's asset list is rewritten.
-    standin::SaveResult Save();
+    // The item library's save; on success the workspace's asset list is rewritten. What the save
+    // left outside revision control (no session, the password cancelled) is written to the log.
+    SaveOutcome Save();
     // Commits a pending changelist ("" the default one), releasing its locks; the server's text on failure.
     standin::ServerResult Submit(const std::string& changeList);
 
@@ -94,6 +106,11 @@ public:
     bool SlowOperations() const { return m_slow; }
     // Expires the session the data control acts in; the next operation needs the password again.
     void ExpireSession();
+    // Ends the session and pushes the stored account again, as a host starting without the password
+    // does: the account waits for its password.
+    void Disconnect();
+    // Logs the stored account in with password and hands the account to the data control.
+    ConnectResult Connect(const std::string& password);
     // Changes the user's password on the demo's own server: the server rejects the session's at
     // the next connection. False without an own server.
     bool ChangeServerPassword(const std::string& password);

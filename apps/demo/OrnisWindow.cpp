@@ -4,6 +4,7 @@
 #include "PreferencesDialog.h"
 
 #include "DbObject.h"
+#include "zrpasswordrequireddialog.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -82,7 +83,7 @@ void OrnisWindow::BuildActions()
     add(tr("Delete"), "deleteAction", QKeySequence::Delete, &OrnisWindow::DeleteAsset);
     add(tr("Save"), "saveAction", QKeySequence::Save, &OrnisWindow::Save);
     add(tr("Submit..."), "submitAction", QKeySequence(Qt::CTRL | Qt::Key_U), &OrnisWindow::Submit);
-    add(tr("Refresh"), "refreshAction", QKeySequence::Refresh, &OrnisWindow::Refresh);
+    add(tr("Refresh"), "refreshAction", QKeySequence::Refresh, &OrnisWindow::RefreshFromServer);
     assetMenu->addSeparator();
     QAction* quit = assetMenu->addAction(tr("Quit"), QKeySequence::Quit, this, &QWidget::close);
     quit->setObjectName(QStringLiteral("quitAction"));
@@ -91,6 +92,12 @@ void OrnisWindow::BuildActions()
     QAction* preferences = settings->addAction(tr("Revision Control Preferences..."));
     preferences->setObjectName(QStringLiteral("preferencesAction"));
     connect(preferences, &QAction::triggered, this, &OrnisWindow::ShowPreferences);
+    QAction* connectAction = settings->addAction(tr("Connect..."));
+    connectAction->setObjectName(QStringLiteral("connectAction"));
+    connect(connectAction, &QAction::triggered, this, [this] {
+        Connect();
+        Refresh();
+    });
 
     QMenu* simulate = menuBar()->addMenu(tr("S&imulate"));
     QAction* slow = simulate->addAction(tr("Slow Operations"));
@@ -130,7 +137,7 @@ void OrnisWindow::Refresh()
                      .arg(QString::fromStdString(list.number), QString::fromStdString(list.description));
     statusBar()->showMessage(tr("User %1 in workspace %2, session %3%4. Pending changelists: %5")
                                  .arg(QString::fromStdString(m_host.User()), QString::fromStdString(m_host.Workspace()),
-                                      snapshot.sessionAlive ? tr("open") : tr("expired"),
+                                      snapshot.sessionAlive ? tr("open") : tr("not connected"),
                                       m_host.SlowOperations() ? tr(", slow operations") : QString(),
                                       lists.isEmpty() ? tr("none") : lists.join(QStringLiteral(", "))));
     m_log->setPlainText(QString::fromStdString(m_host.Log().Format()));
@@ -207,7 +214,7 @@ void OrnisWindow::DeleteAsset()
 
 void OrnisWindow::Save()
 {
-    const standin::SaveResult result = m_host.Save();
+    const SaveOutcome result = m_host.Save();
     Refresh();
     if (result.vetoed) {
         Report(tr("The save was abandoned."));
@@ -220,12 +227,22 @@ void OrnisWindow::Save()
         QMessageBox::warning(this, tr("Save"), tr("Some files were not saved:\n%1").arg(problems.join('\n')));
         return;
     }
-    Report(
-        tr("Saved: %1 file(s) written, %2 removed.").arg(result.writtenFiles.size()).arg(result.removedFiles.size()));
+    const QString saved =
+        tr("Saved: %1 file(s) written, %2 removed.").arg(result.writtenFiles.size()).arg(result.removedFiles.size());
+    if (result.leftOut.Empty()) {
+        Report(saved);
+        return;
+    }
+    // Not added and not deleted without a session: said until the next message replaces it.
+    statusBar()->showMessage(saved + QLatin1Char(' ') + QString::fromStdString(result.leftOut.Describe()).trimmed());
 }
 
 void OrnisWindow::Submit()
 {
+    if (!OfferToConnect()) {
+        Report(tr("Revision control is not connected: nothing was submitted."));
+        return;
+    }
     QStringList choices{tr("default changelist")};
     const std::vector<ChangeListInfo> pending = m_host.PendingChangeLists();
     for (const ChangeListInfo& list : pending)
@@ -244,6 +261,43 @@ void OrnisWindow::Submit()
         return;
     }
     Report(tr("Submitted; its locks are released."));
+}
+
+void OrnisWindow::RefreshFromServer()
+{
+    OfferToConnect();
+    Refresh();
+}
+
+bool OrnisWindow::OfferToConnect()
+{
+    if (m_host.IsSessionAlive()) return true;
+    const QMessageBox::StandardButton answer =
+        QMessageBox::question(this, tr("Not Connected"), tr("Revision control is not connected. Connect now?"),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    return answer == QMessageBox::Yes && Connect();
+}
+
+bool OrnisWindow::Connect()
+{
+    while (true) {
+        PasswordRequiredDialog dialog(this);
+        dialog.AddMessage(tr("Password of %1 at %2:")
+                              .arg(QString::fromStdString(m_host.User()), QString::fromStdString(m_host.ServerUrl())));
+        if (dialog.exec() != QDialog::Accepted) {
+            Report(tr("Revision control is not connected."));
+            return false;
+        }
+        QByteArray password = dialog.GetPassword().toUtf8();
+        const ConnectResult result = m_host.Connect(password.toStdString());
+        password.fill('\0');
+        if (result.connected) {
+            Report(tr("Connected."));
+            return true;
+        }
+        QMessageBox::warning(this, tr("Connect"), QString::fromStdString(result.message));
+        if (result.message.find(standin::ServerText::kInvalidPassword) == std::string::npos) return false;
+    }
 }
 
 void OrnisWindow::ShowPreferences()

@@ -40,6 +40,12 @@ private:
     void ShowPreferences();
     void ToggleSlow(bool slow);
     void ExpireSession();
+    // The Refresh action: offers to connect first when revision control is not connected.
+    void RefreshFromServer();
+    // Asks whether to connect when no session is open; true when one is open afterwards.
+    bool OfferToConnect();
+    // The password dialog until the server accepts the password or the user cancels.
+    bool Connect();
 
     DemoHost& m_host;
     QTreeWidget* m_tree = nullptr;

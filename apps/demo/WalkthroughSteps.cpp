@@ -26,6 +26,8 @@ constexpr const char* kPreSaveTitle = "Check Out Before Saving";
 constexpr const char* kCheckoutErrorTitle = "Checkout Error";
 constexpr const char* kPasswordTitle = "Data Source Password Required";
 constexpr const char* kChangedPassword = "changed-secret";
+constexpr const char* kFirstPasswordAsset = "table";
+constexpr const char* kNotConnectedAsset = "stool";
 
 std::string ReadFile(const std::string& path)
 {
@@ -240,7 +242,50 @@ void PasswordChangedOnServer(StepContext& step)
     step.Expect(step.host.IsSessionAlive(), "a live session again");
     ExpectFiles(step, kVetoedAsset, fs::kCheckedOut | fs::kLockedByMe, 0, "checked out");
     step.Expect(!standin::IsReadOnlyOnDisk(asset->GetAssetFile()), "sky writable on disk");
-    step.Note(std::string("the server now wants \"") + kChangedPassword + "\" for alice");
+    step.Note("the server now wants alice's new password");
+}
+
+standin::DbObject* CreateWhileDisconnected(StepContext& step, const char* name)
+{
+    step.host.Disconnect();
+    step.Expect(!step.host.IsSessionAlive(), "no session, as in a host started without the password");
+    standin::DbObject* asset = step.host.CreateAsset(name, 1);
+    step.Expect(asset != nullptr, std::string("a new asset ") + name);
+    return asset;
+}
+
+void SaveBeforeTheFirstPassword(StepContext& step)
+{
+    if (!CreateWhileDisconnected(step, kFirstPasswordAsset)) return;
+    step.modal.AnswerNext(standin::ModalDriver::Sequence({standin::ModalDriver::Type("passwordEdit", kChangedPassword),
+                                                          standin::ModalDriver::Click("okButton")}),
+                          QStringLiteral("type the password, Ok"));
+    const SaveOutcome saved = step.host.Save();
+    step.Expect(saved.Succeeded(), "the save to succeed");
+    ExpectWindowTitles(step, {kPasswordTitle});
+    step.Expect(saved.leftOut.Empty(), "nothing left outside revision control: " + saved.leftOut.Describe());
+    ExpectFiles(step, kFirstPasswordAsset, fs::kMarkedForAdd, 0, "marked for add");
+}
+
+void SaveWithThePasswordCancelled(StepContext& step)
+{
+    if (!CreateWhileDisconnected(step, kNotConnectedAsset)) return;
+    const std::size_t logStart = step.host.Log().Count();
+    step.modal.AnswerNext(standin::ModalDriver::Click("cancelButton"), QStringLiteral("Cancel"));
+    const SaveOutcome saved = step.host.Save();
+    step.Expect(saved.Succeeded(), "the save itself to succeed");
+    ExpectWindowTitles(step, {kPasswordTitle});
+    step.Expect(saved.leftOut.assets == std::vector<std::string>{kNotConnectedAsset},
+                std::string("the save to name ") + kNotConnectedAsset + " as not added");
+    bool logged = false;
+    const auto& entries = step.host.Log().Entries();
+    for (std::size_t i = logStart; i < entries.size(); ++i)
+        logged = logged || entries[i].text.find(std::string("not added to revision control: ") +
+                                                kNotConnectedAsset) != std::string::npos;
+    step.Expect(logged, std::string("the host log to name ") + kNotConnectedAsset);
+    step.Expect(step.host.Connect(kChangedPassword).connected, "to connect again afterwards");
+    ExpectFiles(step, kNotConnectedAsset, fs::kNotInDepot, fs::kMarkedForAdd, "still outside revision control");
+    step.Note(saved.leftOut.Describe());
 }
 
 } // namespace
@@ -269,6 +314,10 @@ const std::vector<StepDefinition>& WalkthroughStepTable()
          &SubmitReleasesLocks},
         {"password-changed", "A password changed on the server: the password dialog, then the retried step",
          &PasswordChangedOnServer},
+        {"first-password-save", "A new asset saved before the first password: the password, then the mark for add",
+         &SaveBeforeTheFirstPassword},
+        {"not-connected-save", "A new asset saved with the password cancelled: the host names it as left out",
+         &SaveWithThePasswordCancelled},
     };
     return steps;
 }
