@@ -7,6 +7,14 @@
 #include <QSaveFile>
 
 #include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace standin::svn {
 
@@ -16,7 +24,63 @@ constexpr const char* kPendingKey = "pending";
 constexpr const char* kNumberKey = "number";
 constexpr const char* kDescriptionKey = "description";
 constexpr const char* kAdminFolder = "/.svn/";
+constexpr const char* kLockSuffix = ".lock";
+constexpr auto kLockPatience = std::chrono::seconds(10);
+constexpr auto kLockPoll = std::chrono::milliseconds(5);
+
+bool IsWholeNumber(const QJsonValue& value)
+{
+    return value.isDouble() && value.toDouble() == static_cast<double>(value.toInteger());
+}
 } // namespace
+
+// An exclusive lock on the changelist file's lock file, which every process using the working copy
+// takes before it reads the file to change it. The data file itself is replaced on every write, so
+// it cannot carry the lock.
+class ChangeListFile::Lock {
+public:
+    explicit Lock(const std::string& path, std::string& error)
+    {
+        m_descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (m_descriptor < 0) {
+            error = "Cannot lock the changelists of the working copy (" + path + "): " + std::strerror(errno);
+            return;
+        }
+        const auto giveUp = std::chrono::steady_clock::now() + kLockPatience;
+        while (::flock(m_descriptor, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK && errno != EINTR) {
+                error = "Cannot lock the changelists of the working copy (" + path + "): " + std::strerror(errno);
+                Release();
+                return;
+            }
+            if (std::chrono::steady_clock::now() > giveUp) {
+                error = "The changelists of the working copy are locked by another program (" + path + ")";
+                Release();
+                return;
+            }
+            std::this_thread::sleep_for(kLockPoll);
+        }
+        m_held = true;
+    }
+    ~Lock() { Release(); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+
+    bool Held() const { return m_held; }
+
+private:
+    void Release()
+    {
+        if (m_descriptor < 0) return;
+        if (m_held) ::flock(m_descriptor, LOCK_UN);
+        ::close(m_descriptor);
+        m_descriptor = -1;
+        m_held = false;
+    }
+
+    int m_descriptor = -1;
+    bool m_held = false;
+};
 
 ChangeListFile::ChangeListFile(const std::string& workingCopy) : m_path(workingCopy + kAdminFolder + kFileName) {}
 
@@ -38,18 +102,30 @@ bool ChangeListFile::Read(long& next, std::map<long, std::string>& pending, std:
         error = "Cannot read the changelists of the working copy: " + m_path;
         return false;
     }
+    // Anything but the file this class writes is damage to report, never a reason to start afresh:
+    // starting afresh would hand out numbers again and lose descriptions.
+    const auto damaged = [&](const std::string& why) {
+        error = "The changelist file of the working copy is damaged (" + why + "): " + m_path;
+        return false;
+    };
     QJsonParseError parseError{};
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
-        error = "The changelist file of the working copy is damaged: " + m_path;
-        return false;
-    }
+    if (parseError.error != QJsonParseError::NoError) return damaged(parseError.errorString().toStdString());
+    if (!document.isObject()) return damaged("not a JSON object");
     const QJsonObject root = document.object();
-    next = std::max<long>(1, root.value(kNextKey).toInteger(1));
+    const QJsonValue nextValue = root.value(kNextKey);
+    if (!IsWholeNumber(nextValue) || nextValue.toInteger() < 1) return damaged("\"next\" is not a positive number");
+    if (!root.value(kPendingKey).isArray()) return damaged("\"pending\" is not a list");
+    next = static_cast<long>(nextValue.toInteger());
     for (const QJsonValue& entry : root.value(kPendingKey).toArray()) {
         const QJsonObject changeList = entry.toObject();
-        const long number = static_cast<long>(changeList.value(kNumberKey).toInteger());
-        if (number > 0) pending[number] = changeList.value(kDescriptionKey).toString().toStdString();
+        const QJsonValue number = changeList.value(kNumberKey);
+        const QJsonValue description = changeList.value(kDescriptionKey);
+        if (!entry.isObject() || !IsWholeNumber(number) || number.toInteger() < 1 || !description.isString())
+            return damaged("a pending changelist is not a number with a description");
+        const long value = static_cast<long>(number.toInteger());
+        if (value >= next || pending.count(value)) return damaged("changelist " + std::to_string(value) + " twice");
+        pending[value] = description.toString().toStdString();
     }
     return true;
 }
@@ -71,12 +147,15 @@ bool ChangeListFile::Write(long next, const std::map<long, std::string>& pending
 
 bool ChangeListFile::Load(std::map<long, std::string>& pending, std::string& error) const
 {
+    // Writers replace the file whole (QSaveFile renames), so a reader needs no lock.
     long next = 1;
     return Read(next, pending, error);
 }
 
 bool ChangeListFile::Create(const std::string& description, long& number, std::string& error) const
 {
+    const Lock lock(m_path + kLockSuffix, error);
+    if (!lock.Held()) return false;
     long next = 1;
     std::map<long, std::string> pending;
     if (!Read(next, pending, error)) return false;
@@ -87,6 +166,8 @@ bool ChangeListFile::Create(const std::string& description, long& number, std::s
 
 bool ChangeListFile::Remove(long number, std::string& error) const
 {
+    const Lock lock(m_path + kLockSuffix, error);
+    if (!lock.Held()) return false;
     long next = 1;
     std::map<long, std::string> pending;
     if (!Read(next, pending, error)) return false;

@@ -2,7 +2,9 @@
 //
 // Subversion's changelists are only names; the host numbers its changelists and gives each a
 // description. Both are kept in a small JSON file beside the working copy's admin data, outside
-// version control, so that every process using the working copy sees the same changelists.
+// version control, so that every process using the working copy sees the same changelists. Changes
+// are made under an exclusive lock on a file beside it that every process takes; a file that is not
+// what this class writes is reported as damaged, never reset.
 #pragma once
 
 #include <map>
@@ -28,6 +30,7 @@ public:
     static long NumberOf(const std::string& changeList);
 
 private:
+    class Lock;
     bool Read(long& next, std::map<long, std::string>& pending, std::string& error) const;
     bool Write(long next, const std::map<long, std::string>& pending, std::string& error) const;
 
