@@ -147,12 +147,17 @@ TEST_F(ChangeListDialogTest, NewCreatesAChangeListAndAFailureKeepsTheDialogOpen)
     std::string description, message;
     ASSERT_TRUE(Control().GetChangeListDescription(dialog->getChangeList(), description, message).Succeeded());
     EXPECT_EQ(description, "New lights");
+    // The dialog says nothing of the failure; the host's log does.
+    EXPECT_EQ(LogTexts(Log::MsgType::Error),
+              std::vector<std::string>{"The new changelist could not be created: creating failed\n"});
 }
 
 TEST_F(ChangeListDialogTest, ListingFailuresAndRefresh)
 {
     Server().FailNext(standin::ServerOp::kPendingChangeLists, standin::ServerCode::kServerError, "listing failed\n");
     EXPECT_EQ(ComboTexts(Combo(Make(true).get())), (QStringList{"New", "Default"}));
+    EXPECT_EQ(LogTexts(Log::MsgType::Error),
+              std::vector<std::string>{"The pending changelists could not be listed: listing failed\n"});
 
     // A description failure stops the walk; refreshing asks again and returns to Default.
     const std::string later = Create("Later");

@@ -5,6 +5,8 @@
 #include "ModelAssetFiles.h"
 #include "UserParameters.h"
 
+#include "Log/Log.h"
+
 #include <QDir>
 
 #include <algorithm>
@@ -15,6 +17,8 @@ namespace standin {
 namespace fs = qor4::FileStatus;
 
 namespace {
+constexpr const char* kCannotList = "The pending changelists could not be listed";
+constexpr const char* kCannotCreate = "The new changelist could not be created";
 constexpr const char* kYes = "true";
 constexpr const char* kNo = "false";
 constexpr qor4::StatusWord kOpenedByUser = fs::kCheckedOut | fs::kMarkedForAdd | fs::kMarkedForDelete;
@@ -39,6 +43,16 @@ qor4::qorResult Fail(std::int32_t code, const std::string& text, std::string& in
 {
     into += text;
     return code;
+}
+
+// The changelist dialog shows nothing when the changelists cannot be listed or created, so the host
+// itself tells the user, in its log. A lost session is not logged: the flow's next step asks for the
+// password.
+qor4::qorResult FailAndLog(const char* what, std::int32_t code, const std::string& text, std::string& into)
+{
+    if (code != qor4::kResultSessionExpired)
+        Log::Singleton::Instance() << Log::MsgType::Error << (std::string(what) + ": " + text);
+    return Fail(code, text, into);
 }
 } // namespace
 
@@ -138,9 +152,10 @@ qor4::qorResult DataControl::GetPendingChangeLists(std::list<std::string>& chang
 {
     RecordWith("GetPendingChangeLists", [&] { return std::vector<std::string>{}; });
     qor4::qorResult result;
-    if (!EnterSession(result, message)) return result;
+    std::string notLoggedIn;
+    if (!EnterSession(result, notLoggedIn)) return FailAndLog(kCannotList, result.GetCode(), notLoggedIn, message);
     const ChangeListsResult found = m_backend->PendingChangeLists(Session());
-    if (found.Failed()) return Fail(found.code, found.text, message);
+    if (found.Failed()) return FailAndLog(kCannotList, found.code, found.text, message);
     changeLists.insert(changeLists.end(), found.changeLists.begin(), found.changeLists.end());
     return qor4::kResultOk;
 }
@@ -152,7 +167,7 @@ qor4::qorResult DataControl::GetChangeListDescription(const std::string& changeL
     qor4::qorResult result;
     if (!EnterSession(result, message)) return result;
     const DescriptionResult found = m_backend->ChangeListDescription(Session(), changeList);
-    if (found.Failed()) return Fail(found.code, found.text, message);
+    if (found.Failed()) return FailAndLog(kCannotList, found.code, found.text, message);
     description = found.description;
     return qor4::kResultOk;
 }
@@ -162,9 +177,10 @@ qor4::qorResult DataControl::CreateChangeList(const std::string& description, st
 {
     RecordWith("CreateChangeList", [&] { return std::vector<std::string>{description}; });
     qor4::qorResult result;
-    if (!EnterSession(result, message)) return result;
+    std::string notLoggedIn;
+    if (!EnterSession(result, notLoggedIn)) return FailAndLog(kCannotCreate, result.GetCode(), notLoggedIn, message);
     const ChangeListResult created = m_backend->CreateChangeList(Session(), description);
-    if (created.Failed()) return Fail(created.code, created.text, message);
+    if (created.Failed()) return FailAndLog(kCannotCreate, created.code, created.text, message);
     changeList = created.changeList;
     return qor4::kResultOk;
 }
