@@ -3,6 +3,7 @@
 #include "SvnSandbox.h"
 
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -161,6 +162,103 @@ TEST_F(SvnBackendTest, AFolderTheUserMayNotWriteRefusesTheCheckOutAndLeavesTheOt
     EXPECT_EQ(WordOf(alice, AlicePath(kHero)), 0u);
     EXPECT_EQ(WordOf(bob, BobPath(kLamp)), fs::kCheckedOut | fs::kLockedByMe);
     EXPECT_TRUE(IsWritable(BobPath(kLamp)));
+}
+
+} // namespace
+
+namespace {
+
+// Every unlock the server is asked for is refused, as by a repository whose administrator froze
+// unlocking; the refusal names the path.
+constexpr const char* kRefuseUnlocks = "#!/bin/sh\necho \"unlocking $2 is frozen\" >&2\nexit 1\n";
+
+TEST_F(SvnBackendTest, ACheckOutWhoseLocksCannotBeUndoneSaysWhichFilesStayLocked)
+{
+    ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
+    ASSERT_TRUE(sandbox.Server().SetHook("pre-unlock", kRefuseUnlocks));
+
+    const standin::ServerResult refused = backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "");
+
+    EXPECT_EQ(refused.code, ServerCode::kPartlyDone) << refused.text;
+    EXPECT_NE(refused.text.find("'bob'"), std::string::npos) << refused.text;
+    EXPECT_NE(refused.text.find("could not be unlocked again:\n" + AlicePath(kHero) + "\n"), std::string::npos)
+        << refused.text;
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), fs::kCheckedOut | fs::kLockedByMe) << "said as it is";
+}
+
+TEST_F(SvnBackendTest, ASubmitThatLandsButCannotReleaseItsLocksSaysBoth)
+{
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "").Succeeded());
+    std::ofstream(AlicePath(kHero)) << "hero 2";
+    ASSERT_TRUE(sandbox.Server().SetHook("pre-unlock", kRefuseUnlocks));
+
+    const standin::ChangeListResult submitted = backend.Submit(alice, "");
+
+    EXPECT_EQ(submitted.code, ServerCode::kPartlyDone) << submitted.text;
+    EXPECT_EQ(submitted.revision, 2);
+    // The commit itself dropped the working copy's tokens; the server kept both locks.
+    EXPECT_EQ(submitted.text.find("Submitted changelist default as revision 2, and these files are still locked:\n" +
+                                  AlicePath(kHero) + "\n" + AlicePath(kLamp) + "\n"),
+              0u)
+        << submitted.text;
+    EXPECT_NE(submitted.text.find("frozen"), std::string::npos) << "the server's reason: " << submitted.text;
+    for (const char* file : {kHero, kLamp})
+        EXPECT_EQ(backend.Users(bob, {BobPath(file)}, true).users, std::vector<std::string>{kAlice}) << file;
+}
+
+TEST_F(SvnBackendTest, UnchangedLockedFilesWhoseUnlockFailsAreNotSubmitted)
+{
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "").Succeeded());
+    ASSERT_TRUE(sandbox.Server().SetHook("pre-unlock", kRefuseUnlocks));
+
+    const standin::ChangeListResult submitted = backend.Submit(alice, "");
+
+    EXPECT_TRUE(submitted.Failed());
+    EXPECT_EQ(submitted.revision, 0);
+    EXPECT_EQ(submitted.text.find("Nothing had changed in changelist default, nothing was committed, and these files "
+                                  "are still locked:\n"),
+              0u)
+        << submitted.text;
+    for (const char* file : {kHero, kLamp})
+        EXPECT_EQ(WordOf(alice, AlicePath(file)), fs::kCheckedOut | fs::kLockedByMe) << file;
+}
+
+TEST_F(SvnBackendTest, AFailedAddUndoesEveryScheduleItMadeParentFoldersIncluded)
+{
+    const std::string folder = AlicePath("props/new");
+    std::filesystem::create_directories(folder);
+    const std::string good = folder + "/stool.qor";
+    const std::string bad = folder + "/bad\x01name.qor";
+    std::ofstream(good) << "stool";
+    std::ofstream(bad) << "bad";
+
+    const standin::ServerResult failed = backend.Add(alice, {good, bad}, "");
+
+    EXPECT_TRUE(failed.Failed());
+    EXPECT_NE(failed.code, ServerCode::kPartlyDone) << failed.text;
+    const standin::StatusResult status =
+        backend.Status(alice, {folder, good}, standin::StatusScope::kLocal);
+    ASSERT_TRUE(status.Succeeded()) << status.text;
+    EXPECT_EQ(status.words, (std::vector<qor4::StatusWord>{fs::kNotInDepot, fs::kNotInDepot}));
+    EXPECT_TRUE(std::filesystem::exists(good)) << "the files themselves are kept";
+}
+
+TEST_F(SvnBackendTest, MakeWritableRefusesFilesOutsideTheWorkingCopyAndChangesNothing)
+{
+    QTemporaryDir elsewhere;
+    const std::string outside = elsewhere.path().toStdString() + "/notes.txt";
+    std::ofstream(outside) << "notes";
+    std::filesystem::permissions(outside, std::filesystem::perms::owner_read);
+    const std::string escaping = sandbox.WorkingCopy(kAlice) + "/../" +
+                                 std::filesystem::path(sandbox.WorkingCopy(kAlice)).filename().string() + "-x/a.qor";
+
+    const standin::ServerResult refused = backend.MakeWritable(alice, {AlicePath(kHero), outside, escaping});
+
+    EXPECT_EQ(refused.code, ServerCode::kFileStateRejected);
+    EXPECT_NE(refused.text.find(outside + " - is not in the working copy"), std::string::npos) << refused.text;
+    EXPECT_NE(refused.text.find(escaping + " - is not in the working copy"), std::string::npos) << refused.text;
+    EXPECT_FALSE(IsWritable(outside));
+    EXPECT_FALSE(IsWritable(AlicePath(kHero))) << "all or nothing";
 }
 
 } // namespace

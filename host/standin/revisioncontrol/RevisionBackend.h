@@ -5,7 +5,8 @@
 // number in decimal ("12"); "" is the default changelist. Every operation acts for one session,
 // opened by OpenSession; an expired or unknown session answers qor4::kResultSessionExpired (-34).
 // Failures answer a negative code with a text of one line per problem, each ending in "\n".
-// Mutating operations are all or nothing: when one file fails nothing changes.
+// Mutating operations are all or nothing: when one file fails nothing changes, and what could not
+// be undone is said (ServerCode::kPartlyDone). No operation reports a success that did not happen.
 #pragma once
 
 #include "HostExport.h"
@@ -34,6 +35,11 @@ constexpr std::int32_t kCancelled = -5;         // the user abandoned a slow ope
 constexpr std::int32_t kIOError = -6;           // a working-copy file could not be read or changed
 constexpr std::int32_t kServerError = -7;       // the server or the working copy failed as a whole
 constexpr std::int32_t kNothingToSubmit = -8;
+// Part of the operation was done and could not be undone; the text says what was and what was not.
+constexpr std::int32_t kPartlyDone = -13;
+// The connection broke after the change was sent: whether the server took it is not known; the
+// next status tells.
+constexpr std::int32_t kOutcomeUnknown = -14;
 } // namespace ServerCode
 
 // Names of the operations, as used by the fault decorator's call record, faults and slowness.
@@ -91,6 +97,7 @@ struct UsersResult : ServerResult {
 
 struct ChangeListResult : ServerResult {
     std::string changeList; // the created or submitted changelist's number
+    long revision = 0;      // Submit: the revision committed; 0 when nothing was committed
 };
 
 struct ChangeListsResult : ServerResult {
@@ -154,7 +161,10 @@ public:
     // True for "" and for the working copy's pending changelists, while the session is alive.
     virtual bool IsChangeListValid(SessionId session, const std::string& changeList) = 0;
     // Commits changeList's files with its description as the log message, which releases their
-    // locks; the changelist then is no longer pending.
+    // locks; the changelist then is no longer pending. Locked files without changes are only
+    // unlocked (revision 0). A commit that landed but whose locks or changelist could not be
+    // released answers kPartlyDone naming the revision and what is left; a commit whose answer was
+    // lost answers kOutcomeUnknown.
     virtual ChangeListResult Submit(SessionId session, const std::string& changeList) = 0;
 };
 

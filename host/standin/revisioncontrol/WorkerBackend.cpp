@@ -126,8 +126,10 @@ template <typename Result> Result WorkerBackend::Call(const std::function<Result
     }
     const bool cancelled = Run([&result, &call] { result = call(); });
     if (cancelled) m_cancelledAt = std::chrono::steady_clock::now();
-    // An operation that finished after all keeps its own answer.
-    if (cancelled && result.Failed()) {
+    // An operation that finished after all keeps its own answer, and so does one that says what it
+    // did and did not do.
+    if (cancelled && result.Failed() && result.code != ServerCode::kCancelled &&
+        result.code != ServerCode::kPartlyDone && result.code != ServerCode::kOutcomeUnknown) {
         result.code = ServerCode::kCancelled;
         result.text = std::string(ServerText::kCancelled) + "\n";
     }

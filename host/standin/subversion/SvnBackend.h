@@ -99,7 +99,12 @@ private:
     bool Prepare(SessionId session, const FileList& files, const std::string* changeList, Plan& plan,
                  ServerResult& result);
     ServerResult AssignChangeList(Session& session, const FileList& files, const std::string& changeList);
-    ServerResult Unlock(Session& session, const FileList& files);
+    // ownLockWithoutToken: the files are locked by this user, but this copy holds no token for them.
+    ServerResult Unlock(Session& session, const FileList& files, bool ownLockWithoutToken = false);
+    // After failure: releases the locks this operation took, or says which it could not release.
+    ServerResult UndoLocks(Session& session, const FileList& locked, const ServerResult& failure);
+    // After failure: unschedules what this operation scheduled for addition, or says what is left.
+    ServerResult UndoAdds(Session& session, const FileList& scheduled, const ServerResult& failure);
     // One line per refused file: the server's reason, or that the lock is this user's elsewhere.
     std::string DescribeRefusals(Session& session, const FileList& refused, const std::vector<std::string>& reasons);
     // Runs operation; when it met a working copy left locked by a client that died, cleans the

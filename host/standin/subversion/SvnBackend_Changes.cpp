@@ -36,6 +36,14 @@ std::string LockRefusal(const svn_error_t* error)
     return (denied ? "access denied: " : "") + svn::Error::TextOf(error);
 }
 
+std::string Lines(const FileList& files)
+{
+    std::string lines;
+    for (const std::string& file : files)
+        lines += file + "\n";
+    return lines;
+}
+
 } // namespace
 
 bool SvnBackend::Prepare(SessionId id, const FileList& files, const std::string* changeList, Plan& plan,
@@ -104,13 +112,22 @@ ServerResult SvnBackend::EditOnce(SessionId id, const FileList& files, const std
         if (error) failure = Failure(*session, error);
     }
     if (failure.Failed() || !refused.empty() || locked.size() != toLock.size()) {
-        if (!locked.empty()) Unlock(*session, locked);
-        if (failure.Failed()) return failure;
+        if (failure.Failed()) return UndoLocks(*session, locked, failure);
         refusals = DescribeRefusals(*session, refused, reasons);
         if (refusals.empty()) refusals = "Not every file could be locked.\n";
-        return {ServerCode::kFileStateRejected, refusals};
+        return UndoLocks(*session, locked, {ServerCode::kFileStateRejected, refusals});
     }
-    return AssignChangeList(*session, locked, changeList);
+    const ServerResult assigned = AssignChangeList(*session, locked, changeList);
+    return assigned.Failed() ? UndoLocks(*session, locked, assigned) : assigned;
+}
+
+ServerResult SvnBackend::UndoLocks(Session& session, const FileList& locked, const ServerResult& failure)
+{
+    if (locked.empty()) return failure;
+    const ServerResult unlocked = Unlock(session, locked);
+    if (unlocked.Succeeded()) return failure;
+    return {ServerCode::kPartlyDone, failure.text + "These files were locked and could not be unlocked again:\n" +
+                                         Lines(locked) + unlocked.text};
 }
 
 ServerResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std::string& changeList)
@@ -127,28 +144,45 @@ ServerResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std:
 
     // One add per file, as the API takes one path; svn:needs-lock comes with it from the client's
     // auto-props, so that new assets join the lock workflow from their first commit. A file that
-    // is versioned already is left as it is.
+    // is versioned already is left as it is. Every node scheduled here, parent folders included,
+    // is noted, so that a failure can undo all of it.
     svn::Client& client = *session->client;
     svn::Pool pool(client.PoolHandle());
     FileList added;
+    FileList scheduled;
     svn::Error error;
-    for (const std::string& path : paths) {
-        svn::Pool iteration(pool.Get());
-        error = svn::Error(
-            svn_client_add5(path.c_str(), svn_depth_empty, FALSE, TRUE, FALSE, TRUE, client.Context(), iteration));
-        if (error.Has(SVN_ERR_ENTRY_EXISTS)) {
-            error = svn::Error();
-            continue;
+    {
+        svn::Client::NotifyScope scope(client, [&scheduled](const svn_wc_notify_t& notify) {
+            if (notify.action == svn_wc_notify_add && notify.path) scheduled.push_back(notify.path);
+        });
+        for (const std::string& path : paths) {
+            svn::Pool iteration(pool.Get());
+            error = svn::Error(svn_client_add5(path.c_str(), svn_depth_empty, FALSE, TRUE, FALSE, TRUE,
+                                               client.Context(), iteration));
+            if (error.Has(SVN_ERR_ENTRY_EXISTS)) {
+                error = svn::Error();
+                continue;
+            }
+            if (error) break;
+            added.push_back(path);
         }
-        if (error) break;
-        added.push_back(path);
     }
-    if (error) {
-        svn_error_clear(svn_client_revert4(svn::Client::Targets(added, pool), svn_depth_empty, nullptr, TRUE, FALSE,
-                                           TRUE, client.Context(), pool));
-        return Failure(*session, error);
-    }
-    return AssignChangeList(*session, added, changeList);
+    if (error) return UndoAdds(*session, scheduled, Failure(*session, error));
+    const ServerResult assigned = AssignChangeList(*session, added, changeList);
+    return assigned.Failed() ? UndoAdds(*session, scheduled, assigned) : assigned;
+}
+
+ServerResult SvnBackend::UndoAdds(Session& session, const FileList& scheduled, const ServerResult& failure)
+{
+    if (scheduled.empty()) return failure;
+    svn::Pool pool(session.client->PoolHandle());
+    // Depth infinity: a folder scheduled here holds nothing versioned but what was scheduled with it.
+    const svn::Error reverted(svn_client_revert4(svn::Client::Targets(scheduled, pool), svn_depth_infinity, nullptr,
+                                                 TRUE, FALSE, TRUE, session.client->Context(), pool));
+    if (!reverted) return failure;
+    return {ServerCode::kPartlyDone, failure.text + "These files and folders were scheduled for addition and could "
+                                                    "not be unscheduled again:\n" +
+                                         Lines(scheduled) + Failure(session, reverted).text};
 }
 
 ServerResult SvnBackend::DeleteOnce(SessionId id, const FileList& files, const std::string& changeList)
@@ -210,9 +244,12 @@ ServerResult SvnBackend::RevertOnce(SessionId id, const FileList& files)
 ServerResult SvnBackend::MakeWritable(SessionId id, const FileList& files)
 {
     ServerResult result;
-    if (!Enter(id, result)) return result;
+    Session* session = Enter(id, result);
+    if (!session) return result;
     std::string refusals;
-    for (const std::string& file : files) {
+    const FileList paths = Canonical(*session, files, refusals);
+    if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
+    for (const std::string& file : paths) {
         std::error_code error;
         std::filesystem::permissions(file, std::filesystem::perms::owner_write, std::filesystem::perm_options::add,
                                      error);
@@ -222,21 +259,49 @@ ServerResult SvnBackend::MakeWritable(SessionId id, const FileList& files)
     return result;
 }
 
+namespace {
+
+struct CommitWatch {
+    long revision = 0;      // from the commit callback: the commit landed
+    bool finalizing = false; // the transaction was being committed when the call ended
+};
+
+svn_error_t* OnCommitted(const svn_commit_info_t* info, void* baton, apr_pool_t*)
+{
+    if (info && SVN_IS_VALID_REVNUM(info->revision)) static_cast<CommitWatch*>(baton)->revision = info->revision;
+    return SVN_NO_ERROR;
+}
+
+std::string ChangeListName(const std::string& changeList)
+{
+    return changeList.empty() ? std::string("default") : changeList;
+}
+
+} // namespace
+
 ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeList)
 {
     ChangeListResult result;
     Session* session = Enter(id, result);
     if (!session || !CheckChangeList(*session, changeList, result)) return result;
+    const auto answer = [&changeList](std::int32_t code, const std::string& text, long revision = 0) {
+        ChangeListResult failed;
+        failed.code = code;
+        failed.text = text;
+        failed.changeList = changeList;
+        failed.revision = revision;
+        return failed;
+    };
     std::map<long, std::string> pending;
     std::string error;
-    if (!session->changeLists->Load(pending, error)) return {{ServerCode::kIOError, error + "\n"}, ""};
+    if (!session->changeLists->Load(pending, error)) return answer(ServerCode::kIOError, error + "\n");
     const long number = svn::ChangeListFile::NumberOf(changeList);
 
     std::vector<svn::TreeNode> nodes;
     svn::Error walkError = svn::WalkTree(*session->client, session->workingCopy, nodes);
     if (walkError) {
         const ServerResult failure = Failure(*session, walkError);
-        return {{failure.code, failure.text}, ""};
+        return answer(failure.code, failure.text);
     }
     FileList targets;
     std::vector<const svn::TreeNode*> newFolders;
@@ -257,36 +322,88 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
                 break;
             }
     if (targets.empty())
-        return {{ServerCode::kNothingToSubmit, "No files to submit from changelist " +
-                                                   (changeList.empty() ? std::string("default") : changeList) + ".\n"},
-                ""};
+        return answer(ServerCode::kNothingToSubmit, "No files to submit from changelist " + ChangeListName(changeList) +
+                                                        ".\n");
 
     svn::Client& client = *session->client;
     client.SetLogMessage(number ? pending[number] : std::string());
     svn::Pool pool(client.PoolHandle());
     FileList commitTargets = folders;
     commitTargets.insert(commitTargets.end(), targets.begin(), targets.end());
-    const svn::Error commitError(svn_client_commit6(svn::Client::Targets(commitTargets, pool), svn_depth_empty, FALSE,
-                                                    FALSE, TRUE, FALSE, FALSE, nullptr, nullptr, nullptr, nullptr,
+    CommitWatch watch;
+    svn::Error commitError;
+    {
+        svn::Client::NotifyScope scope(client, [&watch](const svn_wc_notify_t& notify) {
+            if (notify.action == svn_wc_notify_commit_finalizing) watch.finalizing = true;
+        });
+        commitError = svn::Error(svn_client_commit6(svn::Client::Targets(commitTargets, pool), svn_depth_empty, FALSE,
+                                                    FALSE, TRUE, FALSE, FALSE, nullptr, nullptr, &OnCommitted, &watch,
                                                     client.Context(), pool));
+    }
+    const std::string what = "changelist " + ChangeListName(changeList);
     if (commitError) {
         const ServerResult failure = Failure(*session, commitError);
-        return {{failure.code, failure.text}, ""};
+        if (watch.revision > 0)
+            return answer(ServerCode::kPartlyDone,
+                          "Submitted " + what + " as revision " + std::to_string(watch.revision) +
+                              ", but the working copy could not record it: " + failure.text,
+                          watch.revision);
+        if (watch.finalizing)
+            return answer(ServerCode::kOutcomeUnknown,
+                          "The connection to " + session->server + " ended while " + what +
+                              " was being committed: whether the repository took it is not known; the next "
+                              "status tells. " +
+                              failure.text);
+        return answer(failure.code, "Nothing was submitted from " + what + ": " + failure.text);
     }
-    // Files that had nothing to commit keep their lock and changelist through a commit.
-    FileList stillLocked;
-    FileList stillListed;
-    svn::WalkResult after = svn::WalkStatus(client, session->workingCopy, targets, false);
-    for (std::size_t i = 0; !after.error && i < targets.size(); ++i) {
-        if (after.nodes[i].localLock.Held()) stillLocked.push_back(targets[i]);
-        if (!after.nodes[i].changeList.empty()) stillListed.push_back(targets[i]);
-    }
-    if (!stillLocked.empty()) Unlock(*session, stillLocked);
-    if (!stillListed.empty())
-        svn_error_clear(svn_client_remove_from_changelists(svn::Client::Targets(stillListed, pool), svn_depth_empty,
-                                                           nullptr, client.Context(), pool));
-    if (number && !session->changeLists->Remove(number, error)) return {{ServerCode::kIOError, error + "\n"}, ""};
     result.changeList = changeList;
+    result.revision = watch.revision;
+    const std::string done = watch.revision > 0 ? "Submitted " + what + " as revision " +
+                                                      std::to_string(watch.revision)
+                                                : "Nothing had changed in " + what + ", nothing was committed";
+
+    // Files that had nothing to commit keep their lock and changelist through a commit. The
+    // repository has the last word on the others: a commit drops this copy's lock tokens even when
+    // the server could not release the locks, which then stay the user's with no token to match.
+    FileList stillLocked;
+    FileList orphaned;
+    FileList stillListed;
+    const bool landed = watch.revision > 0;
+    svn::WalkResult after = svn::WalkStatus(client, session->workingCopy, targets, landed);
+    if (after.error) {
+        const ServerResult failure = Failure(*session, after.error);
+        return answer(landed ? ServerCode::kPartlyDone : failure.code,
+                      done + ", and whether its locks were released is not known: " + failure.text, watch.revision);
+    }
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const svn::NodeInfo& node = after.nodes[i];
+        if (node.localLock.Held())
+            stillLocked.push_back(targets[i]);
+        else if (landed && node.repositoryLock.Held() && node.repositoryLock.owner == client.User())
+            orphaned.push_back(targets[i]);
+        if (!node.changeList.empty()) stillListed.push_back(targets[i]);
+    }
+    ServerResult unlocked = stillLocked.empty() ? ServerResult{} : Unlock(*session, stillLocked);
+    if (unlocked.Succeeded() && !orphaned.empty()) unlocked = Unlock(*session, orphaned, true);
+    if (unlocked.Failed()) {
+        FileList locked = stillLocked;
+        locked.insert(locked.end(), orphaned.begin(), orphaned.end());
+        return answer(landed ? ServerCode::kPartlyDone : unlocked.code,
+                      done + ", and these files are still locked:\n" + Lines(locked) + unlocked.text, watch.revision);
+    }
+    if (!stillListed.empty()) {
+        const svn::Error unlisted(svn_client_remove_from_changelists(
+            svn::Client::Targets(stillListed, pool), svn_depth_empty, nullptr, client.Context(), pool));
+        if (unlisted)
+            return answer(ServerCode::kPartlyDone,
+                          done + " and its locks are released, but these files are still in the changelist:\n" +
+                              Lines(stillListed) + Failure(*session, unlisted).text,
+                          watch.revision);
+    }
+    if (number && !session->changeLists->Remove(number, error))
+        return answer(ServerCode::kPartlyDone, done + " and its locks are released, but " + what +
+                                                   " is still listed as pending: " + error + "\n",
+                      watch.revision);
     return result;
 }
 
@@ -356,7 +473,7 @@ ServerResult SvnBackend::AssignChangeList(Session& session, const FileList& file
     return error ? Failure(session, error) : ServerResult{};
 }
 
-ServerResult SvnBackend::Unlock(Session& session, const FileList& files)
+ServerResult SvnBackend::Unlock(Session& session, const FileList& files, bool ownLockWithoutToken)
 {
     std::string refusals;
     svn::Client::NotifyScope scope(*session.client, [&](const svn_wc_notify_t& notify) {
@@ -364,8 +481,8 @@ ServerResult SvnBackend::Unlock(Session& session, const FileList& files)
             refusals += std::string(notify.path) + " - " + svn::Error::TextOf(notify.err) + "\n";
     });
     svn::Pool pool(session.client->PoolHandle());
-    const svn::Error error(
-        svn_client_unlock(svn::Client::Targets(files, pool), FALSE, session.client->Context(), pool));
+    const svn::Error error(svn_client_unlock(svn::Client::Targets(files, pool), ownLockWithoutToken ? TRUE : FALSE,
+                                             session.client->Context(), pool));
     if (error) return Failure(session, error);
     if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
     return {};

@@ -139,6 +139,20 @@ bool SvnServer::CreateRepository(std::string& error)
     return !created;
 }
 
+bool SvnServer::SetHook(const std::string& name, const std::string& script)
+{
+    const std::string path = m_repository + "/hooks/" + name;
+    std::error_code ignored;
+    if (script.empty()) return std::filesystem::remove(path, ignored) || !std::filesystem::exists(path, ignored);
+    std::string error;
+    if (!WriteFile(path, script, error)) return false;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                                           std::filesystem::perms::others_exec,
+                                 ignored);
+    return !ignored;
+}
+
 bool SvnServer::WriteConfiguration(std::string& error) const
 {
     const std::string conf = m_repository + "/conf/";

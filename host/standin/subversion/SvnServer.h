@@ -54,6 +54,9 @@ public:
     bool SetPassword(const std::string& user, const std::string& password);
     // Path-based authorization rules (svnserve's authz file syntax); "" removes them.
     bool SetAuthorization(const std::string& rules);
+    // Installs a repository hook (name such as "pre-unlock", script a shell script's text); an empty
+    // script removes it. The next operation runs it.
+    bool SetHook(const std::string& name, const std::string& script);
 
     // Checks out the repository's root into path for user, from Url() or from the given URL (such as
     // FileUrl()); false with the reason.
