@@ -13,6 +13,7 @@
 #include "SvnServer.h"
 #include "System.h"
 #include "UserParameters.h"
+#include "WorkerBackend.h"
 
 #include "Log/Log.h"
 #include "qor4/IRevisionControlUIHelper.h"
@@ -21,6 +22,9 @@
 #include <QDirIterator>
 
 #include <algorithm>
+#include <thread>
+
+#include <signal.h>
 
 namespace demo {
 
@@ -32,6 +36,7 @@ constexpr const char* kNewAssetFolder = "props/";
 constexpr const char* kAssetExtension = ".qor";
 constexpr const char* kTextureSuffix = "_map";
 constexpr const char* kTextureExtension = ".tex";
+constexpr std::chrono::seconds kServerBackWithin{10};
 
 namespace PrefKeys {
 constexpr const char* kUserName = "RevControl.UserName";
@@ -318,12 +323,23 @@ ConnectResult DemoHost::Connect(const std::string& password)
     return {login.Succeeded(), login.message};
 }
 
+bool DemoHost::FreezeServer(bool frozen)
+{
+    if (!m_server || !m_server->Running() || kill(m_server->Pid(), frozen ? SIGSTOP : SIGCONT) != 0) return false;
+    // A Cancel in front of the stopped server makes the host wait for it to answer again.
+    const auto* worker = dynamic_cast<const standin::WorkerBackend*>(&m_session->Backend());
+    const auto giveUp = std::chrono::steady_clock::now() + kServerBackWithin;
+    while (!frozen && worker && worker->WaitingForServer() && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return frozen || !worker || !worker->WaitingForServer();
+}
+
 bool DemoHost::ChangeServerPassword(const std::string& password)
 {
     return m_server && m_server->SetPassword(m_user, password);
 }
 
-standin::ServerResult DemoHost::Submit(const std::string& changeList)
+standin::ChangeListResult DemoHost::Submit(const std::string& changeList)
 {
     return m_session->Backend().Submit(Session(), changeList);
 }

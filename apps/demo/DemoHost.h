@@ -98,8 +98,9 @@ public:
     // The item library's save; on success the workspace's asset list is rewritten. What the save
     // left outside revision control (no session, the password cancelled) is written to the log.
     SaveOutcome Save();
-    // Commits a pending changelist ("" the default one), releasing its locks; the server's text on failure.
-    standin::ServerResult Submit(const std::string& changeList);
+    // Commits a pending changelist ("" the default one), releasing its locks; on failure the text says
+    // what was and was not done.
+    standin::ChangeListResult Submit(const std::string& changeList);
 
     // --- Simulations -------------------------------------------------------------------------------
     void SetSlowOperations(bool slow);
@@ -111,6 +112,9 @@ public:
     void Disconnect();
     // Logs the stored account in with password and hands the account to the data control.
     ConnectResult Connect(const std::string& password);
+    // Stops (SIGSTOP) or resumes the demo's own server, as a server that accepts connections and never
+    // answers; resumed, until the host sees it answer again. False without an own server.
+    bool FreezeServer(bool frozen);
     // Changes the user's password on the demo's own server: the server rejects the session's at
     // the next connection. False without an own server.
     bool ChangeServerPassword(const std::string& password);

@@ -254,13 +254,14 @@ void OrnisWindow::Submit()
     if (!ok) return;
     const int index = static_cast<int>(choices.indexOf(chosen));
     const std::string changeList = index > 0 ? pending[static_cast<std::size_t>(index - 1)].number : std::string();
-    const standin::ServerResult result = m_host.Submit(changeList);
+    const standin::ChangeListResult result = m_host.Submit(changeList);
     Refresh();
     if (result.Failed()) {
         QMessageBox::warning(this, tr("Submit"), QString::fromStdString(result.text));
         return;
     }
-    Report(tr("Submitted; its locks are released."));
+    Report(result.revision > 0 ? tr("Submitted as revision %1; its locks are released.").arg(result.revision)
+                               : tr("Nothing had changed, nothing was committed; the locks are released."));
 }
 
 void OrnisWindow::RefreshFromServer()

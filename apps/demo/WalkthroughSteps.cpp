@@ -245,6 +245,28 @@ void PasswordChangedOnServer(StepContext& step)
     step.Note("the server now wants alice's new password");
 }
 
+void SubmitCancelledInFrontOfAStoppedServer(StepContext& step)
+{
+    standin::DbObject* hero = RequireAsset(step, kEditedAsset);
+    standin::DbObject* sky = RequireAsset(step, kVetoedAsset);
+    if (!hero || !sky) return;
+    bool cancelled = false;
+    step.Expect(step.host.CheckOutAsset(hero, cancelled), "the hero checked out again");
+    ExpectFiles(step, kVetoedAsset, fs::kCheckedOut, 0, "still checked out from the step before");
+    step.Expect(step.host.FreezeServer(true), "the server stopped");
+    step.modal.AnswerNext(standin::ModalDriver::Click("Cancel"), QStringLiteral("Cancel (in the progress box)"));
+    const standin::ChangeListResult submitted = step.host.Submit("");
+    step.Expect(step.host.FreezeServer(false), "the server resumed");
+    const std::vector<standin::ModalDriver::Window> windows = step.Windows();
+    step.Expect(windows.size() == 1 && windows.front().text.startsWith(QLatin1String("Perforce Operation")),
+                "the progress box, and nothing else");
+    step.Expect(submitted.Failed() && submitted.revision == 0, "the submit to fail with nothing committed");
+    step.Expect(submitted.text.rfind("Nothing", 0) == 0, "a report that nothing was submitted: " + submitted.text);
+    ExpectFiles(step, kEditedAsset, fs::kCheckedOut | fs::kLockedByMe, 0, "still locked");
+    ExpectFiles(step, kVetoedAsset, fs::kCheckedOut | fs::kLockedByMe, 0, "still locked");
+    step.Note("reported: " + submitted.text);
+}
+
 standin::DbObject* CreateWhileDisconnected(StepContext& step, const char* name)
 {
     step.host.Disconnect();
@@ -314,6 +336,8 @@ const std::vector<StepDefinition>& WalkthroughStepTable()
          &SubmitReleasesLocks},
         {"password-changed", "A password changed on the server: the password dialog, then the retried step",
          &PasswordChangedOnServer},
+        {"frozen-submit", "A submit cancelled in front of a stopped server: nothing submitted, the locks held",
+         &SubmitCancelledInFrontOfAStoppedServer},
         {"first-password-save", "A new asset saved before the first password: the password, then the mark for add",
          &SaveBeforeTheFirstPassword},
         {"not-connected-save", "A new asset saved with the password cancelled: the host names it as left out",

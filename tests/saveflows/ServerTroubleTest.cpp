@@ -77,4 +77,26 @@ TEST_F(ServerTroubleTest, AStoppedServerMeetsTheDeadlineWithItsUrlInTheCheckOutE
     ExpectStates({asset->GetAssetFile()}, {true, true, 0, ""});
 }
 
+TEST_F(ServerTroubleTest, ASubmitCancelledInFrontOfAStoppedServerSaysNothingWasSubmittedAndTheLocksAreHeld)
+{
+    standin::DbObject* hero = AddCheckedInAsset("hero");
+    standin::DbObject* crate = AddCheckedInAsset("crate");
+    const std::vector<std::string> files = {hero->GetAssetFile(), crate->GetAssetFile()};
+    CheckOutByHand(files, "");
+    StopServer();
+    Modal().PressNext(QMessageBox::Cancel); // the progress box
+
+    // As the host submits: through the services' backend, on the worker, with the progress box.
+    const standin::ChangeListResult submitted = FileControl().Backend().Submit(CurrentSession(), "");
+
+    ASSERT_EQ(Modal().Seen().size(), 1u);
+    EXPECT_EQ(Modal().Seen()[0].text, kProgressText);
+    EXPECT_TRUE(submitted.Failed());
+    EXPECT_EQ(submitted.revision, 0);
+    EXPECT_EQ(submitted.text.find("Nothing"), 0u) << submitted.text;
+    EXPECT_NE(submitted.text.find(standin::ServerText::kCancelled), std::string::npos) << submitted.text;
+    ResumeServer();
+    ExpectStates(files, CheckedOutIn(""));
+}
+
 } // namespace

@@ -46,6 +46,10 @@ public:
 
     void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override { m_inner->SetTimeOutDelegate(delegate); }
     void Interrupt() override { m_inner->Interrupt(); }
+    bool Answers(const std::string& server, std::chrono::milliseconds within) override
+    {
+        return m_inner->Answers(server, within);
+    }
     LoginResult OpenSession(const Credentials& credentials) override;
     void CloseSession(SessionId session) override;
     bool IsSessionOpen(SessionId session) override;

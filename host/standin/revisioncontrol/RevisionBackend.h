@@ -13,6 +13,7 @@
 #include "qor4/FileStatus.h"
 #include "qor4/qorResult.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -129,6 +130,9 @@ public:
     // Called from another thread while an operation runs, after its OperationScope was cancelled:
     // breaks off what the operation waits for (its connections to the server).
     virtual void Interrupt() = 0;
+    // Thread safe, needs no session: whether the server at the URL answers within the time (a
+    // connection and the server's first reply; refusing credentials is an answer).
+    virtual bool Answers(const std::string& server, std::chrono::milliseconds within) = 0;
 
     // Authenticates against the server and checks that the working copy belongs to it. A refused
     // password's text contains ServerText::kInvalidPassword; an unreachable server's names its URL.

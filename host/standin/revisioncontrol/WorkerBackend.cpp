@@ -64,6 +64,55 @@ private:
     std::thread m_thread;
 };
 
+// Asks a server the user gave up on, on a thread of its own, until it answers or kProbeLimit has
+// passed.
+class WorkerBackend::Prober {
+public:
+    explicit Prober(RevisionBackend& backend) : m_backend(backend) {}
+    ~Prober() { Stop(); }
+
+    void Start(const std::string& server)
+    {
+        Stop();
+        m_waiting = true;
+        m_stopping = false;
+        m_thread = std::thread([this, server] { Loop(server); });
+    }
+    bool Waiting() const { return m_waiting; }
+
+private:
+    void Stop()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_all();
+        if (m_thread.joinable()) m_thread.join();
+        m_waiting = false;
+    }
+    void Loop(const std::string& server)
+    {
+        const auto giveUp = std::chrono::steady_clock::now() + kProbeLimit;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_stopping && std::chrono::steady_clock::now() < giveUp) {
+            lock.unlock();
+            const bool answers = m_backend.Answers(server, kProbeWithin);
+            lock.lock();
+            if (answers) break;
+            m_wake.wait_for(lock, kProbeInterval, [this] { return m_stopping; });
+        }
+        m_waiting = false;
+    }
+
+    RevisionBackend& m_backend;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stopping = false;
+    std::atomic<bool> m_waiting{false};
+    std::thread m_thread;
+};
+
 namespace {
 
 // What the UI thread and the worker share about one call.
@@ -75,11 +124,27 @@ struct CallState {
 } // namespace
 
 WorkerBackend::WorkerBackend(std::shared_ptr<RevisionBackend> inner, std::chrono::milliseconds grace)
-    : m_inner(std::move(inner)), m_grace(grace), m_worker(std::make_unique<Worker>())
+    : m_inner(std::move(inner)), m_grace(grace), m_worker(std::make_unique<Worker>()),
+      m_prober(std::make_unique<Prober>(*m_inner))
 {
 }
 
-WorkerBackend::~WorkerBackend() = default;
+WorkerBackend::~WorkerBackend()
+{
+    m_prober.reset();
+    m_worker.reset();
+}
+
+bool WorkerBackend::WaitingForServer() const
+{
+    return m_prober->Waiting();
+}
+
+std::string WorkerBackend::ServerOf(SessionId session) const
+{
+    const auto found = m_servers.find(session);
+    return found == m_servers.end() ? std::string() : found->second;
+}
 
 bool WorkerBackend::Run(const std::function<void()>& call)
 {
@@ -115,17 +180,17 @@ bool WorkerBackend::Run(const std::function<void()>& call)
     return cancelled;
 }
 
-template <typename Result> Result WorkerBackend::Call(const std::function<Result()>& call)
+template <typename Result>
+Result WorkerBackend::Call(const std::string& server, const std::function<Result()>& call)
 {
     Result result;
-    const auto now = std::chrono::steady_clock::now();
-    if (m_cancelledAt > now - kCancelEcho) {
+    if (m_prober->Waiting()) {
         result.code = ServerCode::kCancelled;
-        result.text = std::string(ServerText::kCancelled) + "\n";
+        result.text = std::string(ServerText::kCancelled) + " (the server has not answered since)\n";
         return result;
     }
     const bool cancelled = Run([&result, &call] { result = call(); });
-    if (cancelled) m_cancelledAt = std::chrono::steady_clock::now();
+    if (cancelled && !server.empty()) m_prober->Start(server);
     // An operation that finished after all keeps its own answer, and so does one that says what it
     // did and did not do.
     if (cancelled && result.Failed() && result.code != ServerCode::kCancelled &&
@@ -138,12 +203,15 @@ template <typename Result> Result WorkerBackend::Call(const std::function<Result
 
 LoginResult WorkerBackend::OpenSession(const Credentials& credentials)
 {
-    return Call<LoginResult>([&] { return m_inner->OpenSession(credentials); });
+    LoginResult login = Call<LoginResult>(credentials.server, [&] { return m_inner->OpenSession(credentials); });
+    if (login.Succeeded()) m_servers[login.session] = credentials.server;
+    return login;
 }
 
 void WorkerBackend::CloseSession(SessionId session)
 {
     Run([&] { m_inner->CloseSession(session); });
+    m_servers.erase(session);
 }
 
 bool WorkerBackend::IsSessionOpen(SessionId session)
@@ -155,52 +223,52 @@ bool WorkerBackend::IsSessionOpen(SessionId session)
 
 ServerResult WorkerBackend::Edit(SessionId session, const FileList& files, const std::string& changeList)
 {
-    return Call<ServerResult>([&] { return m_inner->Edit(session, files, changeList); });
+    return Call<ServerResult>(ServerOf(session), [&] { return m_inner->Edit(session, files, changeList); });
 }
 
 ServerResult WorkerBackend::Add(SessionId session, const FileList& files, const std::string& changeList)
 {
-    return Call<ServerResult>([&] { return m_inner->Add(session, files, changeList); });
+    return Call<ServerResult>(ServerOf(session), [&] { return m_inner->Add(session, files, changeList); });
 }
 
 ServerResult WorkerBackend::Delete(SessionId session, const FileList& files, const std::string& changeList)
 {
-    return Call<ServerResult>([&] { return m_inner->Delete(session, files, changeList); });
+    return Call<ServerResult>(ServerOf(session), [&] { return m_inner->Delete(session, files, changeList); });
 }
 
 ServerResult WorkerBackend::Revert(SessionId session, const FileList& files)
 {
-    return Call<ServerResult>([&] { return m_inner->Revert(session, files); });
+    return Call<ServerResult>(ServerOf(session), [&] { return m_inner->Revert(session, files); });
 }
 
 ServerResult WorkerBackend::MakeWritable(SessionId session, const FileList& files)
 {
-    return Call<ServerResult>([&] { return m_inner->MakeWritable(session, files); });
+    return Call<ServerResult>(ServerOf(session), [&] { return m_inner->MakeWritable(session, files); });
 }
 
 StatusResult WorkerBackend::Status(SessionId session, const FileList& files, StatusScope scope)
 {
-    return Call<StatusResult>([&] { return m_inner->Status(session, files, scope); });
+    return Call<StatusResult>(ServerOf(session), [&] { return m_inner->Status(session, files, scope); });
 }
 
 UsersResult WorkerBackend::Users(SessionId session, const FileList& files, bool includeLocks)
 {
-    return Call<UsersResult>([&] { return m_inner->Users(session, files, includeLocks); });
+    return Call<UsersResult>(ServerOf(session), [&] { return m_inner->Users(session, files, includeLocks); });
 }
 
 ChangeListResult WorkerBackend::CreateChangeList(SessionId session, const std::string& description)
 {
-    return Call<ChangeListResult>([&] { return m_inner->CreateChangeList(session, description); });
+    return Call<ChangeListResult>(ServerOf(session), [&] { return m_inner->CreateChangeList(session, description); });
 }
 
 ChangeListsResult WorkerBackend::PendingChangeLists(SessionId session)
 {
-    return Call<ChangeListsResult>([&] { return m_inner->PendingChangeLists(session); });
+    return Call<ChangeListsResult>(ServerOf(session), [&] { return m_inner->PendingChangeLists(session); });
 }
 
 DescriptionResult WorkerBackend::ChangeListDescription(SessionId session, const std::string& changeList)
 {
-    return Call<DescriptionResult>([&] { return m_inner->ChangeListDescription(session, changeList); });
+    return Call<DescriptionResult>(ServerOf(session), [&] { return m_inner->ChangeListDescription(session, changeList); });
 }
 
 bool WorkerBackend::IsChangeListValid(SessionId session, const std::string& changeList)
@@ -212,7 +280,7 @@ bool WorkerBackend::IsChangeListValid(SessionId session, const std::string& chan
 
 ChangeListResult WorkerBackend::Submit(SessionId session, const std::string& changeList)
 {
-    return Call<ChangeListResult>([&] { return m_inner->Submit(session, changeList); });
+    return Call<ChangeListResult>(ServerOf(session), [&] { return m_inner->Submit(session, changeList); });
 }
 
 } // namespace standin

@@ -5,9 +5,11 @@
 // by then, the installed qor4::ITimeOutDelegate's WaitForCompletion runs (the host's cancellable
 // progress box, a nested event loop) until NotifyCompletion, posted to the UI thread when the
 // operation ends, closes it. Cancel in the box cancels the operation through OperationScope; the
-// operation then answers ServerCode::kCancelled, unless it finished after all; so do the operations
-// asked for in the moments right after a Cancel (the rest of the same flow), without trying the
-// server again. Operations run one at a time, in the order they were asked for.
+// operation then answers ServerCode::kCancelled, unless it finished after all or says what it did.
+// From then on the server the user gave up on is asked in the background whether it answers again
+// (for at most kProbeLimit); until it does, every operation answers kCancelled at once, so that the
+// rest of the flow does not wait for it again. Operations run one at a time, in the order they were
+// asked for.
 #pragma once
 
 #include "RevisionBackend.h"
@@ -16,6 +18,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 
 namespace standin {
@@ -23,8 +26,10 @@ namespace standin {
 class HOST_API WorkerBackend final : public RevisionBackend {
 public:
     static constexpr std::chrono::milliseconds kGraceTime{500};
-    // How long after a Cancel further operations are cancelled at once.
-    static constexpr std::chrono::milliseconds kCancelEcho{2000};
+    // How often, how patiently and for how long a server the user gave up on is asked again.
+    static constexpr std::chrono::milliseconds kProbeInterval{250};
+    static constexpr std::chrono::milliseconds kProbeWithin{2000};
+    static constexpr std::chrono::minutes kProbeLimit{10};
 
     // Must be built on the thread that runs the event loop the delegate's box uses.
     explicit WorkerBackend(std::shared_ptr<RevisionBackend> inner, std::chrono::milliseconds grace = kGraceTime);
@@ -34,6 +39,12 @@ public:
 
     void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override { m_delegate = delegate; }
     void Interrupt() override { m_inner->Interrupt(); }
+    bool Answers(const std::string& server, std::chrono::milliseconds within) override
+    {
+        return m_inner->Answers(server, within);
+    }
+    // True from a Cancel until the server answers again.
+    bool WaitingForServer() const;
 
     LoginResult OpenSession(const Credentials& credentials) override;
     void CloseSession(SessionId session) override;
@@ -53,18 +64,21 @@ public:
 
 private:
     class Worker;
+    class Prober;
 
     // Runs call on the worker and waits as the class comment says; true when the user cancelled.
     bool Run(const std::function<void()>& call);
-    template <typename Result> Result Call(const std::function<Result()>& call);
+    // server: the URL the call talks to ("" unknown), probed after a Cancel.
+    template <typename Result> Result Call(const std::string& server, const std::function<Result()>& call);
+    std::string ServerOf(SessionId session) const;
 
     std::shared_ptr<RevisionBackend> m_inner;
     std::chrono::milliseconds m_grace;
     qor4::ITimeOutDelegate* m_delegate = nullptr;
-    // When the user last cancelled; long ago until then.
-    std::chrono::steady_clock::time_point m_cancelledAt = std::chrono::steady_clock::time_point::min();
-    QObject m_uiThread; // where completions are delivered
+    std::map<SessionId, std::string> m_servers; // from the logins that opened the sessions
+    QObject m_uiThread;                         // where completions are delivered
     std::unique_ptr<Worker> m_worker;
+    std::unique_ptr<Prober> m_prober;
 };
 
 } // namespace standin

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <vector>
@@ -90,24 +91,54 @@ std::set<std::string> SocketInodes(const std::set<std::string>& addresses)
     return inodes;
 }
 
-} // namespace
-
-int BreakConnections(const std::string& url)
+// This process's sockets among the inodes, by descriptor.
+std::map<int, std::string> OwnSockets(const std::set<std::string>& inodes)
 {
-    Endpoint endpoint;
-    if (!ParseUrl(url, endpoint)) return 0;
-    const std::set<std::string> inodes = SocketInodes(ProcAddresses(endpoint));
-    if (inodes.empty()) return 0;
-    int broken = 0;
+    std::map<int, std::string> sockets;
+    if (inodes.empty()) return sockets;
     std::error_code error;
     for (const auto& descriptor : std::filesystem::directory_iterator("/proc/self/fd", error)) {
         std::error_code unreadable;
         const std::string target = std::filesystem::read_symlink(descriptor.path(), unreadable).string();
         if (target.rfind("socket:[", 0) != 0) continue;
-        if (inodes.count(target.substr(8, target.size() - 9)) == 0) continue;
-        const int fd = std::stoi(descriptor.path().filename().string());
-        if (shutdown(fd, SHUT_RDWR) == 0) ++broken;
+        const std::string inode = target.substr(8, target.size() - 9);
+        if (inodes.count(inode) == 0) continue;
+        sockets.emplace(std::stoi(descriptor.path().filename().string()), inode);
     }
+    return sockets;
+}
+
+std::set<std::string> InodesTo(const std::string& url)
+{
+    Endpoint endpoint;
+    if (!ParseUrl(url, endpoint)) return {};
+    return SocketInodes(ProcAddresses(endpoint));
+}
+
+} // namespace
+
+bool SplitUrl(const std::string& url, std::string& host, std::string& port)
+{
+    Endpoint endpoint;
+    if (!ParseUrl(url, endpoint)) return false;
+    host = endpoint.host;
+    port = endpoint.port;
+    return true;
+}
+
+std::set<std::string> ConnectionsTo(const std::string& url)
+{
+    std::set<std::string> own;
+    for (const auto& entry : OwnSockets(InodesTo(url)))
+        own.insert(entry.second);
+    return own;
+}
+
+int BreakConnections(const std::string& url, const std::set<std::string>& spare)
+{
+    int broken = 0;
+    for (const auto& [descriptor, inode] : OwnSockets(InodesTo(url)))
+        if (spare.count(inode) == 0 && shutdown(descriptor, SHUT_RDWR) == 0) ++broken;
     return broken;
 }
 

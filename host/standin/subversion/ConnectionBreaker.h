@@ -5,12 +5,19 @@
 // the socket down ends that read at once, and the call fails as if the server had hung up.
 #pragma once
 
+#include <set>
 #include <string>
 
 namespace standin::svn {
 
-// Shuts down every TCP socket of this process connected to the host and port of url (svn://,
-// http://, https://; default ports as Subversion uses them). The number of sockets shut down.
-int BreakConnections(const std::string& url);
+// The host and the port (the scheme's default when none is given) of a server URL.
+bool SplitUrl(const std::string& url, std::string& host, std::string& port);
+
+// The socket inodes of this process's TCP connections to the host and port of url (svn://,
+// http://, https://; default ports as Subversion uses them).
+std::set<std::string> ConnectionsTo(const std::string& url);
+
+// Shuts down those connections, but for the ones in spare. The number of sockets shut down.
+int BreakConnections(const std::string& url, const std::set<std::string>& spare = {});
 
 } // namespace standin::svn

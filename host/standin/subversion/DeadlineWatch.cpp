@@ -1,5 +1,7 @@
 #include "DeadlineWatch.h"
 
+#include <algorithm>
+
 namespace standin::svn {
 
 DeadlineWatch::DeadlineWatch() : m_thread([this] { Loop(); }) {}
@@ -10,36 +12,54 @@ DeadlineWatch::~DeadlineWatch()
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;
     }
-    m_changed.notify_one();
+    m_changed.notify_all();
     m_thread.join();
 }
 
-void DeadlineWatch::Arm(Clock::time_point deadline, std::function<void()> action)
+DeadlineWatch::Ticket DeadlineWatch::Arm(Clock::time_point deadline, std::function<void()> action)
 {
+    Ticket ticket = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_deadline = deadline;
-        m_action = std::move(action);
+        ticket = m_next++;
+        m_armed.emplace(ticket, Entry{deadline, std::move(action)});
     }
-    m_changed.notify_one();
+    m_changed.notify_all();
+    return ticket;
+}
+
+void DeadlineWatch::Disarm(Ticket ticket)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_armed.erase(ticket);
+    // An action that already started finishes before its operation may go on.
+    m_changed.wait(lock, [&] { return m_firing != ticket; });
 }
 
 void DeadlineWatch::Loop()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_stopping) {
-        if (!m_action) {
+        if (m_armed.empty()) {
             m_changed.wait(lock);
             continue;
         }
-        if (m_changed.wait_until(lock, m_deadline) == std::cv_status::timeout && m_action &&
-            Clock::now() >= m_deadline) {
-            std::function<void()> action = std::move(m_action);
-            m_action = nullptr;
-            lock.unlock();
-            action();
-            lock.lock();
+        const auto earliest = std::min_element(m_armed.begin(), m_armed.end(), [](const auto& a, const auto& b) {
+            return a.second.deadline < b.second.deadline;
+        });
+        if (Clock::now() < earliest->second.deadline) {
+            m_changed.wait_until(lock, earliest->second.deadline);
+            continue;
         }
+        const Ticket ticket = earliest->first;
+        std::function<void()> action = std::move(earliest->second.action);
+        m_armed.erase(earliest);
+        m_firing = ticket;
+        lock.unlock();
+        action();
+        lock.lock();
+        m_firing = 0;
+        m_changed.notify_all();
     }
 }
 

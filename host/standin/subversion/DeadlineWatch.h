@@ -1,10 +1,12 @@
-// DeadlineWatch: a thread that runs an action once a deadline has passed, unless the watch was
-// armed again first.
+// DeadlineWatch: a thread that runs each armed action once its deadline has passed, unless it was
+// disarmed first. Each arming is its own: disarming one never touches another.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -13,22 +15,30 @@ namespace standin::svn {
 class DeadlineWatch {
 public:
     using Clock = std::chrono::steady_clock;
+    using Ticket = std::uint64_t; // 0 is no ticket
 
     DeadlineWatch();
     ~DeadlineWatch();
     DeadlineWatch(const DeadlineWatch&) = delete;
     DeadlineWatch& operator=(const DeadlineWatch&) = delete;
 
-    // Replaces what was armed before.
-    void Arm(Clock::time_point deadline, std::function<void()> action);
+    Ticket Arm(Clock::time_point deadline, std::function<void()> action);
+    // After Disarm returns, the ticket's action is not running and will not run. Unknown and fired
+    // tickets are ignored.
+    void Disarm(Ticket ticket);
 
 private:
+    struct Entry {
+        Clock::time_point deadline;
+        std::function<void()> action;
+    };
     void Loop();
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    Clock::time_point m_deadline = Clock::time_point::max();
-    std::function<void()> m_action;
+    std::map<Ticket, Entry> m_armed;
+    Ticket m_next = 1;
+    Ticket m_firing = 0; // the ticket whose action runs now
     bool m_stopping = false;
     std::thread m_thread;
 };

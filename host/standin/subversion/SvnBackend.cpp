@@ -4,6 +4,7 @@
 #include "DeadlineWatch.h"
 #include "SvnBackend_Session.h"
 #include "SvnError.h"
+#include "SvnProbe.h"
 #include "SvnStatusWalk.h"
 
 #include "OperationScope.h"
@@ -87,32 +88,32 @@ SvnBackend::SvnBackend() : m_watch(std::make_unique<svn::DeadlineWatch>())
 
 void SvnBackend::Interrupt()
 {
-    std::string server;
-    {
-        std::lock_guard<std::mutex> lock(m_runningMutex);
-        server = m_runningServer;
-    }
-    if (!server.empty()) svn::BreakConnections(server);
+    std::lock_guard<std::mutex> lock(m_runningMutex);
+    if (m_running) m_running->Break();
 }
 
 void SvnBackend::Watch(const std::string& server)
 {
-    const auto deadline = std::chrono::steady_clock::now() + m_deadline;
-    {
-        std::lock_guard<std::mutex> lock(m_runningMutex);
-        m_runningServer = server;
-    }
-    m_deadlinePassed = false;
-    m_watch->Arm(deadline, [this, server] {
-        m_deadlinePassed = true;
-        svn::BreakConnections(server);
-    });
+    std::lock_guard<std::mutex> lock(m_runningMutex);
+    if (m_running) m_running->Watch(server, m_deadline);
+}
+
+bool SvnBackend::Answers(const std::string& server, std::chrono::milliseconds within)
+{
+    return svn::ServerAnswers(server, within);
+}
+
+bool SvnBackend::DeadlinePassed()
+{
+    std::lock_guard<std::mutex> lock(m_runningMutex);
+    return m_running && m_running->DeadlinePassed();
 }
 
 SvnBackend::~SvnBackend() = default;
 
 LoginResult SvnBackend::OpenSession(const Credentials& credentials)
 {
+    const Call call(*this);
     LoginResult result;
     auto session = std::make_unique<Session>();
     session->client = std::make_unique<svn::Client>(credentials.user, credentials.password);
@@ -155,7 +156,7 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
         result.accountChecked = true;
         if (OperationScope::Cancelled())
             result = {{ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"}, 0, true};
-        else if (m_deadlinePassed || error.Has(SVN_ERR_CANCELLED))
+        else if (DeadlinePassed() || error.Has(SVN_ERR_CANCELLED))
             result.text =
                 "The Subversion server at " + server + " did not answer within " + Seconds(m_deadline) + ".\n";
         else if (IsAuthenticationFailure(error))
@@ -214,7 +215,7 @@ ServerResult SvnBackend::Failure(Session& session, const svn::Error& error)
                                                  session.server + " refused the password: " + error.Text() + "\n"};
     }
     if (OperationScope::Cancelled()) return {ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"};
-    if (error.Has(SVN_ERR_CANCELLED) || m_deadlinePassed)
+    if (error.Has(SVN_ERR_CANCELLED) || DeadlinePassed())
         return {ServerCode::kServerError, "The Subversion server at " + session.server + " did not answer within " +
                                               Seconds(m_deadline) + "; the operation was abandoned.\n"};
     if (error.Has(SVN_ERR_RA_CANNOT_CREATE_SESSION) || error.Has(SVN_ERR_RA_SVN_CONNECTION_CLOSED) ||
@@ -276,6 +277,7 @@ qor4::StatusWord SvnBackend::WordOf(const svn::NodeInfo& node, bool remote)
 
 StatusResult SvnBackend::Status(SessionId id, const FileList& files, StatusScope scope)
 {
+    const Call call(*this);
     const bool remote = scope == StatusScope::kWithRepository;
     StatusResult result;
     Session* session = Enter(id, result);
@@ -317,6 +319,7 @@ StatusResult SvnBackend::Status(SessionId id, const FileList& files, StatusScope
 
 UsersResult SvnBackend::Users(SessionId id, const FileList& files, bool)
 {
+    const Call call(*this);
     UsersResult result;
     Session* session = Enter(id, result);
     if (!session) return result;
@@ -340,6 +343,7 @@ UsersResult SvnBackend::Users(SessionId id, const FileList& files, bool)
 
 ChangeListResult SvnBackend::CreateChangeList(SessionId id, const std::string& description)
 {
+    const Call call(*this);
     ChangeListResult result;
     Session* session = Enter(id, result);
     if (!session) return result;
@@ -352,6 +356,7 @@ ChangeListResult SvnBackend::CreateChangeList(SessionId id, const std::string& d
 
 ChangeListsResult SvnBackend::PendingChangeLists(SessionId id)
 {
+    const Call call(*this);
     ChangeListsResult result;
     Session* session = Enter(id, result);
     if (!session) return result;
@@ -365,6 +370,7 @@ ChangeListsResult SvnBackend::PendingChangeLists(SessionId id)
 
 DescriptionResult SvnBackend::ChangeListDescription(SessionId id, const std::string& changeList)
 {
+    const Call call(*this);
     DescriptionResult result;
     Session* session = Enter(id, result);
     if (!session || changeList.empty()) return result;
@@ -379,6 +385,7 @@ DescriptionResult SvnBackend::ChangeListDescription(SessionId id, const std::str
 
 bool SvnBackend::IsChangeListValid(SessionId id, const std::string& changeList)
 {
+    const Call call(*this);
     ServerResult failure;
     Session* session = Enter(id, failure);
     return session && CheckChangeList(*session, changeList, failure);

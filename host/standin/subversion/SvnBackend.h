@@ -34,6 +34,7 @@ namespace svn {
 class Client;
 class DeadlineWatch;
 class Error;
+class Operation;
 struct NodeInfo;
 } // namespace svn
 
@@ -58,6 +59,7 @@ public:
     void SetTimeOutDelegate(qor4::ITimeOutDelegate*) override {}
     // Thread safe: breaks the running operation's connections to its server.
     void Interrupt() override;
+    bool Answers(const std::string& server, std::chrono::milliseconds within) override;
 
     LoginResult OpenSession(const Credentials& credentials) override;
     void CloseSession(SessionId session) override;
@@ -83,8 +85,12 @@ private:
     // What a working-copy change starts from: the session, the files inside the working copy, their
     // local state, and the refusals of files outside it.
     struct Plan;
-    // Arms the deadline of the operation starting now against server.
+    // One public call: its operation (deadline, connections) is the running one while it lives.
+    class Call;
+    // Arms the running call's deadline, from now, against server.
     void Watch(const std::string& server);
+    // Whether the running call's deadline has passed.
+    bool DeadlinePassed();
     // The live session, with the client's deadline armed; null (and the -34 result) otherwise.
     Session* Enter(SessionId session, ServerResult& failure);
     // Turns a failed call into a result; a refused password ends the session (-34).
@@ -120,11 +126,10 @@ private:
     SessionId m_nextSession = 1;
     std::chrono::milliseconds m_lifetime = kDefaultSessionLifetime;
     std::chrono::milliseconds m_deadline = kDefaultDeadline;
-    // The server of the running operation, for Interrupt and the deadline watch.
-    std::mutex m_runningMutex;
-    std::string m_runningServer;
-    std::atomic<bool> m_deadlinePassed{false};
     std::unique_ptr<svn::DeadlineWatch> m_watch;
+    // The running call's operation; Interrupt comes from another thread.
+    std::mutex m_runningMutex;
+    svn::Operation* m_running = nullptr;
 };
 
 } // namespace standin

@@ -243,6 +243,7 @@ ServerResult SvnBackend::RevertOnce(SessionId id, const FileList& files)
 
 ServerResult SvnBackend::MakeWritable(SessionId id, const FileList& files)
 {
+    const Call call(*this);
     ServerResult result;
     Session* session = Enter(id, result);
     if (!session) return result;
@@ -427,6 +428,7 @@ std::string SvnBackend::DescribeRefusals(Session& session, const FileList& refus
 
 template <typename Result> Result SvnBackend::AfterCleanup(SessionId id, const std::function<Result()>& operation)
 {
+    const Call call(*this);
     Result result = operation();
     const auto found = m_sessions.find(id);
     if (found == m_sessions.end() || !found->second->staleWorkingCopyLock) return result;

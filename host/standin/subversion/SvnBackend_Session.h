@@ -4,6 +4,7 @@
 #include "ChangeListFile.h"
 #include "SvnBackend.h"
 #include "SvnClient.h"
+#include "SvnOperation.h"
 #include "SvnStatusWalk.h"
 
 #include <chrono>
@@ -22,6 +23,26 @@ struct SvnBackend::Session {
     bool staleWorkingCopyLock = false; // the last operation met a lock left by a client that died
 
     bool Alive() const { return !rejected && std::chrono::steady_clock::now() < expiresAt; }
+};
+
+class SvnBackend::Call {
+public:
+    explicit Call(SvnBackend& backend) : m_backend(backend), m_operation(*backend.m_watch)
+    {
+        std::lock_guard<std::mutex> lock(backend.m_runningMutex);
+        backend.m_running = &m_operation;
+    }
+    ~Call()
+    {
+        std::lock_guard<std::mutex> lock(m_backend.m_runningMutex);
+        m_backend.m_running = nullptr;
+    }
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+
+private:
+    SvnBackend& m_backend;
+    svn::Operation m_operation;
 };
 
 struct SvnBackend::Plan {

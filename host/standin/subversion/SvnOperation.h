@@ -1,0 +1,40 @@
+// Operation: one call of the Subversion backend against its server, with a deadline of its own.
+//
+// The deadline is armed on a watch shared by the backend's calls and disarmed when the call ends,
+// so it fires only while its call runs. Firing, or the user's Cancel, breaks the connections the
+// call may own: every connection of this process to its server while no other call of the process
+// talks to that server, else only those that were opened after the call began.
+#pragma once
+
+#include "DeadlineWatch.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+namespace standin::svn {
+
+class Operation {
+public:
+    explicit Operation(DeadlineWatch& watch);
+    ~Operation();
+    Operation(const Operation&) = delete;
+    Operation& operator=(const Operation&) = delete;
+
+    // (Re)arms the deadline, now plus deadline, against server.
+    void Watch(const std::string& server, std::chrono::milliseconds deadline);
+    // Thread safe: breaks this call's connections, as the class comment says.
+    void Break() const;
+    bool DeadlinePassed() const;
+
+    struct State;
+
+private:
+    void Release();
+
+    DeadlineWatch& m_watch;
+    std::shared_ptr<State> m_state;
+    DeadlineWatch::Ticket m_ticket = 0;
+};
+
+} // namespace standin::svn
