@@ -2,7 +2,10 @@
 // ends the wait, and nothing is left locked.
 #include "FlowFixture.h"
 
+#include "WorkerBackend.h"
+
 #include <QElapsedTimer>
+#include <QTest>
 
 #include <signal.h>
 
@@ -56,6 +59,16 @@ TEST_F(ServerTroubleTest, CancelInTheProgressBoxOfAStoppedServerVetoesTheSaveAnd
     EXPECT_EQ(Modal().Seen()[2].title, "Check Out Before Saving");
     ResumeServer();
     ExpectStates(FilesOf(asset), {true, true, 0, ""});
+
+    // Once the server answers again, the next operation goes through.
+    auto& worker = dynamic_cast<standin::WorkerBackend&>(FileControl().Backend());
+    QElapsedTimer waited;
+    waited.start();
+    while (worker.WaitingForServer() && waited.elapsed() < kSanityBoundMs)
+        QTest::qWait(20);
+    bool cancelled = true;
+    EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
+    ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
 }
 
 TEST_F(ServerTroubleTest, AStoppedServerMeetsTheDeadlineWithItsUrlInTheCheckOutError)

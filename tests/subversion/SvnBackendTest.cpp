@@ -262,3 +262,35 @@ TEST_F(SvnBackendTest, MakeWritableRefusesFilesOutsideTheWorkingCopyAndChangesNo
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SvnBackendTest, AnOperationsDeadlineIsItsOwnAndEndsWithIt)
+{
+    constexpr auto kDeadline = std::chrono::milliseconds(2000);
+    standin::SvnBackend bobsBackend;
+    std::string failure;
+    const SessionId bobsOwn = sandbox.Open(bobsBackend, kBob, failure);
+    ASSERT_NE(bobsOwn, 0) << failure;
+    backend.SetDeadline(kDeadline);
+    bobsBackend.SetDeadline(kDeadline);
+
+    // Alice's call ends at once; its deadline must not outlive it.
+    ASSERT_TRUE(backend.Status(alice, {AlicePath(kHero)}, standin::StatusScope::kWithRepository).Succeeded());
+    std::this_thread::sleep_for(kDeadline * 6 / 10);
+    // Bob's call meets a server that answers late, but within his own deadline.
+    const pid_t server = sandbox.Server().Pid();
+    kill(server, SIGSTOP);
+    std::thread resume([server, kDeadline] {
+        std::this_thread::sleep_for(kDeadline * 3 / 4);
+        kill(server, SIGCONT);
+    });
+    const standin::StatusResult slow =
+        bobsBackend.Status(bobsOwn, {BobPath(kHero)}, standin::StatusScope::kWithRepository);
+    resume.join();
+
+    EXPECT_TRUE(slow.Succeeded()) << slow.text;
+    EXPECT_EQ(slow.text.find("did not answer"), std::string::npos) << slow.text;
+}
+
+} // namespace

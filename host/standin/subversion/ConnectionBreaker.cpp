@@ -92,7 +92,7 @@ std::set<std::string> SocketInodes(const std::set<std::string>& addresses)
 }
 
 // This process's sockets among the inodes, by descriptor.
-std::map<int, std::string> OwnSockets(const std::set<std::string>& inodes)
+std::map<int, std::string> SocketsAmong(const std::set<std::string>& inodes)
 {
     std::map<int, std::string> sockets;
     if (inodes.empty()) return sockets;
@@ -126,18 +126,22 @@ bool SplitUrl(const std::string& url, std::string& host, std::string& port)
     return true;
 }
 
-std::set<std::string> ConnectionsTo(const std::string& url)
+std::set<std::string> OwnSockets()
 {
-    std::set<std::string> own;
-    for (const auto& entry : OwnSockets(InodesTo(url)))
-        own.insert(entry.second);
-    return own;
+    std::set<std::string> inodes;
+    std::error_code error;
+    for (const auto& descriptor : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        std::error_code unreadable;
+        const std::string target = std::filesystem::read_symlink(descriptor.path(), unreadable).string();
+        if (target.rfind("socket:[", 0) == 0) inodes.insert(target.substr(8, target.size() - 9));
+    }
+    return inodes;
 }
 
 int BreakConnections(const std::string& url, const std::set<std::string>& spare)
 {
     int broken = 0;
-    for (const auto& [descriptor, inode] : OwnSockets(InodesTo(url)))
+    for (const auto& [descriptor, inode] : SocketsAmong(InodesTo(url)))
         if (spare.count(inode) == 0 && shutdown(descriptor, SHUT_RDWR) == 0) ++broken;
     return broken;
 }

@@ -13,11 +13,12 @@ namespace standin::svn {
 // The host and the port (the scheme's default when none is given) of a server URL.
 bool SplitUrl(const std::string& url, std::string& host, std::string& port);
 
-// The socket inodes of this process's TCP connections to the host and port of url (svn://,
-// http://, https://; default ports as Subversion uses them).
-std::set<std::string> ConnectionsTo(const std::string& url);
+// The inodes of this process's open sockets, whatever they are connected to; cheap.
+std::set<std::string> OwnSockets();
 
-// Shuts down those connections, but for the ones in spare. The number of sockets shut down.
+// Shuts down this process's TCP connections to the host and port of url (svn://, http://,
+// https://; default ports as Subversion uses them), but for the sockets in spare. The number of
+// sockets shut down.
 int BreakConnections(const std::string& url, const std::set<std::string>& spare = {});
 
 } // namespace standin::svn

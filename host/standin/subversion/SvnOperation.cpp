@@ -16,18 +16,13 @@ std::multiset<std::string> g_running;
 
 struct Operation::State {
     std::string server;
-    std::set<std::string> before; // this process's connections to server when the call began
+    // This process's sockets when the call began, taken only when another call was running then:
+    // alone, every connection to the server is this call's. Of calls that overlap, the one that began
+    // first may break the connections of the other.
+    std::set<std::string> before;
     std::atomic<bool> deadlinePassed{false};
 
-    void Break() const
-    {
-        bool alone = true;
-        {
-            std::lock_guard<std::mutex> lock(g_runningMutex);
-            alone = g_running.count(server) <= 1;
-        }
-        BreakConnections(server, alone ? std::set<std::string>() : before);
-    }
+    void Break() const { BreakConnections(server, before); }
 };
 
 Operation::Operation(DeadlineWatch& watch) : m_watch(watch) {}
@@ -52,9 +47,9 @@ void Operation::Watch(const std::string& server, std::chrono::milliseconds deadl
     Release();
     auto state = std::make_shared<State>();
     state->server = server;
-    state->before = ConnectionsTo(server);
     {
         std::lock_guard<std::mutex> lock(g_runningMutex);
+        if (g_running.count(server) != 0) state->before = OwnSockets();
         g_running.insert(server);
     }
     m_state = state;

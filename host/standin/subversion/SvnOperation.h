@@ -2,8 +2,8 @@
 //
 // The deadline is armed on a watch shared by the backend's calls and disarmed when the call ends,
 // so it fires only while its call runs. Firing, or the user's Cancel, breaks the connections the
-// call may own: every connection of this process to its server while no other call of the process
-// talks to that server, else only those that were opened after the call began.
+// call may own: every connection of this process to its server when no other call of the process
+// talked to that server as it began, else only those opened after it began.
 #pragma once
 
 #include "DeadlineWatch.h"
