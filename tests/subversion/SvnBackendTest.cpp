@@ -294,3 +294,97 @@ TEST_F(SvnBackendTest, AnOperationsDeadlineIsItsOwnAndEndsWithIt)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SvnBackendTest, ACommitWhoseAnswerIsLostIsToldAsUnknownAndTheNextStatusTells)
+{
+    // The server takes longer over the commit than the client waits.
+    ASSERT_TRUE(sandbox.Server().SetHook("pre-commit", "#!/bin/sh\nsleep 3\nexit 0\n"));
+    backend.SetDeadline(std::chrono::milliseconds(1000));
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+    std::ofstream(AlicePath(kHero)) << "hero 2";
+
+    const standin::ChangeListResult submitted = backend.Submit(alice, "");
+
+    EXPECT_EQ(submitted.code, ServerCode::kOutcomeUnknown) << submitted.text;
+    EXPECT_NE(submitted.text.find("not known"), std::string::npos) << submitted.text;
+    EXPECT_EQ(submitted.revision, 0);
+    // The repository took it meanwhile: bob's copy is behind.
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    backend.SetDeadline(standin::SvnBackend::kDefaultDeadline);
+    EXPECT_TRUE(WordOf(bob, BobPath(kHero)) & fs::kNotAtHead);
+}
+
+} // namespace
+
+namespace {
+
+// A path the host should never have handed over, and what the refusal must say of it.
+struct BadPath {
+    const char* name;
+    std::string (*make)(const SvnSandbox& sandbox); // prepares alice's working copy, gives the path
+    const char* reason;
+};
+
+class BadPathTest : public SvnBackendTest, public ::testing::WithParamInterface<BadPath> {};
+
+TEST_P(BadPathTest, EveryChangeRefusesItNamingThePathAndTheReasonAndChangesNothing)
+{
+    const std::string path = GetParam().make(sandbox);
+    using Change = std::function<standin::ServerResult()>;
+    const std::vector<std::pair<const char*, Change>> changes = {
+        {"check-out", [&] { return backend.Edit(alice, {AlicePath(kLamp), path}, ""); }},
+        {"add", [&] { return backend.Add(alice, {AlicePath(kLamp), path}, ""); }},
+        {"delete", [&] { return backend.Delete(alice, {AlicePath(kLamp), path}, ""); }},
+        {"revert", [&] { return backend.Revert(alice, {AlicePath(kLamp), path}); }},
+        {"make writable", [&] { return backend.MakeWritable(alice, {AlicePath(kLamp), path}); }},
+    };
+    for (const auto& [what, change] : changes) {
+        const standin::ServerResult refused = change();
+        EXPECT_TRUE(refused.Failed()) << what;
+        EXPECT_NE(refused.text.find(path + " - "), std::string::npos) << what << ": " << refused.text;
+        EXPECT_NE(refused.text.find(GetParam().reason), std::string::npos) << what << ": " << refused.text;
+        EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), 0u) << what << ": the good file is left alone";
+        EXPECT_FALSE(IsWritable(AlicePath(kLamp))) << what;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, BadPathTest,
+    ::testing::Values(BadPath{"LeavingTheWorkingCopy",
+                              [](const SvnSandbox& sandbox) { return sandbox.WorkingCopy(kAlice) + "/../outside.qor"; },
+                              "is not in the working copy"},
+                      BadPath{"FileReplacedByAFolder",
+                              [](const SvnSandbox& sandbox) {
+                                  const std::string path = sandbox.PathOf(kAlice, kChair);
+                                  std::filesystem::remove(path);
+                                  std::filesystem::create_directory(path);
+                                  return path;
+                              },
+                              "is a folder where a file was expected"}),
+    [](const ::testing::TestParamInfo<BadPath>& info) { return std::string(info.param.name); });
+
+// A workspace the host names wrongly: the login says which path and what it holds.
+TEST_F(SvnBackendTest, AWorkspaceThatIsNoWorkingCopyOfTheServerIsRefusedNamingIt)
+{
+    QTemporaryDir plain;
+    const std::string otherCopy = sandbox.WorkingCopy(kBob);
+    const struct {
+        std::string workspace;
+        std::string server;
+        std::string expected;
+    } cases[] = {
+        {"/no/such/path", sandbox.Url(), "'/no/such/path' is not a Subversion working copy"},
+        {plain.path().toStdString(), sandbox.Url(), "'" + plain.path().toStdString() + "' is not a Subversion working copy"},
+        {otherCopy, sandbox.Url() + "/elsewhere", "is a copy of " + sandbox.Url()},
+    };
+    for (const auto& wrong : cases) {
+        const standin::LoginResult login = backend.OpenSession({kBob, sandbox.Password(kBob), wrong.server, wrong.workspace});
+        EXPECT_EQ(login.code, ServerCode::kLoginFailed) << wrong.workspace;
+        EXPECT_NE(login.text.find(wrong.expected), std::string::npos) << login.text;
+        EXPECT_FALSE(login.accountChecked) << "no account waits for a password here";
+    }
+}
+
+} // namespace

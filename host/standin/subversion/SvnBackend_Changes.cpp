@@ -36,6 +36,15 @@ std::string LockRefusal(const svn_error_t* error)
     return (denied ? "access denied: " : "") + svn::Error::TextOf(error);
 }
 
+// Assets are files: a folder at an asset's path is refused before anything changes.
+void RefuseFolders(const FileList& paths, std::string& refusals)
+{
+    std::error_code ignored;
+    for (const std::string& path : paths)
+        if (std::filesystem::is_directory(path, ignored))
+            refusals += path + " - is a folder where a file was expected.\n";
+}
+
 std::string Lines(const FileList& files)
 {
     std::string lines;
@@ -52,6 +61,7 @@ bool SvnBackend::Prepare(SessionId id, const FileList& files, const std::string*
     plan.session = Enter(id, result);
     if (!plan.session || (changeList && !CheckChangeList(*plan.session, *changeList, result))) return false;
     plan.paths = Canonical(*plan.session, files, plan.refusals);
+    RefuseFolders(plan.paths, plan.refusals);
     plan.walk = svn::WalkStatus(*plan.session->client, plan.session->workingCopy, plan.paths, false);
     if (!plan.walk.error) return true;
     result = Failure(*plan.session, plan.walk.error);
@@ -137,9 +147,10 @@ ServerResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std:
     if (!session || !CheckChangeList(*session, changeList, result)) return result;
     std::string refusals;
     const FileList paths = Canonical(*session, files, refusals);
+    RefuseFolders(paths, refusals);
     std::error_code ignored;
     for (const std::string& path : paths)
-        if (!std::filesystem::is_regular_file(path, ignored)) refusals += path + " - file does not exist.\n";
+        if (!std::filesystem::exists(path, ignored)) refusals += path + " - file does not exist.\n";
     if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
 
     // One add per file, as the API takes one path; svn:needs-lock comes with it from the client's
@@ -249,6 +260,7 @@ ServerResult SvnBackend::MakeWritable(SessionId id, const FileList& files)
     if (!session) return result;
     std::string refusals;
     const FileList paths = Canonical(*session, files, refusals);
+    RefuseFolders(paths, refusals);
     if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
     for (const std::string& file : paths) {
         std::error_code error;
