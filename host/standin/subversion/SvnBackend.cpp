@@ -197,7 +197,9 @@ SvnBackend::Session* SvnBackend::Enter(SessionId id, ServerResult& failure)
     }
     Session& session = *found->second;
     if (!session.Alive()) {
-        session.client->WipePassword();
+        // The client, its password and its connections' memory go with the session's life.
+        if (session.client) session.client->WipePassword();
+        session.client.reset();
         failure = {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + "\n"};
         return nullptr;
     }

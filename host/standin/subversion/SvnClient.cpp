@@ -12,6 +12,8 @@
 
 #include <stdexcept>
 
+#include <malloc.h>
+
 namespace standin::svn {
 
 namespace {
@@ -21,6 +23,7 @@ namespace {
 constexpr int kPromptRetries = 0;
 constexpr const char* kEveryFile = "*";
 constexpr const char* kNeedsLockAutoProp = "svn:needs-lock=*";
+constexpr int kFreedMemoryByte = 0x5a;
 
 void Wipe(std::vector<char>& bytes)
 {
@@ -89,11 +92,18 @@ Client::Client(const std::string& user, const std::string& password)
 Client::~Client()
 {
     Wipe(m_password);
+    // Subversion's libraries copy the password into this client's pool memory (the SASL secret of
+    // an svn:// login). A top-level pool has an allocator of its own, which frees its memory when the
+    // pool goes; glibc overwrites what is freed while the pool is handed back.
+    mallopt(M_PERTURB, kFreedMemoryByte);
+    m_pool.Destroy();
+    mallopt(M_PERTURB, 0);
 }
 
 void Client::WipePassword()
 {
     Wipe(m_password);
+    svn_auth_forget_credentials(m_context->auth_baton, nullptr, nullptr, m_pool.Get());
 }
 
 Client::NotifyScope::NotifyScope(Client& client, Notify notify) : m_client(client), m_previous(client.m_notify)
@@ -120,7 +130,9 @@ svn_error_t* Client::PromptSimple(svn_auth_cred_simple_t** credentials, void* ba
     const auto* client = static_cast<const Client*>(baton);
     auto* answer = static_cast<svn_auth_cred_simple_t*>(apr_pcalloc(pool, sizeof(svn_auth_cred_simple_t)));
     answer->username = apr_pstrdup(pool, client->m_user.c_str());
-    answer->password = apr_pstrdup(pool, client->m_password.data());
+    // Not copied into the pool, whose memory outlives the session unwiped: the auth baton keeps a
+    // pointer to the one copy that WipePassword overwrites.
+    answer->password = client->m_password.data();
     answer->may_save = FALSE;
     *credentials = answer;
     return SVN_NO_ERROR;

@@ -3,7 +3,7 @@
 // No configuration is read from or written to disk: the runtime configuration is built empty, and
 // the credentials are answered from memory by prompt providers that may not save them, with the
 // auth cache switched off. The password is wiped when the client is destroyed or WipePassword is
-// called. Notifications and cancellation go to whatever the current operation installed.
+// called, and the memory the client's pool held is overwritten as it is freed. Notifications and cancellation go to whatever the current operation installed.
 #pragma once
 
 #include "SvnPool.h"
@@ -65,7 +65,7 @@ private:
     static svn_error_t* OnLogMessage(const char** message, const char** file, const apr_array_header_t* items,
                                      void* baton, apr_pool_t* pool);
 
-    Pool m_pool;
+    Pool m_pool{Pool::OwnAllocator{}};
     svn_client_ctx_t* m_context = nullptr;
     std::string m_user;
     std::vector<char> m_password; // with its terminating zero; wiped, never reallocated

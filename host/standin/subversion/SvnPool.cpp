@@ -2,6 +2,7 @@
 
 #include <svn_pools.h>
 
+#include <apr_allocator.h>
 #include <apr_general.h>
 
 #include <mutex>
@@ -23,9 +24,23 @@ Pool::Pool(apr_pool_t* parent)
     m_pool = svn_pool_create(parent);
 }
 
+Pool::Pool(OwnAllocator)
+{
+    EnsureRuntime();
+    apr_allocator_t* allocator = svn_pool_create_allocator(TRUE);
+    m_pool = svn_pool_create_ex(nullptr, allocator);
+    apr_allocator_owner_set(allocator, m_pool);
+}
+
 Pool::~Pool()
 {
-    svn_pool_destroy(m_pool);
+    Destroy();
+}
+
+void Pool::Destroy()
+{
+    if (m_pool) svn_pool_destroy(m_pool);
+    m_pool = nullptr;
 }
 
 } // namespace standin::svn

@@ -12,12 +12,18 @@ class Pool {
 public:
     // A top-level pool when parent is null.
     explicit Pool(apr_pool_t* parent = nullptr);
+    struct OwnAllocator {};
+    // A top-level pool with an allocator of its own, whose memory is freed when the pool goes
+    // (other top-level pools hand theirs back to APR's global allocator, which keeps it).
+    explicit Pool(OwnAllocator);
     ~Pool();
     Pool(const Pool&) = delete;
     Pool& operator=(const Pool&) = delete;
 
     apr_pool_t* Get() const { return m_pool; }
     operator apr_pool_t*() const { return m_pool; }
+    // Destroys the pool now rather than with this object.
+    void Destroy();
 
 private:
     apr_pool_t* m_pool;

@@ -50,6 +50,8 @@ public:
     // Ends the server and waits for it; safe to call twice.
     void Stop();
 
+    // svnserve's password file, read at every connection.
+    std::string PasswordFile() const { return m_repository + "/conf/passwd"; }
     // Rewrites the password file; the next connection sees it.
     bool SetPassword(const std::string& user, const std::string& password);
     // Path-based authorization rules (svnserve's authz file syntax); "" removes them.
