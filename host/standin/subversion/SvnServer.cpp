@@ -166,10 +166,10 @@ bool SvnServer::WriteConfiguration(std::string& error) const
            WriteFile(conf + "authz", m_authorization, error);
 }
 
-bool SvnServer::Launch(std::string& error)
+bool SvnServer::Launch(std::string& error, int wanted)
 {
     for (int attempt = 0; attempt < kLaunchAttempts; ++attempt) {
-        const int port = FreeLoopbackPort();
+        const int port = wanted ? wanted : FreeLoopbackPort();
         if (port == 0) continue;
         const std::string portText = std::to_string(port);
         const std::string logFile = m_folder + "/svnserve.log";
@@ -216,6 +216,16 @@ bool SvnServer::Launch(std::string& error)
     }
     error = "Cannot start svnserve on " + std::string(kLoopback) + " (is the subversion package installed?)";
     return false;
+}
+
+bool SvnServer::Restart(std::string& error)
+{
+    if (m_pid > 0) {
+        kill(m_pid, SIGKILL);
+        Reap(m_pid, kStopPatience);
+        m_pid = 0;
+    }
+    return Launch(error, m_port);
 }
 
 void SvnServer::Stop()

@@ -49,6 +49,8 @@ public:
     bool Running() const { return m_pid > 0; }
     // Ends the server and waits for it; safe to call twice.
     void Stop();
+    // Ends the server, as a crash would (SIGKILL), and starts it again on the same port.
+    bool Restart(std::string& error);
 
     // svnserve's password file, read at every connection.
     std::string PasswordFile() const { return m_repository + "/conf/passwd"; }
@@ -74,7 +76,8 @@ private:
     SvnServer(std::string folder, std::map<std::string, std::string> users);
     bool CreateRepository(std::string& error);
     bool WriteConfiguration(std::string& error) const;
-    bool Launch(std::string& error);
+    // On port, or on a free one when port is 0.
+    bool Launch(std::string& error, int port = 0);
     // A client that acts as user, with the user's password.
     std::unique_ptr<svn::Client> ClientFor(const std::string& user) const;
 

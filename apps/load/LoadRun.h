@@ -1,0 +1,21 @@
+// LoadRun: the load run's coordinator. Starts a server of its own on loopback with a shared set of
+// assets, a working copy per user, and the users as processes of their own; while they work it
+// freezes the server for a while, kills one user in the middle of a submit and starts it again,
+// and kills and restarts the server; then checks every journal against the repository.
+#pragma once
+
+#include <string>
+
+namespace load {
+
+struct RunOptions {
+    int users = 8;
+    int assets = 200;
+    double seconds = 60;
+    std::string program; // this executable, to start the users with
+};
+
+// 0 when the run had no violation.
+int RunLoad(const RunOptions& options);
+
+} // namespace load
