@@ -192,16 +192,20 @@ private:
     void Settle(const std::string& token, const std::vector<std::string>& files)
     {
         const std::int64_t begin = Now();
+        // Asked with every asset: a few new files alone would be answered by the working copy.
+        std::vector<std::string> asked = files;
+        for (int i = 0; i < m_options.assets; ++i)
+            asked.push_back(AssetPath(i));
         standin::StatusResult status;
         for (int attempt = 0; attempt < 20 && Now() < m_until + 30000000; ++attempt) {
-            status = m_backend.Status(m_session, Locals(files), standin::StatusScope::kWithRepository);
+            status = m_backend.Status(m_session, Locals(asked), standin::StatusScope::kWithRepository);
             if (status.Succeeded()) break;
             if (status.code == qor4::kResultSessionExpired) Login();
             std::this_thread::sleep_for(kLoginPause);
         }
         bool landed = false;
-        for (const qor4::StatusWord word : status.words)
-            landed = landed || (word & fs::kNotAtHead);
+        for (std::size_t i = 0; i < files.size() && i < status.words.size(); ++i)
+            landed = landed || (status.words[i] & fs::kNotAtHead);
         standin::ServerResult said = status.Succeeded() ? standin::ServerResult{landed ? 1 : 0, ""}
                                                         : standin::ServerResult{status.code, status.text};
         Logged(Op::kSettle, files, said, begin, token);

@@ -388,3 +388,23 @@ TEST_F(SvnBackendTest, AWorkspaceThatIsNoWorkingCopyOfTheServerIsRefusedNamingIt
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SvnBackendTest, ALockStolenBeforeTheSubmitIsToldAsNothingSubmittedAndTheChangeIsKept)
+{
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+    std::ofstream(AlicePath(kHero)) << "hero 2";
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"lock", "--force", kHero}), 0);
+
+    const standin::ChangeListResult submitted = backend.Submit(alice, "");
+
+    EXPECT_TRUE(submitted.Failed());
+    EXPECT_EQ(submitted.revision, 0);
+    EXPECT_EQ(submitted.text.find("Nothing was submitted from changelist default: "), 0u) << submitted.text;
+    std::ifstream kept(AlicePath(kHero));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "hero 2") << "alice's change is not lost";
+    EXPECT_EQ(backend.Users(alice, {AlicePath(kHero)}, true).users, std::vector<std::string>{kBob});
+}
+
+} // namespace

@@ -109,8 +109,9 @@ private:
     ServerResult Unlock(Session& session, const FileList& files, bool ownLockWithoutToken = false);
     // After failure: releases the locks this operation took, or says which it could not release.
     ServerResult UndoLocks(Session& session, const FileList& locked, const ServerResult& failure);
-    // After failure: unschedules what this operation scheduled for addition, or says what is left.
-    ServerResult UndoAdds(Session& session, const FileList& scheduled, const ServerResult& failure);
+    // After failure: unschedules what this operation scheduled (additions, deletions), or says what
+    // is left.
+    ServerResult UndoSchedules(Session& session, const FileList& scheduled, const ServerResult& failure);
     // One line per refused file: the server's reason, or that the lock is this user's elsewhere.
     std::string DescribeRefusals(Session& session, const FileList& refused, const std::vector<std::string>& reasons);
     // Runs operation; when it met a working copy left locked by a client that died, cleans the

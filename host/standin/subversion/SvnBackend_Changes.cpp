@@ -178,12 +178,12 @@ ServerResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std:
             added.push_back(path);
         }
     }
-    if (error) return UndoAdds(*session, scheduled, Failure(*session, error));
+    if (error) return UndoSchedules(*session, scheduled, Failure(*session, error));
     const ServerResult assigned = AssignChangeList(*session, added, changeList);
-    return assigned.Failed() ? UndoAdds(*session, scheduled, assigned) : assigned;
+    return assigned.Failed() ? UndoSchedules(*session, scheduled, assigned) : assigned;
 }
 
-ServerResult SvnBackend::UndoAdds(Session& session, const FileList& scheduled, const ServerResult& failure)
+ServerResult SvnBackend::UndoSchedules(Session& session, const FileList& scheduled, const ServerResult& failure)
 {
     if (scheduled.empty()) return failure;
     svn::Pool pool(session.client->PoolHandle());
@@ -191,8 +191,8 @@ ServerResult SvnBackend::UndoAdds(Session& session, const FileList& scheduled, c
     const svn::Error reverted(svn_client_revert4(svn::Client::Targets(scheduled, pool), svn_depth_infinity, nullptr,
                                                  TRUE, FALSE, TRUE, session.client->Context(), pool));
     if (!reverted) return failure;
-    return {ServerCode::kPartlyDone, failure.text + "These files and folders were scheduled for addition and could "
-                                                    "not be unscheduled again:\n" +
+    return {ServerCode::kPartlyDone, failure.text + "These files and folders were scheduled and could not be "
+                                                    "unscheduled again:\n" +
                                          Lines(scheduled) + Failure(session, reverted).text};
 }
 
@@ -224,7 +224,8 @@ ServerResult SvnBackend::DeleteOnce(SessionId id, const FileList& files, const s
     const svn::Error error(svn_client_delete4(svn::Client::Targets(toDelete, pool), FALSE, FALSE, nullptr, nullptr,
                                               nullptr, session->client->Context(), pool));
     if (error) return Failure(*session, error);
-    return AssignChangeList(*session, toDelete, changeList);
+    const ServerResult assigned = AssignChangeList(*session, toDelete, changeList);
+    return assigned.Failed() ? UndoSchedules(*session, toDelete, assigned) : assigned;
 }
 
 ServerResult SvnBackend::RevertOnce(SessionId id, const FileList& files)
@@ -361,7 +362,13 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
                           "Submitted " + what + " as revision " + std::to_string(watch.revision) +
                               ", but the working copy could not record it: " + failure.text,
                           watch.revision);
-        if (watch.finalizing)
+        // Only a connection that ended leaves the outcome open; a server's refusal is an answer.
+        const bool connectionLost = commitError.Has(SVN_ERR_RA_SVN_CONNECTION_CLOSED) ||
+                                    commitError.Has(SVN_ERR_RA_SVN_IO_ERROR) || commitError.Has(SVN_ERR_CANCELLED) ||
+                                    commitError.Has(SVN_ERR_RA_DAV_CONN_TIMEOUT) ||
+                                    commitError.Has(SVN_ERR_RA_DAV_REQUEST_FAILED) || DeadlinePassed() ||
+                                    failure.code == ServerCode::kCancelled;
+        if (watch.finalizing && connectionLost)
             return answer(ServerCode::kOutcomeUnknown,
                           "The connection to " + session->server + " ended while " + what +
                               " was being committed: whether the repository took it is not known; the next "
