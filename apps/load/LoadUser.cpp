@@ -27,6 +27,7 @@ using standin::ServerCode::kOutcomeUnknown;
 
 constexpr auto kOperationDeadline = std::chrono::seconds(3);
 constexpr auto kLoginPause = std::chrono::milliseconds(200);
+constexpr auto kSettlePause = std::chrono::seconds(1);
 constexpr const char* kNewFolder = "new-";
 
 class User {
@@ -196,18 +197,31 @@ private:
         std::vector<std::string> asked = files;
         for (int i = 0; i < m_options.assets; ++i)
             asked.push_back(AssetPath(i));
+        // A server that comes back may still be finishing the cut-off commit on its old connection
+        // while it answers a new one: the judgement stands once two statuses a moment apart agree.
         standin::StatusResult status;
-        for (int attempt = 0; attempt < 20 && Now() < m_until + 30000000; ++attempt) {
-            status = m_backend.Status(m_session, Locals(asked), standin::StatusScope::kWithRepository);
-            if (status.Succeeded()) break;
-            if (status.code == qor4::kResultSessionExpired) Login();
-            std::this_thread::sleep_for(kLoginPause);
-        }
+        int judged = -1;
+        bool agreed = false;
         bool landed = false;
-        for (std::size_t i = 0; i < files.size() && i < status.words.size(); ++i)
-            landed = landed || (status.words[i] & fs::kNotAtHead);
-        standin::ServerResult said = status.Succeeded() ? standin::ServerResult{landed ? 1 : 0, ""}
-                                                        : standin::ServerResult{status.code, status.text};
+        for (int attempt = 0; attempt < 30 && Now() < m_until + 60000000; ++attempt) {
+            if (attempt > 0) std::this_thread::sleep_for(kSettlePause);
+            status = m_backend.Status(m_session, Locals(asked), standin::StatusScope::kWithRepository);
+            if (status.code == qor4::kResultSessionExpired) Login();
+            if (status.Failed()) continue;
+            bool now = false;
+            for (std::size_t i = 0; i < files.size() && i < status.words.size(); ++i)
+                now = now || (status.words[i] & fs::kNotAtHead);
+            if (judged == static_cast<int>(now)) {
+                agreed = true;
+                landed = now;
+                break;
+            }
+            judged = static_cast<int>(now);
+        }
+        const standin::ServerResult said =
+            agreed ? standin::ServerResult{landed ? 1 : 0, ""}
+                   : standin::ServerResult{status.Failed() ? status.code : standin::ServerCode::kServerError,
+                                           "not settled: " + status.text};
         Logged(Op::kSettle, files, said, begin, token);
         // Start again from the repository: the copy's edits are the ones just judged.
         const std::int64_t reverted = Now();
