@@ -302,8 +302,8 @@ void SaveWithThePasswordCancelled(StepContext& step)
     bool logged = false;
     const auto& entries = step.host.Log().Entries();
     for (std::size_t i = logStart; i < entries.size(); ++i)
-        logged = logged || entries[i].text.find(std::string("not added to revision control: ") +
-                                                kNotConnectedAsset) != std::string::npos;
+        logged = logged || entries[i].text.find(std::string("not added to revision control: ") + kNotConnectedAsset) !=
+                               std::string::npos;
     step.Expect(logged, std::string("the host log to name ") + kNotConnectedAsset);
     step.Expect(step.host.Connect(kChangedPassword).connected, "to connect again afterwards");
     ExpectFiles(step, kNotConnectedAsset, fs::kNotInDepot, fs::kMarkedForAdd, "still outside revision control");

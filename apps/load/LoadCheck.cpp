@@ -182,7 +182,8 @@ CheckResult Check(const CheckInput& input)
                 }
                 if (taken.code == 0) surely[file].push_back({user, taken.end, firstRelease});
                 // A refused check-out locks what it can and releases it again before it answers.
-                possibly[file].push_back({user, taken.begin, taken.code == kFileStateRejected ? taken.end : lastRelease});
+                possibly[file].push_back(
+                    {user, taken.begin, taken.code == kFileStateRejected ? taken.end : lastRelease});
             }
         }
     }
@@ -191,7 +192,8 @@ CheckResult Check(const CheckInput& input)
             for (std::size_t b = a + 1; b < intervals.size(); ++b)
                 if (intervals[a].user != intervals[b].user && intervals[a].from < intervals[b].to &&
                     intervals[b].from < intervals[a].to)
-                    bad.push_back(file + " was locked by " + intervals[a].user + " and " + intervals[b].user + " at once");
+                    bad.push_back(file + " was locked by " + intervals[a].user + " and " + intervals[b].user +
+                                  " at once");
 
     const std::map<std::string, std::set<long>> committed = CommittedTokens(input.repository, bad);
     std::map<std::string, const Entry*> settles;
@@ -210,7 +212,8 @@ CheckResult Check(const CheckInput& input)
             for (const Interval& interval : possibly[path])
                 held = held || (interval.user == holder && holder != entry.user && interval.from < entry.end &&
                                 entry.begin < interval.to);
-            if (!held) bad.push_back(entry.user + "'s check-out of " + path + " named " + holder + ", who did not hold it");
+            if (!held)
+                bad.push_back(entry.user + "'s check-out of " + path + " named " + holder + ", who did not hold it");
         }
         if (entry.op != Op::kSubmit) continue;
         const auto found = committed.find(entry.token);
@@ -226,7 +229,8 @@ CheckResult Check(const CheckInput& input)
             else if ((settle->second->code == 1) != landed)
                 bad.push_back("submit " + entry.token + " was settled wrongly");
         } else if (entry.code != 0 && landed) {
-            bad.push_back("submit " + entry.token + " was reported as not done but is in the repository: " + entry.text);
+            bad.push_back("submit " + entry.token +
+                          " was reported as not done but is in the repository: " + entry.text);
         }
     }
     // A user killed while it submitted settles at its restart.

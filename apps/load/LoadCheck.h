@@ -9,10 +9,10 @@
 namespace load {
 
 struct CheckInput {
-    std::string repository;                // the repository's folder
+    std::string repository;                 // the repository's folder
     std::vector<std::string> workingCopies; // every user's
-    std::vector<Entry> entries;            // every user's journal, together
-    double seconds = 0;                    // how long the users worked
+    std::vector<Entry> entries;             // every user's journal, together
+    double seconds = 0;                     // how long the users worked
 };
 
 struct CheckResult {

@@ -93,7 +93,10 @@ public:
     }
 
 private:
-    std::string Path(const std::string& name) const { return m_folder.filePath(QString::fromStdString(name)).toStdString(); }
+    std::string Path(const std::string& name) const
+    {
+        return m_folder.filePath(QString::fromStdString(name)).toStdString();
+    }
     std::string WorkingCopy(int index) const { return Path("wc-" + UserName(index)); }
     std::string JournalOf(int index) const { return Path("journal-" + UserName(index) + ".tsv"); }
 
@@ -127,12 +130,21 @@ private:
     pid_t Spawn(int index, double seconds, unsigned seed)
     {
         const std::string user = UserName(index);
-        std::vector<std::string> arguments = {m_options.program, "--user",    user,
-                                              "--url",           m_server->Url(), "--working-copy",
-                                              WorkingCopy(index), "--journal", JournalOf(index),
-                                              "--assets",        std::to_string(m_options.assets),
-                                              "--seconds",       std::to_string(seconds),
-                                              "--seed",          std::to_string(seed)};
+        std::vector<std::string> arguments = {m_options.program,
+                                              "--user",
+                                              user,
+                                              "--url",
+                                              m_server->Url(),
+                                              "--working-copy",
+                                              WorkingCopy(index),
+                                              "--journal",
+                                              JournalOf(index),
+                                              "--assets",
+                                              std::to_string(m_options.assets),
+                                              "--seconds",
+                                              std::to_string(seconds),
+                                              "--seed",
+                                              std::to_string(seed)};
         std::vector<char*> argv;
         for (std::string& argument : arguments)
             argv.push_back(argument.data());
@@ -152,7 +164,8 @@ private:
 
     void SleepUntil(Clock::time_point start, double share)
     {
-        std::this_thread::sleep_until(start + std::chrono::milliseconds(static_cast<long>(m_options.seconds * share * 1000)));
+        std::this_thread::sleep_until(start +
+                                      std::chrono::milliseconds(static_cast<long>(m_options.seconds * share * 1000)));
     }
 
     // The faults, in order, each at its share of the run.
@@ -206,7 +219,8 @@ private:
 
     bool WaitForUsers(Clock::time_point start)
     {
-        const auto deadline = start + std::chrono::milliseconds(static_cast<long>(m_options.seconds * 1000)) + kStopGrace;
+        const auto deadline =
+            start + std::chrono::milliseconds(static_cast<long>(m_options.seconds * 1000)) + kStopGrace;
         bool all = true;
         for (auto& [index, pid] : m_pids) {
             if (pid <= 0) continue;

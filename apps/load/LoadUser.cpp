@@ -77,8 +77,8 @@ private:
     bool Login()
     {
         while (Now() < m_until) {
-            const standin::LoginResult login = m_backend.OpenSession(
-                {m_options.user, m_options.password, m_options.url, m_options.workingCopy});
+            const standin::LoginResult login =
+                m_backend.OpenSession({m_options.user, m_options.password, m_options.url, m_options.workingCopy});
             if (login.Succeeded()) {
                 m_session = login.session;
                 return true;
@@ -88,9 +88,9 @@ private:
         return false;
     }
 
-    template <typename Result> Result Logged(const char* op, const std::vector<std::string>& files, const Result& result,
-                                             std::int64_t begin, const std::string& token = std::string(),
-                                             long revision = 0)
+    template <typename Result>
+    Result Logged(const char* op, const std::vector<std::string>& files, const Result& result, std::int64_t begin,
+                  const std::string& token = std::string(), long revision = 0)
     {
         Entry entry;
         entry.begin = begin;
@@ -113,8 +113,7 @@ private:
         std::vector<std::string> all;
         for (int i = 0; i < m_options.assets; ++i)
             all.push_back(AssetPath(i));
-        const standin::StatusResult status =
-            m_backend.Status(m_session, Locals(all), standin::StatusScope::kLocal);
+        const standin::StatusResult status = m_backend.Status(m_session, Locals(all), standin::StatusScope::kLocal);
         if (status.Failed()) return;
         m_held.clear();
         for (std::size_t i = 0; i < all.size() && i < status.words.size(); ++i)
@@ -131,9 +130,9 @@ private:
         svn_opt_revision_t head{};
         head.kind = svn_opt_revision_head;
         apr_array_header_t* revisions = nullptr;
-        const standin::svn::Error failed(svn_client_update4(
-            &revisions, standin::svn::Client::Targets({m_options.workingCopy}, pool), &head, svn_depth_infinity,
-            FALSE, TRUE, FALSE, FALSE, TRUE, client.Context(), pool));
+        const standin::svn::Error failed(
+            svn_client_update4(&revisions, standin::svn::Client::Targets({m_options.workingCopy}, pool), &head,
+                               svn_depth_infinity, FALSE, TRUE, FALSE, FALSE, TRUE, client.Context(), pool));
         if (failed) result = {standin::ServerCode::kServerError, failed.Text()};
         Logged(Op::kUpdate, {}, result, begin);
     }
@@ -283,8 +282,7 @@ private:
         for (int i = 0; i < m_options.assets; ++i)
             all.push_back(AssetPath(i));
         const std::int64_t begin = Now();
-        Logged(Op::kStatus, {}, m_backend.Status(m_session, Locals(all), standin::StatusScope::kWithRepository),
-               begin);
+        Logged(Op::kStatus, {}, m_backend.Status(m_session, Locals(all), standin::StatusScope::kWithRepository), begin);
     }
 
     const UserOptions& m_options;

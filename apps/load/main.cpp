@@ -4,8 +4,8 @@
 #include "LoadRun.h"
 #include "LoadUser.h"
 
-#include <QCoreApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 namespace load {
 std::string PasswordFromEnvironment();

@@ -52,10 +52,10 @@ bool GivePasswordToServer(const std::string& passwordFile, const char* user, con
     const pid_t child = fork();
     if (child == 0) {
         const int fd = open(passwordFile.c_str(), O_WRONLY | O_TRUNC);
-        const bool written = fd >= 0 && write(fd, prefix.data(), prefix.size()) == static_cast<ssize_t>(prefix.size()) &&
-                             write(fd, needle.bytes, kLength) == static_cast<ssize_t>(kLength) &&
-                             write(fd, "\n", 1) == 1 &&
-                             write(fd, after.data(), after.size()) == static_cast<ssize_t>(after.size());
+        const bool written =
+            fd >= 0 && write(fd, prefix.data(), prefix.size()) == static_cast<ssize_t>(prefix.size()) &&
+            write(fd, needle.bytes, kLength) == static_cast<ssize_t>(kLength) && write(fd, "\n", 1) == 1 &&
+            write(fd, after.data(), after.size()) == static_cast<ssize_t>(after.size());
         _exit(written && close(fd) == 0 ? 0 : 1);
     }
     int status = 0;

@@ -319,8 +319,7 @@ TEST_F(BeforeTheFirstPasswordTest, TheSaveAsksForThePasswordThenMarksForAddAndDe
         QStringLiteral("Post-Save Mark-for-Delete: Revision control system needs to be queried for file status")));
     EXPECT_EQ(StateOf(doomedFile).status, kMarkedForDelete);
     EXPECT_EQ(StateOf(table->GetAssetFile()).status, kMarkedForAdd);
-    EXPECT_EQ(Sandbox().RunSvn(kUser, {"propget", "svn:needs-lock", QString::fromStdString(table->GetAssetFile())}),
-              0);
+    EXPECT_EQ(Sandbox().RunSvn(kUser, {"propget", "svn:needs-lock", QString::fromStdString(table->GetAssetFile())}), 0);
     EXPECT_TRUE(standin::FindLeftOut(Control(), saved).Empty());
 }
 

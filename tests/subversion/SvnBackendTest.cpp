@@ -236,8 +236,7 @@ TEST_F(SvnBackendTest, AFailedAddUndoesEveryScheduleItMadeParentFoldersIncluded)
 
     EXPECT_TRUE(failed.Failed());
     EXPECT_NE(failed.code, ServerCode::kPartlyDone) << failed.text;
-    const standin::StatusResult status =
-        backend.Status(alice, {folder, good}, standin::StatusScope::kLocal);
+    const standin::StatusResult status = backend.Status(alice, {folder, good}, standin::StatusScope::kLocal);
     ASSERT_TRUE(status.Succeeded()) << status.text;
     EXPECT_EQ(status.words, (std::vector<qor4::StatusWord>{fs::kNotInDepot, fs::kNotInDepot}));
     EXPECT_TRUE(std::filesystem::exists(good)) << "the files themselves are kept";
@@ -334,11 +333,26 @@ TEST_P(BadPathTest, EveryChangeRefusesItNamingThePathAndTheReasonAndChangesNothi
     const std::string path = GetParam().make(sandbox);
     using Change = std::function<standin::ServerResult()>;
     const std::vector<std::pair<const char*, Change>> changes = {
-        {"check-out", [&] { return backend.Edit(alice, {AlicePath(kLamp), path}, ""); }},
-        {"add", [&] { return backend.Add(alice, {AlicePath(kLamp), path}, ""); }},
-        {"delete", [&] { return backend.Delete(alice, {AlicePath(kLamp), path}, ""); }},
-        {"revert", [&] { return backend.Revert(alice, {AlicePath(kLamp), path}); }},
-        {"make writable", [&] { return backend.MakeWritable(alice, {AlicePath(kLamp), path}); }},
+        {"check-out",
+         [&] {
+             return backend.Edit(alice, {AlicePath(kLamp), path}, "");
+         }},
+        {"add",
+         [&] {
+             return backend.Add(alice, {AlicePath(kLamp), path}, "");
+         }},
+        {"delete",
+         [&] {
+             return backend.Delete(alice, {AlicePath(kLamp), path}, "");
+         }},
+        {"revert",
+         [&] {
+             return backend.Revert(alice, {AlicePath(kLamp), path});
+         }},
+        {"make writable",
+         [&] {
+             return backend.MakeWritable(alice, {AlicePath(kLamp), path});
+         }},
     };
     for (const auto& [what, change] : changes) {
         const standin::ServerResult refused = change();
@@ -350,20 +364,21 @@ TEST_P(BadPathTest, EveryChangeRefusesItNamingThePathAndTheReasonAndChangesNothi
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, BadPathTest,
-    ::testing::Values(BadPath{"LeavingTheWorkingCopy",
-                              [](const SvnSandbox& sandbox) { return sandbox.WorkingCopy(kAlice) + "/../outside.qor"; },
-                              "is not in the working copy"},
-                      BadPath{"FileReplacedByAFolder",
-                              [](const SvnSandbox& sandbox) {
-                                  const std::string path = sandbox.PathOf(kAlice, kChair);
-                                  std::filesystem::remove(path);
-                                  std::filesystem::create_directory(path);
-                                  return path;
-                              },
-                              "is a folder where a file was expected"}),
-    [](const ::testing::TestParamInfo<BadPath>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Paths, BadPathTest,
+                         ::testing::Values(BadPath{"LeavingTheWorkingCopy",
+                                                   [](const SvnSandbox& sandbox) {
+                                                       return sandbox.WorkingCopy(kAlice) + "/../outside.qor";
+                                                   },
+                                                   "is not in the working copy"},
+                                           BadPath{"FileReplacedByAFolder",
+                                                   [](const SvnSandbox& sandbox) {
+                                                       const std::string path = sandbox.PathOf(kAlice, kChair);
+                                                       std::filesystem::remove(path);
+                                                       std::filesystem::create_directory(path);
+                                                       return path;
+                                                   },
+                                                   "is a folder where a file was expected"}),
+                         [](const ::testing::TestParamInfo<BadPath>& info) { return std::string(info.param.name); });
 
 // A workspace the host names wrongly: the login says which path and what it holds.
 TEST_F(SvnBackendTest, AWorkspaceThatIsNoWorkingCopyOfTheServerIsRefusedNamingIt)
@@ -376,11 +391,13 @@ TEST_F(SvnBackendTest, AWorkspaceThatIsNoWorkingCopyOfTheServerIsRefusedNamingIt
         std::string expected;
     } cases[] = {
         {"/no/such/path", sandbox.Url(), "'/no/such/path' is not a Subversion working copy"},
-        {plain.path().toStdString(), sandbox.Url(), "'" + plain.path().toStdString() + "' is not a Subversion working copy"},
+        {plain.path().toStdString(), sandbox.Url(),
+         "'" + plain.path().toStdString() + "' is not a Subversion working copy"},
         {otherCopy, sandbox.Url() + "/elsewhere", "is a copy of " + sandbox.Url()},
     };
     for (const auto& wrong : cases) {
-        const standin::LoginResult login = backend.OpenSession({kBob, sandbox.Password(kBob), wrong.server, wrong.workspace});
+        const standin::LoginResult login =
+            backend.OpenSession({kBob, sandbox.Password(kBob), wrong.server, wrong.workspace});
         EXPECT_EQ(login.code, ServerCode::kLoginFailed) << wrong.workspace;
         EXPECT_NE(login.text.find(wrong.expected), std::string::npos) << login.text;
         EXPECT_FALSE(login.accountChecked) << "no account waits for a password here";

@@ -11,8 +11,7 @@ FileList ToVector(const std::list<std::string>& files)
 }
 } // namespace
 
-FileVersionControl::FileVersionControl(std::shared_ptr<RevisionBackend> backend,
-                                       std::shared_ptr<AccountBook> accounts)
+FileVersionControl::FileVersionControl(std::shared_ptr<RevisionBackend> backend, std::shared_ptr<AccountBook> accounts)
     : m_backend(std::move(backend)), m_accounts(accounts ? std::move(accounts) : std::make_shared<AccountBook>())
 {
 }

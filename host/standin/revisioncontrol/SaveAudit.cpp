@@ -22,8 +22,9 @@ std::string LeftOut::Describe() const
     if (!assets.empty())
         text += "Revision control is not connected: not added to revision control: " + Joined(assets) + "\n";
     if (!removedFiles.empty())
-        text += "Revision control is not connected: removed from disk but not marked for delete: " +
-                Joined(removedFiles) + "\n";
+        text +=
+            "Revision control is not connected: removed from disk but not marked for delete: " + Joined(removedFiles) +
+            "\n";
     return text;
 }
 

@@ -180,8 +180,7 @@ bool WorkerBackend::Run(const std::function<void()>& call)
     return cancelled;
 }
 
-template <typename Result>
-Result WorkerBackend::Call(const std::string& server, const std::function<Result()>& call)
+template <typename Result> Result WorkerBackend::Call(const std::string& server, const std::function<Result()>& call)
 {
     Result result;
     if (m_prober->Waiting()) {
@@ -268,7 +267,8 @@ ChangeListsResult WorkerBackend::PendingChangeLists(SessionId session)
 
 DescriptionResult WorkerBackend::ChangeListDescription(SessionId session, const std::string& changeList)
 {
-    return Call<DescriptionResult>(ServerOf(session), [&] { return m_inner->ChangeListDescription(session, changeList); });
+    return Call<DescriptionResult>(ServerOf(session),
+                                   [&] { return m_inner->ChangeListDescription(session, changeList); });
 }
 
 bool WorkerBackend::IsChangeListValid(SessionId session, const std::string& changeList)

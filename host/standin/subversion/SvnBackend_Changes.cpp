@@ -168,8 +168,8 @@ ServerResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std:
         });
         for (const std::string& path : paths) {
             svn::Pool iteration(pool.Get());
-            error = svn::Error(svn_client_add5(path.c_str(), svn_depth_empty, FALSE, TRUE, FALSE, TRUE,
-                                               client.Context(), iteration));
+            error = svn::Error(
+                svn_client_add5(path.c_str(), svn_depth_empty, FALSE, TRUE, FALSE, TRUE, client.Context(), iteration));
             if (error.Has(SVN_ERR_ENTRY_EXISTS)) {
                 error = svn::Error();
                 continue;
@@ -191,8 +191,9 @@ ServerResult SvnBackend::UndoSchedules(Session& session, const FileList& schedul
     const svn::Error reverted(svn_client_revert4(svn::Client::Targets(scheduled, pool), svn_depth_infinity, nullptr,
                                                  TRUE, FALSE, TRUE, session.client->Context(), pool));
     if (!reverted) return failure;
-    return {ServerCode::kPartlyDone, failure.text + "These files and folders were scheduled and could not be "
-                                                    "unscheduled again:\n" +
+    return {ServerCode::kPartlyDone, failure.text +
+                                         "These files and folders were scheduled and could not be "
+                                         "unscheduled again:\n" +
                                          Lines(scheduled) + Failure(session, reverted).text};
 }
 
@@ -276,7 +277,7 @@ ServerResult SvnBackend::MakeWritable(SessionId id, const FileList& files)
 namespace {
 
 struct CommitWatch {
-    long revision = 0;      // from the commit callback: the commit landed
+    long revision = 0;       // from the commit callback: the commit landed
     bool finalizing = false; // the transaction was being committed when the call ended
 };
 
@@ -336,8 +337,8 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
                 break;
             }
     if (targets.empty())
-        return answer(ServerCode::kNothingToSubmit, "No files to submit from changelist " + ChangeListName(changeList) +
-                                                        ".\n");
+        return answer(ServerCode::kNothingToSubmit,
+                      "No files to submit from changelist " + ChangeListName(changeList) + ".\n");
 
     svn::Client& client = *session->client;
     client.SetLogMessage(number ? pending[number] : std::string());
@@ -378,8 +379,7 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
     }
     result.changeList = changeList;
     result.revision = watch.revision;
-    const std::string done = watch.revision > 0 ? "Submitted " + what + " as revision " +
-                                                      std::to_string(watch.revision)
+    const std::string done = watch.revision > 0 ? "Submitted " + what + " as revision " + std::to_string(watch.revision)
                                                 : "Nothing had changed in " + what + ", nothing was committed";
 
     // Files that had nothing to commit keep their lock and changelist through a commit. The
@@ -412,8 +412,8 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
                       done + ", and these files are still locked:\n" + Lines(locked) + unlocked.text, watch.revision);
     }
     if (!stillListed.empty()) {
-        const svn::Error unlisted(svn_client_remove_from_changelists(
-            svn::Client::Targets(stillListed, pool), svn_depth_empty, nullptr, client.Context(), pool));
+        const svn::Error unlisted(svn_client_remove_from_changelists(svn::Client::Targets(stillListed, pool),
+                                                                     svn_depth_empty, nullptr, client.Context(), pool));
         if (unlisted)
             return answer(ServerCode::kPartlyDone,
                           done + " and its locks are released, but these files are still in the changelist:\n" +
@@ -421,8 +421,9 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
                           watch.revision);
     }
     if (number && !session->changeLists->Remove(number, error))
-        return answer(ServerCode::kPartlyDone, done + " and its locks are released, but " + what +
-                                                   " is still listed as pending: " + error + "\n",
+        return answer(ServerCode::kPartlyDone,
+                      done + " and its locks are released, but " + what + " is still listed as pending: " + error +
+                          "\n",
                       watch.revision);
     return result;
 }

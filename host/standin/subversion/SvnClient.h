@@ -3,7 +3,8 @@
 // No configuration is read from or written to disk: the runtime configuration is built empty, and
 // the credentials are answered from memory by prompt providers that may not save them, with the
 // auth cache switched off. The password is wiped when the client is destroyed or WipePassword is
-// called, and the memory the client's pool held is overwritten as it is freed. Notifications and cancellation go to whatever the current operation installed.
+// called, and the memory the client's pool held is overwritten as it is freed. Notifications and cancellation go to
+// whatever the current operation installed.
 #pragma once
 
 #include "SvnPool.h"

@@ -40,7 +40,8 @@ bool GreetingArrives(const std::string& host, const std::string& port, Clock::ti
         if (connect(fd, entry->ai_addr, entry->ai_addrlen) == 0 || errno == EINPROGRESS) {
             pollfd wanted{fd, POLLIN, 0};
             char byte = 0;
-            answered = poll(&wanted, 1, Remaining(until)) == 1 && (wanted.revents & POLLIN) && recv(fd, &byte, 1, 0) == 1;
+            answered =
+                poll(&wanted, 1, Remaining(until)) == 1 && (wanted.revents & POLLIN) && recv(fd, &byte, 1, 0) == 1;
         }
         close(fd);
     }

@@ -146,9 +146,10 @@ bool SvnServer::SetHook(const std::string& name, const std::string& script)
     if (script.empty()) return std::filesystem::remove(path, ignored) || !std::filesystem::exists(path, ignored);
     std::string error;
     if (!WriteFile(path, script, error)) return false;
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                                           std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
-                                           std::filesystem::perms::others_exec,
+    std::filesystem::permissions(path,
+                                 std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                     std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                                     std::filesystem::perms::others_exec,
                                  ignored);
     return !ignored;
 }
