@@ -81,11 +81,16 @@ TEST_F(ChangeListFileTest, NumbersAreNotHandedOutAgainAfterARemoval)
     EXPECT_EQ(pending, (std::map<long, std::string>{{1, "one"}, {3, "three"}}));
 }
 
-class DamagedChangeListFileTest : public ChangeListFileTest, public ::testing::WithParamInterface<const char*> {};
+struct Damage {
+    const char* name;
+    const char* content;
+};
+
+class DamagedChangeListFileTest : public ChangeListFileTest, public ::testing::WithParamInterface<Damage> {};
 
 TEST_P(DamagedChangeListFileTest, IsAClearErrorNamingTheFileAndIsLeftAsItIs)
 {
-    const QByteArray damaged(GetParam());
+    const QByteArray damaged(GetParam().content);
     WriteData(damaged);
     const ChangeListFile file(WorkingCopy());
     std::map<long, std::string> pending;
@@ -103,13 +108,17 @@ TEST_P(DamagedChangeListFileTest, IsAClearErrorNamingTheFileAndIsLeftAsItIs)
 
 INSTANTIATE_TEST_SUITE_P(
     Contents, DamagedChangeListFileTest,
-    ::testing::Values("", "{\"next\": 3, \"pending\": [{\"number\": 1, \"descr", "[]", "not json at all",
-                      "{\"pending\": []}", "{\"next\": \"3\", \"pending\": []}", "{\"next\": 3, \"pending\": {}}",
-                      "{\"next\": 3, \"pending\": [{\"number\": \"1\", \"description\": \"a\"}]}",
-                      "{\"next\": 3, \"pending\": [{\"number\": 1, \"description\": 5}]}",
-                      "{\"next\": 3, \"pending\": [{\"number\": 1.5, \"description\": \"a\"}]}",
-                      "{\"next\": 3, \"pending\": [{\"number\": 1, \"description\": \"a\"}, {\"number\": 1, "
-                      "\"description\": \"b\"}]}",
-                      "{\"next\": 2, \"pending\": [{\"number\": 7, \"description\": \"a\"}]}"));
+    ::testing::Values(
+        Damage{"Empty", ""}, Damage{"Truncated", "{\"next\": 3, \"pending\": [{\"number\": 1, \"descr"},
+        Damage{"NotAnObject", "[]"}, Damage{"NotJson", "not json at all"}, Damage{"NoNext", "{\"pending\": []}"},
+        Damage{"NextAsText", "{\"next\": \"3\", \"pending\": []}"},
+        Damage{"PendingNotAList", "{\"next\": 3, \"pending\": {}}"},
+        Damage{"NumberAsText", "{\"next\": 3, \"pending\": [{\"number\": \"1\", \"description\": \"a\"}]}"},
+        Damage{"DescriptionNotText", "{\"next\": 3, \"pending\": [{\"number\": 1, \"description\": 5}]}"},
+        Damage{"FractionalNumber", "{\"next\": 3, \"pending\": [{\"number\": 1.5, \"description\": \"a\"}]}"},
+        Damage{"NumberTwice", "{\"next\": 3, \"pending\": [{\"number\": 1, \"description\": \"a\"}, "
+                              "{\"number\": 1, \"description\": \"b\"}]}"},
+        Damage{"NumberPastNext", "{\"next\": 2, \"pending\": [{\"number\": 7, \"description\": \"a\"}]}"}),
+    [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -47,8 +47,10 @@ void DeadlineWatch::Loop()
         const auto earliest = std::min_element(m_armed.begin(), m_armed.end(), [](const auto& a, const auto& b) {
             return a.second.deadline < b.second.deadline;
         });
-        if (Clock::now() < earliest->second.deadline) {
-            m_changed.wait_until(lock, earliest->second.deadline);
+        // A copy: the entry may be disarmed (erased) while this thread waits.
+        const Clock::time_point deadline = earliest->second.deadline;
+        if (Clock::now() < deadline) {
+            m_changed.wait_until(lock, deadline);
             continue;
         }
         const Ticket ticket = earliest->first;
