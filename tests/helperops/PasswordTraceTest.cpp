@@ -125,9 +125,11 @@ TEST_F(PasswordTraceTest, ARe_openedSessionThatEndedLeavesNoCopyOfThePasswordInT
         QTest::mouseClick(window->findChild<QWidget*>(QStringLiteral("okButton")), Qt::LeftButton);
     });
 
+    const standin::SessionId replaced = CurrentSession();
     qor4::QORPtr<qor4::IDataControl> control = ControlPtr();
     ASSERT_TRUE(Helper().ReopenSession(control, "", "Password needed."));
     ASSERT_TRUE(SessionWorks()) << "the server took the typed password";
+    EXPECT_FALSE(Subversion().IsSessionOpen(replaced)) << "the session the new one replaced is closed";
     Server().CloseSession(CurrentSession());
 
     EXPECT_EQ(CountInHeap(needle), 0);
