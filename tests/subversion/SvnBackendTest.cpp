@@ -2,11 +2,14 @@
 #include "SvnBackend.h"
 #include "SvnSandbox.h"
 
+#include "OperationScope.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -422,6 +425,39 @@ TEST_F(SvnBackendTest, ALockStolenBeforeTheSubmitIsToldAsNothingSubmittedAndTheC
     std::ifstream kept(AlicePath(kHero));
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "hero 2") << "alice's change is not lost";
     EXPECT_EQ(backend.Users(alice, {AlicePath(kHero)}, true).users, std::vector<std::string>{kBob});
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SvnBackendTest, ACheckOutCancelledOnceTheServerGrantedTheLockReleasesItAgain)
+{
+    const standin::ChangeListResult changeList = backend.CreateChangeList(alice, "work");
+    ASSERT_TRUE(changeList.Succeeded()) << changeList.text;
+    // The server tells when it has granted the lock; the user cancels right then, which the check-out
+    // meets as it records the changelist.
+    QTemporaryDir markers;
+    const std::string granted = markers.filePath(QStringLiteral("granted")).toStdString();
+    ASSERT_TRUE(sandbox.Server().SetHook("post-lock", "#!/bin/sh\ntouch '" + granted + "'\nsleep 1\nexit 0\n"));
+    std::atomic<bool> cancelled{false};
+    std::thread user([&] {
+        for (int wait = 0; wait < 500 && !std::filesystem::exists(granted); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        cancelled = true;
+    });
+
+    standin::ServerResult result;
+    {
+        const standin::OperationScope scope(cancelled);
+        result = backend.Edit(alice, {AlicePath(kHero)}, changeList.changeList);
+    }
+    user.join();
+
+    EXPECT_EQ(result.code, ServerCode::kCancelled) << result.text;
+    EXPECT_EQ(backend.Users(bob, {BobPath(kHero)}, true).users, std::vector<std::string>{})
+        << "the lock granted before the Cancel is released again";
+    EXPECT_FALSE(IsWritable(AlicePath(kHero)));
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include "SvnError.h"
 #include "SvnStatusWalk.h"
 
+#include "OperationScope.h"
+
 #include <svn_props.h>
 #include <svn_string.h>
 
@@ -44,6 +46,21 @@ void RefuseFolders(const FileList& paths, std::string& refusals)
         if (std::filesystem::is_directory(path, ignored))
             refusals += path + " - is a folder where a file was expected.\n";
 }
+
+// Undoing what a failed or cancelled change did is not cancelled with it: it gets a short time of
+// its own, past the user's Cancel and the operation's deadline.
+class CleanupScope {
+public:
+    explicit CleanupScope(svn::Client& client) : m_notCancelled(false), m_scope(m_notCancelled)
+    {
+        client.SetDeadline(std::chrono::steady_clock::now() + kCleanupTime);
+    }
+
+private:
+    static constexpr std::chrono::seconds kCleanupTime{10};
+    std::atomic<bool> m_notCancelled;
+    OperationScope m_scope;
+};
 
 std::string Lines(const FileList& files)
 {
@@ -134,6 +151,7 @@ ServerResult SvnBackend::EditOnce(SessionId id, const FileList& files, const std
 ServerResult SvnBackend::UndoLocks(Session& session, const FileList& locked, const ServerResult& failure)
 {
     if (locked.empty()) return failure;
+    const CleanupScope cleanup(*session.client);
     const ServerResult unlocked = Unlock(session, locked);
     if (unlocked.Succeeded()) return failure;
     return {ServerCode::kPartlyDone, failure.text + "These files were locked and could not be unlocked again:\n" +
@@ -186,6 +204,7 @@ ServerResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std:
 ServerResult SvnBackend::UndoSchedules(Session& session, const FileList& scheduled, const ServerResult& failure)
 {
     if (scheduled.empty()) return failure;
+    const CleanupScope cleanup(*session.client);
     svn::Pool pool(session.client->PoolHandle());
     // Depth infinity: a folder scheduled here holds nothing versioned but what was scheduled with it.
     const svn::Error reverted(svn_client_revert4(svn::Client::Targets(scheduled, pool), svn_depth_infinity, nullptr,
