@@ -183,8 +183,14 @@ private:
         SleepUntil(start, 0.4);
         const auto giveUp = start + std::chrono::milliseconds(static_cast<long>(m_options.seconds * 600));
         std::size_t seen = ReadJournal(JournalOf(0)).size();
+        std::error_code ignored;
+        std::uintmax_t size = std::filesystem::file_size(JournalOf(0), ignored);
         bool killed = false;
         while (!killed && Clock::now() < giveUp) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            const std::uintmax_t now = std::filesystem::file_size(JournalOf(0), ignored);
+            if (now == size) continue;
+            size = now;
             const std::vector<Entry> entries = ReadJournal(JournalOf(0));
             for (std::size_t i = seen; i < entries.size() && !killed; ++i)
                 if (entries[i].op == Op::kSubmitBegin) {
@@ -195,7 +201,6 @@ private:
                                        " began, and started again");
                 }
             seen = entries.size();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         if (killed) {
             const double left = m_options.seconds - std::chrono::duration<double>(Clock::now() - start).count();

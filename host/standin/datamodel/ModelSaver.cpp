@@ -69,16 +69,16 @@ void ModelSaver::WriteDirtyAssets(SaveResult& result)
             record.RecordSavedFile(file);
             result.writtenFiles.push_back(file);
         }
+        bool savedForTheFirstTime = false;
         for (DbObject* object : objects) {
             if (object->GetOwningAsset() != asset || !object->IsAlive() || !object->IsDirty()) continue;
             if (!object->IsPersistable()) continue;
             object->SetDirty(false);
             record.RecordSavedObject(object);
-            if (object->GetAncestorId().IsNull() &&
-                std::find(result.newAssets.begin(), result.newAssets.end(), asset) == result.newAssets.end())
-                result.newAssets.push_back(asset);
+            savedForTheFirstTime = savedForTheFirstTime || object->GetAncestorId().IsNull();
             result.savedObjects.push_back(object);
         }
+        if (savedForTheFirstTime) result.newAssets.push_back(asset);
     }
 }
 

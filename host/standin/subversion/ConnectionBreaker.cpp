@@ -91,19 +91,16 @@ std::set<std::string> SocketInodes(const std::set<std::string>& addresses)
     return inodes;
 }
 
-// This process's sockets among the inodes, by descriptor.
-std::map<int, std::string> SocketsAmong(const std::set<std::string>& inodes)
+// This process's sockets: descriptor to inode.
+std::map<int, std::string> DescriptorSockets()
 {
     std::map<int, std::string> sockets;
-    if (inodes.empty()) return sockets;
     std::error_code error;
     for (const auto& descriptor : std::filesystem::directory_iterator("/proc/self/fd", error)) {
         std::error_code unreadable;
         const std::string target = std::filesystem::read_symlink(descriptor.path(), unreadable).string();
-        if (target.rfind("socket:[", 0) != 0) continue;
-        const std::string inode = target.substr(8, target.size() - 9);
-        if (inodes.count(inode) == 0) continue;
-        sockets.emplace(std::stoi(descriptor.path().filename().string()), inode);
+        if (target.rfind("socket:[", 0) == 0)
+            sockets.emplace(std::stoi(descriptor.path().filename().string()), target.substr(8, target.size() - 9));
     }
     return sockets;
 }
@@ -129,20 +126,18 @@ bool SplitUrl(const std::string& url, std::string& host, std::string& port)
 std::set<std::string> OwnSockets()
 {
     std::set<std::string> inodes;
-    std::error_code error;
-    for (const auto& descriptor : std::filesystem::directory_iterator("/proc/self/fd", error)) {
-        std::error_code unreadable;
-        const std::string target = std::filesystem::read_symlink(descriptor.path(), unreadable).string();
-        if (target.rfind("socket:[", 0) == 0) inodes.insert(target.substr(8, target.size() - 9));
-    }
+    for (const auto& socket : DescriptorSockets())
+        inodes.insert(socket.second);
     return inodes;
 }
 
 int BreakConnections(const std::string& url, const std::set<std::string>& spare)
 {
+    const std::set<std::string> toServer = InodesTo(url);
+    if (toServer.empty()) return 0;
     int broken = 0;
-    for (const auto& [descriptor, inode] : SocketsAmong(InodesTo(url)))
-        if (spare.count(inode) == 0 && shutdown(descriptor, SHUT_RDWR) == 0) ++broken;
+    for (const auto& [descriptor, inode] : DescriptorSockets())
+        if (toServer.count(inode) != 0 && spare.count(inode) == 0 && shutdown(descriptor, SHUT_RDWR) == 0) ++broken;
     return broken;
 }
 

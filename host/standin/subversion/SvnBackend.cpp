@@ -197,8 +197,8 @@ SvnBackend::Session* SvnBackend::Enter(SessionId id, ServerResult& failure)
     }
     Session& session = *found->second;
     if (!session.Alive()) {
-        // The client, its password and its connections' memory go with the session's life.
-        if (session.client) session.client->WipePassword();
+        // The client, its password and its connections' memory go with the session's life (the
+        // client's destructor wipes them).
         session.client.reset();
         failure = {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + "\n"};
         return nullptr;

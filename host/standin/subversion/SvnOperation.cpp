@@ -40,6 +40,7 @@ void Operation::Release()
     std::lock_guard<std::mutex> lock(g_runningMutex);
     const auto found = g_running.find(m_state->server);
     if (found != g_running.end()) g_running.erase(found);
+    m_state.reset();
 }
 
 void Operation::Watch(const std::string& server, std::chrono::milliseconds deadline)
