@@ -354,7 +354,7 @@ standin::StatusResult DemoHost::StatusAs(const std::string& user, const std::vec
     }
     const std::string workingCopy = m_project.WorkingCopy(user).toStdString();
     const standin::LoginResult login =
-        m_session->Backend().OpenSession({user, SampleUsers::kPassword, m_server->Url(), workingCopy});
+        m_session->Backend().OpenSession({user, SampleUsers::kPassword, m_server->Url(), workingCopy, {}});
     if (login.Failed()) {
         result.code = login.code;
         result.text = login.text;

@@ -115,7 +115,7 @@ ProjectOutcome SampleProject::Create(standin::SvnServer& server) const
         standin::SvnBackend backend;
         auto open = [&](const std::string& user) {
             const standin::LoginResult login =
-                backend.OpenSession({user, SampleUsers::kPassword, server.Url(), WorkingCopy(user).toStdString()});
+                backend.OpenSession({user, SampleUsers::kPassword, server.Url(), WorkingCopy(user).toStdString(), {}});
             Require(login, user + " logs in");
             return login.session;
         };

@@ -112,7 +112,7 @@ private:
         if (!m_server->CheckOut(UserName(0), seed, error)) return false;
         standin::SvnBackend backend;
         const standin::LoginResult login =
-            backend.OpenSession({UserName(0), PasswordOf(UserName(0)), m_server->Url(), seed});
+            backend.OpenSession({UserName(0), PasswordOf(UserName(0)), m_server->Url(), seed, {}});
         if (login.Failed()) return error = login.text, false;
         standin::FileList files;
         std::filesystem::create_directories(seed + "/assets");

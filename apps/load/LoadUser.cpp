@@ -78,7 +78,7 @@ private:
     {
         while (Now() < m_until) {
             const standin::LoginResult login =
-                m_backend.OpenSession({m_options.user, m_options.password, m_options.url, m_options.workingCopy});
+                m_backend.OpenSession({m_options.user, m_options.password, m_options.url, m_options.workingCopy, {}});
             if (login.Succeeded()) {
                 m_session = login.session;
                 return true;

@@ -400,7 +400,7 @@ TEST_F(SvnBackendTest, AWorkspaceThatIsNoWorkingCopyOfTheServerIsRefusedNamingIt
     };
     for (const auto& wrong : cases) {
         const standin::LoginResult login =
-            backend.OpenSession({kBob, sandbox.Password(kBob), wrong.server, wrong.workspace});
+            backend.OpenSession({kBob, sandbox.Password(kBob), wrong.server, wrong.workspace, {}});
         EXPECT_EQ(login.code, ServerCode::kLoginFailed) << wrong.workspace;
         EXPECT_NE(login.text.find(wrong.expected), std::string::npos) << login.text;
         EXPECT_FALSE(login.accountChecked) << "no account waits for a password here";

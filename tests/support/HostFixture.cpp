@@ -48,9 +48,11 @@ void HostFixture::SetUp()
     commandsAtStart = standin::LiveCounters::LiveCommands();
 
     sandbox = std::make_unique<SvnSandbox>(
-        std::map<std::string, std::string>{{kUser, ""}, {kOtherUser, kOtherPassword}, {kThirdUser, kThirdPassword}});
+        std::map<std::string, std::string>{{kUser, ""}, {kOtherUser, kOtherPassword}, {kThirdUser, kThirdPassword}},
+        transport);
     ASSERT_EQ(sandbox->Error(), "");
     svnBackend = std::make_shared<standin::SvnBackend>();
+    svnBackend->SetConfigurationFolder(sandbox->ConfigFolder());
     backend = std::make_shared<standin::FaultyBackend>(svnBackend);
 
     manager = standin::DataModelMgr::Create();

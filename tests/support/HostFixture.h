@@ -144,6 +144,9 @@ protected:
     // Calls of one operation the data control received so far.
     int DataControlCallCount(const std::string& operation);
 
+    // How the services reach the server; set before SetUp (svn:// unless a test says otherwise).
+    SvnSandbox::Transport transport = SvnSandbox::Transport::kSvn;
+
 private:
     void StartModalWatchdog();
     void CheckUnansweredModal();

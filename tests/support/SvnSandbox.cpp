@@ -1,25 +1,55 @@
 #include "SvnSandbox.h"
 
+#include "HttpsServer.h"
 #include "SvnBackend.h"
+#include "SvnServer.h"
+
+#include <QDir>
 
 #include <filesystem>
 #include <fstream>
 
-SvnSandbox::SvnSandbox(const std::map<std::string, std::string>& users) : m_users(users)
+namespace {
+
+template <typename Server> std::unique_ptr<standin::RepositoryServer> Started(typename Server::StartResult started,
+                                                                           std::string& error)
+{
+    error = started.error;
+    return std::move(started.server);
+}
+
+} // namespace
+
+SvnSandbox::SvnSandbox(const std::map<std::string, std::string>& users, Transport transport)
+    : m_users(users), m_transport(transport)
 {
     if (!m_folder.isValid()) {
         m_error = "no temporary folder";
         return;
     }
-    standin::SvnServer::StartResult started =
-        standin::SvnServer::Start(m_folder.filePath(QStringLiteral("server")).toStdString(), users);
-    if (!started.server) {
-        m_error = started.error;
-        return;
-    }
-    m_server = std::move(started.server);
+    const std::string folder = m_folder.filePath(QStringLiteral("server")).toStdString();
+    m_server = transport == Transport::kHttps
+                   ? Started<standin::HttpsServer>(standin::HttpsServer::Start(folder, users), m_error)
+                   : Started<standin::SvnServer>(standin::SvnServer::Start(folder, users), m_error);
+    if (!m_server) return;
+    // The command-line client's own configuration: it writes its default files there.
+    const QString cliConfig = m_folder.filePath(QStringLiteral("svn-config"));
+    QDir().mkpath(cliConfig);
+    if (transport == Transport::kHttps)
+        std::filesystem::copy_file(ConfigFolder() + "/servers", cliConfig.toStdString() + "/servers");
     for (const auto& user : users)
-        if (!m_server->CheckOut(user.first, WorkingCopy(user.first), m_error)) return;
+        if (!m_server->CheckOut(user.first, WorkingCopy(user.first), m_error, Url())) return;
+}
+
+std::string SvnSandbox::Url() const
+{
+    return m_transport == Transport::kFile ? m_server->FileUrl() : m_server->Url();
+}
+
+std::string SvnSandbox::ConfigFolder() const
+{
+    const std::string trusting = m_server->ClientConfigFolder();
+    return trusting.empty() ? m_folder.filePath(QStringLiteral("client-config")).toStdString() : trusting;
 }
 
 std::string SvnSandbox::WorkingCopy(const std::string& user) const
@@ -41,7 +71,7 @@ void SvnSandbox::SetPassword(const std::string& user, const std::string& passwor
 standin::SessionId SvnSandbox::Open(standin::RevisionBackend& backend, const std::string& user,
                                     std::string& failure) const
 {
-    const standin::LoginResult login = backend.OpenSession({user, m_users.at(user), Url(), WorkingCopy(user)});
+    const standin::LoginResult login = backend.OpenSession({user, m_users.at(user), Url(), WorkingCopy(user), {}});
     failure = login.text;
     return login.session;
 }
@@ -50,6 +80,7 @@ std::string SvnSandbox::Commit(const std::string& user, const std::map<std::stri
                                const std::string& leaveBehind)
 {
     standin::SvnBackend backend;
+    backend.SetConfigurationFolder(ConfigFolder());
     std::string failure;
     const standin::SessionId session = Open(backend, user, failure);
     if (!session) return failure;
@@ -114,4 +145,17 @@ std::string SvnSandbox::Update(const std::string& user)
     std::string error;
     m_server->Update(user, WorkingCopy(user), error);
     return error;
+}
+
+std::string TransportName(SvnSandbox::Transport transport)
+{
+    switch (transport) {
+    case SvnSandbox::Transport::kFile:
+        return "File";
+    case SvnSandbox::Transport::kSvn:
+        return "Svn";
+    case SvnSandbox::Transport::kHttps:
+        return "Https";
+    }
+    return "Unknown";
 }

@@ -1,10 +1,12 @@
-// SvnSandbox: a Subversion repository served by the project's own svnserve on 127.0.0.1, with a
+// SvnSandbox: a Subversion repository served by the project's own server on 127.0.0.1, with a
 // checked-out working copy per user, in a temporary folder that goes with the sandbox (and the
-// server with it).
+// server with it). The transport says how clients reach it: file:// (the server still runs, for
+// the helpers that change passwords and rules), svn:// through svnserve, or https:// through Apache
+// with mod_dav_svn, whose authority the sandbox's Subversion configuration folder trusts.
 #pragma once
 
 #include "RevisionBackend.h"
-#include "SvnServer.h"
+#include "RepositoryServer.h"
 
 #include <QProcess>
 #include <QStringList>
@@ -17,13 +19,20 @@
 
 class SvnSandbox {
 public:
+    enum class Transport { kFile, kSvn, kHttps };
+
     // name to password
-    explicit SvnSandbox(const std::map<std::string, std::string>& users);
+    explicit SvnSandbox(const std::map<std::string, std::string>& users, Transport transport = Transport::kSvn);
 
     // Empty when the server runs and every working copy was checked out.
     const std::string& Error() const { return m_error; }
-    standin::SvnServer& Server() const { return *m_server; }
-    std::string Url() const { return m_server->Url(); }
+    standin::RepositoryServer& Server() const { return *m_server; }
+    Transport Via() const { return m_transport; }
+    // The repository's URL through the transport.
+    std::string Url() const;
+    // The Subversion configuration folder clients of this sandbox use (a backend's
+    // SetConfigurationFolder): for https, one that trusts the server's authority.
+    std::string ConfigFolder() const;
     std::string WorkingCopy(const std::string& user) const;
     // The absolute path of a file in user's working copy.
     std::string PathOf(const std::string& user, const std::string& relative) const;
@@ -52,6 +61,10 @@ public:
 private:
     QTemporaryDir m_folder;
     std::map<std::string, std::string> m_users;
-    std::unique_ptr<standin::SvnServer> m_server;
+    Transport m_transport;
+    std::unique_ptr<standin::RepositoryServer> m_server;
     std::string m_error;
 };
+
+// For test names: File, Svn, Https.
+std::string TransportName(SvnSandbox::Transport transport);

@@ -35,6 +35,9 @@ public:
     // The account this book holds, or null for anything else (null included).
     const UserParameters* Find(const qor4::IUserParameters* account) const;
     std::vector<SessionId> Sessions() const;
+    // Server certificates the user accepted for this session (memory only), by SHA-1 fingerprint.
+    void AcceptCertificate(const std::string& fingerprint) { m_acceptedCertificates.push_back(fingerprint); }
+    const std::vector<std::string>& AcceptedCertificates() const { return m_acceptedCertificates; }
 
 private:
     std::vector<UserParameters*> Matching(const std::string& user, const std::string& server,
@@ -42,6 +45,7 @@ private:
 
     std::vector<std::unique_ptr<UserParameters>> m_accounts;
     const UserParameters* m_waiting = nullptr;
+    std::vector<std::string> m_acceptedCertificates;
 };
 
 } // namespace standin

@@ -71,8 +71,14 @@ FileVersionControl::CreateUserParameters(const std::string& userName, const std:
                                          const std::string& server, const std::string& workspace, std::string& message)
 {
     m_calls.push_back({kCreateUserParameters, {userName, server, workspace}});
-    Credentials credentials{userName, password, server, workspace};
-    const LoginResult login = m_backend->OpenSession(credentials);
+    Credentials credentials{userName, password, server, workspace, m_accounts->AcceptedCertificates()};
+    LoginResult login = m_backend->OpenSession(credentials);
+    if (login.Failed() && !login.certificate.Empty() && m_certificateQuestion &&
+        m_certificateQuestion(login.certificate)) {
+        m_accounts->AcceptCertificate(login.certificate.fingerprint);
+        credentials.acceptedCertificates = m_accounts->AcceptedCertificates();
+        login = m_backend->OpenSession(credentials);
+    }
     // The session keeps its own copy; this one does not outlive the login.
     volatile char* secret = credentials.password.data();
     for (std::size_t i = 0; i < credentials.password.size(); ++i)

@@ -8,6 +8,7 @@
 #include "UserParameters.h"
 #include "qor4/IFileVersionControl.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -54,6 +55,12 @@ public:
                                    std::string& message, int flags) override;
     void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override;
 
+    // Asked, on the calling thread, when a login meets a server certificate the client does not
+    // trust: true accepts it for this session (the login is then tried once more), false rejects it.
+    // Without a question every such certificate is rejected.
+    using CertificateQuestion = std::function<bool(const ServerCertificate&)>;
+    void SetCertificateQuestion(CertificateQuestion question) { m_certificateQuestion = std::move(question); }
+
     int ReferenceCount() const { return m_references; }
     // The account this service made, or null for anything else (null included).
     const UserParameters* FindAccount(const qor4::IUserParameters* account) const;
@@ -72,6 +79,7 @@ private:
     std::shared_ptr<RevisionBackend> m_backend;
     std::shared_ptr<AccountBook> m_accounts;
     std::vector<ServerCall> m_calls;
+    CertificateQuestion m_certificateQuestion;
     int m_references = 0;
 };
 

@@ -78,8 +78,24 @@ struct ServerResult {
     bool Failed() const { return code < 0; }
 };
 
+// A server certificate the client did not trust, as the login that met it saw it.
+struct ServerCertificate {
+    std::string server;      // the URL the login went to
+    std::string problems;    // which checks failed, in words ("issued by an unknown authority")
+    std::string subject;     // distinguished names, "CN=..., O=..."
+    std::string issuer;
+    std::string fingerprint; // SHA-1, hexadecimal pairs separated by ':'
+    std::string validFrom;
+    std::string validUntil;
+
+    bool Empty() const { return fingerprint.empty(); }
+};
+
 struct LoginResult : ServerResult {
     SessionId session = 0; // 0 on failure
+    // A login refused because the server's certificate is not trusted: the certificate, which the
+    // user may accept for this session (Credentials::acceptedCertificates).
+    ServerCertificate certificate;
     // On failure: the working copy is a copy of the server's repository, and only the connection
     // failed (the password refused, the server not reached). Such an account waits for a login.
     bool accountChecked = false;
@@ -119,6 +135,9 @@ struct Credentials {
     std::string password;
     std::string server;
     std::string workspace;
+    // SHA-1 fingerprints of server certificates the user accepted for this session, trusted
+    // whatever checks they fail.
+    std::vector<std::string> acceptedCertificates;
 };
 
 class HOST_API RevisionBackend {

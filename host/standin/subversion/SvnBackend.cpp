@@ -14,6 +14,7 @@
 #include <svn_ra.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <cstdio>
 #include <filesystem>
 
@@ -45,6 +46,22 @@ bool IsAuthenticationFailure(const svn::Error& error)
     return (error.Has(SVN_ERR_RA_NOT_AUTHORIZED) && error.Has(SVN_ERR_RA_CANNOT_CREATE_SESSION)) ||
            error.Has(SVN_ERR_AUTHN_FAILED) || error.Has(SVN_ERR_AUTHN_CREDS_UNAVAILABLE) ||
            error.Has(SVN_ERR_AUTHN_NO_PROVIDER);
+}
+
+// The text of a refused server certificate: which checks failed, what it is, and how to trust it.
+std::string CertificateText(const std::string& server, const ServerCertificate& certificate)
+{
+    return "The certificate of the server at " + server + " is not trusted: " + certificate.problems +
+           ". Subject: " + certificate.subject + "; issuer: " + certificate.issuer + "; SHA-1 fingerprint: " +
+           certificate.fingerprint + "; valid from " + certificate.validFrom + " until " + certificate.validUntil +
+           ". To trust its authority, name the authority's certificate file in ssl-authority-files in the "
+           "[global] section (or the server's group) of the 'servers' file of your Subversion configuration.\n";
+}
+
+bool IsUntrustedCertificate(const svn::Error& error, const svn::Client& client)
+{
+    return !client.UntrustedCertificate().Empty() &&
+           (error.Has(SVN_ERR_RA_SERF_SSL_CERT_UNTRUSTED) || error.Has(SVN_ERR_AUTHN_NO_PROVIDER));
 }
 
 // Another process that has the file open, or 0: a working copy's data base is open in every
@@ -100,7 +117,7 @@ void SvnBackend::Watch(const std::string& server)
 
 bool SvnBackend::Answers(const std::string& server, std::chrono::milliseconds within)
 {
-    return svn::ServerAnswers(server, within);
+    return svn::ServerAnswers(server, within, m_configFolder);
 }
 
 bool SvnBackend::DeadlinePassed()
@@ -116,7 +133,15 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
     const Call call(*this);
     LoginResult result;
     auto session = std::make_unique<Session>();
-    session->client = std::make_unique<svn::Client>(credentials.user, credentials.password);
+    try {
+        session->client = std::make_unique<svn::Client>(
+            credentials.user, credentials.password,
+            svn::Client::Settings{m_configFolder, credentials.acceptedCertificates});
+    } catch (const std::runtime_error& unreadable) {
+        result.code = ServerCode::kLoginFailed;
+        result.text = std::string(unreadable.what()) + "\n";
+        return result;
+    }
     svn::Client& client = *session->client;
     client.SetDeadline(std::chrono::steady_clock::now() + m_deadline);
     Watch(credentials.server);
@@ -155,11 +180,18 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
         result.code = ServerCode::kLoginFailed;
         result.accountChecked = true;
         if (OperationScope::Cancelled())
-            result = {{ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"}, 0, true};
+        {
+            result.code = ServerCode::kCancelled;
+            result.text = std::string(ServerText::kCancelled) + "\n";
+        }
         else if (DeadlinePassed() || error.Has(SVN_ERR_CANCELLED))
             result.text =
                 "The Subversion server at " + server + " did not answer within " + Seconds(m_deadline) + ".\n";
-        else if (IsAuthenticationFailure(error))
+        else if (IsUntrustedCertificate(error, client)) {
+            result.certificate = client.UntrustedCertificate();
+            result.certificate.server = server;
+            result.text = CertificateText(server, result.certificate);
+        } else if (IsAuthenticationFailure(error))
             result.text = std::string(ServerText::kInvalidPassword) + " for user '" + credentials.user + "' at " +
                           server + " (" + error.Text() + ")\n";
         else
@@ -210,6 +242,8 @@ SvnBackend::Session* SvnBackend::Enter(SessionId id, ServerResult& failure)
 
 ServerResult SvnBackend::Failure(Session& session, const svn::Error& error)
 {
+    if (IsUntrustedCertificate(error, *session.client))
+        return {ServerCode::kServerError, CertificateText(session.server, session.client->UntrustedCertificate())};
     if (IsAuthenticationFailure(error)) {
         session.rejected = true;
         session.client->WipePassword();

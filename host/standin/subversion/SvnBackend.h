@@ -12,7 +12,8 @@
 //   obstructed (cannot be read as a file) kIOError
 // Every operation ends within SetDeadline (30 s by default): past it, the operation's connections
 // to the server are broken off, so that even a server that accepted the connection and never
-// answers cannot hold it. Sessions last SetSessionLifetime (12 hours by default); after it, and as soon as the server
+// answers cannot hold it. A server whose certificate is not trusted is told as that, with the
+// certificate, never as a refused password. Sessions last SetSessionLifetime (12 hours by default); after it, and as soon as the server
 // rejects the password, every operation answers -34 until a new session is opened. The password is
 // kept in memory only and wiped when its session ends.
 #pragma once
@@ -54,6 +55,9 @@ public:
     void SetSessionLifetime(std::chrono::milliseconds lifetime) { m_lifetime = lifetime; }
     // How long one operation may wait for the server before it is cancelled.
     void SetDeadline(std::chrono::milliseconds deadline) { m_deadline = deadline; }
+    // Subversion's configuration folder for sessions opened from now on; "" (the default) reads the
+    // user's own, as Subversion's clients do. It is read, never written.
+    void SetConfigurationFolder(const std::string& folder) { m_configFolder = folder; }
 
     // Progress is the business of the thread that runs the backend (WorkerBackend).
     void SetTimeOutDelegate(qor4::ITimeOutDelegate*) override {}
@@ -127,6 +131,7 @@ private:
     SessionId m_nextSession = 1;
     std::chrono::milliseconds m_lifetime = kDefaultSessionLifetime;
     std::chrono::milliseconds m_deadline = kDefaultDeadline;
+    std::string m_configFolder;
     std::unique_ptr<svn::DeadlineWatch> m_watch;
     // The running call's operation; Interrupt comes from another thread.
     std::mutex m_runningMutex;

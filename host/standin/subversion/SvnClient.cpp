@@ -5,11 +5,14 @@
 #include "OperationScope.h"
 
 #include <svn_auth.h>
+#include <svn_base64.h>
 #include <svn_config.h>
+#include <svn_x509.h>
 
 #include <apr_strings.h>
 #include <apr_tables.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include <malloc.h>
@@ -37,42 +40,77 @@ void Check(svn_error_t* error, const char* what)
     if (error) throw std::runtime_error(std::string(what) + ": " + Error(error).Text());
 }
 
-apr_hash_t* EmptyConfiguration(apr_pool_t* pool)
+svn_config_t* Category(apr_hash_t* configuration, const char* name, apr_pool_t* pool)
 {
-    apr_hash_t* configuration = apr_hash_make(pool);
-    for (const char* category : {SVN_CONFIG_CATEGORY_CONFIG, SVN_CONFIG_CATEGORY_SERVERS}) {
-        svn_config_t* section = nullptr;
-        Check(svn_config_create2(&section, FALSE, FALSE, pool), "configuration");
-        apr_hash_set(configuration, category, APR_HASH_KEY_STRING, section);
+    auto* category = static_cast<svn_config_t*>(apr_hash_get(configuration, name, APR_HASH_KEY_STRING));
+    if (!category) {
+        Check(svn_config_create2(&category, FALSE, FALSE, pool), "configuration");
+        apr_hash_set(configuration, name, APR_HASH_KEY_STRING, category);
     }
-    svn_config_t* servers =
-        static_cast<svn_config_t*>(apr_hash_get(configuration, SVN_CONFIG_CATEGORY_SERVERS, APR_HASH_KEY_STRING));
-    // https servers whose certificate a system authority signed are trusted without asking.
-    svn_config_set(servers, SVN_CONFIG_SECTION_GLOBAL, SVN_CONFIG_OPTION_SSL_TRUST_DEFAULT_CA, "yes");
+    return category;
+}
+
+// The system's and the user's configuration (or the named folder's), read only: unlike the
+// command-line client, nothing creates the folder or its default files.
+apr_hash_t* ReadConfiguration(const std::string& folder, apr_pool_t* pool)
+{
+    apr_hash_t* configuration = nullptr;
+    Check(svn_config_get_config(&configuration, folder.empty() ? nullptr : folder.c_str(), pool),
+          "Subversion configuration");
+    svn_config_t* servers = Category(configuration, SVN_CONFIG_CATEGORY_SERVERS, pool);
+    // Belt and braces: no provider here stores anything, whatever the files ask for.
     svn_config_set(servers, SVN_CONFIG_SECTION_GLOBAL, SVN_CONFIG_OPTION_STORE_PASSWORDS, "no");
     svn_config_set(servers, SVN_CONFIG_SECTION_GLOBAL, SVN_CONFIG_OPTION_STORE_AUTH_CREDS, "no");
-    svn_config_t* config =
-        static_cast<svn_config_t*>(apr_hash_get(configuration, SVN_CONFIG_CATEGORY_CONFIG, APR_HASH_KEY_STRING));
+    svn_config_t* config = Category(configuration, SVN_CONFIG_CATEGORY_CONFIG, pool);
     // Every file this client adds is an asset, and assets are locked before they are edited.
     svn_config_set(config, SVN_CONFIG_SECTION_MISCELLANY, SVN_CONFIG_OPTION_ENABLE_AUTO_PROPS, "yes");
     svn_config_set(config, SVN_CONFIG_SECTION_AUTO_PROPS, kEveryFile, kNeedsLockAutoProp);
     return configuration;
 }
 
+std::string Problems(apr_uint32_t failures, const char* host)
+{
+    std::string text;
+    const auto add = [&text](const std::string& problem) { text += (text.empty() ? "" : "; ") + problem; };
+    if (failures & SVN_AUTH_SSL_UNKNOWNCA) add("it is issued by an unknown authority");
+    if (failures & SVN_AUTH_SSL_CNMISMATCH)
+        add(std::string("it was issued for another host name than ") + (host ? host : "the server's"));
+    if (failures & SVN_AUTH_SSL_EXPIRED) add("it has expired");
+    if (failures & SVN_AUTH_SSL_NOTYETVALID) add("it is not yet valid");
+    if (failures & SVN_AUTH_SSL_OTHER) add("it failed another check");
+    return text;
+}
+
+std::string SubjectOf(const char* asciiCertificate, apr_pool_t* pool)
+{
+    if (!asciiCertificate) return {};
+    const svn_string_t* der = svn_base64_decode_string(svn_string_create(asciiCertificate, pool), pool);
+    svn_x509_certinfo_t* info = nullptr;
+    svn_error_t* error = svn_x509_parse_cert(&info, der->data, der->len, pool, pool);
+    if (error) {
+        svn_error_clear(error);
+        return {};
+    }
+    return svn_x509_certinfo_get_subject(info, pool);
+}
+
 } // namespace
 
-Client::Client(const std::string& user, const std::string& password)
-    : m_user(user), m_password(password.begin(), password.end())
+Client::Client(const std::string& user, const std::string& password, const Settings& settings)
+    : m_user(user), m_password(password.begin(), password.end()), m_accepted(settings.acceptedCertificates)
 {
     m_password.push_back('\0');
     apr_pool_t* pool = m_pool.Get();
-    Check(svn_client_create_context2(&m_context, EmptyConfiguration(pool), pool), "client context");
+    Check(svn_client_create_context2(&m_context, ReadConfiguration(settings.configFolder, pool), pool),
+          "client context");
 
-    apr_array_header_t* providers = apr_array_make(pool, 2, sizeof(svn_auth_provider_object_t*));
+    apr_array_header_t* providers = apr_array_make(pool, 3, sizeof(svn_auth_provider_object_t*));
     svn_auth_provider_object_t* provider = nullptr;
     svn_auth_get_simple_prompt_provider(&provider, &Client::PromptSimple, this, kPromptRetries, pool);
     APR_ARRAY_PUSH(providers, svn_auth_provider_object_t*) = provider;
     svn_auth_get_username_prompt_provider(&provider, &Client::PromptUser, this, kPromptRetries, pool);
+    APR_ARRAY_PUSH(providers, svn_auth_provider_object_t*) = provider;
+    svn_auth_get_ssl_server_trust_prompt_provider(&provider, &Client::PromptServerTrust, this, pool);
     APR_ARRAY_PUSH(providers, svn_auth_provider_object_t*) = provider;
     svn_auth_baton_t* auth = nullptr;
     svn_auth_open(&auth, providers, pool);
@@ -146,6 +184,34 @@ svn_error_t* Client::PromptUser(svn_auth_cred_username_t** credentials, void* ba
     answer->username = apr_pstrdup(pool, client->m_user.c_str());
     answer->may_save = FALSE;
     *credentials = answer;
+    return SVN_NO_ERROR;
+}
+
+svn_error_t* Client::PromptServerTrust(svn_auth_cred_ssl_server_trust_t** credentials, void* baton, const char* realm,
+                                       apr_uint32_t failures, const svn_auth_ssl_server_cert_info_t* certificate,
+                                       svn_boolean_t, apr_pool_t* pool)
+{
+    auto* client = static_cast<Client*>(baton);
+    *credentials = nullptr;
+    if (!certificate || !certificate->fingerprint) return SVN_NO_ERROR;
+    const std::string fingerprint = certificate->fingerprint;
+    if (std::find(client->m_accepted.begin(), client->m_accepted.end(), fingerprint) != client->m_accepted.end()) {
+        auto* answer = static_cast<svn_auth_cred_ssl_server_trust_t*>(
+            apr_pcalloc(pool, sizeof(svn_auth_cred_ssl_server_trust_t)));
+        answer->may_save = FALSE;
+        answer->accepted_failures = failures;
+        *credentials = answer;
+        return SVN_NO_ERROR;
+    }
+    ServerCertificate& refused = client->m_untrusted;
+    refused.server = realm ? realm : "";
+    refused.problems = Problems(failures, certificate->hostname);
+    refused.subject = SubjectOf(certificate->ascii_cert, pool);
+    if (refused.subject.empty() && certificate->hostname) refused.subject = std::string("CN=") + certificate->hostname;
+    refused.issuer = certificate->issuer_dname ? certificate->issuer_dname : "";
+    refused.fingerprint = fingerprint;
+    refused.validFrom = certificate->valid_from ? certificate->valid_from : "";
+    refused.validUntil = certificate->valid_until ? certificate->valid_until : "";
     return SVN_NO_ERROR;
 }
 

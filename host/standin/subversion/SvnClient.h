@@ -1,12 +1,16 @@
-// SvnClient: one user's libsvn_client context, configured from memory only.
+// SvnClient: one user's libsvn_client context.
 //
-// No configuration is read from or written to disk: the runtime configuration is built empty, and
-// the credentials are answered from memory by prompt providers that may not save them, with the
-// auth cache switched off. The password is wiped when the client is destroyed or WipePassword is
+// The configuration is read as Subversion's own clients read it (the system's, then the user's
+// folder or the one named), so that authority files, proxies, timeouts and server groups apply;
+// nothing is ever written there. Credentials are answered from memory by prompt providers that may
+// not save them, with the auth cache switched off. A server certificate that the configuration does
+// not make trusted is accepted only when its fingerprint was accepted for the session; otherwise
+// the call fails and UntrustedCertificate tells what was refused. The password is wiped when the client is destroyed or WipePassword is
 // called, and the memory the client's pool held is overwritten as it is freed. Notifications and cancellation go to
 // whatever the current operation installed.
 #pragma once
 
+#include "RevisionBackend.h"
 #include "SvnPool.h"
 
 #include <svn_client.h>
@@ -23,7 +27,15 @@ public:
     using Notify = std::function<void(const svn_wc_notify_t&)>;
     using Clock = std::chrono::steady_clock;
 
-    Client(const std::string& user, const std::string& password);
+    struct Settings {
+        // Subversion's configuration folder; "" for the user's own (~/.subversion).
+        std::string configFolder;
+        // SHA-1 fingerprints of server certificates accepted for this session.
+        std::vector<std::string> acceptedCertificates;
+    };
+
+    // Throws std::runtime_error when the configuration cannot be read.
+    Client(const std::string& user, const std::string& password, const Settings& settings = {});
     ~Client();
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
@@ -32,6 +44,8 @@ public:
     apr_pool_t* PoolHandle() const { return m_pool.Get(); }
     const std::string& User() const { return m_user; }
     void WipePassword();
+    // The last server certificate this client refused to trust (Empty() when none).
+    const ServerCertificate& UntrustedCertificate() const { return m_untrusted; }
 
     // Calls made while the returned guard lives report their notifications to notify.
     class NotifyScope {
@@ -61,6 +75,10 @@ private:
                                      const char* user, svn_boolean_t maySave, apr_pool_t* pool);
     static svn_error_t* PromptUser(svn_auth_cred_username_t** credentials, void* baton, const char* realm,
                                    svn_boolean_t maySave, apr_pool_t* pool);
+    static svn_error_t* PromptServerTrust(svn_auth_cred_ssl_server_trust_t** credentials, void* baton,
+                                          const char* realm, apr_uint32_t failures,
+                                          const svn_auth_ssl_server_cert_info_t* certificate, svn_boolean_t maySave,
+                                          apr_pool_t* pool);
     static void OnNotify(void* baton, const svn_wc_notify_t* notify, apr_pool_t* pool);
     static svn_error_t* OnCancel(void* baton);
     static svn_error_t* OnLogMessage(const char** message, const char** file, const apr_array_header_t* items,
@@ -73,6 +91,8 @@ private:
     Notify m_notify;
     Clock::time_point m_deadline = Clock::time_point::max();
     std::string m_logMessage;
+    std::vector<std::string> m_accepted;
+    ServerCertificate m_untrusted;
 };
 
 } // namespace standin::svn

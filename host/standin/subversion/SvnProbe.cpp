@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <stdexcept>
 #include <fcntl.h>
 
 namespace standin::svn {
@@ -50,21 +51,21 @@ bool GreetingArrives(const std::string& host, const std::string& port, Clock::ti
 }
 
 // Opens a repository session as nobody: any answer of the server, a refusal included, is one.
-bool SessionAnswers(const std::string& url, Clock::time_point until)
+bool SessionAnswers(const std::string& url, Clock::time_point until, const std::string& configFolder)
 {
-    Client client("", "");
+    Client client("", "", Client::Settings{configFolder, {}});
     client.SetDeadline(until);
     Pool pool(client.PoolHandle());
     svn_ra_session_t* session = nullptr;
     const Error error(svn_client_open_ra_session2(&session, url.c_str(), nullptr, client.Context(), pool, pool));
     return !error || error.Has(SVN_ERR_RA_NOT_AUTHORIZED) || error.Has(SVN_ERR_AUTHN_FAILED) ||
            error.Has(SVN_ERR_AUTHN_CREDS_UNAVAILABLE) || error.Has(SVN_ERR_AUTHN_NO_PROVIDER) ||
-           error.Has(SVN_ERR_RA_DAV_FORBIDDEN);
+           error.Has(SVN_ERR_RA_DAV_FORBIDDEN) || error.Has(SVN_ERR_RA_SERF_SSL_CERT_UNTRUSTED);
 }
 
 } // namespace
 
-bool ServerAnswers(const std::string& url, std::chrono::milliseconds within)
+bool ServerAnswers(const std::string& url, std::chrono::milliseconds within, const std::string& configFolder)
 {
     const Clock::time_point until = Clock::now() + within;
     if (url.rfind("file://", 0) == 0) return true;
@@ -72,7 +73,11 @@ bool ServerAnswers(const std::string& url, std::chrono::milliseconds within)
         std::string host, port;
         return SplitUrl(url, host, port) && GreetingArrives(host, port, until);
     }
-    return SessionAnswers(url, until);
+    try {
+        return SessionAnswers(url, until, configFolder);
+    } catch (const std::runtime_error&) {
+        return false; // an unreadable configuration: no session can be opened either
+    }
 }
 
 } // namespace standin::svn

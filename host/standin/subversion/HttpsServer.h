@@ -1,0 +1,61 @@
+// HttpsServer: the repository served by Apache httpd with mod_dav_svn over TLS (RepositoryServer),
+// the way studios serve Subversion: Basic authentication from a password file, path-based
+// authorization (mod_authz_svn), and a certificate signed by an authority of its own.
+//
+// Everything lives in the server's folder: an Apache configuration of our own (no system site is
+// enabled or changed), the run's certificate authority and server certificate (made with openssl
+// at the first start), the password and authorization files. Apache runs as one process (-X) in
+// the foreground. Started as root, it serves as www-data, which is given the repository and the
+// server's files, and may enter the folders above them.
+#pragma once
+
+#include "RepositoryServer.h"
+
+namespace standin {
+
+class HOST_API HttpsServer final : public RepositoryServer {
+public:
+    static constexpr const char* kProgram = "apache2";
+    static constexpr const char* kLocation = "/svn/depot";
+
+    // The server certificate a run gets: signed by the run's authority for 127.0.0.1, or one that
+    // fails a client's check even when the authority is trusted.
+    enum class Certificate { kValid, kOtherHostName, kExpired, kNotYetValid };
+
+    struct StartResult {
+        std::unique_ptr<HttpsServer> server; // null on failure
+        std::string error;
+    };
+
+    // As SvnServer::Start; the certificate is made at the first start in folder and kept after.
+    static StartResult Start(const std::string& folder, const std::map<std::string, std::string>& users,
+                             Certificate certificate = Certificate::kValid);
+
+    // https://127.0.0.1:<port>/svn/depot
+    std::string Url() const override;
+    // Its "servers" file names the run's authority in ssl-authority-files.
+    std::string ClientConfigFolder() const override;
+    std::string PasswordFile() const override;
+    // The run's certificate authority (PEM), for a client's ssl-authority-files.
+    std::string AuthorityFile() const;
+    std::string ErrorLog() const;
+
+private:
+    HttpsServer(std::string folder, std::map<std::string, std::string> users, Certificate certificate);
+    const char* Program() const override { return kProgram; }
+    std::vector<std::string> CommandLine(int port) const override;
+    bool WriteConfiguration(std::string& error) const override;
+    bool PrepareFolder(std::string& error) override;
+    bool WriteServerFile(const std::string& path, const std::string& text, std::string& error) const override;
+
+    std::string Httpd() const;
+    bool MakeCertificates(std::string& error) const;
+    bool WriteApacheConfiguration(int port, std::string& error) const;
+    // Root only: hands path (recursively) to the server's user.
+    void GiveToServer(const std::string& path) const;
+
+    Certificate m_certificate;
+    std::string m_serverUser; // empty when Apache runs as the current user
+};
+
+} // namespace standin

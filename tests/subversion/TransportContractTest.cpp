@@ -1,0 +1,202 @@
+// The backend's contract, the same on every transport a studio may use: file://, svn:// (svnserve)
+// and https:// (Apache with mod_dav_svn over TLS). Cases that need a server (passwords, rules, a
+// stopped server) do not apply to file://.
+#include "SvnBackend.h"
+#include "SvnSandbox.h"
+
+#include "OperationScope.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace {
+
+namespace fs = qor4::FileStatus;
+namespace ServerCode = standin::ServerCode;
+using standin::SessionId;
+using Transport = SvnSandbox::Transport;
+
+constexpr const char* kAlice = "alice";
+constexpr const char* kBob = "bob";
+constexpr const char* kHero = "chars/hero.qor";
+constexpr const char* kLamp = "props/lamp.qor";
+// Spaces, '@' (a peg revision to a careless client), '#' (a URL fragment) and non-ASCII letters.
+constexpr const char* kAwkward = "props/Stühle & Tische/chair @2x #1 ÉTÉ.qor";
+constexpr auto kShortDeadline = std::chrono::milliseconds(2000);
+constexpr auto kSanityBound = std::chrono::seconds(20);
+
+bool IsWritable(const std::string& file)
+{
+    return (std::filesystem::status(file).permissions() & std::filesystem::perms::owner_write) !=
+           std::filesystem::perms::none;
+}
+
+class TransportContractTest : public ::testing::TestWithParam<Transport> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(sandbox.Error(), "");
+        ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 1"}, {kLamp, "lamp 1"}}), "");
+        backend.SetConfigurationFolder(sandbox.ConfigFolder());
+        alice = Open(kAlice);
+        bob = Open(kBob);
+        ASSERT_NE(alice, 0);
+        ASSERT_NE(bob, 0);
+    }
+
+    SessionId Open(const char* user)
+    {
+        std::string failure;
+        const SessionId session = sandbox.Open(backend, user, failure);
+        EXPECT_NE(session, 0) << failure;
+        return session;
+    }
+    bool WithoutServer() const { return GetParam() == Transport::kFile; }
+    std::string AlicePath(const std::string& relative) const { return sandbox.PathOf(kAlice, relative); }
+    std::string BobPath(const std::string& relative) const { return sandbox.PathOf(kBob, relative); }
+    qor4::StatusWord WordOf(SessionId session, const std::string& file)
+    {
+        const standin::StatusResult status = backend.Status(session, {file}, standin::StatusScope::kWithRepository);
+        EXPECT_TRUE(status.Succeeded()) << status.text;
+        return status.words.empty() ? 0 : status.words.front();
+    }
+    static void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::trunc) << text; }
+    static std::string Read(const std::string& path)
+    {
+        std::ifstream in(path);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    SvnSandbox sandbox{{{kAlice, "alice-secret"}, {kBob, "bob-secret"}}, GetParam()};
+    standin::SvnBackend backend;
+    SessionId alice = 0;
+    SessionId bob = 0;
+};
+
+TEST_P(TransportContractTest, ALockRefusesTheOtherUserNamingItsOwnerAndASubmitReleasesIt)
+{
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+    EXPECT_EQ(WordOf(bob, BobPath(kHero)), fs::kCheckedOutByOther | fs::kLockedByOther);
+
+    const standin::ServerResult refused = backend.Edit(bob, {BobPath(kLamp), BobPath(kHero)}, "");
+    EXPECT_EQ(refused.code, ServerCode::kFileStateRejected);
+    EXPECT_NE(refused.text.find("hero.qor"), std::string::npos) << refused.text;
+    EXPECT_NE(refused.text.find("'alice'"), std::string::npos) << refused.text;
+    EXPECT_FALSE(IsWritable(BobPath(kLamp))) << "all or nothing: the lamp is released again";
+    EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), 0u);
+
+    Write(AlicePath(kHero), "hero 2");
+    const standin::ChangeListResult submitted = backend.Submit(alice, "");
+    ASSERT_TRUE(submitted.Succeeded()) << submitted.text;
+    EXPECT_GT(submitted.revision, 0);
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), 0u) << "the submit released the lock";
+    EXPECT_FALSE(IsWritable(AlicePath(kHero)));
+    ASSERT_EQ(sandbox.Update(kBob), "");
+    EXPECT_EQ(Read(BobPath(kHero)), "hero 2");
+    EXPECT_TRUE(backend.Edit(bob, {BobPath(kHero)}, "").Succeeded());
+}
+
+TEST_P(TransportContractTest, AnAwkwardlyNamedAssetGoesThroughAddCheckOutRevertDeleteAndSubmit)
+{
+    const std::string added = AlicePath(kAwkward);
+    std::filesystem::create_directories(std::filesystem::path(added).parent_path());
+    Write(added, "chair 1");
+    ASSERT_TRUE(backend.Add(alice, {added}, "").Succeeded());
+    EXPECT_EQ(WordOf(alice, added), fs::kMarkedForAdd);
+    const standin::ChangeListResult first = backend.Submit(alice, "");
+    ASSERT_TRUE(first.Succeeded()) << first.text;
+
+    ASSERT_EQ(sandbox.Update(kBob), "");
+    const std::string bobs = BobPath(kAwkward);
+    EXPECT_EQ(Read(bobs), "chair 1");
+    EXPECT_FALSE(IsWritable(bobs)) << "added with svn:needs-lock";
+    ASSERT_TRUE(backend.Edit(bob, {bobs}, "").Succeeded());
+    EXPECT_EQ(WordOf(bob, bobs), fs::kCheckedOut | fs::kLockedByMe);
+    EXPECT_EQ(WordOf(alice, added), fs::kCheckedOutByOther | fs::kLockedByOther);
+    Write(bobs, "chair scribbled");
+    ASSERT_TRUE(backend.Revert(bob, {bobs}).Succeeded());
+    EXPECT_EQ(Read(bobs), "chair 1");
+    EXPECT_EQ(WordOf(bob, bobs), 0u) << "the revert released the lock";
+
+    ASSERT_TRUE(backend.Delete(bob, {bobs}, "").Succeeded());
+    EXPECT_EQ(WordOf(bob, bobs) & fs::kMarkedForDelete, fs::kMarkedForDelete);
+    const standin::ChangeListResult removed = backend.Submit(bob, "");
+    ASSERT_TRUE(removed.Succeeded()) << removed.text;
+    EXPECT_GT(removed.revision, first.revision);
+    ASSERT_EQ(sandbox.Update(kAlice), "");
+    EXPECT_FALSE(std::filesystem::exists(added));
+}
+
+TEST_P(TransportContractTest, APasswordChangedOnTheServerEndsTheSessionUntilTheNewOneIsGiven)
+{
+    if (WithoutServer()) GTEST_SKIP() << "file:// asks no password";
+    sandbox.SetPassword(kBob, "bob-new-secret");
+    const standin::ServerResult refused = backend.Edit(bob, {BobPath(kLamp)}, "");
+    EXPECT_EQ(refused.code, qor4::kResultSessionExpired) << refused.text;
+    EXPECT_FALSE(IsWritable(BobPath(kLamp)));
+
+    const standin::LoginResult old = backend.OpenSession({kBob, "bob-secret", sandbox.Url(), sandbox.WorkingCopy(kBob), {}});
+    EXPECT_NE(old.text.find(standin::ServerText::kInvalidPassword), std::string::npos) << old.text;
+    const SessionId again = Open(kBob);
+    ASSERT_NE(again, 0);
+    EXPECT_TRUE(backend.Edit(again, {BobPath(kLamp)}, "").Succeeded());
+}
+
+TEST_P(TransportContractTest, PathBasedAuthorizationRefusesAndChangesNothing)
+{
+    if (WithoutServer()) GTEST_SKIP() << "file:// has no authorization rules";
+    ASSERT_TRUE(sandbox.Server().SetAuthorization("[/]\n* = rw\n[/props]\nbob = r\n"));
+    const standin::ServerResult refused = backend.Edit(bob, {BobPath(kHero), BobPath(kLamp)}, "");
+    EXPECT_TRUE(refused.Failed());
+    EXPECT_NE(refused.code, qor4::kResultSessionExpired) << "a refusal of rights is no refused password";
+    EXPECT_NE(refused.text.find("lamp.qor"), std::string::npos) << refused.text;
+    EXPECT_FALSE(IsWritable(BobPath(kLamp)));
+    EXPECT_FALSE(IsWritable(BobPath(kHero))) << "all or nothing: the hero is released again";
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), 0u);
+}
+
+TEST_P(TransportContractTest, AStoppedServerEndsAtTheDeadlineNamingItOrAtCancelAndLocksNothing)
+{
+    if (WithoutServer()) GTEST_SKIP() << "file:// has no server to stop";
+    backend.SetDeadline(kShortDeadline);
+    ASSERT_TRUE(sandbox.Server().Freeze(true));
+    const auto begin = std::chrono::steady_clock::now();
+    const standin::ServerResult late = backend.Edit(alice, {AlicePath(kHero)}, "");
+    const auto waited = std::chrono::steady_clock::now() - begin;
+    EXPECT_TRUE(late.Failed());
+    EXPECT_NE(late.text.find("did not answer"), std::string::npos) << late.text;
+    EXPECT_NE(late.text.find(sandbox.Url()), std::string::npos) << late.text;
+    EXPECT_LT(waited, kSanityBound);
+
+    std::atomic<bool> cancelled{false};
+    std::thread user([&] {
+        std::this_thread::sleep_for(kShortDeadline / 4);
+        cancelled = true;
+        backend.Interrupt();
+    });
+    standin::ServerResult abandoned;
+    {
+        const standin::OperationScope scope(cancelled);
+        abandoned = backend.Edit(alice, {AlicePath(kLamp)}, "");
+    }
+    user.join();
+    EXPECT_EQ(abandoned.code, ServerCode::kCancelled) << abandoned.text;
+
+    ASSERT_TRUE(sandbox.Server().Freeze(false));
+    EXPECT_FALSE(IsWritable(AlicePath(kHero)));
+    EXPECT_FALSE(IsWritable(AlicePath(kLamp)));
+    EXPECT_EQ(WordOf(bob, BobPath(kHero)), 0u) << "nothing is locked on the server";
+    EXPECT_EQ(WordOf(bob, BobPath(kLamp)), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, TransportContractTest,
+                         ::testing::Values(Transport::kFile, Transport::kSvn, Transport::kHttps),
+                         [](const ::testing::TestParamInfo<Transport>& info) { return TransportName(info.param); });
+
+} // namespace
