@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <map>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,3 +69,7 @@ private:
 
 // For test names: File, Svn, Https.
 std::string TransportName(SvnSandbox::Transport transport);
+inline void PrintTo(SvnSandbox::Transport transport, std::ostream* out)
+{
+    *out << TransportName(transport);
+}

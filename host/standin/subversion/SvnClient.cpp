@@ -13,6 +13,8 @@
 #include <apr_tables.h>
 
 #include <algorithm>
+#include <tuple>
+#include <utility>
 #include <stdexcept>
 
 #include <malloc.h>
@@ -81,7 +83,8 @@ std::string Problems(apr_uint32_t failures, const char* host)
     return text;
 }
 
-std::string SubjectOf(const char* asciiCertificate, apr_pool_t* pool)
+// The certificate's subject and issuer as distinguished names ("CN=..., O=...").
+std::pair<std::string, std::string> NamesOf(const char* asciiCertificate, apr_pool_t* pool)
 {
     if (!asciiCertificate) return {};
     const svn_string_t* der = svn_base64_decode_string(svn_string_create(asciiCertificate, pool), pool);
@@ -91,7 +94,7 @@ std::string SubjectOf(const char* asciiCertificate, apr_pool_t* pool)
         svn_error_clear(error);
         return {};
     }
-    return svn_x509_certinfo_get_subject(info, pool);
+    return {svn_x509_certinfo_get_subject(info, pool), svn_x509_certinfo_get_issuer(info, pool)};
 }
 
 } // namespace
@@ -206,9 +209,9 @@ svn_error_t* Client::PromptServerTrust(svn_auth_cred_ssl_server_trust_t** creden
     ServerCertificate& refused = client->m_untrusted;
     refused.server = realm ? realm : "";
     refused.problems = Problems(failures, certificate->hostname);
-    refused.subject = SubjectOf(certificate->ascii_cert, pool);
+    std::tie(refused.subject, refused.issuer) = NamesOf(certificate->ascii_cert, pool);
     if (refused.subject.empty() && certificate->hostname) refused.subject = std::string("CN=") + certificate->hostname;
-    refused.issuer = certificate->issuer_dname ? certificate->issuer_dname : "";
+    if (refused.issuer.empty() && certificate->issuer_dname) refused.issuer = certificate->issuer_dname;
     refused.fingerprint = fingerprint;
     refused.validFrom = certificate->valid_from ? certificate->valid_from : "";
     refused.validUntil = certificate->valid_until ? certificate->valid_until : "";

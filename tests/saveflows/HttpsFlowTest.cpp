@@ -1,0 +1,137 @@
+// The save flows end to end against the project's Apache with mod_dav_svn over TLS, and what the
+// user meets when the server's certificate is not trusted.
+#include "FlowFixture.h"
+
+#include "SvnBackend.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+namespace {
+
+using qor4::FileStatus::kMarkedForAdd;
+using qor4::FileStatus::kMarkedForDelete;
+using Props = IRevisionControlPropertiesMgr;
+
+constexpr const char* kSessionMessage = "Source control session expired. Password required to re-connect.";
+constexpr const char* kNewPassword = "https-secret";
+
+class HttpsFlowTest : public FlowFixture {
+protected:
+    HttpsFlowTest() { transport = SvnSandbox::Transport::kHttps; }
+
+    bool Reopen()
+    {
+        qor4::QORPtr<qor4::IDataControl> control = ControlPtr();
+        return Helper().ReopenSession(control, "", kSessionMessage);
+    }
+    // From now on logins read a configuration that trusts no authority of the run.
+    void DistrustTheServer() { Subversion().SetConfigurationFolder(untrusting.path().toStdString()); }
+    // The file's status as the current user sees it through a trusting session of their own.
+    qor4::StatusWord WordSeenByUser(const std::string& file)
+    {
+        standin::SvnBackend backend;
+        backend.SetConfigurationFolder(Sandbox().ConfigFolder());
+        std::string failure;
+        const standin::SessionId session = Sandbox().Open(backend, kUser, failure);
+        EXPECT_NE(session, 0) << failure;
+        const standin::StatusResult status = backend.Status(session, {file}, standin::StatusScope::kWithRepository);
+        EXPECT_TRUE(status.Succeeded()) << status.text;
+        return status.words.empty() ? 0 : status.words.front();
+    }
+
+    QTemporaryDir untrusting;
+};
+
+TEST_F(HttpsFlowTest, CheckOutBeforeSavingLocksTheFilesOnTheServer)
+{
+    ASSERT_EQ(Sandbox().Url().rfind("https://127.0.0.1:", 0), 0u) << Sandbox().Url();
+    standin::DbObject* asset = AddDirtyCheckedInAsset("hero", 1);
+    const std::string changeList = CreateChangeList("level fixes");
+    Properties().SetPromptForChangeListWhenCheckingOut(true);
+    AnswerDialog(DialogButton::CheckOut, changeList);
+
+    const standin::SaveResult result = Library().Save();
+
+    ASSERT_TRUE(result.Succeeded());
+    ExpectStates(FilesOf(asset), CheckedOutIn(changeList));
+}
+
+TEST_F(HttpsFlowTest, AfterTheSaveNewAssetsAreAddedAndDeletedFilesMarkedAfterThePasswordIsGivenAgain)
+{
+    standin::DbObject* doomed = AddCheckedInAsset("old");
+    const std::string doomedFile = doomed->GetAssetFile();
+    standin::DbObject* fresh = AddNewAsset("fresh");
+    Manager().DeleteAsset(doomed);
+    ExpireSession(kNewPassword);
+    AnswerPasswordNext(QString::fromLatin1(kNewPassword));
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    ASSERT_EQ(passwordDialogLabels.size(), 1u) << "the password is asked once, then the step is retried";
+    ExpectStates({doomedFile}, {false, false, kMarkedForDelete, ""});
+    ExpectStates({fresh->GetAssetFile()}, {true, false, kMarkedForAdd, ""});
+}
+
+TEST_F(HttpsFlowTest, AnUntrustedCertificateIsToldOnceAndNeverAsAPassword)
+{
+    DistrustTheServer();
+    ExpireSession();
+    Modal().PressNext(QMessageBox::Ok);
+
+    EXPECT_FALSE(Reopen());
+
+    ASSERT_EQ(Modal().Seen().size(), 1u) << "no password dialog, no loop";
+    const QString text = Modal().Seen()[0].text;
+    EXPECT_TRUE(text.contains(QStringLiteral("is not trusted: it is issued by an unknown authority"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Stand-in Studio Authority"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("ssl-authority-files"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("Invalid password"))) << text.toStdString();
+}
+
+TEST_F(HttpsFlowTest, ACertificateAcceptedForTheSessionIsAskedAboutOnce)
+{
+    DistrustTheServer();
+    std::vector<standin::ServerCertificate> asked;
+    FileControl().SetCertificateQuestion([&asked](const standin::ServerCertificate& certificate) {
+        asked.push_back(certificate);
+        return true;
+    });
+
+    for (int reopening = 0; reopening < 2; ++reopening) {
+        ExpireSession();
+        EXPECT_TRUE(Reopen());
+    }
+
+    EXPECT_TRUE(Modal().Seen().empty());
+    ASSERT_EQ(asked.size(), 1u) << "remembered for the session";
+    EXPECT_EQ(asked[0].server, Sandbox().Url());
+    EXPECT_EQ(asked[0].subject.find("CN=127.0.0.1"), 0u) << asked[0].subject;
+    EXPECT_EQ(asked[0].fingerprint.size(), 59u) << "20 bytes in hexadecimal pairs: " << asked[0].fingerprint;
+    EXPECT_TRUE(SessionWorks());
+}
+
+TEST_F(HttpsFlowTest, ACertificateRejectedLocksNothingAndMakesNothingWritable)
+{
+    standin::DbObject* asset = AddDirtyCheckedInAsset("hero");
+    Properties().SetActionWhenEditingReadOnlyAsset(Props::kCheckOut);
+    DistrustTheServer();
+    int asked = 0;
+    FileControl().SetCertificateQuestion([&asked](const standin::ServerCertificate&) { return ++asked, false; });
+    ExpireSession();
+    AnswerDialog(DialogButton::CheckOut);
+    Modal().PressNext(QMessageBox::Ok); // the certificate, told once
+    AnswerDialog(DialogButton::Cancel); // asked again about the read-only asset after the failed check-out
+
+    const standin::SaveResult result = Library().Save();
+
+    EXPECT_TRUE(result.vetoed);
+    EXPECT_EQ(asked, 1);
+    ASSERT_EQ(Modal().Seen().size(), 3u);
+    EXPECT_EQ(Modal().Seen()[1].title, QStringLiteral("Connection Error"));
+    EXPECT_TRUE(Modal().Seen()[1].text.contains(QStringLiteral("not trusted")));
+    EXPECT_FALSE(QFileInfo(QString::fromStdString(asset->GetAssetFile())).permissions() & QFile::WriteOwner);
+    EXPECT_EQ(WordSeenByUser(asset->GetAssetFile()), 0u) << "nothing locked";
+}
+
+} // namespace
