@@ -148,7 +148,8 @@ bool HttpsServer::PrepareFolder(std::string& error)
         }
     }
     const std::string servers = "[global]\nssl-authority-files = " + AuthorityFile() + "\n";
-    if (!fsys::exists(Httpd() + "/server.pem") && !MakeCertificates(error)) return false;
+    if (!fsys::exists(Httpd() + "/server.pem") && !(MakeAuthority(error) && MakeServerCertificate(error)))
+        return false;
     if (!Write(ClientConfigFolder() + "/servers", servers)) {
         error = "Cannot write " + ClientConfigFolder() + "/servers";
         return false;
@@ -158,11 +159,22 @@ bool HttpsServer::PrepareFolder(std::string& error)
     return true;
 }
 
-bool HttpsServer::MakeCertificates(std::string& error) const
+bool HttpsServer::MakeAuthority(std::string& error) const
 {
     const std::string folder = Httpd() + "/";
     const std::string log = folder + "openssl.log";
-    const std::string key = folder + "server.key";
+    const bool made = Run({kOpenSsl, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
+                           folder + "authority.key", "-out", AuthorityFile(), "-days", kValidDays, "-subj",
+                           kAuthoritySubject},
+                          log);
+    if (!made) error = "Cannot make the run's certificate authority with openssl (is it installed?); see " + log;
+    return made;
+}
+
+bool HttpsServer::MakeServerCertificate(std::string& error) const
+{
+    const std::string folder = Httpd() + "/";
+    const std::string log = folder + "openssl.log";
     const std::string request = folder + "server.csr";
     const std::string host = m_certificate == Certificate::kOtherHostName ? kOtherHost : kLoopback;
     const std::string altName = m_certificate == Certificate::kOtherHostName ? "DNS:" + host : "IP:" + host;
@@ -170,11 +182,11 @@ bool HttpsServer::MakeCertificates(std::string& error) const
                                   "index.txt\nnew_certs_dir = " + folder + "\nserial = " + folder +
                                   "serial\ncertificate = " + AuthorityFile() + "\nprivate_key = " + folder +
                                   "authority.key\ndefault_md = sha256\npolicy = any\nunique_subject = no\n"
-                                  "[any]\ncommonName = supplied\n[server]\nbasicConstraints = CA:FALSE\n"
-                                  "subjectAltName = " +
+                                  "[any]\norganizationName = optional\ncommonName = supplied\n"
+                                  "[server]\nbasicConstraints = CA:FALSE\nsubjectAltName = " +
                                   altName + "\n";
-    std::vector<std::string> sign{kOpenSsl, "ca",    "-batch", "-notext", "-config", folder + "ca.cnf",
-                                  "-extensions", "server", "-in",     request,   "-out",    folder + "server.pem"};
+    std::vector<std::string> sign{kOpenSsl,      "ca",     "-batch", "-notext", "-config", folder + "ca.cnf",
+                                  "-extensions", "server", "-in",    request,   "-out",    folder + "server.pem"};
     switch (m_certificate) {
     case Certificate::kExpired:
         sign.insert(sign.end(), {"-startdate", kPastStart, "-enddate", kPastEnd});
@@ -185,17 +197,24 @@ bool HttpsServer::MakeCertificates(std::string& error) const
     default:
         sign.insert(sign.end(), {"-days", kValidDays});
     }
+    std::error_code ignored;
+    fsys::remove(folder + "server.pem", ignored);
     const bool made =
         Write(folder + "ca.cnf", authority) && Write(folder + "index.txt", "") && Write(folder + "serial", "01\n") &&
-        Run({kOpenSsl, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", folder + "authority.key", "-out",
-             AuthorityFile(), "-days", kValidDays, "-subj", kAuthoritySubject},
-            log) &&
-        Run({kOpenSsl, "req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", request, "-subj",
-             "/O=Stand-in Studio/CN=" + host},
+        Run({kOpenSsl, "req", "-newkey", "rsa:2048", "-nodes", "-keyout", folder + "server.key", "-out", request,
+             "-subj", "/O=Stand-in Studio/CN=" + host},
             log) &&
         Run(sign, log);
     if (!made) error = "Cannot make the server's certificate with openssl (is it installed?); see " + log;
     return made;
+}
+
+bool HttpsServer::ReplaceCertificate(Certificate certificate, std::string& error)
+{
+    m_certificate = certificate;
+    if (!MakeServerCertificate(error)) return false;
+    GiveToServer(Httpd());
+    return Restart(error);
 }
 
 bool HttpsServer::WriteServerFile(const std::string& path, const std::string& text, std::string& error) const

@@ -39,6 +39,9 @@ public:
     // The run's certificate authority (PEM), for a client's ssl-authority-files.
     std::string AuthorityFile() const;
     std::string ErrorLog() const;
+    // Makes a new server certificate of the given kind, signed by the same authority, and restarts
+    // the server on the same port with it (as a studio renews a certificate).
+    bool ReplaceCertificate(Certificate certificate, std::string& error);
 
 private:
     HttpsServer(std::string folder, std::map<std::string, std::string> users, Certificate certificate);
@@ -49,8 +52,8 @@ private:
     bool WriteServerFile(const std::string& path, const std::string& text, std::string& error) const override;
 
     std::string Httpd() const;
-    bool MakeCertificates(std::string& error) const;
-    bool WriteApacheConfiguration(int port, std::string& error) const;
+    bool MakeAuthority(std::string& error) const;
+    bool MakeServerCertificate(std::string& error) const;
     // Root only: hands path (recursively) to the server's user.
     void GiveToServer(const std::string& path) const;
 

@@ -55,7 +55,8 @@ std::string CertificateText(const std::string& server, const ServerCertificate& 
            ". Subject: " + certificate.subject + "; issuer: " + certificate.issuer + "; SHA-1 fingerprint: " +
            certificate.fingerprint + "; valid from " + certificate.validFrom + " until " + certificate.validUntil +
            ". To trust its authority, name the authority's certificate file in ssl-authority-files in the "
-           "[global] section (or the server's group) of the 'servers' file of your Subversion configuration.\n";
+           "[global] section (or the server's group) of the 'servers' file of your Subversion configuration, "
+           "or accept the certificate for this session when asked.\n";
 }
 
 bool IsUntrustedCertificate(const svn::Error& error, const svn::Client& client)

@@ -70,13 +70,17 @@ apr_hash_t* ReadConfiguration(const std::string& folder, apr_pool_t* pool)
     return configuration;
 }
 
-std::string Problems(apr_uint32_t failures, const char* host)
+// realm: "https://host:port", the server the certificate came from.
+std::string Problems(apr_uint32_t failures, const char* certifiedHost, const std::string& realm)
 {
+    std::string host = realm.substr(realm.find("://") == std::string::npos ? 0 : realm.find("://") + 3);
+    host = host.substr(0, host.rfind(':'));
     std::string text;
     const auto add = [&text](const std::string& problem) { text += (text.empty() ? "" : "; ") + problem; };
     if (failures & SVN_AUTH_SSL_UNKNOWNCA) add("it is issued by an unknown authority");
     if (failures & SVN_AUTH_SSL_CNMISMATCH)
-        add(std::string("it was issued for another host name than ") + (host ? host : "the server's"));
+        add(std::string("it was issued for ") + (certifiedHost ? certifiedHost : "another host") + ", not for " +
+            host);
     if (failures & SVN_AUTH_SSL_EXPIRED) add("it has expired");
     if (failures & SVN_AUTH_SSL_NOTYETVALID) add("it is not yet valid");
     if (failures & SVN_AUTH_SSL_OTHER) add("it failed another check");
@@ -208,7 +212,7 @@ svn_error_t* Client::PromptServerTrust(svn_auth_cred_ssl_server_trust_t** creden
     }
     ServerCertificate& refused = client->m_untrusted;
     refused.server = realm ? realm : "";
-    refused.problems = Problems(failures, certificate->hostname);
+    refused.problems = Problems(failures, certificate->hostname, refused.server);
     std::tie(refused.subject, refused.issuer) = NamesOf(certificate->ascii_cert, pool);
     if (refused.subject.empty() && certificate->hostname) refused.subject = std::string("CN=") + certificate->hostname;
     if (refused.issuer.empty() && certificate->issuer_dname) refused.issuer = certificate->issuer_dname;
