@@ -9,8 +9,8 @@
 #include "PluginLoader.h"
 #include "PrefManager.h"
 #include "QORDBProxy.h"
+#include "RepositoryServer.h"
 #include "SvnBackend.h"
-#include "SvnServer.h"
 #include "System.h"
 #include "UserParameters.h"
 #include "WorkerBackend.h"
@@ -20,8 +20,11 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QMessageBox>
+#include <QPushButton>
 
 #include <algorithm>
+#include <filesystem>
 #include <thread>
 
 #include <signal.h>
@@ -60,7 +63,9 @@ DemoHost::DemoHost(QString dataDir, std::string user, ServerChoice choice)
     : m_dataDir(std::move(dataDir)), m_user(std::move(user)), m_project(m_dataDir), m_choice(std::move(choice)),
       m_ownServer(m_choice.url.empty())
 {
-    if (m_ownServer) m_choice.workspace = m_project.WorkingCopy(m_user).toStdString();
+    std::error_code ignored;
+    m_choice.workspace = m_ownServer ? m_project.WorkingCopy(m_user).toStdString()
+                                     : std::filesystem::absolute(m_choice.workspace, ignored).lexically_normal().string();
 }
 
 DemoHost::~DemoHost()
@@ -68,12 +73,32 @@ DemoHost::~DemoHost()
     Shutdown();
 }
 
+bool DemoHost::AskAboutCertificate(const standin::ServerCertificate& certificate)
+{
+    QMessageBox box(QMessageBox::Warning, QObject::tr("Server Certificate Not Trusted"),
+                    QObject::tr("The certificate of the server at %1 is not trusted: %2.")
+                        .arg(QString::fromStdString(certificate.server), QString::fromStdString(certificate.problems)),
+                    QMessageBox::NoButton);
+    box.setObjectName(kCertificateBoxName);
+    box.setInformativeText(QObject::tr("Subject: %1\nIssuer: %2\nSHA-1 fingerprint: %3\nValid from %4 until %5")
+                               .arg(QString::fromStdString(certificate.subject),
+                                    QString::fromStdString(certificate.issuer),
+                                    QString::fromStdString(certificate.fingerprint),
+                                    QString::fromStdString(certificate.validFrom),
+                                    QString::fromStdString(certificate.validUntil)));
+    QPushButton* accept = box.addButton(QObject::tr("Accept for This Session"), QMessageBox::AcceptRole);
+    accept->setObjectName(kAcceptCertificateName);
+    box.setDefaultButton(box.addButton(QObject::tr("Reject"), QMessageBox::RejectRole));
+    box.exec();
+    return box.clickedButton() == accept;
+}
+
 HostStart DemoHost::Start()
 {
     HostStart start;
     if (m_ownServer) {
         const bool created = m_project.Exists();
-        m_server = m_project.StartServer(start.error);
+        m_server = m_project.StartServer(m_choice.https, start.error);
         if (!m_server) return start;
         m_choice.url = m_server->Url();
         const ProjectOutcome prepared =
@@ -82,8 +107,17 @@ HostStart DemoHost::Start()
             start.error = prepared.error;
             return start;
         }
+    } else {
+        start.error = standin::SvnBackend::WorkspaceProblem(m_choice.workspace, m_choice.url);
+        if (!start.error.empty()) {
+            start.error.pop_back(); // the line's end
+            return start;
+        }
     }
     m_svn = std::make_shared<standin::SvnBackend>();
+    m_svn->SetConfigurationFolder(!m_choice.configFolder.empty() ? m_choice.configFolder
+                                  : m_server                     ? m_server->ClientConfigFolder()
+                                                                 : std::string());
     if (m_choice.sessionLifetimeSeconds > 0)
         m_svn->SetSessionLifetime(std::chrono::seconds(m_choice.sessionLifetimeSeconds));
     m_backend = std::make_shared<standin::FaultyBackend>(m_svn);
@@ -96,6 +130,7 @@ HostStart DemoHost::StartHost()
 {
     HostStart start;
     m_session = std::make_unique<standin::ModelSession>(m_backend);
+    if (m_session->FileControl()) m_session->FileControl()->SetCertificateQuestion(&AskAboutCertificate);
     standin::System& system = standin::System::Instance();
 
     auto* prefs = new standin::PrefManager(m_project.PreferencesPath(m_user));
@@ -325,7 +360,7 @@ ConnectResult DemoHost::Connect(const std::string& password)
 
 bool DemoHost::FreezeServer(bool frozen)
 {
-    if (!m_server || !m_server->Running() || kill(m_server->Pid(), frozen ? SIGSTOP : SIGCONT) != 0) return false;
+    if (!m_server || !m_server->Running() || !m_server->Freeze(frozen)) return false;
     // A Cancel in front of the stopped server makes the host wait for it to answer again.
     const auto* worker = dynamic_cast<const standin::WorkerBackend*>(&m_session->Backend());
     const auto giveUp = std::chrono::steady_clock::now() + kServerBackWithin;

@@ -3,8 +3,11 @@
 // services over a Subversion working copy), the plug-in's preference manager, and the module loaded
 // from disk through its registration entry. Offers the actions the host's editors take.
 //
-// By default it serves the sample project with an svnserve of its own on 127.0.0.1 (stopped with
-// the host); given a server URL and a working copy it works against that repository instead.
+// By default it serves the sample project with an svnserve of its own on 127.0.0.1, or with an
+// Apache over TLS of its own (both stopped with the host); given a server URL and a working copy it
+// works against that repository instead, once the working copy is found to be one of it. A server
+// certificate the user's configuration does not trust is shown with the choice to accept it for
+// the session.
 #pragma once
 
 #include "FileStateText.h"
@@ -34,7 +37,7 @@ class PrefManager;
 class QORDBProxy;
 class FaultyBackend;
 class SvnBackend;
-class SvnServer;
+class RepositoryServer;
 class UserParameters;
 } // namespace standin
 
@@ -50,6 +53,9 @@ struct ServerChoice {
     std::string url;                // empty: the sample project on the demo's own svnserve
     std::string workspace;          // the working copy
     int sessionLifetimeSeconds = 0; // 0: the backend's default (12 hours)
+    bool https = false;             // the sample project through the demo's own Apache over TLS
+    std::string configFolder;       // Subversion's configuration folder; "" the user's own (or, for
+                                    // the demo's own HTTPS server, one that trusts it)
 };
 
 struct HostStart {
@@ -73,6 +79,8 @@ public:
     // The message shown above the check-out question before an edit.
     static constexpr const char* kEditPromptMessage = "The asset you are about to edit is read-only.";
     static constexpr int kSlowOperationMs = 1500;
+    static constexpr const char* kCertificateBoxName = "certificateQuestion";
+    static constexpr const char* kAcceptCertificateName = "acceptCertificate";
 
     DemoHost(QString dataDir, std::string user, ServerChoice choice = {});
     ~DemoHost();
@@ -145,6 +153,8 @@ public:
     standin::MemoryLog& Log() { return m_log; }
 
 private:
+    // The host's question about a server certificate the configuration does not trust.
+    static bool AskAboutCertificate(const standin::ServerCertificate& certificate);
     HostStart StartHost();
     HostStart LoadAssets();
     // Assets of an existing working copy: every ".qor" file, with the ".tex" files that share its name.
@@ -162,7 +172,7 @@ private:
     ServerChoice m_choice;
     bool m_ownServer = false;
     standin::MemoryLog m_log;
-    std::unique_ptr<standin::SvnServer> m_server;
+    std::unique_ptr<standin::RepositoryServer> m_server;
     std::shared_ptr<standin::SvnBackend> m_svn;
     std::shared_ptr<standin::FaultyBackend> m_backend;
     std::unique_ptr<standin::ModelSession> m_session;

@@ -2,24 +2,64 @@
 
 #include "SampleProject.h"
 
+#include <QCommandLineParser>
+
 namespace demo {
+
+namespace {
+
+const QCommandLineOption kInteractive(QStringLiteral("interactive"), QStringLiteral("The main window (needs a display)."));
+const QCommandLineOption kWalkthrough(QStringLiteral("walkthrough"),
+                                      QStringLiteral("Play the scripted scenario offscreen; pictures and a log go to --out."));
+const QCommandLineOption kData(QStringLiteral("data"),
+                               QStringLiteral("The project's data folder (default ~/.local/share/zrdemo; the "
+                                              "walkthrough uses a fresh temporary folder unless given)."),
+                               QStringLiteral("DIR"));
+const QCommandLineOption kUser(QStringLiteral("user"),
+                               QStringLiteral("Act as alice (default), bob or carol; instances share the repository."),
+                               QStringLiteral("NAME"));
+const QCommandLineOption kServer(QStringLiteral("server"),
+                                 QStringLiteral("Work with an existing Subversion repository (svn://, file://, https://)."),
+                                 QStringLiteral("URL"));
+const QCommandLineOption kWorkspace(QStringLiteral("workspace"),
+                                    QStringLiteral("Its working copy (with --server); the plug-in asks for the password."),
+                                    QStringLiteral("PATH"));
+const QCommandLineOption kHttps(QStringLiteral("https"),
+                                QStringLiteral("Serve the sample project through the demo's own Apache with "
+                                               "mod_dav_svn over TLS instead of svnserve."));
+const QCommandLineOption kConfigDir(QStringLiteral("config-dir"),
+                                    QStringLiteral("Subversion's configuration folder to read (default the user's own, "
+                                                   "~/.subversion); nothing is written there."),
+                                    QStringLiteral("PATH"));
+const QCommandLineOption kLifetime(QStringLiteral("session-lifetime"),
+                                   QStringLiteral("How long a session lasts before the password is asked again "
+                                                  "(default 12 hours)."),
+                                   QStringLiteral("SECONDS"));
+const QCommandLineOption kOut(QStringLiteral("out"), QStringLiteral("Where the walkthrough writes (default ./demo-output)."),
+                              QStringLiteral("DIR"));
+const QCommandLineOption kScreenshot(QStringLiteral("screenshot"),
+                                     QStringLiteral("Picture the main window after start-up, then quit (offscreen "
+                                                    "without a display)."),
+                                     QStringLiteral("FILE"));
+
+void Describe(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "The stand-in host with the revision-control plug-in.\n"
+        "  zrdemo [--interactive | --walkthrough] [--https] [--data DIR] [--user NAME] [--out DIR]\n"
+        "  zrdemo --server URL --user NAME --workspace PATH [--interactive] [--screenshot FILE]"));
+    parser.addHelpOption();
+    parser.addOptions({kInteractive, kWalkthrough, kData, kUser, kServer, kWorkspace, kHttps, kConfigDir, kLifetime,
+                       kOut, kScreenshot});
+}
+
+} // namespace
 
 QString DemoOptions::Usage()
 {
-    return QStringLiteral(
-        "Usage: zrdemo [--interactive | --walkthrough] [--data DIR] [--user NAME] [--out DIR] [--screenshot FILE]\n"
-        "       zrdemo --server URL --user NAME --workspace PATH [--interactive] [--screenshot FILE]\n"
-        "  --interactive     the main window (needs a display)\n"
-        "  --walkthrough     play the scripted scenario offscreen, write pictures and a log to --out\n"
-        "  --data DIR        the project's data folder (default ~/.local/share/zrdemo; the walkthrough\n"
-        "                    uses a fresh temporary folder unless given)\n"
-        "  --user NAME       act as alice (default), bob or carol; instances share the repository\n"
-        "  --server URL      work with an existing Subversion repository (svn://, file://, https://)\n"
-        "  --workspace PATH  its working copy (with --server); the plug-in asks for the password\n"
-        "  --session-lifetime SECONDS  how long a session lasts before the password is asked again\n"
-        "                    (default 12 hours)\n"
-        "  --out DIR         where the walkthrough writes (default ./demo-output)\n"
-        "  --screenshot FILE picture the main window after start-up, then quit\n");
+    QCommandLineParser parser;
+    Describe(parser);
+    return parser.helpText();
 }
 
 DemoOptions DemoOptions::Parse(const QStringList& args)
@@ -27,68 +67,64 @@ DemoOptions DemoOptions::Parse(const QStringList& args)
     DemoOptions options;
     options.user = SampleUsers::kMain;
     options.outDir = QString::fromLatin1(kDefaultOutDir);
-    for (int i = 0; i < args.size() && options.ok; ++i) {
-        const QString& arg = args[i];
-        auto value = [&](QString& target) {
-            if (i + 1 >= args.size() || args[i + 1].startsWith(QLatin1String("--"))) {
-                options.ok = false;
-                options.error = arg + QStringLiteral(" needs a value");
-                return;
-            }
-            target = args[++i];
-        };
-        if (arg == QLatin1String("--walkthrough") || arg == QLatin1String("--interactive")) {
-            options.mode = arg == QLatin1String("--walkthrough") ? Mode::Walkthrough : Mode::Interactive;
-            options.modeGiven = true;
-        } else if (arg == QLatin1String("--data")) {
-            value(options.dataDir);
-        } else if (arg == QLatin1String("--out")) {
-            value(options.outDir);
-        } else if (arg == QLatin1String("--screenshot")) {
-            value(options.screenshot);
-        } else if (arg == QLatin1String("--user")) {
-            QString user;
-            value(user);
-            options.user = user.toStdString();
-        } else if (arg == QLatin1String("--server") || arg == QLatin1String("--workspace")) {
-            QString text;
-            value(text);
-            (arg == QLatin1String("--server") ? options.server : options.workspace) = text.toStdString();
-        } else if (arg == QLatin1String("--session-lifetime")) {
-            QString seconds;
-            value(seconds);
-            bool number = false;
-            options.sessionLifetimeSeconds = seconds.toInt(&number);
-            if (options.ok && (!number || options.sessionLifetimeSeconds <= 0)) {
-                options.ok = false;
-                options.error = QStringLiteral("--session-lifetime takes a positive number of seconds");
-            }
-        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            options.help = true;
-        } else {
-            options.ok = false;
-            options.error = QStringLiteral("unknown argument %1").arg(arg);
-        }
+    QCommandLineParser parser;
+    Describe(parser);
+    auto fail = [&options](const QString& error) {
+        options.ok = false;
+        options.error = error;
+        return options;
+    };
+    if (!parser.parse(QStringList{QStringLiteral("zrdemo")} + args)) return fail(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unknown argument %1").arg(parser.positionalArguments().first()));
+    options.help = parser.isSet(QStringLiteral("help"));
+    if (parser.isSet(kInteractive) && parser.isSet(kWalkthrough))
+        return fail(QStringLiteral("--interactive and --walkthrough exclude each other"));
+    options.modeGiven = parser.isSet(kInteractive) || parser.isSet(kWalkthrough);
+    if (parser.isSet(kWalkthrough)) options.mode = Mode::Walkthrough;
+    options.dataDir = parser.value(kData);
+    if (parser.isSet(kOut)) options.outDir = parser.value(kOut);
+    options.screenshot = parser.value(kScreenshot);
+    if (parser.isSet(kUser)) options.user = parser.value(kUser).toStdString();
+    options.server = parser.value(kServer).toStdString();
+    options.workspace = parser.value(kWorkspace).toStdString();
+    options.https = parser.isSet(kHttps);
+    options.configDir = parser.value(kConfigDir).toStdString();
+    if (parser.isSet(kLifetime)) {
+        bool number = false;
+        options.sessionLifetimeSeconds = parser.value(kLifetime).toInt(&number);
+        if (!number || options.sessionLifetimeSeconds <= 0)
+            return fail(QStringLiteral("--session-lifetime takes a positive number of seconds"));
     }
-    if (!options.ok) return options;
+
     const std::string& user = options.user;
-    if (options.server.empty() != options.workspace.empty()) {
-        options.ok = false;
-        options.error = QStringLiteral("--server and --workspace go together");
-    } else if (options.server.empty() && user != SampleUsers::kMain && user != SampleUsers::kOther &&
-               user != SampleUsers::kThird) {
-        options.ok = false;
-        options.error = QStringLiteral("unknown user %1 (alice, bob or carol)").arg(QString::fromStdString(user));
-    } else if (!options.server.empty() && options.mode == Mode::Walkthrough && options.modeGiven) {
-        options.ok = false;
-        options.error = QStringLiteral("the walkthrough plays on the sample project, not with --server");
-    }
+    if (options.server.empty() != options.workspace.empty())
+        return fail(QStringLiteral("--server and --workspace go together"));
+    if (!options.server.empty() && options.https)
+        return fail(QStringLiteral("--https serves the sample project; --server names another repository"));
+    if (options.server.empty() && user != SampleUsers::kMain && user != SampleUsers::kOther &&
+        user != SampleUsers::kThird)
+        return fail(QStringLiteral("unknown user %1 (alice, bob or carol)").arg(QString::fromStdString(user)));
+    if (!options.server.empty() && options.mode == Mode::Walkthrough && options.modeGiven)
+        return fail(QStringLiteral("the walkthrough plays on the sample project, not with --server"));
     return options;
 }
 
 void DemoOptions::ChooseMode(bool hasDisplay, bool platformChosen)
 {
-    if (!modeGiven && !hasDisplay && !platformChosen) mode = Mode::Walkthrough;
+    if (hasDisplay || platformChosen) return;
+    if (server.empty()) {
+        if (!modeGiven) mode = Mode::Walkthrough;
+        return;
+    }
+    if (screenshot.isEmpty()) {
+        ok = false;
+        error = QStringLiteral("there is no display: with --server, give --screenshot FILE for a picture of the "
+                               "repository's assets, or run where DISPLAY or WAYLAND_DISPLAY is set");
+        return;
+    }
+    mode = Mode::Interactive;
+    offscreen = true;
 }
 
 } // namespace demo

@@ -13,12 +13,16 @@ struct DemoOptions {
 
     Mode mode = Mode::Interactive;
     bool modeGiven = false;
+    // Windows render offscreen: a picture of the main window is asked for without a display.
+    bool offscreen = false;
     QString dataDir;    // empty: the default data folder (interactive) or a fresh temporary one (walkthrough)
     QString outDir;     // walkthrough pictures and log
     QString screenshot; // interactive: picture the main window after start-up and quit
     std::string user;
     std::string server;    // an existing repository's URL instead of the sample project
     std::string workspace; // its working copy
+    bool https = false;    // the sample project through the demo's own Apache over TLS
+    std::string configDir; // Subversion's configuration folder ("" the user's own)
     int sessionLifetimeSeconds = 0;
     bool ok = true;
     bool help = false;
@@ -28,7 +32,9 @@ struct DemoOptions {
     static QString Usage();
     // args without the program name.
     static DemoOptions Parse(const QStringList& args);
-    // The walkthrough runs when asked for, or when there is no display and no platform chosen.
+    // The walkthrough runs when asked for, or when there is no display and no platform chosen, and
+    // only on the sample project. Without a display, another server's repository is shown only as
+    // a picture (--screenshot); otherwise ok turns false with what is needed.
     void ChooseMode(bool hasDisplay, bool platformChosen);
 };
 

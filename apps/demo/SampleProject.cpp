@@ -1,6 +1,7 @@
 #include "SampleProject.h"
 
 #include "SvnBackend.h"
+#include "HttpsServer.h"
 #include "SvnServer.h"
 
 #include <QDir>
@@ -86,23 +87,31 @@ std::vector<ManifestAsset> SampleProject::SampleAssets()
     };
 }
 
-std::unique_ptr<standin::SvnServer> SampleProject::StartServer(std::string& error) const
+std::unique_ptr<standin::RepositoryServer> SampleProject::StartServer(bool https, std::string& error) const
 {
     if (!QDir().mkpath(m_dataDir)) {
         error = "cannot create the data folder " + m_dataDir.toStdString();
         return nullptr;
     }
-    standin::SvnServer::StartResult started = standin::SvnServer::Start(ServerFolder().toStdString(), Users());
-    error = started.error;
+    std::unique_ptr<standin::RepositoryServer> server;
+    if (https) {
+        standin::HttpsServer::StartResult started = standin::HttpsServer::Start(ServerFolder().toStdString(), Users());
+        server = std::move(started.server);
+        error = started.error;
+    } else {
+        standin::SvnServer::StartResult started = standin::SvnServer::Start(ServerFolder().toStdString(), Users());
+        server = std::move(started.server);
+        error = started.error;
+    }
     // The server listens on a new port every start; working copies from earlier starts follow it.
     for (const auto& user : Users())
-        if (started.server && QFileInfo::exists(WorkingCopy(user.first)) &&
-            !started.server->Relocate(user.first, WorkingCopy(user.first).toStdString(), error))
+        if (server && QFileInfo::exists(WorkingCopy(user.first)) &&
+            !server->Relocate(user.first, WorkingCopy(user.first).toStdString(), error))
             return nullptr;
-    return std::move(started.server);
+    return server;
 }
 
-ProjectOutcome SampleProject::Create(standin::SvnServer& server) const
+ProjectOutcome SampleProject::Create(standin::RepositoryServer& server) const
 {
     ProjectOutcome outcome;
     try {
@@ -113,6 +122,7 @@ ProjectOutcome SampleProject::Create(standin::SvnServer& server) const
         if (!SaveManifest(QDir(m_dataDir).filePath(kProjectManifest), SampleAssets(), outcome.error)) return outcome;
 
         standin::SvnBackend backend;
+        backend.SetConfigurationFolder(server.ClientConfigFolder());
         auto open = [&](const std::string& user) {
             const standin::LoginResult login =
                 backend.OpenSession({user, SampleUsers::kPassword, server.Url(), WorkingCopy(user).toStdString(), {}});
@@ -164,7 +174,7 @@ ProjectOutcome SampleProject::Create(standin::SvnServer& server) const
     return outcome;
 }
 
-ProjectOutcome SampleProject::PrepareWorkingCopy(standin::SvnServer& server, const std::string& user) const
+ProjectOutcome SampleProject::PrepareWorkingCopy(standin::RepositoryServer& server, const std::string& user) const
 {
     ProjectOutcome outcome;
     if (QFileInfo::exists(ManifestPath(user))) {

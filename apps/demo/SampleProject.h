@@ -16,7 +16,7 @@
 #include <vector>
 
 namespace standin {
-class SvnServer;
+class RepositoryServer;
 }
 
 namespace demo {
@@ -59,11 +59,11 @@ public:
     // True when the repository is there.
     bool Exists() const;
     // Starts the project's svnserve over its repository (created when missing), with the users.
-    std::unique_ptr<standin::SvnServer> StartServer(std::string& error) const;
+    std::unique_ptr<standin::RepositoryServer> StartServer(bool https, std::string& error) const;
     // Builds the working copies and the situations above on a server of a new project.
-    ProjectOutcome Create(standin::SvnServer& server) const;
+    ProjectOutcome Create(standin::RepositoryServer& server) const;
     // Gives user a working copy and its asset list, unless it has its asset list already.
-    ProjectOutcome PrepareWorkingCopy(standin::SvnServer& server, const std::string& user) const;
+    ProjectOutcome PrepareWorkingCopy(standin::RepositoryServer& server, const std::string& user) const;
 
     // The sample assets as working-copy paths.
     static std::vector<ManifestAsset> SampleAssets();

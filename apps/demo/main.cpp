@@ -91,8 +91,12 @@ int main(int argc, char* argv[])
         return options.ok ? 0 : 2;
     }
     options.ChooseMode(HasDisplay(), qEnvironmentVariableIsSet(kPlatformVariable));
+    if (!options.ok) {
+        std::fprintf(stderr, "zrdemo: %s\n", qPrintable(options.error));
+        return 2;
+    }
     const bool walkthrough = options.mode == demo::DemoOptions::Mode::Walkthrough;
-    if (walkthrough) qputenv(kPlatformVariable, kOffscreen);
+    if (walkthrough || options.offscreen) qputenv(kPlatformVariable, kOffscreen);
 
     previousHandler = qInstallMessageHandler(&FilterMessages);
     QApplication app(argc, argv);
@@ -106,7 +110,9 @@ int main(int argc, char* argv[])
 
     int exitCode = 0;
     {
-        demo::DemoHost host(dataDir, options.user, {options.server, options.workspace, options.sessionLifetimeSeconds});
+        demo::DemoHost host(dataDir, options.user,
+                            {options.server, options.workspace, options.sessionLifetimeSeconds, options.https,
+                             options.configDir});
         const demo::HostStart start = host.Start();
         if (!start.ok) {
             std::fprintf(stderr, "zrdemo: %s\n", start.error.c_str());

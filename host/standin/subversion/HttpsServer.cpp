@@ -147,7 +147,10 @@ bool HttpsServer::PrepareFolder(std::string& error)
                 chmod(folder.c_str(), (info.st_mode & 07777) | S_IXOTH);
         }
     }
-    const std::string servers = "[global]\nssl-authority-files = " + AuthorityFile() + "\n";
+    // Only the run's authority: loading the system's authorities costs every new connection a
+    // parse of the whole bundle.
+    const std::string servers =
+        "[global]\nssl-authority-files = " + AuthorityFile() + "\nssl-trust-default-ca = no\n";
     if (!fsys::exists(Httpd() + "/server.pem") && !(MakeAuthority(error) && MakeServerCertificate(error)))
         return false;
     if (!Write(ClientConfigFolder() + "/servers", servers)) {

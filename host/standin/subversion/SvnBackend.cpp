@@ -129,6 +129,44 @@ bool SvnBackend::DeadlinePassed()
 
 SvnBackend::~SvnBackend() = default;
 
+SvnBackend::Workspace SvnBackend::FindWorkspace(svn::Client& client, const std::string& path,
+                                                const std::string& serverUrl)
+{
+    Workspace found;
+    svn::Pool pool(client.PoolHandle());
+    const std::string workspace = std::filesystem::path(path).lexically_normal().string();
+    const char* root = nullptr;
+    const char* copyOf = nullptr;
+    svn::Error error;
+    if (workspace.empty() || !std::filesystem::path(workspace).is_absolute())
+        error = svn::Error(svn_error_create(SVN_ERR_WC_NOT_WORKING_COPY, nullptr, "not an absolute path"));
+    else if (!(error = svn::Error(svn_client_get_wc_root(&root, workspace.c_str(), client.Context(), pool, pool))))
+        error = svn::Error(svn_client_url_from_path2(&copyOf, root, client.Context(), pool, pool));
+    if (error) {
+        found.problem = "'" + path + "' is not a Subversion working copy: " + error.Text() + "\n";
+        return found;
+    }
+    found.root = root;
+    found.server = svn_uri_is_canonical(serverUrl.c_str(), pool) || !svn_path_is_url(serverUrl.c_str())
+                       ? serverUrl
+                       : svn_uri_canonicalize(serverUrl.c_str(), pool);
+    const std::string url = copyOf ? copyOf : "";
+    if (!svn_path_is_url(found.server.c_str()) || !(url == found.server || IsInside(url, found.server)))
+        found.problem = "The working copy '" + found.root + "' is a copy of " + url + ", not of '" + serverUrl + "'.\n";
+    return found;
+}
+
+std::string SvnBackend::WorkspaceProblem(const std::string& workspace, const std::string& server)
+{
+    svn::EnsureRuntime();
+    try {
+        svn::Client client("", "");
+        return FindWorkspace(client, workspace, server).problem;
+    } catch (const std::runtime_error& unreadable) {
+        return std::string(unreadable.what()) + "\n";
+    }
+}
+
 LoginResult SvnBackend::OpenSession(const Credentials& credentials)
 {
     const Call call(*this);
@@ -148,34 +186,18 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
     Watch(credentials.server);
     svn::Pool pool(client.PoolHandle());
 
-    const std::string workspace = std::filesystem::path(credentials.workspace).lexically_normal().string();
-    const char* root = nullptr;
-    const char* copyOf = nullptr;
-    svn::Error error;
-    if (workspace.empty() || !std::filesystem::path(workspace).is_absolute())
-        error = svn::Error(svn_error_create(SVN_ERR_WC_NOT_WORKING_COPY, nullptr, "not an absolute path"));
-    else if (!(error = svn::Error(svn_client_get_wc_root(&root, workspace.c_str(), client.Context(), pool, pool))))
-        error = svn::Error(svn_client_url_from_path2(&copyOf, root, client.Context(), pool, pool));
-    if (error) {
+    const Workspace found = FindWorkspace(client, credentials.workspace, credentials.server);
+    if (!found.problem.empty()) {
         result.code = ServerCode::kLoginFailed;
-        result.text = "'" + credentials.workspace + "' is not a Subversion working copy: " + error.Text() + "\n";
-        return result;
-    }
-    const std::string server =
-        svn_uri_is_canonical(credentials.server.c_str(), pool) || !svn_path_is_url(credentials.server.c_str())
-            ? credentials.server
-            : svn_uri_canonicalize(credentials.server.c_str(), pool);
-    const std::string url = copyOf ? copyOf : "";
-    if (!svn_path_is_url(server.c_str()) || !(url == server || IsInside(url, server))) {
-        result.code = ServerCode::kLoginFailed;
-        result.text = "The working copy '" + std::string(root) + "' is a copy of " + url + ", not of '" +
-                      credentials.server + "'.\n";
+        result.text = found.problem;
         return result;
     }
 
     svn_ra_session_t* connection = nullptr;
     svn_revnum_t head = 0;
-    error = svn::Error(svn_client_open_ra_session2(&connection, server.c_str(), root, client.Context(), pool, pool));
+    const std::string& server = found.server;
+    svn::Error error(
+        svn_client_open_ra_session2(&connection, server.c_str(), found.root.c_str(), client.Context(), pool, pool));
     if (!error) error = svn::Error(svn_ra_get_latest_revnum(connection, &head, pool));
     if (error) {
         result.code = ServerCode::kLoginFailed;
@@ -201,7 +223,7 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
     }
 
     session->server = server;
-    session->workingCopy = root;
+    session->workingCopy = found.root;
     session->changeLists = std::make_unique<svn::ChangeListFile>(session->workingCopy);
     session->expiresAt = std::chrono::steady_clock::now() + m_lifetime;
     client.ClearDeadline();

@@ -81,11 +81,22 @@ public:
     bool IsChangeListValid(SessionId session, const std::string& changeList) override;
     ChangeListResult Submit(SessionId session, const std::string& changeList) override;
 
+    // Needs no server: "" when workspace (an absolute path) is a working copy of the repository at
+    // server, else the text that says what it is (naming the path and the URL it holds).
+    static std::string WorkspaceProblem(const std::string& workspace, const std::string& server);
+
     // The status word of one walked file, as the table above says.
     static qor4::StatusWord WordOf(const svn::NodeInfo& node, bool remote);
 
 private:
     struct Session;
+    // A working copy found for a login: its root and the server's canonical URL, or the problem.
+    struct Workspace {
+        std::string root;
+        std::string server;
+        std::string problem;
+    };
+    static Workspace FindWorkspace(svn::Client& client, const std::string& path, const std::string& serverUrl);
     // What a working-copy change starts from: the session, the files inside the working copy, their
     // local state, and the refusals of files outside it.
     struct Plan;
