@@ -10,10 +10,8 @@ if [[ -z ${XDG_RUNTIME_DIR:-} ]]; then
     chmod 700 "$XDG_RUNTIME_DIR"
     export XDG_RUNTIME_DIR
 fi
-"$root/build-bench/apps/bench/zrbench" "$@"
-status=$?
-if pgrep -x svnserve >/dev/null; then
-    echo "bench.sh: svnserve still running after the benchmark" >&2
-    exit 1
-fi
+source "$root/scripts/own-servers.sh"
+status=0
+"$root/build-bench/apps/bench/zrbench" "$@" || status=$?
+zr_no_server_left bench.sh || exit 1
 exit "$status"

@@ -2,7 +2,7 @@
 # Installs what is needed, builds, and shows the revision-control plug-in at work in the demo host:
 #   scripts/demo.sh                 the headless walkthrough into ./demo-output (pictures and a log)
 #   scripts/demo.sh --interactive   the demo application itself, when a display is present
-# Further arguments go to zrdemo (e.g. --user bob, --data DIR).
+# Further arguments go to zrdemo (e.g. --https, --user bob, --data DIR).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
@@ -22,6 +22,7 @@ fi
 
 bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh" "$build"
+source "$root/scripts/own-servers.sh"
 
 demo="$build/apps/demo/zrdemo"
 if ((interactive)); then
@@ -35,9 +36,6 @@ fi
 out="$PWD/demo-output"
 status=0
 "$demo" --walkthrough --out "$out" "${args[@]}" || status=$?
-# The demo stops the svnserve it started; none may outlive it.
-if pgrep -x svnserve >/dev/null; then
-    echo "demo.sh: svnserve still running after the demo" >&2
-    status=1
-fi
+# The demo stops the server it started; none may outlive it.
+zr_no_server_left demo.sh || status=1
 exit "$status"

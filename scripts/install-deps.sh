@@ -9,6 +9,7 @@ packages=(
     xvfb xauth dbus-daemon fonts-dejavu-core
     g++-mingw-w64-x86-64
     subversion libsvn-dev libapr1-dev libaprutil1-dev procps
+    apache2 libapache2-mod-svn apache2-utils openssl
 )
 
 missing=()
@@ -18,6 +19,14 @@ done
 
 if ((${#missing[@]})); then
     export DEBIAN_FRONTEND=noninteractive
+    # The project starts Apache with a configuration of its own; the package must not start the
+    # system's site while it installs. A policy already in place is left as it is.
+    policy=/usr/sbin/policy-rc.d
+    if [[ ! -e $policy ]]; then
+        printf '#!/bin/sh\nexit 101\n' >"$policy"
+        chmod 755 "$policy"
+        trap 'rm -f "$policy"' EXIT
+    fi
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -8,6 +8,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh" "$root/build-bench" -DZR_BUILD_TESTS=OFF
+source "$root/scripts/own-servers.sh"
 status=0
 "$root/build-bench/apps/load/zrload" "$@" || status=$?
+zr_no_server_left load.sh || status=1
 exit "$status"

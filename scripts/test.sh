@@ -12,15 +12,9 @@ XDG_RUNTIME_DIR=$(mktemp -d)
 export XDG_RUNTIME_DIR
 chmod 700 "$XDG_RUNTIME_DIR"
 
-# Every svnserve the tests start must end with them, also when a test fails.
-no_server_left() {
-    local left
-    left=$(pgrep -x svnserve | tr '\n' ' ' || true)
-    if [[ -n $left ]]; then
-        echo "test.sh: svnserve still running after the tests (pids $left)" >&2
-        exit 1
-    fi
-}
+# Every server the tests start (svnserve, Apache) must end with them, also when a test fails.
+source "$root/scripts/own-servers.sh"
+no_server_left() { zr_no_server_left test.sh || exit 1; }
 
 echo "== build and test"
 bash scripts/build.sh "$root/build"

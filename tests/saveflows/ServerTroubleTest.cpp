@@ -1,5 +1,5 @@
 // A stopped server during a save or a check-out: the progress box comes up, Cancel or the deadline
-// ends the wait, and nothing is left locked.
+// ends the wait, and nothing is left locked; through svnserve and through Apache over TLS.
 #include "FlowFixture.h"
 
 #include "WorkerBackend.h"
@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-#include <signal.h>
 
 namespace {
 
@@ -18,10 +17,11 @@ constexpr std::chrono::seconds kTestDeadline{2};
 // Far below the default deadline, far above the grace time and the deadline of these tests.
 constexpr qint64 kSanityBoundMs = 20000;
 
-class ServerTroubleTest : public FlowFixture {
+class ServerTroubleTest : public FlowFixture, public ::testing::WithParamInterface<SvnSandbox::Transport> {
 protected:
     void SetUp() override
     {
+        transport = GetParam();
         FlowFixture::SetUp();
         Subversion().SetDeadline(kTestDeadline);
     }
@@ -30,11 +30,11 @@ protected:
         ResumeServer();
         FlowFixture::TearDown();
     }
-    void StopServer() { kill(Sandbox().Server().Pid(), SIGSTOP); }
-    void ResumeServer() { kill(Sandbox().Server().Pid(), SIGCONT); }
+    void StopServer() { ASSERT_TRUE(Sandbox().Server().Freeze(true)); }
+    void ResumeServer() { Sandbox().Server().Freeze(false); }
 };
 
-TEST_F(ServerTroubleTest, CancelInTheProgressBoxOfAStoppedServerVetoesTheSaveAndLocksNothing)
+TEST_P(ServerTroubleTest, CancelInTheProgressBoxOfAStoppedServerVetoesTheSaveAndLocksNothing)
 {
     standin::DbObject* asset = AddDirtyCheckedInAsset("hero", 1);
     Properties().SetActionWhenEditingReadOnlyAsset(Props::kCheckOut);
@@ -71,7 +71,7 @@ TEST_F(ServerTroubleTest, CancelInTheProgressBoxOfAStoppedServerVetoesTheSaveAnd
     ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
 }
 
-TEST_F(ServerTroubleTest, AStoppedServerMeetsTheDeadlineWithItsUrlInTheCheckOutError)
+TEST_P(ServerTroubleTest, AStoppedServerMeetsTheDeadlineWithItsUrlInTheCheckOutError)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
     StopServer();
@@ -90,7 +90,7 @@ TEST_F(ServerTroubleTest, AStoppedServerMeetsTheDeadlineWithItsUrlInTheCheckOutE
     ExpectStates({asset->GetAssetFile()}, {true, true, 0, ""});
 }
 
-TEST_F(ServerTroubleTest, ASubmitCancelledInFrontOfAStoppedServerSaysNothingWasSubmittedAndTheLocksAreHeld)
+TEST_P(ServerTroubleTest, ASubmitCancelledInFrontOfAStoppedServerSaysNothingWasSubmittedAndTheLocksAreHeld)
 {
     standin::DbObject* hero = AddCheckedInAsset("hero");
     standin::DbObject* crate = AddCheckedInAsset("crate");
@@ -111,5 +111,11 @@ TEST_F(ServerTroubleTest, ASubmitCancelledInFrontOfAStoppedServerSaysNothingWasS
     ResumeServer();
     ExpectStates(files, CheckedOutIn(""));
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, ServerTroubleTest,
+                         ::testing::Values(SvnSandbox::Transport::kSvn, SvnSandbox::Transport::kHttps),
+                         [](const ::testing::TestParamInfo<SvnSandbox::Transport>& info) {
+                             return TransportName(info.param);
+                         });
 
 } // namespace
