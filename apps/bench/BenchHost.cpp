@@ -10,11 +10,13 @@
 #include <QCoreApplication>
 
 bool BenchHost::Start(const std::string& url, const std::string& user, const std::string& workingCopy,
-                      std::string& error)
+                      const std::string& configFolder, std::string& error)
 {
     standin::System::Reset();
     standin::System& system = standin::System::Instance();
-    m_backend = std::make_shared<standin::FaultyBackend>(std::make_shared<standin::SvnBackend>());
+    auto subversion = std::make_shared<standin::SvnBackend>();
+    subversion->SetConfigurationFolder(configFolder);
+    m_backend = std::make_shared<standin::FaultyBackend>(subversion);
     auto worker = std::make_shared<standin::WorkerBackend>(m_backend);
     m_manager = standin::DataModelMgr::Create();
     m_fileControl = standin::FileVersionControl::Create(worker);

@@ -22,7 +22,9 @@
 class BenchHost {
 public:
     // False (with the reason in error) when the plug-in or the account could not be set up.
-    bool Start(const std::string& url, const std::string& user, const std::string& workingCopy, std::string& error);
+    // configFolder: Subversion's configuration folder ("" the user's own).
+    bool Start(const std::string& url, const std::string& user, const std::string& workingCopy,
+               const std::string& configFolder, std::string& error);
     ~BenchHost();
 
     CRevisionControlUIHelper& Helper() const { return *m_helper; }

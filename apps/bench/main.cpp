@@ -2,6 +2,7 @@
 // run (Subversion's own client, or the bare file system), as a markdown table of medians of five.
 #include "BenchHost.h"
 
+#include "HttpsServer.h"
 #include "SvnServer.h"
 
 #include <QApplication>
@@ -220,11 +221,30 @@ int main(int argc, char* argv[])
     QTemporaryDir root;
     try {
         Require(root.isValid(), "no temporary folder");
-        standin::SvnServer::StartResult started =
-            standin::SvnServer::Start(root.filePath("server").toStdString(), {{kUser, ""}});
-        Require(started.server != nullptr, started.error);
-        const std::string url = started.server->Url();
+        // zrbench [--https] [case ...]: through Apache over TLS; only the named cases (for profiling one).
+        QStringList wanted = app.arguments().mid(1);
+        const bool https = wanted.removeAll(QStringLiteral("--https")) > 0;
+        const std::string serverFolder = root.filePath("server").toStdString();
+        std::unique_ptr<standin::RepositoryServer> server;
+        std::string error;
+        if (https) {
+            standin::HttpsServer::StartResult started = standin::HttpsServer::Start(serverFolder, {{kUser, ""}});
+            server = std::move(started.server);
+            error = started.error;
+        } else {
+            standin::SvnServer::StartResult started = standin::SvnServer::Start(serverFolder, {{kUser, ""}});
+            server = std::move(started.server);
+            error = started.error;
+        }
+        Require(server != nullptr, error);
+        const std::string url = server->Url();
         const SvnProgram svn(root.filePath("svn-config"));
+        // The command-line client trusts the server as the backend does.
+        if (https) {
+            QDir().mkpath(root.filePath("svn-config"));
+            QFile::copy(QString::fromStdString(server->ClientConfigFolder() + "/servers"),
+                        root.filePath("svn-config/servers"));
+        }
 
         std::fprintf(stderr, "zrbench: seeding %s ...\n", url.c_str());
         const QDir seed(root.filePath("seed"));
@@ -237,14 +257,13 @@ int main(int argc, char* argv[])
         }
         svn.Run({"import", "-q", "-m", "benchmark files", seed.path(), QString::fromStdString(url)}, root.path());
         const QDir wc(root.filePath("wc"));
-        std::string error;
-        Require(started.server->CheckOut(kUser, wc.path().toStdString(), error), error);
+        Require(server->CheckOut(kUser, wc.path().toStdString(), error), error);
         svn.Run({"propset", "-q", "-R", "svn:needs-lock", "*", "checkout"}, wc.path());
         svn.Run({"commit", "-q", "-m", "assets need a lock", "checkout"}, wc.path());
         svn.Run({"update", "-q"}, wc.path());
 
         BenchHost host;
-        Require(host.Start(url, kUser, wc.path().toStdString(), error), error);
+        Require(host.Start(url, kUser, wc.path().toStdString(), server->ClientConfigFolder(), error), error);
         std::vector<std::string> statusFiles, checkOutFiles;
         for (int i = 0; i < kStatusFiles; ++i)
             statusFiles.push_back(
@@ -252,8 +271,6 @@ int main(int argc, char* argv[])
         for (const QString& name : checkOutNames)
             checkOutFiles.push_back(wc.filePath("checkout/" + name).toStdString());
 
-        // zrbench [case ...]: only the named cases (for profiling one).
-        const QStringList wanted = app.arguments().mid(1);
         auto run = [&wanted](const char* name) {
             const bool chosen = wanted.isEmpty() || wanted.contains(QLatin1String(name));
             if (chosen) std::fprintf(stderr, "zrbench: %s ...\n", name);

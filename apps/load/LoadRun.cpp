@@ -5,6 +5,7 @@
 #include "LoadUser.h"
 
 #include "SvnBackend.h"
+#include "HttpsServer.h"
 #include "SvnServer.h"
 
 #include <QTemporaryDir>
@@ -53,10 +54,17 @@ public:
         std::map<std::string, std::string> users;
         for (int i = 0; i < m_options.users; ++i)
             users[UserName(i)] = PasswordOf(UserName(i));
-        standin::SvnServer::StartResult started = standin::SvnServer::Start(Path("server"), users);
-        if (!started.server) return Fail(started.error);
-        m_server = std::move(started.server);
         std::string error;
+        if (m_options.https) {
+            standin::HttpsServer::StartResult started = standin::HttpsServer::Start(Path("server"), users);
+            m_server = std::move(started.server);
+            error = started.error;
+        } else {
+            standin::SvnServer::StartResult started = standin::SvnServer::Start(Path("server"), users);
+            m_server = std::move(started.server);
+            error = started.error;
+        }
+        if (!m_server) return Fail(error);
         if (!Seed(error)) return Fail(error);
         for (int i = 0; i < m_options.users; ++i)
             if (!m_server->CheckOut(UserName(i), WorkingCopy(i), error)) return Fail(error);
@@ -111,6 +119,7 @@ private:
         const std::string seed = Path("seed");
         if (!m_server->CheckOut(UserName(0), seed, error)) return false;
         standin::SvnBackend backend;
+        backend.SetConfigurationFolder(m_server->ClientConfigFolder());
         const standin::LoginResult login =
             backend.OpenSession({UserName(0), PasswordOf(UserName(0)), m_server->Url(), seed, {}});
         if (login.Failed()) return error = login.text, false;
@@ -145,6 +154,8 @@ private:
                                               std::to_string(seconds),
                                               "--seed",
                                               std::to_string(seed)};
+        if (!m_server->ClientConfigFolder().empty())
+            arguments.insert(arguments.end(), {"--config-dir", m_server->ClientConfigFolder()});
         std::vector<char*> argv;
         for (std::string& argument : arguments)
             argv.push_back(argument.data());
@@ -174,9 +185,9 @@ private:
         // Longer than a user's deadline once the run is long enough.
         const double freeze = std::min(5.0, m_options.seconds / 8);
         SleepUntil(start, 0.2);
-        kill(m_server->Pid(), SIGSTOP);
+        m_server->Freeze(true);
         std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<long>(freeze * 1000)));
-        kill(m_server->Pid(), SIGCONT);
+        m_server->Freeze(false);
         m_events.push_back("server frozen for " + Seconds(freeze));
 
         // The first user, killed right after it wrote that a submit begins.
@@ -245,7 +256,7 @@ private:
 
     RunOptions m_options;
     QTemporaryDir m_folder;
-    std::unique_ptr<standin::SvnServer> m_server;
+    std::unique_ptr<standin::RepositoryServer> m_server;
     std::map<int, pid_t> m_pids;
     std::vector<std::string> m_events;
 };

@@ -37,6 +37,7 @@ public:
           m_until(Now() + static_cast<std::int64_t>(options.seconds * 1e6))
     {
         m_backend.SetDeadline(kOperationDeadline);
+        m_backend.SetConfigurationFolder(m_options.configFolder);
     }
 
     int Run()
@@ -124,7 +125,8 @@ private:
     {
         const std::int64_t begin = Now();
         standin::ServerResult result;
-        standin::svn::Client client(m_options.user, m_options.password);
+        standin::svn::Client client(m_options.user, m_options.password,
+                                    standin::svn::Client::Settings{m_options.configFolder, {}});
         client.SetDeadline(std::chrono::steady_clock::now() + kOperationDeadline);
         standin::svn::Pool pool(client.PoolHandle());
         svn_opt_revision_t head{};

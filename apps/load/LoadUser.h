@@ -11,6 +11,7 @@ struct UserOptions {
     std::string user;
     std::string password; // from the environment, never the command line
     std::string url;
+    std::string configFolder; // Subversion's configuration folder ("" the user's own)
     std::string workingCopy;
     std::string journal;
     int assets = 0;

@@ -1,5 +1,5 @@
 // zrload: many users, faults mid-way, and a check that nothing was misreported.
-//   zrload [--users N] [--assets N] [--seconds S]     the run (scripts/load.sh)
+//   zrload [--users N] [--assets N] [--seconds S] [--https]     the run (scripts/load.sh)
 //   zrload --user NAME --url URL --working-copy PATH --journal FILE ...   one user (started by the run)
 #include "LoadRun.h"
 #include "LoadUser.h"
@@ -25,7 +25,9 @@ int main(int argc, char** argv)
     const QCommandLineOption workingCopy("working-copy", "The user's working copy.", "path");
     const QCommandLineOption journal("journal", "The user's journal.", "file");
     const QCommandLineOption seed("seed", "The user's random seed.", "number", "1");
-    parser.addOptions({users, assets, seconds, user, url, workingCopy, journal, seed});
+    const QCommandLineOption https("https", "Serve the repository through Apache over TLS instead of svnserve.");
+    const QCommandLineOption configDir("config-dir", "Subversion's configuration folder (one user).", "path");
+    parser.addOptions({users, assets, seconds, user, url, workingCopy, journal, seed, https, configDir});
     parser.process(application);
 
     if (parser.isSet(user)) {
@@ -33,6 +35,7 @@ int main(int argc, char** argv)
         options.user = parser.value(user).toStdString();
         options.password = load::PasswordFromEnvironment();
         options.url = parser.value(url).toStdString();
+        options.configFolder = parser.value(configDir).toStdString();
         options.workingCopy = parser.value(workingCopy).toStdString();
         options.journal = parser.value(journal).toStdString();
         options.assets = parser.value(assets).toInt();
@@ -44,6 +47,7 @@ int main(int argc, char** argv)
     options.users = std::max(1, parser.value(users).toInt());
     options.assets = std::max(4, parser.value(assets).toInt());
     options.seconds = std::max(2.0, parser.value(seconds).toDouble());
+    options.https = parser.isSet(https);
     options.program = QCoreApplication::applicationFilePath().toStdString();
     return load::RunLoad(options);
 }
