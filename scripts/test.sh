@@ -21,6 +21,19 @@ bash scripts/build.sh "$root/build"
 ctest --test-dir "$root/build" --output-on-failure -j2
 no_server_left
 
+# Run as root, the servers' own tests again as an ordinary user: Apache then runs as that user.
+servers_tests="$root/build/tests/subversion/subversion_tests"
+if ((EUID == 0)) && id nobody >/dev/null 2>&1 && ! runuser -u nobody -- test -x "$servers_tests"; then
+    echo "== not run as an ordinary user: nobody cannot reach $servers_tests (a folder above is private)"
+elif ((EUID == 0)) && id nobody >/dev/null 2>&1; then
+    echo "== the servers and the backend's contract as an ordinary user (nobody)"
+    ordinary=$(mktemp -d "$TMPDIR/ordinary.XXXXXX")
+    chmod 777 "$ordinary"
+    runuser -u nobody -- env TMPDIR="$ordinary" HOME="$ordinary" QT_QPA_PLATFORM=offscreen \
+        "$servers_tests" --gtest_brief=1 --gtest_filter='Servers*:Transports*'
+    no_server_left
+fi
+
 echo "== install into a staging folder, and a host project built against the installed package"
 stage="$root/build/stage"
 rm -rf "$stage" "$root/build/consumer"

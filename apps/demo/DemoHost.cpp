@@ -64,8 +64,9 @@ DemoHost::DemoHost(QString dataDir, std::string user, ServerChoice choice)
       m_ownServer(m_choice.url.empty())
 {
     std::error_code ignored;
-    m_choice.workspace = m_ownServer ? m_project.WorkingCopy(m_user).toStdString()
-                                     : std::filesystem::absolute(m_choice.workspace, ignored).lexically_normal().string();
+    m_choice.workspace = m_ownServer
+                             ? m_project.WorkingCopy(m_user).toStdString()
+                             : std::filesystem::absolute(m_choice.workspace, ignored).lexically_normal().string();
 }
 
 DemoHost::~DemoHost()
@@ -80,12 +81,11 @@ bool DemoHost::AskAboutCertificate(const standin::ServerCertificate& certificate
                         .arg(QString::fromStdString(certificate.server), QString::fromStdString(certificate.problems)),
                     QMessageBox::NoButton);
     box.setObjectName(kCertificateBoxName);
-    box.setInformativeText(QObject::tr("Subject: %1\nIssuer: %2\nSHA-1 fingerprint: %3\nValid from %4 until %5")
-                               .arg(QString::fromStdString(certificate.subject),
-                                    QString::fromStdString(certificate.issuer),
-                                    QString::fromStdString(certificate.fingerprint),
-                                    QString::fromStdString(certificate.validFrom),
-                                    QString::fromStdString(certificate.validUntil)));
+    box.setInformativeText(
+        QObject::tr("Subject: %1\nIssuer: %2\nSHA-1 fingerprint: %3\nValid from %4 until %5")
+            .arg(QString::fromStdString(certificate.subject), QString::fromStdString(certificate.issuer),
+                 QString::fromStdString(certificate.fingerprint), QString::fromStdString(certificate.validFrom),
+                 QString::fromStdString(certificate.validUntil)));
     QPushButton* accept = box.addButton(QObject::tr("Accept for This Session"), QMessageBox::AcceptRole);
     accept->setObjectName(kAcceptCertificateName);
     box.setDefaultButton(box.addButton(QObject::tr("Reject"), QMessageBox::RejectRole));

@@ -8,9 +8,11 @@ namespace demo {
 
 namespace {
 
-const QCommandLineOption kInteractive(QStringLiteral("interactive"), QStringLiteral("The main window (needs a display)."));
-const QCommandLineOption kWalkthrough(QStringLiteral("walkthrough"),
-                                      QStringLiteral("Play the scripted scenario offscreen; pictures and a log go to --out."));
+const QCommandLineOption kInteractive(QStringLiteral("interactive"),
+                                      QStringLiteral("The main window (needs a display)."));
+const QCommandLineOption
+    kWalkthrough(QStringLiteral("walkthrough"),
+                 QStringLiteral("Play the scripted scenario offscreen; pictures and a log go to --out."));
 const QCommandLineOption kData(QStringLiteral("data"),
                                QStringLiteral("The project's data folder (default ~/.local/share/zrdemo; the "
                                               "walkthrough uses a fresh temporary folder unless given)."),
@@ -18,12 +20,14 @@ const QCommandLineOption kData(QStringLiteral("data"),
 const QCommandLineOption kUser(QStringLiteral("user"),
                                QStringLiteral("Act as alice (default), bob or carol; instances share the repository."),
                                QStringLiteral("NAME"));
-const QCommandLineOption kServer(QStringLiteral("server"),
-                                 QStringLiteral("Work with an existing Subversion repository (svn://, file://, https://)."),
-                                 QStringLiteral("URL"));
-const QCommandLineOption kWorkspace(QStringLiteral("workspace"),
-                                    QStringLiteral("Its working copy (with --server); the plug-in asks for the password."),
-                                    QStringLiteral("PATH"));
+const QCommandLineOption
+    kServer(QStringLiteral("server"),
+            QStringLiteral("Work with an existing Subversion repository (svn://, file://, https://)."),
+            QStringLiteral("URL"));
+const QCommandLineOption
+    kWorkspace(QStringLiteral("workspace"),
+               QStringLiteral("Its working copy (with --server); the plug-in asks for the password."),
+               QStringLiteral("PATH"));
 const QCommandLineOption kHttps(QStringLiteral("https"),
                                 QStringLiteral("Serve the sample project through the demo's own Apache with "
                                                "mod_dav_svn over TLS instead of svnserve."));
@@ -35,7 +39,8 @@ const QCommandLineOption kLifetime(QStringLiteral("session-lifetime"),
                                    QStringLiteral("How long a session lasts before the password is asked again "
                                                   "(default 12 hours)."),
                                    QStringLiteral("SECONDS"));
-const QCommandLineOption kOut(QStringLiteral("out"), QStringLiteral("Where the walkthrough writes (default ./demo-output)."),
+const QCommandLineOption kOut(QStringLiteral("out"),
+                              QStringLiteral("Where the walkthrough writes (default ./demo-output)."),
                               QStringLiteral("DIR"));
 const QCommandLineOption kScreenshot(QStringLiteral("screenshot"),
                                      QStringLiteral("Picture the main window after start-up, then quit (offscreen "
@@ -44,10 +49,10 @@ const QCommandLineOption kScreenshot(QStringLiteral("screenshot"),
 
 void Describe(QCommandLineParser& parser)
 {
-    parser.setApplicationDescription(QStringLiteral(
-        "The stand-in host with the revision-control plug-in.\n"
-        "  zrdemo [--interactive | --walkthrough] [--https] [--data DIR] [--user NAME] [--out DIR]\n"
-        "  zrdemo --server URL --user NAME --workspace PATH [--interactive] [--screenshot FILE]"));
+    parser.setApplicationDescription(
+        QStringLiteral("The stand-in host with the revision-control plug-in.\n"
+                       "  zrdemo [--interactive | --walkthrough] [--https] [--data DIR] [--user NAME] [--out DIR]\n"
+                       "  zrdemo --server URL --user NAME --workspace PATH [--interactive] [--screenshot FILE]"));
     parser.addHelpOption();
     parser.addOptions({kInteractive, kWalkthrough, kData, kUser, kServer, kWorkspace, kHttps, kConfigDir, kLifetime,
                        kOut, kScreenshot});

@@ -1,7 +1,7 @@
 #include "SampleProject.h"
 
-#include "SvnBackend.h"
 #include "HttpsServer.h"
+#include "SvnBackend.h"
 #include "SvnServer.h"
 
 #include <QDir>

@@ -110,9 +110,9 @@ int main(int argc, char* argv[])
 
     int exitCode = 0;
     {
-        demo::DemoHost host(dataDir, options.user,
-                            {options.server, options.workspace, options.sessionLifetimeSeconds, options.https,
-                             options.configDir});
+        demo::DemoHost host(
+            dataDir, options.user,
+            {options.server, options.workspace, options.sessionLifetimeSeconds, options.https, options.configDir});
         const demo::HostStart start = host.Start();
         if (!start.ok) {
             std::fprintf(stderr, "zrdemo: %s\n", start.error.c_str());

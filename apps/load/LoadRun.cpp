@@ -4,8 +4,8 @@
 #include "LoadCheck.h"
 #include "LoadUser.h"
 
-#include "SvnBackend.h"
 #include "HttpsServer.h"
+#include "SvnBackend.h"
 #include "SvnServer.h"
 
 #include <QTemporaryDir>

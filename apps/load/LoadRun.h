@@ -12,7 +12,7 @@ struct RunOptions {
     int users = 8;
     int assets = 200;
     double seconds = 60;
-    bool https = false;   // Apache with mod_dav_svn over TLS instead of svnserve
+    bool https = false;  // Apache with mod_dav_svn over TLS instead of svnserve
     std::string program; // this executable, to start the users with
 };
 

@@ -83,7 +83,8 @@ TEST_F(HttpsFlowTest, AnUntrustedCertificateIsToldOnceAndNeverAsAPassword)
 
     ASSERT_EQ(Modal().Seen().size(), 1u) << "no password dialog, no loop";
     const QString text = Modal().Seen()[0].text;
-    EXPECT_TRUE(text.contains(QStringLiteral("is not trusted: it is issued by an unknown authority"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("is not trusted: it is issued by an unknown authority")))
+        << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Stand-in Studio Authority"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("ssl-authority-files"))) << text.toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("Invalid password"))) << text.toStdString();

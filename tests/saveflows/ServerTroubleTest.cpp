@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-
 namespace {
 
 using Props = IRevisionControlPropertiesMgr;

@@ -49,8 +49,8 @@ protected:
     standin::LoginResult Login(standin::SvnBackend& backend, std::vector<std::string> accepted = {})
     {
         backend.SetConfigurationFolder(Folder());
-        return backend.OpenSession({kAlice, sandbox.Password(kAlice), sandbox.Url(), sandbox.WorkingCopy(kAlice),
-                                    std::move(accepted)});
+        return backend.OpenSession(
+            {kAlice, sandbox.Password(kAlice), sandbox.Url(), sandbox.WorkingCopy(kAlice), std::move(accepted)});
     }
 
     SvnSandbox sandbox{{{kAlice, "alice-secret"}}, SvnSandbox::Transport::kHttps};
@@ -92,8 +92,8 @@ TEST_F(ClientConfigurationTest, AProxyOfTheConfigurationCarriesTheTraffic)
 {
     RecordingProxy proxy;
     ASSERT_NE(proxy.Port(), 0);
-    WriteServers("[global]\n" + TrustTheAuthority() + "http-proxy-host = 127.0.0.1\nhttp-proxy-port = " +
-                 std::to_string(proxy.Port()) + "\n");
+    WriteServers("[global]\n" + TrustTheAuthority() +
+                 "http-proxy-host = 127.0.0.1\nhttp-proxy-port = " + std::to_string(proxy.Port()) + "\n");
     standin::SvnBackend backend;
 
     const standin::LoginResult login = Login(backend);

@@ -73,8 +73,7 @@ TEST_P(ServerTest, ServesOnLoopbackOnlyAndEndsWhenStoppedEvenFrozen)
         pid = sandbox.Server().Pid();
         EXPECT_TRUE(ProcessRuns(pid));
         const std::string scheme = GetParam() == Transport::kHttps ? "https" : "svn";
-        EXPECT_EQ(sandbox.Url().rfind(scheme + "://127.0.0.1:" + std::to_string(sandbox.Server().Port()) + "/", 0),
-                  0u)
+        EXPECT_EQ(sandbox.Url().rfind(scheme + "://127.0.0.1:" + std::to_string(sandbox.Server().Port()) + "/", 0), 0u)
             << sandbox.Url();
         EXPECT_EQ(ListenersOn(sandbox.Server().Port()), std::vector<std::string>{kLoopbackHex});
 

@@ -66,7 +66,10 @@ protected:
         EXPECT_TRUE(status.Succeeded()) << status.text;
         return status.words.empty() ? 0 : status.words.front();
     }
-    static void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::trunc) << text; }
+    static void Write(const std::string& path, const std::string& text)
+    {
+        std::ofstream(path, std::ios::trunc) << text;
+    }
     static std::string Read(const std::string& path)
     {
         std::ifstream in(path);
@@ -141,7 +144,8 @@ TEST_P(TransportContractTest, APasswordChangedOnTheServerEndsTheSessionUntilTheN
     EXPECT_EQ(refused.code, qor4::kResultSessionExpired) << refused.text;
     EXPECT_FALSE(IsWritable(BobPath(kLamp)));
 
-    const standin::LoginResult old = backend.OpenSession({kBob, "bob-secret", sandbox.Url(), sandbox.WorkingCopy(kBob), {}});
+    const standin::LoginResult old =
+        backend.OpenSession({kBob, "bob-secret", sandbox.Url(), sandbox.WorkingCopy(kBob), {}});
     EXPECT_NE(old.text.find(standin::ServerText::kInvalidPassword), std::string::npos) << old.text;
     const SessionId again = Open(kBob);
     ASSERT_NE(again, 0);

@@ -106,7 +106,8 @@ void RecordingProxy::Tunnel(int client)
     }
     const std::string connect = "CONNECT ";
     int server = -1;
-    if (line.rfind(connect, 0) == 0) server = ConnectTo(line.substr(connect.size(), line.find(' ', connect.size()) - connect.size()));
+    if (line.rfind(connect, 0) == 0)
+        server = ConnectTo(line.substr(connect.size(), line.find(' ', connect.size()) - connect.size()));
     if (server < 0) {
         SendAll(client, kRefused, std::string(kRefused).size());
         close(client);

@@ -11,8 +11,8 @@
 
 namespace {
 
-template <typename Server> std::unique_ptr<standin::RepositoryServer> Started(typename Server::StartResult started,
-                                                                           std::string& error)
+template <typename Server>
+std::unique_ptr<standin::RepositoryServer> Started(typename Server::StartResult started, std::string& error)
 {
     error = started.error;
     return std::move(started.server);

@@ -5,16 +5,16 @@
 // with mod_dav_svn, whose authority the sandbox's Subversion configuration folder trusts.
 #pragma once
 
-#include "RevisionBackend.h"
 #include "RepositoryServer.h"
+#include "RevisionBackend.h"
 
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <map>
-#include <ostream>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 

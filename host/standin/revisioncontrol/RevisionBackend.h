@@ -80,9 +80,9 @@ struct ServerResult {
 
 // A server certificate the client did not trust, as the login that met it saw it.
 struct ServerCertificate {
-    std::string server;      // the URL the login went to
-    std::string problems;    // which checks failed, in words ("issued by an unknown authority")
-    std::string subject;     // distinguished names, "CN=..., O=..."
+    std::string server;   // the URL the login went to
+    std::string problems; // which checks failed, in words ("issued by an unknown authority")
+    std::string subject;  // distinguished names, "CN=..., O=..."
     std::string issuer;
     std::string fingerprint; // SHA-1, hexadecimal pairs separated by ':'
     std::string validFrom;

@@ -35,11 +35,16 @@ constexpr const char* kFutureEnd = "20450201000000Z";
 constexpr const char* kOtherHost = "elsewhere.invalid";
 
 constexpr const char* kModuleList[][2] = {
-    {"mpm_event_module", "mod_mpm_event.so"},       {"authn_core_module", "mod_authn_core.so"},
-    {"authn_file_module", "mod_authn_file.so"},     {"authz_core_module", "mod_authz_core.so"},
-    {"authz_user_module", "mod_authz_user.so"},     {"auth_basic_module", "mod_auth_basic.so"},
-    {"ssl_module", "mod_ssl.so"},                   {"socache_shmcb_module", "mod_socache_shmcb.so"},
-    {"dav_module", "mod_dav.so"},                   {"dav_svn_module", "mod_dav_svn.so"},
+    {"mpm_event_module", "mod_mpm_event.so"},
+    {"authn_core_module", "mod_authn_core.so"},
+    {"authn_file_module", "mod_authn_file.so"},
+    {"authz_core_module", "mod_authz_core.so"},
+    {"authz_user_module", "mod_authz_user.so"},
+    {"auth_basic_module", "mod_auth_basic.so"},
+    {"ssl_module", "mod_ssl.so"},
+    {"socache_shmcb_module", "mod_socache_shmcb.so"},
+    {"dav_module", "mod_dav.so"},
+    {"dav_svn_module", "mod_dav_svn.so"},
     {"authz_svn_module", "mod_authz_svn.so"},
 };
 
@@ -66,8 +71,7 @@ bool Run(const std::vector<std::string>& arguments, const std::string& log)
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) return false;
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -149,10 +153,8 @@ bool HttpsServer::PrepareFolder(std::string& error)
     }
     // Only the run's authority: loading the system's authorities costs every new connection a
     // parse of the whole bundle.
-    const std::string servers =
-        "[global]\nssl-authority-files = " + AuthorityFile() + "\nssl-trust-default-ca = no\n";
-    if (!fsys::exists(Httpd() + "/server.pem") && !(MakeAuthority(error) && MakeServerCertificate(error)))
-        return false;
+    const std::string servers = "[global]\nssl-authority-files = " + AuthorityFile() + "\nssl-trust-default-ca = no\n";
+    if (!fsys::exists(Httpd() + "/server.pem") && !(MakeAuthority(error) && MakeServerCertificate(error))) return false;
     if (!Write(ClientConfigFolder() + "/servers", servers)) {
         error = "Cannot write " + ClientConfigFolder() + "/servers";
         return false;
@@ -166,10 +168,10 @@ bool HttpsServer::MakeAuthority(std::string& error) const
 {
     const std::string folder = Httpd() + "/";
     const std::string log = folder + "openssl.log";
-    const bool made = Run({kOpenSsl, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
-                           folder + "authority.key", "-out", AuthorityFile(), "-days", kValidDays, "-subj",
-                           kAuthoritySubject},
-                          log);
+    const bool made =
+        Run({kOpenSsl, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", folder + "authority.key", "-out",
+             AuthorityFile(), "-days", kValidDays, "-subj", kAuthoritySubject},
+            log);
     if (!made) error = "Cannot make the run's certificate authority with openssl (is it installed?); see " + log;
     return made;
 }
@@ -202,12 +204,12 @@ bool HttpsServer::MakeServerCertificate(std::string& error) const
     }
     std::error_code ignored;
     fsys::remove(folder + "server.pem", ignored);
-    const bool made =
-        Write(folder + "ca.cnf", authority) && Write(folder + "index.txt", "") && Write(folder + "serial", "01\n") &&
-        Run({kOpenSsl, "req", "-newkey", "rsa:2048", "-nodes", "-keyout", folder + "server.key", "-out", request,
-             "-subj", "/O=Stand-in Studio/CN=" + host},
-            log) &&
-        Run(sign, log);
+    const bool made = Write(folder + "ca.cnf", authority) && Write(folder + "index.txt", "") &&
+                      Write(folder + "serial", "01\n") &&
+                      Run({kOpenSsl, "req", "-newkey", "rsa:2048", "-nodes", "-keyout", folder + "server.key", "-out",
+                           request, "-subj", "/O=Stand-in Studio/CN=" + host},
+                          log) &&
+                      Run(sign, log);
     if (!made) error = "Cannot make the server's certificate with openssl (is it installed?); see " + log;
     return made;
 }
@@ -244,8 +246,9 @@ void HttpsServer::GiveToServer(const std::string& path) const
 
 std::vector<std::string> HttpsServer::CommandLine(int port) const
 {
-    return {kProgram, "-X", "-f", Httpd() + "/httpd.conf", "-C",
-            "Listen " + std::string(kLoopback) + ":" + std::to_string(port)};
+    return {kProgram, "-X",
+            "-f",     Httpd() + "/httpd.conf",
+            "-C",     "Listen " + std::string(kLoopback) + ":" + std::to_string(port)};
 }
 
 bool HttpsServer::WriteConfiguration(std::string& error) const
@@ -261,13 +264,12 @@ bool HttpsServer::WriteConfiguration(std::string& error) const
         configuration += "LoadModule " + std::string(module[0]) + " " + kModules + module[1] + "\n";
     if (!m_serverUser.empty()) configuration += "User " + m_serverUser + "\nGroup " + m_serverUser + "\n";
     configuration += "PidFile " + Quoted(Httpd() + "/httpd.pid") + "\nErrorLog " + Quoted(ErrorLog()) +
-                     "\nLogLevel warn\nDefaultRuntimeDir " + Quoted(Httpd()) + "\nMutex " +
-                     Quoted("file:" + Httpd()) + " default\n" + "SSLEngine on\nSSLCertificateFile " +
-                     Quoted(Httpd() + "/server.pem") + "\nSSLCertificateKeyFile " + Quoted(Httpd() + "/server.key") +
-                     "\n<Location " + kLocation + ">\n  DAV svn\n  SVNPath " + Quoted(Repository()) +
-                     "\n  AuthType Basic\n  AuthName " + kRealm + "\n  AuthUserFile " + Quoted(PasswordFile()) +
-                     "\n  AuthzSVNAccessFile " + Quoted(Httpd() + "/authz") +
-                     "\n  Require valid-user\n</Location>\n";
+                     "\nLogLevel warn\nDefaultRuntimeDir " + Quoted(Httpd()) + "\nMutex " + Quoted("file:" + Httpd()) +
+                     " default\n" + "SSLEngine on\nSSLCertificateFile " + Quoted(Httpd() + "/server.pem") +
+                     "\nSSLCertificateKeyFile " + Quoted(Httpd() + "/server.key") + "\n<Location " + kLocation +
+                     ">\n  DAV svn\n  SVNPath " + Quoted(Repository()) + "\n  AuthType Basic\n  AuthName " + kRealm +
+                     "\n  AuthUserFile " + Quoted(PasswordFile()) + "\n  AuthzSVNAccessFile " +
+                     Quoted(Httpd() + "/authz") + "\n  Require valid-user\n</Location>\n";
     return WriteServerFile(Httpd() + "/httpd.conf", configuration, error) &&
            WriteServerFile(PasswordFile(), passwords, error) &&
            WriteServerFile(Httpd() + "/authz", Authorization(), error);

@@ -129,10 +129,9 @@ bool RepositoryServer::SetHook(const std::string& name, const std::string& scrip
     std::string error;
     if (!WriteServerFile(path, script, error)) return false;
     using std::filesystem::perms;
-    std::filesystem::permissions(path,
-                                 perms::owner_all | perms::group_read | perms::group_exec | perms::others_read |
-                                     perms::others_exec,
-                                 ignored);
+    std::filesystem::permissions(
+        path, perms::owner_all | perms::group_read | perms::group_exec | perms::others_read | perms::others_exec,
+        ignored);
     return !ignored;
 }
 
@@ -153,8 +152,8 @@ bool RepositoryServer::Launch(std::string& error, int wanted)
             std::this_thread::sleep_for(kPollInterval);
         }
     }
-    error = std::string("Cannot start ") + Program() + " on 127.0.0.1 (is it installed? see " + m_folder +
-            " for its log)";
+    error =
+        std::string("Cannot start ") + Program() + " on 127.0.0.1 (is it installed? see " + m_folder + " for its log)";
     return false;
 }
 
@@ -195,8 +194,7 @@ std::unique_ptr<svn::Client> RepositoryServer::ClientFor(const std::string& user
     const auto account = m_users.find(user);
     svn::Client::Settings settings;
     settings.configFolder = ClientConfigFolder();
-    return std::make_unique<svn::Client>(user, account == m_users.end() ? std::string() : account->second,
-                                         settings);
+    return std::make_unique<svn::Client>(user, account == m_users.end() ? std::string() : account->second, settings);
 }
 
 bool RepositoryServer::CheckOut(const std::string& user, const std::string& path, std::string& error,

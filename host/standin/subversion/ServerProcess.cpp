@@ -65,8 +65,7 @@ void EndGuardedServer(int)
     sigprocmask(SIG_SETMASK, &previous, nullptr);
 
     int status = 0;
-    while (waitpid(server, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(server, &status, 0) < 0 && errno == EINTR) {}
     _exit(WIFEXITED(status) ? WEXITSTATUS(status) : kExecFailed);
 }
 
@@ -110,8 +109,7 @@ std::unique_ptr<ServerProcess> ServerProcess::Start(const std::vector<std::strin
     pid_t server = 0;
     ssize_t got = -1;
     if (guardian > 0)
-        while ((got = read(report[0], &server, sizeof server)) < 0 && errno == EINTR) {
-        }
+        while ((got = read(report[0], &server, sizeof server)) < 0 && errno == EINTR) {}
     close(report[0]);
     if (guardian < 0 || got != sizeof server || server <= 0) {
         if (guardian > 0) {

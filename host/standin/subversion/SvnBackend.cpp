@@ -14,9 +14,9 @@
 #include <svn_ra.h>
 
 #include <algorithm>
-#include <stdexcept>
 #include <cstdio>
 #include <filesystem>
+#include <stdexcept>
 
 #include <unistd.h>
 
@@ -52,8 +52,9 @@ bool IsAuthenticationFailure(const svn::Error& error)
 std::string CertificateText(const std::string& server, const ServerCertificate& certificate)
 {
     return "The certificate of the server at " + server + " is not trusted: " + certificate.problems +
-           ". Subject: " + certificate.subject + "; issuer: " + certificate.issuer + "; SHA-1 fingerprint: " +
-           certificate.fingerprint + "; valid from " + certificate.validFrom + " until " + certificate.validUntil +
+           ". Subject: " + certificate.subject + "; issuer: " + certificate.issuer +
+           "; SHA-1 fingerprint: " + certificate.fingerprint + "; valid from " + certificate.validFrom + " until " +
+           certificate.validUntil +
            ". To trust its authority, name the authority's certificate file in ssl-authority-files in the "
            "[global] section (or the server's group) of the 'servers' file of your Subversion configuration, "
            "or accept the certificate for this session when asked.\n";
@@ -173,9 +174,9 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
     LoginResult result;
     auto session = std::make_unique<Session>();
     try {
-        session->client = std::make_unique<svn::Client>(
-            credentials.user, credentials.password,
-            svn::Client::Settings{m_configFolder, credentials.acceptedCertificates});
+        session->client =
+            std::make_unique<svn::Client>(credentials.user, credentials.password,
+                                          svn::Client::Settings{m_configFolder, credentials.acceptedCertificates});
     } catch (const std::runtime_error& unreadable) {
         result.code = ServerCode::kLoginFailed;
         result.text = std::string(unreadable.what()) + "\n";
@@ -202,12 +203,10 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
     if (error) {
         result.code = ServerCode::kLoginFailed;
         result.accountChecked = true;
-        if (OperationScope::Cancelled())
-        {
+        if (OperationScope::Cancelled()) {
             result.code = ServerCode::kCancelled;
             result.text = std::string(ServerText::kCancelled) + "\n";
-        }
-        else if (DeadlinePassed() || error.Has(SVN_ERR_CANCELLED))
+        } else if (DeadlinePassed() || error.Has(SVN_ERR_CANCELLED))
             result.text =
                 "The Subversion server at " + server + " did not answer within " + Seconds(m_deadline) + ".\n";
         else if (IsUntrustedCertificate(error, client)) {

@@ -13,8 +13,8 @@
 // Every operation ends within SetDeadline (30 s by default): past it, the operation's connections
 // to the server are broken off, so that even a server that accepted the connection and never
 // answers cannot hold it. A server whose certificate is not trusted is told as that, with the
-// certificate, never as a refused password. Sessions last SetSessionLifetime (12 hours by default); after it, and as soon as the server
-// rejects the password, every operation answers -34 until a new session is opened. The password is
+// certificate, never as a refused password. Sessions last SetSessionLifetime (12 hours by default); after it, and as
+// soon as the server rejects the password, every operation answers -34 until a new session is opened. The password is
 // kept in memory only and wiped when its session ends.
 #pragma once
 

@@ -13,9 +13,9 @@
 #include <apr_tables.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <tuple>
 #include <utility>
-#include <stdexcept>
 
 #include <malloc.h>
 
@@ -79,8 +79,7 @@ std::string Problems(apr_uint32_t failures, const char* certifiedHost, const std
     const auto add = [&text](const std::string& problem) { text += (text.empty() ? "" : "; ") + problem; };
     if (failures & SVN_AUTH_SSL_UNKNOWNCA) add("it is issued by an unknown authority");
     if (failures & SVN_AUTH_SSL_CNMISMATCH)
-        add(std::string("it was issued for ") + (certifiedHost ? certifiedHost : "another host") + ", not for " +
-            host);
+        add(std::string("it was issued for ") + (certifiedHost ? certifiedHost : "another host") + ", not for " + host);
     if (failures & SVN_AUTH_SSL_EXPIRED) add("it has expired");
     if (failures & SVN_AUTH_SSL_NOTYETVALID) add("it is not yet valid");
     if (failures & SVN_AUTH_SSL_OTHER) add("it failed another check");
@@ -203,8 +202,8 @@ svn_error_t* Client::PromptServerTrust(svn_auth_cred_ssl_server_trust_t** creden
     if (!certificate || !certificate->fingerprint) return SVN_NO_ERROR;
     const std::string fingerprint = certificate->fingerprint;
     if (std::find(client->m_accepted.begin(), client->m_accepted.end(), fingerprint) != client->m_accepted.end()) {
-        auto* answer = static_cast<svn_auth_cred_ssl_server_trust_t*>(
-            apr_pcalloc(pool, sizeof(svn_auth_cred_ssl_server_trust_t)));
+        auto* answer =
+            static_cast<svn_auth_cred_ssl_server_trust_t*>(apr_pcalloc(pool, sizeof(svn_auth_cred_ssl_server_trust_t)));
         answer->may_save = FALSE;
         answer->accepted_failures = failures;
         *credentials = answer;

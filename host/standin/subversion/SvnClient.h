@@ -5,9 +5,9 @@
 // nothing is ever written there. Credentials are answered from memory by prompt providers that may
 // not save them, with the auth cache switched off. A server certificate that the configuration does
 // not make trusted is accepted only when its fingerprint was accepted for the session; otherwise
-// the call fails and UntrustedCertificate tells what was refused. The password is wiped when the client is destroyed or WipePassword is
-// called, and the memory the client's pool held is overwritten as it is freed. Notifications and cancellation go to
-// whatever the current operation installed.
+// the call fails and UntrustedCertificate tells what was refused. The password is wiped when the client is destroyed or
+// WipePassword is called, and the memory the client's pool held is overwritten as it is freed. Notifications and
+// cancellation go to whatever the current operation installed.
 #pragma once
 
 #include "RevisionBackend.h"

@@ -12,8 +12,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <stdexcept>
 #include <fcntl.h>
+#include <stdexcept>
 
 namespace standin::svn {
 

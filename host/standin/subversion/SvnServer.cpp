@@ -26,8 +26,9 @@ std::string SvnServer::PasswordFile() const
 
 std::vector<std::string> SvnServer::CommandLine(int port) const
 {
-    return {kProgram,    "-d",     "--foreground",        "--threads", "-r",         Folder(), "--listen-host",
-            kLoopback, "--listen-port", std::to_string(port), "--log-file", Folder() + "/svnserve.log"};
+    return {
+        kProgram,        "-d",      "--foreground",  "--threads",          "-r",         Folder(),
+        "--listen-host", kLoopback, "--listen-port", std::to_string(port), "--log-file", Folder() + "/svnserve.log"};
 }
 
 bool SvnServer::WriteConfiguration(std::string& error) const
@@ -40,7 +41,8 @@ bool SvnServer::WriteConfiguration(std::string& error) const
     for (const auto& [user, password] : Users())
         passwords += user + " = " + password + "\n";
     return WriteServerFile(conf + "svnserve.conf", configuration, error) &&
-           WriteServerFile(conf + "passwd", passwords, error) && WriteServerFile(conf + "authz", Authorization(), error);
+           WriteServerFile(conf + "passwd", passwords, error) &&
+           WriteServerFile(conf + "authz", Authorization(), error);
 }
 
 } // namespace standin
