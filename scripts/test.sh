@@ -38,6 +38,13 @@ echo "== install into a staging folder, and a host project built against the ins
 stage="$root/build/stage"
 rm -rf "$stage" "$root/build/consumer"
 cmake --install "$root/build" --prefix "$stage" >/dev/null
+# The package is for host integrators: the test kit (fault decorator, servers, modal driver) stays out.
+fixtures='FaultyBackend|RepositoryServer|SvnServer|HttpsServer|ServerProcess|ModalDriver'
+if find "$stage" -type f | grep -E "$fixtures" ||
+    nm -DC "$(find "$stage" -name 'libzrhost.so*' -type f | head -n1)" | grep -E "standin::($fixtures)"; then
+    echo "test.sh: the installed package holds test fixtures (above)" >&2
+    exit 1
+fi
 cmake -S "$root/tests/consumer" -B "$root/build/consumer" -DCMAKE_PREFIX_PATH="$stage" >/dev/null
 cmake --build "$root/build/consumer" -j"$(nproc)"
 "$root/build/consumer/zrconsumer"

@@ -6,15 +6,8 @@
 #include "CRevisionControlUIHelper.h"
 #include "CZRRevisionControlPropertiesMgr.h"
 
-#include "CommandManager.h"
-#include "DataControl.h"
-#include "DataModelMgr.h"
 #include "FaultyBackend.h"
-#include "FileVersionControl.h"
-#include "ItemLibrary.h"
-#include "PrefManager.h"
-#include "QORDBProxy.h"
-#include "SvnBackend.h"
+#include "StandinHost.h"
 
 #include <memory>
 #include <string>
@@ -25,11 +18,10 @@ public:
     // configFolder: Subversion's configuration folder ("" the user's own).
     bool Start(const std::string& url, const std::string& user, const std::string& workingCopy,
                const std::string& configFolder, std::string& error);
-    ~BenchHost();
 
     CRevisionControlUIHelper& Helper() const { return *m_helper; }
-    standin::DataModelMgr& Manager() const { return *m_manager; }
-    standin::ItemLibrary& Library() const { return *m_library; }
+    standin::DataModelMgr& Manager() const { return *m_host->Model().Manager(); }
+    standin::ItemLibrary& Library() const { return m_host->Model().Library(); }
     standin::FaultyBackend& Backend() const { return *m_backend; }
     qor4::QORPtr<qor4::IDataControl> Control() const;
     standin::SessionId Session() const;
@@ -38,10 +30,6 @@ public:
 
 private:
     std::shared_ptr<standin::FaultyBackend> m_backend;
-    qor4::QORPtr<standin::DataControl> m_dataControl;
-    qor4::QORPtr<standin::FileVersionControl> m_fileControl;
-    qor4::QORPtr<standin::DataModelMgr> m_manager;
-    std::unique_ptr<standin::ItemLibrary> m_library;
-    standin::QORDBProxy* m_proxy = nullptr;
+    std::unique_ptr<standin::StandinHost> m_host;
     CRevisionControlUIHelper* m_helper = nullptr;
 };

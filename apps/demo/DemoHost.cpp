@@ -114,13 +114,6 @@ HostStart DemoHost::Start()
             return start;
         }
     }
-    m_svn = std::make_shared<standin::SvnBackend>();
-    m_svn->SetConfigurationFolder(!m_choice.configFolder.empty() ? m_choice.configFolder
-                                  : m_server                     ? m_server->ClientConfigFolder()
-                                                                 : std::string());
-    if (m_choice.sessionLifetimeSeconds > 0)
-        m_svn->SetSessionLifetime(std::chrono::seconds(m_choice.sessionLifetimeSeconds));
-    m_backend = std::make_shared<standin::FaultyBackend>(m_svn);
     start = StartHost();
     if (start.ok) start = LoadAssets();
     return start;
@@ -129,22 +122,30 @@ HostStart DemoHost::Start()
 HostStart DemoHost::StartHost()
 {
     HostStart start;
-    m_session = std::make_unique<standin::ModelSession>(m_backend);
+    standin::HostOptions options;
+    options.configFolder = !m_choice.configFolder.empty() ? m_choice.configFolder
+                           : m_server                     ? m_server->ClientConfigFolder()
+                                                          : std::string();
+    if (m_choice.sessionLifetimeSeconds > 0)
+        options.sessionLifetime = std::chrono::seconds(m_choice.sessionLifetimeSeconds);
+    // The fault decorator carries the demo's simulations (slow operations, an expired session).
+    options.decorators.push_back([this](std::shared_ptr<standin::RevisionBackend> inner) {
+        m_backend = std::make_shared<standin::FaultyBackend>(std::move(inner));
+        return m_backend;
+    });
+    options.preferencesFile = m_project.PreferencesPath(m_user).toStdString();
+    m_host = std::make_unique<standin::StandinHost>(options);
+    m_session = &m_host->Model();
     if (m_session->FileControl()) m_session->FileControl()->SetCertificateQuestion(&AskAboutCertificate);
     standin::System& system = standin::System::Instance();
 
-    auto* prefs = new standin::PrefManager(m_project.PreferencesPath(m_user));
-    system.RegisterSingleton(standin::PrefManager::kSingletonName, prefs);
+    standin::PrefManager* prefs = &m_host->Prefs();
     // The host's own account settings (the demo's server has a new port every start), and revision
     // control on at the first start.
     if (!prefs->RawValue(PrefKeys::kUserName)) prefs->SetBoolPref(PrefKeys::kUseSourceDataControl, true, true);
     prefs->SetStringPref(PrefKeys::kUserName, m_user, true);
     prefs->SetStringPref(PrefKeys::kServer, ServerUrl(), true);
     prefs->SetStringPref(PrefKeys::kWorkspace, Workspace(), true);
-    m_commands = new standin::CommandManager();
-    system.RegisterSingleton(standin::CommandManager::kSingletonName, m_commands);
-    m_proxy = new standin::QORDBProxy();
-    system.RegisterSingleton(standin::QORDBProxy::kSingletonName, m_proxy);
     m_started = true;
     auto* properties = new CZRRevisionControlPropertiesMgr();
     system.RegisterSingleton(CZRRevisionControlPropertiesMgr::GetSingletonName(), properties);
@@ -161,8 +162,7 @@ HostStart DemoHost::StartHost()
         start.error = std::string("the plug-in did not provide ") + kUIHelperName;
         return start;
     }
-    m_proxy->SetDataModelMgr(m_session->ManagerInterface());
-    m_proxy->SetItemLibrary(m_session->Library().GetAccessor());
+    m_host->OpenDataBase();
 
     // The sample project's password is known; with a repository of the user's own, the plug-in asks
     // for it at the first operation.
@@ -200,16 +200,14 @@ void DemoHost::Shutdown()
 {
     if (!m_started) return;
     m_started = false;
-    m_proxy->ReleaseItemLibrary();
-    if (m_session->FileControl()) m_session->FileControl()->SetTimeOutDelegate(nullptr);
-    m_commands->Clear();
+    m_host->CloseDataBase();
     // Term, then deletion of every singleton, the plug-in's helper and preference manager included.
     standin::System::Instance().Shutdown();
     m_helper = nullptr;
     m_properties = nullptr;
-    m_session.reset();
+    m_session = nullptr;
+    m_host.reset();
     m_backend.reset();
-    m_svn.reset();
     m_server.reset();
 }
 

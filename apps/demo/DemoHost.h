@@ -17,6 +17,7 @@
 #include "ModelSaver.h"
 #include "ModelSession.h"
 #include "SaveAudit.h"
+#include "StandinHost.h"
 
 #include <QString>
 
@@ -173,11 +174,9 @@ private:
     bool m_ownServer = false;
     standin::MemoryLog m_log;
     std::unique_ptr<standin::RepositoryServer> m_server;
-    std::shared_ptr<standin::SvnBackend> m_svn;
     std::shared_ptr<standin::FaultyBackend> m_backend;
-    std::unique_ptr<standin::ModelSession> m_session;
-    standin::QORDBProxy* m_proxy = nullptr;
-    standin::CommandManager* m_commands = nullptr;
+    std::unique_ptr<standin::StandinHost> m_host;
+    standin::ModelSession* m_session = nullptr; // the host's data base
     IRevisionControlPropertiesMgr* m_properties = nullptr;
     qor4::IRevisionControlUIHelper* m_helper = nullptr;
     bool m_started = false;

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "DemoHost.h"
-#include "ui/ModalDriver.h"
+#include "testkit/ModalDriver.h"
 
 #include <string>
 #include <vector>

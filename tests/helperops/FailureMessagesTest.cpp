@@ -1,4 +1,5 @@
-// Explaining failures: reasons in flag order, users sorted and merged, and the file list.
+// Explaining failures through the services: what the helper asks them for a report (FailureTextTest
+// holds the words for every combination of answers).
 #include "HostFixture.h"
 
 namespace {
@@ -6,7 +7,6 @@ namespace {
 namespace fs = qor4::FileStatus;
 
 const StatusFlags& kCheckOutStatuses = FailureFlags::kCheckOut;
-const StatusFlags& kMarkForDeleteStatuses = FailureFlags::kMarkForDelete;
 
 constexpr const char* kHeader = "Cannot checkout the assets\n";
 constexpr const char* kCheckedOutReason = "because the following users have checked out some of the files\n";
@@ -66,36 +66,6 @@ TEST_F(FailureMessagesTest, ReasonsComeInAscendingFlagOrderAndAUserUnderTwoFlags
               "Files:\n" + SortedLines({unknown->GetAssetFile(), locked->GetAssetFile(), old->GetAssetFile()}));
 }
 
-TEST_F(FailureMessagesTest, AFlagIsExplainedOnceAndUsersAreAskedForTheFirstObjectOnly)
-{
-    standin::DbObject* first = AddCheckedInAsset("first");
-    standin::DbObject* second = AddCheckedInAsset("second");
-    LockAs(kOtherUser, first);
-    LockAs(kThirdUser, second);
-    Control().ClearCalls();
-
-    EXPECT_EQ(DescribeObjects({first, second}, {fs::kCheckedOutByOther}).message,
-              std::string(kHeader) + kCheckedOutReason + "\nbob\n");
-
-    ASSERT_EQ(DataControlCallCount("GetObjectUsers"), 1);
-    for (const auto& call : Control().GetCalls()) {
-        if (call.operation == "GetObjectUsers") {
-            EXPECT_EQ(call.arguments.front(), "first");
-        }
-    }
-}
-
-TEST_F(FailureMessagesTest, NothingMatchingGivesTheUnknownErrorAndStillTheFiles)
-{
-    standin::DbObject* clean = AddCheckedInAsset("clean");
-
-    const Description result = DescribeObjects({clean}, kCheckOutStatuses, "");
-
-    EXPECT_FALSE(result.matched);
-    EXPECT_EQ(result.message, std::string(kHeader) + "Unknown error found\nError reported by IO module: \n");
-    EXPECT_EQ(result.details, "Files:\n" + clean->GetAssetFile() + "\n");
-}
-
 TEST_F(FailureMessagesTest, ExpiredSessionDuringTheStateQueryGivesTheConnectionLines)
 {
     standin::DbObject* asset = AddCheckedInAsset("asset");
@@ -152,12 +122,12 @@ TEST_F(FailureMessagesTest, CombinedStatusIsTheOrOfTheWordsOrZeroWithTheFailingC
     EXPECT_EQ(combined, 0u);
 }
 
-TEST_F(FailureMessagesTest, FileUsersAreListedWhenTheCombinedWordNamesThemEvenIfNotOfInterest)
+TEST_F(FailureMessagesTest, FileUsersComeFromTheService)
 {
     standin::DbObject* asset = AddCheckedInAsset("asset");
     LockAs(kOtherUser, asset);
 
-    EXPECT_EQ(DescribeFiles({asset}, fs::kCheckedOutByOther | fs::kNotAtHead, {64}),
+    EXPECT_EQ(DescribeFiles({asset}, fs::kCheckedOutByOther | fs::kNotAtHead, {fs::kNotAtHead}),
               std::string(kNotAtHeadReason) + "\nbob\n");
 }
 

@@ -42,8 +42,6 @@ HostFixture::~HostFixture() = default;
 
 void HostFixture::SetUp()
 {
-    standin::System::Reset();
-    standin::System& system = standin::System::Instance();
     connectionsAtStart = standin::LiveCounters::LiveConnections();
     commandsAtStart = standin::LiveCounters::LiveCommands();
 
@@ -51,33 +49,29 @@ void HostFixture::SetUp()
         std::map<std::string, std::string>{{kUser, ""}, {kOtherUser, kOtherPassword}, {kThirdUser, kThirdPassword}},
         transport);
     ASSERT_EQ(sandbox->Error(), "");
-    svnBackend = std::make_shared<standin::SvnBackend>();
-    svnBackend->SetConfigurationFolder(sandbox->ConfigFolder());
-    backend = std::make_shared<standin::FaultyBackend>(svnBackend);
-
-    manager = standin::DataModelMgr::Create();
-    // As the host runs them: every operation on a worker thread.
-    auto worker = std::make_shared<standin::WorkerBackend>(backend);
-    fileVersionControl = standin::FileVersionControl::Create(worker);
-    dataControl = standin::DataControl::Create(worker, fileVersionControl->Accounts());
-    manager->GetInstance()->RegisterComponent(qor4::UID_DataControl(), qor4::QORPtr<qor4::IQORUnknown>(dataControl));
-    manager->GetInstance()->RegisterComponent(qor4::UID_FileVersionControl(),
-                                              qor4::QORPtr<qor4::IQORUnknown>(fileVersionControl));
-    library = std::make_unique<standin::ItemLibrary>(manager);
-
-    prefs = new standin::PrefManager();
-    ASSERT_TRUE(system.RegisterSingleton(standin::PrefManager::kSingletonName, prefs));
-    commands = new standin::CommandManager();
-    ASSERT_TRUE(system.RegisterSingleton(standin::CommandManager::kSingletonName, commands));
-    proxy = new standin::QORDBProxy();
-    ASSERT_TRUE(system.RegisterSingleton(standin::QORDBProxy::kSingletonName, proxy));
+    standin::HostOptions options;
+    options.configFolder = sandbox->ConfigFolder();
+    options.decorators.push_back([this](std::shared_ptr<standin::RevisionBackend> inner) {
+        backend = std::make_shared<standin::FaultyBackend>(std::move(inner));
+        return backend;
+    });
+    // A system of its own for every test: the host resets it.
+    host = std::make_unique<standin::StandinHost>(options);
+    standin::System& system = standin::System::Instance();
+    svnBackend = &host->Subversion();
+    dataControl = host->Model().Control();
+    fileVersionControl = host->Model().FileControl();
+    manager = host->Model().Manager().Get();
+    library = &host->Model().Library();
+    prefs = &host->Prefs();
+    commands = &host->Commands();
+    proxy = &host->Proxy();
 
     // As the host does it: the helper is built on first request, then the data base opens.
     ASSERT_TRUE(pxkPluginRegister());
     helper = dynamic_cast<CRevisionControlUIHelper*>(system.GetSingleton(HostNames::kUIHelper));
     ASSERT_NE(helper, nullptr);
-    proxy->SetDataModelMgr(qor4::QORPtr<qor4::IDataModelMgr>(manager));
-    proxy->SetItemLibrary(library->GetAccessor());
+    host->OpenDataBase();
 
     properties = new CZRRevisionControlPropertiesMgr();
     ASSERT_TRUE(system.RegisterSingleton(CZRRevisionControlPropertiesMgr::GetSingletonName(), properties));
@@ -103,6 +97,7 @@ void HostFixture::TearDown()
     EXPECT_EQ(modal.Pending(), 0u) << "an answered window never appeared";
     if (helper) CheckNothingLeaked();
     mainWindow.reset();
+    if (host) host->CloseDataBase();
     standin::System::Reset();
     helper = nullptr;
     EXPECT_EQ(standin::LiveCounters::LiveConnections(), connectionsAtStart) << "a connection outlived the host";
@@ -110,9 +105,7 @@ void HostFixture::TearDown()
 
 void HostFixture::CheckNothingLeaked()
 {
-    proxy->ReleaseItemLibrary();
-    fileVersionControl->SetTimeOutDelegate(nullptr);
-    commands->Clear();
+    host->CloseDataBase();
     EXPECT_EQ(standin::LiveCounters::LiveCommands(), commandsAtStart) << "a command was not released";
     EXPECT_EQ(dataControl->GetRefCount(), dataControlRefs) << "data control references leaked";
     EXPECT_EQ(fileVersionControl->ReferenceCount(), fileVersionControlRefs) << "file-version-control references leaked";

@@ -26,9 +26,9 @@
 #include "MemoryLog.h"
 #include "PrefManager.h"
 #include "QORDBProxy.h"
+#include "StandinHost.h"
 #include "SvnBackend.h"
 #include "SvnSandbox.h"
-#include "WorkerBackend.h"
 
 #include <QPointer>
 #include <QTemporaryDir>
@@ -122,14 +122,14 @@ protected:
     // The Subversion backend itself, under the decorator.
     standin::SvnBackend& Subversion() { return *svnBackend; }
     standin::DataControl& Control() { return *dataControl; }
-    qor4::QORPtr<qor4::IDataControl> ControlPtr() { return qor4::QORPtr<qor4::IDataControl>(dataControl.Get()); }
+    qor4::QORPtr<qor4::IDataControl> ControlPtr() { return qor4::QORPtr<qor4::IDataControl>(dataControl); }
     standin::FileVersionControl& FileControl() { return *fileVersionControl; }
     qor4::QORPtr<qor4::IFileVersionControl> FileControlPtr()
     {
-        return qor4::QORPtr<qor4::IFileVersionControl>(fileVersionControl.Get());
+        return qor4::QORPtr<qor4::IFileVersionControl>(fileVersionControl);
     }
     standin::DataModelMgr& Manager() { return *manager; }
-    qor4::QORPtr<qor4::IDataModelMgr> ManagerPtr() { return qor4::QORPtr<qor4::IDataModelMgr>(manager.Get()); }
+    qor4::QORPtr<qor4::IDataModelMgr> ManagerPtr() { return qor4::QORPtr<qor4::IDataModelMgr>(manager); }
     standin::ItemLibrary& Library() { return *library; }
     standin::MemoryLog& Log() { return log; }
     ModalDriver& Modal() { return modal; }
@@ -156,13 +156,15 @@ private:
     standin::MemoryLog log;
     ModalDriver modal;
     std::unique_ptr<SvnSandbox> sandbox;
-    std::shared_ptr<standin::SvnBackend> svnBackend;
+    std::unique_ptr<standin::StandinHost> host;
+    // Parts of the host, for the accessors above.
+    standin::SvnBackend* svnBackend = nullptr;
     std::shared_ptr<standin::FaultyBackend> backend;
     std::map<std::string, standin::SessionId> otherSessions;
-    qor4::QORPtr<standin::DataControl> dataControl;
-    qor4::QORPtr<standin::FileVersionControl> fileVersionControl;
-    qor4::QORPtr<standin::DataModelMgr> manager;
-    std::unique_ptr<standin::ItemLibrary> library;
+    standin::DataControl* dataControl = nullptr;
+    standin::FileVersionControl* fileVersionControl = nullptr;
+    standin::DataModelMgr* manager = nullptr;
+    standin::ItemLibrary* library = nullptr;
     standin::PrefManager* prefs = nullptr;
     standin::CommandManager* commands = nullptr;
     standin::QORDBProxy* proxy = nullptr;

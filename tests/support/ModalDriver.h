@@ -2,7 +2,7 @@
 // test failure. See standin::ModalDriver for how answers are queued and applied.
 #pragma once
 
-#include "ui/ModalDriver.h"
+#include "testkit/ModalDriver.h"
 
 class ModalDriver : public standin::ModalDriver {
 public:

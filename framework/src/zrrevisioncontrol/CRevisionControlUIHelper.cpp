@@ -12,7 +12,8 @@ namespace {
 constexpr const char kClassName[] = "Corvane.LARK.RevisionControlUIHelper";
 constexpr const char kProgressText[] = "Perforce Operation in Progress, press Cancel to abort";
 // The save notifications and the save record.
-constexpr std::uint32_t kLibraryNotificationMask = 40;
+constexpr std::uint32_t kLibraryNotificationMask =
+    opal::datamodel::NotificationMask::kSave | opal::datamodel::NotificationMask::kSaveRecord;
 
 lark::fwk::IQORDBProxy* GetProxy()
 {

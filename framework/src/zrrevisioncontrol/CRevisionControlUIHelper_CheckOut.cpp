@@ -69,7 +69,8 @@ bool CRevisionControlUIHelper::CheckOutObjects(const DbObjectHandles& objects, b
             QString text;
             AppendAssetListing(dataControl, allObjects, false, text);
             zrChangeListSelectionDialog dialog(dataControl, text, FilesOf(*dataControl, allObjects, includeExternal),
-                                               false, true, nullptr);
+                                               zrChangeListSelectionDialog::kHideFilesAtStart,
+                                               zrChangeListSelectionDialog::kSelectChangeList, nullptr);
             if (dialog.exec() == zrChangeListSelectionDialog::ResultCancel) {
                 wasCancelled = true;
                 return false;

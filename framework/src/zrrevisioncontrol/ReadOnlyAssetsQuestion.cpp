@@ -36,7 +36,8 @@ ReadOnlyAssetsQuestion::Answer ReadOnlyAssetsQuestion::Ask(IRevisionControlPrope
                                                            const qor4::QORPtr<qor4::IDataControl>& dataControl,
                                                            const Setup& setup)
 {
-    zrChangeListSelectionDialog dialog(dataControl, setup.assetsText, setup.files, false, setup.selectChangeList,
+    zrChangeListSelectionDialog dialog(dataControl, setup.assetsText, setup.files,
+                                       zrChangeListSelectionDialog::kHideFilesAtStart, setup.selectChangeList,
                                        setup.parent);
     dialog.setWindowTitle(setup.title);
     dialog.setMessage(setup.message);

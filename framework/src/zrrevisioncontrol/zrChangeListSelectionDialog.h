@@ -25,6 +25,11 @@ public:
     // What exec() returns; these are passed to done(), so 0 and 1 are not Rejected and Accepted.
     enum Result { ResultCheckOut = 0, ResultContinue = 1, ResultCancel = 2, ResultMakeWritable = 3 };
     enum ComboIndex { NewIndex = 0, DefaultIndex = 1, FirstChangeListIndex = 2 };
+    // Names for the constructor's flags.
+    static constexpr bool kShowFilesAtStart = true;
+    static constexpr bool kHideFilesAtStart = false;
+    static constexpr bool kSelectChangeList = true;
+    static constexpr bool kDefaultChangeListOnly = false;
     // The longest entry text in the changelist box, in bytes.
     static constexpr std::size_t kMaxLabelBytes = 80;
 

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "AccountBook.h"
-#include "FaultyBackend.h"
 #include "HostExport.h"
 #include "RevisionBackend.h"
 #include "UserParameters.h"

@@ -61,6 +61,12 @@ constexpr const char* kIsChangeListValid = "IsChangeListValid";
 constexpr const char* kSubmit = "Submit";
 } // namespace ServerOp
 
+// One call as a call record keeps it: the operation and its arguments (files, changelist...).
+struct ServerCall {
+    std::string operation; // a ServerOp name
+    std::vector<std::string> arguments;
+};
+
 // Fixed texts that callers may rely on.
 namespace ServerText {
 constexpr const char* kSessionExpired = "Your session has expired, please login again.";

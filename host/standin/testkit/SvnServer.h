@@ -6,7 +6,7 @@
 
 namespace standin {
 
-class HOST_API SvnServer final : public RepositoryServer {
+class SvnServer final : public RepositoryServer {
 public:
     static constexpr const char* kProgram = "svnserve";
 

@@ -13,7 +13,7 @@
 
 namespace standin {
 
-class HOST_API HttpsServer final : public RepositoryServer {
+class HttpsServer final : public RepositoryServer {
 public:
     static constexpr const char* kProgram = "apache2";
     static constexpr const char* kLocation = "/svn/depot";

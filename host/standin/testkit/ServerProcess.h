@@ -6,8 +6,6 @@
 // that needs it. Ending the guardian ends the server; the server's own pid is known for freezing.
 #pragma once
 
-#include "HostExport.h"
-
 #include <sys/types.h>
 
 #include <memory>
@@ -16,7 +14,7 @@
 
 namespace standin {
 
-class HOST_API ServerProcess {
+class ServerProcess {
 public:
     // arguments[0] is looked up in PATH. Null (with the reason) when the program could not start.
     static std::unique_ptr<ServerProcess> Start(const std::vector<std::string>& arguments, std::string& error);

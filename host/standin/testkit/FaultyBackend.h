@@ -15,12 +15,7 @@
 namespace standin {
 
 // One operation as it was called (session controls are not recorded).
-struct ServerCall {
-    std::string operation; // a ServerOp name
-    std::vector<std::string> arguments;
-};
-
-class HOST_API FaultyBackend final : public RevisionBackend {
+class FaultyBackend final : public RevisionBackend {
 public:
     explicit FaultyBackend(std::shared_ptr<RevisionBackend> inner);
 

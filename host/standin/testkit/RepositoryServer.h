@@ -9,8 +9,6 @@
 // while it runs: both servers read them at every connection.
 #pragma once
 
-#include "HostExport.h"
-
 #include <sys/types.h>
 
 #include <map>
@@ -26,7 +24,7 @@ namespace svn {
 class Client;
 }
 
-class HOST_API RepositoryServer {
+class RepositoryServer {
 public:
     static constexpr const char* kRepositoryName = "depot";
     static constexpr const char* kRealm = "depot";

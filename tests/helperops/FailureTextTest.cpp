@@ -1,0 +1,178 @@
+// The words of failure reports, from the services' answers given as data: no server, no host.
+#include "FailureText.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+namespace fs = qor4::FileStatus;
+using Users = FailureText::Users;
+
+constexpr const char* kCheckedOut = "because the following users have checked out some of the files\n";
+constexpr const char* kNotAtHead = "because some of the files are not at the head revision\n";
+constexpr const char* kNotInDepot = "because some of the files are not in the database\n";
+constexpr const char* kLocked = "because the following users have locked some of the files\n";
+constexpr const char* kUnknown = "Unknown error found\nError reported by IO module: service text\n";
+
+struct ObjectsCase {
+    const char* name;
+    std::vector<qor4::StatusWord> states;
+    StatusFlags flags;
+    std::map<std::size_t, Users> users; // the services' answer per object index; absent: never asked
+    bool matched;
+    std::string message;
+    std::vector<std::size_t> asked; // objects whose users were asked for, in order
+};
+
+void PrintTo(const ObjectsCase& entry, std::ostream* out)
+{
+    *out << entry.name;
+}
+
+class ObjectsFailureText : public ::testing::TestWithParam<ObjectsCase> {};
+
+TEST_P(ObjectsFailureText, SaysTheReasonsAndTheUsersOfTheFirstObjectPerFlag)
+{
+    const ObjectsCase& entry = GetParam();
+    std::vector<std::size_t> asked;
+    const auto usersOf = [&](std::size_t object) {
+        asked.push_back(object);
+        const auto found = entry.users.find(object);
+        return found == entry.users.end() ? Users{} : found->second;
+    };
+    const auto nameOf = [](std::size_t object) { return "asset" + std::to_string(object); };
+    std::string message = "Cannot checkout the assets\n";
+
+    const bool matched = FailureText::ForObjects(entry.states, entry.flags, usersOf, nameOf, "service text", message);
+
+    EXPECT_EQ(matched, entry.matched);
+    EXPECT_EQ(message, "Cannot checkout the assets\n" + entry.message);
+    EXPECT_EQ(asked, entry.asked);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ObjectsFailureText,
+    ::testing::Values(
+        ObjectsCase{"reasons in ascending flag order, a user under two flags once",
+                    {fs::kNotInDepot, fs::kCheckedOutByOther | fs::kLockedByOther, fs::kNotAtHead},
+                    FailureFlags::kCheckOut,
+                    {{1, Users{{"bob"}}}},
+                    true,
+                    std::string(kCheckedOut) + kNotAtHead + kNotInDepot + kLocked + "\nbob\n",
+                    {1, 1}},
+        ObjectsCase{"a flag is told once, with the users of its first object only",
+                    {fs::kCheckedOutByOther, fs::kCheckedOutByOther},
+                    {fs::kCheckedOutByOther},
+                    {{0, Users{{"bob"}}}, {1, Users{{"carol"}}}},
+                    true,
+                    std::string(kCheckedOut) + "\nbob\n",
+                    {0}},
+        ObjectsCase{"users of several flags are merged and sorted",
+                    {fs::kLockedByOther, fs::kCheckedOutByOther},
+                    {fs::kCheckedOutByOther, fs::kLockedByOther},
+                    {{0, Users{{"carol"}}}, {1, Users{{"bob", "carol"}}}},
+                    true,
+                    std::string(kCheckedOut) + kLocked + "\nbob\ncarol\n",
+                    {1, 0}},
+        ObjectsCase{"users that cannot be listed leave an error entry",
+                    {0, fs::kCheckedOutByOther},
+                    {fs::kCheckedOutByOther},
+                    {{1, Users{}}},
+                    true,
+                    std::string(kCheckedOut) +
+                        "\nError found while trying to get the list of users for object asset1\n\n",
+                    {1}},
+        ObjectsCase{"no users listed is an error entry too",
+                    {fs::kCheckedOutByOther},
+                    {fs::kCheckedOutByOther},
+                    {{0, Users{std::list<std::string>{}}}},
+                    true,
+                    std::string(kCheckedOut) +
+                        "\nError found while trying to get the list of users for object asset0\n\n",
+                    {0}},
+        ObjectsCase{"a flag without words matches silently", {fs::kCheckedOut}, {fs::kCheckedOut}, {}, true, "", {}},
+        ObjectsCase{"nothing of interest is an unknown error",
+                    {fs::kCheckedOut | fs::kMarkedForAdd},
+                    FailureFlags::kMarkForDelete,
+                    {},
+                    false,
+                    kUnknown,
+                    {}},
+        ObjectsCase{"no objects is an unknown error", {}, FailureFlags::kCheckOut, {}, false, kUnknown, {}}));
+
+struct FilesCase {
+    const char* name;
+    qor4::StatusWord combined;
+    StatusFlags flags;
+    Users users; // the services' answer
+    bool matched;
+    std::string message;
+    bool asked;
+};
+
+void PrintTo(const FilesCase& entry, std::ostream* out)
+{
+    *out << entry.name;
+}
+
+class FilesFailureText : public ::testing::TestWithParam<FilesCase> {};
+
+TEST_P(FilesFailureText, SaysTheReasonsAndTheUsersWhenTheCombinedWordNamesThem)
+{
+    const FilesCase& entry = GetParam();
+    bool asked = false;
+    std::string message;
+
+    const bool matched = FailureText::ForFiles(
+        entry.combined, entry.flags, [&] { return asked = true, entry.users; }, "service text", message);
+
+    EXPECT_EQ(matched, entry.matched);
+    EXPECT_EQ(message, entry.message);
+    EXPECT_EQ(asked, entry.asked);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FilesFailureText,
+    ::testing::Values(FilesCase{"users are listed when the word names them, even under a flag not of interest",
+                                fs::kCheckedOutByOther | fs::kNotAtHead,
+                                {fs::kNotAtHead},
+                                Users{{"bob"}},
+                                true,
+                                std::string(kNotAtHead) + "\nbob\n",
+                                true},
+                      FilesCase{"users that cannot be listed",
+                                fs::kLockedByOther,
+                                {fs::kLockedByOther},
+                                Users{},
+                                true,
+                                std::string(kLocked) + "\nSorry cannot get the list of users\n",
+                                true},
+                      FilesCase{"no user is asked for without a flag that names users",
+                                fs::kNotAtHead | fs::kNotInDepot, FailureFlags::kCheckOut, Users{{"bob"}}, true,
+                                std::string(kNotAtHead) + kNotInDepot, false},
+                      FilesCase{"nothing of interest is an unknown error",
+                                fs::kLockedByOther,
+                                {fs::kNotAtHead},
+                                Users{{"bob"}},
+                                false,
+                                kUnknown,
+                                false}));
+
+TEST(FailureText, AFailedStateQueryIsALostConnectionOrAnUnknownServiceError)
+{
+    const std::vector<std::pair<qor4::qorResult, std::string>> cases = {
+        {qor4::kResultSessionExpired, "Cannot connect to source control.\nError reported by IO module: x\n"},
+        {qor4::qorResult(-7), "Unknown error encountered.\nError reported by IO module: x\n"},
+    };
+    for (const auto& [result, expected] : cases) {
+        std::string message = "head\n";
+        FailureText::ForFailedQuery(result, "x", message);
+        EXPECT_EQ(message, "head\n" + expected);
+    }
+    EXPECT_EQ(FailureText::FilesDetails({"/w/b.qor", "/w/a.qor"}), "Files:\n/w/a.qor\n/w/b.qor\n");
+    EXPECT_EQ(FailureText::FilesDetails({}), "Files:\n");
+}
+
+} // namespace
