@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QTextEdit>
 
 namespace {
@@ -237,6 +238,16 @@ TEST_F(ChangeListDialogTest, MessageCheckOutTextAndAssetsArea)
     EXPECT_EQ(Find(dialog.get(), "checkOutButton")->text(), "Mark for Add");
 }
 
+// Whether the layout, or one nested in it, places the widget.
+bool Places(const QLayout* layout, const QWidget* widget)
+{
+    for (int i = 0; layout && i < layout->count(); ++i) {
+        QLayoutItem* item = layout->itemAt(i);
+        if (item->widget() == widget || Places(item->layout(), widget)) return true;
+    }
+    return false;
+}
+
 TEST_F(ChangeListDialogTest, ShowFilesTogglesTheFileList)
 {
     for (bool atStart : {false, true}) {
@@ -245,6 +256,8 @@ TEST_F(ChangeListDialogTest, ShowFilesTogglesTheFileList)
         auto* list = Find<QFileListWidget>(dialog.get(), "fileList");
         QPushButton* button = Find(dialog.get(), "showFilesButton");
         ASSERT_TRUE(list && button);
+        EXPECT_TRUE(Places(dialog->layout(), button)) << "the button has its row in the dialog";
+        EXPECT_TRUE(Places(dialog->layout(), list));
         EXPECT_EQ(list->topLevelItemCount(), 2);
         for (bool shown : {atStart, !atStart, atStart}) {
             EXPECT_EQ(list->isHidden(), !shown);

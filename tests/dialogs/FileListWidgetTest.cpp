@@ -68,14 +68,23 @@ TEST_F(FileListWidgetTest, ListsFilesAscendingWithReadOnlyMarkAndGreyedMissingOn
     EXPECT_EQ(meta->method(meta->methodOffset() + 1).methodSignature(), "CopyToClipboard()");
 }
 
-TEST_F(FileListWidgetTest, CtrlCCopiesSelectedPathsCtrlShiftCDoesNot)
+TEST_F(FileListWidgetTest, CtrlCCopiesSelectedPathsNoOtherKeyDoes)
 {
     QFileListWidget list({writable, readOnly, missing});
     Row(list, writable)->setSelected(true);
     Row(list, missing)->setSelected(true);
 
-    QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(QApplication::clipboard()->text(), "untouched");
+    const std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> otherKeys = {
+        {Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier},
+        {Qt::Key_C, Qt::NoModifier},
+        {Qt::Key_C, Qt::AltModifier},
+        {Qt::Key_X, Qt::ControlModifier},
+        {Qt::Key_V, Qt::ControlModifier},
+    };
+    for (const auto& [key, modifiers] : otherKeys) {
+        QTest::keyClick(&list, key, modifiers);
+        EXPECT_EQ(QApplication::clipboard()->text(), "untouched") << key << " " << modifiers.toInt();
+    }
 
     QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier);
     QStringList lines = QApplication::clipboard()->text().split('\n');

@@ -1,6 +1,8 @@
 // Re-opening an expired session: the password loop, its windows, and the Retry box.
 #include "HostFixture.h"
 
+#include "System.h"
+
 namespace {
 
 constexpr const char* kSessionMessage = "Source control session expired. Password required to re-connect.";
@@ -145,6 +147,28 @@ TEST_F(SessionTest, AskRetryWithoutWindowsLogsTitleAndText)
     ASSERT_EQ(Log().Count(), 1u);
     EXPECT_EQ(Log().Entries()[0].type, Log::MsgType::Error);
     EXPECT_EQ(Log().Entries()[0].text, "Revert: Cannot revert.");
+}
+
+// A host whose plug-in has no account settings to re-open a session with: the user is told.
+TEST(SessionWithoutAccountSettingsTest, ReopeningShowsTheConnectionErrorAndFails)
+{
+    standin::System::Reset();
+    QWidget window;
+    window.show();
+    CRevisionControlUIHelper helper;
+    helper.Init();
+    ModalDriver modal;
+    modal.PressNext(QMessageBox::Ok);
+
+    qor4::QORPtr<qor4::IDataControl> none;
+    EXPECT_FALSE(helper.ReopenSession(none, "", kSessionMessage));
+
+    ASSERT_EQ(modal.Seen().size(), 1u);
+    EXPECT_EQ(modal.Seen()[0].title, kConnectionError);
+    EXPECT_EQ(modal.Seen()[0].text, QStringLiteral("Cannot connect to version control"));
+    EXPECT_EQ(modal.Pending(), 0u);
+    helper.Term();
+    standin::System::Reset();
 }
 
 } // namespace

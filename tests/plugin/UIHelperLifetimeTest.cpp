@@ -80,6 +80,29 @@ TEST_F(UIHelperLifetimeTest, InvalidLibraryGetsNoNotification)
     helper.Term();
 }
 
+TEST_F(UIHelperLifetimeTest, ReleasingTheItemLibraryEndsTheSaveNotifications)
+{
+    const opal::datamodel::IItemLibraryNotification* listener = &Helper();
+    const auto saveListeners = [this, listener] {
+        int count = 0;
+        for (const auto& registration : Library().GetRegistrations())
+            count += registration.listener == listener &&
+                     (registration.mask & opal::datamodel::NotificationMask::kSave) != 0;
+        return count;
+    };
+    ASSERT_EQ(saveListeners(), 1) << "the open data base's saves reach the helper";
+
+    Proxy().ReleaseItemLibrary();
+
+    EXPECT_EQ(saveListeners(), 0);
+    const auto& calls = Library().GetRegistrationCalls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_FALSE(calls.back().added);
+    EXPECT_EQ(calls.back().registration.listener, listener);
+    EXPECT_EQ(calls.back().registration.mask,
+              opal::datamodel::NotificationMask::kSave | opal::datamodel::NotificationMask::kSaveRecord);
+}
+
 TEST_F(UIHelperLifetimeTest, ProgressBoxHasOnlyCancelAndTheFixedText)
 {
     CRevisionControlUIHelper helper;
