@@ -5,6 +5,8 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
+#include <QLayout>
 #include <QTemporaryDir>
 
 namespace {
@@ -42,6 +44,7 @@ TEST_F(FileListWidgetTest, ListsFilesAscendingWithReadOnlyMarkAndGreyedMissingOn
     QFileListWidget list({writable, missing, readOnly});
     EXPECT_EQ(list.headerItem()->text(0), "File");
     EXPECT_EQ(list.headerItem()->text(1), "Read Only");
+    EXPECT_EQ(list.header()->defaultAlignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft) << "headings start left";
     ASSERT_EQ(list.topLevelItemCount(), 3);
     // A path that does not exist cannot be written, whoever runs the test.
     const struct {
@@ -111,6 +114,7 @@ TEST_F(FileListWidgetTest, ShowFileListDialogRunsModallyWithTheTitleAndOk)
     ModalDriver driver;
     driver.AnswerNext([&](QWidget* modal) {
         EXPECT_EQ(modal->windowTitle(), "Asset Files");
+        EXPECT_EQ(modal->layout()->contentsMargins(), QMargins(2, 2, 2, 2)) << "the list fills the dialog";
         EXPECT_EQ(modal->findChild<QFileListWidget*>()->topLevelItemCount(), 3);
         auto* ok = modal->findChild<QPushButton*>("okButton");
         ASSERT_TRUE(ok);
