@@ -165,6 +165,7 @@ TEST_F(PromptCheckOutObjectsTest, DialogOffersEveryAnswerAndCheckOutUsesTheChose
     const DialogView& dialog = Dialogs()[0];
     EXPECT_EQ(dialog.title, QStringLiteral("Check Out"));
     EXPECT_EQ(dialog.message, QString::fromLatin1(kEditMessage));
+    EXPECT_EQ(dialog.assetsText, QStringLiteral("hero\n"));
     EXPECT_EQ(dialog.files, QStringList{QString::fromStdString(asset->GetAssetFile())});
     EXPECT_TRUE(dialog.continueVisible);
     EXPECT_TRUE(dialog.makeWritableVisible);

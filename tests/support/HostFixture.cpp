@@ -318,7 +318,9 @@ void HostFixture::AnswerPasswordNext(const QString& password, std::function<void
         for (QLabel* label : dialog->findChildren<QLabel*>())
             labels << label->text();
         passwordDialogLabels.push_back(labels);
-        QTest::keyClicks(dialog->findChild<QLineEdit*>(), password);
+        auto* edit = dialog->findChild<QLineEdit*>();
+        EXPECT_EQ(edit->text(), QString()) << "every run of the password dialog starts from an empty box";
+        QTest::keyClicks(edit, password);
         if (beforeOk) beforeOk();
         for (QPushButton* button : dialog->findChildren<QPushButton*>())
             if (button->text() == QLatin1String("Ok")) button->click();
