@@ -254,6 +254,21 @@ TEST_F(PostSaveFlowTest, AFailedStatusQueryOfTheDeletedFilesEndsTheWholeNotifica
     EXPECT_NE(StateOf(fresh->GetAssetFile()).status, kMarkedForAdd);
 }
 
+TEST_F(PostSaveFlowTest, AFailedStatusQueryOfALaterNewAssetKeepsEveryNewAssetOut)
+{
+    standin::DbObject* first = AddNewAsset("first");
+    standin::DbObject* second = AddNewAsset("second");
+    // The first new asset's status query answers; the second one's fails.
+    Server().FailAfter(standin::ServerOp::kStatus, 1, standin::ServerCode::kServerError, "depot busy\n");
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kStatus).size(), 2u);
+    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kAdd).empty()) << "the notification ends at the failure";
+    EXPECT_EQ(StateOf(first->GetAssetFile()).status, kNotInDepot);
+    EXPECT_EQ(StateOf(second->GetAssetFile()).status, kNotInDepot);
+}
+
 TEST_F(PostSaveFlowTest, ExpiredSessionIsReopenedAndTheStatusQueryRepeated)
 {
     standin::DbObject* doomed = AddCheckedInAsset("old");

@@ -30,12 +30,17 @@ FaultyBackend::FaultyBackend(std::shared_ptr<RevisionBackend> inner) : m_inner(s
 
 void FaultyBackend::FailNext(const std::string& operation, std::int32_t code, const std::string& text)
 {
-    m_faults.emplace(operation, Fault{code, text, true});
+    m_faults.emplace(operation, Fault{code, text, true, 0});
 }
 
 void FaultyBackend::FailAlways(const std::string& operation, std::int32_t code, const std::string& text)
 {
-    m_faults.emplace(operation, Fault{code, text, false});
+    m_faults.emplace(operation, Fault{code, text, false, 0});
+}
+
+void FaultyBackend::FailAfter(const std::string& operation, int passing, std::int32_t code, const std::string& text)
+{
+    m_faults.emplace(operation, Fault{code, text, true, passing});
 }
 
 void FaultyBackend::ClearFaults()
@@ -98,6 +103,10 @@ ServerResult FaultyBackend::Enter(const char* operation, SessionId session, std:
     for (const std::string& name : {std::string(operation), std::string(ServerOp::kAll)}) {
         const auto fault = m_faults.find(name);
         if (fault == m_faults.end()) continue;
+        if (fault->second.passing > 0) {
+            --fault->second.passing;
+            continue;
+        }
         const ServerResult injected{fault->second.code, fault->second.text};
         if (fault->second.once) m_faults.erase(fault);
         return injected;

@@ -23,6 +23,8 @@ public:
     // text without doing anything; FailNext matches once, FailAlways until ClearFaults.
     void FailNext(const std::string& operation, std::int32_t code, const std::string& text);
     void FailAlways(const std::string& operation, std::int32_t code, const std::string& text);
+    // Lets the next passing matching calls through, then fails the one after, once.
+    void FailAfter(const std::string& operation, int passing, std::int32_t code, const std::string& text);
     void ClearFaults();
     // Makes operations take milliseconds longer (0 removes). An operation cancelled meanwhile
     // (OperationScope) is abandoned with ServerCode::kCancelled and ServerText::kCancelled.
@@ -66,6 +68,7 @@ private:
         std::int32_t code = 0;
         std::string text;
         bool once = false;
+        int passing = 0; // matching calls still let through
     };
     struct OtherUserState {
         qor4::StatusWord word = 0;
