@@ -174,6 +174,23 @@ TEST_F(PromptCheckOutObjectsTest, DialogOffersEveryAnswerAndCheckOutUsesTheChose
     EXPECT_EQ(StoredAction(), Props::kPrompt);
 }
 
+TEST_F(PromptCheckOutObjectsTest, RelatedObjectsJoinTheQuestionAndTheCheckOut)
+{
+    standin::DbObject* hero = AddCheckedInAsset("hero");
+    standin::DbObject* rig = AddCheckedInAsset("rig");
+    hero->AddRelatedObject(rig);
+    AnswerDialog(DialogButton::CheckOut);
+
+    EXPECT_TRUE(Prompt({hero}));
+
+    ASSERT_EQ(Dialogs().size(), 1u);
+    QStringList files = Dialogs()[0].files;
+    files.sort();
+    EXPECT_EQ(files, (QStringList{QString::fromStdString(hero->GetAssetFile()),
+                                  QString::fromStdString(rig->GetAssetFile())}));
+    ExpectStates({hero->GetAssetFile(), rig->GetAssetFile()}, CheckedOutIn(""));
+}
+
 TEST_F(PromptCheckOutObjectsTest, ContinueWithoutTheBoxIsAskedAgainOnlyAfterOtherObjects)
 {
     standin::DbObject* first = AddCheckedInAsset("first");
