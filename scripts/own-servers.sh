@@ -6,6 +6,7 @@ zr_run_tmp=$(mktemp -d "${TMPDIR:-/tmp}/zr-run.XXXXXX")
 # Apache, started as root, serves as www-data, which must be able to enter the folder.
 chmod 711 "$zr_run_tmp"
 export TMPDIR=$zr_run_tmp
+trap 'rm -rf "$zr_run_tmp"' EXIT
 
 # Fails (naming them) when a server started under this run's folder still runs.
 zr_no_server_left() {
