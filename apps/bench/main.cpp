@@ -2,8 +2,7 @@
 // run (Subversion's own client, or the bare file system), as a markdown table of medians of five.
 #include "BenchHost.h"
 
-#include "HttpsServer.h"
-#include "SvnServer.h"
+#include "StartServer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -225,17 +224,9 @@ int main(int argc, char* argv[])
         QStringList wanted = app.arguments().mid(1);
         const bool https = wanted.removeAll(QStringLiteral("--https")) > 0;
         const std::string serverFolder = root.filePath("server").toStdString();
-        std::unique_ptr<standin::RepositoryServer> server;
         std::string error;
-        if (https) {
-            standin::HttpsServer::StartResult started = standin::HttpsServer::Start(serverFolder, {{kUser, ""}});
-            server = std::move(started.server);
-            error = started.error;
-        } else {
-            standin::SvnServer::StartResult started = standin::SvnServer::Start(serverFolder, {{kUser, ""}});
-            server = std::move(started.server);
-            error = started.error;
-        }
+        const std::unique_ptr<standin::RepositoryServer> server = standin::StartServer(
+            https ? standin::ServerKind::kApache : standin::ServerKind::kSvnserve, serverFolder, {{kUser, ""}}, error);
         Require(server != nullptr, error);
         const std::string url = server->Url();
         const SvnProgram svn(root.filePath("svn-config"));

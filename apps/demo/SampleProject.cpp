@@ -1,8 +1,7 @@
 #include "SampleProject.h"
 
-#include "HttpsServer.h"
+#include "StartServer.h"
 #include "SvnBackend.h"
-#include "SvnServer.h"
 
 #include <QDir>
 #include <QFile>
@@ -93,16 +92,9 @@ std::unique_ptr<standin::RepositoryServer> SampleProject::StartServer(bool https
         error = "cannot create the data folder " + m_dataDir.toStdString();
         return nullptr;
     }
-    std::unique_ptr<standin::RepositoryServer> server;
-    if (https) {
-        standin::HttpsServer::StartResult started = standin::HttpsServer::Start(ServerFolder().toStdString(), Users());
-        server = std::move(started.server);
-        error = started.error;
-    } else {
-        standin::SvnServer::StartResult started = standin::SvnServer::Start(ServerFolder().toStdString(), Users());
-        server = std::move(started.server);
-        error = started.error;
-    }
+    std::unique_ptr<standin::RepositoryServer> server =
+        standin::StartServer(https ? standin::ServerKind::kApache : standin::ServerKind::kSvnserve,
+                             ServerFolder().toStdString(), Users(), error);
     // The server listens on a new port every start; working copies from earlier starts follow it.
     for (const auto& user : Users())
         if (server && QFileInfo::exists(WorkingCopy(user.first)) &&

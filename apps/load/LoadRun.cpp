@@ -4,9 +4,8 @@
 #include "LoadCheck.h"
 #include "LoadUser.h"
 
-#include "HttpsServer.h"
+#include "StartServer.h"
 #include "SvnBackend.h"
-#include "SvnServer.h"
 
 #include <QTemporaryDir>
 
@@ -55,15 +54,8 @@ public:
         for (int i = 0; i < m_options.users; ++i)
             users[UserName(i)] = PasswordOf(UserName(i));
         std::string error;
-        if (m_options.https) {
-            standin::HttpsServer::StartResult started = standin::HttpsServer::Start(Path("server"), users);
-            m_server = std::move(started.server);
-            error = started.error;
-        } else {
-            standin::SvnServer::StartResult started = standin::SvnServer::Start(Path("server"), users);
-            m_server = std::move(started.server);
-            error = started.error;
-        }
+        m_server = standin::StartServer(m_options.https ? standin::ServerKind::kApache : standin::ServerKind::kSvnserve,
+                                        Path("server"), users, error);
         if (!m_server) return Fail(error);
         if (!Seed(error)) return Fail(error);
         for (int i = 0; i < m_options.users; ++i)

@@ -1,7 +1,6 @@
 // Starts the project's server the way a test or the demo does, prints the server program's pid and
 // waits to be killed: ServerHolder <svn|https> <folder>.
-#include "HttpsServer.h"
-#include "SvnServer.h"
+#include "StartServer.h"
 
 #include <cstdio>
 #include <cstring>
@@ -15,17 +14,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s <svn|https> <folder>\n", argv[0]);
         return 2;
     }
-    std::unique_ptr<standin::RepositoryServer> server;
     std::string error;
-    if (std::strcmp(argv[1], "https") == 0) {
-        auto started = standin::HttpsServer::Start(argv[2], {{"alice", "pw"}});
-        server = std::move(started.server);
-        error = started.error;
-    } else {
-        auto started = standin::SvnServer::Start(argv[2], {{"alice", "pw"}});
-        server = std::move(started.server);
-        error = started.error;
-    }
+    const std::unique_ptr<standin::RepositoryServer> server = standin::StartServer(
+        std::strcmp(argv[1], "https") == 0 ? standin::ServerKind::kApache : standin::ServerKind::kSvnserve, argv[2],
+        {{"alice", "pw"}}, error);
     if (!server) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;

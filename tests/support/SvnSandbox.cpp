@@ -1,24 +1,12 @@
 #include "SvnSandbox.h"
 
-#include "HttpsServer.h"
+#include "StartServer.h"
 #include "SvnBackend.h"
-#include "SvnServer.h"
 
 #include <QDir>
 
 #include <filesystem>
 #include <fstream>
-
-namespace {
-
-template <typename Server>
-std::unique_ptr<standin::RepositoryServer> Started(typename Server::StartResult started, std::string& error)
-{
-    error = started.error;
-    return std::move(started.server);
-}
-
-} // namespace
 
 SvnSandbox::SvnSandbox(const std::map<std::string, std::string>& users, Transport transport)
     : m_users(users), m_transport(transport)
@@ -28,9 +16,9 @@ SvnSandbox::SvnSandbox(const std::map<std::string, std::string>& users, Transpor
         return;
     }
     const std::string folder = m_folder.filePath(QStringLiteral("server")).toStdString();
-    m_server = transport == Transport::kHttps
-                   ? Started<standin::HttpsServer>(standin::HttpsServer::Start(folder, users), m_error)
-                   : Started<standin::SvnServer>(standin::SvnServer::Start(folder, users), m_error);
+    m_server = standin::StartServer(transport == Transport::kHttps ? standin::ServerKind::kApache
+                                                                   : standin::ServerKind::kSvnserve,
+                                    folder, users, m_error);
     if (!m_server) return;
     // The command-line client's own configuration: it writes its default files there.
     const QString cliConfig = m_folder.filePath(QStringLiteral("svn-config"));
