@@ -14,6 +14,8 @@
 
 class BenchHost {
 public:
+    BenchHost();
+    ~BenchHost();
     // False (with the reason in error) when the plug-in or the account could not be set up.
     // configFolder: Subversion's configuration folder ("" the user's own).
     bool Start(const std::string& url, const std::string& user, const std::string& workingCopy,
@@ -25,10 +27,15 @@ public:
     standin::FaultyBackend& Backend() const { return *m_backend; }
     qor4::QORPtr<qor4::IDataControl> Control() const;
     standin::SessionId Session() const;
+    // Saves the library and returns the seconds the plug-in's post-save notification took.
+    double TimedPostSave(standin::SaveResult& saved);
     // Backend calls of one operation since the last ClearCalls.
     int CallsOf(const char* operation) const;
 
 private:
+    class PostSaveClock;
+
+    std::unique_ptr<PostSaveClock> m_clock;
     std::shared_ptr<standin::FaultyBackend> m_backend;
     std::unique_ptr<standin::StandinHost> m_host;
     CRevisionControlUIHelper* m_helper = nullptr;

@@ -1,58 +1,45 @@
-// zrbench: the plug-in's flows against a local svnserve, each beside its floor measured in the same
-// run (Subversion's own client, or the bare file system), as a markdown table of medians of five.
+// zrbench: the plug-in's flows against a project's own server, each beside its floor measured in the
+// same run (Subversion's own client, the same library calls made directly, or the bare file
+// system), as a markdown table of medians, with the growth of each case between its two largest sizes.
+//
+//   zrbench [--https] [--sizes N,N,...] [case ...]
+#include "BenchCases.h"
 #include "BenchHost.h"
+#include "BenchReport.h"
+#include "SvnProgram.h"
 
 #include "StartServer.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace {
 
-namespace fs = qor4::FileStatus;
-
 constexpr const char* kUser = "bench";
-constexpr int kRuns = 5;
-constexpr int kStatusFiles = 10000;
-constexpr int kFilesPerFolder = 100;
-constexpr int kCheckOutFiles = 1000;
-constexpr int kPreSaveAssets = 10000;
-constexpr int kAddedAssets = 1000;
-constexpr int kSvnPatienceMs = 600000;
+constexpr int kQuickSize = 10000;
+constexpr int kQuickLockAndAddSize = 1000;
+// One lock request names every file, and each run adds its files anew: past this size the set-up
+// (and the command line of `svn lock`) outgrows the machine long before the plug-in does.
+constexpr int kLargestLockAndAddSize = 10000;
+constexpr const char* kAutoPropsConfig = "[miscellany]\nenable-auto-props = yes\n[auto-props]\n* = svn:needs-lock=*\n";
 
-struct CaseResult {
-    std::string name;
-    int n = 0;
-    double plugin = 0;
-    double floor = 0;
-    double bound = 0;
+const QStringList kCases{"status", "checkout", "postsave-add", "presave"};
+
+struct Options {
+    bool https = false;
+    std::vector<int> sizes;
+    QStringList cases;
 };
-
-double Seconds(const std::function<void()>& work)
-{
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 void Require(bool condition, const std::string& what)
 {
@@ -67,148 +54,66 @@ void WriteFile(const QString& path, const QByteArray& content)
             "cannot write " + path.toStdString());
 }
 
-// Subversion's command-line client as the floor and for the set-up; its output is not read.
-class SvnProgram {
-public:
-    explicit SvnProgram(QString configDir) : m_configDir(std::move(configDir)) {}
-    void Run(const QStringList& arguments, const QString& directory) const
-    {
-        QProcess process;
-        process.setWorkingDirectory(directory);
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QStringLiteral("svn"), QStringList{"--non-interactive", "--no-auth-cache", "--config-dir",
-                                                         m_configDir, "--username", kUser, "--password", ""} +
-                                                 arguments);
-        const bool finished = process.waitForFinished(kSvnPatienceMs);
-        Require(finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
-                "svn " + arguments.join(' ').left(80).toStdString() + " failed (finished " + std::to_string(finished) +
-                    ", status " + std::to_string(process.exitStatus()) + ", code " +
-                    std::to_string(process.exitCode()) + "): " + process.readAll().left(300).toStdString());
-    }
-
-private:
-    QString m_configDir;
-};
-
-std::vector<standin::DbObject*> SavedAssets(BenchHost& host, const std::vector<std::string>& files)
+Options Parse(const QApplication& app)
 {
-    std::vector<standin::DbObject*> assets;
-    for (const std::string& file : files)
-        assets.push_back(host.Manager().CreateAsset(
-            {QFileInfo(QString::fromStdString(file)).baseName().toStdString() + std::to_string(assets.size()),
-             file,
-             {},
-             true}));
-    return assets;
+    QCommandLineParser parser;
+    parser.setApplicationDescription("The plug-in's flows beside their floors.");
+    parser.addHelpOption();
+    const QCommandLineOption https("https", "Through the project's Apache over TLS instead of svnserve.");
+    const QCommandLineOption sizes("sizes", "Sizes to run every case at, e.g. 1000,10000,100000.", "list");
+    parser.addOption(https);
+    parser.addOption(sizes);
+    parser.addPositionalArgument("case", "Cases to run alone: " + kCases.join(", ") + ".", "[case ...]");
+    parser.process(app);
+
+    Options options;
+    options.https = parser.isSet(https);
+    for (const QString& text : parser.value(sizes).split(',', Qt::SkipEmptyParts)) {
+        bool number = false;
+        const int size = text.trimmed().toInt(&number);
+        Require(number && size >= 100 && size % 100 == 0,
+                "--sizes: " + text.toStdString() + " is not a positive multiple of 100");
+        options.sizes.push_back(size);
+    }
+    std::sort(options.sizes.begin(), options.sizes.end());
+    options.sizes.erase(std::unique(options.sizes.begin(), options.sizes.end()), options.sizes.end());
+    options.cases = parser.positionalArguments();
+    for (const QString& name : options.cases)
+        Require(kCases.contains(name),
+                "no case " + name.toStdString() + " (cases: " + kCases.join(", ").toStdString() + ")");
+    if (options.cases.isEmpty()) options.cases = kCases;
+    return options;
 }
 
-DbObjectHandles HandlesOf(const std::vector<standin::DbObject*>& assets)
+std::vector<int> SizesOf(const Options& options, const QString& name)
 {
-    DbObjectHandles handles;
-    for (standin::DbObject* asset : assets)
-        handles.push_back(standin::DataModelMgr::MakeHandle(asset));
-    return handles;
+    const bool lockOrAdd = name == "checkout" || name == "postsave-add";
+    if (options.sizes.empty()) return {lockOrAdd ? kQuickLockAndAddSize : kQuickSize};
+    std::vector<int> sizes;
+    for (int size : options.sizes)
+        if (!lockOrAdd || size <= kLargestLockAndAddSize) sizes.push_back(size);
+    if (sizes.size() != options.sizes.size())
+        std::fprintf(stderr, "zrbench: %s runs at sizes up to %d only\n", name.toUtf8().constData(),
+                     kLargestLockAndAddSize);
+    return sizes;
 }
 
-bool Writable(const std::string& file)
+// One repository holds the files of every case at every size, imported once before anything is timed.
+void Seed(const Options& options, const SvnProgram& svn, const QDir& root, const std::string& url)
 {
-    struct stat info {};
-    return stat(file.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) != 0;
-}
-
-CaseResult StatusCase(BenchHost& host, const SvnProgram& svn, const QDir& wc, const std::vector<std::string>& files)
-{
-    const DbObjectHandles handles = HandlesOf(SavedAssets(host, files));
-    std::vector<double> plugin, floor;
-    for (int run = 0; run < kRuns; ++run) {
-        std::list<qor4::StatusWord> states;
-        qor4::qorResult result;
-        plugin.push_back(Seconds([&] { result = host.Helper().GetAccessStates(handles, false, true, states); }));
-        Require(result.GetCode() == 0 && states.size() == files.size(), "status: the plug-in's query failed");
-        floor.push_back(Seconds([&] { svn.Run({"status", "-u", "status"}, wc.path()); }));
-    }
-    return {"status", static_cast<int>(files.size()), Median(plugin), Median(floor), 3.0};
-}
-
-CaseResult CheckOutCase(BenchHost& host, const SvnProgram& svn, const QDir& wc, const std::vector<std::string>& files,
-                        const QStringList& relative)
-{
-    const DbObjectHandles handles = HandlesOf(SavedAssets(host, files));
-    std::vector<double> plugin, floor;
-    for (int run = 0; run < kRuns; ++run) {
-        host.Backend().ClearCalls();
-        CommandTexts texts;
-        qor4::qorResult result;
-        plugin.push_back(
-            Seconds([&] { result = host.Helper().RunCheckOutCommand(host.Control(), handles, false, "", texts); }));
-        Require(result.GetCode() == 0, "checkout: the plug-in's check-out failed: " + texts.message + texts.details);
-        Require(std::all_of(files.begin(), files.end(), Writable), "checkout: files left read-only");
-        Require(host.CallsOf(standin::ServerOp::kEdit) == 1, "checkout: not exactly one lock request");
-        Require(host.Backend().Revert(host.Session(), files).Succeeded(), "checkout: the locks were not released");
-
-        floor.push_back(Seconds([&] { svn.Run(QStringList{"lock"} + relative, wc.filePath("checkout")); }));
-        svn.Run(QStringList{"unlock"} + relative, wc.filePath("checkout"));
-    }
-    return {"checkout", static_cast<int>(files.size()), Median(plugin), Median(floor), 1.5};
-}
-
-CaseResult PostSaveAddCase(BenchHost& host, const SvnProgram& svn, const QDir& wc)
-{
-    std::vector<double> plugin, floor;
-    for (int run = 0; run < kRuns; ++run) {
-        const QString folder = QStringLiteral("added/r%1/").arg(run);
-        std::vector<std::string> files;
-        for (int i = 0; i < kAddedAssets; ++i) {
-            const std::string file = wc.filePath(folder + QStringLiteral("a%1.qor").arg(i)).toStdString();
-            host.Manager().CreateAsset({"added" + std::to_string(run) + "_" + std::to_string(i), file, {}, false});
-            files.push_back(file);
-        }
-        host.Backend().ClearCalls();
-        standin::SaveResult saved;
-        plugin.push_back(Seconds([&] { saved = host.Library().Save(); }));
-        Require(saved.Succeeded(), "postsave-add: the save failed");
-        Require(host.CallsOf(standin::ServerOp::kAdd) == kAddedAssets,
-                "postsave-add: " + std::to_string(host.CallsOf(standin::ServerOp::kAdd)) + " adds for " +
-                    std::to_string(kAddedAssets) + " assets, " + std::to_string(host.Backend().Calls().size()) +
-                    " calls");
-        const standin::StatusResult status = host.Backend().Status(host.Session(), files, standin::StatusScope::kLocal);
-        Require(status.Succeeded() && std::all_of(status.words.begin(), status.words.end(),
-                                                  [](qor4::StatusWord word) { return word == fs::kMarkedForAdd; }),
-                "postsave-add: the new files were not marked for add");
-
-        const QString floorFolder = QStringLiteral("floor/r%1").arg(run);
-        for (int i = 0; i < kAddedAssets; ++i)
-            WriteFile(wc.filePath(floorFolder + QStringLiteral("/a%1.qor").arg(i)), "new asset\n");
-        floor.push_back(Seconds([&] { svn.Run({"add", "--parents", floorFolder}, wc.path()); }));
-    }
-    return {"postsave-add", kAddedAssets, Median(plugin), Median(floor), 2.0};
-}
-
-CaseResult PreSaveCase(BenchHost& host, const QDir& wc)
-{
-    std::vector<std::string> files;
-    for (int i = 0; i < kPreSaveAssets; ++i) {
-        const QString path = wc.filePath(QStringLiteral("presave/d%1/p%2.qor").arg(i / kFilesPerFolder).arg(i));
-        WriteFile(path, "writable asset\n");
-        files.push_back(path.toStdString());
-    }
-    for (standin::DbObject* asset : SavedAssets(host, files))
-        host.Manager().AddObject(asset, asset->GetName() + ".meta", standin::ObjectKind::Metadata);
-    std::vector<double> plugin, floor;
-    for (int run = 0; run < kRuns; ++run) {
-        bool cancel = true;
-        plugin.push_back(Seconds([&] { host.Helper().OnPreSave(host.Library().GetAccessor(), &cancel); }));
-        Require(!cancel, "presave: the save was vetoed");
-        int writable = 0;
-        floor.push_back(Seconds([&] {
-            for (const std::string& file : files) {
-                struct stat info {};
-                writable += stat(file.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) != 0;
-            }
-        }));
-        Require(writable == kPreSaveAssets, "presave: files not writable");
-    }
-    return {"presave", kPreSaveAssets, Median(plugin), Median(floor), 1.2};
+    const QDir seed(root.filePath("seed"));
+    int files = 0;
+    if (options.cases.contains("status"))
+        for (int size : SizesOf(options, "status"))
+            for (int i = 0; i < size; ++i, ++files)
+                WriteFile(seed.filePath(BenchCases::StatusFile(size, i)), "asset\n");
+    if (options.cases.contains("checkout"))
+        for (int size : SizesOf(options, "checkout"))
+            for (int i = 0; i < size; ++i, ++files)
+                WriteFile(seed.filePath(BenchCases::CheckOutFile(size, i)), "asset\n");
+    WriteFile(seed.filePath("README"), "benchmark files\n");
+    std::fprintf(stderr, "zrbench: seeding %d files into %s ...\n", files, url.c_str());
+    svn.Run({"import", "-q", "-m", "benchmark files", seed.path(), QString::fromStdString(url)}, root.path());
 }
 
 } // namespace
@@ -220,70 +125,50 @@ int main(int argc, char* argv[])
     QTemporaryDir root;
     try {
         Require(root.isValid(), "no temporary folder");
-        // zrbench [--https] [case ...]: through Apache over TLS; only the named cases (for profiling one).
-        QStringList wanted = app.arguments().mid(1);
-        const bool https = wanted.removeAll(QStringLiteral("--https")) > 0;
-        const std::string serverFolder = root.filePath("server").toStdString();
+        const Options options = Parse(app);
         std::string error;
-        const std::unique_ptr<standin::RepositoryServer> server = standin::StartServer(
-            https ? standin::ServerKind::kApache : standin::ServerKind::kSvnserve, serverFolder, {{kUser, ""}}, error);
+        const std::unique_ptr<standin::RepositoryServer> server =
+            standin::StartServer(options.https ? standin::ServerKind::kApache : standin::ServerKind::kSvnserve,
+                                 root.filePath("server").toStdString(), {{kUser, ""}}, error);
         Require(server != nullptr, error);
         const std::string url = server->Url();
-        const SvnProgram svn(root.filePath("svn-config"));
-        // The command-line client trusts the server as the backend does.
-        if (https) {
-            QDir().mkpath(root.filePath("svn-config"));
-            QFile::copy(QString::fromStdString(server->ClientConfigFolder() + "/servers"),
-                        root.filePath("svn-config/servers"));
+        // The command-line client trusts the server as the backend does; one configuration adds
+        // the backend's auto-props, for the add named file by file.
+        for (const char* folder : {"svn-config", "svn-config-autoprops"}) {
+            QDir().mkpath(root.filePath(folder));
+            if (options.https)
+                QFile::copy(QString::fromStdString(server->ClientConfigFolder() + "/servers"),
+                            root.filePath(QString(folder) + "/servers"));
         }
+        WriteFile(root.filePath("svn-config-autoprops/config"), kAutoPropsConfig);
+        const SvnProgram svn(root.filePath("svn-config"), kUser);
+        const SvnProgram svnAutoProps(root.filePath("svn-config-autoprops"), kUser);
 
-        std::fprintf(stderr, "zrbench: seeding %s ...\n", url.c_str());
-        const QDir seed(root.filePath("seed"));
-        for (int i = 0; i < kStatusFiles; ++i)
-            WriteFile(seed.filePath(QStringLiteral("status/d%1/f%2.qor").arg(i / kFilesPerFolder).arg(i)), "asset\n");
-        QStringList checkOutNames;
-        for (int i = 0; i < kCheckOutFiles; ++i) {
-            checkOutNames << QStringLiteral("c%1.qor").arg(i);
-            WriteFile(seed.filePath("checkout/" + checkOutNames.back()), "asset\n");
-        }
-        svn.Run({"import", "-q", "-m", "benchmark files", seed.path(), QString::fromStdString(url)}, root.path());
+        Seed(options, svn, QDir(root.path()), url);
         const QDir wc(root.filePath("wc"));
         Require(server->CheckOut(kUser, wc.path().toStdString(), error), error);
-        svn.Run({"propset", "-q", "-R", "svn:needs-lock", "*", "checkout"}, wc.path());
-        svn.Run({"commit", "-q", "-m", "assets need a lock", "checkout"}, wc.path());
+        if (options.cases.contains("checkout")) {
+            svn.Run({"propset", "-q", "-R", "svn:needs-lock", "*", "checkout"}, wc.path());
+            svn.Run({"commit", "-q", "-m", "assets need a lock", "checkout"}, wc.path());
+        }
         svn.Run({"update", "-q"}, wc.path());
 
         BenchHost host;
         Require(host.Start(url, kUser, wc.path().toStdString(), server->ClientConfigFolder(), error), error);
-        std::vector<std::string> statusFiles, checkOutFiles;
-        for (int i = 0; i < kStatusFiles; ++i)
-            statusFiles.push_back(
-                wc.filePath(QStringLiteral("status/d%1/f%2.qor").arg(i / kFilesPerFolder).arg(i)).toStdString());
-        for (const QString& name : checkOutNames)
-            checkOutFiles.push_back(wc.filePath("checkout/" + name).toStdString());
-
-        auto run = [&wanted](const char* name) {
-            const bool chosen = wanted.isEmpty() || wanted.contains(QLatin1String(name));
-            if (chosen) std::fprintf(stderr, "zrbench: %s ...\n", name);
-            return chosen;
-        };
+        BenchCases cases(host, svn, svnAutoProps, wc, kUser, server->ClientConfigFolder());
         std::vector<CaseResult> results;
-        if (run("status")) results.push_back(StatusCase(host, svn, wc, statusFiles));
-        if (run("checkout")) results.push_back(CheckOutCase(host, svn, wc, checkOutFiles, checkOutNames));
-        if (run("postsave-add")) results.push_back(PostSaveAddCase(host, svn, wc));
-        if (run("presave")) results.push_back(PreSaveCase(host, wc));
-
-        std::printf("| case | n | plug-in (median of %d, s) | floor (median of %d, s) | ratio |\n", kRuns, kRuns);
-        std::printf("|---|---|---|---|---|\n");
-        for (const CaseResult& result : results)
-            std::printf("| %s | %d | %.4f | %.4f | %.2f |\n", result.name.c_str(), result.n, result.plugin,
-                        result.floor, result.plugin / result.floor);
-        std::printf("\n");
-        for (const CaseResult& result : results) {
-            const double ratio = result.plugin / result.floor;
-            std::printf("%s: ratio %.2f, bound %.1f: %s\n", result.name.c_str(), ratio, result.bound,
-                        ratio <= result.bound ? "within" : "MISSED");
+        // Post-save add before pre-save: the pre-save case leaves its assets unsaved.
+        for (const QString& name : kCases) {
+            if (!options.cases.contains(name)) continue;
+            for (int size : SizesOf(options, name)) {
+                std::fprintf(stderr, "zrbench: %s at %d ...\n", name.toUtf8().constData(), size);
+                if (name == "status") results.push_back(cases.Status(size));
+                if (name == "checkout") results.push_back(cases.CheckOut(size));
+                if (name == "postsave-add") results.push_back(cases.PostSaveAdd(size));
+                if (name == "presave") results.push_back(cases.PreSave(size));
+            }
         }
+        BenchReport::Print(stdout, results, BenchCases::kRuns);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "zrbench: %s\n", failure.what());
         return 1;

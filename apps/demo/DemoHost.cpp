@@ -360,7 +360,7 @@ bool DemoHost::FreezeServer(bool frozen)
 {
     if (!m_server || !m_server->Running() || !m_server->Freeze(frozen)) return false;
     // A Cancel in front of the stopped server makes the host wait for it to answer again.
-    const auto* worker = dynamic_cast<const standin::WorkerBackend*>(&m_session->Backend());
+    const standin::WorkerBackend* worker = &m_session->Worker();
     const auto giveUp = std::chrono::steady_clock::now() + kServerBackWithin;
     while (!frozen && worker && worker->WaitingForServer() && std::chrono::steady_clock::now() < giveUp)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -258,15 +258,65 @@ TEST_F(PostSaveFlowTest, AFailedStatusQueryOfALaterNewAssetKeepsEveryNewAssetOut
 {
     standin::DbObject* first = AddNewAsset("first");
     standin::DbObject* second = AddNewAsset("second");
-    // The first new asset's status query answers; the second one's fails.
+    // The save's one query of every new file fails, so each asset is asked on its own: the first
+    // asset's query answers, the second one's fails.
+    Server().FailNext(standin::ServerOp::kStatus, standin::ServerCode::kServerError, "depot busy\n");
     Server().FailAfter(standin::ServerOp::kStatus, 1, standin::ServerCode::kServerError, "depot busy\n");
 
     ASSERT_TRUE(Library().Save().Succeeded());
 
-    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kStatus).size(), 2u);
+    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kStatus).size(), 3u);
     EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kAdd).empty()) << "the notification ends at the failure";
     EXPECT_EQ(StateOf(first->GetAssetFile()).status, kNotInDepot);
     EXPECT_EQ(StateOf(second->GetAssetFile()).status, kNotInDepot);
+}
+
+TEST_F(PostSaveFlowTest, OneStatusQueryOfTheSaveAnswersEveryNewAsset)
+{
+    const std::vector<standin::DbObject*> assets{
+        AddNewAsset("first"), AddNewAsset("second", {LocalPath("assets/second.tex")}), AddNewAsset("third")};
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    // The classification's queries come before the first add: one query, of every new file.
+    std::vector<standin::ServerCall> queries;
+    for (const standin::ServerCall& call : Server().Calls()) {
+        if (call.operation == standin::ServerOp::kAdd) break;
+        if (call.operation == standin::ServerOp::kStatus) queries.push_back(call);
+    }
+    ASSERT_EQ(queries.size(), 1u);
+    for (standin::DbObject* asset : assets)
+        for (const std::string& file : FilesOf(asset)) {
+            EXPECT_NE(std::find(queries[0].arguments.begin(), queries[0].arguments.end(), file),
+                      queries[0].arguments.end())
+                << file;
+            EXPECT_EQ(StateOf(file).status, kMarkedForAdd) << file;
+        }
+    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kAdd).size(), assets.size()) << "still one asset at a time";
+}
+
+TEST_F(PostSaveFlowTest, TheSavesStatusAnswersEndWithTheFirstChange)
+{
+    standin::DbObject* first = AddNewAsset("first");
+    standin::DbObject* second = AddNewAsset("second");
+    ASSERT_TRUE(Library().Save().Succeeded());
+    const std::string firstFile = first->GetAssetFile();
+    const std::string secondFile = second->GetAssetFile();
+    std::string revertText;
+    ASSERT_EQ(FileControl().RevertFiles(CurrentAccount(), {firstFile, secondFile}, revertText), 0) << revertText;
+    standin::SaveStatusMemo& memo = StatusMemo();
+    const standin::SessionId session = CurrentAccount()->Session();
+
+    memo.Expect({firstFile, secondFile});
+    EXPECT_EQ(memo.Status(session, {firstFile}, standin::StatusScope::kLocal).words,
+              std::vector<qor4::StatusWord>{kNotInDepot});
+    EXPECT_EQ(memo.Answered(), 1);
+    ASSERT_TRUE(memo.Add(session, {firstFile}, "").Succeeded());
+    EXPECT_EQ(memo.Status(session, {firstFile}, standin::StatusScope::kLocal).words,
+              std::vector<qor4::StatusWord>{kMarkedForAdd})
+        << "an answer from before the add would be stale";
+    EXPECT_EQ(memo.Answered(), 1);
+    memo.Forget();
 }
 
 TEST_F(PostSaveFlowTest, ExpiredSessionIsReopenedAndTheStatusQueryRepeated)

@@ -60,7 +60,7 @@ TEST_P(ServerTroubleTest, CancelInTheProgressBoxOfAStoppedServerVetoesTheSaveAnd
     ExpectStates(FilesOf(asset), {true, true, 0, ""});
 
     // Once the server answers again, the next operation goes through.
-    auto& worker = dynamic_cast<standin::WorkerBackend&>(FileControl().Backend());
+    const standin::WorkerBackend& worker = Worker();
     QElapsedTimer waited;
     waited.start();
     while (worker.WaitingForServer() && waited.elapsed() < kSanityBoundMs)

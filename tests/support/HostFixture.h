@@ -124,6 +124,9 @@ protected:
     standin::DataControl& Control() { return *dataControl; }
     qor4::QORPtr<qor4::IDataControl> ControlPtr() { return qor4::QORPtr<qor4::IDataControl>(dataControl); }
     standin::FileVersionControl& FileControl() { return *fileVersionControl; }
+    // Between the services and the backend: the post-save status memo, then the worker thread.
+    standin::SaveStatusMemo& StatusMemo() { return host->Model().StatusMemo(); }
+    const standin::WorkerBackend& Worker() { return host->Model().Worker(); }
     qor4::QORPtr<qor4::IFileVersionControl> FileControlPtr()
     {
         return qor4::QORPtr<qor4::IFileVersionControl>(fileVersionControl);

@@ -82,8 +82,10 @@ SaveResult ItemLibrary::Save()
     }
 
     result = ModelSaver(*m_manager).WriteChanges();
+    postSaveStarting(result);
     for (IItemLibraryNotification* listener : ListenersFor(mask::kSave | mask::kSaveRecord))
         if (IsRegistered(listener)) listener->OnPostSave(self);
+    postSaveEnded();
     ModelSaver::CommitVersions(result);
     return result;
 }

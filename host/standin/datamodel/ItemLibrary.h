@@ -2,6 +2,8 @@
 // and the save that notifies them around writing the files.
 #pragma once
 
+#include <boost/signals2/signal.hpp>
+
 #include "DataModelMgr.h"
 #include "ModelSaver.h"
 
@@ -56,6 +58,11 @@ public:
     // OnPreSave (listeners with the save bit; the first veto stops the save), the writing, then
     // OnPostSave (listeners with the save or save-record bit), then the new versions are committed.
     SaveResult Save();
+
+    // Around the post-save notification: what the save did, before the first listener hears of it,
+    // and its end, after the last.
+    boost::signals2::signal<void(const SaveResult&)> postSaveStarting;
+    boost::signals2::signal<void()> postSaveEnded;
 
     const qor4::QORPtr<DataModelMgr>& GetManager() const { return m_manager; }
     int GetContextId() const { return m_contextId; }

@@ -7,7 +7,8 @@ namespace standin {
 constexpr const char* kNoFileVersionControl = "The data base has no file-version-control service.";
 
 ModelSession::ModelSession(std::shared_ptr<RevisionBackend> backend, ModelServices services, int libraryContextId)
-    : m_backend(std::make_shared<WorkerBackend>(std::move(backend))), m_manager(DataModelMgr::Create())
+    : m_worker(std::make_shared<WorkerBackend>(std::move(backend))),
+      m_backend(std::make_shared<SaveStatusMemo>(m_worker)), m_manager(DataModelMgr::Create())
 {
     QORInstance* instance = m_manager->GetInstance();
     auto accounts = std::make_shared<AccountBook>();
@@ -24,6 +25,11 @@ ModelSession::ModelSession(std::shared_ptr<RevisionBackend> backend, ModelServic
             qor4::QORPtr<qor4::IQORUnknown>(static_cast<qor4::IFileVersionControl*>(m_fileControl.Get())));
     }
     m_library = std::make_unique<ItemLibrary>(m_manager, libraryContextId);
+    // Only a save that made new assets is followed by per-asset status queries.
+    m_postSaveStarting = m_library->postSaveStarting.connect([this](const SaveResult& saved) {
+        if (!saved.newAssets.empty()) m_backend->Expect(saved.writtenFiles);
+    });
+    m_postSaveEnded = m_library->postSaveEnded.connect([this] { m_backend->Forget(); });
 }
 
 qor4::QORPtr<qor4::IDataModelMgr> ModelSession::ManagerInterface() const

@@ -8,6 +8,8 @@
 #include "DataModelMgr.h"
 #include "FileVersionControl.h"
 #include "ItemLibrary.h"
+#include "SaveStatusMemo.h"
+#include "WorkerBackend.h"
 
 #include <memory>
 #include <string>
@@ -42,18 +44,25 @@ public:
     // For the proxy, which holds the manager through its interface.
     qor4::QORPtr<qor4::IDataModelMgr> ManagerInterface() const;
     ItemLibrary& Library() const { return *m_library; }
-    // The backend the services use: the given one, run on the worker thread.
+    // The backend the services use: the given one, run on the worker thread, behind the memo that
+    // answers a post-save notification's status queries.
     RevisionBackend& Backend() const { return *m_backend; }
+    SaveStatusMemo& StatusMemo() const { return *m_backend; }
+    // The worker thread the operations run on.
+    WorkerBackend& Worker() const { return *m_worker; }
     // Null when the session was built without the service.
     DataControl* Control() const { return m_dataControl.Get(); }
     FileVersionControl* FileControl() const { return m_fileControl.Get(); }
 
 private:
-    std::shared_ptr<RevisionBackend> m_backend;
+    std::shared_ptr<WorkerBackend> m_worker;
+    std::shared_ptr<SaveStatusMemo> m_backend;
     qor4::QORPtr<DataModelMgr> m_manager;
     qor4::QORPtr<DataControl> m_dataControl;
     qor4::QORPtr<FileVersionControl> m_fileControl;
     std::unique_ptr<ItemLibrary> m_library;
+    boost::signals2::scoped_connection m_postSaveStarting;
+    boost::signals2::scoped_connection m_postSaveEnded;
 };
 
 } // namespace standin

@@ -1,0 +1,53 @@
+// BenchCases: the benchmark's four cases, each at one size, each beside its floor measured in the
+// same run. The files they use are seeded once, for every size, before any case is timed.
+#pragma once
+
+#include "BenchHost.h"
+#include "SvnProgram.h"
+
+#include <QDir>
+
+#include <string>
+#include <vector>
+
+struct CaseResult {
+    std::string name;
+    int n = 0;
+    double plugin = 0;
+    double floor = 0;
+    // A second reference beside the floor (negative when the case has none).
+    double reference = -1;
+    double bound = 0;
+};
+
+class BenchCases {
+public:
+    static constexpr int kFilesPerFolder = 100;
+    static constexpr int kRuns = 5;
+
+    // The repository's layout for each size: status/n<N>/d<k>/f<i>.qor and checkout/n<N>/d<k>/c<i>.qor.
+    static QString StatusFile(int size, int i);
+    static QString CheckOutFile(int size, int i);
+
+    // svn: the command-line client for floors; svnAutoProps: the same with the backend's
+    // auto-props, for the command-line add.
+    BenchCases(BenchHost& host, const SvnProgram& svn, const SvnProgram& svnAutoProps, const QDir& workingCopy,
+               std::string user, std::string configFolder);
+
+    CaseResult Status(int size);
+    CaseResult CheckOut(int size);
+    CaseResult PostSaveAdd(int size);
+    CaseResult PreSave(int size);
+
+private:
+    std::vector<std::string> Absolute(const QStringList& relative) const;
+
+    BenchHost& m_host;
+    const SvnProgram& m_svn;
+    const SvnProgram& m_svnAutoProps;
+    QDir m_wc;
+    std::string m_user;
+    std::string m_configFolder;
+    std::vector<std::string> m_preSaveFiles;
+    int m_addRound = 0;
+};

@@ -1,0 +1,157 @@
+#include "SaveStatusMemo.h"
+
+#include <utility>
+
+namespace standin {
+
+void SaveStatusMemo::Expect(FileList files)
+{
+    Spend();
+    m_answered = 0;
+    if (files.empty()) return;
+    m_expected = std::move(files);
+    m_state = State::kExpecting;
+}
+
+void SaveStatusMemo::Forget()
+{
+    Spend();
+}
+
+bool SaveStatusMemo::Answer(SessionId session, const FileList& files, StatusScope scope, StatusResult& answer)
+{
+    if (m_state == State::kIdle || files.empty()) return false;
+    if (m_state == State::kExpecting) {
+        std::unordered_map<std::string, std::size_t> index;
+        for (std::size_t i = 0; i < m_expected.size(); ++i)
+            index.emplace(m_expected[i], i);
+        // Only a query within the save's files is worth the batch.
+        for (const std::string& file : files)
+            if (index.find(file) == index.end()) return false;
+        StatusResult held = m_inner->Status(session, m_expected, scope);
+        if (held.code != qor4::kResultOk || held.words.size() != m_expected.size() ||
+            held.changeLists.size() != m_expected.size()) {
+            Spend();
+            return false;
+        }
+        m_held = std::move(held);
+        m_index = std::move(index);
+        m_session = session;
+        m_scope = scope;
+        m_state = State::kHeld;
+    }
+    if (session != m_session || scope != m_scope) return false;
+    StatusResult result;
+    for (const std::string& file : files) {
+        const auto found = m_index.find(file);
+        if (found == m_index.end()) return false;
+        result.words.push_back(m_held.words[found->second]);
+        result.changeLists.push_back(m_held.changeLists[found->second]);
+    }
+    answer = std::move(result);
+    ++m_answered;
+    return true;
+}
+
+StatusResult SaveStatusMemo::Status(SessionId session, const FileList& files, StatusScope scope)
+{
+    StatusResult answer;
+    if (Answer(session, files, scope, answer)) return answer;
+    return m_inner->Status(session, files, scope);
+}
+
+void SaveStatusMemo::SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate)
+{
+    m_inner->SetTimeOutDelegate(delegate);
+}
+
+void SaveStatusMemo::Interrupt()
+{
+    m_inner->Interrupt();
+}
+
+bool SaveStatusMemo::Answers(const std::string& server, std::chrono::milliseconds within)
+{
+    return m_inner->Answers(server, within);
+}
+
+LoginResult SaveStatusMemo::OpenSession(const Credentials& credentials)
+{
+    Spend();
+    return m_inner->OpenSession(credentials);
+}
+
+void SaveStatusMemo::CloseSession(SessionId session)
+{
+    Spend();
+    m_inner->CloseSession(session);
+}
+
+bool SaveStatusMemo::IsSessionOpen(SessionId session)
+{
+    return m_inner->IsSessionOpen(session);
+}
+
+ServerResult SaveStatusMemo::Edit(SessionId session, const FileList& files, const std::string& changeList)
+{
+    Spend();
+    return m_inner->Edit(session, files, changeList);
+}
+
+ServerResult SaveStatusMemo::Add(SessionId session, const FileList& files, const std::string& changeList)
+{
+    Spend();
+    return m_inner->Add(session, files, changeList);
+}
+
+ServerResult SaveStatusMemo::Delete(SessionId session, const FileList& files, const std::string& changeList)
+{
+    Spend();
+    return m_inner->Delete(session, files, changeList);
+}
+
+ServerResult SaveStatusMemo::Revert(SessionId session, const FileList& files)
+{
+    Spend();
+    return m_inner->Revert(session, files);
+}
+
+ServerResult SaveStatusMemo::MakeWritable(SessionId session, const FileList& files)
+{
+    Spend();
+    return m_inner->MakeWritable(session, files);
+}
+
+UsersResult SaveStatusMemo::Users(SessionId session, const FileList& files, bool includeLocks)
+{
+    return m_inner->Users(session, files, includeLocks);
+}
+
+ChangeListResult SaveStatusMemo::CreateChangeList(SessionId session, const std::string& description)
+{
+    Spend();
+    return m_inner->CreateChangeList(session, description);
+}
+
+ChangeListsResult SaveStatusMemo::PendingChangeLists(SessionId session)
+{
+    return m_inner->PendingChangeLists(session);
+}
+
+DescriptionResult SaveStatusMemo::ChangeListDescription(SessionId session, const std::string& changeList)
+{
+    return m_inner->ChangeListDescription(session, changeList);
+}
+
+bool SaveStatusMemo::IsChangeListValid(SessionId session, const std::string& changeList)
+{
+    return m_inner->IsChangeListValid(session, changeList);
+}
+
+ChangeListResult SaveStatusMemo::Submit(SessionId session, const std::string& changeList)
+{
+    Spend();
+    return m_inner->Submit(session, changeList);
+}
+
+} // namespace standin

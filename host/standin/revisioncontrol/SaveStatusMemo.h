@@ -1,0 +1,75 @@
+// SaveStatusMemo: the backend the services use, answering the status queries of one post-save
+// notification from one query of every file the save wrote.
+//
+// After a save the UI helper asks the status of each new asset's files on its own, one query per
+// asset: on a large save that is one working-copy walk per asset. The host knows the notification's
+// files, so the first status query of the notification asks the status of all of them at once,
+// and the queries that follow are answered from that answer while nothing has changed. Any other
+// operation (an add, a revert, a login...) ends the memo: later queries reach the backend as
+// before, and are never batched again within the notification, so interleaved queries and
+// changes cost what they cost without the memo. A failed batch is not kept: the query that met it
+// goes to the backend as if there were no memo, so failures are told as they are.
+#pragma once
+
+#include "RevisionBackend.h"
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace standin {
+
+class HOST_API SaveStatusMemo final : public RevisionBackend {
+public:
+    explicit SaveStatusMemo(std::shared_ptr<RevisionBackend> inner) : m_inner(std::move(inner)) {}
+
+    // The files one save wrote, for the notification that follows; Forget ends the notification.
+    void Expect(FileList files);
+    void Forget();
+    // Status queries answered from the memo since the last Expect (for tests and benchmarks).
+    int Answered() const { return m_answered; }
+
+    void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override;
+    void Interrupt() override;
+    bool Answers(const std::string& server, std::chrono::milliseconds within) override;
+    LoginResult OpenSession(const Credentials& credentials) override;
+    void CloseSession(SessionId session) override;
+    bool IsSessionOpen(SessionId session) override;
+    ServerResult Edit(SessionId session, const FileList& files, const std::string& changeList) override;
+    ServerResult Add(SessionId session, const FileList& files, const std::string& changeList) override;
+    ServerResult Delete(SessionId session, const FileList& files, const std::string& changeList) override;
+    ServerResult Revert(SessionId session, const FileList& files) override;
+    ServerResult MakeWritable(SessionId session, const FileList& files) override;
+    StatusResult Status(SessionId session, const FileList& files, StatusScope scope) override;
+    UsersResult Users(SessionId session, const FileList& files, bool includeLocks) override;
+    ChangeListResult CreateChangeList(SessionId session, const std::string& description) override;
+    ChangeListsResult PendingChangeLists(SessionId session) override;
+    DescriptionResult ChangeListDescription(SessionId session, const std::string& changeList) override;
+    bool IsChangeListValid(SessionId session, const std::string& changeList) override;
+    ChangeListResult Submit(SessionId session, const std::string& changeList) override;
+
+private:
+    enum class State { kIdle, kExpecting, kHeld };
+
+    // Answers from the memo, filling it on the notification's first query; false to ask the backend.
+    bool Answer(SessionId session, const FileList& files, StatusScope scope, StatusResult& answer);
+    void Spend()
+    {
+        m_state = State::kIdle;
+        m_index.clear();
+        m_held = {};
+        m_expected.clear();
+    }
+
+    std::shared_ptr<RevisionBackend> m_inner;
+    State m_state = State::kIdle;
+    FileList m_expected;
+    SessionId m_session = 0;
+    StatusScope m_scope = StatusScope::kLocal;
+    StatusResult m_held;
+    std::unordered_map<std::string, std::size_t> m_index;
+    int m_answered = 0;
+};
+
+} // namespace standin
