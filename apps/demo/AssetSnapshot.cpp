@@ -14,28 +14,67 @@ std::string StateLabel(const AssetView& asset)
 
 ProjectSnapshot ProjectSnapshot::Take(DemoHost& host)
 {
+    ProjectSnapshot snapshot = TakeLocal(host);
+    if (snapshot.sessionAlive) snapshot.AddServerStates(host, host.Session());
+    snapshot.changeLists = host.PendingChangeLists();
+    return snapshot;
+}
+
+ProjectSnapshot ProjectSnapshot::TakeLocal(DemoHost& host)
+{
     ProjectSnapshot snapshot;
     snapshot.user = host.User();
     snapshot.sessionAlive = host.IsSessionAlive();
-    for (standin::DbObject* asset : host.Assets()) {
-        AssetView view;
-        view.name = asset->GetName();
-        view.dirty = host.IsDirty(asset);
-        view.saved = !asset->GetAncestorId().IsNull();
-        view.files = host.FileStates(asset);
-        snapshot.assets.push_back(std::move(view));
-    }
+    std::vector<standin::DbObject*> assets = host.Assets();
+    const std::size_t alive = assets.size();
+    const std::vector<standin::DbObject*> deleted = host.DeletedAssets();
+    assets.insert(assets.end(), deleted.begin(), deleted.end());
+    std::vector<std::size_t> filesPerAsset;
+    std::vector<FileState> states = host.DiskStates(assets, &filesPerAsset);
+
     const std::vector<standin::DbObject*>& pending = host.Manager().GetPendingDeletions();
-    for (standin::DbObject* asset : host.DeletedAssets()) {
+    snapshot.assets.reserve(assets.size());
+    auto next = states.begin();
+    for (std::size_t i = 0; i < assets.size(); ++i) {
         AssetView view;
-        view.name = asset->GetName();
-        view.deleted = true;
-        view.saved = std::find(pending.begin(), pending.end(), asset) == pending.end();
-        view.files = host.FileStates(asset);
+        view.name = assets[i]->GetName();
+        if (i < alive) {
+            view.dirty = host.IsDirty(assets[i]);
+            view.saved = !assets[i]->GetAncestorId().IsNull();
+        } else {
+            view.deleted = true;
+            view.saved = std::find(pending.begin(), pending.end(), assets[i]) == pending.end();
+        }
+        const auto end = next + static_cast<std::ptrdiff_t>(filesPerAsset[i]);
+        view.files.assign(std::make_move_iterator(next), std::make_move_iterator(end));
+        next = end;
         snapshot.assets.push_back(std::move(view));
     }
-    snapshot.changeLists = host.PendingChangeLists();
     return snapshot;
+}
+
+std::vector<FileState> ProjectSnapshot::Files() const
+{
+    std::vector<FileState> files;
+    for (const AssetView& asset : assets)
+        files.insert(files.end(), asset.files.begin(), asset.files.end());
+    return files;
+}
+
+void ProjectSnapshot::SetFiles(std::vector<FileState> files)
+{
+    auto next = files.begin();
+    for (AssetView& asset : assets)
+        for (FileState& file : asset.files)
+            if (next != files.end()) file = std::move(*next++);
+}
+
+bool ProjectSnapshot::AddServerStates(const DemoHost& host, standin::SessionId session)
+{
+    std::vector<FileState> files = Files();
+    const bool added = host.AddServerStates(session, files);
+    if (added) SetFiles(std::move(files));
+    return added;
 }
 
 const AssetView* ProjectSnapshot::Find(const std::string& asset) const

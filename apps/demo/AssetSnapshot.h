@@ -28,7 +28,15 @@ struct ProjectSnapshot {
     std::vector<AssetView> assets;
     std::vector<ChangeListInfo> changeLists;
 
+    // Everything, the server's side included.
     static ProjectSnapshot Take(DemoHost& host);
+    // The data model's and the disk's side only: quick, on the thread that owns the data model.
+    static ProjectSnapshot TakeLocal(DemoHost& host);
+    // The server's side of every file, in one query; safe on any thread.
+    bool AddServerStates(const DemoHost& host, standin::SessionId session);
+    // Every file of every asset, in order, and the same files given back.
+    std::vector<FileState> Files() const;
+    void SetFiles(std::vector<FileState> files);
     const AssetView* Find(const std::string& asset) const;
     const FileState* FindFile(const std::string& depotPath) const;
     // Several lines, indented by indent.

@@ -455,28 +455,59 @@ std::string DemoHost::DepotPathOf(const std::string& localFile) const
 std::vector<FileState> DemoHost::FileStates(const standin::DbObject* asset)
 {
     std::vector<FileState> states;
-    standin::FileList localFiles;
-    for (const std::string& file : standin::AssetFilePaths(*asset)) {
+    AppendDiskStates(*asset, states);
+    if (IsSessionAlive()) AddServerStates(Session(), states);
+    return states;
+}
+
+std::vector<FileState> DemoHost::DiskStates(const std::vector<standin::DbObject*>& assets,
+                                            std::vector<std::size_t>* filesPerAsset) const
+{
+    std::vector<FileState> states;
+    states.reserve(assets.size());
+    for (const standin::DbObject* asset : assets) {
+        const std::size_t before = states.size();
+        AppendDiskStates(*asset, states);
+        if (filesPerAsset) filesPerAsset->push_back(states.size() - before);
+    }
+    return states;
+}
+
+void DemoHost::AppendDiskStates(const standin::DbObject& asset, std::vector<FileState>& states) const
+{
+    for (const std::string& file : standin::AssetFilePaths(asset)) {
         FileState state;
         state.localPath = file;
         state.depotPath = DepotPathOf(file);
         state.exists = standin::FileExists(file);
         state.readOnly = state.exists && standin::IsReadOnlyOnDisk(file);
-        states.push_back(state);
-        localFiles.push_back(file);
+        states.push_back(std::move(state));
     }
-    if (!IsSessionAlive()) return states;
-    const standin::StatusResult status =
-        m_session->Backend().Status(Session(), localFiles, standin::StatusScope::kWithRepository);
-    if (status.Failed() || status.words.size() != states.size()) return states;
+}
+
+bool DemoHost::AddServerStates(standin::SessionId session, std::vector<FileState>& states) const
+{
+    if (!session || states.empty()) return false;
+    standin::FileList files;
+    files.reserve(states.size());
+    for (const FileState& state : states)
+        files.push_back(state.localPath);
+    // Straight to the worker: the services' own memo belongs to the thread that saves.
+    standin::RevisionBackend& backend = m_session->Worker();
+    const standin::StatusResult status = backend.Status(session, files, standin::StatusScope::kWithRepository);
+    if (status.Failed() || status.words.size() != states.size()) return false;
+    constexpr qor4::StatusWord kHeldByOthers =
+        qor4::FileStatus::kCheckedOutByOther | qor4::FileStatus::kMarkedForAddByOther |
+        qor4::FileStatus::kMarkedForDeleteByOther | qor4::FileStatus::kLockedByOther;
     for (std::size_t i = 0; i < states.size(); ++i) {
         states[i].statusKnown = true;
         states[i].status = status.words[i];
         states[i].changeList = status.changeLists[i];
-        const standin::UsersResult users = m_session->Backend().Users(Session(), {localFiles[i]}, true);
+        if ((status.words[i] & kHeldByOthers) == 0) continue;
+        const standin::UsersResult users = backend.Users(session, {files[i]}, true);
         if (users.Succeeded()) states[i].holders = users.users;
     }
-    return states;
+    return true;
 }
 
 std::vector<ChangeListInfo> DemoHost::PendingChangeLists()

@@ -138,8 +138,17 @@ public:
     std::vector<standin::DbObject*> DeletedAssets() const;
     bool IsDirty(const standin::DbObject* asset) const;
     std::vector<FileState> FileStates(const standin::DbObject* asset);
+    // The disk's side of every file of the assets, in order (the server's side unknown), with the
+    // number of files of each asset; on the thread that owns the data model.
+    std::vector<FileState> DiskStates(const std::vector<standin::DbObject*>& assets,
+                                      std::vector<std::size_t>* filesPerAsset = nullptr) const;
+    // Fills in the server's side with one status query for all the files, and asks who holds
+    // only the files that others hold. Safe on any thread: the operations run on the worker
+    // thread. False (states left unknown) when the server could not be asked.
+    bool AddServerStates(standin::SessionId session, std::vector<FileState>& states) const;
     std::vector<ChangeListInfo> PendingChangeLists();
     bool IsSessionAlive();
+    standin::SessionId Session() const;
     std::string DepotPathOf(const std::string& localFile) const;
 
     const std::string& User() const { return m_user; }
@@ -160,8 +169,8 @@ private:
     HostStart LoadAssets();
     // Assets of an existing working copy: every ".qor" file, with the ".tex" files that share its name.
     std::vector<ManifestAsset> ScanWorkingCopy() const;
-    standin::SessionId Session() const;
     standin::DbObject* AddAsset(const std::string& name, const std::vector<std::string>& depotFiles, bool saved);
+    void AppendDiskStates(const standin::DbObject& asset, std::vector<FileState>& states) const;
     standin::DbObject* EditableObjectOf(const standin::DbObject* asset) const;
     const standin::UserParameters* Account() const;
     bool WriteManifest(std::string& error);

@@ -22,18 +22,9 @@ namespace demo {
 namespace {
 
 constexpr const char* kTitle = "Ornis - revision-control demo";
-constexpr int kAssetNameRole = Qt::UserRole + 1;
+constexpr int kAssetNameRole = AssetTreeFeeder::kAssetNameRole;
 constexpr int kDefaultExternalFiles = 1;
-enum Column { kNameColumn, kServerColumn, kDiskColumn, kColumnCount };
-
-QColor StateColour(const FileState& file)
-{
-    namespace fs = qor4::FileStatus;
-    if (file.status & (fs::kLockedByOther | fs::kCheckedOutByOther | fs::kIOError)) return QColor(170, 30, 30);
-    if (file.status & (fs::kCheckedOut | fs::kMarkedForAdd | fs::kMarkedForDelete)) return QColor(20, 110, 30);
-    if (file.status & (fs::kNotAtHead | fs::kNotInDepot)) return QColor(160, 100, 0);
-    return QColor(60, 60, 60);
-}
+constexpr int kColumnCount = AssetTreeFeeder::kColumnCount;
 
 } // namespace
 
@@ -45,8 +36,8 @@ OrnisWindow::OrnisWindow(DemoHost& host) : m_host(host)
     m_tree->setObjectName(QStringLiteral("assetTree"));
     m_tree->setColumnCount(kColumnCount);
     m_tree->setHeaderLabels({tr("Asset / file"), tr("Revision control"), tr("On disk")});
-    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     setCentralWidget(m_tree);
+    m_feeder = new AssetTreeFeeder(m_tree, host);
 
     m_log = new QPlainTextEdit(this);
     m_log->setObjectName(QStringLiteral("hostLog"));
@@ -112,32 +103,15 @@ void OrnisWindow::BuildActions()
 void OrnisWindow::Refresh()
 {
     const QString selected = m_tree->currentItem() ? m_tree->currentItem()->data(0, kAssetNameRole).toString() : "";
-    const ProjectSnapshot snapshot = ProjectSnapshot::Take(m_host);
-    m_tree->clear();
-    for (const AssetView& asset : snapshot.assets) {
-        auto* item = new QTreeWidgetItem(m_tree, {QString::fromStdString(asset.name + StateLabel(asset))});
-        item->setData(0, kAssetNameRole, asset.deleted ? QString() : QString::fromStdString(asset.name));
-        QFont bold = item->font(0);
-        bold.setBold(true);
-        item->setFont(0, bold);
-        for (const FileState& file : asset.files) {
-            auto* child = new QTreeWidgetItem(item, {QString::fromStdString(file.depotPath),
-                                                     QString::fromStdString(DescribeServerState(file)),
-                                                     QString::fromStdString(DescribeDiskState(file))});
-            child->setData(0, kAssetNameRole, item->data(0, kAssetNameRole));
-            child->setForeground(kServerColumn, StateColour(file));
-            child->setToolTip(0, QString::fromStdString(file.localPath));
-        }
-        item->setExpanded(true);
-        if (!selected.isEmpty() && selected == QString::fromStdString(asset.name)) m_tree->setCurrentItem(item);
-    }
+    m_feeder->Load(selected);
+    const bool sessionAlive = m_feeder->Snapshot().sessionAlive;
     QStringList lists;
-    for (const ChangeListInfo& list : snapshot.changeLists)
+    for (const ChangeListInfo& list : sessionAlive ? m_host.PendingChangeLists() : std::vector<ChangeListInfo>())
         lists << QStringLiteral("%1 \"%2\"")
                      .arg(QString::fromStdString(list.number), QString::fromStdString(list.description));
     statusBar()->showMessage(tr("User %1 in workspace %2, session %3%4. Pending changelists: %5")
                                  .arg(QString::fromStdString(m_host.User()), QString::fromStdString(m_host.Workspace()),
-                                      snapshot.sessionAlive ? tr("open") : tr("not connected"),
+                                      sessionAlive ? tr("open") : tr("not connected"),
                                       m_host.SlowOperations() ? tr(", slow operations") : QString(),
                                       lists.isEmpty() ? tr("none") : lists.join(QStringLiteral(", "))));
     m_log->setPlainText(QString::fromStdString(m_host.Log().Format()));

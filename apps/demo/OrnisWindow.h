@@ -3,6 +3,7 @@
 // the host log.
 #pragma once
 
+#include "AssetTreeFeeder.h"
 #include "DemoHost.h"
 
 #include <QMainWindow>
@@ -19,8 +20,15 @@ public:
 
     explicit OrnisWindow(DemoHost& host);
 
-    // Reads the state again from the server, the disk and the data model.
+    // Reads the state again from the server, the disk and the data model; a large project's
+    // rows and states arrive while the window goes on answering.
     void Refresh();
+    bool Loading() const { return m_feeder->Loading(); }
+    // Called each time a refresh has put every row and state it could get on screen.
+    void SetLoadedCallback(std::function<void(const AssetTreeFeeder::LoadTimes&)> loaded)
+    {
+        m_feeder->SetLoadedCallback(std::move(loaded));
+    }
 
 private:
     void BuildActions();
@@ -49,6 +57,7 @@ private:
 
     DemoHost& m_host;
     QTreeWidget* m_tree = nullptr;
+    AssetTreeFeeder* m_feeder = nullptr;
     QPlainTextEdit* m_log = nullptr;
 };
 

@@ -67,12 +67,30 @@ int RunWalkthrough(demo::DemoHost& host, demo::OrnisWindow& window, const QStrin
 
 int RunInteractive(demo::OrnisWindow& window, const QString& screenshot)
 {
-    if (!screenshot.isEmpty()) {
+    auto takePicture = [&window, screenshot] {
         QTimer::singleShot(kScreenshotDelayMs, &window, [&window, screenshot] {
             const bool saved = window.grab().save(screenshot);
             std::printf("%s %s\n", saved ? "Screenshot:" : "Cannot write the screenshot", qPrintable(screenshot));
             QApplication::exit(saved ? 0 : 2);
         });
+    };
+    bool pictureTaken = false;
+    window.SetLoadedCallback([&](const demo::AssetTreeFeeder::LoadTimes& times) {
+        std::printf("zrdemo: %zu assets: first rows after %lld ms, every row after %lld ms, %s after %lld ms; "
+                    "the window answered at least every %lld ms\n",
+                    times.assets, static_cast<long long>(times.firstRowsMs), static_cast<long long>(times.allRowsMs),
+                    times.statesKnown ? "the server's states" : "no server states (not connected)",
+                    static_cast<long long>(times.statesMs), static_cast<long long>(times.longestPauseMs));
+        std::fflush(stdout);
+        if (!screenshot.isEmpty() && !pictureTaken) {
+            pictureTaken = true;
+            takePicture();
+        }
+    });
+    // A small project is on screen with its states as soon as the window is.
+    if (!screenshot.isEmpty() && !window.Loading()) {
+        pictureTaken = true;
+        takePicture();
     }
     return QApplication::exec();
 }
