@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLayout>
+#include <QPushButton>
 #include <QTextEdit>
 
 namespace {
@@ -258,11 +259,27 @@ TEST_F(ChangeListDialogTest, ShowFilesTogglesTheFileList)
         ASSERT_TRUE(list && button);
         EXPECT_TRUE(Places(dialog->layout(), button)) << "the button has its row in the dialog";
         EXPECT_TRUE(Places(dialog->layout(), list));
+
         EXPECT_EQ(list->topLevelItemCount(), 2);
         for (bool shown : {atStart, !atStart, atStart}) {
             EXPECT_EQ(list->isHidden(), !shown);
             EXPECT_EQ(button->text(), shown ? "Hide Files" : "Show Files");
             button->click();
+        }
+    }
+}
+
+TEST_F(ChangeListDialogTest, EveryControlHasItsPlaceInTheLayout)
+{
+    for (bool selectChangeList : {true, false}) {
+        SCOPED_TRACE(selectChangeList);
+        auto dialog = Make(selectChangeList, QStringLiteral("hero"));
+        // A widget that is only a child would sit in the corner over the others.
+        for (QWidget* control : dialog->findChildren<QWidget*>()) {
+            const bool placed = qobject_cast<QPushButton*>(control) || qobject_cast<QLabel*>(control) ||
+                                qobject_cast<QComboBox*>(control) || qobject_cast<QCheckBox*>(control);
+            if (placed && control->parentWidget() == dialog.get())
+                EXPECT_TRUE(Places(dialog->layout(), control)) << control->objectName().toStdString();
         }
     }
 }
@@ -315,6 +332,8 @@ TEST(ChangeListLabel, CutsAtEightyBytesOnACharacterBoundaryAndNameEndsAtTheFirst
     };
     for (const auto& [description, label] : labels)
         EXPECT_EQ(MakeChangeListLabel("7", description), label);
+    // A name that is not UTF-8 at all (continuation bytes only) is cut, never read before its start.
+    EXPECT_EQ(MakeChangeListLabel(std::string(100, '\x80'), "x"), "");
 
     const std::pair<std::string, std::string> names[] = {
         {"1234 Fix lights", "1234"}, {"1234\tFix", "1234"}, {"12\xC3\xA9 x", "12"}, {"1234", "1234"}, {" 1234", ""}};

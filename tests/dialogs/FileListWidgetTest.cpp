@@ -119,6 +119,8 @@ TEST_F(FileListWidgetTest, ShowFileListDialogRunsModallyWithTheTitleAndOk)
         auto* ok = modal->findChild<QPushButton*>("okButton");
         ASSERT_TRUE(ok);
         EXPECT_EQ(ok->text(), "OK");
+        EXPECT_GE(modal->layout()->indexOf(ok), 0) << "the button has its place below the list";
+        EXPECT_GE(modal->width(), 500) << "long paths need the room";
         ok->click();
     });
     ShowFileListDialog("Asset Files", {writable, readOnly, missing});

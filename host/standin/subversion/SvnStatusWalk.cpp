@@ -3,6 +3,7 @@
 #include <svn_dirent_uri.h>
 
 #include <filesystem>
+#include <string_view>
 #include <unordered_map>
 
 namespace standin::svn {
@@ -26,12 +27,14 @@ NodeInfo InfoOf(const svn_client_status_t& status)
     return info;
 }
 
-std::string ParentOf(const std::string& path)
+std::string_view ParentOf(std::string_view path)
 {
-    return std::filesystem::path(path).parent_path().string();
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos) return {};
+    return path.substr(0, slash == 0 ? 1 : slash);
 }
 
-bool IsInside(const std::string& path, const std::string& folder)
+bool IsInside(std::string_view path, std::string_view folder)
 {
     if (folder == "/" || path == folder) return true;
     return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
@@ -40,32 +43,37 @@ bool IsInside(const std::string& path, const std::string& folder)
 // The closest folder that holds every file, and whether they all lie directly in it.
 std::string CommonFolder(const std::vector<std::string>& files, bool& flat)
 {
-    std::string common = ParentOf(files.front());
+    std::string_view common = ParentOf(files.front());
     flat = true;
     for (const std::string& file : files) {
-        const std::string parent = ParentOf(file);
+        const std::string_view parent = ParentOf(file);
         if (parent == common) continue;
         flat = false;
         while (!IsInside(parent, common))
             common = ParentOf(common);
     }
-    return common;
+    return std::string(common);
 }
 
+// Which requested files a reported path answers: views into the request, no copy per file, and
+// a second list only for a file requested more than once.
 struct Collector {
-    std::unordered_map<std::string, std::vector<std::size_t>> index;
+    std::unordered_map<std::string_view, std::size_t> first;
+    std::unordered_multimap<std::string_view, std::size_t> repeated;
     std::vector<NodeInfo>* nodes = nullptr;
 };
 
 svn_error_t* Collect(void* baton, const char* path, const svn_client_status_t* status, apr_pool_t*)
 {
     auto* collector = static_cast<Collector*>(baton);
-    const char* key = status->local_abspath ? status->local_abspath : path;
-    const auto found = collector->index.find(key);
-    if (found == collector->index.end()) return SVN_NO_ERROR;
-    const NodeInfo info = InfoOf(*status);
-    for (std::size_t at : found->second)
-        (*collector->nodes)[at] = info;
+    const std::string_view key = status->local_abspath ? status->local_abspath : path;
+    const auto found = collector->first.find(key);
+    if (found == collector->first.end()) return SVN_NO_ERROR;
+    NodeInfo& node = (*collector->nodes)[found->second];
+    node = InfoOf(*status);
+    const auto [begin, end] = collector->repeated.equal_range(key);
+    for (auto at = begin; at != end; ++at)
+        (*collector->nodes)[at->second] = node;
     return SVN_NO_ERROR;
 }
 
@@ -89,8 +97,9 @@ WalkResult WalkStatus(Client& client, const std::string& workingCopy, const std:
 
     Collector collector;
     collector.nodes = &result.nodes;
+    collector.first.reserve(files.size());
     for (std::size_t i = 0; i < files.size(); ++i)
-        collector.index[files[i]].push_back(i);
+        if (!collector.first.emplace(files[i], i).second) collector.repeated.emplace(files[i], i);
 
     // One file: its own node. Several: their closest common folder, only one level deep when they
     // all lie in it. A folder that is not on disk yet (a new asset's) is walked from the closest
@@ -103,7 +112,7 @@ WalkResult WalkStatus(Client& client, const std::string& workingCopy, const std:
         depth = flat ? svn_depth_files : svn_depth_infinity;
         std::error_code ignored;
         while (root.size() > workingCopy.size() && !std::filesystem::is_directory(root, ignored)) {
-            root = ParentOf(root);
+            root = std::string(ParentOf(root));
             depth = svn_depth_infinity;
         }
         if (root.size() < workingCopy.size()) root = workingCopy;
@@ -122,7 +131,7 @@ WalkResult WalkStatus(Client& client, const std::string& workingCopy, const std:
         // A single file the working copy does not know is simply not versioned.
         if (unknownHere && files.size() == 1) break;
         if (unknownHere && root.size() > workingCopy.size()) {
-            root = ParentOf(root);
+            root = std::string(ParentOf(root));
             depth = svn_depth_immediates;
             continue;
         }
