@@ -101,3 +101,19 @@ TEST(PasswordRequiredDialog, OkFollowsTypedTextEachRunStartsEmptyAndEveryWayOutR
     for (const auto& reject : rejections)
         EXPECT_EQ(RunModal(dialog, reject), QDialog::Rejected);
 }
+
+namespace {
+
+TEST(PasswordRequiredDialog, OpensCentredOverTheWindowThatAsks)
+{
+    QWidget window;
+    window.setGeometry(200, 150, 900, 700);
+    window.show();
+    PasswordRequiredDialog dialog(&window);
+    dialog.show();
+    const QPoint offset = dialog.frameGeometry().center() - window.frameGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 40) << offset.x() << "," << offset.y();
+    dialog.hide();
+}
+
+} // namespace

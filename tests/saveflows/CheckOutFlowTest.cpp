@@ -145,6 +145,21 @@ TEST_F(CheckOutObjectsTest, WithoutWindowsEachFailureIsLoggedAndTheRestCheckedOu
     ExpectStates({second->GetAssetFile()}, CheckedOutIn(""));
 }
 
+TEST_F(CheckOutObjectsTest, WithoutWindowsAStoredChangeListThatIsGoneGivesWayToTheDefault)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    Properties().SetPromptForChangeListWhenCheckingOut(false);
+    Properties().SetChangeListToUseWhenAutoCheckingOut("999");
+    WithoutWindows();
+    bool cancelled = true;
+
+    EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
+
+    EXPECT_FALSE(cancelled);
+    ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
+    EXPECT_TRUE(StoredPrompt()) << "the next time with windows, the user is asked";
+}
+
 class PromptCheckOutObjectsTest : public FlowFixture {
 protected:
     bool Prompt(const std::vector<standin::DbObject*>& objects, bool allowMakeWritable = true)
@@ -186,8 +201,8 @@ TEST_F(PromptCheckOutObjectsTest, RelatedObjectsJoinTheQuestionAndTheCheckOut)
     ASSERT_EQ(Dialogs().size(), 1u);
     QStringList files = Dialogs()[0].files;
     files.sort();
-    EXPECT_EQ(files, (QStringList{QString::fromStdString(hero->GetAssetFile()),
-                                  QString::fromStdString(rig->GetAssetFile())}));
+    EXPECT_EQ(files,
+              (QStringList{QString::fromStdString(hero->GetAssetFile()), QString::fromStdString(rig->GetAssetFile())}));
     ExpectStates({hero->GetAssetFile(), rig->GetAssetFile()}, CheckedOutIn(""));
 }
 
