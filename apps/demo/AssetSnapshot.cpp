@@ -3,6 +3,7 @@
 #include "DbObject.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace demo {
 
@@ -33,13 +34,14 @@ ProjectSnapshot ProjectSnapshot::TakeLocal(DemoHost& host)
     std::vector<FileState> states = host.DiskStates(assets, &filesPerAsset);
 
     const std::vector<standin::DbObject*>& pending = host.Manager().GetPendingDeletions();
+    const std::unordered_set<const standin::DbObject*> dirty = host.DirtyAssets();
     snapshot.assets.reserve(assets.size());
     auto next = states.begin();
     for (std::size_t i = 0; i < assets.size(); ++i) {
         AssetView view;
         view.name = assets[i]->GetName();
         if (i < alive) {
-            view.dirty = host.IsDirty(assets[i]);
+            view.dirty = dirty.count(assets[i]) != 0;
             view.saved = !assets[i]->GetAncestorId().IsNull();
         } else {
             view.deleted = true;

@@ -20,8 +20,10 @@
 
 #include <QDir>
 #include <QDirIterator>
+
 #include <QMessageBox>
 #include <QPushButton>
+#include <unordered_set>
 
 #include <algorithm>
 #include <filesystem>
@@ -215,15 +217,25 @@ std::vector<ManifestAsset> DemoHost::ScanWorkingCopy() const
 {
     std::vector<ManifestAsset> assets;
     const QDir root(QString::fromStdString(Workspace()));
-    QDirIterator found(root.path(), {QStringLiteral("*.qor")}, QDir::Files, QDirIterator::Subdirectories);
-    while (found.hasNext()) {
-        const QFileInfo file(found.next());
-        if (file.filePath().contains(QLatin1String("/.svn/"))) continue;
-        ManifestAsset asset{file.completeBaseName().toStdString(),
-                            {root.relativeFilePath(file.filePath()).toStdString()}};
-        for (const QFileInfo& texture : file.dir().entryInfoList({file.completeBaseName() + "_*" + kTextureExtension}))
-            asset.depotFiles.push_back(root.relativeFilePath(texture.filePath()).toStdString());
-        assets.push_back(std::move(asset));
+    // Folder by folder, each listed once: a working copy may hold 100,000 assets.
+    QDirIterator folders(root.path(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QStringList paths{root.path()};
+    while (folders.hasNext()) {
+        const QString folder = folders.next();
+        if (!folder.contains(QLatin1String("/.svn/")) && !folder.endsWith(QLatin1String("/.svn"))) paths << folder;
+    }
+    for (const QString& path : paths) {
+        const QDir folder(path);
+        const QStringList textures = folder.entryList({QStringLiteral("*_*") + kTextureExtension}, QDir::Files);
+        for (const QFileInfo& file : folder.entryInfoList({QStringLiteral("*.qor")}, QDir::Files)) {
+            ManifestAsset asset{file.completeBaseName().toStdString(),
+                                {root.relativeFilePath(file.filePath()).toStdString()}};
+            const QString prefix = file.completeBaseName() + QLatin1Char('_');
+            for (const QString& texture : textures)
+                if (texture.startsWith(prefix))
+                    asset.depotFiles.push_back(root.relativeFilePath(folder.filePath(texture)).toStdString());
+            assets.push_back(std::move(asset));
+        }
     }
     std::sort(assets.begin(), assets.end(),
               [](const ManifestAsset& a, const ManifestAsset& b) { return a.depotFiles < b.depotFiles; });
@@ -423,6 +435,14 @@ standin::DbObject* DemoHost::FindAsset(const std::string& name) const
     const auto found = std::find_if(assets.begin(), assets.end(),
                                     [&name](const standin::DbObject* asset) { return asset->GetName() == name; });
     return found == assets.end() ? nullptr : *found;
+}
+
+std::unordered_set<const standin::DbObject*> DemoHost::DirtyAssets() const
+{
+    std::unordered_set<const standin::DbObject*> dirty;
+    for (standin::DbObject* object : Manager().GetObjects())
+        if (object->GetOwningAsset() && object->IsAlive() && object->IsDirty()) dirty.insert(object->GetOwningAsset());
+    return dirty;
 }
 
 bool DemoHost::IsDirty(const standin::DbObject* asset) const
