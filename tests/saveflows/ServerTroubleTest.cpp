@@ -7,6 +7,9 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
 using Props = IRevisionControlPropertiesMgr;
@@ -87,6 +90,27 @@ TEST_P(ServerTroubleTest, AStoppedServerMeetsTheDeadlineWithItsUrlInTheCheckOutE
         << Modal().Seen()[1].detailedText.toStdString();
     ResumeServer();
     ExpectStates({asset->GetAssetFile()}, {true, true, 0, ""});
+}
+
+TEST_P(ServerTroubleTest, AQueryFromAThreadOfItsOwnWaitsForAStoppedServerWithoutAWindow)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    StopServer();
+    std::atomic<bool> done{false};
+    standin::StatusResult status;
+    std::thread refresh([&] {
+        status = Worker().Status(CurrentSession(), {asset->GetAssetFile()}, standin::StatusScope::kWithRepository);
+        done = true;
+    });
+    QElapsedTimer waited;
+    waited.start();
+    while (!done && waited.elapsed() < kSanityBoundMs)
+        QTest::qWait(20);
+    refresh.join();
+
+    EXPECT_TRUE(Modal().Seen().empty()) << "the progress box belongs to the UI thread";
+    EXPECT_TRUE(status.Failed()) << "the deadline ends the wait";
+    EXPECT_NE(status.text.find(Sandbox().Url()), std::string::npos) << status.text;
 }
 
 TEST_P(ServerTroubleTest, ASubmitCancelledInFrontOfAStoppedServerSaysNothingWasSubmittedAndTheLocksAreHeld)

@@ -126,7 +126,7 @@ protected:
     standin::FileVersionControl& FileControl() { return *fileVersionControl; }
     // Between the services and the backend: the post-save status memo, then the worker thread.
     standin::SaveStatusMemo& StatusMemo() { return host->Model().StatusMemo(); }
-    const standin::WorkerBackend& Worker() { return host->Model().Worker(); }
+    standin::WorkerBackend& Worker() { return host->Model().Worker(); }
     qor4::QORPtr<qor4::IFileVersionControl> FileControlPtr()
     {
         return qor4::QORPtr<qor4::IFileVersionControl>(fileVersionControl);

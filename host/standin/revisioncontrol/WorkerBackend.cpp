@@ -5,6 +5,7 @@
 #include "qor4/IFileVersionControl.h"
 
 #include <QMetaObject>
+#include <QThread>
 
 #include <atomic>
 #include <condition_variable>
@@ -149,8 +150,10 @@ std::string WorkerBackend::ServerOf(SessionId session) const
 bool WorkerBackend::Run(const std::function<void()>& call)
 {
     auto state = std::make_shared<CallState>();
-    qor4::ITimeOutDelegate* delegate = m_delegate;
     QObject* uiThread = &m_uiThread;
+    // The progress box is a window: only a call from the UI thread may show it. A call from a
+    // thread of its own (a view's background refresh) waits for its answer without one.
+    qor4::ITimeOutDelegate* delegate = QThread::currentThread() == uiThread->thread() ? m_delegate : nullptr;
     std::future<void> done = m_worker->Post([state, &call, delegate, uiThread] {
         {
             OperationScope scope(state->cancelled);
