@@ -1,6 +1,7 @@
 #include "AssetTreeFeeder.h"
 
 #include <QHeaderView>
+#include <QPointer>
 #include <QThread>
 #include <QTreeWidget>
 
@@ -12,6 +13,7 @@ namespace {
 
 constexpr std::size_t kRowsPerBatch = 1000;
 constexpr std::size_t kStatesPerBatch = 5000;
+constexpr std::size_t kFirstStates = 2000;
 constexpr int kHeartbeatMs = 10;
 constexpr int kNameWidth = 420;
 constexpr int kServerWidth = 320;
@@ -94,9 +96,21 @@ void AssetTreeFeeder::Load(const QString& selected)
     auto files = std::make_shared<std::vector<FileState>>(m_files);
     auto known = std::make_shared<bool>(false);
     DemoHost& host = m_host;
-    QThread* query =
-        QThread::create([&host, session, files, known] { *known = host.AddServerStates(session, *files); });
     const std::uint64_t generation = m_generation;
+    QPointer<AssetTreeFeeder> self(this);
+    QThread* query = QThread::create([&host, session, files, known, self, generation] {
+        // The first rows' states first, so that the top of the window is right within seconds.
+        auto head = std::make_shared<std::vector<FileState>>(
+            files->begin(), files->begin() + static_cast<std::ptrdiff_t>(std::min(kFirstStates, files->size())));
+        if (host.AddServerStates(session, *head))
+            QMetaObject::invokeMethod(
+                self,
+                [self, generation, head] {
+                    if (self) self->OnFirstStates(generation, *head);
+                },
+                Qt::QueuedConnection);
+        *known = host.AddServerStates(session, *files);
+    });
     connect(query, &QThread::finished, this, [this, query, generation, files, known] {
         m_queries.erase(std::remove(m_queries.begin(), m_queries.end(), query), m_queries.end());
         query->deleteLater();
@@ -154,6 +168,15 @@ void AssetTreeFeeder::OnServerStates(std::uint64_t generation, std::shared_ptr<s
     if (!m_feed.isActive()) m_feed.start();
 }
 
+void AssetTreeFeeder::OnFirstStates(std::uint64_t generation, const std::vector<FileState>& states)
+{
+    if (generation != m_generation || m_statesArrived) return;
+    std::copy(states.begin(), states.end(), m_files.begin());
+    for (std::size_t i = 0; i < states.size() && i < m_fileItems.size(); ++i)
+        ShowFileState(m_fileItems[i], m_files[i]);
+    if (m_times.firstStatesMs == 0) m_times.firstStatesMs = m_clock.elapsed();
+}
+
 void AssetTreeFeeder::Finish()
 {
     m_feed.stop();
@@ -161,6 +184,7 @@ void AssetTreeFeeder::Finish()
     Beat();
     m_loading = false;
     m_times.statesMs = m_clock.elapsed();
+    if (m_times.firstStatesMs == 0) m_times.firstStatesMs = m_times.statesMs;
     m_times.statesKnown = m_statesKnown;
     if (m_loaded) m_loaded(m_times);
 }
@@ -193,7 +217,8 @@ QTreeWidgetItem* AssetTreeFeeder::MakeRow(const AssetView& asset, std::size_t fi
 
 void AssetTreeFeeder::ShowFileState(QTreeWidgetItem* item, const FileState& file) const
 {
-    item->setText(kServerColumn, m_statesArrived ? QString::fromStdString(DescribeServerState(file)) : tr(kAsking));
+    const bool answered = m_statesArrived || file.statusKnown;
+    item->setText(kServerColumn, answered ? QString::fromStdString(DescribeServerState(file)) : tr(kAsking));
     item->setForeground(kServerColumn, StateColour(file));
 }
 

@@ -31,6 +31,7 @@ public:
         std::size_t assets = 0;
         qint64 firstRowsMs = 0;    // the first rows on screen
         qint64 allRowsMs = 0;      // every row on screen, the server's side perhaps still unknown
+        qint64 firstStatesMs = 0;  // the first rows' server states on screen
         qint64 statesMs = 0;       // every server state on screen
         qint64 longestPauseMs = 0; // the longest the event loop waited on the feeding
         bool statesKnown = false;
@@ -54,6 +55,7 @@ public:
 private:
     void FeedRows();
     void ApplyStates();
+    void OnFirstStates(std::uint64_t generation, const std::vector<FileState>& states);
     void OnServerStates(std::uint64_t generation, std::shared_ptr<std::vector<FileState>> states, bool known);
     void Finish();
     void Beat();

@@ -76,11 +76,12 @@ int RunInteractive(demo::OrnisWindow& window, const QString& screenshot)
     };
     bool pictureTaken = false;
     window.SetLoadedCallback([&](const demo::AssetTreeFeeder::LoadTimes& times) {
-        std::printf("zrdemo: %zu assets: first rows after %lld ms, every row after %lld ms, %s after %lld ms; "
-                    "the window answered at least every %lld ms\n",
+        std::printf("zrdemo: %zu assets: first rows after %lld ms, every row after %lld ms, %s after %lld ms "
+                    "(the first rows' after %lld ms); the window answered at least every %lld ms\n",
                     times.assets, static_cast<long long>(times.firstRowsMs), static_cast<long long>(times.allRowsMs),
                     times.statesKnown ? "the server's states" : "no server states (not connected)",
-                    static_cast<long long>(times.statesMs), static_cast<long long>(times.longestPauseMs));
+                    static_cast<long long>(times.statesMs), static_cast<long long>(times.firstStatesMs),
+                    static_cast<long long>(times.longestPauseMs));
         std::fflush(stdout);
         if (!screenshot.isEmpty() && !pictureTaken) {
             pictureTaken = true;
