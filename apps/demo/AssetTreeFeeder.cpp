@@ -32,6 +32,8 @@ QColor StateColour(const FileState& file)
 
 AssetTreeFeeder::AssetTreeFeeder(QTreeWidget* tree, DemoHost& host) : QObject(tree), m_tree(tree), m_host(host)
 {
+    // Rows of one height spare the view from measuring every row at each layout.
+    m_tree->setUniformRowHeights(true);
     m_feed.setInterval(0);
     connect(&m_feed, &QTimer::timeout, this, &AssetTreeFeeder::FeedRows);
     m_heartbeat.setInterval(kHeartbeatMs);

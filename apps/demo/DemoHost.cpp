@@ -469,7 +469,13 @@ bool DemoHost::IsSessionAlive()
 
 std::string DemoHost::DepotPathOf(const std::string& localFile) const
 {
-    return QDir(QString::fromStdString(Workspace())).relativeFilePath(QString::fromStdString(localFile)).toStdString();
+    // The common case without Qt's path machinery: one look per file of a large project.
+    const std::string& root = Workspace();
+    if (localFile.size() > root.size() + 1 && localFile.compare(0, root.size(), root) == 0 &&
+        localFile[root.size()] == '/' && localFile.find("/.") == std::string::npos &&
+        localFile.find("//") == std::string::npos)
+        return localFile.substr(root.size() + 1);
+    return QDir(QString::fromStdString(root)).relativeFilePath(QString::fromStdString(localFile)).toStdString();
 }
 
 std::vector<FileState> DemoHost::FileStates(const standin::DbObject* asset)
