@@ -10,6 +10,10 @@ void SaveStatusMemo::Expect(FileList files)
     m_answered = 0;
     if (files.empty()) return;
     m_expected = std::move(files);
+    // Once per save: every query of the notification looks its files up here.
+    m_index.reserve(m_expected.size());
+    for (std::size_t i = 0; i < m_expected.size(); ++i)
+        m_index.emplace(m_expected[i], i);
     m_state = State::kExpecting;
 }
 
@@ -21,13 +25,10 @@ void SaveStatusMemo::Forget()
 bool SaveStatusMemo::Answer(SessionId session, const FileList& files, StatusScope scope, StatusResult& answer)
 {
     if (m_state == State::kIdle || files.empty()) return false;
+    // Only a query within the save's files is worth the batch, or can be answered from it.
+    for (const std::string& file : files)
+        if (m_index.find(file) == m_index.end()) return false;
     if (m_state == State::kExpecting) {
-        std::unordered_map<std::string, std::size_t> index;
-        for (std::size_t i = 0; i < m_expected.size(); ++i)
-            index.emplace(m_expected[i], i);
-        // Only a query within the save's files is worth the batch.
-        for (const std::string& file : files)
-            if (index.find(file) == index.end()) return false;
         StatusResult held = m_inner->Status(session, m_expected, scope);
         if (held.code != qor4::kResultOk || held.words.size() != m_expected.size() ||
             held.changeLists.size() != m_expected.size()) {
@@ -35,7 +36,6 @@ bool SaveStatusMemo::Answer(SessionId session, const FileList& files, StatusScop
             return false;
         }
         m_held = std::move(held);
-        m_index = std::move(index);
         m_session = session;
         m_scope = scope;
         m_state = State::kHeld;
@@ -43,10 +43,9 @@ bool SaveStatusMemo::Answer(SessionId session, const FileList& files, StatusScop
     if (session != m_session || scope != m_scope) return false;
     StatusResult result;
     for (const std::string& file : files) {
-        const auto found = m_index.find(file);
-        if (found == m_index.end()) return false;
-        result.words.push_back(m_held.words[found->second]);
-        result.changeLists.push_back(m_held.changeLists[found->second]);
+        const std::size_t at = m_index.find(file)->second;
+        result.words.push_back(m_held.words[at]);
+        result.changeLists.push_back(m_held.changeLists[at]);
     }
     answer = std::move(result);
     ++m_answered;
