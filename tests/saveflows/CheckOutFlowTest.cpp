@@ -293,6 +293,18 @@ TEST_F(PromptCheckOutObjectsTest, PositiveStatusFailsWhereOnlyZeroSucceeds)
     EXPECT_EQ(BoxesTitled(kCheckoutError).size(), 2u);
 }
 
+TEST_F(PromptCheckOutObjectsTest, MakeWritableReachesEveryReadOnlyObject)
+{
+    const std::vector<standin::DbObject*> assets{AddCheckedInAsset("first"), AddCheckedInAsset("second"),
+                                                 AddCheckedInAsset("third")};
+    AnswerDialog(DialogButton::MakeWritable);
+
+    EXPECT_TRUE(Prompt(assets));
+
+    for (standin::DbObject* asset : assets)
+        EXPECT_FALSE(StateOf(asset->GetAssetFile()).readOnly) << asset->GetName();
+}
+
 TEST_F(PromptCheckOutObjectsTest, FailedCheckOutAnsweredIgnoreOrCancel)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
