@@ -20,7 +20,7 @@ for d in $(seq 1 "$folders"); do
         i=$((i + 1))
     done
 done
-svn_quiet import -m seed "$dir/seed" "file://$dir/repo"
+svn_quiet import -m "benchmark assets" "$dir/seed" "file://$dir/repo"
 svn_quiet checkout "file://$dir/repo" "$dir/wc"
 svn_quiet lock "$dir/wc/d1/a0.qor"
 out=$(unset DISPLAY WAYLAND_DISPLAY; HOME="$dir/home" XDG_DATA_HOME="$dir/data" QT_QPA_PLATFORM=offscreen \
