@@ -34,19 +34,6 @@ double Median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-void Require(bool condition, const std::string& what)
-{
-    if (!condition) throw std::runtime_error(what);
-}
-
-void WriteFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    Require(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) >= 0,
-            "cannot write " + path.toStdString());
-}
-
 QString Numbered(const QString& folder, const char* prefix, int i)
 {
     return QStringLiteral("%1/d%2/%3%4.qor").arg(folder).arg(i / BenchCases::kFilesPerFolder).arg(prefix).arg(i);
@@ -96,6 +83,19 @@ double DirectAdds(const std::vector<std::string>& files, const std::string& user
 }
 
 } // namespace
+
+void Require(bool condition, const std::string& what)
+{
+    if (!condition) throw std::runtime_error(what);
+}
+
+void WriteFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    Require(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) >= 0,
+            "cannot write " + path.toStdString());
+}
 
 QString BenchCases::StatusFile(int size, int i)
 {

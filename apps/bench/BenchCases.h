@@ -10,6 +10,11 @@
 #include <string>
 #include <vector>
 
+// Throws std::runtime_error with what when the condition does not hold.
+void Require(bool condition, const std::string& what);
+// Writes the file, its folders included, or throws.
+void WriteFile(const QString& path, const QByteArray& content);
+
 struct CaseResult {
     std::string name;
     int n = 0;

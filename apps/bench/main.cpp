@@ -41,19 +41,6 @@ struct Options {
     QStringList cases;
 };
 
-void Require(bool condition, const std::string& what)
-{
-    if (!condition) throw std::runtime_error(what);
-}
-
-void WriteFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    Require(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) >= 0,
-            "cannot write " + path.toStdString());
-}
-
 Options Parse(const QApplication& app)
 {
     QCommandLineParser parser;
