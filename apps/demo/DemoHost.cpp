@@ -478,14 +478,6 @@ std::string DemoHost::DepotPathOf(const std::string& localFile) const
     return QDir(QString::fromStdString(root)).relativeFilePath(QString::fromStdString(localFile)).toStdString();
 }
 
-std::vector<FileState> DemoHost::FileStates(const standin::DbObject* asset)
-{
-    std::vector<FileState> states;
-    AppendDiskStates(*asset, states);
-    if (IsSessionAlive()) AddServerStates(Session(), states);
-    return states;
-}
-
 std::vector<FileState> DemoHost::DiskStates(const std::vector<standin::DbObject*>& assets,
                                             std::vector<std::size_t>* filesPerAsset) const
 {

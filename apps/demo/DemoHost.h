@@ -140,7 +140,6 @@ public:
     bool IsDirty(const standin::DbObject* asset) const;
     // The assets with a changed object, in one pass over the data model.
     std::unordered_set<const standin::DbObject*> DirtyAssets() const;
-    std::vector<FileState> FileStates(const standin::DbObject* asset);
     // The disk's side of every file of the assets, in order (the server's side unknown), with the
     // number of files of each asset; on the thread that owns the data model.
     std::vector<FileState> DiskStates(const std::vector<standin::DbObject*>& assets,
