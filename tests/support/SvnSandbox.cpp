@@ -16,17 +16,44 @@ SvnSandbox::SvnSandbox(const std::map<std::string, std::string>& users, Transpor
         return;
     }
     const std::string folder = m_folder.filePath(QStringLiteral("server")).toStdString();
-    m_server = standin::StartServer(transport == Transport::kHttps ? standin::ServerKind::kApache
-                                                                   : standin::ServerKind::kSvnserve,
-                                    folder, users, m_error);
+    const bool https = transport == Transport::kHttps || transport == Transport::kReplica;
+    m_server = standin::StartServer(https ? standin::ServerKind::kApache : standin::ServerKind::kSvnserve, folder,
+                                    users, m_error);
     if (!m_server) return;
+    if (transport == Transport::kReplica) {
+        standin::HttpsServer::StartResult replica = standin::HttpsServer::StartReplica(
+            m_folder.filePath(QStringLiteral("replica")).toStdString(), static_cast<standin::HttpsServer&>(*m_server));
+        m_replica = std::move(replica.server);
+        m_error = replica.error;
+        if (!m_replica) return;
+    }
     // The command-line client's own configuration: it writes its default files there.
     const QString cliConfig = m_folder.filePath(QStringLiteral("svn-config"));
     QDir().mkpath(cliConfig);
-    if (transport == Transport::kHttps)
-        std::filesystem::copy_file(ConfigFolder() + "/servers", cliConfig.toStdString() + "/servers");
+    if (https) std::filesystem::copy_file(ConfigFolder() + "/servers", cliConfig.toStdString() + "/servers");
     for (const auto& user : users)
-        if (!m_server->CheckOut(user.first, WorkingCopy(user.first), m_error, Url())) return;
+        if (!m_server->CheckOut(user.first, WorkingCopy(user.first), m_error, UrlOf(user.first))) return;
+}
+
+bool SvnSandbox::BehindReplica(const std::string& user) const
+{
+    if (!m_replica) return false;
+    bool behind = true;
+    for (const auto& entry : m_users) {
+        if (entry.first == user) return behind;
+        behind = !behind;
+    }
+    return false;
+}
+
+std::string SvnSandbox::UrlOf(const std::string& user) const
+{
+    return BehindReplica(user) ? m_replica->Url() : Url();
+}
+
+bool SvnSandbox::SetAuthorization(const std::string& rules)
+{
+    return m_server->SetAuthorization(rules) && (!m_replica || m_replica->SetAuthorization(rules));
 }
 
 std::string SvnSandbox::Url() const
@@ -54,12 +81,14 @@ void SvnSandbox::SetPassword(const std::string& user, const std::string& passwor
 {
     m_users[user] = password;
     m_server->SetPassword(user, password);
+    if (m_replica) m_replica->SetPassword(user, password);
 }
 
 standin::SessionId SvnSandbox::Open(standin::RevisionBackend& backend, const std::string& user,
                                     std::string& failure) const
 {
-    const standin::LoginResult login = backend.OpenSession({user, m_users.at(user), Url(), WorkingCopy(user), {}});
+    const standin::LoginResult login =
+        backend.OpenSession({user, m_users.at(user), UrlOf(user), WorkingCopy(user), {}});
     failure = login.text;
     return login.session;
 }
@@ -144,6 +173,8 @@ std::string TransportName(SvnSandbox::Transport transport)
         return "Svn";
     case SvnSandbox::Transport::kHttps:
         return "Https";
+    case SvnSandbox::Transport::kReplica:
+        return "Replica";
     }
     return "Unknown";
 }

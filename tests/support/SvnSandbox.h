@@ -2,9 +2,12 @@
 // checked-out working copy per user, in a temporary folder that goes with the sandbox (and the
 // server with it). The transport says how clients reach it: file:// (the server still runs, for
 // the helpers that change passwords and rules), svn:// through svnserve, or https:// through Apache
-// with mod_dav_svn, whose authority the sandbox's Subversion configuration folder trusts.
+// with mod_dav_svn, whose authority the sandbox's Subversion configuration folder trusts. A replica
+// sandbox is a remote office: a master and a replica over https, the users taken in name order
+// alternately through the replica and the master (the first through the replica).
 #pragma once
 
+#include "HttpsServer.h"
 #include "RepositoryServer.h"
 #include "RevisionBackend.h"
 
@@ -20,17 +23,24 @@
 
 class SvnSandbox {
 public:
-    enum class Transport { kFile, kSvn, kHttps };
+    enum class Transport { kFile, kSvn, kHttps, kReplica };
 
     // name to password
     explicit SvnSandbox(const std::map<std::string, std::string>& users, Transport transport = Transport::kSvn);
 
     // Empty when the server runs and every working copy was checked out.
     const std::string& Error() const { return m_error; }
+    // The server that keeps the repository (a replica's master).
     standin::RepositoryServer& Server() const { return *m_server; }
+    // The replica of a replica sandbox, else null.
+    standin::HttpsServer* Replica() const { return m_replica.get(); }
     Transport Via() const { return m_transport; }
-    // The repository's URL through the transport.
+    // The repository's URL through the transport (the master's for a replica sandbox).
     std::string Url() const;
+    // The URL user works through.
+    std::string UrlOf(const std::string& user) const;
+    // Whether user works through the replica.
+    bool BehindReplica(const std::string& user) const;
     // The Subversion configuration folder clients of this sandbox use (a backend's
     // SetConfigurationFolder): for https, one that trusts the server's authority.
     std::string ConfigFolder() const;
@@ -38,8 +48,10 @@ public:
     // The absolute path of a file in user's working copy.
     std::string PathOf(const std::string& user, const std::string& relative) const;
     std::string Password(const std::string& user) const { return m_users.at(user); }
-    // A password change on the server; the next connection sees it.
+    // A password change on the server (and its replica); the next connection sees it.
     void SetPassword(const std::string& user, const std::string& password);
+    // Path-based authorization rules on the server (and its replica).
+    bool SetAuthorization(const std::string& rules);
 
     // Opens user's session on backend; 0 (with the reason in failure) when it fails.
     standin::SessionId Open(standin::RevisionBackend& backend, const std::string& user, std::string& failure) const;
@@ -64,10 +76,11 @@ private:
     std::map<std::string, std::string> m_users;
     Transport m_transport;
     std::unique_ptr<standin::RepositoryServer> m_server;
+    std::unique_ptr<standin::HttpsServer> m_replica;
     std::string m_error;
 };
 
-// For test names: File, Svn, Https.
+// For test names: File, Svn, Https, Replica.
 std::string TransportName(SvnSandbox::Transport transport);
 inline void PrintTo(SvnSandbox::Transport transport, std::ostream* out)
 {

@@ -111,10 +111,12 @@ void SvnBackend::Interrupt()
     if (m_running) m_running->Break();
 }
 
-void SvnBackend::Watch(const std::string& server)
+void SvnBackend::Watch(const std::string& server, const std::string& lockServer)
 {
+    std::vector<std::string> servers{server};
+    if (!lockServer.empty() && lockServer != server) servers.push_back(lockServer);
     std::lock_guard<std::mutex> lock(m_runningMutex);
-    if (m_running) m_running->Watch(server, m_deadline);
+    if (m_running) m_running->Watch(servers, m_deadline);
 }
 
 bool SvnBackend::Answers(const std::string& server, std::chrono::milliseconds within)
@@ -148,6 +150,7 @@ SvnBackend::Workspace SvnBackend::FindWorkspace(svn::Client& client, const std::
         return found;
     }
     found.root = root;
+    found.url = copyOf ? copyOf : "";
     found.server = svn_uri_is_canonical(serverUrl.c_str(), pool) || !svn_path_is_url(serverUrl.c_str())
                        ? serverUrl
                        : svn_uri_canonicalize(serverUrl.c_str(), pool);
@@ -223,6 +226,8 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
 
     session->server = server;
     session->workingCopy = found.root;
+    session->rootUrl = found.url;
+    if (!FindLockServer(*session, connection, found.url, result)) return result;
     session->changeLists = std::make_unique<svn::ChangeListFile>(session->workingCopy);
     session->expiresAt = std::chrono::steady_clock::now() + m_lifetime;
     client.ClearDeadline();
@@ -258,7 +263,7 @@ SvnBackend::Session* SvnBackend::Enter(SessionId id, ServerResult& failure)
         return nullptr;
     }
     session.client->SetDeadline(std::chrono::steady_clock::now() + m_deadline);
-    Watch(session.server);
+    Watch(session.server, session.lockServer);
     return &session;
 }
 
@@ -273,6 +278,10 @@ ServerResult SvnBackend::Failure(Session& session, const svn::Error& error)
                                                  session.server + " refused the password: " + error.Text() + "\n"};
     }
     if (OperationScope::Cancelled()) return {ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"};
+    if (!session.lockServer.empty() && error.Has(SVN_ERR_FS_NO_SUCH_REVISION))
+        return {ServerCode::kServerError, "The replica at " + session.server + " is behind its master at " +
+                                              session.lockServer + " and did not catch up within " +
+                                              Seconds(kReplicaPatience) + "; try again in a moment.\n"};
     if (error.Has(SVN_ERR_CANCELLED) || DeadlinePassed())
         return {ServerCode::kServerError, "The Subversion server at " + session.server + " did not answer within " +
                                               Seconds(m_deadline) + "; the operation was abandoned.\n"};
@@ -353,7 +362,9 @@ StatusResult SvnBackend::Status(SessionId id, const FileList& files, StatusScope
             return !node.reported || !node.versioned || node.Added();
         });
     }
-    if (!answered) walk = svn::WalkStatus(*session->client, session->workingCopy, inside, remote);
+    if (!answered)
+        walk = remote ? RemoteWalk(*session, inside)
+                      : svn::WalkStatus(*session->client, session->workingCopy, inside, false);
     if (walk.error) {
         const ServerResult failure = Failure(*session, walk.error);
         result.code = failure.code;
@@ -383,7 +394,7 @@ UsersResult SvnBackend::Users(SessionId id, const FileList& files, bool)
     if (!session) return result;
     std::string outside;
     const FileList inside = Canonical(*session, files, outside);
-    svn::WalkResult walk = svn::WalkStatus(*session->client, session->workingCopy, inside, true);
+    svn::WalkResult walk = RemoteWalk(*session, inside);
     if (walk.error) {
         const ServerResult failure = Failure(*session, walk.error);
         result.code = failure.code;

@@ -16,6 +16,11 @@
 // certificate, never as a refused password. Sessions last SetSessionLifetime (12 hours by default); after it, and as
 // soon as the server rejects the password, every operation answers -34 until a new session is opened. The password is
 // kept in memory only and wiped when its session ends.
+//
+// Behind a replica (a remote office's write-through proxy) data comes from the replica and locks
+// from its master: the lock server is SetLockServer's URL, or the master the replica records as the
+// source of its revisions. A replica that has not caught up with its master yet is waited for
+// briefly, then told as behind, never as a missing file or a broken lock.
 #pragma once
 
 #include "RevisionBackend.h"
@@ -29,6 +34,8 @@
 #include <string>
 #include <vector>
 
+struct svn_ra_session_t;
+
 namespace standin {
 
 namespace svn {
@@ -37,6 +44,7 @@ class DeadlineWatch;
 class Error;
 class Operation;
 struct NodeInfo;
+struct WalkResult;
 } // namespace svn
 
 class HOST_API SvnBackend final : public RevisionBackend {
@@ -45,6 +53,11 @@ public:
     static constexpr std::chrono::milliseconds kDefaultDeadline{30 * 1000};
     // Status requests of at most this many files look at the working copy first.
     static constexpr std::size_t kLocalFirstLimit = 32;
+    // How long a call waits for a replica behind its master to catch up, within its deadline.
+    static constexpr std::chrono::milliseconds kReplicaPatience{5 * 1000};
+    // How long a lock request abandoned without its answer may still land on the server (a
+    // replica's proxy or a thawed server may deliver it late).
+    static constexpr std::chrono::minutes kAbandonedLockWatch{10};
 
     SvnBackend();
     ~SvnBackend() override;
@@ -58,6 +71,10 @@ public:
     // Subversion's configuration folder for sessions opened from now on; "" (the default) reads the
     // user's own, as Subversion's clients do. It is read, never written.
     void SetConfigurationFolder(const std::string& folder) { m_configFolder = folder; }
+    // The URL of the server that keeps the locks (a replica's master), naming the same repository
+    // root as the replica; "" (the default) takes the master a replica records, and the server
+    // itself otherwise. For sessions opened from now on.
+    void SetLockServer(const std::string& url) { m_lockServer = url; }
 
     // Progress is the business of the thread that runs the backend (WorkerBackend).
     void SetTimeOutDelegate(qor4::ITimeOutDelegate*) override {}
@@ -94,6 +111,7 @@ private:
     struct Workspace {
         std::string root;
         std::string server;
+        std::string url; // the root's URL
         std::string problem;
     };
     static Workspace FindWorkspace(svn::Client& client, const std::string& path, const std::string& serverUrl);
@@ -102,8 +120,19 @@ private:
     struct Plan;
     // One public call: its operation (deadline, connections) is the running one while it lives.
     class Call;
-    // Arms the running call's deadline, from now, against server.
-    void Watch(const std::string& server);
+    // Arms the running call's deadline, from now, against server (and the lock server, when another).
+    void Watch(const std::string& server, const std::string& lockServer = std::string());
+    // The master that keeps the locks for a session through a replica, and the working copy's root
+    // there: both "" when the server keeps its own locks; false with the failure when the master
+    // cannot be reached.
+    bool FindLockServer(Session& session, svn_ra_session_t* connection, const std::string& rootUrl,
+                        LoginResult& failure);
+    // Releases the locks of abandoned lock requests that the server took after all (this user's,
+    // with no token here); quiet, as the caller's own work tells whether the server answers.
+    void ReleaseAbandonedLocks(Session& session);
+    // A status walk of files with the repository's state: locks from the lock server, and a replica
+    // behind its master waited for within kReplicaPatience.
+    svn::WalkResult RemoteWalk(Session& session, const FileList& files);
     // Whether the running call's deadline has passed.
     bool DeadlinePassed();
     // The live session, with the client's deadline armed; null (and the -34 result) otherwise.
@@ -143,6 +172,7 @@ private:
     std::chrono::milliseconds m_lifetime = kDefaultSessionLifetime;
     std::chrono::milliseconds m_deadline = kDefaultDeadline;
     std::string m_configFolder;
+    std::string m_lockServer;
     std::unique_ptr<svn::DeadlineWatch> m_watch;
     // The running call's operation; Interrupt comes from another thread.
     std::mutex m_runningMutex;

@@ -110,7 +110,7 @@ ServerResult SvnBackend::EditOnce(SessionId id, const FileList& files, const std
     }
     // A lock this copy holds may have been stolen or broken since; only the repository knows.
     if (refusals.empty() && !heldHere.empty()) {
-        svn::WalkResult held = svn::WalkStatus(*session->client, session->workingCopy, heldHere, true);
+        svn::WalkResult held = RemoteWalk(*session, heldHere);
         if (held.error) return Failure(*session, held.error);
         for (std::size_t i = 0; i < heldHere.size(); ++i)
             if (held.nodes[i].repositoryLock.token != held.nodes[i].localLock.token) toLock.push_back(heldHere[i]);
@@ -124,6 +124,7 @@ ServerResult SvnBackend::EditOnce(SessionId id, const FileList& files, const std
     FileList refused;
     std::vector<std::string> reasons;
     ServerResult failure;
+    bool unanswered = false;
     {
         svn::Client::NotifyScope scope(*session->client, [&](const svn_wc_notify_t& notify) {
             if (notify.action == svn_wc_notify_locked) {
@@ -133,10 +134,28 @@ ServerResult SvnBackend::EditOnce(SessionId id, const FileList& files, const std
                 reasons.push_back(LockRefusal(notify.err));
             }
         });
+        ReleaseAbandonedLocks(*session);
         svn::Pool pool(session->client->PoolHandle());
         const svn::Error error(
             svn_client_lock(svn::Client::Targets(toLock, pool), "", FALSE, session->client->Context(), pool));
+        unanswered = error && (error.Has(SVN_ERR_CANCELLED) || DeadlinePassed() || OperationScope::Cancelled());
         if (error) failure = Failure(*session, error);
+    }
+    // A request abandoned before its answer came may still be carried out (a replica forwards it
+    // to its master, which may be slow): such locks are released when they show up.
+    if (unanswered) {
+        FileList pending;
+        for (const std::string& path : toLock)
+            if (std::find(locked.begin(), locked.end(), path) == locked.end() &&
+                std::find(refused.begin(), refused.end(), path) == refused.end())
+                pending.push_back(path);
+        const auto until = std::chrono::steady_clock::now() + kAbandonedLockWatch;
+        for (const std::string& path : pending)
+            session->abandonedLocks[path] = until;
+        if (!pending.empty())
+            failure.text += "The server may still lock these files after all; such locks are released at the next "
+                            "operation that reaches it:\n" +
+                            Lines(pending);
     }
     if (failure.Failed() || !refused.empty() || locked.size() != toLock.size()) {
         if (failure.Failed()) return UndoLocks(*session, locked, failure);
@@ -408,7 +427,8 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
     FileList orphaned;
     FileList stillListed;
     const bool landed = watch.revision > 0;
-    svn::WalkResult after = svn::WalkStatus(client, session->workingCopy, targets, landed);
+    svn::WalkResult after =
+        landed ? RemoteWalk(*session, targets) : svn::WalkStatus(client, session->workingCopy, targets, false);
     if (after.error) {
         const ServerResult failure = Failure(*session, after.error);
         return answer(landed ? ServerCode::kPartlyDone : failure.code,
@@ -451,7 +471,7 @@ std::string SvnBackend::DescribeRefusals(Session& session, const FileList& refus
                                          const std::vector<std::string>& reasons)
 {
     // A lock of this user that this copy does not hold is not "another user's".
-    svn::WalkResult owners = svn::WalkStatus(*session.client, session.workingCopy, refused, true);
+    svn::WalkResult owners = RemoteWalk(session, refused);
     std::string lines;
     for (std::size_t i = 0; i < refused.size(); ++i) {
         const svn::NodeInfo* node = owners.error ? nullptr : &owners.nodes[i];

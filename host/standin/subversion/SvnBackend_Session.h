@@ -8,6 +8,7 @@
 #include "SvnStatusWalk.h"
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -17,10 +18,18 @@ struct SvnBackend::Session {
     std::unique_ptr<svn::Client> client;
     std::string server;      // the repository URL, canonical
     std::string workingCopy; // the working copy's root, canonical
+    std::string rootUrl;     // the working copy's root's URL
+    // Behind a replica: its master, and the working copy's root as the master names it.
+    std::string lockServer;
+    std::string lockRoot;
     std::unique_ptr<svn::ChangeListFile> changeLists;
     std::chrono::steady_clock::time_point expiresAt;
     bool rejected = false;             // the server refused the password
     bool staleWorkingCopyLock = false; // the last operation met a lock left by a client that died
+    // Files whose lock request was abandoned (deadline, Cancel, a broken connection) before its
+    // answer came: the server may still take the lock, for a user who was told it failed. Released
+    // when seen, until the time given.
+    std::map<std::string, std::chrono::steady_clock::time_point> abandonedLocks;
 
     bool Alive() const { return !rejected && std::chrono::steady_clock::now() < expiresAt; }
 };

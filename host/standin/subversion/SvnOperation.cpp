@@ -15,14 +15,18 @@ std::multiset<std::string> g_running;
 } // namespace
 
 struct Operation::State {
-    std::string server;
+    std::vector<std::string> servers;
     // This process's sockets when the call began, taken only when another call was running then:
     // alone, every connection to the server is this call's. Of calls that overlap, the one that began
     // first may break the connections of the other.
     std::set<std::string> before;
     std::atomic<bool> deadlinePassed{false};
 
-    void Break() const { BreakConnections(server, before); }
+    void Break() const
+    {
+        for (const std::string& server : servers)
+            BreakConnections(server, before);
+    }
 };
 
 Operation::Operation(DeadlineWatch& watch) : m_watch(watch) {}
@@ -38,20 +42,26 @@ void Operation::Release()
     m_ticket = 0;
     if (!m_state) return;
     std::lock_guard<std::mutex> lock(g_runningMutex);
-    const auto found = g_running.find(m_state->server);
-    if (found != g_running.end()) g_running.erase(found);
+    for (const std::string& server : m_state->servers) {
+        const auto found = g_running.find(server);
+        if (found != g_running.end()) g_running.erase(found);
+    }
     m_state.reset();
 }
 
-void Operation::Watch(const std::string& server, std::chrono::milliseconds deadline)
+void Operation::Watch(const std::vector<std::string>& servers, std::chrono::milliseconds deadline)
 {
     Release();
     auto state = std::make_shared<State>();
-    state->server = server;
+    state->servers = servers;
     {
         std::lock_guard<std::mutex> lock(g_runningMutex);
-        if (g_running.count(server) != 0) state->before = OwnSockets();
-        g_running.insert(server);
+        bool shared = false;
+        for (const std::string& server : servers)
+            shared = shared || g_running.count(server) != 0;
+        if (shared) state->before = OwnSockets();
+        for (const std::string& server : servers)
+            g_running.insert(server);
     }
     m_state = state;
     m_ticket = m_watch.Arm(DeadlineWatch::Clock::now() + deadline, [state] {

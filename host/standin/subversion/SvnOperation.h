@@ -2,8 +2,9 @@
 //
 // The deadline is armed on a watch shared by the backend's calls and disarmed when the call ends,
 // so it fires only while its call runs. Firing, or the user's Cancel, breaks the connections the
-// call may own: every connection of this process to its server when no other call of the process
-// talked to that server as it began, else only those opened after it began.
+// call may own: every connection of this process to its servers when no other call of the process
+// talked to one of them as it began, else only those opened after it began. A call has one server,
+// or two behind a replica (the replica for data, its master for locks).
 #pragma once
 
 #include "DeadlineWatch.h"
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace standin::svn {
 
@@ -21,8 +23,8 @@ public:
     Operation(const Operation&) = delete;
     Operation& operator=(const Operation&) = delete;
 
-    // (Re)arms the deadline, now plus deadline, against server.
-    void Watch(const std::string& server, std::chrono::milliseconds deadline);
+    // (Re)arms the deadline, now plus deadline, against the servers.
+    void Watch(const std::vector<std::string>& servers, std::chrono::milliseconds deadline);
     // Thread safe: breaks this call's connections, as the class comment says.
     void Break() const;
     bool DeadlinePassed() const;

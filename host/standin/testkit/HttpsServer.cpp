@@ -33,6 +33,13 @@ constexpr const char* kPastEnd = "20200201000000Z";
 constexpr const char* kFutureStart = "20450101000000Z";
 constexpr const char* kFutureEnd = "20450201000000Z";
 constexpr const char* kOtherHost = "elsewhere.invalid";
+constexpr const char* kMakeReplica = STANDIN_REPLICA_SCRIPTS "/make-replica.sh";
+constexpr const char* kSvnsync = "svnsync";
+
+constexpr const char* kProxyModuleList[][2] = {
+    {"proxy_module", "mod_proxy.so"},
+    {"proxy_http_module", "mod_proxy_http.so"},
+};
 
 constexpr const char* kModuleList[][2] = {
     {"mpm_event_module", "mod_mpm_event.so"},
@@ -100,6 +107,38 @@ HttpsServer::StartResult HttpsServer::Start(const std::string& folder, const std
     return result;
 }
 
+HttpsServer::StartResult HttpsServer::StartReplica(const std::string& folder, const HttpsServer& master)
+{
+    StartResult result;
+    std::unique_ptr<HttpsServer> server(new HttpsServer(folder, master.Users(), Certificate::kValid));
+    server->m_masterUrl = master.Url();
+    server->m_masterRepository = master.Repository();
+    server->m_masterHttpd = master.Httpd();
+    if (server->Prepare(result.error)) result.server = std::move(server);
+    return result;
+}
+
+bool HttpsServer::Synchronize(std::string& error) const
+{
+    if (m_masterUrl.empty()) {
+        error = "not a replica";
+        return false;
+    }
+    const std::string log = Httpd() + "/svnsync.log";
+    std::vector<std::string> sync{kSvnsync,
+                                  "synchronize",
+                                  "--non-interactive",
+                                  "--config-dir",
+                                  Repository() + "/conf/svnsync",
+                                  "file://" + Repository(),
+                                  "file://" + m_masterRepository};
+    // As the server's user, like the master's hook, so that the replica stays the server's.
+    if (!m_serverUser.empty()) sync.insert(sync.begin(), {"runuser", "-u", m_serverUser, "--"});
+    const bool synced = Run(sync, log);
+    if (!synced) error = "svnsync could not bring the replica up to date; see " + log;
+    return synced;
+}
+
 std::string HttpsServer::Url() const
 {
     return "https://" + std::string(kLoopback) + ":" + std::to_string(Port()) + kLocation;
@@ -154,10 +193,28 @@ bool HttpsServer::PrepareFolder(std::string& error)
     // Only the run's authority: loading the system's authorities costs every new connection a
     // parse of the whole bundle.
     const std::string servers = "[global]\nssl-authority-files = " + AuthorityFile() + "\nssl-trust-default-ca = no\n";
-    if (!fsys::exists(Httpd() + "/server.pem") && !(MakeAuthority(error) && MakeServerCertificate(error))) return false;
+    if (!m_masterHttpd.empty() && !fsys::exists(AuthorityFile())) {
+        fsys::copy_file(m_masterHttpd + "/authority.pem", AuthorityFile(), failed);
+        fsys::copy_file(m_masterHttpd + "/authority.key", Httpd() + "/authority.key", failed);
+        if (failed) {
+            error = "Cannot take the master's certificate authority from " + m_masterHttpd + ": " + failed.message();
+            return false;
+        }
+    }
+    if (!fsys::exists(AuthorityFile()) && !MakeAuthority(error)) return false;
+    if (!fsys::exists(Httpd() + "/server.pem") && !MakeServerCertificate(error)) return false;
     if (!Write(ClientConfigFolder() + "/servers", servers)) {
         error = "Cannot write " + ClientConfigFolder() + "/servers";
         return false;
+    }
+    if (!m_masterUrl.empty()) {
+        const std::string log = Httpd() + "/make-replica.log";
+        std::vector<std::string> make{"sh", kMakeReplica, m_masterRepository, Repository(), m_masterUrl};
+        if (!m_serverUser.empty()) make.push_back(m_serverUser);
+        if (!Run(make, log)) {
+            error = "Cannot make the replica of " + m_masterRepository + " with " + kMakeReplica + "; see " + log;
+            return false;
+        }
     }
     GiveToServer(Folder() + "/" + kRepositoryName);
     GiveToServer(Httpd());
@@ -262,14 +319,22 @@ bool HttpsServer::WriteConfiguration(std::string& error) const
     std::string configuration = "ServerRoot " + std::string(kServerRoot) + "\nServerName " + kLoopback + "\n";
     for (const auto& module : kModuleList)
         configuration += "LoadModule " + std::string(module[0]) + " " + kModules + module[1] + "\n";
+    std::string forwarding;
+    if (!m_masterUrl.empty()) {
+        for (const auto& module : kProxyModuleList)
+            configuration += "LoadModule " + std::string(module[0]) + " " + kModules + module[1] + "\n";
+        configuration +=
+            "SSLProxyEngine on\nSSLProxyVerify require\nSSLProxyCACertificateFile " + Quoted(AuthorityFile()) + "\n";
+        forwarding = "  SVNMasterURI " + m_masterUrl + "\n";
+    }
     if (!m_serverUser.empty()) configuration += "User " + m_serverUser + "\nGroup " + m_serverUser + "\n";
     configuration += "PidFile " + Quoted(Httpd() + "/httpd.pid") + "\nErrorLog " + Quoted(ErrorLog()) +
                      "\nLogLevel warn\nDefaultRuntimeDir " + Quoted(Httpd()) + "\nMutex " + Quoted("file:" + Httpd()) +
                      " default\n" + "SSLEngine on\nSSLCertificateFile " + Quoted(Httpd() + "/server.pem") +
                      "\nSSLCertificateKeyFile " + Quoted(Httpd() + "/server.key") + "\n<Location " + kLocation +
-                     ">\n  DAV svn\n  SVNPath " + Quoted(Repository()) + "\n  AuthType Basic\n  AuthName " + kRealm +
-                     "\n  AuthUserFile " + Quoted(PasswordFile()) + "\n  AuthzSVNAccessFile " +
-                     Quoted(Httpd() + "/authz") + "\n  Require valid-user\n</Location>\n";
+                     ">\n  DAV svn\n  SVNPath " + Quoted(Repository()) + "\n" + forwarding +
+                     "  AuthType Basic\n  AuthName " + kRealm + "\n  AuthUserFile " + Quoted(PasswordFile()) +
+                     "\n  AuthzSVNAccessFile " + Quoted(Httpd() + "/authz") + "\n  Require valid-user\n</Location>\n";
     return WriteServerFile(Httpd() + "/httpd.conf", configuration, error) &&
            WriteServerFile(PasswordFile(), passwords, error) &&
            WriteServerFile(Httpd() + "/authz", Authorization(), error);

@@ -31,6 +31,14 @@ public:
     static StartResult Start(const std::string& folder, const std::map<std::string, std::string>& users,
                              Certificate certificate = Certificate::kValid);
 
+    // A replica of master in folder, with the master's users.
+    static StartResult StartReplica(const std::string& folder, const HttpsServer& master);
+    // Brings a replica up to its master's head now, as the master's post-commit hook does; false
+    // with the reason.
+    bool Synchronize(std::string& error) const;
+    // The master a replica forwards writes to; "" for a master.
+    const std::string& MasterUrl() const { return m_masterUrl; }
+
     // https://127.0.0.1:<port>/svn/depot
     std::string Url() const override;
     // Its "servers" file names the run's authority in ssl-authority-files.
@@ -59,6 +67,10 @@ private:
 
     Certificate m_certificate;
     std::string m_serverUser; // empty when Apache runs as the current user
+    // A replica's master: its URL, repository and Apache folder; empty for a master.
+    std::string m_masterUrl;
+    std::string m_masterRepository;
+    std::string m_masterHttpd;
 };
 
 } // namespace standin
