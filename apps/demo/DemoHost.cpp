@@ -128,6 +128,7 @@ HostStart DemoHost::StartHost()
     options.configFolder = !m_choice.configFolder.empty() ? m_choice.configFolder
                            : m_server                     ? m_server->ClientConfigFolder()
                                                           : std::string();
+    options.lockServer = m_choice.lockServer;
     if (m_choice.sessionLifetimeSeconds > 0)
         options.sessionLifetime = std::chrono::seconds(m_choice.sessionLifetimeSeconds);
     // The fault decorator carries the demo's simulations (slow operations, an expired session).

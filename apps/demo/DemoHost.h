@@ -58,6 +58,7 @@ struct ServerChoice {
     bool https = false;             // the sample project through the demo's own Apache over TLS
     std::string configFolder;       // Subversion's configuration folder; "" the user's own (or, for
                                     // the demo's own HTTPS server, one that trusts it)
+    std::string lockServer;         // behind a replica: its master; "" the one it records
 };
 
 struct HostStart {

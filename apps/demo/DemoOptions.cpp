@@ -35,6 +35,11 @@ const QCommandLineOption kConfigDir(QStringLiteral("config-dir"),
                                     QStringLiteral("Subversion's configuration folder to read (default the user's own, "
                                                    "~/.subversion); nothing is written there."),
                                     QStringLiteral("PATH"));
+const QCommandLineOption kLockServer(QStringLiteral("lock-server"),
+                                     QStringLiteral("With --server through a replica: the master that keeps the "
+                                                    "locks, as its URL of the repository (default the master the "
+                                                    "replica records)."),
+                                     QStringLiteral("URL"));
 const QCommandLineOption kLifetime(QStringLiteral("session-lifetime"),
                                    QStringLiteral("How long a session lasts before the password is asked again "
                                                   "(default 12 hours)."),
@@ -49,13 +54,13 @@ const QCommandLineOption kScreenshot(QStringLiteral("screenshot"),
 
 void Describe(QCommandLineParser& parser)
 {
-    parser.setApplicationDescription(
-        QStringLiteral("The stand-in host with the revision-control plug-in.\n"
-                       "  zrdemo [--interactive | --walkthrough] [--https] [--data DIR] [--user NAME] [--out DIR]\n"
-                       "  zrdemo --server URL --user NAME --workspace PATH [--interactive] [--screenshot FILE]"));
+    parser.setApplicationDescription(QStringLiteral(
+        "The stand-in host with the revision-control plug-in.\n"
+        "  zrdemo [--interactive | --walkthrough] [--https] [--data DIR] [--user NAME] [--out DIR]\n"
+        "  zrdemo --server URL --user NAME --workspace PATH [--lock-server URL] [--interactive] [--screenshot FILE]"));
     parser.addHelpOption();
-    parser.addOptions({kInteractive, kWalkthrough, kData, kUser, kServer, kWorkspace, kHttps, kConfigDir, kLifetime,
-                       kOut, kScreenshot});
+    parser.addOptions({kInteractive, kWalkthrough, kData, kUser, kServer, kWorkspace, kHttps, kConfigDir, kLockServer,
+                       kLifetime, kOut, kScreenshot});
 }
 
 } // namespace
@@ -95,6 +100,7 @@ DemoOptions DemoOptions::Parse(const QStringList& args)
     options.workspace = parser.value(kWorkspace).toStdString();
     options.https = parser.isSet(kHttps);
     options.configDir = parser.value(kConfigDir).toStdString();
+    options.lockServer = parser.value(kLockServer).toStdString();
     if (parser.isSet(kLifetime)) {
         bool number = false;
         options.sessionLifetimeSeconds = parser.value(kLifetime).toInt(&number);
@@ -105,6 +111,8 @@ DemoOptions DemoOptions::Parse(const QStringList& args)
     const std::string& user = options.user;
     if (options.server.empty() != options.workspace.empty())
         return fail(QStringLiteral("--server and --workspace go together"));
+    if (!options.lockServer.empty() && options.server.empty())
+        return fail(QStringLiteral("--lock-server names the master of the replica given with --server"));
     if (!options.server.empty() && options.https)
         return fail(QStringLiteral("--https serves the sample project; --server names another repository"));
     if (options.server.empty() && user != SampleUsers::kMain && user != SampleUsers::kOther &&

@@ -19,10 +19,11 @@ struct DemoOptions {
     QString outDir;     // walkthrough pictures and log
     QString screenshot; // interactive: picture the main window after start-up and quit
     std::string user;
-    std::string server;    // an existing repository's URL instead of the sample project
-    std::string workspace; // its working copy
-    bool https = false;    // the sample project through the demo's own Apache over TLS
-    std::string configDir; // Subversion's configuration folder ("" the user's own)
+    std::string server;     // an existing repository's URL instead of the sample project
+    std::string workspace;  // its working copy
+    bool https = false;     // the sample project through the demo's own Apache over TLS
+    std::string configDir;  // Subversion's configuration folder ("" the user's own)
+    std::string lockServer; // behind a replica: the master that keeps the locks ("" the one it records)
     int sessionLifetimeSeconds = 0;
     bool ok = true;
     bool help = false;

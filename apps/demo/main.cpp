@@ -79,7 +79,8 @@ int RunInteractive(demo::OrnisWindow& window, const QString& screenshot)
         std::printf("zrdemo: %zu assets: first rows after %lld ms, every row after %lld ms, %s after %lld ms "
                     "(the first rows' after %lld ms); the window answered at least every %lld ms\n",
                     times.assets, static_cast<long long>(times.firstRowsMs), static_cast<long long>(times.allRowsMs),
-                    times.statesKnown ? "the server's states" : "no server states (not connected, or the server did not answer)",
+                    times.statesKnown ? "the server's states"
+                                      : "no server states (not connected, or the server did not answer)",
                     static_cast<long long>(times.statesMs), static_cast<long long>(times.firstStatesMs),
                     static_cast<long long>(times.longestPauseMs));
         std::fflush(stdout);
@@ -129,9 +130,9 @@ int main(int argc, char* argv[])
 
     int exitCode = 0;
     {
-        demo::DemoHost host(
-            dataDir, options.user,
-            {options.server, options.workspace, options.sessionLifetimeSeconds, options.https, options.configDir});
+        demo::DemoHost host(dataDir, options.user,
+                            {options.server, options.workspace, options.sessionLifetimeSeconds, options.https,
+                             options.configDir, options.lockServer});
         const demo::HostStart start = host.Start();
         if (!start.ok) {
             std::fprintf(stderr, "zrdemo: %s\n", start.error.c_str());

@@ -19,6 +19,7 @@ struct ParseCase {
     bool https;
     std::string configDir;
     int lifetime;
+    std::string lockServer;
 };
 
 void PrintTo(const ParseCase& entry, std::ostream* out)
@@ -27,14 +28,15 @@ void PrintTo(const ParseCase& entry, std::ostream* out)
 }
 
 ParseCase Accepted(const char* name, QStringList args, std::string user = "alice", std::string server = {},
-                   bool https = false, std::string configDir = {}, int lifetime = 0)
+                   bool https = false, std::string configDir = {}, int lifetime = 0, std::string lockServer = {})
 {
-    return {name, std::move(args), {}, std::move(user), std::move(server), https, std::move(configDir), lifetime};
+    return {name,  std::move(args),      {},       std::move(user),      std::move(server),
+            https, std::move(configDir), lifetime, std::move(lockServer)};
 }
 
 ParseCase Refused(const char* name, QStringList args, const char* error)
 {
-    return {name, std::move(args), QString::fromUtf8(error), {}, {}, false, {}, 0};
+    return {name, std::move(args), QString::fromUtf8(error), {}, {}, false, {}, 0, {}};
 }
 
 class DemoOptionsParse : public ::testing::TestWithParam<ParseCase> {};
@@ -51,6 +53,7 @@ TEST_P(DemoOptionsParse, AcceptsWhatFitsTogetherAndSaysWhatDoesNot)
     EXPECT_EQ(options.https, entry.https);
     EXPECT_EQ(options.configDir, entry.configDir);
     EXPECT_EQ(options.sessionLifetimeSeconds, entry.lifetime);
+    EXPECT_EQ(options.lockServer, entry.lockServer);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -62,6 +65,12 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--https", "--config-dir", "/etc/studio-svn"}, "alice", "", true, "/etc/studio-svn"),
         Accepted("someone else's repository", {"--server", "svn://host/depot", "--workspace", "/w", "--user", "zoe"},
                  "zoe", "svn://host/depot"),
+        Accepted("a replica with its master named",
+                 {"--server", "https://office/svn/depot", "--workspace", "/w", "--lock-server",
+                  "https://master/svn/depot"},
+                 "alice", "https://office/svn/depot", false, "", 0, "https://master/svn/depot"),
+        Refused("a master without the replica it serves", {"--lock-server", "https://master/svn/depot"},
+                "--lock-server names the master of the replica given with --server"),
         Refused("a server without its workspace", {"--server", "svn://host/depot"}, "go together"),
         Refused("a workspace without its server", {"--workspace", "/w"}, "go together"),
         Refused("https with someone else's server", {"--https", "--server", "https://host/depot", "--workspace", "/w"},

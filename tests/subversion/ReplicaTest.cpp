@@ -134,4 +134,28 @@ TEST_F(ReplicaTest, AReplicaBehindItsMasterIsToldAsBehindAndAnswersOnceItCatches
     EXPECT_EQ(WordOf(bob, sandbox.PathOf(kBob, kHero)) & fs::kNotAtHead, fs::kNotAtHead);
 }
 
+TEST_F(ReplicaTest, TheLockServerSettingWinsOverTheMasterTheReplicaRecords)
+{
+    const std::string nowhere = "https://127.0.0.1:1/svn/depot";
+    standin::SvnBackend elsewhere;
+    elsewhere.SetConfigurationFolder(sandbox.ConfigFolder());
+    elsewhere.SetLockServer(nowhere);
+    std::string failure;
+    EXPECT_EQ(sandbox.Open(elsewhere, kAlice, failure), 0);
+    EXPECT_NE(failure.find("Cannot reach " + nowhere + ", the master of the replica at " + sandbox.Replica()->Url()),
+              std::string::npos)
+        << failure;
+
+    standin::SvnBackend named;
+    named.SetConfigurationFolder(sandbox.ConfigFolder());
+    named.SetLockServer(sandbox.Url());
+    const SessionId session = sandbox.Open(named, kAlice, failure);
+    ASSERT_NE(session, 0) << failure;
+    const std::string hero = sandbox.PathOf(kAlice, kHero);
+    ASSERT_TRUE(named.Edit(session, {hero}, "").Succeeded());
+    const standin::StatusResult status = named.Status(session, {hero}, standin::StatusScope::kWithRepository);
+    ASSERT_TRUE(status.Succeeded()) << status.text;
+    EXPECT_EQ(status.words.front(), fs::kCheckedOut | fs::kLockedByMe);
+}
+
 } // namespace

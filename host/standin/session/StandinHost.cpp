@@ -12,6 +12,7 @@ StandinHost::StandinHost(const HostOptions& options)
     System::Reset();
     m_subversion = std::make_shared<SvnBackend>();
     m_subversion->SetConfigurationFolder(options.configFolder);
+    m_subversion->SetLockServer(options.lockServer);
     m_subversion->SetDeadline(options.deadline);
     m_subversion->SetSessionLifetime(options.sessionLifetime);
     m_decorated = m_subversion;

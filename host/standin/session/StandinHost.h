@@ -29,6 +29,9 @@ struct HostOptions {
 
     // Subversion's configuration folder; "" the user's own.
     std::string configFolder;
+    // Behind a replica, the master that keeps the locks (its URL of the repository root); "" takes
+    // the master the replica records, or the server itself.
+    std::string lockServer;
     std::chrono::milliseconds deadline = SvnBackend::kDefaultDeadline;
     std::chrono::milliseconds sessionLifetime = SvnBackend::kDefaultSessionLifetime;
     // Put around the Subversion backend, innermost first (the test kit's fault decorator, for one).
