@@ -4,6 +4,7 @@
 #include "LoadCheck.h"
 #include "LoadUser.h"
 
+#include "HttpsServer.h"
 #include "StartServer.h"
 #include "SvnBackend.h"
 
@@ -57,9 +58,15 @@ public:
         m_server = standin::StartServer(m_options.https ? standin::ServerKind::kApache : standin::ServerKind::kSvnserve,
                                         Path("server"), users, error);
         if (!m_server) return Fail(error);
+        if (m_options.replica) {
+            standin::HttpsServer::StartResult replica =
+                standin::HttpsServer::StartReplica(Path("replica"), static_cast<standin::HttpsServer&>(*m_server));
+            if (!replica.server) return Fail(replica.error);
+            m_replica = std::move(replica.server);
+        }
         if (!Seed(error)) return Fail(error);
         for (int i = 0; i < m_options.users; ++i)
-            if (!m_server->CheckOut(UserName(i), WorkingCopy(i), error)) return Fail(error);
+            if (!m_server->CheckOut(UserName(i), WorkingCopy(i), error, UrlOf(i))) return Fail(error);
 
         const auto start = Clock::now();
         for (int i = 0; i < m_options.users; ++i)
@@ -81,11 +88,13 @@ public:
             std::printf("kept: %s\n", Path("").c_str());
         }
         if (!stopped) checked.violations.push_back("a user did not stop in time");
+        if (m_replica) m_replica->Stop();
         m_server->Stop();
         std::printf("%s", checked.table.c_str());
         for (const std::string& violation : checked.violations)
             std::printf("violation: %s\n", violation.c_str());
-        std::printf("%d users, %d assets, %.0f s. Faults:", m_options.users, m_options.assets, m_options.seconds);
+        std::printf("%d users%s, %d assets, %.0f s. Faults:", m_options.users,
+                    m_replica ? " (every other one through a replica)" : "", m_options.assets, m_options.seconds);
         for (const std::string& event : m_events)
             std::printf(" %s;", event.c_str());
         std::printf("\n");
@@ -98,6 +107,7 @@ private:
         return m_folder.filePath(QString::fromStdString(name)).toStdString();
     }
     std::string WorkingCopy(int index) const { return Path("wc-" + UserName(index)); }
+    std::string UrlOf(int index) const { return m_replica && index % 2 == 0 ? m_replica->Url() : m_server->Url(); }
     std::string JournalOf(int index) const { return Path("journal-" + UserName(index) + ".tsv"); }
 
     int Fail(const std::string& why)
@@ -135,7 +145,7 @@ private:
                                               "--user",
                                               user,
                                               "--url",
-                                              m_server->Url(),
+                                              UrlOf(index),
                                               "--working-copy",
                                               WorkingCopy(index),
                                               "--journal",
@@ -249,6 +259,7 @@ private:
     RunOptions m_options;
     QTemporaryDir m_folder;
     std::unique_ptr<standin::RepositoryServer> m_server;
+    std::unique_ptr<standin::HttpsServer> m_replica;
     std::map<int, pid_t> m_pids;
     std::vector<std::string> m_events;
 };

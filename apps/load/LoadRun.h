@@ -1,7 +1,9 @@
 // LoadRun: the load run's coordinator. Starts a server of its own on loopback with a shared set of
 // assets, a working copy per user, and the users as processes of their own; while they work it
 // freezes the server for a while, kills one user in the middle of a submit and starts it again,
-// and kills and restarts the server; then checks every journal against the repository.
+// and kills and restarts the server; then checks every journal against the repository. With a
+// replica, every other user (the first among them) works through it, the rest on the master, and
+// the faults hit the master.
 #pragma once
 
 #include <string>
@@ -12,8 +14,9 @@ struct RunOptions {
     int users = 8;
     int assets = 200;
     double seconds = 60;
-    bool https = false;  // Apache with mod_dav_svn over TLS instead of svnserve
-    std::string program; // this executable, to start the users with
+    bool https = false;   // Apache with mod_dav_svn over TLS instead of svnserve
+    bool replica = false; // a master and a replica, both Apache over TLS
+    std::string program;  // this executable, to start the users with
 };
 
 // 0 when the run had no violation.

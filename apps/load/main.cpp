@@ -1,5 +1,5 @@
 // zrload: many users, faults mid-way, and a check that nothing was misreported.
-//   zrload [--users N] [--assets N] [--seconds S] [--https]     the run (scripts/load.sh)
+//   zrload [--users N] [--assets N] [--seconds S] [--https | --replica]     the run (scripts/load.sh)
 //   zrload --user NAME --url URL --working-copy PATH --journal FILE ...   one user (started by the run)
 #include "LoadRun.h"
 #include "LoadUser.h"
@@ -26,8 +26,10 @@ int main(int argc, char** argv)
     const QCommandLineOption journal("journal", "The user's journal.", "file");
     const QCommandLineOption seed("seed", "The user's random seed.", "number", "1");
     const QCommandLineOption https("https", "Serve the repository through Apache over TLS instead of svnserve.");
+    const QCommandLineOption replica("replica", "A master and a replica over TLS; every other user works through "
+                                                "the replica.");
     const QCommandLineOption configDir("config-dir", "Subversion's configuration folder (one user).", "path");
-    parser.addOptions({users, assets, seconds, user, url, workingCopy, journal, seed, https, configDir});
+    parser.addOptions({users, assets, seconds, user, url, workingCopy, journal, seed, https, replica, configDir});
     parser.process(application);
 
     if (parser.isSet(user)) {
@@ -47,7 +49,8 @@ int main(int argc, char** argv)
     options.users = std::max(1, parser.value(users).toInt());
     options.assets = std::max(4, parser.value(assets).toInt());
     options.seconds = std::max(2.0, parser.value(seconds).toDouble());
-    options.https = parser.isSet(https);
+    options.replica = parser.isSet(replica);
+    options.https = parser.isSet(https) || options.replica;
     options.program = QCoreApplication::applicationFilePath().toStdString();
     return load::RunLoad(options);
 }

@@ -85,6 +85,26 @@ TEST_F(ReplicaTest, ALockTakenThroughTheReplicaIsMineThereAndNamedOnTheMasterAnd
     EXPECT_EQ(WordOf(alice, aliceHero), fs::kCheckedOut | fs::kLockedByMe);
 }
 
+TEST_F(ReplicaTest, AnUpdateThroughTheReplicaDoesNotCostTheCheckOut)
+{
+    const std::string aliceHero = sandbox.PathOf(kAlice, kHero);
+    const std::string aliceLamp = sandbox.PathOf(kAlice, kLamp);
+    ASSERT_TRUE(backend.Edit(alice, {aliceHero, aliceLamp}, "").Succeeded());
+    std::ofstream(aliceHero, std::ios::trunc) << "hero 2";
+    // The replica knows no lock, so an update tells alice's copy that hers are gone.
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {QStringLiteral("update")}), 0);
+    const standin::ChangeListResult submitted = backend.Submit(alice, "");
+    ASSERT_TRUE(submitted.Succeeded()) << submitted.text;
+    EXPECT_GT(submitted.revision, 0);
+    EXPECT_EQ(WordOf(bob, sandbox.PathOf(kBob, kHero)), fs::kNotAtHead) << "the submit released the lock";
+
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {QStringLiteral("update")}), 0);
+    EXPECT_EQ(WordOf(alice, aliceLamp), fs::kCheckedOut | fs::kLockedByMe);
+    EXPECT_TRUE(HoldersOf(alice, aliceLamp).empty());
+    EXPECT_TRUE(backend.Revert(alice, {aliceLamp}).Succeeded());
+    EXPECT_EQ(WordOf(bob, sandbox.PathOf(kBob, kLamp)), 0u) << "the revert released the lock";
+}
+
 TEST_F(ReplicaTest, ALockStolenOnTheMasterIsToldThroughTheReplicaAndTheSubmitKeepsTheWork)
 {
     const std::string aliceHero = sandbox.PathOf(kAlice, kHero);

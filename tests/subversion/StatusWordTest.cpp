@@ -14,8 +14,8 @@ using standin::svn::LockInfo;
 using standin::svn::NodeInfo;
 
 constexpr long kBase = 7;
-const LockInfo kMine{"opaquelocktoken:mine", "alice"};
-const LockInfo kTheirs{"opaquelocktoken:theirs", "bob"};
+const LockInfo kMine{"opaquelocktoken:mine", "alice", ""};
+const LockInfo kTheirs{"opaquelocktoken:theirs", "bob", ""};
 
 NodeInfo Node(svn_wc_status_kind node, long revision = kBase)
 {

@@ -136,8 +136,8 @@ ServerResult SvnBackend::EditOnce(SessionId id, const FileList& files, const std
         });
         ReleaseAbandonedLocks(*session);
         svn::Pool pool(session->client->PoolHandle());
-        const svn::Error error(
-            svn_client_lock(svn::Client::Targets(toLock, pool), "", FALSE, session->client->Context(), pool));
+        const svn::Error error(svn_client_lock(svn::Client::Targets(toLock, pool), session->LockComment().c_str(),
+                                               FALSE, session->client->Context(), pool));
         unanswered = error && (error.Has(SVN_ERR_CANCELLED) || DeadlinePassed() || OperationScope::Cancelled());
         if (error) failure = Failure(*session, error);
     }
@@ -377,6 +377,10 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
     if (targets.empty())
         return answer(ServerCode::kNothingToSubmit,
                       "No files to submit from changelist " + ChangeListName(changeList) + ".\n");
+
+    // Behind a replica an update may have dropped this copy's tokens; the master's locks give them
+    // back. Its failure is the commit's to tell.
+    if (!session->lockRoot.empty()) (void)RemoteWalk(*session, targets);
 
     svn::Client& client = *session->client;
     client.SetLogMessage(number ? pending[number] : std::string());

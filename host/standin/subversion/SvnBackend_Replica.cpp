@@ -143,10 +143,23 @@ svn::WalkResult SvnBackend::RemoteWalk(Session& session, const FileList& files)
     }
     if (walk.error || session.lockRoot.empty() || files.empty()) return walk;
     svn::LockListing locks = svn::ListLocks(*session.client, session.lockRoot, session.workingCopy);
-    if (locks.error)
+    if (locks.error) {
         walk.error = std::move(locks.error);
-    else
-        svn::ApplyLocks(locks, files, walk.nodes);
+        return walk;
+    }
+    svn::ApplyLocks(locks, files, walk.nodes);
+    // An update through the replica (the user's own client, say) drops the tokens of locks the
+    // replica does not know; a lock of this user taken from this working copy gets its token back.
+    const std::string comment = session.LockComment();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        svn::NodeInfo& node = walk.nodes[i];
+        const svn::LockInfo& lock = node.repositoryLock;
+        if (!lock.Held() || node.localLock.Held() || lock.owner != session.client->User() || lock.comment != comment ||
+            session.abandonedLocks.count(files[i]) != 0)
+            continue;
+        std::string ignored;
+        if (svn::AdoptLock(*session.client, files[i], lock, ignored)) node.localLock = lock;
+    }
     return walk;
 }
 

@@ -32,6 +32,8 @@ struct SvnBackend::Session {
     std::map<std::string, std::chrono::steady_clock::time_point> abandonedLocks;
 
     bool Alive() const { return !rejected && std::chrono::steady_clock::now() < expiresAt; }
+    // The comment of the locks this working copy takes, which tells them from the user's others.
+    std::string LockComment() const { return "Checked out in " + workingCopy; }
 };
 
 class SvnBackend::Call {

@@ -24,6 +24,10 @@ struct LockListing {
 // Every lock below lockRootUrl, the working copy's root as the lock server names it.
 LockListing ListLocks(Client& client, const std::string& lockRootUrl, const std::string& workingCopy);
 
+// Puts lock's token into the working copy for file, as a lock taken from it would have; false with
+// the reason in error.
+bool AdoptLock(Client& client, const std::string& file, const LockInfo& lock, std::string& error);
+
 // Replaces the repository locks of a remote walk of files (in the walk's order) by the listing's.
 void ApplyLocks(const LockListing& listing, const std::vector<std::string>& files, std::vector<NodeInfo>& nodes);
 

@@ -18,9 +18,10 @@ NodeInfo InfoOf(const svn_client_status_t& status)
     info.node = status.node_status;
     info.repositoryNode = status.repos_node_status;
     if (status.lock && status.lock->token)
-        info.localLock = {status.lock->token, status.lock->owner ? status.lock->owner : ""};
+        info.localLock = {status.lock->token, status.lock->owner ? status.lock->owner : "", ""};
     if (status.repos_lock && status.repos_lock->token)
-        info.repositoryLock = {status.repos_lock->token, status.repos_lock->owner ? status.repos_lock->owner : ""};
+        info.repositoryLock = {status.repos_lock->token, status.repos_lock->owner ? status.repos_lock->owner : "",
+                               status.repos_lock->comment ? status.repos_lock->comment : ""};
     if (status.changelist) info.changeList = status.changelist;
     info.conflicted = status.conflicted != 0;
     info.revision = status.revision;

@@ -13,6 +13,7 @@ namespace standin::svn {
 struct LockInfo {
     std::string token; // empty: no lock
     std::string owner;
+    std::string comment;
     bool Held() const { return !token.empty(); }
 };
 

@@ -125,9 +125,12 @@ bool HttpsServer::Synchronize(std::string& error) const
         return false;
     }
     const std::string log = Httpd() + "/svnsync.log";
-    std::vector<std::string> sync{kSvnsync,
+    std::vector<std::string> sync{"flock",
+                                  Repository() + "/conf/svnsync.lock",
+                                  kSvnsync,
                                   "synchronize",
                                   "--non-interactive",
+                                  "--steal-lock",
                                   "--config-dir",
                                   Repository() + "/conf/svnsync",
                                   "file://" + Repository(),
