@@ -3,7 +3,9 @@
 # each with its own working copy and backend) on one svnserve of its own on 127.0.0.1, with the
 # server frozen, a user killed mid-submit and the server killed and restarted on the way; then every
 # journal is checked against the repository. Prints a table and exits non-zero on any violation.
-#   scripts/load.sh [--users N] [--seconds S] [--assets N]     (defaults: 8 users, 60 s, 200 assets)
+#   scripts/load.sh [--users N] [--seconds S] [--assets N] [--https | --replica]
+#   (defaults: 8 users, 60 s, 200 assets, svnserve; --replica: a master and a replica over TLS,
+#   every other user through the replica)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
