@@ -85,6 +85,23 @@ TEST_F(ReplicaTest, ALockTakenThroughTheReplicaIsMineThereAndNamedOnTheMasterAnd
     EXPECT_EQ(WordOf(alice, aliceHero), fs::kCheckedOut | fs::kLockedByMe);
 }
 
+TEST_F(ReplicaTest, AWorkingCopyOfOneFolderFindsItsLocksOnTheMaster)
+{
+    ASSERT_TRUE(backend.Edit(bob, {sandbox.PathOf(kBob, kHero)}, "").Succeeded());
+    const std::string folder = sandbox.WorkingCopy(kAlice) + "-chars";
+    std::string error;
+    ASSERT_TRUE(sandbox.Server().CheckOut(kAlice, folder, error, sandbox.Replica()->Url() + "/chars")) << error;
+    const standin::LoginResult login =
+        backend.OpenSession({kAlice, "alice-secret", sandbox.Replica()->Url(), folder, {}});
+    ASSERT_FALSE(login.Failed()) << login.text;
+    const std::string hero = folder + "/hero.qor";
+    EXPECT_EQ(WordOf(login.session, hero), fs::kCheckedOutByOther | fs::kLockedByOther);
+    EXPECT_EQ(HoldersOf(login.session, hero), std::vector<std::string>{kBob});
+    ASSERT_TRUE(backend.Revert(bob, {sandbox.PathOf(kBob, kHero)}).Succeeded());
+    ASSERT_TRUE(backend.Edit(login.session, {hero}, "").Succeeded());
+    EXPECT_EQ(WordOf(login.session, hero), fs::kCheckedOut | fs::kLockedByMe);
+}
+
 TEST_F(ReplicaTest, AnUpdateThroughTheReplicaDoesNotCostTheCheckOut)
 {
     const std::string aliceHero = sandbox.PathOf(kAlice, kHero);
