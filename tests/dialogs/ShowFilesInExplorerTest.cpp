@@ -9,6 +9,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDesktopServices>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QThread>
@@ -121,3 +122,30 @@ TEST(NoSessionBus, FoldersAreOpenedDirectly)
     ShowFilesInExplorer({"/srv/b/1.qor", "/srv/a/2.qor", "/srv/b/3.qor"});
     EXPECT_EQ(opener.opened, (QStringList{"/srv/a", "/srv/b"}));
 }
+
+namespace {
+
+// Stands in for the desktop's handler of local files.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+} // namespace
+
+TEST(NoSessionBus, WithoutAnOpenerOfItsOwnTheDesktopOpensTheFolder)
+{
+    ASSERT_FALSE(QDBusConnection::sessionBus().isConnected()) << "run this case without a session bus";
+    UrlRecorder desktop;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "open");
+    const FolderOpener previous = SetFolderOpener(nullptr);
+    ShowFilesInExplorer({"/srv/b/1.qor", "/srv/a/2.qor"});
+    SetFolderOpener(previous);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    EXPECT_EQ(desktop.urls, (QList<QUrl>{QUrl::fromLocalFile("/srv/a"), QUrl::fromLocalFile("/srv/b")}));
+}
+
+#include "ShowFilesInExplorerTest.moc"

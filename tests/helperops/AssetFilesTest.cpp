@@ -1,10 +1,23 @@
 // Listing an asset's files, logging them and showing them in the file list dialog.
 #include "HostFixture.h"
+#include "ShowItemsInFolder.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDialog>
 #include <QTreeWidget>
 
+#include <filesystem>
+
 namespace {
+
+// Records the folders shown instead of asking a file manager or launching a program.
+struct RecordingOpener {
+    QStringList opened;
+    FolderOpener previous =
+        SetFolderOpener([this](const std::string& folder) { opened << QString::fromStdString(folder); });
+    ~RecordingOpener() { SetFolderOpener(previous); }
+};
 
 class AssetFilesTest : public HostFixture {};
 
@@ -66,11 +79,32 @@ TEST_F(AssetFilesTest, WithoutFilesTheDialogStillOpensEmptyButTheExplorerDoesNot
     EXPECT_EQ(Modal().Seen()[0].title, "Files for asset ghost");
     EXPECT_TRUE(listed.isEmpty());
 
+    const RecordingOpener opener;
     HelperInterface().ShowAssetFiles(handle, true);
 
+    EXPECT_TRUE(opener.opened.isEmpty());
     EXPECT_EQ(Modal().Seen().size(), 1u);
     EXPECT_EQ(LogTexts(Log::MsgType::Info),
               (std::vector<std::string>{"Files for asset: ghost\n", "Files for asset: ghost\n"}));
+}
+
+TEST_F(AssetFilesTest, InTheExplorerTheAssetsFolderOpensWithoutADialog)
+{
+    if (QDBusConnection::sessionBus().interface() &&
+        QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.freedesktop.FileManager1")))
+        GTEST_SKIP() << "a file manager on this session bus would show the files itself";
+    standin::DbObject* asset = AddCheckedInAsset("lamp", 1);
+    QStringList folders;
+    for (const std::string& file : FilesOf(asset))
+        folders << QString::fromStdString(std::filesystem::path(file).parent_path().string());
+    folders.removeDuplicates();
+    folders.sort();
+    const RecordingOpener opener;
+
+    HelperInterface().ShowAssetFiles(Handle(asset), true);
+
+    EXPECT_EQ(opener.opened, folders);
+    EXPECT_TRUE(Modal().Seen().empty());
 }
 
 } // namespace
