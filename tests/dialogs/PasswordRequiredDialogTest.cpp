@@ -45,6 +45,13 @@ TEST(PasswordRequiredDialog, LayoutMessagesAndFixedSize)
     dialog.show();
     QApplication::processEvents();
     EXPECT_EQ(LabelTexts(&dialog), QStringList{"Please enter the password"});
+    // Both buttons sit in one row below the password, Ok first.
+    const QRect edit = Edit(&dialog)->geometry();
+    const QRect ok = Find(&dialog, "okButton")->geometry();
+    const QRect cancel = Find(&dialog, "cancelButton")->geometry();
+    EXPECT_GE(ok.top(), edit.bottom());
+    EXPECT_EQ(cancel.top(), ok.top());
+    EXPECT_GT(cancel.left(), ok.right());
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     const int heightBefore = dialog.height();
     dialog.AddMessage("first");
