@@ -53,6 +53,7 @@ TEST_F(MakeWritableTest, ServiceFailureShowsTheIOErrorBoxWithTheFiles)
 
     ASSERT_EQ(Modal().Seen().size(), 1u);
     const ModalDriver::Window& box = Modal().Seen()[0];
+    EXPECT_EQ(box.objectName, "ioErrorBox");
     EXPECT_EQ(box.title, "I/O Error");
     EXPECT_EQ(box.icon, QMessageBox::Critical);
     EXPECT_EQ(box.text.toStdString(), Message("asset", "disk is read-only\n"));

@@ -42,7 +42,8 @@ TEST_F(CheckOutObjectsTest, RetryRepeatsTheFailedObjectOnly)
     standin::DbObject* first = AddCheckedInAsset("first");
     standin::DbObject* second = AddCheckedInAsset("second");
     Server().FailNext(standin::ServerOp::kEdit, standin::ServerCode::kServerError, "depot busy\n");
-    Modal().PressNext(QMessageBox::Retry);
+    // Enter answers Retry, the box's default.
+    Modal().KeyNext(Qt::Key_Return);
     bool cancelled = true;
 
     EXPECT_TRUE(Helper().CheckOutObjects(Handles({first, second}), &cancelled, false));

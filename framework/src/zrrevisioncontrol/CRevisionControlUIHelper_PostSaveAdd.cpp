@@ -58,7 +58,7 @@ AssetFilesState Examine(const std::list<std::string>& files, const PostSave::Fil
 bool ClassifyNewAssets(PostSave::Context& context, const DbObjectHandles& newObjects, NewAssetGroups& groups)
 {
     std::set<qor4::QORHandle<qor4::IDbObject>> assets;
-    context.dataControl->CollectAssets(kDataControlContext, newObjects, 0, assets);
+    context.dataControl->CollectAssets(kDataControlContext, newObjects, kCollectAssetsFlags, assets);
     for (const auto& asset : assets) {
         std::set<std::string> fileSet;
         const qor4::qorResult result = RunReopeningOnce(

@@ -66,7 +66,7 @@ ReadOnlyAssets GroupAssets(qor4::IDataControl& dataControl, const DbObjectHandle
 {
     ReadOnlyAssets assets;
     std::set<qor4::QORHandle<qor4::IDbObject>> found;
-    dataControl.CollectAssets(kDataControlContext, readOnlyObjects, 0, found);
+    dataControl.CollectAssets(kDataControlContext, readOnlyObjects, kCollectAssetsFlags, found);
     for (const auto& asset : found) {
         if (dataControl.HasExternalFiles(asset, kDataControlContext))
             assets.withExternal.push_back(asset);

@@ -19,6 +19,8 @@ constexpr const char kUIHelper[] = "RevisionControlUIHelper";
 inline const qor4::DataControlContext kDataControlContext{1, 2, -1};
 // The flags of every file-status query of the plug-in: none.
 constexpr int kFilesStatusFlags = 0;
+// The flags of every asset collection of the plug-in: none (the host defines none).
+constexpr int kCollectAssetsFlags = 0;
 
 // The host singleton registered under name, as T; null when it is missing or of another kind.
 template <class T> T* GetHostSingleton(const char* name)
