@@ -214,6 +214,37 @@ TEST_P(TransportContractTest, AStoppedServerEndsAtTheDeadlineNamingItOrAtCancelA
     EXPECT_EQ(lamp, 0u);
 }
 
+TEST_P(TransportContractTest, ACommitCutOffByTheServerEndingInItsHooksIsToldAsUnknownAndTheNextStatusTells)
+{
+    if (WithoutServer()) GTEST_SKIP() << "file:// has no server to end";
+    // The commit is in the repository while the hook runs; the server dies before it answers.
+    ASSERT_TRUE(sandbox.Server().SetHook("post-commit", "#!/bin/sh\nsleep 3\nexit 0\n"));
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+    Write(AlicePath(kHero), "hero 2");
+    standin::ChangeListResult submitted;
+    std::thread user([&] { submitted = backend.Submit(alice, ""); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // From this thread: the server ends with the thread that started it.
+    std::string restarted;
+    const bool restartedOk = sandbox.Server().Restart(restarted);
+    user.join();
+
+    ASSERT_TRUE(restartedOk) << restarted;
+    EXPECT_EQ(submitted.code, ServerCode::kOutcomeUnknown) << submitted.text;
+    EXPECT_EQ(submitted.revision, 0);
+    EXPECT_EQ(submitted.text.find("Nothing was submitted"), std::string::npos) << submitted.text;
+    ASSERT_TRUE(sandbox.Server().SetHook("post-commit", ""));
+    // A server just started may still turn the first connections away.
+    const auto patience = std::chrono::steady_clock::now() + kSanityBound;
+    standin::StatusResult status;
+    do {
+        status = backend.Status(bob, {BobPath(kHero)}, standin::StatusScope::kWithRepository);
+    } while (status.Failed() && std::chrono::steady_clock::now() < patience &&
+             (std::this_thread::sleep_for(std::chrono::milliseconds(200)), true));
+    ASSERT_TRUE(status.Succeeded()) << status.text;
+    EXPECT_EQ(status.words.front() & fs::kNotAtHead, fs::kNotAtHead) << "the repository took it";
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, TransportContractTest,
                          ::testing::Values(Transport::kFile, Transport::kSvn, Transport::kHttps, Transport::kReplica),
                          [](const ::testing::TestParamInfo<Transport>& info) { return TransportName(info.param); });

@@ -406,11 +406,15 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
                               ", but the working copy could not record it: " + failure.text,
                           watch.revision);
         // Only a connection that ended leaves the outcome open; a server's refusal is an answer.
-        const bool connectionLost = commitError.Has(SVN_ERR_RA_SVN_CONNECTION_CLOSED) ||
-                                    commitError.Has(SVN_ERR_RA_SVN_IO_ERROR) || commitError.Has(SVN_ERR_CANCELLED) ||
-                                    commitError.Has(SVN_ERR_RA_DAV_CONN_TIMEOUT) ||
-                                    commitError.Has(SVN_ERR_RA_DAV_REQUEST_FAILED) || DeadlinePassed() ||
-                                    failure.code == ServerCode::kCancelled;
+        // Over HTTP the socket's own error comes through (a server killed while it ran the
+        // commit's hooks resets the connection).
+        const bool connectionLost =
+            commitError.Has(SVN_ERR_RA_SVN_CONNECTION_CLOSED) || commitError.Has(SVN_ERR_RA_SVN_IO_ERROR) ||
+            commitError.Has(SVN_ERR_CANCELLED) || commitError.Has(SVN_ERR_RA_DAV_CONN_TIMEOUT) ||
+            commitError.Has(SVN_ERR_RA_DAV_REQUEST_FAILED) || commitError.Has(APR_ECONNRESET) ||
+            commitError.Has(APR_ECONNABORTED) || commitError.Has(APR_EPIPE) || commitError.Has(APR_ECONNREFUSED) ||
+            commitError.Has(APR_ETIMEDOUT) || commitError.Has(APR_EOF) || DeadlinePassed() ||
+            failure.code == ServerCode::kCancelled;
         if (watch.finalizing && connectionLost)
             return answer(ServerCode::kOutcomeUnknown,
                           "The connection to " + session->server + " ended while " + what +
