@@ -284,6 +284,20 @@ TEST_F(ChangeListDialogTest, EveryControlHasItsPlaceInTheLayout)
     }
 }
 
+TEST_F(ChangeListDialogTest, RefreshStandsApartOnTheLeftOfTheButtonRow)
+{
+    auto dialog = Make(true, QStringLiteral("hero"));
+    dialog->show();
+    QApplication::processEvents();
+    const QRect refresh = Find(dialog.get(), "refreshButton")->geometry();
+    const QRect checkOut = Find(dialog.get(), "checkOutButton")->geometry();
+    const QRect cancel = Find(dialog.get(), "cancelButton")->geometry();
+    EXPECT_EQ(refresh.top(), checkOut.top());
+    EXPECT_LT(checkOut.right(), cancel.left());
+    EXPECT_GT(checkOut.left() - refresh.right(), 2 * (cancel.left() - checkOut.right()));
+    dialog->hide();
+}
+
 TEST_F(ChangeListDialogTest, ShowsTheArrowOnlyWhileRunning)
 {
     QWidget host;
