@@ -139,6 +139,9 @@ ServerResult SvnBackend::EditOnce(SessionId id, const FileList& files, const std
         const svn::Error error(svn_client_lock(svn::Client::Targets(toLock, pool), session->LockComment().c_str(),
                                                FALSE, session->client->Context(), pool));
         unanswered = error && (error.Has(SVN_ERR_CANCELLED) || DeadlinePassed() || OperationScope::Cancelled());
+        // A file locked now is no longer waiting for an earlier request of this copy.
+        for (const std::string& path : locked)
+            session->abandonedLocks.erase(path);
         if (error) failure = Failure(*session, error);
     }
     // A request abandoned before its answer came may still be carried out (a replica forwards it

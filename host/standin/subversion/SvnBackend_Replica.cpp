@@ -98,12 +98,12 @@ void SvnBackend::ReleaseAbandonedLocks(Session& session)
     apr_hash_t* tokens = apr_hash_make(pool);
     for (std::size_t i = 0; i < watched.size(); ++i) {
         const svn::NodeInfo& node = walk.nodes[i];
-        // Another user's lock: ours can no longer land. Ours without a token here: it landed.
-        if (node.repositoryLock.Held() && node.repositoryLock.owner != client.User())
-            session.abandonedLocks.erase(watched[i]);
-        if (!node.repositoryLock.Held() || node.repositoryLock.owner != client.User() ||
-            node.repositoryLock.token == node.localLock.token)
-            continue;
+        // Another user's lock, or one this copy holds: the abandoned request can no longer land.
+        // Ours without a token here: it landed.
+        const bool ours = node.repositoryLock.Held() && node.repositoryLock.owner == client.User();
+        const bool heldHere = ours && node.repositoryLock.token == node.localLock.token;
+        if ((node.repositoryLock.Held() && !ours) || heldHere) session.abandonedLocks.erase(watched[i]);
+        if (!ours || heldHere) continue;
         const std::string relative = watched[i].substr(session.workingCopy.size() + 1);
         svn_hash_sets(tokens, apr_pstrdup(pool, relative.c_str()),
                       apr_pstrdup(pool, node.repositoryLock.token.c_str()));
@@ -113,17 +113,13 @@ void SvnBackend::ReleaseAbandonedLocks(Session& session)
     svn_ra_session_t* connection = nullptr;
     svn::Error error(svn_client_open_ra_session2(&connection, url.c_str(), session.workingCopy.c_str(),
                                                  client.Context(), pool, pool));
-    struct Released {
-        Session* session;
-        const std::string* workingCopy;
-    } released{&session, &session.workingCopy};
     const svn_ra_lock_callback_t onUnlocked = [](void* baton, const char* path, svn_boolean_t, const svn_lock_t*,
                                                  svn_error_t* failed, apr_pool_t*) -> svn_error_t* {
-        auto* done = static_cast<Released*>(baton);
-        if (!failed) done->session->abandonedLocks.erase(*done->workingCopy + "/" + path);
+        auto* released = static_cast<Session*>(baton);
+        if (!failed) released->abandonedLocks.erase(released->workingCopy + "/" + path);
         return SVN_NO_ERROR;
     };
-    if (!error) error = svn::Error(svn_ra_unlock(connection, tokens, FALSE, onUnlocked, &released, pool));
+    if (!error) error = svn::Error(svn_ra_unlock(connection, tokens, FALSE, onUnlocked, &session, pool));
 }
 
 svn::WalkResult SvnBackend::RemoteWalk(Session& session, const FileList& files)
