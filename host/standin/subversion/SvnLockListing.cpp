@@ -2,10 +2,10 @@
 
 #include <svn_dirent_uri.h>
 #include <svn_hash.h>
+#include <svn_ra.h>
 #include <svn_wc.h>
 
 #include <apr_strings.h>
-#include <svn_ra.h>
 
 namespace standin::svn {
 
