@@ -278,8 +278,9 @@ TEST_F(ChangeListDialogTest, EveryControlHasItsPlaceInTheLayout)
         for (QWidget* control : dialog->findChildren<QWidget*>()) {
             const bool placed = qobject_cast<QPushButton*>(control) || qobject_cast<QLabel*>(control) ||
                                 qobject_cast<QComboBox*>(control) || qobject_cast<QCheckBox*>(control);
-            if (placed && control->parentWidget() == dialog.get())
+            if (placed && control->parentWidget() == dialog.get()) {
                 EXPECT_TRUE(Places(dialog->layout(), control)) << control->objectName().toStdString();
+            }
         }
     }
 }

@@ -68,6 +68,7 @@ TEST_F(CommandRunnerTest, SuccessLeavesTheTextsAndOpensTheFiles)
         ExpectUntouched(texts);
         ASSERT_EQ(Commands().Executions().size(), executions + 1);
         EXPECT_EQ(Commands().Executions().back().identifier, c.identifier);
+        EXPECT_TRUE(Commands().Executions().back().bound) << "the command was handed its manager";
         for (const std::string& file : FilesOf(asset)) {
             EXPECT_EQ(StatusOf(file) & c.flag, c.flag) << file;
             EXPECT_FALSE(standin::IsReadOnlyOnDisk(file)) << file;

@@ -1,5 +1,6 @@
 #include "CommandManager.h"
 
+#include "opal/datamodel/modify/CBaseExecutionCommand.h"
 #include "qor4/ExBase.h"
 
 namespace standin {
@@ -46,11 +47,13 @@ bool CommandManager::Execute(lark::fwk::ICommand* command, bool record)
 {
     if (command == nullptr) {
         qor4::PrintDebugString("UndoManager: Execute without a command");
-        m_executions.push_back(Execution{"", Outcome::NoCommand, false});
+        m_executions.push_back(Execution{"", Outcome::NoCommand, false, false});
         return false;
     }
     const char* identifier = command->GetCommandIdentifier();
-    Execution execution{identifier ? identifier : "", Outcome::Ran, false};
+    Execution execution{identifier ? identifier : "", Outcome::Ran, false, false};
+    const auto* bindable = dynamic_cast<const opal::datamodel::modify::CBaseExecutionCommand*>(command);
+    execution.bound = bindable && bindable->GetCommandManager() == this;
     if (m_executing) {
         execution.outcome = Outcome::Busy;
     } else if (m_refuseAlways || m_refuseNext) {

@@ -30,6 +30,9 @@ public:
         std::string identifier;
         Outcome outcome = Outcome::Ran;
         bool recorded = false;
+        // The command was handed this manager before it ran (an execution command), as the host's
+        // framework expects of whoever builds it.
+        bool bound = false;
     };
 
     CommandManager();
