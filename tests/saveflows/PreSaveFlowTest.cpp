@@ -13,6 +13,7 @@ using qor4::FileStatus::kCheckedOut;
 using Props = IRevisionControlPropertiesMgr;
 
 const QString kPreSaveTitle = QStringLiteral("Check Out Before Saving");
+constexpr const char* kTranslationContext = "CRevisionControlUIHelper";
 const QString kCheckoutError = QStringLiteral("Checkout Error");
 
 bool Wrote(const standin::SaveResult& result, const std::string& file)
@@ -87,8 +88,11 @@ TEST_F(PreSaveFlowTest, UnderAGermanLocaleTheQuestionIsAskedInGerman)
     EXPECT_EQ(dialog.shownButtons, (QStringList{QStringLiteral("Dateien anzeigen"), QStringLiteral("Aktualisieren"),
                                                 QStringLiteral("Auschecken"), QStringLiteral("Beschreibbar machen"),
                                                 QStringLiteral("Abbrechen")}));
-    // Without a translation for the language the texts stay as they are.
+    // Without a translation for the language the texts stay as they are, also after another one.
+    ASSERT_TRUE(PluginTranslator::Install(QLocale(QLocale::German, QLocale::Germany)));
     EXPECT_FALSE(PluginTranslator::Install(QLocale(QLocale::French, QLocale::France)));
+    EXPECT_EQ(QCoreApplication::translate(kTranslationContext, "Check Out Before Saving"), kPreSaveTitle);
+    PluginTranslator::Remove();
 }
 
 TEST_F(PreSaveFlowTest, CheckOutWithRememberStoresTheChoiceAndSavesIntoTheChangeList)
