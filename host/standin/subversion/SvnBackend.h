@@ -133,6 +133,9 @@ private:
     // A status walk of files with the repository's state: locks from the lock server, and a replica
     // behind its master waited for within kReplicaPatience.
     svn::WalkResult RemoteWalk(Session& session, const FileList& files);
+    // Behind a replica: the master's locks into nodes (walked files, in order), and this copy's
+    // tokens that an update through the replica dropped given back.
+    svn::Error LocksFromMaster(Session& session, const FileList& files, std::vector<svn::NodeInfo>& nodes);
     // Whether the running call's deadline has passed.
     bool DeadlinePassed();
     // The live session, with the client's deadline armed; null (and the -34 result) otherwise.

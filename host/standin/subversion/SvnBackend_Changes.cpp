@@ -382,8 +382,11 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
                       "No files to submit from changelist " + ChangeListName(changeList) + ".\n");
 
     // Behind a replica an update may have dropped this copy's tokens; the master's locks give them
-    // back. Its failure is the commit's to tell.
-    if (!session->lockRoot.empty()) (void)RemoteWalk(*session, targets);
+    // back (no status against the replica needed). Its failure is the commit's to tell.
+    if (!session->lockRoot.empty()) {
+        svn::WalkResult local = svn::WalkStatus(*session->client, session->workingCopy, targets, false);
+        if (!local.error) (void)LocksFromMaster(*session, targets, local.nodes);
+    }
 
     svn::Client& client = *session->client;
     client.SetLogMessage(number ? pending[number] : std::string());

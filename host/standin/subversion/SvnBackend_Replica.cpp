@@ -138,17 +138,20 @@ svn::WalkResult SvnBackend::RemoteWalk(Session& session, const FileList& files)
         std::this_thread::sleep_for(kReplicaRetryInterval);
     }
     if (walk.error || session.lockRoot.empty() || files.empty()) return walk;
+    walk.error = LocksFromMaster(session, files, walk.nodes);
+    return walk;
+}
+
+svn::Error SvnBackend::LocksFromMaster(Session& session, const FileList& files, std::vector<svn::NodeInfo>& nodes)
+{
     svn::LockListing locks = svn::ListLocks(*session.client, session.lockRoot, session.workingCopy);
-    if (locks.error) {
-        walk.error = std::move(locks.error);
-        return walk;
-    }
-    svn::ApplyLocks(locks, files, walk.nodes);
+    if (locks.error) return std::move(locks.error);
+    svn::ApplyLocks(locks, files, nodes);
     // An update through the replica (the user's own client, say) drops the tokens of locks the
     // replica does not know; a lock of this user taken from this working copy gets its token back.
     const std::string comment = session.LockComment();
     for (std::size_t i = 0; i < files.size(); ++i) {
-        svn::NodeInfo& node = walk.nodes[i];
+        svn::NodeInfo& node = nodes[i];
         const svn::LockInfo& lock = node.repositoryLock;
         if (!lock.Held() || node.localLock.Held() || lock.owner != session.client->User() || lock.comment != comment ||
             session.abandonedLocks.count(files[i]) != 0)
@@ -156,7 +159,7 @@ svn::WalkResult SvnBackend::RemoteWalk(Session& session, const FileList& files)
         std::string ignored;
         if (svn::AdoptLock(*session.client, files[i], lock, ignored)) node.localLock = lock;
     }
-    return walk;
+    return {};
 }
 
 } // namespace standin
