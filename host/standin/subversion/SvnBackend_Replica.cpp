@@ -87,11 +87,7 @@ void SvnBackend::ReleaseAbandonedLocks(Session& session)
     if (watched.empty()) return;
     svn::Client& client = *session.client;
     svn::WalkResult walk = svn::WalkStatus(client, session.workingCopy, watched, true);
-    if (!walk.error && !session.lockRoot.empty()) {
-        svn::LockListing locks = svn::ListLocks(client, session.lockRoot, session.workingCopy);
-        if (locks.error) return;
-        svn::ApplyLocks(locks, watched, walk.nodes);
-    }
+    if (!walk.error && !session.lockRoot.empty()) walk.error = LocksFromMaster(session, watched, walk.nodes);
     if (walk.error) return;
 
     svn::Pool pool(client.PoolHandle());
