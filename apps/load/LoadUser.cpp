@@ -108,13 +108,14 @@ private:
         return result;
     }
 
-    // The files this copy holds locked, as the working copy says.
+    // The files this user holds locked, as the server says: behind a replica, an update drops
+    // tokens that the working copy alone would not know are still this user's.
     void Resync()
     {
         std::vector<std::string> all;
         for (int i = 0; i < m_options.assets; ++i)
             all.push_back(AssetPath(i));
-        const standin::StatusResult status = m_backend.Status(m_session, Locals(all), standin::StatusScope::kLocal);
+        const standin::StatusResult status = m_backend.Status(m_session, Locals(all), standin::StatusScope::kWithRepository);
         if (status.Failed()) return;
         m_held.clear();
         for (std::size_t i = 0; i < all.size() && i < status.words.size(); ++i)

@@ -122,6 +122,24 @@ TEST_F(ReplicaTest, AnUpdateThroughTheReplicaDoesNotCostTheCheckOut)
     EXPECT_EQ(WordOf(bob, sandbox.PathOf(kBob, kLamp)), 0u) << "the revert released the lock";
 }
 
+TEST_F(ReplicaTest, RightAfterAnUpdateThroughTheReplicaACheckOutKeepsTheLockAndARevertReleasesIt)
+{
+    const std::string aliceHero = sandbox.PathOf(kAlice, kHero);
+    const std::string aliceLamp = sandbox.PathOf(kAlice, kLamp);
+    ASSERT_TRUE(backend.Edit(alice, {aliceHero, aliceLamp}, "").Succeeded());
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {QStringLiteral("update")}), 0);
+    // No status in between: the change itself must find the dropped tokens on the master.
+    const standin::ServerResult again = backend.Edit(alice, {aliceHero}, "");
+    EXPECT_TRUE(again.Succeeded()) << "not refused as held by alice herself: " << again.text;
+    EXPECT_EQ(backend.Status(alice, {aliceHero}, standin::StatusScope::kLocal).words,
+              std::vector<qor4::StatusWord>{fs::kCheckedOut | fs::kLockedByMe});
+
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {QStringLiteral("update")}), 0);
+    const standin::ServerResult reverted = backend.Revert(alice, {aliceLamp});
+    ASSERT_TRUE(reverted.Succeeded()) << reverted.text;
+    EXPECT_TRUE(backend.Edit(bob, {sandbox.PathOf(kBob, kLamp)}, "").Succeeded()) << "the revert released the lock";
+}
+
 TEST_F(ReplicaTest, ALockStolenOnTheMasterIsToldThroughTheReplicaAndTheSubmitKeepsTheWork)
 {
     const std::string aliceHero = sandbox.PathOf(kAlice, kHero);

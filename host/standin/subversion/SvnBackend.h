@@ -136,6 +136,9 @@ private:
     // Behind a replica: the master's locks into nodes (walked files, in order), and this copy's
     // tokens that an update through the replica dropped given back.
     svn::Error LocksFromMaster(Session& session, const FileList& files, std::vector<svn::NodeInfo>& nodes);
+    // Before a change of locally walked files: behind a replica, the tokens an update dropped given
+    // back from the master (nothing to do, and no error, elsewhere).
+    svn::Error TokensFromMaster(Session& session, const FileList& files, std::vector<svn::NodeInfo>& nodes);
     // Whether the running call's deadline has passed.
     bool DeadlinePassed();
     // The live session, with the client's deadline armed; null (and the -34 result) otherwise.

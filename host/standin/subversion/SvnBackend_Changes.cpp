@@ -94,6 +94,10 @@ ServerResult SvnBackend::EditOnce(SessionId id, const FileList& files, const std
     const FileList& paths = plan.paths;
     const svn::WalkResult& walk = plan.walk;
     std::string& refusals = plan.refusals;
+    // A lock of this copy whose token an update through a replica dropped is still this copy's:
+    // without its token the master would refuse it as someone else's.
+    const svn::Error unlisted = TokensFromMaster(*session, paths, plan.walk.nodes);
+    if (unlisted) return Failure(*session, unlisted);
 
     FileList toLock;
     FileList heldHere;
@@ -279,6 +283,11 @@ ServerResult SvnBackend::RevertOnce(SessionId id, const FileList& files)
     Session* session = plan.session;
     const FileList& paths = plan.paths;
     const svn::WalkResult& walk = plan.walk;
+    // Without the tokens an update through a replica dropped, the master's locks would outlive a
+    // revert that says it released them.
+    ReleaseAbandonedLocks(*session);
+    const svn::Error unlisted = TokensFromMaster(*session, paths, plan.walk.nodes);
+    if (unlisted) return Failure(*session, unlisted);
 
     FileList toRevert;
     FileList toUnlock;
@@ -385,7 +394,7 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
     // back (no status against the replica needed). Its failure is the commit's to tell.
     if (!session->lockRoot.empty()) {
         svn::WalkResult local = svn::WalkStatus(*session->client, session->workingCopy, targets, false);
-        if (!local.error) (void)LocksFromMaster(*session, targets, local.nodes);
+        if (!local.error) (void)TokensFromMaster(*session, targets, local.nodes);
     }
 
     svn::Client& client = *session->client;

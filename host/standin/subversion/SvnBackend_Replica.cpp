@@ -138,6 +138,12 @@ svn::WalkResult SvnBackend::RemoteWalk(Session& session, const FileList& files)
     return walk;
 }
 
+svn::Error SvnBackend::TokensFromMaster(Session& session, const FileList& files, std::vector<svn::NodeInfo>& nodes)
+{
+    if (session.lockRoot.empty() || files.empty()) return {};
+    return LocksFromMaster(session, files, nodes);
+}
+
 svn::Error SvnBackend::LocksFromMaster(Session& session, const FileList& files, std::vector<svn::NodeInfo>& nodes)
 {
     svn::LockListing locks = svn::ListLocks(*session.client, session.lockRoot, session.workingCopy);
