@@ -183,6 +183,10 @@ private:
             return;
         }
         if (result.revision > 0) {
+            // A commit drops the tokens of what it committed, whether or not the server then
+            // answers the walk that tells.
+            for (const std::string& file : files)
+                m_held.erase(file);
             for (const std::string& file : m_added)
                 m_ownCommitted.insert(file);
             m_added.clear();
