@@ -115,7 +115,8 @@ private:
         std::vector<std::string> all;
         for (int i = 0; i < m_options.assets; ++i)
             all.push_back(AssetPath(i));
-        const standin::StatusResult status = m_backend.Status(m_session, Locals(all), standin::StatusScope::kWithRepository);
+        const standin::StatusResult status =
+            m_backend.Status(m_session, Locals(all), standin::StatusScope::kWithRepository);
         if (status.Failed()) return;
         m_held.clear();
         for (std::size_t i = 0; i < all.size() && i < status.words.size(); ++i)

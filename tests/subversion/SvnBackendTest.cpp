@@ -245,6 +245,22 @@ TEST_F(SvnBackendTest, AFailedAddUndoesEveryScheduleItMadeParentFoldersIncluded)
     EXPECT_TRUE(std::filesystem::exists(good)) << "the files themselves are kept";
 }
 
+TEST_F(SvnBackendTest, AFailedAddThatHadReplacedADeletedFileKeepsTheFilesNewContent)
+{
+    const std::string lamp = AlicePath(kLamp);
+    ASSERT_TRUE(backend.Delete(alice, {lamp}, "").Succeeded());
+    std::ofstream(lamp) << "a new lamp";
+    const std::string bad = AlicePath("props/bad\x01name.qor");
+    std::ofstream(bad) << "bad";
+
+    const standin::ServerResult failed = backend.Add(alice, {lamp, bad}, "");
+
+    EXPECT_TRUE(failed.Failed());
+    EXPECT_NE(failed.code, ServerCode::kPartlyDone) << failed.text;
+    std::ifstream in(lamp);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "a new lamp") << "the undo touches no file";
+}
+
 TEST_F(SvnBackendTest, MakeWritableRefusesFilesOutsideTheWorkingCopyAndChangesNothing)
 {
     QTemporaryDir elsewhere;

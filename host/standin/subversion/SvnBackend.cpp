@@ -282,6 +282,15 @@ ServerResult SvnBackend::Failure(Session& session, const svn::Error& error)
         return {ServerCode::kServerError, "The replica at " + session.server + " is behind its master at " +
                                               session.lockServer + " and did not catch up within " +
                                               Seconds(kReplicaPatience) + "; try again in a moment.\n"};
+    // Another program in the working copy is no slow server, even when the deadline passed meanwhile.
+    if (!error.Has(SVN_ERR_CANCELLED) && (error.Has(SVN_ERR_SQLITE_BUSY) || error.Has(SVN_ERR_WC_LOCKED))) {
+        const pid_t user = ProcessUsing(session.workingCopy + "/.svn/wc.db");
+        if (user > 0 || error.Has(SVN_ERR_SQLITE_BUSY))
+            return {ServerCode::kIOError, "The working copy " + session.workingCopy + " is in use by another program" +
+                                              (user > 0 ? " (process " + std::to_string(user) + ")" : std::string()) +
+                                              "; try again when it has finished: " + error.Text() + "\n"};
+        session.staleWorkingCopyLock = true;
+    }
     if (error.Has(SVN_ERR_CANCELLED) || DeadlinePassed())
         return {ServerCode::kServerError, "The Subversion server at " + session.server + " did not answer within " +
                                               Seconds(m_deadline) + "; the operation was abandoned.\n"};
@@ -289,14 +298,6 @@ ServerResult SvnBackend::Failure(Session& session, const svn::Error& error)
         error.Has(SVN_ERR_RA_SVN_IO_ERROR))
         return {ServerCode::kServerError,
                 "Cannot reach the Subversion server at " + session.server + ": " + error.Text() + "\n"};
-    if (error.Has(SVN_ERR_WC_LOCKED)) {
-        const pid_t user = ProcessUsing(session.workingCopy + "/.svn/wc.db");
-        if (user > 0)
-            return {ServerCode::kIOError, "The working copy " + session.workingCopy +
-                                              " is in use by another program (process " + std::to_string(user) +
-                                              "); try again when it has finished.\n"};
-        session.staleWorkingCopyLock = true;
-    }
     if (error.Has(SVN_ERR_WC_LOCKED) || error.Has(SVN_ERR_WC_NOT_WORKING_COPY) || error.Has(SVN_ERR_WC_CORRUPT) ||
         error.Has(SVN_ERR_WC_PATH_NOT_FOUND) || error.Has(SVN_ERR_WC_UNSUPPORTED_FORMAT))
         return {ServerCode::kIOError,

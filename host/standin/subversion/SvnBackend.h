@@ -160,8 +160,10 @@ private:
     // After failure: releases the locks this operation took, or says which it could not release.
     ServerResult UndoLocks(Session& session, const FileList& locked, const ServerResult& failure);
     // After failure: unschedules what this operation scheduled (additions, deletions), or says what
-    // is left.
-    ServerResult UndoSchedules(Session& session, const FileList& scheduled, const ServerResult& failure);
+    // is left. keepFiles: the files on disk stay as they are (an addition's undo); unsure: a path
+    // whose scheduling failed midway, which may or may not be scheduled.
+    ServerResult UndoSchedules(Session& session, const FileList& scheduled, const ServerResult& failure, bool keepFiles,
+                               const std::string& unsure = std::string());
     // One line per refused file: the server's reason, or that the lock is this user's elsewhere.
     std::string DescribeRefusals(Session& session, const FileList& refused, const std::vector<std::string>& reasons);
     // Runs operation; when it met a working copy left locked by a client that died, cleans the

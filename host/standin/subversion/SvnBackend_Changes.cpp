@@ -205,6 +205,7 @@ ServerResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std:
     svn::Pool pool(client.PoolHandle());
     FileList added;
     FileList scheduled;
+    std::string unsure;
     svn::Error error;
     {
         svn::Client::NotifyScope scope(client, [&scheduled](const svn_wc_notify_t& notify) {
@@ -218,28 +219,39 @@ ServerResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std:
                 error = svn::Error();
                 continue;
             }
-            if (error) break;
+            if (error) {
+                // An add can fail after it wrote the node (in its work queue): not notified, yet
+                // scheduled. A working copy locked by another client is refused before any write.
+                if (!error.Has(SVN_ERR_WC_LOCKED)) unsure = path;
+                break;
+            }
             added.push_back(path);
         }
     }
-    if (error) return UndoSchedules(*session, scheduled, Failure(*session, error));
+    if (error) return UndoSchedules(*session, scheduled, Failure(*session, error), true, unsure);
     const ServerResult assigned = AssignChangeList(*session, added, changeList);
-    return assigned.Failed() ? UndoSchedules(*session, scheduled, assigned) : assigned;
+    return assigned.Failed() ? UndoSchedules(*session, scheduled, assigned, true) : assigned;
 }
 
-ServerResult SvnBackend::UndoSchedules(Session& session, const FileList& scheduled, const ServerResult& failure)
+ServerResult SvnBackend::UndoSchedules(Session& session, const FileList& scheduled, const ServerResult& failure,
+                                       bool keepFiles, const std::string& unsure)
 {
-    if (scheduled.empty()) return failure;
+    FileList targets = scheduled;
+    const bool alsoUnsure = !unsure.empty() && std::find(scheduled.begin(), scheduled.end(), unsure) == scheduled.end();
+    if (alsoUnsure) targets.push_back(unsure);
+    if (targets.empty()) return failure;
     const CleanupScope cleanup(*session.client);
     svn::Pool pool(session.client->PoolHandle());
     // Depth infinity: a folder scheduled here holds nothing versioned but what was scheduled with it.
-    const svn::Error reverted(svn_client_revert4(svn::Client::Targets(scheduled, pool), svn_depth_infinity, nullptr,
-                                                 TRUE, FALSE, TRUE, session.client->Context(), pool));
+    // Metadata only for additions: a file that replaced a deleted one keeps its new content.
+    const svn::Error reverted(svn_client_revert4(svn::Client::Targets(targets, pool), svn_depth_infinity, nullptr, TRUE,
+                                                 keepFiles ? TRUE : FALSE, TRUE, session.client->Context(), pool));
     if (!reverted) return failure;
-    return {ServerCode::kPartlyDone, failure.text +
-                                         "These files and folders were scheduled and could not be "
-                                         "unscheduled again:\n" +
-                                         Lines(scheduled) + Failure(session, reverted).text};
+    std::string text = failure.text;
+    if (!scheduled.empty())
+        text += "These files and folders were scheduled and could not be unscheduled again:\n" + Lines(scheduled);
+    if (alsoUnsure) text += "This file may be scheduled as well (its scheduling stopped midway):\n" + unsure + "\n";
+    return {ServerCode::kPartlyDone, text + Failure(session, reverted).text};
 }
 
 ServerResult SvnBackend::DeleteOnce(SessionId id, const FileList& files, const std::string& changeList)
@@ -271,7 +283,7 @@ ServerResult SvnBackend::DeleteOnce(SessionId id, const FileList& files, const s
                                               nullptr, session->client->Context(), pool));
     if (error) return Failure(*session, error);
     const ServerResult assigned = AssignChangeList(*session, toDelete, changeList);
-    return assigned.Failed() ? UndoSchedules(*session, toDelete, assigned) : assigned;
+    return assigned.Failed() ? UndoSchedules(*session, toDelete, assigned, false) : assigned;
 }
 
 ServerResult SvnBackend::RevertOnce(SessionId id, const FileList& files)
