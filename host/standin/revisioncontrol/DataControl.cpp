@@ -10,6 +10,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <string_view>
 #include <unordered_map>
 
 namespace standin {
@@ -226,29 +227,42 @@ qor4::qorResult DataControl::GetAccessStates(const qor4::DbObjectList& objects, 
         arguments.insert(arguments.end(), {Flag(includeExternal), Flag(refresh)});
         return arguments;
     });
-    // Each file once, in first-seen order; each object's word is the OR of its files' words.
-    std::vector<std::vector<std::size_t>> perObject;
+    // Each file once, in first-seen order; each object's word is the OR of its files' words. The
+    // names are looked up by views into the objects' own, which nothing changes during the call:
+    // at 100,000 objects a copy and a list per object cost a tenth of the whole query.
+    std::vector<std::size_t> fileIndices; // every object's files, one object after the other
+    std::vector<std::size_t> objectEnds;  // where each object's files end in fileIndices
     std::vector<std::string> files;
-    std::unordered_map<std::string, std::size_t> indexOf;
+    std::unordered_map<std::string_view, std::size_t> indexOf;
+    objectEnds.reserve(objects.size());
+    fileIndices.reserve(objects.size());
+    indexOf.reserve(objects.size());
+    const auto take = [&](const std::string& file) {
+        const auto inserted = indexOf.emplace(file, files.size());
+        if (inserted.second) files.push_back(file);
+        fileIndices.push_back(inserted.first->second);
+    };
     for (const auto& object : objects) {
-        std::vector<std::string> own;
-        if (!ObjectFiles(object, includeExternal, own)) return Fail(kResultInvalidObject, kInvalidObjectText, message);
-        perObject.emplace_back();
-        for (std::string& file : own) {
-            const auto inserted = indexOf.emplace(file, files.size());
-            if (inserted.second) files.push_back(std::move(file));
-            perObject.back().push_back(inserted.first->second);
-        }
+        const DbObject* found = ToDbObject(object);
+        if (!found || !found->IsAlive() || !found->GetOwningAsset())
+            return Fail(kResultInvalidObject, kInvalidObjectText, message);
+        if (!found->GetAssetFile().empty()) take(found->GetAssetFile());
+        if (includeExternal)
+            for (const std::string& file : found->GetExternalFiles())
+                take(file);
+        objectEnds.push_back(fileIndices.size());
     }
     qor4::qorResult result;
     if (!EnterSession(result, message)) return result;
     const StatusResult status = m_backend->Status(Session(), files, StatusScope::kWithRepository);
     if (status.Failed()) return Fail(status.code, status.text, message);
-    for (const auto& objectFiles : perObject) {
+    std::size_t begin = 0;
+    for (const std::size_t end : objectEnds) {
         qor4::StatusWord word = 0;
-        for (std::size_t at : objectFiles)
-            if (at < status.words.size()) word |= status.words[at];
+        for (std::size_t i = begin; i < end; ++i)
+            if (fileIndices[i] < status.words.size()) word |= status.words[fileIndices[i]];
         states.push_back(word);
+        begin = end;
     }
     return qor4::kResultOk;
 }
