@@ -40,6 +40,19 @@ void AppendUnique(std::vector<std::string>& files, const std::string& file)
     if (std::find(files.begin(), files.end(), file) == files.end()) files.push_back(file);
 }
 
+// Hands take each of the object's files, the names the object itself keeps; false when the object
+// is no live part of an asset.
+template <typename Take> bool VisitFiles(const qor4::DbObjectHandle& object, bool includeExternal, Take take)
+{
+    const DbObject* found = ToDbObject(object);
+    if (!found || !found->IsAlive() || !found->GetOwningAsset()) return false;
+    if (!found->GetAssetFile().empty()) take(found->GetAssetFile());
+    if (includeExternal)
+        for (const std::string& file : found->GetExternalFiles())
+            take(file);
+    return true;
+}
+
 qor4::qorResult Fail(std::int32_t code, const std::string& text, std::string& into)
 {
     into += text;
@@ -84,13 +97,7 @@ bool DataControl::QueryInterface(const qor4::InterfaceUID& iid, void** object)
 
 bool DataControl::ObjectFiles(const qor4::DbObjectHandle& object, bool includeExternal, std::vector<std::string>& files)
 {
-    const DbObject* found = ToDbObject(object);
-    if (!found || !found->IsAlive() || !found->GetOwningAsset()) return false;
-    if (!found->GetAssetFile().empty()) AppendUnique(files, found->GetAssetFile());
-    if (includeExternal)
-        for (const std::string& file : found->GetExternalFiles())
-            AppendUnique(files, file);
-    return true;
+    return VisitFiles(object, includeExternal, [&files](const std::string& file) { AppendUnique(files, file); });
 }
 
 bool DataControl::ListFiles(const qor4::DbObjectList& objects, bool includeExternal, std::vector<std::string>& files)
@@ -243,13 +250,7 @@ qor4::qorResult DataControl::GetAccessStates(const qor4::DbObjectList& objects, 
         fileIndices.push_back(inserted.first->second);
     };
     for (const auto& object : objects) {
-        const DbObject* found = ToDbObject(object);
-        if (!found || !found->IsAlive() || !found->GetOwningAsset())
-            return Fail(kResultInvalidObject, kInvalidObjectText, message);
-        if (!found->GetAssetFile().empty()) take(found->GetAssetFile());
-        if (includeExternal)
-            for (const std::string& file : found->GetExternalFiles())
-                take(file);
+        if (!VisitFiles(object, includeExternal, take)) return Fail(kResultInvalidObject, kInvalidObjectText, message);
         objectEnds.push_back(fileIndices.size());
     }
     qor4::qorResult result;

@@ -134,11 +134,9 @@ private:
     // behind its master waited for within kReplicaPatience.
     svn::WalkResult RemoteWalk(Session& session, const FileList& files);
     // Behind a replica: the master's locks into nodes (walked files, in order), and this copy's
-    // tokens that an update through the replica dropped given back.
+    // tokens that an update through the replica dropped given back. Nothing to do, and no error,
+    // for a server that keeps its own locks.
     svn::Error LocksFromMaster(Session& session, const FileList& files, std::vector<svn::NodeInfo>& nodes);
-    // Before a change of locally walked files: behind a replica, the tokens an update dropped given
-    // back from the master (nothing to do, and no error, elsewhere).
-    svn::Error TokensFromMaster(Session& session, const FileList& files, std::vector<svn::NodeInfo>& nodes);
     // Whether the running call's deadline has passed.
     bool DeadlinePassed();
     // The live session, with the client's deadline armed; null (and the -34 result) otherwise.

@@ -96,7 +96,7 @@ ServerResult SvnBackend::EditOnce(SessionId id, const FileList& files, const std
     std::string& refusals = plan.refusals;
     // A lock of this copy whose token an update through a replica dropped is still this copy's:
     // without its token the master would refuse it as someone else's.
-    const svn::Error unlisted = TokensFromMaster(*session, paths, plan.walk.nodes);
+    const svn::Error unlisted = LocksFromMaster(*session, paths, plan.walk.nodes);
     if (unlisted) return Failure(*session, unlisted);
 
     FileList toLock;
@@ -298,7 +298,7 @@ ServerResult SvnBackend::RevertOnce(SessionId id, const FileList& files)
     // Without the tokens an update through a replica dropped, the master's locks would outlive a
     // revert that says it released them.
     ReleaseAbandonedLocks(*session);
-    const svn::Error unlisted = TokensFromMaster(*session, paths, plan.walk.nodes);
+    const svn::Error unlisted = LocksFromMaster(*session, paths, plan.walk.nodes);
     if (unlisted) return Failure(*session, unlisted);
 
     FileList toRevert;
@@ -381,6 +381,7 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
         return answer(failure.code, failure.text);
     }
     FileList targets;
+    std::vector<svn::NodeInfo> targetNodes;
     std::vector<const svn::TreeNode*> newFolders;
     for (const svn::TreeNode& node : nodes) {
         if (node.folder) {
@@ -389,6 +390,7 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
         }
         if (node.info.changeList != changeList || !IsOpened(node.info)) continue;
         targets.push_back(node.path);
+        targetNodes.push_back(node.info);
     }
     // A new file's new folders are committed with it.
     FileList folders;
@@ -404,10 +406,7 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
 
     // Behind a replica an update may have dropped this copy's tokens; the master's locks give them
     // back (no status against the replica needed). Its failure is the commit's to tell.
-    if (!session->lockRoot.empty()) {
-        svn::WalkResult local = svn::WalkStatus(*session->client, session->workingCopy, targets, false);
-        if (!local.error) (void)TokensFromMaster(*session, targets, local.nodes);
-    }
+    (void)LocksFromMaster(*session, targets, targetNodes);
 
     svn::Client& client = *session->client;
     client.SetLogMessage(number ? pending[number] : std::string());

@@ -87,7 +87,7 @@ void SvnBackend::ReleaseAbandonedLocks(Session& session)
     if (watched.empty()) return;
     svn::Client& client = *session.client;
     svn::WalkResult walk = svn::WalkStatus(client, session.workingCopy, watched, true);
-    if (!walk.error && !session.lockRoot.empty()) walk.error = LocksFromMaster(session, watched, walk.nodes);
+    if (!walk.error) walk.error = LocksFromMaster(session, watched, walk.nodes);
     if (walk.error) return;
 
     svn::Pool pool(client.PoolHandle());
@@ -133,19 +133,13 @@ svn::WalkResult SvnBackend::RemoteWalk(Session& session, const FileList& files)
             break;
         std::this_thread::sleep_for(kReplicaRetryInterval);
     }
-    if (walk.error || session.lockRoot.empty() || files.empty()) return walk;
-    walk.error = LocksFromMaster(session, files, walk.nodes);
+    if (!walk.error) walk.error = LocksFromMaster(session, files, walk.nodes);
     return walk;
-}
-
-svn::Error SvnBackend::TokensFromMaster(Session& session, const FileList& files, std::vector<svn::NodeInfo>& nodes)
-{
-    if (session.lockRoot.empty() || files.empty()) return {};
-    return LocksFromMaster(session, files, nodes);
 }
 
 svn::Error SvnBackend::LocksFromMaster(Session& session, const FileList& files, std::vector<svn::NodeInfo>& nodes)
 {
+    if (session.lockRoot.empty() || files.empty()) return {};
     svn::LockListing locks = svn::ListLocks(*session.client, session.lockRoot, session.workingCopy);
     if (locks.error) return std::move(locks.error);
     svn::ApplyLocks(locks, files, nodes);
