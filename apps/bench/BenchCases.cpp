@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -72,6 +73,7 @@ double DirectAdds(const std::vector<std::string>& files, const std::string& user
 {
     standin::svn::Client client(user, "", {configFolder, {}});
     standin::svn::Pool pool(client.PoolHandle());
+    ::sync();
     return Seconds([&] {
         for (const std::string& file : files) {
             standin::svn::Pool iteration(pool.Get());
@@ -199,6 +201,7 @@ CaseResult BenchCases::PostSaveAdd(int size)
         for (const QString& name : directNames + commandNames)
             WriteFile(m_wc.filePath(name), "new asset\n");
         direct.push_back(DirectAdds(Absolute(directNames), m_user, m_configFolder));
+        ::sync();
         named.push_back(Seconds([&] {
             m_svnAutoProps.Run(QStringList{"add", "-q", "--parents"} + commandNames, m_wc.path());
         }));

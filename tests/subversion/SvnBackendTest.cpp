@@ -89,6 +89,26 @@ TEST_F(SvnBackendTest, ALockRefusesTheOtherUserNamingItsOwnerAndLeavesNothingHal
     EXPECT_EQ(holders.users, std::vector<std::string>{kAlice});
 }
 
+// A request as a host may spell it: the same file twice, once through "./" and "//", one path
+// outside the working copy; every answer comes back in the request's order.
+TEST_F(SvnBackendTest, AStatusAnswersEveryRequestedPathInOrderHoweverItIsSpelled)
+{
+    ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
+    const std::string chair = AlicePath(kChair);
+    const std::string lamp = AlicePath(kLamp);
+    const std::string props = chair.substr(0, chair.rfind('/'));
+    const std::string outside = sandbox.WorkingCopy(kAlice) + "/../outside.qor";
+    const standin::FileList request{lamp,    chair, props + "/./lamp.qor", props + "//chair.qor",
+                                    outside, lamp,  props + "/new.qor"};
+
+    const standin::StatusResult status = backend.Status(alice, request, standin::StatusScope::kWithRepository);
+
+    ASSERT_TRUE(status.Succeeded()) << status.text;
+    const qor4::StatusWord held = fs::kCheckedOutByOther | fs::kLockedByOther;
+    EXPECT_EQ(status.words, (std::vector<qor4::StatusWord>{held, 0, held, 0, fs::kNotInDepot, held, fs::kNotInDepot}));
+    EXPECT_EQ(status.changeLists.size(), request.size());
+}
+
 TEST_F(SvnBackendTest, AStolenLockIsTheThiefsAndMyNextCheckOutIsRefusedNamingThem)
 {
     ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());

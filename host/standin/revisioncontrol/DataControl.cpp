@@ -3,6 +3,7 @@
 #include "AccountBook.h"
 #include "DbObject.h"
 #include "ModelAssetFiles.h"
+#include "PathIndex.h"
 #include "UserParameters.h"
 
 #include "Log/Log.h"
@@ -10,8 +11,6 @@
 #include <QDir>
 
 #include <algorithm>
-#include <string_view>
-#include <unordered_map>
 
 namespace standin {
 
@@ -240,14 +239,14 @@ qor4::qorResult DataControl::GetAccessStates(const qor4::DbObjectList& objects, 
     std::vector<std::size_t> fileIndices; // every object's files, one object after the other
     std::vector<std::size_t> objectEnds;  // where each object's files end in fileIndices
     std::vector<std::string> files;
-    std::unordered_map<std::string_view, std::size_t> indexOf;
+    PathIndex indexOf(objects.size());
     objectEnds.reserve(objects.size());
     fileIndices.reserve(objects.size());
-    indexOf.reserve(objects.size());
+    files.reserve(objects.size());
     const auto take = [&](const std::string& file) {
-        const auto inserted = indexOf.emplace(file, files.size());
-        if (inserted.second) files.push_back(file);
-        fileIndices.push_back(inserted.first->second);
+        const std::size_t index = indexOf.Insert(file, files.size());
+        if (index == files.size()) files.push_back(file);
+        fileIndices.push_back(index);
     };
     for (const auto& object : objects) {
         if (!VisitFiles(object, includeExternal, take)) return Fail(kResultInvalidObject, kInvalidObjectText, message);

@@ -19,12 +19,14 @@ DeadlineWatch::~DeadlineWatch()
 DeadlineWatch::Ticket DeadlineWatch::Arm(Clock::time_point deadline, std::function<void()> action)
 {
     Ticket ticket = 0;
+    bool sooner = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         ticket = m_next++;
         m_armed.emplace(ticket, Entry{deadline, std::move(action)});
+        sooner = deadline < m_wakeAt;
     }
-    m_changed.notify_all();
+    if (sooner) m_changed.notify_all();
     return ticket;
 }
 
@@ -41,6 +43,7 @@ void DeadlineWatch::Loop()
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_stopping) {
         if (m_armed.empty()) {
+            m_wakeAt = Clock::time_point::max();
             m_changed.wait(lock);
             continue;
         }
@@ -50,6 +53,7 @@ void DeadlineWatch::Loop()
         // A copy: the entry may be disarmed (erased) while this thread waits.
         const Clock::time_point deadline = earliest->second.deadline;
         if (Clock::now() < deadline) {
+            m_wakeAt = deadline;
             m_changed.wait_until(lock, deadline);
             continue;
         }

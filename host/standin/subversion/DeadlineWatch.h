@@ -39,6 +39,9 @@ private:
     std::map<Ticket, Entry> m_armed;
     Ticket m_next = 1;
     Ticket m_firing = 0; // the ticket whose action runs now
+    // When the thread wakes by itself; an arming with a later deadline need not wake it (an
+    // operation arms its deadline at every call).
+    Clock::time_point m_wakeAt = Clock::time_point::max();
     bool m_stopping = false;
     std::thread m_thread;
 };

@@ -1,5 +1,7 @@
 #include "SvnStatusWalk.h"
 
+#include "PathIndex.h"
+
 #include <svn_dirent_uri.h>
 
 #include <filesystem>
@@ -59,7 +61,8 @@ std::string CommonFolder(const std::vector<std::string>& files, bool& flat)
 // Which requested files a reported path answers: views into the request, no copy per file, and
 // a second list only for a file requested more than once.
 struct Collector {
-    std::unordered_map<std::string_view, std::size_t> first;
+    explicit Collector(std::size_t files) : first(files) {}
+    PathIndex first;
     std::unordered_multimap<std::string_view, std::size_t> repeated;
     std::vector<NodeInfo>* nodes = nullptr;
 };
@@ -68,10 +71,11 @@ svn_error_t* Collect(void* baton, const char* path, const svn_client_status_t* s
 {
     auto* collector = static_cast<Collector*>(baton);
     const std::string_view key = status->local_abspath ? status->local_abspath : path;
-    const auto found = collector->first.find(key);
-    if (found == collector->first.end()) return SVN_NO_ERROR;
-    NodeInfo& node = (*collector->nodes)[found->second];
+    const std::size_t found = collector->first.Find(key);
+    if (found == PathIndex::kAbsent) return SVN_NO_ERROR;
+    NodeInfo& node = (*collector->nodes)[found];
     node = InfoOf(*status);
+    if (collector->repeated.empty()) return SVN_NO_ERROR;
     const auto [begin, end] = collector->repeated.equal_range(key);
     for (auto at = begin; at != end; ++at)
         (*collector->nodes)[at->second] = node;
@@ -96,11 +100,10 @@ WalkResult WalkStatus(Client& client, const std::string& workingCopy, const std:
     result.nodes.resize(files.size());
     if (files.empty()) return result;
 
-    Collector collector;
+    Collector collector(files.size());
     collector.nodes = &result.nodes;
-    collector.first.reserve(files.size());
     for (std::size_t i = 0; i < files.size(); ++i)
-        if (!collector.first.emplace(files[i], i).second) collector.repeated.emplace(files[i], i);
+        if (collector.first.Insert(files[i], i) != i) collector.repeated.emplace(files[i], i);
 
     // One file: its own node. Several: their closest common folder, only one level deep when they
     // all lie in it. A folder that is not on disk yet (a new asset's) is walked from the closest
