@@ -394,6 +394,8 @@ StatusResult SvnBackend::Status(SessionId id, const FileList& files, StatusScope
         return result;
     }
     // Files outside the working copy are unknown to the server; the rest come in request order.
+    result.words.reserve(files.size());
+    result.changeLists.reserve(files.size());
     std::size_t next = 0;
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (asGiven || kept[i]) {

@@ -12,21 +12,34 @@ namespace standin::svn {
 
 namespace {
 
-NodeInfo InfoOf(const svn_client_status_t& status)
+// Written in place: a walk of 100,000 files calls this for each of them.
+void Fill(NodeInfo& info, const svn_client_status_t& status)
 {
-    NodeInfo info;
     info.reported = true;
     info.versioned = status.versioned != 0;
     info.node = status.node_status;
     info.repositoryNode = status.repos_node_status;
     if (status.lock && status.lock->token)
         info.localLock = {status.lock->token, status.lock->owner ? status.lock->owner : "", ""};
+    else if (info.localLock.Held())
+        info.localLock = {};
     if (status.repos_lock && status.repos_lock->token)
         info.repositoryLock = {status.repos_lock->token, status.repos_lock->owner ? status.repos_lock->owner : "",
                                status.repos_lock->comment ? status.repos_lock->comment : ""};
-    if (status.changelist) info.changeList = status.changelist;
+    else if (info.repositoryLock.Held())
+        info.repositoryLock = {};
+    if (status.changelist)
+        info.changeList = status.changelist;
+    else
+        info.changeList.clear();
     info.conflicted = status.conflicted != 0;
     info.revision = status.revision;
+}
+
+NodeInfo InfoOf(const svn_client_status_t& status)
+{
+    NodeInfo info;
+    Fill(info, status);
     return info;
 }
 
@@ -74,7 +87,7 @@ svn_error_t* Collect(void* baton, const char* path, const svn_client_status_t* s
     const std::size_t found = collector->first.Find(key);
     if (found == PathIndex::kAbsent) return SVN_NO_ERROR;
     NodeInfo& node = (*collector->nodes)[found];
-    node = InfoOf(*status);
+    Fill(node, *status);
     if (collector->repeated.empty()) return SVN_NO_ERROR;
     const auto [begin, end] = collector->repeated.equal_range(key);
     for (auto at = begin; at != end; ++at)
