@@ -107,6 +107,12 @@ TEST_F(SvnBackendTest, AStatusAnswersEveryRequestedPathInOrderHoweverItIsSpelled
     const qor4::StatusWord held = fs::kCheckedOutByOther | fs::kLockedByOther;
     EXPECT_EQ(status.words, (std::vector<qor4::StatusWord>{held, 0, held, 0, fs::kNotInDepot, held, fs::kNotInDepot}));
     EXPECT_EQ(status.changeLists.size(), request.size());
+
+    // Against the working copy's order, which the walk follows (hero, then chair, then lamp).
+    const standin::StatusResult reversed =
+        backend.Status(alice, {lamp, chair, AlicePath(kHero)}, standin::StatusScope::kWithRepository);
+    ASSERT_TRUE(reversed.Succeeded()) << reversed.text;
+    EXPECT_EQ(reversed.words, (std::vector<qor4::StatusWord>{held, 0, 0}));
 }
 
 TEST_F(SvnBackendTest, AStolenLockIsTheThiefsAndMyNextCheckOutIsRefusedNamingThem)

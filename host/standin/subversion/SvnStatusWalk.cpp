@@ -74,17 +74,33 @@ std::string CommonFolder(const std::vector<std::string>& files, bool& flat)
 // Which requested files a reported path answers: views into the request, no copy per file, and
 // a second list only for a file requested more than once.
 struct Collector {
-    explicit Collector(std::size_t files) : first(files) {}
+    explicit Collector(const std::vector<std::string>& request) : files(request), first(request.size()) {}
+    const std::vector<std::string>& files;
     PathIndex first;
     std::unordered_multimap<std::string_view, std::size_t> repeated;
     std::vector<NodeInfo>* nodes = nullptr;
+    std::size_t next = 0; // the request's file after the last one met
+
+    // The walk meets files in the working copy's order, which a request often follows: the file
+    // after the last one met is tried before the index (at 100,000 files the index's look-ups,
+    // a cache miss or two each, were most of the time spent here).
+    std::size_t Find(std::string_view path)
+    {
+        std::size_t found = PathIndex::kAbsent;
+        if (repeated.empty() && next < files.size() && files[next] == path)
+            found = next;
+        else
+            found = first.Find(path);
+        if (found != PathIndex::kAbsent) next = found + 1;
+        return found;
+    }
 };
 
 svn_error_t* Collect(void* baton, const char* path, const svn_client_status_t* status, apr_pool_t*)
 {
     auto* collector = static_cast<Collector*>(baton);
     const std::string_view key = status->local_abspath ? status->local_abspath : path;
-    const std::size_t found = collector->first.Find(key);
+    const std::size_t found = collector->Find(key);
     if (found == PathIndex::kAbsent) return SVN_NO_ERROR;
     NodeInfo& node = (*collector->nodes)[found];
     Fill(node, *status);
@@ -113,7 +129,7 @@ WalkResult WalkStatus(Client& client, const std::string& workingCopy, const std:
     result.nodes.resize(files.size());
     if (files.empty()) return result;
 
-    Collector collector(files.size());
+    Collector collector(files);
     collector.nodes = &result.nodes;
     for (std::size_t i = 0; i < files.size(); ++i)
         if (collector.first.Insert(files[i], i) != i) collector.repeated.emplace(files[i], i);
