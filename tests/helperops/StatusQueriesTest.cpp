@@ -92,4 +92,27 @@ TEST_F(StatusQueriesTest, AccessStatesAreOnePerObjectInOrderAndAnEmptyListAsksNo
     EXPECT_TRUE(Control().GetCalls().empty());
 }
 
+// Many files per object (more than the request's first guess of one per object) and an object
+// asked twice: each answer is its own object's, in order.
+TEST_F(StatusQueriesTest, AccessStatesOfObjectsWithManyFilesAndARepeatedObjectAreEachTheirOwn)
+{
+    standin::DbObject* first = AddCheckedInAsset("first", 6);
+    standin::DbObject* second = AddCheckedInAsset("second", 6);
+    standin::DbObject* held = AddCheckedInAsset("held", 6);
+    LockAs(kOtherUser, held);
+    std::list<qor4::StatusWord> states;
+
+    ASSERT_EQ(HelperInterface().GetAccessStates(Handles({held, first, second, held}), true, true, states).GetCode(), 0);
+
+    const qor4::StatusWord lockedByOther = fs::kCheckedOutByOther | fs::kLockedByOther;
+    EXPECT_EQ(states, (std::list<qor4::StatusWord>{lockedByOther, 0, 0, lockedByOther}));
+    // The server is asked each file once, in the order first met.
+    std::vector<std::string> expected;
+    for (standin::DbObject* asset : {held, first, second})
+        for (const std::string& file : FilesOf(asset))
+            expected.push_back(file);
+    ASSERT_FALSE(Server().Calls().empty());
+    EXPECT_EQ(Server().Calls().back().arguments, expected);
+}
+
 } // namespace
