@@ -32,7 +32,6 @@ void Fill(NodeInfo& info, const svn_client_status_t& status)
         info.changeList = status.changelist;
     else
         info.changeList.clear();
-    info.conflicted = status.conflicted != 0;
     info.revision = status.revision;
 }
 

@@ -25,7 +25,6 @@ struct NodeInfo {
     LockInfo localLock;      // this working copy's lock token
     LockInfo repositoryLock; // the repository's lock, any owner (only from a remote walk)
     std::string changeList;
-    bool conflicted = false;
     long revision = -1; // the working copy's base revision; invalid for a scheduled addition
 
     // Scheduled for addition, on disk or not (a missing added file has no base revision).
