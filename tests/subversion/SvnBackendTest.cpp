@@ -113,6 +113,13 @@ TEST_F(SvnBackendTest, AStatusAnswersEveryRequestedPathInOrderHoweverItIsSpelled
         backend.Status(alice, {lamp, chair, AlicePath(kHero)}, standin::StatusScope::kWithRepository);
     ASSERT_TRUE(reversed.Succeeded()) << reversed.text;
     EXPECT_EQ(reversed.words, (std::vector<qor4::StatusWord>{held, 0, 0}));
+
+    // Folders of the same name length at different depths: the walk starts above both.
+    ASSERT_EQ(sandbox.Commit(kAlice, {{"chars/rig/hero_rig.qor", "rig 1"}}), "");
+    const standin::StatusResult deeper =
+        backend.Status(alice, {lamp, AlicePath("chars/rig/hero_rig.qor")}, standin::StatusScope::kWithRepository);
+    ASSERT_TRUE(deeper.Succeeded()) << deeper.text;
+    EXPECT_EQ(deeper.words, (std::vector<qor4::StatusWord>{held, 0}));
 }
 
 TEST_F(SvnBackendTest, AStolenLockIsTheThiefsAndMyNextCheckOutIsRefusedNamingThem)
