@@ -32,13 +32,10 @@ bool IsInside(const std::string& path, const std::string& folder)
     return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
 }
 
-// A refused login. "Not authorized" alone is also how path-based authorization denies an
-// operation; only while the connection is being made does it mean the credentials.
-// The path as Subversion spells it; most paths already are, and are not parsed again.
+// Already as Subversion spells it: no empty, "." or ".." folder on the way, no trailing slash.
 bool IsPlain(std::string_view file)
 {
     if (!file.empty() && file.back() == '/') return false;
-    // No empty, "." or ".." part between two slashes; one pass.
     std::size_t slash = file.find('/');
     while (slash != std::string_view::npos) {
         const std::size_t next = file.find('/', slash + 1);
@@ -50,11 +47,14 @@ bool IsPlain(std::string_view file)
     return true;
 }
 
+// The path as Subversion spells it; most paths already are, and are not parsed again.
 std::string NormalPath(const std::string& file)
 {
     return IsPlain(file) ? file : std::filesystem::path(file).lexically_normal().string();
 }
 
+// A refused login. "Not authorized" alone is also how path-based authorization denies an
+// operation; only while the connection is being made does it mean the credentials.
 bool IsAuthenticationFailure(const svn::Error& error)
 {
     return (error.Has(SVN_ERR_RA_NOT_AUTHORIZED) && error.Has(SVN_ERR_RA_CANNOT_CREATE_SESSION)) ||
