@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace {
 
@@ -107,7 +108,7 @@ void CRevisionControlUIHelper::OnPreSave(const opal::datamodel::ItemLibraryAcces
 
     qor4::QORPtr<qor4::IDataControl> dataControl = GetDataControlOf(results.front().GetManager());
     const DbObjectHandles readOnlyObjects =
-        SelectReadOnly(*dataControl, ReadOnlyAssetsQuestion::WithRelatedObjects(*dataControl, results));
+        SelectReadOnly(*dataControl, ReadOnlyAssetsQuestion::WithRelatedObjects(*dataControl, std::move(results)));
     if (readOnlyObjects.empty()) return;
     ReadOnlyAssets assets = GroupAssets(*dataControl, readOnlyObjects);
 

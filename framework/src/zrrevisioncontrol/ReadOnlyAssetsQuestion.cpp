@@ -14,14 +14,12 @@ constexpr char kLogDetailsSeparator[] = "\nDetails:\n";
 
 } // namespace
 
-DbObjectHandles ReadOnlyAssetsQuestion::WithRelatedObjects(qor4::IDataControl& dataControl,
-                                                           const DbObjectHandles& objects)
+DbObjectHandles ReadOnlyAssetsQuestion::WithRelatedObjects(qor4::IDataControl& dataControl, DbObjectHandles objects)
 {
-    DbObjectHandles all = objects;
     std::set<qor4::QORHandle<qor4::IDbObject>> related;
     dataControl.CollectRelatedObjects(objects, related);
-    all.insert(all.end(), related.begin(), related.end());
-    return all;
+    objects.insert(objects.end(), related.begin(), related.end());
+    return objects;
 }
 
 bool ReadOnlyAssetsQuestion::KeepStoredCheckOut(IRevisionControlPropertiesMgr& properties,

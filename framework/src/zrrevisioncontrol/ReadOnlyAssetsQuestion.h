@@ -33,8 +33,9 @@ public:
         bool remembered = false;
     };
 
-    // The objects followed by those saved together with them.
-    static DbObjectHandles WithRelatedObjects(qor4::IDataControl& dataControl, const DbObjectHandles& objects);
+    // The objects followed by those saved together with them. Taken by value: a save hands over a
+    // list of every dirty object, which is then extended rather than copied.
+    static DbObjectHandles WithRelatedObjects(qor4::IDataControl& dataControl, DbObjectHandles objects);
     // False when the stored changelist is no longer valid: the stored action then becomes kPrompt.
     static bool KeepStoredCheckOut(IRevisionControlPropertiesMgr& properties, qor4::IDataControl& dataControl,
                                    const std::string& changelist);

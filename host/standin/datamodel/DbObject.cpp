@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <typeinfo>
 
 namespace standin {
 
@@ -13,7 +14,7 @@ std::atomic<int> g_liveObjects{0};
 } // namespace
 
 DbObject::DbObject(std::string id, std::string name, ObjectKind kind, int cacheIndex)
-    : m_id(std::move(id)), m_name(std::move(name)), m_kind(kind), m_cacheIndex(cacheIndex)
+    : m_kind(kind), m_cacheIndex(cacheIndex), m_id(std::move(id)), m_name(std::move(name))
 {
     m_owner = IsAsset() ? this : nullptr;
     ++g_liveObjects;
@@ -75,15 +76,13 @@ void DbObject::AddRelatedObject(DbObject* other)
 const std::string& DbObject::GetAssetFile() const
 {
     static const std::string kNone;
-    if (m_owner && m_owner != this) return m_owner->GetAssetFile();
-    return m_owner ? m_assetFile : kNone;
+    return m_owner ? m_owner->m_assetFile : kNone;
 }
 
 const std::vector<std::string>& DbObject::GetExternalFiles() const
 {
     static const std::vector<std::string> kNone;
-    if (m_owner && m_owner != this) return m_owner->GetExternalFiles();
-    return m_owner ? m_externalFiles : kNone;
+    return m_owner ? m_owner->m_externalFiles : kNone;
 }
 
 void DbObject::SetFiles(std::string assetFile, std::vector<std::string> externalFiles)
@@ -100,7 +99,11 @@ void DbObject::Attach(DataModelMgr* manager, QORInstance* instance)
 
 DbObject* ToDbObject(const qor4::QORHandle<qor4::IDbObject>& handle)
 {
-    return handle.IsNull() ? nullptr : dynamic_cast<DbObject*>(handle.Get());
+    // The class is final, so an exact type check answers what a dynamic_cast would, without walking
+    // the class hierarchy for every object of a save.
+    qor4::IDbObject* object = handle.Get();
+    if (!object || typeid(*object) != typeid(DbObject)) return nullptr;
+    return static_cast<DbObject*>(object);
 }
 
 } // namespace standin

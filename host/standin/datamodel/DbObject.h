@@ -18,7 +18,7 @@ enum class ObjectKind { Asset, Metadata, ValueAsset, Other };
 // Reference counted; the manager's cache keeps one reference for as long as the manager lives, so
 // handles to a deleted object stay usable (not null) but report IsAlive false. The object is also
 // the library's item for its id.
-class DbObject final : public qor4::IAsset, public opal::datamodel::IItem {
+class alignas(64) DbObject final : public qor4::IAsset, public opal::datamodel::IItem {
 public:
     DbObject(std::string id, std::string name, ObjectKind kind, int cacheIndex);
     DbObject(const DbObject&) = delete;
@@ -54,7 +54,7 @@ public:
     bool IsLoaded() const { return m_loaded; }
     void SetLoaded(bool loaded) { m_loaded = loaded; }
 
-    // The asset the object is saved in; an asset owns itself.
+    // The asset the object is saved in (always an asset); an asset owns itself.
     DbObject* GetOwningAsset() const { return m_owner; }
     void SetOwningAsset(DbObject* owner) { m_owner = owner; }
     const std::vector<DbObject*>& GetRelatedObjects() const { return m_related; }
@@ -75,22 +75,25 @@ public:
 private:
     ~DbObject();
 
-    std::string m_id;
-    std::string m_name;
-    ObjectKind m_kind;
-    int m_cacheIndex;
+    // A save asks every dirty object for its flags and owner, then the owner for its files: the
+    // first are in the object's first cache line and the files in the second, so a save over
+    // 100,000 objects pays no more memory misses per object than it must.
     int m_refs = 0;
+    ObjectKind m_kind;
     bool m_persistable = true;
     bool m_dirty = false;
     bool m_alive = true;
     bool m_loaded = true;
-    qor4::VersionId m_ancestor;
     DbObject* m_owner = nullptr;
-    std::vector<DbObject*> m_related;
-    std::string m_assetFile;
-    std::vector<std::string> m_externalFiles;
+    int m_cacheIndex;
     DataModelMgr* m_manager = nullptr;
     QORInstance* m_instance = nullptr;
+    alignas(64) std::string m_assetFile;
+    std::vector<std::string> m_externalFiles;
+    std::vector<DbObject*> m_related;
+    std::string m_id;
+    std::string m_name;
+    qor4::VersionId m_ancestor;
 };
 
 // The stand-in object behind a handle, or null for a null handle or a foreign object.
