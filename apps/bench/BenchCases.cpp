@@ -162,7 +162,8 @@ CaseResult BenchCases::CheckOut(int size)
         Require(result.GetCode() == 0, "checkout: the plug-in's check-out failed: " + texts.message + texts.details);
         Require(std::all_of(files.begin(), files.end(), Writable), "checkout: files left read-only");
         Require(m_host.CallsOf(standin::ServerOp::kEdit) == 1, "checkout: not exactly one lock request");
-        Require(m_host.Backend().Revert(m_host.Session(), files).Succeeded(), "checkout: the locks were not released");
+        const standin::ServerResult reverted = m_host.Backend().Revert(m_host.Session(), files);
+        Require(reverted.Succeeded(), "checkout: the locks were not released: " + reverted.text);
 
         floor.push_back(Seconds([&] { m_svn.Run(QStringList{"lock"} + names, m_wc.path()); }));
         m_svn.Run(QStringList{"unlock"} + names, m_wc.path());
