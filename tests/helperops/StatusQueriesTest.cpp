@@ -115,4 +115,21 @@ TEST_F(StatusQueriesTest, AccessStatesOfObjectsWithManyFilesAndARepeatedObjectAr
     EXPECT_EQ(Server().Calls().back().arguments, expected);
 }
 
+// A null handle is no object of the data model: the query says so instead of reading through it.
+TEST_F(StatusQueriesTest, ANullHandleIsAnInvalidObjectAndNoFileIsAsked)
+{
+    standin::DbObject* asset = AddCheckedInAsset("asset");
+    const qor4::DbObjectHandle none;
+    std::list<qor4::StatusWord> states;
+    std::string message;
+    Server().ClearCalls();
+
+    EXPECT_EQ(Control().GetAccessStates({Handle(asset), none}, true, {1, 2, -1}, false, states, message),
+              standin::DataControl::kResultInvalidObject);
+    EXPECT_EQ(message, standin::DataControl::kInvalidObjectText);
+    EXPECT_FALSE(Control().HasExternalFiles(none, {1, 2, -1}));
+    EXPECT_FALSE(Control().IsReadOnly(none, true, {1, 2, -1}));
+    EXPECT_TRUE(Server().Calls().empty());
+}
+
 } // namespace
