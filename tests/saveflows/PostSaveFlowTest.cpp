@@ -276,15 +276,14 @@ TEST_F(PostSaveFlowTest, OneStatusQueryOfTheSaveAnswersEveryNewAsset)
     const std::vector<standin::DbObject*> assets{
         AddNewAsset("first"), AddNewAsset("second", {LocalPath("assets/second.tex")}), AddNewAsset("third")};
 
+    Library().ClearAccessStateRecords();
     ASSERT_TRUE(Library().Save().Succeeded());
 
-    // The classification's queries come before the first add: one query, of every new file.
-    std::vector<standin::ServerCall> queries;
-    for (const standin::ServerCall& call : Server().Calls()) {
-        if (call.operation == standin::ServerOp::kAdd) break;
-        if (call.operation == standin::ServerOp::kStatus) queries.push_back(call);
-    }
+    // One query, of every new file, before the first add; the state each add leaves is known
+    // without asking again.
+    const std::vector<standin::ServerCall> queries = ServerCallsOf(standin::ServerOp::kStatus);
     ASSERT_EQ(queries.size(), 1u);
+    EXPECT_EQ(Server().Calls().front().operation, standin::ServerOp::kStatus);
     for (standin::DbObject* asset : assets)
         for (const std::string& file : FilesOf(asset)) {
             EXPECT_NE(std::find(queries[0].arguments.begin(), queries[0].arguments.end(), file),
@@ -293,28 +292,70 @@ TEST_F(PostSaveFlowTest, OneStatusQueryOfTheSaveAnswersEveryNewAsset)
             EXPECT_EQ(StateOf(file).status, kMarkedForAdd) << file;
         }
     EXPECT_EQ(ServerCallsOf(standin::ServerOp::kAdd).size(), assets.size()) << "still one asset at a time";
+    const auto& told = Library().GetAccessStateRecords();
+    ASSERT_EQ(told.size(), assets.size());
+    for (const auto& record : told)
+        EXPECT_EQ(record.state, kMarkedForAdd) << record.uid;
 }
 
-TEST_F(PostSaveFlowTest, TheSavesStatusAnswersEndWithTheFirstChange)
+// The memo against what the server says, file by file, through adds that scheduled, adds that
+// found a file scheduled by someone else, and changes that end it.
+TEST_F(PostSaveFlowTest, TheSavesStatusAnswersFollowItsAddsAndEndWithAnyOtherChange)
 {
-    standin::DbObject* first = AddNewAsset("first");
-    standin::DbObject* second = AddNewAsset("second");
+    const std::vector<standin::DbObject*> assets{AddNewAsset("first"), AddNewAsset("second"), AddNewAsset("third"),
+                                                 AddNewAsset("fourth")};
     ASSERT_TRUE(Library().Save().Succeeded());
-    const std::string firstFile = first->GetAssetFile();
-    const std::string secondFile = second->GetAssetFile();
+    std::vector<std::string> files;
+    for (standin::DbObject* asset : assets)
+        files.push_back(asset->GetAssetFile());
     std::string revertText;
-    ASSERT_EQ(FileControl().RevertFiles(CurrentAccount(), {firstFile, secondFile}, revertText), 0) << revertText;
+    ASSERT_EQ(
+        FileControl().RevertFiles(CurrentAccount(), std::list<std::string>(files.begin(), files.end()), revertText), 0)
+        << revertText;
+    const std::string changeList = CreateChangeList("new props");
     standin::SaveStatusMemo& memo = StatusMemo();
-    const standin::SessionId session = CurrentAccount()->Session();
+    const standin::SessionId session = CurrentSession();
+    const auto ask = [&](const std::string& file) {
+        return memo.Status(session, {file}, standin::StatusScope::kLocal);
+    };
+    const auto expectServersAnswer = [&](const std::string& file) {
+        const standin::StatusResult told = ask(file);
+        const standin::StatusResult truth = Server().Status(session, {file}, standin::StatusScope::kLocal);
+        EXPECT_EQ(told.words, truth.words) << file;
+        EXPECT_EQ(told.changeLists, truth.changeLists) << file;
+    };
 
-    memo.Expect({firstFile, secondFile});
-    EXPECT_EQ(memo.Status(session, {firstFile}, standin::StatusScope::kLocal).words,
-              std::vector<qor4::StatusWord>{kNotInDepot});
+    // Another user's add of the third file shows in its state: it is not plainly unversioned.
+    Server().SetOtherUserState(files[2], qor4::FileStatus::kMarkedForAddByOther, "bob");
+    memo.Expect(files);
+    EXPECT_EQ(ask(files[0]).words, std::vector<qor4::StatusWord>{kNotInDepot});
     EXPECT_EQ(memo.Answered(), 1);
-    ASSERT_TRUE(memo.Add(session, {firstFile}, "").Succeeded());
-    EXPECT_EQ(memo.Status(session, {firstFile}, standin::StatusScope::kLocal).words,
-              std::vector<qor4::StatusWord>{kMarkedForAdd})
-        << "an answer from before the add would be stale";
+    // Behind the memo's back, another client schedules the second file.
+    ASSERT_TRUE(Server().Add(session, {files[1]}, "").Succeeded());
+    ASSERT_TRUE(memo.Add(session, {files[0], files[1], files[2]}, changeList).Succeeded());
+
+    const standin::StatusResult first = ask(files[0]);
+    EXPECT_EQ(first.words, std::vector<qor4::StatusWord>{kMarkedForAdd});
+    EXPECT_EQ(first.changeLists, std::vector<std::string>{changeList});
+    EXPECT_EQ(memo.Answered(), 2) << "what the add scheduled is known without asking";
+    expectServersAnswer(files[0]);
+    expectServersAnswer(files[1]);
+    expectServersAnswer(files[2]);
+    EXPECT_EQ(ask(files[3]).words, std::vector<qor4::StatusWord>{kNotInDepot});
+    EXPECT_EQ(memo.Answered(), 4) << "the first and the untouched fourth file only";
+
+    ASSERT_TRUE(memo.Revert(session, {files[0]}).Succeeded());
+    expectServersAnswer(files[0]);
+    expectServersAnswer(files[3]);
+    EXPECT_EQ(memo.Answered(), 4) << "an answer from before the revert would be stale";
+
+    // A failed add ends the memo too: it may have changed part of what it named.
+    Server().SetOtherUserState(files[2], 0, "");
+    memo.Expect(files);
+    EXPECT_EQ(ask(files[0]).words, std::vector<qor4::StatusWord>{kNotInDepot});
+    Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kServerError, "depot busy\n");
+    EXPECT_TRUE(memo.Add(session, {files[3]}, "").Failed());
+    expectServersAnswer(files[0]);
     EXPECT_EQ(memo.Answered(), 1);
     memo.Forget();
 }

@@ -207,7 +207,8 @@ qor4::qorResult DataControl::MarkForAdd(const qor4::DbObjectList& objects, bool 
 }
 
 qor4::qorResult DataControl::ChangeFiles(const char* operation, const qor4::DbObjectList& objects, bool includeExternal,
-                                         const std::string& changeList, std::string& errorText, FileChange change)
+                                         const std::string& changeList, std::string& errorText,
+                                         const FileChange& change)
 {
     RecordWith(operation, [&] {
         std::vector<std::string> arguments = Describe(objects);
@@ -218,7 +219,7 @@ qor4::qorResult DataControl::ChangeFiles(const char* operation, const qor4::DbOb
     if (!ListFiles(objects, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, errorText);
     qor4::qorResult result;
     if (!EnterSession(result, errorText)) return result;
-    const ServerResult changed = (m_backend.get()->*change)(Session(), files, changeList);
+    const ServerResult changed = change(*m_backend, Session(), files, changeList);
     // A warning (a positive code) reaches the caller as it is, like a failure.
     if (changed.code != qor4::kResultOk) return Fail(changed.code, changed.text, errorText);
     return qor4::kResultOk;

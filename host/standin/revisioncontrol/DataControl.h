@@ -17,6 +17,7 @@
 #include "RevisionBackend.h"
 #include "qor4/IDataControl.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -121,9 +122,9 @@ private:
     }
     static std::vector<std::string> Describe(const qor4::DbObjectList& objects);
     // Check-out and mark-for-add: the objects' files handed to one backend operation.
-    using FileChange = ServerResult (RevisionBackend::*)(SessionId, const FileList&, const std::string&);
+    using FileChange = std::function<ServerResult(RevisionBackend&, SessionId, const FileList&, const std::string&)>;
     qor4::qorResult ChangeFiles(const char* operation, const qor4::DbObjectList& objects, bool includeExternal,
-                                const std::string& changeList, std::string& errorText, FileChange change);
+                                const std::string& changeList, std::string& errorText, const FileChange& change);
 
     std::shared_ptr<RevisionBackend> m_backend;
     std::shared_ptr<AccountBook> m_accounts;

@@ -97,6 +97,12 @@ struct ServerCertificate {
     bool Empty() const { return fingerprint.empty(); }
 };
 
+struct AddResult : ServerResult {
+    // On success: the files this call scheduled, now marked for add in its changelist, as the
+    // backend spells them. Files it left as they were (versioned already) are not among them.
+    FileList scheduled;
+};
+
 struct LoginResult : ServerResult {
     SessionId session = 0; // 0 on failure
     // A login refused because the server's certificate is not trusted: the certificate, which the
@@ -172,7 +178,7 @@ public:
     // holds stay as they are; newly locked files join changeList.
     virtual ServerResult Edit(SessionId session, const FileList& files, const std::string& changeList) = 0;
     // Schedules the unversioned files for addition in changeList; versioned ones stay as they are.
-    virtual ServerResult Add(SessionId session, const FileList& files, const std::string& changeList) = 0;
+    virtual AddResult Add(SessionId session, const FileList& files, const std::string& changeList) = 0;
     // Schedules the files for deletion in changeList and removes them from disk (they may be gone).
     virtual ServerResult Delete(SessionId session, const FileList& files, const std::string& changeList) = 0;
     // Discards the local changes of the files and releases this working copy's locks on them.

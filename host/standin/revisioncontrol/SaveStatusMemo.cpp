@@ -1,5 +1,7 @@
 #include "SaveStatusMemo.h"
 
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 
 namespace standin {
@@ -97,10 +99,36 @@ ServerResult SaveStatusMemo::Edit(SessionId session, const FileList& files, cons
     return m_inner->Edit(session, files, changeList);
 }
 
-ServerResult SaveStatusMemo::Add(SessionId session, const FileList& files, const std::string& changeList)
+AddResult SaveStatusMemo::Add(SessionId session, const FileList& files, const std::string& changeList)
 {
-    Spend();
-    return m_inner->Add(session, files, changeList);
+    if (m_state != State::kHeld || session != m_session) {
+        Spend();
+        return m_inner->Add(session, files, changeList);
+    }
+    AddResult added = m_inner->Add(session, files, changeList);
+    if (added.code == qor4::kResultOk)
+        Learn(files, added.scheduled, changeList);
+    else
+        Spend();
+    return added;
+}
+
+void SaveStatusMemo::Learn(const FileList& files, const FileList& scheduled, const std::string& changeList)
+{
+    const std::unordered_set<std::string_view> done(scheduled.begin(), scheduled.end());
+    for (const std::string& file : files) {
+        const auto at = m_index.find(file);
+        if (at == m_index.end()) continue;
+        const std::size_t i = at->second;
+        // Held as unversioned and scheduled by this very call: marked for add in its changelist
+        // now, whoever asks. Anything else it named (versioned meanwhile, replaced...) is asked again.
+        if (m_held.words[i] == qor4::FileStatus::kNotInDepot && done.count(file) != 0) {
+            m_held.words[i] = qor4::FileStatus::kMarkedForAdd;
+            m_held.changeLists[i] = changeList;
+        } else {
+            m_index.erase(at);
+        }
+    }
 }
 
 ServerResult SaveStatusMemo::Delete(SessionId session, const FileList& files, const std::string& changeList)

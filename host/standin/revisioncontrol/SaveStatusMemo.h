@@ -4,11 +4,17 @@
 // After a save the UI helper asks the status of each new asset's files on its own, one query per
 // asset: on a large save that is one working-copy walk per asset. The host knows the notification's
 // files, so the first status query of the notification asks the status of all of them at once,
-// and the queries that follow are answered from that answer while nothing has changed. Any other
-// operation (an add, a revert, a login...) ends the memo: later queries reach the backend as
-// before, and are never batched again within the notification, so interleaved queries and
-// changes cost what they cost without the memo. A failed batch is not kept: the query that met it
-// goes to the backend as if there were no memo, so failures are told as they are.
+// and the queries that follow are answered from that answer while nothing has changed.
+//
+// An add that succeeded keeps the memo: the files it says it scheduled, held as unversioned, are
+// marked for add in its changelist, as the backend answers a new asset's files (from the working
+// copy alone); the other files it named are dropped from the memo and asked of the backend again.
+// The add of each new asset is followed by a query of its state, which then costs nothing. Any
+// other change (a failed add, a revert, a check-out, a login...) ends the memo: later queries
+// reach the backend as before, and are never batched again within the notification, so
+// interleaved queries and changes cost what they cost without the memo. A failed batch is not
+// kept: the query that met it goes to the backend as if there were no memo, so failures are told
+// as they are.
 #pragma once
 
 #include "RevisionBackend.h"
@@ -37,7 +43,7 @@ public:
     void CloseSession(SessionId session) override;
     bool IsSessionOpen(SessionId session) override;
     ServerResult Edit(SessionId session, const FileList& files, const std::string& changeList) override;
-    ServerResult Add(SessionId session, const FileList& files, const std::string& changeList) override;
+    AddResult Add(SessionId session, const FileList& files, const std::string& changeList) override;
     ServerResult Delete(SessionId session, const FileList& files, const std::string& changeList) override;
     ServerResult Revert(SessionId session, const FileList& files) override;
     ServerResult MakeWritable(SessionId session, const FileList& files) override;
@@ -54,6 +60,8 @@ private:
 
     // Answers from the memo, filling it on the notification's first query; false to ask the backend.
     bool Answer(SessionId session, const FileList& files, StatusScope scope, StatusResult& answer);
+    // What a successful add of files did to the memo's answers.
+    void Learn(const FileList& files, const FileList& scheduled, const std::string& changeList);
     void Spend()
     {
         m_state = State::kIdle;

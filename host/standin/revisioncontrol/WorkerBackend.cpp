@@ -272,9 +272,9 @@ ServerResult WorkerBackend::Edit(SessionId session, const FileList& files, const
     return Call<ServerResult>(ServerOf(session), [&] { return m_inner->Edit(session, files, changeList); });
 }
 
-ServerResult WorkerBackend::Add(SessionId session, const FileList& files, const std::string& changeList)
+AddResult WorkerBackend::Add(SessionId session, const FileList& files, const std::string& changeList)
 {
-    return Call<ServerResult>(ServerOf(session), [&] { return m_inner->Add(session, files, changeList); });
+    return Call<AddResult>(ServerOf(session), [&] { return m_inner->Add(session, files, changeList); });
 }
 
 ServerResult WorkerBackend::Delete(SessionId session, const FileList& files, const std::string& changeList)

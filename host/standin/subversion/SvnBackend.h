@@ -86,7 +86,7 @@ public:
     void CloseSession(SessionId session) override;
     bool IsSessionOpen(SessionId session) override;
     ServerResult Edit(SessionId session, const FileList& files, const std::string& changeList) override;
-    ServerResult Add(SessionId session, const FileList& files, const std::string& changeList) override;
+    AddResult Add(SessionId session, const FileList& files, const std::string& changeList) override;
     ServerResult Delete(SessionId session, const FileList& files, const std::string& changeList) override;
     ServerResult Revert(SessionId session, const FileList& files) override;
     ServerResult MakeWritable(SessionId session, const FileList& files) override;
@@ -168,7 +168,7 @@ private:
     // working copy up and runs it once more.
     template <typename Result> Result AfterCleanup(SessionId session, const std::function<Result()>& operation);
     ServerResult EditOnce(SessionId session, const FileList& files, const std::string& changeList);
-    ServerResult AddOnce(SessionId session, const FileList& files, const std::string& changeList);
+    AddResult AddOnce(SessionId session, const FileList& files, const std::string& changeList);
     ServerResult DeleteOnce(SessionId session, const FileList& files, const std::string& changeList);
     ServerResult RevertOnce(SessionId session, const FileList& files);
     ChangeListResult SubmitOnce(SessionId session, const std::string& changeList);

@@ -18,6 +18,14 @@ namespace standin {
 
 namespace {
 
+AddResult Failed(const ServerResult& failure)
+{
+    AddResult result;
+    result.code = failure.code;
+    result.text = failure.text;
+    return result;
+}
+
 bool IsOpened(const svn::NodeInfo& node)
 {
     return node.localLock.Held() || node.Added() || node.node == svn_wc_status_deleted ||
@@ -184,9 +192,9 @@ ServerResult SvnBackend::UndoLocks(Session& session, const FileList& locked, con
                                          Lines(locked) + unlocked.text};
 }
 
-ServerResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std::string& changeList)
+AddResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std::string& changeList)
 {
-    ServerResult result;
+    AddResult result;
     Session* session = Enter(id, result);
     if (!session || !CheckChangeList(*session, changeList, result)) return result;
     std::string refusals;
@@ -195,7 +203,7 @@ ServerResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std:
     std::error_code ignored;
     for (const std::string& path : paths)
         if (!std::filesystem::exists(path, ignored)) refusals += path + " - file does not exist.\n";
-    if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
+    if (!refusals.empty()) return Failed({ServerCode::kFileStateRejected, refusals});
 
     // One add per file, as the API takes one path; svn:needs-lock comes with it from the client's
     // auto-props, so that new assets join the lock workflow from their first commit. A file that
@@ -228,9 +236,11 @@ ServerResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std:
             added.push_back(path);
         }
     }
-    if (error) return UndoSchedules(*session, scheduled, Failure(*session, error), true, unsure);
+    if (error) return Failed(UndoSchedules(*session, scheduled, Failure(*session, error), true, unsure));
     const ServerResult assigned = AssignChangeList(*session, added, changeList);
-    return assigned.Failed() ? UndoSchedules(*session, scheduled, assigned, true) : assigned;
+    if (assigned.Failed()) return Failed(UndoSchedules(*session, scheduled, assigned, true));
+    result.scheduled = std::move(added);
+    return result;
 }
 
 ServerResult SvnBackend::UndoSchedules(Session& session, const FileList& scheduled, const ServerResult& failure,
@@ -539,9 +549,9 @@ ServerResult SvnBackend::Edit(SessionId id, const FileList& files, const std::st
     return AfterCleanup<ServerResult>(id, [&] { return EditOnce(id, files, changeList); });
 }
 
-ServerResult SvnBackend::Add(SessionId id, const FileList& files, const std::string& changeList)
+AddResult SvnBackend::Add(SessionId id, const FileList& files, const std::string& changeList)
 {
-    return AfterCleanup<ServerResult>(id, [&] { return AddOnce(id, files, changeList); });
+    return AfterCleanup<AddResult>(id, [&] { return AddOnce(id, files, changeList); });
 }
 
 ServerResult SvnBackend::Delete(SessionId id, const FileList& files, const std::string& changeList)

@@ -151,9 +151,9 @@ ServerResult FaultyBackend::Edit(SessionId session, const FileList& files, const
     return m_inner->Edit(session, files, changeList);
 }
 
-ServerResult FaultyBackend::Add(SessionId session, const FileList& files, const std::string& changeList)
+AddResult FaultyBackend::Add(SessionId session, const FileList& files, const std::string& changeList)
 {
-    ServerResult result;
+    AddResult result;
     if (!Entered(ServerOp::kAdd, session, Arguments(files, changeList), result, files)) return result;
     return m_inner->Add(session, files, changeList);
 }

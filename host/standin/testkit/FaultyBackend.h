@@ -51,7 +51,7 @@ public:
     void CloseSession(SessionId session) override;
     bool IsSessionOpen(SessionId session) override;
     ServerResult Edit(SessionId session, const FileList& files, const std::string& changeList) override;
-    ServerResult Add(SessionId session, const FileList& files, const std::string& changeList) override;
+    AddResult Add(SessionId session, const FileList& files, const std::string& changeList) override;
     ServerResult Delete(SessionId session, const FileList& files, const std::string& changeList) override;
     ServerResult Revert(SessionId session, const FileList& files) override;
     ServerResult MakeWritable(SessionId session, const FileList& files) override;
