@@ -357,6 +357,15 @@ TEST_F(PostSaveFlowTest, TheSavesStatusAnswersFollowItsAddsAndEndWithAnyOtherCha
     EXPECT_TRUE(memo.Add(session, {files[3]}, "").Failed());
     expectServersAnswer(files[0]);
     EXPECT_EQ(memo.Answered(), 1);
+
+    // And so does a check-out, of a file the save did not create.
+    const std::string kept = AddCheckedInAsset("kept")->GetAssetFile();
+    memo.Expect({files[0], kept});
+    EXPECT_EQ(ask(kept).words, std::vector<qor4::StatusWord>{0});
+    ASSERT_TRUE(memo.Edit(session, {kept}, "").Succeeded());
+    expectServersAnswer(kept);
+    EXPECT_NE(ask(kept).words, std::vector<qor4::StatusWord>{0});
+    EXPECT_EQ(memo.Answered(), 1);
     memo.Forget();
 }
 
