@@ -298,6 +298,21 @@ TEST_F(PostSaveFlowTest, OneStatusQueryOfTheSaveAnswersEveryNewAsset)
         EXPECT_EQ(record.state, kMarkedForAdd) << record.uid;
 }
 
+// What another client does after the notification shows at once: the save's answers end with it.
+TEST_F(PostSaveFlowTest, AfterTheNotificationTheServicesAskTheServerAgain)
+{
+    const std::string file = AddNewAsset("fresh")->GetAssetFile();
+    ASSERT_TRUE(Library().Save().Succeeded());
+    ASSERT_EQ(StateOf(file).status, kMarkedForAdd);
+    ASSERT_TRUE(Server().Revert(CurrentSession(), {file}).Succeeded());
+
+    std::vector<qor4::StatusWord> words;
+    std::vector<std::string> changeLists;
+    std::string message;
+    ASSERT_EQ(FileControl().GetFilesStatus(CurrentAccount(), {file}, words, changeLists, message, 0), 0) << message;
+    EXPECT_EQ(words, std::vector<qor4::StatusWord>{kNotInDepot});
+}
+
 // The memo against what the server says, file by file, through adds that scheduled, adds that
 // found a file scheduled by someone else, and changes that end it.
 TEST_F(PostSaveFlowTest, TheSavesStatusAnswersFollowItsAddsAndEndWithAnyOtherChange)
