@@ -6,6 +6,9 @@
 
 #include <QFile>
 
+#include <filesystem>
+#include <fstream>
+
 namespace {
 
 using qor4::FileStatus::kCheckedOut;
@@ -153,6 +156,23 @@ TEST_F(PostSaveFlowTest, NewAssetBesideFilesOpenInAChangeListJoinsItWithoutADial
     EXPECT_TRUE(Modal().Seen().empty());
     ExpectStates({asset->GetAssetFile()}, {true, false, kMarkedForAdd, changeList});
     EXPECT_EQ(StateOf(sharedFile).status, kCheckedOut | qor4::FileStatus::kLockedByMe);
+}
+
+TEST_F(PostSaveFlowTest, ANewAssetWhoseFilesAreAllOpenAlreadyIsLeftAsItIs)
+{
+    const std::string changeList = CreateChangeList("by hand");
+    const std::string file = AddNewAsset("early")->GetAssetFile();
+    std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+    std::ofstream(file) << "early draft\n";
+    const standin::AddResult added = Server().Add(CurrentSession(), {file}, changeList);
+    ASSERT_TRUE(added.Succeeded()) << added.text;
+    Server().ClearCalls();
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kAdd).empty());
+    EXPECT_TRUE(Modal().Seen().empty());
+    ExpectStates({file}, {true, false, kMarkedForAdd, changeList});
 }
 
 TEST_F(PostSaveFlowTest, PromptedNewAssetsAreListedAndEachMarkedForAddOnItsOwn)
