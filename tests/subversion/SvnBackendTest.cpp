@@ -367,6 +367,25 @@ TEST_F(SvnBackendTest, ACommitWhoseAnswerIsLostIsToldAsUnknownAndTheNextStatusTe
     EXPECT_TRUE(WordOf(bob, BobPath(kHero)) & fs::kNotAtHead);
 }
 
+// A refusal at the very end of the commit (the server's hook) is an answer, not a lost one.
+TEST_F(SvnBackendTest, ACommitTheServerRefusesAtItsEndIsToldAsNothingSubmittedAndTheChangeIsKept)
+{
+    ASSERT_TRUE(sandbox.Server().SetHook("pre-commit", "#!/bin/sh\necho 'frozen for the release' >&2\nexit 1\n"));
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+    std::ofstream(AlicePath(kHero)) << "hero 2";
+
+    const standin::ChangeListResult submitted = backend.Submit(alice, "");
+
+    EXPECT_TRUE(submitted.Failed());
+    EXPECT_NE(submitted.code, ServerCode::kOutcomeUnknown) << submitted.text;
+    EXPECT_NE(submitted.text.find("Nothing was submitted"), std::string::npos) << submitted.text;
+    EXPECT_NE(submitted.text.find("frozen for the release"), std::string::npos) << submitted.text;
+    EXPECT_EQ(submitted.revision, 0);
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)) & (fs::kCheckedOut | fs::kLockedByMe), fs::kCheckedOut | fs::kLockedByMe);
+    std::ifstream kept(AlicePath(kHero));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "hero 2");
+}
+
 } // namespace
 
 namespace {
