@@ -250,6 +250,7 @@ TEST_F(SvnBackendTest, UnchangedLockedFilesWhoseUnlockFailsAreNotSubmitted)
     const standin::ChangeListResult submitted = backend.Submit(alice, "");
 
     EXPECT_TRUE(submitted.Failed());
+    EXPECT_NE(submitted.code, ServerCode::kPartlyDone) << "nothing was done: " << submitted.text;
     EXPECT_EQ(submitted.revision, 0);
     EXPECT_EQ(submitted.text.find("Nothing had changed in changelist default, nothing was committed, and these files "
                                   "are still locked:\n"),
