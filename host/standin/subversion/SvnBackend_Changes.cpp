@@ -18,14 +18,6 @@ namespace standin {
 
 namespace {
 
-AddResult Failed(const ServerResult& failure)
-{
-    AddResult result;
-    result.code = failure.code;
-    result.text = failure.text;
-    return result;
-}
-
 bool IsOpened(const svn::NodeInfo& node)
 {
     return node.localLock.Held() || node.Added() || node.node == svn_wc_status_deleted ||
@@ -203,7 +195,7 @@ AddResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std::st
     std::error_code ignored;
     for (const std::string& path : paths)
         if (!std::filesystem::exists(path, ignored)) refusals += path + " - file does not exist.\n";
-    if (!refusals.empty()) return Failed({ServerCode::kFileStateRejected, refusals});
+    if (!refusals.empty()) return AddResult{{ServerCode::kFileStateRejected, refusals}, {}};
 
     // One add per file, as the API takes one path; svn:needs-lock comes with it from the client's
     // auto-props, so that new assets join the lock workflow from their first commit. A file that
@@ -236,9 +228,9 @@ AddResult SvnBackend::AddOnce(SessionId id, const FileList& files, const std::st
             added.push_back(path);
         }
     }
-    if (error) return Failed(UndoSchedules(*session, scheduled, Failure(*session, error), true, unsure));
+    if (error) return AddResult{UndoSchedules(*session, scheduled, Failure(*session, error), true, unsure), {}};
     const ServerResult assigned = AssignChangeList(*session, added, changeList);
-    if (assigned.Failed()) return Failed(UndoSchedules(*session, scheduled, assigned, true));
+    if (assigned.Failed()) return AddResult{UndoSchedules(*session, scheduled, assigned, true), {}};
     result.scheduled = std::move(added);
     return result;
 }
