@@ -29,6 +29,23 @@ std::string Error::Text() const
     return TextOf(m_error);
 }
 
+namespace {
+// A hook may print megabytes; the user's message keeps its head and says how much was left out.
+constexpr std::size_t kMostTextBytes = 4096;
+
+std::string Shortened(std::string text)
+{
+    if (text.size() <= kMostTextBytes) return text;
+    std::size_t cut = kMostTextBytes;
+    // Step back over UTF-8 continuation bytes: a character is never split.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    const std::size_t left = text.size() - cut;
+    text.resize(cut);
+    return text + " [... " + std::to_string(left) + " more bytes]";
+}
+} // namespace
+
 std::string Error::TextOf(const svn_error_t* error)
 {
     std::vector<std::string> parts;
@@ -48,8 +65,8 @@ std::string Error::TextOf(const svn_error_t* error)
         text += (text.empty() ? "" : ": ") + part;
     }
     for (char& c : text)
-        if (c == '\n') c = ' ';
-    return text;
+        if (c == '\n' || c == '\r') c = ' ';
+    return Shortened(std::move(text));
 }
 
 } // namespace standin::svn

@@ -1,0 +1,143 @@
+// The changelist file is shared by every process on a working copy and may be damaged by any of
+// them: whatever its bytes, reading it either fails with a reason and leaves it as it is, or gives
+// changelists that can be used, and a new changelist round-trips.
+#include "ChangeListFile.h"
+#include "FuzzRun.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <map>
+
+namespace {
+
+using standin::svn::ChangeListFile;
+using Pending = std::map<long, std::string>;
+
+const std::vector<std::string> kSeeds = {
+    R"({"next":1,"pending":[]})",
+    R"({"next":3,"pending":[{"number":1,"description":"a"},{"number":2,"description":"<b>x</b>"}]})",
+    R"({"next":999999999,"pending":[{"number":999999998,"description":"last but one"}]})",
+};
+
+const std::vector<std::string> kTokens = {R"("next":)",
+                                          R"("pending":)",
+                                          R"("number":)",
+                                          R"("description":)",
+                                          "0",
+                                          "-1",
+                                          "1e9",
+                                          "999999999",
+                                          "1000000000",
+                                          "9007199254740993",
+                                          "1.5",
+                                          "null",
+                                          "true",
+                                          "[",
+                                          "]",
+                                          "{",
+                                          "}",
+                                          ",",
+                                          "\"",
+                                          "\\u0000",
+                                          "\xff",
+                                          R"({"number":1,"description":"d"})",
+                                          "\n\t\x1b[31m"};
+
+class ChangeListFileFuzz : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        ASSERT_TRUE(QDir(folder.path()).mkdir(".svn"));
+    }
+    QString DataPath() const { return folder.path() + "/.svn/" + ChangeListFile::kFileName; }
+    void Write(const std::string& bytes) const
+    {
+        QFile file(DataPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(bytes.data(), static_cast<qint64>(bytes.size())), static_cast<qint64>(bytes.size()));
+    }
+    std::string Read() const
+    {
+        QFile file(DataPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+    }
+
+    QTemporaryDir folder;
+};
+
+// A number the host can name its changelist by, and read back from that name.
+bool Usable(long number)
+{
+    return number >= 1 && ChangeListFile::NumberOf(std::to_string(number)) == number;
+}
+
+// Every change of a damaged file is refused, and the file stays byte for byte as it was.
+void ExpectRefusedAndKept(const ChangeListFile& changeLists, const std::string& bytes,
+                          const std::function<std::string()>& read)
+{
+    long number = 0;
+    std::string error;
+    EXPECT_FALSE(changeLists.Create("fuzz", number, error));
+    EXPECT_FALSE(error.empty());
+    error.clear();
+    EXPECT_FALSE(changeLists.Remove(1, error));
+    EXPECT_EQ(read(), bytes);
+}
+
+// A readable file gives usable numbers; a new changelist is stored beside the others and removed again.
+void ExpectUsableAndRoundTrip(const ChangeListFile& changeLists, const Pending& before,
+                              const std::function<std::string()>& read)
+{
+    for (const auto& entry : before)
+        EXPECT_TRUE(Usable(entry.first)) << "changelist " << entry.first << " cannot be named";
+    const std::string bytes = read();
+    long number = 0;
+    std::string error;
+    if (!changeLists.Create("fuzz", number, error)) {
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(read(), bytes) << "a refused new changelist changed the file";
+        return;
+    }
+    EXPECT_TRUE(Usable(number)) << "new changelist " << number << " cannot be named";
+    EXPECT_EQ(before.count(number), 0u) << "number " << number << " handed out twice";
+    Pending after;
+    ASSERT_TRUE(changeLists.Load(after, error)) << error;
+    Pending expected = before;
+    expected[number] = "fuzz";
+    EXPECT_EQ(after, expected);
+    ASSERT_TRUE(changeLists.Remove(number, error)) << error;
+    ASSERT_TRUE(changeLists.Load(after, error)) << error;
+    EXPECT_EQ(after, before);
+}
+
+TEST_F(ChangeListFileFuzz, AnyFileIsEitherRefusedAsDamageAndKeptOrUsable)
+{
+    const ChangeListFile changeLists(folder.path().toStdString());
+    const auto read = [this] { return Read(); };
+    FuzzRun run;
+    std::size_t refused = 0;
+    while (run.Next() && !HasFailure()) {
+        const std::string bytes = run.Mutate(kSeeds[run.Below(kSeeds.size())], kTokens);
+        Write(bytes);
+        Pending pending;
+        std::string error;
+        if (changeLists.Load(pending, error)) {
+            ExpectUsableAndRoundTrip(changeLists, pending, read);
+        } else {
+            ++refused;
+            EXPECT_FALSE(error.empty());
+            ExpectRefusedAndKept(changeLists, bytes, read);
+        }
+        if (HasFailure()) ADD_FAILURE() << "seed " << run.Seed() << ", round " << run.Rounds() << ", input: " << bytes;
+    }
+    // Both branches must have been walked for the run to mean anything.
+    EXPECT_GT(refused, 0u);
+    EXPECT_LT(refused, run.Rounds());
+}
+
+} // namespace

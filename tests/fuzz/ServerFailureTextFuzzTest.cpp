@@ -1,0 +1,103 @@
+// A server's failure (a chain of Subversion errors with whatever a hook printed) becomes one line of
+// the user's message: whatever the server sends, the fixed words stay as they are, the server's
+// text cannot add lines of its own, and a huge hook output does not make a huge message.
+#include "FailureText.h"
+#include "FuzzRun.h"
+#include "SvnError.h"
+
+#include <gtest/gtest.h>
+
+#include <apr_general.h>
+#include <svn_error_codes.h>
+
+#include <algorithm>
+
+namespace {
+
+using standin::svn::Error;
+
+constexpr std::size_t kHugeOutput = 200000;
+// What a one-line server text may grow to; generous against the stand-in's own cut.
+constexpr std::size_t kMostLineBytes = 8192;
+
+const std::vector<apr_status_t> kCodes = {SVN_ERR_REPOS_HOOK_FAILURE,
+                                          SVN_ERR_RA_SVN_CONNECTION_CLOSED,
+                                          SVN_ERR_FS_NOT_FOUND,
+                                          SVN_ERR_RA_NOT_AUTHORIZED,
+                                          SVN_ERR_FS_PATH_ALREADY_LOCKED,
+                                          SVN_ERR_WC_LOCKED,
+                                          SVN_ERR_CANCELLED,
+                                          APR_EGENERAL,
+                                          0};
+
+const std::vector<std::string> kMessages = {
+    "Commit blocked by pre-commit hook (exit code 1) with output:\n<h1>No</h1><img src=x>"
+    "<a href=\"file:///etc/passwd\">here</a>",
+    "Path '/props/chair.qor' is already locked by user '<b>bob</b>' in filesystem '/srv/r'",
+    "\x1b[31mred\x1b[0m\r\nsecond line\n",
+    "caf\xc3\xa9 \xff\xfe bytes",
+};
+
+const std::vector<std::string> kTokens = {"\n",   "\r", "\x1b[2J", "<a href=\"file:///\">", "\xc3",
+                                          "\xff", ": ", "\t",      std::string(1, '\0')};
+
+struct ChainStart {
+    svn_error_t* error = nullptr;
+    std::string longest; // the longest message put in the chain
+};
+
+ChainStart RandomChain(FuzzRun& run)
+{
+    ChainStart chain;
+    const std::size_t depth = 1 + run.Below(5);
+    for (std::size_t link = 0; link < depth; ++link) {
+        const apr_status_t code = kCodes[run.Below(kCodes.size())];
+        std::string message;
+        if (run.OneIn(16))
+            message = std::string(kHugeOutput, 'x') + "\n";
+        else if (!run.OneIn(5))
+            message = run.Mutate(kMessages[run.Below(kMessages.size())], kTokens);
+        // A message with a zero byte ends there for Subversion too.
+        message = message.c_str();
+        if (message.size() > chain.longest.size()) chain.longest = message;
+        chain.error = svn_error_create(code, chain.error, message.empty() ? nullptr : message.c_str());
+    }
+    return chain;
+}
+
+class ServerFailureTextFuzz : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_EQ(apr_initialize(), APR_SUCCESS); }
+    static void TearDownTestSuite() { apr_terminate(); }
+};
+
+TEST_F(ServerFailureTextFuzz, AnyServerFailureIsOneBoundedLineBehindTheFixedWords)
+{
+    FuzzRun run;
+    std::size_t huge = 0;
+    while (run.Next() && !HasFailure()) {
+        ChainStart chain = RandomChain(run);
+        const Error error(chain.error);
+        const std::string text = error.Text();
+        EXPECT_EQ(text.find('\n'), std::string::npos);
+        EXPECT_EQ(text.find('\r'), std::string::npos);
+        EXPECT_LE(text.size(), kMostLineBytes);
+        if (chain.longest.size() >= kHugeOutput) ++huge;
+
+        std::string expired = "Cannot make the assets writable\n";
+        FailureText::ForFailedQuery(qor4::kResultSessionExpired, text, expired);
+        EXPECT_EQ(expired, "Cannot make the assets writable\nCannot connect to source control.\n"
+                           "Error reported by IO module: " +
+                               text + "\n");
+        std::string unknown;
+        const bool matched = FailureText::ForObjects(
+            {0}, {qor4::FileStatus::kCheckedOutByOther}, [](std::size_t) { return FailureText::Users{}; },
+            [](std::size_t) { return std::string("chair"); }, text, unknown);
+        EXPECT_FALSE(matched);
+        EXPECT_EQ(std::count(unknown.begin(), unknown.end(), '\n'), 2) << unknown.substr(0, 200);
+        if (HasFailure()) ADD_FAILURE() << "seed " << run.Seed() << ", round " << run.Rounds();
+    }
+    EXPECT_GT(huge, 0u);
+}
+
+} // namespace
