@@ -34,7 +34,7 @@ private:
 
 // The label whose text holds the hostile text, among the window's labels; null when none does.
 QLabel* LabelShowing(QWidget* window, const QString& text = kHostileText);
-// Text given as plain text, shown as given, with clicks all over it opening nothing.
-void ExpectLabelShowsLiterally(QLabel* label, const QString& text);
+// A label given its text as plain text, showing part among it, with clicks all over it opening nothing.
+void ExpectLabelShowsLiterally(QLabel* label, const QString& part = kHostileText);
 // A text box holding the text as characters: no anchor, no image in its document.
 void ExpectEditShowsLiterally(const QTextEdit* edit, const QString& text);
