@@ -1,5 +1,7 @@
 #include "AssetTreeFeeder.h"
 
+#include "DemoMessageBox.h"
+
 #include <QHeaderView>
 #include <QPointer>
 #include <QThread>
@@ -210,7 +212,7 @@ QTreeWidgetItem* AssetTreeFeeder::MakeRow(const AssetView& asset, std::size_t fi
         auto* child = new QTreeWidgetItem(
             row, {QString::fromStdString(file.depotPath), QString(), QString::fromStdString(DescribeDiskState(file))});
         child->setData(0, kAssetNameRole, row->data(0, kAssetNameRole));
-        child->setToolTip(0, QString::fromStdString(file.localPath));
+        child->setToolTip(0, DemoMessageBox::ToolTip(QString::fromStdString(file.localPath)));
         ShowFileState(child, file);
         m_fileItems.push_back(child);
     }

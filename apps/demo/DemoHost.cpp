@@ -4,6 +4,7 @@
 
 #include "CommandManager.h"
 #include "DbObject.h"
+#include "DemoMessageBox.h"
 #include "FaultyBackend.h"
 #include "ModelAssetFiles.h"
 #include "PluginLoader.h"
@@ -91,6 +92,8 @@ bool DemoHost::AskAboutCertificate(const standin::ServerCertificate& certificate
     QPushButton* accept = box.addButton(QObject::tr("Accept for This Session"), QMessageBox::AcceptRole);
     accept->setObjectName(kAcceptCertificateName);
     box.setDefaultButton(box.addButton(QObject::tr("Reject"), QMessageBox::RejectRole));
+    // Host names, subjects and issuers are the server's words.
+    DemoMessageBox::MakePlain(box);
     box.exec();
     return box.clickedButton() == accept;
 }

@@ -8,6 +8,8 @@ namespace demo {
 
 namespace {
 
+constexpr const char* kProgramName = "zrdemo";
+
 const QCommandLineOption kInteractive(QStringLiteral("interactive"),
                                       QStringLiteral("The main window (needs a display)."));
 const QCommandLineOption
@@ -69,7 +71,12 @@ QString DemoOptions::Usage()
 {
     QCommandLineParser parser;
     Describe(parser);
-    return parser.helpText();
+    // The parser names the program after the running application's first argument, or a
+    // placeholder before there is one: the usage line names the program as users call it.
+    QString text = parser.helpText();
+    const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
+    text.replace(0, lineEnd, QStringLiteral("Usage: %1 [options]").arg(QLatin1String(kProgramName)));
+    return text;
 }
 
 DemoOptions DemoOptions::Parse(const QStringList& args)
@@ -84,7 +91,7 @@ DemoOptions DemoOptions::Parse(const QStringList& args)
         options.error = error;
         return options;
     };
-    if (!parser.parse(QStringList{QStringLiteral("zrdemo")} + args)) return fail(parser.errorText());
+    if (!parser.parse(QStringList{QLatin1String(kProgramName)} + args)) return fail(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unknown argument %1").arg(parser.positionalArguments().first()));
     options.help = parser.isSet(QStringLiteral("help"));
@@ -95,7 +102,12 @@ DemoOptions DemoOptions::Parse(const QStringList& args)
     options.dataDir = parser.value(kData);
     if (parser.isSet(kOut)) options.outDir = parser.value(kOut);
     options.screenshot = parser.value(kScreenshot);
-    if (parser.isSet(kUser)) options.user = parser.value(kUser).toStdString();
+    if (parser.isSet(kUser)) {
+        const QString user = parser.value(kUser);
+        // No account has an empty name: the server would refuse every password asked for it.
+        if (user.trimmed().isEmpty()) return fail(QStringLiteral("--user takes a user name; it was empty"));
+        options.user = user.toStdString();
+    }
     options.server = parser.value(kServer).toStdString();
     options.workspace = parser.value(kWorkspace).toStdString();
     options.https = parser.isSet(kHttps);

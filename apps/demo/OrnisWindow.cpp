@@ -1,6 +1,7 @@
 #include "OrnisWindow.h"
 
 #include "AssetSnapshot.h"
+#include "DemoMessageBox.h"
 #include "PreferencesDialog.h"
 
 #include "DbObject.h"
@@ -11,7 +12,6 @@
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QToolBar>
@@ -175,7 +175,7 @@ void OrnisWindow::CreateAsset()
             .trimmed();
     if (!ok) return;
     if (!m_host.CreateAsset(name.toStdString(), kDefaultExternalFiles)) {
-        QMessageBox::warning(this, tr("New Asset"), tr("\"%1\" is empty or taken.").arg(name));
+        DemoMessageBox::Warn(this, tr("New Asset"), tr("\"%1\" is empty or taken.").arg(name));
         return;
     }
     Refresh();
@@ -198,7 +198,7 @@ void OrnisWindow::Save()
     for (const standin::SaveFailure& failure : result.failures)
         problems << QString::fromStdString(failure.file + ": " + failure.reason);
     if (!problems.isEmpty()) {
-        QMessageBox::warning(this, tr("Save"), tr("Some files were not saved:\n%1").arg(problems.join('\n')));
+        DemoMessageBox::Warn(this, tr("Save"), tr("Some files were not saved:\n%1").arg(problems.join('\n')));
         return;
     }
     const QString saved =
@@ -231,7 +231,7 @@ void OrnisWindow::Submit()
     const standin::ChangeListResult result = m_host.Submit(changeList);
     Refresh();
     if (result.Failed()) {
-        QMessageBox::warning(this, tr("Submit"), QString::fromStdString(result.text));
+        DemoMessageBox::Warn(this, tr("Submit"), QString::fromStdString(result.text));
         return;
     }
     Report(result.revision > 0 ? tr("Submitted as revision %1; its locks are released.").arg(result.revision)
@@ -247,10 +247,8 @@ void OrnisWindow::RefreshFromServer()
 bool OrnisWindow::OfferToConnect()
 {
     if (m_host.IsSessionAlive()) return true;
-    const QMessageBox::StandardButton answer =
-        QMessageBox::question(this, tr("Not Connected"), tr("Revision control is not connected. Connect now?"),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-    return answer == QMessageBox::Yes && Connect();
+    return DemoMessageBox::Ask(this, tr("Not Connected"), tr("Revision control is not connected. Connect now?")) &&
+           Connect();
 }
 
 bool OrnisWindow::Connect()
@@ -270,7 +268,7 @@ bool OrnisWindow::Connect()
             Report(tr("Connected."));
             return true;
         }
-        QMessageBox::warning(this, tr("Connect"), QString::fromStdString(result.message));
+        DemoMessageBox::Warn(this, tr("Connect"), QString::fromStdString(result.message));
         if (result.message.find(standin::ServerText::kInvalidPassword) == std::string::npos) return false;
     }
 }

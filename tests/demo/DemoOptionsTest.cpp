@@ -61,6 +61,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Accepted("nothing", {}), Accepted("another sample user", {"--user", "bob"}, "bob"),
         Refused("an unknown sample user", {"--user", "mallory"}, "unknown user mallory"),
+        Refused("an empty user name", {"--user", ""}, "--user takes a user name; it was empty"),
+        Refused("a blank user name for someone else's repository",
+                {"--server", "svn://host/depot", "--workspace", "/w", "--user", " "},
+                "--user takes a user name; it was empty"),
         Accepted("the sample project over https with a configuration folder",
                  {"--https", "--config-dir", "/etc/studio-svn"}, "alice", "", true, "/etc/studio-svn"),
         Accepted("someone else's repository", {"--server", "svn://host/depot", "--workspace", "/w", "--user", "zoe"},
@@ -85,6 +89,14 @@ INSTANTIATE_TEST_SUITE_P(
         Refused("an option without its value", {"--user"}, "Missing value after '--user'"),
         Refused("an unknown option", {"--frobnicate"}, "Unknown option 'frobnicate'"),
         Refused("a stray argument", {"extra"}, "unknown argument extra")));
+
+TEST(DemoOptionsUsage, NamesTheProgramAsItIsCalledWithItsOptions)
+{
+    const QString usage = DemoOptions::Usage();
+    EXPECT_TRUE(usage.startsWith(QStringLiteral("Usage: zrdemo [options]\n"))) << usage.toStdString();
+    for (const char* option : {"--help", "--user <NAME>", "--server <URL>", "--workspace <PATH>", "--walkthrough"})
+        EXPECT_TRUE(usage.contains(QLatin1String(option))) << option;
+}
 
 struct ModeCase {
     const char* name;

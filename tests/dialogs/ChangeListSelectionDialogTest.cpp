@@ -2,10 +2,12 @@
 
 #include "DialogTestSupport.h"
 #include "HostFixture.h"
+#include "PlainTextCheck.h"
 #include "qfilelistwidget.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
@@ -131,16 +133,22 @@ TEST_F(ChangeListDialogTest, CheckOutGivesDefaultAsEmptyAndAListedChangeListAsIt
     EXPECT_TRUE(CreatedDescriptions().empty());
 }
 
-TEST_F(ChangeListDialogTest, NewCreatesAChangeListAndAFailureKeepsTheDialogOpen)
+TEST_F(ChangeListDialogTest, NewCreatesAChangeListAndAFailureIsToldInTheDialogAtOnce)
 {
     auto dialog = Make(true);
-    Server().FailNext(standin::ServerOp::kCreateChangeList, standin::ServerCode::kServerError, "creating failed\n");
+    Server().FailNext(standin::ServerOp::kCreateChangeList, standin::ServerCode::kServerError,
+                      (kHostileText + "\n").toStdString());
     const int result = RunModal(*dialog, [&](QWidget* modal) {
+        auto* failure = Find<QLabel>(modal, "failureLabel");
+        ASSERT_TRUE(failure);
+        EXPECT_TRUE(failure->isHidden());
         Combo(modal)->setCurrentIndex(0);
         // An empty description is not checked by the dialog; the service decides.
         Find(modal, "checkOutButton")->click();
-        QApplication::processEvents();
         EXPECT_TRUE(modal->isVisible() && QApplication::activeModalWidget() == modal);
+        EXPECT_FALSE(failure->isHidden());
+        EXPECT_EQ(failure->text(), "The new changelist could not be created.\n" + kHostileText);
+        ExpectLabelShowsLiterally(failure);
         QTest::keyClicks(Description(modal), "New lights");
         Find(modal, "checkOutButton")->click();
     });
@@ -149,9 +157,59 @@ TEST_F(ChangeListDialogTest, NewCreatesAChangeListAndAFailureKeepsTheDialogOpen)
     std::string description, message;
     ASSERT_TRUE(Control().GetChangeListDescription(dialog->getChangeList(), description, message).Succeeded());
     EXPECT_EQ(description, "New lights");
-    // The dialog says nothing of the failure; the host's log does.
-    EXPECT_EQ(LogTexts(Log::MsgType::Error),
-              std::vector<std::string>{"The new changelist could not be created: creating failed\n"});
+    EXPECT_EQ(LogTexts(Log::MsgType::Error), std::vector<std::string>{"The new changelist could not be created: " +
+                                                                      kHostileText.toStdString() + "\n"});
+}
+
+TEST_F(ChangeListDialogTest, ADamagedChangeListFileIsToldInTheDialogAndLeftAsItIs)
+{
+    const QString path = QString::fromStdString(Sandbox().WorkingCopy(kUser)) + "/.svn/zr-changelists.json";
+    for (const QByteArray& damaged : {QByteArray("not json"), QByteArray("{\"next\": 1000000000, \"pending\": []}")}) {
+        SCOPED_TRACE(damaged.toStdString());
+        {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(damaged);
+        }
+        auto dialog = Make(true);
+        const int result = RunModal(*dialog, [&](QWidget* modal) {
+            Combo(modal)->setCurrentIndex(0);
+            Find(modal, "checkOutButton")->click();
+            auto* failure = Find<QLabel>(modal, "failureLabel");
+            ASSERT_TRUE(failure);
+            EXPECT_FALSE(failure->isHidden());
+            EXPECT_TRUE(failure->text().startsWith("The new changelist could not be created.\n"));
+            EXPECT_TRUE(failure->text().contains("damaged")) << failure->text().toStdString();
+            EXPECT_TRUE(failure->text().contains(path)) << failure->text().toStdString();
+            // Refreshing starts afresh: the line goes until the next failure.
+            Find(modal, "refreshButton")->click();
+            EXPECT_TRUE(failure->isHidden());
+            Find(modal, "cancelButton")->click();
+        });
+        EXPECT_EQ(result, Dialog::ResultCancel);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), damaged);
+    }
+}
+
+TEST_F(ChangeListDialogTest, OutsideTextsAreShownAsTheyStand)
+{
+    const std::string hostile = kHostileText.toStdString();
+    const std::string named = Create(hostile);
+    auto dialog = Make(true, kHostileText);
+    dialog->setMessage(kHostileText);
+    dialog->show();
+    QApplication::processEvents();
+    // Asset names in the list, the caller's message, a changelist's description.
+    ExpectEditShowsLiterally(Find<QTextEdit>(dialog.get(), "assetsEdit"), kHostileText);
+    ExpectLabelShowsLiterally(Find<QLabel>(dialog.get(), "messageLabel"));
+    QComboBox* combo = Combo(dialog.get());
+    const int index = combo->findText(QString::fromStdString(MakeChangeListLabel(named, hostile)));
+    ASSERT_GE(index, Dialog::FirstChangeListIndex);
+    combo->setCurrentIndex(index);
+    ExpectEditShowsLiterally(Description(dialog.get()), kHostileText);
+    dialog->hide();
 }
 
 TEST_F(ChangeListDialogTest, ListingFailuresAndRefresh)

@@ -1,6 +1,7 @@
 #include "zrpasswordrequireddialog.h"
 
 #include "DialogTestSupport.h"
+#include "PlainTextCheck.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -124,3 +125,13 @@ TEST(PasswordRequiredDialog, OpensCentredOverTheWindowThatAsks)
 }
 
 } // namespace
+
+TEST(PasswordRequiredDialog, AMessageCarryingTheServersWordsIsShownAsItStands)
+{
+    PasswordRequiredDialog dialog;
+    dialog.AddMessage(kHostileText);
+    RunModal(dialog, [](QWidget* modal) {
+        ExpectLabelShowsLiterally(Find<QLabel>(modal, "messageLabel"));
+        Find(modal, "cancelButton")->click();
+    });
+}

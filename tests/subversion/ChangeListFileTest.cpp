@@ -81,6 +81,29 @@ TEST_F(ChangeListFileTest, NumbersAreNotHandedOutAgainAfterARemoval)
     EXPECT_EQ(pending, (std::map<long, std::string>{{1, "one"}, {3, "three"}}));
 }
 
+TEST_F(ChangeListFileTest, TheLastNumbersAreUsableAndThenCreatingIsRefusedWithTheFileKept)
+{
+    const std::string before =
+        "{\"next\": " + std::to_string(ChangeListFile::kLargestNumber - 1) + ", \"pending\": []}";
+    WriteData(QByteArray::fromStdString(before));
+    const ChangeListFile file(WorkingCopy());
+    long number = 0;
+    std::string error;
+    ASSERT_TRUE(file.Create("last", number, error)) << error;
+    EXPECT_EQ(number, ChangeListFile::kLargestNumber - 1);
+    EXPECT_EQ(ChangeListFile::NumberOf(std::to_string(number)), number) << "a number handed out names a changelist";
+
+    const QByteArray full = ReadData();
+    long another = 0;
+    EXPECT_FALSE(file.Create("one too many", another, error));
+    EXPECT_NE(error.find("Every changelist number"), std::string::npos) << error;
+    EXPECT_NE(error.find(DataPath().toStdString()), std::string::npos) << error;
+    EXPECT_EQ(ReadData(), full);
+    std::map<long, std::string> pending;
+    ASSERT_TRUE(file.Load(pending, error)) << error;
+    EXPECT_EQ(pending, (std::map<long, std::string>{{number, "last"}}));
+}
+
 struct Damage {
     const char* name;
     const char* content;
@@ -118,7 +141,13 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"FractionalNumber", "{\"next\": 3, \"pending\": [{\"number\": 1.5, \"description\": \"a\"}]}"},
         Damage{"NumberTwice", "{\"next\": 3, \"pending\": [{\"number\": 1, \"description\": \"a\"}, "
                               "{\"number\": 1, \"description\": \"b\"}]}"},
-        Damage{"NumberPastNext", "{\"next\": 2, \"pending\": [{\"number\": 7, \"description\": \"a\"}]}"}),
+        Damage{"NumberPastNext", "{\"next\": 2, \"pending\": [{\"number\": 7, \"description\": \"a\"}]}"},
+        // Numbers no changelist name can carry: what such a file would hand out could not be used.
+        Damage{"NextPastTheLargestNumber", "{\"next\": 1000000000, \"pending\": []}"},
+        Damage{"NextBeyondAnyInteger", "{\"next\": 1e300, \"pending\": []}"},
+        Damage{"NumberZero", "{\"next\": 3, \"pending\": [{\"number\": 0, \"description\": \"a\"}]}"},
+        Damage{"NumberPastTheLargest",
+               "{\"next\": 3, \"pending\": [{\"number\": 1000000001, \"description\": \"a\"}]}"}),
     [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "CRevisionControlUIHelper.h"
 
 #include "HostServices.h"
+#include "PlainMessageBox.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
@@ -53,7 +54,7 @@ void CRevisionControlUIHelper::Init()
         proxy->ConnectItemLibraryReleased(self, &connectionsItemLibraryReleased.back());
     }
 
-    progressBox = new QMessageBox();
+    progressBox = new PlainMessageBox();
     progressBox->setStandardButtons(QMessageBox::Cancel);
     progressBox->setText(QString::fromUtf8(kProgressText));
 }

@@ -4,12 +4,11 @@
 #include "DesktopUtilities.h"
 #include "HostServices.h"
 #include "NarrowText.h"
+#include "PlainMessageBox.h"
 #include "ScsCommandRun.h"
 #include "ScsMakeWritableCommand.h"
 
 #include "Log/Log.h"
-
-#include <QMessageBox>
 
 namespace {
 
@@ -28,8 +27,8 @@ void ReportFailure(const QString& message, const std::string& details)
         Log::Singleton::Instance() << Log::MsgType::Error << (ToNarrow(message) + kDetailsSeparator + details);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, CRevisionControlUIHelper::tr(kFailureTitle), message, QMessageBox::Ok,
-                    nullptr, Qt::Dialog);
+    PlainMessageBox box(QMessageBox::Critical, CRevisionControlUIHelper::tr(kFailureTitle), message, QMessageBox::Ok,
+                        nullptr, Qt::Dialog);
     box.setObjectName(kIOErrorBoxName);
     box.setEscapeButton(QMessageBox::Ok);
     if (!details.empty()) box.setDetailedText(FromNarrow(details));

@@ -5,12 +5,12 @@
 #include "DesktopUtilities.h"
 #include "HostServices.h"
 #include "NarrowText.h"
+#include "PlainMessageBox.h"
 #include "zrpasswordrequireddialog.h"
 
 #include "Log/Log.h"
 
 #include <QByteArray>
-#include <QMessageBox>
 
 namespace {
 
@@ -24,7 +24,7 @@ constexpr char kLogSeparator[] = ": ";
 
 void ShowConnectionError(const QString& text)
 {
-    QMessageBox box(QMessageBox::Critical, FromNarrow(kConnectionErrorTitle), text, QMessageBox::Ok);
+    PlainMessageBox box(QMessageBox::Critical, FromNarrow(kConnectionErrorTitle), text, QMessageBox::Ok);
     box.setObjectName(kConnectionErrorBoxName);
     box.exec();
 }
@@ -119,8 +119,8 @@ bool CRevisionControlUIHelper::AskRetry(const std::string& title, const std::str
         Log::Singleton::Instance() << Log::MsgType::Error << (title + kLogSeparator + text);
         return false;
     }
-    QMessageBox box(QMessageBox::Critical, FromNarrow(title), FromNarrow(text), QMessageBox::Ok | QMessageBox::Retry,
-                    nullptr, Qt::Dialog);
+    PlainMessageBox box(QMessageBox::Critical, FromNarrow(title), FromNarrow(text),
+                        QMessageBox::Ok | QMessageBox::Retry, nullptr, Qt::Dialog);
     box.setObjectName(kRetryBoxName);
     box.setDefaultButton(QMessageBox::Retry);
     box.setEscapeButton(QMessageBox::Ok);

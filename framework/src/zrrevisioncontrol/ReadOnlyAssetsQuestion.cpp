@@ -2,6 +2,7 @@
 
 #include "HostServices.h"
 #include "NarrowText.h"
+#include "PlainMessageBox.h"
 #include "zrChangeListSelectionDialog.h"
 
 #include "Log/Log.h"
@@ -75,8 +76,8 @@ QMessageBox::StandardButton ReadOnlyAssetsQuestion::ShowCheckoutError(const std:
                                                                       QMessageBox::StandardButton defaultButton,
                                                                       QMessageBox::StandardButton escapeButton)
 {
-    QMessageBox box(QMessageBox::Critical, CRevisionControlUIHelper::tr(kCheckoutErrorTitle), FromNarrow(message),
-                    buttons, nullptr, Qt::Dialog);
+    PlainMessageBox box(QMessageBox::Critical, CRevisionControlUIHelper::tr(kCheckoutErrorTitle), FromNarrow(message),
+                        buttons, nullptr, Qt::Dialog);
     box.setObjectName(kCheckoutErrorBoxName);
     box.setDetailedText(FromNarrow(details));
     box.setDefaultButton(defaultButton);

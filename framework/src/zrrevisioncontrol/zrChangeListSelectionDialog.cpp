@@ -3,6 +3,7 @@
 #include "BusyCursorGuard.h"
 #include "DesktopUtilities.h"
 #include "NarrowText.h"
+#include "PlainMessageBox.h"
 #include "qfilelistwidget.h"
 
 #include <QCheckBox>
@@ -23,6 +24,8 @@ namespace {
 constexpr char kNewEntry[] = "New";
 constexpr char kDefaultEntry[] = "Default";
 constexpr int kDescriptionRole = Qt::UserRole;
+constexpr char kCannotCreateText[] =
+    QT_TRANSLATE_NOOP("zrChangeListSelectionDialog", "The new changelist could not be created.");
 
 bool IsUtf8Continuation(char byte)
 {
@@ -66,6 +69,7 @@ zrChangeListSelectionDialog::zrChangeListSelectionDialog(qor4::QORPtr<qor4::IDat
 
     messageLabel = new QLabel(this);
     messageLabel->setObjectName(QStringLiteral("messageLabel"));
+    PlainMessageBox::MakePlain(*messageLabel);
     messageLabel->hide();
     mainLayout->addWidget(messageLabel);
 
@@ -76,7 +80,8 @@ zrChangeListSelectionDialog::zrChangeListSelectionDialog(qor4::QORPtr<qor4::IDat
         assetsEdit->setObjectName(QStringLiteral("assetsEdit"));
         assetsEdit->setReadOnly(true);
         assetsEdit->setWordWrapMode(QTextOption::NoWrap);
-        assetsEdit->setText(assetsText);
+        // Asset names come from the repository: shown as they are, never as markup.
+        assetsEdit->setPlainText(assetsText);
         mainLayout->addWidget(assetsLabel);
         mainLayout->addWidget(assetsEdit);
     }
@@ -107,6 +112,13 @@ zrChangeListSelectionDialog::zrChangeListSelectionDialog(qor4::QORPtr<qor4::IDat
 
     mainLayout->addWidget(fileList);
     fileList->setVisible(showFilesAtStart);
+
+    failureLabel = new QLabel(this);
+    failureLabel->setObjectName(QStringLiteral("failureLabel"));
+    PlainMessageBox::MakePlain(*failureLabel);
+    failureLabel->setWordWrap(true);
+    failureLabel->hide();
+    mainLayout->addWidget(failureLabel);
 
     auto* buttonRow = new QHBoxLayout;
     QPushButton* refreshButton = nullptr;
@@ -167,6 +179,12 @@ void zrChangeListSelectionDialog::setMessage(const QString& text)
     messageLabel->setVisible(!text.isEmpty());
 }
 
+void zrChangeListSelectionDialog::showFailure(const QString& text)
+{
+    failureLabel->setText(text);
+    failureLabel->setVisible(!text.isEmpty());
+}
+
 void zrChangeListSelectionDialog::setCheckOutButtonText(const QString& text)
 {
     checkOutButton->setText(text);
@@ -202,6 +220,7 @@ bool zrChangeListSelectionDialog::isDontShowAgainChecked() const
 
 void zrChangeListSelectionDialog::refreshData()
 {
+    showFailure(QString());
     changeListCombo->clear();
     changeListCombo->addItem(QLatin1String(kNewEntry), QVariant());
     changeListCombo->addItem(QLatin1String(kDefaultEntry), QVariant());
@@ -232,9 +251,15 @@ void zrChangeListSelectionDialog::accept()
     if (!changeListCombo) return;
     const int index = changeListCombo->currentIndex();
     if (index == NewIndex) {
+        showFailure(QString());
         std::string message;
-        if (dataControl->CreateChangeList(ToNarrow(descriptionEdit->toPlainText()), changeList, message).Succeeded())
+        if (dataControl->CreateChangeList(ToNarrow(descriptionEdit->toPlainText()), changeList, message).Succeeded()) {
             done(ResultCheckOut);
+            return;
+        }
+        // Told here and now, while the user can still choose another changelist or cancel.
+        const QString reason = FromNarrow(message).trimmed();
+        showFailure(reason.isEmpty() ? tr(kCannotCreateText) : tr(kCannotCreateText) + QLatin1Char('\n') + reason);
         return;
     }
     if (index == DefaultIndex)

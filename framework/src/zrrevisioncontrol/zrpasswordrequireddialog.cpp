@@ -1,5 +1,7 @@
 #include "zrpasswordrequireddialog.h"
 
+#include "PlainMessageBox.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -57,6 +59,8 @@ void PasswordRequiredDialog::AddMessage(const QString& text)
 {
     auto* label = new QLabel(text, this);
     label->setObjectName(QStringLiteral("messageLabel"));
+    // The message may carry the server's words.
+    PlainMessageBox::MakePlain(*label);
     mainLayout->insertWidget(0, label);
 }
 

@@ -32,6 +32,12 @@ bool IsWholeNumber(const QJsonValue& value)
 {
     return value.isDouble() && value.toDouble() == static_cast<double>(value.toInteger());
 }
+
+// A number this class could have written: whole and within [lowest, highest].
+bool IsNumberWithin(const QJsonValue& value, long lowest, long highest)
+{
+    return IsWholeNumber(value) && value.toInteger() >= lowest && value.toInteger() <= highest;
+}
 } // namespace
 
 // An exclusive lock on the changelist file's lock file, which every process using the working copy
@@ -86,7 +92,7 @@ ChangeListFile::ChangeListFile(const std::string& workingCopy) : m_path(workingC
 
 long ChangeListFile::NumberOf(const std::string& changeList)
 {
-    if (changeList.empty() || changeList.size() > 9) return 0;
+    if (changeList.empty() || changeList.size() > std::to_string(kLargestNumber).size()) return 0;
     for (char c : changeList)
         if (!std::isdigit(static_cast<unsigned char>(c))) return 0;
     return std::stol(changeList);
@@ -114,7 +120,8 @@ bool ChangeListFile::Read(long& next, std::map<long, std::string>& pending, std:
     if (!document.isObject()) return damaged("not a JSON object");
     const QJsonObject root = document.object();
     const QJsonValue nextValue = root.value(kNextKey);
-    if (!IsWholeNumber(nextValue) || nextValue.toInteger() < 1) return damaged("\"next\" is not a positive number");
+    if (!IsNumberWithin(nextValue, 1, kLargestNumber))
+        return damaged("\"next\" is not a number from 1 to " + std::to_string(kLargestNumber));
     if (!root.value(kPendingKey).isArray()) return damaged("\"pending\" is not a list");
     next = static_cast<long>(nextValue.toInteger());
     for (const QJsonValue& entry : root.value(kPendingKey).toArray()) {
@@ -123,8 +130,10 @@ bool ChangeListFile::Read(long& next, std::map<long, std::string>& pending, std:
         const QJsonValue description = changeList.value(kDescriptionKey);
         if (!entry.isObject() || !IsWholeNumber(number) || number.toInteger() < 1 || !description.isString())
             return damaged("a pending changelist is not a number with a description");
+        if (number.toInteger() >= next)
+            return damaged("changelist " + std::to_string(number.toInteger()) + " is not below \"next\"");
         const long value = static_cast<long>(number.toInteger());
-        if (value >= next || pending.count(value)) return damaged("changelist " + std::to_string(value) + " twice");
+        if (pending.count(value)) return damaged("changelist " + std::to_string(value) + " twice");
         pending[value] = description.toString().toStdString();
     }
     return true;
@@ -139,7 +148,8 @@ bool ChangeListFile::Write(long next, const std::map<long, std::string>& pending
     const QJsonObject root{{kNextKey, static_cast<qint64>(next)}, {kPendingKey, entries}};
     QSaveFile file(QString::fromStdString(m_path));
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson()) < 0 || !file.commit()) {
-        error = "Cannot store the changelists of the working copy: " + m_path;
+        error =
+            "Cannot store the changelists of the working copy (" + file.errorString().toStdString() + "): " + m_path;
         return false;
     }
     return true;
@@ -159,6 +169,10 @@ bool ChangeListFile::Create(const std::string& description, long& number, std::s
     long next = 1;
     std::map<long, std::string> pending;
     if (!Read(next, pending, error)) return false;
+    if (next >= kLargestNumber) {
+        error = "Every changelist number of the working copy is used: " + m_path;
+        return false;
+    }
     number = next;
     pending[number] = description;
     return Write(next + 1, pending, error);

@@ -15,6 +15,9 @@ namespace standin::svn {
 class ChangeListFile {
 public:
     static constexpr const char* kFileName = "zr-changelists.json";
+    // The largest changelist number: names are at most nine digits. A file holding a number past it
+    // is damaged; numbers are handed out below it.
+    static constexpr long kLargestNumber = 999'999'999;
 
     // workingCopy: the working copy's root; the file lives in its ".svn" folder.
     explicit ChangeListFile(const std::string& workingCopy);
@@ -26,7 +29,8 @@ public:
     // Forgets a submitted changelist.
     bool Remove(long number, std::string& error) const;
 
-    // The number a changelist name stands for, or 0 for anything but a positive decimal number.
+    // The number a changelist name stands for, or 0 for anything but a positive decimal number up to
+    // kLargestNumber.
     static long NumberOf(const std::string& changeList);
 
 private:
