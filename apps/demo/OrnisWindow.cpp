@@ -46,10 +46,21 @@ OrnisWindow::OrnisWindow(DemoHost& host) : m_host(host)
     dock->setObjectName(QStringLiteral("hostLogDock"));
     dock->setWidget(m_log);
     addDockWidget(Qt::BottomDockWidgetArea, dock);
+    // Entries show as they are written, also while a modal dialog waits for the user; a queued
+    // call when one comes from another thread.
+    m_host.Log().SetListener([log = m_log](const standin::MemoryLog::Entry& entry) {
+        const QString line = QString::fromStdString(standin::MemoryLog::Format(entry)).trimmed();
+        QMetaObject::invokeMethod(log, [log, line] { log->appendPlainText(line); });
+    });
 
     BuildActions();
     resize(1000, 640);
     Refresh();
+}
+
+OrnisWindow::~OrnisWindow()
+{
+    m_host.Log().SetListener({});
 }
 
 void OrnisWindow::BuildActions()

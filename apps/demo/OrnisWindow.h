@@ -19,6 +19,7 @@ public:
     static constexpr const char* kObjectName = "OrnisWindow";
 
     explicit OrnisWindow(DemoHost& host);
+    ~OrnisWindow() override;
 
     // Reads the state again from the server, the disk and the data model; a large project's
     // rows and states arrive while the window goes on answering.

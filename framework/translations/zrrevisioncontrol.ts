@@ -110,9 +110,5 @@ Please select an option before saving continues</source>
         <source>Don&apos;t show this dialog again (always use this changelist)</source>
         <translation type="unfinished"></translation>
     </message>
-    <message>
-        <source>The new changelist could not be created.</source>
-        <translation type="unfinished"></translation>
-    </message>
 </context>
 </TS>

@@ -114,9 +114,5 @@ Bitte wählen Sie eine Option, bevor das Speichern fortgesetzt wird</translation
         <source>Don&apos;t show this dialog again (always use this changelist)</source>
         <translation>Diesen Dialog nicht mehr anzeigen (immer diese Änderungsliste verwenden)</translation>
     </message>
-    <message>
-        <source>The new changelist could not be created.</source>
-        <translation>Die neue Änderungsliste konnte nicht angelegt werden.</translation>
-    </message>
 </context>
 </TS>

@@ -24,8 +24,6 @@ namespace {
 constexpr char kNewEntry[] = "New";
 constexpr char kDefaultEntry[] = "Default";
 constexpr int kDescriptionRole = Qt::UserRole;
-constexpr char kCannotCreateText[] =
-    QT_TRANSLATE_NOOP("zrChangeListSelectionDialog", "The new changelist could not be created.");
 
 bool IsUtf8Continuation(char byte)
 {
@@ -113,13 +111,6 @@ zrChangeListSelectionDialog::zrChangeListSelectionDialog(qor4::QORPtr<qor4::IDat
     mainLayout->addWidget(fileList);
     fileList->setVisible(showFilesAtStart);
 
-    failureLabel = new QLabel(this);
-    failureLabel->setObjectName(QStringLiteral("failureLabel"));
-    PlainMessageBox::MakePlain(*failureLabel);
-    failureLabel->setWordWrap(true);
-    failureLabel->hide();
-    mainLayout->addWidget(failureLabel);
-
     auto* buttonRow = new QHBoxLayout;
     QPushButton* refreshButton = nullptr;
     if (selectChangeList) {
@@ -179,12 +170,6 @@ void zrChangeListSelectionDialog::setMessage(const QString& text)
     messageLabel->setVisible(!text.isEmpty());
 }
 
-void zrChangeListSelectionDialog::showFailure(const QString& text)
-{
-    failureLabel->setText(text);
-    failureLabel->setVisible(!text.isEmpty());
-}
-
 void zrChangeListSelectionDialog::setCheckOutButtonText(const QString& text)
 {
     checkOutButton->setText(text);
@@ -220,7 +205,6 @@ bool zrChangeListSelectionDialog::isDontShowAgainChecked() const
 
 void zrChangeListSelectionDialog::refreshData()
 {
-    showFailure(QString());
     changeListCombo->clear();
     changeListCombo->addItem(QLatin1String(kNewEntry), QVariant());
     changeListCombo->addItem(QLatin1String(kDefaultEntry), QVariant());
@@ -251,15 +235,10 @@ void zrChangeListSelectionDialog::accept()
     if (!changeListCombo) return;
     const int index = changeListCombo->currentIndex();
     if (index == NewIndex) {
-        showFailure(QString());
         std::string message;
-        if (dataControl->CreateChangeList(ToNarrow(descriptionEdit->toPlainText()), changeList, message).Succeeded()) {
+        // A failure keeps the dialog open and silent: the data control tells the host's log.
+        if (dataControl->CreateChangeList(ToNarrow(descriptionEdit->toPlainText()), changeList, message).Succeeded())
             done(ResultCheckOut);
-            return;
-        }
-        // Told here and now, while the user can still choose another changelist or cancel.
-        const QString reason = FromNarrow(message).trimmed();
-        showFailure(reason.isEmpty() ? tr(kCannotCreateText) : tr(kCannotCreateText) + QLatin1Char('\n') + reason);
         return;
     }
     if (index == DefaultIndex)

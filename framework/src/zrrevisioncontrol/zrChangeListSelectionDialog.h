@@ -58,8 +58,6 @@ public slots:
 
 private:
     void setDontShowAgainText(bool optionVisible);
-    // Shows why the last step failed inside the dialog; an empty text hides the line.
-    void showFailure(const QString& text);
 
     qor4::QORPtr<qor4::IDataControl> dataControl;
     QLabel* messageLabel = nullptr;
@@ -73,7 +71,6 @@ private:
     QPushButton* continueButton = nullptr;
     QPushButton* showFilesButton = nullptr;
     QPushButton* makeWritableButton = nullptr;
-    QLabel* failureLabel = nullptr;
 };
 
 // The entry text for a changelist: name, one blank, description, cut to kMaxLabelBytes without

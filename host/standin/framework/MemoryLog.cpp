@@ -33,6 +33,7 @@ MemoryLog::~MemoryLog()
 void MemoryLog::Write(Log::MsgType type, const std::string& text)
 {
     m_entries.push_back(Entry{type, text});
+    if (m_listener) m_listener(m_entries.back());
     if (m_echo) std::fprintf(stderr, "[%s] %s\n", TypeName(type), text.c_str());
 }
 
@@ -46,8 +47,13 @@ std::string MemoryLog::Format() const
 {
     std::string result;
     for (const Entry& entry : m_entries)
-        result += std::string(TypeName(entry.type)) + ": " + entry.text + "\n";
+        result += Format(entry) + "\n";
     return result;
+}
+
+std::string MemoryLog::Format(const Entry& entry)
+{
+    return std::string(TypeName(entry.type)) + ": " + entry.text;
 }
 
 } // namespace standin

@@ -4,6 +4,7 @@
 #include "HostExport.h"
 #include "Log/Log.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,17 +24,23 @@ public:
     MemoryLog& operator=(const MemoryLog&) = delete;
 
     void Write(Log::MsgType type, const std::string& text) override;
+    // Called with each entry as it is written (a window that shows the log as it grows); empty: none.
+    using Listener = std::function<void(const Entry&)>;
+    void SetListener(Listener listener) { m_listener = std::move(listener); }
 
     const std::vector<Entry>& Entries() const { return m_entries; }
     std::size_t Count() const { return m_entries.size(); }
     std::size_t Count(Log::MsgType type) const;
     // Every entry as "<type>: <text>" lines, for printing.
     std::string Format() const;
+    // One entry as "<type>: <text>".
+    static std::string Format(const Entry& entry);
     void Clear() { m_entries.clear(); }
 
 private:
     std::vector<Entry> m_entries;
     bool m_echo;
+    Listener m_listener;
 };
 
 } // namespace standin
