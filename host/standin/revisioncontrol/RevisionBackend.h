@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qor4 {
@@ -77,8 +78,14 @@ constexpr const char* kCancelled = "Operation cancelled by user";
 } // namespace ServerText
 
 struct ServerResult {
+    ServerResult() = default;
+    ServerResult(std::int32_t code, std::string text) : code(code), text(std::move(text)) {}
+
     std::int32_t code = qor4::kResultOk;
     std::string text; // empty on success; one line per problem, each ending in "\n", on failure
+    // What became of an earlier submit whose answer was lost, settled during this call (one line per
+    // submit, ending in "\n"); empty when nothing was settled. Told whatever this call's own outcome.
+    std::string settled;
 
     bool Succeeded() const { return code >= 0; }
     bool Failed() const { return code < 0; }

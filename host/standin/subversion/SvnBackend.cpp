@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 #include <unistd.h>
 
@@ -244,6 +245,9 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
     if (!FindLockServer(*session, connection, found.url, result)) return result;
     session->changeLists = std::make_unique<svn::ChangeListFile>(session->workingCopy);
     session->expiresAt = std::chrono::steady_clock::now() + m_lifetime;
+    // A submit this working copy lost the answer of (or whose process died) is settled at login.
+    SettleLostSubmit(*session);
+    result.settled = std::exchange(session->settled, {});
     client.ClearDeadline();
     result.session = m_nextSession++;
     m_sessions.emplace(result.session, std::move(session));
@@ -364,6 +368,10 @@ StatusResult SvnBackend::Status(SessionId id, const FileList& files, StatusScope
     StatusResult result;
     Session* session = Enter(id, result);
     if (!session) return result;
+    if (remote) {
+        SettleLostSubmit(*session);
+        result.settled = std::exchange(session->settled, {});
+    }
     // The host's paths are nearly always in Subversion's spelling and inside the working copy
     // already: then the request is walked as it is, with no copy of 100,000 names.
     const bool asGiven = std::all_of(files.begin(), files.end(), [&](const std::string& file) {
@@ -416,6 +424,8 @@ UsersResult SvnBackend::Users(SessionId id, const FileList& files, bool)
     UsersResult result;
     Session* session = Enter(id, result);
     if (!session) return result;
+    SettleLostSubmit(*session);
+    result.settled = std::exchange(session->settled, {});
     std::string outside;
     const FileList inside = Canonical(*session, files, outside);
     svn::WalkResult walk = RemoteWalk(*session, inside);
