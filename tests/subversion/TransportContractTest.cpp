@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+
+#include <csignal>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -303,6 +307,49 @@ TEST_P(TransportContractTest, ACommitTheRepositoryNeverTookAfterItsAnswerWasLost
     const standin::ChangeListResult retried = backend.Submit(alice, "");
     EXPECT_TRUE(retried.Succeeded()) << retried.text;
     EXPECT_EQ(retried.revision, 2);
+}
+
+TEST_P(TransportContractTest, AProgramKilledInASubmitThatLandedLeavesItSettledAndItsWorkingCopyCleanedAtTheNextLogin)
+{
+    if (WithoutServer()) GTEST_SKIP() << "file:// commits in the killed process itself";
+    // The commit is in the repository while the hook runs, and the submitting program waits for it.
+    ASSERT_TRUE(sandbox.Server().SetHook("post-commit", "#!/bin/sh\nsleep 4\nexit 0\n"));
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+    Write(AlicePath(kHero), "hero 2");
+    QProcess submitter;
+    submitter.start(QStringLiteral(ZR_SUBMITTER),
+                    {QString::fromStdString(sandbox.UrlOf(kAlice)), QString::fromStdString(sandbox.WorkingCopy(kAlice)),
+                     kAlice, QString::fromStdString(sandbox.ConfigFolder())});
+    ASSERT_TRUE(submitter.waitForStarted());
+    submitter.write(QByteArray::fromStdString(sandbox.Password(kAlice) + "\n"));
+    submitter.closeWriteChannel();
+    ASSERT_TRUE(submitter.waitForReadyRead(20000)) << submitter.readAllStandardError().toStdString();
+    const auto patience = std::chrono::steady_clock::now() + kSanityBound;
+    while ((WordOf(bob, BobPath(kHero)) & fs::kNotAtHead) == 0 && std::chrono::steady_clock::now() < patience)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(submitter.state(), QProcess::Running) << "the submit ended before it could be cut off";
+    kill(static_cast<pid_t>(submitter.processId()), SIGKILL);
+    submitter.waitForFinished();
+    ASSERT_TRUE(sandbox.Server().SetHook("post-commit", ""));
+    std::string unsynchronized;
+    if (sandbox.Replica()) ASSERT_TRUE(sandbox.Replica()->Synchronize(unsynchronized)) << unsynchronized;
+
+    standin::SvnBackend restarted;
+    restarted.SetConfigurationFolder(sandbox.ConfigFolder());
+    const standin::LoginResult login = restarted.OpenSession(
+        {kAlice, sandbox.Password(kAlice), sandbox.UrlOf(kAlice), sandbox.WorkingCopy(kAlice), {}});
+    ASSERT_TRUE(login.Succeeded()) << login.text;
+    EXPECT_NE(login.settled.find("left locked by a program that ended; it was cleaned up"), std::string::npos)
+        << login.settled;
+    EXPECT_NE(login.settled.find("Submitted as revision 2 (confirmed after the connection was lost)"),
+              std::string::npos)
+        << login.settled;
+    const standin::StatusResult status =
+        restarted.Status(login.session, {AlicePath(kHero)}, standin::StatusScope::kWithRepository);
+    ASSERT_TRUE(status.Succeeded()) << status.text;
+    EXPECT_EQ(status.words.front(), 0u);
+    EXPECT_FALSE(IsWritable(AlicePath(kHero)));
+    EXPECT_TRUE(restarted.Edit(login.session, {AlicePath(kLamp)}, "").Succeeded());
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, TransportContractTest,

@@ -176,6 +176,9 @@ private:
     ServerResult RevertOnce(SessionId session, const FileList& files);
     ChangeListResult SubmitOnce(SessionId session, const std::string& changeList);
 
+    // At login: a working copy left locked by a program that no longer runs is cleaned up (Subversion's
+    // cleanup, breaking its locks); one locked by a live program is left alone. Told in session.settled.
+    void CleanUpAfterDeadProgram(Session& session);
     // A submit whose answer was lost, recorded in the working copy: looked for in the repository and,
     // when found or surely not coming, settled and told in session.settled. Quiet while the server
     // does not answer.
