@@ -75,6 +75,8 @@ constexpr const char* kNotLoggedIn = "Your session was not opened, please login.
 // What every refused login's text contains, as the host's contract asks.
 constexpr const char* kInvalidPassword = "Invalid password";
 constexpr const char* kCancelled = "Operation cancelled by user";
+// Begins each host-log entry that tells what became of interrupted work (ServerResult::settled).
+constexpr const char* kSettled = "After an interruption: ";
 } // namespace ServerText
 
 struct ServerResult {

@@ -79,6 +79,7 @@ bool SvnBackend::Prepare(SessionId id, const FileList& files, const std::string*
 {
     plan.session = Enter(id, result);
     if (!plan.session || (changeList && !CheckChangeList(*plan.session, *changeList, result))) return false;
+    if (plan.reachesServer) SettleLostSubmit(*plan.session);
     plan.paths = Canonical(*plan.session, files, plan.refusals);
     RefuseFolders(plan.paths, plan.refusals);
     plan.walk = svn::WalkStatus(*plan.session->client, plan.session->workingCopy, plan.paths, false);
@@ -90,10 +91,10 @@ bool SvnBackend::Prepare(SessionId id, const FileList& files, const std::string*
 ServerResult SvnBackend::EditOnce(SessionId id, const FileList& files, const std::string& changeList)
 {
     Plan plan;
+    plan.reachesServer = true;
     ServerResult result;
     if (!Prepare(id, files, &changeList, plan, result)) return result;
     Session* session = plan.session;
-    SettleLostSubmit(*session);
     const FileList& paths = plan.paths;
     const svn::WalkResult& walk = plan.walk;
     std::string& refusals = plan.refusals;
@@ -294,11 +295,11 @@ ServerResult SvnBackend::DeleteOnce(SessionId id, const FileList& files, const s
 ServerResult SvnBackend::RevertOnce(SessionId id, const FileList& files)
 {
     Plan plan;
+    plan.reachesServer = true;
     ServerResult result;
     if (!Prepare(id, files, nullptr, plan, result)) return result;
     if (!plan.refusals.empty()) return {ServerCode::kFileStateRejected, plan.refusals};
     Session* session = plan.session;
-    SettleLostSubmit(*session);
     const FileList& paths = plan.paths;
     const svn::WalkResult& walk = plan.walk;
     // Without the tokens an update through a replica dropped, the master's locks would outlive a

@@ -19,7 +19,6 @@ namespace standin {
 
 namespace {
 
-
 // A URL a client elsewhere can reach: a replica made from a local path records file://.
 bool IsServerUrl(const std::string& url)
 {

@@ -59,6 +59,8 @@ private:
 };
 
 struct SvnBackend::Plan {
+    // The operation talks to the server: an interrupted submit is settled before the files are walked.
+    bool reachesServer = false;
     Session* session = nullptr;
     FileList paths;
     svn::WalkResult walk;
