@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <fstream>
 #include <thread>
 
 namespace {
@@ -133,6 +134,35 @@ TEST_P(ServerTroubleTest, ASubmitCancelledInFrontOfAStoppedServerSaysNothingWasS
     EXPECT_NE(submitted.text.find(standin::ServerText::kCancelled), std::string::npos) << submitted.text;
     ResumeServer();
     ExpectStates(files, CheckedOutIn(""));
+}
+
+// The submit the demo makes lost its answer while the repository took it: the next check-out of the
+// asset tells the host's log what became of it, and goes through instead of finding the files behind.
+TEST_P(ServerTroubleTest, ASubmitWhoseAnswerWasLostIsToldInTheHostsLogAndTheAssetCanBeCheckedOutAgain)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    CheckOutByHand(FilesOf(asset), "");
+    {
+        std::ofstream(asset->GetAssetFile(), std::ios::trunc) << "hero, edited";
+    }
+    // The server takes longer over the commit than the client waits.
+    ASSERT_TRUE(Sandbox().Server().SetHook("pre-commit", "#!/bin/sh\nsleep 3\nexit 0\n"));
+    const auto started = std::chrono::steady_clock::now();
+    const standin::ChangeListResult submitted = Subversion().Submit(CurrentSession(), "");
+    ASSERT_EQ(submitted.code, standin::ServerCode::kOutcomeUnknown) << submitted.text;
+    std::this_thread::sleep_until(started + std::chrono::milliseconds(3500));
+    ASSERT_TRUE(Sandbox().Server().SetHook("pre-commit", ""));
+    bool cancelled = true;
+
+    EXPECT_TRUE(HelperInterface().CheckOutObject(Handle(asset), &cancelled, false));
+
+    EXPECT_FALSE(cancelled);
+    EXPECT_EQ(LogTexts(Log::MsgType::Info),
+              std::vector<std::string>{std::string(standin::ServerText::kSettled) +
+                                       "Submitted as revision 2 (confirmed after the connection was lost): changelist "
+                                       "default."});
+    ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
+    EXPECT_EQ(ContentOf(asset->GetAssetFile()), "hero, edited");
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ServerTroubleTest,

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+
+#include <csignal>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -219,7 +223,19 @@ TEST_P(TransportContractTest, AStoppedServerEndsAtTheDeadlineNamingItOrAtCancelA
     EXPECT_EQ(lamp, 0u);
 }
 
-TEST_P(TransportContractTest, ACommitCutOffByTheServerEndingInItsHooksIsToldAsUnknownAndTheNextStatusTells)
+// A status with the repository, retried while a server just started still turns connections away.
+standin::StatusResult StatusOnceServerAnswers(standin::SvnBackend& backend, SessionId session, const std::string& file)
+{
+    const auto patience = std::chrono::steady_clock::now() + kSanityBound;
+    standin::StatusResult status;
+    do {
+        status = backend.Status(session, {file}, standin::StatusScope::kWithRepository);
+    } while (status.Failed() && std::chrono::steady_clock::now() < patience &&
+             (std::this_thread::sleep_for(std::chrono::milliseconds(200)), true));
+    return status;
+}
+
+TEST_P(TransportContractTest, ACommitCutOffAfterTheRepositoryTookItIsSettledAsSubmittedByTheNextOperation)
 {
     if (WithoutServer()) GTEST_SKIP() << "file:// has no server to end";
     // The commit is in the repository while the hook runs; the server dies before it answers.
@@ -239,15 +255,101 @@ TEST_P(TransportContractTest, ACommitCutOffByTheServerEndingInItsHooksIsToldAsUn
     EXPECT_EQ(submitted.revision, 0);
     EXPECT_EQ(submitted.text.find("Nothing was submitted"), std::string::npos) << submitted.text;
     ASSERT_TRUE(sandbox.Server().SetHook("post-commit", ""));
-    // A server just started may still turn the first connections away.
-    const auto patience = std::chrono::steady_clock::now() + kSanityBound;
-    standin::StatusResult status;
-    do {
-        status = backend.Status(bob, {BobPath(kHero)}, standin::StatusScope::kWithRepository);
-    } while (status.Failed() && std::chrono::steady_clock::now() < patience &&
-             (std::this_thread::sleep_for(std::chrono::milliseconds(200)), true));
+    // The hook above stood in for the one that feeds a replica.
+    std::string unsynchronized;
+    if (sandbox.Replica()) ASSERT_TRUE(sandbox.Replica()->Synchronize(unsynchronized)) << unsynchronized;
+
+    const standin::StatusResult status = StatusOnceServerAnswers(backend, alice, AlicePath(kHero));
     ASSERT_TRUE(status.Succeeded()) << status.text;
-    EXPECT_EQ(status.words.front() & fs::kNotAtHead, fs::kNotAtHead) << "the repository took it";
+    EXPECT_NE(status.settled.find("Submitted as revision 2 (confirmed after the connection was lost)"),
+              std::string::npos)
+        << status.settled;
+    // The working copy holds the revision: unchanged, unlocked, at the head, read-only; told once.
+    EXPECT_EQ(status.words.front(), 0u) << status.settled;
+    EXPECT_FALSE(IsWritable(AlicePath(kHero)));
+    EXPECT_EQ(Read(AlicePath(kHero)), "hero 2");
+    const standin::StatusResult again =
+        backend.Status(alice, {AlicePath(kHero)}, standin::StatusScope::kWithRepository);
+    EXPECT_EQ(again.settled, "");
+    EXPECT_EQ(WordOf(bob, BobPath(kHero)) & fs::kNotAtHead, fs::kNotAtHead) << "the repository took it";
+}
+
+TEST_P(TransportContractTest, ACommitTheRepositoryNeverTookAfterItsAnswerWasLostIsSettledAsNotSubmitted)
+{
+    if (WithoutServer()) GTEST_SKIP() << "file:// has no server to wait for";
+    // The client gives up before the server's hook answers; the hook then refuses the commit.
+    ASSERT_TRUE(sandbox.Server().SetHook("pre-commit", "#!/bin/sh\nsleep 4\nexit 1\n"));
+    backend.SetDeadline(kShortDeadline);
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+    Write(AlicePath(kHero), "hero 2");
+    const auto started = std::chrono::steady_clock::now();
+
+    const standin::ChangeListResult submitted = backend.Submit(alice, "");
+    ASSERT_EQ(submitted.code, ServerCode::kOutcomeUnknown) << submitted.text;
+    // While the server may still take it, nothing is concluded and no second commit starts.
+    const standin::StatusResult early =
+        backend.Status(alice, {AlicePath(kHero)}, standin::StatusScope::kWithRepository);
+    EXPECT_EQ(early.settled, "");
+    const standin::ChangeListResult second = backend.Submit(alice, "");
+    EXPECT_TRUE(second.Failed());
+    EXPECT_NE(second.text.find("has not yet shown"), std::string::npos) << second.text;
+
+    std::this_thread::sleep_until(started + std::chrono::milliseconds(5000));
+    const standin::StatusResult status = StatusOnceServerAnswers(backend, alice, AlicePath(kHero));
+    ASSERT_TRUE(status.Succeeded()) << status.text;
+    EXPECT_NE(status.settled.find("Nothing was submitted from changelist default"), std::string::npos)
+        << status.settled;
+    EXPECT_EQ(status.words.front() & (fs::kCheckedOut | fs::kLockedByMe), fs::kCheckedOut | fs::kLockedByMe);
+    EXPECT_TRUE(IsWritable(AlicePath(kHero)));
+    EXPECT_EQ(Read(AlicePath(kHero)), "hero 2");
+    // Settled, the changelist can be submitted again.
+    ASSERT_TRUE(sandbox.Server().SetHook("pre-commit", ""));
+    const standin::ChangeListResult retried = backend.Submit(alice, "");
+    EXPECT_TRUE(retried.Succeeded()) << retried.text;
+    EXPECT_EQ(retried.revision, 2);
+}
+
+TEST_P(TransportContractTest, AProgramKilledInASubmitThatLandedLeavesItSettledAndItsWorkingCopyCleanedAtTheNextLogin)
+{
+    if (WithoutServer()) GTEST_SKIP() << "file:// commits in the killed process itself";
+    // The commit is in the repository while the hook runs, and the submitting program waits for it.
+    ASSERT_TRUE(sandbox.Server().SetHook("post-commit", "#!/bin/sh\nsleep 4\nexit 0\n"));
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+    Write(AlicePath(kHero), "hero 2");
+    QProcess submitter;
+    submitter.start(QStringLiteral(ZR_SUBMITTER),
+                    {QString::fromStdString(sandbox.UrlOf(kAlice)), QString::fromStdString(sandbox.WorkingCopy(kAlice)),
+                     kAlice, QString::fromStdString(sandbox.ConfigFolder())});
+    ASSERT_TRUE(submitter.waitForStarted());
+    submitter.write(QByteArray::fromStdString(sandbox.Password(kAlice) + "\n"));
+    submitter.closeWriteChannel();
+    ASSERT_TRUE(submitter.waitForReadyRead(20000)) << submitter.readAllStandardError().toStdString();
+    const auto patience = std::chrono::steady_clock::now() + kSanityBound;
+    while ((WordOf(bob, BobPath(kHero)) & fs::kNotAtHead) == 0 && std::chrono::steady_clock::now() < patience)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(submitter.state(), QProcess::Running) << "the submit ended before it could be cut off";
+    kill(static_cast<pid_t>(submitter.processId()), SIGKILL);
+    submitter.waitForFinished();
+    ASSERT_TRUE(sandbox.Server().SetHook("post-commit", ""));
+    std::string unsynchronized;
+    if (sandbox.Replica()) ASSERT_TRUE(sandbox.Replica()->Synchronize(unsynchronized)) << unsynchronized;
+
+    standin::SvnBackend restarted;
+    restarted.SetConfigurationFolder(sandbox.ConfigFolder());
+    const standin::LoginResult login = restarted.OpenSession(
+        {kAlice, sandbox.Password(kAlice), sandbox.UrlOf(kAlice), sandbox.WorkingCopy(kAlice), {}});
+    ASSERT_TRUE(login.Succeeded()) << login.text;
+    EXPECT_NE(login.settled.find("left locked by a program that ended; it was cleaned up"), std::string::npos)
+        << login.settled;
+    EXPECT_NE(login.settled.find("Submitted as revision 2 (confirmed after the connection was lost)"),
+              std::string::npos)
+        << login.settled;
+    const standin::StatusResult status =
+        restarted.Status(login.session, {AlicePath(kHero)}, standin::StatusScope::kWithRepository);
+    ASSERT_TRUE(status.Succeeded()) << status.text;
+    EXPECT_EQ(status.words.front(), 0u);
+    EXPECT_FALSE(IsWritable(AlicePath(kHero)));
+    EXPECT_TRUE(restarted.Edit(login.session, {AlicePath(kLamp)}, "").Succeeded());
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, TransportContractTest,

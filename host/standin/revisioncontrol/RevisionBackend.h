@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qor4 {
@@ -74,11 +75,19 @@ constexpr const char* kNotLoggedIn = "Your session was not opened, please login.
 // What every refused login's text contains, as the host's contract asks.
 constexpr const char* kInvalidPassword = "Invalid password";
 constexpr const char* kCancelled = "Operation cancelled by user";
+// Begins each host-log entry that tells what became of interrupted work (ServerResult::settled).
+constexpr const char* kSettled = "After an interruption: ";
 } // namespace ServerText
 
 struct ServerResult {
+    ServerResult() = default;
+    ServerResult(std::int32_t code, std::string text) : code(code), text(std::move(text)) {}
+
     std::int32_t code = qor4::kResultOk;
     std::string text; // empty on success; one line per problem, each ending in "\n", on failure
+    // What became of an earlier submit whose answer was lost, settled during this call (one line per
+    // submit, ending in "\n"); empty when nothing was settled. Told whatever this call's own outcome.
+    std::string settled;
 
     bool Succeeded() const { return code >= 0; }
     bool Failed() const { return code < 0; }

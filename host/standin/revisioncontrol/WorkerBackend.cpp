@@ -2,11 +2,13 @@
 
 #include "OperationScope.h"
 
+#include "Log/Log.h"
 #include "qor4/IFileVersionControl.h"
 
 #include <QMetaObject>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -227,6 +229,17 @@ bool WorkerBackend::Run(const std::function<void()>& call)
     return cancelled;
 }
 
+void WorkerBackend::TellSettled(const std::string& settled)
+{
+    std::size_t begin = 0;
+    while (begin < settled.size()) {
+        const std::size_t end = std::min(settled.find('\n', begin), settled.size());
+        Log::Singleton::Instance() << Log::MsgType::Info
+                                   << std::string(ServerText::kSettled) + settled.substr(begin, end - begin);
+        begin = end + 1;
+    }
+}
+
 template <typename Result> Result WorkerBackend::Call(const std::string& server, const std::function<Result()>& call)
 {
     Result result;
@@ -236,6 +249,7 @@ template <typename Result> Result WorkerBackend::Call(const std::string& server,
         return result;
     }
     const bool cancelled = Run([&result, &call] { result = call(); });
+    TellSettled(result.settled);
     if (cancelled && !server.empty()) m_prober->Start(server);
     // An operation that finished after all keeps its own answer, and so does one that says what it
     // did and did not do.

@@ -68,6 +68,8 @@ private:
 
     // Runs call on the worker and waits as the class comment says; true when the user cancelled.
     bool Run(const std::function<void()>& call);
+    // Tells the host's log, an entry per line, what a call settled of interrupted work.
+    static void TellSettled(const std::string& settled);
     // server: the URL the call talks to ("" unknown), probed after a Cancel.
     template <typename Result> Result Call(const std::string& server, const std::function<Result()>& call);
     std::string ServerOf(SessionId session) const;

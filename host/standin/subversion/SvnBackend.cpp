@@ -2,6 +2,7 @@
 
 #include "ConnectionBreaker.h"
 #include "DeadlineWatch.h"
+#include "SubmitRecord.h"
 #include "SvnBackend_Session.h"
 #include "SvnError.h"
 #include "SvnProbe.h"
@@ -9,15 +10,18 @@
 
 #include "OperationScope.h"
 
+#include <svn_client.h>
 #include <svn_dirent_uri.h>
 #include <svn_path.h>
 #include <svn_ra.h>
+#include <svn_wc.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 #include <unistd.h>
 
@@ -244,10 +248,49 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
     if (!FindLockServer(*session, connection, found.url, result)) return result;
     session->changeLists = std::make_unique<svn::ChangeListFile>(session->workingCopy);
     session->expiresAt = std::chrono::steady_clock::now() + m_lifetime;
+    // A program that died in this working copy may have left it locked, and a submit this working
+    // copy lost the answer of (or whose process died) is settled at login.
+    CleanUpAfterDeadProgram(*session);
+    SettleLostSubmit(*session);
+    result.settled = std::exchange(session->settled, {});
     client.ClearDeadline();
     result.session = m_nextSession++;
     m_sessions.emplace(result.session, std::move(session));
     return result;
+}
+
+void SvnBackend::CleanUpAfterDeadProgram(Session& session)
+{
+    svn::Client& client = *session.client;
+    svn::Pool pool(client.PoolHandle());
+    // The root and the folders of a submit in flight: where a commit or a check-out takes its lock.
+    std::vector<std::string> folders{session.workingCopy};
+    svn::SubmitRecord record;
+    std::string damage;
+    if (svn::SubmitRecord::Load(session.workingCopy, record, damage))
+        for (const std::string& file : record.files)
+            folders.push_back(std::filesystem::path(session.workingCopy + "/" + file).parent_path().string());
+    bool locked = false;
+    for (const std::string& folder : folders) {
+        svn_boolean_t here = FALSE;
+        svn_boolean_t anyone = FALSE;
+        const svn::Error error(svn_wc_locked2(&here, &anyone, client.Context()->wc_ctx, folder.c_str(), pool));
+        locked = locked || (!error && anyone);
+    }
+    if (!locked) return;
+    const pid_t user = ProcessUsing(session.workingCopy + "/.svn/wc.db");
+    if (user > 0) {
+        session.settled += "The working copy " + session.workingCopy + " is locked by process " + std::to_string(user) +
+                           ", which is still running; it was left as it is.\n";
+        return;
+    }
+    const svn::Error cleaned(
+        svn_client_cleanup2(session.workingCopy.c_str(), TRUE, FALSE, FALSE, FALSE, FALSE, client.Context(), pool));
+    session.settled +=
+        cleaned ? "The working copy " + session.workingCopy +
+                      " was left locked by a program that ended, and could not be cleaned up: " + cleaned.Text() + "\n"
+                : "The working copy " + session.workingCopy +
+                      " was left locked by a program that ended; it was cleaned up.\n";
 }
 
 void SvnBackend::CloseSession(SessionId session)
@@ -364,6 +407,10 @@ StatusResult SvnBackend::Status(SessionId id, const FileList& files, StatusScope
     StatusResult result;
     Session* session = Enter(id, result);
     if (!session) return result;
+    if (remote) {
+        SettleLostSubmit(*session);
+        result.settled = std::exchange(session->settled, {});
+    }
     // The host's paths are nearly always in Subversion's spelling and inside the working copy
     // already: then the request is walked as it is, with no copy of 100,000 names.
     const bool asGiven = std::all_of(files.begin(), files.end(), [&](const std::string& file) {
@@ -416,6 +463,8 @@ UsersResult SvnBackend::Users(SessionId id, const FileList& files, bool)
     UsersResult result;
     Session* session = Enter(id, result);
     if (!session) return result;
+    SettleLostSubmit(*session);
+    result.settled = std::exchange(session->settled, {});
     std::string outside;
     const FileList inside = Canonical(*session, files, outside);
     svn::WalkResult walk = RemoteWalk(*session, inside);

@@ -45,6 +45,7 @@ class Error;
 class Operation;
 struct NodeInfo;
 struct WalkResult;
+struct SubmitRecord;
 } // namespace svn
 
 class HOST_API SvnBackend final : public RevisionBackend {
@@ -55,6 +56,8 @@ public:
     static constexpr std::size_t kLocalFirstLimit = 32;
     // How long a call waits for a replica behind its master to catch up, within its deadline.
     static constexpr std::chrono::milliseconds kReplicaPatience{5 * 1000};
+    // How often a replica behind its master is asked again within that time.
+    static constexpr std::chrono::milliseconds kReplicaRetryInterval{200};
     // How long a lock request abandoned without its answer may still land on the server (a
     // replica's proxy or a thawed server may deliver it late).
     static constexpr std::chrono::minutes kAbandonedLockWatch{10};
@@ -172,6 +175,30 @@ private:
     ServerResult DeleteOnce(SessionId session, const FileList& files, const std::string& changeList);
     ServerResult RevertOnce(SessionId session, const FileList& files);
     ChangeListResult SubmitOnce(SessionId session, const std::string& changeList);
+
+    // At login: a working copy left locked by a program that no longer runs is cleaned up (Subversion's
+    // cleanup, breaking its locks); one locked by a live program is left alone. Told in session.settled.
+    void CleanUpAfterDeadProgram(Session& session);
+    // A submit whose answer was lost, recorded in the working copy: looked for in the repository and,
+    // when found or surely not coming, settled and told in session.settled. Quiet while the server
+    // does not answer.
+    void SettleLostSubmit(Session& session);
+    // The record of a submit of targets (canonical paths, walked into nodes) about to start; treeBase
+    // stands in for the base revision when every target is new.
+    svn::SubmitRecord RecordSubmit(const Session& session, const std::string& changeList, const FileList& targets,
+                                   const std::vector<svn::NodeInfo>& nodes, long treeBase);
+    // The revision (0: none) that carries the record's identifier, since the record's base revision.
+    svn::Error FindSubmit(Session& session, const svn::SubmitRecord& record, long& revision);
+    // Brings the recorded files to the revision that took them and closes their changelist; the text
+    // that tells it; empty while a replica has not received the revision yet.
+    std::string Landed(Session& session, const svn::SubmitRecord& record, long revision);
+    // Releases the locks a landed commit held and drops their tokens (the files become read-only again).
+    svn::Error DropReleasedLocks(Session& session, const FileList& paths);
+    // The result, with what was settled during the call (Session::settled) moved into it.
+    template <typename Result> Result Told(SessionId session, Result result);
+    // How many deadlines a commit the server received may take before its absence from the log
+    // means it never lands.
+    static constexpr int kSettlePatienceFactor = 2;
 
     std::map<SessionId, std::unique_ptr<Session>> m_sessions;
     SessionId m_nextSession = 1;

@@ -1,6 +1,8 @@
 // The operations of SvnBackend that change the working copy or the repository.
 #include "SvnBackend.h"
 
+#include "SubmitRecord.h"
+
 #include "SvnBackend_Session.h"
 #include "SvnError.h"
 #include "SvnStatusWalk.h"
@@ -77,6 +79,7 @@ bool SvnBackend::Prepare(SessionId id, const FileList& files, const std::string*
 {
     plan.session = Enter(id, result);
     if (!plan.session || (changeList && !CheckChangeList(*plan.session, *changeList, result))) return false;
+    if (plan.reachesServer) SettleLostSubmit(*plan.session);
     plan.paths = Canonical(*plan.session, files, plan.refusals);
     RefuseFolders(plan.paths, plan.refusals);
     plan.walk = svn::WalkStatus(*plan.session->client, plan.session->workingCopy, plan.paths, false);
@@ -88,6 +91,7 @@ bool SvnBackend::Prepare(SessionId id, const FileList& files, const std::string*
 ServerResult SvnBackend::EditOnce(SessionId id, const FileList& files, const std::string& changeList)
 {
     Plan plan;
+    plan.reachesServer = true;
     ServerResult result;
     if (!Prepare(id, files, &changeList, plan, result)) return result;
     Session* session = plan.session;
@@ -291,6 +295,7 @@ ServerResult SvnBackend::DeleteOnce(SessionId id, const FileList& files, const s
 ServerResult SvnBackend::RevertOnce(SessionId id, const FileList& files)
 {
     Plan plan;
+    plan.reachesServer = true;
     ServerResult result;
     if (!Prepare(id, files, nullptr, plan, result)) return result;
     if (!plan.refusals.empty()) return {ServerCode::kFileStateRejected, plan.refusals};
@@ -351,6 +356,15 @@ svn_error_t* OnCommitted(const svn_commit_info_t* info, void* baton, apr_pool_t*
     return SVN_NO_ERROR;
 }
 
+// The oldest base revision in the tree: where a submit of new files only starts its history.
+long TreeBase(const std::vector<svn::TreeNode>& nodes)
+{
+    long base = 0;
+    for (const svn::TreeNode& node : nodes)
+        if (node.info.revision >= 0 && (base == 0 || node.info.revision < base)) base = node.info.revision;
+    return base;
+}
+
 std::string ChangeListName(const std::string& changeList)
 {
     return changeList.empty() ? std::string("default") : changeList;
@@ -363,6 +377,7 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
     ChangeListResult result;
     Session* session = Enter(id, result);
     if (!session || !CheckChangeList(*session, changeList, result)) return result;
+    SettleLostSubmit(*session);
     const auto answer = [&changeList](std::int32_t code, const std::string& text, long revision = 0) {
         ChangeListResult failed;
         failed.code = code;
@@ -371,8 +386,18 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
         failed.revision = revision;
         return failed;
     };
-    std::map<long, std::string> pending;
+    const std::string what = "changelist " + ChangeListName(changeList);
+    svn::SubmitRecord unsettled;
     std::string error;
+    // A second commit now could be taken while the first one lands after all.
+    if (svn::SubmitRecord::Load(session->workingCopy, unsettled, error))
+        return answer(ServerCode::kFileStateRejected,
+                      "Nothing was submitted from " + what +
+                          ": the repository has not yet shown whether the earlier "
+                          "submit of changelist " +
+                          ChangeListName(unsettled.changeList) +
+                          ", whose answer was lost, was taken; try again in a moment.\n");
+    std::map<long, std::string> pending;
     if (!session->changeLists->Load(pending, error)) return answer(ServerCode::kIOError, error + "\n");
     const long number = svn::ChangeListFile::NumberOf(changeList);
 
@@ -415,6 +440,13 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
     svn::Pool pool(client.PoolHandle());
     FileList commitTargets = folders;
     commitTargets.insert(commitTargets.end(), targets.begin(), targets.end());
+    // Recorded before the commit starts, so that a lost answer or a crash can be settled later.
+    const svn::SubmitRecord record = RecordSubmit(*session, changeList, commitTargets, targetNodes, TreeBase(nodes));
+    if (!record.Save(session->workingCopy, error))
+        return answer(ServerCode::kIOError, "Nothing was submitted from " + what + ": " + error + "\n");
+    apr_hash_t* revisionProperties = apr_hash_make(pool);
+    apr_hash_set(revisionProperties, svn::SubmitRecord::kRevisionProperty, APR_HASH_KEY_STRING,
+                 svn_string_create(record.id.c_str(), pool));
     CommitWatch watch;
     svn::Error commitError;
     {
@@ -422,10 +454,10 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
             if (notify.action == svn_wc_notify_commit_finalizing) watch.finalizing = true;
         });
         commitError = svn::Error(svn_client_commit6(svn::Client::Targets(commitTargets, pool), svn_depth_empty, FALSE,
-                                                    FALSE, TRUE, FALSE, FALSE, nullptr, nullptr, &OnCommitted, &watch,
-                                                    client.Context(), pool));
+                                                    FALSE, TRUE, FALSE, FALSE, nullptr, revisionProperties,
+                                                    &OnCommitted, &watch, client.Context(), pool));
     }
-    const std::string what = "changelist " + ChangeListName(changeList);
+    if (!commitError || watch.revision > 0) svn::SubmitRecord::Remove(session->workingCopy);
     if (commitError) {
         const ServerResult failure = Failure(*session, commitError);
         if (watch.revision > 0)
@@ -449,6 +481,7 @@ ChangeListResult SvnBackend::SubmitOnce(SessionId id, const std::string& changeL
                               " was being committed: whether the repository took it is not known; the next "
                               "status tells. " +
                               failure.text);
+        svn::SubmitRecord::Remove(session->workingCopy);
         return answer(failure.code, "Nothing was submitted from " + what + ": " + failure.text);
     }
     result.changeList = changeList;
@@ -521,19 +554,28 @@ std::string SvnBackend::DescribeRefusals(Session& session, const FileList& refus
     return lines;
 }
 
+template <typename Result> Result SvnBackend::Told(SessionId id, Result result)
+{
+    const auto found = m_sessions.find(id);
+    if (found == m_sessions.end() || found->second->settled.empty()) return result;
+    result.settled = std::move(found->second->settled);
+    found->second->settled.clear();
+    return result;
+}
+
 template <typename Result> Result SvnBackend::AfterCleanup(SessionId id, const std::function<Result()>& operation)
 {
     const Call call(*this);
     Result result = operation();
     const auto found = m_sessions.find(id);
-    if (found == m_sessions.end() || !found->second->staleWorkingCopyLock) return result;
+    if (found == m_sessions.end() || !found->second->staleWorkingCopyLock) return Told(id, std::move(result));
     // A client that died while it worked left the working copy locked; clean up and go on.
     Session& session = *found->second;
     session.staleWorkingCopyLock = false;
     svn::Pool pool(session.client->PoolHandle());
     const svn::Error cleaned(svn_client_cleanup2(session.workingCopy.c_str(), TRUE, FALSE, FALSE, FALSE, FALSE,
                                                  session.client->Context(), pool));
-    return cleaned ? result : operation();
+    return Told(id, cleaned ? std::move(result) : operation());
 }
 
 ServerResult SvnBackend::Edit(SessionId id, const FileList& files, const std::string& changeList)

@@ -19,8 +19,6 @@ namespace standin {
 
 namespace {
 
-constexpr auto kReplicaRetryInterval = std::chrono::milliseconds(200);
-
 // A URL a client elsewhere can reach: a replica made from a local path records file://.
 bool IsServerUrl(const std::string& url)
 {

@@ -30,6 +30,8 @@ struct SvnBackend::Session {
     // answer came: the server may still take the lock, for a user who was told it failed. Released
     // when seen, until the time given.
     std::map<std::string, std::chrono::steady_clock::time_point> abandonedLocks;
+    // What became of a submit whose answer was lost, found since the last result that told it.
+    std::string settled;
 
     bool Alive() const { return !rejected && std::chrono::steady_clock::now() < expiresAt; }
     // The comment of the locks this working copy takes, which tells them from the user's others.
@@ -57,6 +59,8 @@ private:
 };
 
 struct SvnBackend::Plan {
+    // The operation talks to the server: an interrupted submit is settled before the files are walked.
+    bool reachesServer = false;
     Session* session = nullptr;
     FileList paths;
     svn::WalkResult walk;

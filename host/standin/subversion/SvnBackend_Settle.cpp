@@ -1,0 +1,187 @@
+// Settling a submit whose answer was lost (a broken connection, a Cancel, a process that died):
+// the repository's log since the files' base revision is searched for the submit's identifier.
+#include "SubmitRecord.h"
+#include "SvnBackend.h"
+#include "SvnBackend_Session.h"
+#include "SvnError.h"
+#include "SvnStatusWalk.h"
+
+#include "OperationScope.h"
+
+#include <svn_client.h>
+#include <svn_props.h>
+
+#include <algorithm>
+#include <ctime>
+#include <thread>
+
+namespace standin {
+
+namespace {
+
+struct Search {
+    std::string id;
+    long revision = 0;
+};
+
+svn_error_t* OnLogEntry(void* baton, svn_log_entry_t* entry, apr_pool_t*)
+{
+    auto& search = *static_cast<Search*>(baton);
+    if (!entry->revprops) return SVN_NO_ERROR;
+    const auto* value = static_cast<const svn_string_t*>(
+        apr_hash_get(entry->revprops, svn::SubmitRecord::kRevisionProperty, APR_HASH_KEY_STRING));
+    if (value && search.id == std::string(value->data, value->len)) search.revision = entry->revision;
+    return SVN_NO_ERROR;
+}
+
+std::string Described(const std::string& changeList)
+{
+    return "changelist " + (changeList.empty() ? std::string("default") : changeList);
+}
+
+} // namespace
+
+svn::Error SvnBackend::FindSubmit(Session& session, const svn::SubmitRecord& record, long& revision)
+{
+    svn::Client& client = *session.client;
+    svn::Pool pool(client.PoolHandle());
+    // Behind a replica the master is asked: the replica may not have the revision yet.
+    const std::string& root = session.lockRoot.empty() ? session.rootUrl : session.lockRoot;
+    svn_opt_revision_t head{};
+    head.kind = svn_opt_revision_head;
+    svn_ra_session_t* connection = nullptr;
+    svn_revnum_t latest = 0;
+    svn::Error error(svn_client_open_ra_session2(&connection, root.c_str(), nullptr, client.Context(), pool, pool));
+    if (!error) error = svn::Error(svn_ra_get_latest_revnum(connection, &latest, pool));
+    if (error || latest <= record.base) return error;
+
+    auto* range = static_cast<svn_opt_revision_range_t*>(apr_pcalloc(pool, sizeof(svn_opt_revision_range_t)));
+    range->start.kind = svn_opt_revision_number;
+    range->start.value.number = record.base + 1;
+    range->end.kind = svn_opt_revision_number;
+    range->end.value.number = latest;
+    apr_array_header_t* ranges = apr_array_make(pool, 1, sizeof(svn_opt_revision_range_t*));
+    APR_ARRAY_PUSH(ranges, svn_opt_revision_range_t*) = range;
+    apr_array_header_t* revprops = apr_array_make(pool, 1, sizeof(const char*));
+    APR_ARRAY_PUSH(revprops, const char*) = svn::SubmitRecord::kRevisionProperty;
+    Search search{record.id};
+    error = svn::Error(svn_client_log5(svn::Client::Targets({root}, pool), &head, ranges, 0, FALSE, FALSE, FALSE,
+                                       revprops, &OnLogEntry, &search, client.Context(), pool));
+    revision = search.revision;
+    return error;
+}
+
+svn::SubmitRecord SvnBackend::RecordSubmit(const Session& session, const std::string& changeList,
+                                           const FileList& targets, const std::vector<svn::NodeInfo>& nodes,
+                                           long treeBase)
+{
+    long base = -1;
+    for (const svn::NodeInfo& node : nodes)
+        if (node.revision >= 0 && (base < 0 || node.revision < base)) base = node.revision;
+    FileList relative;
+    for (const std::string& target : targets)
+        relative.push_back(target.substr(session.workingCopy.size() + 1));
+    return svn::SubmitRecord::Begin(changeList, std::move(relative), base >= 0 ? base : treeBase);
+}
+
+svn::Error SvnBackend::DropReleasedLocks(Session& session, const FileList& paths)
+{
+    svn::Client& client = *session.client;
+    svn::WalkResult walk = svn::WalkStatus(client, session.workingCopy, paths, false);
+    if (walk.error) return std::move(walk.error);
+    // Behind a replica the update dropped the tokens the replica does not know: the master's locks
+    // give them back.
+    svn::Error unlisted = LocksFromMaster(session, paths, walk.nodes);
+    if (unlisted) return unlisted;
+    FileList held;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        if (walk.nodes[i].localLock.Held()) held.push_back(paths[i]);
+    if (held.empty()) return {};
+    // A commit cut off in its hooks may not have released its locks yet; one that did leaves the
+    // server answering "no such lock", and unlocking drops the token (which makes a needs-lock
+    // file read-only again) all the same.
+    svn::Client::NotifyScope quiet(client, [](const svn_wc_notify_t&) {});
+    svn::Pool pool(client.PoolHandle());
+    return svn::Error(svn_client_unlock(svn::Client::Targets(held, pool), FALSE, client.Context(), pool));
+}
+
+std::string SvnBackend::Landed(Session& session, const svn::SubmitRecord& record, long revision)
+{
+    svn::Client& client = *session.client;
+    svn::Pool pool(client.PoolHandle());
+    FileList paths;
+    for (const std::string& file : record.files)
+        paths.push_back(session.workingCopy + "/" + file);
+    const std::string told = "Submitted as revision " + std::to_string(revision) +
+                             " (confirmed after the connection was lost): " + Described(record.changeList);
+    // Additions and deletions the revision made are undone here first (an added file stays on disk),
+    // so that the update takes them as they came; a changed file's change is the committed one, so
+    // updating merges nothing and drops the locks the commit released.
+    svn::WalkResult walk = svn::WalkStatus(client, session.workingCopy, paths, false);
+    svn::Error error(std::move(walk.error));
+    FileList scheduled;
+    for (std::size_t i = 0; !error && i < paths.size(); ++i)
+        if (walk.nodes[i].Added() || walk.nodes[i].node == svn_wc_status_deleted) scheduled.push_back(paths[i]);
+    if (!error && !scheduled.empty())
+        error = svn::Error(svn_client_revert4(svn::Client::Targets(scheduled, pool), svn_depth_empty, nullptr, FALSE,
+                                              FALSE, TRUE, client.Context(), pool));
+    svn_opt_revision_t target{};
+    target.kind = svn_opt_revision_number;
+    target.value.number = revision;
+    apr_array_header_t* targets = svn::Client::Targets(paths, pool);
+    const auto giveUp = std::chrono::steady_clock::now() + std::min(kReplicaPatience, m_deadline);
+    while (!error) {
+        error = svn::Error(svn_client_update4(nullptr, targets, &target, svn_depth_empty, FALSE, TRUE, TRUE, TRUE,
+                                              FALSE, client.Context(), pool));
+        // A replica that has not received the revision yet: wait a little, else settle later.
+        const bool behind = !session.lockServer.empty() && error.Has(SVN_ERR_FS_NO_SUCH_REVISION);
+        if (!behind) break;
+        if (OperationScope::Cancelled() || DeadlinePassed() ||
+            std::chrono::steady_clock::now() + kReplicaRetryInterval > giveUp)
+            return std::string();
+        std::this_thread::sleep_for(kReplicaRetryInterval);
+        error = svn::Error();
+    }
+    if (!error) error = DropReleasedLocks(session, paths);
+    if (!error)
+        error =
+            svn::Error(svn_client_remove_from_changelists(targets, svn_depth_empty, nullptr, client.Context(), pool));
+    std::string unlisted;
+    const long number = svn::ChangeListFile::NumberOf(record.changeList);
+    if (!error && number) session.changeLists->Remove(number, unlisted);
+    if (error) return told + ", but the working copy could not be brought to it: " + Failure(session, error).text;
+    if (!unlisted.empty()) return told + ", but it is still listed as pending: " + unlisted + "\n";
+    return told + ".\n";
+}
+
+void SvnBackend::SettleLostSubmit(Session& session)
+{
+    svn::SubmitRecord record;
+    std::string damage;
+    if (!svn::SubmitRecord::Load(session.workingCopy, record, damage)) {
+        if (damage.empty()) return;
+        svn::SubmitRecord::Remove(session.workingCopy);
+        session.settled += damage + "; whether that submit reached the repository is not known.\n";
+        return;
+    }
+    long revision = 0;
+    const svn::Error error = FindSubmit(session, record, revision);
+    // The server does not answer: the record waits for the next operation that reaches it.
+    if (error) return;
+    if (revision > 0) {
+        const std::string told = Landed(session, record, revision);
+        if (told.empty()) return;
+        session.settled += told;
+    } else {
+        // The server may still be working on a commit it received; only after that long is its
+        // absence from the log an answer.
+        const auto patience = std::chrono::duration_cast<std::chrono::seconds>(m_deadline * kSettlePatienceFactor);
+        if (std::time(nullptr) - record.started < patience.count()) return;
+        session.settled += "Nothing was submitted from " + Described(record.changeList) +
+                           ": the repository has no revision of it (checked after the connection was lost); its "
+                           "files and locks are as they were.\n";
+    }
+    svn::SubmitRecord::Remove(session.workingCopy);
+}
+
+} // namespace standin
