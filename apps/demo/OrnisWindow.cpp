@@ -48,9 +48,17 @@ OrnisWindow::OrnisWindow(DemoHost& host) : m_host(host)
     addDockWidget(Qt::BottomDockWidgetArea, dock);
     // Entries show as they are written, also while a modal dialog waits for the user; a queued
     // call when one comes from another thread.
-    m_host.Log().SetListener([log = m_log](const standin::MemoryLog::Entry& entry) {
+    m_host.Log().SetListener([this](const standin::MemoryLog::Entry& entry) {
         const QString line = QString::fromStdString(standin::MemoryLog::Format(entry)).trimmed();
-        QMetaObject::invokeMethod(log, [log, line] { log->appendPlainText(line); });
+        QMetaObject::invokeMethod(m_log, [log = m_log, line] { log->appendPlainText(line); });
+        // What became of interrupted work stays in the status bar until the next action's report.
+        const std::string settled = standin::ServerText::kSettled;
+        if (entry.text.compare(0, settled.size(), settled) != 0) return;
+        const QString told = QString::fromStdString(entry.text.substr(settled.size())).trimmed();
+        QMetaObject::invokeMethod(this, [this, told] {
+            m_settled = m_settled.isEmpty() ? told : m_settled + QLatin1Char(' ') + told;
+            statusBar()->showMessage(m_settled);
+        });
     });
 
     BuildActions();
@@ -147,7 +155,8 @@ void OrnisWindow::OnAsset(const std::function<void(standin::DbObject*)>& action)
 
 void OrnisWindow::Report(const QString& text)
 {
-    statusBar()->showMessage(text, 8000);
+    statusBar()->showMessage(m_settled.isEmpty() ? text : m_settled + QLatin1Char(' ') + text, 8000);
+    m_settled.clear();
 }
 
 void OrnisWindow::EditAsset()

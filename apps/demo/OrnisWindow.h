@@ -60,6 +60,8 @@ private:
     QTreeWidget* m_tree = nullptr;
     AssetTreeFeeder* m_feeder = nullptr;
     QPlainTextEdit* m_log = nullptr;
+    // What the host's log said of interrupted work since the last report.
+    QString m_settled;
 };
 
 } // namespace demo
