@@ -1,0 +1,192 @@
+// A repository another user filled with symbolic links that lead out of the working copy: every
+// flow of the host runs over them, and a folder outside (the sentinel) keeps every file's content,
+// mode and time, while the refusals name the link and where it points.
+#include "FlowFixture.h"
+
+#include "WorkingCopyFence.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kEvilAsset = "assets/evil.qor";
+constexpr const char* kLinkedFolder = "assets/linkdir";
+constexpr const char* kInnerAsset = "assets/linkdir/inner.qor";
+constexpr const char* kInnerTexture = "assets/linkdir/inner_diffuse.tex";
+constexpr const char* kOutsideFile = "secret.qor";
+constexpr const char* kOutsideFolder = "outdir";
+constexpr const char* kOutsideContent = "not the working copy's\n";
+const fs::perms kReadOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+
+// What the sentinel folder holds, entry by entry: kind, mode, size, time and content.
+std::map<std::string, std::string> Snapshot(const fs::path& folder)
+{
+    std::map<std::string, std::string> entries;
+    auto record = [&entries, &folder](const fs::path& path) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0) return;
+        std::string text = std::to_string(info.st_mode) + " " + std::to_string(info.st_size) + " " +
+                           std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec);
+        if (S_ISREG(info.st_mode)) {
+            std::ifstream stream(path, std::ios::binary);
+            text += " " + std::string(std::istreambuf_iterator<char>(stream), {});
+        }
+        entries[path.lexically_relative(folder).string()] = text;
+    };
+    record(folder);
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder))
+        record(entry.path());
+    return entries;
+}
+
+class WorkingCopyFenceTest : public FlowFixture {
+protected:
+    void SetUp() override
+    {
+        FlowFixture::SetUp();
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(sentinel.isValid());
+        const fs::path outside(sentinel.path().toStdString());
+        std::ofstream(outside / kOutsideFile) << kOutsideContent;
+        fs::create_directory(outside / kOutsideFolder);
+        std::ofstream(outside / kOutsideFolder / "inner.qor") << kOutsideContent;
+        std::ofstream(outside / kOutsideFolder / "inner_diffuse.tex") << kOutsideContent;
+        for (const char* file : {"secret.qor", "outdir/inner.qor", "outdir/inner_diffuse.tex"})
+            fs::permissions(outside / file, kReadOnly);
+
+        // Another user commits the links, one with the lock workflow's property; alice updates.
+        const fs::path bobs(Sandbox().WorkingCopy(kOtherUser));
+        fs::create_directories(bobs / "assets");
+        fs::create_symlink(outside / kOutsideFile, bobs / kEvilAsset);
+        fs::create_directory_symlink(outside / kOutsideFolder, bobs / kLinkedFolder);
+        ASSERT_EQ(Sandbox().RunSvn(kOtherUser, {"add", "--parents", kEvilAsset, kLinkedFolder}), 0);
+        ASSERT_EQ(Sandbox().RunSvn(kOtherUser, {"propset", "svn:needs-lock", "*", kEvilAsset}), 0);
+        ASSERT_EQ(Sandbox().RunSvn(kOtherUser, {"commit", "-m", "links"}), 0);
+        ASSERT_EQ(Sandbox().Update(kUser), "");
+        ASSERT_TRUE(fs::is_symlink(LocalPath(kEvilAsset)));
+
+        // The assets as a listing that follows links would have made them.
+        evil = Manager().CreateAsset({"evil", LocalPath(kEvilAsset), {}, true});
+        inner = Manager().CreateAsset({"inner", LocalPath(kInnerAsset), {LocalPath(kInnerTexture)}, true});
+        before = Snapshot(outside);
+        ASSERT_EQ(before.size(), 5u); // the folder, its file, the inner folder and its two files
+        Server().ClearCalls();
+    }
+
+    void TearDown() override
+    {
+        // Whatever the flow, the sentinel is as it was.
+        EXPECT_EQ(Snapshot(sentinel.path().toStdString()), before);
+        FlowFixture::TearDown();
+    }
+
+    std::string Outside(const std::string& name) const
+    {
+        return standin::WorkingCopyFence::RealLocation(sentinel.path().toStdString() + "/" + name).value_or("");
+    }
+    // The refusal of the link to the outside file, and of a file in the linked folder.
+    std::string EvilRefusal(const char* outcome) const
+    {
+        return std::string(kEvilAsset) + " is a symbolic link to " + Outside(kOutsideFile) +
+               ", outside the working copy: " + outcome;
+    }
+    std::string InnerRefusal(const std::string& file, const char* outcome) const
+    {
+        return file + " lies in " + kLinkedFolder + ", a symbolic link to " + Outside(kOutsideFolder) +
+               ", outside the working copy: " + outcome;
+    }
+    static bool Holds(const std::vector<std::string>& texts, const std::string& part)
+    {
+        return std::any_of(texts.begin(), texts.end(),
+                           [&part](const std::string& text) { return text.find(part) != std::string::npos; });
+    }
+
+    QTemporaryDir sentinel;
+    std::map<std::string, std::string> before;
+    standin::DbObject* evil = nullptr;
+    standin::DbObject* inner = nullptr;
+};
+
+TEST_F(WorkingCopyFenceTest, MakeWritableRefusesLinksOutNamingThemAndWhereTheyPoint)
+{
+    WithoutWindows();
+
+    EXPECT_FALSE(HelperInterface().MakeObjectWritable(Handle(evil), true));
+    EXPECT_FALSE(HelperInterface().MakeObjectWritable(Handle(inner), true));
+
+    const std::vector<std::string> errors = LogTexts(Log::MsgType::Error);
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_NE(errors[0].find(EvilRefusal("not changed")), std::string::npos) << errors[0];
+    EXPECT_NE(errors[1].find(InnerRefusal(kInnerAsset, "not changed")), std::string::npos) << errors[1];
+    EXPECT_NE(errors[1].find(InnerRefusal(kInnerTexture, "not changed")), std::string::npos) << errors[1];
+}
+
+TEST_F(WorkingCopyFenceTest, SavingWritesNothingThroughALinkOrOutOfTheWorkingCopyByPath)
+{
+    WithoutWindows();
+    // The read-only file behind the linked folder is made writable before the save, which is refused too.
+    Properties().SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kMakeWritable);
+    Touch(evil);
+    Touch(inner);
+    // New assets whose files are named out of the working copy: by "..", and by an absolute path.
+    const fs::path up = fs::path(sentinel.path().toStdString()).lexically_relative(LocalPath("assets"));
+    const std::string climbing = LocalPath("assets/" + up.string() + "/pwned.qor");
+    const std::string absolute = sentinel.path().toStdString() + "/" + kOutsideFolder + "/pwned_map1.tex";
+    Manager().CreateAsset({"pwned", climbing, {absolute}, false});
+
+    const standin::SaveResult saved = Library().Save();
+
+    ASSERT_FALSE(saved.vetoed) << ::testing::PrintToString(LogTexts(Log::MsgType::Error));
+    std::vector<std::string> reasons;
+    for (const standin::SaveFailure& failure : saved.failures)
+        reasons.push_back(failure.reason);
+    EXPECT_EQ(reasons.size(), 3u);
+    EXPECT_TRUE(Holds(reasons, EvilRefusal("not changed")));
+    EXPECT_TRUE(Holds(reasons, InnerRefusal(kInnerAsset, "not changed")));
+    EXPECT_TRUE(Holds(reasons, "is outside the working copy " + Sandbox().WorkingCopy(kUser) + ": not changed"));
+    EXPECT_TRUE(saved.writtenFiles.empty());
+    EXPECT_TRUE(fs::is_symlink(LocalPath(kEvilAsset))) << "the versioned link stays a link";
+}
+
+TEST_F(WorkingCopyFenceTest, DeletingRemovesTheLinkItselfAndNothingThroughALinkedFolder)
+{
+    WithoutWindows();
+    Manager().DeleteAsset(evil);
+    Manager().DeleteAsset(inner);
+
+    const standin::SaveResult saved = Library().Save();
+
+    EXPECT_EQ(saved.removedFiles, std::vector<std::string>{LocalPath(kEvilAsset)});
+    std::vector<std::string> reasons;
+    for (const standin::SaveFailure& failure : saved.failures)
+        reasons.push_back(failure.reason);
+    EXPECT_TRUE(Holds(reasons, InnerRefusal(kInnerAsset, "not removed")));
+    EXPECT_TRUE(Holds(reasons, InnerRefusal(kInnerTexture, "not removed")));
+    // The post-save delete marks the link, which Subversion removes as a link.
+    EXPECT_FALSE(fs::exists(fs::symlink_status(LocalPath(kEvilAsset))));
+    EXPECT_EQ(WordOf(LocalPath(kEvilAsset)) & qor4::FileStatus::kMarkedForDelete, qor4::FileStatus::kMarkedForDelete);
+}
+
+TEST_F(WorkingCopyFenceTest, CheckOutAndRevertOfTheLinksChangeNothingOutside)
+{
+    WithoutWindows();
+    bool cancelled = false;
+    Helper().CheckOutObjects({Handle(evil)}, &cancelled, true);
+    EXPECT_EQ(WordOf(LocalPath(kEvilAsset)) & qor4::FileStatus::kLockedByMe, qor4::FileStatus::kLockedByMe);
+    EXPECT_FALSE(Helper().CheckOutObjects({Handle(inner)}, &cancelled, true));
+
+    std::string errorText;
+    EXPECT_EQ(FileControl().RevertFiles(CurrentAccount(), {LocalPath(kEvilAsset)}, errorText), qor4::kResultOk)
+        << errorText;
+    EXPECT_EQ(WordOf(LocalPath(kEvilAsset)) & qor4::FileStatus::kLockedByMe, 0u);
+    FileControl().RevertFiles(CurrentAccount(), {LocalPath(kInnerAsset), LocalPath(kInnerTexture)}, errorText);
+}
+
+} // namespace
