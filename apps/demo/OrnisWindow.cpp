@@ -174,8 +174,15 @@ void OrnisWindow::CreateAsset()
         QInputDialog::getText(this, tr("New Asset"), tr("Name of the new asset:"), QLineEdit::Normal, QString(), &ok)
             .trimmed();
     if (!ok) return;
-    if (!m_host.CreateAsset(name.toStdString(), kDefaultExternalFiles)) {
-        QMessageBox::warning(this, tr("New Asset"), tr("\"%1\" is empty or taken.").arg(name));
+    std::string refusal;
+    if (!m_host.CreateAsset(name.toStdString(), kDefaultExternalFiles, &refusal)) {
+        // The name is the user's own typing: shown as typed, never as markup.
+        QMessageBox box(QMessageBox::Warning, tr("New Asset"),
+                        tr("No asset was created with the name \"%1\".\n%2").arg(name, QString::fromStdString(refusal)),
+                        QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("newAssetRefusal"));
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
         return;
     }
     Refresh();
