@@ -20,6 +20,8 @@ constexpr const char* kEvilAsset = "assets/evil.qor";
 constexpr const char* kLinkedFolder = "assets/linkdir";
 constexpr const char* kInnerAsset = "assets/linkdir/inner.qor";
 constexpr const char* kInnerTexture = "assets/linkdir/inner_diffuse.tex";
+constexpr const char* kPlainAsset = "assets/plain.qor";
+constexpr const char* kMirrorAsset = "assets/mirror.qor";
 constexpr const char* kOutsideFile = "secret.qor";
 constexpr const char* kOutsideFolder = "outdir";
 constexpr const char* kOutsideContent = "not the working copy's\n";
@@ -62,11 +64,13 @@ protected:
             fs::permissions(outside / file, kReadOnly);
 
         // Another user commits the links, one with the lock workflow's property; alice updates.
+        // A link that stays inside (to a file of the lock workflow) is committed beside them.
+        ASSERT_EQ(Sandbox().Commit(kOtherUser, {{kPlainAsset, "plain"}}), "");
         const fs::path bobs(Sandbox().WorkingCopy(kOtherUser));
-        fs::create_directories(bobs / "assets");
         fs::create_symlink(outside / kOutsideFile, bobs / kEvilAsset);
         fs::create_directory_symlink(outside / kOutsideFolder, bobs / kLinkedFolder);
-        ASSERT_EQ(Sandbox().RunSvn(kOtherUser, {"add", "--parents", kEvilAsset, kLinkedFolder}), 0);
+        fs::create_symlink("plain.qor", bobs / kMirrorAsset);
+        ASSERT_EQ(Sandbox().RunSvn(kOtherUser, {"add", kEvilAsset, kLinkedFolder, kMirrorAsset}), 0);
         ASSERT_EQ(Sandbox().RunSvn(kOtherUser, {"propset", "svn:needs-lock", "*", kEvilAsset}), 0);
         ASSERT_EQ(Sandbox().RunSvn(kOtherUser, {"commit", "-m", "links"}), 0);
         ASSERT_EQ(Sandbox().Update(kUser), "");
@@ -75,6 +79,7 @@ protected:
         // The assets as a listing that follows links would have made them.
         evil = Manager().CreateAsset({"evil", LocalPath(kEvilAsset), {}, true});
         inner = Manager().CreateAsset({"inner", LocalPath(kInnerAsset), {LocalPath(kInnerTexture)}, true});
+        mirror = Manager().CreateAsset({"mirror", LocalPath(kMirrorAsset), {}, true});
         before = Snapshot(outside);
         ASSERT_EQ(before.size(), 5u); // the folder, its file, the inner folder and its two files
         Server().ClearCalls();
@@ -112,6 +117,7 @@ protected:
     std::map<std::string, std::string> before;
     standin::DbObject* evil = nullptr;
     standin::DbObject* inner = nullptr;
+    standin::DbObject* mirror = nullptr;
 };
 
 TEST_F(WorkingCopyFenceTest, MakeWritableRefusesLinksOutNamingThemAndWhereTheyPoint)
@@ -126,6 +132,11 @@ TEST_F(WorkingCopyFenceTest, MakeWritableRefusesLinksOutNamingThemAndWhereTheyPo
     EXPECT_NE(errors[0].find(EvilRefusal("not changed")), std::string::npos) << errors[0];
     EXPECT_NE(errors[1].find(InnerRefusal(kInnerAsset, "not changed")), std::string::npos) << errors[1];
     EXPECT_NE(errors[1].find(InnerRefusal(kInnerTexture, "not changed")), std::string::npos) << errors[1];
+
+    // A link that leads to a file inside is followed.
+    ASSERT_TRUE(StateOf(LocalPath(kPlainAsset)).readOnly);
+    EXPECT_TRUE(HelperInterface().MakeObjectWritable(Handle(mirror), true));
+    EXPECT_FALSE(StateOf(LocalPath(kPlainAsset)).readOnly);
 }
 
 TEST_F(WorkingCopyFenceTest, SavingWritesNothingThroughALinkOrOutOfTheWorkingCopyByPath)
