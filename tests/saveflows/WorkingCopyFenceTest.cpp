@@ -200,4 +200,52 @@ TEST_F(WorkingCopyFenceTest, CheckOutAndRevertOfTheLinksChangeNothingOutside)
     FileControl().RevertFiles(CurrentAccount(), {LocalPath(kInnerAsset), LocalPath(kInnerTexture)}, errorText);
 }
 
+// The fence's answers for the ways a path can lead out: at any depth, through chains of links,
+// relative links, "..", dangling links and loops; and what it lets through.
+TEST(WorkingCopyFence, EveryWayOutIsRefusedAndWaysThatStayInsideAreNot)
+{
+    QTemporaryDir folder;
+    const fs::path top(folder.path().toStdString());
+    const fs::path root = top / "wc";
+    fs::create_directories(root / "a" / "b");
+    fs::create_directories(top / "out");
+    fs::create_directory_symlink("../../../out", root / "a" / "b" / "deep");     // relative, out
+    fs::create_directory_symlink("b", root / "a" / "inside");                    // relative, inside
+    fs::create_symlink(root / "a" / "b" / "deep" / "x.qor", root / "chain.qor"); // through a link out
+    fs::create_symlink(top / "out" / "missing.qor", root / "dangling.qor");      // dangling, out
+    fs::create_symlink("loop2.qor", root / "loop1.qor");
+    fs::create_symlink("loop1.qor", root / "loop2.qor");
+    fs::create_symlink("a/b/file.qor", root / "alias.qor"); // inside
+    const standin::WorkingCopyFence fence(root.string());
+    const std::string w = root.string() + "/";
+
+    for (const std::string path :
+         {w + "plain.qor", w + "a/b/new/file.qor", w + "a/inside/file.qor", w + "alias.qor", w + "a/../a/b/file.qor"})
+        EXPECT_EQ(fence.RefuseChange(path), "") << path;
+    const std::string out = (top / "out").string();
+    const struct {
+        std::string path;
+        std::string refusal;
+    } refused[] = {
+        {w + "a/b/deep/x.qor",
+         "a/b/deep/x.qor lies in a/b/deep, a symbolic link to " + out + ", outside the working copy: not changed"},
+        {w + "chain.qor", "chain.qor is a symbolic link to " + out + "/x.qor, outside the working copy: not changed"},
+        {w + "dangling.qor",
+         "dangling.qor is a symbolic link to " + out + "/missing.qor, outside the working copy: not changed"},
+        {w + "loop1.qor", "loop1.qor is a symbolic link whose links loop: not changed"},
+        {w + "a/inside/../../../out/x.qor",
+         "a/inside/../../../out/x.qor is outside the working copy " + root.string() + ": not changed"},
+        {out + "/x.qor", out + "/x.qor is outside the working copy " + root.string() + ": not changed"},
+    };
+    for (const auto& entry : refused)
+        EXPECT_EQ(fence.RefuseChange(entry.path), entry.refusal) << entry.path;
+
+    // A link is removed as itself; nothing is removed through a linked folder.
+    EXPECT_EQ(fence.RefuseRemoval(w + "chain.qor"), "");
+    EXPECT_EQ(fence.RefuseRemoval(w + "a/b/deep/x.qor"),
+              "a/b/deep/x.qor lies in a/b/deep, a symbolic link to " + out + ", outside the working copy: not removed");
+    // Without a working copy there is nothing to keep inside.
+    EXPECT_EQ(standin::WorkingCopyFence().RefuseChange(out + "/x.qor"), "");
+}
+
 } // namespace
