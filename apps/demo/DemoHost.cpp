@@ -1,4 +1,6 @@
 #include "DemoHost.h"
+#include "NewAssetName.h"
+#include "WorkingCopyScan.h"
 
 #include "CZRRevisionControlPropertiesMgr.h"
 
@@ -20,7 +22,6 @@
 #include "qor4/IRevisionControlUIHelper.h"
 
 #include <QDir>
-#include <QDirIterator>
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -190,7 +191,7 @@ HostStart DemoHost::LoadAssets()
         manifest = LoadManifest(m_project.ManifestPath(m_user));
     } else {
         manifest.ok = true;
-        manifest.assets = ScanWorkingCopy();
+        manifest.assets = ScanWorkingCopy(QString::fromStdString(Workspace()));
     }
     if (!manifest.ok) {
         start.error = manifest.error;
@@ -215,35 +216,6 @@ void DemoHost::Shutdown()
     m_host.reset();
     m_backend.reset();
     m_server.reset();
-}
-
-std::vector<ManifestAsset> DemoHost::ScanWorkingCopy() const
-{
-    std::vector<ManifestAsset> assets;
-    const QDir root(QString::fromStdString(Workspace()));
-    // Folder by folder, each listed once: a working copy may hold 100,000 assets.
-    QDirIterator folders(root.path(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    QStringList paths{root.path()};
-    while (folders.hasNext()) {
-        const QString folder = folders.next();
-        if (!folder.contains(QLatin1String("/.svn/")) && !folder.endsWith(QLatin1String("/.svn"))) paths << folder;
-    }
-    for (const QString& path : paths) {
-        const QDir folder(path);
-        const QStringList textures = folder.entryList({QStringLiteral("*_*") + kTextureExtension}, QDir::Files);
-        for (const QFileInfo& file : folder.entryInfoList({QStringLiteral("*.qor")}, QDir::Files)) {
-            ManifestAsset asset{file.completeBaseName().toStdString(),
-                                {root.relativeFilePath(file.filePath()).toStdString()}};
-            const QString prefix = file.completeBaseName() + QLatin1Char('_');
-            for (const QString& texture : textures)
-                if (texture.startsWith(prefix))
-                    asset.depotFiles.push_back(root.relativeFilePath(folder.filePath(texture)).toStdString());
-            assets.push_back(std::move(asset));
-        }
-    }
-    std::sort(assets.begin(), assets.end(),
-              [](const ManifestAsset& a, const ManifestAsset& b) { return a.depotFiles < b.depotFiles; });
-    return assets;
 }
 
 standin::SessionId DemoHost::Session() const
@@ -307,15 +279,20 @@ void DemoHost::ShowAssetFiles(standin::DbObject* asset, bool inFileManager)
     m_helper->ShowAssetFiles(HandleOf(asset), inFileManager);
 }
 
-standin::DbObject* DemoHost::CreateAsset(const std::string& name, int externalFiles)
+standin::DbObject* DemoHost::CreateAsset(const std::string& name, int externalFiles, std::string* refusal)
 {
-    if (name.empty() || FindAsset(name)) return nullptr;
+    std::string problem = NewAssetNameProblem(name);
+    if (problem.empty() && FindAsset(name)) problem = "An asset of that name exists already.";
     std::vector<std::string> depotFiles{kNewAssetFolder + name + kAssetExtension};
     for (int i = 1; i <= externalFiles; ++i)
         depotFiles.push_back(kNewAssetFolder + name + kTextureSuffix + std::to_string(i) + kTextureExtension);
     for (const std::string& file : depotFiles)
-        if (QFileInfo::exists(QDir(QString::fromStdString(Workspace())).filePath(QString::fromStdString(file))))
-            return nullptr;
+        if (problem.empty() && standin::FileExists(Workspace() + "/" + file))
+            problem = "The working copy holds the file " + file + " already.";
+    if (!problem.empty()) {
+        if (refusal) *refusal = problem;
+        return nullptr;
+    }
     return AddAsset(name, depotFiles, false);
 }
 
@@ -503,6 +480,9 @@ void DemoHost::AppendDiskStates(const standin::DbObject& asset, std::vector<File
         state.depotPath = DepotPathOf(file);
         state.exists = standin::FileExists(file);
         state.readOnly = state.exists && standin::IsReadOnlyOnDisk(file);
+        // A link is shown as what it is, not as what it points to.
+        std::error_code notLink;
+        if (state.exists) state.linkTarget = std::filesystem::read_symlink(file, notLink).string();
         states.push_back(std::move(state));
     }
 }

@@ -102,9 +102,9 @@ public:
     bool CheckOutAsset(standin::DbObject* asset, bool& cancelled);
     bool MakeAssetWritable(standin::DbObject* asset);
     void ShowAssetFiles(standin::DbObject* asset, bool inFileManager);
-    // A new, unsaved asset "<folder>/<name>.qor" with externalFiles textures; null when the name is
-    // empty or taken.
-    standin::DbObject* CreateAsset(const std::string& name, int externalFiles);
+    // A new, unsaved asset "<folder>/<name>.qor" with externalFiles textures; null, with the reason
+    // in refusal, when the name is no plain name (NewAssetNameProblem) or is taken.
+    standin::DbObject* CreateAsset(const std::string& name, int externalFiles, std::string* refusal = nullptr);
     void DeleteAsset(standin::DbObject* asset);
     // The item library's save; on success the workspace's asset list is rewritten. What the save
     // left outside revision control (no session, the password cancelled) is written to the log.
@@ -170,8 +170,6 @@ private:
     static bool AskAboutCertificate(const standin::ServerCertificate& certificate);
     HostStart StartHost();
     HostStart LoadAssets();
-    // Assets of an existing working copy: every ".qor" file, with the ".tex" files that share its name.
-    std::vector<ManifestAsset> ScanWorkingCopy() const;
     standin::DbObject* AddAsset(const std::string& name, const std::vector<std::string>& depotFiles, bool saved);
     void AppendDiskStates(const standin::DbObject& asset, std::vector<FileState>& states) const;
     standin::DbObject* EditableObjectOf(const standin::DbObject* asset) const;

@@ -54,6 +54,7 @@ std::string DescribeServerState(const FileState& state)
 std::string DescribeDiskState(const FileState& state)
 {
     if (!state.exists) return "missing";
+    if (!state.linkTarget.empty()) return "symbolic link to " + state.linkTarget;
     return state.readOnly ? "read-only" : "writable";
 }
 

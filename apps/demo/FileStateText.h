@@ -18,11 +18,12 @@ struct FileState {
     std::vector<std::string> holders; // other users who have it opened or locked
     bool exists = false;
     bool readOnly = false;
+    std::string linkTarget; // where the file points when it is a symbolic link, else empty
 };
 
 // The server's view, e.g. "checked out in changelist 3; locked by me" or "opened by bob; not at head".
 std::string DescribeServerState(const FileState& state);
-// "missing", "read-only" or "writable".
+// "missing", "read-only", "writable" or "symbolic link to <target>".
 std::string DescribeDiskState(const FileState& state);
 // One line: "<depot path>: <server state> | <disk state>".
 std::string DescribeFile(const FileState& state);

@@ -194,8 +194,11 @@ void OrnisWindow::CreateAsset()
         QInputDialog::getText(this, tr("New Asset"), tr("Name of the new asset:"), QLineEdit::Normal, QString(), &ok)
             .trimmed();
     if (!ok) return;
-    if (!m_host.CreateAsset(name.toStdString(), kDefaultExternalFiles)) {
-        DemoMessageBox::Warn(this, tr("New Asset"), tr("\"%1\" is empty or taken.").arg(name));
+    std::string refusal;
+    if (!m_host.CreateAsset(name.toStdString(), kDefaultExternalFiles, &refusal)) {
+        DemoMessageBox::Warn(
+            this, tr("New Asset"),
+            tr("No asset was created with the name \"%1\".\n%2").arg(name, QString::fromStdString(refusal)));
         return;
     }
     Refresh();

@@ -123,10 +123,11 @@ DbObject* DataModelMgr::CreateAsset(const AssetDescription& description)
 {
     DbObject* asset = AddToCache(description.name, ObjectKind::Asset);
     asset->SetFiles(description.assetFile, description.externalFiles);
+    if (!description.assetFile.empty()) m_assetFiles.insert(description.assetFile);
     if (description.saved) {
         asset->SetAncestor(qor4::VersionId(kFirstVersion));
         for (const std::string& file : AssetFilePaths(*asset))
-            if (!FileExists(file)) WriteFileContent(file, DescribeAssetFile(*asset, file));
+            if (!FileExists(file)) WriteFileContent(m_fence, file, DescribeAssetFile(*asset, file));
     } else {
         asset->SetDirty(true);
     }
@@ -148,6 +149,37 @@ void DataModelMgr::DeleteAsset(DbObject* asset)
     for (DbObject* object : m_objects)
         if (object->GetOwningAsset() == asset) object->MarkDeleted();
     if (!asset->GetAncestorId().IsNull()) m_pendingDeletions.push_back(asset);
+}
+
+void DataModelMgr::SetWorkingCopy(const std::string& root)
+{
+    if (root != m_fence.Root()) m_fence = WorkingCopyFence(root);
+}
+
+bool DataModelMgr::OwnsExternalFile(const DbObject& asset, const std::string& file) const
+{
+    const std::string& assetFile = asset.GetAssetFile();
+    const std::size_t slash = file.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t assetSlash = assetFile.rfind('/');
+    const std::size_t stemStart = assetSlash == std::string::npos ? 0 : assetSlash + 1;
+    const std::size_t dot = assetFile.rfind('.');
+    const std::size_t stemEnd = dot == std::string::npos || dot < stemStart ? assetFile.size() : dot;
+    const std::size_t stemSize = stemEnd - stemStart;
+    // The common case, asked for every file of every object of a status query: "<stem>_<suffix>"
+    // beside the asset, with no '_' in the suffix, can only be the asset's own.
+    const bool sameFolder = nameStart == stemStart && file.compare(0, nameStart, assetFile, 0, stemStart) == 0;
+    if (sameFolder && file.size() > nameStart + stemSize &&
+        file.compare(nameStart, stemSize, assetFile, stemStart, stemSize) == 0 && file[nameStart + stemSize] == '_' &&
+        file.find('_', nameStart + stemSize + 1) == std::string::npos)
+        return true;
+    const std::string folder = file.substr(0, nameStart);
+    const std::string extension = assetFile.substr(stemEnd);
+    const std::string owner = OwnerOfExternalFile(file.substr(nameStart), [&](const std::string& name) {
+        return m_assetFiles.count(folder + name + extension) != 0;
+    });
+    return owner.empty() ||
+           (sameFolder && owner.size() == stemSize && assetFile.compare(stemStart, stemSize, owner) == 0);
 }
 
 void DataModelMgr::Relate(DbObject* first, DbObject* second)

@@ -5,12 +5,14 @@
 #include "DbObject.h"
 #include "MultiFileDataSource.h"
 #include "QORInstance.h"
+#include "WorkingCopyFence.h"
 
 #include "qor4/IDataModelMgr.h"
 
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace standin {
@@ -66,6 +68,13 @@ public:
     // Without the instance GetManagerInstance answers empty; objects keep their instance.
     void SetInstanceAvailable(bool available) { m_instanceAvailable = available; }
 
+    // The working copy the data base's files lie in: the save writes and removes nothing outside it.
+    void SetWorkingCopy(const std::string& root);
+    const WorkingCopyFence& Fence() const { return m_fence; }
+    // Whether an external file the asset lists is its own: it is unless, by OwnerOfExternalFile,
+    // its name gives it to another asset of this model in the same folder (deleted ones included).
+    bool OwnsExternalFile(const DbObject& asset, const std::string& file) const;
+
     // Lookup by id text among live objects, loaded or not; null when unknown or deleted.
     DbObject* Find(const std::string& idText) const;
     static qor4::QORHandle<qor4::IDbObject> MakeHandle(DbObject* object);
@@ -93,6 +102,8 @@ private:
     std::vector<DbObject*> m_objects; // one reference each; index = cache index
     std::map<std::string, DbObject*> m_byId;
     std::vector<DbObject*> m_pendingDeletions;
+    std::unordered_set<std::string> m_assetFiles; // of every asset ever created
+    WorkingCopyFence m_fence;
     qor4::QORPtr<QORInstance> m_instance;
     qor4::QORPtr<MultiFileDataSource> m_multiFileSource;
     std::vector<qor4::QORPtr<qor4::IDataSource>> m_sources;

@@ -68,6 +68,8 @@ public:
 
     // The manager and instance the object lives in; cleared when the manager goes away.
     void Attach(DataModelMgr* manager, QORInstance* instance);
+    // Without a reference: the object's own manager, or null.
+    const DataModelMgr* GetManagerObject() const { return m_manager; }
     int GetRefCount() const { return m_refs; }
     // Objects not yet destroyed, over all managers.
     static int LiveObjectCount();

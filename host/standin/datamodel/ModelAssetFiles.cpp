@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include "DataModelMgr.h"
 #include "DbObject.h"
+#include "WorkingCopyFence.h"
 
 #include <filesystem>
 #include <fstream>
@@ -34,12 +36,29 @@ const char* KindName(ObjectKind kind)
 }
 } // namespace
 
+std::string OwnerOfExternalFile(const std::string& fileName, const std::function<bool(const std::string&)>& isAsset)
+{
+    // The longest name first: a '_' further right makes a longer name.
+    for (std::size_t end = fileName.rfind('_'); end != std::string::npos && end > 0;
+         end = fileName.rfind('_', end - 1)) {
+        std::string name = fileName.substr(0, end);
+        if (isAsset(name)) return name;
+    }
+    return {};
+}
+
+bool IsOwnExternalFile(const DbObject& asset, const std::string& file)
+{
+    const DataModelMgr* manager = asset.GetManagerObject();
+    return !manager || manager->OwnsExternalFile(asset, file);
+}
+
 std::vector<std::string> AssetFilePaths(const DbObject& asset)
 {
     std::vector<std::string> files;
     if (!asset.GetAssetFile().empty()) files.push_back(asset.GetAssetFile());
-    const auto& external = asset.GetExternalFiles();
-    files.insert(files.end(), external.begin(), external.end());
+    for (const std::string& file : asset.GetExternalFiles())
+        if (IsOwnExternalFile(asset, file)) files.push_back(file);
     return files;
 }
 
@@ -52,19 +71,20 @@ std::string DescribeAssetFile(const DbObject& asset, const std::string& file)
 
 bool FileExists(const std::string& file)
 {
-    std::error_code error;
-    return fs::exists(file, error);
+    struct stat info {};
+    return ::lstat(file.c_str(), &info) == 0;
 }
 
 bool IsReadOnlyOnDisk(const std::string& file)
 {
     // One stat, without building a path: every save asks this of every dirty asset's files.
     struct stat info {};
-    return ::stat(file.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0;
+    return ::lstat(file.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0;
 }
 
-bool SetReadOnlyOnDisk(const std::string& file, bool readOnly)
+bool SetReadOnlyOnDisk(const WorkingCopyFence& fence, const std::string& file, bool readOnly)
 {
+    if (!fence.RefuseChange(file).empty()) return false;
     std::error_code error;
     const fs::perms writeBits = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
     fs::permissions(file, readOnly ? writeBits : fs::perms::owner_write,
@@ -72,7 +92,9 @@ bool SetReadOnlyOnDisk(const std::string& file, bool readOnly)
     return !error;
 }
 
-FileOutcome WriteFileContent(const std::string& file, const std::string& content)
+namespace {
+// Where the fence was asked already.
+FileOutcome WriteUnfenced(const std::string& file, const std::string& content)
 {
     std::error_code error;
     const fs::path parent = fs::path(file).parent_path();
@@ -83,21 +105,35 @@ FileOutcome WriteFileContent(const std::string& file, const std::string& content
     if (!stream) return {file, kCannotWriteReason};
     return {file, {}};
 }
+} // namespace
 
-FileOutcome RemoveFileFromDisk(const std::string& file)
+FileOutcome WriteFileContent(const WorkingCopyFence& fence, const std::string& file, const std::string& content)
 {
+    std::string refusal = fence.RefuseChange(file);
+    if (!refusal.empty()) return {file, std::move(refusal)};
+    return WriteUnfenced(file, content);
+}
+
+FileOutcome RemoveFileFromDisk(const WorkingCopyFence& fence, const std::string& file)
+{
+    std::string refusal = fence.RefuseRemoval(file);
+    if (!refusal.empty()) return {file, std::move(refusal)};
     std::error_code error;
     fs::remove(file, error);
     if (error) return {file, error.message()};
     return {file, {}};
 }
 
-FileOutcome WriteAssetFiles(const DbObject& asset)
+FileOutcome WriteAssetFiles(const WorkingCopyFence& fence, const DbObject& asset)
 {
     const std::vector<std::string> files = AssetFilePaths(asset);
     if (files.empty()) return {asset.GetName(), kNoFileReason};
-    for (const std::string& file : files)
+    // The pending files lie beside their targets, in folders the fence let through.
+    for (const std::string& file : files) {
+        std::string refusal = fence.RefuseChange(file);
+        if (!refusal.empty()) return {file, std::move(refusal)};
         if (IsReadOnlyOnDisk(file)) return {file, kReadOnlyReason};
+    }
 
     std::vector<std::string> pending;
     auto discardPending = [&pending] {
@@ -108,7 +144,10 @@ FileOutcome WriteAssetFiles(const DbObject& asset)
     for (const std::string& file : files) {
         const std::string temporary = file + kPendingSuffix;
         pending.push_back(temporary);
-        const FileOutcome outcome = WriteFileContent(temporary, DescribeAssetFile(asset, file));
+        // Whatever holds the name already, a link among them, goes first: it is not followed.
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        const FileOutcome outcome = WriteUnfenced(temporary, DescribeAssetFile(asset, file));
         if (!outcome.Succeeded()) {
             discardPending();
             return {file, outcome.reason};

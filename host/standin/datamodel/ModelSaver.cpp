@@ -32,7 +32,7 @@ void ModelSaver::RemoveDeletedAssets(SaveResult& result)
         bool removedAll = true;
         for (const std::string& file : AssetFilePaths(*asset)) {
             if (!FileExists(file)) continue;
-            const FileOutcome outcome = RemoveFileFromDisk(file);
+            const FileOutcome outcome = RemoveFileFromDisk(m_manager.Fence(), file);
             if (outcome.Succeeded()) {
                 record.RecordDeletedFile(file);
                 result.removedFiles.push_back(file);
@@ -64,7 +64,7 @@ void ModelSaver::WriteDirtyAssets(SaveResult& result)
               [](const DbObject* a, const DbObject* b) { return a->GetCacheIndex() < b->GetCacheIndex(); });
 
     for (DbObject* asset : assets) {
-        const FileOutcome outcome = WriteAssetFiles(*asset);
+        const FileOutcome outcome = WriteAssetFiles(m_manager.Fence(), *asset);
         if (!outcome.Succeeded()) {
             result.failures.push_back({asset->GetName(), outcome.file, outcome.reason});
             continue;

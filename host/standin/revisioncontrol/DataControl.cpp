@@ -46,9 +46,10 @@ template <typename Take> bool VisitFiles(const qor4::DbObjectHandle& object, boo
     const DbObject* found = ToDbObject(object);
     if (!found || !found->IsAlive() || !found->GetOwningAsset()) return false;
     if (!found->GetAssetFile().empty()) take(found->GetAssetFile());
+    // Only the external files that are the asset's own: a file another asset's name claims is not.
     if (includeExternal)
         for (const std::string& file : found->GetExternalFiles())
-            take(file);
+            if (IsOwnExternalFile(*found, file)) take(file);
     return true;
 }
 
@@ -294,8 +295,9 @@ bool DataControl::IsReadOnly(const qor4::DbObjectHandle& object, bool includeExt
     if (!assetFile.empty() && IsReadOnlyOnDisk(assetFile)) return true;
     if (!includeExternal) return false;
     const std::vector<std::string>& external = found->GetExternalFiles();
-    return std::any_of(external.begin(), external.end(),
-                       [](const std::string& file) { return IsReadOnlyOnDisk(file); });
+    return std::any_of(external.begin(), external.end(), [found](const std::string& file) {
+        return IsOwnExternalFile(*found, file) && IsReadOnlyOnDisk(file);
+    });
 }
 
 bool DataControl::QueryObjectFlag(const qor4::DbObjectHandle& object, bool includeExternal,
@@ -425,11 +427,13 @@ qor4::qorResult DataControl::SetUserParameters(const qor4::IUserParameters* para
     RecordWith("SetUserParameters", [&] { return std::vector<std::string>{parameters ? "account" : "none"}; });
     if (!parameters) {
         m_account = m_accounts ? m_accounts->Waiting() : nullptr;
+        accountChanged(m_account);
         return qor4::kResultOk;
     }
     const auto* account = dynamic_cast<const UserParameters*>(parameters);
     if (!account) return kResultForeignAccount;
     m_account = account;
+    accountChanged(account);
     return qor4::kResultOk;
 }
 
@@ -463,7 +467,10 @@ bool DataControl::HasExternalFiles(const qor4::DbObjectHandle& object, const qor
 {
     RecordWith("HasExternalFiles", [&] { return std::vector<std::string>{NameOf(object)}; });
     const DbObject* found = ToDbObject(object);
-    return found && !found->GetExternalFiles().empty();
+    if (!found) return false;
+    const std::vector<std::string>& external = found->GetExternalFiles();
+    return std::any_of(external.begin(), external.end(),
+                       [found](const std::string& file) { return IsOwnExternalFile(*found, file); });
 }
 
 } // namespace standin

@@ -17,6 +17,8 @@
 #include "RevisionBackend.h"
 #include "qor4/IDataControl.h"
 
+#include <boost/signals2/signal.hpp>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -96,6 +98,8 @@ public:
 
     // The account has an open session (asked of the backend, not of the server; not recorded).
     bool IsConnected();
+    // The account the data control acts for now (null: none), each time it is set.
+    boost::signals2::signal<void(const UserParameters*)> accountChanged;
 
     const std::vector<Call>& GetCalls() const { return m_calls; }
     // The call record is the stand-in's, for tests; a benchmark of the plug-in switches it off.

@@ -1,5 +1,6 @@
 #include "ModelSession.h"
 
+#include "UserParameters.h"
 #include "WorkerBackend.h"
 
 namespace standin {
@@ -25,6 +26,12 @@ ModelSession::ModelSession(std::shared_ptr<RevisionBackend> backend, ModelServic
             qor4::QORPtr<qor4::IQORUnknown>(static_cast<qor4::IFileVersionControl*>(m_fileControl.Get())));
     }
     m_library = std::make_unique<ItemLibrary>(m_manager, libraryContextId);
+    // The data base's files lie in the working copy of the account it is used with; without an
+    // account now, the last one's working copy stays the fence.
+    if (m_dataControl)
+        m_accountChanged = m_dataControl->accountChanged.connect([this](const UserParameters* account) {
+            if (account && !account->Workspace().empty()) m_manager->SetWorkingCopy(account->Workspace());
+        });
     // Only a save that made new assets is followed by per-asset status queries.
     m_postSaveStarting = m_library->postSaveStarting.connect([this](const SaveResult& saved) {
         if (!saved.newAssets.empty()) m_backend->Expect(saved.writtenFiles);

@@ -63,6 +63,7 @@ private:
     std::unique_ptr<ItemLibrary> m_library;
     boost::signals2::scoped_connection m_postSaveStarting;
     boost::signals2::scoped_connection m_postSaveEnded;
+    boost::signals2::scoped_connection m_accountChanged;
 };
 
 } // namespace standin

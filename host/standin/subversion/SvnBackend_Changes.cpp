@@ -8,6 +8,7 @@
 #include "SvnStatusWalk.h"
 
 #include "OperationScope.h"
+#include "WorkingCopyFence.h"
 
 #include <svn_props.h>
 #include <svn_string.h>
@@ -332,6 +333,12 @@ ServerResult SvnBackend::MakeWritable(SessionId id, const FileList& files)
     std::string refusals;
     const FileList paths = Canonical(*session, files, refusals);
     RefuseFolders(paths, refusals);
+    // A link Subversion versions may lead out of the working copy: its mode is not ours to change.
+    const WorkingCopyFence fence(session->workingCopy);
+    for (const std::string& file : paths) {
+        const std::string refusal = fence.RefuseChange(file);
+        if (!refusal.empty()) refusals += refusal + "\n";
+    }
     if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
     for (const std::string& file : paths) {
         std::error_code error;

@@ -1,0 +1,251 @@
+// A repository another user filled with symbolic links that lead out of the working copy: every
+// flow of the host runs over them, and a folder outside (the sentinel) keeps every file's content,
+// mode and time, while the refusals name the link and where it points.
+#include "FlowFixture.h"
+
+#include "WorkingCopyFence.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kEvilAsset = "assets/evil.qor";
+constexpr const char* kLinkedFolder = "assets/linkdir";
+constexpr const char* kInnerAsset = "assets/linkdir/inner.qor";
+constexpr const char* kInnerTexture = "assets/linkdir/inner_diffuse.tex";
+constexpr const char* kPlainAsset = "assets/plain.qor";
+constexpr const char* kMirrorAsset = "assets/mirror.qor";
+constexpr const char* kOutsideFile = "secret.qor";
+constexpr const char* kOutsideFolder = "outdir";
+constexpr const char* kOutsideContent = "not the working copy's\n";
+const fs::perms kReadOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+
+// What the sentinel folder holds, entry by entry: kind, mode, size, time and content.
+std::map<std::string, std::string> Snapshot(const fs::path& folder)
+{
+    std::map<std::string, std::string> entries;
+    auto record = [&entries, &folder](const fs::path& path) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0) return;
+        std::string text = std::to_string(info.st_mode) + " " + std::to_string(info.st_size) + " " +
+                           std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec);
+        if (S_ISREG(info.st_mode)) {
+            std::ifstream stream(path, std::ios::binary);
+            text += " " + std::string(std::istreambuf_iterator<char>(stream), {});
+        }
+        entries[path.lexically_relative(folder).string()] = text;
+    };
+    record(folder);
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder))
+        record(entry.path());
+    return entries;
+}
+
+class WorkingCopyFenceTest : public FlowFixture {
+protected:
+    void SetUp() override
+    {
+        FlowFixture::SetUp();
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(sentinel.isValid());
+        const fs::path outside(sentinel.path().toStdString());
+        std::ofstream(outside / kOutsideFile) << kOutsideContent;
+        fs::create_directory(outside / kOutsideFolder);
+        std::ofstream(outside / kOutsideFolder / "inner.qor") << kOutsideContent;
+        std::ofstream(outside / kOutsideFolder / "inner_diffuse.tex") << kOutsideContent;
+        for (const char* file : {"secret.qor", "outdir/inner.qor", "outdir/inner_diffuse.tex"})
+            fs::permissions(outside / file, kReadOnly);
+
+        // Another user commits the links, one with the lock workflow's property; alice updates.
+        // A link that stays inside (to a file of the lock workflow) is committed beside them.
+        ASSERT_EQ(Sandbox().Commit(kOtherUser, {{kPlainAsset, "plain"}}), "");
+        const fs::path bobs(Sandbox().WorkingCopy(kOtherUser));
+        fs::create_symlink(outside / kOutsideFile, bobs / kEvilAsset);
+        fs::create_directory_symlink(outside / kOutsideFolder, bobs / kLinkedFolder);
+        fs::create_symlink("plain.qor", bobs / kMirrorAsset);
+        ASSERT_EQ(Sandbox().RunSvn(kOtherUser, {"add", kEvilAsset, kLinkedFolder, kMirrorAsset}), 0);
+        ASSERT_EQ(Sandbox().RunSvn(kOtherUser, {"propset", "svn:needs-lock", "*", kEvilAsset}), 0);
+        ASSERT_EQ(Sandbox().RunSvn(kOtherUser, {"commit", "-m", "links"}), 0);
+        ASSERT_EQ(Sandbox().Update(kUser), "");
+        ASSERT_TRUE(fs::is_symlink(LocalPath(kEvilAsset)));
+
+        // The assets as a listing that follows links would have made them.
+        evil = Manager().CreateAsset({"evil", LocalPath(kEvilAsset), {}, true});
+        inner = Manager().CreateAsset({"inner", LocalPath(kInnerAsset), {LocalPath(kInnerTexture)}, true});
+        mirror = Manager().CreateAsset({"mirror", LocalPath(kMirrorAsset), {}, true});
+        before = Snapshot(outside);
+        ASSERT_EQ(before.size(), 5u); // the folder, its file, the inner folder and its two files
+        Server().ClearCalls();
+    }
+
+    void TearDown() override
+    {
+        // Whatever the flow, the sentinel is as it was.
+        EXPECT_EQ(Snapshot(sentinel.path().toStdString()), before);
+        FlowFixture::TearDown();
+    }
+
+    std::string Outside(const std::string& name) const
+    {
+        return standin::WorkingCopyFence::RealLocation(sentinel.path().toStdString() + "/" + name).value_or("");
+    }
+    // The refusal of the link to the outside file, and of a file in the linked folder.
+    std::string EvilRefusal(const char* outcome) const
+    {
+        return std::string(kEvilAsset) + " is a symbolic link to " + Outside(kOutsideFile) +
+               ", outside the working copy: " + outcome;
+    }
+    std::string InnerRefusal(const std::string& file, const char* outcome) const
+    {
+        return file + " lies in " + kLinkedFolder + ", a symbolic link to " + Outside(kOutsideFolder) +
+               ", outside the working copy: " + outcome;
+    }
+    static bool Holds(const std::vector<std::string>& texts, const std::string& part)
+    {
+        return std::any_of(texts.begin(), texts.end(),
+                           [&part](const std::string& text) { return text.find(part) != std::string::npos; });
+    }
+
+    QTemporaryDir sentinel;
+    std::map<std::string, std::string> before;
+    standin::DbObject* evil = nullptr;
+    standin::DbObject* inner = nullptr;
+    standin::DbObject* mirror = nullptr;
+};
+
+TEST_F(WorkingCopyFenceTest, MakeWritableRefusesLinksOutNamingThemAndWhereTheyPoint)
+{
+    WithoutWindows();
+
+    EXPECT_FALSE(HelperInterface().MakeObjectWritable(Handle(evil), true));
+    EXPECT_FALSE(HelperInterface().MakeObjectWritable(Handle(inner), true));
+
+    const std::vector<std::string> errors = LogTexts(Log::MsgType::Error);
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_NE(errors[0].find(EvilRefusal("not changed")), std::string::npos) << errors[0];
+    EXPECT_NE(errors[1].find(InnerRefusal(kInnerAsset, "not changed")), std::string::npos) << errors[1];
+    EXPECT_NE(errors[1].find(InnerRefusal(kInnerTexture, "not changed")), std::string::npos) << errors[1];
+
+    // A link that leads to a file inside is followed.
+    ASSERT_TRUE(StateOf(LocalPath(kPlainAsset)).readOnly);
+    EXPECT_TRUE(HelperInterface().MakeObjectWritable(Handle(mirror), true));
+    EXPECT_FALSE(StateOf(LocalPath(kPlainAsset)).readOnly);
+}
+
+TEST_F(WorkingCopyFenceTest, SavingWritesNothingThroughALinkOrOutOfTheWorkingCopyByPath)
+{
+    WithoutWindows();
+    // The read-only file behind the linked folder is made writable before the save, which is refused too.
+    Properties().SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kMakeWritable);
+    Touch(evil);
+    Touch(inner);
+    // New assets whose files are named out of the working copy: by "..", and by an absolute path.
+    const fs::path up = fs::path(sentinel.path().toStdString()).lexically_relative(LocalPath("assets"));
+    const std::string climbing = LocalPath("assets/" + up.string() + "/pwned.qor");
+    const std::string absolute = sentinel.path().toStdString() + "/" + kOutsideFolder + "/pwned_map1.tex";
+    Manager().CreateAsset({"pwned", climbing, {absolute}, false});
+
+    const standin::SaveResult saved = Library().Save();
+
+    ASSERT_FALSE(saved.vetoed) << ::testing::PrintToString(LogTexts(Log::MsgType::Error));
+    std::vector<std::string> reasons;
+    for (const standin::SaveFailure& failure : saved.failures)
+        reasons.push_back(failure.reason);
+    EXPECT_EQ(reasons.size(), 3u);
+    EXPECT_TRUE(Holds(reasons, EvilRefusal("not changed")));
+    EXPECT_TRUE(Holds(reasons, InnerRefusal(kInnerAsset, "not changed")));
+    EXPECT_TRUE(Holds(reasons, "is outside the working copy " + Sandbox().WorkingCopy(kUser) + ": not changed"));
+    EXPECT_TRUE(saved.writtenFiles.empty());
+    EXPECT_TRUE(fs::is_symlink(LocalPath(kEvilAsset))) << "the versioned link stays a link";
+}
+
+TEST_F(WorkingCopyFenceTest, DeletingRemovesTheLinkItselfAndNothingThroughALinkedFolder)
+{
+    WithoutWindows();
+    Manager().DeleteAsset(evil);
+    Manager().DeleteAsset(inner);
+
+    const standin::SaveResult saved = Library().Save();
+
+    EXPECT_EQ(saved.removedFiles, std::vector<std::string>{LocalPath(kEvilAsset)});
+    std::vector<std::string> reasons;
+    for (const standin::SaveFailure& failure : saved.failures)
+        reasons.push_back(failure.reason);
+    EXPECT_TRUE(Holds(reasons, InnerRefusal(kInnerAsset, "not removed")));
+    EXPECT_TRUE(Holds(reasons, InnerRefusal(kInnerTexture, "not removed")));
+    // The post-save delete marks the link, which Subversion removes as a link.
+    EXPECT_FALSE(fs::exists(fs::symlink_status(LocalPath(kEvilAsset))));
+    EXPECT_EQ(WordOf(LocalPath(kEvilAsset)) & qor4::FileStatus::kMarkedForDelete, qor4::FileStatus::kMarkedForDelete);
+}
+
+TEST_F(WorkingCopyFenceTest, CheckOutAndRevertOfTheLinksChangeNothingOutside)
+{
+    WithoutWindows();
+    bool cancelled = false;
+    Helper().CheckOutObjects({Handle(evil)}, &cancelled, true);
+    EXPECT_EQ(WordOf(LocalPath(kEvilAsset)) & qor4::FileStatus::kLockedByMe, qor4::FileStatus::kLockedByMe);
+    EXPECT_FALSE(Helper().CheckOutObjects({Handle(inner)}, &cancelled, true));
+
+    std::string errorText;
+    EXPECT_EQ(FileControl().RevertFiles(CurrentAccount(), {LocalPath(kEvilAsset)}, errorText), qor4::kResultOk)
+        << errorText;
+    EXPECT_EQ(WordOf(LocalPath(kEvilAsset)) & qor4::FileStatus::kLockedByMe, 0u);
+    FileControl().RevertFiles(CurrentAccount(), {LocalPath(kInnerAsset), LocalPath(kInnerTexture)}, errorText);
+}
+
+// The fence's answers for the ways a path can lead out: at any depth, through chains of links,
+// relative links, "..", dangling links and loops; and what it lets through.
+TEST(WorkingCopyFence, EveryWayOutIsRefusedAndWaysThatStayInsideAreNot)
+{
+    QTemporaryDir folder;
+    const fs::path top(folder.path().toStdString());
+    const fs::path root = top / "wc";
+    fs::create_directories(root / "a" / "b");
+    fs::create_directories(top / "out");
+    fs::create_directory_symlink("../../../out", root / "a" / "b" / "deep");     // relative, out
+    fs::create_directory_symlink("b", root / "a" / "inside");                    // relative, inside
+    fs::create_symlink(root / "a" / "b" / "deep" / "x.qor", root / "chain.qor"); // through a link out
+    fs::create_symlink(top / "out" / "missing.qor", root / "dangling.qor");      // dangling, out
+    fs::create_symlink("loop2.qor", root / "loop1.qor");
+    fs::create_symlink("loop1.qor", root / "loop2.qor");
+    fs::create_symlink("a/b/file.qor", root / "alias.qor"); // inside
+    const standin::WorkingCopyFence fence(root.string());
+    const std::string w = root.string() + "/";
+
+    for (const std::string path :
+         {w + "plain.qor", w + "a/b/new/file.qor", w + "a/inside/file.qor", w + "alias.qor", w + "a/../a/b/file.qor"})
+        EXPECT_EQ(fence.RefuseChange(path), "") << path;
+    const std::string out = (top / "out").string();
+    const struct {
+        std::string path;
+        std::string refusal;
+    } refused[] = {
+        {w + "a/b/deep/x.qor",
+         "a/b/deep/x.qor lies in a/b/deep, a symbolic link to " + out + ", outside the working copy: not changed"},
+        {w + "chain.qor", "chain.qor is a symbolic link to " + out + "/x.qor, outside the working copy: not changed"},
+        {w + "dangling.qor",
+         "dangling.qor is a symbolic link to " + out + "/missing.qor, outside the working copy: not changed"},
+        {w + "loop1.qor", "loop1.qor is a symbolic link whose links loop: not changed"},
+        {w + "a/inside/../../../out/x.qor",
+         "a/inside/../../../out/x.qor is outside the working copy " + root.string() + ": not changed"},
+        {out + "/x.qor", out + "/x.qor is outside the working copy " + root.string() + ": not changed"},
+    };
+    for (const auto& entry : refused)
+        EXPECT_EQ(fence.RefuseChange(entry.path), entry.refusal) << entry.path;
+
+    // A link is removed as itself; nothing is removed through a linked folder.
+    EXPECT_EQ(fence.RefuseRemoval(w + "chain.qor"), "");
+    EXPECT_EQ(fence.RefuseRemoval(w + "a/b/deep/x.qor"),
+              "a/b/deep/x.qor lies in a/b/deep, a symbolic link to " + out + ", outside the working copy: not removed");
+    // Without a working copy there is nothing to keep inside.
+    EXPECT_EQ(standin::WorkingCopyFence().RefuseChange(out + "/x.qor"), "");
+}
+
+} // namespace
