@@ -261,6 +261,12 @@ bool SvnBackend::IsSessionOpen(SessionId session)
     return found != m_sessions.end() && found->second->Alive();
 }
 
+void SvnBackend::DropEndedClients()
+{
+    for (auto& entry : m_sessions)
+        if (entry.second->client && !entry.second->Alive()) entry.second->client.reset();
+}
+
 SvnBackend::Session* SvnBackend::Enter(SessionId id, ServerResult& failure)
 {
     const auto found = m_sessions.find(id);
@@ -270,8 +276,7 @@ SvnBackend::Session* SvnBackend::Enter(SessionId id, ServerResult& failure)
     }
     Session& session = *found->second;
     if (!session.Alive()) {
-        // The client, its password and its connections' memory go with the session's life (the
-        // client's destructor wipes them).
+        // The client, its password and its connections' memory went with the session's life.
         session.client.reset();
         failure = {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + "\n"};
         return nullptr;

@@ -139,6 +139,9 @@ private:
     svn::Error LocksFromMaster(Session& session, const FileList& files, std::vector<svn::NodeInfo>& nodes);
     // Whether the running call's deadline has passed.
     bool DeadlinePassed();
+    // Destroys the clients of sessions that ended (expired, password refused): the client's
+    // destructor wipes the password and every pool that held a copy. Called as each call ends.
+    void DropEndedClients();
     // The live session, with the client's deadline armed; null (and the -34 result) otherwise.
     Session* Enter(SessionId session, ServerResult& failure);
     // Turns a failed call into a result; a refused password ends the session (-34).

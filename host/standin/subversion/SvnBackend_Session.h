@@ -45,8 +45,11 @@ public:
     }
     ~Call()
     {
-        std::lock_guard<std::mutex> lock(m_backend.m_runningMutex);
-        m_backend.m_running = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(m_backend.m_runningMutex);
+            m_backend.m_running = nullptr;
+        }
+        m_backend.DropEndedClients();
     }
     Call(const Call&) = delete;
     Call& operator=(const Call&) = delete;
