@@ -1,5 +1,7 @@
 #include "Log/Log.h"
 
+#include "PrintableText.h"
+
 namespace Log {
 
 Stream& Stream::operator<<(MsgType type)
@@ -10,7 +12,8 @@ Stream& Stream::operator<<(MsgType type)
 
 Stream& Stream::operator<<(const std::string& text)
 {
-    if (m_sink) m_sink->Write(m_type, text);
+    // Entries carry server answers, hook output and file names: no control reaches a log or terminal.
+    if (m_sink) m_sink->Write(m_type, standin::PrintableText(text));
     return *this;
 }
 
