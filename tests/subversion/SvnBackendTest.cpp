@@ -2,7 +2,9 @@
 #include "SvnBackend.h"
 #include "SvnSandbox.h"
 
+#include "MemoryLog.h"
 #include "OperationScope.h"
+#include "PrintableText.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -14,7 +16,9 @@
 #include <fstream>
 #include <thread>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 namespace {
 
@@ -120,6 +124,58 @@ TEST_F(SvnBackendTest, AStatusAnswersEveryRequestedPathInOrderHoweverItIsSpelled
         backend.Status(alice, {lamp, AlicePath("chars/rig/hero_rig.qor")}, standin::StatusScope::kWithRepository);
     ASSERT_TRUE(deeper.Succeeded()) << deeper.text;
     EXPECT_EQ(deeper.words, (std::vector<qor4::StatusWord>{held, 0}));
+}
+
+// A name whose bytes are not UTF-8 makes Subversion's walk of its folder fail as a whole. Such a
+// file is left out, named once in the host log with its bytes escaped, and reads as not in revision
+// control; check-outs, status and submits of every other file go on, in its folder and above it.
+TEST_F(SvnBackendTest, AFileNamedInBytesThatAreNotUtf8IsLeftOutAndStopsNoOtherFile)
+{
+    standin::MemoryLog log;
+    const std::string inProps = AlicePath("props/bad\xff.qor");
+    const std::string atRoot = AlicePath("bad\xff.qor");
+    for (const std::string& path : {inProps, atRoot}) {
+        const int file = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0644);
+        ASSERT_GE(file, 0) << "a name of raw bytes";
+        ::close(file);
+    }
+    const standin::ChangeListResult change = backend.CreateChangeList(alice, "odd names");
+    ASSERT_TRUE(change.Succeeded()) << change.text;
+
+    const standin::ServerResult inFolder =
+        backend.Edit(alice, {AlicePath(kLamp), AlicePath(kChair)}, change.changeList);
+    EXPECT_TRUE(inFolder.Succeeded()) << inFolder.text;
+    const standin::ServerResult acrossFolders = backend.Edit(alice, {AlicePath(kHero), inProps}, change.changeList);
+    EXPECT_TRUE(acrossFolders.Failed()) << "the odd file cannot be checked out";
+    EXPECT_FALSE(IsWritable(AlicePath(kHero))) << "nothing is left half checked out";
+    EXPECT_TRUE(IsWritable(AlicePath(kLamp)));
+
+    const standin::FileList request{AlicePath(kHero), AlicePath(kLamp), inProps, AlicePath(kChair), atRoot};
+    const qor4::StatusWord mine = fs::kCheckedOut | fs::kLockedByMe;
+    for (const auto scope : {standin::StatusScope::kWithRepository, standin::StatusScope::kLocal}) {
+        const standin::StatusResult status = backend.Status(alice, request, scope);
+        ASSERT_TRUE(status.Succeeded()) << status.text;
+        EXPECT_EQ(status.words, (std::vector<qor4::StatusWord>{0, mine, fs::kNotInDepot, mine, fs::kNotInDepot}));
+    }
+    EXPECT_EQ(WordOf(bob, BobPath(kLamp)), fs::kCheckedOutByOther | fs::kLockedByOther);
+
+    std::ofstream(AlicePath(kLamp)) << "lamp 2";
+    const standin::ChangeListResult submitted = backend.Submit(alice, change.changeList);
+    EXPECT_TRUE(submitted.Succeeded()) << submitted.text;
+    EXPECT_EQ(submitted.revision, 2);
+
+    for (const std::string& path : {inProps, atRoot}) {
+        const std::string escaped = standin::PrintableText(path);
+        ASSERT_NE(escaped.find("bad\\xFF.qor"), std::string::npos);
+        EXPECT_EQ(std::count_if(log.Entries().begin(), log.Entries().end(),
+                                [&](const standin::MemoryLog::Entry& entry) {
+                                    return entry.type == Log::MsgType::Warning &&
+                                           entry.text.find(escaped) != std::string::npos;
+                                }),
+                  1)
+            << log.Format();
+    }
+    EXPECT_EQ(log.Format().find('\xff'), std::string::npos) << "no raw byte reaches the log";
 }
 
 TEST_F(SvnBackendTest, AStolenLockIsTheThiefsAndMyNextCheckOutIsRefusedNamingThem)
