@@ -1,5 +1,6 @@
 // The Subversion backend against a real svnserve, as two users with a working copy each.
 #include "SvnBackend.h"
+#include "SvnLockListing.h"
 #include "SvnSandbox.h"
 
 #include "MemoryLog.h"
@@ -176,6 +177,64 @@ TEST_F(SvnBackendTest, AFileNamedInBytesThatAreNotUtf8IsLeftOutAndStopsNoOtherFi
             << log.Format();
     }
     EXPECT_EQ(log.Format().find('\xff'), std::string::npos) << "no raw byte reaches the log";
+}
+
+// Every user of the repository reads a lock's comment: it names no local path, only an id of the
+// working copy that stays the same for its check-outs (whatever session takes them) and differs
+// from another copy's. A working copy whose path holds control characters checks out like any other.
+TEST_F(SvnBackendTest, ALockCommentNamesTheWorkingCopyByAnIdAndNeverByItsPath)
+{
+    standin::svn::Client bobClient(kBob, sandbox.Password(kBob), {sandbox.ConfigFolder(), {}});
+    const auto commentOf = [&](const char* file) {
+        standin::svn::LockListing listing =
+            standin::svn::ListLocks(bobClient, sandbox.Url(), sandbox.WorkingCopy(kBob));
+        EXPECT_FALSE(listing.error) << listing.error.Text();
+        return listing.byPath[BobPath(file)].comment;
+    };
+    const auto holdsNoControl = [](const std::string& text) {
+        return std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+    };
+
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kLamp)}, "").Succeeded());
+    const std::string comment = commentOf(kLamp);
+    EXPECT_NE(comment, "");
+    EXPECT_EQ(comment.find('/'), std::string::npos) << comment;
+    EXPECT_EQ(comment.find(std::filesystem::path(sandbox.WorkingCopy(kAlice)).filename().string()), std::string::npos)
+        << comment;
+
+    backend.CloseSession(alice);
+    std::string failure;
+    alice = sandbox.Open(backend, kAlice, failure);
+    ASSERT_NE(alice, 0) << failure;
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kChair)}, "").Succeeded());
+    EXPECT_EQ(commentOf(kChair), comment) << "the same working copy, another session";
+
+    const std::string odd = sandbox.WorkingCopy(kAlice) + "-\x1b[1mbold\ttab\x7f";
+    ASSERT_EQ(sandbox.RunSvn(kAlice,
+                             {"checkout", QString::fromStdString(sandbox.UrlOf(kAlice)), QString::fromStdString(odd)}),
+              0);
+    const standin::LoginResult login =
+        backend.OpenSession({kAlice, sandbox.Password(kAlice), sandbox.UrlOf(kAlice), odd, {}});
+    ASSERT_TRUE(login.Succeeded()) << login.text;
+    const standin::ServerResult checkedOut = backend.Edit(login.session, {odd + "/" + kHero}, "");
+    EXPECT_TRUE(checkedOut.Succeeded()) << checkedOut.text;
+    const std::string other = commentOf(kHero);
+    EXPECT_NE(other, "");
+    EXPECT_NE(other, comment) << "another working copy";
+    EXPECT_TRUE(holdsNoControl(other)) << other;
+    EXPECT_EQ(other.find("bold"), std::string::npos) << other;
+    backend.CloseSession(login.session);
+
+    // A damaged id is replaced, never passed on.
+    std::ofstream(odd + "/.svn/zr-working-copy-id", std::ios::trunc) << "\x1b[31m/home/alice\n";
+    const standin::LoginResult again =
+        backend.OpenSession({kAlice, sandbox.Password(kAlice), sandbox.UrlOf(kAlice), odd, {}});
+    ASSERT_TRUE(again.Succeeded()) << again.text;
+    ASSERT_TRUE(backend.Edit(again.session, {odd + "/" + kTexture}, "").Succeeded());
+    const std::string replaced = commentOf(kTexture);
+    EXPECT_TRUE(holdsNoControl(replaced)) << replaced;
+    EXPECT_EQ(replaced.find("/home"), std::string::npos) << replaced;
+    backend.CloseSession(again.session);
 }
 
 TEST_F(SvnBackendTest, AStolenLockIsTheThiefsAndMyNextCheckOutIsRefusedNamingThem)

@@ -6,6 +6,7 @@
 #include "SvnError.h"
 #include "SvnProbe.h"
 #include "SvnStatusWalk.h"
+#include "WorkingCopyId.h"
 
 #include "OperationScope.h"
 
@@ -241,6 +242,7 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
     session->server = server;
     session->workingCopy = found.root;
     session->rootUrl = found.url;
+    session->copyId = svn::WorkingCopyId::Of(found.root);
     if (!FindLockServer(*session, connection, found.url, result)) return result;
     session->changeLists = std::make_unique<svn::ChangeListFile>(session->workingCopy);
     session->expiresAt = std::chrono::steady_clock::now() + m_lifetime;

@@ -19,6 +19,7 @@ struct SvnBackend::Session {
     std::string server;      // the repository URL, canonical
     std::string workingCopy; // the working copy's root, canonical
     std::string rootUrl;     // the working copy's root's URL
+    std::string copyId;      // the working copy's WorkingCopyId
     // Behind a replica: its master, and the working copy's root as the master names it.
     std::string lockServer;
     std::string lockRoot;
@@ -32,8 +33,9 @@ struct SvnBackend::Session {
     std::map<std::string, std::chrono::steady_clock::time_point> abandonedLocks;
 
     bool Alive() const { return !rejected && std::chrono::steady_clock::now() < expiresAt; }
-    // The comment of the locks this working copy takes, which tells them from the user's others.
-    std::string LockComment() const { return "Checked out in " + workingCopy; }
+    // The comment of the locks this working copy takes, which tells them from the user's others:
+    // every user of the repository reads it, so it names no local path.
+    std::string LockComment() const { return "Checked out in working copy " + copyId; }
 };
 
 class SvnBackend::Call {
