@@ -181,10 +181,15 @@ protected:
         std::string message;
         const qor4::IUserParameters* account = nullptr;
         {
+            // As the demo's Connect does it.
             QByteArray password = dialog.GetPassword().toUtf8();
-            account = FileControl().CreateUserParameters(kUser, password.toStdString(), Sandbox().Url(),
-                                                         Sandbox().WorkingCopy(kUser), message);
-            password.fill(0);
+            std::string typed(password.constData(), static_cast<std::size_t>(password.size()));
+            password.fill('\0');
+            account = FileControl().CreateUserParameters(kUser, typed, Sandbox().Url(), Sandbox().WorkingCopy(kUser),
+                                                         message);
+            volatile char* secret = typed.data();
+            for (std::size_t i = 0; i < typed.size(); ++i)
+                secret[i] = 0;
         }
         ASSERT_NE(account, nullptr) << message;
         Control().SetUserParameters(account);
