@@ -117,6 +117,7 @@ enum class Ending {
     kClosed,                // the host closes it
     kExpired,               // its lifetime ends; the next operation answers that it expired
     kExpiredByTheHost,      // the host's simulated expiry; the next operation answers that it expired
+    kExpiredIdle,           // its lifetime ends, and no operation follows
     kServerChangedPassword, // the server refuses it at the next operation
     kReplaced,              // a login with another password replaces it
     kWrongPasswordRetried,  // the password was refused at login, the next one typed was right
@@ -219,6 +220,11 @@ TEST_P(PasswordTraceTest, ASessionThatEndedLeavesNoCopyOfItsPasswordInTheHeap)
         ReopenWith(needle);
         OutliveSession();
         break;
+    case Ending::kExpiredIdle:
+        Subversion().SetSessionLifetime(kShortLifetime);
+        ReopenWith(needle);
+        std::this_thread::sleep_for(kShortLifetime + std::chrono::milliseconds(300));
+        break;
     case Ending::kServerChangedPassword:
         ReopenWith(needle);
         ASSERT_TRUE(GivePasswordToServer(Sandbox().Server().PasswordFile(), kUser, other));
@@ -263,6 +269,7 @@ TEST_P(PasswordTraceTest, ASessionThatEndedLeavesNoCopyOfItsPasswordInTheHeap)
 INSTANTIATE_TEST_SUITE_P(EveryEnding, PasswordTraceTest,
                          ::testing::Values(TraceCase{"Closed", Ending::kClosed}, TraceCase{"Expired", Ending::kExpired},
                                            TraceCase{"ExpiredByTheHost", Ending::kExpiredByTheHost},
+                                           TraceCase{"ExpiredIdle", Ending::kExpiredIdle},
                                            TraceCase{"ServerChangedPassword", Ending::kServerChangedPassword},
                                            TraceCase{"Replaced", Ending::kReplaced},
                                            TraceCase{"WrongPasswordRetried", Ending::kWrongPasswordRetried},

@@ -145,7 +145,12 @@ bool SvnBackend::DeadlinePassed()
     return m_running && m_running->DeadlinePassed();
 }
 
-SvnBackend::~SvnBackend() = default;
+SvnBackend::~SvnBackend()
+{
+    // The watch's actions reach into the sessions: none may run once they begin to go.
+    for (const auto& entry : m_sessions)
+        m_watch->Disarm(entry.second->expiry);
+}
 
 SvnBackend::Workspace SvnBackend::FindWorkspace(svn::Client& client, const std::string& path,
                                                 const std::string& serverUrl)
@@ -248,13 +253,18 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
     session->expiresAt = std::chrono::steady_clock::now() + m_lifetime;
     client.ClearDeadline();
     result.session = m_nextSession++;
+    session->expiry = m_watch->Arm(session->expiresAt, [this, id = result.session] { DropExpiredClient(id); });
     m_sessions.emplace(result.session, std::move(session));
     return result;
 }
 
 void SvnBackend::CloseSession(SessionId session)
 {
-    m_sessions.erase(session);
+    const Call call(*this);
+    const auto found = m_sessions.find(session);
+    if (found == m_sessions.end()) return;
+    m_watch->Disarm(found->second->expiry);
+    m_sessions.erase(found);
 }
 
 bool SvnBackend::IsSessionOpen(SessionId session)
@@ -267,6 +277,15 @@ void SvnBackend::DropEndedClients()
 {
     for (auto& entry : m_sessions)
         if (entry.second->client && !entry.second->Alive()) entry.second->client.reset();
+}
+
+void SvnBackend::DropExpiredClient(SessionId session)
+{
+    // Never waits: a call that holds the lock or runs ends the client itself as it ends.
+    const std::unique_lock<std::mutex> lock(m_runningMutex, std::try_to_lock);
+    if (!lock.owns_lock() || m_running) return;
+    const auto found = m_sessions.find(session);
+    if (found != m_sessions.end() && !found->second->Alive()) found->second->client.reset();
 }
 
 SvnBackend::Session* SvnBackend::Enter(SessionId id, ServerResult& failure)

@@ -142,6 +142,9 @@ private:
     // Destroys the clients of sessions that ended (expired, password refused): the client's
     // destructor wipes the password and every pool that held a copy. Called as each call ends.
     void DropEndedClients();
+    // On the deadline watch's thread, when the session's lifetime ends: the same for it, unless a
+    // call runs (whose end does it).
+    void DropExpiredClient(SessionId session);
     // The live session, with the client's deadline armed; null (and the -34 result) otherwise.
     Session* Enter(SessionId session, ServerResult& failure);
     // Turns a failed call into a result; a refused password ends the session (-34).

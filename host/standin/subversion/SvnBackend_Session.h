@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ChangeListFile.h"
+#include "DeadlineWatch.h"
 #include "SvnBackend.h"
 #include "SvnClient.h"
 #include "SvnOperation.h"
@@ -25,6 +26,8 @@ struct SvnBackend::Session {
     std::string lockRoot;
     std::unique_ptr<svn::ChangeListFile> changeLists;
     std::chrono::steady_clock::time_point expiresAt;
+    // Ends the client when the session expires while no call runs.
+    svn::DeadlineWatch::Ticket expiry = 0;
     bool rejected = false;             // the server refused the password
     bool staleWorkingCopyLock = false; // the last operation met a lock left by a client that died
     // Files whose lock request was abandoned (deadline, Cancel, a broken connection) before its
@@ -47,11 +50,10 @@ public:
     }
     ~Call()
     {
-        {
-            std::lock_guard<std::mutex> lock(m_backend.m_runningMutex);
-            m_backend.m_running = nullptr;
-        }
+        // While this call still counts as running, so that the expiry watch leaves the clients alone.
         m_backend.DropEndedClients();
+        std::lock_guard<std::mutex> lock(m_backend.m_runningMutex);
+        m_backend.m_running = nullptr;
     }
     Call(const Call&) = delete;
     Call& operator=(const Call&) = delete;
