@@ -15,7 +15,12 @@
 // answers cannot hold it. A server whose certificate is not trusted is told as that, with the
 // certificate, never as a refused password. Sessions last SetSessionLifetime (12 hours by default); after it, and as
 // soon as the server rejects the password, every operation answers -34 until a new session is opened. The password is
-// kept in memory only and wiped when its session ends.
+// kept in memory only and wiped when its session ends (closed, replaced, expired, refused), with every pool of
+// Subversion's that held a copy.
+//
+// The comment of a lock names the working copy by an id kept in its administrative area, never by
+// its local path. A file whose name is not UTF-8 (which Subversion cannot convert) is left out of
+// every walk, named in the host log, and reads as not in revision control.
 //
 // Behind a replica (a remote office's write-through proxy) data comes from the replica and locks
 // from its master: the lock server is SetLockServer's URL, or the master the replica records as the
