@@ -285,8 +285,13 @@ bool OrnisWindow::Connect()
             return false;
         }
         QByteArray password = dialog.GetPassword().toUtf8();
-        const ConnectResult result = m_host.Connect(password.toStdString());
+        std::string typed(password.constData(), static_cast<std::size_t>(password.size()));
         password.fill('\0');
+        const ConnectResult result = m_host.Connect(typed);
+        // The session keeps its own copy; this one is overwritten before its memory is freed.
+        volatile char* secret = typed.data();
+        for (std::size_t i = 0; i < typed.size(); ++i)
+            secret[i] = 0;
         if (result.connected) {
             Report(tr("Connected."));
             return true;

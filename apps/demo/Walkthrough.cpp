@@ -3,6 +3,8 @@
 #include "AssetSnapshot.h"
 #include "WalkthroughSteps.h"
 
+#include "PrintableText.h"
+
 #include <QFile>
 #include <QPixmap>
 #include <QRegularExpression>
@@ -67,8 +69,10 @@ bool Walkthrough::Run()
     log += std::string("Result: ") + (allPassed ? "every step came out as expected" : "SOME STEPS FAILED") + "\n";
     if (!pictured) log += "(the main window could not be pictured)\n";
 
+    // Windows' texts and the host log hold what the server and its hooks said: written escaped.
+    const std::string printable = standin::PrintableText(log);
     QFile file(LogPath());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(log.c_str()) < 0) return false;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(printable.c_str()) < 0) return false;
     return allPassed;
 }
 

@@ -1,9 +1,15 @@
-// The password leaves no trace: after a session re-opened through the password dialog has ended,
-// none of the process's heap memory holds the password's bytes.
+// The password leaves no trace: after a session that knew it has ended, however it ended, none of
+// the process's heap memory holds the password's bytes.
 #include "HostFixture.h"
 
+#include "zrpasswordrequireddialog.h"
+
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
+
+#include <chrono>
+#include <thread>
 
 #include <fstream>
 #include <random>
@@ -106,33 +112,169 @@ int CountInHeap(const Needle& needle)
     return found;
 }
 
-class PasswordTraceTest : public HostFixture {};
+// How the session that knew the password ends.
+enum class Ending {
+    kClosed,                // the host closes it
+    kExpired,               // its lifetime ends; the next operation answers that it expired
+    kExpiredByTheHost,      // the host's simulated expiry; the next operation answers that it expired
+    kExpiredIdle,           // its lifetime ends, and no operation follows
+    kServerChangedPassword, // the server refuses it at the next operation
+    kReplaced,              // a login with another password replaces it
+    kWrongPasswordRetried,  // the password was refused at login, the next one typed was right
+    kCancelled,             // typed into the dialog, then Cancel
+    kConnectDialog,         // typed into a dialog of the host's own (not the helper's), then expired
+};
 
-TEST_F(PasswordTraceTest, ARe_openedSessionThatEndedLeavesNoCopyOfThePasswordInTheHeap)
+struct TraceCase {
+    const char* name;
+    Ending ending;
+};
+
+std::string NameOf(const ::testing::TestParamInfo<TraceCase>& info)
+{
+    return info.param.name;
+}
+
+constexpr std::chrono::milliseconds kShortLifetime{1500};
+
+class PasswordTraceTest : public HostFixture, public ::testing::WithParamInterface<TraceCase> {
+protected:
+    // Answers the next password dialog by typing the needle and pressing okButton or cancelButton.
+    void TypeNext(const Needle& needle, const char* button = "okButton")
+    {
+        // By reference: a copy in the answer would be one more in the heap.
+        Modal().AnswerNext([&needle, button](QWidget* window) {
+            auto* edit = window->findChild<QLineEdit*>(QStringLiteral("passwordEdit"));
+            ASSERT_NE(edit, nullptr);
+            for (const char typed : needle.bytes)
+                QTest::keyClick(edit, typed);
+            QTest::mouseClick(window->findChild<QWidget*>(QString::fromLatin1(button)), Qt::LeftButton);
+        });
+    }
+
+    // Logs in again through the helper's password dialog with the needle the server now holds.
+    void ReopenWith(const Needle& needle)
+    {
+        ASSERT_TRUE(GivePasswordToServer(Sandbox().Server().PasswordFile(), kUser, needle));
+        ExpireSession();
+        TypeNext(needle);
+        qor4::QORPtr<qor4::IDataControl> control = ControlPtr();
+        ASSERT_TRUE(Helper().ReopenSession(control, "", "Password needed."));
+        ASSERT_TRUE(SessionWorks()) << "the server took the typed password";
+    }
+
+    // A status that asks the server: the probe asset is in the repository.
+    std::int32_t AskServer() { return StatusOf({LocalPath(std::string(kAssetFolder) + "probe.qor")}).code; }
+
+    // Waits for the session's lifetime to end; the next operation says so.
+    void OutliveSession()
+    {
+        std::this_thread::sleep_for(kShortLifetime + std::chrono::milliseconds(100));
+        EXPECT_EQ(AskServer(), qor4::kResultSessionExpired);
+    }
+
+    void LogInThroughHostDialog(const Needle& needle)
+    {
+        ASSERT_TRUE(GivePasswordToServer(Sandbox().Server().PasswordFile(), kUser, needle));
+        TypeNext(needle);
+        PasswordRequiredDialog dialog;
+        ASSERT_EQ(dialog.exec(), QDialog::Accepted);
+        std::string message;
+        const qor4::IUserParameters* account = nullptr;
+        {
+            // As the demo's Connect does it.
+            QByteArray password = dialog.GetPassword().toUtf8();
+            std::string typed(password.constData(), static_cast<std::size_t>(password.size()));
+            password.fill('\0');
+            account = FileControl().CreateUserParameters(kUser, typed, Sandbox().Url(), Sandbox().WorkingCopy(kUser),
+                                                         message);
+            volatile char* secret = typed.data();
+            for (std::size_t i = 0; i < typed.size(); ++i)
+                secret[i] = 0;
+        }
+        ASSERT_NE(account, nullptr) << message;
+        Control().SetUserParameters(account);
+        ASSERT_TRUE(SessionWorks());
+    }
+};
+
+TEST_P(PasswordTraceTest, ASessionThatEndedLeavesNoCopyOfItsPasswordInTheHeap)
 {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer replaces the allocator (freed memory waits in its quarantine) and maps "
                     "terabytes of shadow memory; the scan is about the allocator the host runs with";
 #endif
     const Needle needle = MakeNeedle();
-    ASSERT_TRUE(GivePasswordToServer(Sandbox().Server().PasswordFile(), kUser, needle));
-    ExpireSession();
-    Modal().AnswerNext([&needle](QWidget* window) {
-        auto* edit = window->findChild<QLineEdit*>(QStringLiteral("passwordEdit"));
-        ASSERT_NE(edit, nullptr);
-        for (const char typed : needle.bytes)
-            QTest::keyClick(edit, typed);
-        QTest::mouseClick(window->findChild<QWidget*>(QStringLiteral("okButton")), Qt::LeftButton);
-    });
-
-    const standin::SessionId replaced = CurrentSession();
+    const Needle other = MakeNeedle();
     qor4::QORPtr<qor4::IDataControl> control = ControlPtr();
-    ASSERT_TRUE(Helper().ReopenSession(control, "", "Password needed."));
-    ASSERT_TRUE(SessionWorks()) << "the server took the typed password";
-    EXPECT_FALSE(Subversion().IsSessionOpen(replaced)) << "the session the new one replaced is closed";
-    Server().CloseSession(CurrentSession());
-
+    AddCheckedInAsset("probe");
+    switch (GetParam().ending) {
+    case Ending::kClosed: {
+        ReopenWith(needle);
+        const standin::SessionId session = CurrentSession();
+        Server().CloseSession(session);
+        break;
+    }
+    case Ending::kExpired:
+        Subversion().SetSessionLifetime(kShortLifetime);
+        ReopenWith(needle);
+        OutliveSession();
+        break;
+    case Ending::kExpiredIdle:
+        Subversion().SetSessionLifetime(kShortLifetime);
+        ReopenWith(needle);
+        std::this_thread::sleep_for(kShortLifetime + std::chrono::milliseconds(300));
+        break;
+    case Ending::kServerChangedPassword:
+        ReopenWith(needle);
+        ASSERT_TRUE(GivePasswordToServer(Sandbox().Server().PasswordFile(), kUser, other));
+        EXPECT_EQ(AskServer(), qor4::kResultSessionExpired);
+        break;
+    case Ending::kExpiredByTheHost:
+        ReopenWith(needle);
+        ExpireSession();
+        EXPECT_EQ(AskServer(), qor4::kResultSessionExpired);
+        break;
+    case Ending::kReplaced: {
+        ReopenWith(needle);
+        const standin::SessionId replaced = CurrentSession();
+        ReopenWith(other);
+        EXPECT_FALSE(Subversion().IsSessionOpen(replaced)) << "the session the new one replaced is closed";
+        break;
+    }
+    case Ending::kWrongPasswordRetried:
+        ASSERT_TRUE(GivePasswordToServer(Sandbox().Server().PasswordFile(), kUser, other));
+        ExpireSession();
+        TypeNext(needle);
+        Modal().PressNext(QMessageBox::Ok);
+        TypeNext(other);
+        ASSERT_TRUE(Helper().ReopenSession(control, "", "Password needed."));
+        ASSERT_TRUE(SessionWorks());
+        break;
+    case Ending::kCancelled:
+        ASSERT_TRUE(GivePasswordToServer(Sandbox().Server().PasswordFile(), kUser, other));
+        ExpireSession();
+        TypeNext(needle, "cancelButton");
+        EXPECT_FALSE(Helper().ReopenSession(control, "", "Password needed."));
+        break;
+    case Ending::kConnectDialog:
+        Subversion().SetSessionLifetime(kShortLifetime);
+        LogInThroughHostDialog(needle);
+        OutliveSession();
+        break;
+    }
     EXPECT_EQ(CountInHeap(needle), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryEnding, PasswordTraceTest,
+                         ::testing::Values(TraceCase{"Closed", Ending::kClosed}, TraceCase{"Expired", Ending::kExpired},
+                                           TraceCase{"ExpiredByTheHost", Ending::kExpiredByTheHost},
+                                           TraceCase{"ExpiredIdle", Ending::kExpiredIdle},
+                                           TraceCase{"ServerChangedPassword", Ending::kServerChangedPassword},
+                                           TraceCase{"Replaced", Ending::kReplaced},
+                                           TraceCase{"WrongPasswordRetried", Ending::kWrongPasswordRetried},
+                                           TraceCase{"Cancelled", Ending::kCancelled},
+                                           TraceCase{"ConnectDialog", Ending::kConnectDialog}),
+                         NameOf);
 
 } // namespace

@@ -2,6 +2,9 @@
 // (PromptCheckOutObjects), end to end against the stand-in server.
 #include "FlowFixture.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 using qor4::FileStatus::kCheckedOut;
@@ -145,6 +148,28 @@ TEST_F(CheckOutObjectsTest, WithoutWindowsEachFailureIsLoggedAndTheRestCheckedOu
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("\nDetails:\nFiles:\n" + first->GetAssetFile()), std::string::npos) << errors[0];
     ExpectStates({second->GetAssetFile()}, CheckedOutIn(""));
+}
+
+// A file beside the asset whose name is not UTF-8 (Subversion fails any walk of its folder on it)
+// is left out, named in the host log with its byte escaped, and the asset is checked out.
+TEST_F(CheckOutObjectsTest, AFileNamedInBytesThatAreNotUtf8BesideTheAssetIsLeftOutAndLogged)
+{
+    standin::DbObject* asset = AddCheckedInAsset("first", 1);
+    const std::string odd = LocalPath(std::string(kAssetFolder) + "odd\xff.qor");
+    const int file = ::open(odd.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0644);
+    ASSERT_GE(file, 0);
+    ::close(file);
+    bool cancelled = true;
+
+    EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
+
+    ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
+    const std::vector<std::string> warnings = LogTexts(Log::MsgType::Warning);
+    EXPECT_EQ(std::count_if(warnings.begin(), warnings.end(),
+                            [](const std::string& text) { return text.find("odd\\xFF.qor") != std::string::npos; }),
+              1)
+        << ::testing::PrintToString(warnings);
+    EXPECT_EQ(WordOf(odd), qor4::FileStatus::kNotInDepot);
 }
 
 TEST_F(CheckOutObjectsTest, WithoutWindowsAStoredChangeListThatIsGoneGivesWayToTheDefault)

@@ -1,8 +1,11 @@
 // The Subversion backend against a real svnserve, as two users with a working copy each.
 #include "SvnBackend.h"
+#include "SvnLockListing.h"
 #include "SvnSandbox.h"
 
+#include "MemoryLog.h"
 #include "OperationScope.h"
+#include "PrintableText.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -14,7 +17,9 @@
 #include <fstream>
 #include <thread>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 namespace {
 
@@ -120,6 +125,116 @@ TEST_F(SvnBackendTest, AStatusAnswersEveryRequestedPathInOrderHoweverItIsSpelled
         backend.Status(alice, {lamp, AlicePath("chars/rig/hero_rig.qor")}, standin::StatusScope::kWithRepository);
     ASSERT_TRUE(deeper.Succeeded()) << deeper.text;
     EXPECT_EQ(deeper.words, (std::vector<qor4::StatusWord>{held, 0}));
+}
+
+// A name whose bytes are not UTF-8 makes Subversion's walk of its folder fail as a whole. Such a
+// file is left out, named once in the host log with its bytes escaped, and reads as not in revision
+// control; check-outs, status and submits of every other file go on, in its folder and above it.
+TEST_F(SvnBackendTest, AFileNamedInBytesThatAreNotUtf8IsLeftOutAndStopsNoOtherFile)
+{
+    standin::MemoryLog log;
+    const std::string inProps = AlicePath("props/bad\xff.qor");
+    const std::string atRoot = AlicePath("bad\xff.qor");
+    for (const std::string& path : {inProps, atRoot}) {
+        const int file = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0644);
+        ASSERT_GE(file, 0) << "a name of raw bytes";
+        ::close(file);
+    }
+    const standin::ChangeListResult change = backend.CreateChangeList(alice, "odd names");
+    ASSERT_TRUE(change.Succeeded()) << change.text;
+
+    const standin::ServerResult inFolder =
+        backend.Edit(alice, {AlicePath(kLamp), AlicePath(kChair)}, change.changeList);
+    EXPECT_TRUE(inFolder.Succeeded()) << inFolder.text;
+    const standin::ServerResult acrossFolders = backend.Edit(alice, {AlicePath(kHero), inProps}, change.changeList);
+    EXPECT_TRUE(acrossFolders.Failed()) << "the odd file cannot be checked out";
+    EXPECT_FALSE(IsWritable(AlicePath(kHero))) << "nothing is left half checked out";
+    EXPECT_TRUE(IsWritable(AlicePath(kLamp)));
+
+    const standin::FileList request{AlicePath(kHero), AlicePath(kLamp), inProps, AlicePath(kChair), atRoot};
+    const qor4::StatusWord mine = fs::kCheckedOut | fs::kLockedByMe;
+    for (const auto scope : {standin::StatusScope::kWithRepository, standin::StatusScope::kLocal}) {
+        const standin::StatusResult status = backend.Status(alice, request, scope);
+        ASSERT_TRUE(status.Succeeded()) << status.text;
+        EXPECT_EQ(status.words, (std::vector<qor4::StatusWord>{0, mine, fs::kNotInDepot, mine, fs::kNotInDepot}));
+    }
+    EXPECT_EQ(WordOf(bob, BobPath(kLamp)), fs::kCheckedOutByOther | fs::kLockedByOther);
+
+    std::ofstream(AlicePath(kLamp)) << "lamp 2";
+    const standin::ChangeListResult submitted = backend.Submit(alice, change.changeList);
+    EXPECT_TRUE(submitted.Succeeded()) << submitted.text;
+    EXPECT_EQ(submitted.revision, 2);
+
+    for (const std::string& path : {inProps, atRoot}) {
+        const std::string escaped = standin::PrintableText(path);
+        ASSERT_NE(escaped.find("bad\\xFF.qor"), std::string::npos);
+        EXPECT_EQ(std::count_if(log.Entries().begin(), log.Entries().end(),
+                                [&](const standin::MemoryLog::Entry& entry) {
+                                    return entry.type == Log::MsgType::Warning &&
+                                           entry.text.find(escaped) != std::string::npos;
+                                }),
+                  1)
+            << log.Format();
+    }
+    EXPECT_EQ(log.Format().find('\xff'), std::string::npos) << "no raw byte reaches the log";
+}
+
+// Every user of the repository reads a lock's comment: it names no local path, only an id of the
+// working copy that stays the same for its check-outs (whatever session takes them) and differs
+// from another copy's. A working copy whose path holds control characters checks out like any other.
+TEST_F(SvnBackendTest, ALockCommentNamesTheWorkingCopyByAnIdAndNeverByItsPath)
+{
+    standin::svn::Client bobClient(kBob, sandbox.Password(kBob), {sandbox.ConfigFolder(), {}});
+    const auto commentOf = [&](const char* file) {
+        standin::svn::LockListing listing =
+            standin::svn::ListLocks(bobClient, sandbox.Url(), sandbox.WorkingCopy(kBob));
+        EXPECT_FALSE(listing.error) << listing.error.Text();
+        return listing.byPath[BobPath(file)].comment;
+    };
+    const auto holdsNoControl = [](const std::string& text) {
+        return std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+    };
+
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kLamp)}, "").Succeeded());
+    const std::string comment = commentOf(kLamp);
+    EXPECT_NE(comment, "");
+    EXPECT_EQ(comment.find('/'), std::string::npos) << comment;
+    EXPECT_EQ(comment.find(std::filesystem::path(sandbox.WorkingCopy(kAlice)).filename().string()), std::string::npos)
+        << comment;
+
+    backend.CloseSession(alice);
+    std::string failure;
+    alice = sandbox.Open(backend, kAlice, failure);
+    ASSERT_NE(alice, 0) << failure;
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kChair)}, "").Succeeded());
+    EXPECT_EQ(commentOf(kChair), comment) << "the same working copy, another session";
+
+    const std::string odd = sandbox.WorkingCopy(kAlice) + "-\x1b[1mbold\ttab\x7f";
+    ASSERT_EQ(sandbox.RunSvn(kAlice,
+                             {"checkout", QString::fromStdString(sandbox.UrlOf(kAlice)), QString::fromStdString(odd)}),
+              0);
+    const standin::LoginResult login =
+        backend.OpenSession({kAlice, sandbox.Password(kAlice), sandbox.UrlOf(kAlice), odd, {}});
+    ASSERT_TRUE(login.Succeeded()) << login.text;
+    const standin::ServerResult checkedOut = backend.Edit(login.session, {odd + "/" + kHero}, "");
+    EXPECT_TRUE(checkedOut.Succeeded()) << checkedOut.text;
+    const std::string other = commentOf(kHero);
+    EXPECT_NE(other, "");
+    EXPECT_NE(other, comment) << "another working copy";
+    EXPECT_TRUE(holdsNoControl(other)) << other;
+    EXPECT_EQ(other.find("bold"), std::string::npos) << other;
+    backend.CloseSession(login.session);
+
+    // A damaged id is replaced, never passed on.
+    std::ofstream(odd + "/.svn/zr-working-copy-id", std::ios::trunc) << "\x1b[31m/home/alice\n";
+    const standin::LoginResult again =
+        backend.OpenSession({kAlice, sandbox.Password(kAlice), sandbox.UrlOf(kAlice), odd, {}});
+    ASSERT_TRUE(again.Succeeded()) << again.text;
+    ASSERT_TRUE(backend.Edit(again.session, {odd + "/" + kTexture}, "").Succeeded());
+    const std::string replaced = commentOf(kTexture);
+    EXPECT_TRUE(holdsNoControl(replaced)) << replaced;
+    EXPECT_EQ(replaced.find("/home"), std::string::npos) << replaced;
+    backend.CloseSession(again.session);
 }
 
 TEST_F(SvnBackendTest, AStolenLockIsTheThiefsAndMyNextCheckOutIsRefusedNamingThem)

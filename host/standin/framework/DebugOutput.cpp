@@ -1,5 +1,7 @@
 #include "DebugOutput.h"
 
+#include "PrintableText.h"
+
 #include <cstdio>
 
 namespace standin {
@@ -21,7 +23,7 @@ State& TheState()
 void DebugOutput::Write(const char* text)
 {
     State& state = TheState();
-    state.lines.emplace_back(text ? text : "");
+    state.lines.push_back(PrintableText(text ? text : ""));
     if (state.echo) std::fprintf(stderr, "%s\n", state.lines.back().c_str());
     if (state.hook) state.hook(state.lines.back());
 }

@@ -1,5 +1,9 @@
 #include "Log/Log.h"
 
+#include "PrintableText.h"
+
+#include <mutex>
+
 namespace Log {
 
 Stream& Stream::operator<<(MsgType type)
@@ -10,7 +14,12 @@ Stream& Stream::operator<<(MsgType type)
 
 Stream& Stream::operator<<(const std::string& text)
 {
-    if (m_sink) m_sink->Write(m_type, text);
+    // Entries carry server answers, hook output and file names: no control reaches a log or terminal.
+    const std::string printable = standin::PrintableText(text);
+    // The backend's worker thread writes too (files it leaves out); sinks see one entry at a time.
+    static std::mutex writing;
+    const std::lock_guard<std::mutex> lock(writing);
+    if (m_sink) m_sink->Write(m_type, printable);
     return *this;
 }
 

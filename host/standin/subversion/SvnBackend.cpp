@@ -7,6 +7,7 @@
 #include "SvnError.h"
 #include "SvnProbe.h"
 #include "SvnStatusWalk.h"
+#include "WorkingCopyId.h"
 
 #include "OperationScope.h"
 
@@ -148,7 +149,12 @@ bool SvnBackend::DeadlinePassed()
     return m_running && m_running->DeadlinePassed();
 }
 
-SvnBackend::~SvnBackend() = default;
+SvnBackend::~SvnBackend()
+{
+    // The watch's actions reach into the sessions: none may run once they begin to go.
+    for (const auto& entry : m_sessions)
+        m_watch->Disarm(entry.second->expiry);
+}
 
 SvnBackend::Workspace SvnBackend::FindWorkspace(svn::Client& client, const std::string& path,
                                                 const std::string& serverUrl)
@@ -245,6 +251,7 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
     session->server = server;
     session->workingCopy = found.root;
     session->rootUrl = found.url;
+    session->copyId = svn::WorkingCopyId::Of(found.root);
     if (!FindLockServer(*session, connection, found.url, result)) return result;
     session->changeLists = std::make_unique<svn::ChangeListFile>(session->workingCopy);
     session->expiresAt = std::chrono::steady_clock::now() + m_lifetime;
@@ -255,6 +262,7 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
     result.settled = std::exchange(session->settled, {});
     client.ClearDeadline();
     result.session = m_nextSession++;
+    session->expiry = m_watch->Arm(session->expiresAt, [this, id = result.session] { DropExpiredClient(id); });
     m_sessions.emplace(result.session, std::move(session));
     return result;
 }
@@ -295,13 +303,32 @@ void SvnBackend::CleanUpAfterDeadProgram(Session& session)
 
 void SvnBackend::CloseSession(SessionId session)
 {
-    m_sessions.erase(session);
+    const Call call(*this);
+    const auto found = m_sessions.find(session);
+    if (found == m_sessions.end()) return;
+    m_watch->Disarm(found->second->expiry);
+    m_sessions.erase(found);
 }
 
 bool SvnBackend::IsSessionOpen(SessionId session)
 {
     const auto found = m_sessions.find(session);
     return found != m_sessions.end() && found->second->Alive();
+}
+
+void SvnBackend::DropEndedClients()
+{
+    for (auto& entry : m_sessions)
+        if (entry.second->client && !entry.second->Alive()) entry.second->client.reset();
+}
+
+void SvnBackend::DropExpiredClient(SessionId session)
+{
+    // Never waits: a call that holds the lock or runs ends the client itself as it ends.
+    const std::unique_lock<std::mutex> lock(m_runningMutex, std::try_to_lock);
+    if (!lock.owns_lock() || m_running) return;
+    const auto found = m_sessions.find(session);
+    if (found != m_sessions.end() && !found->second->Alive()) found->second->client.reset();
 }
 
 SvnBackend::Session* SvnBackend::Enter(SessionId id, ServerResult& failure)
@@ -313,8 +340,7 @@ SvnBackend::Session* SvnBackend::Enter(SessionId id, ServerResult& failure)
     }
     Session& session = *found->second;
     if (!session.Alive()) {
-        // The client, its password and its connections' memory go with the session's life (the
-        // client's destructor wipes them).
+        // The client, its password and its connections' memory went with the session's life.
         session.client.reset();
         failure = {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + "\n"};
         return nullptr;

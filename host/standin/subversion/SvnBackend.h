@@ -15,7 +15,12 @@
 // answers cannot hold it. A server whose certificate is not trusted is told as that, with the
 // certificate, never as a refused password. Sessions last SetSessionLifetime (12 hours by default); after it, and as
 // soon as the server rejects the password, every operation answers -34 until a new session is opened. The password is
-// kept in memory only and wiped when its session ends.
+// kept in memory only and wiped when its session ends (closed, replaced, expired, refused), with every pool of
+// Subversion's that held a copy.
+//
+// The comment of a lock names the working copy by an id kept in its administrative area, never by
+// its local path. A file whose name is not UTF-8 (which Subversion cannot convert) is left out of
+// every walk, named in the host log, and reads as not in revision control.
 //
 // Behind a replica (a remote office's write-through proxy) data comes from the replica and locks
 // from its master: the lock server is SetLockServer's URL, or the master the replica records as the
@@ -142,6 +147,12 @@ private:
     svn::Error LocksFromMaster(Session& session, const FileList& files, std::vector<svn::NodeInfo>& nodes);
     // Whether the running call's deadline has passed.
     bool DeadlinePassed();
+    // Destroys the clients of sessions that ended (expired, password refused): the client's
+    // destructor wipes the password and every pool that held a copy. Called as each call ends.
+    void DropEndedClients();
+    // On the deadline watch's thread, when the session's lifetime ends: the same for it, unless a
+    // call runs (whose end does it).
+    void DropExpiredClient(SessionId session);
     // The live session, with the client's deadline armed; null (and the -34 result) otherwise.
     Session* Enter(SessionId session, ServerResult& failure);
     // Turns a failed call into a result; a refused password ends the session (-34).

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ChangeListFile.h"
+#include "DeadlineWatch.h"
 #include "SvnBackend.h"
 #include "SvnClient.h"
 #include "SvnOperation.h"
@@ -19,11 +20,14 @@ struct SvnBackend::Session {
     std::string server;      // the repository URL, canonical
     std::string workingCopy; // the working copy's root, canonical
     std::string rootUrl;     // the working copy's root's URL
+    std::string copyId;      // the working copy's WorkingCopyId
     // Behind a replica: its master, and the working copy's root as the master names it.
     std::string lockServer;
     std::string lockRoot;
     std::unique_ptr<svn::ChangeListFile> changeLists;
     std::chrono::steady_clock::time_point expiresAt;
+    // Ends the client when the session expires while no call runs.
+    svn::DeadlineWatch::Ticket expiry = 0;
     bool rejected = false;             // the server refused the password
     bool staleWorkingCopyLock = false; // the last operation met a lock left by a client that died
     // Files whose lock request was abandoned (deadline, Cancel, a broken connection) before its
@@ -34,8 +38,9 @@ struct SvnBackend::Session {
     std::string settled;
 
     bool Alive() const { return !rejected && std::chrono::steady_clock::now() < expiresAt; }
-    // The comment of the locks this working copy takes, which tells them from the user's others.
-    std::string LockComment() const { return "Checked out in " + workingCopy; }
+    // The comment of the locks this working copy takes, which tells them from the user's others:
+    // every user of the repository reads it, so it names no local path.
+    std::string LockComment() const { return "Checked out in working copy " + copyId; }
 };
 
 class SvnBackend::Call {
@@ -47,6 +52,8 @@ public:
     }
     ~Call()
     {
+        // While this call still counts as running, so that the expiry watch leaves the clients alone.
+        m_backend.DropEndedClients();
         std::lock_guard<std::mutex> lock(m_backend.m_runningMutex);
         m_backend.m_running = nullptr;
     }

@@ -1,10 +1,13 @@
 #include "SvnStatusWalk.h"
 
 #include "PathIndex.h"
+#include "PrintableText.h"
+#include "UnconvertibleNames.h"
 
 #include <svn_dirent_uri.h>
 
 #include <filesystem>
+#include <map>
 #include <string_view>
 #include <unordered_map>
 
@@ -33,6 +36,17 @@ void Fill(NodeInfo& info, const svn_client_status_t& status)
     else
         info.changeList.clear();
     info.revision = status.revision;
+}
+
+// What a walk that did not look at the working copy knows: the repository's side.
+void FillRepository(NodeInfo& info, const svn_client_status_t& status)
+{
+    info.repositoryNode = status.repos_node_status;
+    if (status.repos_lock && status.repos_lock->token)
+        info.repositoryLock = {status.repos_lock->token, status.repos_lock->owner ? status.repos_lock->owner : "",
+                               status.repos_lock->comment ? status.repos_lock->comment : ""};
+    else
+        info.repositoryLock = {};
 }
 
 NodeInfo InfoOf(const svn_client_status_t& status)
@@ -78,6 +92,7 @@ struct Collector {
     PathIndex first;
     std::unordered_multimap<std::string_view, std::size_t> repeated;
     std::vector<NodeInfo>* nodes = nullptr;
+    bool repositoryOnly = false;
     std::size_t next = 0; // the request's file after the last one met
 
     // The walk meets files in the working copy's order, which a request often follows: the file
@@ -102,7 +117,10 @@ svn_error_t* Collect(void* baton, const char* path, const svn_client_status_t* s
     const std::size_t found = collector->Find(key);
     if (found == PathIndex::kAbsent) return SVN_NO_ERROR;
     NodeInfo& node = (*collector->nodes)[found];
-    Fill(node, *status);
+    if (collector->repositoryOnly)
+        FillRepository(node, *status);
+    else
+        Fill(node, *status);
     if (collector->repeated.empty()) return SVN_NO_ERROR;
     const auto [begin, end] = collector->repeated.equal_range(key);
     for (auto at = begin; at != end; ++at)
@@ -119,17 +137,17 @@ svn_error_t* CollectTree(void* baton, const char* path, const svn_client_status_
     return SVN_NO_ERROR;
 }
 
-} // namespace
-
-WalkResult WalkStatus(Client& client, const std::string& workingCopy, const std::vector<std::string>& files,
-                      bool remote)
+// One svn_client_status6 walk for the files, into nodes (in request order). repositoryOnly: a remote
+// walk that does not look at the working copy's files and fills in only the repository's side.
+Error WalkRequest(Client& client, const std::string& workingCopy, const std::vector<std::string>& files, bool remote,
+                  std::vector<NodeInfo>& nodes, bool repositoryOnly = false)
 {
-    WalkResult result;
-    result.nodes.resize(files.size());
+    Error result;
     if (files.empty()) return result;
 
     Collector collector(files);
-    collector.nodes = &result.nodes;
+    collector.nodes = &nodes;
+    collector.repositoryOnly = repositoryOnly;
     for (std::size_t i = 0; i < files.size(); ++i)
         if (collector.first.Insert(files[i], i) != i) collector.repeated.emplace(files[i], i);
 
@@ -156,9 +174,9 @@ WalkResult WalkStatus(Client& client, const std::string& workingCopy, const std:
     while (true) {
         svn_revnum_t revision = 0;
         Error error(svn_client_status6(&revision, client.Context(), root.c_str(), &head, depth, TRUE /*get_all*/,
-                                       remote ? TRUE : FALSE, TRUE /*check_working_copy*/, TRUE /*no_ignore*/,
-                                       TRUE /*ignore_externals*/, FALSE /*depth_as_sticky*/, nullptr, &Collect,
-                                       &collector, pool));
+                                       remote ? TRUE : FALSE, repositoryOnly ? FALSE : TRUE /*check_working_copy*/,
+                                       TRUE /*no_ignore*/, TRUE /*ignore_externals*/, FALSE /*depth_as_sticky*/,
+                                       nullptr, &Collect, &collector, pool));
         const bool unknownHere = error.Has(SVN_ERR_WC_PATH_NOT_FOUND) || error.Has(SVN_ERR_WC_NOT_WORKING_COPY);
         // A single file the working copy does not know is simply not versioned.
         if (unknownHere && files.size() == 1) break;
@@ -167,20 +185,141 @@ WalkResult WalkStatus(Client& client, const std::string& workingCopy, const std:
             depth = svn_depth_immediates;
             continue;
         }
-        result.error = std::move(error);
+        result = std::move(error);
         break;
     }
+    return result;
+}
+
+// The files of a request grouped by folder, as indices into the request.
+std::map<std::string, std::vector<std::size_t>> ByFolder(const std::vector<std::string>& files)
+{
+    std::map<std::string, std::vector<std::size_t>> folders;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        folders[std::string(ParentOf(files[i]))].push_back(i);
+    return folders;
+}
+
+// Walks the indexed files of the request together (one walk of their folder), or one by one when
+// their folder holds a name Subversion cannot convert: a file of its own is walked without reading
+// its folder.
+Error WalkFolder(Client& client, const std::string& workingCopy, const std::vector<std::string>& request,
+                 const std::vector<std::size_t>& indices, std::vector<NodeInfo>& nodes)
+{
+    std::vector<std::vector<std::size_t>> walks{indices};
+    if (ListFolder(std::string(ParentOf(request[indices.front()]))).unconvertible) {
+        walks.clear();
+        for (const std::size_t index : indices)
+            walks.push_back({index});
+    }
+    for (const std::vector<std::size_t>& walk : walks) {
+        std::vector<std::string> files;
+        for (const std::size_t index : walk)
+            files.push_back(request[index]);
+        std::vector<NodeInfo> found(files.size());
+        Error error = WalkRequest(client, workingCopy, files, false, found);
+        if (error && walk.size() > 1 && IsUnconvertibleName(error)) {
+            // The walk climbed to a folder that holds such a name (the files' folder is new).
+            for (const std::size_t index : walk)
+                if ((error = WalkFolder(client, workingCopy, request, {index}, nodes))) return error;
+            continue;
+        }
+        if (error) return error;
+        for (std::size_t i = 0; i < walk.size(); ++i)
+            nodes[walk[i]] = std::move(found[i]);
+    }
+    return Error();
+}
+
+// The walk of a request that met a name Subversion cannot convert to UTF-8 (it fails as a whole
+// then): the working copy's side folder by folder, around such names; the repository's side in one
+// walk that does not read the working copy's folders.
+Error WalkAroundUnconvertibleNames(Client& client, const std::string& workingCopy,
+                                   const std::vector<std::string>& files, bool remote, std::vector<NodeInfo>& nodes)
+{
+    for (const auto& [folder, indices] : ByFolder(files))
+        if (Error error = WalkFolder(client, workingCopy, files, indices, nodes)) return error;
+    if (!remote) return Error();
+    return WalkRequest(client, workingCopy, files, true, nodes, true);
+}
+
+Error WalkTreeFrom(Client& client, const std::string& target, svn_depth_t depth, std::vector<TreeNode>& nodes,
+                   apr_pool_t* pool)
+{
+    svn_opt_revision_t working{};
+    working.kind = svn_opt_revision_working;
+    svn_revnum_t revision = 0;
+    return Error(svn_client_status6(&revision, client.Context(), target.c_str(), &working, depth, TRUE, FALSE, TRUE,
+                                    FALSE, TRUE, FALSE, nullptr, &CollectTree, &nodes, pool));
+}
+
+// The tree's walk around names Subversion cannot convert, folder by folder: a folder that holds
+// none with its files and subfolders as one walk, the files of one that does each on its own (its
+// own node, and versioned files missing from its disk, go unreported then).
+Error WalkTreeAroundUnconvertibleNames(Client& client, const std::string& root, std::vector<TreeNode>& nodes)
+{
+    std::map<std::string, TreeNode> found;
+    std::vector<std::string> folders{root};
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        FolderListing listing = ListFolder(folders[i]);
+        folders.insert(folders.end(), listing.folders.begin(), listing.folders.end());
+        const bool apart = listing.unconvertible;
+        const std::vector<std::string> targets = apart ? std::move(listing.files) : std::vector{folders[i]};
+        for (const std::string& target : targets) {
+            Pool pool(client.PoolHandle());
+            std::vector<TreeNode> walked;
+            Error error = WalkTreeFrom(client, target, apart ? svn_depth_empty : svn_depth_immediates, walked, pool);
+            // A folder that is not under version control holds nothing versioned.
+            if (error && (error.Has(SVN_ERR_WC_NOT_WORKING_COPY) || error.Has(SVN_ERR_WC_PATH_NOT_FOUND))) continue;
+            if (error) return error;
+            for (TreeNode& node : walked)
+                found[node.path] = std::move(node);
+        }
+    }
+    for (auto& entry : found)
+        nodes.push_back(std::move(entry.second));
+    return Error();
+}
+
+} // namespace
+
+WalkResult WalkStatus(Client& client, const std::string& workingCopy, const std::vector<std::string>& files,
+                      bool remote)
+{
+    WalkResult result;
+    result.nodes.resize(files.size());
+    // A path Subversion cannot take is not under revision control as far as it can tell.
+    std::vector<std::string> walked;
+    std::vector<std::size_t> indices;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (IsUtf8(files[i])) {
+            walked.push_back(files[i]);
+            indices.push_back(i);
+        } else {
+            ReportUnconvertibleName(files[i]);
+        }
+    }
+    const bool all = walked.size() == files.size();
+    std::vector<NodeInfo> partial;
+    std::vector<NodeInfo>& nodes = all ? result.nodes : partial;
+    if (!all) partial.resize(walked.size());
+    const std::vector<std::string>& request = all ? files : walked;
+    result.error = WalkRequest(client, workingCopy, request, remote, nodes);
+    if (result.error && IsUnconvertibleName(result.error))
+        result.error = WalkAroundUnconvertibleNames(client, workingCopy, request, remote, nodes);
+    if (!all)
+        for (std::size_t i = 0; i < indices.size(); ++i)
+            result.nodes[indices[i]] = std::move(partial[i]);
     return result;
 }
 
 Error WalkTree(Client& client, const std::string& root, std::vector<TreeNode>& nodes)
 {
     Pool pool(client.PoolHandle());
-    svn_opt_revision_t working{};
-    working.kind = svn_opt_revision_working;
-    svn_revnum_t revision = 0;
-    return Error(svn_client_status6(&revision, client.Context(), root.c_str(), &working, svn_depth_infinity, TRUE,
-                                    FALSE, TRUE, FALSE, TRUE, FALSE, nullptr, &CollectTree, &nodes, pool));
+    Error error = WalkTreeFrom(client, root, svn_depth_infinity, nodes, pool);
+    if (!error || !IsUnconvertibleName(error)) return error;
+    nodes.clear();
+    return WalkTreeAroundUnconvertibleNames(client, root, nodes);
 }
 
 } // namespace standin::svn

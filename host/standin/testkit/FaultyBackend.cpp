@@ -93,8 +93,11 @@ ServerResult FaultyBackend::Enter(const char* operation, SessionId session, std:
         }
     }
 
-    if (m_expired.count(session) != 0)
+    if (m_expired.count(session) != 0) {
+        // As a session that really expired: the backend forgets it, and its password with it.
+        m_inner->CloseSession(session);
         return {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + "\n"};
+    }
     std::string failing;
     for (const std::string& file : files)
         if (!m_ioErrors.empty() && m_ioErrors.count(Normal(file)) != 0)

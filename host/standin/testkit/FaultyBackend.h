@@ -29,7 +29,8 @@ public:
     // Makes operations take milliseconds longer (0 removes). An operation cancelled meanwhile
     // (OperationScope) is abandoned with ServerCode::kCancelled and ServerText::kCancelled.
     void SetSlow(const std::string& operation, int milliseconds);
-    // Every operation of the session answers -34 from now on.
+    // Every operation of the session answers -34 from now on; the first one closes the session in
+    // the backend underneath, as a real expiry ends it there.
     void ExpireSession(SessionId session);
     // Adds word (kMarkedForAddByOther, kMarkedForDeleteByOther...) to the file's status and names
     // user among its holders; word 0 removes it.
