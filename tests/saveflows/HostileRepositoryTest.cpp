@@ -1,6 +1,8 @@
-// A repository another user filled with symbolic links that lead out of the working copy: every
-// flow of the host runs over them, and a folder outside (the sentinel) keeps every file's content,
-// mode and time, while the refusals name the link and where it points.
+// A repository another user filled as an attacker would: symbolic links that lead out of the
+// working copy, markup in asset names and in a hook's refusal (a long one, with terminal escapes),
+// rock beside rock_big, and a local name that is not UTF-8. Every flow of the host runs over it; a
+// folder outside (the sentinel) keeps every file's content, mode and time, refusals name the link
+// and where it points, and outside texts stay data.
 #include "FlowFixture.h"
 
 #include "WorkingCopyFence.h"
@@ -25,6 +27,21 @@ constexpr const char* kMirrorAsset = "assets/mirror.qor";
 constexpr const char* kOutsideFile = "secret.qor";
 constexpr const char* kOutsideFolder = "outdir";
 constexpr const char* kOutsideContent = "not the working copy's\n";
+// Markup as a file name: "&#47;" stands for the slashes a name cannot hold.
+constexpr const char* kMarkupName = "<img src=&#47;usr&#47;share&#47;pixmaps&#47;logo.png>";
+constexpr const char* kRock = "assets/rock.qor";
+constexpr const char* kRockTexture = "assets/rock_diffuse.tex";
+constexpr const char* kRockBig = "assets/rock_big.qor";
+constexpr const char* kRockBigTexture = "assets/rock_big_diffuse.tex";
+constexpr const char* kOddName = "assets/bad\xff.qor";
+// The server refuses the current user's commits in markup, with terminal escapes and at length.
+constexpr const char* kRefusingHook =
+    "#!/bin/sh\n"
+    "[ \"$(svnlook author -t \"$2\" \"$1\")\" = alice ] || exit 0\n"
+    "printf '<h1>Refused</h1><a href=\"file:///etc/passwd\">read this</a>\\033[31m red\\033[0m\\n' >&2\n"
+    "head -c 200000 /dev/zero | tr '\\0' x >&2\n"
+    "exit 1\n";
+constexpr std::size_t kMostMessageBytes = 8192;
 const fs::perms kReadOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
 
 // What the sentinel folder holds, entry by entry: kind, mode, size, time and content.
@@ -48,7 +65,7 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder)
     return entries;
 }
 
-class WorkingCopyFenceTest : public FlowFixture {
+class HostileRepositoryTest : public FlowFixture {
 protected:
     void SetUp() override
     {
@@ -65,7 +82,13 @@ protected:
 
         // Another user commits the links, one with the lock workflow's property; alice updates.
         // A link that stays inside (to a file of the lock workflow) is committed beside them.
-        ASSERT_EQ(Sandbox().Commit(kOtherUser, {{kPlainAsset, "plain"}}), "");
+        ASSERT_EQ(Sandbox().Commit(kOtherUser, {{kPlainAsset, "plain"},
+                                                {std::string("assets/") + kMarkupName + ".qor", "markup"},
+                                                {kRock, "rock"},
+                                                {kRockTexture, "rock"},
+                                                {kRockBig, "rock big"},
+                                                {kRockBigTexture, "rock big"}}),
+                  "");
         const fs::path bobs(Sandbox().WorkingCopy(kOtherUser));
         fs::create_symlink(outside / kOutsideFile, bobs / kEvilAsset);
         fs::create_directory_symlink(outside / kOutsideFolder, bobs / kLinkedFolder);
@@ -75,11 +98,19 @@ protected:
         ASSERT_EQ(Sandbox().RunSvn(kOtherUser, {"commit", "-m", "links"}), 0);
         ASSERT_EQ(Sandbox().Update(kUser), "");
         ASSERT_TRUE(fs::is_symlink(LocalPath(kEvilAsset)));
+        std::ofstream(LocalPath(kOddName)) << "odd";
+        ASSERT_TRUE(Sandbox().Server().SetHook("pre-commit", kRefusingHook));
 
         // The assets as a listing that follows links would have made them.
         evil = Manager().CreateAsset({"evil", LocalPath(kEvilAsset), {}, true});
         inner = Manager().CreateAsset({"inner", LocalPath(kInnerAsset), {LocalPath(kInnerTexture)}, true});
         mirror = Manager().CreateAsset({"mirror", LocalPath(kMirrorAsset), {}, true});
+        markup =
+            Manager().CreateAsset({kMarkupName, LocalPath(std::string("assets/") + kMarkupName + ".qor"), {}, true});
+        // rock_big's texture offered to rock too, as a listing by prefix would.
+        rock = Manager().CreateAsset(
+            {"rock", LocalPath(kRock), {LocalPath(kRockTexture), LocalPath(kRockBigTexture)}, true});
+        rockBig = Manager().CreateAsset({"rock_big", LocalPath(kRockBig), {LocalPath(kRockBigTexture)}, true});
         before = Snapshot(outside);
         ASSERT_EQ(before.size(), 5u); // the folder, its file, the inner folder and its two files
         Server().ClearCalls();
@@ -118,9 +149,12 @@ protected:
     standin::DbObject* evil = nullptr;
     standin::DbObject* inner = nullptr;
     standin::DbObject* mirror = nullptr;
+    standin::DbObject* markup = nullptr;
+    standin::DbObject* rock = nullptr;
+    standin::DbObject* rockBig = nullptr;
 };
 
-TEST_F(WorkingCopyFenceTest, MakeWritableRefusesLinksOutNamingThemAndWhereTheyPoint)
+TEST_F(HostileRepositoryTest, MakeWritableRefusesLinksOutNamingThemAndWhereTheyPoint)
 {
     WithoutWindows();
 
@@ -139,7 +173,7 @@ TEST_F(WorkingCopyFenceTest, MakeWritableRefusesLinksOutNamingThemAndWhereTheyPo
     EXPECT_FALSE(StateOf(LocalPath(kPlainAsset)).readOnly);
 }
 
-TEST_F(WorkingCopyFenceTest, SavingWritesNothingThroughALinkOrOutOfTheWorkingCopyByPath)
+TEST_F(HostileRepositoryTest, SavingWritesNothingThroughALinkOrOutOfTheWorkingCopyByPath)
 {
     WithoutWindows();
     // The read-only file behind the linked folder is made writable before the save, which is refused too.
@@ -166,15 +200,20 @@ TEST_F(WorkingCopyFenceTest, SavingWritesNothingThroughALinkOrOutOfTheWorkingCop
     EXPECT_TRUE(fs::is_symlink(LocalPath(kEvilAsset))) << "the versioned link stays a link";
 }
 
-TEST_F(WorkingCopyFenceTest, DeletingRemovesTheLinkItselfAndNothingThroughALinkedFolder)
+TEST_F(HostileRepositoryTest, DeletingRemovesTheLinkItselfNothingThroughALinkedFolderAndNoOtherAssetsFile)
 {
     WithoutWindows();
     Manager().DeleteAsset(evil);
     Manager().DeleteAsset(inner);
+    Manager().DeleteAsset(rock);
 
     const standin::SaveResult saved = Library().Save();
 
-    EXPECT_EQ(saved.removedFiles, std::vector<std::string>{LocalPath(kEvilAsset)});
+    EXPECT_EQ(SortedLines(saved.removedFiles),
+              SortedLines({LocalPath(kEvilAsset), LocalPath(kRock), LocalPath(kRockTexture)}));
+    // rock_big's texture is rock_big's alone: it stays, on disk and in the repository.
+    EXPECT_TRUE(fs::exists(LocalPath(kRockBigTexture)));
+    EXPECT_EQ(WordOf(LocalPath(kRockBigTexture)) & qor4::FileStatus::kMarkedForDelete, 0u);
     std::vector<std::string> reasons;
     for (const standin::SaveFailure& failure : saved.failures)
         reasons.push_back(failure.reason);
@@ -185,7 +224,7 @@ TEST_F(WorkingCopyFenceTest, DeletingRemovesTheLinkItselfAndNothingThroughALinke
     EXPECT_EQ(WordOf(LocalPath(kEvilAsset)) & qor4::FileStatus::kMarkedForDelete, qor4::FileStatus::kMarkedForDelete);
 }
 
-TEST_F(WorkingCopyFenceTest, CheckOutAndRevertOfTheLinksChangeNothingOutside)
+TEST_F(HostileRepositoryTest, CheckOutAndRevertOfTheLinksChangeNothingOutside)
 {
     WithoutWindows();
     bool cancelled = false;
@@ -198,6 +237,60 @@ TEST_F(WorkingCopyFenceTest, CheckOutAndRevertOfTheLinksChangeNothingOutside)
         << errorText;
     EXPECT_EQ(WordOf(LocalPath(kEvilAsset)) & qor4::FileStatus::kLockedByMe, 0u);
     FileControl().RevertFiles(CurrentAccount(), {LocalPath(kInnerAsset), LocalPath(kInnerTexture)}, errorText);
+}
+
+TEST_F(HostileRepositoryTest, CheckOutShowsMarkupAsANameAndGoesOnBesideAnOddName)
+{
+    AnswerDialog(DialogButton::CheckOut);
+
+    EXPECT_TRUE(Helper().PromptCheckOutObjects(Handles({markup, rock}), true, false, "Edit the assets?"));
+
+    ASSERT_EQ(Dialogs().size(), 1u);
+    EXPECT_EQ(Dialogs()[0].assetsText, QString::fromUtf8(kMarkupName) + "\nrock\n");
+    // rock's own files only: rock_big's texture is not rock's to lock.
+    ExpectStates({markup->GetAssetFile(), LocalPath(kRock), LocalPath(kRockTexture)}, CheckedOutIn(""));
+    EXPECT_EQ(WordOf(LocalPath(kRockBigTexture)) & qor4::FileStatus::kLockedByMe, 0u);
+    const std::vector<std::string> warnings = LogTexts(Log::MsgType::Warning);
+    EXPECT_EQ(std::count_if(warnings.begin(), warnings.end(),
+                            [](const std::string& text) { return text.find("bad\\xFF.qor") != std::string::npos; }),
+              1)
+        << ::testing::PrintToString(warnings);
+}
+
+TEST_F(HostileRepositoryTest, StatusTellsEachFileForWhatItIs)
+{
+    const std::vector<std::string> files{LocalPath(kEvilAsset), LocalPath(kOddName), markup->GetAssetFile(),
+                                         LocalPath(kRockBigTexture)};
+    const standin::StatusResult status = StatusOf(files);
+
+    ASSERT_TRUE(status.Succeeded()) << status.text;
+    ASSERT_EQ(status.words.size(), files.size());
+    // The link is versioned like any file; the odd name is not in revision control; the rest is.
+    EXPECT_EQ(status.words[0], 0u);
+    EXPECT_EQ(status.words[1], qor4::FileStatus::kNotInDepot);
+    EXPECT_EQ(status.words[2], 0u);
+    EXPECT_EQ(status.words[3], 0u);
+}
+
+// The submit the demo makes: the hook's refusal comes back as one line that still reads as markup,
+// cut well short of its 200,000 bytes, and the work is kept.
+TEST_F(HostileRepositoryTest, ASubmitTheHookRefusesIsToldAsOneBoundedLineAndKeepsTheWork)
+{
+    CheckOutByHand({LocalPath(kRock)}, "");
+    std::ofstream(LocalPath(kRock), std::ios::trunc) << "rock, edited";
+
+    const standin::ChangeListResult submitted = Worker().Submit(CurrentSession(), "");
+
+    EXPECT_EQ(submitted.revision, 0);
+    EXPECT_NE(submitted.code, standin::ServerCode::kOutcomeUnknown);
+    EXPECT_NE(submitted.text.find("Nothing was submitted"), std::string::npos) << submitted.text.substr(0, 300);
+    EXPECT_NE(submitted.text.find("<h1>Refused</h1><a href=\"file:///etc/passwd\">"), std::string::npos)
+        << submitted.text.substr(0, 300);
+    EXPECT_LT(submitted.text.size(), kMostMessageBytes);
+    EXPECT_NE(submitted.text.find("more bytes]"), std::string::npos);
+    EXPECT_EQ(std::count(submitted.text.begin(), submitted.text.end(), '\n'), 1);
+    ExpectStates({LocalPath(kRock)}, CheckedOutIn(""));
+    EXPECT_EQ(ContentOf(LocalPath(kRock)), "rock, edited");
 }
 
 // The fence's answers for the ways a path can lead out: at any depth, through chains of links,
