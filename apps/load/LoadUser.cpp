@@ -3,6 +3,7 @@
 #include "Journal.h"
 
 #include "RevisionBackend.h"
+#include "SubmitRecord.h"
 #include "SvnBackend.h"
 #include "SvnClient.h"
 #include "SvnError.h"
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <thread>
@@ -82,6 +84,7 @@ private:
                 m_backend.OpenSession({m_options.user, m_options.password, m_options.url, m_options.workingCopy, {}});
             if (login.Succeeded()) {
                 m_session = login.session;
+                m_told += login.settled;
                 return true;
             }
             std::this_thread::sleep_for(kLoginPause);
@@ -93,6 +96,7 @@ private:
     Result Logged(const char* op, const std::vector<std::string>& files, const Result& result, std::int64_t begin,
                   const std::string& token = std::string(), long revision = 0)
     {
+        m_told += result.settled;
         Entry entry;
         entry.begin = begin;
         entry.end = Now();
@@ -195,36 +199,34 @@ private:
         Resync();
     }
 
-    // After a submit whose outcome is unknown: the repository holds newer content than this copy
-    // exactly when the commit landed, as nobody else could commit the files this copy held locked.
+    // What the backend told of the submit whose answer was lost: landed, not landed, or not yet.
+    std::optional<bool> Verdict() const
+    {
+        if (m_told.find("Submitted as revision ") != std::string::npos) return true;
+        if (m_told.find("Nothing was submitted from ") != std::string::npos) return false;
+        // No record in the working copy and nothing told: the commit never began.
+        if (!std::filesystem::exists(m_options.workingCopy + "/.svn/" + standin::svn::SubmitRecord::kFileName))
+            return false;
+        return std::nullopt;
+    }
+
+    // The backend settles a submit whose answer was lost by itself, at the next login or operation
+    // that reaches the server, and tells it: the user's story is what it was told.
     void Settle(const std::string& token, const std::vector<std::string>& files)
     {
         const std::int64_t begin = Now();
-        // Asked with every asset: a few new files alone would be answered by the working copy.
-        std::vector<std::string> asked = files;
-        for (int i = 0; i < m_options.assets; ++i)
-            asked.push_back(AssetPath(i));
-        // A server that comes back may still be finishing the cut-off commit on its old connection
-        // while it answers a new one: the judgement stands once two statuses a moment apart agree.
         standin::StatusResult status;
-        int judged = -1;
-        bool agreed = false;
-        bool landed = false;
-        for (int attempt = 0; attempt < 30 && Now() < m_until + 60000000; ++attempt) {
+        std::optional<bool> verdict = Verdict();
+        for (int attempt = 0; !verdict && attempt < 30 && Now() < m_until + 60000000; ++attempt) {
             if (attempt > 0) std::this_thread::sleep_for(kSettlePause);
-            status = m_backend.Status(m_session, Locals(asked), standin::StatusScope::kWithRepository);
+            status = m_backend.Status(m_session, Locals(files), standin::StatusScope::kWithRepository);
+            m_told += status.settled;
             if (status.code == qor4::kResultSessionExpired) Login();
-            if (status.Failed()) continue;
-            bool now = false;
-            for (std::size_t i = 0; i < files.size() && i < status.words.size(); ++i)
-                now = now || (status.words[i] & fs::kNotAtHead);
-            if (judged == static_cast<int>(now)) {
-                agreed = true;
-                landed = now;
-                break;
-            }
-            judged = static_cast<int>(now);
+            verdict = Verdict();
         }
+        const bool agreed = verdict.has_value();
+        const bool landed = agreed && *verdict;
+        m_told.clear();
         const standin::ServerResult said =
             agreed ? standin::ServerResult{landed ? 1 : 0, ""}
                    : standin::ServerResult{status.Failed() ? status.code : standin::ServerCode::kServerError,
@@ -297,6 +299,8 @@ private:
     standin::SvnBackend m_backend;
     Journal m_journal;
     std::mt19937 m_random;
+    // What the backend told of interrupted work since the last settling (ServerResult::settled).
+    std::string m_told;
     std::int64_t m_until;
     standin::SessionId m_session = 0;
     std::set<std::string> m_held;
