@@ -94,6 +94,29 @@ bool SurelyReleased(const Entry& entry)
     return (entry.op == Op::kSubmit && entry.code == 0) || (entry.op == Op::kRevert && entry.code == 0);
 }
 
+// How each submit whose answer was lost (or whose user was killed in it) was later told.
+std::string Settlements(const std::vector<Entry>& entries)
+{
+    int submitted = 0;
+    int notSubmitted = 0;
+    int unsettled = 0;
+    for (const Entry& entry : entries) {
+        if (entry.op != Op::kSettle) continue;
+        if (entry.code == 1)
+            ++submitted;
+        else if (entry.code == 0)
+            ++notSubmitted;
+        else
+            ++unsettled;
+    }
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "Submits of unknown outcome (a lost answer or a kill): %d; told later as submitted: %d, as not "
+                  "submitted: %d, never told: %d\n",
+                  submitted + notSubmitted + unsettled, submitted, notSubmitted, unsettled);
+    return line;
+}
+
 std::string Table(const std::vector<Entry>& entries, double seconds, std::size_t violations)
 {
     std::map<std::string, std::vector<double>> latencies;
@@ -126,7 +149,7 @@ std::string Table(const std::vector<Entry>& entries, double seconds, std::size_t
     }
     std::snprintf(line, sizeof line, "\n%zu operations in %.0f s: %.1f per second; violations: %zu\n", total, seconds,
                   seconds > 0 ? static_cast<double>(total) / seconds : 0.0, violations);
-    table << line << "\nMost frequent failures:\n";
+    table << line << Settlements(entries) << "\nMost frequent failures:\n";
     for (const auto& [op, counts] : reasons) {
         std::vector<std::pair<int, std::string>> sorted;
         for (const auto& [reason, count] : counts)
