@@ -464,22 +464,34 @@ TEST_F(SvnBackendTest, AnOperationsDeadlineIsItsOwnAndEndsWithIt)
 
 namespace {
 
-TEST_F(SvnBackendTest, ACommitWhoseAnswerIsLostIsToldAsUnknownAndTheNextStatusTells)
+TEST_F(SvnBackendTest, ACommitWhoseAnswerIsLostIsToldAsUnknownAndSettledByTheNextStatusNewFoldersIncluded)
 {
     // The server takes longer over the commit than the client waits.
     ASSERT_TRUE(sandbox.Server().SetHook("pre-commit", "#!/bin/sh\nsleep 3\nexit 0\n"));
     backend.SetDeadline(std::chrono::milliseconds(1000));
     ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
     std::ofstream(AlicePath(kHero)) << "hero 2";
+    // A new asset in a new folder goes with it.
+    const std::string created = AlicePath("sets/forest/tree.qor");
+    std::filesystem::create_directories(std::filesystem::path(created).parent_path());
+    std::ofstream(created) << "tree";
+    ASSERT_TRUE(backend.Add(alice, {created}, "").Succeeded());
 
     const standin::ChangeListResult submitted = backend.Submit(alice, "");
 
     EXPECT_EQ(submitted.code, ServerCode::kOutcomeUnknown) << submitted.text;
     EXPECT_NE(submitted.text.find("not known"), std::string::npos) << submitted.text;
     EXPECT_EQ(submitted.revision, 0);
-    // The repository took it meanwhile: bob's copy is behind.
+    // The repository took it meanwhile: the next status says so, once, and the files are clean.
     std::this_thread::sleep_for(std::chrono::seconds(3));
     backend.SetDeadline(standin::SvnBackend::kDefaultDeadline);
+    const standin::StatusResult status =
+        backend.Status(alice, {AlicePath(kHero), created}, standin::StatusScope::kWithRepository);
+    ASSERT_TRUE(status.Succeeded()) << status.text;
+    EXPECT_EQ(status.settled,
+              "Submitted as revision 2 (confirmed after the connection was lost): changelist default.\n");
+    EXPECT_EQ(status.words, (std::vector<qor4::StatusWord>{0, 0}));
+    EXPECT_FALSE(IsWritable(AlicePath(kHero)));
     EXPECT_TRUE(WordOf(bob, BobPath(kHero)) & fs::kNotAtHead);
 }
 

@@ -203,6 +203,11 @@ private:
     // Brings the recorded files to the revision that took them and closes their changelist; the text
     // that tells it; empty while a replica has not received the revision yet.
     std::string Landed(Session& session, const svn::SubmitRecord& record, long revision);
+    // Undoes the additions and deletions among paths (an added file stays on disk), deepest first.
+    svn::Error UnscheduleLanded(Session& session, const FileList& paths);
+    // Updates paths to revision: folders with all they hold, files alone. behind: a replica has not
+    // received the revision within its patience (nothing was updated then).
+    svn::Error UpdateTo(Session& session, const FileList& paths, long revision, bool& behind);
     // Releases the locks a landed commit held and drops their tokens (the files become read-only again).
     svn::Error DropReleasedLocks(Session& session, const FileList& paths);
     // The result, with what was settled during the call (Session::settled) moved into it.

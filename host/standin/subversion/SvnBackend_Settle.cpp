@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
+#include <functional>
 #include <thread>
 
 namespace standin {
@@ -105,47 +107,77 @@ svn::Error SvnBackend::DropReleasedLocks(Session& session, const FileList& paths
     return svn::Error(svn_client_unlock(svn::Client::Targets(held, pool), FALSE, client.Context(), pool));
 }
 
-std::string SvnBackend::Landed(Session& session, const svn::SubmitRecord& record, long revision)
+svn::Error SvnBackend::UnscheduleLanded(Session& session, const FileList& paths)
+{
+    svn::Client& client = *session.client;
+    svn::WalkResult walk = svn::WalkStatus(client, session.workingCopy, paths, false);
+    if (walk.error) return std::move(walk.error);
+    FileList scheduled;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        if (walk.nodes[i].Added() || walk.nodes[i].node == svn_wc_status_deleted) scheduled.push_back(paths[i]);
+    if (scheduled.empty()) return {};
+    // Deepest first: a folder's addition is undone after its children's.
+    std::sort(scheduled.begin(), scheduled.end(), std::greater<>());
+    svn::Pool pool(client.PoolHandle());
+    return svn::Error(svn_client_revert4(svn::Client::Targets(scheduled, pool), svn_depth_empty, nullptr, FALSE, FALSE,
+                                         TRUE, client.Context(), pool));
+}
+
+svn::Error SvnBackend::UpdateTo(Session& session, const FileList& paths, long revision, bool& behind)
 {
     svn::Client& client = *session.client;
     svn::Pool pool(client.PoolHandle());
+    // A folder the revision added holds only what the revision brought; files are taken one by one.
+    FileList folders;
+    FileList files;
+    for (const std::string& path : paths) {
+        std::error_code ignored;
+        (std::filesystem::is_directory(std::filesystem::symlink_status(path, ignored)) ? folders : files)
+            .push_back(path);
+    }
+    svn_opt_revision_t target{};
+    target.kind = svn_opt_revision_number;
+    target.value.number = revision;
+    const auto giveUp = std::chrono::steady_clock::now() + std::min(kReplicaPatience, m_deadline);
+    behind = false;
+    while (true) {
+        svn::Error error;
+        if (!folders.empty())
+            error =
+                svn::Error(svn_client_update4(nullptr, svn::Client::Targets(folders, pool), &target, svn_depth_infinity,
+                                              FALSE, TRUE, TRUE, TRUE, FALSE, client.Context(), pool));
+        if (!error && !files.empty())
+            error = svn::Error(svn_client_update4(nullptr, svn::Client::Targets(files, pool), &target, svn_depth_empty,
+                                                  FALSE, TRUE, TRUE, TRUE, FALSE, client.Context(), pool));
+        // A replica that has not received the revision yet: wait a little, else settle later.
+        if (session.lockServer.empty() || !error.Has(SVN_ERR_FS_NO_SUCH_REVISION)) return error;
+        if (OperationScope::Cancelled() || DeadlinePassed() ||
+            std::chrono::steady_clock::now() + kReplicaRetryInterval > giveUp) {
+            behind = true;
+            return {};
+        }
+        std::this_thread::sleep_for(kReplicaRetryInterval);
+    }
+}
+
+std::string SvnBackend::Landed(Session& session, const svn::SubmitRecord& record, long revision)
+{
     FileList paths;
     for (const std::string& file : record.files)
         paths.push_back(session.workingCopy + "/" + file);
     const std::string told = "Submitted as revision " + std::to_string(revision) +
                              " (confirmed after the connection was lost): " + Described(record.changeList);
-    // Additions and deletions the revision made are undone here first (an added file stays on disk),
-    // so that the update takes them as they came; a changed file's change is the committed one, so
-    // updating merges nothing and drops the locks the commit released.
-    svn::WalkResult walk = svn::WalkStatus(client, session.workingCopy, paths, false);
-    svn::Error error(std::move(walk.error));
-    FileList scheduled;
-    for (std::size_t i = 0; !error && i < paths.size(); ++i)
-        if (walk.nodes[i].Added() || walk.nodes[i].node == svn_wc_status_deleted) scheduled.push_back(paths[i]);
-    if (!error && !scheduled.empty())
-        error = svn::Error(svn_client_revert4(svn::Client::Targets(scheduled, pool), svn_depth_empty, nullptr, FALSE,
-                                              FALSE, TRUE, client.Context(), pool));
-    svn_opt_revision_t target{};
-    target.kind = svn_opt_revision_number;
-    target.value.number = revision;
-    apr_array_header_t* targets = svn::Client::Targets(paths, pool);
-    const auto giveUp = std::chrono::steady_clock::now() + std::min(kReplicaPatience, m_deadline);
-    while (!error) {
-        error = svn::Error(svn_client_update4(nullptr, targets, &target, svn_depth_empty, FALSE, TRUE, TRUE, TRUE,
-                                              FALSE, client.Context(), pool));
-        // A replica that has not received the revision yet: wait a little, else settle later.
-        const bool behind = !session.lockServer.empty() && error.Has(SVN_ERR_FS_NO_SUCH_REVISION);
-        if (!behind) break;
-        if (OperationScope::Cancelled() || DeadlinePassed() ||
-            std::chrono::steady_clock::now() + kReplicaRetryInterval > giveUp)
-            return std::string();
-        std::this_thread::sleep_for(kReplicaRetryInterval);
-        error = svn::Error();
-    }
+    // Additions and deletions the revision made are undone first, so that the update takes them as
+    // they came; a changed file's change is the committed one, so updating merges nothing.
+    svn::Error error = UnscheduleLanded(session, paths);
+    bool behind = false;
+    if (!error) error = UpdateTo(session, paths, revision, behind);
+    if (behind) return std::string();
     if (!error) error = DropReleasedLocks(session, paths);
+    svn::Pool pool(session.client->PoolHandle());
     if (!error)
-        error =
-            svn::Error(svn_client_remove_from_changelists(targets, svn_depth_empty, nullptr, client.Context(), pool));
+        error = svn::Error(svn_client_remove_from_changelists(svn::Client::Targets(paths, pool), svn_depth_empty,
+                                                              nullptr, session.client->Context(), pool));
     std::string unlisted;
     const long number = svn::ChangeListFile::NumberOf(record.changeList);
     if (!error && number) session.changeLists->Remove(number, unlisted);
