@@ -4,6 +4,8 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
+
 namespace demo {
 
 namespace {
@@ -106,6 +108,9 @@ DemoOptions DemoOptions::Parse(const QStringList& args)
         const QString user = parser.value(kUser);
         // No account has an empty name: the server would refuse every password asked for it.
         if (user.trimmed().isEmpty()) return fail(QStringLiteral("--user takes a user name; it was empty"));
+        // It is shown in windows and logs and sent to the server: a line break would forge a line.
+        if (std::any_of(user.begin(), user.end(), [](QChar c) { return c.category() == QChar::Other_Control; }))
+            return fail(QStringLiteral("--user takes a user name; it held a control character"));
         options.user = user.toStdString();
     }
     options.server = parser.value(kServer).toStdString();
