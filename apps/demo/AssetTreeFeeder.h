@@ -46,6 +46,8 @@ public:
     bool Loading() const { return m_loading; }
     // The project as the last load took it, without the server's side.
     const ProjectSnapshot& Snapshot() const { return m_snapshot; }
+    // Every file's state as the rows show it, the server's side once it arrived.
+    const std::vector<FileState>& Files() const { return m_files; }
     // Called when a load has put every row and every state it could get on screen.
     void SetLoadedCallback(std::function<void(const LoadTimes&)> loaded) { m_loaded = std::move(loaded); }
 

@@ -11,6 +11,7 @@
 #include "ModelAssetFiles.h"
 #include "PluginLoader.h"
 #include "PrefManager.h"
+#include "PrintableText.h"
 #include "QORDBProxy.h"
 #include "RepositoryServer.h"
 #include "SvnBackend.h"
@@ -370,6 +371,24 @@ standin::ChangeListResult DemoHost::Submit(const std::string& changeList)
     return m_session->Backend().Submit(Session(), changeList);
 }
 
+RescanOutcome DemoHost::Rescan()
+{
+    const RescanOutcome outcome =
+        RescanAssets(Manager(), QString::fromStdString(Workspace()),
+                     [this](const ManifestAsset& asset) { AddAsset(asset.name, asset.depotFiles, true); });
+    auto tell = [](const char* what, const std::vector<std::string>& names) {
+        std::string line = what;
+        for (const std::string& name : names)
+            line += (&name == &names.front() ? " " : ", ") + standin::PrintableText(name);
+        Log::Singleton::Instance() << Log::MsgType::Info << line;
+    };
+    if (!outcome.added.empty()) tell("Refresh: new in the working copy:", outcome.added);
+    if (!outcome.dropped.empty()) tell("Refresh: gone from the working copy:", outcome.dropped);
+    if (!outcome.keptEdited.empty())
+        tell("Refresh: gone from the working copy, kept for their unsaved edits:", outcome.keptEdited);
+    return outcome;
+}
+
 standin::StatusResult DemoHost::StatusAs(const std::string& user, const std::vector<std::string>& relativeFiles)
 {
     standin::StatusResult result;
@@ -406,7 +425,7 @@ std::vector<standin::DbObject*> DemoHost::DeletedAssets() const
 {
     std::vector<standin::DbObject*> assets;
     for (standin::DbObject* object : Manager().GetObjects())
-        if (object->IsAsset() && !object->IsAlive()) assets.push_back(object);
+        if (object->IsAsset() && !object->IsAlive() && !Manager().IsForgotten(object)) assets.push_back(object);
     return assets;
 }
 

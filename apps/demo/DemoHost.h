@@ -10,6 +10,7 @@
 // the session.
 #pragma once
 
+#include "AssetRescan.h"
 #include "FileStateText.h"
 #include "SampleProject.h"
 
@@ -21,6 +22,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_set>
@@ -71,6 +73,37 @@ struct SaveOutcome : standin::SaveResult {
     standin::LeftOut leftOut;
 };
 
+// What a revert of an asset would lose, from one status query of its files (depot paths).
+struct RevertPreview {
+    bool known = false; // false: the server could not be asked; text says why
+    std::string text;
+    std::vector<std::string> changed; // checked out, marked for add or for delete
+    std::vector<std::string> locked;  // locked by the user
+    bool unsavedEdits = false;
+};
+
+// What a revert did, as the service answered and a status query after it found.
+struct RevertOutcome {
+    bool succeeded = false; // the service reported no failure
+    std::string text;       // the service's text on failure
+    bool stateKnown = false;
+    std::vector<std::string> stillChanged; // depot paths still opened after the revert
+    std::vector<std::string> stillLocked;
+};
+
+// A command the host's command manager ran by identifier: whether it ran, and its verdict.
+struct CommandOutcome {
+    bool ran = false;
+    std::int32_t code = -1;
+    std::string error; // the command's "ErrorString"
+};
+
+// Get Latest: what the update did and, after an update of everything, the assets that came or went.
+struct LatestOutcome {
+    standin::UpdateResult update;
+    RescanOutcome rescan;
+};
+
 struct ConnectResult {
     bool connected = false;
     std::string message; // the service's text when not connected
@@ -112,6 +145,20 @@ public:
     // Commits a pending changelist ("" the default one), releasing its locks; on failure the text says
     // what was and was not done.
     standin::ChangeListResult Submit(const std::string& changeList);
+    // Lists the assets an update or another program brought into the working copy and drops the
+    // saved ones whose files went away (an edited one stays); told in the host log.
+    RescanOutcome Rescan();
+    // Brings the asset's files (null: the whole working copy) to the head revision, then lists the
+    // assets the update brought or took away; told in the host log, conflicts by name.
+    LatestOutcome GetLatest(standin::DbObject* asset);
+    RevertPreview PreviewRevert(standin::DbObject* asset);
+    // Reverts the asset's files through the host's file-version-control service (local changes
+    // dropped, the lock released) and drops its unsaved edits once nothing of it is opened any
+    // more; told in the host log, a partial outcome as such.
+    RevertOutcome RevertAsset(standin::DbObject* asset);
+    // Marks the asset's files for add in changeList ("" the default one) through the plug-in's
+    // command "markForAddQORDbObjects", built and run by identifier by the host's command manager.
+    CommandOutcome MarkForAdd(standin::DbObject* asset, const std::string& changeList);
 
     // --- Simulations -------------------------------------------------------------------------------
     void SetSlowOperations(bool slow);
@@ -175,6 +222,8 @@ private:
     standin::DbObject* EditableObjectOf(const standin::DbObject* asset) const;
     const standin::UserParameters* Account() const;
     bool WriteManifest(std::string& error);
+    // The status of the asset's files with the repository's side; empty words when it failed.
+    standin::StatusResult StatusOfAsset(const standin::DbObject& asset, std::vector<std::string>& depotPaths) const;
     void Shutdown();
 
     QString m_dataDir;

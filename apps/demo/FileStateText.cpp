@@ -1,5 +1,7 @@
 #include "FileStateText.h"
 
+#include <algorithm>
+
 namespace demo {
 
 namespace {
@@ -45,8 +47,8 @@ std::string DescribeServerState(const FileState& state)
     if (word & (fs::kCheckedOutByOther | fs::kMarkedForAddByOther | fs::kMarkedForDeleteByOther))
         Append(text, "opened by " + others);
     if (word & fs::kLockedByOther) Append(text, "locked by " + others);
-    if (word & fs::kNotAtHead) Append(text, "not at head");
-    if (word & fs::kNotInDepot) Append(text, "not in depot");
+    if (word & fs::kNotAtHead) Append(text, "not at the head revision");
+    if (word & fs::kNotInDepot) Append(text, "not in the database");
     if (word & fs::kIOError) Append(text, "I/O error");
     return text.empty() ? kUpToDate : text;
 }
@@ -61,6 +63,18 @@ std::string DescribeDiskState(const FileState& state)
 std::string DescribeFile(const FileState& state)
 {
     return state.depotPath + ": " + DescribeServerState(state) + " | " + DescribeDiskState(state);
+}
+
+std::vector<std::string> ChangeListsOfFiles(const std::vector<FileState>& files)
+{
+    constexpr qor4::StatusWord kOpened =
+        qor4::FileStatus::kCheckedOut | qor4::FileStatus::kMarkedForAdd | qor4::FileStatus::kMarkedForDelete;
+    std::vector<std::string> lists;
+    for (const FileState& file : files)
+        if (file.statusKnown && (file.status & kOpened) &&
+            std::find(lists.begin(), lists.end(), file.changeList) == lists.end())
+            lists.push_back(file.changeList);
+    return lists;
 }
 
 } // namespace demo

@@ -21,11 +21,15 @@ struct FileState {
     std::string linkTarget; // where the file points when it is a symbolic link, else empty
 };
 
-// The server's view, e.g. "checked out in changelist 3; locked by me" or "opened by bob; not at head".
+// The server's view in the failure texts' words, e.g. "checked out in changelist 3; locked by me"
+// or "opened by bob; not at the head revision".
 std::string DescribeServerState(const FileState& state);
 // "missing", "read-only", "writable" or "symbolic link to <target>".
 std::string DescribeDiskState(const FileState& state);
 // One line: "<depot path>: <server state> | <disk state>".
 std::string DescribeFile(const FileState& state);
+// The changelists files are opened in by the current user, in the order of their first file; ""
+// is the default changelist.
+std::vector<std::string> ChangeListsOfFiles(const std::vector<FileState>& files);
 
 } // namespace demo

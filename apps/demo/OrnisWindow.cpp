@@ -11,9 +11,11 @@
 #include <QDockWidget>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QToolBar>
 #include <QTreeWidget>
 
@@ -38,6 +40,14 @@ OrnisWindow::OrnisWindow(DemoHost& host) : m_host(host)
     m_tree->setHeaderLabels({tr("Asset / file"), tr("Revision control"), tr("On disk")});
     setCentralWidget(m_tree);
     m_feeder = new AssetTreeFeeder(m_tree, host);
+    m_feeder->SetLoadedCallback([this](const AssetTreeFeeder::LoadTimes& times) {
+        ShowSessionLine();
+        if (m_loaded) m_loaded(times);
+    });
+    m_sessionLine = new QLabel(this);
+    m_sessionLine->setObjectName(QStringLiteral("sessionLine"));
+    m_sessionLine->setTextFormat(Qt::PlainText); // names and descriptions are outside text
+    statusBar()->addPermanentWidget(m_sessionLine);
 
     m_log = new QPlainTextEdit(this);
     m_log->setObjectName(QStringLiteral("hostLog"));
@@ -92,6 +102,10 @@ void OrnisWindow::BuildActions()
     add(tr("New Asset..."), "createAction", QKeySequence::New, &OrnisWindow::CreateAsset);
     add(tr("Delete"), "deleteAction", QKeySequence::Delete, &OrnisWindow::DeleteAsset);
     add(tr("Save"), "saveAction", QKeySequence::Save, &OrnisWindow::Save);
+    add(tr("Get Latest"), "getLatestAction", QKeySequence(), [this] { GetLatest(false); });
+    add(tr("Get Latest (All)"), "getLatestAllAction", QKeySequence(), [this] { GetLatest(true); });
+    add(tr("Revert..."), "revertAction", QKeySequence(), &OrnisWindow::Revert);
+    add(tr("Mark for Add"), "markForAddAction", QKeySequence(), &OrnisWindow::MarkForAdd);
     add(tr("Submit..."), "submitAction", QKeySequence(Qt::CTRL | Qt::Key_U), &OrnisWindow::Submit);
     add(tr("Refresh"), "refreshAction", QKeySequence::Refresh, &OrnisWindow::RefreshFromServer);
     assetMenu->addSeparator();
@@ -122,18 +136,34 @@ void OrnisWindow::BuildActions()
 void OrnisWindow::Refresh()
 {
     const QString selected = m_tree->currentItem() ? m_tree->currentItem()->data(0, kAssetNameRole).toString() : "";
+    m_pending.clear();
     m_feeder->Load(selected);
+    if (m_feeder->Snapshot().sessionAlive) m_pending = m_host.PendingChangeLists();
+    ShowSessionLine();
+    m_log->setPlainText(QString::fromStdString(m_host.Log().Format()));
+}
+
+void OrnisWindow::ShowSessionLine()
+{
     const bool sessionAlive = m_feeder->Snapshot().sessionAlive;
     QStringList lists;
-    for (const ChangeListInfo& list : sessionAlive ? m_host.PendingChangeLists() : std::vector<ChangeListInfo>())
+    for (const std::string& list : ChangeListsOfFiles(m_feeder->Files()))
+        if (list.empty()) lists << tr("default");
+    for (const ChangeListInfo& list : m_pending)
         lists << QStringLiteral("%1 \"%2\"")
                      .arg(QString::fromStdString(list.number), QString::fromStdString(list.description));
-    statusBar()->showMessage(tr("User %1 in workspace %2, session %3%4. Pending changelists: %5")
-                                 .arg(QString::fromStdString(m_host.User()), QString::fromStdString(m_host.Workspace()),
-                                      sessionAlive ? tr("open") : tr("not connected"),
-                                      m_host.SlowOperations() ? tr(", slow operations") : QString(),
-                                      lists.isEmpty() ? tr("none") : lists.join(QStringLiteral(", "))));
-    m_log->setPlainText(QString::fromStdString(m_host.Log().Format()));
+    m_sessionLine->setText(tr("%1 at %2, workspace %3: session %4%5. Pending changelists: %6")
+                               .arg(QString::fromStdString(m_host.User()), QString::fromStdString(m_host.ServerUrl()),
+                                    QString::fromStdString(m_host.Workspace()),
+                                    sessionAlive ? tr("open") : tr("not connected"),
+                                    m_host.SlowOperations() ? tr(", slow operations") : QString(),
+                                    lists.isEmpty() ? tr("none") : lists.join(QStringLiteral(", "))));
+}
+
+bool OrnisWindow::event(QEvent* event)
+{
+    if (event->type() == QEvent::StatusTip && static_cast<QStatusTipEvent*>(event)->tip().isEmpty()) return true;
+    return QMainWindow::event(event);
 }
 
 standin::DbObject* OrnisWindow::SelectedAsset() const
@@ -155,7 +185,7 @@ void OrnisWindow::OnAsset(const std::function<void(standin::DbObject*)>& action)
 
 void OrnisWindow::Report(const QString& text)
 {
-    statusBar()->showMessage(m_settled.isEmpty() ? text : m_settled + QLatin1Char(' ') + text, 8000);
+    statusBar()->showMessage(m_settled.isEmpty() ? text : m_settled + QLatin1Char(' ') + text);
     m_settled.clear();
 }
 
@@ -264,7 +294,20 @@ void OrnisWindow::Submit()
 void OrnisWindow::RefreshFromServer()
 {
     OfferToConnect();
+    const RescanOutcome rescan = m_host.Rescan();
     Refresh();
+    auto names = [](const std::vector<std::string>& list) {
+        QStringList quoted;
+        for (const std::string& name : list)
+            quoted << QString::fromStdString(name);
+        return quoted.join(QStringLiteral(", "));
+    };
+    QStringList told;
+    if (!rescan.added.empty()) told << tr("New in the working copy: %1.").arg(names(rescan.added));
+    if (!rescan.dropped.empty()) told << tr("Gone from the working copy: %1.").arg(names(rescan.dropped));
+    if (!rescan.keptEdited.empty())
+        told << tr("Gone from the working copy but kept for their unsaved edits: %1.").arg(names(rescan.keptEdited));
+    Report(told.isEmpty() ? tr("Refreshed; no asset came or went.") : told.join(QLatin1Char(' ')));
 }
 
 bool OrnisWindow::OfferToConnect()

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 
 class QAction;
+class QLabel;
 class QPlainTextEdit;
 class QTreeWidget;
 
@@ -28,10 +29,17 @@ public:
     // Called each time a refresh has put every row and state it could get on screen.
     void SetLoadedCallback(std::function<void(const AssetTreeFeeder::LoadTimes&)> loaded)
     {
-        m_feeder->SetLoadedCallback(std::move(loaded));
+        m_loaded = std::move(loaded);
     }
 
+protected:
+    // A hovered menu entry without a tip of its own leaves the last report in the status bar.
+    bool event(QEvent* event) override;
+
 private:
+    // The status bar's permanent line: who works where, the session, the pending changelists
+    // (those the rows show files in, the default one included).
+    void ShowSessionLine();
     void BuildActions();
     standin::DbObject* SelectedAsset() const;
     // Runs an action on the selected asset (or tells that none is selected), then refreshes.
@@ -46,6 +54,13 @@ private:
     void DeleteAsset();
     void Save();
     void Submit();
+    // Brings the selected asset (everything, when all is true) to the head revision and tells
+    // what changed, what came and went, and any conflict.
+    void GetLatest(bool all);
+    // Reverts the selected asset after a confirmation that names what is lost.
+    void Revert();
+    // Marks the selected asset for add through the plug-in's command, in the default changelist.
+    void MarkForAdd();
     void ShowPreferences();
     void ToggleSlow(bool slow);
     void ExpireSession();
@@ -60,6 +75,9 @@ private:
     QTreeWidget* m_tree = nullptr;
     AssetTreeFeeder* m_feeder = nullptr;
     QPlainTextEdit* m_log = nullptr;
+    QLabel* m_sessionLine = nullptr;
+    std::vector<ChangeListInfo> m_pending; // the numbered ones, as the last refresh found them
+    std::function<void(const AssetTreeFeeder::LoadTimes&)> m_loaded;
     // What the host's log said of interrupted work since the last report.
     QString m_settled;
 };

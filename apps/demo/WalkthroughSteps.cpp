@@ -53,13 +53,6 @@ standin::ModalDriver::Action CheckOutIntoNewChangeList(const QString& descriptio
     };
 }
 
-standin::DbObject* RequireAsset(StepContext& step, const char* name)
-{
-    standin::DbObject* asset = step.host.FindAsset(name);
-    step.Expect(asset != nullptr, std::string("the sample asset ") + name);
-    return asset;
-}
-
 void ExpectWindowTitles(StepContext& step, const std::vector<std::string>& titles)
 {
     const std::vector<standin::ModalDriver::Window> windows = step.Windows();
@@ -69,22 +62,6 @@ void ExpectWindowTitles(StepContext& step, const std::vector<std::string>& title
         step.Expect(windows[i].title.toStdString() == titles[i], "window " + std::to_string(i + 1) + " titled \"" +
                                                                      titles[i] + "\", got \"" +
                                                                      windows[i].title.toStdString() + "\"");
-}
-
-// Every file of the asset has all bits of wanted and none of unwanted.
-void ExpectFiles(StepContext& step, const std::string& asset, qor4::StatusWord wanted, qor4::StatusWord unwanted,
-                 const std::string& what)
-{
-    const ProjectSnapshot snapshot = ProjectSnapshot::Take(step.host);
-    const AssetView* view = snapshot.Find(asset);
-    step.Expect(view != nullptr && !view->files.empty(), asset + " listed with its files");
-    if (!view) return;
-    for (const FileState& file : view->files) {
-        step.Expect(file.statusKnown, file.depotPath + " has a known server state");
-        step.Expect((file.status & wanted) == wanted && (file.status & unwanted) == 0,
-                    file.depotPath + " " + what + " (status " + Hex(file.status) + ": " + DescribeServerState(file) +
-                        ")");
-    }
 }
 
 void EditAndSaveIntoNewChangeList(StepContext& step)
@@ -312,6 +289,28 @@ void SaveWithThePasswordCancelled(StepContext& step)
 
 } // namespace
 
+standin::DbObject* RequireAsset(StepContext& step, const char* name)
+{
+    standin::DbObject* asset = step.host.FindAsset(name);
+    step.Expect(asset != nullptr, std::string("the sample asset ") + name);
+    return asset;
+}
+
+void ExpectFiles(StepContext& step, const std::string& asset, qor4::StatusWord wanted, qor4::StatusWord unwanted,
+                 const std::string& what)
+{
+    const ProjectSnapshot snapshot = ProjectSnapshot::Take(step.host);
+    const AssetView* view = snapshot.Find(asset);
+    step.Expect(view != nullptr && !view->files.empty(), asset + " listed with its files");
+    if (!view) return;
+    for (const FileState& file : view->files) {
+        step.Expect(file.statusKnown, file.depotPath + " has a known server state");
+        step.Expect((file.status & wanted) == wanted && (file.status & unwanted) == 0,
+                    file.depotPath + " " + what + " (status " + Hex(file.status) + ": " + DescribeServerState(file) +
+                        ")");
+    }
+}
+
 void StepContext::Expect(bool condition, const std::string& what)
 {
     if (!condition) failures.push_back("expected " + what);
@@ -342,6 +341,12 @@ const std::vector<StepDefinition>& WalkthroughStepTable()
          &SaveBeforeTheFirstPassword},
         {"not-connected-save", "A new asset saved with the password cancelled: the host names it as left out",
          &SaveWithThePasswordCancelled},
+        {"revert", "Revert an asset checked out and locked: the changes and the lock are gone (seen from bob's too)",
+         &RevertDropsChangesAndLock},
+        {"mark-for-add", "The asset left out is marked for add through the plug-in's command, run by identifier",
+         &MarkForAddTheAssetLeftOut},
+        {"get-latest", "Get Latest of one asset, then of everything after bob submitted a new asset: it is listed",
+         &GetLatestBringsOthersWork},
     };
     return steps;
 }

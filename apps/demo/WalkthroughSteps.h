@@ -34,4 +34,15 @@ struct StepDefinition {
 
 const std::vector<StepDefinition>& WalkthroughStepTable();
 
+// Shared by the steps: the sample asset of that name (a failure when there is none), and a check
+// that every file of the asset has all bits of wanted and none of unwanted.
+standin::DbObject* RequireAsset(StepContext& step, const char* name);
+void ExpectFiles(StepContext& step, const std::string& asset, qor4::StatusWord wanted, qor4::StatusWord unwanted,
+                 const std::string& what);
+
+// The steps of the revision-control actions beyond the editor's.
+void RevertDropsChangesAndLock(StepContext& step);
+void MarkForAddTheAssetLeftOut(StepContext& step);
+void GetLatestBringsOthersWork(StepContext& step);
+
 } // namespace demo

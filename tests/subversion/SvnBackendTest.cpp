@@ -12,9 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include <fcntl.h>
@@ -657,3 +659,58 @@ TEST_F(SvnBackendTest, ACheckOutCancelledOnceTheServerGrantedTheLockReleasesItAg
 }
 
 } // namespace
+
+namespace {
+
+std::string Content(const std::string& file)
+{
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+TEST_F(SvnBackendTest, AnUpdateBringsWhatOthersSubmittedAndNamesTheConflictsItLeaves)
+{
+    const std::string table = "props/table.qor";
+    ASSERT_TRUE(backend.Edit(bob, {BobPath(kHero)}, "").Succeeded());
+    std::ofstream(BobPath(kHero)) << "hero 2";
+    std::ofstream(sandbox.PathOf(kBob, table)) << "table 1";
+    ASSERT_TRUE(backend.Add(bob, {sandbox.PathOf(kBob, table)}, "").Succeeded());
+    ASSERT_TRUE(backend.Delete(bob, {BobPath(kLamp)}, "").Succeeded());
+    ASSERT_EQ(backend.Submit(bob, "").revision, 2);
+    EXPECT_TRUE(WordOf(alice, AlicePath(kHero)) & fs::kNotAtHead);
+
+    const standin::UpdateResult everything = backend.Update(alice, {});
+    ASSERT_TRUE(everything.Succeeded()) << everything.text;
+    EXPECT_EQ(everything.revision, 2);
+    std::vector<std::string> updated = everything.updated;
+    std::sort(updated.begin(), updated.end());
+    EXPECT_EQ(updated, (std::vector<std::string>{AlicePath(kHero), AlicePath(kLamp), sandbox.PathOf(kAlice, table)}));
+    EXPECT_TRUE(everything.conflicts.empty());
+    EXPECT_EQ(Content(AlicePath(kHero)), "hero 2");
+    EXPECT_EQ(Content(sandbox.PathOf(kAlice, table)), "table 1");
+    EXPECT_FALSE(std::filesystem::exists(AlicePath(kLamp)));
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)) & fs::kNotAtHead, 0u);
+
+    // Alice changes the chair without its lock; bob submits his own change of it.
+    ASSERT_TRUE(backend.MakeWritable(alice, {AlicePath(kChair)}).Succeeded());
+    std::ofstream(AlicePath(kChair)) << "chair alice\n";
+    ASSERT_TRUE(backend.Edit(bob, {BobPath(kChair)}, "").Succeeded());
+    std::ofstream(BobPath(kChair)) << "chair bob\n";
+    ASSERT_EQ(backend.Submit(bob, "").revision, 3);
+
+    const standin::UpdateResult conflicted = backend.Update(alice, {AlicePath(kChair)});
+    EXPECT_EQ(conflicted.code, ServerCode::kPartlyDone) << conflicted.text;
+    EXPECT_EQ(conflicted.revision, 3);
+    EXPECT_EQ(conflicted.conflicts, std::vector<std::string>{AlicePath(kChair)});
+    EXPECT_EQ(conflicted.text, "Updated to revision 3; left in conflict:\n" + AlicePath(kChair) +
+                                   " - the local change and the repository's disagree.\n");
+    EXPECT_EQ(Content(AlicePath(kChair) + ".mine"), "chair alice\n") << "alice's change is kept";
+
+    // A file outside the working copy is refused and nothing is updated.
+    const standin::UpdateResult outside = backend.Update(alice, {"/etc/passwd"});
+    EXPECT_EQ(outside.code, ServerCode::kFileStateRejected);
+    EXPECT_NE(outside.text.find("/etc/passwd"), std::string::npos) << outside.text;
+    EXPECT_TRUE(outside.updated.empty());
+}

@@ -151,6 +151,14 @@ void DataModelMgr::DeleteAsset(DbObject* asset)
     if (!asset->GetAncestorId().IsNull()) m_pendingDeletions.push_back(asset);
 }
 
+void DataModelMgr::ForgetAsset(DbObject* asset)
+{
+    if (!asset || !asset->IsAsset() || !asset->IsAlive()) return;
+    for (DbObject* object : m_objects)
+        if (object->GetOwningAsset() == asset) object->MarkDeleted();
+    m_forgotten.insert(asset);
+}
+
 void DataModelMgr::SetWorkingCopy(const std::string& root)
 {
     if (root != m_fence.Root()) m_fence = WorkingCopyFence(root);

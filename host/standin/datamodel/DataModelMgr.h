@@ -58,6 +58,10 @@ public:
     void MarkDirty(DbObject* object) { object->SetDirty(true); }
     // Deletes the asset and its objects; a saved asset's files go from disk at the next save.
     void DeleteAsset(DbObject* asset);
+    // Drops a saved asset whose files left the disk without the editor (an update removed them):
+    // gone from memory like a deleted one, but the next save removes nothing for it.
+    void ForgetAsset(DbObject* asset);
+    bool IsForgotten(const DbObject* asset) const { return m_forgotten.count(asset) != 0; }
     // Objects related both ways are saved together.
     void Relate(DbObject* first, DbObject* second);
     void SetLoaded(DbObject* object, bool loaded) { object->SetLoaded(loaded); }
@@ -103,6 +107,7 @@ private:
     std::map<std::string, DbObject*> m_byId;
     std::vector<DbObject*> m_pendingDeletions;
     std::unordered_set<std::string> m_assetFiles; // of every asset ever created
+    std::unordered_set<const DbObject*> m_forgotten;
     WorkingCopyFence m_fence;
     qor4::QORPtr<QORInstance> m_instance;
     qor4::QORPtr<MultiFileDataSource> m_multiFileSource;

@@ -53,6 +53,7 @@ constexpr const char* kAdd = "Add";
 constexpr const char* kDelete = "Delete";
 constexpr const char* kRevert = "Revert";
 constexpr const char* kMakeWritable = "MakeWritable";
+constexpr const char* kUpdate = "Update";
 constexpr const char* kStatus = "Status";
 constexpr const char* kUsers = "Users";
 constexpr const char* kCreateChangeList = "CreateChangeList";
@@ -125,6 +126,13 @@ struct LoginResult : ServerResult {
 struct StatusResult : ServerResult {
     std::vector<qor4::StatusWord> words;  // per file, in request order
     std::vector<std::string> changeLists; // per file: the changelist it is in, or ""
+};
+
+// What an update brought (absolute paths, in the order the client met them).
+struct UpdateResult : ServerResult {
+    long revision = 0;  // the revision the working copy (or the first file) was brought to
+    FileList updated;   // added, deleted, changed or merged by the update
+    FileList conflicts; // left in conflict: the local change and the repository's disagree
 };
 
 struct UsersResult : ServerResult {
@@ -210,6 +218,9 @@ public:
     // released answers kPartlyDone naming the revision and what is left; a commit whose answer was
     // lost answers kOutcomeUnknown.
     virtual ChangeListResult Submit(SessionId session, const std::string& changeList) = 0;
+    // Brings the files (none: the whole working copy) to the head revision; local changes are kept
+    // and merged, a change that cannot be merged is left in conflict and listed, never resolved.
+    virtual UpdateResult Update(SessionId session, const FileList& files) = 0;
 };
 
 } // namespace standin

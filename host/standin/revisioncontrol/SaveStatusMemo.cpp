@@ -137,6 +137,12 @@ ServerResult SaveStatusMemo::Delete(SessionId session, const FileList& files, co
     return m_inner->Delete(session, files, changeList);
 }
 
+UpdateResult SaveStatusMemo::Update(SessionId session, const FileList& files)
+{
+    Spend(); // an update changes what the files are
+    return m_inner->Update(session, files);
+}
+
 ServerResult SaveStatusMemo::Revert(SessionId session, const FileList& files)
 {
     Spend();

@@ -296,6 +296,11 @@ ServerResult WorkerBackend::Delete(SessionId session, const FileList& files, con
     return Call<ServerResult>(ServerOf(session), [&] { return m_inner->Delete(session, files, changeList); });
 }
 
+UpdateResult WorkerBackend::Update(SessionId session, const FileList& files)
+{
+    return Call<UpdateResult>(ServerOf(session), [&] { return m_inner->Update(session, files); });
+}
+
 ServerResult WorkerBackend::Revert(SessionId session, const FileList& files)
 {
     return Call<ServerResult>(ServerOf(session), [&] { return m_inner->Revert(session, files); });

@@ -61,6 +61,7 @@ public:
     DescriptionResult ChangeListDescription(SessionId session, const std::string& changeList) override;
     bool IsChangeListValid(SessionId session, const std::string& changeList) override;
     ChangeListResult Submit(SessionId session, const std::string& changeList) override;
+    UpdateResult Update(SessionId session, const FileList& files) override;
 
 private:
     class Worker;

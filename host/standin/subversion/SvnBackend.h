@@ -105,6 +105,7 @@ public:
     DescriptionResult ChangeListDescription(SessionId session, const std::string& changeList) override;
     bool IsChangeListValid(SessionId session, const std::string& changeList) override;
     ChangeListResult Submit(SessionId session, const std::string& changeList) override;
+    UpdateResult Update(SessionId session, const FileList& files) override;
 
     // Needs no server: "" when workspace (an absolute path) is a working copy of the repository at
     // server, else the text that says what it is (naming the path and the URL it holds).
@@ -186,6 +187,7 @@ private:
     ServerResult DeleteOnce(SessionId session, const FileList& files, const std::string& changeList);
     ServerResult RevertOnce(SessionId session, const FileList& files);
     ChangeListResult SubmitOnce(SessionId session, const std::string& changeList);
+    UpdateResult UpdateOnce(SessionId session, const FileList& files);
 
     // At login: a working copy left locked by a program that no longer runs is cleaned up (Subversion's
     // cleanup, breaking its locks); one locked by a live program is left alone. Told in session.settled.

@@ -610,6 +610,11 @@ ChangeListResult SvnBackend::Submit(SessionId id, const std::string& changeList)
     return AfterCleanup<ChangeListResult>(id, [&] { return SubmitOnce(id, changeList); });
 }
 
+UpdateResult SvnBackend::Update(SessionId id, const FileList& files)
+{
+    return AfterCleanup<UpdateResult>(id, [&] { return UpdateOnce(id, files); });
+}
+
 ServerResult SvnBackend::AssignChangeList(Session& session, const FileList& files, const std::string& changeList)
 {
     if (changeList.empty() || files.empty()) return {};

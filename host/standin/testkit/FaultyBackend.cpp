@@ -168,6 +168,13 @@ ServerResult FaultyBackend::Delete(SessionId session, const FileList& files, con
     return m_inner->Delete(session, files, changeList);
 }
 
+UpdateResult FaultyBackend::Update(SessionId session, const FileList& files)
+{
+    UpdateResult result;
+    if (!Entered(ServerOp::kUpdate, session, Arguments(files), result, files)) return result;
+    return m_inner->Update(session, files);
+}
+
 ServerResult FaultyBackend::Revert(SessionId session, const FileList& files)
 {
     ServerResult result;

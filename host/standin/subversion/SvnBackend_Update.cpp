@@ -1,0 +1,95 @@
+// SvnBackend's update: the working copy, or some of its files, brought to the head revision.
+#include "SvnBackend.h"
+
+#include "SvnBackend_Session.h"
+#include "SvnError.h"
+
+#include <algorithm>
+
+namespace standin {
+
+namespace {
+
+void AddOnce(FileList& list, const std::string& path)
+{
+    if (std::find(list.begin(), list.end(), path) == list.end()) list.push_back(path);
+}
+
+bool Changed(svn_wc_notify_state_t state)
+{
+    return state == svn_wc_notify_state_changed || state == svn_wc_notify_state_merged ||
+           state == svn_wc_notify_state_conflicted;
+}
+
+// What one notification of the update says of its path.
+void Record(const svn_wc_notify_t& notify, UpdateResult& result)
+{
+    if (!notify.path || notify.kind == svn_node_dir) return;
+    const std::string path = notify.path;
+    const bool conflicted = notify.action == svn_wc_notify_tree_conflict ||
+                            notify.content_state == svn_wc_notify_state_conflicted ||
+                            notify.prop_state == svn_wc_notify_state_conflicted;
+    if (conflicted) AddOnce(result.conflicts, path);
+    switch (notify.action) {
+    case svn_wc_notify_update_add:
+    case svn_wc_notify_update_delete:
+    case svn_wc_notify_update_replace:
+        AddOnce(result.updated, path);
+        break;
+    case svn_wc_notify_update_update:
+        if (Changed(notify.content_state) || Changed(notify.prop_state)) AddOnce(result.updated, path);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+UpdateResult SvnBackend::UpdateOnce(SessionId id, const FileList& files)
+{
+    UpdateResult result;
+    Session* session = Enter(id, result);
+    if (!session) return result;
+    SettleLostSubmit(*session);
+    std::string refusals;
+    const FileList paths = files.empty() ? FileList{session->workingCopy} : Canonical(*session, files, refusals);
+    if (!refusals.empty()) {
+        result.code = ServerCode::kFileStateRejected;
+        result.text = refusals;
+        return result;
+    }
+    if (paths.empty()) return result;
+
+    svn::Client::NotifyScope scope(*session->client, [&](const svn_wc_notify_t& notify) { Record(notify, result); });
+    svn::Pool pool(session->client->PoolHandle());
+    svn_opt_revision_t head;
+    head.kind = svn_opt_revision_head;
+    apr_array_header_t* revisions = nullptr;
+    // Unversioned files in the way of added ones stay as they are (an obstruction is an error);
+    // conflicts are left for the user, never resolved here.
+    const svn::Error error(svn_client_update4(&revisions, svn::Client::Targets(paths, pool), &head, svn_depth_unknown,
+                                              FALSE, FALSE, FALSE, TRUE, FALSE, session->client->Context(), pool));
+    if (error) {
+        const ServerResult failure = Failure(*session, error);
+        result.code = failure.code;
+        // What the update did before it stopped stays done: said, so that nothing is told as unchanged.
+        result.text = failure.text;
+        if (!result.updated.empty()) {
+            result.text += "Updated before the update stopped:\n";
+            for (const std::string& path : result.updated)
+                result.text += path + "\n";
+        }
+        return result;
+    }
+    if (revisions && revisions->nelts > 0) result.revision = APR_ARRAY_IDX(revisions, 0, svn_revnum_t);
+    if (!result.conflicts.empty()) {
+        result.code = ServerCode::kPartlyDone;
+        result.text = "Updated to revision " + std::to_string(result.revision) + "; left in conflict:\n";
+        for (const std::string& path : result.conflicts)
+            result.text += path + " - the local change and the repository's disagree.\n";
+    }
+    return result;
+}
+
+} // namespace standin
