@@ -36,6 +36,15 @@ protected:
     }
     void StopServer() { ASSERT_TRUE(Sandbox().Server().Freeze(true)); }
     void ResumeServer() { Sandbox().Server().Freeze(false); }
+    // Resumes the server and waits until the host has seen it answer again after a Cancel.
+    void ResumeServerAndWait()
+    {
+        ResumeServer();
+        QElapsedTimer waited;
+        waited.start();
+        while (Worker().WaitingForServer() && waited.elapsed() < kSanityBoundMs)
+            QTest::qWait(20);
+    }
 };
 
 TEST_P(ServerTroubleTest, CancelInTheProgressBoxOfAStoppedServerVetoesTheSaveAndLocksNothing)
@@ -208,17 +217,38 @@ TEST_P(ServerTroubleTest, ACancelEndsTheWaitButNotTheSessionOrItsPassword)
     EXPECT_FALSE(connect.Succeeded());
     EXPECT_EQ(CurrentSession(), session) << "no answer is no refusal of the password";
 
-    ResumeServer();
-    QElapsedTimer waited;
-    waited.start();
-    while (Worker().WaitingForServer() && waited.elapsed() < kSanityBoundMs)
-        QTest::qWait(20);
+    ResumeServerAndWait();
     EXPECT_TRUE(Helper().CheckOutObjects(Handles({lamp}), &cancelled, false));
 
     EXPECT_EQ(Modal().Seen().size(), 5u) << "no password dialog, nor any other window";
     EXPECT_EQ(CurrentSession(), session);
     ExpectStates({hero->GetAssetFile(), lamp->GetAssetFile()}, CheckedOutIn(""));
     EXPECT_TRUE(StateOf(crate->GetAssetFile()).readOnly);
+}
+
+// A Connect the user gave up on in front of a stopped server refused nothing: the session it would
+// have replaced goes on, and serves the next check-out once the server answers.
+TEST_P(ServerTroubleTest, AConnectCancelledInFrontOfAStoppedServerKeepsTheSession)
+{
+    standin::DbObject* hero = AddCheckedInAsset("hero");
+    const standin::SessionId session = CurrentSession();
+    StopServer();
+    Modal().PressNext(QMessageBox::Cancel); // the progress box
+
+    const standin::ModelSession::LoginOutcome connect =
+        Model().Login(kUser, "", Sandbox().Url(), Sandbox().WorkingCopy(kUser));
+
+    ASSERT_EQ(Modal().Seen().size(), 1u);
+    EXPECT_EQ(Modal().Seen()[0].text, kProgressText);
+    EXPECT_FALSE(connect.Succeeded());
+    EXPECT_NE(connect.message.find(standin::ServerText::kCancelled), std::string::npos) << connect.message;
+    EXPECT_EQ(CurrentSession(), session);
+    ResumeServerAndWait();
+    bool cancelled = true;
+    EXPECT_TRUE(Helper().CheckOutObjects(Handles({hero}), &cancelled, false));
+    EXPECT_EQ(Modal().Seen().size(), 1u) << "no changelist or password dialog for a session that went on";
+    EXPECT_EQ(CurrentSession(), session);
+    ExpectStates({hero->GetAssetFile()}, CheckedOutIn(""));
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ServerTroubleTest,
