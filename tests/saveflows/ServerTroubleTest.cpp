@@ -19,6 +19,7 @@ const QString kProgressText = QStringLiteral("Perforce Operation in Progress, pr
 constexpr std::chrono::seconds kTestDeadline{2};
 // Far below the default deadline, far above the grace time and the deadline of these tests.
 constexpr qint64 kSanityBoundMs = 20000;
+constexpr const char* kTypedPassword = "typed-secret";
 
 class ServerTroubleTest : public FlowFixture, public ::testing::WithParamInterface<SvnSandbox::Transport> {
 protected:
@@ -35,6 +36,15 @@ protected:
     }
     void StopServer() { ASSERT_TRUE(Sandbox().Server().Freeze(true)); }
     void ResumeServer() { Sandbox().Server().Freeze(false); }
+    // Resumes the server and waits until the host has seen it answer again after a Cancel.
+    void ResumeServerAndWait()
+    {
+        ResumeServer();
+        QElapsedTimer waited;
+        waited.start();
+        while (Worker().WaitingForServer() && waited.elapsed() < kSanityBoundMs)
+            QTest::qWait(20);
+    }
 };
 
 TEST_P(ServerTroubleTest, CancelInTheProgressBoxOfAStoppedServerVetoesTheSaveAndLocksNothing)
@@ -163,6 +173,82 @@ TEST_P(ServerTroubleTest, ASubmitWhoseAnswerWasLostIsToldInTheHostsLogAndTheAsse
                                        "default."});
     ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
     EXPECT_EQ(ContentOf(asset->GetAssetFile()), "hero, edited");
+}
+
+// A cancel ends the wait, not the session. While the server still does not answer, operations say so
+// without claiming that the user cancelled them, and logins (the preference manager pushing the
+// stored account, a Connect) leave the session alone; once it answers, the next check-out goes
+// through in the same session, with the password typed before, without asking for it again.
+TEST_P(ServerTroubleTest, ACancelEndsTheWaitButNotTheSessionOrItsPassword)
+{
+    standin::DbObject* hero = AddCheckedInAsset("hero");
+    standin::DbObject* crate = AddCheckedInAsset("crate");
+    standin::DbObject* lamp = AddCheckedInAsset("lamp");
+    // A session whose password only memory holds: the one typed into the password dialog.
+    ExpireSession(kTypedPassword);
+    AnswerDialog(DialogButton::CheckOut, "", true);
+    AnswerPasswordNext(QString::fromLatin1(kTypedPassword));
+    bool cancelled = true;
+    ASSERT_TRUE(Helper().CheckOutObjects(Handles({hero}), &cancelled, false));
+    const standin::SessionId session = CurrentSession();
+    StopServer();
+    Modal().PressNext(QMessageBox::Cancel); // the progress box
+    Modal().PressNext(QMessageBox::Ok);     // the cancelled check-out's error
+    Modal().PressNext(QMessageBox::Ok);     // the next check-out's error, at once
+
+    EXPECT_FALSE(Helper().CheckOutObjects(Handles({crate}), &cancelled, false));
+    EXPECT_FALSE(Helper().CheckOutObjects(Handles({crate}), &cancelled, false));
+    Properties().SetUseSourceDataControl(true); // pushes the stored account, logging in without a password
+    const standin::ModelSession::LoginOutcome connect =
+        Model().Login(kUser, kTypedPassword, Sandbox().Url(), Sandbox().WorkingCopy(kUser));
+
+    ASSERT_EQ(Modal().Seen().size(), 5u);
+    const ModalDriver::Window& cancelledError = Modal().Seen()[3];
+    const ModalDriver::Window& laterError = Modal().Seen()[4];
+    EXPECT_EQ(Modal().Seen()[2].text, kProgressText);
+    EXPECT_TRUE(cancelledError.text.contains(QString::fromLatin1(standin::ServerText::kCancelled)));
+    EXPECT_EQ(laterError.title, "Checkout Error");
+    for (const QString& text : {cancelledError.detailedText, laterError.text, laterError.detailedText,
+                                QString::fromStdString(connect.message)}) {
+        EXPECT_FALSE(text.contains(QLatin1String("cancelled by user"), Qt::CaseInsensitive)) << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromStdString(Sandbox().Url() + " has not answered since")))
+            << text.toStdString();
+    }
+    EXPECT_FALSE(connect.Succeeded());
+    EXPECT_EQ(CurrentSession(), session) << "no answer is no refusal of the password";
+
+    ResumeServerAndWait();
+    EXPECT_TRUE(Helper().CheckOutObjects(Handles({lamp}), &cancelled, false));
+
+    EXPECT_EQ(Modal().Seen().size(), 5u) << "no password dialog, nor any other window";
+    EXPECT_EQ(CurrentSession(), session);
+    ExpectStates({hero->GetAssetFile(), lamp->GetAssetFile()}, CheckedOutIn(""));
+    EXPECT_TRUE(StateOf(crate->GetAssetFile()).readOnly);
+}
+
+// A Connect the user gave up on in front of a stopped server refused nothing: the session it would
+// have replaced goes on, and serves the next check-out once the server answers.
+TEST_P(ServerTroubleTest, AConnectCancelledInFrontOfAStoppedServerKeepsTheSession)
+{
+    standin::DbObject* hero = AddCheckedInAsset("hero");
+    const standin::SessionId session = CurrentSession();
+    StopServer();
+    Modal().PressNext(QMessageBox::Cancel); // the progress box
+
+    const standin::ModelSession::LoginOutcome connect =
+        Model().Login(kUser, "", Sandbox().Url(), Sandbox().WorkingCopy(kUser));
+
+    ASSERT_EQ(Modal().Seen().size(), 1u);
+    EXPECT_EQ(Modal().Seen()[0].text, kProgressText);
+    EXPECT_FALSE(connect.Succeeded());
+    EXPECT_NE(connect.message.find(standin::ServerText::kCancelled), std::string::npos) << connect.message;
+    EXPECT_EQ(CurrentSession(), session);
+    ResumeServerAndWait();
+    bool cancelled = true;
+    EXPECT_TRUE(Helper().CheckOutObjects(Handles({hero}), &cancelled, false));
+    EXPECT_EQ(Modal().Seen().size(), 1u) << "no changelist or password dialog for a session that went on";
+    EXPECT_EQ(CurrentSession(), session);
+    ExpectStates({hero->GetAssetFile()}, CheckedOutIn(""));
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ServerTroubleTest,

@@ -127,6 +127,8 @@ protected:
     // Between the services and the backend: the post-save status memo, then the worker thread.
     standin::SaveStatusMemo& StatusMemo() { return host->Model().StatusMemo(); }
     standin::WorkerBackend& Worker() { return host->Model().Worker(); }
+    // The data base's services as the host wires them (its Login is the demo's Connect).
+    standin::ModelSession& Model() { return host->Model(); }
     qor4::QORPtr<qor4::IFileVersionControl> FileControlPtr()
     {
         return qor4::QORPtr<qor4::IFileVersionControl>(fileVersionControl);

@@ -37,6 +37,17 @@ void AccountBook::Refused(const std::string& user, const std::string& server, co
     m_waiting = m_accounts.back().get();
 }
 
+bool AccountBook::Unanswered(const std::string& user, const std::string& server, const std::string& workspace)
+{
+    const std::vector<UserParameters*> matching = Matching(user, server, workspace);
+    for (auto account = matching.rbegin(); account != matching.rend(); ++account)
+        if ((*account)->Session() != 0) {
+            m_waiting = *account;
+            return true;
+        }
+    return false;
+}
+
 const UserParameters* AccountBook::Find(const qor4::IUserParameters* account) const
 {
     for (const auto& own : m_accounts)

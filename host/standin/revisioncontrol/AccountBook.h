@@ -8,6 +8,8 @@
 // with a text containing "Invalid password"), so that a password dialog follows; the data control
 // told "no account" by an account push takes that waiting account, and every operation in it that
 // needs the server answers -34, so that each flow asks for the password before it goes on.
+// A login the server gave no answer to (a cancel, a server that has not answered since one) says
+// nothing of the password: the account's live session, if it has one, stays the one to act in.
 #pragma once
 
 #include "HostExport.h"
@@ -28,9 +30,14 @@ public:
                                SessionId session, std::vector<SessionId>& replaced);
     // Records that the last login of this account was refused before a session opened.
     void Refused(const std::string& user, const std::string& server, const std::string& workspace);
+    // The last login of this account got no answer from the server: the newest of its accounts
+    // with a session becomes the one the data control takes; false (nothing changed) when none has.
+    bool Unanswered(const std::string& user, const std::string& server, const std::string& workspace);
     // The last login ended without one: the account waiting for its password (null when the last
     // login succeeded, or was refused for its working copy).
     void Clear() { m_waiting = nullptr; }
+    // The account the data control takes when told "no account": the one waiting for its password,
+    // or the live one a login without an answer left in place.
     const UserParameters* Waiting() const { return m_waiting; }
     // The account this book holds, or null for anything else (null included).
     const UserParameters* Find(const qor4::IUserParameters* account) const;

@@ -84,9 +84,11 @@ FileVersionControl::CreateUserParameters(const std::string& userName, const std:
     for (std::size_t i = 0; i < credentials.password.size(); ++i)
         secret[i] = 0;
     if (login.Failed()) {
-        if (login.accountChecked)
+        // No answer is no refusal: the session the account has goes on, with its password.
+        const bool keptSession = login.unanswered && m_accounts->Unanswered(userName, server, workspace);
+        if (!keptSession && login.accountChecked)
             m_accounts->Refused(userName, server, workspace);
-        else
+        else if (!keptSession)
             m_accounts->Clear();
         message = login.text;
         return nullptr;

@@ -121,6 +121,10 @@ struct LoginResult : ServerResult {
     // On failure: the working copy is a copy of the server's repository, and only the connection
     // failed (the password refused, the server not reached). Such an account waits for a login.
     bool accountChecked = false;
+    // On failure: the server gave no answer (the wait was cancelled, or it has not answered since a
+    // cancel, or the deadline passed), which says nothing of the password: a session the account
+    // already has goes on.
+    bool unanswered = false;
 };
 
 struct StatusResult : ServerResult {

@@ -110,11 +110,14 @@ public:
     void Start(const std::string& server)
     {
         Stop();
+        m_server = server;
         m_waiting = true;
         m_stopping = false;
         m_thread = std::thread([this, server] { Loop(server); });
     }
     bool Waiting() const { return m_waiting; }
+    // The server asked, as the last Start named it.
+    const std::string& Server() const { return m_server; }
 
 private:
     void Stop()
@@ -142,6 +145,7 @@ private:
     }
 
     RevisionBackend& m_backend;
+    std::string m_server;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stopping = false;
@@ -150,6 +154,13 @@ private:
 };
 
 namespace {
+
+// A login the server gave no answer to; other results carry no such mark.
+void MarkUnanswered(ServerResult&) {}
+void MarkUnanswered(LoginResult& login)
+{
+    login.unanswered = true;
+}
 
 // Who got there first: the worker with the answer, or the UI thread giving up the grace period and
 // putting the box up. Only a box that went up needs telling, so a quick call posts no event.
@@ -180,6 +191,12 @@ WorkerBackend::~WorkerBackend()
 bool WorkerBackend::WaitingForServer() const
 {
     return m_prober->Waiting();
+}
+
+std::string WorkerBackend::NotAnsweredSinceCancelText(const std::string& server)
+{
+    return "The server at " + server +
+           " has not answered since the last operation was cancelled; try again when it answers.\n";
 }
 
 std::string WorkerBackend::ServerOf(SessionId session) const
@@ -244,8 +261,10 @@ template <typename Result> Result WorkerBackend::Call(const std::string& server,
 {
     Result result;
     if (m_prober->Waiting()) {
-        result.code = ServerCode::kCancelled;
-        result.text = std::string(ServerText::kCancelled) + " (the server has not answered since)\n";
+        // Nothing was asked of the server, and the user cancelled nothing this time.
+        result.code = ServerCode::kServerError;
+        result.text = NotAnsweredSinceCancelText(m_prober->Server());
+        MarkUnanswered(result);
         return result;
     }
     const bool cancelled = Run([&result, &call] { result = call(); });
@@ -258,6 +277,7 @@ template <typename Result> Result WorkerBackend::Call(const std::string& server,
         result.code = ServerCode::kCancelled;
         result.text = std::string(ServerText::kCancelled) + "\n";
     }
+    if (cancelled && result.code == ServerCode::kCancelled) MarkUnanswered(result);
     return result;
 }
 

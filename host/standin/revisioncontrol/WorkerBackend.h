@@ -7,9 +7,11 @@
 // operation ends, closes it. Cancel in the box cancels the operation through OperationScope; the
 // operation then answers ServerCode::kCancelled, unless it finished after all or says what it did.
 // From then on the server the user gave up on is asked in the background whether it answers again
-// (for at most kProbeLimit); until it does, every operation answers kCancelled at once, so that the
-// rest of the flow does not wait for it again. Operations run one at a time, in the order they were
-// asked for.
+// (for at most kProbeLimit); until it does, every operation answers ServerCode::kServerError at once,
+// saying that the server has not answered since the cancel (the user cancelled nothing this time),
+// so that the rest of the flow does not wait for it again. A cancel ends the wait, not the session:
+// the session and its password stay, and the first operation after the server answers again goes
+// through. Operations run one at a time, in the order they were asked for.
 #pragma once
 
 #include "RevisionBackend.h"
@@ -45,6 +47,8 @@ public:
     }
     // True from a Cancel until the server answers again.
     bool WaitingForServer() const;
+    // What an operation answers meanwhile.
+    static std::string NotAnsweredSinceCancelText(const std::string& server);
 
     LoginResult OpenSession(const Credentials& credentials) override;
     void CloseSession(SessionId session) override;

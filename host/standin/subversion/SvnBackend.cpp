@@ -233,10 +233,12 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
         if (OperationScope::Cancelled()) {
             result.code = ServerCode::kCancelled;
             result.text = std::string(ServerText::kCancelled) + "\n";
-        } else if (DeadlinePassed() || error.Has(SVN_ERR_CANCELLED))
+            result.unanswered = true;
+        } else if (DeadlinePassed() || error.Has(SVN_ERR_CANCELLED)) {
             result.text =
                 "The Subversion server at " + server + " did not answer within " + Seconds(m_deadline) + ".\n";
-        else if (IsUntrustedCertificate(error, client)) {
+            result.unanswered = true;
+        } else if (IsUntrustedCertificate(error, client)) {
             result.certificate = client.UntrustedCertificate();
             result.certificate.server = server;
             result.text = CertificateText(server, result.certificate);
