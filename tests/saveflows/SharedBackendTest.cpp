@@ -1,0 +1,89 @@
+// The backend stack shared between the UI thread and a view's background refresh (a thread of its
+// own): sessions opened and closed, and faults switched on and off, while the refresh runs. Run
+// under ThreadSanitizer, an unguarded member shared by the two is a report and fails the test.
+#include "FlowFixture.h"
+
+#include "WorkerBackend.h"
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+constexpr int kSessionRounds = 3;
+constexpr int kFaultRounds = 40;
+constexpr int kSlowMs = 1;
+
+class SharedBackendTest : public FlowFixture {
+protected:
+    // Runs refresh's status queries on a thread of their own, as the demo's tree does, until the
+    // UI thread's work is done; returns how many answered and how many failed.
+    template <typename UiWork> std::pair<int, int> WhileRefreshing(const standin::FileList& files, UiWork work)
+    {
+        std::atomic<bool> stop{false};
+        std::atomic<int> answered{0};
+        std::atomic<int> failed{0};
+        const standin::SessionId session = CurrentSession();
+        std::thread refresh([&] {
+            while (!stop) {
+                const standin::StatusResult status =
+                    Worker().Status(session, files, standin::StatusScope::kLocal);
+                ++(status.Succeeded() ? answered : failed);
+            }
+        });
+        work();
+        stop = true;
+        refresh.join();
+        return {answered.load(), failed.load()};
+    }
+};
+
+TEST_F(SharedBackendTest, SessionsOpenedAndClosedOnTheUiThreadLeaveABackgroundRefreshAnswering)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    const auto [answered, failed] = WhileRefreshing({asset->GetAssetFile()}, [this] {
+        // Two sessions at a time, so that the sessions the refresh looks its own up among change shape.
+        for (int round = 0; round < kSessionRounds; ++round) {
+            std::vector<standin::SessionId> others;
+            for (const char* user : {kOtherUser, kThirdUser}) {
+                std::string failure;
+                others.push_back(Sandbox().Open(Worker(), user, failure));
+                ASSERT_NE(others.back(), 0) << failure;
+                EXPECT_TRUE(Worker().IsSessionOpen(others.back()));
+            }
+            for (const standin::SessionId other : others) {
+                Worker().CloseSession(other);
+                EXPECT_FALSE(Worker().IsSessionOpen(other));
+            }
+        }
+    });
+    EXPECT_GT(answered, 0);
+    EXPECT_EQ(failed, 0) << "the refresh's own session stays open";
+}
+
+TEST_F(SharedBackendTest, FaultsSwitchedOnTheUiThreadReachABackgroundRefreshWhole)
+{
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    const std::string file = asset->GetAssetFile();
+    const auto [answered, failed] = WhileRefreshing({file}, [&] {
+        for (int round = 0; round < kFaultRounds; ++round) {
+            Server().SetOtherUserState(file, qor4::FileStatus::kMarkedForAddByOther, kOtherUser);
+            Server().SetSlow(standin::ServerOp::kStatus, kSlowMs);
+            Server().FailNext(standin::ServerOp::kSubmit, standin::ServerCode::kServerError, "refused");
+            std::this_thread::yield();
+            Server().SetOtherUserState(file, 0, std::string());
+            Server().SetSlow(standin::ServerOp::kStatus, 0);
+            Server().ClearFaults();
+        }
+    });
+    EXPECT_GT(answered, 0);
+    EXPECT_EQ(failed, 0) << "no fault of the status operation was set";
+    // The last state the UI thread left is the one the next query sees.
+    Server().SetOtherUserState(file, qor4::FileStatus::kMarkedForAddByOther, kOtherUser);
+    const standin::StatusResult status = Worker().Status(CurrentSession(), {file}, standin::StatusScope::kLocal);
+    ASSERT_TRUE(status.Succeeded()) << status.text;
+    ASSERT_EQ(status.words.size(), 1u);
+    EXPECT_NE(status.words[0] & qor4::FileStatus::kMarkedForAddByOther, 0u);
+}
+
+} // namespace
