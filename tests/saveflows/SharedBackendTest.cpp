@@ -26,8 +26,7 @@ protected:
         const standin::SessionId session = CurrentSession();
         std::thread refresh([&] {
             while (!stop) {
-                const standin::StatusResult status =
-                    Worker().Status(session, files, standin::StatusScope::kLocal);
+                const standin::StatusResult status = Worker().Status(session, files, standin::StatusScope::kLocal);
                 ++(status.Succeeded() ? answered : failed);
             }
         });

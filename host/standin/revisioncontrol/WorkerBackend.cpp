@@ -201,6 +201,7 @@ std::string WorkerBackend::NotAnsweredSinceCancelText(const std::string& server)
 
 std::string WorkerBackend::ServerOf(SessionId session) const
 {
+    const std::lock_guard<std::mutex> lock(m_serversMutex);
     const auto found = m_servers.find(session);
     return found == m_servers.end() ? std::string() : found->second;
 }
@@ -211,7 +212,7 @@ bool WorkerBackend::Run(const std::function<void()>& call)
     QObject* uiThread = &m_uiThread;
     // The progress box is a window: only a call from the UI thread may show it. A call from a
     // thread of its own (a view's background refresh) waits for its answer without one.
-    qor4::ITimeOutDelegate* delegate = QThread::currentThread() == uiThread->thread() ? m_delegate : nullptr;
+    qor4::ITimeOutDelegate* delegate = QThread::currentThread() == uiThread->thread() ? m_delegate.load() : nullptr;
     std::future<void> done = m_worker->Post([state, &call, delegate, uiThread] {
         {
             OperationScope scope(state->cancelled);
@@ -284,13 +285,17 @@ template <typename Result> Result WorkerBackend::Call(const std::string& server,
 LoginResult WorkerBackend::OpenSession(const Credentials& credentials)
 {
     LoginResult login = Call<LoginResult>(credentials.server, [&] { return m_inner->OpenSession(credentials); });
-    if (login.Succeeded()) m_servers[login.session] = credentials.server;
+    if (login.Succeeded()) {
+        const std::lock_guard<std::mutex> lock(m_serversMutex);
+        m_servers[login.session] = credentials.server;
+    }
     return login;
 }
 
 void WorkerBackend::CloseSession(SessionId session)
 {
     Run([&] { m_inner->CloseSession(session); });
+    const std::lock_guard<std::mutex> lock(m_serversMutex);
     m_servers.erase(session);
 }
 
