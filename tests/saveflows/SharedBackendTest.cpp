@@ -6,6 +6,7 @@
 #include "WorkerBackend.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -13,11 +14,14 @@ namespace {
 constexpr int kSessionRounds = 3;
 constexpr int kFaultRounds = 40;
 constexpr int kSlowMs = 1;
+// Far beyond one local status query, even under a sanitizer on a busy machine.
+constexpr auto kFirstAnswerWithin = std::chrono::seconds(30);
 
 class SharedBackendTest : public FlowFixture {
 protected:
     // Runs refresh's status queries on a thread of their own, as the demo's tree does, until the
-    // UI thread's work is done; returns how many answered and how many failed.
+    // UI thread's work is done; returns how many answered and how many failed. The work starts once
+    // the refresh has answered, so that the two overlap however slowly the thread starts.
     template <typename UiWork> std::pair<int, int> WhileRefreshing(const standin::FileList& files, UiWork work)
     {
         std::atomic<bool> stop{false};
@@ -30,6 +34,9 @@ protected:
                 ++(status.Succeeded() ? answered : failed);
             }
         });
+        const auto giveUp = std::chrono::steady_clock::now() + kFirstAnswerWithin;
+        while (answered == 0 && failed == 0 && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::yield();
         work();
         stop = true;
         refresh.join();

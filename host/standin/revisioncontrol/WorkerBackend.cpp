@@ -110,14 +110,22 @@ public:
     void Start(const std::string& server)
     {
         Stop();
-        m_server = server;
+        {
+            const std::lock_guard<std::mutex> lock(m_serverMutex);
+            m_server = server;
+        }
         m_waiting = true;
         m_stopping = false;
         m_thread = std::thread([this, server] { Loop(server); });
     }
     bool Waiting() const { return m_waiting; }
-    // The server asked, as the last Start named it.
-    const std::string& Server() const { return m_server; }
+    // The server asked, as the last Start named it; a background refresh reads it while a cancel on
+    // the UI thread starts the next probe.
+    std::string Server() const
+    {
+        const std::lock_guard<std::mutex> lock(m_serverMutex);
+        return m_server;
+    }
 
 private:
     void Stop()
@@ -145,7 +153,8 @@ private:
     }
 
     RevisionBackend& m_backend;
-    std::string m_server;
+    mutable std::mutex m_serverMutex;
+    std::string m_server; // m_serverMutex
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stopping = false;
