@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -90,6 +91,27 @@ TEST_F(SharedBackendTest, FaultsSwitchedOnTheUiThreadReachABackgroundRefreshWhol
     ASSERT_TRUE(status.Succeeded()) << status.text;
     ASSERT_EQ(status.words.size(), 1u);
     EXPECT_NE(status.words[0] & qor4::FileStatus::kMarkedForAddByOther, 0u);
+}
+
+// What belongs to one thread stops at the first call from another: the save's memo (the UI thread's)
+// and the Subversion backend (the worker's). The child process of each death test runs this test
+// again from its start, so that both are bound as in the demo before the wrong thread calls.
+TEST_F(SharedBackendTest, WhatBelongsToOneThreadStopsACallFromAnother)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    const standin::FileList files{asset->GetAssetFile()};
+    const standin::SessionId session = CurrentSession();
+    ASSERT_TRUE(StatusMemo().Status(session, files, standin::StatusScope::kLocal).Succeeded());
+    const auto onAnotherThread = [](const std::function<void()>& call) {
+        std::thread other(call);
+        other.join();
+    };
+    EXPECT_DEATH(onAnotherThread([&] { StatusMemo().Status(session, files, standin::StatusScope::kLocal); }),
+                 "SaveStatusMemo::Status called on thread .*, but SaveStatusMemo belongs to thread");
+    // The worker ran the backend's operations so far; the test's own thread is another.
+    EXPECT_DEATH(Server().Status(session, files, standin::StatusScope::kLocal),
+                 "SvnBackend::Call called on thread .*, but SvnBackend belongs to thread");
 }
 
 } // namespace

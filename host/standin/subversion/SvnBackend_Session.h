@@ -47,6 +47,7 @@ class SvnBackend::Call {
 public:
     explicit Call(SvnBackend& backend) : m_backend(backend), m_operation(*backend.m_watch)
     {
+        backend.m_affinity.Check("Call");
         std::lock_guard<std::mutex> lock(backend.m_runningMutex);
         backend.m_running = &m_operation;
     }
