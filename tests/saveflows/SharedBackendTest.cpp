@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <thread>
 
 namespace {
@@ -17,6 +16,8 @@ constexpr int kFaultRounds = 40;
 constexpr int kSlowMs = 1;
 // Far beyond one local status query, even under a sanitizer on a busy machine.
 constexpr auto kFirstAnswerWithin = std::chrono::seconds(30);
+// Long enough for the check-out to reach the server's lock hook.
+constexpr auto kHookUnderWay = std::chrono::milliseconds(500);
 
 class SharedBackendTest : public FlowFixture {
 protected:
@@ -93,9 +94,10 @@ TEST_F(SharedBackendTest, FaultsSwitchedOnTheUiThreadReachABackgroundRefreshWhol
     EXPECT_NE(status.words[0] & qor4::FileStatus::kMarkedForAddByOther, 0u);
 }
 
-// What belongs to one thread stops at the first call from another: the save's memo (the UI thread's)
-// and the Subversion backend (the worker's). The child process of each death test runs this test
-// again from its start, so that both are bound as in the demo before the wrong thread calls.
+// What belongs to one thread stops a call from another: the save's memo belongs to the UI thread;
+// the Subversion backend runs one operation at a time, so a call while the worker's check-out waits
+// for the server (a slow lock hook) is a race. The child process of each death test runs this test
+// again from its start, so that everything is set up as in the demo before the wrong thread calls.
 TEST_F(SharedBackendTest, WhatBelongsToOneThreadStopsACallFromAnother)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -103,15 +105,23 @@ TEST_F(SharedBackendTest, WhatBelongsToOneThreadStopsACallFromAnother)
     const standin::FileList files{asset->GetAssetFile()};
     const standin::SessionId session = CurrentSession();
     ASSERT_TRUE(StatusMemo().Status(session, files, standin::StatusScope::kLocal).Succeeded());
-    const auto onAnotherThread = [](const std::function<void()>& call) {
-        std::thread other(call);
-        other.join();
-    };
-    EXPECT_DEATH(onAnotherThread([&] { StatusMemo().Status(session, files, standin::StatusScope::kLocal); }),
-                 "SaveStatusMemo::Status called on thread .*, but SaveStatusMemo belongs to thread");
-    // The worker ran the backend's operations so far; the test's own thread is another.
-    EXPECT_DEATH(Server().Status(session, files, standin::StatusScope::kLocal),
-                 "SvnBackend::Call called on thread .*, but SvnBackend belongs to thread");
+    EXPECT_DEATH(
+        {
+            std::thread other([&] { StatusMemo().Status(session, files, standin::StatusScope::kLocal); });
+            other.join();
+        },
+        "SaveStatusMemo::Status called on thread .*, but SaveStatusMemo belongs to thread");
+    EXPECT_DEATH(
+        {
+            ASSERT_TRUE(Sandbox().Server().SetHook("pre-lock", "#!/bin/sh\nsleep 5\nexit 0\n"));
+            std::thread checkOut([&] { Worker().Edit(session, files, ""); });
+            std::this_thread::sleep_for(kHookUnderWay);
+            Server().Status(session, files, standin::StatusScope::kLocal);
+            checkOut.join();
+        },
+        "SvnBackend::Call called on thread .*, but SvnBackend belongs to thread");
+    // Used in turn, as the tests' fixtures do, the backend serves either thread.
+    EXPECT_TRUE(Server().Status(session, files, standin::StatusScope::kLocal).Succeeded());
 }
 
 } // namespace
