@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs every test: the normal build, then the build with
-# AddressSanitizer and UndefinedBehaviorSanitizer, then the compile check of the Windows shell code.
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the thread-heavy tests built with
+# ThreadSanitizer, then the compile check of the Windows shell code.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -55,6 +56,10 @@ export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 bash scripts/build.sh "$root/build-sanitize" -DZR_SANITIZE=ON
 ctest --test-dir "$root/build-sanitize" --output-on-failure -j2
+no_server_left
+
+echo "== the thread-heavy tests with ThreadSanitizer"
+bash scripts/tsan-tests.sh "$root/build-tsan"
 no_server_left
 
 if [[ -f scripts/check-windows-shell.sh ]]; then

@@ -167,10 +167,11 @@ TEST_F(SvnBackendTest, AFileNamedInBytesThatAreNotUtf8IsLeftOutAndStopsNoOtherFi
     EXPECT_TRUE(submitted.Succeeded()) << submitted.text;
     EXPECT_EQ(submitted.revision, 2);
 
+    const std::vector<standin::MemoryLog::Entry> entries = log.Entries();
     for (const std::string& path : {inProps, atRoot}) {
         const std::string escaped = standin::PrintableText(path);
         ASSERT_NE(escaped.find("bad\\xFF.qor"), std::string::npos);
-        EXPECT_EQ(std::count_if(log.Entries().begin(), log.Entries().end(),
+        EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
                                 [&](const standin::MemoryLog::Entry& entry) {
                                     return entry.type == Log::MsgType::Warning &&
                                            entry.text.find(escaped) != std::string::npos;

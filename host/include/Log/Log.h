@@ -1,6 +1,7 @@
 // The host log. Each text written after a message type is one entry of that type:
 //     Log::Singleton::Instance() << Log::MsgType(2) << text;
-// Message types: 0 information, 1 warning, 2 error.
+// Message types: 0 information, 1 warning, 2 error. Safe on any thread: each thread's type is its
+// own, and a sink sees one entry at a time.
 #pragma once
 
 #include "HostExport.h"
@@ -20,11 +21,10 @@ public:
     Stream& operator<<(const char* text);
 
     // The host sets where entries go; without a sink they are dropped.
-    void SetSink(ILogSink* sink) { m_sink = sink; }
+    void SetSink(ILogSink* sink);
 
 private:
-    MsgType m_type = MsgType::Info;
-    ILogSink* m_sink = nullptr;
+    ILogSink* m_sink = nullptr; // guarded by the lock entries are written under
 };
 
 class ILogSink {

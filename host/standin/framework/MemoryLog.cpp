@@ -32,19 +32,52 @@ MemoryLog::~MemoryLog()
 
 void MemoryLog::Write(Log::MsgType type, const std::string& text)
 {
-    m_entries.push_back(Entry{type, text});
-    if (m_listener) m_listener(m_entries.back());
+    const Entry entry{type, text};
+    {
+        const std::lock_guard<std::mutex> lock(m_entriesMutex);
+        m_entries.push_back(entry);
+    }
+    {
+        const std::lock_guard<std::mutex> lock(m_listenerMutex);
+        if (m_listener) m_listener(entry);
+    }
     if (m_echo) std::fprintf(stderr, "[%s] %s\n", TypeName(type), text.c_str());
+}
+
+void MemoryLog::SetListener(Listener listener)
+{
+    const std::lock_guard<std::mutex> lock(m_listenerMutex);
+    m_listener = std::move(listener);
+}
+
+std::vector<MemoryLog::Entry> MemoryLog::Entries() const
+{
+    const std::lock_guard<std::mutex> lock(m_entriesMutex);
+    return m_entries;
+}
+
+std::size_t MemoryLog::Count() const
+{
+    const std::lock_guard<std::mutex> lock(m_entriesMutex);
+    return m_entries.size();
 }
 
 std::size_t MemoryLog::Count(Log::MsgType type) const
 {
+    const std::lock_guard<std::mutex> lock(m_entriesMutex);
     return static_cast<std::size_t>(
         std::count_if(m_entries.begin(), m_entries.end(), [type](const Entry& entry) { return entry.type == type; }));
 }
 
+void MemoryLog::Clear()
+{
+    const std::lock_guard<std::mutex> lock(m_entriesMutex);
+    m_entries.clear();
+}
+
 std::string MemoryLog::Format() const
 {
+    const std::lock_guard<std::mutex> lock(m_entriesMutex);
     std::string result;
     for (const Entry& entry : m_entries)
         result += Format(entry) + "\n";

@@ -1,10 +1,13 @@
 // MemoryLog: a host log sink that keeps every entry, for tests and for the demo to print.
+// The backend's worker thread writes while the UI thread reads: every member is behind a lock, and
+// readers get copies.
 #pragma once
 
 #include "HostExport.h"
 #include "Log/Log.h"
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,23 +27,27 @@ public:
     MemoryLog& operator=(const MemoryLog&) = delete;
 
     void Write(Log::MsgType type, const std::string& text) override;
-    // Called with each entry as it is written (a window that shows the log as it grows); empty: none.
+    // Called with each entry as it is written, on the writing thread (a window that shows the log as
+    // it grows); empty: none. Once SetListener returns, the listener it replaced is no longer running.
     using Listener = std::function<void(const Entry&)>;
-    void SetListener(Listener listener) { m_listener = std::move(listener); }
+    void SetListener(Listener listener);
 
-    const std::vector<Entry>& Entries() const { return m_entries; }
-    std::size_t Count() const { return m_entries.size(); }
+    std::vector<Entry> Entries() const;
+    std::size_t Count() const;
     std::size_t Count(Log::MsgType type) const;
     // Every entry as "<type>: <text>" lines, for printing.
     std::string Format() const;
     // One entry as "<type>: <text>".
     static std::string Format(const Entry& entry);
-    void Clear() { m_entries.clear(); }
+    void Clear();
 
 private:
-    std::vector<Entry> m_entries;
-    bool m_echo;
-    Listener m_listener;
+    mutable std::mutex m_entriesMutex;
+    std::vector<Entry> m_entries; // guarded by m_entriesMutex
+    const bool m_echo;
+    // A lock of its own, so that a listener may read the entries.
+    std::mutex m_listenerMutex;
+    Listener m_listener; // guarded by m_listenerMutex
 };
 
 } // namespace standin

@@ -26,6 +26,7 @@ void SaveStatusMemo::Forget()
 
 bool SaveStatusMemo::Answer(SessionId session, const FileList& files, StatusScope scope, StatusResult& answer)
 {
+    m_affinity.Check("Status");
     if (m_state == State::kIdle || files.empty()) return false;
     // Only a query within the save's files is worth the batch, or can be answered from it.
     for (const std::string& file : files)
@@ -115,6 +116,7 @@ AddResult SaveStatusMemo::Add(SessionId session, const FileList& files, const st
 
 void SaveStatusMemo::Learn(const FileList& files, const FileList& scheduled, const std::string& changeList)
 {
+    m_affinity.Check("Add");
     const std::unordered_set<std::string_view> done(scheduled.begin(), scheduled.end());
     for (const std::string& file : files) {
         const auto at = m_index.find(file);

@@ -18,6 +18,7 @@
 #pragma once
 
 #include "RevisionBackend.h"
+#include "ThreadAffinity.h"
 
 #include <memory>
 #include <string>
@@ -65,6 +66,7 @@ private:
     void Learn(const FileList& files, const FileList& scheduled, const std::string& changeList);
     void Spend()
     {
+        m_affinity.Check("Spend");
         m_state = State::kIdle;
         m_index.clear();
         m_held = {};
@@ -72,6 +74,8 @@ private:
     }
 
     std::shared_ptr<RevisionBackend> m_inner;
+    // The memo belongs to the thread that saves; a view's background refresh asks the worker instead.
+    ThreadAffinity m_affinity{"SaveStatusMemo"};
     State m_state = State::kIdle;
     FileList m_expected;
     SessionId m_session = 0;

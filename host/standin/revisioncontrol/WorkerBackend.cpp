@@ -110,14 +110,22 @@ public:
     void Start(const std::string& server)
     {
         Stop();
-        m_server = server;
+        {
+            const std::lock_guard<std::mutex> lock(m_serverMutex);
+            m_server = server;
+        }
         m_waiting = true;
         m_stopping = false;
         m_thread = std::thread([this, server] { Loop(server); });
     }
     bool Waiting() const { return m_waiting; }
-    // The server asked, as the last Start named it.
-    const std::string& Server() const { return m_server; }
+    // The server asked, as the last Start named it; a background refresh reads it while a cancel on
+    // the UI thread starts the next probe.
+    std::string Server() const
+    {
+        const std::lock_guard<std::mutex> lock(m_serverMutex);
+        return m_server;
+    }
 
 private:
     void Stop()
@@ -145,7 +153,8 @@ private:
     }
 
     RevisionBackend& m_backend;
-    std::string m_server;
+    mutable std::mutex m_serverMutex;
+    std::string m_server; // m_serverMutex
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stopping = false;
@@ -201,6 +210,7 @@ std::string WorkerBackend::NotAnsweredSinceCancelText(const std::string& server)
 
 std::string WorkerBackend::ServerOf(SessionId session) const
 {
+    const std::lock_guard<std::mutex> lock(m_serversMutex);
     const auto found = m_servers.find(session);
     return found == m_servers.end() ? std::string() : found->second;
 }
@@ -211,7 +221,7 @@ bool WorkerBackend::Run(const std::function<void()>& call)
     QObject* uiThread = &m_uiThread;
     // The progress box is a window: only a call from the UI thread may show it. A call from a
     // thread of its own (a view's background refresh) waits for its answer without one.
-    qor4::ITimeOutDelegate* delegate = QThread::currentThread() == uiThread->thread() ? m_delegate : nullptr;
+    qor4::ITimeOutDelegate* delegate = QThread::currentThread() == uiThread->thread() ? m_delegate.load() : nullptr;
     std::future<void> done = m_worker->Post([state, &call, delegate, uiThread] {
         {
             OperationScope scope(state->cancelled);
@@ -284,13 +294,17 @@ template <typename Result> Result WorkerBackend::Call(const std::string& server,
 LoginResult WorkerBackend::OpenSession(const Credentials& credentials)
 {
     LoginResult login = Call<LoginResult>(credentials.server, [&] { return m_inner->OpenSession(credentials); });
-    if (login.Succeeded()) m_servers[login.session] = credentials.server;
+    if (login.Succeeded()) {
+        const std::lock_guard<std::mutex> lock(m_serversMutex);
+        m_servers[login.session] = credentials.server;
+    }
     return login;
 }
 
 void WorkerBackend::CloseSession(SessionId session)
 {
     Run([&] { m_inner->CloseSession(session); });
+    const std::lock_guard<std::mutex> lock(m_serversMutex);
     m_servers.erase(session);
 }
 

@@ -12,16 +12,21 @@
 // so that the rest of the flow does not wait for it again. A cancel ends the wait, not the session:
 // the session and its password stay, and the first operation after the server answers again goes
 // through. Operations run one at a time, in the order they were asked for.
+//
+// Safe on any thread: a view's background refresh queries while the UI thread opens and closes
+// sessions; the sessions' servers are behind a lock and the delegate is atomic.
 #pragma once
 
 #include "RevisionBackend.h"
 
 #include <QObject>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 
 namespace standin {
 
@@ -39,7 +44,7 @@ public:
     WorkerBackend(const WorkerBackend&) = delete;
     WorkerBackend& operator=(const WorkerBackend&) = delete;
 
-    void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override { m_delegate = delegate; }
+    void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override { m_delegate.store(delegate); }
     void Interrupt() override { m_inner->Interrupt(); }
     bool Answers(const std::string& server, std::chrono::milliseconds within) override
     {
@@ -81,8 +86,9 @@ private:
 
     std::shared_ptr<RevisionBackend> m_inner;
     std::chrono::milliseconds m_grace;
-    qor4::ITimeOutDelegate* m_delegate = nullptr;
-    std::map<SessionId, std::string> m_servers; // from the logins that opened the sessions
+    std::atomic<qor4::ITimeOutDelegate*> m_delegate{nullptr};
+    mutable std::mutex m_serversMutex;
+    std::map<SessionId, std::string> m_servers; // from the logins that opened the sessions; m_serversMutex
     QObject m_uiThread;                         // where completions are delivered
     std::unique_ptr<Worker> m_worker;
     std::unique_ptr<Prober> m_prober;

@@ -29,6 +29,7 @@
 #pragma once
 
 #include "RevisionBackend.h"
+#include "ThreadAffinity.h"
 
 #include <atomic>
 #include <chrono>
@@ -225,6 +226,9 @@ private:
     std::string m_configFolder;
     std::string m_lockServer;
     std::unique_ptr<svn::DeadlineWatch> m_watch;
+    // One operation at a time, on the thread that runs it (the worker's); only Interrupt and Answers
+    // come from other threads meanwhile.
+    ThreadAffinity m_affinity{"SvnBackend"};
     // The running call's operation; Interrupt comes from another thread.
     std::mutex m_runningMutex;
     svn::Operation* m_running = nullptr;

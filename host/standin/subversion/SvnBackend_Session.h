@@ -45,7 +45,8 @@ struct SvnBackend::Session {
 
 class SvnBackend::Call {
 public:
-    explicit Call(SvnBackend& backend) : m_backend(backend), m_operation(*backend.m_watch)
+    explicit Call(SvnBackend& backend)
+        : m_backend(backend), m_sequence(backend.m_affinity, "Call"), m_operation(*backend.m_watch)
     {
         std::lock_guard<std::mutex> lock(backend.m_runningMutex);
         backend.m_running = &m_operation;
@@ -62,6 +63,7 @@ public:
 
 private:
     SvnBackend& m_backend;
+    ThreadAffinity::Scope m_sequence;
     svn::Operation m_operation;
 };
 

@@ -30,26 +30,31 @@ FaultyBackend::FaultyBackend(std::shared_ptr<RevisionBackend> inner) : m_inner(s
 
 void FaultyBackend::FailNext(const std::string& operation, std::int32_t code, const std::string& text)
 {
+    const std::lock_guard<std::mutex> lock(m_mutex);
     m_faults.emplace(operation, Fault{code, text, true, 0});
 }
 
 void FaultyBackend::FailAlways(const std::string& operation, std::int32_t code, const std::string& text)
 {
+    const std::lock_guard<std::mutex> lock(m_mutex);
     m_faults.emplace(operation, Fault{code, text, false, 0});
 }
 
 void FaultyBackend::FailAfter(const std::string& operation, int passing, std::int32_t code, const std::string& text)
 {
+    const std::lock_guard<std::mutex> lock(m_mutex);
     m_faults.emplace(operation, Fault{code, text, true, passing});
 }
 
 void FaultyBackend::ClearFaults()
 {
+    const std::lock_guard<std::mutex> lock(m_mutex);
     m_faults.clear();
 }
 
 void FaultyBackend::SetSlow(const std::string& operation, int milliseconds)
 {
+    const std::lock_guard<std::mutex> lock(m_mutex);
     if (milliseconds > 0)
         m_slow[operation] = milliseconds;
     else
@@ -58,19 +63,34 @@ void FaultyBackend::SetSlow(const std::string& operation, int milliseconds)
 
 void FaultyBackend::ExpireSession(SessionId session)
 {
+    const std::lock_guard<std::mutex> lock(m_mutex);
     m_expired.insert(session);
 }
 
 void FaultyBackend::SetOtherUserState(const std::string& file, qor4::StatusWord word, const std::string& user)
 {
+    const std::lock_guard<std::mutex> lock(m_mutex);
     if (word == 0)
         m_otherUsers.erase(Normal(file));
     else
         m_otherUsers[Normal(file)] = {word, user};
 }
 
+std::vector<ServerCall> FaultyBackend::Calls() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_calls;
+}
+
+void FaultyBackend::ClearCalls()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_calls.clear();
+}
+
 void FaultyBackend::SetIOError(const std::string& file, bool failing)
 {
+    const std::lock_guard<std::mutex> lock(m_mutex);
     if (failing)
         m_ioErrors.insert(Normal(file));
     else
@@ -80,12 +100,16 @@ void FaultyBackend::SetIOError(const std::string& file, bool failing)
 ServerResult FaultyBackend::Enter(const char* operation, SessionId session, std::vector<std::string> arguments,
                                   const FileList& files)
 {
-    m_calls.push_back({operation, std::move(arguments)});
-
-    auto slow = m_slow.find(operation);
-    if (slow == m_slow.end()) slow = m_slow.find(ServerOp::kAll);
-    if (slow != m_slow.end()) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(slow->second);
+    int slowMs = 0;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_calls.push_back({operation, std::move(arguments)});
+        auto slow = m_slow.find(operation);
+        if (slow == m_slow.end()) slow = m_slow.find(ServerOp::kAll);
+        if (slow != m_slow.end()) slowMs = slow->second;
+    }
+    if (slowMs > 0) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(slowMs);
         while (std::chrono::steady_clock::now() < until) {
             if (OperationScope::Cancelled())
                 return {ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"};
@@ -93,11 +117,17 @@ ServerResult FaultyBackend::Enter(const char* operation, SessionId session, std:
         }
     }
 
-    if (m_expired.count(session) != 0) {
+    bool expired = false;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        expired = m_expired.count(session) != 0;
+    }
+    if (expired) {
         // As a session that really expired: the backend forgets it, and its password with it.
         m_inner->CloseSession(session);
         return {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + "\n"};
     }
+    const std::lock_guard<std::mutex> lock(m_mutex);
     std::string failing;
     for (const std::string& file : files)
         if (!m_ioErrors.empty() && m_ioErrors.count(Normal(file)) != 0)
@@ -138,13 +168,20 @@ LoginResult FaultyBackend::OpenSession(const Credentials& credentials)
 
 void FaultyBackend::CloseSession(SessionId session)
 {
-    m_expired.erase(session);
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_expired.erase(session);
+    }
     m_inner->CloseSession(session);
 }
 
 bool FaultyBackend::IsSessionOpen(SessionId session)
 {
-    return m_expired.count(session) == 0 && m_inner->IsSessionOpen(session);
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_expired.count(session) != 0) return false;
+    }
+    return m_inner->IsSessionOpen(session);
 }
 
 ServerResult FaultyBackend::Edit(SessionId session, const FileList& files, const std::string& changeList)
@@ -194,13 +231,19 @@ StatusResult FaultyBackend::Status(SessionId session, const FileList& files, Sta
     StatusResult result;
     if (!Entered(ServerOp::kStatus, session, Arguments(files), result)) return result;
     result = m_inner->Status(session, files, scope);
+    Decorate(files, result);
+    return result;
+}
+
+void FaultyBackend::Decorate(const FileList& files, StatusResult& result) const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
     const bool decorated = !m_otherUsers.empty() || !m_ioErrors.empty();
     for (std::size_t i = 0; decorated && result.Succeeded() && i < files.size() && i < result.words.size(); ++i) {
         const auto other = m_otherUsers.find(Normal(files[i]));
         if (other != m_otherUsers.end()) result.words[i] |= other->second.word;
         if (m_ioErrors.count(Normal(files[i])) != 0) result.words[i] |= qor4::FileStatus::kIOError;
     }
-    return result;
 }
 
 UsersResult FaultyBackend::Users(SessionId session, const FileList& files, bool includeLocks)
@@ -208,11 +251,17 @@ UsersResult FaultyBackend::Users(SessionId session, const FileList& files, bool 
     UsersResult result;
     if (!Entered(ServerOp::kUsers, session, Arguments(files, includeLocks ? "locks" : ""), result)) return result;
     result = m_inner->Users(session, files, includeLocks);
+    DecorateUsers(files, result);
+    return result;
+}
+
+void FaultyBackend::DecorateUsers(const FileList& files, UsersResult& result) const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
     for (std::size_t i = 0; result.Succeeded() && i < files.size(); ++i) {
         const auto other = m_otherUsers.find(Normal(files[i]));
         if (other != m_otherUsers.end()) result.users.push_back(other->second.user);
     }
-    return result;
 }
 
 ChangeListResult FaultyBackend::CreateChangeList(SessionId session, const std::string& description)

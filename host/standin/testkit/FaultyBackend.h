@@ -2,12 +2,15 @@
 // server cannot be made to produce: an operation answering a chosen code (-34 included), an
 // expired session, files that other users opened for add or delete, and slowness. Tests and the
 // demo's Simulate menu use it; everything else goes through to the real backend unchanged.
+// Faults are set on the UI thread while operations run on the worker: every member is behind one
+// lock, never held across a call into the backend underneath or a slow wait.
 #pragma once
 
 #include "RevisionBackend.h"
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -39,8 +42,8 @@ public:
     // status has kIOError.
     void SetIOError(const std::string& file, bool failing);
 
-    const std::vector<ServerCall>& Calls() const { return m_calls; }
-    void ClearCalls() { m_calls.clear(); }
+    std::vector<ServerCall> Calls() const;
+    void ClearCalls();
 
     void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override { m_inner->SetTimeOutDelegate(delegate); }
     void Interrupt() override { m_inner->Interrupt(); }
@@ -85,7 +88,12 @@ private:
     bool Entered(const char* operation, SessionId session, std::vector<std::string> arguments, Result& result,
                  const FileList& files = {});
 
+    // What the status of files[i] gains from the simulated other users and failing files.
+    void Decorate(const FileList& files, StatusResult& result) const;
+    void DecorateUsers(const FileList& files, UsersResult& result) const;
+
     std::shared_ptr<RevisionBackend> m_inner;
+    mutable std::mutex m_mutex; // guards every member below
     std::vector<ServerCall> m_calls;
     std::multimap<std::string, Fault> m_faults;
     std::map<std::string, int> m_slow;
