@@ -111,8 +111,8 @@ TEST_F(StatusQueriesTest, AccessStatesOfObjectsWithManyFilesAndARepeatedObjectAr
     for (standin::DbObject* asset : {held, first, second})
         for (const std::string& file : FilesOf(asset))
             expected.push_back(file);
-    ASSERT_FALSE(Server().Calls().empty());
-    EXPECT_EQ(Server().Calls().back().arguments, expected);
+    ASSERT_FALSE(ServerRecord().Calls().empty());
+    EXPECT_EQ(ServerRecord().Calls().back().arguments, expected);
 }
 
 // A null handle is no object of the data model: the query says so instead of reading through it.
@@ -122,14 +122,14 @@ TEST_F(StatusQueriesTest, ANullHandleIsAnInvalidObjectAndNoFileIsAsked)
     const qor4::DbObjectHandle none;
     std::list<qor4::StatusWord> states;
     std::string message;
-    Server().ClearCalls();
+    ServerRecord().ClearCalls();
 
     EXPECT_EQ(Control().GetAccessStates({Handle(asset), none}, true, {1, 2, -1}, false, states, message),
               standin::DataControl::kResultInvalidObject);
     EXPECT_EQ(message, standin::DataControl::kInvalidObjectText);
     EXPECT_FALSE(Control().HasExternalFiles(none, {1, 2, -1}));
     EXPECT_FALSE(Control().IsReadOnly(none, true, {1, 2, -1}));
-    EXPECT_TRUE(Server().Calls().empty());
+    EXPECT_TRUE(ServerRecord().Calls().empty());
 }
 
 } // namespace
