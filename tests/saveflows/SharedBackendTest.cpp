@@ -6,6 +6,7 @@
 #include "WorkerBackend.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -13,11 +14,15 @@ namespace {
 constexpr int kSessionRounds = 3;
 constexpr int kFaultRounds = 40;
 constexpr int kSlowMs = 1;
+// Queries the refresh answers while the UI thread switches faults: the switching goes on until then.
+constexpr int kQueriesWhileSwitching = 3;
+constexpr std::chrono::seconds kPatience{20};
 
 class SharedBackendTest : public FlowFixture {
 protected:
     // Runs refresh's status queries on a thread of their own, as the demo's tree does, until the
-    // UI thread's work is done; returns how many answered and how many failed.
+    // UI thread's work is done; returns how many answered and how many failed. The work starts once
+    // the first query answered, and is given the count of answered queries.
     template <typename UiWork> std::pair<int, int> WhileRefreshing(const standin::FileList& files, UiWork work)
     {
         std::atomic<bool> stop{false};
@@ -30,7 +35,10 @@ protected:
                 ++(status.Succeeded() ? answered : failed);
             }
         });
-        work();
+        const auto giveUp = std::chrono::steady_clock::now() + kPatience;
+        while (answered == 0 && failed == 0 && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::yield();
+        work(answered);
         stop = true;
         refresh.join();
         return {answered.load(), failed.load()};
@@ -40,7 +48,7 @@ protected:
 TEST_F(SharedBackendTest, SessionsOpenedAndClosedOnTheUiThreadLeaveABackgroundRefreshAnswering)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
-    const auto [answered, failed] = WhileRefreshing({asset->GetAssetFile()}, [this] {
+    const auto [answered, failed] = WhileRefreshing({asset->GetAssetFile()}, [this](const std::atomic<int>&) {
         // Two sessions at a time, so that the sessions the refresh looks its own up among change shape.
         for (int round = 0; round < kSessionRounds; ++round) {
             std::vector<standin::SessionId> others;
@@ -64,8 +72,12 @@ TEST_F(SharedBackendTest, FaultsSwitchedOnTheUiThreadReachABackgroundRefreshWhol
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
     const std::string file = asset->GetAssetFile();
-    const auto [answered, failed] = WhileRefreshing({file}, [&] {
-        for (int round = 0; round < kFaultRounds; ++round) {
+    const auto [answered, failed] = WhileRefreshing({file}, [&](const std::atomic<int>& answeredSoFar) {
+        const int before = answeredSoFar;
+        const auto giveUp = std::chrono::steady_clock::now() + kPatience;
+        for (int round = 0; round < kFaultRounds || (answeredSoFar < before + kQueriesWhileSwitching &&
+                                                     std::chrono::steady_clock::now() < giveUp);
+             ++round) {
             Server().SetOtherUserState(file, qor4::FileStatus::kMarkedForAddByOther, kOtherUser);
             Server().SetSlow(standin::ServerOp::kStatus, kSlowMs);
             Server().FailNext(standin::ServerOp::kSubmit, standin::ServerCode::kServerError, "refused");
