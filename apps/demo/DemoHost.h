@@ -13,6 +13,7 @@
 #include "AssetRescan.h"
 #include "FileStateText.h"
 #include "SampleProject.h"
+#include "SimulationSwitch.h"
 
 #include "MemoryLog.h"
 #include "ModelSaver.h"
@@ -39,7 +40,6 @@ class CommandManager;
 class DbObject;
 class PrefManager;
 class QORDBProxy;
-class FaultyBackend;
 class SvnBackend;
 class RepositoryServer;
 class UserParameters;
@@ -161,10 +161,13 @@ public:
     CommandOutcome MarkForAdd(standin::DbObject* asset, const std::string& changeList);
 
     // --- Simulations -------------------------------------------------------------------------------
+    // The fault decorator is in the backend's chain only while a simulation is on: slow operations,
+    // or an expired session until the data control acts in another one.
     void SetSlowOperations(bool slow);
     bool SlowOperations() const { return m_slow; }
     // Expires the session the data control acts in; the next operation needs the password again.
     void ExpireSession();
+    bool Simulating() const { return m_switch && m_switch->Plugged(); }
     // Ends the session and pushes the stored account again, as a host starting without the password
     // does: the account waits for its password.
     void Disconnect();
@@ -207,7 +210,8 @@ public:
     const SampleProject& Project() const { return m_project; }
     qor4::IRevisionControlUIHelper& Helper() const { return *m_helper; }
     IRevisionControlPropertiesMgr& Properties() const { return *m_properties; }
-    standin::FaultyBackend& Backend() const { return *m_backend; }
+    // The backend as the services use it (on the worker thread).
+    standin::RevisionBackend& Backend() const { return m_session->Backend(); }
     standin::DataModelMgr& Manager() const { return *m_session->Manager(); }
     standin::ItemLibrary& Library() const { return m_session->Library(); }
     standin::MemoryLog& Log() { return m_log; }
@@ -225,6 +229,8 @@ private:
     // The status of the asset's files with the repository's side; empty words when it failed.
     standin::StatusResult StatusOfAsset(const standin::DbObject& asset, std::vector<std::string>& depotPaths) const;
     void Shutdown();
+    // Takes the fault decorator out when no simulation needs it any more.
+    void EndIdleSimulations();
 
     QString m_dataDir;
     std::string m_user;
@@ -233,13 +239,15 @@ private:
     bool m_ownServer = false;
     standin::MemoryLog m_log;
     std::unique_ptr<standin::RepositoryServer> m_server;
-    std::shared_ptr<standin::FaultyBackend> m_backend;
+    std::shared_ptr<SimulationSwitch> m_switch;
     std::unique_ptr<standin::StandinHost> m_host;
     standin::ModelSession* m_session = nullptr; // the host's data base
     IRevisionControlPropertiesMgr* m_properties = nullptr;
     qor4::IRevisionControlUIHelper* m_helper = nullptr;
     bool m_started = false;
     bool m_slow = false;
+    standin::SessionId m_expiredSession = 0; // expired by ExpireSession, until the data control leaves it
+    boost::signals2::scoped_connection m_accountChanged;
 };
 
 } // namespace demo

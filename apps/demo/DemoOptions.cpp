@@ -56,6 +56,11 @@ const QCommandLineOption kScreenshot(QStringLiteral("screenshot"),
                                                     "without a display)."),
                                      QStringLiteral("FILE"));
 
+const QCommandLineOption kRefreshes(QStringLiteral("refreshes"),
+                                    QStringLiteral("After start-up, refresh N times (the Refresh action), print the "
+                                                   "resident memory after the second and the last, then quit."),
+                                    QStringLiteral("N"));
+
 void Describe(QCommandLineParser& parser)
 {
     parser.setApplicationDescription(QStringLiteral(
@@ -64,7 +69,7 @@ void Describe(QCommandLineParser& parser)
         "  zrdemo --server URL --user NAME --workspace PATH [--lock-server URL] [--interactive] [--screenshot FILE]"));
     parser.addHelpOption();
     parser.addOptions({kInteractive, kWalkthrough, kData, kUser, kServer, kWorkspace, kHttps, kConfigDir, kLockServer,
-                       kLifetime, kOut, kScreenshot});
+                       kLifetime, kOut, kScreenshot, kRefreshes});
 }
 
 } // namespace
@@ -123,6 +128,14 @@ DemoOptions DemoOptions::Parse(const QStringList& args)
         options.sessionLifetimeSeconds = parser.value(kLifetime).toInt(&number);
         if (!number || options.sessionLifetimeSeconds <= 0)
             return fail(QStringLiteral("--session-lifetime takes a positive number of seconds"));
+    }
+    if (parser.isSet(kRefreshes)) {
+        bool number = false;
+        options.refreshes = parser.value(kRefreshes).toInt(&number);
+        if (!number || options.refreshes < kMinimumRefreshes)
+            return fail(QStringLiteral("--refreshes takes a number of refreshes, at least %1").arg(kMinimumRefreshes));
+        if (parser.isSet(kWalkthrough))
+            return fail(QStringLiteral("--refreshes is for the main window, not the walkthrough"));
     }
 
     const std::string& user = options.user;

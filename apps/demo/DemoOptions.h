@@ -25,11 +25,15 @@ struct DemoOptions {
     std::string configDir;  // Subversion's configuration folder ("" the user's own)
     std::string lockServer; // behind a replica: the master that keeps the locks ("" the one it records)
     int sessionLifetimeSeconds = 0;
+    // Interactive: refreshes after start-up, the resident memory told after the second and the
+    // last, then quit (0: none). The second is the first one the start-up's memory no longer shows.
+    int refreshes = 0;
     bool ok = true;
     bool help = false;
     QString error;
 
     static constexpr const char* kDefaultOutDir = "demo-output";
+    static constexpr int kMinimumRefreshes = 2;
     static QString Usage();
     // args without the program name.
     static DemoOptions Parse(const QStringList& args);

@@ -89,9 +89,20 @@ INSTANTIATE_TEST_SUITE_P(
         Accepted("a session lifetime", {"--session-lifetime", "90"}, "alice", "", false, "", 90),
         Refused("a lifetime that is no number", {"--session-lifetime", "soon"}, "positive number of seconds"),
         Refused("a lifetime of zero", {"--session-lifetime", "0"}, "positive number of seconds"),
+        Refused("refreshes that are no number", {"--refreshes", "many"}, "--refreshes takes a number"),
+        Refused("a single refresh, which tells no growth", {"--refreshes", "1"}, "at least 2"),
+        Refused("refreshes in the walkthrough", {"--walkthrough", "--refreshes", "5"}, "not the walkthrough"),
         Refused("an option without its value", {"--user"}, "Missing value after '--user'"),
         Refused("an unknown option", {"--frobnicate"}, "Unknown option 'frobnicate'"),
         Refused("a stray argument", {"extra"}, "unknown argument extra")));
+
+TEST(DemoOptionsRefreshes, NoneUnlessAskedForThenTheNumberAsked)
+{
+    EXPECT_EQ(DemoOptions::Parse({}).refreshes, 0);
+    const DemoOptions options = DemoOptions::Parse({"--refreshes", "50", "--screenshot", "/tmp/w.png"});
+    ASSERT_TRUE(options.ok) << options.error.toStdString();
+    EXPECT_EQ(options.refreshes, 50);
+}
 
 TEST(DemoOptionsUsage, NamesTheProgramAsItIsCalledWithItsOptions)
 {

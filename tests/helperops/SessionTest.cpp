@@ -20,8 +20,8 @@ protected:
     int LoginAttempts()
     {
         int attempts = 0;
-        for (const standin::ServerCall& call : FileControl().Calls())
-            attempts += call.operation == standin::FileVersionControl::kCreateUserParameters;
+        for (const standin::RecordedCall& call : FileControl().Calls())
+            attempts += call.operation == standin::RecordingFileVersionControl::kCreateUserParameters;
         return attempts;
     }
 };

@@ -14,8 +14,9 @@ namespace {
 constexpr int kSessionRounds = 3;
 constexpr int kFaultRounds = 40;
 constexpr int kSlowMs = 1;
-// Far beyond one local status query, even under a sanitizer on a busy machine.
-constexpr auto kFirstAnswerWithin = std::chrono::seconds(30);
+// Queries the refresh answers while the UI thread switches faults: the switching goes on until then.
+constexpr int kQueriesWhileSwitching = 3;
+constexpr std::chrono::seconds kPatience{20};
 // Long enough for the check-out to reach the server's lock hook.
 constexpr auto kHookUnderWay = std::chrono::milliseconds(500);
 
@@ -23,7 +24,7 @@ class SharedBackendTest : public FlowFixture {
 protected:
     // Runs refresh's status queries on a thread of their own, as the demo's tree does, until the
     // UI thread's work is done; returns how many answered and how many failed. The work starts once
-    // the refresh has answered, so that the two overlap however slowly the thread starts.
+    // the first query answered, and is given the count of answered queries.
     template <typename UiWork> std::pair<int, int> WhileRefreshing(const standin::FileList& files, UiWork work)
     {
         std::atomic<bool> stop{false};
@@ -36,10 +37,10 @@ protected:
                 ++(status.Succeeded() ? answered : failed);
             }
         });
-        const auto giveUp = std::chrono::steady_clock::now() + kFirstAnswerWithin;
+        const auto giveUp = std::chrono::steady_clock::now() + kPatience;
         while (answered == 0 && failed == 0 && std::chrono::steady_clock::now() < giveUp)
             std::this_thread::yield();
-        work();
+        work(answered);
         stop = true;
         refresh.join();
         return {answered.load(), failed.load()};
@@ -49,7 +50,7 @@ protected:
 TEST_F(SharedBackendTest, SessionsOpenedAndClosedOnTheUiThreadLeaveABackgroundRefreshAnswering)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
-    const auto [answered, failed] = WhileRefreshing({asset->GetAssetFile()}, [this] {
+    const auto [answered, failed] = WhileRefreshing({asset->GetAssetFile()}, [this](const std::atomic<int>&) {
         // Two sessions at a time, so that the sessions the refresh looks its own up among change shape.
         for (int round = 0; round < kSessionRounds; ++round) {
             std::vector<standin::SessionId> others;
@@ -73,8 +74,12 @@ TEST_F(SharedBackendTest, FaultsSwitchedOnTheUiThreadReachABackgroundRefreshWhol
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
     const std::string file = asset->GetAssetFile();
-    const auto [answered, failed] = WhileRefreshing({file}, [&] {
-        for (int round = 0; round < kFaultRounds; ++round) {
+    const auto [answered, failed] = WhileRefreshing({file}, [&](const std::atomic<int>& answeredSoFar) {
+        const int before = answeredSoFar;
+        const auto giveUp = std::chrono::steady_clock::now() + kPatience;
+        for (int round = 0; round < kFaultRounds || (answeredSoFar < before + kQueriesWhileSwitching &&
+                                                     std::chrono::steady_clock::now() < giveUp);
+             ++round) {
             Server().SetOtherUserState(file, qor4::FileStatus::kMarkedForAddByOther, kOtherUser);
             Server().SetSlow(standin::ServerOp::kStatus, kSlowMs);
             Server().FailNext(standin::ServerOp::kSubmit, standin::ServerCode::kServerError, "refused");

@@ -55,13 +55,9 @@ const UserParameters* FileVersionControl::FindAccount(const qor4::IUserParameter
     return m_accounts->Find(account);
 }
 
-const UserParameters* FileVersionControl::Enter(const char* operation, const qor4::IUserParameters* account,
-                                                const std::list<std::string>& files, std::string& text)
+const UserParameters* FileVersionControl::Enter(const qor4::IUserParameters* account, std::string& text)
 {
     const UserParameters* known = FindAccount(account);
-    std::vector<std::string> arguments{known ? known->User() : std::string()};
-    arguments.insert(arguments.end(), files.begin(), files.end());
-    m_calls.push_back({operation, std::move(arguments)});
     if (!known) text = std::string(kUnknownAccountText) + "\n";
     return known;
 }
@@ -70,7 +66,6 @@ const qor4::IUserParameters*
 FileVersionControl::CreateUserParameters(const std::string& userName, const std::string& password,
                                          const std::string& server, const std::string& workspace, std::string& message)
 {
-    m_calls.push_back({kCreateUserParameters, {userName, server, workspace}});
     Credentials credentials{userName, password, server, workspace, m_accounts->AcceptedCertificates()};
     LoginResult login = m_backend->OpenSession(credentials);
     if (login.Failed() && !login.certificate.Empty() && m_certificateQuestion &&
@@ -105,7 +100,7 @@ FileVersionControl::CreateUserParameters(const std::string& userName, const std:
 qor4::qorResult FileVersionControl::RevertFiles(const qor4::IUserParameters* account,
                                                 const std::list<std::string>& files, std::string& errorText)
 {
-    const UserParameters* known = Enter(kRevertFiles, account, files, errorText);
+    const UserParameters* known = Enter(account, errorText);
     if (!known) return kResultUnknownAccount;
     const ServerResult result = m_backend->Revert(known->Session(), ToVector(files));
     errorText = result.text;
@@ -116,7 +111,7 @@ qor4::qorResult FileVersionControl::GetUsers(const qor4::IUserParameters* accoun
                                              std::list<std::string>& users, std::string& message, bool includeLocks)
 {
     users.clear();
-    const UserParameters* known = Enter(kGetUsers, account, files, message);
+    const UserParameters* known = Enter(account, message);
     if (!known) return kResultUnknownAccount;
     const UsersResult result = m_backend->Users(known->Session(), ToVector(files), includeLocks);
     message = result.text;
@@ -128,9 +123,8 @@ qor4::qorResult FileVersionControl::MarkForDelete(const qor4::IUserParameters* a
                                                   const std::list<std::string>& files, const std::string& changeList,
                                                   std::string& errorText)
 {
-    const UserParameters* known = Enter(kMarkForDelete, account, files, errorText);
+    const UserParameters* known = Enter(account, errorText);
     if (!known) return kResultUnknownAccount;
-    m_calls.back().arguments.push_back(changeList);
     const ServerResult result = m_backend->Delete(known->Session(), ToVector(files), changeList);
     errorText = result.text;
     return result.code;
@@ -144,7 +138,7 @@ qor4::qorResult FileVersionControl::GetFilesStatus(const qor4::IUserParameters* 
 {
     status.clear();
     changeLists.clear();
-    const UserParameters* known = Enter(kGetFilesStatus, account, files, message);
+    const UserParameters* known = Enter(account, message);
     if (!known) return kResultUnknownAccount;
     StatusResult result = m_backend->Status(known->Session(), ToVector(files), StatusScope::kWithRepository);
     message = result.text;
@@ -155,7 +149,6 @@ qor4::qorResult FileVersionControl::GetFilesStatus(const qor4::IUserParameters* 
 
 void FileVersionControl::SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate)
 {
-    m_calls.push_back({kSetTimeOutDelegate, {delegate ? "delegate" : ""}});
     m_backend->SetTimeOutDelegate(delegate);
 }
 

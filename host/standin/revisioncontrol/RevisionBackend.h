@@ -44,7 +44,7 @@ constexpr std::int32_t kPartlyDone = -13;
 constexpr std::int32_t kOutcomeUnknown = -14;
 } // namespace ServerCode
 
-// Names of the operations, as used by the fault decorator's call record, faults and slowness.
+// Names of the operations, as the test kit's decorators use them (call records, faults, slowness).
 namespace ServerOp {
 constexpr const char* kAll = "*"; // every operation (faults and slowness only)
 constexpr const char* kLogin = "Login";
@@ -62,12 +62,6 @@ constexpr const char* kChangeListDescription = "ChangeListDescription";
 constexpr const char* kIsChangeListValid = "IsChangeListValid";
 constexpr const char* kSubmit = "Submit";
 } // namespace ServerOp
-
-// One call as a call record keeps it: the operation and its arguments (files, changelist...).
-struct ServerCall {
-    std::string operation; // a ServerOp name
-    std::vector<std::string> arguments;
-};
 
 // Fixed texts that callers may rely on.
 namespace ServerText {
