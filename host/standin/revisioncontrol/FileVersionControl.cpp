@@ -66,6 +66,14 @@ const UserParameters* FileVersionControl::Enter(const char* operation, const qor
     return known;
 }
 
+bool FileVersionControl::InSession(const UserParameters& account, std::string& text)
+{
+    // An account waiting for its password: the backend knows no session to name it by.
+    if (account.Session() != 0) return true;
+    text = ServerText::OfSession(ServerText::kNotLoggedIn, account.User(), account.Server()) + "\n";
+    return false;
+}
+
 const qor4::IUserParameters*
 FileVersionControl::CreateUserParameters(const std::string& userName, const std::string& password,
                                          const std::string& server, const std::string& workspace, std::string& message)
@@ -107,6 +115,7 @@ qor4::qorResult FileVersionControl::RevertFiles(const qor4::IUserParameters* acc
 {
     const UserParameters* known = Enter(kRevertFiles, account, files, errorText);
     if (!known) return kResultUnknownAccount;
+    if (!InSession(*known, errorText)) return qor4::kResultSessionExpired;
     const ServerResult result = m_backend->Revert(known->Session(), ToVector(files));
     errorText = result.text;
     return result.code;
@@ -118,6 +127,7 @@ qor4::qorResult FileVersionControl::GetUsers(const qor4::IUserParameters* accoun
     users.clear();
     const UserParameters* known = Enter(kGetUsers, account, files, message);
     if (!known) return kResultUnknownAccount;
+    if (!InSession(*known, message)) return qor4::kResultSessionExpired;
     const UsersResult result = m_backend->Users(known->Session(), ToVector(files), includeLocks);
     message = result.text;
     users.assign(result.users.begin(), result.users.end());
@@ -130,6 +140,7 @@ qor4::qorResult FileVersionControl::MarkForDelete(const qor4::IUserParameters* a
 {
     const UserParameters* known = Enter(kMarkForDelete, account, files, errorText);
     if (!known) return kResultUnknownAccount;
+    if (!InSession(*known, errorText)) return qor4::kResultSessionExpired;
     m_calls.back().arguments.push_back(changeList);
     const ServerResult result = m_backend->Delete(known->Session(), ToVector(files), changeList);
     errorText = result.text;
@@ -146,6 +157,7 @@ qor4::qorResult FileVersionControl::GetFilesStatus(const qor4::IUserParameters* 
     changeLists.clear();
     const UserParameters* known = Enter(kGetFilesStatus, account, files, message);
     if (!known) return kResultUnknownAccount;
+    if (!InSession(*known, message)) return qor4::kResultSessionExpired;
     StatusResult result = m_backend->Status(known->Session(), ToVector(files), StatusScope::kWithRepository);
     message = result.text;
     status = std::move(result.words);

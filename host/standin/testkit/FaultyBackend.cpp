@@ -96,7 +96,12 @@ ServerResult FaultyBackend::Enter(const char* operation, SessionId session, std:
     if (m_expired.count(session) != 0) {
         // As a session that really expired: the backend forgets it, and its password with it.
         m_inner->CloseSession(session);
-        return {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + "\n"};
+        const auto account = m_accounts.find(session);
+        return {qor4::kResultSessionExpired,
+                account == m_accounts.end() ? std::string(ServerText::kSessionExpired) + "\n"
+                                            : ServerText::OfSession(ServerText::kSessionExpired, account->second.first,
+                                                                    account->second.second) +
+                                                  "\n"};
     }
     std::string failing;
     for (const std::string& file : files)
@@ -133,7 +138,9 @@ LoginResult FaultyBackend::OpenSession(const Credentials& credentials)
     LoginResult result;
     if (!Entered(ServerOp::kLogin, 0, {credentials.user, credentials.server, credentials.workspace}, result))
         return result;
-    return m_inner->OpenSession(credentials);
+    result = m_inner->OpenSession(credentials);
+    if (result.Succeeded()) m_accounts[result.session] = {credentials.user, credentials.server};
+    return result;
 }
 
 void FaultyBackend::CloseSession(SessionId session)
