@@ -118,10 +118,7 @@ void OrnisWindow::BuildActions()
     connect(preferences, &QAction::triggered, this, &OrnisWindow::ShowPreferences);
     QAction* connectAction = settings->addAction(tr("Connect..."));
     connectAction->setObjectName(QStringLiteral("connectAction"));
-    connect(connectAction, &QAction::triggered, this, [this] {
-        Connect();
-        Refresh();
-    });
+    connect(connectAction, &QAction::triggered, this, &OrnisWindow::ConnectIfNeeded);
 
     QMenu* simulate = menuBar()->addMenu(tr("S&imulate"));
     QAction* slow = simulate->addAction(tr("Slow Operations"));
@@ -152,10 +149,12 @@ void OrnisWindow::ShowSessionLine()
     for (const ChangeListInfo& list : m_pending)
         lists << QStringLiteral("%1 \"%2\"")
                      .arg(QString::fromStdString(list.number), QString::fromStdString(list.description));
+    const QString session = sessionAlive                ? tr("open")
+                            : m_host.WaitingForServer() ? tr("kept, the server has not answered since a cancel")
+                                                        : tr("not connected");
     m_sessionLine->setText(tr("%1 at %2, workspace %3: session %4%5. Pending changelists: %6")
                                .arg(QString::fromStdString(m_host.User()), QString::fromStdString(m_host.ServerUrl()),
-                                    QString::fromStdString(m_host.Workspace()),
-                                    sessionAlive ? tr("open") : tr("not connected"),
+                                    QString::fromStdString(m_host.Workspace()), session,
                                     m_host.SlowOperations() ? tr(", slow operations") : QString(),
                                     lists.isEmpty() ? tr("none") : lists.join(QStringLiteral(", "))));
 }
@@ -202,14 +201,22 @@ void OrnisWindow::EditAsset()
 void OrnisWindow::CheckOut()
 {
     OnAsset([this](standin::DbObject* asset) {
+        const QString name = QString::fromStdString(asset->GetName());
         bool cancelled = false;
-        m_host.CheckOutAsset(asset, cancelled);
+        const bool done = m_host.CheckOutAsset(asset, cancelled);
+        Report(done        ? tr("%1 is checked out.").arg(name)
+               : cancelled ? tr("The check-out of %1 was cancelled; nothing was checked out.").arg(name)
+                           : tr("%1 was not checked out.").arg(name));
     });
 }
 
 void OrnisWindow::MakeWritable()
 {
-    OnAsset([this](standin::DbObject* asset) { m_host.MakeAssetWritable(asset); });
+    OnAsset([this](standin::DbObject* asset) {
+        const QString name = QString::fromStdString(asset->GetName());
+        Report(m_host.MakeAssetWritable(asset) ? tr("%1 is writable, not checked out.").arg(name)
+                                               : tr("%1 was not made writable.").arg(name));
+    });
 }
 
 void OrnisWindow::ShowFiles(bool inFileManager)
@@ -236,7 +243,10 @@ void OrnisWindow::CreateAsset()
 
 void OrnisWindow::DeleteAsset()
 {
-    OnAsset([this](standin::DbObject* asset) { m_host.DeleteAsset(asset); });
+    OnAsset([this](standin::DbObject* asset) {
+        m_host.DeleteAsset(asset);
+        Report(tr("%1 is deleted; save to remove its files.").arg(QString::fromStdString(asset->GetName())));
+    });
 }
 
 void OrnisWindow::Save()
@@ -266,8 +276,9 @@ void OrnisWindow::Save()
 
 void OrnisWindow::Submit()
 {
-    if (!OfferToConnect()) {
-        Report(tr("Revision control is not connected: nothing was submitted."));
+    QString whyNot;
+    if (!OfferToConnect(whyNot)) {
+        Report(whyNot + QLatin1Char(' ') + tr("Nothing was submitted."));
         return;
     }
     QStringList choices{tr("default changelist")};
@@ -293,7 +304,9 @@ void OrnisWindow::Submit()
 
 void OrnisWindow::RefreshFromServer()
 {
-    OfferToConnect();
+    // The working copy is looked at in any case; only the server's side waits for a session.
+    QString whyNot;
+    if (!OfferToConnect(whyNot)) whyNot += QLatin1Char(' ') + tr("The states show what the working copy alone knows.");
     const RescanOutcome rescan = m_host.Rescan();
     Refresh();
     auto names = [](const std::vector<std::string>& list) {
@@ -307,14 +320,33 @@ void OrnisWindow::RefreshFromServer()
     if (!rescan.dropped.empty()) told << tr("Gone from the working copy: %1.").arg(names(rescan.dropped));
     if (!rescan.keptEdited.empty())
         told << tr("Gone from the working copy but kept for their unsaved edits: %1.").arg(names(rescan.keptEdited));
+    if (!whyNot.isEmpty()) told << whyNot;
     Report(told.isEmpty() ? tr("Refreshed; no asset came or went.") : told.join(QLatin1Char(' ')));
 }
 
-bool OrnisWindow::OfferToConnect()
+bool OrnisWindow::OfferToConnect(QString& whyNot)
 {
     if (m_host.IsSessionAlive()) return true;
-    return DemoMessageBox::Ask(this, tr("Not Connected"), tr("Revision control is not connected. Connect now?")) &&
-           Connect();
+    if (m_host.WaitingForServer()) {
+        // The session is there: asking for its password again would be asking for nothing.
+        whyNot = QString::fromStdString(m_host.WaitingForServerText());
+        return false;
+    }
+    whyNot = QString::fromStdString(m_host.NotConnectedText());
+    return DemoMessageBox::Ask(this, tr("Not Connected"), tr("%1 Connect now?").arg(whyNot)) && Connect();
+}
+
+void OrnisWindow::ConnectIfNeeded()
+{
+    if (m_host.IsSessionAlive()) {
+        Report(tr("Connected already as %1 at %2; the session is open.")
+                   .arg(QString::fromStdString(m_host.User()), QString::fromStdString(m_host.ServerUrl())));
+    } else if (m_host.WaitingForServer()) {
+        Report(QString::fromStdString(m_host.WaitingForServerText()));
+    } else {
+        Connect();
+    }
+    Refresh();
 }
 
 bool OrnisWindow::Connect()
@@ -324,7 +356,7 @@ bool OrnisWindow::Connect()
         dialog.AddMessage(tr("Password of %1 at %2:")
                               .arg(QString::fromStdString(m_host.User()), QString::fromStdString(m_host.ServerUrl())));
         if (dialog.exec() != QDialog::Accepted) {
-            Report(tr("Revision control is not connected."));
+            Report(QString::fromStdString(m_host.NotConnectedText()));
             return false;
         }
         QByteArray password = dialog.GetPassword().toUtf8();
@@ -336,7 +368,8 @@ bool OrnisWindow::Connect()
         for (std::size_t i = 0; i < typed.size(); ++i)
             secret[i] = 0;
         if (result.connected) {
-            Report(tr("Connected."));
+            Report(tr("Connected as %1 at %2.")
+                       .arg(QString::fromStdString(m_host.User()), QString::fromStdString(m_host.ServerUrl())));
             return true;
         }
         DemoMessageBox::Warn(this, tr("Connect"), QString::fromStdString(result.message));
@@ -361,7 +394,8 @@ void OrnisWindow::ExpireSession()
 {
     m_host.ExpireSession();
     Refresh();
-    Report(tr("The session expired; the next operation asks for the password."));
+    Report(tr("The session of %1 at %2 expired; the next operation asks for the password.")
+               .arg(QString::fromStdString(m_host.User()), QString::fromStdString(m_host.ServerUrl())));
 }
 
 } // namespace demo
