@@ -489,6 +489,24 @@ bool DemoHost::IsSessionAlive()
                           .Succeeded();
 }
 
+bool DemoHost::WaitingForServer() const
+{
+    const standin::SessionId session = Session();
+    return session && m_session->Worker().WaitingForServer() && m_backend->IsSessionOpen(session);
+}
+
+std::string DemoHost::NotConnectedText() const
+{
+    return standin::ServerText::OfSession("Revision control is not connected", m_user, ServerUrl()) + ".";
+}
+
+std::string DemoHost::WaitingForServerText() const
+{
+    return "The server at " + ServerUrl() +
+           " has not answered since the last operation was cancelled; the session of " + m_user +
+           " is kept and goes on without a password once the server answers.";
+}
+
 std::string DemoHost::DepotPathOf(const std::string& localFile) const
 {
     // The common case without Qt's path machinery: one look per file of a large project.

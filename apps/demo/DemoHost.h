@@ -201,6 +201,13 @@ public:
     bool AddServerStates(standin::SessionId session, std::vector<FileState>& states) const;
     std::vector<ChangeListInfo> PendingChangeLists();
     bool IsSessionAlive();
+    // The session is kept, with its password, while its server has not answered since a cancel: the
+    // first operation after the server answers again goes through without asking for the password.
+    bool WaitingForServer() const;
+    // "Revision control is not connected (alice at svn://...)."
+    std::string NotConnectedText() const;
+    // That the server has not answered since the cancel, and that the user's session is kept.
+    std::string WaitingForServerText() const;
     standin::SessionId Session() const;
     std::string DepotPathOf(const std::string& localFile) const;
 

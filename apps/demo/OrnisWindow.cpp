@@ -5,7 +5,6 @@
 #include "PreferencesDialog.h"
 
 #include "DbObject.h"
-#include "zrpasswordrequireddialog.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -118,10 +117,7 @@ void OrnisWindow::BuildActions()
     connect(preferences, &QAction::triggered, this, &OrnisWindow::ShowPreferences);
     QAction* connectAction = settings->addAction(tr("Connect..."));
     connectAction->setObjectName(QStringLiteral("connectAction"));
-    connect(connectAction, &QAction::triggered, this, [this] {
-        Connect();
-        Refresh();
-    });
+    connect(connectAction, &QAction::triggered, this, &OrnisWindow::ConnectIfNeeded);
 
     QMenu* simulate = menuBar()->addMenu(tr("S&imulate"));
     QAction* slow = simulate->addAction(tr("Slow Operations"));
@@ -141,23 +137,6 @@ void OrnisWindow::Refresh()
     if (m_feeder->Snapshot().sessionAlive) m_pending = m_host.PendingChangeLists();
     ShowSessionLine();
     m_log->setPlainText(QString::fromStdString(m_host.Log().Format()));
-}
-
-void OrnisWindow::ShowSessionLine()
-{
-    const bool sessionAlive = m_feeder->Snapshot().sessionAlive;
-    QStringList lists;
-    for (const std::string& list : ChangeListsOfFiles(m_feeder->Files()))
-        if (list.empty()) lists << tr("default");
-    for (const ChangeListInfo& list : m_pending)
-        lists << QStringLiteral("%1 \"%2\"")
-                     .arg(QString::fromStdString(list.number), QString::fromStdString(list.description));
-    m_sessionLine->setText(tr("%1 at %2, workspace %3: session %4%5. Pending changelists: %6")
-                               .arg(QString::fromStdString(m_host.User()), QString::fromStdString(m_host.ServerUrl()),
-                                    QString::fromStdString(m_host.Workspace()),
-                                    sessionAlive ? tr("open") : tr("not connected"),
-                                    m_host.SlowOperations() ? tr(", slow operations") : QString(),
-                                    lists.isEmpty() ? tr("none") : lists.join(QStringLiteral(", "))));
 }
 
 bool OrnisWindow::event(QEvent* event)
@@ -202,14 +181,22 @@ void OrnisWindow::EditAsset()
 void OrnisWindow::CheckOut()
 {
     OnAsset([this](standin::DbObject* asset) {
+        const QString name = QString::fromStdString(asset->GetName());
         bool cancelled = false;
-        m_host.CheckOutAsset(asset, cancelled);
+        const bool done = m_host.CheckOutAsset(asset, cancelled);
+        Report(done        ? tr("%1 is checked out.").arg(name)
+               : cancelled ? tr("The check-out of %1 was cancelled; nothing was checked out.").arg(name)
+                           : tr("%1 was not checked out.").arg(name));
     });
 }
 
 void OrnisWindow::MakeWritable()
 {
-    OnAsset([this](standin::DbObject* asset) { m_host.MakeAssetWritable(asset); });
+    OnAsset([this](standin::DbObject* asset) {
+        const QString name = QString::fromStdString(asset->GetName());
+        Report(m_host.MakeAssetWritable(asset) ? tr("%1 is writable, not checked out.").arg(name)
+                                               : tr("%1 was not made writable.").arg(name));
+    });
 }
 
 void OrnisWindow::ShowFiles(bool inFileManager)
@@ -236,7 +223,10 @@ void OrnisWindow::CreateAsset()
 
 void OrnisWindow::DeleteAsset()
 {
-    OnAsset([this](standin::DbObject* asset) { m_host.DeleteAsset(asset); });
+    OnAsset([this](standin::DbObject* asset) {
+        m_host.DeleteAsset(asset);
+        Report(tr("%1 is deleted; save to remove its files.").arg(QString::fromStdString(asset->GetName())));
+    });
 }
 
 void OrnisWindow::Save()
@@ -266,8 +256,9 @@ void OrnisWindow::Save()
 
 void OrnisWindow::Submit()
 {
-    if (!OfferToConnect()) {
-        Report(tr("Revision control is not connected: nothing was submitted."));
+    QString whyNot;
+    if (!OfferToConnect(whyNot)) {
+        Report(whyNot + QLatin1Char(' ') + tr("Nothing was submitted."));
         return;
     }
     QStringList choices{tr("default changelist")};
@@ -293,7 +284,9 @@ void OrnisWindow::Submit()
 
 void OrnisWindow::RefreshFromServer()
 {
-    OfferToConnect();
+    // The working copy is looked at in any case; only the server's side waits for a session.
+    QString whyNot;
+    if (!OfferToConnect(whyNot)) whyNot += QLatin1Char(' ') + tr("The states show what the working copy alone knows.");
     const RescanOutcome rescan = m_host.Rescan();
     Refresh();
     auto names = [](const std::vector<std::string>& list) {
@@ -307,41 +300,8 @@ void OrnisWindow::RefreshFromServer()
     if (!rescan.dropped.empty()) told << tr("Gone from the working copy: %1.").arg(names(rescan.dropped));
     if (!rescan.keptEdited.empty())
         told << tr("Gone from the working copy but kept for their unsaved edits: %1.").arg(names(rescan.keptEdited));
+    if (!whyNot.isEmpty()) told << whyNot;
     Report(told.isEmpty() ? tr("Refreshed; no asset came or went.") : told.join(QLatin1Char(' ')));
-}
-
-bool OrnisWindow::OfferToConnect()
-{
-    if (m_host.IsSessionAlive()) return true;
-    return DemoMessageBox::Ask(this, tr("Not Connected"), tr("Revision control is not connected. Connect now?")) &&
-           Connect();
-}
-
-bool OrnisWindow::Connect()
-{
-    while (true) {
-        PasswordRequiredDialog dialog(this);
-        dialog.AddMessage(tr("Password of %1 at %2:")
-                              .arg(QString::fromStdString(m_host.User()), QString::fromStdString(m_host.ServerUrl())));
-        if (dialog.exec() != QDialog::Accepted) {
-            Report(tr("Revision control is not connected."));
-            return false;
-        }
-        QByteArray password = dialog.GetPassword().toUtf8();
-        std::string typed(password.constData(), static_cast<std::size_t>(password.size()));
-        password.fill('\0');
-        const ConnectResult result = m_host.Connect(typed);
-        // The session keeps its own copy; this one is overwritten before its memory is freed.
-        volatile char* secret = typed.data();
-        for (std::size_t i = 0; i < typed.size(); ++i)
-            secret[i] = 0;
-        if (result.connected) {
-            Report(tr("Connected."));
-            return true;
-        }
-        DemoMessageBox::Warn(this, tr("Connect"), QString::fromStdString(result.message));
-        if (result.message.find(standin::ServerText::kInvalidPassword) == std::string::npos) return false;
-    }
 }
 
 void OrnisWindow::ShowPreferences()
@@ -355,13 +315,6 @@ void OrnisWindow::ToggleSlow(bool slow)
 {
     m_host.SetSlowOperations(slow);
     Refresh();
-}
-
-void OrnisWindow::ExpireSession()
-{
-    m_host.ExpireSession();
-    Refresh();
-    Report(tr("The session expired; the next operation asks for the password."));
 }
 
 } // namespace demo

@@ -66,8 +66,12 @@ private:
     void ExpireSession();
     // The Refresh action: offers to connect first when revision control is not connected.
     void RefreshFromServer();
-    // Asks whether to connect when no session is open; true when one is open afterwards.
-    bool OfferToConnect();
+    // Asks whether to connect when no session is open; true when one is open afterwards. Otherwise
+    // whyNot tells why, naming the user and the server. A session kept while its server has not
+    // answered since a cancel is told as such, without asking for the password.
+    bool OfferToConnect(QString& whyNot);
+    // The Connect action: the password dialog only when no session is open or kept.
+    void ConnectIfNeeded();
     // The password dialog until the server accepts the password or the user cancels.
     bool Connect();
 

@@ -480,9 +480,10 @@ TEST_F(BeforeTheFirstPasswordTest, ThePasswordCancelledTheAssetsAreNamedAsLeftOu
     const standin::LeftOut left = standin::FindLeftOut(Control().Service(), saved);
     EXPECT_EQ(left.assets, std::vector<std::string>{"table"});
     EXPECT_EQ(left.removedFiles, std::vector<std::string>{doomedFile});
-    EXPECT_EQ(left.Describe(), "Revision control is not connected: not added to revision control: table\n"
-                               "Revision control is not connected: removed from disk but not marked for delete: " +
-                                   doomedFile + "\n");
+    // Named by the account that waits for its password.
+    const std::string notConnected = "Revision control is not connected (alice at " + Sandbox().Url() + ")";
+    EXPECT_EQ(left.Describe(), notConnected + ": not added to revision control: table\n" + notConnected +
+                                   ": removed from disk but not marked for delete: " + doomedFile + "\n");
 }
 
 } // namespace

@@ -101,6 +101,12 @@ bool DataControl::EnterSession(qor4::qorResult& result, std::string& text)
         text += std::string(ServerText::kNotLoggedIn) + "\n";
         return false;
     }
+    // An account waiting for its password: the backend knows no session to name it by.
+    if (m_account->Session() == 0) {
+        result = qor4::kResultSessionExpired;
+        text += ServerText::OfSession(ServerText::kNotLoggedIn, m_account->User(), m_account->Server()) + "\n";
+        return false;
+    }
     return true;
 }
 

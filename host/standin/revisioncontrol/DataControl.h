@@ -91,6 +91,8 @@ public:
 
     // The account has an open session (asked of the backend, not of the server).
     bool IsConnected();
+    // The account it acts for now (null: none); not recorded.
+    const UserParameters* Account() const { return m_account; }
     // The account the data control acts for now (null: none), each time it is set.
     boost::signals2::signal<void(const UserParameters*)> accountChanged;
 

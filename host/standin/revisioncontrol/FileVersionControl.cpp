@@ -62,6 +62,14 @@ const UserParameters* FileVersionControl::Enter(const qor4::IUserParameters* acc
     return known;
 }
 
+bool FileVersionControl::InSession(const UserParameters& account, std::string& text)
+{
+    // An account waiting for its password: the backend knows no session to name it by.
+    if (account.Session() != 0) return true;
+    text = ServerText::OfSession(ServerText::kNotLoggedIn, account.User(), account.Server()) + "\n";
+    return false;
+}
+
 const qor4::IUserParameters*
 FileVersionControl::CreateUserParameters(const std::string& userName, const std::string& password,
                                          const std::string& server, const std::string& workspace, std::string& message)
@@ -102,6 +110,7 @@ qor4::qorResult FileVersionControl::RevertFiles(const qor4::IUserParameters* acc
 {
     const UserParameters* known = Enter(account, errorText);
     if (!known) return kResultUnknownAccount;
+    if (!InSession(*known, errorText)) return qor4::kResultSessionExpired;
     const ServerResult result = m_backend->Revert(known->Session(), ToVector(files));
     errorText = result.text;
     return result.code;
@@ -113,6 +122,7 @@ qor4::qorResult FileVersionControl::GetUsers(const qor4::IUserParameters* accoun
     users.clear();
     const UserParameters* known = Enter(account, message);
     if (!known) return kResultUnknownAccount;
+    if (!InSession(*known, message)) return qor4::kResultSessionExpired;
     const UsersResult result = m_backend->Users(known->Session(), ToVector(files), includeLocks);
     message = result.text;
     users.assign(result.users.begin(), result.users.end());
@@ -125,6 +135,7 @@ qor4::qorResult FileVersionControl::MarkForDelete(const qor4::IUserParameters* a
 {
     const UserParameters* known = Enter(account, errorText);
     if (!known) return kResultUnknownAccount;
+    if (!InSession(*known, errorText)) return qor4::kResultSessionExpired;
     const ServerResult result = m_backend->Delete(known->Session(), ToVector(files), changeList);
     errorText = result.text;
     return result.code;
@@ -140,6 +151,7 @@ qor4::qorResult FileVersionControl::GetFilesStatus(const qor4::IUserParameters* 
     changeLists.clear();
     const UserParameters* known = Enter(account, message);
     if (!known) return kResultUnknownAccount;
+    if (!InSession(*known, message)) return qor4::kResultSessionExpired;
     StatusResult result = m_backend->Status(known->Session(), ToVector(files), StatusScope::kWithRepository);
     message = result.text;
     status = std::move(result.words);

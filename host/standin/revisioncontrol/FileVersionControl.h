@@ -64,6 +64,8 @@ private:
     ~FileVersionControl();
     // The account; null (with the text) for an unknown account.
     const UserParameters* Enter(const qor4::IUserParameters* account, std::string& text);
+    // False, with the session-expired text naming the account, when it has no session yet.
+    static bool InSession(const UserParameters& account, std::string& text);
 
     std::shared_ptr<RevisionBackend> m_backend;
     std::shared_ptr<AccountBook> m_accounts;

@@ -72,6 +72,12 @@ constexpr const char* kInvalidPassword = "Invalid password";
 constexpr const char* kCancelled = "Operation cancelled by user";
 // Begins each host-log entry that tells what became of interrupted work (ServerResult::settled).
 constexpr const char* kSettled = "After an interruption: ";
+// A session text as the host writes it: the fixed text, then whose session it is and where, so that
+// a user with several accounts knows which one wants the password ("... (alice at svn://host/repo)").
+inline std::string OfSession(const char* text, const std::string& user, const std::string& server)
+{
+    return std::string(text) + " (" + user + " at " + server + ")";
+}
 } // namespace ServerText
 
 struct ServerResult {

@@ -250,6 +250,7 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
         return result;
     }
 
+    session->user = credentials.user;
     session->server = server;
     session->workingCopy = found.root;
     session->rootUrl = found.url;
@@ -344,7 +345,8 @@ SvnBackend::Session* SvnBackend::Enter(SessionId id, ServerResult& failure)
     if (!session.Alive()) {
         // The client, its password and its connections' memory went with the session's life.
         session.client.reset();
-        failure = {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + "\n"};
+        failure = {qor4::kResultSessionExpired,
+                   ServerText::OfSession(ServerText::kSessionExpired, session.user, session.server) + "\n"};
         return nullptr;
     }
     session.client->SetDeadline(std::chrono::steady_clock::now() + m_deadline);
@@ -359,8 +361,9 @@ ServerResult SvnBackend::Failure(Session& session, const svn::Error& error)
     if (IsAuthenticationFailure(error)) {
         session.rejected = true;
         session.client->WipePassword();
-        return {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + " The server at " +
-                                                 session.server + " refused the password: " + error.Text() + "\n"};
+        return {qor4::kResultSessionExpired,
+                ServerText::OfSession(ServerText::kSessionExpired, session.user, session.server) +
+                    " The server refused the password: " + error.Text() + "\n"};
     }
     if (OperationScope::Cancelled()) return {ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"};
     if (!session.lockServer.empty() && error.Has(SVN_ERR_FS_NO_SUCH_REVISION))

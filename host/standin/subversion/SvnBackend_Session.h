@@ -17,6 +17,7 @@ namespace standin {
 
 struct SvnBackend::Session {
     std::unique_ptr<svn::Client> client;
+    std::string user;        // whose session it is, as the login named them
     std::string server;      // the repository URL, canonical
     std::string workingCopy; // the working copy's root, canonical
     std::string rootUrl;     // the working copy's root's URL

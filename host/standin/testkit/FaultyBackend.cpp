@@ -97,14 +97,20 @@ ServerResult FaultyBackend::Enter(const char* operation, SessionId session, cons
     }
 
     bool expired = false;
+    std::string expiredText = std::string(ServerText::kSessionExpired) + "\n";
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         expired = m_expired.count(session) != 0;
+        const auto account = m_accounts.find(session);
+        if (account != m_accounts.end())
+            expiredText = ServerText::OfSession(ServerText::kSessionExpired, account->second.first,
+                                                account->second.second) +
+                          "\n";
     }
     if (expired) {
         // As a session that really expired: the backend forgets it, and its password with it.
         m_inner->CloseSession(session);
-        return {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + "\n"};
+        return {qor4::kResultSessionExpired, expiredText};
     }
     const std::lock_guard<std::mutex> lock(m_mutex);
     std::string failing;
@@ -140,7 +146,12 @@ LoginResult FaultyBackend::OpenSession(const Credentials& credentials)
 {
     LoginResult result;
     if (!Entered(ServerOp::kLogin, 0, result)) return result;
-    return m_inner->OpenSession(credentials);
+    result = m_inner->OpenSession(credentials);
+    if (result.Succeeded()) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_accounts[result.session] = {credentials.user, credentials.server};
+    }
+    return result;
 }
 
 void FaultyBackend::CloseSession(SessionId session)

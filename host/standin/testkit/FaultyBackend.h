@@ -14,6 +14,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 
 namespace standin {
 
@@ -90,6 +91,8 @@ private:
     std::multimap<std::string, Fault> m_faults;
     std::map<std::string, int> m_slow;
     std::set<SessionId> m_expired;
+    // Whose each session is and where, from the login that opened it: an expiry names them.
+    std::map<SessionId, std::pair<std::string, std::string>> m_accounts;
     std::map<std::string, OtherUserState> m_otherUsers;
     std::set<std::string> m_ioErrors;
 };
