@@ -492,7 +492,7 @@ bool DemoHost::IsSessionAlive()
 bool DemoHost::WaitingForServer() const
 {
     const standin::SessionId session = Session();
-    return session && m_session->Worker().WaitingForServer() && m_backend->IsSessionOpen(session);
+    return session && m_session->Worker().WaitingForServer() && m_session->Worker().IsSessionOpen(session);
 }
 
 std::string DemoHost::NotConnectedText() const
