@@ -70,6 +70,7 @@ int RunInteractive(demo::OrnisWindow& window, const QString& screenshot)
     auto takePicture = [&window, screenshot] {
         QTimer::singleShot(kScreenshotDelayMs, &window, [&window, screenshot] {
             const bool saved = window.grab().save(screenshot);
+            std::printf("zrdemo: status bar: %s\n", qPrintable(window.StatusMessage()));
             std::printf("%s %s\n", saved ? "Screenshot:" : "Cannot write the screenshot", qPrintable(screenshot));
             QApplication::exit(saved ? 0 : 2);
         });
