@@ -61,18 +61,37 @@ OrnisWindow::OrnisWindow(DemoHost& host) : m_host(host)
         const QString line = QString::fromStdString(standin::MemoryLog::Format(entry)).trimmed();
         QMetaObject::invokeMethod(m_log, [log = m_log, line] { log->appendPlainText(line); });
         // What became of interrupted work stays in the status bar until the next action's report.
-        const std::string settled = standin::ServerText::kSettled;
-        if (entry.text.compare(0, settled.size(), settled) != 0) return;
-        const QString told = QString::fromStdString(entry.text.substr(settled.size())).trimmed();
-        QMetaObject::invokeMethod(this, [this, told] {
-            m_settled = m_settled.isEmpty() ? told : m_settled + QLatin1Char(' ') + told;
-            statusBar()->showMessage(m_settled);
-        });
+        const QString told = SettledText(entry);
+        if (told.isEmpty()) return;
+        QMetaObject::invokeMethod(this, [this, told] { TellSettled(told); });
     });
+    // The log-in at start-up settles before the window listens: what it told is taken from the log.
+    for (const standin::MemoryLog::Entry& entry : m_host.Log().Entries()) {
+        const QString told = SettledText(entry);
+        if (!told.isEmpty()) TellSettled(told);
+    }
 
     BuildActions();
     resize(1000, 640);
     Refresh();
+}
+
+QString OrnisWindow::SettledText(const standin::MemoryLog::Entry& entry)
+{
+    const std::string settled = standin::ServerText::kSettled;
+    if (entry.text.compare(0, settled.size(), settled) != 0) return QString();
+    return QString::fromStdString(entry.text.substr(settled.size())).trimmed();
+}
+
+void OrnisWindow::TellSettled(const QString& told)
+{
+    m_settled = m_settled.isEmpty() ? told : m_settled + QLatin1Char(' ') + told;
+    statusBar()->showMessage(m_settled);
+}
+
+QString OrnisWindow::StatusMessage() const
+{
+    return statusBar()->currentMessage();
 }
 
 OrnisWindow::~OrnisWindow()

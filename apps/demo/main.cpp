@@ -123,6 +123,7 @@ int RunInteractive(demo::OrnisWindow& window, const QString& screenshot, int ref
     auto takePicture = [&window, screenshot] {
         QTimer::singleShot(kScreenshotDelayMs, &window, [&window, screenshot] {
             const bool saved = window.grab().save(screenshot);
+            std::printf("zrdemo: status bar: %s\n", qPrintable(window.StatusMessage()));
             std::printf("%s %s\n", saved ? "Screenshot:" : "Cannot write the screenshot", qPrintable(screenshot));
             QApplication::exit(saved ? 0 : 2);
         });
