@@ -25,6 +25,8 @@ struct DemoOptions {
     std::string configDir;  // Subversion's configuration folder ("" the user's own)
     std::string lockServer; // behind a replica: the master that keeps the locks ("" the one it records)
     int sessionLifetimeSeconds = 0;
+    // The sample project's server at a distance: milliseconds each way through a relay (-1: none).
+    int linkDelayMs = -1;
     bool ok = true;
     bool help = false;
     QString error;
