@@ -145,6 +145,8 @@ DemoOptions DemoOptions::Parse(const QStringList& args)
         return fail(QStringLiteral("--lock-server names the master of the replica given with --server"));
     if (!options.server.empty() && options.https)
         return fail(QStringLiteral("--https serves the sample project; --server names another repository"));
+    if (options.mode == Mode::Walkthrough && options.linkDelayMs >= 0)
+        return fail(QStringLiteral("the walkthrough's script expects its server nearby, not with --link-delay"));
     if (!options.server.empty() && options.linkDelayMs >= 0)
         return fail(QStringLiteral("--link-delay puts the sample project's own server at a distance, not --server"));
     if (options.server.empty() && user != SampleUsers::kMain && user != SampleUsers::kOther &&
@@ -158,14 +160,16 @@ DemoOptions DemoOptions::Parse(const QStringList& args)
 void DemoOptions::ChooseMode(bool hasDisplay, bool platformChosen)
 {
     if (hasDisplay || platformChosen) return;
-    if (server.empty()) {
+    // The walkthrough's script expects its server nearby: at a distance, as with another server,
+    // there is only a picture to take.
+    if (server.empty() && linkDelayMs < 0) {
         if (!modeGiven) mode = Mode::Walkthrough;
         return;
     }
     if (screenshot.isEmpty()) {
         ok = false;
-        error = QStringLiteral("there is no display: with --server, give --screenshot FILE for a picture of the "
-                               "repository's assets, or run where DISPLAY or WAYLAND_DISPLAY is set");
+        error = QStringLiteral("there is no display: with --server or --link-delay, give --screenshot FILE for a "
+                               "picture of the repository's assets, or run where DISPLAY or WAYLAND_DISPLAY is set");
         return;
     }
     mode = Mode::Interactive;

@@ -36,8 +36,8 @@ struct DemoOptions {
     // args without the program name.
     static DemoOptions Parse(const QStringList& args);
     // The walkthrough runs when asked for, or when there is no display and no platform chosen, and
-    // only on the sample project. Without a display, another server's repository is shown only as
-    // a picture (--screenshot); otherwise ok turns false with what is needed.
+    // only on the sample project with its server nearby (no --link-delay). Without a display, another server's
+    // repository is shown only as a picture (--screenshot); otherwise ok turns false with what is needed.
     void ChooseMode(bool hasDisplay, bool platformChosen);
 };
 

@@ -97,6 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refused("a link delay that is no number", {"--link-delay", "far"}, "--link-delay takes milliseconds"),
         Refused("a negative link delay", {"--link-delay", "-5"}, "--link-delay takes milliseconds"),
         Refused("a link delay past any link", {"--link-delay", "600000"}, "--link-delay takes milliseconds"),
+        Refused("the walkthrough at a distance", {"--walkthrough", "--link-delay", "50"},
+                "the walkthrough's script expects its server nearby"),
         Refused("a link delay to someone else's server",
                 {"--server", "svn://host/depot", "--workspace", "/w", "--link-delay", "50"},
                 "--link-delay puts the sample project's own server at a distance"),
@@ -157,6 +159,20 @@ INSTANTIATE_TEST_SUITE_P(
         ModeCase{"someone else's repository without one needs a picture to take", kServer, false, false, false,
                  Mode::Interactive, false},
         ModeCase{"someone else's repository pictured offscreen", kServer + QStringList{"--screenshot", "/tmp/x.png"},
-                 false, false, true, Mode::Interactive, true}));
+                 false, false, true, Mode::Interactive, true},
+        ModeCase{"the sample project at a distance without a display needs a picture to take",
+                 {"--link-delay", "50"},
+                 false,
+                 false,
+                 false,
+                 Mode::Interactive,
+                 false},
+        ModeCase{"the sample project at a distance pictured offscreen",
+                 {"--link-delay", "50", "--screenshot", "/tmp/x.png"},
+                 false,
+                 false,
+                 true,
+                 Mode::Interactive,
+                 true}));
 
 } // namespace
