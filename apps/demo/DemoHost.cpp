@@ -6,6 +6,7 @@
 
 #include "CommandManager.h"
 #include "DbObject.h"
+#include "DelayRelay.h"
 #include "DemoMessageBox.h"
 #include "FaultyBackend.h"
 #include "ModelAssetFiles.h"
@@ -114,6 +115,7 @@ HostStart DemoHost::Start()
             start.error = prepared.error;
             return start;
         }
+        if (m_choice.linkDelayMs >= 0 && !PutServerAtADistance(start.error)) return start;
     } else {
         start.error = standin::SvnBackend::WorkspaceProblem(m_choice.workspace, m_choice.url);
         if (!start.error.empty()) {
@@ -124,6 +126,19 @@ HostStart DemoHost::Start()
     start = StartHost();
     if (start.ok) start = LoadAssets();
     return start;
+}
+
+bool DemoHost::PutServerAtADistance(std::string& error)
+{
+    m_relay = std::make_unique<standin::DelayRelay>("127.0.0.1", m_server->Port(),
+                                                    std::chrono::milliseconds(m_choice.linkDelayMs));
+    if (!m_relay->Error().empty()) {
+        error = m_relay->Error();
+        return false;
+    }
+    // The working copy names the server it talks to: the relay, until the next start moves it back.
+    m_choice.url = m_relay->UrlThrough(m_server->Url());
+    return m_server->Relocate(m_user, m_choice.workspace, error, m_choice.url);
 }
 
 HostStart DemoHost::StartHost()
@@ -224,6 +239,7 @@ void DemoHost::Shutdown()
     m_session = nullptr;
     m_host.reset();
     m_switch.reset();
+    m_relay.reset();
     m_server.reset();
 }
 

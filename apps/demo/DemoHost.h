@@ -36,6 +36,7 @@ class IRevisionControlUIHelper;
 }
 
 namespace standin {
+class DelayRelay;
 class CommandManager;
 class DbObject;
 class PrefManager;
@@ -61,6 +62,7 @@ struct ServerChoice {
     std::string configFolder;       // Subversion's configuration folder; "" the user's own (or, for
                                     // the demo's own HTTPS server, one that trusts it)
     std::string lockServer;         // behind a replica: its master; "" the one it records
+    int linkDelayMs = -1;           // the demo's own server through a relay with this delay each way
 };
 
 struct HostStart {
@@ -226,6 +228,8 @@ public:
 private:
     // The host's question about a server certificate the configuration does not trust.
     static bool AskAboutCertificate(const standin::ServerCertificate& certificate);
+    // Puts a relay with the chosen delay between the plug-in and the demo's own server.
+    bool PutServerAtADistance(std::string& error);
     HostStart StartHost();
     HostStart LoadAssets();
     standin::DbObject* AddAsset(const std::string& name, const std::vector<std::string>& depotFiles, bool saved);
@@ -247,6 +251,7 @@ private:
     standin::MemoryLog m_log;
     std::unique_ptr<standin::RepositoryServer> m_server;
     std::shared_ptr<SimulationSwitch> m_switch;
+    std::unique_ptr<standin::DelayRelay> m_relay; // between the plug-in and m_server, when asked for
     std::unique_ptr<standin::StandinHost> m_host;
     standin::ModelSession* m_session = nullptr; // the host's data base
     IRevisionControlPropertiesMgr* m_properties = nullptr;

@@ -201,7 +201,7 @@ int main(int argc, char* argv[])
     {
         demo::DemoHost host(dataDir, options.user,
                             {options.server, options.workspace, options.sessionLifetimeSeconds, options.https,
-                             options.configDir, options.lockServer});
+                             options.configDir, options.lockServer, options.linkDelayMs});
         const demo::HostStart start = host.Start();
         if (!start.ok) {
             std::fprintf(stderr, "zrdemo: %s\n", start.error.c_str());
