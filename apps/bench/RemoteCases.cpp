@@ -77,7 +77,7 @@ RemoteResult RemoteCases::Lock(int rttMs, int count)
     for (int i = 0; i < count; ++i)
         names << LockFile(i);
     const std::vector<std::string> files = Absolute(names);
-    standin::FaultyBackend& backend = m_host.Backend();
+    standin::RevisionBackend& backend = m_host.Backend();
     RemoteResult result{"check-out (lock) " + std::to_string(count), rttMs, {}, {}};
     result.plugin = Measure([&] {
         const standin::ServerResult locked = backend.Edit(m_host.Session(), files, "");
@@ -112,7 +112,7 @@ RemoteResult RemoteCases::Submit(int rttMs, int count)
     for (int i = 0; i < count; ++i)
         names << SubmitFile(i);
     const std::vector<std::string> files = Absolute(names);
-    standin::FaultyBackend& backend = m_host.Backend();
+    standin::RevisionBackend& backend = m_host.Backend();
     const standin::SessionId session = m_host.Session();
     const standin::ChangeListResult created = backend.CreateChangeList(session, kDescription);
     Require(created.Succeeded(), "submit: no changelist: " + created.text);
@@ -133,7 +133,7 @@ RemoteResult RemoteCases::Submit(int rttMs, int count)
 RemoteResult RemoteCases::RevertLocked(int rttMs)
 {
     const std::vector<std::string> files = Absolute({kRevertFile});
-    standin::FaultyBackend& backend = m_host.Backend();
+    standin::RevisionBackend& backend = m_host.Backend();
     const standin::ServerResult locked = backend.Edit(m_host.Session(), files, "");
     Require(locked.Succeeded(), "revert: lock: " + locked.text);
     Append(files, ++m_round);
