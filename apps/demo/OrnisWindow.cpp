@@ -3,6 +3,7 @@
 #include "AssetSnapshot.h"
 #include "DemoMessageBox.h"
 #include "PreferencesDialog.h"
+#include "WrappingLabel.h"
 
 #include "DbObject.h"
 
@@ -43,6 +44,14 @@ OrnisWindow::OrnisWindow(DemoHost& host) : m_host(host)
         ShowSessionLine();
         if (m_loaded) m_loaded(times);
     });
+    // The outcome of the last action, whole: it wraps rather than being cut off beside the session
+    // line, and a menu's hints cover it only while the menu is open.
+    m_statusMessage = new WrappingLabel(this);
+    m_statusMessage->setObjectName(QStringLiteral("statusMessage"));
+    m_statusMessage->setTextFormat(Qt::PlainText); // server texts and file names are outside text
+    m_statusMessage->setWordWrap(true);
+    m_statusMessage->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->addWidget(m_statusMessage, 1);
     m_sessionLine = new QLabel(this);
     m_sessionLine->setObjectName(QStringLiteral("sessionLine"));
     m_sessionLine->setTextFormat(Qt::PlainText); // names and descriptions are outside text
@@ -86,12 +95,17 @@ QString OrnisWindow::SettledText(const standin::MemoryLog::Entry& entry)
 void OrnisWindow::TellSettled(const QString& told)
 {
     m_settled = m_settled.isEmpty() ? told : m_settled + QLatin1Char(' ') + told;
-    statusBar()->showMessage(m_settled);
+    Status(m_settled);
+}
+
+void OrnisWindow::Status(const QString& text)
+{
+    static_cast<WrappingLabel*>(m_statusMessage)->Show(text);
 }
 
 QString OrnisWindow::StatusMessage() const
 {
-    return statusBar()->currentMessage();
+    return m_statusMessage->text();
 }
 
 OrnisWindow::~OrnisWindow()
@@ -183,7 +197,7 @@ void OrnisWindow::OnAsset(const std::function<void(standin::DbObject*)>& action)
 
 void OrnisWindow::Report(const QString& text)
 {
-    statusBar()->showMessage(m_settled.isEmpty() ? text : m_settled + QLatin1Char(' ') + text);
+    Status(m_settled.isEmpty() ? text : m_settled + QLatin1Char(' ') + text);
     m_settled.clear();
 }
 
@@ -270,7 +284,7 @@ void OrnisWindow::Save()
         return;
     }
     // Not added and not deleted without a session: said until the next message replaces it.
-    statusBar()->showMessage(saved + QLatin1Char(' ') + QString::fromStdString(result.leftOut.Describe()).trimmed());
+    Status(saved + QLatin1Char(' ') + QString::fromStdString(result.leftOut.Describe()).trimmed());
 }
 
 void OrnisWindow::Submit()

@@ -47,6 +47,8 @@ private:
     // Runs an action on the selected asset (or tells that none is selected), then refreshes.
     void OnAsset(const std::function<void(standin::DbObject*)>& action);
     void Report(const QString& text);
+    // Shows text as the outcome of the last action, whole.
+    void Status(const QString& text);
     // What a host-log entry tells of interrupted work, or nothing when it tells of something else.
     static QString SettledText(const standin::MemoryLog::Entry& entry);
     // Adds it to the status bar, where it stays until the next action's report.
@@ -85,6 +87,7 @@ private:
     QTreeWidget* m_tree = nullptr;
     AssetTreeFeeder* m_feeder = nullptr;
     QPlainTextEdit* m_log = nullptr;
+    QLabel* m_statusMessage = nullptr;
     QLabel* m_sessionLine = nullptr;
     std::vector<ChangeListInfo> m_pending; // the numbered ones, as the last refresh found them
     std::function<void(const AssetTreeFeeder::LoadTimes&)> m_loaded;

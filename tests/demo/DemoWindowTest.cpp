@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -25,6 +26,9 @@
 #include <sstream>
 
 namespace {
+
+// Narrower than any report of an expired session with its account and server.
+constexpr int kNarrowWidth = 600;
 
 namespace fs = qor4::FileStatus;
 using Column = demo::AssetTreeFeeder::Column;
@@ -148,7 +152,7 @@ protected:
         return status.words.empty() ? 0 : status.words.front();
     }
 
-    std::string StatusText() const { return m_window->statusBar()->currentMessage().toStdString(); }
+    std::string StatusText() const { return m_window->StatusMessage().toStdString(); }
     std::string SessionLine() const
     {
         return m_window->findChild<QLabel*>(QStringLiteral("sessionLine"))->text().toStdString();
@@ -414,6 +418,14 @@ TEST_F(DemoWindowTest, AnExpiredSessionIsToldWithItsUserAndServer)
     EXPECT_NE(asked.find(account), std::string::npos) << asked;
     EXPECT_NE(StatusText().find(account), std::string::npos) << StatusText();
     EXPECT_NE(StatusText().find("Nothing was updated."), std::string::npos) << StatusText();
+    // A report longer than the status bar is wide wraps and is shown whole beside the session line.
+    m_window->resize(kNarrowWidth, m_window->height());
+    m_window->show();
+    QCoreApplication::processEvents();
+    const auto* message = m_window->findChild<QLabel*>(QStringLiteral("statusMessage"));
+    ASSERT_NE(message, nullptr);
+    EXPECT_GT(message->fontMetrics().horizontalAdvance(message->text()), message->width()) << "a report to wrap";
+    EXPECT_GE(message->height(), message->heightForWidth(message->width())) << StatusText();
 }
 
 } // namespace
