@@ -1,12 +1,13 @@
-// Settling a submit whose answer was lost (a broken connection, a Cancel, a process that died):
-// the repository's log since the files' base revision is searched for the submit's identifier.
+#include "SvnSettle.h"
+
 #include "SubmitRecord.h"
-#include "SvnBackend.h"
-#include "SvnBackend_Session.h"
+#include "SvnCall.h"
 #include "SvnError.h"
+#include "SvnOutcome.h"
+#include "SvnReplica.h"
+#include "SvnSession.h"
 #include "SvnStatusWalk.h"
 
-#include "OperationScope.h"
 
 #include <svn_client.h>
 #include <svn_props.h>
@@ -15,11 +16,14 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
-#include <thread>
 
-namespace standin {
+namespace standin::svn {
 
 namespace {
+
+// How many deadlines a commit the server received may take before its absence from the log means
+// it never lands.
+constexpr int kSettlePatienceFactor = 2;
 
 struct Search {
     std::string id;
@@ -31,7 +35,7 @@ svn_error_t* OnLogEntry(void* baton, svn_log_entry_t* entry, apr_pool_t*)
     auto& search = *static_cast<Search*>(baton);
     if (!entry->revprops) return SVN_NO_ERROR;
     const auto* value = static_cast<const svn_string_t*>(
-        apr_hash_get(entry->revprops, svn::SubmitRecord::kRevisionProperty, APR_HASH_KEY_STRING));
+        apr_hash_get(entry->revprops, SubmitRecord::kRevisionProperty, APR_HASH_KEY_STRING));
     if (value && search.id == std::string(value->data, value->len)) search.revision = entry->revision;
     return SVN_NO_ERROR;
 }
@@ -41,20 +45,19 @@ std::string Described(const std::string& changeList)
     return "changelist " + (changeList.empty() ? std::string("default") : changeList);
 }
 
-} // namespace
-
-svn::Error SvnBackend::FindSubmit(Session& session, const svn::SubmitRecord& record, long& revision)
+// The revision (0: none) that carries the record's identifier, since the record's base revision.
+Error FindSubmit(Session& session, const SubmitRecord& record, long& revision)
 {
-    svn::Client& client = *session.client;
-    svn::Pool pool(client.PoolHandle());
+    Client& client = *session.client;
+    Pool pool(client.PoolHandle());
     // Behind a replica the master is asked: the replica may not have the revision yet.
-    const std::string& root = session.lockRoot.empty() ? session.rootUrl : session.lockRoot;
+    const std::string& root = session.LockUrl();
     svn_opt_revision_t head{};
     head.kind = svn_opt_revision_head;
     svn_ra_session_t* connection = nullptr;
     svn_revnum_t latest = 0;
-    svn::Error error(svn_client_open_ra_session2(&connection, root.c_str(), nullptr, client.Context(), pool, pool));
-    if (!error) error = svn::Error(svn_ra_get_latest_revnum(connection, &latest, pool));
+    Error error(svn_client_open_ra_session2(&connection, root.c_str(), nullptr, client.Context(), pool, pool));
+    if (!error) error = Error(svn_ra_get_latest_revnum(connection, &latest, pool));
     if (error || latest <= record.base) return error;
 
     auto* range = static_cast<svn_opt_revision_range_t*>(apr_pcalloc(pool, sizeof(svn_opt_revision_range_t)));
@@ -65,35 +68,23 @@ svn::Error SvnBackend::FindSubmit(Session& session, const svn::SubmitRecord& rec
     apr_array_header_t* ranges = apr_array_make(pool, 1, sizeof(svn_opt_revision_range_t*));
     APR_ARRAY_PUSH(ranges, svn_opt_revision_range_t*) = range;
     apr_array_header_t* revprops = apr_array_make(pool, 1, sizeof(const char*));
-    APR_ARRAY_PUSH(revprops, const char*) = svn::SubmitRecord::kRevisionProperty;
+    APR_ARRAY_PUSH(revprops, const char*) = SubmitRecord::kRevisionProperty;
     Search search{record.id};
-    error = svn::Error(svn_client_log5(svn::Client::Targets({root}, pool), &head, ranges, 0, FALSE, FALSE, FALSE,
+    error = Error(svn_client_log5(Client::Targets({root}, pool), &head, ranges, 0, FALSE, FALSE, FALSE,
                                        revprops, &OnLogEntry, &search, client.Context(), pool));
     revision = search.revision;
     return error;
 }
 
-svn::SubmitRecord SvnBackend::RecordSubmit(const Session& session, const std::string& changeList,
-                                           const FileList& targets, const std::vector<svn::NodeInfo>& nodes,
-                                           long treeBase)
+// Releases the locks a landed commit held and drops their tokens (the files become read-only again).
+Error DropReleasedLocks(Session& session, const FileList& paths)
 {
-    long base = -1;
-    for (const svn::NodeInfo& node : nodes)
-        if (node.revision >= 0 && (base < 0 || node.revision < base)) base = node.revision;
-    FileList relative;
-    for (const std::string& target : targets)
-        relative.push_back(target.substr(session.workingCopy.size() + 1));
-    return svn::SubmitRecord::Begin(changeList, std::move(relative), base >= 0 ? base : treeBase);
-}
-
-svn::Error SvnBackend::DropReleasedLocks(Session& session, const FileList& paths)
-{
-    svn::Client& client = *session.client;
-    svn::WalkResult walk = svn::WalkStatus(client, session.workingCopy, paths, false);
+    Client& client = *session.client;
+    WalkResult walk = WalkStatus(client, session.workingCopy, paths, false);
     if (walk.error) return std::move(walk.error);
     // Behind a replica the update dropped the tokens the replica does not know: the master's locks
     // give them back.
-    svn::Error unlisted = LocksFromMaster(session, paths, walk.nodes);
+    Error unlisted = LocksFromMaster(session, paths, walk.nodes);
     if (unlisted) return unlisted;
     FileList held;
     for (std::size_t i = 0; i < paths.size(); ++i)
@@ -102,15 +93,16 @@ svn::Error SvnBackend::DropReleasedLocks(Session& session, const FileList& paths
     // A commit cut off in its hooks may not have released its locks yet; one that did leaves the
     // server answering "no such lock", and unlocking drops the token (which makes a needs-lock
     // file read-only again) all the same.
-    svn::Client::NotifyScope quiet(client, [](const svn_wc_notify_t&) {});
-    svn::Pool pool(client.PoolHandle());
-    return svn::Error(svn_client_unlock(svn::Client::Targets(held, pool), FALSE, client.Context(), pool));
+    Client::NotifyScope quiet(client, [](const svn_wc_notify_t&) {});
+    Pool pool(client.PoolHandle());
+    return Error(svn_client_unlock(Client::Targets(held, pool), FALSE, client.Context(), pool));
 }
 
-svn::Error SvnBackend::UnscheduleLanded(Session& session, const FileList& paths)
+// Undoes the additions and deletions among paths (an added file stays on disk), deepest first.
+Error UnscheduleLanded(Session& session, const FileList& paths)
 {
-    svn::Client& client = *session.client;
-    svn::WalkResult walk = svn::WalkStatus(client, session.workingCopy, paths, false);
+    Client& client = *session.client;
+    WalkResult walk = WalkStatus(client, session.workingCopy, paths, false);
     if (walk.error) return std::move(walk.error);
     FileList scheduled;
     for (std::size_t i = 0; i < paths.size(); ++i)
@@ -118,15 +110,17 @@ svn::Error SvnBackend::UnscheduleLanded(Session& session, const FileList& paths)
     if (scheduled.empty()) return {};
     // Deepest first: a folder's addition is undone after its children's.
     std::sort(scheduled.begin(), scheduled.end(), std::greater<>());
-    svn::Pool pool(client.PoolHandle());
-    return svn::Error(svn_client_revert4(svn::Client::Targets(scheduled, pool), svn_depth_empty, nullptr, FALSE, FALSE,
+    Pool pool(client.PoolHandle());
+    return Error(svn_client_revert4(Client::Targets(scheduled, pool), svn_depth_empty, nullptr, FALSE, FALSE,
                                          TRUE, client.Context(), pool));
 }
 
-svn::Error SvnBackend::UpdateTo(Session& session, const FileList& paths, long revision, bool& behind)
+// Updates paths to revision: folders with all they hold, files alone. False: a replica has not
+// received the revision within its patience (nothing was updated then).
+bool UpdateTo(Session& session, const Call& call, const FileList& paths, long revision, Error& error)
 {
-    svn::Client& client = *session.client;
-    svn::Pool pool(client.PoolHandle());
+    Client& client = *session.client;
+    Pool pool(client.PoolHandle());
     // A folder the revision added holds only what the revision brought; files are taken one by one.
     FileList folders;
     FileList files;
@@ -138,29 +132,24 @@ svn::Error SvnBackend::UpdateTo(Session& session, const FileList& paths, long re
     svn_opt_revision_t target{};
     target.kind = svn_opt_revision_number;
     target.value.number = revision;
-    const auto giveUp = std::chrono::steady_clock::now() + std::min(kReplicaPatience, m_deadline);
-    behind = false;
-    while (true) {
-        svn::Error error;
+    // A replica that has not received the revision yet: wait a little, else settle later.
+    const bool caughtUp = RetryWhileReplicaBehind(session, call, [&]() -> const Error& {
+        error = Error();
         if (!folders.empty())
-            error =
-                svn::Error(svn_client_update4(nullptr, svn::Client::Targets(folders, pool), &target, svn_depth_infinity,
-                                              FALSE, TRUE, TRUE, TRUE, FALSE, client.Context(), pool));
+            error = Error(svn_client_update4(nullptr, Client::Targets(folders, pool), &target, svn_depth_infinity,
+                                             FALSE, TRUE, TRUE, TRUE, FALSE, client.Context(), pool));
         if (!error && !files.empty())
-            error = svn::Error(svn_client_update4(nullptr, svn::Client::Targets(files, pool), &target, svn_depth_empty,
-                                                  FALSE, TRUE, TRUE, TRUE, FALSE, client.Context(), pool));
-        // A replica that has not received the revision yet: wait a little, else settle later.
-        if (session.lockServer.empty() || !error.Has(SVN_ERR_FS_NO_SUCH_REVISION)) return error;
-        if (OperationScope::Cancelled() || DeadlinePassed() ||
-            std::chrono::steady_clock::now() + kReplicaRetryInterval > giveUp) {
-            behind = true;
-            return {};
-        }
-        std::this_thread::sleep_for(kReplicaRetryInterval);
-    }
+            error = Error(svn_client_update4(nullptr, Client::Targets(files, pool), &target, svn_depth_empty, FALSE,
+                                             TRUE, TRUE, TRUE, FALSE, client.Context(), pool));
+        return error;
+    });
+    if (!caughtUp) error = Error();
+    return caughtUp;
 }
 
-std::string SvnBackend::Landed(Session& session, const svn::SubmitRecord& record, long revision)
+// Brings the recorded files to the revision that took them and closes their changelist; the text
+// that tells it; empty while a replica has not received the revision yet.
+std::string Landed(Session& session, const Call& call, const SubmitRecord& record, long revision)
 {
     FileList paths;
     for (const std::string& file : record.files)
@@ -169,51 +158,51 @@ std::string SvnBackend::Landed(Session& session, const svn::SubmitRecord& record
                              " (confirmed after the connection was lost): " + Described(record.changeList);
     // Additions and deletions the revision made are undone first, so that the update takes them as
     // they came; a changed file's change is the committed one, so updating merges nothing.
-    svn::Error error = UnscheduleLanded(session, paths);
-    bool behind = false;
-    if (!error) error = UpdateTo(session, paths, revision, behind);
-    if (behind) return std::string();
+    Error error = UnscheduleLanded(session, paths);
+    if (!error && !UpdateTo(session, call, paths, revision, error)) return std::string();
     if (!error) error = DropReleasedLocks(session, paths);
-    svn::Pool pool(session.client->PoolHandle());
+    Pool pool(session.client->PoolHandle());
     if (!error)
-        error = svn::Error(svn_client_remove_from_changelists(svn::Client::Targets(paths, pool), svn_depth_empty,
+        error = Error(svn_client_remove_from_changelists(Client::Targets(paths, pool), svn_depth_empty,
                                                               nullptr, session.client->Context(), pool));
     std::string unlisted;
-    const long number = svn::ChangeListFile::NumberOf(record.changeList);
+    const long number = ChangeListFile::NumberOf(record.changeList);
     if (!error && number) session.changeLists->Remove(number, unlisted);
-    if (error) return told + ", but the working copy could not be brought to it: " + Failure(session, error).text;
+    if (error) return told + ", but the working copy could not be brought to it: " + Failure(session, call, error).text;
     if (!unlisted.empty()) return told + ", but it is still listed as pending: " + unlisted + "\n";
     return told + ".\n";
 }
 
-void SvnBackend::SettleLostSubmit(Session& session)
+} // namespace
+
+void SettleLostSubmit(Session& session, const Call& call)
 {
-    svn::SubmitRecord record;
+    SubmitRecord record;
     std::string damage;
-    if (!svn::SubmitRecord::Load(session.workingCopy, record, damage)) {
+    if (!SubmitRecord::Load(session.workingCopy, record, damage)) {
         if (damage.empty()) return;
-        svn::SubmitRecord::Remove(session.workingCopy);
+        SubmitRecord::Remove(session.workingCopy);
         session.settled += damage + "; whether that submit reached the repository is not known.\n";
         return;
     }
     long revision = 0;
-    const svn::Error error = FindSubmit(session, record, revision);
+    const Error error = FindSubmit(session, record, revision);
     // The server does not answer: the record waits for the next operation that reaches it.
     if (error) return;
     if (revision > 0) {
-        const std::string told = Landed(session, record, revision);
+        const std::string told = Landed(session, call, record, revision);
         if (told.empty()) return;
         session.settled += told;
     } else {
         // The server may still be working on a commit it received; only after that long is its
         // absence from the log an answer.
-        const auto patience = std::chrono::duration_cast<std::chrono::seconds>(m_deadline * kSettlePatienceFactor);
+        const auto patience = std::chrono::duration_cast<std::chrono::seconds>(call.Deadline() * kSettlePatienceFactor);
         if (std::time(nullptr) - record.started < patience.count()) return;
         session.settled += "Nothing was submitted from " + Described(record.changeList) +
                            ": the repository has no revision of it (checked after the connection was lost); its "
                            "files and locks are as they were.\n";
     }
-    svn::SubmitRecord::Remove(session.workingCopy);
+    SubmitRecord::Remove(session.workingCopy);
 }
 
-} // namespace standin
+} // namespace standin::svn
