@@ -30,8 +30,8 @@ Error AddEach(Client& client, const FileList& paths, Additions& additions)
     });
     for (const std::string& path : paths) {
         Pool iteration(pool.Get());
-        Error error(svn_client_add5(path.c_str(), svn_depth_empty, FALSE, TRUE, FALSE, TRUE, client.Context(),
-                                    iteration));
+        Error error(
+            svn_client_add5(path.c_str(), svn_depth_empty, FALSE, TRUE, FALSE, TRUE, client.Context(), iteration));
         if (error.Has(SVN_ERR_ENTRY_EXISTS)) continue;
         if (error) {
             // An add can fail after it wrote the node (in its work queue): not notified, yet

@@ -85,8 +85,7 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
 {
     Call call(*this);
     std::unique_ptr<svn::Session> session;
-    LoginResult result =
-        svn::Login(call.Context(), credentials, {m_configFolder, m_lockServer, m_lifetime}, session);
+    LoginResult result = svn::Login(call.Context(), credentials, {m_configFolder, m_lockServer, m_lifetime}, session);
     if (!session) return result;
     result.session = m_nextSession++;
     session->expiry = m_watch->Arm(session->expiresAt, [this, id = result.session] { DropExpiredClient(id); });
@@ -222,8 +221,8 @@ StatusResult SvnBackend::Status(SessionId id, const FileList& files, StatusScope
 
 UsersResult SvnBackend::Users(SessionId id, const FileList& files, bool)
 {
-    return Route<UsersResult>(
-        id, [&](svn::Session& session, svn::Call& call) { return svn::Users(session, call, files); });
+    return Route<UsersResult>(id,
+                              [&](svn::Session& session, svn::Call& call) { return svn::Users(session, call, files); });
 }
 
 ChangeListResult SvnBackend::CreateChangeList(SessionId id, const std::string& description)

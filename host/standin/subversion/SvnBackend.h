@@ -26,6 +26,13 @@
 // from its master: the lock server is SetLockServer's URL, or the master the replica records as the
 // source of its revisions. A replica that has not caught up with its master yet is waited for
 // briefly, then told as behind, never as a missing file or a broken lock.
+//
+// Where the work is: this class finds the session and opens the call, then routes to one unit a
+// command (SvnCommands.h: SvnEdit.cpp, SvnAdd.cpp, SvnDelete.cpp, SvnRevert.cpp, SvnStatus.cpp,
+// SvnSubmit.cpp, SvnUpdate.cpp...; SvnChangeLists.h). A login is SvnLogin; its state svn::Session
+// (SvnSession.h) and a call's deadline svn::Call (SvnCall.h). How failures read is SvnOutcome, what
+// undoes a failed change SvnUndo; SvnReplica and SvnSettle are the replica's locks and the lost
+// submit.
 #pragma once
 
 #include "RevisionBackend.h"

@@ -33,8 +33,7 @@ bool CheckChangeList(Session& session, const std::string& changeList, ServerResu
     return true;
 }
 
-ServerResult AssignChangeList(Session& session, const Call& call, const FileList& files,
-                              const std::string& changeList)
+ServerResult AssignChangeList(Session& session, const Call& call, const FileList& files, const std::string& changeList)
 {
     if (changeList.empty() || files.empty()) return {};
     Pool pool(session.client->PoolHandle());

@@ -14,8 +14,7 @@ struct Session;
 // True when changeList is "" (the default one) or pending in the working copy; false with the failure.
 bool CheckChangeList(Session& session, const std::string& changeList, ServerResult& failure);
 // Puts files into changeList ("": leaves them where they are).
-ServerResult AssignChangeList(Session& session, const Call& call, const FileList& files,
-                              const std::string& changeList);
+ServerResult AssignChangeList(Session& session, const Call& call, const FileList& files, const std::string& changeList);
 
 ChangeListResult CreateChangeList(Session& session, const std::string& description);
 ChangeListsResult PendingChangeLists(Session& session);

@@ -66,13 +66,12 @@ void CleanUpAfterDeadProgram(Session& session)
 }
 
 // The session's client, or false with the failure when the configuration cannot be read.
-bool CreateClient(Session& session, const Credentials& credentials, const LoginSettings& settings,
-                  LoginResult& failure)
+bool CreateClient(Session& session, const Credentials& credentials, const LoginSettings& settings, LoginResult& failure)
 {
     try {
-        session.client = std::make_unique<Client>(credentials.user, credentials.password,
-                                                  Client::Settings{settings.configFolder,
-                                                                   credentials.acceptedCertificates});
+        session.client =
+            std::make_unique<Client>(credentials.user, credentials.password,
+                                     Client::Settings{settings.configFolder, credentials.acceptedCertificates});
         return true;
     } catch (const std::runtime_error& unreadable) {
         failure.code = ServerCode::kLoginFailed;

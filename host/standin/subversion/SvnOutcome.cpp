@@ -48,8 +48,7 @@ std::string CertificateText(const std::string& server, const ServerCertificate& 
 // the result when it is one; a lock left by a client that died marks the session for cleanup.
 bool WorkingCopyInUse(Session& session, const Error& error, ServerResult& result)
 {
-    if (error.Has(SVN_ERR_CANCELLED) || !(error.Has(SVN_ERR_SQLITE_BUSY) || error.Has(SVN_ERR_WC_LOCKED)))
-        return false;
+    if (error.Has(SVN_ERR_CANCELLED) || !(error.Has(SVN_ERR_SQLITE_BUSY) || error.Has(SVN_ERR_WC_LOCKED))) return false;
     const pid_t user = ProcessUsing(session.workingCopy + "/.svn/wc.db");
     if (user > 0 || error.Has(SVN_ERR_SQLITE_BUSY)) {
         result = {ServerCode::kIOError, "The working copy " + session.workingCopy + " is in use by another program" +

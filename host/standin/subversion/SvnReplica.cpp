@@ -30,8 +30,7 @@ bool IsServerUrl(const std::string& url)
 
 // The tokens (by path below the working copy) of the watched files whose abandoned lock request
 // landed after all; watched files whose request can no longer land are no longer watched.
-apr_hash_t* LandedLocks(Session& session, const FileList& watched, const std::vector<NodeInfo>& nodes,
-                        apr_pool_t* pool)
+apr_hash_t* LandedLocks(Session& session, const FileList& watched, const std::vector<NodeInfo>& nodes, apr_pool_t* pool)
 {
     apr_hash_t* tokens = apr_hash_make(pool);
     for (std::size_t i = 0; i < watched.size(); ++i) {

@@ -46,8 +46,7 @@ void Session::Begin(Call& call)
 Error Session::CleanUp()
 {
     Pool pool(client->PoolHandle());
-    return Error(
-        svn_client_cleanup2(workingCopy.c_str(), TRUE, FALSE, FALSE, FALSE, FALSE, client->Context(), pool));
+    return Error(svn_client_cleanup2(workingCopy.c_str(), TRUE, FALSE, FALSE, FALSE, FALSE, client->Context(), pool));
 }
 
 bool Session::HoldsAsGiven(const std::string& file) const

@@ -8,7 +8,6 @@
 #include "SvnSession.h"
 #include "SvnStatusWalk.h"
 
-
 #include <svn_client.h>
 #include <svn_props.h>
 
@@ -70,8 +69,8 @@ Error FindSubmit(Session& session, const SubmitRecord& record, long& revision)
     apr_array_header_t* revprops = apr_array_make(pool, 1, sizeof(const char*));
     APR_ARRAY_PUSH(revprops, const char*) = SubmitRecord::kRevisionProperty;
     Search search{record.id};
-    error = Error(svn_client_log5(Client::Targets({root}, pool), &head, ranges, 0, FALSE, FALSE, FALSE,
-                                       revprops, &OnLogEntry, &search, client.Context(), pool));
+    error = Error(svn_client_log5(Client::Targets({root}, pool), &head, ranges, 0, FALSE, FALSE, FALSE, revprops,
+                                  &OnLogEntry, &search, client.Context(), pool));
     revision = search.revision;
     return error;
 }
@@ -111,8 +110,8 @@ Error UnscheduleLanded(Session& session, const FileList& paths)
     // Deepest first: a folder's addition is undone after its children's.
     std::sort(scheduled.begin(), scheduled.end(), std::greater<>());
     Pool pool(client.PoolHandle());
-    return Error(svn_client_revert4(Client::Targets(scheduled, pool), svn_depth_empty, nullptr, FALSE, FALSE,
-                                         TRUE, client.Context(), pool));
+    return Error(svn_client_revert4(Client::Targets(scheduled, pool), svn_depth_empty, nullptr, FALSE, FALSE, TRUE,
+                                    client.Context(), pool));
 }
 
 // Updates paths to revision: folders with all they hold, files alone. False: a replica has not
@@ -163,8 +162,8 @@ std::string Landed(Session& session, const Call& call, const SubmitRecord& recor
     if (!error) error = DropReleasedLocks(session, paths);
     Pool pool(session.client->PoolHandle());
     if (!error)
-        error = Error(svn_client_remove_from_changelists(Client::Targets(paths, pool), svn_depth_empty,
-                                                              nullptr, session.client->Context(), pool));
+        error = Error(svn_client_remove_from_changelists(Client::Targets(paths, pool), svn_depth_empty, nullptr,
+                                                         session.client->Context(), pool));
     std::string unlisted;
     const long number = ChangeListFile::NumberOf(record.changeList);
     if (!error && number) session.changeLists->Remove(number, unlisted);

@@ -70,8 +70,8 @@ StatusResult Status(Session& session, Call& call, const FileList& files, bool re
     }
     // The host's paths are nearly always in Subversion's spelling and inside the working copy
     // already: then the request is walked as it is, with no copy of 100,000 names.
-    const bool asGiven = std::all_of(files.begin(), files.end(),
-                                     [&](const std::string& file) { return session.HoldsAsGiven(file); });
+    const bool asGiven =
+        std::all_of(files.begin(), files.end(), [&](const std::string& file) { return session.HoldsAsGiven(file); });
     std::string outside;
     std::vector<bool> kept;
     FileList canonical;

@@ -9,6 +9,7 @@
 #include "SvnReplica.h"
 #include "SvnSession.h"
 #include "SvnSettle.h"
+#include "SvnTreeWalk.h"
 
 #include <svn_props.h>
 #include <svn_string.h>
@@ -107,7 +108,8 @@ ServerResult PickTargets(Session& session, const Call& call, const std::string& 
             }
     targets.treeBase = TreeBase(nodes);
     if (targets.files.empty())
-        return {ServerCode::kNothingToSubmit, "No files to submit from changelist " + ChangeListName(changeList) + ".\n"};
+        return {ServerCode::kNothingToSubmit,
+                "No files to submit from changelist " + ChangeListName(changeList) + ".\n"};
     return {};
 }
 
@@ -130,8 +132,7 @@ ServerResult Commit(Session& session, const std::string& changeList, const std::
         if (notify.action == svn_wc_notify_commit_finalizing) watch.finalizing = true;
     });
     error = Error(svn_client_commit6(Client::Targets(commitTargets, pool), svn_depth_empty, FALSE, FALSE, TRUE, FALSE,
-                                     FALSE, nullptr, revisionProperties, &OnCommitted, &watch, client.Context(),
-                                     pool));
+                                     FALSE, nullptr, revisionProperties, &OnCommitted, &watch, client.Context(), pool));
     return {};
 }
 

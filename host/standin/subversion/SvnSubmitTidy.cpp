@@ -71,12 +71,12 @@ ServerResult TidyUp(Session& session, Call& call, const FileList& files, long re
     }
     if (!left.stillListed.empty()) {
         Pool pool(session.client->PoolHandle());
-        const Error unlisted(svn_client_remove_from_changelists(Client::Targets(left.stillListed, pool),
-                                                                svn_depth_empty, nullptr, session.client->Context(),
-                                                                pool));
+        const Error unlisted(svn_client_remove_from_changelists(
+            Client::Targets(left.stillListed, pool), svn_depth_empty, nullptr, session.client->Context(), pool));
         if (unlisted)
-            return {ServerCode::kPartlyDone, done + " and its locks are released, but these files are still in the "
-                                                    "changelist:\n" +
+            return {ServerCode::kPartlyDone, done +
+                                                 " and its locks are released, but these files are still in the "
+                                                 "changelist:\n" +
                                                  Lines(left.stillListed) + Failure(session, call, unlisted).text};
     }
     std::string unlisted;

@@ -1,8 +1,8 @@
 #include "SvnUndo.h"
 
+#include "SvnError.h"
 #include "SvnLock.h"
 #include "SvnOutcome.h"
-#include "SvnError.h"
 #include "SvnSession.h"
 
 #include "OperationScope.h"
