@@ -1,12 +1,12 @@
 // BenchHost: the stand-in host with the plug-in, as the tests build it but without windows, over a
 // Subversion working copy served by the benchmark's own svnserve. Its operations run on the worker
-// thread, and the fault decorator counts the backend calls.
+// thread, and the test kit's recorder counts the backend calls.
 #pragma once
 
 #include "CRevisionControlUIHelper.h"
 #include "CZRRevisionControlPropertiesMgr.h"
 
-#include "FaultyBackend.h"
+#include "RecordingBackend.h"
 #include "StandinHost.h"
 
 #include <memory>
@@ -24,7 +24,7 @@ public:
     CRevisionControlUIHelper& Helper() const { return *m_helper; }
     standin::DataModelMgr& Manager() const { return *m_host->Model().Manager(); }
     standin::ItemLibrary& Library() const { return m_host->Model().Library(); }
-    standin::FaultyBackend& Backend() const { return *m_backend; }
+    standin::RecordingBackend& Backend() const { return *m_backend; }
     qor4::QORPtr<qor4::IDataControl> Control() const;
     standin::SessionId Session() const;
     // Saves the library and returns the seconds the plug-in's post-save notification took.
@@ -36,7 +36,7 @@ private:
     class PostSaveClock;
 
     std::unique_ptr<PostSaveClock> m_clock;
-    std::shared_ptr<standin::FaultyBackend> m_backend;
+    std::shared_ptr<standin::RecordingBackend> m_backend;
     std::unique_ptr<standin::StandinHost> m_host;
     CRevisionControlUIHelper* m_helper = nullptr;
 };

@@ -3,9 +3,11 @@
 // system), as a markdown table of medians, with the growth of each case between its two largest sizes.
 //
 //   zrbench [--https] [--sizes N,N,...] [case ...]
+//   zrbench --remote [--https] [--rtt MS,MS,...]   (the daily operations over a link with distance)
 #include "BenchCases.h"
 #include "BenchHost.h"
 #include "BenchReport.h"
+#include "RemoteBench.h"
 #include "SvnProgram.h"
 
 #include "StartServer.h"
@@ -35,8 +37,14 @@ constexpr const char* kAutoPropsConfig = "[miscellany]\nenable-auto-props = yes\
 
 const QStringList kCases{"status", "checkout", "postsave-add", "presave"};
 
+const std::vector<int> kDefaultRtts{0, 100};
+// A link slower than this would make one run outlast anyone's patience.
+constexpr int kLongestRttMs = 2000;
+
 struct Options {
     bool https = false;
+    bool remote = false;
+    std::vector<int> rtts = kDefaultRtts;
     std::vector<int> sizes;
     QStringList cases;
 };
@@ -48,13 +56,29 @@ Options Parse(const QApplication& app)
     parser.addHelpOption();
     const QCommandLineOption https("https", "Through the project's Apache over TLS instead of svnserve.");
     const QCommandLineOption sizes("sizes", "Sizes to run every case at, e.g. 1000,10000,100000.", "list");
+    const QCommandLineOption remote("remote", "The daily operations through a relay with distance instead.");
+    const QCommandLineOption rtts("rtt", "With --remote: round-trip times in ms, e.g. 0,50,100,200.", "list");
     parser.addOption(https);
     parser.addOption(sizes);
+    parser.addOption(remote);
+    parser.addOption(rtts);
     parser.addPositionalArgument("case", "Cases to run alone: " + kCases.join(", ") + ".", "[case ...]");
     parser.process(app);
 
     Options options;
     options.https = parser.isSet(https);
+    options.remote = parser.isSet(remote);
+    Require(options.remote || !parser.isSet(rtts), "--rtt goes with --remote");
+    if (parser.isSet(rtts)) options.rtts.clear();
+    for (const QString& text : parser.value(rtts).split(',', Qt::SkipEmptyParts)) {
+        bool number = false;
+        const int rtt = text.trimmed().toInt(&number);
+        Require(number && rtt >= 0 && rtt <= kLongestRttMs, "--rtt: " + text.toStdString() +
+                                                                " is not a round trip from 0 to " +
+                                                                std::to_string(kLongestRttMs) + " ms");
+        options.rtts.push_back(rtt);
+    }
+    Require(!options.rtts.empty(), "--rtt: no round-trip time given");
     for (const QString& text : parser.value(sizes).split(',', Qt::SkipEmptyParts)) {
         bool number = false;
         const int size = text.trimmed().toInt(&number);
@@ -113,6 +137,10 @@ int main(int argc, char* argv[])
     try {
         Require(root.isValid(), "no temporary folder");
         const Options options = Parse(app);
+        if (options.remote) {
+            RemoteBench::Run(options.https, options.rtts, root.path());
+            return 0;
+        }
         std::string error;
         const std::unique_ptr<standin::RepositoryServer> server =
             standin::StartServer(options.https ? standin::ServerKind::kApache : standin::ServerKind::kSvnserve,

@@ -6,6 +6,7 @@
 
 #include "CommandManager.h"
 #include "DbObject.h"
+#include "DelayRelay.h"
 #include "DemoMessageBox.h"
 #include "FaultyBackend.h"
 #include "ModelAssetFiles.h"
@@ -114,6 +115,7 @@ HostStart DemoHost::Start()
             start.error = prepared.error;
             return start;
         }
+        if (m_choice.linkDelayMs >= 0 && !PutServerAtADistance(start.error)) return start;
     } else {
         start.error = standin::SvnBackend::WorkspaceProblem(m_choice.workspace, m_choice.url);
         if (!start.error.empty()) {
@@ -126,6 +128,19 @@ HostStart DemoHost::Start()
     return start;
 }
 
+bool DemoHost::PutServerAtADistance(std::string& error)
+{
+    m_relay = std::make_unique<standin::DelayRelay>("127.0.0.1", m_server->Port(),
+                                                    std::chrono::milliseconds(m_choice.linkDelayMs));
+    if (!m_relay->Error().empty()) {
+        error = m_relay->Error();
+        return false;
+    }
+    // The working copy names the server it talks to: the relay, until the next start moves it back.
+    m_choice.url = m_relay->UrlThrough(m_server->Url());
+    return m_server->Relocate(m_user, m_choice.workspace, error, m_choice.url);
+}
+
 HostStart DemoHost::StartHost()
 {
     HostStart start;
@@ -136,14 +151,21 @@ HostStart DemoHost::StartHost()
     options.lockServer = m_choice.lockServer;
     if (m_choice.sessionLifetimeSeconds > 0)
         options.sessionLifetime = std::chrono::seconds(m_choice.sessionLifetimeSeconds);
-    // The fault decorator carries the demo's simulations (slow operations, an expired session).
+    // The switch plugs in the fault decorator that carries the Simulate menu's simulations.
     options.decorators.push_back([this](std::shared_ptr<standin::RevisionBackend> inner) {
-        m_backend = std::make_shared<standin::FaultyBackend>(std::move(inner));
-        return m_backend;
+        m_switch = std::make_shared<SimulationSwitch>(std::move(inner));
+        return m_switch;
     });
     options.preferencesFile = m_project.PreferencesPath(m_user).toStdString();
     m_host = std::make_unique<standin::StandinHost>(options);
     m_session = &m_host->Model();
+    if (m_session->Control())
+        m_accountChanged = m_session->Control()->accountChanged.connect([this](const standin::UserParameters* account) {
+            if (m_expiredSession != 0 && (!account || account->Session() != m_expiredSession)) {
+                m_expiredSession = 0;
+                EndIdleSimulations();
+            }
+        });
     if (m_session->FileControl()) m_session->FileControl()->SetCertificateQuestion(&AskAboutCertificate);
     standin::System& system = standin::System::Instance();
 
@@ -208,6 +230,7 @@ void DemoHost::Shutdown()
 {
     if (!m_started) return;
     m_started = false;
+    m_accountChanged.disconnect();
     m_host->CloseDataBase();
     // Term, then deletion of every singleton, the plug-in's helper and preference manager included.
     standin::System::Instance().Shutdown();
@@ -215,7 +238,8 @@ void DemoHost::Shutdown()
     m_properties = nullptr;
     m_session = nullptr;
     m_host.reset();
-    m_backend.reset();
+    m_switch.reset();
+    m_relay.reset();
     m_server.reset();
 }
 
@@ -329,13 +353,27 @@ bool DemoHost::WriteManifest(std::string& error)
 void DemoHost::SetSlowOperations(bool slow)
 {
     m_slow = slow;
-    for (const char* operation : kSlowOperations)
-        m_backend->SetSlow(operation, slow ? kSlowOperationMs : 0);
+    if (slow || m_switch->Plugged()) {
+        const std::shared_ptr<standin::FaultyBackend> faults = m_switch->Faults();
+        for (const char* operation : kSlowOperations)
+            faults->SetSlow(operation, slow ? kSlowOperationMs : 0);
+    }
+    EndIdleSimulations();
 }
 
 void DemoHost::ExpireSession()
 {
-    if (const standin::SessionId session = Session()) m_backend->ExpireSession(session);
+    const standin::SessionId session = Session();
+    if (!session) return;
+    m_expiredSession = session;
+    m_switch->Faults()->ExpireSession(session);
+}
+
+void DemoHost::EndIdleSimulations()
+{
+    // An expired session the data control left may still be asked for (a background refresh):
+    // without the decorator the Subversion backend answers it as a closed one, -34 all the same.
+    if (!m_slow && m_expiredSession == 0) m_switch->Unplug();
 }
 
 void DemoHost::Disconnect()
@@ -465,6 +503,24 @@ bool DemoHost::IsSessionAlive()
     return session && m_session->Backend()
                           .Status(session, {Workspace() + "/.probe"}, standin::StatusScope::kWithRepository)
                           .Succeeded();
+}
+
+bool DemoHost::WaitingForServer() const
+{
+    const standin::SessionId session = Session();
+    return session && m_session->Worker().WaitingForServer() && m_session->Worker().IsSessionOpen(session);
+}
+
+std::string DemoHost::NotConnectedText() const
+{
+    return standin::ServerText::OfSession("Revision control is not connected", m_user, ServerUrl()) + ".";
+}
+
+std::string DemoHost::WaitingForServerText() const
+{
+    return "The server at " + ServerUrl() +
+           " has not answered since the last operation was cancelled; the session of " + m_user +
+           " is kept and goes on without a password once the server answers.";
 }
 
 std::string DemoHost::DepotPathOf(const std::string& localFile) const

@@ -13,6 +13,7 @@
 #include "AssetRescan.h"
 #include "FileStateText.h"
 #include "SampleProject.h"
+#include "SimulationSwitch.h"
 
 #include "MemoryLog.h"
 #include "ModelSaver.h"
@@ -35,11 +36,11 @@ class IRevisionControlUIHelper;
 }
 
 namespace standin {
+class DelayRelay;
 class CommandManager;
 class DbObject;
 class PrefManager;
 class QORDBProxy;
-class FaultyBackend;
 class SvnBackend;
 class RepositoryServer;
 class UserParameters;
@@ -61,6 +62,7 @@ struct ServerChoice {
     std::string configFolder;       // Subversion's configuration folder; "" the user's own (or, for
                                     // the demo's own HTTPS server, one that trusts it)
     std::string lockServer;         // behind a replica: its master; "" the one it records
+    int linkDelayMs = -1;           // the demo's own server through a relay with this delay each way
 };
 
 struct HostStart {
@@ -161,10 +163,13 @@ public:
     CommandOutcome MarkForAdd(standin::DbObject* asset, const std::string& changeList);
 
     // --- Simulations -------------------------------------------------------------------------------
+    // The fault decorator is in the backend's chain only while a simulation is on: slow operations,
+    // or an expired session until the data control acts in another one.
     void SetSlowOperations(bool slow);
     bool SlowOperations() const { return m_slow; }
     // Expires the session the data control acts in; the next operation needs the password again.
     void ExpireSession();
+    bool Simulating() const { return m_switch && m_switch->Plugged(); }
     // Ends the session and pushes the stored account again, as a host starting without the password
     // does: the account waits for its password.
     void Disconnect();
@@ -198,6 +203,13 @@ public:
     bool AddServerStates(standin::SessionId session, std::vector<FileState>& states) const;
     std::vector<ChangeListInfo> PendingChangeLists();
     bool IsSessionAlive();
+    // The session is kept, with its password, while its server has not answered since a cancel: the
+    // first operation after the server answers again goes through without asking for the password.
+    bool WaitingForServer() const;
+    // "Revision control is not connected (alice at svn://...)."
+    std::string NotConnectedText() const;
+    // That the server has not answered since the cancel, and that the user's session is kept.
+    std::string WaitingForServerText() const;
     standin::SessionId Session() const;
     std::string DepotPathOf(const std::string& localFile) const;
 
@@ -207,7 +219,8 @@ public:
     const SampleProject& Project() const { return m_project; }
     qor4::IRevisionControlUIHelper& Helper() const { return *m_helper; }
     IRevisionControlPropertiesMgr& Properties() const { return *m_properties; }
-    standin::FaultyBackend& Backend() const { return *m_backend; }
+    // The backend as the services use it (on the worker thread).
+    standin::RevisionBackend& Backend() const { return m_session->Backend(); }
     standin::DataModelMgr& Manager() const { return *m_session->Manager(); }
     standin::ItemLibrary& Library() const { return m_session->Library(); }
     standin::MemoryLog& Log() { return m_log; }
@@ -215,6 +228,8 @@ public:
 private:
     // The host's question about a server certificate the configuration does not trust.
     static bool AskAboutCertificate(const standin::ServerCertificate& certificate);
+    // Puts a relay with the chosen delay between the plug-in and the demo's own server.
+    bool PutServerAtADistance(std::string& error);
     HostStart StartHost();
     HostStart LoadAssets();
     standin::DbObject* AddAsset(const std::string& name, const std::vector<std::string>& depotFiles, bool saved);
@@ -225,6 +240,8 @@ private:
     // The status of the asset's files with the repository's side; empty words when it failed.
     standin::StatusResult StatusOfAsset(const standin::DbObject& asset, std::vector<std::string>& depotPaths) const;
     void Shutdown();
+    // Takes the fault decorator out when no simulation needs it any more.
+    void EndIdleSimulations();
 
     QString m_dataDir;
     std::string m_user;
@@ -233,13 +250,16 @@ private:
     bool m_ownServer = false;
     standin::MemoryLog m_log;
     std::unique_ptr<standin::RepositoryServer> m_server;
-    std::shared_ptr<standin::FaultyBackend> m_backend;
+    std::shared_ptr<SimulationSwitch> m_switch;
+    std::unique_ptr<standin::DelayRelay> m_relay; // between the plug-in and m_server, when asked for
     std::unique_ptr<standin::StandinHost> m_host;
     standin::ModelSession* m_session = nullptr; // the host's data base
     IRevisionControlPropertiesMgr* m_properties = nullptr;
     qor4::IRevisionControlUIHelper* m_helper = nullptr;
     bool m_started = false;
     bool m_slow = false;
+    standin::SessionId m_expiredSession = 0; // expired by ExpireSession, until the data control leaves it
+    boost::signals2::scoped_connection m_accountChanged;
 };
 
 } // namespace demo

@@ -54,7 +54,7 @@ standin::StatusResult DemoHost::StatusOfAsset(const standin::DbObject& asset,
     }
     standin::StatusResult status;
     status.code = standin::ServerCode::kLoginFailed;
-    status.text = "Revision control is not connected.\n";
+    status.text = NotConnectedText() + "\n";
     if (const standin::SessionId session = Session())
         status = m_session->Worker().Status(session, files, standin::StatusScope::kWithRepository);
     if (status.Succeeded() && status.words.size() != files.size()) {
@@ -73,7 +73,7 @@ LatestOutcome DemoHost::GetLatest(standin::DbObject* asset)
         outcome.update = m_session->Backend().Update(session, files);
     } else {
         outcome.update.code = standin::ServerCode::kLoginFailed;
-        outcome.update.text = "Revision control is not connected.\n";
+        outcome.update.text = NotConnectedText() + "\n";
     }
     // Whatever part of the update happened shows in the listing.
     if (!asset || !outcome.update.updated.empty()) outcome.rescan = Rescan();

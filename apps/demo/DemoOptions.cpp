@@ -48,6 +48,13 @@ const QCommandLineOption kLifetime(QStringLiteral("session-lifetime"),
                                    QStringLiteral("How long a session lasts before the password is asked again "
                                                   "(default 12 hours)."),
                                    QStringLiteral("SECONDS"));
+const QCommandLineOption kLinkDelay(QStringLiteral("link-delay"),
+                                    QStringLiteral("Put the sample project's server at a distance: everything it "
+                                                   "sends and receives is delayed this long each way (a round "
+                                                   "trip takes twice as long)."),
+                                    QStringLiteral("MS"));
+// Longer than any user would wait on a link; a typing slip rather than a distance.
+constexpr int kLongestLinkDelayMs = 10000;
 const QCommandLineOption kOut(QStringLiteral("out"),
                               QStringLiteral("Where the walkthrough writes (default ./demo-output)."),
                               QStringLiteral("DIR"));
@@ -56,15 +63,20 @@ const QCommandLineOption kScreenshot(QStringLiteral("screenshot"),
                                                     "without a display)."),
                                      QStringLiteral("FILE"));
 
+const QCommandLineOption kRefreshes(QStringLiteral("refreshes"),
+                                    QStringLiteral("After start-up, refresh N times (the Refresh action), print the "
+                                                   "resident memory after the second and the last, then quit."),
+                                    QStringLiteral("N"));
+
 void Describe(QCommandLineParser& parser)
 {
     parser.setApplicationDescription(QStringLiteral(
         "The stand-in host with the revision-control plug-in.\n"
-        "  zrdemo [--interactive | --walkthrough] [--https] [--data DIR] [--user NAME] [--out DIR]\n"
+        "  zrdemo [--interactive | --walkthrough] [--https] [--link-delay MS] [--data DIR] [--user NAME] [--out DIR]\n"
         "  zrdemo --server URL --user NAME --workspace PATH [--lock-server URL] [--interactive] [--screenshot FILE]"));
     parser.addHelpOption();
     parser.addOptions({kInteractive, kWalkthrough, kData, kUser, kServer, kWorkspace, kHttps, kConfigDir, kLockServer,
-                       kLifetime, kOut, kScreenshot});
+                       kLifetime, kLinkDelay, kOut, kScreenshot, kRefreshes});
 }
 
 } // namespace
@@ -124,6 +136,20 @@ DemoOptions DemoOptions::Parse(const QStringList& args)
         if (!number || options.sessionLifetimeSeconds <= 0)
             return fail(QStringLiteral("--session-lifetime takes a positive number of seconds"));
     }
+    if (parser.isSet(kRefreshes)) {
+        bool number = false;
+        options.refreshes = parser.value(kRefreshes).toInt(&number);
+        if (!number || options.refreshes < kMinimumRefreshes)
+            return fail(QStringLiteral("--refreshes takes a number of refreshes, at least %1").arg(kMinimumRefreshes));
+        if (parser.isSet(kWalkthrough))
+            return fail(QStringLiteral("--refreshes is for the main window, not the walkthrough"));
+    }
+    if (parser.isSet(kLinkDelay)) {
+        bool number = false;
+        options.linkDelayMs = parser.value(kLinkDelay).toInt(&number);
+        if (!number || options.linkDelayMs < 0 || options.linkDelayMs > kLongestLinkDelayMs)
+            return fail(QStringLiteral("--link-delay takes milliseconds from 0 to %1").arg(kLongestLinkDelayMs));
+    }
 
     const std::string& user = options.user;
     if (options.server.empty() != options.workspace.empty())
@@ -132,6 +158,10 @@ DemoOptions DemoOptions::Parse(const QStringList& args)
         return fail(QStringLiteral("--lock-server names the master of the replica given with --server"));
     if (!options.server.empty() && options.https)
         return fail(QStringLiteral("--https serves the sample project; --server names another repository"));
+    if (options.mode == Mode::Walkthrough && options.linkDelayMs >= 0)
+        return fail(QStringLiteral("the walkthrough's script expects its server nearby, not with --link-delay"));
+    if (!options.server.empty() && options.linkDelayMs >= 0)
+        return fail(QStringLiteral("--link-delay puts the sample project's own server at a distance, not --server"));
     if (options.server.empty() && user != SampleUsers::kMain && user != SampleUsers::kOther &&
         user != SampleUsers::kThird)
         return fail(QStringLiteral("unknown user %1 (alice, bob or carol)").arg(QString::fromStdString(user)));
@@ -143,14 +173,16 @@ DemoOptions DemoOptions::Parse(const QStringList& args)
 void DemoOptions::ChooseMode(bool hasDisplay, bool platformChosen)
 {
     if (hasDisplay || platformChosen) return;
-    if (server.empty()) {
+    // The walkthrough's script expects its server nearby: at a distance, as with another server,
+    // there is only a picture to take.
+    if (server.empty() && linkDelayMs < 0) {
         if (!modeGiven) mode = Mode::Walkthrough;
         return;
     }
     if (screenshot.isEmpty()) {
         ok = false;
-        error = QStringLiteral("there is no display: with --server, give --screenshot FILE for a picture of the "
-                               "repository's assets, or run where DISPLAY or WAYLAND_DISPLAY is set");
+        error = QStringLiteral("there is no display: with --server or --link-delay, give --screenshot FILE for a "
+                               "picture of the repository's assets, or run where DISPLAY or WAYLAND_DISPLAY is set");
         return;
     }
     mode = Mode::Interactive;

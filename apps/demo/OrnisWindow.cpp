@@ -5,7 +5,6 @@
 #include "PreferencesDialog.h"
 
 #include "DbObject.h"
-#include "zrpasswordrequireddialog.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -62,18 +61,37 @@ OrnisWindow::OrnisWindow(DemoHost& host) : m_host(host)
         const QString line = QString::fromStdString(standin::MemoryLog::Format(entry)).trimmed();
         QMetaObject::invokeMethod(m_log, [log = m_log, line] { log->appendPlainText(line); });
         // What became of interrupted work stays in the status bar until the next action's report.
-        const std::string settled = standin::ServerText::kSettled;
-        if (entry.text.compare(0, settled.size(), settled) != 0) return;
-        const QString told = QString::fromStdString(entry.text.substr(settled.size())).trimmed();
-        QMetaObject::invokeMethod(this, [this, told] {
-            m_settled = m_settled.isEmpty() ? told : m_settled + QLatin1Char(' ') + told;
-            statusBar()->showMessage(m_settled);
-        });
+        const QString told = SettledText(entry);
+        if (told.isEmpty()) return;
+        QMetaObject::invokeMethod(this, [this, told] { TellSettled(told); });
     });
+    // The log-in at start-up settles before the window listens: what it told is taken from the log.
+    for (const standin::MemoryLog::Entry& entry : m_host.Log().Entries()) {
+        const QString told = SettledText(entry);
+        if (!told.isEmpty()) TellSettled(told);
+    }
 
     BuildActions();
     resize(1000, 640);
     Refresh();
+}
+
+QString OrnisWindow::SettledText(const standin::MemoryLog::Entry& entry)
+{
+    const std::string settled = standin::ServerText::kSettled;
+    if (entry.text.compare(0, settled.size(), settled) != 0) return QString();
+    return QString::fromStdString(entry.text.substr(settled.size())).trimmed();
+}
+
+void OrnisWindow::TellSettled(const QString& told)
+{
+    m_settled = m_settled.isEmpty() ? told : m_settled + QLatin1Char(' ') + told;
+    statusBar()->showMessage(m_settled);
+}
+
+QString OrnisWindow::StatusMessage() const
+{
+    return statusBar()->currentMessage();
 }
 
 OrnisWindow::~OrnisWindow()
@@ -118,10 +136,7 @@ void OrnisWindow::BuildActions()
     connect(preferences, &QAction::triggered, this, &OrnisWindow::ShowPreferences);
     QAction* connectAction = settings->addAction(tr("Connect..."));
     connectAction->setObjectName(QStringLiteral("connectAction"));
-    connect(connectAction, &QAction::triggered, this, [this] {
-        Connect();
-        Refresh();
-    });
+    connect(connectAction, &QAction::triggered, this, &OrnisWindow::ConnectIfNeeded);
 
     QMenu* simulate = menuBar()->addMenu(tr("S&imulate"));
     QAction* slow = simulate->addAction(tr("Slow Operations"));
@@ -141,23 +156,6 @@ void OrnisWindow::Refresh()
     if (m_feeder->Snapshot().sessionAlive) m_pending = m_host.PendingChangeLists();
     ShowSessionLine();
     m_log->setPlainText(QString::fromStdString(m_host.Log().Format()));
-}
-
-void OrnisWindow::ShowSessionLine()
-{
-    const bool sessionAlive = m_feeder->Snapshot().sessionAlive;
-    QStringList lists;
-    for (const std::string& list : ChangeListsOfFiles(m_feeder->Files()))
-        if (list.empty()) lists << tr("default");
-    for (const ChangeListInfo& list : m_pending)
-        lists << QStringLiteral("%1 \"%2\"")
-                     .arg(QString::fromStdString(list.number), QString::fromStdString(list.description));
-    m_sessionLine->setText(tr("%1 at %2, workspace %3: session %4%5. Pending changelists: %6")
-                               .arg(QString::fromStdString(m_host.User()), QString::fromStdString(m_host.ServerUrl()),
-                                    QString::fromStdString(m_host.Workspace()),
-                                    sessionAlive ? tr("open") : tr("not connected"),
-                                    m_host.SlowOperations() ? tr(", slow operations") : QString(),
-                                    lists.isEmpty() ? tr("none") : lists.join(QStringLiteral(", "))));
 }
 
 bool OrnisWindow::event(QEvent* event)
@@ -202,14 +200,22 @@ void OrnisWindow::EditAsset()
 void OrnisWindow::CheckOut()
 {
     OnAsset([this](standin::DbObject* asset) {
+        const QString name = QString::fromStdString(asset->GetName());
         bool cancelled = false;
-        m_host.CheckOutAsset(asset, cancelled);
+        const bool done = m_host.CheckOutAsset(asset, cancelled);
+        Report(done        ? tr("%1 is checked out.").arg(name)
+               : cancelled ? tr("The check-out of %1 was cancelled; nothing was checked out.").arg(name)
+                           : tr("%1 was not checked out.").arg(name));
     });
 }
 
 void OrnisWindow::MakeWritable()
 {
-    OnAsset([this](standin::DbObject* asset) { m_host.MakeAssetWritable(asset); });
+    OnAsset([this](standin::DbObject* asset) {
+        const QString name = QString::fromStdString(asset->GetName());
+        Report(m_host.MakeAssetWritable(asset) ? tr("%1 is writable, not checked out.").arg(name)
+                                               : tr("%1 was not made writable.").arg(name));
+    });
 }
 
 void OrnisWindow::ShowFiles(bool inFileManager)
@@ -236,7 +242,10 @@ void OrnisWindow::CreateAsset()
 
 void OrnisWindow::DeleteAsset()
 {
-    OnAsset([this](standin::DbObject* asset) { m_host.DeleteAsset(asset); });
+    OnAsset([this](standin::DbObject* asset) {
+        m_host.DeleteAsset(asset);
+        Report(tr("%1 is deleted; save to remove its files.").arg(QString::fromStdString(asset->GetName())));
+    });
 }
 
 void OrnisWindow::Save()
@@ -266,8 +275,9 @@ void OrnisWindow::Save()
 
 void OrnisWindow::Submit()
 {
-    if (!OfferToConnect()) {
-        Report(tr("Revision control is not connected: nothing was submitted."));
+    QString whyNot;
+    if (!OfferToConnect(whyNot)) {
+        Report(whyNot + QLatin1Char(' ') + tr("Nothing was submitted."));
         return;
     }
     QStringList choices{tr("default changelist")};
@@ -293,7 +303,9 @@ void OrnisWindow::Submit()
 
 void OrnisWindow::RefreshFromServer()
 {
-    OfferToConnect();
+    // The working copy is looked at in any case; only the server's side waits for a session.
+    QString whyNot;
+    if (!OfferToConnect(whyNot)) whyNot += QLatin1Char(' ') + tr("The states show what the working copy alone knows.");
     const RescanOutcome rescan = m_host.Rescan();
     Refresh();
     auto names = [](const std::vector<std::string>& list) {
@@ -307,41 +319,8 @@ void OrnisWindow::RefreshFromServer()
     if (!rescan.dropped.empty()) told << tr("Gone from the working copy: %1.").arg(names(rescan.dropped));
     if (!rescan.keptEdited.empty())
         told << tr("Gone from the working copy but kept for their unsaved edits: %1.").arg(names(rescan.keptEdited));
+    if (!whyNot.isEmpty()) told << whyNot;
     Report(told.isEmpty() ? tr("Refreshed; no asset came or went.") : told.join(QLatin1Char(' ')));
-}
-
-bool OrnisWindow::OfferToConnect()
-{
-    if (m_host.IsSessionAlive()) return true;
-    return DemoMessageBox::Ask(this, tr("Not Connected"), tr("Revision control is not connected. Connect now?")) &&
-           Connect();
-}
-
-bool OrnisWindow::Connect()
-{
-    while (true) {
-        PasswordRequiredDialog dialog(this);
-        dialog.AddMessage(tr("Password of %1 at %2:")
-                              .arg(QString::fromStdString(m_host.User()), QString::fromStdString(m_host.ServerUrl())));
-        if (dialog.exec() != QDialog::Accepted) {
-            Report(tr("Revision control is not connected."));
-            return false;
-        }
-        QByteArray password = dialog.GetPassword().toUtf8();
-        std::string typed(password.constData(), static_cast<std::size_t>(password.size()));
-        password.fill('\0');
-        const ConnectResult result = m_host.Connect(typed);
-        // The session keeps its own copy; this one is overwritten before its memory is freed.
-        volatile char* secret = typed.data();
-        for (std::size_t i = 0; i < typed.size(); ++i)
-            secret[i] = 0;
-        if (result.connected) {
-            Report(tr("Connected."));
-            return true;
-        }
-        DemoMessageBox::Warn(this, tr("Connect"), QString::fromStdString(result.message));
-        if (result.message.find(standin::ServerText::kInvalidPassword) == std::string::npos) return false;
-    }
 }
 
 void OrnisWindow::ShowPreferences()
@@ -355,13 +334,6 @@ void OrnisWindow::ToggleSlow(bool slow)
 {
     m_host.SetSlowOperations(slow);
     Refresh();
-}
-
-void OrnisWindow::ExpireSession()
-{
-    m_host.ExpireSession();
-    Refresh();
-    Report(tr("The session expired; the next operation asks for the password."));
 }
 
 } // namespace demo

@@ -31,6 +31,8 @@ public:
     {
         m_loaded = std::move(loaded);
     }
+    // The status bar's message (the last report), left of the session line.
+    QString StatusMessage() const;
 
 protected:
     // A hovered menu entry without a tip of its own leaves the last report in the status bar.
@@ -45,6 +47,10 @@ private:
     // Runs an action on the selected asset (or tells that none is selected), then refreshes.
     void OnAsset(const std::function<void(standin::DbObject*)>& action);
     void Report(const QString& text);
+    // What a host-log entry tells of interrupted work, or nothing when it tells of something else.
+    static QString SettledText(const standin::MemoryLog::Entry& entry);
+    // Adds it to the status bar, where it stays until the next action's report.
+    void TellSettled(const QString& told);
 
     void EditAsset();
     void CheckOut();
@@ -66,8 +72,12 @@ private:
     void ExpireSession();
     // The Refresh action: offers to connect first when revision control is not connected.
     void RefreshFromServer();
-    // Asks whether to connect when no session is open; true when one is open afterwards.
-    bool OfferToConnect();
+    // Asks whether to connect when no session is open; true when one is open afterwards. Otherwise
+    // whyNot tells why, naming the user and the server. A session kept while its server has not
+    // answered since a cancel is told as such, without asking for the password.
+    bool OfferToConnect(QString& whyNot);
+    // The Connect action: the password dialog only when no session is open or kept.
+    void ConnectIfNeeded();
     // The password dialog until the server accepts the password or the user cancels.
     bool Connect();
 

@@ -21,8 +21,9 @@ QString Listed(const std::vector<std::string>& files)
 
 void OrnisWindow::GetLatest(bool all)
 {
-    if (!OfferToConnect()) {
-        Report(tr("Revision control is not connected: nothing was updated."));
+    QString whyNot;
+    if (!OfferToConnect(whyNot)) {
+        Report(whyNot + QLatin1Char(' ') + tr("Nothing was updated."));
         return;
     }
     standin::DbObject* asset = all ? nullptr : SelectedAsset();
@@ -56,8 +57,9 @@ void OrnisWindow::GetLatest(bool all)
 
 void OrnisWindow::Revert()
 {
-    if (!OfferToConnect()) {
-        Report(tr("Revision control is not connected: nothing was reverted."));
+    QString whyNot;
+    if (!OfferToConnect(whyNot)) {
+        Report(whyNot + QLatin1Char(' ') + tr("Nothing was reverted."));
         return;
     }
     OnAsset([this](standin::DbObject* asset) {

@@ -2,8 +2,8 @@
 #include "WalkthroughSteps.h"
 
 #include "DbObject.h"
-#include "FaultyBackend.h"
 #include "ModelAssetFiles.h"
+#include "RevisionBackend.h"
 #include "WorkingCopyFence.h"
 
 #include <algorithm>

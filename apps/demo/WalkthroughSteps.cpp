@@ -244,6 +244,32 @@ void SubmitCancelledInFrontOfAStoppedServer(StepContext& step)
     step.Note("reported: " + submitted.text);
 }
 
+// The Simulate menu: its fault decorator is in the backend's chain only while a simulation is on.
+void ExpiredSessionAsksForThePassword(StepContext& step)
+{
+    standin::DbObject* hero = RequireAsset(step, kEditedAsset);
+    if (!hero) return;
+    step.Expect(!step.host.Simulating(), "no fault decorator while no simulation is on");
+    step.host.SetSlowOperations(true);
+    step.Expect(step.host.Simulating(), "the fault decorator in for slow operations");
+    step.host.SetSlowOperations(false);
+    step.Expect(!step.host.Simulating(), "the fault decorator out with slow operations off");
+    step.host.ExpireSession();
+    step.Expect(step.host.Simulating(), "the fault decorator in while the session is expired");
+    step.modal.AnswerNext(standin::ModalDriver::Click("checkOutButton"),
+                          QStringLiteral("Check Out (the default changelist)"));
+    step.modal.AnswerNext(standin::ModalDriver::Sequence({standin::ModalDriver::Type("passwordEdit", kChangedPassword),
+                                                          standin::ModalDriver::Click("okButton")}),
+                          QStringLiteral("type the password, Ok"));
+    bool cancelled = false;
+    step.Expect(step.host.CheckOutAsset(hero, cancelled), "the check-out once the session is re-opened");
+    // Without a session the default changelist cannot be checked, so the plug-in asks which one.
+    ExpectWindowTitles(step, {"Select Pending ChangeList", kPasswordTitle});
+    step.Expect(step.host.IsSessionAlive(), "a live session again");
+    step.Expect(!step.host.Simulating(), "the fault decorator out once the data control acts in the new session");
+    ExpectFiles(step, kEditedAsset, fs::kCheckedOut | fs::kLockedByMe, 0, "still checked out and locked");
+}
+
 standin::DbObject* CreateWhileDisconnected(StepContext& step, const char* name)
 {
     step.host.Disconnect();
@@ -347,6 +373,8 @@ const std::vector<StepDefinition>& WalkthroughStepTable()
          &MarkForAddTheAssetLeftOut},
         {"get-latest", "Get Latest of one asset, then of everything after bob submitted a new asset: it is listed",
          &GetLatestBringsOthersWork},
+        {"expired-session", "Simulate > Expire Session: the next operation asks for the password, then goes on",
+         &ExpiredSessionAsksForThePassword},
     };
     return steps;
 }

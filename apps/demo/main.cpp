@@ -4,6 +4,7 @@
 #include "OrnisWindow.h"
 #include "Walkthrough.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -12,6 +13,10 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
 
 namespace {
 
@@ -19,6 +24,9 @@ constexpr const char* kPlatformVariable = "QT_QPA_PLATFORM";
 constexpr const char* kOffscreen = "offscreen";
 constexpr const char* kDefaultDataFolder = "zrdemo";
 constexpr int kScreenshotDelayMs = 500;
+// The refresh after which the resident memory is first told: the first one may still grow it by
+// what only a second load reuses.
+constexpr int kFirstToldRefresh = 2;
 // The offscreen platform's notice for every shown window; it says nothing about the demo.
 constexpr const char* kOffscreenNoise = "This plugin does not support propagateSizeHints()";
 
@@ -41,6 +49,51 @@ QString DefaultDataDir()
     if (base.isEmpty()) base = QDir::home().filePath(QStringLiteral(".local/share"));
     return QDir(base).filePath(kDefaultDataFolder);
 }
+
+// This process's resident memory in kB (VmRSS), or -1 when the system does not tell it.
+long ResidentKb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(line.find_first_not_of(" \t", 6)));
+    return -1;
+}
+
+// Refreshes the window (its Refresh action) the number of times asked, each once the one before has
+// its rows and states, and tells the resident memory after the second and after the last.
+class RefreshRun {
+public:
+    RefreshRun(demo::OrnisWindow& window, int count, std::function<void()> finished)
+        : m_window(window), m_count(count), m_finished(std::move(finished))
+    {
+    }
+    // A load is complete: the start-up's, then each refresh's.
+    void Loaded()
+    {
+        if (m_refreshed == kFirstToldRefresh || m_refreshed == m_count)
+            std::printf("zrdemo: after refresh %d of %d: VmRSS %ld kB\n", m_refreshed, m_count, ResidentKb());
+        std::fflush(stdout);
+        if (m_refreshed == m_count) {
+            m_finished();
+            return;
+        }
+        QTimer::singleShot(0, &m_window, [this] { Next(); });
+    }
+
+private:
+    void Next()
+    {
+        ++m_refreshed;
+        if (auto* refresh = m_window.findChild<QAction*>(QStringLiteral("refreshAction"))) refresh->trigger();
+        if (!m_window.Loading()) Loaded(); // a small project is in at once
+    }
+
+    demo::OrnisWindow& m_window;
+    const int m_count;
+    int m_refreshed = 0;
+    std::function<void()> m_finished;
+};
 
 int RunWalkthrough(demo::DemoHost& host, demo::OrnisWindow& window, const QString& outDir)
 {
@@ -65,16 +118,26 @@ int RunWalkthrough(demo::DemoHost& host, demo::OrnisWindow& window, const QStrin
     return exitCode;
 }
 
-int RunInteractive(demo::OrnisWindow& window, const QString& screenshot)
+int RunInteractive(demo::OrnisWindow& window, const QString& screenshot, int refreshes)
 {
     auto takePicture = [&window, screenshot] {
         QTimer::singleShot(kScreenshotDelayMs, &window, [&window, screenshot] {
             const bool saved = window.grab().save(screenshot);
+            std::printf("zrdemo: status bar: %s\n", qPrintable(window.StatusMessage()));
             std::printf("%s %s\n", saved ? "Screenshot:" : "Cannot write the screenshot", qPrintable(screenshot));
             QApplication::exit(saved ? 0 : 2);
         });
     };
     bool pictureTaken = false;
+    std::unique_ptr<RefreshRun> refreshRun;
+    if (refreshes > 0)
+        refreshRun = std::make_unique<RefreshRun>(window, refreshes, [&] {
+            pictureTaken = true;
+            if (screenshot.isEmpty())
+                QApplication::exit(0);
+            else
+                takePicture();
+        });
     window.SetLoadedCallback([&](const demo::AssetTreeFeeder::LoadTimes& times) {
         std::printf("zrdemo: %zu assets: first rows after %lld ms, every row after %lld ms, %s after %lld ms "
                     "(the first rows' after %lld ms); the window answered at least every %lld ms\n",
@@ -84,13 +147,19 @@ int RunInteractive(demo::OrnisWindow& window, const QString& screenshot)
                     static_cast<long long>(times.statesMs), static_cast<long long>(times.firstStatesMs),
                     static_cast<long long>(times.longestPauseMs));
         std::fflush(stdout);
+        if (refreshRun) {
+            refreshRun->Loaded();
+            return;
+        }
         if (!screenshot.isEmpty() && !pictureTaken) {
             pictureTaken = true;
             takePicture();
         }
     });
     // A small project is on screen with its states as soon as the window is.
-    if (!screenshot.isEmpty() && !window.Loading()) {
+    if (refreshRun && !window.Loading()) {
+        refreshRun->Loaded();
+    } else if (!screenshot.isEmpty() && !window.Loading()) {
         pictureTaken = true;
         takePicture();
     }
@@ -132,7 +201,7 @@ int main(int argc, char* argv[])
     {
         demo::DemoHost host(dataDir, options.user,
                             {options.server, options.workspace, options.sessionLifetimeSeconds, options.https,
-                             options.configDir, options.lockServer});
+                             options.configDir, options.lockServer, options.linkDelayMs});
         const demo::HostStart start = host.Start();
         if (!start.ok) {
             std::fprintf(stderr, "zrdemo: %s\n", start.error.c_str());
@@ -142,8 +211,8 @@ int main(int argc, char* argv[])
                     host.ServerUrl().c_str(), host.Workspace().c_str());
         demo::OrnisWindow window(host);
         window.show();
-        exitCode =
-            walkthrough ? RunWalkthrough(host, window, options.outDir) : RunInteractive(window, options.screenshot);
+        exitCode = walkthrough ? RunWalkthrough(host, window, options.outDir)
+                               : RunInteractive(window, options.screenshot, options.refreshes);
     }
     return exitCode;
 }

@@ -1,7 +1,7 @@
 // Helpers for driving the source-control commands in a stand-in host.
 #pragma once
 
-#include "DataControl.h"
+#include "RecordingDataControl.h"
 #include "DbObject.h"
 #include "ItemLibrary.h"
 
@@ -41,13 +41,10 @@ inline const opal::datamodel::modify::IntParam* ReturnValueOf(const lark::fwk::I
 }
 
 // The data control's calls of one operation, in order.
-inline std::vector<standin::DataControl::Call> CallsOf(const standin::DataControl& control,
-                                                       const std::string& operation)
+inline std::vector<standin::RecordedCall> CallsOf(const standin::RecordingDataControl& control,
+                                                  const std::string& operation)
 {
-    std::vector<standin::DataControl::Call> calls;
-    for (const standin::DataControl::Call& call : control.GetCalls())
-        if (call.operation == operation) calls.push_back(call);
-    return calls;
+    return control.CallsOf(operation);
 }
 
 // (item id, state) of every access-state notification the library delivered, in order.

@@ -20,6 +20,7 @@ struct ParseCase {
     std::string configDir;
     int lifetime;
     std::string lockServer;
+    int linkDelay;
 };
 
 void PrintTo(const ParseCase& entry, std::ostream* out)
@@ -28,15 +29,16 @@ void PrintTo(const ParseCase& entry, std::ostream* out)
 }
 
 ParseCase Accepted(const char* name, QStringList args, std::string user = "alice", std::string server = {},
-                   bool https = false, std::string configDir = {}, int lifetime = 0, std::string lockServer = {})
+                   bool https = false, std::string configDir = {}, int lifetime = 0, std::string lockServer = {},
+                   int linkDelay = -1)
 {
-    return {name,  std::move(args),      {},       std::move(user),      std::move(server),
-            https, std::move(configDir), lifetime, std::move(lockServer)};
+    return {name,  std::move(args),      {},       std::move(user),       std::move(server),
+            https, std::move(configDir), lifetime, std::move(lockServer), linkDelay};
 }
 
 ParseCase Refused(const char* name, QStringList args, const char* error)
 {
-    return {name, std::move(args), QString::fromUtf8(error), {}, {}, false, {}, 0, {}};
+    return {name, std::move(args), QString::fromUtf8(error), {}, {}, false, {}, 0, {}, -1};
 }
 
 class DemoOptionsParse : public ::testing::TestWithParam<ParseCase> {};
@@ -54,6 +56,7 @@ TEST_P(DemoOptionsParse, AcceptsWhatFitsTogetherAndSaysWhatDoesNot)
     EXPECT_EQ(options.configDir, entry.configDir);
     EXPECT_EQ(options.sessionLifetimeSeconds, entry.lifetime);
     EXPECT_EQ(options.lockServer, entry.lockServer);
+    EXPECT_EQ(options.linkDelayMs, entry.linkDelay);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -89,9 +92,30 @@ INSTANTIATE_TEST_SUITE_P(
         Accepted("a session lifetime", {"--session-lifetime", "90"}, "alice", "", false, "", 90),
         Refused("a lifetime that is no number", {"--session-lifetime", "soon"}, "positive number of seconds"),
         Refused("a lifetime of zero", {"--session-lifetime", "0"}, "positive number of seconds"),
+        Refused("refreshes that are no number", {"--refreshes", "many"}, "--refreshes takes a number"),
+        Refused("a single refresh, which tells no growth", {"--refreshes", "1"}, "at least 2"),
+        Refused("refreshes in the walkthrough", {"--walkthrough", "--refreshes", "5"}, "not the walkthrough"),
+        Accepted("the sample project at a distance", {"--https", "--link-delay", "50"}, "alice", "", true, "", 0, "",
+                 50),
+        Refused("a link delay that is no number", {"--link-delay", "far"}, "--link-delay takes milliseconds"),
+        Refused("a negative link delay", {"--link-delay", "-5"}, "--link-delay takes milliseconds"),
+        Refused("a link delay past any link", {"--link-delay", "600000"}, "--link-delay takes milliseconds"),
+        Refused("the walkthrough at a distance", {"--walkthrough", "--link-delay", "50"},
+                "the walkthrough's script expects its server nearby"),
+        Refused("a link delay to someone else's server",
+                {"--server", "svn://host/depot", "--workspace", "/w", "--link-delay", "50"},
+                "--link-delay puts the sample project's own server at a distance"),
         Refused("an option without its value", {"--user"}, "Missing value after '--user'"),
         Refused("an unknown option", {"--frobnicate"}, "Unknown option 'frobnicate'"),
         Refused("a stray argument", {"extra"}, "unknown argument extra")));
+
+TEST(DemoOptionsRefreshes, NoneUnlessAskedForThenTheNumberAsked)
+{
+    EXPECT_EQ(DemoOptions::Parse({}).refreshes, 0);
+    const DemoOptions options = DemoOptions::Parse({"--refreshes", "50", "--screenshot", "/tmp/w.png"});
+    ASSERT_TRUE(options.ok) << options.error.toStdString();
+    EXPECT_EQ(options.refreshes, 50);
+}
 
 TEST(DemoOptionsUsage, NamesTheProgramAsItIsCalledWithItsOptions)
 {
@@ -146,6 +170,20 @@ INSTANTIATE_TEST_SUITE_P(
         ModeCase{"someone else's repository without one needs a picture to take", kServer, false, false, false,
                  Mode::Interactive, false},
         ModeCase{"someone else's repository pictured offscreen", kServer + QStringList{"--screenshot", "/tmp/x.png"},
-                 false, false, true, Mode::Interactive, true}));
+                 false, false, true, Mode::Interactive, true},
+        ModeCase{"the sample project at a distance without a display needs a picture to take",
+                 {"--link-delay", "50"},
+                 false,
+                 false,
+                 false,
+                 Mode::Interactive,
+                 false},
+        ModeCase{"the sample project at a distance pictured offscreen",
+                 {"--link-delay", "50", "--screenshot", "/tmp/x.png"},
+                 false,
+                 false,
+                 true,
+                 Mode::Interactive,
+                 true}));
 
 } // namespace

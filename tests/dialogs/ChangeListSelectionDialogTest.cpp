@@ -52,21 +52,21 @@ protected:
     std::vector<std::string> CreatedDescriptions()
     {
         std::vector<std::string> descriptions;
-        for (const standin::ServerCall& call : Server().Calls())
+        for (const standin::RecordedCall& call : ServerRecord().Calls())
             if (call.operation == standin::ServerOp::kCreateChangeList) descriptions.push_back(call.arguments.back());
         return descriptions;
     }
     std::size_t Listings()
     {
         std::size_t count = 0;
-        for (const standin::ServerCall& call : Server().Calls())
+        for (const standin::RecordedCall& call : ServerRecord().Calls())
             count += call.operation == standin::ServerOp::kPendingChangeLists;
         return count;
     }
 
     std::unique_ptr<Dialog> Make(bool selectChangeList, QString assets = QString(), bool showFiles = false)
     {
-        Server().ClearCalls();
+        ServerRecord().ClearCalls();
         return std::make_unique<Dialog>(ControlPtr(), assets, kFiles, showFiles, selectChangeList, nullptr);
     }
     static QComboBox* Combo(QWidget* dialog) { return Find<QComboBox>(dialog, "changeListCombo"); }

@@ -3,6 +3,9 @@
 
 #include "System.h"
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 constexpr const char* kSessionMessage = "Source control session expired. Password required to re-connect.";
@@ -20,8 +23,8 @@ protected:
     int LoginAttempts()
     {
         int attempts = 0;
-        for (const standin::ServerCall& call : FileControl().Calls())
-            attempts += call.operation == standin::FileVersionControl::kCreateUserParameters;
+        for (const standin::RecordedCall& call : FileControl().Calls())
+            attempts += call.operation == standin::RecordingFileVersionControl::kCreateUserParameters;
         return attempts;
     }
 };
@@ -148,6 +151,84 @@ TEST_F(SessionTest, AskRetryWithoutWindowsLogsTitleAndText)
     EXPECT_EQ(Log().Entries()[0].type, Log::MsgType::Error);
     EXPECT_EQ(Log().Entries()[0].text, "Revert: Cannot revert.");
 }
+
+// How the session went that the next operation finds gone.
+enum class Gone { kNeverOpened, kExpiredByTheHost, kLifetimeOver, kPasswordChangedOnServer };
+
+class SessionGoneTest : public SessionTest, public ::testing::WithParamInterface<Gone> {};
+
+// Every session text the host writes names whose session it is and where, in the data control's
+// answers and in the file-version control's, whichever way the session went.
+TEST_P(SessionGoneTest, TheSessionTextNamesTheUserAndTheServer)
+{
+    constexpr std::chrono::milliseconds kShortLifetime{300};
+    standin::DbObject* asset = AddCheckedInAsset("probe");
+    switch (GetParam()) {
+    case Gone::kNeverOpened: {
+        // As a host started without the password: the account waits for it, with no session.
+        ExpireSession(kPassword);
+        std::string refused;
+        ASSERT_EQ(FileControl().CreateUserParameters(kUser, "", Sandbox().Url(), Sandbox().WorkingCopy(kUser), refused),
+                  nullptr);
+        Control().SetUserParameters(nullptr);
+        ASSERT_NE(CurrentAccount(), nullptr);
+        ASSERT_EQ(CurrentSession(), 0u);
+        break;
+    }
+    case Gone::kExpiredByTheHost:
+        ExpireSession();
+        break;
+    case Gone::kLifetimeOver: {
+        Subversion().SetSessionLifetime(kShortLifetime);
+        std::string message;
+        const qor4::IUserParameters* account =
+            FileControl().CreateUserParameters(kUser, "", Sandbox().Url(), Sandbox().WorkingCopy(kUser), message);
+        ASSERT_NE(account, nullptr) << message;
+        Control().SetUserParameters(account);
+        std::this_thread::sleep_for(kShortLifetime * 2);
+        break;
+    }
+    case Gone::kPasswordChangedOnServer:
+        Sandbox().SetPassword(kUser, kPassword);
+        break;
+    }
+    const std::string account = "(" + std::string(kUser) + " at " + Sandbox().Url() + ")";
+
+    std::list<qor4::StatusWord> states;
+    std::string message;
+    EXPECT_EQ(Control().GetAccessStates({Handle(asset)}, true, {1, 2, -1}, false, states, message).GetCode(),
+              qor4::kResultSessionExpired);
+    EXPECT_NE(message.find(account), std::string::npos) << message;
+
+    std::vector<qor4::StatusWord> words;
+    std::vector<std::string> changeLists;
+    message.clear();
+    EXPECT_EQ(FileControl()
+                  .GetFilesStatus(CurrentAccount(), {FilesOf(asset).front()}, words, changeLists, message, 0)
+                  .GetCode(),
+              qor4::kResultSessionExpired);
+    EXPECT_NE(message.find(account), std::string::npos) << message;
+}
+
+std::string GoneName(const ::testing::TestParamInfo<Gone>& info)
+{
+    switch (info.param) {
+    case Gone::kNeverOpened:
+        return "NeverOpened";
+    case Gone::kExpiredByTheHost:
+        return "ExpiredByTheHost";
+    case Gone::kLifetimeOver:
+        return "LifetimeOver";
+    case Gone::kPasswordChangedOnServer:
+        return "PasswordChangedOnServer";
+    }
+    return "Unknown";
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, SessionGoneTest,
+                         ::testing::Values(Gone::kNeverOpened, Gone::kExpiredByTheHost, Gone::kLifetimeOver,
+                                           Gone::kPasswordChangedOnServer),
+                         GoneName);
 
 // A host whose plug-in has no account settings to re-open a session with: the user is told.
 TEST(SessionWithoutAccountSettingsTest, ReopeningShowsTheConnectionErrorAndFails)

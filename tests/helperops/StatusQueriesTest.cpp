@@ -92,6 +92,52 @@ TEST_F(StatusQueriesTest, AccessStatesAreOnePerObjectInOrderAndAnEmptyListAsksNo
     EXPECT_TRUE(Control().GetCalls().empty());
 }
 
+// The test kit's recorders, which the host's services sit behind here: each call once, as it was
+// asked, and the answer of the service underneath unchanged.
+TEST_F(StatusQueriesTest, RecordersKeepEachCallAsAskedAndPassTheAnswersOnUnchanged)
+{
+    standin::DbObject* held = AddCheckedInAsset("held");
+    standin::DbObject* clean = AddCheckedInAsset("clean");
+    LockAs(kOtherUser, held);
+    const std::vector<std::string> files{clean->GetAssetFile(), held->GetAssetFile()};
+    const standin::UserParameters* account = CurrentAccount();
+    Control().ClearCalls();
+    ServerRecord().ClearCalls();
+    FileControl().ClearCalls();
+
+    std::list<qor4::StatusWord> states;
+    ASSERT_EQ(HelperInterface().GetAccessStates(Handles({clean, held}), true, true, states).GetCode(), 0);
+    std::vector<std::string> changeLists;
+    std::vector<qor4::StatusWord> fileWords;
+    std::string message;
+    ASSERT_EQ(FileControl().GetFilesStatus(account, {files.back()}, fileWords, changeLists, message, 0), 0);
+
+    const std::vector<standin::RecordedCall> controlCalls = Control().GetCalls();
+    ASSERT_EQ(controlCalls.size(), 1u);
+    EXPECT_EQ(controlCalls[0].operation, "GetAccessStates");
+    EXPECT_EQ(controlCalls[0].arguments, (std::vector<std::string>{"clean", "held", "true", "true"}));
+    const std::vector<standin::RecordedCall> fileCalls = FileControl().Calls();
+    ASSERT_EQ(fileCalls.size(), 1u);
+    EXPECT_EQ(fileCalls[0].operation, standin::RecordingFileVersionControl::kGetFilesStatus);
+    EXPECT_EQ(fileCalls[0].arguments, (std::vector<std::string>{kUser, files.back()}));
+    const std::vector<standin::RecordedCall> serverCalls = ServerRecord().Calls();
+    ASSERT_EQ(serverCalls.size(), 2u);
+    EXPECT_EQ(serverCalls[0].operation, standin::ServerOp::kStatus);
+    EXPECT_EQ(serverCalls[0].arguments, files);
+    EXPECT_EQ(serverCalls[1].arguments, std::vector<std::string>{files.back()});
+
+    // The services underneath answer the same, and the recorders above them see nothing of it.
+    std::list<qor4::StatusWord> direct;
+    ASSERT_EQ(Control().Service().GetAccessStates(Handles({clean, held}), true, {1, 2, -1}, true, direct, message), 0);
+    EXPECT_EQ(states, direct);
+    EXPECT_EQ(states, (std::list<qor4::StatusWord>{0, fs::kCheckedOutByOther | fs::kLockedByOther}));
+    std::vector<qor4::StatusWord> directWords;
+    ASSERT_EQ(FileControl().Service().GetFilesStatus(account, {files.back()}, directWords, changeLists, message, 0), 0);
+    EXPECT_EQ(fileWords, directWords);
+    EXPECT_EQ(Control().GetCalls().size(), 1u);
+    EXPECT_EQ(FileControl().Calls().size(), 1u);
+}
+
 // Many files per object (more than the request's first guess of one per object) and an object
 // asked twice: each answer is its own object's, in order.
 TEST_F(StatusQueriesTest, AccessStatesOfObjectsWithManyFilesAndARepeatedObjectAreEachTheirOwn)
@@ -111,8 +157,8 @@ TEST_F(StatusQueriesTest, AccessStatesOfObjectsWithManyFilesAndARepeatedObjectAr
     for (standin::DbObject* asset : {held, first, second})
         for (const std::string& file : FilesOf(asset))
             expected.push_back(file);
-    ASSERT_FALSE(Server().Calls().empty());
-    EXPECT_EQ(Server().Calls().back().arguments, expected);
+    ASSERT_FALSE(ServerRecord().Calls().empty());
+    EXPECT_EQ(ServerRecord().Calls().back().arguments, expected);
 }
 
 // A null handle is no object of the data model: the query says so instead of reading through it.
@@ -122,14 +168,14 @@ TEST_F(StatusQueriesTest, ANullHandleIsAnInvalidObjectAndNoFileIsAsked)
     const qor4::DbObjectHandle none;
     std::list<qor4::StatusWord> states;
     std::string message;
-    Server().ClearCalls();
+    ServerRecord().ClearCalls();
 
     EXPECT_EQ(Control().GetAccessStates({Handle(asset), none}, true, {1, 2, -1}, false, states, message),
               standin::DataControl::kResultInvalidObject);
     EXPECT_EQ(message, standin::DataControl::kInvalidObjectText);
     EXPECT_FALSE(Control().HasExternalFiles(none, {1, 2, -1}));
     EXPECT_FALSE(Control().IsReadOnly(none, true, {1, 2, -1}));
-    EXPECT_TRUE(Server().Calls().empty());
+    EXPECT_TRUE(ServerRecord().Calls().empty());
 }
 
 } // namespace

@@ -36,7 +36,7 @@ protected:
             {"rock", LocalPath(kRock), {LocalPath(kRockTexture), LocalPath(kBigRockTexture)}, true});
         bigRock = Manager().CreateAsset({"rock_big", LocalPath(kBigRock), {LocalPath(kBigRockTexture)}, true});
         WithoutWindows();
-        Server().ClearCalls();
+        ServerRecord().ClearCalls();
     }
 
     standin::DbObject* rock = nullptr;

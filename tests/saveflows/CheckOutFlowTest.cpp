@@ -118,7 +118,7 @@ TEST_F(CheckOutObjectsTest, CancelledDialogOrRevisionControlOffCancelsAndChecksO
         SCOPED_TRACE(revisionControl ? "dialog cancelled" : "revision control off");
         Properties().SetUseSourceDataControl(revisionControl);
         if (revisionControl) AnswerDialog(DialogButton::Cancel);
-        Server().ClearCalls();
+        ServerRecord().ClearCalls();
         bool cancelled = false;
 
         EXPECT_FALSE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
@@ -126,7 +126,7 @@ TEST_F(CheckOutObjectsTest, CancelledDialogOrRevisionControlOffCancelsAndChecksO
         EXPECT_TRUE(cancelled);
         EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kEdit).empty());
         if (!revisionControl) {
-            EXPECT_TRUE(Server().Calls().empty());
+            EXPECT_TRUE(ServerRecord().Calls().empty());
         }
         EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
     }
@@ -288,7 +288,7 @@ TEST_F(PromptCheckOutObjectsTest, RetryAfterAFailedCheckOutRepeatsItInTheSameCha
     QStringList buttons = errors[0].buttons;
     buttons.sort();
     EXPECT_EQ(buttons, (QStringList{QStringLiteral("Cancel"), QStringLiteral("Ignore"), QStringLiteral("Retry")}));
-    const std::vector<standin::ServerCall> edits = ServerCallsOf(standin::ServerOp::kEdit);
+    const std::vector<standin::RecordedCall> edits = ServerCallsOf(standin::ServerOp::kEdit);
     ASSERT_EQ(edits.size(), 2u);
     EXPECT_EQ(edits[0].arguments, edits[1].arguments);
     ExpectStates({asset->GetAssetFile()}, CheckedOutIn(changeList));

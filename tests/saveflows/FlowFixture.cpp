@@ -188,10 +188,7 @@ std::vector<ModalDriver::Window> FlowFixture::BoxesTitled(const QString& title)
     return boxes;
 }
 
-std::vector<standin::ServerCall> FlowFixture::ServerCallsOf(const std::string& operation)
+std::vector<standin::RecordedCall> FlowFixture::ServerCallsOf(const std::string& operation)
 {
-    std::vector<standin::ServerCall> calls;
-    for (const standin::ServerCall& call : Server().Calls())
-        if (call.operation == operation) calls.push_back(call);
-    return calls;
+    return ServerRecord().CallsOf(operation);
 }

@@ -90,7 +90,7 @@ protected:
     bool StoredPrompt();
 
     // Server operations of one kind made so far.
-    std::vector<standin::ServerCall> ServerCallsOf(const std::string& operation);
+    std::vector<standin::RecordedCall> ServerCallsOf(const std::string& operation);
 
     // Message boxes the modal driver answered, by title; their buttons without "Show Details...".
     std::vector<ModalDriver::Window> BoxesTitled(const QString& title);

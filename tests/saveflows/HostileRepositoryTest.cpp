@@ -113,7 +113,7 @@ protected:
         rockBig = Manager().CreateAsset({"rock_big", LocalPath(kRockBig), {LocalPath(kRockBigTexture)}, true});
         before = Snapshot(outside);
         ASSERT_EQ(before.size(), 5u); // the folder, its file, the inner folder and its two files
-        Server().ClearCalls();
+        ServerRecord().ClearCalls();
     }
 
     void TearDown() override

@@ -94,7 +94,7 @@ TEST_F(HttpsFlowTest, ACertificateAcceptedForTheSessionIsAskedAboutOnce)
 {
     DistrustTheServer();
     std::vector<standin::ServerCertificate> asked;
-    FileControl().SetCertificateQuestion([&asked](const standin::ServerCertificate& certificate) {
+    FileControl().Service().SetCertificateQuestion([&asked](const standin::ServerCertificate& certificate) {
         asked.push_back(certificate);
         return true;
     });
@@ -118,7 +118,8 @@ TEST_F(HttpsFlowTest, ACertificateRejectedLocksNothingAndMakesNothingWritable)
     Properties().SetActionWhenEditingReadOnlyAsset(Props::kCheckOut);
     DistrustTheServer();
     int asked = 0;
-    FileControl().SetCertificateQuestion([&asked](const standin::ServerCertificate&) { return ++asked, false; });
+    FileControl().Service().SetCertificateQuestion(
+        [&asked](const standin::ServerCertificate&) { return ++asked, false; });
     ExpireSession();
     AnswerDialog(DialogButton::CheckOut);
     Modal().PressNext(QMessageBox::Ok); // the certificate, told once

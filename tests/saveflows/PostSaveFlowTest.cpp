@@ -166,7 +166,7 @@ TEST_F(PostSaveFlowTest, ANewAssetWhoseFilesAreAllOpenAlreadyIsLeftAsItIs)
     std::ofstream(file) << "early draft\n";
     const standin::AddResult added = Server().Add(CurrentSession(), {file}, changeList);
     ASSERT_TRUE(added.Succeeded()) << added.text;
-    Server().ClearCalls();
+    ServerRecord().ClearCalls();
 
     ASSERT_TRUE(Library().Save().Succeeded());
 
@@ -301,9 +301,9 @@ TEST_F(PostSaveFlowTest, OneStatusQueryOfTheSaveAnswersEveryNewAssetUntilTheNoti
 
     // One query, of every new file, before the first add; the state each add leaves is known
     // without asking again.
-    const std::vector<standin::ServerCall> queries = ServerCallsOf(standin::ServerOp::kStatus);
+    const std::vector<standin::RecordedCall> queries = ServerCallsOf(standin::ServerOp::kStatus);
     ASSERT_EQ(queries.size(), 1u);
-    EXPECT_EQ(Server().Calls().front().operation, standin::ServerOp::kStatus);
+    EXPECT_EQ(ServerRecord().Calls().front().operation, standin::ServerOp::kStatus);
     for (standin::DbObject* asset : assets)
         for (const std::string& file : FilesOf(asset)) {
             EXPECT_NE(std::find(queries[0].arguments.begin(), queries[0].arguments.end(), file),
@@ -464,7 +464,7 @@ TEST_F(BeforeTheFirstPasswordTest, TheSaveAsksForThePasswordThenMarksForAddAndDe
     EXPECT_EQ(StateOf(doomedFile).status, kMarkedForDelete);
     EXPECT_EQ(StateOf(table->GetAssetFile()).status, kMarkedForAdd);
     EXPECT_EQ(Sandbox().RunSvn(kUser, {"propget", "svn:needs-lock", QString::fromStdString(table->GetAssetFile())}), 0);
-    EXPECT_TRUE(standin::FindLeftOut(Control(), saved).Empty());
+    EXPECT_TRUE(standin::FindLeftOut(Control().Service(), saved).Empty());
 }
 
 TEST_F(BeforeTheFirstPasswordTest, ThePasswordCancelledTheAssetsAreNamedAsLeftOut)
@@ -477,12 +477,13 @@ TEST_F(BeforeTheFirstPasswordTest, ThePasswordCancelledTheAssetsAreNamedAsLeftOu
     EXPECT_EQ(Modal().Seen().size(), 1u) << "only the password dialog";
     EXPECT_EQ(WordSeenByAlice(table->GetAssetFile()), kNotInDepot);
     EXPECT_EQ(WordSeenByAlice(doomedFile) & kMarkedForDelete, 0u);
-    const standin::LeftOut left = standin::FindLeftOut(Control(), saved);
+    const standin::LeftOut left = standin::FindLeftOut(Control().Service(), saved);
     EXPECT_EQ(left.assets, std::vector<std::string>{"table"});
     EXPECT_EQ(left.removedFiles, std::vector<std::string>{doomedFile});
-    EXPECT_EQ(left.Describe(), "Revision control is not connected: not added to revision control: table\n"
-                               "Revision control is not connected: removed from disk but not marked for delete: " +
-                                   doomedFile + "\n");
+    // Named by the account that waits for its password.
+    const std::string notConnected = "Revision control is not connected (alice at " + Sandbox().Url() + ")";
+    EXPECT_EQ(left.Describe(), notConnected + ": not added to revision control: table\n" + notConnected +
+                                   ": removed from disk but not marked for delete: " + doomedFile + "\n");
 }
 
 } // namespace

@@ -134,7 +134,7 @@ TEST_P(ServerTroubleTest, ASubmitCancelledInFrontOfAStoppedServerSaysNothingWasS
     Modal().PressNext(QMessageBox::Cancel); // the progress box
 
     // As the host submits: through the services' backend, on the worker, with the progress box.
-    const standin::ChangeListResult submitted = FileControl().Backend().Submit(CurrentSession(), "");
+    const standin::ChangeListResult submitted = FileControl().Service().Backend().Submit(CurrentSession(), "");
 
     ASSERT_EQ(Modal().Seen().size(), 1u);
     EXPECT_EQ(Modal().Seen()[0].text, kProgressText);

@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <thread>
 
 namespace {
@@ -15,14 +14,17 @@ namespace {
 constexpr int kSessionRounds = 3;
 constexpr int kFaultRounds = 40;
 constexpr int kSlowMs = 1;
-// Far beyond one local status query, even under a sanitizer on a busy machine.
-constexpr auto kFirstAnswerWithin = std::chrono::seconds(30);
+// Queries the refresh answers while the UI thread switches faults: the switching goes on until then.
+constexpr int kQueriesWhileSwitching = 3;
+constexpr std::chrono::seconds kPatience{20};
+// Long enough for the check-out to reach the server's lock hook.
+constexpr auto kHookUnderWay = std::chrono::milliseconds(500);
 
 class SharedBackendTest : public FlowFixture {
 protected:
     // Runs refresh's status queries on a thread of their own, as the demo's tree does, until the
     // UI thread's work is done; returns how many answered and how many failed. The work starts once
-    // the refresh has answered, so that the two overlap however slowly the thread starts.
+    // the first query answered, and is given the count of answered queries.
     template <typename UiWork> std::pair<int, int> WhileRefreshing(const standin::FileList& files, UiWork work)
     {
         std::atomic<bool> stop{false};
@@ -35,10 +37,10 @@ protected:
                 ++(status.Succeeded() ? answered : failed);
             }
         });
-        const auto giveUp = std::chrono::steady_clock::now() + kFirstAnswerWithin;
+        const auto giveUp = std::chrono::steady_clock::now() + kPatience;
         while (answered == 0 && failed == 0 && std::chrono::steady_clock::now() < giveUp)
             std::this_thread::yield();
-        work();
+        work(answered);
         stop = true;
         refresh.join();
         return {answered.load(), failed.load()};
@@ -48,7 +50,7 @@ protected:
 TEST_F(SharedBackendTest, SessionsOpenedAndClosedOnTheUiThreadLeaveABackgroundRefreshAnswering)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
-    const auto [answered, failed] = WhileRefreshing({asset->GetAssetFile()}, [this] {
+    const auto [answered, failed] = WhileRefreshing({asset->GetAssetFile()}, [this](const std::atomic<int>&) {
         // Two sessions at a time, so that the sessions the refresh looks its own up among change shape.
         for (int round = 0; round < kSessionRounds; ++round) {
             std::vector<standin::SessionId> others;
@@ -72,8 +74,12 @@ TEST_F(SharedBackendTest, FaultsSwitchedOnTheUiThreadReachABackgroundRefreshWhol
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
     const std::string file = asset->GetAssetFile();
-    const auto [answered, failed] = WhileRefreshing({file}, [&] {
-        for (int round = 0; round < kFaultRounds; ++round) {
+    const auto [answered, failed] = WhileRefreshing({file}, [&](const std::atomic<int>& answeredSoFar) {
+        const int before = answeredSoFar;
+        const auto giveUp = std::chrono::steady_clock::now() + kPatience;
+        for (int round = 0; round < kFaultRounds || (answeredSoFar < before + kQueriesWhileSwitching &&
+                                                     std::chrono::steady_clock::now() < giveUp);
+             ++round) {
             Server().SetOtherUserState(file, qor4::FileStatus::kMarkedForAddByOther, kOtherUser);
             Server().SetSlow(standin::ServerOp::kStatus, kSlowMs);
             Server().FailNext(standin::ServerOp::kSubmit, standin::ServerCode::kServerError, "refused");
@@ -93,9 +99,10 @@ TEST_F(SharedBackendTest, FaultsSwitchedOnTheUiThreadReachABackgroundRefreshWhol
     EXPECT_NE(status.words[0] & qor4::FileStatus::kMarkedForAddByOther, 0u);
 }
 
-// What belongs to one thread stops at the first call from another: the save's memo (the UI thread's)
-// and the Subversion backend (the worker's). The child process of each death test runs this test
-// again from its start, so that both are bound as in the demo before the wrong thread calls.
+// What belongs to one thread stops a call from another: the save's memo belongs to the UI thread;
+// the Subversion backend runs one operation at a time, so a call while the worker's check-out waits
+// for the server (a slow lock hook) is a race. The child process of each death test runs this test
+// again from its start, so that everything is set up as in the demo before the wrong thread calls.
 TEST_F(SharedBackendTest, WhatBelongsToOneThreadStopsACallFromAnother)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -103,15 +110,23 @@ TEST_F(SharedBackendTest, WhatBelongsToOneThreadStopsACallFromAnother)
     const standin::FileList files{asset->GetAssetFile()};
     const standin::SessionId session = CurrentSession();
     ASSERT_TRUE(StatusMemo().Status(session, files, standin::StatusScope::kLocal).Succeeded());
-    const auto onAnotherThread = [](const std::function<void()>& call) {
-        std::thread other(call);
-        other.join();
-    };
-    EXPECT_DEATH(onAnotherThread([&] { StatusMemo().Status(session, files, standin::StatusScope::kLocal); }),
-                 "SaveStatusMemo::Status called on thread .*, but SaveStatusMemo belongs to thread");
-    // The worker ran the backend's operations so far; the test's own thread is another.
-    EXPECT_DEATH(Server().Status(session, files, standin::StatusScope::kLocal),
-                 "SvnBackend::Call called on thread .*, but SvnBackend belongs to thread");
+    EXPECT_DEATH(
+        {
+            std::thread other([&] { StatusMemo().Status(session, files, standin::StatusScope::kLocal); });
+            other.join();
+        },
+        "SaveStatusMemo::Status called on thread .*, but SaveStatusMemo belongs to thread");
+    EXPECT_DEATH(
+        {
+            ASSERT_TRUE(Sandbox().Server().SetHook("pre-lock", "#!/bin/sh\nsleep 5\nexit 0\n"));
+            std::thread checkOut([&] { Worker().Edit(session, files, ""); });
+            std::this_thread::sleep_for(kHookUnderWay);
+            Server().Status(session, files, standin::StatusScope::kLocal);
+            checkOut.join();
+        },
+        "SvnBackend::Call called on thread .*, but SvnBackend belongs to thread");
+    // Used in turn, as the tests' fixtures do, the backend serves either thread.
+    EXPECT_TRUE(Server().Status(session, files, standin::StatusScope::kLocal).Succeeded());
 }
 
 } // namespace

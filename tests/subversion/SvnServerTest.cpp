@@ -1,5 +1,7 @@
 // The project's own servers (svnserve, Apache over TLS): loopback only, and gone when stopped, and
-// when the process that started them dies, however it dies.
+// when the process that started them dies, however it dies; and the relay that puts distance
+// between them and their clients.
+#include "DelayRelay.h"
 #include "SvnSandbox.h"
 
 #include <QProcess>
@@ -12,7 +14,12 @@
 #include <sstream>
 #include <thread>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,6 +28,9 @@ using Transport = SvnSandbox::Transport;
 constexpr auto kPatience = std::chrono::seconds(5);
 constexpr const char* kLoopbackHex = "0100007F";
 constexpr const char* kListening = "0A";
+constexpr auto kDelayEachWay = std::chrono::milliseconds(60);
+// A command's connections through the relay: its own and a few more at most.
+constexpr int kMostConnections = 4;
 
 // Alive and not a zombie waiting for its parent.
 bool ProcessRuns(pid_t pid)
@@ -101,6 +111,74 @@ TEST_P(ServerTest, EndsWhenTheProcessThatStartedItIsKilled)
     holder.waitForFinished();
 
     EXPECT_TRUE(EndsWithin(server, kPatience)) << "the server outlived the process that started it";
+}
+
+// Through the relay, a command costs at least a round trip per turn the relay counted, and TLS
+// still finds the server's name (127.0.0.1) in its certificate.
+TEST_P(ServerTest, RelayDelaysEveryTurnAndCountsTurnsAndConnections)
+{
+    SvnSandbox sandbox(std::map<std::string, std::string>{{"alice", "pw"}}, GetParam());
+    ASSERT_EQ(sandbox.Error(), "");
+    standin::DelayRelay relay("127.0.0.1", sandbox.Server().Port(), kDelayEachWay);
+    ASSERT_EQ(relay.Error(), "");
+    const std::string url = relay.UrlThrough(sandbox.Url());
+    std::string expected = sandbox.Url();
+    const std::string serverPort = ":" + std::to_string(sandbox.Server().Port()) + "/";
+    expected.replace(expected.find(serverPort), serverPort.size(), ":" + std::to_string(relay.Port()) + "/");
+    EXPECT_EQ(url, expected);
+
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(sandbox.RunSvn("alice", {"info", QString::fromStdString(url)}), 0);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    const standin::DelayRelay::Counts counts = relay.Count();
+    EXPECT_GE(counts.connections, 1);
+    EXPECT_LE(counts.connections, kMostConnections);
+    // At least the greeting or handshake, the authentication and the question itself.
+    EXPECT_GE(counts.turns, 3);
+    EXPECT_GE(elapsed, 2 * kDelayEachWay * counts.turns) << counts.turns << " turns";
+
+    // Without delay the same command is quick, and counted on top.
+    relay.SetDelay(std::chrono::milliseconds(0));
+    const auto quickStart = std::chrono::steady_clock::now();
+    ASSERT_EQ(sandbox.RunSvn("alice", {"info", QString::fromStdString(url)}), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - quickStart, elapsed);
+    EXPECT_GT(relay.Count().connections, counts.connections);
+    EXPECT_GE(relay.Count().turns - counts.turns, 3);
+}
+
+// A server that goes away closes its clients' connections through the relay, after the delay.
+TEST(DelayRelayTest, ServerThatEndsClosesTheClientSide)
+{
+    SvnSandbox sandbox(std::map<std::string, std::string>{{"alice", "pw"}}, Transport::kSvn);
+    ASSERT_EQ(sandbox.Error(), "");
+    standin::DelayRelay relay("127.0.0.1", sandbox.Server().Port(), kDelayEachWay);
+    ASSERT_EQ(relay.Error(), "");
+
+    const int client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(client, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(relay.Port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    pollfd readable{client, POLLIN, 0};
+    char greeting[256];
+    ASSERT_EQ(poll(&readable, 1, static_cast<int>(std::chrono::milliseconds(kPatience).count())), 1);
+    ASSERT_GT(recv(client, greeting, sizeof greeting, 0), 0);
+    // svnserve greets first: only the way back is on the greeting's path.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, kDelayEachWay);
+    EXPECT_EQ(std::string(greeting, 9), "( success");
+    EXPECT_EQ(relay.Count().connections, 1);
+    EXPECT_EQ(relay.Count().turns, 0);
+
+    sandbox.Server().Stop();
+    char rest[256];
+    ssize_t got = 1;
+    while (got > 0 && poll(&readable, 1, static_cast<int>(std::chrono::milliseconds(kPatience).count())) == 1)
+        got = recv(client, rest, sizeof rest, 0);
+    EXPECT_EQ(got, 0) << "the client side stayed open";
+    close(client);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ServerTest, ::testing::Values(Transport::kSvn, Transport::kHttps),

@@ -55,12 +55,26 @@ void HostFixture::SetUp()
         backend = std::make_shared<standin::FaultyBackend>(std::move(inner));
         return backend;
     });
+    options.decorators.push_back([this](std::shared_ptr<standin::RevisionBackend> inner) {
+        recordingBackend = std::make_shared<standin::RecordingBackend>(std::move(inner));
+        return recordingBackend;
+    });
+    options.services.decorateDataControl = [this](qor4::QORPtr<standin::DataControl> service) {
+        const qor4::QORPtr<standin::RecordingDataControl> recorder =
+            standin::RecordingDataControl::Create(std::move(service));
+        dataControl = recorder.Get();
+        return qor4::QORPtr<qor4::IDataControl>(static_cast<qor4::IDataControl*>(dataControl));
+    };
+    options.services.decorateFileControl = [this](qor4::QORPtr<standin::FileVersionControl> service) {
+        const qor4::QORPtr<standin::RecordingFileVersionControl> recorder =
+            standin::RecordingFileVersionControl::Create(std::move(service));
+        fileVersionControl = recorder.Get();
+        return qor4::QORPtr<qor4::IFileVersionControl>(static_cast<qor4::IFileVersionControl*>(fileVersionControl));
+    };
     // A system of its own for every test: the host resets it.
     host = std::make_unique<standin::StandinHost>(options);
     standin::System& system = standin::System::Instance();
     svnBackend = &host->Subversion();
-    dataControl = host->Model().Control();
-    fileVersionControl = host->Model().FileControl();
     manager = host->Model().Manager().Get();
     library = &host->Model().Library();
     prefs = &host->Prefs();
@@ -79,7 +93,7 @@ void HostFixture::SetUp()
     properties->SetUseSourceDataControl(true);
     ASSERT_NE(CurrentAccount(), nullptr) << "the current user could not log in";
 
-    backend->ClearCalls();
+    recordingBackend->ClearCalls();
     dataControl->ClearCalls();
     fileVersionControl->ClearCalls();
     log.Clear();
@@ -189,7 +203,7 @@ standin::DbObject* HostFixture::AddAsset(const std::string& name, int externalFi
     }
     const std::string assetFile = localPaths.front();
     localPaths.erase(localPaths.begin());
-    backend->ClearCalls();
+    recordingBackend->ClearCalls();
     return manager->CreateAsset({name, assetFile, localPaths, true});
 }
 
@@ -229,7 +243,7 @@ std::string HostFixture::LocalPath(const std::string& depotPath) const
 void HostFixture::CheckIn(const std::string& depotPath, const std::string& content)
 {
     EXPECT_EQ(sandbox->Commit(kUser, {{depotPath, content}}), "");
-    backend->ClearCalls();
+    recordingBackend->ClearCalls();
 }
 
 qor4::QORHandle<qor4::IDbObject> HostFixture::RemovedAssetHandle(const std::string& name)
@@ -268,12 +282,12 @@ void HostFixture::SubmitAs(const std::string& user, const standin::DbObject* ass
 
 standin::StatusResult HostFixture::StatusOf(const std::vector<std::string>& files)
 {
-    return backend->Status(CurrentSession(), files, standin::StatusScope::kWithRepository);
+    return recordingBackend->Status(CurrentSession(), files, standin::StatusScope::kWithRepository);
 }
 
 bool HostFixture::SessionWorks()
 {
-    return backend
+    return recordingBackend
         ->Status(CurrentSession(), {LocalPath(std::string(kAssetFolder) + "probe.qor")},
                  standin::StatusScope::kWithRepository)
         .Succeeded();
@@ -337,8 +351,5 @@ std::vector<std::string> HostFixture::LogTexts(Log::MsgType type) const
 
 int HostFixture::DataControlCallCount(const std::string& operation)
 {
-    int count = 0;
-    for (const auto& call : dataControl->GetCalls())
-        count += call.operation == operation;
-    return count;
+    return static_cast<int>(dataControl->CallsOf(operation).size());
 }

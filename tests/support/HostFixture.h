@@ -4,9 +4,11 @@
 // "RevisionControlPropertiesMgr" and the UI helper built through the plug-in's registered factory.
 // Behind the proxy: a data model with an open item library, and a data control and file-version-
 // control service over a Subversion backend (behind the fault decorator) talking to a svnserve of
-// the test's own, with a working copy per user. The current user (kUser, empty password) is logged
-// in and revision control is switched on. The log goes to a MemoryLog. TearDown checks that the
-// plug-in left no command, service reference or connection behind.
+// the test's own, with a working copy per user. The test kit's recorders keep the calls the
+// services and the backend were asked: each service is carried behind its recorder, and the
+// backend's recorder sits outside the fault decorator (a call a fault answers is recorded too). The current user
+// (kUser, empty password) is logged in and revision control is switched on. The log goes to a MemoryLog. TearDown
+// checks that the plug-in left no command, service reference or connection behind.
 //
 // Windows: tests start "with windows" (a small top-level widget is shown); WithoutWindows() removes
 // every top-level widget, so that IsInteractive() answers false. Modal windows a flow opens are
@@ -26,6 +28,9 @@
 #include "MemoryLog.h"
 #include "PrefManager.h"
 #include "QORDBProxy.h"
+#include "RecordingBackend.h"
+#include "RecordingDataControl.h"
+#include "RecordingFileVersionControl.h"
 #include "StandinHost.h"
 #include "SvnBackend.h"
 #include "SvnSandbox.h"
@@ -116,14 +121,17 @@ protected:
     standin::PrefManager& Prefs() { return *prefs; }
     standin::CommandManager& Commands() { return *commands; }
     standin::QORDBProxy& Proxy() { return *proxy; }
-    // The backend the services use: the fault decorator over the Subversion backend.
+    // The fault decorator over the Subversion backend, for faults.
     standin::FaultyBackend& Server() { return *backend; }
+    // The backend the services use, which records their calls: the recorder over the fault decorator.
+    standin::RecordingBackend& ServerRecord() { return *recordingBackend; }
     SvnSandbox& Sandbox() { return *sandbox; }
-    // The Subversion backend itself, under the decorator.
+    // The Subversion backend itself, under the decorators.
     standin::SvnBackend& Subversion() { return *svnBackend; }
-    standin::DataControl& Control() { return *dataControl; }
+    // The services as the plug-in reaches them: each behind its recorder (Service() is underneath).
+    standin::RecordingDataControl& Control() { return *dataControl; }
     qor4::QORPtr<qor4::IDataControl> ControlPtr() { return qor4::QORPtr<qor4::IDataControl>(dataControl); }
-    standin::FileVersionControl& FileControl() { return *fileVersionControl; }
+    standin::RecordingFileVersionControl& FileControl() { return *fileVersionControl; }
     // Between the services and the backend: the post-save status memo, then the worker thread.
     standin::SaveStatusMemo& StatusMemo() { return host->Model().StatusMemo(); }
     standin::WorkerBackend& Worker() { return host->Model().Worker(); }
@@ -165,9 +173,10 @@ private:
     // Parts of the host, for the accessors above.
     standin::SvnBackend* svnBackend = nullptr;
     std::shared_ptr<standin::FaultyBackend> backend;
+    std::shared_ptr<standin::RecordingBackend> recordingBackend;
     std::map<std::string, standin::SessionId> otherSessions;
-    standin::DataControl* dataControl = nullptr;
-    standin::FileVersionControl* fileVersionControl = nullptr;
+    standin::RecordingDataControl* dataControl = nullptr;               // held by the instance
+    standin::RecordingFileVersionControl* fileVersionControl = nullptr; // held by the instance
     standin::DataModelMgr* manager = nullptr;
     standin::ItemLibrary* library = nullptr;
     standin::PrefManager* prefs = nullptr;

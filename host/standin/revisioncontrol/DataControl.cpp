@@ -19,20 +19,7 @@ namespace fs = qor4::FileStatus;
 namespace {
 constexpr const char* kCannotList = "The pending changelists could not be listed";
 constexpr const char* kCannotCreate = "The new changelist could not be created";
-constexpr const char* kYes = "true";
-constexpr const char* kNo = "false";
 constexpr qor4::StatusWord kOpenedByUser = fs::kCheckedOut | fs::kMarkedForAdd | fs::kMarkedForDelete;
-
-const char* Flag(bool value)
-{
-    return value ? kYes : kNo;
-}
-
-std::string NameOf(const qor4::DbObjectHandle& object)
-{
-    const DbObject* found = ToDbObject(object);
-    return found ? found->GetName() : std::string("<null>");
-}
 
 void AppendUnique(std::vector<std::string>& files, const std::string& file)
 {
@@ -114,6 +101,12 @@ bool DataControl::EnterSession(qor4::qorResult& result, std::string& text)
         text += std::string(ServerText::kNotLoggedIn) + "\n";
         return false;
     }
+    // An account waiting for its password: the backend knows no session to name it by.
+    if (m_account->Session() == 0) {
+        result = qor4::kResultSessionExpired;
+        text += ServerText::OfSession(ServerText::kNotLoggedIn, m_account->User(), m_account->Server()) + "\n";
+        return false;
+    }
     return true;
 }
 
@@ -127,30 +120,8 @@ SessionId DataControl::Session() const
     return m_account ? m_account->Session() : 0;
 }
 
-void DataControl::Record(const char* operation, std::vector<std::string> arguments)
-{
-    if (m_recording) m_calls.push_back({operation, std::move(arguments)});
-}
-
-std::vector<std::string> DataControl::Describe(const qor4::DbObjectList& objects)
-{
-    std::vector<std::string> names;
-    for (const auto& object : objects)
-        names.push_back(NameOf(object));
-    return names;
-}
-
-std::vector<std::string> DataControl::GetCallNames() const
-{
-    std::vector<std::string> names;
-    for (const Call& call : m_calls)
-        names.push_back(call.operation);
-    return names;
-}
-
 bool DataControl::IsChangeListValid(const std::string& changeList)
 {
-    RecordWith("IsChangeListValid", [&] { return std::vector<std::string>{changeList}; });
     qor4::qorResult result;
     std::string ignored;
     return EnterSession(result, ignored) && m_backend->IsChangeListValid(Session(), changeList);
@@ -158,7 +129,6 @@ bool DataControl::IsChangeListValid(const std::string& changeList)
 
 qor4::qorResult DataControl::GetPendingChangeLists(std::list<std::string>& changeLists, std::string& message)
 {
-    RecordWith("GetPendingChangeLists", [&] { return std::vector<std::string>{}; });
     qor4::qorResult result;
     std::string notLoggedIn;
     if (!EnterSession(result, notLoggedIn)) return FailAndLog(kCannotList, result.GetCode(), notLoggedIn, message);
@@ -171,7 +141,6 @@ qor4::qorResult DataControl::GetPendingChangeLists(std::list<std::string>& chang
 qor4::qorResult DataControl::GetChangeListDescription(const std::string& changeList, std::string& description,
                                                       std::string& message)
 {
-    RecordWith("GetChangeListDescription", [&] { return std::vector<std::string>{changeList}; });
     qor4::qorResult result;
     if (!EnterSession(result, message)) return result;
     const DescriptionResult found = m_backend->ChangeListDescription(Session(), changeList);
@@ -183,7 +152,6 @@ qor4::qorResult DataControl::GetChangeListDescription(const std::string& changeL
 qor4::qorResult DataControl::CreateChangeList(const std::string& description, std::string& changeList,
                                               std::string& message)
 {
-    RecordWith("CreateChangeList", [&] { return std::vector<std::string>{description}; });
     qor4::qorResult result;
     std::string notLoggedIn;
     if (!EnterSession(result, notLoggedIn)) return FailAndLog(kCannotCreate, result.GetCode(), notLoggedIn, message);
@@ -197,25 +165,20 @@ qor4::qorResult DataControl::CheckOut(const qor4::DbObjectList& objects, bool in
                                       const qor4::DataControlContext&, const std::string& changeList,
                                       std::string& errorText)
 {
-    return ChangeFiles("CheckOut", objects, includeExternal, changeList, errorText, &RevisionBackend::Edit);
+    return ChangeFiles(objects, includeExternal, changeList, errorText, &RevisionBackend::Edit);
 }
 
 qor4::qorResult DataControl::MarkForAdd(const qor4::DbObjectList& objects, bool includeExternal,
                                         const qor4::DataControlContext&, const std::string& changeList,
                                         std::string& errorText)
 {
-    return ChangeFiles("MarkForAdd", objects, includeExternal, changeList, errorText, &RevisionBackend::Add);
+    return ChangeFiles(objects, includeExternal, changeList, errorText, &RevisionBackend::Add);
 }
 
-qor4::qorResult DataControl::ChangeFiles(const char* operation, const qor4::DbObjectList& objects, bool includeExternal,
+qor4::qorResult DataControl::ChangeFiles(const qor4::DbObjectList& objects, bool includeExternal,
                                          const std::string& changeList, std::string& errorText,
                                          const FileChange& change)
 {
-    RecordWith(operation, [&] {
-        std::vector<std::string> arguments = Describe(objects);
-        arguments.insert(arguments.end(), {Flag(includeExternal), changeList});
-        return arguments;
-    });
     std::vector<std::string> files;
     if (!ListFiles(objects, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, errorText);
     qor4::qorResult result;
@@ -227,14 +190,9 @@ qor4::qorResult DataControl::ChangeFiles(const char* operation, const qor4::DbOb
 }
 
 qor4::qorResult DataControl::GetAccessStates(const qor4::DbObjectList& objects, bool includeExternal,
-                                             const qor4::DataControlContext&, bool refresh,
+                                             const qor4::DataControlContext&, bool /*refresh*/,
                                              std::list<qor4::StatusWord>& states, std::string& message)
 {
-    RecordWith("GetAccessStates", [&] {
-        std::vector<std::string> arguments = Describe(objects);
-        arguments.insert(arguments.end(), {Flag(includeExternal), Flag(refresh)});
-        return arguments;
-    });
     // Each file once, in first-seen order; each object's word is the OR of its files' words. The
     // names are looked up by views into the objects' own, which nothing changes during the call:
     // at 100,000 objects a copy and a list per object cost a tenth of the whole query.
@@ -273,7 +231,6 @@ qor4::qorResult DataControl::GetObjectUsers(const qor4::DbObjectHandle& object, 
                                             const qor4::DataControlContext&, std::list<std::string>& users,
                                             std::string& message)
 {
-    RecordWith("GetObjectUsers", [&] { return std::vector<std::string>{NameOf(object), Flag(includeExternal)}; });
     std::vector<std::string> files;
     if (!ObjectFiles(object, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, message);
     qor4::qorResult result;
@@ -287,7 +244,6 @@ qor4::qorResult DataControl::GetObjectUsers(const qor4::DbObjectHandle& object, 
 
 bool DataControl::IsReadOnly(const qor4::DbObjectHandle& object, bool includeExternal, const qor4::DataControlContext&)
 {
-    RecordWith("IsReadOnly", [&] { return std::vector<std::string>{NameOf(object), Flag(includeExternal)}; });
     // Asked of every dirty object at every save: the files are looked at where they are kept.
     const DbObject* found = ToDbObject(object);
     if (!found || !found->IsAlive() || !found->GetOwningAsset()) return false;
@@ -303,7 +259,6 @@ bool DataControl::IsReadOnly(const qor4::DbObjectHandle& object, bool includeExt
 bool DataControl::QueryObjectFlag(const qor4::DbObjectHandle& object, bool includeExternal,
                                   const qor4::DataControlContext&)
 {
-    RecordWith("QueryObjectFlag", [&] { return std::vector<std::string>{NameOf(object), Flag(includeExternal)}; });
     std::vector<std::string> files;
     qor4::qorResult result;
     std::string ignored;
@@ -317,7 +272,6 @@ bool DataControl::QueryObjectFlag(const qor4::DbObjectHandle& object, bool inclu
 qor4::qorResult DataControl::QueryObjectState(const qor4::DbObjectHandle& object, bool includeExternal,
                                               const qor4::DataControlContext&, bool& isControlled)
 {
-    RecordWith("QueryObjectState", [&] { return std::vector<std::string>{NameOf(object), Flag(includeExternal)}; });
     isControlled = false;
     std::vector<std::string> files;
     std::string ignored;
@@ -336,9 +290,6 @@ qor4::qorResult DataControl::GetObjectFileList(const qor4::DbObjectHandle& objec
                                                const qor4::DataControlContext&, bool onlyExisting,
                                                std::set<std::string>& files)
 {
-    RecordWith("GetObjectFileList", [&] {
-        return std::vector<std::string>{NameOf(object), Flag(includeExternal), Flag(onlyExisting)};
-    });
     std::vector<std::string> found;
     if (!ObjectFiles(object, includeExternal, found)) return kResultInvalidObject;
     for (const std::string& file : found)
@@ -349,7 +300,6 @@ qor4::qorResult DataControl::GetObjectFileList(const qor4::DbObjectHandle& objec
 qor4::qorResult DataControl::GetObjectFiles(const qor4::DbObjectHandle& object, const qor4::DataControlContext&,
                                             std::set<std::string>& files)
 {
-    RecordWith("GetObjectFiles", [&] { return std::vector<std::string>{NameOf(object)}; });
     std::vector<std::string> found;
     if (!ObjectFiles(object, true, found)) return kResultInvalidObject;
     files.insert(found.begin(), found.end());
@@ -359,7 +309,6 @@ qor4::qorResult DataControl::GetObjectFiles(const qor4::DbObjectHandle& object, 
 qor4::qorResult DataControl::MakeWritable(const qor4::DbObjectHandle& object, bool includeExternal,
                                           const qor4::DataControlContext&, std::string& errorText)
 {
-    RecordWith("MakeWritable", [&] { return std::vector<std::string>{NameOf(object), Flag(includeExternal)}; });
     std::vector<std::string> files;
     if (!ObjectFiles(object, includeExternal, files)) return Fail(kResultInvalidObject, kInvalidObjectText, errorText);
     files.erase(std::remove_if(files.begin(), files.end(), [](const std::string& file) { return !FileExists(file); }),
@@ -376,9 +325,6 @@ qor4::qorResult DataControl::GetFiles(const qor4::DbObjectList& objects, bool in
                                       const qor4::DataControlContext&, bool onlyExisting, std::set<std::string>& files,
                                       std::vector<std::set<std::string>>& filesPerObject)
 {
-    std::vector<std::string> arguments = Describe(objects);
-    arguments.insert(arguments.end(), {Flag(includeExternal), Flag(onlyExisting)});
-    Record("GetFiles", std::move(arguments));
     for (const auto& object : objects) {
         std::vector<std::string> found;
         if (!ObjectFiles(object, includeExternal, found)) return kResultInvalidObject;
@@ -392,11 +338,8 @@ qor4::qorResult DataControl::GetFiles(const qor4::DbObjectList& objects, bool in
 }
 
 qor4::qorResult DataControl::CollectAssets(const qor4::DataControlContext&, const qor4::DbObjectList& objects,
-                                           int flags, std::set<qor4::DbObjectHandle>& assets)
+                                           int /*flags*/, std::set<qor4::DbObjectHandle>& assets)
 {
-    std::vector<std::string> arguments = Describe(objects);
-    arguments.push_back(std::to_string(flags));
-    Record("CollectAssets", std::move(arguments));
     for (const auto& object : objects) {
         const DbObject* found = ToDbObject(object);
         if (!found || !found->IsAlive() || !found->GetOwningAsset()) continue;
@@ -409,7 +352,6 @@ qor4::qorResult DataControl::CollectAssets(const qor4::DataControlContext&, cons
 qor4::qorResult DataControl::CollectRelatedObjects(const qor4::DbObjectList& objects,
                                                    std::set<qor4::DbObjectHandle>& related)
 {
-    RecordWith("CollectRelatedObjects", [&] { return Describe(objects); });
     for (const auto& object : objects) {
         const DbObject* found = ToDbObject(object);
         if (!found) continue;
@@ -424,7 +366,6 @@ qor4::qorResult DataControl::CollectRelatedObjects(const qor4::DbObjectList& obj
 
 qor4::qorResult DataControl::SetUserParameters(const qor4::IUserParameters* parameters)
 {
-    RecordWith("SetUserParameters", [&] { return std::vector<std::string>{parameters ? "account" : "none"}; });
     if (!parameters) {
         m_account = m_accounts ? m_accounts->Waiting() : nullptr;
         accountChanged(m_account);
@@ -439,20 +380,17 @@ qor4::qorResult DataControl::SetUserParameters(const qor4::IUserParameters* para
 
 const qor4::IUserParameters* DataControl::GetCurrentUserParameters()
 {
-    RecordWith("GetCurrentUserParameters", [&] { return std::vector<std::string>{}; });
     return m_account;
 }
 
 std::string DataControl::GetObjectName(const qor4::DbObjectHandle& object, const qor4::DataControlContext&)
 {
-    RecordWith("GetObjectName", [&] { return std::vector<std::string>{NameOf(object)}; });
     const DbObject* found = ToDbObject(object);
     return found ? found->GetName() : std::string();
 }
 
 bool DataControl::QueryObjectInContext(const qor4::DataControlContext&, const qor4::DbObjectHandle& object)
 {
-    RecordWith("QueryObjectInContext", [&] { return std::vector<std::string>{NameOf(object)}; });
     std::vector<std::string> files;
     if (!m_account || !ObjectFiles(object, true, files) || files.empty()) return false;
     const QString root = QString::fromStdString(m_account->Workspace());
@@ -465,7 +403,6 @@ bool DataControl::QueryObjectInContext(const qor4::DataControlContext&, const qo
 
 bool DataControl::HasExternalFiles(const qor4::DbObjectHandle& object, const qor4::DataControlContext&)
 {
-    RecordWith("HasExternalFiles", [&] { return std::vector<std::string>{NameOf(object)}; });
     const DbObject* found = ToDbObject(object);
     if (!found) return false;
     const std::vector<std::string>& external = found->GetExternalFiles();

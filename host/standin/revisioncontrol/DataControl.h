@@ -36,13 +36,6 @@ public:
     static constexpr std::int32_t kResultForeignAccount = -12;
     static constexpr const char* kInvalidObjectText = "The object is not a valid data-base object.\n";
 
-    // One call of the interface, for tests: the operation's name and its arguments as text
-    // (object names, flags, changelist).
-    struct Call {
-        std::string operation;
-        std::vector<std::string> arguments;
-    };
-
     // Shares the backend and the accounts with the file-version-control service of the same
     // instance; without accounts, "no account" is only that.
     static qor4::QORPtr<DataControl> Create(std::shared_ptr<RevisionBackend> backend,
@@ -96,16 +89,13 @@ public:
     bool QueryObjectInContext(const qor4::DataControlContext& context, const qor4::DbObjectHandle& object) override;
     bool HasExternalFiles(const qor4::DbObjectHandle& object, const qor4::DataControlContext& context) override;
 
-    // The account has an open session (asked of the backend, not of the server; not recorded).
+    // The account has an open session (asked of the backend, not of the server).
     bool IsConnected();
+    // The account it acts for now (null: none); not recorded.
+    const UserParameters* Account() const { return m_account; }
     // The account the data control acts for now (null: none), each time it is set.
     boost::signals2::signal<void(const UserParameters*)> accountChanged;
 
-    const std::vector<Call>& GetCalls() const { return m_calls; }
-    // The call record is the stand-in's, for tests; a benchmark of the plug-in switches it off.
-    void SetRecording(bool recording) { m_recording = recording; }
-    void ClearCalls() { m_calls.clear(); }
-    std::vector<std::string> GetCallNames() const;
     int GetRefCount() const { return m_refs; }
 
 private:
@@ -118,24 +108,15 @@ private:
     // The account's session; false (and -34 with a text) without an account.
     bool EnterSession(qor4::qorResult& result, std::string& text);
     SessionId Session() const;
-    void Record(const char* operation, std::vector<std::string> arguments);
-    // Builds the arguments only while calls are recorded.
-    template <typename MakeArguments> void RecordWith(const char* operation, MakeArguments makeArguments)
-    {
-        if (m_recording) m_calls.push_back({operation, makeArguments()});
-    }
-    static std::vector<std::string> Describe(const qor4::DbObjectList& objects);
     // Check-out and mark-for-add: the objects' files handed to one backend operation.
     using FileChange = std::function<ServerResult(RevisionBackend&, SessionId, const FileList&, const std::string&)>;
-    qor4::qorResult ChangeFiles(const char* operation, const qor4::DbObjectList& objects, bool includeExternal,
-                                const std::string& changeList, std::string& errorText, const FileChange& change);
+    qor4::qorResult ChangeFiles(const qor4::DbObjectList& objects, bool includeExternal, const std::string& changeList,
+                                std::string& errorText, const FileChange& change);
 
     std::shared_ptr<RevisionBackend> m_backend;
     std::shared_ptr<AccountBook> m_accounts;
     int m_refs = 0;
     const UserParameters* m_account = nullptr;
-    std::vector<Call> m_calls;
-    bool m_recording = true;
 };
 
 } // namespace standin

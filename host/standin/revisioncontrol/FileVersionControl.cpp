@@ -55,22 +55,25 @@ const UserParameters* FileVersionControl::FindAccount(const qor4::IUserParameter
     return m_accounts->Find(account);
 }
 
-const UserParameters* FileVersionControl::Enter(const char* operation, const qor4::IUserParameters* account,
-                                                const std::list<std::string>& files, std::string& text)
+const UserParameters* FileVersionControl::Enter(const qor4::IUserParameters* account, std::string& text)
 {
     const UserParameters* known = FindAccount(account);
-    std::vector<std::string> arguments{known ? known->User() : std::string()};
-    arguments.insert(arguments.end(), files.begin(), files.end());
-    m_calls.push_back({operation, std::move(arguments)});
     if (!known) text = std::string(kUnknownAccountText) + "\n";
     return known;
+}
+
+bool FileVersionControl::InSession(const UserParameters& account, std::string& text)
+{
+    // An account waiting for its password: the backend knows no session to name it by.
+    if (account.Session() != 0) return true;
+    text = ServerText::OfSession(ServerText::kNotLoggedIn, account.User(), account.Server()) + "\n";
+    return false;
 }
 
 const qor4::IUserParameters*
 FileVersionControl::CreateUserParameters(const std::string& userName, const std::string& password,
                                          const std::string& server, const std::string& workspace, std::string& message)
 {
-    m_calls.push_back({kCreateUserParameters, {userName, server, workspace}});
     Credentials credentials{userName, password, server, workspace, m_accounts->AcceptedCertificates()};
     LoginResult login = m_backend->OpenSession(credentials);
     if (login.Failed() && !login.certificate.Empty() && m_certificateQuestion &&
@@ -105,8 +108,9 @@ FileVersionControl::CreateUserParameters(const std::string& userName, const std:
 qor4::qorResult FileVersionControl::RevertFiles(const qor4::IUserParameters* account,
                                                 const std::list<std::string>& files, std::string& errorText)
 {
-    const UserParameters* known = Enter(kRevertFiles, account, files, errorText);
+    const UserParameters* known = Enter(account, errorText);
     if (!known) return kResultUnknownAccount;
+    if (!InSession(*known, errorText)) return qor4::kResultSessionExpired;
     const ServerResult result = m_backend->Revert(known->Session(), ToVector(files));
     errorText = result.text;
     return result.code;
@@ -116,8 +120,9 @@ qor4::qorResult FileVersionControl::GetUsers(const qor4::IUserParameters* accoun
                                              std::list<std::string>& users, std::string& message, bool includeLocks)
 {
     users.clear();
-    const UserParameters* known = Enter(kGetUsers, account, files, message);
+    const UserParameters* known = Enter(account, message);
     if (!known) return kResultUnknownAccount;
+    if (!InSession(*known, message)) return qor4::kResultSessionExpired;
     const UsersResult result = m_backend->Users(known->Session(), ToVector(files), includeLocks);
     message = result.text;
     users.assign(result.users.begin(), result.users.end());
@@ -128,9 +133,9 @@ qor4::qorResult FileVersionControl::MarkForDelete(const qor4::IUserParameters* a
                                                   const std::list<std::string>& files, const std::string& changeList,
                                                   std::string& errorText)
 {
-    const UserParameters* known = Enter(kMarkForDelete, account, files, errorText);
+    const UserParameters* known = Enter(account, errorText);
     if (!known) return kResultUnknownAccount;
-    m_calls.back().arguments.push_back(changeList);
+    if (!InSession(*known, errorText)) return qor4::kResultSessionExpired;
     const ServerResult result = m_backend->Delete(known->Session(), ToVector(files), changeList);
     errorText = result.text;
     return result.code;
@@ -144,8 +149,9 @@ qor4::qorResult FileVersionControl::GetFilesStatus(const qor4::IUserParameters* 
 {
     status.clear();
     changeLists.clear();
-    const UserParameters* known = Enter(kGetFilesStatus, account, files, message);
+    const UserParameters* known = Enter(account, message);
     if (!known) return kResultUnknownAccount;
+    if (!InSession(*known, message)) return qor4::kResultSessionExpired;
     StatusResult result = m_backend->Status(known->Session(), ToVector(files), StatusScope::kWithRepository);
     message = result.text;
     status = std::move(result.words);
@@ -155,7 +161,6 @@ qor4::qorResult FileVersionControl::GetFilesStatus(const qor4::IUserParameters* 
 
 void FileVersionControl::SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate)
 {
-    m_calls.push_back({kSetTimeOutDelegate, {delegate ? "delegate" : ""}});
     m_backend->SetTimeOutDelegate(delegate);
 }
 

@@ -24,13 +24,6 @@ public:
     FileVersionControl(const FileVersionControl&) = delete;
     FileVersionControl& operator=(const FileVersionControl&) = delete;
 
-    // Operation names of the call record.
-    static constexpr const char* kCreateUserParameters = "CreateUserParameters";
-    static constexpr const char* kRevertFiles = "RevertFiles";
-    static constexpr const char* kGetUsers = "GetUsers";
-    static constexpr const char* kMarkForDelete = "MarkForDelete";
-    static constexpr const char* kGetFilesStatus = "GetFilesStatus";
-    static constexpr const char* kSetTimeOutDelegate = "SetTimeOutDelegate";
     static constexpr std::int32_t kResultUnknownAccount = -9;
     static constexpr const char* kUnknownAccountText = "No valid account: log in to the revision-control server first.";
 
@@ -65,19 +58,17 @@ public:
     const UserParameters* FindAccount(const qor4::IUserParameters* account) const;
     const std::shared_ptr<AccountBook>& Accounts() const { return m_accounts; }
     RevisionBackend& Backend() const { return *m_backend; }
-    const std::vector<ServerCall>& Calls() const { return m_calls; }
-    void ClearCalls() { m_calls.clear(); }
 
 private:
     FileVersionControl(std::shared_ptr<RevisionBackend> backend, std::shared_ptr<AccountBook> accounts);
     ~FileVersionControl();
-    // Records the call and finds the account; null (with the text) for an unknown account.
-    const UserParameters* Enter(const char* operation, const qor4::IUserParameters* account,
-                                const std::list<std::string>& files, std::string& text);
+    // The account; null (with the text) for an unknown account.
+    const UserParameters* Enter(const qor4::IUserParameters* account, std::string& text);
+    // False, with the session-expired text naming the account, when it has no session yet.
+    static bool InSession(const UserParameters& account, std::string& text);
 
     std::shared_ptr<RevisionBackend> m_backend;
     std::shared_ptr<AccountBook> m_accounts;
-    std::vector<ServerCall> m_calls;
     CertificateQuestion m_certificateQuestion;
     int m_references = 0;
 };

@@ -44,7 +44,7 @@ constexpr std::int32_t kPartlyDone = -13;
 constexpr std::int32_t kOutcomeUnknown = -14;
 } // namespace ServerCode
 
-// Names of the operations, as used by the fault decorator's call record, faults and slowness.
+// Names of the operations, as the test kit's decorators use them (call records, faults, slowness).
 namespace ServerOp {
 constexpr const char* kAll = "*"; // every operation (faults and slowness only)
 constexpr const char* kLogin = "Login";
@@ -63,12 +63,6 @@ constexpr const char* kIsChangeListValid = "IsChangeListValid";
 constexpr const char* kSubmit = "Submit";
 } // namespace ServerOp
 
-// One call as a call record keeps it: the operation and its arguments (files, changelist...).
-struct ServerCall {
-    std::string operation; // a ServerOp name
-    std::vector<std::string> arguments;
-};
-
 // Fixed texts that callers may rely on.
 namespace ServerText {
 constexpr const char* kSessionExpired = "Your session has expired, please login again.";
@@ -78,6 +72,12 @@ constexpr const char* kInvalidPassword = "Invalid password";
 constexpr const char* kCancelled = "Operation cancelled by user";
 // Begins each host-log entry that tells what became of interrupted work (ServerResult::settled).
 constexpr const char* kSettled = "After an interruption: ";
+// A session text as the host writes it: the fixed text, then whose session it is and where, so that
+// a user with several accounts knows which one wants the password ("... (alice at svn://host/repo)").
+inline std::string OfSession(const char* text, const std::string& user, const std::string& server)
+{
+    return std::string(text) + " (" + user + " at " + server + ")";
+}
 } // namespace ServerText
 
 struct ServerResult {

@@ -3,6 +3,7 @@
 #include "DataControl.h"
 #include "DbObject.h"
 #include "ModelSaver.h"
+#include "UserParameters.h"
 
 namespace standin {
 
@@ -18,13 +19,13 @@ std::string Joined(const std::vector<std::string>& names)
 
 std::string LeftOut::Describe() const
 {
+    constexpr const char* kNotConnected = "Revision control is not connected";
+    const std::string notConnected =
+        user.empty() ? std::string(kNotConnected) : ServerText::OfSession(kNotConnected, user, server);
     std::string text;
-    if (!assets.empty())
-        text += "Revision control is not connected: not added to revision control: " + Joined(assets) + "\n";
+    if (!assets.empty()) text += notConnected + ": not added to revision control: " + Joined(assets) + "\n";
     if (!removedFiles.empty())
-        text +=
-            "Revision control is not connected: removed from disk but not marked for delete: " + Joined(removedFiles) +
-            "\n";
+        text += notConnected + ": removed from disk but not marked for delete: " + Joined(removedFiles) + "\n";
     return text;
 }
 
@@ -32,6 +33,10 @@ LeftOut FindLeftOut(DataControl& control, const SaveResult& saved)
 {
     LeftOut left;
     if ((saved.newAssets.empty() && saved.removedFiles.empty()) || control.IsConnected()) return left;
+    if (const UserParameters* account = control.Account()) {
+        left.user = account->User();
+        left.server = account->Server();
+    }
     for (const DbObject* asset : saved.newAssets)
         left.assets.push_back(asset->GetName());
     left.removedFiles = saved.removedFiles;

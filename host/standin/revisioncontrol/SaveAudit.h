@@ -16,6 +16,8 @@ struct SaveResult;
 struct LeftOut {
     std::vector<std::string> assets;       // assets saved for the first time, not marked for add
     std::vector<std::string> removedFiles; // files the save removed from disk, not marked for delete
+    std::string user;                      // the account without a session, when there is one
+    std::string server;
 
     bool Empty() const { return assets.empty() && removedFiles.empty(); }
     // One line for each kind, each ending in "\n"; empty when nothing was left out.

@@ -15,15 +15,20 @@ ModelSession::ModelSession(std::shared_ptr<RevisionBackend> backend, ModelServic
     auto accounts = std::make_shared<AccountBook>();
     if (services.dataControl) {
         m_dataControl = DataControl::Create(m_backend, accounts);
-        instance->RegisterComponent(
-            qor4::UID_DataControl(),
-            qor4::QORPtr<qor4::IQORUnknown>(static_cast<qor4::IDataControl*>(m_dataControl.Get())));
+        m_carriedDataControl =
+            services.decorateDataControl
+                ? services.decorateDataControl(m_dataControl)
+                : qor4::QORPtr<qor4::IDataControl>(static_cast<qor4::IDataControl*>(m_dataControl.Get()));
+        instance->RegisterComponent(qor4::UID_DataControl(), qor4::QORPtr<qor4::IQORUnknown>(m_carriedDataControl));
     }
     if (services.fileVersionControl) {
         m_fileControl = FileVersionControl::Create(m_backend, accounts);
-        instance->RegisterComponent(
-            qor4::UID_FileVersionControl(),
-            qor4::QORPtr<qor4::IQORUnknown>(static_cast<qor4::IFileVersionControl*>(m_fileControl.Get())));
+        m_carriedFileControl =
+            services.decorateFileControl
+                ? services.decorateFileControl(m_fileControl)
+                : qor4::QORPtr<qor4::IFileVersionControl>(static_cast<qor4::IFileVersionControl*>(m_fileControl.Get()));
+        instance->RegisterComponent(qor4::UID_FileVersionControl(),
+                                    qor4::QORPtr<qor4::IQORUnknown>(m_carriedFileControl));
     }
     m_library = std::make_unique<ItemLibrary>(m_manager, libraryContextId);
     // The data base's files lie in the working copy of the account it is used with; without an
@@ -48,14 +53,14 @@ ModelSession::LoginOutcome ModelSession::Login(const std::string& user, const st
                                                const std::string& server, const std::string& workspace)
 {
     LoginOutcome outcome;
-    if (!m_fileControl) {
+    if (!m_carriedFileControl.Get()) {
         outcome.message = kNoFileVersionControl;
         return outcome;
     }
-    outcome.account = m_fileControl->CreateUserParameters(user, password, server, workspace, outcome.message);
+    outcome.account = m_carriedFileControl->CreateUserParameters(user, password, server, workspace, outcome.message);
     // A refused login is pushed as "no account", as the preference manager pushes it: the data
     // control then holds the account that waits for its password.
-    if (m_dataControl) m_dataControl->SetUserParameters(outcome.account);
+    if (m_carriedDataControl.Get()) m_carriedDataControl->SetUserParameters(outcome.account);
     return outcome;
 }
 

@@ -11,6 +11,7 @@
 #include "SaveStatusMemo.h"
 #include "WorkerBackend.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,8 +19,16 @@ namespace standin {
 
 // Which services the manager's instance carries.
 struct ModelServices {
+    using DataControlDecorator = std::function<qor4::QORPtr<qor4::IDataControl>(qor4::QORPtr<DataControl>)>;
+    using FileControlDecorator =
+        std::function<qor4::QORPtr<qor4::IFileVersionControl>(qor4::QORPtr<FileVersionControl>)>;
+
     bool dataControl = true;
     bool fileVersionControl = true;
+    // Put around a service before the instance carries it (the tests' call recorders, for one):
+    // the plug-in, and Login, reach the service through what the decorator answers.
+    DataControlDecorator decorateDataControl;
+    FileControlDecorator decorateFileControl;
 };
 
 class ModelSession {
@@ -36,7 +45,7 @@ public:
     ModelSession& operator=(const ModelSession&) = delete;
 
     // Logs in through the file-version control and hands the account to the data control, as the
-    // preference manager does with the stored account.
+    // preference manager does with the stored account: through the services the instance carries.
     LoginOutcome Login(const std::string& user, const std::string& password, const std::string& server,
                        const std::string& workspace);
 
@@ -50,7 +59,8 @@ public:
     SaveStatusMemo& StatusMemo() const { return *m_backend; }
     // The worker thread the operations run on.
     WorkerBackend& Worker() const { return *m_worker; }
-    // Null when the session was built without the service.
+    // Null when the session was built without the service. The services themselves, under any
+    // decorator the instance carries.
     DataControl* Control() const { return m_dataControl.Get(); }
     FileVersionControl* FileControl() const { return m_fileControl.Get(); }
 
@@ -60,6 +70,9 @@ private:
     qor4::QORPtr<DataModelMgr> m_manager;
     qor4::QORPtr<DataControl> m_dataControl;
     qor4::QORPtr<FileVersionControl> m_fileControl;
+    // What the instance carries: the services, or their decorators.
+    qor4::QORPtr<qor4::IDataControl> m_carriedDataControl;
+    qor4::QORPtr<qor4::IFileVersionControl> m_carriedFileControl;
     std::unique_ptr<ItemLibrary> m_library;
     boost::signals2::scoped_connection m_postSaveStarting;
     boost::signals2::scoped_connection m_postSaveEnded;

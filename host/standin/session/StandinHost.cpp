@@ -19,7 +19,6 @@ StandinHost::StandinHost(const HostOptions& options)
     for (const HostOptions::Decorator& decorate : options.decorators)
         m_decorated = decorate(m_decorated);
     m_model = std::make_unique<ModelSession>(m_decorated, options.services, options.libraryContextId);
-    if (!options.recordCalls && m_model->Control()) m_model->Control()->SetRecording(false);
 
     System& system = System::Instance();
     m_prefs = options.preferencesFile.empty() ? new PrefManager()

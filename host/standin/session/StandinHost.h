@@ -34,14 +34,13 @@ struct HostOptions {
     std::string lockServer;
     std::chrono::milliseconds deadline = SvnBackend::kDefaultDeadline;
     std::chrono::milliseconds sessionLifetime = SvnBackend::kDefaultSessionLifetime;
-    // Put around the Subversion backend, innermost first (the test kit's fault decorator, for one).
+    // Put around the Subversion backend, innermost first (the test kit's fault decorator and call
+    // recorder, for two). The services' own decorators are in services.
     std::vector<Decorator> decorators;
     ModelServices services;
     int libraryContextId = ItemLibrary::kDefaultContextId;
     // The preferences' file; "" keeps them in memory.
     std::string preferencesFile;
-    // The services' call record, which tests read; a host has none.
-    bool recordCalls = true;
 };
 
 class StandinHost {

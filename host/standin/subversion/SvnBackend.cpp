@@ -19,9 +19,9 @@ namespace standin {
 class SvnBackend::Call {
 public:
     explicit Call(SvnBackend& backend)
-        : m_backend(backend), m_call(*backend.m_watch, backend.m_runningMutex, backend.m_deadline)
+        : m_backend(backend), m_sequence(backend.m_affinity, "Call"),
+          m_call(*backend.m_watch, backend.m_runningMutex, backend.m_deadline)
     {
-        backend.m_affinity.Check("Call");
         std::lock_guard<std::mutex> lock(backend.m_runningMutex);
         backend.m_running = &m_call.Running();
     }
@@ -39,6 +39,7 @@ public:
 
 private:
     SvnBackend& m_backend;
+    ThreadAffinity::Scope m_sequence;
     svn::Call m_call;
 };
 
@@ -134,7 +135,8 @@ svn::Session* SvnBackend::Enter(SessionId id, svn::Call& call, ServerResult& fai
     if (!session.Alive()) {
         // The client, its password and its connections' memory went with the session's life.
         session.client.reset();
-        failure = {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + "\n"};
+        failure = {qor4::kResultSessionExpired,
+                   ServerText::OfSession(ServerText::kSessionExpired, session.user, session.server) + "\n"};
         return nullptr;
     }
     session.Begin(call);

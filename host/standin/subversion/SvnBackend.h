@@ -143,7 +143,8 @@ private:
     std::string m_configFolder;
     std::string m_lockServer;
     std::unique_ptr<svn::DeadlineWatch> m_watch;
-    // Operations run on one thread (the worker's); only Interrupt and Answers come from others.
+    // One operation at a time, on the thread that runs it (the worker's); only Interrupt and Answers
+    // come from other threads meanwhile.
     ThreadAffinity m_affinity{"SvnBackend"};
     // The running call's operation; Interrupt comes from another thread.
     std::mutex m_runningMutex;

@@ -133,6 +133,7 @@ LoginResult Login(Call& call, const Credentials& credentials, const LoginSetting
     if (!error) error = Error(svn_ra_get_latest_revnum(connection, &head, pool));
     if (error) return LoginFailure(call, error, client, found.server, credentials.user);
 
+    session->user = credentials.user;
     session->server = found.server;
     session->workingCopy = found.root;
     session->rootUrl = found.url;

@@ -140,8 +140,9 @@ ServerResult Failure(Session& session, const Call& call, const Error& error)
     if (IsAuthenticationFailure(error)) {
         session.rejected = true;
         session.client->WipePassword();
-        return {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + " The server at " +
-                                                 session.server + " refused the password: " + error.Text() + "\n"};
+        return {qor4::kResultSessionExpired,
+                ServerText::OfSession(ServerText::kSessionExpired, session.user, session.server) +
+                    " The server refused the password: " + error.Text() + "\n"};
     }
     if (OperationScope::Cancelled()) return {ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"};
     if (!session.lockServer.empty() && error.Has(SVN_ERR_FS_NO_SUCH_REVISION))

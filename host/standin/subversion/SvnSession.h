@@ -21,6 +21,7 @@ class Call;
 
 struct Session {
     std::unique_ptr<Client> client;
+    std::string user;        // whose session it is, as the login named them
     std::string server;      // the repository URL, canonical
     std::string workingCopy; // the working copy's root, canonical
     std::string rootUrl;     // the working copy's root's URL

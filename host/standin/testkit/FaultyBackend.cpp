@@ -12,13 +12,6 @@ namespace {
 
 constexpr std::chrono::milliseconds kSlowPollInterval{10};
 
-std::vector<std::string> Arguments(const FileList& files, const std::string& extra = std::string())
-{
-    std::vector<std::string> arguments(files.begin(), files.end());
-    if (!extra.empty()) arguments.push_back(extra);
-    return arguments;
-}
-
 std::string Normal(const std::string& file)
 {
     return std::filesystem::path(file).lexically_normal().string();
@@ -76,18 +69,6 @@ void FaultyBackend::SetOtherUserState(const std::string& file, qor4::StatusWord 
         m_otherUsers[Normal(file)] = {word, user};
 }
 
-std::vector<ServerCall> FaultyBackend::Calls() const
-{
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    return m_calls;
-}
-
-void FaultyBackend::ClearCalls()
-{
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    m_calls.clear();
-}
-
 void FaultyBackend::SetIOError(const std::string& file, bool failing)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
@@ -97,13 +78,11 @@ void FaultyBackend::SetIOError(const std::string& file, bool failing)
         m_ioErrors.erase(Normal(file));
 }
 
-ServerResult FaultyBackend::Enter(const char* operation, SessionId session, std::vector<std::string> arguments,
-                                  const FileList& files)
+ServerResult FaultyBackend::Enter(const char* operation, SessionId session, const FileList& files)
 {
     int slowMs = 0;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        m_calls.push_back({operation, std::move(arguments)});
         auto slow = m_slow.find(operation);
         if (slow == m_slow.end()) slow = m_slow.find(ServerOp::kAll);
         if (slow != m_slow.end()) slowMs = slow->second;
@@ -118,14 +97,20 @@ ServerResult FaultyBackend::Enter(const char* operation, SessionId session, std:
     }
 
     bool expired = false;
+    std::string expiredText = std::string(ServerText::kSessionExpired) + "\n";
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         expired = m_expired.count(session) != 0;
+        const auto account = m_accounts.find(session);
+        if (account != m_accounts.end())
+            expiredText = ServerText::OfSession(ServerText::kSessionExpired, account->second.first,
+                                                account->second.second) +
+                          "\n";
     }
     if (expired) {
         // As a session that really expired: the backend forgets it, and its password with it.
         m_inner->CloseSession(session);
-        return {qor4::kResultSessionExpired, std::string(ServerText::kSessionExpired) + "\n"};
+        return {qor4::kResultSessionExpired, expiredText};
     }
     const std::lock_guard<std::mutex> lock(m_mutex);
     std::string failing;
@@ -148,10 +133,9 @@ ServerResult FaultyBackend::Enter(const char* operation, SessionId session, std:
 }
 
 template <typename Result>
-bool FaultyBackend::Entered(const char* operation, SessionId session, std::vector<std::string> arguments,
-                            Result& result, const FileList& files)
+bool FaultyBackend::Entered(const char* operation, SessionId session, Result& result, const FileList& files)
 {
-    const ServerResult entered = Enter(operation, session, std::move(arguments), files);
+    const ServerResult entered = Enter(operation, session, files);
     if (entered.code == qor4::kResultOk && entered.text.empty()) return true;
     result.code = entered.code;
     result.text = entered.text;
@@ -161,9 +145,13 @@ bool FaultyBackend::Entered(const char* operation, SessionId session, std::vecto
 LoginResult FaultyBackend::OpenSession(const Credentials& credentials)
 {
     LoginResult result;
-    if (!Entered(ServerOp::kLogin, 0, {credentials.user, credentials.server, credentials.workspace}, result))
-        return result;
-    return m_inner->OpenSession(credentials);
+    if (!Entered(ServerOp::kLogin, 0, result)) return result;
+    result = m_inner->OpenSession(credentials);
+    if (result.Succeeded()) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_accounts[result.session] = {credentials.user, credentials.server};
+    }
+    return result;
 }
 
 void FaultyBackend::CloseSession(SessionId session)
@@ -187,49 +175,49 @@ bool FaultyBackend::IsSessionOpen(SessionId session)
 ServerResult FaultyBackend::Edit(SessionId session, const FileList& files, const std::string& changeList)
 {
     ServerResult result;
-    if (!Entered(ServerOp::kEdit, session, Arguments(files, changeList), result, files)) return result;
+    if (!Entered(ServerOp::kEdit, session, result, files)) return result;
     return m_inner->Edit(session, files, changeList);
 }
 
 AddResult FaultyBackend::Add(SessionId session, const FileList& files, const std::string& changeList)
 {
     AddResult result;
-    if (!Entered(ServerOp::kAdd, session, Arguments(files, changeList), result, files)) return result;
+    if (!Entered(ServerOp::kAdd, session, result, files)) return result;
     return m_inner->Add(session, files, changeList);
 }
 
 ServerResult FaultyBackend::Delete(SessionId session, const FileList& files, const std::string& changeList)
 {
     ServerResult result;
-    if (!Entered(ServerOp::kDelete, session, Arguments(files, changeList), result, files)) return result;
+    if (!Entered(ServerOp::kDelete, session, result, files)) return result;
     return m_inner->Delete(session, files, changeList);
 }
 
 UpdateResult FaultyBackend::Update(SessionId session, const FileList& files)
 {
     UpdateResult result;
-    if (!Entered(ServerOp::kUpdate, session, Arguments(files), result, files)) return result;
+    if (!Entered(ServerOp::kUpdate, session, result, files)) return result;
     return m_inner->Update(session, files);
 }
 
 ServerResult FaultyBackend::Revert(SessionId session, const FileList& files)
 {
     ServerResult result;
-    if (!Entered(ServerOp::kRevert, session, Arguments(files), result, files)) return result;
+    if (!Entered(ServerOp::kRevert, session, result, files)) return result;
     return m_inner->Revert(session, files);
 }
 
 ServerResult FaultyBackend::MakeWritable(SessionId session, const FileList& files)
 {
     ServerResult result;
-    if (!Entered(ServerOp::kMakeWritable, session, Arguments(files), result, files)) return result;
+    if (!Entered(ServerOp::kMakeWritable, session, result, files)) return result;
     return m_inner->MakeWritable(session, files);
 }
 
 StatusResult FaultyBackend::Status(SessionId session, const FileList& files, StatusScope scope)
 {
     StatusResult result;
-    if (!Entered(ServerOp::kStatus, session, Arguments(files), result)) return result;
+    if (!Entered(ServerOp::kStatus, session, result)) return result;
     result = m_inner->Status(session, files, scope);
     Decorate(files, result);
     return result;
@@ -249,7 +237,7 @@ void FaultyBackend::Decorate(const FileList& files, StatusResult& result) const
 UsersResult FaultyBackend::Users(SessionId session, const FileList& files, bool includeLocks)
 {
     UsersResult result;
-    if (!Entered(ServerOp::kUsers, session, Arguments(files, includeLocks ? "locks" : ""), result)) return result;
+    if (!Entered(ServerOp::kUsers, session, result)) return result;
     result = m_inner->Users(session, files, includeLocks);
     DecorateUsers(files, result);
     return result;
@@ -267,35 +255,34 @@ void FaultyBackend::DecorateUsers(const FileList& files, UsersResult& result) co
 ChangeListResult FaultyBackend::CreateChangeList(SessionId session, const std::string& description)
 {
     ChangeListResult result;
-    if (!Entered(ServerOp::kCreateChangeList, session, {description}, result)) return result;
+    if (!Entered(ServerOp::kCreateChangeList, session, result)) return result;
     return m_inner->CreateChangeList(session, description);
 }
 
 ChangeListsResult FaultyBackend::PendingChangeLists(SessionId session)
 {
     ChangeListsResult result;
-    if (!Entered(ServerOp::kPendingChangeLists, session, {}, result)) return result;
+    if (!Entered(ServerOp::kPendingChangeLists, session, result)) return result;
     return m_inner->PendingChangeLists(session);
 }
 
 DescriptionResult FaultyBackend::ChangeListDescription(SessionId session, const std::string& changeList)
 {
     DescriptionResult result;
-    if (!Entered(ServerOp::kChangeListDescription, session, {changeList}, result)) return result;
+    if (!Entered(ServerOp::kChangeListDescription, session, result)) return result;
     return m_inner->ChangeListDescription(session, changeList);
 }
 
 bool FaultyBackend::IsChangeListValid(SessionId session, const std::string& changeList)
 {
     ServerResult result;
-    return Entered(ServerOp::kIsChangeListValid, session, {changeList}, result) &&
-           m_inner->IsChangeListValid(session, changeList);
+    return Entered(ServerOp::kIsChangeListValid, session, result) && m_inner->IsChangeListValid(session, changeList);
 }
 
 ChangeListResult FaultyBackend::Submit(SessionId session, const std::string& changeList)
 {
     ChangeListResult result;
-    if (!Entered(ServerOp::kSubmit, session, {changeList}, result)) return result;
+    if (!Entered(ServerOp::kSubmit, session, result)) return result;
     return m_inner->Submit(session, changeList);
 }
 

@@ -2,6 +2,7 @@
 // server cannot be made to produce: an operation answering a chosen code (-34 included), an
 // expired session, files that other users opened for add or delete, and slowness. Tests and the
 // demo's Simulate menu use it; everything else goes through to the real backend unchanged.
+// It keeps no record of the calls (RecordingBackend does) and nothing that grows with them.
 // Faults are set on the UI thread while operations run on the worker: every member is behind one
 // lock, never held across a call into the backend underneath or a slow wait.
 #pragma once
@@ -13,11 +14,10 @@
 #include <mutex>
 #include <set>
 #include <string>
-#include <vector>
+#include <utility>
 
 namespace standin {
 
-// One operation as it was called (session controls are not recorded).
 class FaultyBackend final : public RevisionBackend {
 public:
     explicit FaultyBackend(std::shared_ptr<RevisionBackend> inner);
@@ -41,9 +41,6 @@ public:
     // The file cannot be read or changed: operations on it fail with ServerCode::kIOError and its
     // status has kIOError.
     void SetIOError(const std::string& file, bool failing);
-
-    std::vector<ServerCall> Calls() const;
-    void ClearCalls();
 
     void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override { m_inner->SetTimeOutDelegate(delegate); }
     void Interrupt() override { m_inner->Interrupt(); }
@@ -80,13 +77,10 @@ private:
         std::string user;
     };
 
-    // Records the call, then applies slowness, expiry, failing files and faults; a failure ends the
-    // operation.
-    ServerResult Enter(const char* operation, SessionId session, std::vector<std::string> arguments,
-                       const FileList& files = {});
+    // Applies slowness, expiry, failing files and faults; a failure ends the operation.
+    ServerResult Enter(const char* operation, SessionId session, const FileList& files = {});
     template <typename Result>
-    bool Entered(const char* operation, SessionId session, std::vector<std::string> arguments, Result& result,
-                 const FileList& files = {});
+    bool Entered(const char* operation, SessionId session, Result& result, const FileList& files = {});
 
     // What the status of files[i] gains from the simulated other users and failing files.
     void Decorate(const FileList& files, StatusResult& result) const;
@@ -94,10 +88,11 @@ private:
 
     std::shared_ptr<RevisionBackend> m_inner;
     mutable std::mutex m_mutex; // guards every member below
-    std::vector<ServerCall> m_calls;
     std::multimap<std::string, Fault> m_faults;
     std::map<std::string, int> m_slow;
     std::set<SessionId> m_expired;
+    // Whose each session is and where, from the login that opened it: an expiry names them.
+    std::map<SessionId, std::pair<std::string, std::string>> m_accounts;
     std::map<std::string, OtherUserState> m_otherUsers;
     std::set<std::string> m_ioErrors;
 };

@@ -229,7 +229,7 @@ void ModalDriver::Poll()
 
 void ModalDriver::Handle(QWidget* window)
 {
-    if (m_actions.empty() && !m_options.closeUnexpected) {
+    if ((m_actions.empty() && !m_options.closeUnexpected) || (m_leaveAlone && m_leaveAlone(window))) {
         m_lastSeen = nullptr;
         return;
     }

@@ -79,6 +79,9 @@ public:
 
     void SetPictureTaker(PictureTaker taker) { m_pictures = std::move(taker); }
     void SetProblemHandler(ProblemHandler handler) { m_problem = std::move(handler); }
+    // Windows this answers true for are left to the flow: no answer is spent on them, none is closed
+    // (the host's progress box, which comes and goes by itself when an operation takes a while).
+    void SetLeaveAlone(std::function<bool(const QWidget* window)> leaveAlone) { m_leaveAlone = std::move(leaveAlone); }
 
     // Windows met so far, in order.
     const std::vector<Window>& Seen() const { return m_seen; }
@@ -113,6 +116,7 @@ private:
     QTimer m_timer;
     PictureTaker m_pictures;
     ProblemHandler m_problem;
+    std::function<bool(const QWidget* window)> m_leaveAlone;
 };
 
 } // namespace standin

@@ -213,17 +213,19 @@ bool RepositoryServer::CheckOut(const std::string& user, const std::string& path
     return !failed;
 }
 
-bool RepositoryServer::Relocate(const std::string& user, const std::string& path, std::string& error) const
+bool RepositoryServer::Relocate(const std::string& user, const std::string& path, std::string& error,
+                                const std::string& url) const
 {
+    const std::string to = url.empty() ? Url() : url;
     const std::unique_ptr<svn::Client> client = ClientFor(user);
     svn::Pool pool(client->PoolHandle());
     const std::string target = Absolute(path);
     const char* root = nullptr;
     const char* uuid = nullptr;
     svn::Error failed(svn_client_get_repos_root(&root, &uuid, target.c_str(), client->Context(), pool, pool));
-    if (!failed && Url() != root)
-        failed = svn::Error(svn_client_relocate2(target.c_str(), root, Url().c_str(), TRUE, client->Context(), pool));
-    if (failed) error = "Cannot point " + target + " at " + Url() + ": " + failed.Text();
+    if (!failed && to != root)
+        failed = svn::Error(svn_client_relocate2(target.c_str(), root, to.c_str(), TRUE, client->Context(), pool));
+    if (failed) error = "Cannot point " + target + " at " + to + ": " + failed.Text();
     return !failed;
 }
 

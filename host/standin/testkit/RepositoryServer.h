@@ -66,8 +66,9 @@ public:
     bool CheckOut(const std::string& user, const std::string& path, std::string& error,
                   const std::string& url = std::string()) const;
     // Points a working copy of this repository, checked out from an earlier start (another port),
-    // at this server; false with the reason.
-    bool Relocate(const std::string& user, const std::string& path, std::string& error) const;
+    // at this server, or at the given URL of it (such as a relay's); false with the reason.
+    bool Relocate(const std::string& user, const std::string& path, std::string& error,
+                  const std::string& url = std::string()) const;
     // Brings the working copy at path to the head revision for user; false with the reason.
     bool Update(const std::string& user, const std::string& path, std::string& error) const;
 

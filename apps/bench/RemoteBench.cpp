@@ -1,0 +1,127 @@
+#include "RemoteBench.h"
+
+#include "BenchCases.h"
+#include "BenchHost.h"
+#include "RemoteCases.h"
+#include "SvnProgram.h"
+
+#include "DelayRelay.h"
+#include "StartServer.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace RemoteBench {
+
+namespace {
+
+constexpr const char* kUser = "bench";
+// Every file of the run needs a lock, as assets do.
+constexpr const char* kAutoPropsConfig = "[miscellany]\nenable-auto-props = yes\n[auto-props]\n* = svn:needs-lock=*\n";
+
+void Seed(const SvnProgram& svnAutoProps, const QDir& root, const std::string& url)
+{
+    const QDir seed(root.filePath("seed"));
+    for (int i = 0; i < RemoteCases::kStatusFiles; ++i)
+        WriteFile(seed.filePath(RemoteCases::StatusFile(i)), "asset\n");
+    for (int i = 0; i < RemoteCases::kManyFiles; ++i) {
+        WriteFile(seed.filePath(RemoteCases::LockFile(i)), "asset\n");
+        WriteFile(seed.filePath(RemoteCases::SubmitFile(i)), "asset\n");
+    }
+    WriteFile(seed.filePath(RemoteCases::kRevertFile), "asset\n");
+    WriteFile(seed.filePath(RemoteCases::kChangedFile), "asset\n");
+    svnAutoProps.Run({"import", "-q", "-m", "benchmark files", seed.path(), QString::fromStdString(url)}, root.path());
+}
+
+// Seconds over the round-trip time, or "-" without distance.
+std::string InRoundTrips(double seconds, int rttMs)
+{
+    if (rttMs <= 0) return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", seconds * 1000.0 / rttMs);
+    return text;
+}
+
+// The same operation's time without distance, or a negative time when the run had none.
+LinkCost Baseline(const std::vector<RemoteResult>& results, const RemoteResult& of, bool plugin)
+{
+    for (const RemoteResult& each : results)
+        if (each.rttMs == 0 && each.name == of.name) return plugin ? each.plugin : each.svn;
+    return {-1, 0, 0};
+}
+
+std::string Side(const std::vector<RemoteResult>& results, const RemoteResult& result, bool plugin)
+{
+    const LinkCost& cost = plugin ? result.plugin : result.svn;
+    const LinkCost base = Baseline(results, result, plugin);
+    const std::string added = base.seconds < 0 ? "-" : InRoundTrips(cost.seconds - base.seconds, result.rttMs);
+    char text[128];
+    std::snprintf(text, sizeof text, "%.3f | %s | %s | %ld | %d", cost.seconds,
+                  InRoundTrips(cost.seconds, result.rttMs).c_str(), added.c_str(), cost.turns, cost.connections);
+    return text;
+}
+
+void Print(const char* scheme, const std::vector<RemoteResult>& results)
+{
+    std::printf("\n%s:// through the relay (one run each). time/RTT: seconds over the round-trip time; "
+                "added/RTT: the time the distance added (over the same operation at 0 ms) over the round-trip "
+                "time; turns: request/response round trips the relay counted; conn.: connections opened.\n\n",
+                scheme);
+    std::printf("| operation | RTT (ms) | backend (s) | time/RTT | added/RTT | turns | conn. | svn client (s) | "
+                "time/RTT | added/RTT | turns | conn. |\n|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+    for (const RemoteResult& result : results)
+        std::printf("| %s | %d | %s | %s |\n", result.name.c_str(), result.rttMs, Side(results, result, true).c_str(),
+                    Side(results, result, false).c_str());
+    std::fflush(stdout);
+}
+
+} // namespace
+
+void Run(bool https, const std::vector<int>& rttsMs, const QString& folder)
+{
+    const QDir root(folder);
+    std::string error;
+    const std::unique_ptr<standin::RepositoryServer> server =
+        standin::StartServer(https ? standin::ServerKind::kApache : standin::ServerKind::kSvnserve,
+                             root.filePath("server").toStdString(), {{kUser, ""}}, error);
+    Require(server != nullptr, error);
+    standin::DelayRelay relay("127.0.0.1", server->Port(), std::chrono::milliseconds(0));
+    Require(relay.Error().empty(), relay.Error());
+    // TLS passes the relay untouched: the certificate still names 127.0.0.1, the relay's address.
+    const std::string url = relay.UrlThrough(server->Url());
+
+    for (const char* config : {"svn-config", "svn-config-autoprops"}) {
+        QDir().mkpath(root.filePath(config));
+        if (https)
+            QFile::copy(QString::fromStdString(server->ClientConfigFolder() + "/servers"),
+                        root.filePath(QString(config) + "/servers"));
+    }
+    WriteFile(root.filePath("svn-config-autoprops/config"), kAutoPropsConfig);
+    const SvnProgram svn(root.filePath("svn-config"), kUser);
+    std::fprintf(stderr, "zrbench: seeding %s ...\n", server->Url().c_str());
+    Seed(SvnProgram(root.filePath("svn-config-autoprops"), kUser), root, server->Url());
+
+    const QDir wc(root.filePath("wc"));
+    const QDir elsewhere(root.filePath("elsewhere"));
+    Require(server->CheckOut(kUser, wc.path().toStdString(), error, url), error);
+    Require(server->CheckOut(kUser, elsewhere.path().toStdString(), error), error);
+
+    BenchHost host;
+    Require(host.Start(url, kUser, wc.path().toStdString(), server->ClientConfigFolder(), error), error);
+    RemoteCases cases(host, svn, relay, wc, elsewhere);
+    std::vector<RemoteResult> results;
+    for (int asked : rttsMs) {
+        const int eachWay = asked / 2;
+        std::fprintf(stderr, "zrbench: %s:// at a round trip of %d ms ...\n", https ? "https" : "svn", 2 * eachWay);
+        relay.SetDelay(std::chrono::milliseconds(eachWay));
+        for (RemoteResult& result : cases.Run(2 * eachWay))
+            results.push_back(std::move(result));
+    }
+    Print(https ? "https" : "svn", results);
+}
+
+} // namespace RemoteBench
