@@ -1,6 +1,8 @@
 // The status questions of the UI-helper interface, forwarded to the data control.
 #include "HostFixture.h"
 
+#include <algorithm>
+
 namespace {
 
 namespace fs = qor4::FileStatus;
@@ -136,6 +138,16 @@ TEST_F(StatusQueriesTest, RecordersKeepEachCallAsAskedAndPassTheAnswersOnUnchang
     EXPECT_EQ(fileWords, directWords);
     EXPECT_EQ(Control().GetCalls().size(), 1u);
     EXPECT_EQ(FileControl().Calls().size(), 1u);
+    // Who holds a file: the answer replaces whatever the caller's list held, also when there is none.
+    std::list<std::string> users{"stale"};
+    ASSERT_EQ(FileControl().Service().GetUsers(account, {files.back()}, users, message, true), 0) << message;
+    EXPECT_EQ(std::count(users.begin(), users.end(), "stale"), 0);
+    EXPECT_EQ(std::count_if(users.begin(), users.end(),
+                            [](const std::string& user) { return user.find(kOtherUser) != std::string::npos; }),
+              1);
+    users = {"stale"};
+    EXPECT_NE(FileControl().Service().GetUsers(nullptr, {files.back()}, users, message, true), 0);
+    EXPECT_TRUE(users.empty());
 }
 
 // Many files per object (more than the request's first guess of one per object) and an object

@@ -435,6 +435,24 @@ TEST_F(SvnBackendTest, MakeWritableRefusesFilesOutsideTheWorkingCopyAndChangesNo
 
 namespace {
 
+// A server that is gone (not slow) is told as unreachable, naming it, both to a session's operation
+// and to a login; nothing waits for a deadline.
+TEST_F(SvnBackendTest, AServerThatIsGoneIsToldAsUnreachableNamingIt)
+{
+    sandbox.Server().Stop();
+    const std::string unreachable = "Cannot reach the Subversion server at " + sandbox.Server().Url();
+
+    const standin::StatusResult status =
+        backend.Status(alice, {AlicePath(kHero)}, standin::StatusScope::kWithRepository);
+    EXPECT_EQ(status.code, ServerCode::kServerError) << status.text;
+    EXPECT_NE(status.text.find(unreachable), std::string::npos) << status.text;
+
+    standin::SvnBackend another;
+    std::string failure;
+    EXPECT_EQ(sandbox.Open(another, kBob, failure), 0);
+    EXPECT_NE(failure.find(unreachable), std::string::npos) << failure;
+}
+
 TEST_F(SvnBackendTest, AnOperationsDeadlineIsItsOwnAndEndsWithIt)
 {
     constexpr auto kDeadline = std::chrono::milliseconds(2000);

@@ -26,6 +26,13 @@
 // from its master: the lock server is SetLockServer's URL, or the master the replica records as the
 // source of its revisions. A replica that has not caught up with its master yet is waited for
 // briefly, then told as behind, never as a missing file or a broken lock.
+//
+// Where the work is: this class finds the session and opens the call, then routes to one unit a
+// command (SvnCommands.h: SvnEdit.cpp, SvnAdd.cpp, SvnDelete.cpp, SvnRevert.cpp, SvnStatus.cpp,
+// SvnSubmit.cpp, SvnUpdate.cpp...; SvnChangeLists.h). A login is SvnLogin; its state svn::Session
+// (SvnSession.h) and a call's deadline svn::Call (SvnCall.h). How failures read is SvnOutcome, what
+// undoes a failed change SvnUndo; SvnReplica and SvnSettle are the replica's locks and the lost
+// submit.
 #pragma once
 
 #include "RevisionBackend.h"
@@ -40,18 +47,14 @@
 #include <string>
 #include <vector>
 
-struct svn_ra_session_t;
-
 namespace standin {
 
 namespace svn {
-class Client;
+class Call;
 class DeadlineWatch;
-class Error;
 class Operation;
 struct NodeInfo;
-struct WalkResult;
-struct SubmitRecord;
+struct Session;
 } // namespace svn
 
 class HOST_API SvnBackend final : public RevisionBackend {
@@ -116,110 +119,24 @@ public:
     static qor4::StatusWord WordOf(const svn::NodeInfo& node, bool remote);
 
 private:
-    struct Session;
-    // A working copy found for a login: its root and the server's canonical URL, or the problem.
-    struct Workspace {
-        std::string root;
-        std::string server;
-        std::string url; // the root's URL
-        std::string problem;
-    };
-    static Workspace FindWorkspace(svn::Client& client, const std::string& path, const std::string& serverUrl);
-    // What a working-copy change starts from: the session, the files inside the working copy, their
-    // local state, and the refusals of files outside it.
-    struct Plan;
     // One public call: its operation (deadline, connections) is the running one while it lives.
     class Call;
-    // Arms the running call's deadline, from now, against server (and the lock server, when another).
-    void Watch(const std::string& server, const std::string& lockServer = std::string());
-    // The master that keeps the locks for a session through a replica, and the working copy's root
-    // there: both "" when the server keeps its own locks; false with the failure when the master
-    // cannot be reached.
-    bool FindLockServer(Session& session, svn_ra_session_t* connection, const std::string& rootUrl,
-                        LoginResult& failure);
-    // Releases the locks of abandoned lock requests that the server took after all (this user's,
-    // with no token here); quiet, as the caller's own work tells whether the server answers.
-    void ReleaseAbandonedLocks(Session& session);
-    // A status walk of files with the repository's state: locks from the lock server, and a replica
-    // behind its master waited for within kReplicaPatience.
-    svn::WalkResult RemoteWalk(Session& session, const FileList& files);
-    // Behind a replica: the master's locks into nodes (walked files, in order), and this copy's
-    // tokens that an update through the replica dropped given back. Nothing to do, and no error,
-    // for a server that keeps its own locks.
-    svn::Error LocksFromMaster(Session& session, const FileList& files, std::vector<svn::NodeInfo>& nodes);
-    // Whether the running call's deadline has passed.
-    bool DeadlinePassed();
+    // The live session, with its deadline armed for call; null (and the -34 result) otherwise.
+    svn::Session* Enter(SessionId session, svn::Call& call, ServerResult& failure);
+    // Runs work (a Result from an svn::Session& and an svn::Call&) in the live session, in one call.
+    template <typename Result, typename Work> Result Route(SessionId session, Work work);
+    // The same for a change: when it met a working copy left locked by a client that died, the
+    // working copy is cleaned up and the change runs once more; what was settled during the call
+    // (Session::settled) is moved into the result.
+    template <typename Result, typename Work> Result RouteChange(SessionId session, Work work);
     // Destroys the clients of sessions that ended (expired, password refused): the client's
     // destructor wipes the password and every pool that held a copy. Called as each call ends.
     void DropEndedClients();
     // On the deadline watch's thread, when the session's lifetime ends: the same for it, unless a
     // call runs (whose end does it).
     void DropExpiredClient(SessionId session);
-    // The live session, with the client's deadline armed; null (and the -34 result) otherwise.
-    Session* Enter(SessionId session, ServerResult& failure);
-    // Turns a failed call into a result; a refused password ends the session (-34).
-    ServerResult Failure(Session& session, const svn::Error& error);
-    // Canonical paths of the files; those outside the working copy are refused in refusals, and
-    // kept (when given) tells which files were kept.
-    FileList Canonical(const Session& session, const FileList& files, std::string& refusals,
-                       std::vector<bool>* kept = nullptr) const;
-    bool CheckChangeList(Session& session, const std::string& changeList, ServerResult& failure);
-    // Enters the session, checks changeList (when given) and walks the files; false with the result
-    // to answer when the change cannot go on.
-    bool Prepare(SessionId session, const FileList& files, const std::string* changeList, Plan& plan,
-                 ServerResult& result);
-    ServerResult AssignChangeList(Session& session, const FileList& files, const std::string& changeList);
-    // ownLockWithoutToken: the files are locked by this user, but this copy holds no token for them.
-    ServerResult Unlock(Session& session, const FileList& files, bool ownLockWithoutToken = false);
-    // After failure: releases the locks this operation took, or says which it could not release.
-    ServerResult UndoLocks(Session& session, const FileList& locked, const ServerResult& failure);
-    // After failure: unschedules what this operation scheduled (additions, deletions), or says what
-    // is left. keepFiles: the files on disk stay as they are (an addition's undo); unsure: a path
-    // whose scheduling failed midway, which may or may not be scheduled.
-    ServerResult UndoSchedules(Session& session, const FileList& scheduled, const ServerResult& failure, bool keepFiles,
-                               const std::string& unsure = std::string());
-    // One line per refused file: the server's reason, or that the lock is this user's elsewhere.
-    std::string DescribeRefusals(Session& session, const FileList& refused, const std::vector<std::string>& reasons);
-    // Runs operation; when it met a working copy left locked by a client that died, cleans the
-    // working copy up and runs it once more.
-    template <typename Result> Result AfterCleanup(SessionId session, const std::function<Result()>& operation);
-    ServerResult EditOnce(SessionId session, const FileList& files, const std::string& changeList);
-    AddResult AddOnce(SessionId session, const FileList& files, const std::string& changeList);
-    ServerResult DeleteOnce(SessionId session, const FileList& files, const std::string& changeList);
-    ServerResult RevertOnce(SessionId session, const FileList& files);
-    ChangeListResult SubmitOnce(SessionId session, const std::string& changeList);
-    UpdateResult UpdateOnce(SessionId session, const FileList& files);
 
-    // At login: a working copy left locked by a program that no longer runs is cleaned up (Subversion's
-    // cleanup, breaking its locks); one locked by a live program is left alone. Told in session.settled.
-    void CleanUpAfterDeadProgram(Session& session);
-    // A submit whose answer was lost, recorded in the working copy: looked for in the repository and,
-    // when found or surely not coming, settled and told in session.settled. Quiet while the server
-    // does not answer.
-    void SettleLostSubmit(Session& session);
-    // The record of a submit of targets (canonical paths, walked into nodes) about to start; treeBase
-    // stands in for the base revision when every target is new.
-    svn::SubmitRecord RecordSubmit(const Session& session, const std::string& changeList, const FileList& targets,
-                                   const std::vector<svn::NodeInfo>& nodes, long treeBase);
-    // The revision (0: none) that carries the record's identifier, since the record's base revision.
-    svn::Error FindSubmit(Session& session, const svn::SubmitRecord& record, long& revision);
-    // Brings the recorded files to the revision that took them and closes their changelist; the text
-    // that tells it; empty while a replica has not received the revision yet.
-    std::string Landed(Session& session, const svn::SubmitRecord& record, long revision);
-    // Undoes the additions and deletions among paths (an added file stays on disk), deepest first.
-    svn::Error UnscheduleLanded(Session& session, const FileList& paths);
-    // Updates paths to revision: folders with all they hold, files alone. behind: a replica has not
-    // received the revision within its patience (nothing was updated then).
-    svn::Error UpdateTo(Session& session, const FileList& paths, long revision, bool& behind);
-    // Releases the locks a landed commit held and drops their tokens (the files become read-only again).
-    svn::Error DropReleasedLocks(Session& session, const FileList& paths);
-    // The result, with what was settled during the call (Session::settled) moved into it.
-    template <typename Result> Result Told(SessionId session, Result result);
-    // How many deadlines a commit the server received may take before its absence from the log
-    // means it never lands.
-    static constexpr int kSettlePatienceFactor = 2;
-
-    std::map<SessionId, std::unique_ptr<Session>> m_sessions;
+    std::map<SessionId, std::unique_ptr<svn::Session>> m_sessions;
     SessionId m_nextSession = 1;
     std::chrono::milliseconds m_lifetime = kDefaultSessionLifetime;
     std::chrono::milliseconds m_deadline = kDefaultDeadline;

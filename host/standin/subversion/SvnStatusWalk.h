@@ -44,12 +44,7 @@ struct WalkResult {
 WalkResult WalkStatus(Client& client, const std::string& workingCopy, const std::vector<std::string>& files,
                       bool remote);
 
-// Every versioned node of the working copy below root, local state only.
-struct TreeNode {
-    std::string path;
-    bool folder = false;
-    NodeInfo info;
-};
-Error WalkTree(Client& client, const std::string& root, std::vector<TreeNode>& nodes);
+// What one status of a walk says of its node.
+NodeInfo InfoOf(const svn_client_status_t& status);
 
 } // namespace standin::svn

@@ -1,16 +1,18 @@
-// SvnBackend's update: the working copy, or some of its files, brought to the head revision.
-#include "SvnBackend.h"
+// Update: the working copy, or some of its files, brought to the head revision.
+#include "SvnCommands.h"
 
-#include "SvnBackend_Session.h"
 #include "SvnError.h"
+#include "SvnOutcome.h"
+#include "SvnSession.h"
+#include "SvnSettle.h"
 
 #include <algorithm>
 
-namespace standin {
+namespace standin::svn {
 
 namespace {
 
-void AddOnce(FileList& list, const std::string& path)
+void AddNew(FileList& list, const std::string& path)
 {
     if (std::find(list.begin(), list.end(), path) == list.end()) list.push_back(path);
 }
@@ -29,31 +31,40 @@ void Record(const svn_wc_notify_t& notify, UpdateResult& result)
     const bool conflicted = notify.action == svn_wc_notify_tree_conflict ||
                             notify.content_state == svn_wc_notify_state_conflicted ||
                             notify.prop_state == svn_wc_notify_state_conflicted;
-    if (conflicted) AddOnce(result.conflicts, path);
+    if (conflicted) AddNew(result.conflicts, path);
     switch (notify.action) {
     case svn_wc_notify_update_add:
     case svn_wc_notify_update_delete:
     case svn_wc_notify_update_replace:
-        AddOnce(result.updated, path);
+        AddNew(result.updated, path);
         break;
     case svn_wc_notify_update_update:
-        if (Changed(notify.content_state) || Changed(notify.prop_state)) AddOnce(result.updated, path);
+        if (Changed(notify.content_state) || Changed(notify.prop_state)) AddNew(result.updated, path);
         break;
     default:
         break;
     }
 }
 
+// The result of an update that stopped: what it did before stays done, and is said, so that
+// nothing is told as unchanged.
+void Stopped(const ServerResult& failure, UpdateResult& result)
+{
+    result.code = failure.code;
+    result.text = failure.text;
+    if (result.updated.empty()) return;
+    result.text += "Updated before the update stopped:\n";
+    result.text += Lines(result.updated);
+}
+
 } // namespace
 
-UpdateResult SvnBackend::UpdateOnce(SessionId id, const FileList& files)
+UpdateResult Update(Session& session, Call& call, const FileList& files)
 {
     UpdateResult result;
-    Session* session = Enter(id, result);
-    if (!session) return result;
-    SettleLostSubmit(*session);
+    SettleLostSubmit(session, call);
     std::string refusals;
-    const FileList paths = files.empty() ? FileList{session->workingCopy} : Canonical(*session, files, refusals);
+    const FileList paths = files.empty() ? FileList{session.workingCopy} : session.Canonical(files, refusals);
     if (!refusals.empty()) {
         result.code = ServerCode::kFileStateRejected;
         result.text = refusals;
@@ -61,25 +72,17 @@ UpdateResult SvnBackend::UpdateOnce(SessionId id, const FileList& files)
     }
     if (paths.empty()) return result;
 
-    svn::Client::NotifyScope scope(*session->client, [&](const svn_wc_notify_t& notify) { Record(notify, result); });
-    svn::Pool pool(session->client->PoolHandle());
+    Client::NotifyScope scope(*session.client, [&](const svn_wc_notify_t& notify) { Record(notify, result); });
+    Pool pool(session.client->PoolHandle());
     svn_opt_revision_t head;
     head.kind = svn_opt_revision_head;
     apr_array_header_t* revisions = nullptr;
     // Unversioned files in the way of added ones stay as they are (an obstruction is an error);
     // conflicts are left for the user, never resolved here.
-    const svn::Error error(svn_client_update4(&revisions, svn::Client::Targets(paths, pool), &head, svn_depth_unknown,
-                                              FALSE, FALSE, FALSE, TRUE, FALSE, session->client->Context(), pool));
+    const Error error(svn_client_update4(&revisions, Client::Targets(paths, pool), &head, svn_depth_unknown, FALSE,
+                                         FALSE, FALSE, TRUE, FALSE, session.client->Context(), pool));
     if (error) {
-        const ServerResult failure = Failure(*session, error);
-        result.code = failure.code;
-        // What the update did before it stopped stays done: said, so that nothing is told as unchanged.
-        result.text = failure.text;
-        if (!result.updated.empty()) {
-            result.text += "Updated before the update stopped:\n";
-            for (const std::string& path : result.updated)
-                result.text += path + "\n";
-        }
+        Stopped(Failure(session, call, error), result);
         return result;
     }
     if (revisions && revisions->nelts > 0) result.revision = APR_ARRAY_IDX(revisions, 0, svn_revnum_t);
@@ -92,4 +95,4 @@ UpdateResult SvnBackend::UpdateOnce(SessionId id, const FileList& files)
     return result;
 }
 
-} // namespace standin
+} // namespace standin::svn

@@ -1,22 +1,26 @@
-// The state of one SvnBackend session, shared by the backend's source files.
+// Session: one login of the Subversion backend: its client (credentials, configuration), the
+// working copy and servers it works with, and what it still has to settle.
 #pragma once
 
 #include "ChangeListFile.h"
 #include "DeadlineWatch.h"
-#include "SvnBackend.h"
+#include "RevisionBackend.h"
 #include "SvnClient.h"
-#include "SvnOperation.h"
-#include "SvnStatusWalk.h"
+#include "SvnError.h"
 
 #include <chrono>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
-namespace standin {
+namespace standin::svn {
 
-struct SvnBackend::Session {
-    std::unique_ptr<svn::Client> client;
+class Call;
+
+struct Session {
+    std::unique_ptr<Client> client;
     std::string user;        // whose session it is, as the login named them
     std::string server;      // the repository URL, canonical
     std::string workingCopy; // the working copy's root, canonical
@@ -25,10 +29,10 @@ struct SvnBackend::Session {
     // Behind a replica: its master, and the working copy's root as the master names it.
     std::string lockServer;
     std::string lockRoot;
-    std::unique_ptr<svn::ChangeListFile> changeLists;
+    std::unique_ptr<ChangeListFile> changeLists;
     std::chrono::steady_clock::time_point expiresAt;
     // Ends the client when the session expires while no call runs.
-    svn::DeadlineWatch::Ticket expiry = 0;
+    DeadlineWatch::Ticket expiry = 0;
     bool rejected = false;             // the server refused the password
     bool staleWorkingCopyLock = false; // the last operation met a lock left by a client that died
     // Files whose lock request was abandoned (deadline, Cancel, a broken connection) before its
@@ -42,39 +46,20 @@ struct SvnBackend::Session {
     // The comment of the locks this working copy takes, which tells them from the user's others:
     // every user of the repository reads it, so it names no local path.
     std::string LockComment() const { return "Checked out in working copy " + copyId; }
+    // The URL the locks are kept at: the master's behind a replica, else the working copy's root.
+    const std::string& LockUrl() const { return lockRoot.empty() ? rootUrl : lockRoot; }
+    // Subversion's cleanup of the working copy, breaking the locks a client that died left.
+    Error CleanUp();
+    // Starts call's work in this session: the client's deadline and the call's watch armed, from now.
+    void Begin(Call& call);
+    // A file given as Subversion spells it and inside the working copy.
+    bool HoldsAsGiven(const std::string& file) const;
+    // Canonical paths of the files; those outside the working copy are refused in refusals, and
+    // kept (when given) tells which files were kept.
+    FileList Canonical(const FileList& files, std::string& refusals, std::vector<bool>* kept = nullptr) const;
 };
 
-class SvnBackend::Call {
-public:
-    explicit Call(SvnBackend& backend)
-        : m_backend(backend), m_sequence(backend.m_affinity, "Call"), m_operation(*backend.m_watch)
-    {
-        std::lock_guard<std::mutex> lock(backend.m_runningMutex);
-        backend.m_running = &m_operation;
-    }
-    ~Call()
-    {
-        // While this call still counts as running, so that the expiry watch leaves the clients alone.
-        m_backend.DropEndedClients();
-        std::lock_guard<std::mutex> lock(m_backend.m_runningMutex);
-        m_backend.m_running = nullptr;
-    }
-    Call(const Call&) = delete;
-    Call& operator=(const Call&) = delete;
+// path lies below folder.
+bool IsInside(const std::string& path, const std::string& folder);
 
-private:
-    SvnBackend& m_backend;
-    ThreadAffinity::Scope m_sequence;
-    svn::Operation m_operation;
-};
-
-struct SvnBackend::Plan {
-    // The operation talks to the server: an interrupted submit is settled before the files are walked.
-    bool reachesServer = false;
-    Session* session = nullptr;
-    FileList paths;
-    svn::WalkResult walk;
-    std::string refusals;
-};
-
-} // namespace standin
+} // namespace standin::svn

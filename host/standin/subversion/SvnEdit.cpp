@@ -1,0 +1,68 @@
+// Check-out in the lock workflow: a file is checked out when this working copy holds its lock.
+#include "SvnCommands.h"
+
+#include "SvnChange.h"
+#include "SvnChangeLists.h"
+#include "SvnLock.h"
+#include "SvnOutcome.h"
+#include "SvnReplica.h"
+#include "SvnSession.h"
+#include "SvnUndo.h"
+
+namespace standin::svn {
+
+namespace {
+
+// The files to lock: those this copy holds no lock of, and those whose lock was stolen or broken
+// since; a refusal when any file cannot be checked out.
+ServerResult FilesToLock(Session& session, Call& call, Plan& plan, FileList& toLock)
+{
+    FileList heldHere;
+    for (std::size_t i = 0; i < plan.paths.size(); ++i) {
+        const NodeInfo& node = plan.walk.nodes[i];
+        if (RefuseNew(plan.paths[i], node, " - is scheduled for addition.\n", plan.refusals)) continue;
+        if (node.node == svn_wc_status_deleted)
+            plan.refusals += plan.paths[i] + " - is scheduled for deletion.\n";
+        else
+            (node.localLock.Held() ? heldHere : toLock).push_back(plan.paths[i]);
+    }
+    // A lock this copy holds may have been stolen or broken since; only the repository knows.
+    if (plan.refusals.empty() && !heldHere.empty()) {
+        WalkResult held = RemoteWalk(session, call, heldHere);
+        if (held.error) return Failure(session, call, held.error);
+        for (std::size_t i = 0; i < heldHere.size(); ++i)
+            if (held.nodes[i].repositoryLock.token != held.nodes[i].localLock.token) toLock.push_back(heldHere[i]);
+    }
+    if (!plan.refusals.empty()) return {ServerCode::kFileStateRejected, plan.refusals};
+    return {};
+}
+
+} // namespace
+
+ServerResult Edit(Session& session, Call& call, const FileList& files, const std::string& changeList)
+{
+    Plan plan;
+    ServerResult result;
+    if (!Open(session, call, files, Opening{&changeList, true, true}, plan, result)) return result;
+    // A lock of this copy whose token an update through a replica dropped is still this copy's:
+    // without its token the master would refuse it as someone else's.
+    const Error unlisted = LocksFromMaster(session, plan.paths, plan.walk.nodes);
+    if (unlisted) return Failure(session, call, unlisted);
+    FileList toLock;
+    const ServerResult refused = FilesToLock(session, call, plan, toLock);
+    if (refused.Failed() || toLock.empty()) return refused;
+
+    // Subversion locks what it can and reports each refusal as a notification; all or nothing
+    // here, so what this call did lock is released again when anything was refused.
+    const LockRequest request = Lock(session, call, toLock);
+    if (request.failure.Failed()) return UndoLocks(session, call, request.locked, request.failure);
+    if (!request.refused.empty() || request.locked.size() != toLock.size()) {
+        std::string refusals = DescribeRefusals(session, call, request.refused, request.reasons);
+        if (refusals.empty()) refusals = "Not every file could be locked.\n";
+        return UndoLocks(session, call, request.locked, {ServerCode::kFileStateRejected, refusals});
+    }
+    const ServerResult assigned = AssignChangeList(session, call, request.locked, changeList);
+    return assigned.Failed() ? UndoLocks(session, call, request.locked, assigned) : assigned;
+}
+
+} // namespace standin::svn

@@ -1,0 +1,30 @@
+// Locking and unlocking files in the repository: the lock workflow's check-out and release.
+#pragma once
+
+#include "RevisionBackend.h"
+
+#include <string>
+#include <vector>
+
+namespace standin::svn {
+
+class Call;
+struct Session;
+
+// What one lock request did. Subversion locks what it can and reports each refusal on its own.
+struct LockRequest {
+    FileList locked;
+    FileList refused;
+    std::vector<std::string> reasons; // per refused file
+    ServerResult failure;             // the request as a whole failed
+};
+// Locks files with the session's lock comment. A request abandoned before its answer came
+// (deadline, Cancel) is watched for the locks it may still take (Session::abandonedLocks).
+LockRequest Lock(Session& session, Call& call, const FileList& files);
+// ownLockWithoutToken: the files are locked by this user, but this copy holds no token for them.
+ServerResult Unlock(Session& session, const Call& call, const FileList& files, bool ownLockWithoutToken = false);
+// One line per refused file: the server's reason, or that the lock is this user's elsewhere.
+std::string DescribeRefusals(Session& session, Call& call, const FileList& refused,
+                             const std::vector<std::string>& reasons);
+
+} // namespace standin::svn

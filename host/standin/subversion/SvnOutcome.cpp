@@ -1,0 +1,188 @@
+#include "SvnOutcome.h"
+
+#include "SvnBackend.h"
+#include "SvnCall.h"
+#include "SvnClient.h"
+#include "SvnError.h"
+#include "SvnSession.h"
+
+#include "OperationScope.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include <unistd.h>
+
+namespace standin::svn {
+
+namespace {
+
+// A refused login. "Not authorized" alone is also how path-based authorization denies an
+// operation; only while the connection is being made does it mean the credentials.
+bool IsAuthenticationFailure(const Error& error)
+{
+    return (error.Has(SVN_ERR_RA_NOT_AUTHORIZED) && error.Has(SVN_ERR_RA_CANNOT_CREATE_SESSION)) ||
+           error.Has(SVN_ERR_AUTHN_FAILED) || error.Has(SVN_ERR_AUTHN_CREDS_UNAVAILABLE) ||
+           error.Has(SVN_ERR_AUTHN_NO_PROVIDER);
+}
+
+bool IsUntrustedCertificate(const Error& error, const Client& client)
+{
+    return !client.UntrustedCertificate().Empty() &&
+           (error.Has(SVN_ERR_RA_SERF_SSL_CERT_UNTRUSTED) || error.Has(SVN_ERR_AUTHN_NO_PROVIDER));
+}
+
+// The text of a refused server certificate: which checks failed, what it is, and how to trust it.
+std::string CertificateText(const std::string& server, const ServerCertificate& certificate)
+{
+    return "The certificate of the server at " + server + " is not trusted: " + certificate.problems +
+           ". Subject: " + certificate.subject + "; issuer: " + certificate.issuer +
+           "; SHA-1 fingerprint: " + certificate.fingerprint + "; valid from " + certificate.validFrom + " until " +
+           certificate.validUntil +
+           ". To trust its authority, name the authority's certificate file in ssl-authority-files in the "
+           "[global] section (or the server's group) of the 'servers' file of your Subversion configuration, "
+           "or accept the certificate for this session when asked.\n";
+}
+
+// Another program in the working copy is no slow server, even when the deadline passed meanwhile:
+// the result when it is one; a lock left by a client that died marks the session for cleanup.
+bool WorkingCopyInUse(Session& session, const Error& error, ServerResult& result)
+{
+    if (error.Has(SVN_ERR_CANCELLED) || !(error.Has(SVN_ERR_SQLITE_BUSY) || error.Has(SVN_ERR_WC_LOCKED))) return false;
+    const pid_t user = ProcessUsing(session.workingCopy + "/.svn/wc.db");
+    if (user > 0 || error.Has(SVN_ERR_SQLITE_BUSY)) {
+        result = {ServerCode::kIOError, "The working copy " + session.workingCopy + " is in use by another program" +
+                                            (user > 0 ? " (process " + std::to_string(user) + ")" : std::string()) +
+                                            "; try again when it has finished: " + error.Text() + "\n"};
+        return true;
+    }
+    session.staleWorkingCopyLock = true;
+    return false;
+}
+
+// Only a connection that ended leaves a commit's outcome open; a server's refusal is an answer.
+// Over HTTP the socket's own error comes through (a server killed while it ran the commit's hooks
+// resets the connection).
+bool ConnectionLost(const Error& error, const Call& call, const ServerResult& failure)
+{
+    return error.Has(SVN_ERR_RA_SVN_CONNECTION_CLOSED) || error.Has(SVN_ERR_RA_SVN_IO_ERROR) ||
+           error.Has(SVN_ERR_CANCELLED) || error.Has(SVN_ERR_RA_DAV_CONN_TIMEOUT) ||
+           error.Has(SVN_ERR_RA_DAV_REQUEST_FAILED) || error.Has(APR_ECONNRESET) || error.Has(APR_ECONNABORTED) ||
+           error.Has(APR_EPIPE) || error.Has(APR_ECONNREFUSED) || error.Has(APR_ETIMEDOUT) || error.Has(APR_EOF) ||
+           call.DeadlinePassed() || failure.code == ServerCode::kCancelled;
+}
+
+} // namespace
+
+std::string Seconds(std::chrono::milliseconds duration)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(duration.count()) / 1000.0);
+    return text;
+}
+
+std::string Lines(const FileList& files)
+{
+    std::string lines;
+    for (const std::string& file : files)
+        lines += file + "\n";
+    return lines;
+}
+
+pid_t ProcessUsing(const std::string& file)
+{
+    std::error_code error;
+    const pid_t self = getpid();
+    for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = process.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(name));
+        if (pid == self) continue;
+        std::error_code denied;
+        for (const auto& descriptor : std::filesystem::directory_iterator(process.path() / "fd", denied)) {
+            std::error_code unreadable;
+            if (std::filesystem::read_symlink(descriptor.path(), unreadable) == file) return pid;
+        }
+    }
+    return 0;
+}
+
+LoginResult LoginFailure(const Call& call, const Error& error, const Client& client, const std::string& server,
+                         const std::string& user)
+{
+    LoginResult result;
+    result.code = ServerCode::kLoginFailed;
+    result.accountChecked = true;
+    if (OperationScope::Cancelled()) {
+        result.code = ServerCode::kCancelled;
+        result.text = std::string(ServerText::kCancelled) + "\n";
+        result.unanswered = true;
+    } else if (call.DeadlinePassed() || error.Has(SVN_ERR_CANCELLED)) {
+        result.text =
+            "The Subversion server at " + server + " did not answer within " + Seconds(call.Deadline()) + ".\n";
+        result.unanswered = true;
+    } else if (IsUntrustedCertificate(error, client)) {
+        result.certificate = client.UntrustedCertificate();
+        result.certificate.server = server;
+        result.text = CertificateText(server, result.certificate);
+    } else if (IsAuthenticationFailure(error))
+        result.text = std::string(ServerText::kInvalidPassword) + " for user '" + user + "' at " + server + " (" +
+                      error.Text() + ")\n";
+    else
+        result.text = "Cannot reach the Subversion server at " + server + ": " + error.Text() + "\n";
+    return result;
+}
+
+ServerResult Failure(Session& session, const Call& call, const Error& error)
+{
+    if (IsUntrustedCertificate(error, *session.client))
+        return {ServerCode::kServerError, CertificateText(session.server, session.client->UntrustedCertificate())};
+    if (IsAuthenticationFailure(error)) {
+        session.rejected = true;
+        session.client->WipePassword();
+        return {qor4::kResultSessionExpired,
+                ServerText::OfSession(ServerText::kSessionExpired, session.user, session.server) +
+                    " The server refused the password: " + error.Text() + "\n"};
+    }
+    if (OperationScope::Cancelled()) return {ServerCode::kCancelled, std::string(ServerText::kCancelled) + "\n"};
+    if (!session.lockServer.empty() && error.Has(SVN_ERR_FS_NO_SUCH_REVISION))
+        return {ServerCode::kServerError, "The replica at " + session.server + " is behind its master at " +
+                                              session.lockServer + " and did not catch up within " +
+                                              Seconds(SvnBackend::kReplicaPatience) + "; try again in a moment.\n"};
+    ServerResult inUse;
+    if (WorkingCopyInUse(session, error, inUse)) return inUse;
+    if (error.Has(SVN_ERR_CANCELLED) || call.DeadlinePassed())
+        return {ServerCode::kServerError, "The Subversion server at " + session.server + " did not answer within " +
+                                              Seconds(call.Deadline()) + "; the operation was abandoned.\n"};
+    if (error.Has(SVN_ERR_RA_CANNOT_CREATE_SESSION) || error.Has(SVN_ERR_RA_SVN_CONNECTION_CLOSED) ||
+        error.Has(SVN_ERR_RA_SVN_IO_ERROR))
+        return {ServerCode::kServerError,
+                "Cannot reach the Subversion server at " + session.server + ": " + error.Text() + "\n"};
+    if (error.Has(SVN_ERR_WC_LOCKED) || error.Has(SVN_ERR_WC_NOT_WORKING_COPY) || error.Has(SVN_ERR_WC_CORRUPT) ||
+        error.Has(SVN_ERR_WC_PATH_NOT_FOUND) || error.Has(SVN_ERR_WC_UNSUPPORTED_FORMAT))
+        return {ServerCode::kIOError,
+                "The working copy " + session.workingCopy + " cannot be used: " + error.Text() + "\n"};
+    return {ServerCode::kServerError, error.Text() + "\n"};
+}
+
+ServerResult FailedCommit(Session& session, const Call& call, const Error& error, long revision, bool finalizing,
+                          const std::string& what, CommitOutcome& outcome)
+{
+    const ServerResult failure = Failure(session, call, error);
+    if (revision > 0) {
+        outcome = CommitOutcome::kLanded;
+        return {ServerCode::kPartlyDone, "Submitted " + what + " as revision " + std::to_string(revision) +
+                                             ", but the working copy could not record it: " + failure.text};
+    }
+    if (finalizing && ConnectionLost(error, call, failure)) {
+        outcome = CommitOutcome::kUnknown;
+        return {ServerCode::kOutcomeUnknown, "The connection to " + session.server + " ended while " + what +
+                                                 " was being committed: whether the repository took it is not "
+                                                 "known; the next status tells. " +
+                                                 failure.text};
+    }
+    outcome = CommitOutcome::kRefused;
+    return {failure.code, "Nothing was submitted from " + what + ": " + failure.text};
+}
+
+} // namespace standin::svn

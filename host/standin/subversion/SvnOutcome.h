@@ -1,0 +1,46 @@
+// How Subversion's errors read to the user: the one place where a failed call becomes a result
+// code (ServerCode) and its text. The steps that undo a failed change are beside it (SvnUndo.h).
+#pragma once
+
+#include "RevisionBackend.h"
+
+#include <chrono>
+#include <string>
+
+#include <sys/types.h>
+
+namespace standin::svn {
+
+class Call;
+class Client;
+class Error;
+struct Session;
+
+// A duration as the user reads it: "2.5 s".
+std::string Seconds(std::chrono::milliseconds duration);
+// One file a line.
+std::string Lines(const FileList& files);
+// Another process that has the file open, or 0: a working copy's data base is open in every
+// Subversion client that works in it.
+pid_t ProcessUsing(const std::string& file);
+
+// A login that could not reach its server: cancelled, unanswered, an untrusted certificate, a
+// refused password, or an unreachable server.
+LoginResult LoginFailure(const Call& call, const Error& error, const Client& client, const std::string& server,
+                         const std::string& user);
+// Turns a failed call into a result; a refused password ends the session (-34), and a working
+// copy left locked by a client that died is marked for cleanup (Session::staleWorkingCopyLock).
+ServerResult Failure(Session& session, const Call& call, const Error& error);
+
+// What a failed commit means for the submit.
+enum class CommitOutcome {
+    kLanded,  // the revision was made; the working copy could not record it
+    kUnknown, // the connection ended while the transaction was being committed
+    kRefused, // nothing was committed
+};
+// A failed commit of what ("changelist 4"): revision, the one the commit made (0: none); finalizing,
+// whether the transaction was being committed when the call ended.
+ServerResult FailedCommit(Session& session, const Call& call, const Error& error, long revision, bool finalizing,
+                          const std::string& what, CommitOutcome& outcome);
+
+} // namespace standin::svn

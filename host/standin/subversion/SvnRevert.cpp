@@ -1,0 +1,39 @@
+// Reverting files: their changes undone, their scheduling dropped and their locks released.
+#include "SvnCommands.h"
+
+#include "SvnChange.h"
+#include "SvnLock.h"
+#include "SvnOutcome.h"
+#include "SvnReplica.h"
+#include "SvnSession.h"
+
+namespace standin::svn {
+
+ServerResult Revert(Session& session, Call& call, const FileList& files)
+{
+    Plan plan;
+    ServerResult result;
+    if (!Open(session, call, files, Opening{nullptr, true, true}, plan, result)) return result;
+    if (!plan.refusals.empty()) return {ServerCode::kFileStateRejected, plan.refusals};
+    // Without the tokens an update through a replica dropped, the master's locks would outlive a
+    // revert that says it released them.
+    ReleaseAbandonedLocks(session);
+    const Error unlisted = LocksFromMaster(session, plan.paths, plan.walk.nodes);
+    if (unlisted) return Failure(session, call, unlisted);
+
+    FileList toRevert;
+    FileList toUnlock;
+    for (std::size_t i = 0; i < plan.paths.size(); ++i) {
+        if (IsOpened(plan.walk.nodes[i])) toRevert.push_back(plan.paths[i]);
+        if (plan.walk.nodes[i].localLock.Held()) toUnlock.push_back(plan.paths[i]);
+    }
+    if (!toRevert.empty()) {
+        Pool pool(session.client->PoolHandle());
+        const Error error(svn_client_revert4(Client::Targets(toRevert, pool), svn_depth_empty, nullptr, TRUE, FALSE,
+                                             TRUE, session.client->Context(), pool));
+        if (error) return Failure(session, call, error);
+    }
+    return toUnlock.empty() ? result : Unlock(session, call, toUnlock);
+}
+
+} // namespace standin::svn

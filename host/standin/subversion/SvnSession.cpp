@@ -1,0 +1,74 @@
+#include "SvnSession.h"
+
+#include "SvnCall.h"
+
+#include <filesystem>
+#include <utility>
+
+namespace standin::svn {
+
+namespace {
+
+// Already as Subversion spells it: no empty, "." or ".." folder on the way, no trailing slash.
+bool IsPlain(std::string_view file)
+{
+    if (!file.empty() && file.back() == '/') return false;
+    std::size_t slash = file.find('/');
+    while (slash != std::string_view::npos) {
+        const std::size_t next = file.find('/', slash + 1);
+        if (next == std::string_view::npos) break;
+        const std::string_view part = file.substr(slash + 1, next - slash - 1);
+        if (part.empty() || part == "." || part == "..") return false;
+        slash = next;
+    }
+    return true;
+}
+
+// The path as Subversion spells it; most paths already are, and are not parsed again.
+std::string NormalPath(const std::string& file)
+{
+    return IsPlain(file) ? file : std::filesystem::path(file).lexically_normal().string();
+}
+
+} // namespace
+
+bool IsInside(const std::string& path, const std::string& folder)
+{
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
+}
+
+void Session::Begin(Call& call)
+{
+    client->SetDeadline(std::chrono::steady_clock::now() + call.Deadline());
+    call.Watch(server, lockServer);
+}
+
+Error Session::CleanUp()
+{
+    Pool pool(client->PoolHandle());
+    return Error(svn_client_cleanup2(workingCopy.c_str(), TRUE, FALSE, FALSE, FALSE, FALSE, client->Context(), pool));
+}
+
+bool Session::HoldsAsGiven(const std::string& file) const
+{
+    return IsPlain(file) && IsInside(file, workingCopy);
+}
+
+FileList Session::Canonical(const FileList& files, std::string& refusals, std::vector<bool>* kept) const
+{
+    FileList canonical;
+    canonical.reserve(files.size());
+    if (kept) kept->assign(files.size(), false);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::string path = NormalPath(files[i]);
+        if (IsInside(path, workingCopy)) {
+            canonical.push_back(std::move(path));
+            if (kept) (*kept)[i] = true;
+        } else {
+            refusals += files[i] + " - is not in the working copy " + workingCopy + "\n";
+        }
+    }
+    return canonical;
+}
+
+} // namespace standin::svn

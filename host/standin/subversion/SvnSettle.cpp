@@ -1,0 +1,207 @@
+#include "SvnSettle.h"
+
+#include "SubmitRecord.h"
+#include "SvnCall.h"
+#include "SvnError.h"
+#include "SvnOutcome.h"
+#include "SvnReplica.h"
+#include "SvnSession.h"
+#include "SvnStatusWalk.h"
+
+#include <svn_client.h>
+#include <svn_props.h>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+
+namespace standin::svn {
+
+namespace {
+
+// How many deadlines a commit the server received may take before its absence from the log means
+// it never lands.
+constexpr int kSettlePatienceFactor = 2;
+
+struct Search {
+    std::string id;
+    long revision = 0;
+};
+
+svn_error_t* OnLogEntry(void* baton, svn_log_entry_t* entry, apr_pool_t*)
+{
+    auto& search = *static_cast<Search*>(baton);
+    if (!entry->revprops) return SVN_NO_ERROR;
+    const auto* value = static_cast<const svn_string_t*>(
+        apr_hash_get(entry->revprops, SubmitRecord::kRevisionProperty, APR_HASH_KEY_STRING));
+    if (value && search.id == std::string(value->data, value->len)) search.revision = entry->revision;
+    return SVN_NO_ERROR;
+}
+
+std::string Described(const std::string& changeList)
+{
+    return "changelist " + (changeList.empty() ? std::string("default") : changeList);
+}
+
+// The revision (0: none) that carries the record's identifier, since the record's base revision.
+Error FindSubmit(Session& session, const SubmitRecord& record, long& revision)
+{
+    Client& client = *session.client;
+    Pool pool(client.PoolHandle());
+    // Behind a replica the master is asked: the replica may not have the revision yet.
+    const std::string& root = session.LockUrl();
+    svn_opt_revision_t head{};
+    head.kind = svn_opt_revision_head;
+    svn_ra_session_t* connection = nullptr;
+    svn_revnum_t latest = 0;
+    Error error(svn_client_open_ra_session2(&connection, root.c_str(), nullptr, client.Context(), pool, pool));
+    if (!error) error = Error(svn_ra_get_latest_revnum(connection, &latest, pool));
+    if (error || latest <= record.base) return error;
+
+    auto* range = static_cast<svn_opt_revision_range_t*>(apr_pcalloc(pool, sizeof(svn_opt_revision_range_t)));
+    range->start.kind = svn_opt_revision_number;
+    range->start.value.number = record.base + 1;
+    range->end.kind = svn_opt_revision_number;
+    range->end.value.number = latest;
+    apr_array_header_t* ranges = apr_array_make(pool, 1, sizeof(svn_opt_revision_range_t*));
+    APR_ARRAY_PUSH(ranges, svn_opt_revision_range_t*) = range;
+    apr_array_header_t* revprops = apr_array_make(pool, 1, sizeof(const char*));
+    APR_ARRAY_PUSH(revprops, const char*) = SubmitRecord::kRevisionProperty;
+    Search search{record.id};
+    error = Error(svn_client_log5(Client::Targets({root}, pool), &head, ranges, 0, FALSE, FALSE, FALSE, revprops,
+                                  &OnLogEntry, &search, client.Context(), pool));
+    revision = search.revision;
+    return error;
+}
+
+// Releases the locks a landed commit held and drops their tokens (the files become read-only again).
+Error DropReleasedLocks(Session& session, const FileList& paths)
+{
+    Client& client = *session.client;
+    WalkResult walk = WalkStatus(client, session.workingCopy, paths, false);
+    if (walk.error) return std::move(walk.error);
+    // Behind a replica the update dropped the tokens the replica does not know: the master's locks
+    // give them back.
+    Error unlisted = LocksFromMaster(session, paths, walk.nodes);
+    if (unlisted) return unlisted;
+    FileList held;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        if (walk.nodes[i].localLock.Held()) held.push_back(paths[i]);
+    if (held.empty()) return {};
+    // A commit cut off in its hooks may not have released its locks yet; one that did leaves the
+    // server answering "no such lock", and unlocking drops the token (which makes a needs-lock
+    // file read-only again) all the same.
+    Client::NotifyScope quiet(client, [](const svn_wc_notify_t&) {});
+    Pool pool(client.PoolHandle());
+    return Error(svn_client_unlock(Client::Targets(held, pool), FALSE, client.Context(), pool));
+}
+
+// Undoes the additions and deletions among paths (an added file stays on disk), deepest first.
+Error UnscheduleLanded(Session& session, const FileList& paths)
+{
+    Client& client = *session.client;
+    WalkResult walk = WalkStatus(client, session.workingCopy, paths, false);
+    if (walk.error) return std::move(walk.error);
+    FileList scheduled;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        if (walk.nodes[i].Added() || walk.nodes[i].node == svn_wc_status_deleted) scheduled.push_back(paths[i]);
+    if (scheduled.empty()) return {};
+    // Deepest first: a folder's addition is undone after its children's.
+    std::sort(scheduled.begin(), scheduled.end(), std::greater<>());
+    Pool pool(client.PoolHandle());
+    return Error(svn_client_revert4(Client::Targets(scheduled, pool), svn_depth_empty, nullptr, FALSE, FALSE, TRUE,
+                                    client.Context(), pool));
+}
+
+// Updates paths to revision: folders with all they hold, files alone. False: a replica has not
+// received the revision within its patience (nothing was updated then).
+bool UpdateTo(Session& session, const Call& call, const FileList& paths, long revision, Error& error)
+{
+    Client& client = *session.client;
+    Pool pool(client.PoolHandle());
+    // A folder the revision added holds only what the revision brought; files are taken one by one.
+    FileList folders;
+    FileList files;
+    for (const std::string& path : paths) {
+        std::error_code ignored;
+        (std::filesystem::is_directory(std::filesystem::symlink_status(path, ignored)) ? folders : files)
+            .push_back(path);
+    }
+    svn_opt_revision_t target{};
+    target.kind = svn_opt_revision_number;
+    target.value.number = revision;
+    // A replica that has not received the revision yet: wait a little, else settle later.
+    const bool caughtUp = RetryWhileReplicaBehind(session, call, [&]() -> const Error& {
+        error = Error();
+        if (!folders.empty())
+            error = Error(svn_client_update4(nullptr, Client::Targets(folders, pool), &target, svn_depth_infinity,
+                                             FALSE, TRUE, TRUE, TRUE, FALSE, client.Context(), pool));
+        if (!error && !files.empty())
+            error = Error(svn_client_update4(nullptr, Client::Targets(files, pool), &target, svn_depth_empty, FALSE,
+                                             TRUE, TRUE, TRUE, FALSE, client.Context(), pool));
+        return error;
+    });
+    if (!caughtUp) error = Error();
+    return caughtUp;
+}
+
+// Brings the recorded files to the revision that took them and closes their changelist; the text
+// that tells it; empty while a replica has not received the revision yet.
+std::string Landed(Session& session, const Call& call, const SubmitRecord& record, long revision)
+{
+    FileList paths;
+    for (const std::string& file : record.files)
+        paths.push_back(session.workingCopy + "/" + file);
+    const std::string told = "Submitted as revision " + std::to_string(revision) +
+                             " (confirmed after the connection was lost): " + Described(record.changeList);
+    // Additions and deletions the revision made are undone first, so that the update takes them as
+    // they came; a changed file's change is the committed one, so updating merges nothing.
+    Error error = UnscheduleLanded(session, paths);
+    if (!error && !UpdateTo(session, call, paths, revision, error)) return std::string();
+    if (!error) error = DropReleasedLocks(session, paths);
+    Pool pool(session.client->PoolHandle());
+    if (!error)
+        error = Error(svn_client_remove_from_changelists(Client::Targets(paths, pool), svn_depth_empty, nullptr,
+                                                         session.client->Context(), pool));
+    std::string unlisted;
+    const long number = ChangeListFile::NumberOf(record.changeList);
+    if (!error && number) session.changeLists->Remove(number, unlisted);
+    if (error) return told + ", but the working copy could not be brought to it: " + Failure(session, call, error).text;
+    if (!unlisted.empty()) return told + ", but it is still listed as pending: " + unlisted + "\n";
+    return told + ".\n";
+}
+
+} // namespace
+
+void SettleLostSubmit(Session& session, const Call& call)
+{
+    SubmitRecord record;
+    std::string damage;
+    if (!SubmitRecord::Load(session.workingCopy, record, damage)) {
+        if (damage.empty()) return;
+        SubmitRecord::Remove(session.workingCopy);
+        session.settled += damage + "; whether that submit reached the repository is not known.\n";
+        return;
+    }
+    long revision = 0;
+    const Error error = FindSubmit(session, record, revision);
+    // The server does not answer: the record waits for the next operation that reaches it.
+    if (error) return;
+    if (revision > 0) {
+        const std::string told = Landed(session, call, record, revision);
+        if (told.empty()) return;
+        session.settled += told;
+    } else {
+        // The server may still be working on a commit it received; only after that long is its
+        // absence from the log an answer.
+        const auto patience = std::chrono::duration_cast<std::chrono::seconds>(call.Deadline() * kSettlePatienceFactor);
+        if (std::time(nullptr) - record.started < patience.count()) return;
+        session.settled += "Nothing was submitted from " + Described(record.changeList) +
+                           ": the repository has no revision of it (checked after the connection was lost); its "
+                           "files and locks are as they were.\n";
+    }
+    SubmitRecord::Remove(session.workingCopy);
+}
+
+} // namespace standin::svn

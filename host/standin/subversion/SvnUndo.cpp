@@ -1,0 +1,66 @@
+#include "SvnUndo.h"
+
+#include "SvnError.h"
+#include "SvnLock.h"
+#include "SvnOutcome.h"
+#include "SvnSession.h"
+
+#include "OperationScope.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+
+namespace standin::svn {
+
+namespace {
+
+// Undoing what a failed or cancelled change did is not cancelled with it: it gets a short time of
+// its own, past the user's Cancel and the operation's deadline.
+class CleanupScope {
+public:
+    explicit CleanupScope(Client& client) : m_notCancelled(false), m_scope(m_notCancelled)
+    {
+        client.SetDeadline(std::chrono::steady_clock::now() + kCleanupTime);
+    }
+
+private:
+    static constexpr std::chrono::seconds kCleanupTime{10};
+    std::atomic<bool> m_notCancelled;
+    OperationScope m_scope;
+};
+
+} // namespace
+
+ServerResult UndoLocks(Session& session, const Call& call, const FileList& locked, const ServerResult& failure)
+{
+    if (locked.empty()) return failure;
+    const CleanupScope cleanup(*session.client);
+    const ServerResult unlocked = Unlock(session, call, locked);
+    if (unlocked.Succeeded()) return failure;
+    return {ServerCode::kPartlyDone, failure.text + "These files were locked and could not be unlocked again:\n" +
+                                         Lines(locked) + unlocked.text};
+}
+
+ServerResult UndoSchedules(Session& session, const Call& call, const FileList& scheduled, const ServerResult& failure,
+                           bool keepFiles, const std::string& unsure)
+{
+    FileList targets = scheduled;
+    const bool alsoUnsure = !unsure.empty() && std::find(scheduled.begin(), scheduled.end(), unsure) == scheduled.end();
+    if (alsoUnsure) targets.push_back(unsure);
+    if (targets.empty()) return failure;
+    const CleanupScope cleanup(*session.client);
+    Pool pool(session.client->PoolHandle());
+    // Depth infinity: a folder scheduled here holds nothing versioned but what was scheduled with it.
+    // Metadata only for additions: a file that replaced a deleted one keeps its new content.
+    const Error reverted(svn_client_revert4(Client::Targets(targets, pool), svn_depth_infinity, nullptr, TRUE,
+                                            keepFiles ? TRUE : FALSE, TRUE, session.client->Context(), pool));
+    if (!reverted) return failure;
+    std::string text = failure.text;
+    if (!scheduled.empty())
+        text += "These files and folders were scheduled and could not be unscheduled again:\n" + Lines(scheduled);
+    if (alsoUnsure) text += "This file may be scheduled as well (its scheduling stopped midway):\n" + unsure + "\n";
+    return {ServerCode::kPartlyDone, text + Failure(session, call, reverted).text};
+}
+
+} // namespace standin::svn
