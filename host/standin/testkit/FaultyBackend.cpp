@@ -97,20 +97,22 @@ ServerResult FaultyBackend::Enter(const char* operation, SessionId session, cons
     }
 
     bool expired = false;
-    std::string expiredText = std::string(ServerText::kSessionExpired) + "\n";
+    std::string expiredText;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         expired = m_expired.count(session) != 0;
-        const auto account = m_accounts.find(session);
-        if (account != m_accounts.end())
-            expiredText = ServerText::OfSession(ServerText::kSessionExpired, account->second.first,
-                                                account->second.second) +
-                          "\n";
+        // Only an expiry is told, so only an expiry looks its account up.
+        const auto account = expired ? m_accounts.find(session) : m_accounts.end();
+        if (expired)
+            expiredText = account == m_accounts.end()
+                              ? std::string(ServerText::kSessionExpired)
+                              : ServerText::OfSession(ServerText::kSessionExpired, account->second.first,
+                                                      account->second.second);
     }
     if (expired) {
         // As a session that really expired: the backend forgets it, and its password with it.
         m_inner->CloseSession(session);
-        return {qor4::kResultSessionExpired, expiredText};
+        return {qor4::kResultSessionExpired, expiredText + "\n"};
     }
     const std::lock_guard<std::mutex> lock(m_mutex);
     std::string failing;
