@@ -35,7 +35,7 @@ protected:
         FlowFixture::TearDown();
     }
     void StopServer() { ASSERT_TRUE(Sandbox().Server().Freeze(true)); }
-    void ResumeServer() { Sandbox().Server().Freeze(false); }
+    void ResumeServer() { EXPECT_TRUE(Sandbox().Server().Freeze(false)) << "the server takes connections again"; }
     // Resumes the server and waits until the host has seen it answer again after a Cancel.
     void ResumeServerAndWait()
     {

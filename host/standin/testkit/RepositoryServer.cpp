@@ -14,7 +14,10 @@
 
 #include <chrono>
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
+#include <set>
+#include <sstream>
 #include <thread>
 
 namespace standin {
@@ -54,6 +57,34 @@ bool Accepts(int port)
     const bool connected = connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     close(probe);
     return connected;
+}
+
+// Whether the process holds the socket that listens on port. Two sandboxes may pick the same free
+// port at once: the loser's server ends at once, but its Accepts() may already reach the winner's.
+bool ListensOn(pid_t pid, int port)
+{
+    char wanted[8];
+    std::snprintf(wanted, sizeof wanted, ":%04X", static_cast<unsigned>(port));
+    std::set<std::string> inodes;
+    for (const char* table : {"/net/tcp", "/net/tcp6"}) {
+        std::ifstream in("/proc/" + std::to_string(pid) + table);
+        std::string line;
+        std::getline(in, line); // the header
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+            fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode;
+            const bool listening = state == "0A";
+            if (listening && local.size() > 5 && local.compare(local.size() - 5, 5, wanted) == 0) inodes.insert(inode);
+        }
+    }
+    std::error_code error;
+    for (const auto& descriptor : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        std::error_code unreadable;
+        const std::string target = std::filesystem::read_symlink(descriptor.path(), unreadable).string();
+        if (target.rfind("socket:[", 0) == 0 && inodes.count(target.substr(8, target.size() - 9)) != 0) return true;
+    }
+    return false;
 }
 
 std::string Absolute(const std::string& path)
@@ -144,7 +175,7 @@ bool RepositoryServer::Launch(std::string& error, int wanted)
         if (!process) return false;
         const auto until = std::chrono::steady_clock::now() + kStartPatience;
         while (std::chrono::steady_clock::now() < until && process->Alive()) {
-            if (Accepts(port)) {
+            if (Accepts(port) && ListensOn(process->Pid(), port)) {
                 m_process = std::move(process);
                 m_port = port;
                 return true;
@@ -172,7 +203,16 @@ void RepositoryServer::Stop()
 
 bool RepositoryServer::Freeze(bool frozen)
 {
-    return m_process && m_process->Freeze(frozen);
+    if (!m_process || !m_process->Freeze(frozen)) return false;
+    if (frozen) return true;
+    // SIGCONT only asks: wait until the server takes connections again, so that the caller's next
+    // request meets a running server.
+    const auto until = std::chrono::steady_clock::now() + kStartPatience;
+    while (std::chrono::steady_clock::now() < until && m_process->Alive()) {
+        if (Accepts(m_port)) return true;
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    return false;
 }
 
 bool RepositoryServer::SetPassword(const std::string& user, const std::string& password)
