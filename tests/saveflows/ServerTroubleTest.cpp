@@ -251,6 +251,31 @@ TEST_P(ServerTroubleTest, AConnectCancelledInFrontOfAStoppedServerKeepsTheSessio
     ExpectStates({hero->GetAssetFile()}, CheckedOutIn(""));
 }
 
+// The host closed while it still asks a server the user gave up on: the asking ends with it, not
+// when the server answers or the probing's limit of minutes has passed.
+TEST_P(ServerTroubleTest, ClosingTheHostEndsTheProbingOfAStoppedServer)
+{
+    struct CancelAtOnce : qor4::ITimeOutDelegate {
+        void NotifyCompletion() override {}
+        bool WaitForCompletion() override { return true; }
+    } cancel;
+    standin::DbObject* hero = AddCheckedInAsset("hero");
+    auto worker = std::make_unique<standin::WorkerBackend>(
+        std::shared_ptr<standin::RevisionBackend>(&Server(), [](standin::RevisionBackend*) {}));
+    worker->SetTimeOutDelegate(&cancel);
+    std::string failure;
+    const standin::SessionId session = Sandbox().Open(*worker, kUser, failure);
+    ASSERT_NE(session, 0) << failure;
+    StopServer();
+    EXPECT_TRUE(worker->Edit(session, {hero->GetAssetFile()}, "").Failed());
+    ASSERT_TRUE(worker->WaitingForServer());
+
+    QElapsedTimer closing;
+    closing.start();
+    worker.reset();
+    EXPECT_LT(closing.elapsed(), 2 * standin::WorkerBackend::kProbeWithin.count());
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, ServerTroubleTest,
                          ::testing::Values(SvnSandbox::Transport::kSvn, SvnSandbox::Transport::kHttps),
                          [](const ::testing::TestParamInfo<SvnSandbox::Transport>& info) {
