@@ -18,6 +18,14 @@ DeadlineWatch::~DeadlineWatch()
 
 DeadlineWatch::Ticket DeadlineWatch::Arm(Clock::time_point deadline, std::function<void()> action)
 {
+    return Arm(deadline, Renewing([action = std::move(action)]() -> std::optional<Clock::time_point> {
+                   action();
+                   return std::nullopt;
+               }));
+}
+
+DeadlineWatch::Ticket DeadlineWatch::Arm(Clock::time_point deadline, Renewing action)
+{
     Ticket ticket = 0;
     bool sooner = false;
     {
@@ -34,6 +42,7 @@ void DeadlineWatch::Disarm(Ticket ticket)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_armed.erase(ticket);
+    if (m_firing == ticket) m_firingDisarmed = true;
     // An action that already started finishes before its operation may go on.
     m_changed.wait(lock, [&] { return m_firing != ticket; });
 }
@@ -58,12 +67,14 @@ void DeadlineWatch::Loop()
             continue;
         }
         const Ticket ticket = earliest->first;
-        std::function<void()> action = std::move(earliest->second.action);
+        Renewing action = std::move(earliest->second.action);
         m_armed.erase(earliest);
         m_firing = ticket;
+        m_firingDisarmed = false;
         lock.unlock();
-        action();
+        const std::optional<Clock::time_point> again = action();
         lock.lock();
+        if (again && !m_firingDisarmed) m_armed.emplace(ticket, Entry{*again, std::move(action)});
         m_firing = 0;
         m_changed.notify_all();
     }

@@ -1,5 +1,6 @@
 // DeadlineWatch: a thread that runs each armed action once its deadline has passed, unless it was
-// disarmed first. Each arming is its own: disarming one never touches another.
+// disarmed first. Each arming is its own: disarming one never touches another. An action may put
+// its own deadline off by returning the next one.
 #pragma once
 
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace standin::svn {
@@ -16,6 +18,8 @@ class DeadlineWatch {
 public:
     using Clock = std::chrono::steady_clock;
     using Ticket = std::uint64_t; // 0 is no ticket
+    // Returns when to run again, or nothing when it is done.
+    using Renewing = std::function<std::optional<Clock::time_point>()>;
 
     DeadlineWatch();
     ~DeadlineWatch();
@@ -23,6 +27,7 @@ public:
     DeadlineWatch& operator=(const DeadlineWatch&) = delete;
 
     Ticket Arm(Clock::time_point deadline, std::function<void()> action);
+    Ticket Arm(Clock::time_point deadline, Renewing action);
     // After Disarm returns, the ticket's action is not running and will not run. Unknown and fired
     // tickets are ignored.
     void Disarm(Ticket ticket);
@@ -30,7 +35,7 @@ public:
 private:
     struct Entry {
         Clock::time_point deadline;
-        std::function<void()> action;
+        Renewing action;
     };
     void Loop();
 
@@ -38,7 +43,8 @@ private:
     std::condition_variable m_changed;
     std::map<Ticket, Entry> m_armed;
     Ticket m_next = 1;
-    Ticket m_firing = 0; // the ticket whose action runs now
+    Ticket m_firing = 0;            // the ticket whose action runs now
+    bool m_firingDisarmed = false; // and it was disarmed meanwhile: not to be armed again
     // When the thread wakes by itself; an arming with a later deadline need not wake it (an
     // operation arms its deadline at every call).
     Clock::time_point m_wakeAt = Clock::time_point::max();

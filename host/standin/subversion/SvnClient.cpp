@@ -129,6 +129,8 @@ Client::Client(const std::string& user, const std::string& password, const Setti
     m_context->notify_baton2 = this;
     m_context->cancel_func = &Client::OnCancel;
     m_context->cancel_baton = this;
+    m_context->progress_func = &Client::OnProgress;
+    m_context->progress_baton = this;
     m_context->log_msg_func3 = &Client::OnLogMessage;
     m_context->log_msg_baton3 = this;
 }
@@ -224,14 +226,26 @@ svn_error_t* Client::PromptServerTrust(svn_auth_cred_ssl_server_trust_t** creden
 void Client::OnNotify(void* baton, const svn_wc_notify_t* notify, apr_pool_t*)
 {
     auto* client = static_cast<Client*>(baton);
+    client->m_progress->Touch();
     if (client->m_notify && notify) client->m_notify(*notify);
+}
+
+void Client::OnProgress(apr_off_t, apr_off_t, void* baton, apr_pool_t*)
+{
+    static_cast<Client*>(baton)->m_progress->Touch();
 }
 
 svn_error_t* Client::OnCancel(void* baton)
 {
-    const auto* client = static_cast<const Client*>(baton);
+    auto* client = static_cast<Client*>(baton);
     if (OperationScope::Cancelled()) return svn_error_create(SVN_ERR_CANCELLED, nullptr, "Cancelled by the user");
-    if (Clock::now() > client->m_deadline)
+    const Clock::time_point now = Clock::now();
+    // Subversion asks many times a second while it works through the working copy, and at most
+    // about twice a second while it waits for a server: only the former is work going on.
+    if (now - client->m_lastAsked < kBusyAsking) client->m_progress->Touch();
+    client->m_lastAsked = now;
+    const bool idle = client->m_idle.count() > 0 && now > client->m_progress->Last() + client->m_idle;
+    if (idle || now > client->m_deadline)
         return svn_error_create(SVN_ERR_CANCELLED, nullptr, "The server did not answer in time");
     return SVN_NO_ERROR;
 }

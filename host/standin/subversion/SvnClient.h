@@ -10,6 +10,7 @@
 // cancellation go to whatever the current operation installed.
 #pragma once
 
+#include "ProgressMark.h"
 #include "RevisionBackend.h"
 #include "SvnPool.h"
 
@@ -17,6 +18,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,9 @@ namespace standin::svn {
 
 class Client {
 public:
+    // Asked to cancel again within this, the client is busy with work of its own.
+    static constexpr std::chrono::milliseconds kBusyAsking{100};
+
     using Notify = std::function<void(const svn_wc_notify_t&)>;
     using Clock = std::chrono::steady_clock;
 
@@ -62,8 +67,22 @@ public:
 
     // A call running past the deadline, or cancelled by the user (OperationScope), is cancelled
     // through Subversion's cancel callback.
-    void SetDeadline(Clock::time_point deadline) { m_deadline = deadline; }
-    void ClearDeadline() { m_deadline = Clock::time_point::max(); }
+    void SetDeadline(Clock::time_point deadline)
+    {
+        m_deadline = deadline;
+        m_idle = std::chrono::milliseconds::zero();
+    }
+    void ClearDeadline() { SetDeadline(Clock::time_point::max()); }
+    // From now, a call is cancelled once the server has shown no progress for idle, and at cap
+    // whatever it shows: a long transfer goes on while bytes and notifications keep coming.
+    void FollowProgress(std::chrono::milliseconds idle, Clock::time_point cap)
+    {
+        m_deadline = cap;
+        m_idle = idle;
+        m_progress->Touch();
+    }
+    // What the client marks whenever its server shows progress.
+    std::shared_ptr<const ProgressMark> Progress() const { return m_progress; }
     // The log message of the next commit.
     void SetLogMessage(std::string message) { m_logMessage = std::move(message); }
 
@@ -81,6 +100,7 @@ private:
                                           apr_pool_t* pool);
     static void OnNotify(void* baton, const svn_wc_notify_t* notify, apr_pool_t* pool);
     static svn_error_t* OnCancel(void* baton);
+    static void OnProgress(apr_off_t progress, apr_off_t total, void* baton, apr_pool_t* pool);
     static svn_error_t* OnLogMessage(const char** message, const char** file, const apr_array_header_t* items,
                                      void* baton, apr_pool_t* pool);
 
@@ -90,6 +110,9 @@ private:
     std::vector<char> m_password; // with its terminating zero; wiped, never reallocated
     Notify m_notify;
     Clock::time_point m_deadline = Clock::time_point::max();
+    std::chrono::milliseconds m_idle{0}; // 0: no idle limit, only the deadline
+    Clock::time_point m_lastAsked;       // when Subversion last asked whether to cancel
+    std::shared_ptr<ProgressMark> m_progress = std::make_shared<ProgressMark>();
     std::string m_logMessage;
     std::vector<std::string> m_accepted;
     ServerCertificate m_untrusted;

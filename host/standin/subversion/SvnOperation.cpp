@@ -2,7 +2,9 @@
 
 #include "ConnectionBreaker.h"
 
+#include <algorithm>
 #include <atomic>
+#include <optional>
 #include <mutex>
 #include <set>
 
@@ -21,6 +23,24 @@ struct Operation::State {
     // first may break the connections of the other.
     std::set<std::string> before;
     std::atomic<bool> deadlinePassed{false};
+    std::atomic<bool> capPassed{false};
+    std::shared_ptr<const ProgressMark> progress;
+    std::chrono::milliseconds idle{0};
+    DeadlineWatch::Clock::time_point cap;
+
+    // The next deadline while the server shows progress, else nothing: the deadline has passed.
+    std::optional<DeadlineWatch::Clock::time_point> PutOff()
+    {
+        const auto now = DeadlineWatch::Clock::now();
+        if (!progress) return std::nullopt;
+        const auto next = progress->Last() + idle;
+        if (next <= now) return std::nullopt;
+        if (now >= cap) {
+            capPassed = true;
+            return std::nullopt;
+        }
+        return std::min(next, cap);
+    }
 
     void Break() const
     {
@@ -49,11 +69,15 @@ void Operation::Release()
     m_state.reset();
 }
 
-void Operation::Watch(const std::vector<std::string>& servers, std::chrono::milliseconds deadline)
+void Operation::Watch(const std::vector<std::string>& servers, std::chrono::milliseconds deadline,
+                      std::shared_ptr<const ProgressMark> progress, DeadlineWatch::Clock::time_point cap)
 {
     Release();
     auto state = std::make_shared<State>();
     state->servers = servers;
+    state->progress = std::move(progress);
+    state->idle = deadline;
+    state->cap = cap;
     {
         std::lock_guard<std::mutex> lock(g_runningMutex);
         bool shared = false;
@@ -64,10 +88,13 @@ void Operation::Watch(const std::vector<std::string>& servers, std::chrono::mill
             g_running.insert(server);
     }
     m_state = state;
-    m_ticket = m_watch.Arm(DeadlineWatch::Clock::now() + deadline, [state] {
-        state->deadlinePassed = true;
-        state->Break();
-    });
+    const auto first = std::min(DeadlineWatch::Clock::now() + deadline, cap);
+    m_ticket = m_watch.Arm(first, DeadlineWatch::Renewing([state]() -> std::optional<DeadlineWatch::Clock::time_point> {
+                               if (const auto later = state->PutOff()) return later;
+                               state->deadlinePassed = true;
+                               state->Break();
+                               return std::nullopt;
+                           }));
 }
 
 void Operation::Break() const
@@ -78,6 +105,11 @@ void Operation::Break() const
 bool Operation::DeadlinePassed() const
 {
     return m_state && m_state->deadlinePassed;
+}
+
+bool Operation::CapPassed() const
+{
+    return m_state && m_state->capPassed;
 }
 
 } // namespace standin::svn

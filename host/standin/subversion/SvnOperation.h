@@ -8,6 +8,7 @@
 #pragma once
 
 #include "DeadlineWatch.h"
+#include "ProgressMark.h"
 
 #include <chrono>
 #include <memory>
@@ -23,11 +24,16 @@ public:
     Operation(const Operation&) = delete;
     Operation& operator=(const Operation&) = delete;
 
-    // (Re)arms the deadline, now plus deadline, against the servers.
-    void Watch(const std::vector<std::string>& servers, std::chrono::milliseconds deadline);
+    // (Re)arms the deadline, now plus deadline, against the servers. With progress, the deadline
+    // is put off while the server shows progress, up to cap.
+    void Watch(const std::vector<std::string>& servers, std::chrono::milliseconds deadline,
+               std::shared_ptr<const ProgressMark> progress = nullptr,
+               DeadlineWatch::Clock::time_point cap = DeadlineWatch::Clock::time_point::max());
     // Thread safe: breaks this call's connections, as the class comment says.
     void Break() const;
     bool DeadlinePassed() const;
+    // The deadline passed at the cap, while the server still showed progress.
+    bool CapPassed() const;
 
     struct State;
 

@@ -151,6 +151,10 @@ ServerResult Failure(Session& session, const Call& call, const Error& error)
                                               Seconds(SvnBackend::kReplicaPatience) + "; try again in a moment.\n"};
     ServerResult inUse;
     if (WorkingCopyInUse(session, error, inUse)) return inUse;
+    if ((error.Has(SVN_ERR_CANCELLED) || call.DeadlinePassed()) && call.CapPassed())
+        return {ServerCode::kServerError, "The operation at the Subversion server " + session.server +
+                                              " was still running after " + Seconds(call.Cap()) +
+                                              ", the longest an operation may take; it was abandoned.\n"};
     if (error.Has(SVN_ERR_CANCELLED) || call.DeadlinePassed())
         return {ServerCode::kServerError, "The Subversion server at " + session.server + " did not answer within " +
                                               Seconds(call.Deadline()) + "; the operation was abandoned.\n"};

@@ -39,7 +39,8 @@ bool IsInside(const std::string& path, const std::string& folder)
 
 void Session::Begin(Call& call)
 {
-    client->SetDeadline(std::chrono::steady_clock::now() + call.Deadline());
+    call.FollowProgress(client->Progress());
+    client->FollowProgress(call.Deadline(), std::chrono::steady_clock::now() + call.Cap());
     call.Watch(server, lockServer);
 }
 

@@ -50,7 +50,8 @@ struct Session {
     const std::string& LockUrl() const { return lockRoot.empty() ? rootUrl : lockRoot; }
     // Subversion's cleanup of the working copy, breaking the locks a client that died left.
     Error CleanUp();
-    // Starts call's work in this session: the client's deadline and the call's watch armed, from now.
+    // Starts call's work in this session: the client's deadline and the call's watch armed, from now,
+    // put off while the server shows progress.
     void Begin(Call& call);
     // A file given as Subversion spells it and inside the working copy.
     bool HoldsAsGiven(const std::string& file) const;

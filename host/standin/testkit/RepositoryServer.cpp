@@ -63,7 +63,7 @@ bool Accepts(int port)
 // port at once: the loser's server ends at once, but its Accepts() may already reach the winner's.
 bool ListensOn(pid_t pid, int port)
 {
-    char wanted[8];
+    char wanted[16];
     std::snprintf(wanted, sizeof wanted, ":%04X", static_cast<unsigned>(port));
     std::set<std::string> inodes;
     for (const char* table : {"/net/tcp", "/net/tcp6"}) {

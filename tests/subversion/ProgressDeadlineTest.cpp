@@ -1,0 +1,141 @@
+// A long operation over a distant link goes on while its server shows progress, and still ends at
+// the deadline once the server stops answering midway, or at the cap however long it works.
+// (A check-out of many files as locks shows nothing until the server has taken every lock: svnserve
+// answers a request for many locks at its end. Getting many files shows each as it comes.)
+#include "DeadlineWatch.h"
+#include "DelayRelay.h"
+#include "ProgressMark.h"
+#include "SvnBackend.h"
+#include "SvnOperation.h"
+#include "SvnSandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <signal.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+namespace ServerCode = standin::ServerCode;
+
+constexpr const char* kAlice = "alice";
+constexpr const char* kBob = "bob";
+constexpr int kManyAssets = 10000;
+constexpr auto kDelayEachWay = 50ms; // a 100 ms round trip
+constexpr auto kDeadline = 2s;
+// Far above the deadline, and far below the cap of these calls.
+constexpr auto kSanityBound = 60s;
+
+constexpr int kFilesBeforeTheStop = 100;
+
+int FilesIn(const std::string& folder)
+{
+    std::error_code error;
+    int count = 0;
+    for (auto entry = std::filesystem::recursive_directory_iterator(folder, error);
+         !error && entry != std::filesystem::recursive_directory_iterator(); entry.increment(error))
+        count += entry->is_regular_file(error) ? 1 : 0;
+    return count;
+}
+
+class ProgressDeadlineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(sandbox.Error(), "");
+        ASSERT_EQ(relay.Error(), "");
+        std::string error;
+        ASSERT_TRUE(sandbox.Server().Relocate(kBob, sandbox.WorkingCopy(kBob), error, relay.UrlThrough(sandbox.Url())))
+            << error;
+        const standin::LoginResult login = backend.OpenSession(
+            {kBob, sandbox.Password(kBob), relay.UrlThrough(sandbox.Url()), sandbox.WorkingCopy(kBob), {}});
+        ASSERT_TRUE(login.Succeeded()) << login.text;
+        bob = login.session;
+        // Imported by Subversion's own client, for Bob to get.
+        const std::filesystem::path crowd = std::filesystem::path(sandbox.WorkingCopy(kAlice)).parent_path() / "crowd";
+        for (int i = 0; i < kManyAssets; ++i) {
+            const std::string relative = std::to_string(i / 100) + "/extra" + std::to_string(i) + ".qor";
+            std::filesystem::create_directories((crowd / relative).parent_path());
+            std::ofstream(crowd / relative) << "extra " << i;
+        }
+        ASSERT_EQ(sandbox.RunSvn(kAlice, {"import", "--quiet", "-m", "crowd", QString::fromStdString(crowd.string()),
+                                          QString::fromStdString(sandbox.Url() + "/crowd")}),
+                  0);
+        backend.SetDeadline(kDeadline);
+    }
+
+    SvnSandbox sandbox{{{kAlice, "alice-secret"}, {kBob, "bob-secret"}}};
+    standin::DelayRelay relay{"127.0.0.1", sandbox.Server().Port(), kDelayEachWay};
+    standin::SvnBackend backend;
+    standin::SessionId bob = 0;
+};
+
+TEST_F(ProgressDeadlineTest, GettingTenThousandNewFilesOverADistantLinkFinishes)
+{
+    const auto start = Clock::now();
+    const standin::UpdateResult updated = backend.Update(bob, {}); // everything
+    const auto took = Clock::now() - start;
+
+    ASSERT_TRUE(updated.Succeeded()) << updated.text;
+    EXPECT_GT(took, kDeadline) << "a quicker update would not show the deadline following the work";
+    EXPECT_EQ(FilesIn(sandbox.PathOf(kBob, "crowd")), kManyAssets);
+}
+
+TEST_F(ProgressDeadlineTest, AServerThatStopsMidwayEndsTheUpdateAtTheDeadlineSayingSo)
+{
+    const pid_t server = sandbox.Server().Pid();
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+        const auto giveUp = Clock::now() + kSanityBound;
+        while (FilesIn(sandbox.PathOf(kBob, "crowd")) < kFilesBeforeTheStop && Clock::now() < giveUp)
+            std::this_thread::sleep_for(10ms);
+        stopped = kill(server, SIGSTOP) == 0;
+    });
+    const auto start = Clock::now();
+    const standin::UpdateResult updated = backend.Update(bob, {}); // everything
+    const auto took = Clock::now() - start;
+    stopper.join();
+    ASSERT_TRUE(stopped);
+    kill(server, SIGCONT);
+
+    EXPECT_TRUE(updated.Failed());
+    EXPECT_NE(updated.text.find("did not answer within 2.0 s"), std::string::npos) << updated.text;
+    EXPECT_LT(took, kSanityBound);
+}
+
+// The deadline as the backend's calls arm it, with a progress mark touched as the client does.
+TEST(ProgressDeadline, IsPutOffWhileProgressComesAndPassesWhenItStopsOrAtTheCap)
+{
+    standin::svn::DeadlineWatch watch;
+    constexpr auto kIdle = 500ms;
+    struct Case {
+        const char* what;
+        std::chrono::milliseconds touchedFor; // progress shown for this long, every 20 ms
+        std::chrono::milliseconds cap;
+        bool capPassed; // and with it the deadline, while the progress was still shown
+    };
+    for (const Case& c : {Case{"progress for four deadlines", 2000ms, 20000ms, false},
+                          Case{"progress past the cap", 2500ms, 1000ms, true}}) {
+        auto progress = std::make_shared<standin::svn::ProgressMark>();
+        standin::svn::Operation operation(watch);
+        operation.Watch({}, kIdle, progress, Clock::now() + c.cap);
+        const auto until = Clock::now() + c.touchedFor;
+        while (Clock::now() < until) {
+            progress->Touch();
+            std::this_thread::sleep_for(20ms);
+        }
+        EXPECT_EQ(operation.DeadlinePassed(), c.capPassed) << c.what;
+        EXPECT_EQ(operation.CapPassed(), c.capPassed) << c.what;
+        std::this_thread::sleep_for(2 * kIdle);
+        EXPECT_TRUE(operation.DeadlinePassed()) << c.what << ": once the progress stopped";
+    }
+}
+
+} // namespace
