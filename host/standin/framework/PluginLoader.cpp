@@ -23,6 +23,18 @@ PluginLoader::Result PluginLoader::Load(const QString& path)
         result.error = "The plug-in module " + path.toStdString() + " does not export " + kEntryName;
         return result;
     }
+    Result registered = Register(entry);
+    registered.loaded = true;
+    return registered;
+}
+
+PluginLoader::Result PluginLoader::Register(Entry entry)
+{
+    Result result;
+    if (entry == nullptr) {
+        result.error = "No plug-in entry given";
+        return result;
+    }
     result.entryFound = true;
     result.registered = entry();
     if (!result.registered) result.error = std::string(kEntryName) + " refused to register the plug-in";

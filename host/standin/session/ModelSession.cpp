@@ -7,8 +7,9 @@ namespace standin {
 
 constexpr const char* kNoFileVersionControl = "The data base has no file-version-control service.";
 
-ModelSession::ModelSession(std::shared_ptr<RevisionBackend> backend, ModelServices services, int libraryContextId)
-    : m_worker(std::make_shared<WorkerBackend>(std::move(backend))),
+ModelSession::ModelSession(std::shared_ptr<RevisionBackend> backend, ModelServices services, int libraryContextId,
+                           std::chrono::milliseconds grace)
+    : m_worker(std::make_shared<WorkerBackend>(std::move(backend), grace)),
       m_backend(std::make_shared<SaveStatusMemo>(m_worker)), m_manager(DataModelMgr::Create())
 {
     QORInstance* instance = m_manager->GetInstance();

@@ -11,6 +11,7 @@
 #include "SaveStatusMemo.h"
 #include "WorkerBackend.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -39,8 +40,10 @@ public:
         bool Succeeded() const { return account != nullptr; }
     };
 
+    // grace: how long the UI thread waits for an operation before the progress box shows.
     explicit ModelSession(std::shared_ptr<RevisionBackend> backend, ModelServices services = {},
-                          int libraryContextId = ItemLibrary::kDefaultContextId);
+                          int libraryContextId = ItemLibrary::kDefaultContextId,
+                          std::chrono::milliseconds grace = WorkerBackend::kGraceTime);
     ModelSession(const ModelSession&) = delete;
     ModelSession& operator=(const ModelSession&) = delete;
 

@@ -34,6 +34,8 @@ struct HostOptions {
     std::string lockServer;
     std::chrono::milliseconds deadline = SvnBackend::kDefaultDeadline;
     std::chrono::milliseconds sessionLifetime = SvnBackend::kDefaultSessionLifetime;
+    // How long the UI thread waits for an operation before the progress box shows.
+    std::chrono::milliseconds grace = WorkerBackend::kGraceTime;
     // Put around the Subversion backend, innermost first (the test kit's fault decorator and call
     // recorder, for two). The services' own decorators are in services.
     std::vector<Decorator> decorators;
