@@ -41,9 +41,10 @@ public:
     };
 
     // grace: how long the UI thread waits for an operation before the progress box shows.
-    explicit ModelSession(std::shared_ptr<RevisionBackend> backend, ModelServices services = {},
-                          int libraryContextId = ItemLibrary::kDefaultContextId,
-                          std::chrono::milliseconds grace = WorkerBackend::kGraceTime);
+    // control: the backend's interrupt and probe, for the worker.
+    ModelSession(std::shared_ptr<RevisionBackend> backend, std::shared_ptr<ServerControl> control,
+                 ModelServices services = {}, int libraryContextId = ItemLibrary::kDefaultContextId,
+                 std::chrono::milliseconds grace = WorkerBackend::kGraceTime);
     ModelSession(const ModelSession&) = delete;
     ModelSession& operator=(const ModelSession&) = delete;
 

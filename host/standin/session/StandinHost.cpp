@@ -18,7 +18,8 @@ StandinHost::StandinHost(const HostOptions& options)
     m_decorated = m_subversion;
     for (const HostOptions::Decorator& decorate : options.decorators)
         m_decorated = decorate(m_decorated);
-    m_model = std::make_unique<ModelSession>(m_decorated, options.services, options.libraryContextId, options.grace);
+    m_model = std::make_unique<ModelSession>(m_decorated, m_subversion, options.services, options.libraryContextId,
+                                             options.grace);
 
     System& system = System::Instance();
     m_prefs = options.preferencesFile.empty() ? new PrefManager()

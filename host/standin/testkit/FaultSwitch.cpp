@@ -4,12 +4,12 @@
 
 namespace standin {
 
-FaultSwitch::FaultSwitch(std::shared_ptr<RevisionBackend> subversion) : m_subversion(std::move(subversion)) {}
+FaultSwitch::FaultSwitch(std::shared_ptr<RevisionBackend> subversion) : ForwardingBackend(std::move(subversion)) {}
 
 std::shared_ptr<FaultyBackend> FaultSwitch::Faults()
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_faults) m_faults = std::make_shared<FaultyBackend>(m_subversion);
+    if (!m_faults) m_faults = std::make_shared<FaultyBackend>(ForwardingBackend::Next());
     return m_faults;
 }
 
@@ -29,11 +29,11 @@ bool FaultSwitch::Plugged() const
     return m_faults != nullptr;
 }
 
-std::shared_ptr<RevisionBackend> FaultSwitch::Target() const
+std::shared_ptr<RevisionBackend> FaultSwitch::Next() const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     if (m_faults) return m_faults;
-    return m_subversion;
+    return ForwardingBackend::Next();
 }
 
 } // namespace standin
