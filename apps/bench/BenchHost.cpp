@@ -2,7 +2,7 @@
 
 #include "PluginEntry.h"
 
-#include "UserParameters.h"
+#include "revisioncontrol/UserParameters.h"
 
 #include <QCoreApplication>
 

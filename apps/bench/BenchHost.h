@@ -6,7 +6,7 @@
 #include "CRevisionControlUIHelper.h"
 #include "CZRRevisionControlPropertiesMgr.h"
 
-#include "HostAssembly.h"
+#include "testkit/HostAssembly.h"
 
 #include <memory>
 #include <string>

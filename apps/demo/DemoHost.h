@@ -14,11 +14,11 @@
 #include "FileStateText.h"
 #include "SampleProject.h"
 
-#include "HostAssembly.h"
-#include "MemoryLog.h"
-#include "ModelSaver.h"
-#include "ModelSession.h"
-#include "SaveAudit.h"
+#include "datamodel/ModelSaver.h"
+#include "framework/MemoryLog.h"
+#include "revisioncontrol/SaveAudit.h"
+#include "session/ModelSession.h"
+#include "testkit/HostAssembly.h"
 
 #include <QString>
 

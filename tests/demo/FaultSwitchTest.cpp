@@ -2,10 +2,10 @@
 // in the chain only while plugged in, and taking it out while an operation runs in it (the UI
 // thread against the worker) ends that operation normally and frees the decorator after it. Run
 // under ThreadSanitizer too (scripts/tsan-tests.sh).
-#include "FaultSwitch.h"
+#include "testkit/FaultSwitch.h"
 #include "SvnSandbox.h"
 
-#include "SvnBackend.h"
+#include "subversion/SvnBackend.h"
 
 #include <gtest/gtest.h>
 

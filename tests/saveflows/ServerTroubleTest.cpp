@@ -2,7 +2,7 @@
 // ends the wait, and nothing is left locked; through svnserve and through Apache over TLS.
 #include "FlowFixture.h"
 
-#include "WorkerBackend.h"
+#include "revisioncontrol/WorkerBackend.h"
 
 #include <QElapsedTimer>
 #include <QTest>

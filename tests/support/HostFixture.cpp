@@ -3,9 +3,9 @@
 #include "PluginEntry.h"
 #include "zrpasswordrequireddialog.h"
 
-#include "LiveCounters.h"
-#include "System.h"
-#include "UserParameters.h"
+#include "framework/LiveCounters.h"
+#include "framework/System.h"
+#include "revisioncontrol/UserParameters.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "PluginLoader.h"
+#include "framework/PluginLoader.h"
 
 #include <QDir>
 #include <QLibrary>

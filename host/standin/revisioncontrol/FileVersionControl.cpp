@@ -1,6 +1,6 @@
-#include "FileVersionControl.h"
+#include "revisioncontrol/FileVersionControl.h"
 
-#include "WorkerBackend.h"
+#include "revisioncontrol/WorkerBackend.h"
 
 #include <utility>
 

@@ -1,11 +1,11 @@
 // FileVersionControl: the host's file-version-control service over a RevisionBackend.
 #pragma once
 
-#include "AccountBook.h"
 #include "HostExport.h"
-#include "RevisionBackend.h"
-#include "UserParameters.h"
 #include "qor4/IFileVersionControl.h"
+#include "revisioncontrol/AccountBook.h"
+#include "revisioncontrol/RevisionBackend.h"
+#include "revisioncontrol/UserParameters.h"
 
 #include <functional>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "ForwardingBackend.h"
+#include "revisioncontrol/ForwardingBackend.h"
 
 #include <utility>
 

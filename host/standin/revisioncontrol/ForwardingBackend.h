@@ -4,7 +4,7 @@
 // (Carry: on another thread), where it goes (Next: a switch), or single operations it overrides.
 #pragma once
 
-#include "RevisionBackend.h"
+#include "revisioncontrol/RevisionBackend.h"
 
 #include <functional>
 #include <memory>

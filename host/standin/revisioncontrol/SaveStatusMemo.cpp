@@ -1,4 +1,4 @@
-#include "SaveStatusMemo.h"
+#include "revisioncontrol/SaveStatusMemo.h"
 
 #include <string_view>
 #include <unordered_set>

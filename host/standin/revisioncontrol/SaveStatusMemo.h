@@ -17,8 +17,8 @@
 // as they are.
 #pragma once
 
-#include "ForwardingBackend.h"
-#include "ThreadAffinity.h"
+#include "framework/ThreadAffinity.h"
+#include "revisioncontrol/ForwardingBackend.h"
 
 #include <memory>
 #include <string>

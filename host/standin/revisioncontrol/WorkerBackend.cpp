@@ -1,6 +1,6 @@
-#include "WorkerBackend.h"
+#include "revisioncontrol/WorkerBackend.h"
 
-#include "OperationScope.h"
+#include "revisioncontrol/OperationScope.h"
 
 #include "Log/Log.h"
 #include "qor4/IFileVersionControl.h"

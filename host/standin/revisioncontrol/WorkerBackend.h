@@ -17,8 +17,8 @@
 // sessions; the sessions' servers are behind a lock and the delegate is atomic.
 #pragma once
 
-#include "ForwardingBackend.h"
-#include "ServerControl.h"
+#include "revisioncontrol/ForwardingBackend.h"
+#include "revisioncontrol/ServerControl.h"
 
 #include <QObject>
 

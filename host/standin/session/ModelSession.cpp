@@ -1,7 +1,7 @@
-#include "ModelSession.h"
+#include "session/ModelSession.h"
 
-#include "UserParameters.h"
-#include "WorkerBackend.h"
+#include "revisioncontrol/UserParameters.h"
+#include "revisioncontrol/WorkerBackend.h"
 
 namespace standin {
 

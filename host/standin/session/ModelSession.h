@@ -4,12 +4,12 @@
 // manager's objects.
 #pragma once
 
-#include "DataControl.h"
-#include "DataModelMgr.h"
-#include "FileVersionControl.h"
-#include "ItemLibrary.h"
-#include "SaveStatusMemo.h"
-#include "WorkerBackend.h"
+#include "datamodel/DataModelMgr.h"
+#include "datamodel/ItemLibrary.h"
+#include "revisioncontrol/DataControl.h"
+#include "revisioncontrol/FileVersionControl.h"
+#include "revisioncontrol/SaveStatusMemo.h"
+#include "revisioncontrol/WorkerBackend.h"
 
 #include <chrono>
 #include <functional>

@@ -1,9 +1,9 @@
-#include "StandinHost.h"
+#include "session/StandinHost.h"
 
-#include "CommandManager.h"
-#include "PrefManager.h"
-#include "QORDBProxy.h"
-#include "System.h"
+#include "framework/CommandManager.h"
+#include "framework/PrefManager.h"
+#include "framework/QORDBProxy.h"
+#include "framework/System.h"
 
 namespace standin {
 

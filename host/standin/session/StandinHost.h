@@ -8,9 +8,9 @@
 // register (and build its helper) before OpenDataBase hands the data base to the proxy.
 #pragma once
 
-#include "ModelSession.h"
-#include "RevisionBackend.h"
-#include "SvnBackend.h"
+#include "revisioncontrol/RevisionBackend.h"
+#include "session/ModelSession.h"
+#include "subversion/SvnBackend.h"
 
 #include <chrono>
 #include <functional>

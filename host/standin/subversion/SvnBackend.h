@@ -35,9 +35,9 @@
 // submit.
 #pragma once
 
-#include "RevisionBackend.h"
-#include "ServerControl.h"
-#include "ThreadAffinity.h"
+#include "framework/ThreadAffinity.h"
+#include "revisioncontrol/RevisionBackend.h"
+#include "revisioncontrol/ServerControl.h"
 
 #include <atomic>
 #include <chrono>

@@ -10,8 +10,8 @@
 // cancellation go to whatever the current operation installed.
 #pragma once
 
-#include "RevisionBackend.h"
-#include "SvnPool.h"
+#include "revisioncontrol/RevisionBackend.h"
+#include "subversion/SvnPool.h"
 
 #include <svn_client.h>
 

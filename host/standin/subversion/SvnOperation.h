@@ -7,7 +7,7 @@
 // or two behind a replica (the replica for data, its master for locks).
 #pragma once
 
-#include "DeadlineWatch.h"
+#include "subversion/DeadlineWatch.h"
 
 #include <chrono>
 #include <memory>

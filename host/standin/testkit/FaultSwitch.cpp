@@ -1,4 +1,4 @@
-#include "FaultSwitch.h"
+#include "testkit/FaultSwitch.h"
 
 #include <utility>
 

@@ -9,8 +9,8 @@
 // decorator with it.
 #pragma once
 
-#include "FaultyBackend.h"
-#include "ForwardingBackend.h"
+#include "revisioncontrol/ForwardingBackend.h"
+#include "testkit/FaultyBackend.h"
 
 #include <memory>
 #include <mutex>

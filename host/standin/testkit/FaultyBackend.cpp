@@ -1,6 +1,6 @@
-#include "FaultyBackend.h"
+#include "testkit/FaultyBackend.h"
 
-#include "OperationScope.h"
+#include "revisioncontrol/OperationScope.h"
 
 #include <chrono>
 #include <filesystem>

@@ -7,7 +7,7 @@
 // lock, never held across a call into the backend underneath or a slow wait.
 #pragma once
 
-#include "ForwardingBackend.h"
+#include "revisioncontrol/ForwardingBackend.h"
 
 #include <map>
 #include <memory>

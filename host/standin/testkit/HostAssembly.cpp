@@ -1,7 +1,7 @@
-#include "HostAssembly.h"
+#include "testkit/HostAssembly.h"
 
-#include "PrefManager.h"
-#include "System.h"
+#include "framework/PrefManager.h"
+#include "framework/System.h"
 
 #include "qor4/IRevisionControlUIHelper.h"
 

@@ -12,12 +12,12 @@
 // question, a listener on the data control).
 #pragma once
 
-#include "FaultSwitch.h"
-#include "PluginLoader.h"
-#include "RecordingBackend.h"
-#include "RecordingDataControl.h"
-#include "RecordingFileVersionControl.h"
-#include "StandinHost.h"
+#include "framework/PluginLoader.h"
+#include "session/StandinHost.h"
+#include "testkit/FaultSwitch.h"
+#include "testkit/RecordingBackend.h"
+#include "testkit/RecordingDataControl.h"
+#include "testkit/RecordingFileVersionControl.h"
 
 #include <functional>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "RecordingBackend.h"
+#include "testkit/RecordingBackend.h"
 
 #include <utility>
 

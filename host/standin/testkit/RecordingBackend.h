@@ -3,8 +3,8 @@
 // and check what reached the server. It changes nothing of what it passes on.
 #pragma once
 
-#include "CallRecord.h"
-#include "ForwardingBackend.h"
+#include "revisioncontrol/ForwardingBackend.h"
+#include "testkit/CallRecord.h"
 
 #include <memory>
 
