@@ -1,7 +1,7 @@
 #include "BenchCases.h"
 
-#include "SvnClient.h"
-#include "SvnError.h"
+#include "subversion/SvnClient.h"
+#include "subversion/SvnError.h"
 
 #include <QFile>
 

@@ -6,8 +6,7 @@
 #include "CRevisionControlUIHelper.h"
 #include "CZRRevisionControlPropertiesMgr.h"
 
-#include "RecordingBackend.h"
-#include "StandinHost.h"
+#include "testkit/HostAssembly.h"
 
 #include <memory>
 #include <string>
@@ -24,7 +23,7 @@ public:
     CRevisionControlUIHelper& Helper() const { return *m_helper; }
     standin::DataModelMgr& Manager() const { return *m_host->Model().Manager(); }
     standin::ItemLibrary& Library() const { return m_host->Model().Library(); }
-    standin::RecordingBackend& Backend() const { return *m_backend; }
+    standin::RecordingBackend& Backend() const { return *m_host->BackendRecord(); }
     qor4::QORPtr<qor4::IDataControl> Control() const;
     standin::SessionId Session() const;
     // Saves the library and returns the seconds the plug-in's post-save notification took.
@@ -36,7 +35,6 @@ private:
     class PostSaveClock;
 
     std::unique_ptr<PostSaveClock> m_clock;
-    std::shared_ptr<standin::RecordingBackend> m_backend;
-    std::unique_ptr<standin::StandinHost> m_host;
+    std::unique_ptr<standin::HostAssembly> m_host;
     CRevisionControlUIHelper* m_helper = nullptr;
 };

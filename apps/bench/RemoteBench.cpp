@@ -5,8 +5,8 @@
 #include "RemoteCases.h"
 #include "SvnProgram.h"
 
-#include "DelayRelay.h"
-#include "StartServer.h"
+#include "testkit/DelayRelay.h"
+#include "testkit/StartServer.h"
 
 #include <QDir>
 #include <QFile>

@@ -7,7 +7,7 @@
 #include "BenchHost.h"
 #include "SvnProgram.h"
 
-#include "DelayRelay.h"
+#include "testkit/DelayRelay.h"
 
 #include <QDir>
 

@@ -10,7 +10,7 @@
 #include "RemoteBench.h"
 #include "SvnProgram.h"
 
-#include "StartServer.h"
+#include "testkit/StartServer.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

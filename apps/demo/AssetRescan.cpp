@@ -2,8 +2,8 @@
 
 #include "WorkingCopyScan.h"
 
-#include "DataModelMgr.h"
-#include "ModelAssetFiles.h"
+#include "datamodel/DataModelMgr.h"
+#include "datamodel/ModelAssetFiles.h"
 
 #include <QDir>
 

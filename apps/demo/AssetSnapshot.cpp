@@ -1,6 +1,6 @@
 #include "AssetSnapshot.h"
 
-#include "DbObject.h"
+#include "datamodel/DbObject.h"
 
 #include <algorithm>
 #include <unordered_set>

@@ -4,21 +4,20 @@
 
 #include "CZRRevisionControlPropertiesMgr.h"
 
-#include "CommandManager.h"
-#include "DbObject.h"
-#include "DelayRelay.h"
 #include "DemoMessageBox.h"
-#include "FaultyBackend.h"
-#include "ModelAssetFiles.h"
-#include "PluginLoader.h"
-#include "PrefManager.h"
-#include "PrintableText.h"
-#include "QORDBProxy.h"
-#include "RepositoryServer.h"
-#include "SvnBackend.h"
-#include "System.h"
-#include "UserParameters.h"
-#include "WorkerBackend.h"
+#include "datamodel/DbObject.h"
+#include "datamodel/ModelAssetFiles.h"
+#include "framework/CommandManager.h"
+#include "framework/PrefManager.h"
+#include "framework/PrintableText.h"
+#include "framework/QORDBProxy.h"
+#include "framework/System.h"
+#include "revisioncontrol/UserParameters.h"
+#include "revisioncontrol/WorkerBackend.h"
+#include "subversion/SvnBackend.h"
+#include "testkit/DelayRelay.h"
+#include "testkit/FaultyBackend.h"
+#include "testkit/RepositoryServer.h"
 
 #include "Log/Log.h"
 #include "qor4/IRevisionControlUIHelper.h"
@@ -39,20 +38,12 @@ namespace demo {
 
 namespace {
 
-constexpr const char* kUIHelperName = "RevisionControlUIHelper";
 constexpr const char* kMetadataSuffix = ".meta";
 constexpr const char* kNewAssetFolder = "props/";
 constexpr const char* kAssetExtension = ".qor";
 constexpr const char* kTextureSuffix = "_map";
 constexpr const char* kTextureExtension = ".tex";
 constexpr std::chrono::seconds kServerBackWithin{10};
-
-namespace PrefKeys {
-constexpr const char* kUserName = "RevControl.UserName";
-constexpr const char* kServer = "RevControl.Server";
-constexpr const char* kWorkspace = "RevControl.Workspace";
-constexpr const char* kUseSourceDataControl = "RevControl.UseSourceDataControl";
-} // namespace PrefKeys
 
 // Operations that take a while when slow operations are switched on.
 const char* const kSlowOperations[] = {standin::ServerOp::kEdit, standin::ServerOp::kAdd, standin::ServerOp::kDelete,
@@ -143,21 +134,26 @@ bool DemoHost::PutServerAtADistance(std::string& error)
 
 HostStart DemoHost::StartHost()
 {
-    HostStart start;
-    standin::HostOptions options;
-    options.configFolder = !m_choice.configFolder.empty() ? m_choice.configFolder
-                           : m_server                     ? m_server->ClientConfigFolder()
-                                                          : std::string();
-    options.lockServer = m_choice.lockServer;
+    standin::AssemblyOptions options;
+    options.host.configFolder = !m_choice.configFolder.empty() ? m_choice.configFolder
+                                : m_server                     ? m_server->ClientConfigFolder()
+                                                               : std::string();
+    options.host.lockServer = m_choice.lockServer;
     if (m_choice.sessionLifetimeSeconds > 0)
-        options.sessionLifetime = std::chrono::seconds(m_choice.sessionLifetimeSeconds);
-    // The switch plugs in the fault decorator that carries the Simulate menu's simulations.
-    options.decorators.push_back([this](std::shared_ptr<standin::RevisionBackend> inner) {
-        m_switch = std::make_shared<SimulationSwitch>(std::move(inner));
-        return m_switch;
-    });
-    options.preferencesFile = m_project.PreferencesPath(m_user).toStdString();
-    m_host = std::make_unique<standin::StandinHost>(options);
+        options.host.sessionLifetime = std::chrono::seconds(m_choice.sessionLifetimeSeconds);
+    options.host.preferencesFile = m_project.PreferencesPath(m_user).toStdString();
+    // The Simulate menu's simulations plug the fault decorator in.
+    options.faults = standin::FaultPlug::kOnDemand;
+    options.pluginModule = kModuleName;
+    options.pluginDirectory = ZR_DEMO_MODULE_DIR;
+    options.preferenceManager = [] { return static_cast<lark::IBase*>(new CZRRevisionControlPropertiesMgr()); };
+    // The sample project's password is known; with a repository of the user's own, the plug-in asks
+    // for it at the first operation. The demo's server has a new port every start.
+    options.account = {m_user, m_ownServer ? SampleUsers::kPassword : std::string(), ServerUrl(), Workspace(),
+                       m_ownServer};
+    // Revision control on at the first start; later the user's choice stays.
+    options.revisionControl = standin::RevisionControlSwitch::kOnAtFirstStart;
+    m_host = std::make_unique<standin::HostAssembly>(std::move(options));
     m_session = &m_host->Model();
     if (m_session->Control())
         m_accountChanged = m_session->Control()->accountChanged.connect([this](const standin::UserParameters* account) {
@@ -167,43 +163,11 @@ HostStart DemoHost::StartHost()
             }
         });
     if (m_session->FileControl()) m_session->FileControl()->SetCertificateQuestion(&AskAboutCertificate);
-    standin::System& system = standin::System::Instance();
-
-    standin::PrefManager* prefs = &m_host->Prefs();
-    // The host's own account settings (the demo's server has a new port every start), and revision
-    // control on at the first start.
-    if (!prefs->RawValue(PrefKeys::kUserName)) prefs->SetBoolPref(PrefKeys::kUseSourceDataControl, true, true);
-    prefs->SetStringPref(PrefKeys::kUserName, m_user, true);
-    prefs->SetStringPref(PrefKeys::kServer, ServerUrl(), true);
-    prefs->SetStringPref(PrefKeys::kWorkspace, Workspace(), true);
     m_started = true;
-    auto* properties = new CZRRevisionControlPropertiesMgr();
-    system.RegisterSingleton(CZRRevisionControlPropertiesMgr::GetSingletonName(), properties);
-    m_properties = properties;
-
-    const QString module = standin::PluginLoader::ModulePath(kModuleName, QStringLiteral(ZR_DEMO_MODULE_DIR));
-    const standin::PluginLoader::Result loaded = standin::PluginLoader::Load(module);
-    if (!loaded.registered) {
-        start.error = loaded.error;
-        return start;
-    }
-    m_helper = dynamic_cast<qor4::IRevisionControlUIHelper*>(system.GetSingleton(kUIHelperName));
-    if (!m_helper) {
-        start.error = std::string("the plug-in did not provide ") + kUIHelperName;
-        return start;
-    }
-    m_host->OpenDataBase();
-
-    // The sample project's password is known; with a repository of the user's own, the plug-in asks
-    // for it at the first operation.
-    const std::string password = m_ownServer ? SampleUsers::kPassword : std::string();
-    const standin::ModelSession::LoginOutcome login = m_session->Login(m_user, password, ServerUrl(), Workspace());
-    if (!login.Succeeded() && m_ownServer) {
-        start.error = "cannot log in as " + m_user + ": " + login.message;
-        return start;
-    }
-    start.ok = true;
-    return start;
+    const standin::HostAssembly::Started started = m_host->Start();
+    m_properties = dynamic_cast<IRevisionControlPropertiesMgr*>(m_host->PreferenceManager());
+    m_helper = m_host->Helper();
+    return {started.ok, started.error};
 }
 
 HostStart DemoHost::LoadAssets()
@@ -231,14 +195,13 @@ void DemoHost::Shutdown()
     if (!m_started) return;
     m_started = false;
     m_accountChanged.disconnect();
-    m_host->CloseDataBase();
+    m_host->Host().CloseDataBase();
     // Term, then deletion of every singleton, the plug-in's helper and preference manager included.
     standin::System::Instance().Shutdown();
     m_helper = nullptr;
     m_properties = nullptr;
     m_session = nullptr;
     m_host.reset();
-    m_switch.reset();
     m_relay.reset();
     m_server.reset();
 }
@@ -353,8 +316,8 @@ bool DemoHost::WriteManifest(std::string& error)
 void DemoHost::SetSlowOperations(bool slow)
 {
     m_slow = slow;
-    if (slow || m_switch->Plugged()) {
-        const std::shared_ptr<standin::FaultyBackend> faults = m_switch->Faults();
+    if (slow || m_host->Faults()->Plugged()) {
+        const std::shared_ptr<standin::FaultyBackend> faults = m_host->Faults()->Faults();
         for (const char* operation : kSlowOperations)
             faults->SetSlow(operation, slow ? kSlowOperationMs : 0);
     }
@@ -366,14 +329,14 @@ void DemoHost::ExpireSession()
     const standin::SessionId session = Session();
     if (!session) return;
     m_expiredSession = session;
-    m_switch->Faults()->ExpireSession(session);
+    m_host->Faults()->Faults()->ExpireSession(session);
 }
 
 void DemoHost::EndIdleSimulations()
 {
     // An expired session the data control left may still be asked for (a background refresh):
     // without the decorator the Subversion backend answers it as a closed one, -34 all the same.
-    if (!m_slow && m_expiredSession == 0) m_switch->Unplug();
+    if (!m_slow && m_expiredSession == 0) m_host->Faults()->Unplug();
 }
 
 void DemoHost::Disconnect()

@@ -13,13 +13,12 @@
 #include "AssetRescan.h"
 #include "FileStateText.h"
 #include "SampleProject.h"
-#include "SimulationSwitch.h"
 
-#include "MemoryLog.h"
-#include "ModelSaver.h"
-#include "ModelSession.h"
-#include "SaveAudit.h"
-#include "StandinHost.h"
+#include "datamodel/ModelSaver.h"
+#include "framework/MemoryLog.h"
+#include "revisioncontrol/SaveAudit.h"
+#include "session/ModelSession.h"
+#include "testkit/HostAssembly.h"
 
 #include <QString>
 
@@ -169,7 +168,7 @@ public:
     bool SlowOperations() const { return m_slow; }
     // Expires the session the data control acts in; the next operation needs the password again.
     void ExpireSession();
-    bool Simulating() const { return m_switch && m_switch->Plugged(); }
+    bool Simulating() const { return m_host && m_host->Faults()->Plugged(); }
     // Ends the session and pushes the stored account again, as a host starting without the password
     // does: the account waits for its password.
     void Disconnect();
@@ -250,9 +249,8 @@ private:
     bool m_ownServer = false;
     standin::MemoryLog m_log;
     std::unique_ptr<standin::RepositoryServer> m_server;
-    std::shared_ptr<SimulationSwitch> m_switch;
     std::unique_ptr<standin::DelayRelay> m_relay; // between the plug-in and m_server, when asked for
-    std::unique_ptr<standin::StandinHost> m_host;
+    std::unique_ptr<standin::HostAssembly> m_host;
     standin::ModelSession* m_session = nullptr; // the host's data base
     IRevisionControlPropertiesMgr* m_properties = nullptr;
     qor4::IRevisionControlUIHelper* m_helper = nullptr;

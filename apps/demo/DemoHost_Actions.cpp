@@ -1,14 +1,14 @@
 // DemoHost's revision-control actions beyond the editor's: revert and mark for add.
 #include "DemoHost.h"
 
-#include "CommandManager.h"
-#include "DataControl.h"
-#include "DbObject.h"
-#include "FileVersionControl.h"
-#include "ModelAssetFiles.h"
-#include "PrintableText.h"
 #include "ScsMarkForAddCommand.h"
-#include "System.h"
+#include "datamodel/DbObject.h"
+#include "datamodel/ModelAssetFiles.h"
+#include "framework/CommandManager.h"
+#include "framework/PrintableText.h"
+#include "framework/System.h"
+#include "revisioncontrol/DataControl.h"
+#include "revisioncontrol/FileVersionControl.h"
 
 #include "Log/Log.h"
 #include "opal/datamodel/modify/CBaseExecutionCommand.h"

@@ -5,7 +5,7 @@
 #include "PreferencesDialog.h"
 #include "WrappingLabel.h"
 
-#include "DbObject.h"
+#include "datamodel/DbObject.h"
 
 #include <QAction>
 #include <QDockWidget>

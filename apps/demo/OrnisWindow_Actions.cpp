@@ -3,7 +3,7 @@
 
 #include "DemoMessageBox.h"
 
-#include "DbObject.h"
+#include "datamodel/DbObject.h"
 
 namespace demo {
 

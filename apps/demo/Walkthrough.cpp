@@ -3,7 +3,7 @@
 #include "AssetSnapshot.h"
 #include "WalkthroughSteps.h"
 
-#include "PrintableText.h"
+#include "framework/PrintableText.h"
 
 #include <QFile>
 #include <QPixmap>

@@ -1,10 +1,10 @@
 // The walkthrough's steps of the actions beyond the editor's: revert and mark for add.
 #include "WalkthroughSteps.h"
 
-#include "DbObject.h"
-#include "ModelAssetFiles.h"
-#include "RevisionBackend.h"
-#include "WorkingCopyFence.h"
+#include "datamodel/DbObject.h"
+#include "datamodel/ModelAssetFiles.h"
+#include "framework/WorkingCopyFence.h"
+#include "revisioncontrol/RevisionBackend.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 
 #include "AssetSnapshot.h"
 
-#include "DbObject.h"
-#include "ModelAssetFiles.h"
+#include "datamodel/DbObject.h"
+#include "datamodel/ModelAssetFiles.h"
 
 #include <QComboBox>
 #include <QFile>

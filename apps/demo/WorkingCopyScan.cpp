@@ -1,6 +1,6 @@
 #include "WorkingCopyScan.h"
 
-#include "ModelAssetFiles.h"
+#include "datamodel/ModelAssetFiles.h"
 
 #include <QDir>
 #include <QDirIterator>

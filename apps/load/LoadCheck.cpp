@@ -1,6 +1,6 @@
 #include "LoadCheck.h"
 
-#include "RevisionBackend.h"
+#include "revisioncontrol/RevisionBackend.h"
 
 #include <algorithm>
 #include <cctype>

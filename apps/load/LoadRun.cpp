@@ -4,9 +4,9 @@
 #include "LoadCheck.h"
 #include "LoadUser.h"
 
-#include "HttpsServer.h"
-#include "StartServer.h"
-#include "SvnBackend.h"
+#include "subversion/SvnBackend.h"
+#include "testkit/HttpsServer.h"
+#include "testkit/StartServer.h"
 
 #include <QTemporaryDir>
 

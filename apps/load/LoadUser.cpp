@@ -2,12 +2,12 @@
 
 #include "Journal.h"
 
-#include "RevisionBackend.h"
-#include "SubmitRecord.h"
-#include "SvnBackend.h"
-#include "SvnClient.h"
-#include "SvnError.h"
-#include "SvnPool.h"
+#include "revisioncontrol/RevisionBackend.h"
+#include "subversion/SubmitRecord.h"
+#include "subversion/SvnBackend.h"
+#include "subversion/SvnClient.h"
+#include "subversion/SvnError.h"
+#include "subversion/SvnPool.h"
 
 #include <chrono>
 #include <cstdio>

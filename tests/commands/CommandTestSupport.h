@@ -1,9 +1,9 @@
 // Helpers for driving the source-control commands in a stand-in host.
 #pragma once
 
-#include "RecordingDataControl.h"
-#include "DbObject.h"
-#include "ItemLibrary.h"
+#include "datamodel/DbObject.h"
+#include "datamodel/ItemLibrary.h"
+#include "testkit/RecordingDataControl.h"
 
 #include "lark/fwk/ICommand.h"
 #include "opal/datamodel/modify/CBaseExecutionCommand.h"

@@ -8,8 +8,8 @@
 #include "ScsMakeWritableCommand.h"
 #include "ScsMarkForAddCommand.h"
 
-#include "ModelAccessStateMarker.h"
-#include "ModelAssetFiles.h"
+#include "datamodel/ModelAccessStateMarker.h"
+#include "datamodel/ModelAssetFiles.h"
 
 #include "qor4/FileStatus.h"
 

@@ -4,9 +4,9 @@
 #include "DemoHost.h"
 #include "OrnisWindow.h"
 
-#include "FaultyBackend.h"
-#include "ModelAssetFiles.h"
-#include "WorkingCopyFence.h"
+#include "datamodel/ModelAssetFiles.h"
+#include "framework/WorkingCopyFence.h"
+#include "testkit/FaultyBackend.h"
 
 #include "testkit/ModalDriver.h"
 

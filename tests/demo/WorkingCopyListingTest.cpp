@@ -5,8 +5,8 @@
 #include "NewAssetName.h"
 #include "WorkingCopyScan.h"
 
-#include "DataModelMgr.h"
 #include "SvnSandbox.h"
+#include "datamodel/DataModelMgr.h"
 
 #include <gtest/gtest.h>
 

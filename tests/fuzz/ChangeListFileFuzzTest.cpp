@@ -1,8 +1,8 @@
 // The changelist file is shared by every process on a working copy and may be damaged by any of
 // them: whatever its bytes, reading it either fails with a reason and leaves it as it is, or gives
 // changelists that can be used, and a new changelist round-trips.
-#include "ChangeListFile.h"
 #include "FuzzRun.h"
+#include "subversion/ChangeListFile.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // text cannot add lines of its own, and a huge hook output does not make a huge message.
 #include "FailureText.h"
 #include "FuzzRun.h"
-#include "SvnError.h"
+#include "subversion/SvnError.h"
 
 #include <gtest/gtest.h>
 

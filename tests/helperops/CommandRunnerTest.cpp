@@ -1,7 +1,7 @@
 // The check-out and mark-for-add runners: one re-run after a re-opened session, and the texts.
 #include "HostFixture.h"
 
-#include "ModelAssetFiles.h"
+#include "datamodel/ModelAssetFiles.h"
 
 namespace {
 

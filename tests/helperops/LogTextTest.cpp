@@ -1,9 +1,9 @@
 // What reaches a log is printable: server answers and hook output with terminal escape sequences,
 // other controls and bytes that are not UTF-8 come out escaped, in the host log and in the debug
 // output alike; letters of any script, line breaks and tabs stay as they are.
-#include "DebugOutput.h"
-#include "MemoryLog.h"
-#include "PrintableText.h"
+#include "framework/DebugOutput.h"
+#include "framework/MemoryLog.h"
+#include "framework/PrintableText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Making one asset writable through the command manager, and how its failures are reported.
 #include "HostFixture.h"
 
-#include "ModelAssetFiles.h"
+#include "datamodel/ModelAssetFiles.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Re-opening an expired session: the password loop, its windows, and the Retry box.
 #include "HostFixture.h"
 
-#include "System.h"
+#include "framework/System.h"
 
 #include <chrono>
 #include <thread>

@@ -1,6 +1,6 @@
 // The host's path: open the module from disk, call pxkPluginRegister, build the singleton.
-#include "PluginLoader.h"
-#include "System.h"
+#include "framework/PluginLoader.h"
+#include "framework/System.h"
 
 #include "qor4/IRevisionControlUIHelper.h"
 

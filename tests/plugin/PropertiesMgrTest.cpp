@@ -3,9 +3,9 @@
 #include "HostFixture.h"
 
 #include "BaseSystem/zrconnection.h"
-#include "QORDBProxy.h"
-#include "UserParameters.h"
+#include "framework/QORDBProxy.h"
 #include "qor4/ExBase.h"
+#include "revisioncontrol/UserParameters.h"
 
 #include <memory>
 

@@ -2,10 +2,10 @@
 #include "HostFixture.h"
 
 #include "CRevisionControlUIHelper.h"
-#include "LiveCounters.h"
 #include "PluginEntry.h"
-#include "QORDBProxy.h"
-#include "System.h"
+#include "framework/LiveCounters.h"
+#include "framework/QORDBProxy.h"
+#include "framework/System.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>

@@ -2,8 +2,8 @@
 
 #include "zrChangeListSelectionDialog.h"
 
-#include "UserParameters.h"
 #include "qfilelistwidget.h"
+#include "revisioncontrol/UserParameters.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -5,7 +5,7 @@
 // and where it points, and outside texts stay data.
 #include "FlowFixture.h"
 
-#include "WorkingCopyFence.h"
+#include "framework/WorkingCopyFence.h"
 
 #include <sys/stat.h>
 

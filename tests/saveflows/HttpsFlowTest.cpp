@@ -2,7 +2,7 @@
 // user meets when the server's certificate is not trusted.
 #include "FlowFixture.h"
 
-#include "SvnBackend.h"
+#include "subversion/SvnBackend.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

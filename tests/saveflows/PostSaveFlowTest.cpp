@@ -2,7 +2,7 @@
 // against the stand-in server with real workspace files.
 #include "FlowFixture.h"
 
-#include "SaveAudit.h"
+#include "revisioncontrol/SaveAudit.h"
 
 #include <QFile>
 

@@ -2,7 +2,7 @@
 // ends the wait, and nothing is left locked; through svnserve and through Apache over TLS.
 #include "FlowFixture.h"
 
-#include "WorkerBackend.h"
+#include "revisioncontrol/WorkerBackend.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -261,7 +261,8 @@ TEST_P(ServerTroubleTest, ClosingTheHostEndsTheProbingOfAStoppedServer)
     } cancel;
     standin::DbObject* hero = AddCheckedInAsset("hero");
     auto worker = std::make_unique<standin::WorkerBackend>(
-        std::shared_ptr<standin::RevisionBackend>(&Server(), [](standin::RevisionBackend*) {}));
+        std::shared_ptr<standin::RevisionBackend>(&Server(), [](standin::RevisionBackend*) {}),
+        std::shared_ptr<standin::ServerControl>(&Subversion(), [](standin::ServerControl*) {}));
     worker->SetTimeOutDelegate(&cancel);
     std::string failure;
     const standin::SessionId session = Sandbox().Open(*worker, kUser, failure);

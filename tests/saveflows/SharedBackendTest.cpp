@@ -3,7 +3,7 @@
 // under ThreadSanitizer, an unguarded member shared by the two is a report and fails the test.
 #include "FlowFixture.h"
 
-#include "WorkerBackend.h"
+#include "revisioncontrol/WorkerBackend.h"
 
 #include <atomic>
 #include <chrono>

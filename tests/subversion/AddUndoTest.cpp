@@ -1,7 +1,7 @@
 // An add that fails midway and whose undo fails too: another client of the working copy holds its
 // database for writing from the moment the first file is scheduled.
-#include "SvnBackend.h"
 #include "SvnSandbox.h"
+#include "subversion/SvnBackend.h"
 
 #include <gtest/gtest.h>
 

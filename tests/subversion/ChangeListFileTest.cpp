@@ -1,5 +1,5 @@
 // The changelist file shared by every process on a working copy: changes under a lock, damage told.
-#include "ChangeListFile.h"
+#include "subversion/ChangeListFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Creates changelists in a working copy's changelist file, as another host process on the same
 // working copy would: ChangeListWriter <working copy> <description prefix> <count>.
-#include "ChangeListFile.h"
+#include "subversion/ChangeListFile.h"
 
 #include <cstdio>
 #include <cstdlib>

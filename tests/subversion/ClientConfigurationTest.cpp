@@ -1,9 +1,9 @@
 // The user's Subversion configuration against the project's HTTPS server: read for trust and
 // proxies, never written; and untrusted certificates told as what they are.
-#include "HttpsServer.h"
 #include "RecordingProxy.h"
-#include "SvnBackend.h"
 #include "SvnSandbox.h"
+#include "subversion/SvnBackend.h"
+#include "testkit/HttpsServer.h"
 
 #include <QTemporaryDir>
 

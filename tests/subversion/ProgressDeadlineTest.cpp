@@ -2,12 +2,12 @@
 // the deadline once the server stops answering midway, or at the cap however long it works.
 // (A check-out of many files as locks shows nothing until the server has taken every lock: svnserve
 // answers a request for many locks at its end. Getting many files shows each as it comes.)
-#include "DeadlineWatch.h"
-#include "DelayRelay.h"
-#include "ProgressMark.h"
-#include "SvnBackend.h"
-#include "SvnOperation.h"
 #include "SvnSandbox.h"
+#include "subversion/DeadlineWatch.h"
+#include "subversion/ProgressMark.h"
+#include "subversion/SvnBackend.h"
+#include "subversion/SvnOperation.h"
+#include "testkit/DelayRelay.h"
 
 #include <gtest/gtest.h>
 

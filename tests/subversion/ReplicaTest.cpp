@@ -1,7 +1,7 @@
 // A remote office: alice works through a replica (a write-through proxy kept by svnsync), bob on
 // the master. Locks live on the master only; a replica that has not caught up is told as such.
-#include "SvnBackend.h"
 #include "SvnSandbox.h"
+#include "subversion/SvnBackend.h"
 
 #include <gtest/gtest.h>
 

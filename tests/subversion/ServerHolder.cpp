@@ -1,6 +1,6 @@
 // Starts the project's server the way a test or the demo does, prints the server program's pid and
 // waits to be killed: ServerHolder <svn|https> <folder>.
-#include "StartServer.h"
+#include "testkit/StartServer.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,7 +1,7 @@
 // A walked file's status word, as the backend tells it: one row per state a working copy and its
 // repository can be in. No server: the walk's findings are given as data.
-#include "SvnBackend.h"
-#include "SvnStatusWalk.h"
+#include "subversion/SvnBackend.h"
+#include "subversion/SvnStatusWalk.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Another host process that submits the default changelist of a working copy and may be killed
 // while it does: Submitter <server-url> <working-copy> <user> <config-folder>, the password on
 // standard input. Prints "submitting" once logged in, then the submit's code.
-#include "SvnBackend.h"
+#include "subversion/SvnBackend.h"
 
 #include <cstdio>
 #include <iostream>

@@ -1,11 +1,11 @@
 // The Subversion backend against a real svnserve, as two users with a working copy each.
-#include "SvnBackend.h"
-#include "SvnLockListing.h"
+#include "subversion/SvnBackend.h"
 #include "SvnSandbox.h"
+#include "subversion/SvnLockListing.h"
 
-#include "MemoryLog.h"
-#include "OperationScope.h"
-#include "PrintableText.h"
+#include "framework/MemoryLog.h"
+#include "framework/PrintableText.h"
+#include "revisioncontrol/OperationScope.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 // The project's own servers (svnserve, Apache over TLS): loopback only, and gone when stopped, and
 // when the process that started them dies, however it dies; and the relay that puts distance
 // between them and their clients.
-#include "DelayRelay.h"
 #include "SvnSandbox.h"
+#include "testkit/DelayRelay.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -1,10 +1,10 @@
 // The backend's contract, the same on every transport a studio may use: file://, svn:// (svnserve)
 // and https:// (Apache with mod_dav_svn over TLS). Cases that need a server (passwords, rules, a
 // stopped server) do not apply to file://.
-#include "SvnBackend.h"
 #include "SvnSandbox.h"
+#include "subversion/SvnBackend.h"
 
-#include "OperationScope.h"
+#include "revisioncontrol/OperationScope.h"
 
 #include <gtest/gtest.h>
 
@@ -238,8 +238,7 @@ template <typename Call> auto OnceServerAnswers(Call call)
 
 standin::StatusResult StatusOnceServerAnswers(standin::SvnBackend& backend, SessionId session, const std::string& file)
 {
-    return OnceServerAnswers(
-        [&] { return backend.Status(session, {file}, standin::StatusScope::kWithRepository); });
+    return OnceServerAnswers([&] { return backend.Status(session, {file}, standin::StatusScope::kWithRepository); });
 }
 
 TEST_P(TransportContractTest, ACommitCutOffAfterTheRepositoryTookItIsSettledAsSubmittedByTheNextOperation)

@@ -1,12 +1,11 @@
 #include "HostFixture.h"
 
-#include "HostServices.h"
 #include "PluginEntry.h"
 #include "zrpasswordrequireddialog.h"
 
-#include "LiveCounters.h"
-#include "System.h"
-#include "UserParameters.h"
+#include "framework/LiveCounters.h"
+#include "framework/System.h"
+#include "revisioncontrol/UserParameters.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -49,48 +48,32 @@ void HostFixture::SetUp()
         std::map<std::string, std::string>{{kUser, ""}, {kOtherUser, kOtherPassword}, {kThirdUser, kThirdPassword}},
         transport);
     ASSERT_EQ(sandbox->Error(), "");
-    standin::HostOptions options;
-    options.configFolder = sandbox->ConfigFolder();
-    options.decorators.push_back([this](std::shared_ptr<standin::RevisionBackend> inner) {
-        backend = std::make_shared<standin::FaultyBackend>(std::move(inner));
-        return backend;
-    });
-    options.decorators.push_back([this](std::shared_ptr<standin::RevisionBackend> inner) {
-        recordingBackend = std::make_shared<standin::RecordingBackend>(std::move(inner));
-        return recordingBackend;
-    });
-    options.services.decorateDataControl = [this](qor4::QORPtr<standin::DataControl> service) {
-        const qor4::QORPtr<standin::RecordingDataControl> recorder =
-            standin::RecordingDataControl::Create(std::move(service));
-        dataControl = recorder.Get();
-        return qor4::QORPtr<qor4::IDataControl>(static_cast<qor4::IDataControl*>(dataControl));
-    };
-    options.services.decorateFileControl = [this](qor4::QORPtr<standin::FileVersionControl> service) {
-        const qor4::QORPtr<standin::RecordingFileVersionControl> recorder =
-            standin::RecordingFileVersionControl::Create(std::move(service));
-        fileVersionControl = recorder.Get();
-        return qor4::QORPtr<qor4::IFileVersionControl>(static_cast<qor4::IFileVersionControl*>(fileVersionControl));
-    };
+    standin::AssemblyOptions options;
+    options.host.configFolder = sandbox->ConfigFolder();
+    options.faults = standin::FaultPlug::kPlugged;
+    options.recordBackend = true;
+    options.recordServices = true;
+    options.linkedPlugin = &pxkPluginRegister;
+    options.preferenceManager = [] { return static_cast<lark::IBase*>(new CZRRevisionControlPropertiesMgr()); };
+    options.account = {kUser, "", sandbox->Url(), sandbox->WorkingCopy(kUser)};
     // A system of its own for every test: the host resets it.
-    host = std::make_unique<standin::StandinHost>(options);
-    standin::System& system = standin::System::Instance();
-    svnBackend = &host->Subversion();
+    host = std::make_unique<standin::HostAssembly>(std::move(options));
+    const standin::HostAssembly::Started started = host->Start();
+    ASSERT_TRUE(started.ok) << started.error;
+    svnBackend = &host->Host().Subversion();
+    backend = host->Faults()->Faults();
+    recordingBackend = host->BackendRecord();
+    dataControl = host->DataControlRecord();
+    fileVersionControl = host->FileControlRecord();
     manager = host->Model().Manager().Get();
     library = &host->Model().Library();
-    prefs = &host->Prefs();
-    commands = &host->Commands();
-    proxy = &host->Proxy();
-
-    // As the host does it: the helper is built on first request, then the data base opens.
-    ASSERT_TRUE(pxkPluginRegister());
-    helper = dynamic_cast<CRevisionControlUIHelper*>(system.GetSingleton(HostNames::kUIHelper));
+    prefs = &host->Host().Prefs();
+    commands = &host->Host().Commands();
+    proxy = &host->Host().Proxy();
+    helper = dynamic_cast<CRevisionControlUIHelper*>(host->Helper());
     ASSERT_NE(helper, nullptr);
-    host->OpenDataBase();
-
-    properties = new CZRRevisionControlPropertiesMgr();
-    ASSERT_TRUE(system.RegisterSingleton(CZRRevisionControlPropertiesMgr::GetSingletonName(), properties));
-    properties->SetAccountProperties(kUser, sandbox->Url(), sandbox->WorkingCopy(kUser));
-    properties->SetUseSourceDataControl(true);
+    properties = dynamic_cast<CZRRevisionControlPropertiesMgr*>(host->PreferenceManager());
+    ASSERT_NE(properties, nullptr);
     ASSERT_NE(CurrentAccount(), nullptr) << "the current user could not log in";
 
     recordingBackend->ClearCalls();
@@ -111,7 +94,7 @@ void HostFixture::TearDown()
     EXPECT_EQ(modal.Pending(), 0u) << "an answered window never appeared";
     if (helper) CheckNothingLeaked();
     mainWindow.reset();
-    if (host) host->CloseDataBase();
+    if (host) host->Host().CloseDataBase();
     standin::System::Reset();
     helper = nullptr;
     EXPECT_EQ(standin::LiveCounters::LiveConnections(), connectionsAtStart) << "a connection outlived the host";
@@ -119,7 +102,7 @@ void HostFixture::TearDown()
 
 void HostFixture::CheckNothingLeaked()
 {
-    host->CloseDataBase();
+    host->Host().CloseDataBase();
     EXPECT_EQ(standin::LiveCounters::LiveCommands(), commandsAtStart) << "a command was not released";
     EXPECT_EQ(dataControl->GetRefCount(), dataControlRefs) << "data control references leaked";
     EXPECT_EQ(fileVersionControl->ReferenceCount(), fileVersionControlRefs) << "file-version-control references leaked";

@@ -1,14 +1,16 @@
-// HostFixture: a complete stand-in host around the plug-in, fresh for every test.
+// HostFixture: a complete stand-in host around the plug-in, fresh for every test, built by the test
+// kit's HostAssembly as the demo and the benchmark build theirs.
 //
 // The system holds "PrefManager" (in memory), "UndoManager", "QORDBProxy", the plug-in's
 // "RevisionControlPropertiesMgr" and the UI helper built through the plug-in's registered factory.
 // Behind the proxy: a data model with an open item library, and a data control and file-version-
-// control service over a Subversion backend (behind the fault decorator) talking to a svnserve of
-// the test's own, with a working copy per user. The test kit's recorders keep the calls the
-// services and the backend were asked: each service is carried behind its recorder, and the
-// backend's recorder sits outside the fault decorator (a call a fault answers is recorded too). The current user
-// (kUser, empty password) is logged in and revision control is switched on. The log goes to a MemoryLog. TearDown
-// checks that the plug-in left no command, service reference or connection behind.
+// control service over a Subversion backend (behind the fault decorator, plugged in for the whole
+// test) talking to a svnserve of the test's own, with a working copy per user. The test kit's
+// recorders keep the calls the services and the backend were asked: each service is carried behind
+// its recorder, and the backend's recorder sits outside the fault decorator (a call a fault answers
+// is recorded too). The current user (kUser, empty password) is logged in and revision control is
+// switched on. The log goes to a MemoryLog. TearDown checks that the plug-in left no command,
+// service reference or connection behind.
 //
 // Windows: tests start "with windows" (a small top-level widget is shown); WithoutWindows() removes
 // every top-level widget, so that IsInteractive() answers false. Modal windows a flow opens are
@@ -19,21 +21,22 @@
 #include "CZRRevisionControlPropertiesMgr.h"
 #include "ModalDriver.h"
 
-#include "CommandManager.h"
-#include "DataControl.h"
-#include "DataModelMgr.h"
-#include "FaultyBackend.h"
-#include "FileVersionControl.h"
-#include "ItemLibrary.h"
-#include "MemoryLog.h"
-#include "PrefManager.h"
-#include "QORDBProxy.h"
-#include "RecordingBackend.h"
-#include "RecordingDataControl.h"
-#include "RecordingFileVersionControl.h"
-#include "StandinHost.h"
-#include "SvnBackend.h"
 #include "SvnSandbox.h"
+#include "datamodel/DataModelMgr.h"
+#include "datamodel/ItemLibrary.h"
+#include "framework/CommandManager.h"
+#include "framework/MemoryLog.h"
+#include "framework/PrefManager.h"
+#include "framework/QORDBProxy.h"
+#include "revisioncontrol/DataControl.h"
+#include "revisioncontrol/FileVersionControl.h"
+#include "session/StandinHost.h"
+#include "subversion/SvnBackend.h"
+#include "testkit/FaultyBackend.h"
+#include "testkit/HostAssembly.h"
+#include "testkit/RecordingBackend.h"
+#include "testkit/RecordingDataControl.h"
+#include "testkit/RecordingFileVersionControl.h"
 
 #include <QPointer>
 #include <QTemporaryDir>
@@ -169,11 +172,11 @@ private:
     standin::MemoryLog log;
     ModalDriver modal;
     std::unique_ptr<SvnSandbox> sandbox;
-    std::unique_ptr<standin::StandinHost> host;
+    std::unique_ptr<standin::HostAssembly> host;
     // Parts of the host, for the accessors above.
     standin::SvnBackend* svnBackend = nullptr;
     std::shared_ptr<standin::FaultyBackend> backend;
-    std::shared_ptr<standin::RecordingBackend> recordingBackend;
+    standin::RecordingBackend* recordingBackend = nullptr;
     std::map<std::string, standin::SessionId> otherSessions;
     standin::RecordingDataControl* dataControl = nullptr;               // held by the instance
     standin::RecordingFileVersionControl* fileVersionControl = nullptr; // held by the instance

@@ -1,7 +1,7 @@
 #include "SvnSandbox.h"
 
-#include "StartServer.h"
-#include "SvnBackend.h"
+#include "subversion/SvnBackend.h"
+#include "testkit/StartServer.h"
 
 #include <QDir>
 

@@ -7,9 +7,9 @@
 // alternately through the replica and the master (the first through the replica).
 #pragma once
 
-#include "HttpsServer.h"
-#include "RepositoryServer.h"
-#include "RevisionBackend.h"
+#include "revisioncontrol/RevisionBackend.h"
+#include "testkit/HttpsServer.h"
+#include "testkit/RepositoryServer.h"
 
 #include <QProcess>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "DataModelMgr.h"
+#include "datamodel/DataModelMgr.h"
 
-#include "ModelAssetFiles.h"
-#include "ModelPlainDataSource.h"
+#include "datamodel/ModelAssetFiles.h"
+#include "datamodel/ModelPlainDataSource.h"
 
 #include <atomic>
 #include <cstdio>

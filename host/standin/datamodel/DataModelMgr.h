@@ -2,10 +2,10 @@
 // with the editing operations that the tests and the demo use to make a save do something.
 #pragma once
 
-#include "DbObject.h"
-#include "MultiFileDataSource.h"
-#include "QORInstance.h"
-#include "WorkingCopyFence.h"
+#include "datamodel/DbObject.h"
+#include "datamodel/MultiFileDataSource.h"
+#include "datamodel/QORInstance.h"
+#include "framework/WorkingCopyFence.h"
 
 #include "qor4/IDataModelMgr.h"
 

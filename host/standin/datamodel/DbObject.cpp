@@ -1,7 +1,7 @@
-#include "DbObject.h"
+#include "datamodel/DbObject.h"
 
-#include "DataModelMgr.h"
-#include "QORInstance.h"
+#include "datamodel/DataModelMgr.h"
+#include "datamodel/QORInstance.h"
 
 #include <algorithm>
 #include <atomic>

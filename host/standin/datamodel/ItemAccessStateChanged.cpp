@@ -1,4 +1,4 @@
-#include "ModelAccessStateMarker.h"
+#include "datamodel/ModelAccessStateMarker.h"
 
 #include <atomic>
 

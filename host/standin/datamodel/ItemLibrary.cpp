@@ -1,4 +1,4 @@
-#include "ItemLibrary.h"
+#include "datamodel/ItemLibrary.h"
 
 #include <algorithm>
 

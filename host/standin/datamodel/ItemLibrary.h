@@ -4,8 +4,8 @@
 
 #include <boost/signals2/signal.hpp>
 
-#include "DataModelMgr.h"
-#include "ModelSaver.h"
+#include "datamodel/DataModelMgr.h"
+#include "datamodel/ModelSaver.h"
 
 #include "opal/datamodel/Accessors.h"
 

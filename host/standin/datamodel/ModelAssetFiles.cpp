@@ -1,10 +1,10 @@
-#include "ModelAssetFiles.h"
+#include "datamodel/ModelAssetFiles.h"
 
 #include <sys/stat.h>
 
-#include "DataModelMgr.h"
-#include "DbObject.h"
-#include "WorkingCopyFence.h"
+#include "datamodel/DataModelMgr.h"
+#include "datamodel/DbObject.h"
+#include "framework/WorkingCopyFence.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "ModelPlainDataSource.h"
+#include "datamodel/ModelPlainDataSource.h"
 
 namespace standin {
 

@@ -1,7 +1,7 @@
-#include "ModelSaver.h"
+#include "datamodel/ModelSaver.h"
 
-#include "DataModelMgr.h"
-#include "ModelAssetFiles.h"
+#include "datamodel/DataModelMgr.h"
+#include "datamodel/ModelAssetFiles.h"
 
 #include <algorithm>
 #include <unordered_map>

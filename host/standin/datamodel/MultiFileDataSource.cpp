@@ -1,6 +1,6 @@
-#include "MultiFileDataSource.h"
+#include "datamodel/MultiFileDataSource.h"
 
-#include "DbObject.h"
+#include "datamodel/DbObject.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "QORInstance.h"
+#include "datamodel/QORInstance.h"
 
 namespace standin {
 

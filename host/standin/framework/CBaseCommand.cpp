@@ -1,6 +1,6 @@
 #include "lark/fwk/CBaseCommand.h"
 
-#include "LiveCounters.h"
+#include "framework/LiveCounters.h"
 
 #include <algorithm>
 #include <cstring>

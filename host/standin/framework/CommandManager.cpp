@@ -1,4 +1,4 @@
-#include "CommandManager.h"
+#include "framework/CommandManager.h"
 
 #include "opal/datamodel/modify/CBaseExecutionCommand.h"
 #include "qor4/ExBase.h"

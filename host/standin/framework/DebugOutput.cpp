@@ -1,6 +1,6 @@
-#include "DebugOutput.h"
+#include "framework/DebugOutput.h"
 
-#include "PrintableText.h"
+#include "framework/PrintableText.h"
 
 #include <cstdio>
 

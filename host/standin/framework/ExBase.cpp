@@ -1,6 +1,6 @@
 #include "qor4/ExBase.h"
 
-#include "DebugOutput.h"
+#include "framework/DebugOutput.h"
 
 #include <utility>
 

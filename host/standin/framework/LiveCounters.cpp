@@ -1,4 +1,4 @@
-#include "LiveCounters.h"
+#include "framework/LiveCounters.h"
 
 namespace standin {
 

@@ -1,6 +1,6 @@
 #include "Log/Log.h"
 
-#include "PrintableText.h"
+#include "framework/PrintableText.h"
 
 #include <mutex>
 

@@ -1,4 +1,4 @@
-#include "MemoryLog.h"
+#include "framework/MemoryLog.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "PluginLoader.h"
+#include "framework/PluginLoader.h"
 
 #include <QDir>
 #include <QLibrary>
@@ -21,6 +21,18 @@ PluginLoader::Result PluginLoader::Load(const QString& path)
     const auto entry = reinterpret_cast<Entry>(library.resolve(kEntryName));
     if (entry == nullptr) {
         result.error = "The plug-in module " + path.toStdString() + " does not export " + kEntryName;
+        return result;
+    }
+    Result registered = Register(entry);
+    registered.loaded = true;
+    return registered;
+}
+
+PluginLoader::Result PluginLoader::Register(Entry entry)
+{
+    Result result;
+    if (entry == nullptr) {
+        result.error = "No plug-in entry given";
         return result;
     }
     result.entryFound = true;

@@ -24,6 +24,8 @@ public:
 
     // path: a module file, or a path without the platform's prefix and suffix.
     static Result Load(const QString& path);
+    // Registers a plug-in the program links: calls its entry as Load calls a module's.
+    static Result Register(Entry entry);
     // The module baseName in directory, or in $ZR_MODULE_DIR when directory is empty.
     static QString ModulePath(const QString& baseName, const QString& directory = QString());
 };

@@ -1,4 +1,4 @@
-#include "PrefManager.h"
+#include "framework/PrefManager.h"
 
 #include <QSettings>
 

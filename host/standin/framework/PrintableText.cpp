@@ -1,4 +1,4 @@
-#include "PrintableText.h"
+#include "framework/PrintableText.h"
 
 namespace standin {
 

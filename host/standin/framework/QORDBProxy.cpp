@@ -1,4 +1,4 @@
-#include "QORDBProxy.h"
+#include "framework/QORDBProxy.h"
 
 #include "BaseSystem/zrconnection.h"
 #include "qor4/ExBase.h"

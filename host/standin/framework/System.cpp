@@ -1,4 +1,4 @@
-#include "System.h"
+#include "framework/System.h"
 
 #include "qor4/ExBase.h"
 

@@ -1,4 +1,4 @@
-#include "ThreadAffinity.h"
+#include "framework/ThreadAffinity.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -7,8 +7,8 @@ namespace standin {
 
 void ThreadAffinity::Fail(const char* call, std::thread::id bound) const
 {
-    std::cerr << m_owner << "::" << call << " called on thread " << std::this_thread::get_id() << ", but "
-              << m_owner << " belongs to thread " << bound << std::endl;
+    std::cerr << m_owner << "::" << call << " called on thread " << std::this_thread::get_id() << ", but " << m_owner
+              << " belongs to thread " << bound << std::endl;
     std::abort();
 }
 

@@ -1,4 +1,4 @@
-#include "WorkingCopyFence.h"
+#include "framework/WorkingCopyFence.h"
 
 #include <sys/stat.h>
 

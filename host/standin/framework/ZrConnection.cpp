@@ -1,6 +1,6 @@
 #include "BaseSystem/zrconnection.h"
 
-#include "LiveCounters.h"
+#include "framework/LiveCounters.h"
 #include "qor4/ExBase.h"
 
 #include <utility>

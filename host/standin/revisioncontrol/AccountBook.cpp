@@ -1,4 +1,4 @@
-#include "AccountBook.h"
+#include "revisioncontrol/AccountBook.h"
 
 namespace standin {
 

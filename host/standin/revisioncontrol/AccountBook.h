@@ -13,8 +13,8 @@
 #pragma once
 
 #include "HostExport.h"
-#include "RevisionBackend.h"
-#include "UserParameters.h"
+#include "revisioncontrol/RevisionBackend.h"
+#include "revisioncontrol/UserParameters.h"
 
 #include <memory>
 #include <string>

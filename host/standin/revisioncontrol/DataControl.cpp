@@ -1,10 +1,10 @@
-#include "DataControl.h"
+#include "revisioncontrol/DataControl.h"
 
-#include "AccountBook.h"
-#include "DbObject.h"
-#include "ModelAssetFiles.h"
-#include "PathIndex.h"
-#include "UserParameters.h"
+#include "datamodel/DbObject.h"
+#include "datamodel/ModelAssetFiles.h"
+#include "revisioncontrol/AccountBook.h"
+#include "revisioncontrol/PathIndex.h"
+#include "revisioncontrol/UserParameters.h"
 
 #include "Log/Log.h"
 

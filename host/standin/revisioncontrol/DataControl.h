@@ -14,8 +14,8 @@
 // account", the data control takes the account that waits for its first password (AccountBook).
 #pragma once
 
-#include "RevisionBackend.h"
 #include "qor4/IDataControl.h"
+#include "revisioncontrol/RevisionBackend.h"
 
 #include <boost/signals2/signal.hpp>
 

@@ -1,4 +1,6 @@
-#include "FileVersionControl.h"
+#include "revisioncontrol/FileVersionControl.h"
+
+#include "revisioncontrol/WorkerBackend.h"
 
 #include <utility>
 
@@ -11,8 +13,10 @@ FileList ToVector(const std::list<std::string>& files)
 }
 } // namespace
 
-FileVersionControl::FileVersionControl(std::shared_ptr<RevisionBackend> backend, std::shared_ptr<AccountBook> accounts)
-    : m_backend(std::move(backend)), m_accounts(accounts ? std::move(accounts) : std::make_shared<AccountBook>())
+FileVersionControl::FileVersionControl(std::shared_ptr<RevisionBackend> backend, std::shared_ptr<AccountBook> accounts,
+                                       std::shared_ptr<WorkerBackend> worker)
+    : m_backend(std::move(backend)), m_accounts(accounts ? std::move(accounts) : std::make_shared<AccountBook>()),
+      m_worker(std::move(worker))
 {
 }
 
@@ -23,9 +27,11 @@ FileVersionControl::~FileVersionControl()
 }
 
 qor4::QORPtr<FileVersionControl> FileVersionControl::Create(std::shared_ptr<RevisionBackend> backend,
-                                                            std::shared_ptr<AccountBook> accounts)
+                                                            std::shared_ptr<AccountBook> accounts,
+                                                            std::shared_ptr<WorkerBackend> worker)
 {
-    return qor4::QORPtr<FileVersionControl>(new FileVersionControl(std::move(backend), std::move(accounts)));
+    return qor4::QORPtr<FileVersionControl>(
+        new FileVersionControl(std::move(backend), std::move(accounts), std::move(worker)));
 }
 
 void FileVersionControl::AddRef()
@@ -161,7 +167,7 @@ qor4::qorResult FileVersionControl::GetFilesStatus(const qor4::IUserParameters* 
 
 void FileVersionControl::SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate)
 {
-    m_backend->SetTimeOutDelegate(delegate);
+    if (m_worker) m_worker->SetTimeOutDelegate(delegate);
 }
 
 } // namespace standin

@@ -1,11 +1,11 @@
 // FileVersionControl: the host's file-version-control service over a RevisionBackend.
 #pragma once
 
-#include "AccountBook.h"
 #include "HostExport.h"
-#include "RevisionBackend.h"
-#include "UserParameters.h"
 #include "qor4/IFileVersionControl.h"
+#include "revisioncontrol/AccountBook.h"
+#include "revisioncontrol/RevisionBackend.h"
+#include "revisioncontrol/UserParameters.h"
 
 #include <functional>
 #include <memory>
@@ -13,14 +13,19 @@
 
 namespace standin {
 
+class WorkerBackend;
+
 // Reference counted; made by Create with one reference for the caller. Accounts made by
 // CreateUserParameters live in the service's AccountBook (shared with the data control of the same
 // data base); their sessions end with the service. Every operation acts in the given account's
 // session; an account the book does not hold is refused.
 class HOST_API FileVersionControl final : public qor4::IFileVersionControl {
 public:
+    // worker: the thread the backend's operations run on, which shows the host's progress box
+    // (SetTimeOutDelegate); without one there is no box.
     static qor4::QORPtr<FileVersionControl> Create(std::shared_ptr<RevisionBackend> backend,
-                                                   std::shared_ptr<AccountBook> accounts = nullptr);
+                                                   std::shared_ptr<AccountBook> accounts = nullptr,
+                                                   std::shared_ptr<WorkerBackend> worker = nullptr);
     FileVersionControl(const FileVersionControl&) = delete;
     FileVersionControl& operator=(const FileVersionControl&) = delete;
 
@@ -60,7 +65,8 @@ public:
     RevisionBackend& Backend() const { return *m_backend; }
 
 private:
-    FileVersionControl(std::shared_ptr<RevisionBackend> backend, std::shared_ptr<AccountBook> accounts);
+    FileVersionControl(std::shared_ptr<RevisionBackend> backend, std::shared_ptr<AccountBook> accounts,
+                       std::shared_ptr<WorkerBackend> worker);
     ~FileVersionControl();
     // The account; null (with the text) for an unknown account.
     const UserParameters* Enter(const qor4::IUserParameters* account, std::string& text);
@@ -69,6 +75,7 @@ private:
 
     std::shared_ptr<RevisionBackend> m_backend;
     std::shared_ptr<AccountBook> m_accounts;
+    std::shared_ptr<WorkerBackend> m_worker;
     CertificateQuestion m_certificateQuestion;
     int m_references = 0;
 };

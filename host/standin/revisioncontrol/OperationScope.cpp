@@ -1,4 +1,4 @@
-#include "OperationScope.h"
+#include "revisioncontrol/OperationScope.h"
 
 namespace standin {
 

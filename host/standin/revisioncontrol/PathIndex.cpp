@@ -1,4 +1,4 @@
-#include "PathIndex.h"
+#include "revisioncontrol/PathIndex.h"
 
 #include <functional>
 

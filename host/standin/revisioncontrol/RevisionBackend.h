@@ -1,5 +1,7 @@
 // RevisionBackend: the one narrow interface between the stand-in's revision-control services
-// (DataControl, FileVersionControl) and a revision-control server.
+// (DataControl, FileVersionControl) and a revision-control server: the data operations only. The
+// progress box, cancelling and probing a server belong to the worker thread that runs the backend
+// (WorkerBackend, with ServerControl); decorators derive from ForwardingBackend.
 //
 // Files are absolute paths inside the session's working copy. Changelists are named by their
 // number in decimal ("12"); "" is the default changelist. Every operation acts for one session,
@@ -13,15 +15,10 @@
 #include "qor4/FileStatus.h"
 #include "qor4/qorResult.h"
 
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
-
-namespace qor4 {
-class ITimeOutDelegate;
-}
 
 namespace standin {
 
@@ -176,15 +173,6 @@ struct Credentials {
 class HOST_API RevisionBackend {
 public:
     virtual ~RevisionBackend() = default;
-
-    // The host's progress box for operations that take long; decorators pass it on.
-    virtual void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) = 0;
-    // Called from another thread while an operation runs, after its OperationScope was cancelled:
-    // breaks off what the operation waits for (its connections to the server).
-    virtual void Interrupt() = 0;
-    // Thread safe, needs no session: whether the server at the URL answers within the time (a
-    // connection and the server's first reply; refusing credentials is an answer).
-    virtual bool Answers(const std::string& server, std::chrono::milliseconds within) = 0;
 
     // Authenticates against the server and checks that the working copy belongs to it. A refused
     // password's text contains ServerText::kInvalidPassword; an unreachable server's names its URL.

@@ -1,9 +1,9 @@
-#include "SaveAudit.h"
+#include "revisioncontrol/SaveAudit.h"
 
-#include "DataControl.h"
-#include "DbObject.h"
-#include "ModelSaver.h"
-#include "UserParameters.h"
+#include "datamodel/DbObject.h"
+#include "datamodel/ModelSaver.h"
+#include "revisioncontrol/DataControl.h"
+#include "revisioncontrol/UserParameters.h"
 
 namespace standin {
 

@@ -1,4 +1,4 @@
-#include "SaveStatusMemo.h"
+#include "revisioncontrol/SaveStatusMemo.h"
 
 #include <string_view>
 #include <unordered_set>
@@ -32,7 +32,7 @@ bool SaveStatusMemo::Answer(SessionId session, const FileList& files, StatusScop
     for (const std::string& file : files)
         if (m_index.find(file) == m_index.end()) return false;
     if (m_state == State::kExpecting) {
-        StatusResult held = m_inner->Status(session, m_expected, scope);
+        StatusResult held = Inner().Status(session, m_expected, scope);
         if (held.code != qor4::kResultOk || held.words.size() != m_expected.size() ||
             held.changeLists.size() != m_expected.size()) {
             Spend();
@@ -59,54 +59,22 @@ StatusResult SaveStatusMemo::Status(SessionId session, const FileList& files, St
 {
     StatusResult answer;
     if (Answer(session, files, scope, answer)) return answer;
-    return m_inner->Status(session, files, scope);
+    return Inner().Status(session, files, scope);
 }
 
-void SaveStatusMemo::SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate)
+ServerResult SaveStatusMemo::Admit(const Passage& passage)
 {
-    m_inner->SetTimeOutDelegate(delegate);
-}
-
-void SaveStatusMemo::Interrupt()
-{
-    m_inner->Interrupt();
-}
-
-bool SaveStatusMemo::Answers(const std::string& server, std::chrono::milliseconds within)
-{
-    return m_inner->Answers(server, within);
-}
-
-LoginResult SaveStatusMemo::OpenSession(const Credentials& credentials)
-{
-    Spend();
-    return m_inner->OpenSession(credentials);
-}
-
-void SaveStatusMemo::CloseSession(SessionId session)
-{
-    Spend();
-    m_inner->CloseSession(session);
-}
-
-bool SaveStatusMemo::IsSessionOpen(SessionId session)
-{
-    return m_inner->IsSessionOpen(session);
-}
-
-ServerResult SaveStatusMemo::Edit(SessionId session, const FileList& files, const std::string& changeList)
-{
-    Spend();
-    return m_inner->Edit(session, files, changeList);
+    if (passage.kind != Passage::Kind::kQuery) Spend();
+    return {};
 }
 
 AddResult SaveStatusMemo::Add(SessionId session, const FileList& files, const std::string& changeList)
 {
     if (m_state != State::kHeld || session != m_session) {
         Spend();
-        return m_inner->Add(session, files, changeList);
+        return Inner().Add(session, files, changeList);
     }
-    AddResult added = m_inner->Add(session, files, changeList);
+    AddResult added = Inner().Add(session, files, changeList);
     if (added.code == qor4::kResultOk)
         Learn(files, added.scheduled, changeList);
     else
@@ -131,62 +99,6 @@ void SaveStatusMemo::Learn(const FileList& files, const FileList& scheduled, con
             m_index.erase(at);
         }
     }
-}
-
-ServerResult SaveStatusMemo::Delete(SessionId session, const FileList& files, const std::string& changeList)
-{
-    Spend();
-    return m_inner->Delete(session, files, changeList);
-}
-
-UpdateResult SaveStatusMemo::Update(SessionId session, const FileList& files)
-{
-    Spend(); // an update changes what the files are
-    return m_inner->Update(session, files);
-}
-
-ServerResult SaveStatusMemo::Revert(SessionId session, const FileList& files)
-{
-    Spend();
-    return m_inner->Revert(session, files);
-}
-
-ServerResult SaveStatusMemo::MakeWritable(SessionId session, const FileList& files)
-{
-    Spend();
-    return m_inner->MakeWritable(session, files);
-}
-
-UsersResult SaveStatusMemo::Users(SessionId session, const FileList& files, bool includeLocks)
-{
-    return m_inner->Users(session, files, includeLocks);
-}
-
-ChangeListResult SaveStatusMemo::CreateChangeList(SessionId session, const std::string& description)
-{
-    Spend();
-    return m_inner->CreateChangeList(session, description);
-}
-
-ChangeListsResult SaveStatusMemo::PendingChangeLists(SessionId session)
-{
-    return m_inner->PendingChangeLists(session);
-}
-
-DescriptionResult SaveStatusMemo::ChangeListDescription(SessionId session, const std::string& changeList)
-{
-    return m_inner->ChangeListDescription(session, changeList);
-}
-
-bool SaveStatusMemo::IsChangeListValid(SessionId session, const std::string& changeList)
-{
-    return m_inner->IsChangeListValid(session, changeList);
-}
-
-ChangeListResult SaveStatusMemo::Submit(SessionId session, const std::string& changeList)
-{
-    Spend();
-    return m_inner->Submit(session, changeList);
 }
 
 } // namespace standin

@@ -17,8 +17,8 @@
 // as they are.
 #pragma once
 
-#include "RevisionBackend.h"
-#include "ThreadAffinity.h"
+#include "framework/ThreadAffinity.h"
+#include "revisioncontrol/ForwardingBackend.h"
 
 #include <memory>
 #include <string>
@@ -27,9 +27,9 @@
 
 namespace standin {
 
-class HOST_API SaveStatusMemo final : public RevisionBackend {
+class HOST_API SaveStatusMemo final : public ForwardingBackend {
 public:
-    explicit SaveStatusMemo(std::shared_ptr<RevisionBackend> inner) : m_inner(std::move(inner)) {}
+    explicit SaveStatusMemo(std::shared_ptr<RevisionBackend> inner) : ForwardingBackend(std::move(inner)) {}
 
     // The files one save wrote, for the notification that follows; Forget ends the notification.
     void Expect(FileList files);
@@ -37,25 +37,12 @@ public:
     // Status queries answered from the memo since the last Expect (for tests and benchmarks).
     int Answered() const { return m_answered; }
 
-    void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override;
-    void Interrupt() override;
-    bool Answers(const std::string& server, std::chrono::milliseconds within) override;
-    LoginResult OpenSession(const Credentials& credentials) override;
-    void CloseSession(SessionId session) override;
-    bool IsSessionOpen(SessionId session) override;
-    ServerResult Edit(SessionId session, const FileList& files, const std::string& changeList) override;
     AddResult Add(SessionId session, const FileList& files, const std::string& changeList) override;
-    ServerResult Delete(SessionId session, const FileList& files, const std::string& changeList) override;
-    ServerResult Revert(SessionId session, const FileList& files) override;
-    ServerResult MakeWritable(SessionId session, const FileList& files) override;
     StatusResult Status(SessionId session, const FileList& files, StatusScope scope) override;
-    UsersResult Users(SessionId session, const FileList& files, bool includeLocks) override;
-    ChangeListResult CreateChangeList(SessionId session, const std::string& description) override;
-    ChangeListsResult PendingChangeLists(SessionId session) override;
-    DescriptionResult ChangeListDescription(SessionId session, const std::string& changeList) override;
-    bool IsChangeListValid(SessionId session, const std::string& changeList) override;
-    ChangeListResult Submit(SessionId session, const std::string& changeList) override;
-    UpdateResult Update(SessionId session, const FileList& files) override;
+
+protected:
+    // Any change and any login or logout but the add the memo learns from ends the memo.
+    ServerResult Admit(const Passage& passage) override;
 
 private:
     enum class State { kIdle, kExpecting, kHeld };
@@ -73,7 +60,6 @@ private:
         m_expected.clear();
     }
 
-    std::shared_ptr<RevisionBackend> m_inner;
     // The memo belongs to the thread that saves; a view's background refresh asks the worker instead.
     ThreadAffinity m_affinity{"SaveStatusMemo"};
     State m_state = State::kIdle;

@@ -1,4 +1,4 @@
-#include "UserParameters.h"
+#include "revisioncontrol/UserParameters.h"
 
 #include <utility>
 

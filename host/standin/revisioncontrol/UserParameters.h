@@ -3,8 +3,8 @@
 #pragma once
 
 #include "HostExport.h"
-#include "RevisionBackend.h"
 #include "qor4/IUserParameters.h"
+#include "revisioncontrol/RevisionBackend.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "WorkerBackend.h"
+#include "revisioncontrol/WorkerBackend.h"
 
-#include "OperationScope.h"
+#include "revisioncontrol/OperationScope.h"
 
 #include "Log/Log.h"
 #include "qor4/IFileVersionControl.h"
@@ -104,7 +104,7 @@ private:
 // passed.
 class WorkerBackend::Prober {
 public:
-    explicit Prober(RevisionBackend& backend) : m_backend(backend) {}
+    explicit Prober(ServerControl& control) : m_control(control) {}
     ~Prober() { Stop(); }
 
     void Start(const std::string& server)
@@ -144,7 +144,7 @@ private:
         std::unique_lock<std::mutex> lock(m_mutex);
         while (!m_stopping && std::chrono::steady_clock::now() < giveUp) {
             lock.unlock();
-            const bool answers = m_backend.Answers(server, kProbeWithin);
+            const bool answers = m_control.Answers(server, kProbeWithin);
             lock.lock();
             if (answers) break;
             m_wake.wait_for(lock, kProbeInterval, [this] { return m_stopping; });
@@ -152,7 +152,7 @@ private:
         m_waiting = false;
     }
 
-    RevisionBackend& m_backend;
+    ServerControl& m_control;
     mutable std::mutex m_serverMutex;
     std::string m_server; // m_serverMutex
     std::mutex m_mutex;
@@ -165,10 +165,9 @@ private:
 namespace {
 
 // A login the server gave no answer to; other results carry no such mark.
-void MarkUnanswered(ServerResult&) {}
-void MarkUnanswered(LoginResult& login)
+void MarkUnanswered(const Passage& passage, ServerResult& result)
 {
-    login.unanswered = true;
+    if (passage.credentials) static_cast<LoginResult&>(result).unanswered = true;
 }
 
 // Who got there first: the worker with the answer, or the UI thread giving up the grace period and
@@ -185,9 +184,10 @@ struct CallState {
 
 } // namespace
 
-WorkerBackend::WorkerBackend(std::shared_ptr<RevisionBackend> inner, std::chrono::milliseconds grace)
-    : m_inner(std::move(inner)), m_grace(grace), m_worker(std::make_unique<Worker>()),
-      m_prober(std::make_unique<Prober>(*m_inner))
+WorkerBackend::WorkerBackend(std::shared_ptr<RevisionBackend> inner, std::shared_ptr<ServerControl> control,
+                             std::chrono::milliseconds grace)
+    : ForwardingBackend(std::move(inner)), m_control(std::move(control)), m_grace(grace),
+      m_worker(std::make_unique<Worker>()), m_prober(std::make_unique<Prober>(*m_control))
 {
 }
 
@@ -250,7 +250,7 @@ bool WorkerBackend::Run(const std::function<void()>& call)
     state->waiting = false;
     if (cancelled) {
         state->cancelled = true;
-        m_inner->Interrupt();
+        m_control->Interrupt();
     }
     done.get();
     return cancelled;
@@ -267,33 +267,36 @@ void WorkerBackend::TellSettled(const std::string& settled)
     }
 }
 
-template <typename Result> Result WorkerBackend::Call(const std::string& server, const std::function<Result()>& call)
+void WorkerBackend::Carry(const Passage& passage, ServerResult* result, const std::function<void()>& forward)
 {
-    Result result;
+    if (!result) {
+        Run(forward);
+        return;
+    }
     if (m_prober->Waiting()) {
         // Nothing was asked of the server, and the user cancelled nothing this time.
-        result.code = ServerCode::kServerError;
-        result.text = NotAnsweredSinceCancelText(m_prober->Server());
-        MarkUnanswered(result);
-        return result;
+        result->code = ServerCode::kServerError;
+        result->text = NotAnsweredSinceCancelText(m_prober->Server());
+        MarkUnanswered(passage, *result);
+        return;
     }
-    const bool cancelled = Run([&result, &call] { result = call(); });
-    TellSettled(result.settled);
+    const bool cancelled = Run(forward);
+    TellSettled(result->settled);
+    const std::string server = passage.credentials ? passage.credentials->server : ServerOf(passage.session);
     if (cancelled && !server.empty()) m_prober->Start(server);
     // An operation that finished after all keeps its own answer, and so does one that says what it
     // did and did not do.
-    if (cancelled && result.Failed() && result.code != ServerCode::kCancelled &&
-        result.code != ServerCode::kPartlyDone && result.code != ServerCode::kOutcomeUnknown) {
-        result.code = ServerCode::kCancelled;
-        result.text = std::string(ServerText::kCancelled) + "\n";
+    if (cancelled && result->Failed() && result->code != ServerCode::kCancelled &&
+        result->code != ServerCode::kPartlyDone && result->code != ServerCode::kOutcomeUnknown) {
+        result->code = ServerCode::kCancelled;
+        result->text = std::string(ServerText::kCancelled) + "\n";
     }
-    if (cancelled && result.code == ServerCode::kCancelled) MarkUnanswered(result);
-    return result;
+    if (cancelled && result->code == ServerCode::kCancelled) MarkUnanswered(passage, *result);
 }
 
 LoginResult WorkerBackend::OpenSession(const Credentials& credentials)
 {
-    LoginResult login = Call<LoginResult>(credentials.server, [&] { return m_inner->OpenSession(credentials); });
+    LoginResult login = ForwardingBackend::OpenSession(credentials);
     if (login.Succeeded()) {
         const std::lock_guard<std::mutex> lock(m_serversMutex);
         m_servers[login.session] = credentials.server;
@@ -303,84 +306,9 @@ LoginResult WorkerBackend::OpenSession(const Credentials& credentials)
 
 void WorkerBackend::CloseSession(SessionId session)
 {
-    Run([&] { m_inner->CloseSession(session); });
+    ForwardingBackend::CloseSession(session);
     const std::lock_guard<std::mutex> lock(m_serversMutex);
     m_servers.erase(session);
-}
-
-bool WorkerBackend::IsSessionOpen(SessionId session)
-{
-    bool open = false;
-    Run([&] { open = m_inner->IsSessionOpen(session); });
-    return open;
-}
-
-ServerResult WorkerBackend::Edit(SessionId session, const FileList& files, const std::string& changeList)
-{
-    return Call<ServerResult>(ServerOf(session), [&] { return m_inner->Edit(session, files, changeList); });
-}
-
-AddResult WorkerBackend::Add(SessionId session, const FileList& files, const std::string& changeList)
-{
-    return Call<AddResult>(ServerOf(session), [&] { return m_inner->Add(session, files, changeList); });
-}
-
-ServerResult WorkerBackend::Delete(SessionId session, const FileList& files, const std::string& changeList)
-{
-    return Call<ServerResult>(ServerOf(session), [&] { return m_inner->Delete(session, files, changeList); });
-}
-
-UpdateResult WorkerBackend::Update(SessionId session, const FileList& files)
-{
-    return Call<UpdateResult>(ServerOf(session), [&] { return m_inner->Update(session, files); });
-}
-
-ServerResult WorkerBackend::Revert(SessionId session, const FileList& files)
-{
-    return Call<ServerResult>(ServerOf(session), [&] { return m_inner->Revert(session, files); });
-}
-
-ServerResult WorkerBackend::MakeWritable(SessionId session, const FileList& files)
-{
-    return Call<ServerResult>(ServerOf(session), [&] { return m_inner->MakeWritable(session, files); });
-}
-
-StatusResult WorkerBackend::Status(SessionId session, const FileList& files, StatusScope scope)
-{
-    return Call<StatusResult>(ServerOf(session), [&] { return m_inner->Status(session, files, scope); });
-}
-
-UsersResult WorkerBackend::Users(SessionId session, const FileList& files, bool includeLocks)
-{
-    return Call<UsersResult>(ServerOf(session), [&] { return m_inner->Users(session, files, includeLocks); });
-}
-
-ChangeListResult WorkerBackend::CreateChangeList(SessionId session, const std::string& description)
-{
-    return Call<ChangeListResult>(ServerOf(session), [&] { return m_inner->CreateChangeList(session, description); });
-}
-
-ChangeListsResult WorkerBackend::PendingChangeLists(SessionId session)
-{
-    return Call<ChangeListsResult>(ServerOf(session), [&] { return m_inner->PendingChangeLists(session); });
-}
-
-DescriptionResult WorkerBackend::ChangeListDescription(SessionId session, const std::string& changeList)
-{
-    return Call<DescriptionResult>(ServerOf(session),
-                                   [&] { return m_inner->ChangeListDescription(session, changeList); });
-}
-
-bool WorkerBackend::IsChangeListValid(SessionId session, const std::string& changeList)
-{
-    bool valid = false;
-    Run([&] { valid = m_inner->IsChangeListValid(session, changeList); });
-    return valid;
-}
-
-ChangeListResult WorkerBackend::Submit(SessionId session, const std::string& changeList)
-{
-    return Call<ChangeListResult>(ServerOf(session), [&] { return m_inner->Submit(session, changeList); });
 }
 
 } // namespace standin

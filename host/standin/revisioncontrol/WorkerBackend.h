@@ -17,7 +17,8 @@
 // sessions; the sessions' servers are behind a lock and the delegate is atomic.
 #pragma once
 
-#include "RevisionBackend.h"
+#include "revisioncontrol/ForwardingBackend.h"
+#include "revisioncontrol/ServerControl.h"
 
 #include <QObject>
 
@@ -28,9 +29,13 @@
 #include <memory>
 #include <mutex>
 
+namespace qor4 {
+class ITimeOutDelegate;
+}
+
 namespace standin {
 
-class HOST_API WorkerBackend final : public RevisionBackend {
+class HOST_API WorkerBackend final : public ForwardingBackend {
 public:
     static constexpr std::chrono::milliseconds kGraceTime{500};
     // How often, how patiently and for how long a server the user gave up on is asked again.
@@ -39,38 +44,27 @@ public:
     static constexpr std::chrono::minutes kProbeLimit{10};
 
     // Must be built on the thread that runs the event loop the delegate's box uses.
-    explicit WorkerBackend(std::shared_ptr<RevisionBackend> inner, std::chrono::milliseconds grace = kGraceTime);
+    // control: the backend's interrupt and probe (the Subversion backend under the decorators).
+    WorkerBackend(std::shared_ptr<RevisionBackend> inner, std::shared_ptr<ServerControl> control,
+                  std::chrono::milliseconds grace = kGraceTime);
     ~WorkerBackend() override;
     WorkerBackend(const WorkerBackend&) = delete;
     WorkerBackend& operator=(const WorkerBackend&) = delete;
 
-    void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override { m_delegate.store(delegate); }
-    void Interrupt() override { m_inner->Interrupt(); }
-    bool Answers(const std::string& server, std::chrono::milliseconds within) override
-    {
-        return m_inner->Answers(server, within);
-    }
+    // The host's progress box for operations that take long (null: none).
+    void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) { m_delegate.store(delegate); }
     // True from a Cancel until the server answers again.
     bool WaitingForServer() const;
     // What an operation answers meanwhile.
     static std::string NotAnsweredSinceCancelText(const std::string& server);
 
+    // Keep the server of each session, which a Cancel's probe asks.
     LoginResult OpenSession(const Credentials& credentials) override;
     void CloseSession(SessionId session) override;
-    bool IsSessionOpen(SessionId session) override;
-    ServerResult Edit(SessionId session, const FileList& files, const std::string& changeList) override;
-    AddResult Add(SessionId session, const FileList& files, const std::string& changeList) override;
-    ServerResult Delete(SessionId session, const FileList& files, const std::string& changeList) override;
-    ServerResult Revert(SessionId session, const FileList& files) override;
-    ServerResult MakeWritable(SessionId session, const FileList& files) override;
-    StatusResult Status(SessionId session, const FileList& files, StatusScope scope) override;
-    UsersResult Users(SessionId session, const FileList& files, bool includeLocks) override;
-    ChangeListResult CreateChangeList(SessionId session, const std::string& description) override;
-    ChangeListsResult PendingChangeLists(SessionId session) override;
-    DescriptionResult ChangeListDescription(SessionId session, const std::string& changeList) override;
-    bool IsChangeListValid(SessionId session, const std::string& changeList) override;
-    ChangeListResult Submit(SessionId session, const std::string& changeList) override;
-    UpdateResult Update(SessionId session, const FileList& files) override;
+
+protected:
+    // Every operation runs on the worker, as the class comment says.
+    void Carry(const Passage& passage, ServerResult* result, const std::function<void()>& forward) override;
 
 private:
     class Worker;
@@ -80,11 +74,9 @@ private:
     bool Run(const std::function<void()>& call);
     // Tells the host's log, an entry per line, what a call settled of interrupted work.
     static void TellSettled(const std::string& settled);
-    // server: the URL the call talks to ("" unknown), probed after a Cancel.
-    template <typename Result> Result Call(const std::string& server, const std::function<Result()>& call);
     std::string ServerOf(SessionId session) const;
 
-    std::shared_ptr<RevisionBackend> m_inner;
+    std::shared_ptr<ServerControl> m_control;
     std::chrono::milliseconds m_grace;
     std::atomic<qor4::ITimeOutDelegate*> m_delegate{nullptr};
     mutable std::mutex m_serversMutex;

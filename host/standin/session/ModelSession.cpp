@@ -1,14 +1,15 @@
-#include "ModelSession.h"
+#include "session/ModelSession.h"
 
-#include "UserParameters.h"
-#include "WorkerBackend.h"
+#include "revisioncontrol/UserParameters.h"
+#include "revisioncontrol/WorkerBackend.h"
 
 namespace standin {
 
 constexpr const char* kNoFileVersionControl = "The data base has no file-version-control service.";
 
-ModelSession::ModelSession(std::shared_ptr<RevisionBackend> backend, ModelServices services, int libraryContextId)
-    : m_worker(std::make_shared<WorkerBackend>(std::move(backend))),
+ModelSession::ModelSession(std::shared_ptr<RevisionBackend> backend, std::shared_ptr<ServerControl> control,
+                           ModelServices services, int libraryContextId, std::chrono::milliseconds grace)
+    : m_worker(std::make_shared<WorkerBackend>(std::move(backend), std::move(control), grace)),
       m_backend(std::make_shared<SaveStatusMemo>(m_worker)), m_manager(DataModelMgr::Create())
 {
     QORInstance* instance = m_manager->GetInstance();
@@ -22,7 +23,7 @@ ModelSession::ModelSession(std::shared_ptr<RevisionBackend> backend, ModelServic
         instance->RegisterComponent(qor4::UID_DataControl(), qor4::QORPtr<qor4::IQORUnknown>(m_carriedDataControl));
     }
     if (services.fileVersionControl) {
-        m_fileControl = FileVersionControl::Create(m_backend, accounts);
+        m_fileControl = FileVersionControl::Create(m_backend, accounts, m_worker);
         m_carriedFileControl =
             services.decorateFileControl
                 ? services.decorateFileControl(m_fileControl)

@@ -4,13 +4,14 @@
 // manager's objects.
 #pragma once
 
-#include "DataControl.h"
-#include "DataModelMgr.h"
-#include "FileVersionControl.h"
-#include "ItemLibrary.h"
-#include "SaveStatusMemo.h"
-#include "WorkerBackend.h"
+#include "datamodel/DataModelMgr.h"
+#include "datamodel/ItemLibrary.h"
+#include "revisioncontrol/DataControl.h"
+#include "revisioncontrol/FileVersionControl.h"
+#include "revisioncontrol/SaveStatusMemo.h"
+#include "revisioncontrol/WorkerBackend.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -39,8 +40,11 @@ public:
         bool Succeeded() const { return account != nullptr; }
     };
 
-    explicit ModelSession(std::shared_ptr<RevisionBackend> backend, ModelServices services = {},
-                          int libraryContextId = ItemLibrary::kDefaultContextId);
+    // grace: how long the UI thread waits for an operation before the progress box shows.
+    // control: the backend's interrupt and probe, for the worker.
+    ModelSession(std::shared_ptr<RevisionBackend> backend, std::shared_ptr<ServerControl> control,
+                 ModelServices services = {}, int libraryContextId = ItemLibrary::kDefaultContextId,
+                 std::chrono::milliseconds grace = WorkerBackend::kGraceTime);
     ModelSession(const ModelSession&) = delete;
     ModelSession& operator=(const ModelSession&) = delete;
 

@@ -1,9 +1,9 @@
-#include "StandinHost.h"
+#include "session/StandinHost.h"
 
-#include "CommandManager.h"
-#include "PrefManager.h"
-#include "QORDBProxy.h"
-#include "System.h"
+#include "framework/CommandManager.h"
+#include "framework/PrefManager.h"
+#include "framework/QORDBProxy.h"
+#include "framework/System.h"
 
 namespace standin {
 
@@ -18,7 +18,8 @@ StandinHost::StandinHost(const HostOptions& options)
     m_decorated = m_subversion;
     for (const HostOptions::Decorator& decorate : options.decorators)
         m_decorated = decorate(m_decorated);
-    m_model = std::make_unique<ModelSession>(m_decorated, options.services, options.libraryContextId);
+    m_model = std::make_unique<ModelSession>(m_decorated, m_subversion, options.services, options.libraryContextId,
+                                             options.grace);
 
     System& system = System::Instance();
     m_prefs = options.preferencesFile.empty() ? new PrefManager()

@@ -8,9 +8,9 @@
 // register (and build its helper) before OpenDataBase hands the data base to the proxy.
 #pragma once
 
-#include "ModelSession.h"
-#include "RevisionBackend.h"
-#include "SvnBackend.h"
+#include "revisioncontrol/RevisionBackend.h"
+#include "session/ModelSession.h"
+#include "subversion/SvnBackend.h"
 
 #include <chrono>
 #include <functional>
@@ -34,6 +34,8 @@ struct HostOptions {
     std::string lockServer;
     std::chrono::milliseconds deadline = SvnBackend::kDefaultDeadline;
     std::chrono::milliseconds sessionLifetime = SvnBackend::kDefaultSessionLifetime;
+    // How long the UI thread waits for an operation before the progress box shows.
+    std::chrono::milliseconds grace = WorkerBackend::kGraceTime;
     // Put around the Subversion backend, innermost first (the test kit's fault decorator and call
     // recorder, for two). The services' own decorators are in services.
     std::vector<Decorator> decorators;

@@ -1,4 +1,4 @@
-#include "ChangeListFile.h"
+#include "subversion/ChangeListFile.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,4 +1,4 @@
-#include "ConnectionBreaker.h"
+#include "subversion/ConnectionBreaker.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>

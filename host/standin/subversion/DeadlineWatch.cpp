@@ -1,4 +1,4 @@
-#include "DeadlineWatch.h"
+#include "subversion/DeadlineWatch.h"
 
 #include <algorithm>
 

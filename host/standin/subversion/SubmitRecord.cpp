@@ -1,4 +1,4 @@
-#include "SubmitRecord.h"
+#include "subversion/SubmitRecord.h"
 
 #include <QFile>
 #include <QJsonArray>

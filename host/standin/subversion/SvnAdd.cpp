@@ -1,11 +1,11 @@
 // Adding files: scheduled for addition, with svn:needs-lock from the client's auto-props.
-#include "SvnCommands.h"
+#include "subversion/SvnCommands.h"
 
-#include "SvnChange.h"
-#include "SvnChangeLists.h"
-#include "SvnOutcome.h"
-#include "SvnSession.h"
-#include "SvnUndo.h"
+#include "subversion/SvnChange.h"
+#include "subversion/SvnChangeLists.h"
+#include "subversion/SvnOutcome.h"
+#include "subversion/SvnSession.h"
+#include "subversion/SvnUndo.h"
 
 #include <filesystem>
 

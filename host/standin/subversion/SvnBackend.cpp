@@ -1,15 +1,15 @@
 // The facade: each public call finds its session, opens a Call and routes to the command that
 // does the work (SvnCommands.h, SvnChangeLists.h, SvnLogin.h).
-#include "SvnBackend.h"
+#include "subversion/SvnBackend.h"
 
-#include "DeadlineWatch.h"
-#include "SvnCall.h"
-#include "SvnChangeLists.h"
-#include "SvnCommands.h"
-#include "SvnError.h"
-#include "SvnLogin.h"
-#include "SvnProbe.h"
-#include "SvnSession.h"
+#include "subversion/DeadlineWatch.h"
+#include "subversion/SvnCall.h"
+#include "subversion/SvnChangeLists.h"
+#include "subversion/SvnCommands.h"
+#include "subversion/SvnError.h"
+#include "subversion/SvnLogin.h"
+#include "subversion/SvnProbe.h"
+#include "subversion/SvnSession.h"
 
 #include <stdexcept>
 #include <utility>

@@ -35,8 +35,9 @@
 // submit.
 #pragma once
 
-#include "RevisionBackend.h"
-#include "ThreadAffinity.h"
+#include "framework/ThreadAffinity.h"
+#include "revisioncontrol/RevisionBackend.h"
+#include "revisioncontrol/ServerControl.h"
 
 #include <atomic>
 #include <chrono>
@@ -57,7 +58,7 @@ struct NodeInfo;
 struct Session;
 } // namespace svn
 
-class HOST_API SvnBackend final : public RevisionBackend {
+class HOST_API SvnBackend final : public RevisionBackend, public ServerControl {
 public:
     static constexpr std::chrono::seconds kDefaultSessionLifetime{12 * 60 * 60};
     static constexpr std::chrono::milliseconds kDefaultDeadline{30 * 1000};
@@ -88,9 +89,8 @@ public:
     // itself otherwise. For sessions opened from now on.
     void SetLockServer(const std::string& url) { m_lockServer = url; }
 
-    // Progress is the business of the thread that runs the backend (WorkerBackend).
-    void SetTimeOutDelegate(qor4::ITimeOutDelegate*) override {}
-    // Thread safe: breaks the running operation's connections to its server.
+    // ServerControl, for the worker. Thread safe: breaks the running operation's connections to its
+    // server.
     void Interrupt() override;
     bool Answers(const std::string& server, std::chrono::milliseconds within) override;
 

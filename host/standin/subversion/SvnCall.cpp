@@ -1,4 +1,4 @@
-#include "SvnCall.h"
+#include "subversion/SvnCall.h"
 
 #include <vector>
 

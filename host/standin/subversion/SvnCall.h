@@ -2,7 +2,7 @@
 // (deadline, connections) is the one Interrupt breaks while the call lives.
 #pragma once
 
-#include "SvnOperation.h"
+#include "subversion/SvnOperation.h"
 
 #include <chrono>
 #include <memory>

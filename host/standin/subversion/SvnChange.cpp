@@ -1,9 +1,9 @@
-#include "SvnChange.h"
+#include "subversion/SvnChange.h"
 
-#include "SvnChangeLists.h"
-#include "SvnOutcome.h"
-#include "SvnSession.h"
-#include "SvnSettle.h"
+#include "subversion/SvnChangeLists.h"
+#include "subversion/SvnOutcome.h"
+#include "subversion/SvnSession.h"
+#include "subversion/SvnSettle.h"
 
 #include <filesystem>
 

@@ -2,8 +2,8 @@
 // before each command (SvnEdit.cpp, SvnAdd.cpp, SvnDelete.cpp, SvnRevert.cpp) decides what to do.
 #pragma once
 
-#include "RevisionBackend.h"
-#include "SvnStatusWalk.h"
+#include "revisioncontrol/RevisionBackend.h"
+#include "subversion/SvnStatusWalk.h"
 
 #include <string>
 

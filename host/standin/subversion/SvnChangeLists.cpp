@@ -1,8 +1,8 @@
-#include "SvnChangeLists.h"
+#include "subversion/SvnChangeLists.h"
 
-#include "SvnError.h"
-#include "SvnOutcome.h"
-#include "SvnSession.h"
+#include "subversion/SvnError.h"
+#include "subversion/SvnOutcome.h"
+#include "subversion/SvnSession.h"
 
 #include <map>
 

@@ -2,7 +2,7 @@
 // the files Subversion keeps in them.
 #pragma once
 
-#include "RevisionBackend.h"
+#include "revisioncontrol/RevisionBackend.h"
 
 #include <string>
 

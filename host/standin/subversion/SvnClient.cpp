@@ -1,8 +1,8 @@
-#include "SvnClient.h"
+#include "subversion/SvnClient.h"
 
-#include "SvnError.h"
+#include "subversion/SvnError.h"
 
-#include "OperationScope.h"
+#include "revisioncontrol/OperationScope.h"
 
 #include <svn_auth.h>
 #include <svn_base64.h>

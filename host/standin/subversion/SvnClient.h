@@ -10,9 +10,9 @@
 // cancellation go to whatever the current operation installed.
 #pragma once
 
-#include "ProgressMark.h"
-#include "RevisionBackend.h"
-#include "SvnPool.h"
+#include "revisioncontrol/RevisionBackend.h"
+#include "subversion/ProgressMark.h"
+#include "subversion/SvnPool.h"
 
 #include <svn_client.h>
 

@@ -4,7 +4,7 @@
 // answers its result as RevisionBackend describes it; SvnBackend routes to them.
 #pragma once
 
-#include "RevisionBackend.h"
+#include "revisioncontrol/RevisionBackend.h"
 
 #include <string>
 

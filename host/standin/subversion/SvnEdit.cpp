@@ -1,13 +1,13 @@
 // Check-out in the lock workflow: a file is checked out when this working copy holds its lock.
-#include "SvnCommands.h"
+#include "subversion/SvnCommands.h"
 
-#include "SvnChange.h"
-#include "SvnChangeLists.h"
-#include "SvnLock.h"
-#include "SvnOutcome.h"
-#include "SvnReplica.h"
-#include "SvnSession.h"
-#include "SvnUndo.h"
+#include "subversion/SvnChange.h"
+#include "subversion/SvnChangeLists.h"
+#include "subversion/SvnLock.h"
+#include "subversion/SvnOutcome.h"
+#include "subversion/SvnReplica.h"
+#include "subversion/SvnSession.h"
+#include "subversion/SvnUndo.h"
 
 namespace standin::svn {
 

@@ -1,4 +1,4 @@
-#include "SvnError.h"
+#include "subversion/SvnError.h"
 
 #include <vector>
 

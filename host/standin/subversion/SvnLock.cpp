@@ -1,14 +1,14 @@
-#include "SvnLock.h"
+#include "subversion/SvnLock.h"
 
-#include "SvnBackend.h"
-#include "SvnCall.h"
-#include "SvnError.h"
-#include "SvnOutcome.h"
-#include "SvnReplica.h"
-#include "SvnSession.h"
-#include "SvnStatusWalk.h"
+#include "subversion/SvnBackend.h"
+#include "subversion/SvnCall.h"
+#include "subversion/SvnError.h"
+#include "subversion/SvnOutcome.h"
+#include "subversion/SvnReplica.h"
+#include "subversion/SvnSession.h"
+#include "subversion/SvnStatusWalk.h"
 
-#include "OperationScope.h"
+#include "revisioncontrol/OperationScope.h"
 
 #include <algorithm>
 #include <chrono>

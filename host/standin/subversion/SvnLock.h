@@ -1,7 +1,7 @@
 // Locking and unlocking files in the repository: the lock workflow's check-out and release.
 #pragma once
 
-#include "RevisionBackend.h"
+#include "revisioncontrol/RevisionBackend.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "SvnLockListing.h"
+#include "subversion/SvnLockListing.h"
 
 #include <svn_dirent_uri.h>
 #include <svn_hash.h>

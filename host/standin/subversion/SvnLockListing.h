@@ -5,9 +5,9 @@
 // reports no repository locks at all. One listing from the master replaces them.
 #pragma once
 
-#include "SvnClient.h"
-#include "SvnError.h"
-#include "SvnStatusWalk.h"
+#include "subversion/SvnClient.h"
+#include "subversion/SvnError.h"
+#include "subversion/SvnStatusWalk.h"
 
 #include <string>
 #include <unordered_map>

@@ -1,13 +1,13 @@
-#include "SvnLogin.h"
+#include "subversion/SvnLogin.h"
 
-#include "SubmitRecord.h"
-#include "SvnCall.h"
-#include "SvnError.h"
-#include "SvnOutcome.h"
-#include "SvnReplica.h"
-#include "SvnSession.h"
-#include "SvnSettle.h"
-#include "WorkingCopyId.h"
+#include "subversion/SubmitRecord.h"
+#include "subversion/SvnCall.h"
+#include "subversion/SvnError.h"
+#include "subversion/SvnOutcome.h"
+#include "subversion/SvnReplica.h"
+#include "subversion/SvnSession.h"
+#include "subversion/SvnSettle.h"
+#include "subversion/WorkingCopyId.h"
 
 #include <svn_client.h>
 #include <svn_dirent_uri.h>

@@ -2,7 +2,7 @@
 // what a program that died there left behind settled, before a session is handed out.
 #pragma once
 
-#include "RevisionBackend.h"
+#include "revisioncontrol/RevisionBackend.h"
 
 #include <chrono>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "SvnOperation.h"
+#include "subversion/SvnOperation.h"
 
-#include "ConnectionBreaker.h"
+#include "subversion/ConnectionBreaker.h"
 
 #include <algorithm>
 #include <atomic>

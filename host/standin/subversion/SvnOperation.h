@@ -7,8 +7,8 @@
 // or two behind a replica (the replica for data, its master for locks).
 #pragma once
 
-#include "DeadlineWatch.h"
-#include "ProgressMark.h"
+#include "subversion/DeadlineWatch.h"
+#include "subversion/ProgressMark.h"
 
 #include <chrono>
 #include <memory>

@@ -1,12 +1,12 @@
-#include "SvnOutcome.h"
+#include "subversion/SvnOutcome.h"
 
-#include "SvnBackend.h"
-#include "SvnCall.h"
-#include "SvnClient.h"
-#include "SvnError.h"
-#include "SvnSession.h"
+#include "subversion/SvnBackend.h"
+#include "subversion/SvnCall.h"
+#include "subversion/SvnClient.h"
+#include "subversion/SvnError.h"
+#include "subversion/SvnSession.h"
 
-#include "OperationScope.h"
+#include "revisioncontrol/OperationScope.h"
 
 #include <cstdio>
 #include <filesystem>

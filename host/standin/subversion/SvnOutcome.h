@@ -2,7 +2,7 @@
 // code (ServerCode) and its text. The steps that undo a failed change are beside it (SvnUndo.h).
 #pragma once
 
-#include "RevisionBackend.h"
+#include "revisioncontrol/RevisionBackend.h"
 
 #include <chrono>
 #include <string>

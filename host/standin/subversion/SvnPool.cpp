@@ -1,4 +1,4 @@
-#include "SvnPool.h"
+#include "subversion/SvnPool.h"
 
 #include <svn_pools.h>
 

@@ -1,8 +1,8 @@
-#include "SvnProbe.h"
+#include "subversion/SvnProbe.h"
 
-#include "ConnectionBreaker.h"
-#include "SvnClient.h"
-#include "SvnError.h"
+#include "subversion/ConnectionBreaker.h"
+#include "subversion/SvnClient.h"
+#include "subversion/SvnError.h"
 
 #include <svn_ra.h>
 

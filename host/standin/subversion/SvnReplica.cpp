@@ -1,11 +1,11 @@
-#include "SvnReplica.h"
+#include "subversion/SvnReplica.h"
 
-#include "SvnBackend.h"
-#include "SvnCall.h"
-#include "SvnLockListing.h"
-#include "SvnSession.h"
+#include "subversion/SvnBackend.h"
+#include "subversion/SvnCall.h"
+#include "subversion/SvnLockListing.h"
+#include "subversion/SvnSession.h"
 
-#include "OperationScope.h"
+#include "revisioncontrol/OperationScope.h"
 
 #include <svn_hash.h>
 #include <svn_path.h>

@@ -2,8 +2,8 @@
 // for a replica to catch up with its master.
 #pragma once
 
-#include "RevisionBackend.h"
-#include "SvnStatusWalk.h"
+#include "revisioncontrol/RevisionBackend.h"
+#include "subversion/SvnStatusWalk.h"
 
 #include <functional>
 #include <string>

@@ -1,11 +1,11 @@
 // Reverting files: their changes undone, their scheduling dropped and their locks released.
-#include "SvnCommands.h"
+#include "subversion/SvnCommands.h"
 
-#include "SvnChange.h"
-#include "SvnLock.h"
-#include "SvnOutcome.h"
-#include "SvnReplica.h"
-#include "SvnSession.h"
+#include "subversion/SvnChange.h"
+#include "subversion/SvnLock.h"
+#include "subversion/SvnOutcome.h"
+#include "subversion/SvnReplica.h"
+#include "subversion/SvnSession.h"
 
 namespace standin::svn {
 

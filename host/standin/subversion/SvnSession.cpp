@@ -1,6 +1,6 @@
-#include "SvnSession.h"
+#include "subversion/SvnSession.h"
 
-#include "SvnCall.h"
+#include "subversion/SvnCall.h"
 
 #include <filesystem>
 #include <utility>

@@ -2,11 +2,11 @@
 // working copy and servers it works with, and what it still has to settle.
 #pragma once
 
-#include "ChangeListFile.h"
-#include "DeadlineWatch.h"
-#include "RevisionBackend.h"
-#include "SvnClient.h"
-#include "SvnError.h"
+#include "revisioncontrol/RevisionBackend.h"
+#include "subversion/ChangeListFile.h"
+#include "subversion/DeadlineWatch.h"
+#include "subversion/SvnClient.h"
+#include "subversion/SvnError.h"
 
 #include <chrono>
 #include <map>

@@ -1,12 +1,12 @@
-#include "SvnSettle.h"
+#include "subversion/SvnSettle.h"
 
-#include "SubmitRecord.h"
-#include "SvnCall.h"
-#include "SvnError.h"
-#include "SvnOutcome.h"
-#include "SvnReplica.h"
-#include "SvnSession.h"
-#include "SvnStatusWalk.h"
+#include "subversion/SubmitRecord.h"
+#include "subversion/SvnCall.h"
+#include "subversion/SvnError.h"
+#include "subversion/SvnOutcome.h"
+#include "subversion/SvnReplica.h"
+#include "subversion/SvnSession.h"
+#include "subversion/SvnStatusWalk.h"
 
 #include <svn_client.h>
 #include <svn_props.h>

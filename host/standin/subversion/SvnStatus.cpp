@@ -1,11 +1,11 @@
 // Status and users: what the working copy and the repository say of each file.
-#include "SvnCommands.h"
+#include "subversion/SvnCommands.h"
 
-#include "SvnBackend.h"
-#include "SvnOutcome.h"
-#include "SvnReplica.h"
-#include "SvnSession.h"
-#include "SvnSettle.h"
+#include "subversion/SvnBackend.h"
+#include "subversion/SvnOutcome.h"
+#include "subversion/SvnReplica.h"
+#include "subversion/SvnSession.h"
+#include "subversion/SvnSettle.h"
 
 #include <algorithm>
 #include <utility>

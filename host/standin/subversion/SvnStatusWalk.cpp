@@ -1,8 +1,8 @@
-#include "SvnStatusWalk.h"
+#include "subversion/SvnStatusWalk.h"
 
-#include "PathIndex.h"
-#include "PrintableText.h"
-#include "UnconvertibleNames.h"
+#include "framework/PrintableText.h"
+#include "revisioncontrol/PathIndex.h"
+#include "subversion/UnconvertibleNames.h"
 
 #include <svn_dirent_uri.h>
 

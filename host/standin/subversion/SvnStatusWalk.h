@@ -2,8 +2,8 @@
 // files' closest common folder, with one repository round trip when remote is asked for.
 #pragma once
 
-#include "SvnClient.h"
-#include "SvnError.h"
+#include "subversion/SvnClient.h"
+#include "subversion/SvnError.h"
 
 #include <string>
 #include <vector>

@@ -1,15 +1,15 @@
 // Submit: a changelist's opened files committed in one revision, their locks released.
-#include "SvnSubmit.h"
+#include "subversion/SvnSubmit.h"
 
-#include "SubmitRecord.h"
-#include "SvnChange.h"
-#include "SvnChangeLists.h"
-#include "SvnCommands.h"
-#include "SvnOutcome.h"
-#include "SvnReplica.h"
-#include "SvnSession.h"
-#include "SvnSettle.h"
-#include "SvnTreeWalk.h"
+#include "subversion/SubmitRecord.h"
+#include "subversion/SvnChange.h"
+#include "subversion/SvnChangeLists.h"
+#include "subversion/SvnCommands.h"
+#include "subversion/SvnOutcome.h"
+#include "subversion/SvnReplica.h"
+#include "subversion/SvnSession.h"
+#include "subversion/SvnSettle.h"
+#include "subversion/SvnTreeWalk.h"
 
 #include <svn_props.h>
 #include <svn_string.h>

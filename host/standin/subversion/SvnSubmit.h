@@ -3,8 +3,8 @@
 // with Subversion's other errors (SvnOutcome.h: FailedCommit).
 #pragma once
 
-#include "RevisionBackend.h"
-#include "SvnStatusWalk.h"
+#include "revisioncontrol/RevisionBackend.h"
+#include "subversion/SvnStatusWalk.h"
 
 #include <string>
 #include <vector>

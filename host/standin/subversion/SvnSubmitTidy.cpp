@@ -1,11 +1,11 @@
 // The tidy-up after a commit: files that had nothing to commit keep their lock and changelist
 // through a commit; the repository has the last word on the others.
-#include "SvnSubmit.h"
+#include "subversion/SvnSubmit.h"
 
-#include "SvnLock.h"
-#include "SvnOutcome.h"
-#include "SvnReplica.h"
-#include "SvnSession.h"
+#include "subversion/SvnLock.h"
+#include "subversion/SvnOutcome.h"
+#include "subversion/SvnReplica.h"
+#include "subversion/SvnSession.h"
 
 namespace standin::svn {
 

@@ -1,6 +1,6 @@
-#include "SvnTreeWalk.h"
+#include "subversion/SvnTreeWalk.h"
 
-#include "UnconvertibleNames.h"
+#include "subversion/UnconvertibleNames.h"
 
 #include <map>
 

@@ -1,7 +1,7 @@
 // The walk of a whole working copy: every versioned node below its root, local state only.
 #pragma once
 
-#include "SvnStatusWalk.h"
+#include "subversion/SvnStatusWalk.h"
 
 #include <string>
 #include <vector>

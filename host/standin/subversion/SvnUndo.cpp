@@ -1,11 +1,11 @@
-#include "SvnUndo.h"
+#include "subversion/SvnUndo.h"
 
-#include "SvnError.h"
-#include "SvnLock.h"
-#include "SvnOutcome.h"
-#include "SvnSession.h"
+#include "subversion/SvnError.h"
+#include "subversion/SvnLock.h"
+#include "subversion/SvnOutcome.h"
+#include "subversion/SvnSession.h"
 
-#include "OperationScope.h"
+#include "revisioncontrol/OperationScope.h"
 
 #include <algorithm>
 #include <atomic>

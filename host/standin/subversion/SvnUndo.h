@@ -2,7 +2,7 @@
 // (ServerCode::kPartlyDone), so that a failure leaves the working copy as it found it.
 #pragma once
 
-#include "RevisionBackend.h"
+#include "revisioncontrol/RevisionBackend.h"
 
 #include <string>
 

@@ -1,10 +1,10 @@
 // Update: the working copy, or some of its files, brought to the head revision.
-#include "SvnCommands.h"
+#include "subversion/SvnCommands.h"
 
-#include "SvnError.h"
-#include "SvnOutcome.h"
-#include "SvnSession.h"
-#include "SvnSettle.h"
+#include "subversion/SvnError.h"
+#include "subversion/SvnOutcome.h"
+#include "subversion/SvnSession.h"
+#include "subversion/SvnSettle.h"
 
 #include <algorithm>
 

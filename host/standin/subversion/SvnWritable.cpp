@@ -1,10 +1,10 @@
 // Making files writable on disk, outside the lock workflow (the host's "make writable").
-#include "SvnCommands.h"
+#include "subversion/SvnCommands.h"
 
-#include "SvnChange.h"
-#include "SvnSession.h"
+#include "subversion/SvnChange.h"
+#include "subversion/SvnSession.h"
 
-#include "WorkingCopyFence.h"
+#include "framework/WorkingCopyFence.h"
 
 #include <filesystem>
 

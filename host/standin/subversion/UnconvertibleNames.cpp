@@ -1,6 +1,6 @@
-#include "UnconvertibleNames.h"
+#include "subversion/UnconvertibleNames.h"
 
-#include "PrintableText.h"
+#include "framework/PrintableText.h"
 
 #include "Log/Log.h"
 

@@ -3,7 +3,7 @@
 // naming each one once (its bytes shown escaped); to Subversion they do not exist.
 #pragma once
 
-#include "SvnError.h"
+#include "subversion/SvnError.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
-#include "WorkingCopyId.h"
+#include "subversion/WorkingCopyId.h"
 
 #include "Log/Log.h"
-#include "PrintableText.h"
+#include "framework/PrintableText.h"
 
 #include <random>
 

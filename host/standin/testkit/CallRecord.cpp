@@ -1,4 +1,4 @@
-#include "CallRecord.h"
+#include "testkit/CallRecord.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
-#include "DelayRelay.h"
+#include "testkit/DelayRelay.h"
 
-#include "RelayConnection.h"
+#include "testkit/RelayConnection.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
-#include "FaultyBackend.h"
+#include "testkit/FaultyBackend.h"
 
-#include "OperationScope.h"
+#include "revisioncontrol/OperationScope.h"
 
 #include <chrono>
 #include <filesystem>
@@ -11,6 +11,7 @@ namespace standin {
 namespace {
 
 constexpr std::chrono::milliseconds kSlowPollInterval{10};
+const FileList kNoFiles;
 
 std::string Normal(const std::string& file)
 {
@@ -19,7 +20,7 @@ std::string Normal(const std::string& file)
 
 } // namespace
 
-FaultyBackend::FaultyBackend(std::shared_ptr<RevisionBackend> inner) : m_inner(std::move(inner)) {}
+FaultyBackend::FaultyBackend(std::shared_ptr<RevisionBackend> inner) : ForwardingBackend(std::move(inner)) {}
 
 void FaultyBackend::FailNext(const std::string& operation, std::int32_t code, const std::string& text)
 {
@@ -78,8 +79,10 @@ void FaultyBackend::SetIOError(const std::string& file, bool failing)
         m_ioErrors.erase(Normal(file));
 }
 
-ServerResult FaultyBackend::Enter(const char* operation, SessionId session, const FileList& files)
+ServerResult FaultyBackend::Admit(const Passage& passage)
 {
+    const char* operation = passage.operation;
+    const SessionId session = passage.session;
     int slowMs = 0;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
@@ -104,19 +107,21 @@ ServerResult FaultyBackend::Enter(const char* operation, SessionId session, cons
         // Only an expiry is told, so only an expiry looks its account up.
         const auto account = expired ? m_accounts.find(session) : m_accounts.end();
         if (expired)
-            expiredText = account == m_accounts.end()
-                              ? std::string(ServerText::kSessionExpired)
-                              : ServerText::OfSession(ServerText::kSessionExpired, account->second.first,
-                                                      account->second.second);
+            expiredText =
+                account == m_accounts.end()
+                    ? std::string(ServerText::kSessionExpired)
+                    : ServerText::OfSession(ServerText::kSessionExpired, account->second.first, account->second.second);
     }
     if (expired) {
         // As a session that really expired: the backend forgets it, and its password with it.
-        m_inner->CloseSession(session);
+        Inner().CloseSession(session);
         return {qor4::kResultSessionExpired, expiredText + "\n"};
     }
     const std::lock_guard<std::mutex> lock(m_mutex);
     std::string failing;
-    for (const std::string& file : files)
+    // A failing file fails the changes that name it; a query tells it in the file's status.
+    const bool namesFiles = passage.kind == Passage::Kind::kChange && passage.files;
+    for (const std::string& file : namesFiles ? *passage.files : kNoFiles)
         if (!m_ioErrors.empty() && m_ioErrors.count(Normal(file)) != 0)
             failing += file + " - cannot be read or changed.\n";
     if (!failing.empty()) return {ServerCode::kIOError, failing};
@@ -134,21 +139,9 @@ ServerResult FaultyBackend::Enter(const char* operation, SessionId session, cons
     return {};
 }
 
-template <typename Result>
-bool FaultyBackend::Entered(const char* operation, SessionId session, Result& result, const FileList& files)
-{
-    const ServerResult entered = Enter(operation, session, files);
-    if (entered.code == qor4::kResultOk && entered.text.empty()) return true;
-    result.code = entered.code;
-    result.text = entered.text;
-    return false;
-}
-
 LoginResult FaultyBackend::OpenSession(const Credentials& credentials)
 {
-    LoginResult result;
-    if (!Entered(ServerOp::kLogin, 0, result)) return result;
-    result = m_inner->OpenSession(credentials);
+    const LoginResult result = ForwardingBackend::OpenSession(credentials);
     if (result.Succeeded()) {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_accounts[result.session] = {credentials.user, credentials.server};
@@ -162,7 +155,7 @@ void FaultyBackend::CloseSession(SessionId session)
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_expired.erase(session);
     }
-    m_inner->CloseSession(session);
+    Inner().CloseSession(session);
 }
 
 bool FaultyBackend::IsSessionOpen(SessionId session)
@@ -171,56 +164,12 @@ bool FaultyBackend::IsSessionOpen(SessionId session)
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (m_expired.count(session) != 0) return false;
     }
-    return m_inner->IsSessionOpen(session);
-}
-
-ServerResult FaultyBackend::Edit(SessionId session, const FileList& files, const std::string& changeList)
-{
-    ServerResult result;
-    if (!Entered(ServerOp::kEdit, session, result, files)) return result;
-    return m_inner->Edit(session, files, changeList);
-}
-
-AddResult FaultyBackend::Add(SessionId session, const FileList& files, const std::string& changeList)
-{
-    AddResult result;
-    if (!Entered(ServerOp::kAdd, session, result, files)) return result;
-    return m_inner->Add(session, files, changeList);
-}
-
-ServerResult FaultyBackend::Delete(SessionId session, const FileList& files, const std::string& changeList)
-{
-    ServerResult result;
-    if (!Entered(ServerOp::kDelete, session, result, files)) return result;
-    return m_inner->Delete(session, files, changeList);
-}
-
-UpdateResult FaultyBackend::Update(SessionId session, const FileList& files)
-{
-    UpdateResult result;
-    if (!Entered(ServerOp::kUpdate, session, result, files)) return result;
-    return m_inner->Update(session, files);
-}
-
-ServerResult FaultyBackend::Revert(SessionId session, const FileList& files)
-{
-    ServerResult result;
-    if (!Entered(ServerOp::kRevert, session, result, files)) return result;
-    return m_inner->Revert(session, files);
-}
-
-ServerResult FaultyBackend::MakeWritable(SessionId session, const FileList& files)
-{
-    ServerResult result;
-    if (!Entered(ServerOp::kMakeWritable, session, result, files)) return result;
-    return m_inner->MakeWritable(session, files);
+    return Inner().IsSessionOpen(session);
 }
 
 StatusResult FaultyBackend::Status(SessionId session, const FileList& files, StatusScope scope)
 {
-    StatusResult result;
-    if (!Entered(ServerOp::kStatus, session, result)) return result;
-    result = m_inner->Status(session, files, scope);
+    StatusResult result = ForwardingBackend::Status(session, files, scope);
     Decorate(files, result);
     return result;
 }
@@ -238,9 +187,7 @@ void FaultyBackend::Decorate(const FileList& files, StatusResult& result) const
 
 UsersResult FaultyBackend::Users(SessionId session, const FileList& files, bool includeLocks)
 {
-    UsersResult result;
-    if (!Entered(ServerOp::kUsers, session, result)) return result;
-    result = m_inner->Users(session, files, includeLocks);
+    UsersResult result = ForwardingBackend::Users(session, files, includeLocks);
     DecorateUsers(files, result);
     return result;
 }
@@ -252,40 +199,6 @@ void FaultyBackend::DecorateUsers(const FileList& files, UsersResult& result) co
         const auto other = m_otherUsers.find(Normal(files[i]));
         if (other != m_otherUsers.end()) result.users.push_back(other->second.user);
     }
-}
-
-ChangeListResult FaultyBackend::CreateChangeList(SessionId session, const std::string& description)
-{
-    ChangeListResult result;
-    if (!Entered(ServerOp::kCreateChangeList, session, result)) return result;
-    return m_inner->CreateChangeList(session, description);
-}
-
-ChangeListsResult FaultyBackend::PendingChangeLists(SessionId session)
-{
-    ChangeListsResult result;
-    if (!Entered(ServerOp::kPendingChangeLists, session, result)) return result;
-    return m_inner->PendingChangeLists(session);
-}
-
-DescriptionResult FaultyBackend::ChangeListDescription(SessionId session, const std::string& changeList)
-{
-    DescriptionResult result;
-    if (!Entered(ServerOp::kChangeListDescription, session, result)) return result;
-    return m_inner->ChangeListDescription(session, changeList);
-}
-
-bool FaultyBackend::IsChangeListValid(SessionId session, const std::string& changeList)
-{
-    ServerResult result;
-    return Entered(ServerOp::kIsChangeListValid, session, result) && m_inner->IsChangeListValid(session, changeList);
-}
-
-ChangeListResult FaultyBackend::Submit(SessionId session, const std::string& changeList)
-{
-    ChangeListResult result;
-    if (!Entered(ServerOp::kSubmit, session, result)) return result;
-    return m_inner->Submit(session, changeList);
 }
 
 } // namespace standin

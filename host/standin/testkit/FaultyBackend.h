@@ -7,7 +7,7 @@
 // lock, never held across a call into the backend underneath or a slow wait.
 #pragma once
 
-#include "RevisionBackend.h"
+#include "revisioncontrol/ForwardingBackend.h"
 
 #include <map>
 #include <memory>
@@ -18,7 +18,7 @@
 
 namespace standin {
 
-class FaultyBackend final : public RevisionBackend {
+class FaultyBackend final : public ForwardingBackend {
 public:
     explicit FaultyBackend(std::shared_ptr<RevisionBackend> inner);
 
@@ -42,28 +42,17 @@ public:
     // status has kIOError.
     void SetIOError(const std::string& file, bool failing);
 
-    void SetTimeOutDelegate(qor4::ITimeOutDelegate* delegate) override { m_inner->SetTimeOutDelegate(delegate); }
-    void Interrupt() override { m_inner->Interrupt(); }
-    bool Answers(const std::string& server, std::chrono::milliseconds within) override
-    {
-        return m_inner->Answers(server, within);
-    }
+    // Whose each session is (an expiry names it), the expiry itself, and what the simulated other
+    // users and failing files add to a status and to the holders of files.
     LoginResult OpenSession(const Credentials& credentials) override;
     void CloseSession(SessionId session) override;
     bool IsSessionOpen(SessionId session) override;
-    ServerResult Edit(SessionId session, const FileList& files, const std::string& changeList) override;
-    AddResult Add(SessionId session, const FileList& files, const std::string& changeList) override;
-    ServerResult Delete(SessionId session, const FileList& files, const std::string& changeList) override;
-    ServerResult Revert(SessionId session, const FileList& files) override;
-    ServerResult MakeWritable(SessionId session, const FileList& files) override;
     StatusResult Status(SessionId session, const FileList& files, StatusScope scope) override;
     UsersResult Users(SessionId session, const FileList& files, bool includeLocks) override;
-    ChangeListResult CreateChangeList(SessionId session, const std::string& description) override;
-    ChangeListsResult PendingChangeLists(SessionId session) override;
-    DescriptionResult ChangeListDescription(SessionId session, const std::string& changeList) override;
-    bool IsChangeListValid(SessionId session, const std::string& changeList) override;
-    ChangeListResult Submit(SessionId session, const std::string& changeList) override;
-    UpdateResult Update(SessionId session, const FileList& files) override;
+
+protected:
+    // Applies slowness, expiry, failing files and faults; a failure ends the operation.
+    ServerResult Admit(const Passage& passage) override;
 
 private:
     struct Fault {
@@ -77,16 +66,10 @@ private:
         std::string user;
     };
 
-    // Applies slowness, expiry, failing files and faults; a failure ends the operation.
-    ServerResult Enter(const char* operation, SessionId session, const FileList& files = {});
-    template <typename Result>
-    bool Entered(const char* operation, SessionId session, Result& result, const FileList& files = {});
-
     // What the status of files[i] gains from the simulated other users and failing files.
     void Decorate(const FileList& files, StatusResult& result) const;
     void DecorateUsers(const FileList& files, UsersResult& result) const;
 
-    std::shared_ptr<RevisionBackend> m_inner;
     mutable std::mutex m_mutex; // guards every member below
     std::multimap<std::string, Fault> m_faults;
     std::map<std::string, int> m_slow;

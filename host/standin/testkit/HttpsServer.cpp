@@ -1,4 +1,4 @@
-#include "HttpsServer.h"
+#include "testkit/HttpsServer.h"
 
 #include <apr_sha1.h>
 

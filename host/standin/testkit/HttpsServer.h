@@ -9,7 +9,7 @@
 // server's files, and may enter the folders above them.
 #pragma once
 
-#include "RepositoryServer.h"
+#include "testkit/RepositoryServer.h"
 
 namespace standin {
 

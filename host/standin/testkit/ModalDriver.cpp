@@ -1,4 +1,4 @@
-#include "ModalDriver.h"
+#include "testkit/ModalDriver.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "RecordingDataControl.h"
+#include "testkit/RecordingDataControl.h"
 
-#include "DbObject.h"
+#include "datamodel/DbObject.h"
 
 #include <utility>
 

@@ -4,8 +4,8 @@
 // so that what the plug-in asked can be checked; a host carries the data control itself.
 #pragma once
 
-#include "CallRecord.h"
-#include "DataControl.h"
+#include "revisioncontrol/DataControl.h"
+#include "testkit/CallRecord.h"
 
 namespace standin {
 

@@ -1,4 +1,4 @@
-#include "RecordingFileVersionControl.h"
+#include "testkit/RecordingFileVersionControl.h"
 
 #include <utility>
 

@@ -3,8 +3,8 @@
 // on unchanged. The tests' host carries it in the data base's instance in place of the service.
 #pragma once
 
-#include "CallRecord.h"
-#include "FileVersionControl.h"
+#include "revisioncontrol/FileVersionControl.h"
+#include "testkit/CallRecord.h"
 
 namespace standin {
 

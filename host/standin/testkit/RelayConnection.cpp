@@ -1,4 +1,4 @@
-#include "RelayConnection.h"
+#include "testkit/RelayConnection.h"
 
 #include <sys/socket.h>
 #include <unistd.h>

@@ -1,8 +1,8 @@
-#include "RepositoryServer.h"
+#include "testkit/RepositoryServer.h"
 
-#include "ServerProcess.h"
-#include "SvnClient.h"
-#include "SvnError.h"
+#include "subversion/SvnClient.h"
+#include "subversion/SvnError.h"
+#include "testkit/ServerProcess.h"
 
 #include <svn_dirent_uri.h>
 #include <svn_repos.h>
@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>

@@ -1,4 +1,4 @@
-#include "ServerProcess.h"
+#include "testkit/ServerProcess.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,7 +1,7 @@
-#include "StartServer.h"
+#include "testkit/StartServer.h"
 
-#include "HttpsServer.h"
-#include "SvnServer.h"
+#include "testkit/HttpsServer.h"
+#include "testkit/SvnServer.h"
 
 namespace standin {
 

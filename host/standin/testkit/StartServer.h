@@ -1,7 +1,7 @@
 // The project's own server of either kind, for callers that choose at run time.
 #pragma once
 
-#include "RepositoryServer.h"
+#include "testkit/RepositoryServer.h"
 
 #include <map>
 #include <memory>

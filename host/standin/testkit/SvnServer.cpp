@@ -1,4 +1,4 @@
-#include "SvnServer.h"
+#include "testkit/SvnServer.h"
 
 namespace standin {
 

@@ -2,7 +2,7 @@
 // its users and passwords in the repository's svnserve configuration.
 #pragma once
 
-#include "RepositoryServer.h"
+#include "testkit/RepositoryServer.h"
 
 namespace standin {
 

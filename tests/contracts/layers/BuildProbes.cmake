@@ -4,7 +4,7 @@
 execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} --target standin_layer_probe_denied
                 RESULT_VARIABLE denied OUTPUT_VARIABLE denied_output ERROR_VARIABLE denied_output)
 if(denied EQUAL 0)
-    message(FATAL_ERROR "datamodel compiled an include of subversion's ChangeListFile.h")
+    message(FATAL_ERROR "datamodel compiled an include of subversion/ChangeListFile.h")
 endif()
 if(NOT denied_output MATCHES "ChangeListFile\\.h: No such file")
     message(FATAL_ERROR "the denied probe failed for another reason:\n${denied_output}")

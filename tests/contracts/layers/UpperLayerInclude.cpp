@@ -1,6 +1,6 @@
 // Compiled as part of a stand-in folder by the layering test: a header of the Subversion backend,
 // which the data model may not see and the session may.
-#include "ChangeListFile.h"
+#include "subversion/ChangeListFile.h"
 
 int UpperLayerIncludeProbe()
 {

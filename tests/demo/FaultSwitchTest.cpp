@@ -2,10 +2,10 @@
 // in the chain only while plugged in, and taking it out while an operation runs in it (the UI
 // thread against the worker) ends that operation normally and frees the decorator after it. Run
 // under ThreadSanitizer too (scripts/tsan-tests.sh).
-#include "SimulationSwitch.h"
+#include "testkit/FaultSwitch.h"
 #include "SvnSandbox.h"
 
-#include "SvnBackend.h"
+#include "subversion/SvnBackend.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ constexpr const char* kFile = "assets/rock.qor";
 constexpr int kSlowMs = 400;
 constexpr std::chrono::milliseconds kWellInside{100};
 
-class SimulationSwitchTest : public ::testing::Test {
+class FaultSwitchTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -28,7 +28,7 @@ protected:
         ASSERT_EQ(sandbox.Commit(kUser, {{kFile, "rock"}}), "");
         auto subversion = std::make_shared<standin::SvnBackend>();
         subversion->SetConfigurationFolder(sandbox.ConfigFolder());
-        simulation = std::make_shared<demo::SimulationSwitch>(subversion);
+        simulation = std::make_shared<standin::FaultSwitch>(subversion);
         std::string failure;
         session = sandbox.Open(*simulation, kUser, failure);
         ASSERT_NE(session, 0) << failure;
@@ -41,12 +41,12 @@ protected:
     standin::StatusResult Status() { return simulation->Status(session, {file}, standin::StatusScope::kLocal); }
 
     SvnSandbox sandbox{{{kUser, ""}}};
-    std::shared_ptr<demo::SimulationSwitch> simulation;
+    std::shared_ptr<standin::FaultSwitch> simulation;
     standin::SessionId session = 0;
     std::string file;
 };
 
-TEST_F(SimulationSwitchTest, FaultsReachOperationsOnlyWhilePluggedIn)
+TEST_F(FaultSwitchTest, FaultsReachOperationsOnlyWhilePluggedIn)
 {
     EXPECT_FALSE(simulation->Plugged());
     EXPECT_TRUE(Status().Succeeded());
@@ -65,7 +65,7 @@ TEST_F(SimulationSwitchTest, FaultsReachOperationsOnlyWhilePluggedIn)
     EXPECT_TRUE(Status().Succeeded());
 }
 
-TEST_F(SimulationSwitchTest, UnpluggedDuringAnOperationTheOperationEndsAndTheDecoratorGoesAfterIt)
+TEST_F(FaultSwitchTest, UnpluggedDuringAnOperationTheOperationEndsAndTheDecoratorGoesAfterIt)
 {
     std::weak_ptr<standin::FaultyBackend> decorator = simulation->Faults();
     decorator.lock()->SetSlow(standin::ServerOp::kStatus, kSlowMs);
