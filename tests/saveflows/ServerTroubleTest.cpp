@@ -160,7 +160,13 @@ TEST_P(ServerTroubleTest, ASubmitWhoseAnswerWasLostIsToldInTheHostsLogAndTheAsse
     const auto started = std::chrono::steady_clock::now();
     const standin::ChangeListResult submitted = Subversion().Submit(CurrentSession(), "");
     ASSERT_EQ(submitted.code, standin::ServerCode::kOutcomeUnknown) << submitted.text;
-    std::this_thread::sleep_until(started + std::chrono::milliseconds(3500));
+    // Until the repository has taken it (its youngest revision is kept in db/current).
+    const std::string current = Sandbox().Server().FileUrl().substr(std::string("file://").size()) + "/db/current";
+    int youngest = 0;
+    while ((std::ifstream(current) >> youngest, youngest) < 2 &&
+           std::chrono::steady_clock::now() - started < std::chrono::milliseconds(kSanityBoundMs))
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(youngest, 2);
     ASSERT_TRUE(Sandbox().Server().SetHook("pre-commit", ""));
     bool cancelled = true;
 

@@ -17,7 +17,7 @@ void Call::Watch(const std::string& server, const std::string& lockServer)
     m_operation.Watch(servers, m_deadline, m_progress, m_cap);
 }
 
-void Call::FollowProgress(std::shared_ptr<const ProgressMark> progress)
+void Call::FollowProgress(std::shared_ptr<ProgressMark> progress)
 {
     m_progress = std::move(progress);
     m_cap = DeadlineWatch::Clock::now() + Cap();

@@ -23,7 +23,7 @@ public:
 
     // From now, the deadline follows progress (bytes, notifications) the client marks, up to the
     // cap; without it, the deadline is from now whatever the server shows.
-    void FollowProgress(std::shared_ptr<const ProgressMark> progress);
+    void FollowProgress(std::shared_ptr<ProgressMark> progress);
     // Arms the deadline, from now, against server (and the lock server, when another).
     void Watch(const std::string& server, const std::string& lockServer = std::string());
     bool DeadlinePassed() const;
@@ -38,7 +38,7 @@ private:
     Operation m_operation;
     std::mutex& m_guard;
     std::chrono::milliseconds m_deadline;
-    std::shared_ptr<const ProgressMark> m_progress;
+    std::shared_ptr<ProgressMark> m_progress;
     DeadlineWatch::Clock::time_point m_cap = DeadlineWatch::Clock::time_point::max();
 };
 

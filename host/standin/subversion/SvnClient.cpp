@@ -245,7 +245,8 @@ svn_error_t* Client::OnCancel(void* baton)
     if (now - client->m_lastAsked < kBusyAsking) client->m_progress->Touch();
     client->m_lastAsked = now;
     const bool idle = client->m_idle.count() > 0 && now > client->m_progress->Last() + client->m_idle;
-    if (idle || now > client->m_deadline)
+    if (idle || now > client->m_deadline) client->m_progress->End();
+    if (client->m_progress->Ended())
         return svn_error_create(SVN_ERR_CANCELLED, nullptr, "The server did not answer in time");
     return SVN_NO_ERROR;
 }

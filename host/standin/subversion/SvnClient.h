@@ -71,6 +71,7 @@ public:
     {
         m_deadline = deadline;
         m_idle = std::chrono::milliseconds::zero();
+        m_progress->Restart();
     }
     void ClearDeadline() { SetDeadline(Clock::time_point::max()); }
     // From now, a call is cancelled once the server has shown no progress for idle, and at cap
@@ -79,10 +80,10 @@ public:
     {
         m_deadline = cap;
         m_idle = idle;
-        m_progress->Touch();
+        m_progress->Restart();
     }
     // What the client marks whenever its server shows progress.
-    std::shared_ptr<const ProgressMark> Progress() const { return m_progress; }
+    std::shared_ptr<ProgressMark> Progress() const { return m_progress; }
     // The log message of the next commit.
     void SetLogMessage(std::string message) { m_logMessage = std::move(message); }
 

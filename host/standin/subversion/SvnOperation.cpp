@@ -24,7 +24,7 @@ struct Operation::State {
     std::set<std::string> before;
     std::atomic<bool> deadlinePassed{false};
     std::atomic<bool> capPassed{false};
-    std::shared_ptr<const ProgressMark> progress;
+    std::shared_ptr<ProgressMark> progress;
     std::chrono::milliseconds idle{0};
     DeadlineWatch::Clock::time_point cap;
 
@@ -70,7 +70,7 @@ void Operation::Release()
 }
 
 void Operation::Watch(const std::vector<std::string>& servers, std::chrono::milliseconds deadline,
-                      std::shared_ptr<const ProgressMark> progress, DeadlineWatch::Clock::time_point cap)
+                      std::shared_ptr<ProgressMark> progress, DeadlineWatch::Clock::time_point cap)
 {
     Release();
     auto state = std::make_shared<State>();
@@ -92,6 +92,7 @@ void Operation::Watch(const std::vector<std::string>& servers, std::chrono::mill
     m_ticket = m_watch.Arm(first, DeadlineWatch::Renewing([state]() -> std::optional<DeadlineWatch::Clock::time_point> {
                                if (const auto later = state->PutOff()) return later;
                                state->deadlinePassed = true;
+                               if (state->progress) state->progress->End();
                                state->Break();
                                return std::nullopt;
                            }));

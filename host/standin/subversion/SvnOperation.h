@@ -27,7 +27,7 @@ public:
     // (Re)arms the deadline, now plus deadline, against the servers. With progress, the deadline
     // is put off while the server shows progress, up to cap.
     void Watch(const std::vector<std::string>& servers, std::chrono::milliseconds deadline,
-               std::shared_ptr<const ProgressMark> progress = nullptr,
+               std::shared_ptr<ProgressMark> progress = nullptr,
                DeadlineWatch::Clock::time_point cap = DeadlineWatch::Clock::time_point::max());
     // Thread safe: breaks this call's connections, as the class comment says.
     void Break() const;
