@@ -115,6 +115,11 @@ TEST_F(FileListWidgetTest, CtrlCCopiesSelectedPathsNoOtherKeyDoes)
     lines.sort();
     EXPECT_EQ(lines, (QStringList{missing, writable}));
 
+    // The list's own keys still work: Ctrl+A selects every row for the next copy.
+    QTest::keyClick(&list, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().count('\n'), 3) << QApplication::clipboard()->text().toStdString();
+
     list.clearSelection();
     QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), QString());

@@ -3,6 +3,7 @@
 
 #include "CRevisionControlUIHelper.h"
 #include "PluginEntry.h"
+#include "PluginTranslator.h"
 #include "framework/LiveCounters.h"
 #include "framework/QORDBProxy.h"
 #include "framework/System.h"
@@ -41,6 +42,17 @@ TEST_F(UIHelperLifetimeTest, RegistersTheFactoryUnderItsSingletonNameAndPassesRe
     const int registrations = system.RegisterFactoryCalls();
     EXPECT_FALSE(pxkPluginRegister());
     EXPECT_EQ(system.RegisterFactoryCalls(), registrations + 1);
+}
+
+TEST_F(UIHelperLifetimeTest, RegistrationSpeaksTheLanguageTheHostSet)
+{
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    pxkPluginRegister();
+    const QString title = QCoreApplication::translate("CRevisionControlUIHelper", "Check Out Before Saving");
+    PluginTranslator::Remove();
+    QLocale::setDefault(previous);
+    EXPECT_EQ(title, QStringLiteral("Vor dem Speichern auschecken"));
 }
 
 TEST_F(UIHelperLifetimeTest, InitConnectsOncePerSignalAndDestructionReleasesEveryConnection)
