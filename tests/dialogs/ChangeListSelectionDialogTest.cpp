@@ -98,8 +98,7 @@ TEST_F(ChangeListDialogTest, ChangeListModeOpensOnDefaultAndTheDescriptionFollow
     EXPECT_EQ(combo->currentIndex(), 1);
     EXPECT_TRUE(!description->isEnabled() && !description->isReadOnly() && description->toPlainText().isEmpty());
 
-    combo->setCurrentIndex(0);
-    EXPECT_TRUE(description->isEnabled() && !description->isReadOnly() && description->toPlainText().isEmpty());
+    // Each choice sets the box whole, whatever the one before it was.
     combo->setCurrentIndex(3);
     EXPECT_TRUE(description->isEnabled() && description->isReadOnly());
     EXPECT_EQ(description->toPlainText(), "Rework terrain");
@@ -107,8 +106,11 @@ TEST_F(ChangeListDialogTest, ChangeListModeOpensOnDefaultAndTheDescriptionFollow
     combo->setCurrentIndex(4);
     EXPECT_EQ(combo->itemText(4).toUtf8().size(), 80);
     EXPECT_EQ(description->toPlainText(), QString::fromStdString(longDescription));
+    combo->setCurrentIndex(0);
+    EXPECT_TRUE(description->isEnabled() && !description->isReadOnly() && description->toPlainText().isEmpty());
+    combo->setCurrentIndex(3);
     combo->setCurrentIndex(1);
-    EXPECT_TRUE(!description->isEnabled() && description->toPlainText().isEmpty());
+    EXPECT_TRUE(!description->isEnabled() && !description->isReadOnly() && description->toPlainText().isEmpty());
 }
 
 TEST_F(ChangeListDialogTest, NewCreatesAChangeListAndAFailureKeepsTheDialogOpenWithTheReasonLoggedAtOnce)
