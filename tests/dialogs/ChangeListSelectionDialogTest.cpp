@@ -19,7 +19,6 @@ using Dialog = zrChangeListSelectionDialog;
 
 const std::set<std::string> kFiles = {"/depot/b.qor", "/depot/a.qor", "/depot/a.qor"};
 constexpr char kThisChangelist[] = "Don't show this dialog again (always use this changelist)";
-constexpr char kThisOption[] = "Don't show this dialog again (always use this option)";
 
 QStringList ComboTexts(QComboBox* combo)
 {
@@ -99,8 +98,7 @@ TEST_F(ChangeListDialogTest, ChangeListModeOpensOnDefaultAndTheDescriptionFollow
     EXPECT_EQ(combo->currentIndex(), 1);
     EXPECT_TRUE(!description->isEnabled() && !description->isReadOnly() && description->toPlainText().isEmpty());
 
-    combo->setCurrentIndex(0);
-    EXPECT_TRUE(description->isEnabled() && !description->isReadOnly() && description->toPlainText().isEmpty());
+    // Each choice sets the box whole, whatever the one before it was.
     combo->setCurrentIndex(3);
     EXPECT_TRUE(description->isEnabled() && description->isReadOnly());
     EXPECT_EQ(description->toPlainText(), "Rework terrain");
@@ -108,29 +106,11 @@ TEST_F(ChangeListDialogTest, ChangeListModeOpensOnDefaultAndTheDescriptionFollow
     combo->setCurrentIndex(4);
     EXPECT_EQ(combo->itemText(4).toUtf8().size(), 80);
     EXPECT_EQ(description->toPlainText(), QString::fromStdString(longDescription));
+    combo->setCurrentIndex(0);
+    EXPECT_TRUE(description->isEnabled() && !description->isReadOnly() && description->toPlainText().isEmpty());
+    combo->setCurrentIndex(3);
     combo->setCurrentIndex(1);
-    EXPECT_TRUE(!description->isEnabled() && description->toPlainText().isEmpty());
-}
-
-TEST_F(ChangeListDialogTest, CheckOutGivesDefaultAsEmptyAndAListedChangeListAsItsNumber)
-{
-    auto dialog = Make(true);
-    EXPECT_EQ(RunModal(*dialog, [](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); }),
-              Dialog::ResultCheckOut);
-    EXPECT_EQ(dialog->getChangeList(), "");
-    EXPECT_FALSE(dialog->isDontShowAgainChecked());
-
-    dialog = Make(true);
-    EXPECT_EQ(RunModal(*dialog,
-                       [](QWidget* modal) {
-                           Combo(modal)->setCurrentIndex(3);
-                           DontShowAgain(modal)->setChecked(true);
-                           Find(modal, "checkOutButton")->click();
-                       }),
-              Dialog::ResultCheckOut);
-    EXPECT_EQ(dialog->getChangeList(), terrain);
-    EXPECT_TRUE(dialog->isDontShowAgainChecked());
-    EXPECT_TRUE(CreatedDescriptions().empty());
+    EXPECT_TRUE(!description->isEnabled() && !description->isReadOnly() && description->toPlainText().isEmpty());
 }
 
 TEST_F(ChangeListDialogTest, NewCreatesAChangeListAndAFailureKeepsTheDialogOpenWithTheReasonLoggedAtOnce)
@@ -249,25 +229,6 @@ TEST_F(ChangeListDialogTest, OtherModeCannotCheckOutAndEveryWayOutCancels)
         }};
     for (const auto& way : ways)
         EXPECT_EQ(RunModal(*dialog, way), Dialog::ResultCancel);
-}
-
-TEST_F(ChangeListDialogTest, ContinueAndMakeWritableButtonsAndTheCheckBoxText)
-{
-    auto dialog = Make(true);
-    QCheckBox* box = DontShowAgain(dialog.get());
-    dialog->setContinueButtonVisible(true);
-    EXPECT_EQ(box->text(), kThisOption);
-    dialog->setMakeWritableButtonVisible(false); // the last setter decides
-    EXPECT_EQ(box->text(), kThisChangelist);
-    EXPECT_FALSE(Find(dialog.get(), "continueButton")->isHidden());
-    EXPECT_TRUE(Find(dialog.get(), "makeWritableButton")->isHidden());
-    dialog->setMakeWritableButtonVisible(true);
-    EXPECT_EQ(box->text(), kThisOption);
-
-    EXPECT_EQ(RunModal(*dialog, [](QWidget* modal) { Find(modal, "continueButton")->click(); }),
-              Dialog::ResultContinue);
-    EXPECT_EQ(RunModal(*dialog, [](QWidget* modal) { Find(modal, "makeWritableButton")->click(); }),
-              Dialog::ResultMakeWritable);
 }
 
 TEST_F(ChangeListDialogTest, MessageCheckOutTextAndAssetsArea)

@@ -1,5 +1,5 @@
 // Explaining failures through the services: what the helper asks them for a report (FailureTextTest
-// holds the words for every combination of answers).
+// holds the words for every combination of answers, CommandRunnerTest a whole report of a check-out).
 #include "HostFixture.h"
 
 namespace {
@@ -9,9 +9,7 @@ namespace fs = qor4::FileStatus;
 const StatusFlags& kCheckOutStatuses = FailureFlags::kCheckOut;
 
 constexpr const char* kHeader = "Cannot checkout the assets\n";
-constexpr const char* kCheckedOutReason = "because the following users have checked out some of the files\n";
 constexpr const char* kNotAtHeadReason = "because some of the files are not at the head revision\n";
-constexpr const char* kLockedReason = "because the following users have locked some of the files\n";
 
 class FailureMessagesTest : public HostFixture {
 protected:
@@ -45,27 +43,6 @@ protected:
     }
 };
 
-TEST_F(FailureMessagesTest, ReasonsComeInAscendingFlagOrderAndAUserUnderTwoFlagsIsListedOnce)
-{
-    standin::DbObject* locked = AddCheckedInAsset("locked");
-    standin::DbObject* old = AddCheckedInAsset("old");
-    standin::DbObject* unknown = AddLocalAsset("unknown");
-    LockAs(kOtherUser, locked);
-    LockAs(kOtherUser, locked);
-    SubmitAs(kThirdUser, old);
-    StatusFlags statuses;
-    for (int flag : {2, 8, 32, 131072, 4, 16, 64, 128, 32768})
-        statuses.insert(flag);
-
-    const Description result = DescribeObjects({unknown, locked, old}, statuses);
-
-    EXPECT_TRUE(result.matched);
-    EXPECT_EQ(result.message, std::string(kHeader) + kCheckedOutReason + kNotAtHeadReason +
-                                  "because some of the files are not in the database\n" + kLockedReason + "\nbob\n");
-    EXPECT_EQ(result.details,
-              "Files:\n" + SortedLines({unknown->GetAssetFile(), locked->GetAssetFile(), old->GetAssetFile()}));
-}
-
 TEST_F(FailureMessagesTest, ExpiredSessionDuringTheStateQueryGivesTheConnectionLines)
 {
     standin::DbObject* asset = AddCheckedInAsset("asset");
@@ -91,17 +68,6 @@ TEST_F(FailureMessagesTest, OtherStateQueryFailureIsAnUnknownErrorWithTheService
     EXPECT_TRUE(result.matched);
     EXPECT_EQ(result.message, std::string(kHeader) + "Unknown error encountered.\nError reported by IO module: x\n");
     EXPECT_NE(result.details.find("depot is down"), std::string::npos);
-}
-
-TEST_F(FailureMessagesTest, UsersThatCannotBeListedLeaveAnErrorEntry)
-{
-    standin::DbObject* asset = AddCheckedInAsset("asset");
-    LockAs(kOtherUser, asset);
-    Server().FailNext(standin::ServerOp::kUsers, standin::ServerCode::kServerError, "no users\n");
-
-    EXPECT_EQ(DescribeObjects({asset}, {fs::kCheckedOutByOther}).message,
-              std::string(kHeader) + kCheckedOutReason +
-                  "\nError found while trying to get the list of users for object asset\n\n");
 }
 
 TEST_F(FailureMessagesTest, CombinedStatusIsTheOrOfTheWordsOrZeroWithTheFailingCode)

@@ -115,7 +115,9 @@ TEST_F(UIHelperLifetimeTest, ReleasingTheItemLibraryEndsTheSaveNotifications)
               opal::datamodel::NotificationMask::kSave | opal::datamodel::NotificationMask::kSaveRecord);
 }
 
-TEST_F(UIHelperLifetimeTest, ProgressBoxHasOnlyCancelAndTheFixedText)
+// The progress box: only Cancel and the fixed text, shown while the wait lasts; the wait ends with
+// false when the operation completes and with true when the user cancels, by button or by Escape.
+TEST_F(UIHelperLifetimeTest, ProgressBoxShowsWhileTheWaitLastsAndTellsWhetherTheUserCancelled)
 {
     CRevisionControlUIHelper helper;
     helper.Init();
@@ -125,32 +127,18 @@ TEST_F(UIHelperLifetimeTest, ProgressBoxHasOnlyCancelAndTheFixedText)
     EXPECT_EQ(box->standardButtons(), QMessageBox::Cancel);
     EXPECT_EQ(box->parent(), nullptr);
     EXPECT_FALSE(box->isVisible());
-    helper.Term();
-}
-
-TEST_F(UIHelperLifetimeTest, WaitEndsWithFalseWhenTheOperationCompletes)
-{
-    CRevisionControlUIHelper helper;
-    helper.Init();
     bool shown = false;
     QTimer::singleShot(0, [&] {
-        shown = helper.GetProgressBox()->isVisible();
+        shown = box->isVisible();
         helper.NotifyCompletion();
     });
     EXPECT_FALSE(helper.WaitForCompletion());
     EXPECT_TRUE(shown);
-    EXPECT_FALSE(helper.GetProgressBox()->isVisible());
-    helper.Term();
-}
+    EXPECT_FALSE(box->isVisible());
 
-TEST_F(UIHelperLifetimeTest, WaitEndsWithTrueWhenTheUserCancels)
-{
-    CRevisionControlUIHelper helper;
-    helper.Init();
-    QTimer::singleShot(0, [&] { helper.GetProgressBox()->button(QMessageBox::Cancel)->click(); });
+    QTimer::singleShot(0, [&] { box->button(QMessageBox::Cancel)->click(); });
     EXPECT_TRUE(helper.WaitForCompletion());
-
-    QTimer::singleShot(0, [&] { QTest::keyClick(helper.GetProgressBox(), Qt::Key_Escape); });
+    QTimer::singleShot(0, [&] { QTest::keyClick(box, Qt::Key_Escape); });
     EXPECT_TRUE(helper.WaitForCompletion());
     helper.Term();
 }

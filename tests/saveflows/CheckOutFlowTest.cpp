@@ -2,9 +2,6 @@
 // (PromptCheckOutObjects), end to end against the stand-in server.
 #include "FlowFixture.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace {
 
 using qor4::FileStatus::kCheckedOut;
@@ -12,6 +9,8 @@ using Props = IRevisionControlPropertiesMgr;
 
 const QString kCheckoutError = QStringLiteral("Checkout Error");
 constexpr const char* kEditMessage = "These assets are read-only";
+const QString kThisOption = QStringLiteral("Don't show this dialog again (always use this option)");
+const QString kThisChangeList = QStringLiteral("Don't show this dialog again (always use this changelist)");
 
 class CheckOutObjectsTest : public FlowFixture {};
 
@@ -104,6 +103,7 @@ TEST_F(CheckOutObjectsTest, RejectedStoredChangeListAsksAndRememberingDefaultSto
     EXPECT_EQ(Dialogs()[0].title, QStringLiteral("Select Pending ChangeList"));
     EXPECT_FALSE(Dialogs()[0].continueVisible);
     EXPECT_FALSE(Dialogs()[0].makeWritableVisible);
+    EXPECT_EQ(Dialogs()[0].dontShowAgainText, kThisChangeList);
     EXPECT_EQ(Dialogs()[0].assetsText, QStringLiteral("hero\n"));
     EXPECT_FALSE(StoredPrompt());
     EXPECT_EQ(StoredChangeList(), "");
@@ -150,28 +150,6 @@ TEST_F(CheckOutObjectsTest, WithoutWindowsEachFailureIsLoggedAndTheRestCheckedOu
     ExpectStates({second->GetAssetFile()}, CheckedOutIn(""));
 }
 
-// A file beside the asset whose name is not UTF-8 (Subversion fails any walk of its folder on it)
-// is left out, named in the host log with its byte escaped, and the asset is checked out.
-TEST_F(CheckOutObjectsTest, AFileNamedInBytesThatAreNotUtf8BesideTheAssetIsLeftOutAndLogged)
-{
-    standin::DbObject* asset = AddCheckedInAsset("first", 1);
-    const std::string odd = LocalPath(std::string(kAssetFolder) + "odd\xff.qor");
-    const int file = ::open(odd.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0644);
-    ASSERT_GE(file, 0);
-    ::close(file);
-    bool cancelled = true;
-
-    EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
-
-    ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
-    const std::vector<std::string> warnings = LogTexts(Log::MsgType::Warning);
-    EXPECT_EQ(std::count_if(warnings.begin(), warnings.end(),
-                            [](const std::string& text) { return text.find("odd\\xFF.qor") != std::string::npos; }),
-              1)
-        << ::testing::PrintToString(warnings);
-    EXPECT_EQ(WordOf(odd), qor4::FileStatus::kNotInDepot);
-}
-
 TEST_F(CheckOutObjectsTest, WithoutWindowsAStoredChangeListThatIsGoneGivesWayToTheDefault)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
@@ -211,7 +189,7 @@ TEST_F(PromptCheckOutObjectsTest, DialogOffersEveryAnswerAndCheckOutUsesTheChose
     EXPECT_EQ(dialog.files, QStringList{QString::fromStdString(asset->GetAssetFile())});
     EXPECT_TRUE(dialog.continueVisible);
     EXPECT_TRUE(dialog.makeWritableVisible);
-    EXPECT_EQ(dialog.dontShowAgainText, QStringLiteral("Don't show this dialog again (always use this option)"));
+    EXPECT_EQ(dialog.dontShowAgainText, kThisOption);
     EXPECT_EQ(StateOf(asset->GetAssetFile()).changeList, changeList);
     EXPECT_EQ(StoredAction(), Props::kPrompt);
 }
@@ -357,6 +335,7 @@ TEST_F(PromptCheckOutObjectsTest, StoredMakeWritableIsAskedWhenNotAllowed)
     ASSERT_EQ(Dialogs().size(), 1u);
     EXPECT_FALSE(Dialogs()[0].makeWritableVisible);
     EXPECT_TRUE(Dialogs()[0].continueVisible);
+    EXPECT_EQ(Dialogs()[0].dontShowAgainText, kThisOption) << "an option beside the check-out is offered";
 
     // Where it is allowed, the stored choice applies without a question.
     EXPECT_TRUE(Prompt({asset}, true));

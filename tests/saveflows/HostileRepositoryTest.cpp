@@ -257,6 +257,31 @@ TEST_F(HostileRepositoryTest, CheckOutShowsMarkupAsANameAndGoesOnBesideAnOddName
         << ::testing::PrintToString(warnings);
 }
 
+// rock_big's texture, offered to rock too: rock's files, its state and its save keep to rock's own.
+TEST_F(HostileRepositoryTest, TheLongerNamedAssetsFileStaysOutOfTheFilesStateAndSaveOfTheOther)
+{
+    WithoutWindows();
+    QStringList files;
+    HelperInterface().GetAssetFiles(Handle(rock), files);
+    EXPECT_EQ(files,
+              (QStringList{QString::fromStdString(LocalPath(kRock)), QString::fromStdString(LocalPath(kRockTexture))}));
+    ASSERT_EQ(Sandbox().RunSvn(kOtherUser, {"lock", kRockBigTexture}), 0);
+    std::list<qor4::StatusWord> states;
+    ASSERT_EQ(HelperInterface().GetAccessStates(Handles({rock, rockBig}), true, true, states).GetCode(), 0);
+    ASSERT_EQ(states.size(), 2u);
+    EXPECT_EQ(states.front() & qor4::FileStatus::kLockedByOther, 0u);
+    EXPECT_EQ(states.back() & qor4::FileStatus::kLockedByOther, qor4::FileStatus::kLockedByOther);
+
+    Properties().SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kPrompt);
+    Touch(rock);
+    const standin::SaveResult saved = Library().Save();
+
+    EXPECT_TRUE(saved.Succeeded());
+    EXPECT_EQ(saved.writtenFiles, (std::vector<std::string>{LocalPath(kRock), LocalPath(kRockTexture)}));
+    ExpectStates({LocalPath(kRock), LocalPath(kRockTexture)}, CheckedOutIn(""));
+    EXPECT_EQ(ContentOf(LocalPath(kRockBigTexture)), "rock big");
+}
+
 TEST_F(HostileRepositoryTest, StatusTellsEachFileForWhatItIs)
 {
     const std::vector<std::string> files{LocalPath(kEvilAsset), LocalPath(kOddName), markup->GetAssetFile(),
@@ -312,7 +337,7 @@ TEST(WorkingCopyFence, EveryWayOutIsRefusedAndWaysThatStayInsideAreNot)
     const standin::WorkingCopyFence fence(root.string());
     const std::string w = root.string() + "/";
 
-    for (const std::string path :
+    for (const std::string& path :
          {w + "plain.qor", w + "a/b/new/file.qor", w + "a/inside/file.qor", w + "alias.qor", w + "a/../a/b/file.qor"})
         EXPECT_EQ(fence.RefuseChange(path), "") << path;
     const std::string out = (top / "out").string();

@@ -1,5 +1,5 @@
-// The save flows end to end against the project's Apache with mod_dav_svn over TLS, and what the
-// user meets when the server's certificate is not trusted.
+// What the user meets when the certificate of the project's Apache (mod_dav_svn over TLS) is not
+// trusted.
 #include "FlowFixture.h"
 
 #include "subversion/SvnBackend.h"
@@ -9,12 +9,9 @@
 
 namespace {
 
-using qor4::FileStatus::kMarkedForAdd;
-using qor4::FileStatus::kMarkedForDelete;
 using Props = IRevisionControlPropertiesMgr;
 
 constexpr const char* kSessionMessage = "Source control session expired. Password required to re-connect.";
-constexpr const char* kNewPassword = "https-secret";
 
 class HttpsFlowTest : public FlowFixture {
 protected:
@@ -42,36 +39,6 @@ protected:
 
     QTemporaryDir untrusting;
 };
-
-TEST_F(HttpsFlowTest, CheckOutBeforeSavingLocksTheFilesOnTheServer)
-{
-    ASSERT_EQ(Sandbox().Url().rfind("https://127.0.0.1:", 0), 0u) << Sandbox().Url();
-    standin::DbObject* asset = AddDirtyCheckedInAsset("hero", 1);
-    const std::string changeList = CreateChangeList("level fixes");
-    Properties().SetPromptForChangeListWhenCheckingOut(true);
-    AnswerDialog(DialogButton::CheckOut, changeList);
-
-    const standin::SaveResult result = Library().Save();
-
-    ASSERT_TRUE(result.Succeeded());
-    ExpectStates(FilesOf(asset), CheckedOutIn(changeList));
-}
-
-TEST_F(HttpsFlowTest, AfterTheSaveNewAssetsAreAddedAndDeletedFilesMarkedAfterThePasswordIsGivenAgain)
-{
-    standin::DbObject* doomed = AddCheckedInAsset("old");
-    const std::string doomedFile = doomed->GetAssetFile();
-    standin::DbObject* fresh = AddNewAsset("fresh");
-    Manager().DeleteAsset(doomed);
-    ExpireSession(kNewPassword);
-    AnswerPasswordNext(QString::fromLatin1(kNewPassword));
-
-    ASSERT_TRUE(Library().Save().Succeeded());
-
-    ASSERT_EQ(passwordDialogLabels.size(), 1u) << "the password is asked once, then the step is retried";
-    ExpectStates({doomedFile}, {false, false, kMarkedForDelete, ""});
-    ExpectStates({fresh->GetAssetFile()}, {true, false, kMarkedForAdd, ""});
-}
 
 TEST_F(HttpsFlowTest, AnUntrustedCertificateIsToldOnceAndNeverAsAPassword)
 {

@@ -398,22 +398,6 @@ TEST_F(PostSaveFlowTest, TheSavesStatusAnswersFollowItsAddsAndEndWithAnyOtherCha
     memo.Forget();
 }
 
-TEST_F(PostSaveFlowTest, ExpiredSessionIsReopenedAndTheStatusQueryRepeated)
-{
-    standin::DbObject* doomed = AddCheckedInAsset("old");
-    const std::string file = doomed->GetAssetFile();
-    Manager().DeleteAsset(doomed);
-    ExpireSession("secret");
-    AnswerPasswordNext(QStringLiteral("secret"));
-
-    ASSERT_TRUE(Library().Save().Succeeded());
-
-    ASSERT_EQ(passwordDialogLabels.size(), 1u);
-    EXPECT_TRUE(
-        passwordDialogLabels[0].join('\n').contains(QStringLiteral("Post-Save Mark-for-Delete: Revision control")));
-    EXPECT_EQ(StateOf(file).status, kMarkedForDelete);
-}
-
 // A host started against a server that wants a password it was never given: the account is pushed,
 // its login refused, and the data control holds it without a session.
 class BeforeTheFirstPasswordTest : public FlowFixture {

@@ -121,20 +121,6 @@ TEST_F(PreSaveFlowTest, CheckOutWithRememberStoresTheChoiceAndSavesIntoTheChange
     EXPECT_EQ(StateOf(other->GetAssetFile()).changeList, changeList);
 }
 
-TEST_F(PreSaveFlowTest, MakeWritableClearsTheReadOnlyBitWithoutOpeningTheFiles)
-{
-    standin::DbObject* asset = AddDirtyCheckedInAsset("hero", 1);
-    AnswerDialog(DialogButton::MakeWritable);
-
-    const standin::SaveResult result = Library().Save();
-
-    ASSERT_TRUE(result.Succeeded());
-    ExpectStates(FilesOf(asset), {true, false, 0, ""});
-    for (const std::string& file : FilesOf(asset))
-        EXPECT_TRUE(Wrote(result, file)) << file;
-    EXPECT_EQ(StoredAction(), Props::kPrompt);
-}
-
 TEST_F(PreSaveFlowTest, RememberedChangeListThatVanishedStoresPromptAndAsks)
 {
     standin::DbObject* asset = AddDirtyCheckedInAsset("hero");
@@ -201,9 +187,11 @@ TEST_F(PreSaveFlowTest, WhenTheExternalGroupFailsThePlainGroupIsNotCheckedOut)
     ExpectStates({plain->GetAssetFile()}, {true, true, 0, ""});
 }
 
+// Make Writable clears the read-only bits of every file of the asset without opening any, and is not
+// remembered.
 TEST_F(PreSaveFlowTest, FailedCheckOutAskedAgainCanThenMakeTheFilesWritable)
 {
-    standin::DbObject* asset = AddDirtyCheckedInAsset("hero");
+    standin::DbObject* asset = AddDirtyCheckedInAsset("hero", 1);
     SubmitAs(kOtherUser, asset);
     AnswerDialog(DialogButton::CheckOut);
     Modal().PressNext(QMessageBox::Ok);
@@ -212,12 +200,17 @@ TEST_F(PreSaveFlowTest, FailedCheckOutAskedAgainCanThenMakeTheFilesWritable)
     const standin::SaveResult result = Library().Save();
 
     ASSERT_TRUE(result.Succeeded());
-    EXPECT_TRUE(Wrote(result, asset->GetAssetFile()));
     const std::vector<ModalDriver::Window> errors = BoxesTitled(kCheckoutError);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_TRUE(errors[0].text.contains(QStringLiteral("not at the head revision")));
     EXPECT_TRUE(errors[0].detailedText.startsWith(QStringLiteral("Files:\n")));
-    EXPECT_FALSE(StateOf(asset->GetAssetFile()).readOnly);
+    for (const std::string& file : FilesOf(asset)) {
+        EXPECT_TRUE(Wrote(result, file)) << file;
+        const FileState state = StateOf(file);
+        EXPECT_FALSE(state.readOnly) << file;
+        EXPECT_EQ(state.status & (kCheckedOut | qor4::FileStatus::kLockedByMe), 0u) << file;
+    }
+    EXPECT_EQ(StoredAction(), Props::kPrompt);
 }
 
 TEST_F(PreSaveFlowTest, SessionThatStaysExpiredAsksAgainWithoutAnErrorBox)

@@ -36,6 +36,12 @@ constexpr const char* kTexture = "chars/hero_diffuse.tex";
 constexpr const char* kLamp = "props/lamp.qor";
 constexpr const char* kChair = "props/chair.qor";
 
+std::string Content(const std::string& file)
+{
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 bool IsWritable(const std::string& file)
 {
     return (std::filesystem::status(file).permissions() & std::filesystem::perms::owner_write) !=
@@ -71,30 +77,6 @@ protected:
     SessionId alice = 0;
     SessionId bob = 0;
 };
-
-TEST_F(SvnBackendTest, ALockRefusesTheOtherUserNamingItsOwnerAndLeavesNothingHalfLocked)
-{
-    ASSERT_FALSE(IsWritable(AlicePath(kHero))) << "svn:needs-lock files are checked out read-only";
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
-    EXPECT_TRUE(IsWritable(AlicePath(kHero)));
-    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), fs::kCheckedOut | fs::kLockedByMe);
-
-    const standin::ServerResult refused = backend.Edit(bob, {BobPath(kLamp), BobPath(kHero)}, "");
-    EXPECT_EQ(refused.code, ServerCode::kFileStateRejected);
-    EXPECT_NE(refused.text.find("hero.qor"), std::string::npos) << refused.text;
-    EXPECT_NE(refused.text.find("'alice'"), std::string::npos) << refused.text;
-    EXPECT_EQ(std::count(refused.text.begin(), refused.text.end(), '\n'), 1) << refused.text;
-    EXPECT_FALSE(IsWritable(BobPath(kLamp))) << "the lamp was locked and must be released again";
-    EXPECT_FALSE(IsWritable(BobPath(kHero)));
-
-    const standin::StatusResult seenByBob = backend.Status(bob, {BobPath(kHero), BobPath(kLamp), BobPath("new.qor")},
-                                                           standin::StatusScope::kWithRepository);
-    ASSERT_TRUE(seenByBob.Succeeded()) << seenByBob.text;
-    EXPECT_EQ(seenByBob.words,
-              (std::vector<qor4::StatusWord>{fs::kCheckedOutByOther | fs::kLockedByOther, 0, fs::kNotInDepot}));
-    const standin::UsersResult holders = backend.Users(bob, {BobPath(kHero), BobPath(kLamp)}, true);
-    EXPECT_EQ(holders.users, std::vector<std::string>{kAlice});
-}
 
 // A request as a host may spell it: the same file twice, once through "./" and "//", one path
 // outside the working copy; every answer comes back in the request's order.
@@ -240,9 +222,12 @@ TEST_F(SvnBackendTest, ALockCommentNamesTheWorkingCopyByAnIdAndNeverByItsPath)
     backend.CloseSession(again.session);
 }
 
-TEST_F(SvnBackendTest, AStolenLockIsTheThiefsAndMyNextCheckOutIsRefusedNamingThem)
+// Bob breaks alice's lock and takes it: the file is his, her next check-out is refused naming him,
+// and her submit is refused without losing her change.
+TEST_F(SvnBackendTest, AStolenLockIsTheThiefsAndRefusesMyCheckOutAndMySubmitKeepingMyChange)
 {
     ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+    std::ofstream(AlicePath(kHero)) << "hero 2";
     ASSERT_EQ(sandbox.RunSvn(kBob, {"lock", "--force", kHero}), 0);
 
     EXPECT_EQ(WordOf(alice, AlicePath(kHero)), fs::kCheckedOutByOther | fs::kLockedByOther);
@@ -250,6 +235,13 @@ TEST_F(SvnBackendTest, AStolenLockIsTheThiefsAndMyNextCheckOutIsRefusedNamingThe
     const standin::ServerResult refused = backend.Edit(alice, {AlicePath(kHero)}, "");
     EXPECT_EQ(refused.code, ServerCode::kFileStateRejected);
     EXPECT_NE(refused.text.find("'bob'"), std::string::npos) << refused.text;
+
+    const standin::ChangeListResult submitted = backend.Submit(alice, "");
+    EXPECT_TRUE(submitted.Failed());
+    EXPECT_EQ(submitted.revision, 0);
+    EXPECT_EQ(submitted.text.find("Nothing was submitted from changelist default: "), 0u) << submitted.text;
+    EXPECT_EQ(Content(AlicePath(kHero)), "hero 2") << "alice's change is not lost";
+    EXPECT_EQ(backend.Users(alice, {AlicePath(kHero)}, true).users, std::vector<std::string>{kBob});
 }
 
 TEST_F(SvnBackendTest, MyLockInAnotherWorkingCopyIsNamedAsMineElsewhere)
@@ -303,24 +295,6 @@ TEST_F(SvnBackendTest, DamagedAdminDataIsAClearErrorAndLosesNoContent)
     std::ifstream content(BobPath(kHero));
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(content), {}), "hero 1");
 }
-
-TEST_F(SvnBackendTest, AFolderTheUserMayNotWriteRefusesTheCheckOutAndLeavesTheOthersWork)
-{
-    ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
-    ASSERT_TRUE(sandbox.Server().SetAuthorization("[/]\n* = rw\n[/props]\nalice = r\nbob = rw\n"));
-
-    const standin::ServerResult refused = backend.Edit(alice, {AlicePath(kHero), AlicePath(kChair)}, "");
-    EXPECT_EQ(refused.code, ServerCode::kFileStateRejected);
-    EXPECT_NE(refused.text.find(AlicePath(kChair) + " - access denied"), std::string::npos) << refused.text;
-    EXPECT_FALSE(IsWritable(AlicePath(kHero))) << "all or nothing";
-    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), 0u);
-    EXPECT_EQ(WordOf(bob, BobPath(kLamp)), fs::kCheckedOut | fs::kLockedByMe);
-    EXPECT_TRUE(IsWritable(BobPath(kLamp)));
-}
-
-} // namespace
-
-namespace {
 
 // Every unlock the server is asked for is refused, as by a repository whose administrator froze
 // unlocking; the refusal names the path.
@@ -378,8 +352,13 @@ TEST_F(SvnBackendTest, UnchangedLockedFilesWhoseUnlockFailsAreNotSubmitted)
         EXPECT_EQ(WordOf(alice, AlicePath(file)), fs::kCheckedOut | fs::kLockedByMe) << file;
 }
 
-TEST_F(SvnBackendTest, AFailedAddUndoesEveryScheduleItMadeParentFoldersIncluded)
+// A name Subversion refuses ends the add: every schedule it made is undone, the parent folders it
+// scheduled included, and no file is touched (a deleted file added again keeps its new content).
+TEST_F(SvnBackendTest, AFailedAddUndoesEveryScheduleItMadeAndKeepsEveryFilesContent)
 {
+    const std::string lamp = AlicePath(kLamp);
+    ASSERT_TRUE(backend.Delete(alice, {lamp}, "").Succeeded());
+    std::ofstream(lamp) << "a new lamp";
     const std::string folder = AlicePath("props/new");
     std::filesystem::create_directories(folder);
     const std::string good = folder + "/stool.qor";
@@ -387,53 +366,16 @@ TEST_F(SvnBackendTest, AFailedAddUndoesEveryScheduleItMadeParentFoldersIncluded)
     std::ofstream(good) << "stool";
     std::ofstream(bad) << "bad";
 
-    const standin::ServerResult failed = backend.Add(alice, {good, bad}, "");
+    const standin::ServerResult failed = backend.Add(alice, {lamp, good, bad}, "");
 
     EXPECT_TRUE(failed.Failed());
     EXPECT_NE(failed.code, ServerCode::kPartlyDone) << failed.text;
     const standin::StatusResult status = backend.Status(alice, {folder, good}, standin::StatusScope::kLocal);
     ASSERT_TRUE(status.Succeeded()) << status.text;
     EXPECT_EQ(status.words, (std::vector<qor4::StatusWord>{fs::kNotInDepot, fs::kNotInDepot}));
-    EXPECT_TRUE(std::filesystem::exists(good)) << "the files themselves are kept";
+    EXPECT_EQ(Content(good), "stool") << "the files themselves are kept";
+    EXPECT_EQ(Content(lamp), "a new lamp") << "the undo touches no file";
 }
-
-TEST_F(SvnBackendTest, AFailedAddThatHadReplacedADeletedFileKeepsTheFilesNewContent)
-{
-    const std::string lamp = AlicePath(kLamp);
-    ASSERT_TRUE(backend.Delete(alice, {lamp}, "").Succeeded());
-    std::ofstream(lamp) << "a new lamp";
-    const std::string bad = AlicePath("props/bad\x01name.qor");
-    std::ofstream(bad) << "bad";
-
-    const standin::ServerResult failed = backend.Add(alice, {lamp, bad}, "");
-
-    EXPECT_TRUE(failed.Failed());
-    EXPECT_NE(failed.code, ServerCode::kPartlyDone) << failed.text;
-    std::ifstream in(lamp);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "a new lamp") << "the undo touches no file";
-}
-
-TEST_F(SvnBackendTest, MakeWritableRefusesFilesOutsideTheWorkingCopyAndChangesNothing)
-{
-    QTemporaryDir elsewhere;
-    const std::string outside = elsewhere.path().toStdString() + "/notes.txt";
-    std::ofstream(outside) << "notes";
-    std::filesystem::permissions(outside, std::filesystem::perms::owner_read);
-    const std::string escaping = sandbox.WorkingCopy(kAlice) + "/../" +
-                                 std::filesystem::path(sandbox.WorkingCopy(kAlice)).filename().string() + "-x/a.qor";
-
-    const standin::ServerResult refused = backend.MakeWritable(alice, {AlicePath(kHero), outside, escaping});
-
-    EXPECT_EQ(refused.code, ServerCode::kFileStateRejected);
-    EXPECT_NE(refused.text.find(outside + " - is not in the working copy"), std::string::npos) << refused.text;
-    EXPECT_NE(refused.text.find(escaping + " - is not in the working copy"), std::string::npos) << refused.text;
-    EXPECT_FALSE(IsWritable(outside));
-    EXPECT_FALSE(IsWritable(AlicePath(kHero))) << "all or nothing";
-}
-
-} // namespace
-
-namespace {
 
 // A server that is gone (not slow) is told as unreachable, naming it, both to a session's operation
 // and to a login; nothing waits for a deadline.
@@ -481,10 +423,6 @@ TEST_F(SvnBackendTest, AnOperationsDeadlineIsItsOwnAndEndsWithIt)
     EXPECT_EQ(slow.text.find("did not answer"), std::string::npos) << slow.text;
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(SvnBackendTest, ACommitWhoseAnswerIsLostIsToldAsUnknownAndSettledByTheNextStatusNewFoldersIncluded)
 {
     // The server takes longer over the commit than the client waits.
@@ -515,29 +453,6 @@ TEST_F(SvnBackendTest, ACommitWhoseAnswerIsLostIsToldAsUnknownAndSettledByTheNex
     EXPECT_FALSE(IsWritable(AlicePath(kHero)));
     EXPECT_TRUE(WordOf(bob, BobPath(kHero)) & fs::kNotAtHead);
 }
-
-// A refusal at the very end of the commit (the server's hook) is an answer, not a lost one.
-TEST_F(SvnBackendTest, ACommitTheServerRefusesAtItsEndIsToldAsNothingSubmittedAndTheChangeIsKept)
-{
-    ASSERT_TRUE(sandbox.Server().SetHook("pre-commit", "#!/bin/sh\necho 'frozen for the release' >&2\nexit 1\n"));
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
-    std::ofstream(AlicePath(kHero)) << "hero 2";
-
-    const standin::ChangeListResult submitted = backend.Submit(alice, "");
-
-    EXPECT_TRUE(submitted.Failed());
-    EXPECT_NE(submitted.code, ServerCode::kOutcomeUnknown) << submitted.text;
-    EXPECT_NE(submitted.text.find("Nothing was submitted"), std::string::npos) << submitted.text;
-    EXPECT_NE(submitted.text.find("frozen for the release"), std::string::npos) << submitted.text;
-    EXPECT_EQ(submitted.revision, 0);
-    EXPECT_EQ(WordOf(alice, AlicePath(kHero)) & (fs::kCheckedOut | fs::kLockedByMe), fs::kCheckedOut | fs::kLockedByMe);
-    std::ifstream kept(AlicePath(kHero));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "hero 2");
-}
-
-} // namespace
-
-namespace {
 
 // A path the host should never have handed over, and what the refusal must say of it.
 struct BadPath {
@@ -574,6 +489,7 @@ TEST_P(BadPathTest, EveryChangeRefusesItNamingThePathAndTheReasonAndChangesNothi
              return backend.MakeWritable(alice, {AlicePath(kLamp), path});
          }},
     };
+    const bool outsideFile = std::filesystem::is_regular_file(path);
     for (const auto& [what, change] : changes) {
         const standin::ServerResult refused = change();
         EXPECT_TRUE(refused.Failed()) << what;
@@ -581,24 +497,38 @@ TEST_P(BadPathTest, EveryChangeRefusesItNamingThePathAndTheReasonAndChangesNothi
         EXPECT_NE(refused.text.find(GetParam().reason), std::string::npos) << what << ": " << refused.text;
         EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), 0u) << what << ": the good file is left alone";
         EXPECT_FALSE(IsWritable(AlicePath(kLamp))) << what;
+        if (outsideFile) {
+            EXPECT_FALSE(IsWritable(path)) << what << ": the file outside is left alone";
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, BadPathTest,
-                         ::testing::Values(BadPath{"LeavingTheWorkingCopy",
-                                                   [](const SvnSandbox& sandbox) {
-                                                       return sandbox.WorkingCopy(kAlice) + "/../outside.qor";
-                                                   },
-                                                   "is not in the working copy"},
-                                           BadPath{"FileReplacedByAFolder",
-                                                   [](const SvnSandbox& sandbox) {
-                                                       const std::string path = sandbox.PathOf(kAlice, kChair);
-                                                       std::filesystem::remove(path);
-                                                       std::filesystem::create_directory(path);
-                                                       return path;
-                                                   },
-                                                   "is a folder where a file was expected"}),
-                         [](const ::testing::TestParamInfo<BadPath>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Paths, BadPathTest,
+    ::testing::Values(BadPath{"LeavingTheWorkingCopy",
+                              [](const SvnSandbox& sandbox) {
+                                  // A read-only file there, that must stay so.
+                                  const std::string path = sandbox.WorkingCopy(kAlice) + "/../outside.qor";
+                                  std::ofstream(path) << "notes";
+                                  std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+                                  return path;
+                              },
+                              "is not in the working copy"},
+                      BadPath{"InASiblingWhoseNameStartsLikeTheWorkingCopy",
+                              [](const SvnSandbox& sandbox) {
+                                  const std::string copy = sandbox.WorkingCopy(kAlice);
+                                  return copy + "/../" + std::filesystem::path(copy).filename().string() + "-x/a.qor";
+                              },
+                              "is not in the working copy"},
+                      BadPath{"FileReplacedByAFolder",
+                              [](const SvnSandbox& sandbox) {
+                                  const std::string path = sandbox.PathOf(kAlice, kChair);
+                                  std::filesystem::remove(path);
+                                  std::filesystem::create_directory(path);
+                                  return path;
+                              },
+                              "is a folder where a file was expected"}),
+    [](const ::testing::TestParamInfo<BadPath>& info) { return std::string(info.param.name); });
 
 // A workspace the host names wrongly: the login says which path and what it holds.
 TEST_F(SvnBackendTest, AWorkspaceThatIsNoWorkingCopyOfTheServerIsRefusedNamingIt)
@@ -623,30 +553,6 @@ TEST_F(SvnBackendTest, AWorkspaceThatIsNoWorkingCopyOfTheServerIsRefusedNamingIt
         EXPECT_FALSE(login.accountChecked) << "no account waits for a password here";
     }
 }
-
-} // namespace
-
-namespace {
-
-TEST_F(SvnBackendTest, ALockStolenBeforeTheSubmitIsToldAsNothingSubmittedAndTheChangeIsKept)
-{
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
-    std::ofstream(AlicePath(kHero)) << "hero 2";
-    ASSERT_EQ(sandbox.RunSvn(kBob, {"lock", "--force", kHero}), 0);
-
-    const standin::ChangeListResult submitted = backend.Submit(alice, "");
-
-    EXPECT_TRUE(submitted.Failed());
-    EXPECT_EQ(submitted.revision, 0);
-    EXPECT_EQ(submitted.text.find("Nothing was submitted from changelist default: "), 0u) << submitted.text;
-    std::ifstream kept(AlicePath(kHero));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "hero 2") << "alice's change is not lost";
-    EXPECT_EQ(backend.Users(alice, {AlicePath(kHero)}, true).users, std::vector<std::string>{kBob});
-}
-
-} // namespace
-
-namespace {
 
 TEST_F(SvnBackendTest, ACheckOutCancelledOnceTheServerGrantedTheLockReleasesItAgain)
 {
@@ -676,18 +582,6 @@ TEST_F(SvnBackendTest, ACheckOutCancelledOnceTheServerGrantedTheLockReleasesItAg
         << "the lock granted before the Cancel is released again";
     EXPECT_FALSE(IsWritable(AlicePath(kHero)));
 }
-
-} // namespace
-
-namespace {
-
-std::string Content(const std::string& file)
-{
-    std::ifstream in(file);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-} // namespace
 
 TEST_F(SvnBackendTest, AnUpdateBringsWhatOthersSubmittedAndNamesTheConflictsItLeaves)
 {
@@ -733,3 +627,5 @@ TEST_F(SvnBackendTest, AnUpdateBringsWhatOthersSubmittedAndNamesTheConflictsItLe
     EXPECT_NE(outside.text.find("/etc/passwd"), std::string::npos) << outside.text;
     EXPECT_TRUE(outside.updated.empty());
 }
+
+} // namespace
