@@ -77,32 +77,9 @@ std::set<std::string> ProcAddresses(const Endpoint& endpoint)
 std::set<std::string> SocketInodes(const std::set<std::string>& addresses)
 {
     std::set<std::string> inodes;
-    for (const char* table : {"/proc/self/net/tcp", "/proc/self/net/tcp6"}) {
-        std::ifstream in(table);
-        std::string line;
-        std::getline(in, line); // the header
-        while (std::getline(in, line)) {
-            std::istringstream fields(line);
-            std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
-            fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode;
-            if (addresses.count(remote) != 0) inodes.insert(inode);
-        }
-    }
+    for (const TcpSocket& socket : TcpSockets())
+        if (addresses.count(socket.remote) != 0) inodes.insert(socket.inode);
     return inodes;
-}
-
-// This process's sockets: descriptor to inode.
-std::map<int, std::string> DescriptorSockets()
-{
-    std::map<int, std::string> sockets;
-    std::error_code error;
-    for (const auto& descriptor : std::filesystem::directory_iterator("/proc/self/fd", error)) {
-        std::error_code unreadable;
-        const std::string target = std::filesystem::read_symlink(descriptor.path(), unreadable).string();
-        if (target.rfind("socket:[", 0) == 0)
-            sockets.emplace(std::stoi(descriptor.path().filename().string()), target.substr(8, target.size() - 9));
-    }
-    return sockets;
 }
 
 std::set<std::string> InodesTo(const std::string& url)
@@ -113,6 +90,38 @@ std::set<std::string> InodesTo(const std::string& url)
 }
 
 } // namespace
+
+std::vector<TcpSocket> TcpSockets(const std::string& process)
+{
+    std::vector<TcpSocket> sockets;
+    for (const char* table : {"/net/tcp", "/net/tcp6"}) {
+        std::ifstream in("/proc/" + process + table);
+        std::string line;
+        std::getline(in, line); // the header
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            std::string slot, queues, timer, retransmits, uid, timeout;
+            TcpSocket socket;
+            fields >> slot >> socket.local >> socket.remote >> socket.state >> queues >> timer >> retransmits >> uid >>
+                timeout >> socket.inode;
+            sockets.push_back(std::move(socket));
+        }
+    }
+    return sockets;
+}
+
+std::map<int, std::string> DescriptorSockets(const std::string& process)
+{
+    std::map<int, std::string> sockets;
+    std::error_code error;
+    for (const auto& descriptor : std::filesystem::directory_iterator("/proc/" + process + "/fd", error)) {
+        std::error_code unreadable;
+        const std::string target = std::filesystem::read_symlink(descriptor.path(), unreadable).string();
+        if (target.rfind("socket:[", 0) == 0)
+            sockets.emplace(std::stoi(descriptor.path().filename().string()), target.substr(8, target.size() - 9));
+    }
+    return sockets;
+}
 
 bool SplitUrl(const std::string& url, std::string& host, std::string& port)
 {

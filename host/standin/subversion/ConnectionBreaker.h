@@ -5,13 +5,28 @@
 // the socket down ends that read at once, and the call fails as if the server had hung up.
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace standin::svn {
 
 // The host and the port (the scheme's default when none is given) of a server URL.
 bool SplitUrl(const std::string& url, std::string& host, std::string& port);
+
+// A TCP socket of a process as the kernel's table spells it (/proc/<pid>/net/tcp and tcp6): local
+// and remote address ("0100007F:0DB2"), state ("0A" is listening) and inode.
+struct TcpSocket {
+    std::string local;
+    std::string remote;
+    std::string state;
+    std::string inode;
+};
+// The TCP sockets of the network namespace of process ("self" or a pid).
+std::vector<TcpSocket> TcpSockets(const std::string& process = "self");
+// The socket descriptors process holds: descriptor to inode.
+std::map<int, std::string> DescriptorSockets(const std::string& process = "self");
 
 // The inodes of this process's open sockets, whatever they are connected to; cheap.
 std::set<std::string> OwnSockets();

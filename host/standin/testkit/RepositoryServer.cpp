@@ -1,5 +1,6 @@
 #include "testkit/RepositoryServer.h"
 
+#include "subversion/ConnectionBreaker.h"
 #include "subversion/SvnClient.h"
 #include "subversion/SvnError.h"
 #include "testkit/ServerProcess.h"
@@ -17,7 +18,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <thread>
 
 namespace standin {
@@ -65,25 +65,14 @@ bool ListensOn(pid_t pid, int port)
 {
     char wanted[16];
     std::snprintf(wanted, sizeof wanted, ":%04X", static_cast<unsigned>(port));
+    const std::string process = std::to_string(pid);
     std::set<std::string> inodes;
-    for (const char* table : {"/net/tcp", "/net/tcp6"}) {
-        std::ifstream in("/proc/" + std::to_string(pid) + table);
-        std::string line;
-        std::getline(in, line); // the header
-        while (std::getline(in, line)) {
-            std::istringstream fields(line);
-            std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
-            fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode;
-            const bool listening = state == "0A";
-            if (listening && local.size() > 5 && local.compare(local.size() - 5, 5, wanted) == 0) inodes.insert(inode);
-        }
-    }
-    std::error_code error;
-    for (const auto& descriptor : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
-        std::error_code unreadable;
-        const std::string target = std::filesystem::read_symlink(descriptor.path(), unreadable).string();
-        if (target.rfind("socket:[", 0) == 0 && inodes.count(target.substr(8, target.size() - 9)) != 0) return true;
-    }
+    for (const svn::TcpSocket& socket : svn::TcpSockets(process))
+        if (socket.state == "0A" && socket.local.size() > 5 &&
+            socket.local.compare(socket.local.size() - 5, 5, wanted) == 0)
+            inodes.insert(socket.inode);
+    for (const auto& [descriptor, inode] : svn::DescriptorSockets(process))
+        if (inodes.count(inode) != 0) return true;
     return false;
 }
 
