@@ -31,6 +31,10 @@ constexpr const char* kListening = "0A";
 constexpr auto kDelayEachWay = std::chrono::milliseconds(60);
 // A command's connections through the relay: its own and a few more at most.
 constexpr int kMostConnections = 4;
+// Connections that break off together, as the queue of a frozen server's clients does once it
+// runs again; enough rounds that a server that cannot take it falls within them.
+constexpr int kBrokenConnections = 30;
+constexpr int kBreakRounds = 60;
 
 // Alive and not a zombie waiting for its parent.
 bool ProcessRuns(pid_t pid)
@@ -111,6 +115,34 @@ TEST_P(ServerTest, EndsWhenTheProcessThatStartedItIsKilled)
     holder.waitForFinished();
 
     EXPECT_TRUE(EndsWithin(server, kPatience)) << "the server outlived the process that started it";
+}
+
+// Many clients that connect, speak and hang up at once: the server stays up and still serves.
+TEST_P(ServerTest, OutlivesConnectionsThatBreakOffTogether)
+{
+    SvnSandbox sandbox(std::map<std::string, std::string>{{"alice", "pw"}}, GetParam());
+    ASSERT_EQ(sandbox.Error(), "");
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(sandbox.Server().Port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const std::string garbled = "( 2 ( edit-pipeline ) 12:svn://broken ) )\r\n\r\n";
+
+    for (int round = 0; round < kBreakRounds && sandbox.Server().Running(); ++round) {
+        std::vector<int> clients;
+        for (int i = 0; i < kBrokenConnections; ++i) {
+            const int client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            ASSERT_GE(client, 0);
+            clients.push_back(client);
+            if (connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+                (void)!send(client, garbled.data(), garbled.size(), MSG_NOSIGNAL);
+        }
+        for (const int client : clients)
+            close(client);
+    }
+
+    EXPECT_TRUE(sandbox.Server().Running()) << "the server ended";
+    EXPECT_EQ(sandbox.RunSvn("alice", {"info", QString::fromStdString(sandbox.Url())}), 0);
 }
 
 // Through the relay, a command costs at least a round trip per turn the relay counted, and TLS

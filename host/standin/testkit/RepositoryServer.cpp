@@ -25,6 +25,8 @@ namespace standin {
 namespace {
 
 constexpr int kLaunchAttempts = 5;
+// What the server program itself prints (a crash's or a refused start's last words).
+constexpr const char* kOutputFile = "server-output.log";
 constexpr auto kStartPatience = std::chrono::seconds(10);
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
 constexpr const char* kEveryoneEverything = "[/]\n* = rw\n";
@@ -160,7 +162,7 @@ bool RepositoryServer::Launch(std::string& error, int wanted)
     for (int attempt = 0; attempt < kLaunchAttempts; ++attempt) {
         const int port = wanted ? wanted : FreeLoopbackPort();
         if (port == 0) continue;
-        std::unique_ptr<ServerProcess> process = ServerProcess::Start(CommandLine(port), error);
+        std::unique_ptr<ServerProcess> process = ServerProcess::Start(CommandLine(port), error, m_folder + "/" + kOutputFile);
         if (!process) return false;
         const auto until = std::chrono::steady_clock::now() + kStartPatience;
         while (std::chrono::steady_clock::now() < until && process->Alive()) {
@@ -173,7 +175,7 @@ bool RepositoryServer::Launch(std::string& error, int wanted)
         }
     }
     error =
-        std::string("Cannot start ") + Program() + " on 127.0.0.1 (is it installed? see " + m_folder + " for its log)";
+        std::string("Cannot start ") + Program() + " on 127.0.0.1 (is it installed? see " + m_folder + " for its logs)";
     return false;
 }
 

@@ -27,7 +27,7 @@ void EndGuardedServer(int)
 }
 
 // Runs in the forked guardian: only async-signal-safe calls until exec.
-[[noreturn]] void Guard(pid_t parent, char* const* argv, int report)
+[[noreturn]] void Guard(pid_t parent, char* const* argv, const char* output, int report)
 {
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != parent) _exit(kExecFailed);
@@ -45,10 +45,11 @@ void EndGuardedServer(int)
     if (server == 0) {
         sigprocmask(SIG_SETMASK, &previous, nullptr);
         const int null = open("/dev/null", O_RDWR);
-        if (null >= 0) {
-            dup2(null, STDIN_FILENO);
-            dup2(null, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
+        if (null >= 0) dup2(null, STDIN_FILENO);
+        const int written = *output ? open(output, O_WRONLY | O_CREAT | O_APPEND, 0600) : null;
+        if (written >= 0) {
+            dup2(written, STDOUT_FILENO);
+            dup2(written, STDERR_FILENO);
         }
         execvp(argv[0], argv);
         _exit(kExecFailed);
@@ -82,7 +83,8 @@ bool Reap(pid_t pid, std::chrono::steady_clock::duration patience)
 
 } // namespace
 
-std::unique_ptr<ServerProcess> ServerProcess::Start(const std::vector<std::string>& arguments, std::string& error)
+std::unique_ptr<ServerProcess> ServerProcess::Start(const std::vector<std::string>& arguments, std::string& error,
+                                                    const std::string& output)
 {
     std::vector<std::string> copies = arguments;
     std::vector<char*> argv;
@@ -103,7 +105,7 @@ std::unique_ptr<ServerProcess> ServerProcess::Start(const std::vector<std::strin
     const pid_t guardian = fork();
     if (guardian == 0) {
         close(report[0]);
-        Guard(parent, argv.data(), report[1]);
+        Guard(parent, argv.data(), output.c_str(), report[1]);
     }
     close(report[1]);
     pid_t server = 0;

@@ -16,8 +16,10 @@ namespace standin {
 
 class ServerProcess {
 public:
-    // arguments[0] is looked up in PATH. Null (with the reason) when the program could not start.
-    static std::unique_ptr<ServerProcess> Start(const std::vector<std::string>& arguments, std::string& error);
+    // arguments[0] is looked up in PATH; what it prints goes to output (appended), or nowhere when
+    // that is empty. Null (with the reason) when the program could not start.
+    static std::unique_ptr<ServerProcess> Start(const std::vector<std::string>& arguments, std::string& error,
+                                                const std::string& output = {});
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;

@@ -24,11 +24,13 @@ std::string SvnServer::PasswordFile() const
     return Repository() + "/conf/passwd";
 }
 
+// No --log-file: svnserve 1.14 with --threads crashes (SIGSEGV) when several connections that
+// broke off are logged at once, as after a freeze, when the queued connections all fail together.
 std::vector<std::string> SvnServer::CommandLine(int port) const
 {
     return {
         kProgram,        "-d",      "--foreground",  "--threads",          "-r",         Folder(),
-        "--listen-host", kLoopback, "--listen-port", std::to_string(port), "--log-file", Folder() + "/svnserve.log"};
+        "--listen-host", kLoopback, "--listen-port", std::to_string(port)};
 }
 
 bool SvnServer::WriteConfiguration(std::string& error) const
