@@ -162,7 +162,8 @@ bool RepositoryServer::Launch(std::string& error, int wanted)
     for (int attempt = 0; attempt < kLaunchAttempts; ++attempt) {
         const int port = wanted ? wanted : FreeLoopbackPort();
         if (port == 0) continue;
-        std::unique_ptr<ServerProcess> process = ServerProcess::Start(CommandLine(port), error, m_folder + "/" + kOutputFile);
+        std::unique_ptr<ServerProcess> process =
+            ServerProcess::Start(CommandLine(port), error, m_folder + "/" + kOutputFile);
         if (!process) return false;
         const auto until = std::chrono::steady_clock::now() + kStartPatience;
         while (std::chrono::steady_clock::now() < until && process->Alive()) {

@@ -28,9 +28,8 @@ std::string SvnServer::PasswordFile() const
 // broke off are logged at once, as after a freeze, when the queued connections all fail together.
 std::vector<std::string> SvnServer::CommandLine(int port) const
 {
-    return {
-        kProgram,        "-d",      "--foreground",  "--threads",          "-r",         Folder(),
-        "--listen-host", kLoopback, "--listen-port", std::to_string(port)};
+    return {kProgram,        "-d",      "--foreground",  "--threads",         "-r", Folder(),
+            "--listen-host", kLoopback, "--listen-port", std::to_string(port)};
 }
 
 bool SvnServer::WriteConfiguration(std::string& error) const
