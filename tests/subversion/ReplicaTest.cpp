@@ -167,7 +167,9 @@ TEST_F(ReplicaTest, AReplicaBehindItsMasterIsToldAsBehindAndAnswersOnceItCatches
     const auto begin = std::chrono::steady_clock::now();
     const standin::ChangeListResult submitted = backend.Submit(alice, "");
     EXPECT_GT(submitted.revision, 0) << "the commit went through to the master: " << submitted.text;
-    EXPECT_NE(submitted.text.find(kBehind), std::string::npos) << submitted.text;
+    // The master, which keeps the locks, tells the submit they were released; the lag is the next
+    // status's to tell.
+    EXPECT_TRUE(submitted.Succeeded()) << submitted.text;
 
     const standin::StatusResult behind = StatusOf(alice, aliceHero);
     EXPECT_TRUE(behind.Failed());

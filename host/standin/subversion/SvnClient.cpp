@@ -133,11 +133,14 @@ Client::Client(const std::string& user, const std::string& password, const Setti
     m_context->progress_baton = this;
     m_context->log_msg_func3 = &Client::OnLogMessage;
     m_context->log_msg_baton3 = this;
+    m_kept = std::make_unique<KeptConnections>(m_context, m_pool.Get(),
+                                               [this] { return !OperationScope::Cancelled() && !m_progress->Ended(); });
 }
 
 Client::~Client()
 {
     Wipe(m_password);
+    m_kept.reset();
     // Subversion's libraries copy the password into this client's pool memory (the SASL secret of
     // an svn:// login). A top-level pool has an allocator of its own, which frees its memory when the
     // pool goes; glibc overwrites what is freed while the pool is handed back.
@@ -149,6 +152,8 @@ Client::~Client()
 void Client::WipePassword()
 {
     Wipe(m_password);
+    // A connection that logged in with it would go on working without it.
+    m_kept->CloseAll();
     svn_auth_forget_credentials(m_context->auth_baton, nullptr, nullptr, m_pool.Get());
 }
 

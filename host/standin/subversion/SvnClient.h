@@ -11,6 +11,7 @@
 #pragma once
 
 #include "revisioncontrol/RevisionBackend.h"
+#include "subversion/KeptConnections.h"
 #include "subversion/ProgressMark.h"
 #include "subversion/SvnPool.h"
 
@@ -84,6 +85,8 @@ public:
     }
     // What the client marks whenever its server shows progress.
     std::shared_ptr<ProgressMark> Progress() const { return m_progress; }
+    // The connections kept open to the servers this client asks directly.
+    KeptConnections& Connections() { return *m_kept; }
     // The log message of the next commit.
     void SetLogMessage(std::string message) { m_logMessage = std::move(message); }
 
@@ -107,6 +110,7 @@ private:
 
     Pool m_pool{Pool::OwnAllocator{}};
     svn_client_ctx_t* m_context = nullptr;
+    std::unique_ptr<KeptConnections> m_kept; // in m_pool: closed before it goes
     std::string m_user;
     std::vector<char> m_password; // with its terminating zero; wiped, never reallocated
     Notify m_notify;

@@ -126,11 +126,12 @@ LoginResult Login(Call& call, const Credentials& credentials, const LoginSetting
         result.text = found.problem;
         return result;
     }
-    svn_ra_session_t* connection = nullptr;
-    svn_revnum_t head = 0;
-    Error error(svn_client_open_ra_session2(&connection, found.server.c_str(), found.root.c_str(), client.Context(),
-                                            pool, pool));
-    if (!error) error = Error(svn_ra_get_latest_revnum(connection, &head, pool));
+    // The connection stays open for the session's own questions.
+    client.Connections().SetKeeping(!call.Running().Shared());
+    Error error = client.Connections().Ask(found.server, [](svn_ra_session_t* connection, apr_pool_t* scratch) {
+        svn_revnum_t head = 0;
+        return svn_ra_get_latest_revnum(connection, &head, scratch);
+    });
     if (error) return LoginFailure(call, error, client, found.server, credentials.user);
 
     session->user = credentials.user;
@@ -138,7 +139,7 @@ LoginResult Login(Call& call, const Credentials& credentials, const LoginSetting
     session->workingCopy = found.root;
     session->rootUrl = found.url;
     session->copyId = WorkingCopyId::Of(found.root);
-    if (!FindLockServer(*session, call, connection, settings.lockServer, result)) return result;
+    if (!FindLockServer(*session, call, settings.lockServer, result)) return result;
     session->changeLists = std::make_unique<ChangeListFile>(session->workingCopy);
     session->expiresAt = std::chrono::steady_clock::now() + settings.lifetime;
     // A program that died in this working copy may have left it locked, and a submit this working

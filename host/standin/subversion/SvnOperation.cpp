@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <set>
 
 namespace standin::svn {
@@ -22,6 +22,7 @@ struct Operation::State {
     // alone, every connection to the server is this call's. Of calls that overlap, the one that began
     // first may break the connections of the other.
     std::set<std::string> before;
+    bool shared = false;
     std::atomic<bool> deadlinePassed{false};
     std::atomic<bool> capPassed{false};
     std::shared_ptr<ProgressMark> progress;
@@ -84,6 +85,7 @@ void Operation::Watch(const std::vector<std::string>& servers, std::chrono::mill
         for (const std::string& server : servers)
             shared = shared || g_running.count(server) != 0;
         if (shared) state->before = OwnSockets();
+        state->shared = shared;
         for (const std::string& server : servers)
             g_running.insert(server);
     }
@@ -106,6 +108,11 @@ void Operation::Break() const
 bool Operation::DeadlinePassed() const
 {
     return m_state && m_state->deadlinePassed;
+}
+
+bool Operation::Shared() const
+{
+    return m_state && m_state->shared;
 }
 
 bool Operation::CapPassed() const

@@ -5,6 +5,7 @@
 #include <apr_allocator.h>
 #include <apr_general.h>
 
+#include <csignal>
 #include <mutex>
 #include <stdexcept>
 
@@ -15,6 +16,12 @@ void EnsureRuntime()
     static std::once_flag once;
     std::call_once(once, [] {
         if (apr_initialize() != APR_SUCCESS) throw std::runtime_error("APR could not be initialised");
+#ifdef SIGPIPE
+        // A write on a connection the server (or a deadline) closed must fail, not end the program;
+        // a handler the program set itself is left alone.
+        struct sigaction current {};
+        if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) std::signal(SIGPIPE, SIG_IGN);
+#endif
     });
 }
 

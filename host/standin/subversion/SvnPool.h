@@ -5,7 +5,8 @@
 
 namespace standin::svn {
 
-// Initialises APR once per process (thread safe); later calls do nothing.
+// Initialises APR once per process (thread safe), and ignores SIGPIPE unless the program handles
+// it; later calls do nothing.
 void EnsureRuntime();
 
 class Pool {

@@ -50,41 +50,45 @@ apr_hash_t* LandedLocks(Session& session, const FileList& watched, const std::ve
 
 } // namespace
 
-bool FindLockServer(Session& session, Call& call, svn_ra_session_t* connection, const std::string& configured,
-                    LoginResult& failure)
+bool FindLockServer(Session& session, Call& call, const std::string& configured, LoginResult& failure)
 {
-    Client& client = *session.client;
-    Pool pool(client.PoolHandle());
+    KeptConnections& connections = session.client->Connections();
     std::string master = configured;
-    if (master.empty()) {
+    std::string repositoryRoot;
+    Error error = connections.Ask(session.server, [&](svn_ra_session_t* connection, apr_pool_t* pool) -> svn_error_t* {
+        const char* root = nullptr;
+        SVN_ERR(svn_ra_get_repos_root2(connection, &root, pool));
+        repositoryRoot = root;
+        if (!master.empty()) return SVN_NO_ERROR;
         svn_string_t* source = nullptr;
-        const Error unreadable(svn_ra_rev_prop(connection, 0, SVNSYNC_PROP_FROM_URL, &source, pool));
-        if (!unreadable && source && IsServerUrl(source->data)) master = source->data;
-    }
-    if (master.empty()) return true;
+        svn_error_clear(svn_ra_rev_prop(connection, 0, SVNSYNC_PROP_FROM_URL, &source, pool));
+        if (source && IsServerUrl(source->data)) master = source->data;
+        return SVN_NO_ERROR;
+    });
+    if (!error && master.empty()) return true;
 
-    const char* repositoryRoot = nullptr;
-    Error error(svn_ra_get_repos_root2(connection, &repositoryRoot, pool));
-    const char* below = error ? nullptr : svn_uri_skip_ancestor(repositoryRoot, session.rootUrl.c_str(), pool);
+    Pool pool(session.client->PoolHandle());
+    const char* below = error ? nullptr : svn_uri_skip_ancestor(repositoryRoot.c_str(), session.rootUrl.c_str(), pool);
     if (!error && !below)
         error = Error(svn_error_createf(SVN_ERR_RA_ILLEGAL_URL, nullptr, "%s is not in the repository at %s",
-                                        session.rootUrl.c_str(), repositoryRoot));
+                                        session.rootUrl.c_str(), repositoryRoot.c_str()));
     std::string lockRoot;
     if (!error) {
         lockRoot = *below ? svn_path_url_add_component2(master.c_str(), below, pool) : master;
         // The master must answer now: without it no status through the replica would be true.
         call.Watch(session.server, master);
-        svn_ra_session_t* toMaster = nullptr;
-        svn_revnum_t head = 0;
-        error = Error(svn_client_open_ra_session2(&toMaster, lockRoot.c_str(), session.workingCopy.c_str(),
-                                                  client.Context(), pool, pool));
-        if (!error) error = Error(svn_ra_get_latest_revnum(toMaster, &head, pool));
+        error = connections.Ask(lockRoot, [](svn_ra_session_t* toMaster, apr_pool_t* scratch) -> svn_error_t* {
+            svn_revnum_t head = 0;
+            return svn_ra_get_latest_revnum(toMaster, &head, scratch);
+        });
     }
     if (error) {
         failure.code = ServerCode::kLoginFailed;
         failure.accountChecked = true;
-        failure.text = "Cannot reach " + master + ", the master of the replica at " + session.server +
-                       " that keeps its locks: " + error.Text() + "\n";
+        const std::string unreachable =
+            master.empty() ? session.server
+                           : master + ", the master of the replica at " + session.server + " that keeps its locks";
+        failure.text = "Cannot reach " + unreachable + ": " + error.Text() + "\n";
         return false;
     }
     session.lockServer = master;
@@ -113,16 +117,16 @@ void ReleaseAbandonedLocks(Session& session)
     Pool pool(client.PoolHandle());
     apr_hash_t* tokens = LandedLocks(session, watched, walk.nodes, pool);
     if (apr_hash_count(tokens) == 0) return;
-    svn_ra_session_t* connection = nullptr;
-    Error error(svn_client_open_ra_session2(&connection, session.LockUrl().c_str(), session.workingCopy.c_str(),
-                                            client.Context(), pool, pool));
     const svn_ra_lock_callback_t onUnlocked = [](void* baton, const char* path, svn_boolean_t, const svn_lock_t*,
                                                  svn_error_t* failed, apr_pool_t*) -> svn_error_t* {
         auto* released = static_cast<Session*>(baton);
         if (!failed) released->abandonedLocks.erase(released->workingCopy + "/" + path);
         return SVN_NO_ERROR;
     };
-    if (!error) error = Error(svn_ra_unlock(connection, tokens, FALSE, onUnlocked, &session, pool));
+    (void)client.Connections().Ask(session.LockUrl(),
+                                   [&](svn_ra_session_t* connection, apr_pool_t* scratch) -> svn_error_t* {
+                                       return svn_ra_unlock(connection, tokens, FALSE, onUnlocked, &session, scratch);
+                                   });
 }
 
 bool RetryWhileReplicaBehind(const Session& session, const Call& call, const std::function<const Error&()>& attempt)

@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-struct svn_ra_session_t;
-
 namespace standin::svn {
 
 class Call;
@@ -19,8 +17,7 @@ struct Session;
 // The master that keeps the locks for a session through a replica (configured: the one named, ""
 // for the one the replica records), and the working copy's root there: both left "" when the
 // server keeps its own locks; false with the failure when the master cannot be reached.
-bool FindLockServer(Session& session, Call& call, svn_ra_session_t* connection, const std::string& configured,
-                    LoginResult& failure);
+bool FindLockServer(Session& session, Call& call, const std::string& configured, LoginResult& failure);
 // Releases the locks of abandoned lock requests that the server took after all (this user's,
 // with no token here); quiet, as the caller's own work tells whether the server answers.
 void ReleaseAbandonedLocks(Session& session);

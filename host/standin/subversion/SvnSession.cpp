@@ -42,6 +42,8 @@ void Session::Begin(Call& call)
     call.FollowProgress(client->Progress());
     client->FollowProgress(call.Deadline(), std::chrono::steady_clock::now() + call.Cap());
     call.Watch(server, lockServer);
+    // A kept connection, open before this call, would be spared by its deadline.
+    client->Connections().SetKeeping(!call.Running().Shared());
 }
 
 Error Session::CleanUp()

@@ -10,6 +10,7 @@
 
 #include <svn_client.h>
 #include <svn_props.h>
+#include <svn_ra.h>
 
 #include <algorithm>
 #include <ctime>
@@ -47,30 +48,21 @@ std::string Described(const std::string& changeList)
 // The revision (0: none) that carries the record's identifier, since the record's base revision.
 Error FindSubmit(Session& session, const SubmitRecord& record, long& revision)
 {
-    Client& client = *session.client;
-    Pool pool(client.PoolHandle());
     // Behind a replica the master is asked: the replica may not have the revision yet.
-    const std::string& root = session.LockUrl();
-    svn_opt_revision_t head{};
-    head.kind = svn_opt_revision_head;
-    svn_ra_session_t* connection = nullptr;
-    svn_revnum_t latest = 0;
-    Error error(svn_client_open_ra_session2(&connection, root.c_str(), nullptr, client.Context(), pool, pool));
-    if (!error) error = Error(svn_ra_get_latest_revnum(connection, &latest, pool));
-    if (error || latest <= record.base) return error;
-
-    auto* range = static_cast<svn_opt_revision_range_t*>(apr_pcalloc(pool, sizeof(svn_opt_revision_range_t)));
-    range->start.kind = svn_opt_revision_number;
-    range->start.value.number = record.base + 1;
-    range->end.kind = svn_opt_revision_number;
-    range->end.value.number = latest;
-    apr_array_header_t* ranges = apr_array_make(pool, 1, sizeof(svn_opt_revision_range_t*));
-    APR_ARRAY_PUSH(ranges, svn_opt_revision_range_t*) = range;
-    apr_array_header_t* revprops = apr_array_make(pool, 1, sizeof(const char*));
-    APR_ARRAY_PUSH(revprops, const char*) = SubmitRecord::kRevisionProperty;
     Search search{record.id};
-    error = Error(svn_client_log5(Client::Targets({root}, pool), &head, ranges, 0, FALSE, FALSE, FALSE, revprops,
-                                  &OnLogEntry, &search, client.Context(), pool));
+    Error error = session.client->Connections().Ask(
+        session.LockUrl(), [&](svn_ra_session_t* connection, apr_pool_t* pool) -> svn_error_t* {
+            search.revision = 0;
+            svn_revnum_t latest = 0;
+            SVN_ERR(svn_ra_get_latest_revnum(connection, &latest, pool));
+            if (latest <= record.base) return SVN_NO_ERROR;
+            apr_array_header_t* everywhere = apr_array_make(pool, 1, sizeof(const char*));
+            APR_ARRAY_PUSH(everywhere, const char*) = "";
+            apr_array_header_t* revprops = apr_array_make(pool, 1, sizeof(const char*));
+            APR_ARRAY_PUSH(revprops, const char*) = SubmitRecord::kRevisionProperty;
+            return svn_ra_get_log2(connection, everywhere, record.base + 1, latest, 0, FALSE, FALSE, FALSE, revprops,
+                                   &OnLogEntry, &search, pool);
+        });
     revision = search.revision;
     return error;
 }

@@ -3,6 +3,7 @@
 #include "subversion/SvnSubmit.h"
 
 #include "subversion/SvnLock.h"
+#include "subversion/SvnLockListing.h"
 #include "subversion/SvnOutcome.h"
 #include "subversion/SvnReplica.h"
 #include "subversion/SvnSession.h"
@@ -24,8 +25,15 @@ struct Leftovers {
 bool FindLeftovers(Session& session, Call& call, const FileList& files, bool landed, Leftovers& left,
                    ServerResult& failure)
 {
-    const WalkResult after =
-        landed ? RemoteWalk(session, call, files) : WalkStatus(*session.client, session.workingCopy, files, false);
+    // The working copy tells which tokens it kept; one lock listing which locks the server kept.
+    WalkResult after = WalkStatus(*session.client, session.workingCopy, files, false);
+    if (!after.error && landed) {
+        LockListing locks = ListLocks(*session.client, session.LockUrl(), session.workingCopy);
+        if (locks.error)
+            after.error = std::move(locks.error);
+        else
+            ApplyLocks(locks, files, after.nodes);
+    }
     if (after.error) {
         failure = Failure(session, call, after.error);
         return false;

@@ -1,0 +1,86 @@
+#include "subversion/KeptConnections.h"
+
+#include <apr_errno.h>
+#include <svn_error_codes.h>
+
+namespace standin::svn {
+
+bool ConnectionLost(const Error& error)
+{
+    return error.Has(SVN_ERR_RA_SVN_CONNECTION_CLOSED) || error.Has(SVN_ERR_RA_SVN_IO_ERROR) ||
+           error.Has(APR_ECONNRESET) || error.Has(APR_EPIPE) || error.Has(APR_ECONNABORTED);
+}
+
+KeptConnections::KeptConnections(svn_client_ctx_t* context, apr_pool_t* parent, MayRetry mayRetry)
+    : m_context(context), m_parent(parent), m_mayRetry(std::move(mayRetry))
+{
+}
+
+KeptConnections::~KeptConnections()
+{
+    CloseAll();
+}
+
+void KeptConnections::CloseAll()
+{
+    m_kept.clear();
+}
+
+void KeptConnections::SetKeeping(bool keep)
+{
+    m_keeping = keep;
+}
+
+Error KeptConnections::Open(const std::string& url, Connection& connection)
+{
+    auto pool = std::make_unique<Pool>(m_parent);
+    ++m_opened;
+    svn_ra_session_t* session = nullptr;
+    Error error;
+    {
+        Pool scratch(pool->Get());
+        error = Error(svn_client_open_ra_session2(&session, url.c_str(), nullptr, m_context, *pool, scratch));
+    }
+    if (error) return error;
+    connection.pool = std::move(pool);
+    connection.session = session;
+    return error;
+}
+
+Error KeptConnections::AskOn(Connection& connection, const Question& question)
+{
+    Pool pool(connection.pool->Get());
+    return Error(question(connection.session, pool));
+}
+
+Error KeptConnections::AskKept(const std::string& url, const Question& question, bool& reused)
+{
+    auto found = m_kept.find(url);
+    reused = found != m_kept.end();
+    if (!reused) {
+        Connection opened;
+        Error error = Open(url, opened);
+        if (error) return error;
+        found = m_kept.emplace(url, std::move(opened)).first;
+    }
+    Error error = AskOn(found->second, question);
+    if (ConnectionLost(error)) m_kept.erase(found);
+    return error;
+}
+
+Error KeptConnections::Ask(const std::string& url, const Question& question)
+{
+    if (!m_keeping) {
+        Connection own;
+        Error error = Open(url, own);
+        return error ? std::move(error) : AskOn(own, question);
+    }
+    bool reused = false;
+    Error error = AskKept(url, question, reused);
+    // A fresh connection's failure, or one the caller gave up on, is the answer; a kept one that
+    // was gone has been dropped, and the question goes over a new one.
+    if (!error || !reused || !ConnectionLost(error) || !m_mayRetry()) return error;
+    return AskKept(url, question, reused);
+}
+
+} // namespace standin::svn

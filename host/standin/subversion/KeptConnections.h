@@ -1,0 +1,66 @@
+// KeptConnections: a client's open connection to each server it asks things directly (locks,
+// the log, the head revision), kept between operations so that a question costs one round trip
+// instead of a connection, a greeting and a login each time.
+//
+// A kept connection the server closed while it sat idle (a restart, the end of a keep-alive, a
+// deadline that broke it off) is found out by the next question, which is then asked once more on
+// a new connection: the user never hears of it. Keeping is switched off while another call to the
+// same server runs (whose deadline may break the connections open when it began): questions then
+// go over a connection of their own, closed after them.
+#pragma once
+
+#include "subversion/SvnError.h"
+#include "subversion/SvnPool.h"
+
+#include <svn_client.h>
+#include <svn_ra.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace standin::svn {
+
+class KeptConnections {
+public:
+    using Question = std::function<svn_error_t*(svn_ra_session_t* connection, apr_pool_t* pool)>;
+    // Whether to ask again after failure: false once the call was cancelled or ran out of time.
+    using MayRetry = std::function<bool()>;
+
+    KeptConnections(svn_client_ctx_t* context, apr_pool_t* parent, MayRetry mayRetry);
+    ~KeptConnections();
+    KeptConnections(const KeptConnections&) = delete;
+    KeptConnections& operator=(const KeptConnections&) = delete;
+
+    // Asks question on the connection to url (a repository URL, the connection's anchor).
+    Error Ask(const std::string& url, const Question& question);
+    void SetKeeping(bool keep);
+    bool Keeping() const { return m_keeping; }
+    // Closes every kept connection.
+    void CloseAll();
+    // Connections opened so far, kept or not.
+    int Opened() const { return m_opened; }
+
+private:
+    struct Connection {
+        std::unique_ptr<Pool> pool;
+        svn_ra_session_t* session = nullptr;
+    };
+
+    Error Open(const std::string& url, Connection& connection);
+    static Error AskOn(Connection& connection, const Question& question);
+    Error AskKept(const std::string& url, const Question& question, bool& reused);
+
+    svn_client_ctx_t* m_context;
+    apr_pool_t* m_parent;
+    MayRetry m_mayRetry;
+    std::map<std::string, Connection> m_kept;
+    bool m_keeping = true;
+    int m_opened = 0;
+};
+
+// Whether error says the connection was gone before an answer came (closed, reset, broken pipe).
+bool ConnectionLost(const Error& error);
+
+} // namespace standin::svn
