@@ -34,6 +34,8 @@ constexpr const char* kLamp = "props/lamp.qor";
 constexpr const char* kAwkward = "props/Stühle & Tische/chair @2x #1 ÉTÉ.qor";
 constexpr auto kShortDeadline = std::chrono::milliseconds(2000);
 constexpr auto kSanityBound = std::chrono::seconds(20);
+// Past Apache's default KeepAliveTimeout (5 s), after which it closes an idle connection.
+constexpr auto kBeyondKeepAlive = std::chrono::milliseconds(5500);
 
 bool IsWritable(const std::string& file)
 {
@@ -148,6 +150,32 @@ TEST_P(TransportContractTest, AnAwkwardlyNamedAssetGoesThroughAddCheckOutRevertD
     EXPECT_GT(removed.revision, first.revision);
     ASSERT_EQ(sandbox.Update(kAlice), "");
     EXPECT_FALSE(std::filesystem::exists(added));
+}
+
+// The backend keeps its connections between operations; by the next one the server may have closed
+// them (a restart; Apache ending an idle keep-alive). The next submit, which asks the kept
+// connection for the locks it left, goes through and tells nothing of it.
+TEST_P(TransportContractTest, ASubmitAfterTheServerClosedTheKeptConnectionIsToldAsDone)
+{
+    if (WithoutServer()) GTEST_SKIP() << "no connection to keep";
+    long revision = 0;
+    const auto submit = [&](const std::string& text) {
+        EXPECT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+        Write(AlicePath(kHero), text);
+        const standin::ChangeListResult submitted = backend.Submit(alice, "");
+        EXPECT_EQ(submitted.code, 0) << submitted.text;
+        EXPECT_EQ(submitted.text, "");
+        EXPECT_GT(submitted.revision, revision);
+        revision = submitted.revision;
+        EXPECT_EQ(WordOf(alice, AlicePath(kHero)), 0u) << "submitted, lock released, at the head revision";
+    };
+    submit("hero 2");
+    std::string error;
+    ASSERT_TRUE(sandbox.Server().Restart(error)) << error;
+    submit("hero 3");
+    if (GetParam() != Transport::kHttps) return;
+    std::this_thread::sleep_for(kBeyondKeepAlive);
+    submit("hero 4");
 }
 
 TEST_P(TransportContractTest, APasswordChangedOnTheServerEndsTheSessionUntilTheNewOneIsGiven)
