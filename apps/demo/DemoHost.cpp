@@ -364,7 +364,10 @@ bool DemoHost::FreezeServer(bool frozen)
 
 bool DemoHost::ChangeServerPassword(const std::string& password)
 {
-    return m_server && m_server->SetPassword(m_user, password);
+    // A connection that logged in before the change stays logged in; restarting the server ends
+    // them, as an administrator who changes a password to shut a session out does.
+    std::string error;
+    return m_server && m_server->SetPassword(m_user, password) && m_server->Restart(error);
 }
 
 standin::ChangeListResult DemoHost::Submit(const std::string& changeList)

@@ -177,8 +177,8 @@ public:
     // Stops (SIGSTOP) or resumes the demo's own server, as a server that accepts connections and never
     // answers; resumed, until the host sees it answer again. False without an own server.
     bool FreezeServer(bool frozen);
-    // Changes the user's password on the demo's own server: the server rejects the session's at
-    // the next connection. False without an own server.
+    // Changes the user's password on the demo's own server and restarts it: the server rejects the
+    // session's at the next operation. False without an own server.
     bool ChangeServerPassword(const std::string& password);
     // The status words of working-copy files (relative paths) as another user sees them from their
     // own working copy of the sample project.

@@ -11,7 +11,11 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QTextEdit>
+
+#include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -146,6 +150,19 @@ void FlowFixture::ExpectStates(const std::vector<std::string>& files, const File
 {
     for (const std::string& file : files)
         EXPECT_EQ(StateOf(file), expected) << file;
+}
+
+void FlowFixture::ExpectStatesOnceSettled(const std::vector<std::string>& files, const FileState& expected)
+{
+    constexpr auto kSettleWithin = std::chrono::seconds(20);
+    const auto giveUp = std::chrono::steady_clock::now() + kSettleWithin;
+    const auto settled = [&] {
+        return std::all_of(files.begin(), files.end(),
+                           [&](const std::string& file) { return StateOf(file) == expected; });
+    };
+    while (!settled() && std::chrono::steady_clock::now() < giveUp)
+        QTest::qWait(100);
+    ExpectStates(files, expected);
 }
 
 std::string FlowFixture::ContentOf(const std::string& file)

@@ -71,7 +71,7 @@ TEST_P(ServerTroubleTest, CancelInTheProgressBoxOfAStoppedServerVetoesTheSaveAnd
         << "the failure report does not wait for the server the user gave up on";
     EXPECT_EQ(Modal().Seen()[2].title, "Check Out Before Saving");
     ResumeServer();
-    ExpectStates(FilesOf(asset), {true, true, 0, ""});
+    ExpectStatesOnceSettled(FilesOf(asset), {true, true, 0, ""});
 
     // Once the server answers again, the next operation goes through.
     const standin::WorkerBackend& worker = Worker();
@@ -100,7 +100,7 @@ TEST_P(ServerTroubleTest, AStoppedServerMeetsTheDeadlineWithItsUrlInTheCheckOutE
     EXPECT_TRUE(Modal().Seen()[1].detailedText.contains(QString::fromStdString(Sandbox().Url())))
         << Modal().Seen()[1].detailedText.toStdString();
     ResumeServer();
-    ExpectStates({asset->GetAssetFile()}, {true, true, 0, ""});
+    ExpectStatesOnceSettled({asset->GetAssetFile()}, {true, true, 0, ""});
 }
 
 TEST_P(ServerTroubleTest, AQueryFromAThreadOfItsOwnWaitsForAStoppedServerWithoutAWindow)

@@ -44,6 +44,7 @@ Error KeptConnections::Open(const std::string& url, Connection& connection)
     if (error) return error;
     connection.pool = std::move(pool);
     connection.session = session;
+    connection.opened = std::chrono::steady_clock::now();
     return error;
 }
 
@@ -56,6 +57,10 @@ Error KeptConnections::AskOn(Connection& connection, const Question& question)
 Error KeptConnections::AskKept(const std::string& url, const Question& question, bool& reused)
 {
     auto found = m_kept.find(url);
+    if (found != m_kept.end() && std::chrono::steady_clock::now() - found->second.opened >= m_life) {
+        m_kept.erase(found);
+        found = m_kept.end();
+    }
     reused = found != m_kept.end();
     if (!reused) {
         Connection opened;
@@ -68,7 +73,7 @@ Error KeptConnections::AskKept(const std::string& url, const Question& question,
     return error;
 }
 
-Error KeptConnections::Ask(const std::string& url, const Question& question)
+Error KeptConnections::Ask(const std::string& url, const Question& question, const std::function<bool()>& repeatable)
 {
     if (!m_keeping) {
         Connection own;
@@ -79,7 +84,7 @@ Error KeptConnections::Ask(const std::string& url, const Question& question)
     Error error = AskKept(url, question, reused);
     // A fresh connection's failure, or one the caller gave up on, is the answer; a kept one that
     // was gone has been dropped, and the question goes over a new one.
-    if (!error || !reused || !ConnectionLost(error) || !m_mayRetry()) return error;
+    if (!error || !reused || !ConnectionLost(error) || !m_mayRetry() || (repeatable && !repeatable())) return error;
     return AskKept(url, question, reused);
 }
 

@@ -15,6 +15,7 @@
 #include <svn_client.h>
 #include <svn_ra.h>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -33,9 +34,13 @@ public:
     KeptConnections(const KeptConnections&) = delete;
     KeptConnections& operator=(const KeptConnections&) = delete;
 
-    // Asks question on the connection to url (a repository URL, the connection's anchor).
-    Error Ask(const std::string& url, const Question& question);
+    // Asks question on the connection to url (a repository URL, the connection's anchor). A
+    // question that changes something is asked again only while repeatable says that none of it
+    // was answered.
+    Error Ask(const std::string& url, const Question& question, const std::function<bool()>& repeatable = {});
     void SetKeeping(bool keep);
+    // A kept connection older than life is closed instead of used.
+    void SetLife(std::chrono::steady_clock::duration life) { m_life = life; }
     bool Keeping() const { return m_keeping; }
     // Closes every kept connection.
     void CloseAll();
@@ -46,6 +51,7 @@ private:
     struct Connection {
         std::unique_ptr<Pool> pool;
         svn_ra_session_t* session = nullptr;
+        std::chrono::steady_clock::time_point opened;
     };
 
     Error Open(const std::string& url, Connection& connection);
@@ -57,6 +63,7 @@ private:
     MayRetry m_mayRetry;
     std::map<std::string, Connection> m_kept;
     bool m_keeping = true;
+    std::chrono::steady_clock::duration m_life = std::chrono::steady_clock::duration::max();
     int m_opened = 0;
 };
 

@@ -86,7 +86,8 @@ LoginResult SvnBackend::OpenSession(const Credentials& credentials)
 {
     Call call(*this);
     std::unique_ptr<svn::Session> session;
-    LoginResult result = svn::Login(call.Context(), credentials, {m_configFolder, m_lockServer, m_lifetime}, session);
+    LoginResult result =
+        svn::Login(call.Context(), credentials, {m_configFolder, m_lockServer, m_lifetime, m_connectionLife}, session);
     if (!session) return result;
     result.session = m_nextSession++;
     session->expiry = m_watch->Arm(session->expiresAt, [this, id = result.session] { DropExpiredClient(id); });
@@ -107,6 +108,13 @@ bool SvnBackend::IsSessionOpen(SessionId session)
 {
     const auto found = m_sessions.find(session);
     return found != m_sessions.end() && found->second->Alive();
+}
+
+void SvnBackend::SetConnectionLife(std::chrono::milliseconds life)
+{
+    m_connectionLife = life;
+    for (auto& entry : m_sessions)
+        if (entry.second->client) entry.second->client->Connections().SetLife(life);
 }
 
 void SvnBackend::DropEndedClients()

@@ -13,10 +13,11 @@
 // Every operation ends within SetDeadline (30 s by default): past it, the operation's connections
 // to the server are broken off, so that even a server that accepted the connection and never
 // answers cannot hold it. A server whose certificate is not trusted is told as that, with the
-// certificate, never as a refused password. Sessions last SetSessionLifetime (12 hours by default); after it, and as
-// soon as the server rejects the password, every operation answers -34 until a new session is opened. The password is
-// kept in memory only and wiped when its session ends (closed, replaced, expired, refused), with every pool of
-// Subversion's that held a copy.
+// certificate, never as a refused password. A session keeps its connections to the server between
+// operations, each for SetConnectionLife (2 minutes by default). Sessions last SetSessionLifetime (12 hours by
+// default); after it, and as soon as the server rejects the password, every operation answers -34 until a new session
+// is opened. The password is kept in memory only and wiped when its session ends (closed, replaced, expired, refused),
+// with every pool of Subversion's that held a copy.
 //
 // The comment of a lock names the working copy by an id kept in its administrative area, never by
 // its local path. A file whose name is not UTF-8 (which Subversion cannot convert) is left out of
@@ -71,6 +72,9 @@ public:
     // How long a lock request abandoned without its answer may still land on the server (a
     // replica's proxy or a thawed server may deliver it late).
     static constexpr std::chrono::minutes kAbandonedLockWatch{10};
+    // How long a connection kept between operations is used: a new one logs in again, so that a
+    // password or access rules changed on the server reach a running session within this time.
+    static constexpr std::chrono::seconds kDefaultConnectionLife{120};
 
     SvnBackend();
     ~SvnBackend() override;
@@ -79,6 +83,8 @@ public:
 
     // For sessions opened from now on.
     void SetSessionLifetime(std::chrono::milliseconds lifetime) { m_lifetime = lifetime; }
+    // For the sessions open now and opened from now on.
+    void SetConnectionLife(std::chrono::milliseconds life);
     // How long one operation may wait for the server before it is cancelled.
     void SetDeadline(std::chrono::milliseconds deadline) { m_deadline = deadline; }
     // Subversion's configuration folder for sessions opened from now on; "" (the default) reads the
@@ -139,6 +145,7 @@ private:
     std::map<SessionId, std::unique_ptr<svn::Session>> m_sessions;
     SessionId m_nextSession = 1;
     std::chrono::milliseconds m_lifetime = kDefaultSessionLifetime;
+    std::chrono::milliseconds m_connectionLife = kDefaultConnectionLife;
     std::chrono::milliseconds m_deadline = kDefaultDeadline;
     std::string m_configFolder;
     std::string m_lockServer;

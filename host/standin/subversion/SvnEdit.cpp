@@ -9,6 +9,8 @@
 #include "subversion/SvnSession.h"
 #include "subversion/SvnUndo.h"
 
+#include <unordered_map>
+
 namespace standin::svn {
 
 namespace {
@@ -54,7 +56,13 @@ ServerResult Edit(Session& session, Call& call, const FileList& files, const std
 
     // Subversion locks what it can and reports each refusal as a notification; all or nothing
     // here, so what this call did lock is released again when anything was refused.
-    const LockRequest request = Lock(session, call, toLock);
+    std::unordered_map<std::string, long> bases;
+    for (std::size_t i = 0; i < plan.paths.size(); ++i)
+        bases.emplace(plan.paths[i], plan.walk.nodes[i].revision);
+    std::vector<long> revisions;
+    for (const std::string& path : toLock)
+        revisions.push_back(bases[path]);
+    const LockRequest request = Lock(session, call, toLock, revisions);
     if (request.failure.Failed()) return UndoLocks(session, call, request.locked, request.failure);
     if (!request.refused.empty() || request.locked.size() != toLock.size()) {
         std::string refusals = DescribeRefusals(session, call, request.refused, request.reasons);

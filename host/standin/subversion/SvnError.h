@@ -21,6 +21,13 @@ public:
     apr_status_t Code() const { return m_error ? m_error->apr_err : 0; }
     // True when code appears anywhere in the chain.
     bool Has(apr_status_t code) const;
+    // Hands the chain to the caller (a callback returning it to Subversion).
+    svn_error_t* Release()
+    {
+        svn_error_t* error = m_error;
+        m_error = nullptr;
+        return error;
+    }
     // The messages of the chain joined by ": ", without repeats, on one line.
     std::string Text() const;
 

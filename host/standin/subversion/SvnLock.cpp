@@ -1,5 +1,6 @@
 #include "subversion/SvnLock.h"
 
+#include "subversion/LockTokens.h"
 #include "subversion/SvnBackend.h"
 #include "subversion/SvnCall.h"
 #include "subversion/SvnError.h"
@@ -9,6 +10,11 @@
 #include "subversion/SvnStatusWalk.h"
 
 #include "revisioncontrol/OperationScope.h"
+
+#include <svn_hash.h>
+#include <svn_ra.h>
+
+#include <apr_strings.h>
 
 #include <algorithm>
 #include <chrono>
@@ -27,7 +33,8 @@ std::string LockRefusal(const svn_error_t* error)
 }
 
 // A request abandoned before its answer came may still be carried out (a replica forwards it to
-// its master, which may be slow): such locks are released when they show up.
+// its master, which may be slow; a frozen server takes what a kept connection wrote once it wakes):
+// such locks are released when they show up.
 void WatchAbandoned(Session& session, const FileList& files, LockRequest& request)
 {
     FileList pending;
@@ -44,35 +51,73 @@ void WatchAbandoned(Session& session, const FileList& files, LockRequest& reques
                                 Lines(pending);
 }
 
+// The server's answers to a lock request, file by file; a lock taken is kept in the working copy
+// as Subversion's own client keeps it.
+struct LockAnswers {
+    Session& session;
+    LockRequest& request;
+    bool any = false;
+};
+
+svn_error_t* OnLockAnswer(void* baton, const char* path, svn_boolean_t, const svn_lock_t* lock, svn_error_t* refusal,
+                          apr_pool_t*)
+{
+    auto& answers = *static_cast<LockAnswers*>(baton);
+    answers.any = true;
+    Session& session = answers.session;
+    const std::string file = session.workingCopy + "/" + path;
+    if (refusal || !lock) {
+        answers.request.refused.push_back(file);
+        answers.request.reasons.push_back(refusal ? LockRefusal(refusal) : std::string("no lock came back"));
+        return SVN_NO_ERROR;
+    }
+    Error kept = KeepToken(*session.client, file, *lock);
+    if (kept) return kept.Release();
+    answers.request.locked.push_back(file);
+    return SVN_NO_ERROR;
+}
+
+// The file's path below the working copy's root, as a request to the lock URL names it.
+std::string Below(const Session& session, const std::string& file)
+{
+    return file.substr(session.workingCopy.size() + 1);
+}
+
 } // namespace
 
-LockRequest Lock(Session& session, Call& call, const FileList& files)
+LockRequest Lock(Session& session, Call& call, const FileList& files, const std::vector<long>& revisions)
 {
     LockRequest request;
-    bool unanswered = false;
-    {
-        Client::NotifyScope scope(*session.client, [&request](const svn_wc_notify_t& notify) {
-            if (notify.action == svn_wc_notify_locked) {
-                request.locked.push_back(notify.path);
-            } else if (notify.action == svn_wc_notify_failed_lock) {
-                request.refused.push_back(notify.path);
-                request.reasons.push_back(LockRefusal(notify.err));
+    ReleaseAbandonedLocks(session);
+    Client& client = *session.client;
+    const std::string comment = session.LockComment();
+    LockAnswers answers{session, request, {}};
+    const Error error = client.Connections().Ask(
+        session.LockUrl(),
+        [&](svn_ra_session_t* connection, apr_pool_t* pool) {
+            // Each file at its base revision: the server refuses a lock of a file changed since.
+            apr_hash_t* targets = apr_hash_make(pool);
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                auto* revision = static_cast<svn_revnum_t*>(apr_palloc(pool, sizeof(svn_revnum_t)));
+                *revision = revisions[i];
+                svn_hash_sets(targets, apr_pstrdup(pool, Below(session, files[i]).c_str()), revision);
             }
-        });
-        ReleaseAbandonedLocks(session);
-        Pool pool(session.client->PoolHandle());
-        const Error error(svn_client_lock(Client::Targets(files, pool), session.LockComment().c_str(), FALSE,
-                                          session.client->Context(), pool));
-        unanswered = error && (error.Has(SVN_ERR_CANCELLED) || call.DeadlinePassed() || OperationScope::Cancelled());
-        // A file locked now is no longer waiting for an earlier request of this copy.
-        for (const std::string& path : request.locked)
-            session.abandonedLocks.erase(path);
-        if (error) request.failure = Failure(session, call, error);
+            return svn_ra_lock(connection, targets, comment.c_str(), FALSE, &OnLockAnswer, &answers, pool);
+        },
+        [&answers] { return !answers.any; });
+    // A file locked now is no longer waiting for an earlier request of this copy.
+    for (const std::string& path : request.locked)
+        session.abandonedLocks.erase(path);
+    if (error) {
+        request.failure = Failure(session, call, error);
+        if (error.Has(SVN_ERR_CANCELLED) || call.DeadlinePassed() || OperationScope::Cancelled())
+            WatchAbandoned(session, files, request);
     }
-    if (unanswered) WatchAbandoned(session, files, request);
     return request;
 }
 
+// A connection of its own, not the kept one: a request written to a kept connection of a server
+// that is frozen is carried out when it wakes, after the user was told the locks are still held.
 ServerResult Unlock(Session& session, const Call& call, const FileList& files, bool ownLockWithoutToken)
 {
     std::string refusals;

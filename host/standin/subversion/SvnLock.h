@@ -18,9 +18,11 @@ struct LockRequest {
     std::vector<std::string> reasons; // per refused file
     ServerResult failure;             // the request as a whole failed
 };
-// Locks files with the session's lock comment. A request abandoned before its answer came
-// (deadline, Cancel) is watched for the locks it may still take (Session::abandonedLocks).
-LockRequest Lock(Session& session, Call& call, const FileList& files);
+// Locks files, each at its base revision (revisions, in the same order), with the session's lock
+// comment, over the session's kept connection to its lock server. A request abandoned before its
+// answer came (deadline, Cancel) is watched for the locks it may still take
+// (Session::abandonedLocks).
+LockRequest Lock(Session& session, Call& call, const FileList& files, const std::vector<long>& revisions);
 // ownLockWithoutToken: the files are locked by this user, but this copy holds no token for them.
 ServerResult Unlock(Session& session, const Call& call, const FileList& files, bool ownLockWithoutToken = false);
 // One line per refused file: the server's reason, or that the lock is this user's elsewhere.

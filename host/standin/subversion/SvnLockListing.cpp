@@ -1,5 +1,7 @@
 #include "subversion/SvnLockListing.h"
 
+#include "subversion/LockTokens.h"
+
 #include <svn_dirent_uri.h>
 #include <svn_hash.h>
 #include <svn_ra.h>
@@ -38,23 +40,11 @@ LockListing ListLocks(Client& client, const std::string& lockRootUrl, const std:
 
 bool AdoptLock(Client& client, const std::string& file, const LockInfo& lock, std::string& error)
 {
-    Pool pool(client.PoolHandle());
-    svn_lock_t* entry = svn_lock_create(pool);
-    entry->token = apr_pstrdup(pool, lock.token.c_str());
-    entry->owner = apr_pstrdup(pool, lock.owner.c_str());
-    entry->comment = apr_pstrdup(pool, lock.comment.c_str());
-    // Writing a token needs the folder's write lock, which only the access-baton calls take.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    svn_wc_adm_access_t* access = nullptr;
-    Error failed(
-        svn_wc_adm_open3(&access, nullptr, svn_dirent_dirname(file.c_str(), pool), TRUE, 0, nullptr, nullptr, pool));
-    if (!failed) {
-        failed = Error(svn_wc_add_lock(file.c_str(), entry, access, pool));
-        Error closed(svn_wc_adm_close2(access, pool));
-        if (!failed) failed = std::move(closed);
-    }
-#pragma GCC diagnostic pop
+    svn_lock_t entry{};
+    entry.token = lock.token.c_str();
+    entry.owner = lock.owner.c_str();
+    entry.comment = lock.comment.c_str();
+    const Error failed = KeepToken(client, file, entry);
     if (failed) error = failed.Text();
     return !failed;
 }

@@ -28,6 +28,7 @@ struct LoginSettings {
     std::string configFolder; // "" for the user's own
     std::string lockServer;   // "" for the master a replica records
     std::chrono::milliseconds lifetime;
+    std::chrono::milliseconds connectionLife;
 };
 // Opens a session for credentials within call; on success opened holds it, neither numbered nor
 // watched for its expiry yet.
