@@ -227,6 +227,8 @@ TEST_P(PasswordTraceTest, ASessionThatEndedLeavesNoCopyOfItsPasswordInTheHeap)
         break;
     case Ending::kServerChangedPassword:
         ReopenWith(needle);
+        // The kept connection logged in with the old password: renewed at once here.
+        Subversion().SetConnectionLife(std::chrono::milliseconds(0));
         ASSERT_TRUE(GivePasswordToServer(Sandbox().Server().PasswordFile(), kUser, other));
         EXPECT_EQ(AskServer(), qor4::kResultSessionExpired);
         break;

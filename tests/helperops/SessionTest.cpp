@@ -189,6 +189,8 @@ TEST_P(SessionGoneTest, TheSessionTextNamesTheUserAndTheServer)
         break;
     }
     case Gone::kPasswordChangedOnServer:
+        // The kept connection logged in with the old password: renewed at once here.
+        Subversion().SetConnectionLife(std::chrono::milliseconds(0));
         Sandbox().SetPassword(kUser, kPassword);
         break;
     }

@@ -154,14 +154,20 @@ void FlowFixture::ExpectStates(const std::vector<std::string>& files, const File
 
 void FlowFixture::ExpectStatesOnceSettled(const std::vector<std::string>& files, const FileState& expected)
 {
+    // A late request lands within moments of the server's waking; the state must then hold a while.
     constexpr auto kSettleWithin = std::chrono::seconds(20);
+    constexpr int kStableChecks = 4;
+    constexpr int kCheckIntervalMs = 200;
     const auto giveUp = std::chrono::steady_clock::now() + kSettleWithin;
     const auto settled = [&] {
         return std::all_of(files.begin(), files.end(),
                            [&](const std::string& file) { return StateOf(file) == expected; });
     };
-    while (!settled() && std::chrono::steady_clock::now() < giveUp)
-        QTest::qWait(100);
+    int stable = 0;
+    while (stable < kStableChecks && std::chrono::steady_clock::now() < giveUp) {
+        stable = settled() ? stable + 1 : 0;
+        QTest::qWait(kCheckIntervalMs);
+    }
     ExpectStates(files, expected);
 }
 

@@ -83,8 +83,8 @@ protected:
     FileState StateOf(const std::string& file);
     // Every file is in the expected state.
     void ExpectStates(const std::vector<std::string>& files, const FileState& expected);
-    // The same once the server answers again after a stop: a lock request the stopped server
-    // received comes into force when it wakes, and the next operations release it.
+    // The same once the server answers again after a stop, and for a while: a lock request the
+    // stopped server received comes into force when it wakes, and the next operations release it.
     void ExpectStatesOnceSettled(const std::vector<std::string>& files, const FileState& expected);
     static std::string ContentOf(const std::string& file);
 

@@ -152,6 +152,27 @@ TEST_P(TransportContractTest, AnAwkwardlyNamedAssetGoesThroughAddCheckOutRevertD
     EXPECT_FALSE(std::filesystem::exists(added));
 }
 
+// A status with the server tells what the repository changed after each file's base revision: the
+// file itself, or a folder above it deleted; a file it did not change is at the head revision.
+TEST_P(TransportContractTest, StatusTellsWhatTheRepositoryChangedSinceEachFilesBase)
+{
+    ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
+    Write(BobPath(kLamp), "lamp 2");
+    ASSERT_GT(backend.Submit(bob, "").revision, 0);
+    EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), fs::kNotAtHead);
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), 0u) << "changed elsewhere only";
+    EXPECT_EQ(WordOf(bob, BobPath(kLamp)), 0u) << "bob's own copy has the change";
+
+    const QString folder = QString::fromStdString(sandbox.UrlOf(kBob) + "/chars");
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"rm", "-m", "chars retired", folder}), 0);
+    if (sandbox.Replica()) {
+        std::string unsynchronized;
+        ASSERT_TRUE(sandbox.Replica()->Synchronize(unsynchronized)) << unsynchronized;
+    }
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), fs::kNotAtHead) << "its folder was deleted";
+    EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), fs::kNotAtHead);
+}
+
 // The backend keeps its connections between operations; by the next one the server may have closed
 // them (a restart; Apache ending an idle keep-alive). The next submit, which asks the kept
 // connection for the locks it left, goes through and tells nothing of it.

@@ -126,10 +126,10 @@ LoginResult Login(Call& call, const Credentials& credentials, const LoginSetting
         result.text = found.problem;
         return result;
     }
-    // The connection stays open for the session's own questions.
+    // The connection, to the working copy's root, stays open for the session's own questions.
     client.Connections().SetKeeping(!call.Running().Shared());
     client.Connections().SetLife(settings.connectionLife);
-    Error error = client.Connections().Ask(found.server, [](svn_ra_session_t* connection, apr_pool_t* scratch) {
+    Error error = client.Connections().Ask(found.url, [](svn_ra_session_t* connection, apr_pool_t* scratch) {
         svn_revnum_t head = 0;
         return svn_ra_get_latest_revnum(connection, &head, scratch);
     });

@@ -1,5 +1,6 @@
 #include "subversion/SvnReplica.h"
 
+#include "subversion/RepositoryChanges.h"
 #include "subversion/SvnBackend.h"
 #include "subversion/SvnCall.h"
 #include "subversion/SvnLockListing.h"
@@ -55,7 +56,7 @@ bool FindLockServer(Session& session, Call& call, const std::string& configured,
     KeptConnections& connections = session.client->Connections();
     std::string master = configured;
     std::string repositoryRoot;
-    Error error = connections.Ask(session.server, [&](svn_ra_session_t* connection, apr_pool_t* pool) -> svn_error_t* {
+    Error error = connections.Ask(session.rootUrl, [&](svn_ra_session_t* connection, apr_pool_t* pool) -> svn_error_t* {
         const char* root = nullptr;
         SVN_ERR(svn_ra_get_repos_root2(connection, &root, pool));
         repositoryRoot = root;
@@ -146,13 +147,26 @@ WalkResult RemoteWalk(Session& session, const Call& call, const FileList& files)
 {
     ReleaseAbandonedLocks(session);
     WalkResult walk;
+    bool logged = true;
     // A working copy that has a revision the replica has not received yet (its own commit, made
     // through the master) cannot be compared until svnsync has brought it.
     RetryWhileReplicaBehind(session, call, [&]() -> const Error& {
-        walk = WalkStatus(*session.client, session.workingCopy, files, true);
+        walk = WalkStatus(*session.client, session.workingCopy, files, false);
+        if (!walk.error) logged = MarkRepositoryChanges(session, files, walk.nodes, walk.error);
+        // Too far behind for a log: Subversion's status report of the tree, locks included.
+        if (!walk.error && !logged) walk = WalkStatus(*session.client, session.workingCopy, files, true);
         return walk.error;
     });
-    if (!walk.error) walk.error = LocksFromMaster(session, files, walk.nodes);
+    if (walk.error) return walk;
+    if (!session.lockRoot.empty()) {
+        walk.error = LocksFromMaster(session, files, walk.nodes);
+    } else if (logged) {
+        LockListing locks = ListLocks(*session.client, session.rootUrl, session.workingCopy);
+        if (locks.error)
+            walk.error = std::move(locks.error);
+        else
+            ApplyLocks(locks, files, walk.nodes);
+    }
     return walk;
 }
 
