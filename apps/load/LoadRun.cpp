@@ -5,6 +5,7 @@
 #include "LoadUser.h"
 
 #include "subversion/SvnBackend.h"
+#include "testkit/DelayRelay.h"
 #include "testkit/HttpsServer.h"
 #include "testkit/StartServer.h"
 
@@ -65,6 +66,7 @@ public:
             m_replica = std::move(replica.server);
         }
         if (!Seed(error)) return Fail(error);
+        if (!PutDistance(error)) return Fail(error);
         for (int i = 0; i < m_options.users; ++i)
             if (!m_server->CheckOut(UserName(i), WorkingCopy(i), error, UrlOf(i))) return Fail(error);
 
@@ -93,8 +95,9 @@ public:
         std::printf("%s", checked.table.c_str());
         for (const std::string& violation : checked.violations)
             std::printf("violation: %s\n", violation.c_str());
-        std::printf("%d users%s, %d assets, %.0f s. Faults:", m_options.users,
-                    m_replica ? " (every other one through a replica)" : "", m_options.assets, m_options.seconds);
+        std::printf("%d users%s, %d assets, %.0f s, %d ms round trip. Faults:", m_options.users,
+                    m_replica ? " (every other one through a replica)" : "", m_options.assets, m_options.seconds,
+                    m_options.rttMs);
         for (const std::string& event : m_events)
             std::printf(" %s;", event.c_str());
         std::printf("\n");
@@ -107,7 +110,27 @@ private:
         return m_folder.filePath(QString::fromStdString(name)).toStdString();
     }
     std::string WorkingCopy(int index) const { return Path("wc-" + UserName(index)); }
-    std::string UrlOf(int index) const { return m_replica && index % 2 == 0 ? m_replica->Url() : m_server->Url(); }
+    std::string UrlOf(int index) const
+    {
+        const bool throughReplica = m_replica && index % 2 == 0;
+        const std::string url = throughReplica ? m_replica->Url() : m_server->Url();
+        const std::unique_ptr<standin::DelayRelay>& relay = throughReplica ? m_replicaRelay : m_relay;
+        return relay ? relay->UrlThrough(url) : url;
+    }
+    // With a round trip asked for, the users' working copies and sessions go through relays (a
+    // replica's own forwarding to its master does not).
+    bool PutDistance(std::string& error)
+    {
+        if (m_options.rttMs <= 0) return true;
+        const auto eachWay = std::chrono::milliseconds(m_options.rttMs / 2);
+        m_relay = std::make_unique<standin::DelayRelay>("127.0.0.1", m_server->Port(), eachWay);
+        error = m_relay->Error();
+        if (error.empty() && m_replica) {
+            m_replicaRelay = std::make_unique<standin::DelayRelay>("127.0.0.1", m_replica->Port(), eachWay);
+            error = m_replicaRelay->Error();
+        }
+        return error.empty();
+    }
     std::string JournalOf(int index) const { return Path("journal-" + UserName(index) + ".tsv"); }
 
     int Fail(const std::string& why)
@@ -260,6 +283,8 @@ private:
     QTemporaryDir m_folder;
     std::unique_ptr<standin::RepositoryServer> m_server;
     std::unique_ptr<standin::HttpsServer> m_replica;
+    std::unique_ptr<standin::DelayRelay> m_relay;
+    std::unique_ptr<standin::DelayRelay> m_replicaRelay;
     std::map<int, pid_t> m_pids;
     std::vector<std::string> m_events;
 };

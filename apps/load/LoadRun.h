@@ -16,6 +16,7 @@ struct RunOptions {
     double seconds = 60;
     bool https = false;   // Apache with mod_dav_svn over TLS instead of svnserve
     bool replica = false; // a master and a replica, both Apache over TLS
+    int rttMs = 0;        // the users reach the servers through a relay with this round trip
     std::string program;  // this executable, to start the users with
 };
 

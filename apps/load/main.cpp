@@ -1,5 +1,5 @@
 // zrload: many users, faults mid-way, and a check that nothing was misreported.
-//   zrload [--users N] [--assets N] [--seconds S] [--https | --replica]     the run (scripts/load.sh)
+//   zrload [--users N] [--assets N] [--seconds S] [--https | --replica] [--rtt MS]   the run (scripts/load.sh)
 //   zrload --user NAME --url URL --working-copy PATH --journal FILE ...   one user (started by the run)
 #include "LoadRun.h"
 #include "LoadUser.h"
@@ -29,7 +29,9 @@ int main(int argc, char** argv)
     const QCommandLineOption replica("replica", "A master and a replica over TLS; every other user works through "
                                                 "the replica.");
     const QCommandLineOption configDir("config-dir", "Subversion's configuration folder (one user).", "path");
-    parser.addOptions({users, assets, seconds, user, url, workingCopy, journal, seed, https, replica, configDir});
+    const QCommandLineOption rtt("rtt", "The users reach the servers through a relay with this round trip (ms).", "ms",
+                                 "0");
+    parser.addOptions({users, assets, seconds, user, url, workingCopy, journal, seed, https, replica, configDir, rtt});
     parser.process(application);
 
     if (parser.isSet(user)) {
@@ -51,6 +53,7 @@ int main(int argc, char** argv)
     options.seconds = std::max(2.0, parser.value(seconds).toDouble());
     options.replica = parser.isSet(replica);
     options.https = parser.isSet(https) || options.replica;
+    options.rttMs = std::max(0, parser.value(rtt).toInt());
     options.program = QCoreApplication::applicationFilePath().toStdString();
     return load::RunLoad(options);
 }

@@ -33,7 +33,9 @@
 // SvnSubmit.cpp, SvnUpdate.cpp...; SvnChangeLists.h). A login is SvnLogin; its state svn::Session
 // (SvnSession.h) and a call's deadline svn::Call (SvnCall.h). How failures read is SvnOutcome, what
 // undoes a failed change SvnUndo; SvnReplica and SvnSettle are the replica's locks and the lost
-// submit.
+// submit. KeptConnections (the client's connections kept between operations) carries lock requests
+// (SvnLock, LockTokens), lock listings (SvnLockListing) and the log of repository changes
+// (RepositoryChanges).
 #pragma once
 
 #include "framework/ThreadAffinity.h"
