@@ -29,6 +29,9 @@ public:
     {
         // While this call still counts as running, so that the expiry watch leaves the clients alone.
         m_backend.DropEndedClients();
+        // A connection broken off in the middle of a request may still hold it (a client that sends
+        // it again on a new connection): none is kept past such a call.
+        if (m_call.Running().Broken()) m_backend.CloseKeptConnections();
         std::lock_guard<std::mutex> lock(m_backend.m_runningMutex);
         m_backend.m_running = nullptr;
     }
@@ -115,6 +118,12 @@ void SvnBackend::SetConnectionLife(std::chrono::milliseconds life)
     m_connectionLife = life;
     for (auto& entry : m_sessions)
         if (entry.second->client) entry.second->client->Connections().SetLife(life);
+}
+
+void SvnBackend::CloseKeptConnections()
+{
+    for (auto& entry : m_sessions)
+        if (entry.second->client) entry.second->client->Connections().CloseAll();
 }
 
 void SvnBackend::DropEndedClients()

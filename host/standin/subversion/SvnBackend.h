@@ -139,6 +139,7 @@ private:
     template <typename Result, typename Work> Result RouteChange(SessionId session, Work work);
     // Destroys the clients of sessions that ended (expired, password refused): the client's
     // destructor wipes the password and every pool that held a copy. Called as each call ends.
+    void CloseKeptConnections();
     void DropEndedClients();
     // On the deadline watch's thread, when the session's lifetime ends: the same for it, unless a
     // call runs (whose end does it).

@@ -25,6 +25,7 @@ struct Operation::State {
     bool shared = false;
     std::atomic<bool> deadlinePassed{false};
     std::atomic<bool> capPassed{false};
+    std::atomic<bool> broken{false};
     std::shared_ptr<ProgressMark> progress;
     std::chrono::milliseconds idle{0};
     DeadlineWatch::Clock::time_point cap;
@@ -43,8 +44,9 @@ struct Operation::State {
         return std::min(next, cap);
     }
 
-    void Break() const
+    void Break()
     {
+        broken = true;
         for (const std::string& server : servers)
             BreakConnections(server, before);
     }
@@ -108,6 +110,11 @@ void Operation::Break() const
 bool Operation::DeadlinePassed() const
 {
     return m_state && m_state->deadlinePassed;
+}
+
+bool Operation::Broken() const
+{
+    return m_state && m_state->broken;
 }
 
 bool Operation::Shared() const

@@ -34,6 +34,8 @@ public:
     bool DeadlinePassed() const;
     // The deadline passed at the cap, while the server still showed progress.
     bool CapPassed() const;
+    // Its connections were broken off (the deadline, or Interrupt).
+    bool Broken() const;
     // Another call to one of the servers was running when this one was armed: this call's deadline
     // then spares the connections that were open before it.
     bool Shared() const;
