@@ -5,6 +5,10 @@
 
 namespace standin::svn {
 
+namespace {
+constexpr const char* kKeptScheme = "svn://";
+} // namespace
+
 bool ConnectionLost(const Error& error)
 {
     return error.Has(SVN_ERR_RA_SVN_CONNECTION_CLOSED) || error.Has(SVN_ERR_RA_SVN_IO_ERROR) ||
@@ -75,7 +79,10 @@ Error KeptConnections::AskKept(const std::string& url, const Question& question,
 
 Error KeptConnections::Ask(const std::string& url, const Question& question, const std::function<bool()>& repeatable)
 {
-    if (!m_keeping) {
+    // Only svnserve's connections are kept. With a kept HTTP connection, operations against a
+    // stopped Apache went through now and then in the stopped-server tests under load, for a reason
+    // not yet found.
+    if (!m_keeping || url.rfind(kKeptScheme, 0) != 0) {
         Connection own;
         Error error = Open(url, own);
         return error ? std::move(error) : AskOn(own, question);
