@@ -38,7 +38,6 @@ void KeptConnections::SetKeeping(bool keep)
 Error KeptConnections::Open(const std::string& url, Connection& connection)
 {
     auto pool = std::make_unique<Pool>(m_parent);
-    ++m_opened;
     svn_ra_session_t* session = nullptr;
     Error error;
     {

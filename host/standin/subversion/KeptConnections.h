@@ -45,8 +45,6 @@ public:
     bool Keeping() const { return m_keeping; }
     // Closes every kept connection.
     void CloseAll();
-    // Connections opened so far, kept or not.
-    int Opened() const { return m_opened; }
 
 private:
     struct Connection {
@@ -65,7 +63,6 @@ private:
     std::map<std::string, Connection> m_kept;
     bool m_keeping = true;
     std::chrono::steady_clock::duration m_life = std::chrono::steady_clock::duration::max();
-    int m_opened = 0;
 };
 
 // Whether error says the connection was gone before an answer came (closed, reset, broken pipe).

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <set>
 
 namespace standin::svn {
 
@@ -56,6 +57,9 @@ void WatchAbandoned(Session& session, const FileList& files, LockRequest& reques
 struct LockAnswers {
     Session& session;
     LockRequest& request;
+    // The files asked for, by their path below the working copy's root: an answer naming any other
+    // path is the server's to keep, never followed into the file system.
+    std::set<std::string> asked;
     bool any = false;
 };
 
@@ -64,6 +68,7 @@ svn_error_t* OnLockAnswer(void* baton, const char* path, svn_boolean_t, const sv
 {
     auto& answers = *static_cast<LockAnswers*>(baton);
     answers.any = true;
+    if (!path || answers.asked.count(path) == 0) return SVN_NO_ERROR;
     Session& session = answers.session;
     const std::string file = session.workingCopy + "/" + path;
     if (refusal || !lock) {
@@ -91,7 +96,9 @@ LockRequest Lock(Session& session, Call& call, const FileList& files, const std:
     ReleaseAbandonedLocks(session);
     Client& client = *session.client;
     const std::string comment = session.LockComment();
-    LockAnswers answers{session, request, {}};
+    LockAnswers answers{session, request, {}, false};
+    for (const std::string& file : files)
+        answers.asked.insert(Below(session, file));
     const Error error = client.Connections().Ask(
         session.LockUrl(),
         [&](svn_ra_session_t* connection, apr_pool_t* pool) {
