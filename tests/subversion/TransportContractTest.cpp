@@ -287,6 +287,29 @@ TEST_P(TransportContractTest, AStoppedServerEndsAtTheDeadlineNamingItOrAtCancelA
     EXPECT_EQ(lamp, 0u);
 }
 
+// The revert's unlock reaches only a server that answered in that call: written to the kept
+// connection of a frozen server, it would be carried out when the server wakes, behind the user's
+// back.
+TEST_P(TransportContractTest, ARevertThatAFrozenServerNeverAnsweredReleasesNoLockWhenItWakes)
+{
+    if (WithoutServer()) GTEST_SKIP() << "file:// has no server to stop";
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+    backend.SetDeadline(kShortDeadline);
+    ASSERT_TRUE(sandbox.Server().Freeze(true));
+    const standin::ServerResult reverted = backend.Revert(alice, {AlicePath(kHero)});
+    ASSERT_TRUE(sandbox.Server().Freeze(false));
+    EXPECT_TRUE(reverted.Failed());
+    EXPECT_NE(reverted.text.find("did not answer"), std::string::npos) << reverted.text;
+
+    // Time for whatever reached the server to be carried out.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_NE(WordOf(bob, BobPath(kHero)) & fs::kLockedByOther, 0u) << "the lock alice was told she holds";
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)) & (fs::kLockedByMe | fs::kLockedByOther), fs::kLockedByMe);
+    ASSERT_TRUE(backend.Revert(alice, {AlicePath(kHero)}).Succeeded());
+    EXPECT_EQ(WordOf(bob, BobPath(kHero)), 0u);
+    EXPECT_FALSE(IsWritable(AlicePath(kHero)));
+}
+
 // The first answer of call that is no failure, retried while a server just started still turns
 // connections away.
 template <typename Call> auto OnceServerAnswers(Call call)

@@ -72,7 +72,9 @@ Error KeptConnections::AskKept(const std::string& url, const Question& question,
         found = m_kept.emplace(url, std::move(opened)).first;
     }
     Error error = AskOn(found->second, question);
-    if (ConnectionLost(error)) m_kept.erase(found);
+    // A failed question may leave its answer half read (a cancel, a callback's error): the
+    // connection's next question would read the rest as its own answer.
+    if (error) m_kept.erase(found);
     return error;
 }
 
@@ -92,6 +94,18 @@ Error KeptConnections::Ask(const std::string& url, const Question& question, con
     // was gone has been dropped, and the question goes over a new one.
     if (!error || !reused || !ConnectionLost(error) || !m_mayRetry() || (repeatable && !repeatable())) return error;
     return AskKept(url, question, reused);
+}
+
+Error KeptConnections::AskLive(const std::string& url, const Question& change, const std::function<bool()>& repeatable)
+{
+    if (m_keeping && m_kept.count(url) != 0) {
+        Error alive = Ask(url, [](svn_ra_session_t* connection, apr_pool_t* pool) {
+            svn_revnum_t latest = SVN_INVALID_REVNUM;
+            return svn_ra_get_latest_revnum(connection, &latest, pool);
+        });
+        if (alive) return alive;
+    }
+    return Ask(url, change, repeatable);
 }
 
 } // namespace standin::svn

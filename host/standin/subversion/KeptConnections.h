@@ -39,6 +39,10 @@ public:
     // question that changes something is asked again only while repeatable says that none of it
     // was answered.
     Error Ask(const std::string& url, const Question& question, const std::function<bool()>& repeatable = {});
+    // Asks change on a connection the server answered on in this call: a kept connection is first
+    // asked the head revision. A change written to the kept connection of a server that froze while
+    // it sat idle would be carried out when the server wakes, after the user was told it failed.
+    Error AskLive(const std::string& url, const Question& change, const std::function<bool()>& repeatable);
     void SetKeeping(bool keep);
     // A kept connection older than life is closed instead of used.
     void SetLife(std::chrono::steady_clock::duration life) { m_life = life; }

@@ -39,4 +39,14 @@ Error KeepToken(Client& client, const std::string& file, const svn_lock_t& lock)
     });
 }
 
+Error DropToken(Client& client, const std::string& file)
+{
+    return WithFolderLocked(client, file, [&](svn_wc_adm_access_t* access, apr_pool_t* pool) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        return svn_wc_remove_lock(file.c_str(), access, pool);
+#pragma GCC diagnostic pop
+    });
+}
+
 } // namespace standin::svn

@@ -88,6 +88,46 @@ std::string Below(const Session& session, const std::string& file)
     return file.substr(session.workingCopy.size() + 1);
 }
 
+// The server's answers to an unlock request, file by file.
+struct UnlockAnswers {
+    Session& session;
+    std::set<std::string> asked; // as in LockAnswers
+    std::string refusals;
+    bool any = false;
+};
+
+svn_error_t* OnUnlockAnswer(void* baton, const char* path, svn_boolean_t, const svn_lock_t*, svn_error_t* refusal,
+                            apr_pool_t*)
+{
+    auto& answers = *static_cast<UnlockAnswers*>(baton);
+    answers.any = true;
+    if (!path || answers.asked.count(path) == 0) return SVN_NO_ERROR;
+    const std::string file = answers.session.workingCopy + "/" + path;
+    if (refusal) answers.refusals += file + " - " + Error::TextOf(refusal) + "\n";
+    // As Subversion's own client does: a lock the server kept (another owner's now, or a hook
+    // refused its release) keeps its token; one it no longer has is forgotten here too.
+    if (refusal &&
+        (refusal->apr_err == SVN_ERR_FS_LOCK_OWNER_MISMATCH || refusal->apr_err == SVN_ERR_REPOS_HOOK_FAILURE))
+        return SVN_NO_ERROR;
+    return DropToken(*answers.session.client, file).Release();
+}
+
+// This user's locks that this copy holds no token for: Subversion's client asks the server for
+// the tokens first.
+ServerResult UnlockWithoutTokens(Session& session, const Call& call, const FileList& files)
+{
+    std::string refusals;
+    Client::NotifyScope scope(*session.client, [&](const svn_wc_notify_t& notify) {
+        if (notify.action == svn_wc_notify_failed_unlock)
+            refusals += std::string(notify.path) + " - " + Error::TextOf(notify.err) + "\n";
+    });
+    Pool pool(session.client->PoolHandle());
+    const Error error(svn_client_unlock(Client::Targets(files, pool), TRUE, session.client->Context(), pool));
+    if (error) return Failure(session, call, error);
+    if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
+    return {};
+}
+
 } // namespace
 
 LockRequest Lock(Session& session, Call& call, const FileList& files, const std::vector<long>& revisions)
@@ -123,20 +163,35 @@ LockRequest Lock(Session& session, Call& call, const FileList& files, const std:
     return request;
 }
 
-// A connection of its own, not the kept one: a request written to a kept connection of a server
-// that is frozen is carried out when it wakes, after the user was told the locks are still held.
 ServerResult Unlock(Session& session, const Call& call, const FileList& files, bool ownLockWithoutToken)
 {
-    std::string refusals;
-    Client::NotifyScope scope(*session.client, [&](const svn_wc_notify_t& notify) {
-        if (notify.action == svn_wc_notify_failed_unlock)
-            refusals += std::string(notify.path) + " - " + Error::TextOf(notify.err) + "\n";
-    });
-    Pool pool(session.client->PoolHandle());
-    const Error error(svn_client_unlock(Client::Targets(files, pool), ownLockWithoutToken ? TRUE : FALSE,
-                                        session.client->Context(), pool));
-    if (error) return Failure(session, call, error);
-    if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
+    if (ownLockWithoutToken) return UnlockWithoutTokens(session, call, files);
+    Client& client = *session.client;
+    WalkResult walk = WalkStatus(client, session.workingCopy, files, false);
+    if (walk.error) return Failure(session, call, walk.error);
+    UnlockAnswers answers{session, {}, {}, false};
+    Pool pool(client.PoolHandle());
+    apr_hash_t* tokens = apr_hash_make(pool);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!walk.nodes[i].localLock.Held()) {
+            answers.refusals += files[i] + " - is not locked in this working copy\n";
+            continue;
+        }
+        const std::string below = Below(session, files[i]);
+        answers.asked.insert(below);
+        svn_hash_sets(tokens, apr_pstrdup(pool, below.c_str()),
+                      apr_pstrdup(pool, walk.nodes[i].localLock.token.c_str()));
+    }
+    if (apr_hash_count(tokens) > 0) {
+        const Error error = client.Connections().AskLive(
+            session.LockUrl(),
+            [&](svn_ra_session_t* connection, apr_pool_t* scratch) {
+                return svn_ra_unlock(connection, tokens, FALSE, &OnUnlockAnswer, &answers, scratch);
+            },
+            [&answers] { return !answers.any; });
+        if (error) return Failure(session, call, error);
+    }
+    if (!answers.refusals.empty()) return {ServerCode::kFileStateRejected, answers.refusals};
     return {};
 }
 

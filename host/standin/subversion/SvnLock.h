@@ -23,7 +23,9 @@ struct LockRequest {
 // answer came (deadline, Cancel) is watched for the locks it may still take
 // (Session::abandonedLocks).
 LockRequest Lock(Session& session, Call& call, const FileList& files, const std::vector<long>& revisions);
-// ownLockWithoutToken: the files are locked by this user, but this copy holds no token for them.
+// Releases the locks this copy holds on files, over the kept connection to the lock server once
+// it answered in this call, and drops their tokens. ownLockWithoutToken: the files are locked by
+// this user, but this copy holds no token for them.
 ServerResult Unlock(Session& session, const Call& call, const FileList& files, bool ownLockWithoutToken = false);
 // One line per refused file: the server's reason, or that the lock is this user's elsewhere.
 std::string DescribeRefusals(Session& session, Call& call, const FileList& refused,
