@@ -4,7 +4,8 @@
 #
 #   bench.sh [case ...]
 #   bench.sh remote [--rtt 0,50,100,200]   the daily operations through a relay with distance, over
-#                                          svn:// and https://, beside the svn client (default 0,100)
+#                                          svn:// and https://, beside the svn client (default 0,100),
+#                                          then behind a replica 6 ms away whose master is 200 ms away
 #
 # ZR_BENCH_BUILD names an existing build folder to run instead of installing and building.
 set -euo pipefail
@@ -26,6 +27,7 @@ if [[ ${1:-} == remote ]]; then
     shift
     "$build/apps/bench/zrbench" --remote "$@" || status=$?
     [[ $status -ne 0 ]] || "$build/apps/bench/zrbench" --remote --https "$@" || status=$?
+    [[ $status -ne 0 ]] || "$build/apps/bench/zrbench" --remote --replica || status=$?
 else
     "$build/apps/bench/zrbench" "$@" || status=$?
 fi

@@ -61,12 +61,6 @@ DbObjectHandles HandlesOf(const std::vector<standin::DbObject*>& assets)
     return handles;
 }
 
-bool Writable(const std::string& file)
-{
-    struct stat info {};
-    return stat(file.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) != 0;
-}
-
 // The post-save add's floor: the per-asset calls the contract asks for, made straight to
 // libsvn_client with the backend's configuration (and so its auto-props).
 double DirectAdds(const std::vector<std::string>& files, const std::string& user, const std::string& configFolder)
@@ -85,6 +79,12 @@ double DirectAdds(const std::vector<std::string>& files, const std::string& user
 }
 
 } // namespace
+
+bool Writable(const std::string& file)
+{
+    struct stat info {};
+    return stat(file.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) != 0;
+}
 
 void Require(bool condition, const std::string& what)
 {

@@ -12,6 +12,7 @@
 
 // Throws std::runtime_error with what when the condition does not hold.
 void Require(bool condition, const std::string& what);
+bool Writable(const std::string& file);
 // Writes the file, its folders included, or throws.
 void WriteFile(const QString& path, const QByteArray& content);
 

@@ -11,5 +11,7 @@ namespace RemoteBench {
 
 // rtts: round-trip times in milliseconds (each way is half). Throws std::runtime_error on failure.
 void Run(bool https, const std::vector<int>& rttsMs, const QString& folder);
+// The same operations behind a replica near by whose master is far away, over https://.
+void RunReplica(const QString& folder);
 
 } // namespace RemoteBench

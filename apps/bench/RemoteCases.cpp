@@ -24,6 +24,7 @@ void Append(const std::vector<std::string>& files, int round)
 
 const char* RemoteCases::kRevertFile = "remote/revert.qor";
 const char* RemoteCases::kChangedFile = "remote/changed.qor";
+const char* RemoteCases::kPreSaveFile = "remote/presave.qor";
 
 QString RemoteCases::StatusFile(int i)
 {
@@ -41,8 +42,8 @@ QString RemoteCases::SubmitFile(int i)
 }
 
 RemoteCases::RemoteCases(BenchHost& host, const SvnProgram& svn, standin::DelayRelay& relay, const QDir& workingCopy,
-                         const QDir& elsewhere)
-    : m_host(host), m_svn(svn), m_relay(relay), m_wc(workingCopy), m_elsewhere(elsewhere)
+                         const QDir& elsewhere, const standin::DelayRelay* master)
+    : m_host(host), m_svn(svn), m_relay(relay), m_master(master), m_wc(workingCopy), m_elsewhere(elsewhere)
 {
 }
 
@@ -57,18 +58,21 @@ std::vector<std::string> RemoteCases::Absolute(const QStringList& relative) cons
 LinkCost RemoteCases::Measure(const std::function<void()>& work) const
 {
     const standin::DelayRelay::Counts before = m_relay.Count();
+    const standin::DelayRelay::Counts masterBefore = m_master ? m_master->Count() : standin::DelayRelay::Counts{};
     const auto start = std::chrono::steady_clock::now();
     work();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const standin::DelayRelay::Counts after = m_relay.Count();
-    return {seconds, after.turns - before.turns, after.connections - before.connections};
+    const standin::DelayRelay::Counts masterAfter = m_master ? m_master->Count() : standin::DelayRelay::Counts{};
+    return {seconds, after.turns - before.turns, after.connections - before.connections,
+            masterAfter.turns - masterBefore.turns, masterAfter.connections - masterBefore.connections};
 }
 
 std::vector<RemoteResult> RemoteCases::Run(int rttMs)
 {
     return {Lock(rttMs, 1),   Lock(rttMs, kManyFiles),   Status(rttMs),
             Submit(rttMs, 1), Submit(rttMs, kManyFiles), RevertLocked(rttMs),
-            Update(rttMs)};
+            Update(rttMs),    PreSaveCheckOut(rttMs)};
 }
 
 RemoteResult RemoteCases::Lock(int rttMs, int count)
@@ -148,6 +152,28 @@ RemoteResult RemoteCases::RevertLocked(int rttMs)
         m_svn.Run({"revert", "-q", kRevertFile}, m_wc.path());
         m_svn.Run({"unlock", "-q", kRevertFile}, m_wc.path());
     });
+    return result;
+}
+
+RemoteResult RemoteCases::PreSaveCheckOut(int rttMs)
+{
+    const std::vector<std::string> files = Absolute({kPreSaveFile});
+    if (!m_preSaveAsset) {
+        m_preSaveAsset = m_host.Manager().CreateAsset({"presave", files.front(), {}, true});
+        // A new metadata object is dirty: every save's query finds the asset.
+        m_host.Manager().AddObject(m_preSaveAsset, "presave.meta", standin::ObjectKind::Metadata);
+    }
+    Require(!Writable(files.front()), "pre-save: the asset is not read-only");
+    RemoteResult result{"pre-save check-out of 1 read-only asset", rttMs, {}, {}};
+    result.plugin = Measure([&] {
+        bool cancel = true;
+        m_host.Helper().OnPreSave(m_host.Library().GetAccessor(), &cancel);
+        Require(!cancel && Writable(files.front()), "pre-save: the asset was not checked out");
+    });
+    const standin::ServerResult released = m_host.Backend().Revert(m_host.Session(), files);
+    Require(released.Succeeded(), "pre-save: the lock was not released: " + released.text);
+    result.svn = Measure([&] { m_svn.Run({"lock", "-q", kPreSaveFile}, m_wc.path()); });
+    m_svn.Run({"unlock", "-q", kPreSaveFile}, m_wc.path());
     return result;
 }
 

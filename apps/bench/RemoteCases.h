@@ -19,6 +19,10 @@ struct LinkCost {
     double seconds = 0;
     long turns = 0;
     int connections = 0;
+    // Behind a replica, what crossed to the master (the client's own questions and the replica's
+    // forwarded requests); turns and connections are then the replica's.
+    long masterTurns = 0;
+    int masterConnections = 0;
 };
 
 struct RemoteResult {
@@ -34,17 +38,19 @@ public:
     static constexpr int kManyFiles = 20;
 
     // The repository's layout: remote/status/f<i>.qor, remote/lock/l<i>.qor, remote/submit/s<i>.qor,
-    // remote/revert.qor and remote/changed.qor.
+    // remote/revert.qor, remote/changed.qor and remote/presave.qor.
     static QString StatusFile(int i);
     static QString LockFile(int i);
     static QString SubmitFile(int i);
     static const char* kRevertFile;
     static const char* kChangedFile;
+    static const char* kPreSaveFile;
 
     // workingCopy: checked out through the relay; elsewhere: another working copy of the same
     // repository, straight from the server, whose commits give the update something to bring.
+    // master: behind a replica, the relay in front of its master, which is counted apart.
     RemoteCases(BenchHost& host, const SvnProgram& svn, standin::DelayRelay& relay, const QDir& workingCopy,
-                const QDir& elsewhere);
+                const QDir& elsewhere, const standin::DelayRelay* master = nullptr);
 
     // Every case once at the relay's current delay.
     std::vector<RemoteResult> Run(int rttMs);
@@ -55,6 +61,9 @@ private:
     RemoteResult Status(int rttMs);
     RemoteResult Submit(int rttMs, int files);
     RemoteResult RevertLocked(int rttMs);
+    // The plug-in's pre-save notification of a save that changed one read-only asset, which the
+    // stored preference checks out: its status queries and its lock request.
+    RemoteResult PreSaveCheckOut(int rttMs);
     RemoteResult Update(int rttMs);
     // A change to changed.qor committed from elsewhere, straight to the server.
     void ChangeElsewhere();
@@ -63,7 +72,9 @@ private:
     BenchHost& m_host;
     const SvnProgram& m_svn;
     standin::DelayRelay& m_relay;
+    const standin::DelayRelay* m_master;
     QDir m_wc;
     QDir m_elsewhere;
     int m_round = 0;
+    standin::DbObject* m_preSaveAsset = nullptr; // dirty from the first pre-save case on
 };

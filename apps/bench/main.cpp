@@ -4,6 +4,7 @@
 //
 //   zrbench [--https] [--sizes N,N,...] [case ...]
 //   zrbench --remote [--https] [--rtt MS,MS,...]   (the daily operations over a link with distance)
+//   zrbench --remote --replica                     (the same behind a replica near by, its master far away)
 #include "BenchCases.h"
 #include "BenchHost.h"
 #include "BenchReport.h"
@@ -44,6 +45,7 @@ constexpr int kLongestRttMs = 2000;
 struct Options {
     bool https = false;
     bool remote = false;
+    bool replica = false;
     std::vector<int> rtts = kDefaultRtts;
     std::vector<int> sizes;
     QStringList cases;
@@ -58,17 +60,23 @@ Options Parse(const QApplication& app)
     const QCommandLineOption sizes("sizes", "Sizes to run every case at, e.g. 1000,10000,100000.", "list");
     const QCommandLineOption remote("remote", "The daily operations through a relay with distance instead.");
     const QCommandLineOption rtts("rtt", "With --remote: round-trip times in ms, e.g. 0,50,100,200.", "list");
+    const QCommandLineOption replica("replica",
+                                     "With --remote: behind a replica 6 ms away whose master is 200 ms away.");
     parser.addOption(https);
     parser.addOption(sizes);
     parser.addOption(remote);
     parser.addOption(rtts);
+    parser.addOption(replica);
     parser.addPositionalArgument("case", "Cases to run alone: " + kCases.join(", ") + ".", "[case ...]");
     parser.process(app);
 
     Options options;
     options.https = parser.isSet(https);
     options.remote = parser.isSet(remote);
+    options.replica = parser.isSet(replica);
     Require(options.remote || !parser.isSet(rtts), "--rtt goes with --remote");
+    Require(options.remote || !options.replica, "--replica goes with --remote");
+    Require(!options.replica || (!parser.isSet(rtts) && !options.https), "--replica sets its own distances over https");
     if (parser.isSet(rtts)) options.rtts.clear();
     for (const QString& text : parser.value(rtts).split(',', Qt::SkipEmptyParts)) {
         bool number = false;
@@ -137,6 +145,10 @@ int main(int argc, char* argv[])
     try {
         Require(root.isValid(), "no temporary folder");
         const Options options = Parse(app);
+        if (options.replica) {
+            RemoteBench::RunReplica(root.path());
+            return 0;
+        }
         if (options.remote) {
             RemoteBench::Run(options.https, options.rtts, root.path());
             return 0;

@@ -107,11 +107,12 @@ HttpsServer::StartResult HttpsServer::Start(const std::string& folder, const std
     return result;
 }
 
-HttpsServer::StartResult HttpsServer::StartReplica(const std::string& folder, const HttpsServer& master)
+HttpsServer::StartResult HttpsServer::StartReplica(const std::string& folder, const HttpsServer& master,
+                                                   const std::string& masterUrl)
 {
     StartResult result;
     std::unique_ptr<HttpsServer> server(new HttpsServer(folder, master.Users(), Certificate::kValid));
-    server->m_masterUrl = master.Url();
+    server->m_masterUrl = masterUrl.empty() ? master.Url() : masterUrl;
     server->m_masterRepository = master.Repository();
     server->m_masterHttpd = master.Httpd();
     if (server->Prepare(result.error)) result.server = std::move(server);

@@ -31,8 +31,10 @@ public:
     static StartResult Start(const std::string& folder, const std::map<std::string, std::string>& users,
                              Certificate certificate = Certificate::kValid);
 
-    // A replica of master in folder, with the master's users.
-    static StartResult StartReplica(const std::string& folder, const HttpsServer& master);
+    // A replica of master in folder, with the master's users. masterUrl: where the replica and its
+    // clients reach the master (a relay in front of it); "" for the master's own URL.
+    static StartResult StartReplica(const std::string& folder, const HttpsServer& master,
+                                    const std::string& masterUrl = std::string());
     // Brings a replica up to its master's head now, as the master's post-commit hook does; false
     // with the reason.
     bool Synchronize(std::string& error) const;
