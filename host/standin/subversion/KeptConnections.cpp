@@ -6,7 +6,13 @@
 namespace standin::svn {
 
 namespace {
-constexpr const char* kKeptScheme = "svn://";
+// A file:// repository has no connection to keep.
+bool Keepable(const std::string& url)
+{
+    for (const char* scheme : {"svn://", "https://", "http://"})
+        if (url.rfind(scheme, 0) == 0) return true;
+    return false;
+}
 } // namespace
 
 bool ConnectionLost(const Error& error)
@@ -80,10 +86,7 @@ Error KeptConnections::AskKept(const std::string& url, const Question& question,
 
 Error KeptConnections::Ask(const std::string& url, const Question& question, const std::function<bool()>& repeatable)
 {
-    // Only svnserve's connections are kept. With a kept HTTP connection, operations against a
-    // stopped Apache went through now and then in the stopped-server tests under load, for a reason
-    // not yet found.
-    if (!m_keeping || url.rfind(kKeptScheme, 0) != 0) {
+    if (!m_keeping || !Keepable(url)) {
         Connection own;
         Error error = Open(url, own);
         return error ? std::move(error) : AskOn(own, question);

@@ -6,8 +6,8 @@
 // deadline that broke it off) is found out by the next question, which is then asked once more on
 // a new connection: the user never hears of it. Keeping is switched off while another call to the
 // same server runs (whose deadline may break the connections open when it began): questions then
-// go over a connection of their own, closed after them. Only svn:// connections are kept for now;
-// the others are one connection per question.
+// go over a connection of their own, closed after them. svn://, https:// and http:// connections
+// are kept; a file:// repository has none.
 #pragma once
 
 #include "subversion/SvnError.h"

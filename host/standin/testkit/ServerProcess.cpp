@@ -8,6 +8,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <thread>
 
 namespace standin {
@@ -16,6 +19,7 @@ namespace {
 
 constexpr auto kStopPatience = std::chrono::seconds(5);
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
+constexpr auto kFreezePoll = std::chrono::milliseconds(1);
 constexpr int kExecFailed = 127;
 
 // The guardian's server, for its signal handler (the guardian is a process of its own).
@@ -140,9 +144,38 @@ bool ServerProcess::Alive()
     return true;
 }
 
+namespace {
+// Whether every thread of process is stopped. A stop signal is taken by one thread, which then
+// stops the others; until it gets a processor the others go on serving, which on a loaded machine
+// is long enough to answer a request.
+bool Stopped(pid_t process)
+{
+    std::error_code error;
+    int threads = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(process) + "/task", error)) {
+        std::ifstream stat(task.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // The state follows the command name, which is in parentheses and may hold any character.
+        const auto close = line.rfind(')');
+        if (close == std::string::npos || close + 2 >= line.size()) return false;
+        const char state = line[close + 2];
+        if (state != 'T' && state != 't') return false;
+        ++threads;
+    }
+    return threads > 0;
+}
+} // namespace
+
 bool ServerProcess::Freeze(bool frozen)
 {
-    return Alive() && m_server > 0 && kill(m_server, frozen ? SIGSTOP : SIGCONT) == 0;
+    if (!Alive() || m_server <= 0 || kill(m_server, frozen ? SIGSTOP : SIGCONT) != 0) return false;
+    const auto until = std::chrono::steady_clock::now() + kStopPatience;
+    while (frozen && !Stopped(m_server)) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(kFreezePoll);
+    }
+    return true;
 }
 
 void ServerProcess::Stop()

@@ -27,7 +27,8 @@ public:
     pid_t Pid() const { return m_server; }
     // False once the program has ended (it exited, or lost its port).
     bool Alive();
-    // SIGSTOP or SIGCONT: a server that keeps its connections and never answers.
+    // SIGSTOP or SIGCONT: a server that keeps its connections and never answers. Freezing returns
+    // once every thread of the server is stopped (false when that takes over 5 s).
     bool Freeze(bool frozen);
     // Ends the program at once and waits for it, as a crash would; safe to call twice.
     void Stop();
