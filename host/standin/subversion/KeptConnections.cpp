@@ -36,9 +36,11 @@ void KeptConnections::CloseAll()
     m_kept.clear();
 }
 
-void KeptConnections::SetKeeping(bool keep)
+void KeptConnections::BeginCall(bool keep)
 {
     m_keeping = keep;
+    for (auto& entry : m_kept)
+        entry.second.answered = false;
 }
 
 Error KeptConnections::Open(const std::string& url, Connection& connection)
@@ -78,6 +80,7 @@ Error KeptConnections::AskKept(const std::string& url, const Question& question,
         found = m_kept.emplace(url, std::move(opened)).first;
     }
     Error error = AskOn(found->second, question);
+    found->second.answered = !error;
     // A failed question may leave its answer half read (a cancel, a callback's error): the
     // connection's next question would read the rest as its own answer.
     if (error) m_kept.erase(found);
@@ -101,7 +104,8 @@ Error KeptConnections::Ask(const std::string& url, const Question& question, con
 
 Error KeptConnections::AskLive(const std::string& url, const Question& change, const std::function<bool()>& repeatable)
 {
-    if (m_keeping && m_kept.count(url) != 0) {
+    const auto found = m_kept.find(url);
+    if (m_keeping && found != m_kept.end() && !found->second.answered) {
         Error alive = Ask(url, [](svn_ra_session_t* connection, apr_pool_t* pool) {
             svn_revnum_t latest = SVN_INVALID_REVNUM;
             return svn_ra_get_latest_revnum(connection, &latest, pool);

@@ -39,11 +39,13 @@ public:
     // question that changes something is asked again only while repeatable says that none of it
     // was answered.
     Error Ask(const std::string& url, const Question& question, const std::function<bool()>& repeatable = {});
-    // Asks change on a connection the server answered on in this call: a kept connection is first
-    // asked the head revision. A change written to the kept connection of a server that froze while
-    // it sat idle would be carried out when the server wakes, after the user was told it failed.
+    // Asks change on a connection the server answered on in this call: a kept connection that has
+    // not answered since the call began is first asked the head revision. A change written to the
+    // kept connection of a server that froze while it sat idle would be carried out when the
+    // server wakes, after the user was told it failed.
     Error AskLive(const std::string& url, const Question& change, const std::function<bool()>& repeatable);
-    void SetKeeping(bool keep);
+    // A call begins: whether it may use kept connections.
+    void BeginCall(bool keep);
     // A kept connection older than life is closed instead of used.
     void SetLife(std::chrono::steady_clock::duration life) { m_life = life; }
     bool Keeping() const { return m_keeping; }
@@ -55,6 +57,7 @@ private:
         std::unique_ptr<Pool> pool;
         svn_ra_session_t* session = nullptr;
         std::chrono::steady_clock::time_point opened;
+        bool answered = false; // in the current call
     };
 
     Error Open(const std::string& url, Connection& connection);

@@ -127,7 +127,7 @@ LoginResult Login(Call& call, const Credentials& credentials, const LoginSetting
         return result;
     }
     // The connection, to the working copy's root, stays open for the session's own questions.
-    client.Connections().SetKeeping(!call.Running().Shared());
+    client.Connections().BeginCall(!call.Running().Shared());
     client.Connections().SetLife(settings.connectionLife);
     Error error = client.Connections().Ask(found.url, [](svn_ra_session_t* connection, apr_pool_t* scratch) {
         svn_revnum_t head = 0;

@@ -43,7 +43,7 @@ void Session::Begin(Call& call)
     client->FollowProgress(call.Deadline(), std::chrono::steady_clock::now() + call.Cap());
     call.Watch(server, lockServer);
     // A kept connection, open before this call, would be spared by its deadline.
-    client->Connections().SetKeeping(!call.Running().Shared());
+    client->Connections().BeginCall(!call.Running().Shared());
 }
 
 Error Session::CleanUp()
