@@ -11,6 +11,7 @@
 #include "subversion/SvnProbe.h"
 #include "subversion/SvnSession.h"
 
+#include <ctime>
 #include <stdexcept>
 #include <utility>
 
@@ -160,12 +161,22 @@ svn::Session* SvnBackend::Enter(SessionId id, svn::Call& call, ServerResult& fai
     return &session;
 }
 
+void SvnBackend::NoteSilence(SessionId id, svn::Call& call)
+{
+    if (!call.Running().DeadlinePassed() && !call.Running().Broken()) return;
+    const auto found = m_sessions.find(id);
+    if (found != m_sessions.end()) found->second->silentAt = std::time(nullptr);
+}
+
 template <typename Result, typename Work> Result SvnBackend::Route(SessionId id, Work work)
 {
     Call call(*this);
     Result result;
     svn::Session* session = Enter(id, call.Context(), result);
-    return session ? work(*session, call.Context()) : result;
+    if (!session) return result;
+    result = work(*session, call.Context());
+    NoteSilence(id, call.Context());
+    return result;
 }
 
 template <typename Result, typename Work> Result SvnBackend::RouteChange(SessionId id, Work work)
@@ -177,6 +188,7 @@ template <typename Result, typename Work> Result SvnBackend::RouteChange(Session
         return session ? work(*session, call.Context()) : result;
     };
     Result result = once();
+    NoteSilence(id, call.Context());
     const auto found = m_sessions.find(id);
     if (found == m_sessions.end()) return result;
     svn::Session& session = *found->second;

@@ -131,6 +131,9 @@ private:
     class Call;
     // The live session, with its deadline armed for call; null (and the -34 result) otherwise.
     svn::Session* Enter(SessionId session, svn::Call& call, ServerResult& failure);
+    // After a call the server left without an answer (deadline, Cancel): a change it took meanwhile
+    // may still land, and the search for a lost submit counts its patience from now.
+    void NoteSilence(SessionId session, svn::Call& call);
     // Runs work (a Result from an svn::Session& and an svn::Call&) in the live session, in one call.
     template <typename Result, typename Work> Result Route(SessionId session, Work work);
     // The same for a change: when it met a working copy left locked by a client that died, the

@@ -9,6 +9,7 @@
 #include "subversion/SvnError.h"
 
 #include <chrono>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
@@ -41,6 +42,9 @@ struct Session {
     std::map<std::string, std::chrono::steady_clock::time_point> abandonedLocks;
     // What became of a submit whose answer was lost, found since the last result that told it.
     std::string settled;
+    // When a call last went without the server's answer (0: never): until some time after, a
+    // commit the server took may still land.
+    std::time_t silentAt = 0;
 
     bool Alive() const { return !rejected && std::chrono::steady_clock::now() < expiresAt; }
     // The comment of the locks this working copy takes, which tells them from the user's others:

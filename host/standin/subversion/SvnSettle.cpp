@@ -185,10 +185,11 @@ void SettleLostSubmit(Session& session, const Call& call)
         if (told.empty()) return;
         session.settled += told;
     } else {
-        // The server may still be working on a commit it received; only after that long is its
-        // absence from the log an answer.
+        // The server may still be working on a commit it received: its absence from the log is an
+        // answer only that long after the submit began, and after the server last left a call of
+        // this session unanswered (a frozen server takes up queued requests when it wakes).
         const auto patience = std::chrono::duration_cast<std::chrono::seconds>(call.Deadline() * kSettlePatienceFactor);
-        if (std::time(nullptr) - record.started < patience.count()) return;
+        if (std::time(nullptr) - std::max<long long>(record.started, session.silentAt) < patience.count()) return;
         session.settled += "Nothing was submitted from " + Described(record.changeList) +
                            ": the repository has no revision of it (checked after the connection was lost); its "
                            "files and locks are as they were.\n";
