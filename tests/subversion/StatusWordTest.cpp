@@ -21,9 +21,18 @@ NodeInfo Node(svn_wc_status_kind node, long revision = kBase)
 {
     NodeInfo info;
     info.reported = true;
-    info.versioned = node != svn_wc_status_unversioned;
+    info.versioned = node != svn_wc_status_unversioned && node != svn_wc_status_ignored;
     info.node = node;
     info.revision = revision;
+    return info;
+}
+
+// Not versioned, as Subversion reports an unversioned file in the way of one an update adds.
+NodeInfo Obstructing()
+{
+    NodeInfo info;
+    info.reported = true;
+    info.node = svn_wc_status_conflicted;
     return info;
 }
 
@@ -67,6 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
         WordCase{"not met by the walk", NodeInfo{}, fs::kNotInDepot, fs::kNotInDepot},
         WordCase{"unversioned", Node(svn_wc_status_unversioned), fs::kNotInDepot, fs::kNotInDepot},
         WordCase{"ignored", Node(svn_wc_status_ignored), fs::kNotInDepot, fs::kNotInDepot},
+        WordCase{"unversioned, in the way of an added file", Obstructing(), fs::kNotInDepot, fs::kNotInDepot},
         WordCase{"scheduled for addition", Node(svn_wc_status_added, -1), fs::kMarkedForAdd, fs::kMarkedForAdd},
         WordCase{"replaced", Node(svn_wc_status_replaced), fs::kMarkedForAdd, fs::kMarkedForAdd},
         WordCase{"added and then removed from disk", Node(svn_wc_status_missing, -1), fs::kMarkedForAdd,

@@ -1,6 +1,7 @@
 // The Subversion backend against a real svnserve, as two users with a working copy each.
 #include "subversion/SvnBackend.h"
 #include "SvnSandbox.h"
+#include "subversion/SubmitRecord.h"
 #include "subversion/SvnLockListing.h"
 
 #include "framework/MemoryLog.h"
@@ -454,6 +455,30 @@ TEST_F(SvnBackendTest, ACommitWhoseAnswerIsLostIsToldAsUnknownAndSettledByTheNex
     EXPECT_TRUE(WordOf(bob, BobPath(kHero)) & fs::kNotAtHead);
 }
 
+// A record of a lost submit that cannot be read (a crash while it was written, a hand edit) is
+// told once as not known, and blocks no later submit.
+TEST_F(SvnBackendTest, ADamagedRecordOfALostSubmitIsToldOnceAndBlocksNoLaterSubmit)
+{
+    const std::string record = sandbox.PathOf(kAlice, ".svn/") + standin::svn::SubmitRecord::kFileName;
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+    std::ofstream(AlicePath(kHero)) << "hero 2";
+    for (const char* damaged :
+         {R"({"id": "a)", "[1, 2]", R"({"id": "", "changelist": "", "files": ["chars/hero.qor"], "base": 1})",
+          R"({"id": "ab", "changelist": "", "files": [7], "base": 1})",
+          R"({"id": "ab", "changelist": "", "files": [], "base": 1})"}) {
+        SCOPED_TRACE(damaged);
+        std::ofstream(record) << damaged;
+        const standin::StatusResult status =
+            backend.Status(alice, {AlicePath(kHero)}, standin::StatusScope::kWithRepository);
+        ASSERT_TRUE(status.Succeeded()) << status.text;
+        EXPECT_EQ(status.settled, "The record of an earlier submit is damaged: " + record +
+                                      "; whether that submit reached the repository is not known.\n");
+        EXPECT_FALSE(std::filesystem::exists(record));
+    }
+    const standin::ChangeListResult submitted = backend.Submit(alice, "");
+    EXPECT_EQ(submitted.revision, 2) << submitted.text;
+}
+
 // A path the host should never have handed over, and what the refusal must say of it.
 struct BadPath {
     const char* name;
@@ -620,6 +645,18 @@ TEST_F(SvnBackendTest, AnUpdateBringsWhatOthersSubmittedAndNamesTheConflictsItLe
     EXPECT_EQ(conflicted.text, "Updated to revision 3; left in conflict:\n" + AlicePath(kChair) +
                                    " - the local change and the repository's disagree.\n");
     EXPECT_EQ(Content(AlicePath(kChair) + ".mine"), "chair alice\n") << "alice's change is kept";
+
+    // Alice's own new stool is in the way of the one bob adds: it stays hers and out of the depot.
+    const std::string stool = "props/stool.qor";
+    std::ofstream(sandbox.PathOf(kAlice, stool)) << "stool alice";
+    std::ofstream(sandbox.PathOf(kBob, stool)) << "stool bob";
+    ASSERT_TRUE(backend.Add(bob, {sandbox.PathOf(kBob, stool)}, "").Succeeded());
+    ASSERT_EQ(backend.Submit(bob, "").revision, 4);
+    const standin::UpdateResult obstructed = backend.Update(alice, {});
+    EXPECT_EQ(obstructed.code, ServerCode::kPartlyDone) << obstructed.text;
+    EXPECT_NE(obstructed.text.find(sandbox.PathOf(kAlice, stool)), std::string::npos) << obstructed.text;
+    EXPECT_EQ(Content(sandbox.PathOf(kAlice, stool)), "stool alice");
+    EXPECT_EQ(WordOf(alice, sandbox.PathOf(kAlice, stool)), fs::kNotInDepot);
 
     // A file outside the working copy is refused and nothing is updated.
     const standin::UpdateResult outside = backend.Update(alice, {"/etc/passwd"});

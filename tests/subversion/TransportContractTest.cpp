@@ -294,12 +294,16 @@ TEST_P(TransportContractTest, ARevertThatAFrozenServerNeverAnsweredReleasesNoLoc
 {
     if (WithoutServer()) GTEST_SKIP() << "file:// has no server to stop";
     ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+    Write(AlicePath(kHero), "hero scribbled");
     backend.SetDeadline(kShortDeadline);
     ASSERT_TRUE(sandbox.Server().Freeze(true));
     const standin::ServerResult reverted = backend.Revert(alice, {AlicePath(kHero)});
     ASSERT_TRUE(sandbox.Server().Freeze(false));
     EXPECT_TRUE(reverted.Failed());
     EXPECT_NE(reverted.text.find("did not answer"), std::string::npos) << reverted.text;
+    // The local undo came first and is told as done.
+    EXPECT_EQ(Read(AlicePath(kHero)), "hero 1");
+    EXPECT_NE(reverted.text.find("were undone, but their locks are still held"), std::string::npos) << reverted.text;
 
     // Time for whatever reached the server to be carried out.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));

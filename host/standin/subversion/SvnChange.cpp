@@ -44,7 +44,7 @@ bool IsOpened(const NodeInfo& node)
 
 bool RefuseNew(const std::string& path, const NodeInfo& node, const char* whenAdded, std::string& refusals)
 {
-    if (!node.reported || !node.versioned || node.node == svn_wc_status_unversioned)
+    if (!node.reported || !node.versioned)
         refusals += path + " - file(s) not in the repository.\n";
     else if (node.Added())
         refusals += path + whenAdded;

@@ -63,14 +63,14 @@ ServerResult Edit(Session& session, Call& call, const FileList& files, const std
     for (const std::string& path : toLock)
         revisions.push_back(bases[path]);
     const LockRequest request = Lock(session, call, toLock, revisions);
-    if (request.failure.Failed()) return UndoLocks(session, call, request.locked, request.failure);
+    if (request.failure.Failed()) return UndoLocks(session, call, request, request.failure);
     if (!request.refused.empty() || request.locked.size() != toLock.size()) {
         std::string refusals = DescribeRefusals(session, call, request.refused, request.reasons);
         if (refusals.empty()) refusals = "Not every file could be locked.\n";
-        return UndoLocks(session, call, request.locked, {ServerCode::kFileStateRejected, refusals});
+        return UndoLocks(session, call, request, {ServerCode::kFileStateRejected, refusals});
     }
     const ServerResult assigned = AssignChangeList(session, call, request.locked, changeList);
-    return assigned.Failed() ? UndoLocks(session, call, request.locked, assigned) : assigned;
+    return assigned.Failed() ? UndoLocks(session, call, request, assigned) : assigned;
 }
 
 } // namespace standin::svn

@@ -52,33 +52,43 @@ void WatchAbandoned(Session& session, const FileList& files, LockRequest& reques
                                 Lines(pending);
 }
 
-// The server's answers to a lock request, file by file; a lock taken is kept in the working copy
-// as Subversion's own client keeps it.
-struct LockAnswers {
+// The server's answers to a request about several files.
+struct Answers {
     Session& session;
-    LockRequest& request;
-    // The files asked for, by their path below the working copy's root: an answer naming any other
-    // path is the server's to keep, never followed into the file system.
+    // The files asked about, by their path below the working copy's root: an answer naming any
+    // other path is the server's to keep, never followed into the file system.
     std::set<std::string> asked;
     bool any = false;
+
+    // The working-copy file an answer names; empty when it names none that was asked about.
+    std::string FileOf(const char* path)
+    {
+        any = true;
+        if (!path || asked.count(path) == 0) return {};
+        return session.workingCopy + "/" + path;
+    }
+};
+
+// A lock taken is kept in the working copy as Subversion's own client keeps it.
+struct LockAnswers : Answers {
+    LockRequest& request;
 };
 
 svn_error_t* OnLockAnswer(void* baton, const char* path, svn_boolean_t, const svn_lock_t* lock, svn_error_t* refusal,
                           apr_pool_t*)
 {
     auto& answers = *static_cast<LockAnswers*>(baton);
-    answers.any = true;
-    if (!path || answers.asked.count(path) == 0) return SVN_NO_ERROR;
-    Session& session = answers.session;
-    const std::string file = session.workingCopy + "/" + path;
+    const std::string file = answers.FileOf(path);
+    if (file.empty()) return SVN_NO_ERROR;
     if (refusal || !lock) {
         answers.request.refused.push_back(file);
         answers.request.reasons.push_back(refusal ? LockRefusal(refusal) : std::string("no lock came back"));
         return SVN_NO_ERROR;
     }
-    Error kept = KeepToken(*session.client, file, *lock);
+    Error kept = KeepToken(*answers.session.client, file, *lock);
     if (kept) return kept.Release();
     answers.request.locked.push_back(file);
+    answers.request.tokens.emplace_back(lock->token ? lock->token : "");
     return SVN_NO_ERROR;
 }
 
@@ -88,21 +98,16 @@ std::string Below(const Session& session, const std::string& file)
     return file.substr(session.workingCopy.size() + 1);
 }
 
-// The server's answers to an unlock request, file by file.
-struct UnlockAnswers {
-    Session& session;
-    std::set<std::string> asked; // as in LockAnswers
+struct UnlockAnswers : Answers {
     std::string refusals;
-    bool any = false;
 };
 
 svn_error_t* OnUnlockAnswer(void* baton, const char* path, svn_boolean_t, const svn_lock_t*, svn_error_t* refusal,
                             apr_pool_t*)
 {
     auto& answers = *static_cast<UnlockAnswers*>(baton);
-    answers.any = true;
-    if (!path || answers.asked.count(path) == 0) return SVN_NO_ERROR;
-    const std::string file = answers.session.workingCopy + "/" + path;
+    const std::string file = answers.FileOf(path);
+    if (file.empty()) return SVN_NO_ERROR;
     if (refusal) answers.refusals += file + " - " + Error::TextOf(refusal) + "\n";
     // As Subversion's own client does: a lock the server kept (another owner's now, or a hook
     // refused its release) keeps its token; one it no longer has is forgotten here too.
@@ -112,8 +117,8 @@ svn_error_t* OnUnlockAnswer(void* baton, const char* path, svn_boolean_t, const 
     return DropToken(*answers.session.client, file).Release();
 }
 
-// This user's locks that this copy holds no token for: Subversion's client asks the server for
-// the tokens first.
+} // namespace
+
 ServerResult UnlockWithoutTokens(Session& session, const Call& call, const FileList& files)
 {
     std::string refusals;
@@ -128,15 +133,13 @@ ServerResult UnlockWithoutTokens(Session& session, const Call& call, const FileL
     return {};
 }
 
-} // namespace
-
 LockRequest Lock(Session& session, Call& call, const FileList& files, const std::vector<long>& revisions)
 {
     LockRequest request;
     ReleaseAbandonedLocks(session);
     Client& client = *session.client;
     const std::string comment = session.LockComment();
-    LockAnswers answers{session, request, {}, false};
+    LockAnswers answers{{session, {}, false}, request};
     for (const std::string& file : files)
         answers.asked.insert(Below(session, file));
     const Error error = client.Connections().Ask(
@@ -163,30 +166,25 @@ LockRequest Lock(Session& session, Call& call, const FileList& files, const std:
     return request;
 }
 
-ServerResult Unlock(Session& session, const Call& call, const FileList& files, bool ownLockWithoutToken)
+ServerResult Unlock(Session& session, const Call& call, const FileList& files, const std::vector<std::string>& tokens)
 {
-    if (ownLockWithoutToken) return UnlockWithoutTokens(session, call, files);
-    Client& client = *session.client;
-    WalkResult walk = WalkStatus(client, session.workingCopy, files, false);
-    if (walk.error) return Failure(session, call, walk.error);
-    UnlockAnswers answers{session, {}, {}, false};
-    Pool pool(client.PoolHandle());
-    apr_hash_t* tokens = apr_hash_make(pool);
+    UnlockAnswers answers{{session, {}, false}, {}};
+    Pool pool(session.client->PoolHandle());
+    apr_hash_t* held = apr_hash_make(pool);
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!walk.nodes[i].localLock.Held()) {
+        if (tokens[i].empty()) {
             answers.refusals += files[i] + " - is not locked in this working copy\n";
             continue;
         }
         const std::string below = Below(session, files[i]);
         answers.asked.insert(below);
-        svn_hash_sets(tokens, apr_pstrdup(pool, below.c_str()),
-                      apr_pstrdup(pool, walk.nodes[i].localLock.token.c_str()));
+        svn_hash_sets(held, apr_pstrdup(pool, below.c_str()), apr_pstrdup(pool, tokens[i].c_str()));
     }
-    if (apr_hash_count(tokens) > 0) {
-        const Error error = client.Connections().AskLive(
+    if (apr_hash_count(held) > 0) {
+        const Error error = session.client->Connections().AskLive(
             session.LockUrl(),
             [&](svn_ra_session_t* connection, apr_pool_t* scratch) {
-                return svn_ra_unlock(connection, tokens, FALSE, &OnUnlockAnswer, &answers, scratch);
+                return svn_ra_unlock(connection, held, FALSE, &OnUnlockAnswer, &answers, scratch);
             },
             [&answers] { return !answers.any; });
         if (error) return Failure(session, call, error);

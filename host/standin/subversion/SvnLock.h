@@ -14,6 +14,7 @@ struct Session;
 // What one lock request did. Subversion locks what it can and reports each refusal on its own.
 struct LockRequest {
     FileList locked;
+    std::vector<std::string> tokens; // per locked file, as the working copy now holds it
     FileList refused;
     std::vector<std::string> reasons; // per refused file
     ServerResult failure;             // the request as a whole failed
@@ -23,10 +24,13 @@ struct LockRequest {
 // answer came (deadline, Cancel) is watched for the locks it may still take
 // (Session::abandonedLocks).
 LockRequest Lock(Session& session, Call& call, const FileList& files, const std::vector<long>& revisions);
-// Releases the locks this copy holds on files, over the kept connection to the lock server once
-// it answered in this call, and drops their tokens. ownLockWithoutToken: the files are locked by
-// this user, but this copy holds no token for them.
-ServerResult Unlock(Session& session, const Call& call, const FileList& files, bool ownLockWithoutToken = false);
+// Releases the locks this copy holds on files, whose tokens it passes (in the same order; an
+// empty token: the copy holds none, a refusal), over the kept connection to the lock server once
+// it answered in this call, and drops the tokens.
+ServerResult Unlock(Session& session, const Call& call, const FileList& files, const std::vector<std::string>& tokens);
+// Releases locks of this user that this copy holds no token for: Subversion's client asks the
+// server for the tokens first.
+ServerResult UnlockWithoutTokens(Session& session, const Call& call, const FileList& files);
 // One line per refused file: the server's reason, or that the lock is this user's elsewhere.
 std::string DescribeRefusals(Session& session, Call& call, const FileList& refused,
                              const std::vector<std::string>& reasons);

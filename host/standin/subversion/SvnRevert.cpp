@@ -23,9 +23,14 @@ ServerResult Revert(Session& session, Call& call, const FileList& files)
 
     FileList toRevert;
     FileList toUnlock;
+    std::vector<std::string> tokens;
     for (std::size_t i = 0; i < plan.paths.size(); ++i) {
-        if (IsOpened(plan.walk.nodes[i])) toRevert.push_back(plan.paths[i]);
-        if (plan.walk.nodes[i].localLock.Held()) toUnlock.push_back(plan.paths[i]);
+        const NodeInfo& node = plan.walk.nodes[i];
+        if (IsOpened(node)) toRevert.push_back(plan.paths[i]);
+        if (node.localLock.Held()) {
+            toUnlock.push_back(plan.paths[i]);
+            tokens.push_back(node.localLock.token);
+        }
     }
     if (!toRevert.empty()) {
         Pool pool(session.client->PoolHandle());
@@ -33,7 +38,14 @@ ServerResult Revert(Session& session, Call& call, const FileList& files)
                                              TRUE, session.client->Context(), pool));
         if (error) return Failure(session, call, error);
     }
-    return toUnlock.empty() ? result : Unlock(session, call, toUnlock);
+    if (toUnlock.empty()) return result;
+    ServerResult unlocked = Unlock(session, call, toUnlock, tokens);
+    // The local undo is done before the server is asked: a failed release must not read as if
+    // the changes were still there.
+    if (unlocked.Failed() && !toRevert.empty())
+        unlocked.text = "The changes to these files were undone, but their locks are still held:\n" + Lines(toRevert) +
+                        unlocked.text;
+    return unlocked;
 }
 
 } // namespace standin::svn

@@ -43,9 +43,9 @@ template <typename Result> void Fail(Session& session, const Call& call, const E
 
 qor4::StatusWord WordOf(const NodeInfo& node, bool remote)
 {
-    if (!node.reported || !node.versioned || node.node == svn_wc_status_unversioned ||
-        node.node == svn_wc_status_ignored || node.node == svn_wc_status_none)
-        return fs::kNotInDepot;
+    // Subversion reports unversioned and ignored files, and an unversioned one in the way of an
+    // added one (a tree conflict), as not versioned.
+    if (!node.reported || !node.versioned) return fs::kNotInDepot;
     qor4::StatusWord word = 0;
     if (node.Added()) word |= fs::kMarkedForAdd;
     if (node.node == svn_wc_status_deleted) word |= fs::kMarkedForDelete;

@@ -14,7 +14,8 @@ namespace {
 
 // What a commit left on its files.
 struct Leftovers {
-    FileList stillLocked; // this copy still holds the lock
+    FileList stillLocked;                 // this copy still holds the lock
+    std::vector<std::string> stillTokens; // their tokens
     // A commit drops this copy's lock tokens even when the server could not release the locks,
     // which then stay the user's with no token to match.
     FileList orphaned;
@@ -40,9 +41,10 @@ bool FindLeftovers(Session& session, Call& call, const FileList& files, bool lan
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
         const NodeInfo& node = after.nodes[i];
-        if (node.localLock.Held())
+        if (node.localLock.Held()) {
             left.stillLocked.push_back(files[i]);
-        else if (landed && node.repositoryLock.Held() && node.repositoryLock.owner == session.client->User())
+            left.stillTokens.push_back(node.localLock.token);
+        } else if (landed && node.repositoryLock.Held() && node.repositoryLock.owner == session.client->User())
             left.orphaned.push_back(files[i]);
         if (!node.changeList.empty()) left.stillListed.push_back(files[i]);
     }
@@ -52,8 +54,9 @@ bool FindLeftovers(Session& session, Call& call, const FileList& files, bool lan
 // Releases the leftover locks: those this copy holds, then this user's that lost their token.
 ServerResult ReleaseLeftovers(Session& session, Call& call, const Leftovers& left)
 {
-    ServerResult unlocked = left.stillLocked.empty() ? ServerResult{} : Unlock(session, call, left.stillLocked);
-    if (unlocked.Succeeded() && !left.orphaned.empty()) unlocked = Unlock(session, call, left.orphaned, true);
+    ServerResult unlocked =
+        left.stillLocked.empty() ? ServerResult{} : Unlock(session, call, left.stillLocked, left.stillTokens);
+    if (unlocked.Succeeded() && !left.orphaned.empty()) unlocked = UnlockWithoutTokens(session, call, left.orphaned);
     return unlocked;
 }
 

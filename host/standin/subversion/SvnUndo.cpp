@@ -32,14 +32,14 @@ private:
 
 } // namespace
 
-ServerResult UndoLocks(Session& session, const Call& call, const FileList& locked, const ServerResult& failure)
+ServerResult UndoLocks(Session& session, const Call& call, const LockRequest& request, const ServerResult& failure)
 {
-    if (locked.empty()) return failure;
+    if (request.locked.empty()) return failure;
     const CleanupScope cleanup(*session.client);
-    const ServerResult unlocked = Unlock(session, call, locked);
+    const ServerResult unlocked = Unlock(session, call, request.locked, request.tokens);
     if (unlocked.Succeeded()) return failure;
     return {ServerCode::kPartlyDone, failure.text + "These files were locked and could not be unlocked again:\n" +
-                                         Lines(locked) + unlocked.text};
+                                         Lines(request.locked) + unlocked.text};
 }
 
 ServerResult UndoSchedules(Session& session, const Call& call, const FileList& scheduled, const ServerResult& failure,

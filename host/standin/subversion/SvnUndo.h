@@ -9,10 +9,12 @@
 namespace standin::svn {
 
 class Call;
+struct LockRequest;
 struct Session;
 
-// After failure: releases the locks this operation took, or says which it could not release.
-ServerResult UndoLocks(Session& session, const Call& call, const FileList& locked, const ServerResult& failure);
+// After failure: releases the locks this operation's request took, or says which it could not
+// release.
+ServerResult UndoLocks(Session& session, const Call& call, const LockRequest& request, const ServerResult& failure);
 // After failure: unschedules what this operation scheduled (additions, deletions), or says what
 // is left. keepFiles: the files on disk stay as they are (an addition's undo); unsure: a path
 // whose scheduling failed midway, which may or may not be scheduled.
