@@ -27,8 +27,9 @@ NodeInfo Node(svn_wc_status_kind node, long revision = kBase)
     return info;
 }
 
-// Not versioned, as Subversion reports an unversioned file in the way of one an update adds.
-NodeInfo Obstructing()
+// Subversion reports a tree conflict's victim that the working copy does not version as not
+// versioned, in conflict.
+NodeInfo UnversionedInConflict()
 {
     NodeInfo info;
     info.reported = true;
@@ -76,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
         WordCase{"not met by the walk", NodeInfo{}, fs::kNotInDepot, fs::kNotInDepot},
         WordCase{"unversioned", Node(svn_wc_status_unversioned), fs::kNotInDepot, fs::kNotInDepot},
         WordCase{"ignored", Node(svn_wc_status_ignored), fs::kNotInDepot, fs::kNotInDepot},
-        WordCase{"unversioned, in the way of an added file", Obstructing(), fs::kNotInDepot, fs::kNotInDepot},
+        WordCase{"unversioned, in a tree conflict", UnversionedInConflict(), fs::kNotInDepot, fs::kNotInDepot},
         WordCase{"scheduled for addition", Node(svn_wc_status_added, -1), fs::kMarkedForAdd, fs::kMarkedForAdd},
         WordCase{"replaced", Node(svn_wc_status_replaced), fs::kMarkedForAdd, fs::kMarkedForAdd},
         WordCase{"added and then removed from disk", Node(svn_wc_status_missing, -1), fs::kMarkedForAdd,

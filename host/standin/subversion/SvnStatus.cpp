@@ -43,8 +43,8 @@ template <typename Result> void Fail(Session& session, const Call& call, const E
 
 qor4::StatusWord WordOf(const NodeInfo& node, bool remote)
 {
-    // Subversion reports unversioned and ignored files, and an unversioned one in the way of an
-    // added one (a tree conflict), as not versioned.
+    // Subversion reports unversioned and ignored files, and a tree conflict's unversioned victim,
+    // as not versioned.
     if (!node.reported || !node.versioned) return fs::kNotInDepot;
     qor4::StatusWord word = 0;
     if (node.Added()) word |= fs::kMarkedForAdd;
