@@ -455,6 +455,17 @@ TEST_F(SvnBackendTest, ACommitWhoseAnswerIsLostIsToldAsUnknownAndSettledByTheNex
     EXPECT_TRUE(WordOf(bob, BobPath(kHero)) & fs::kNotAtHead);
 }
 
+// Externals are brought by an update of the working copy as Subversion's own would bring them.
+TEST_F(SvnBackendTest, AnUpdateBringsTheExternalsTheRepositoryDefines)
+{
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"propset", "svn:externals", "^/props shared-props", "."}), 0);
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"commit", "-m", "shared props", "--depth", "empty", "."}), 0);
+    const standin::UpdateResult updated = backend.Update(alice, {});
+    ASSERT_TRUE(updated.Succeeded()) << updated.text;
+    EXPECT_EQ(updated.revision, 2);
+    EXPECT_EQ(Content(AlicePath("shared-props/lamp.qor")), "lamp 1");
+}
+
 // A record of a lost submit that cannot be read (a crash while it was written, a hand edit) is
 // told once as not known, and blocks no later submit.
 TEST_F(SvnBackendTest, ADamagedRecordOfALostSubmitIsToldOnceAndBlocksNoLaterSubmit)

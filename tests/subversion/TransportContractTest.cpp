@@ -175,8 +175,9 @@ TEST_P(TransportContractTest, StatusTellsWhatTheRepositoryChangedSinceEachFilesB
 
 // The backend keeps its connections between operations; by the next one the server may have closed
 // them (a restart; Apache ending an idle keep-alive). The next submit, which asks the kept
-// connection for the locks it left, goes through and tells nothing of it.
-TEST_P(TransportContractTest, ASubmitAfterTheServerClosedTheKeptConnectionIsToldAsDone)
+// connection for the locks it left, and the next update, which is driven over it, go through and
+// tell nothing of it.
+TEST_P(TransportContractTest, ASubmitAndAnUpdateAfterTheServerClosedTheKeptConnectionAreToldAsDone)
 {
     if (WithoutServer()) GTEST_SKIP() << "no connection to keep";
     long revision = 0;
@@ -189,6 +190,11 @@ TEST_P(TransportContractTest, ASubmitAfterTheServerClosedTheKeptConnectionIsTold
         EXPECT_GT(submitted.revision, revision);
         revision = submitted.revision;
         EXPECT_EQ(WordOf(alice, AlicePath(kHero)), 0u) << "submitted, lock released, at the head revision";
+        const standin::UpdateResult updated = backend.Update(bob, {});
+        EXPECT_EQ(updated.code, 0) << updated.text;
+        EXPECT_EQ(updated.text, "");
+        EXPECT_EQ(updated.revision, revision);
+        EXPECT_EQ(Read(BobPath(kHero)), text);
     };
     submit("hero 2");
     std::string error;

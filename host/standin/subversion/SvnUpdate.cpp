@@ -5,6 +5,7 @@
 #include "subversion/SvnOutcome.h"
 #include "subversion/SvnSession.h"
 #include "subversion/SvnSettle.h"
+#include "subversion/SvnUpdateDrive.h"
 
 #include <algorithm>
 
@@ -57,6 +58,22 @@ void Stopped(const ServerResult& failure, UpdateResult& result)
     result.text += Lines(result.updated);
 }
 
+// Subversion's own update of paths, on a connection of its own.
+Error UpdateBySubversion(Session& session, const FileList& paths, UpdateResult& result)
+{
+    Pool pool(session.client->PoolHandle());
+    svn_opt_revision_t head;
+    head.kind = svn_opt_revision_head;
+    apr_array_header_t* revisions = nullptr;
+    // Unversioned files in the way of added ones stay as they are (an obstruction is an error);
+    // conflicts are left for the user, never resolved here.
+    Error error(svn_client_update4(&revisions, Client::Targets(paths, pool), &head, svn_depth_unknown, FALSE, FALSE,
+                                   FALSE, TRUE, FALSE, session.client->Context(), pool));
+    if (!error && revisions && revisions->nelts > 0 && result.revision <= 0)
+        result.revision = APR_ARRAY_IDX(revisions, 0, svn_revnum_t);
+    return error;
+}
+
 } // namespace
 
 UpdateResult Update(Session& session, Call& call, const FileList& files)
@@ -73,19 +90,31 @@ UpdateResult Update(Session& session, Call& call, const FileList& files)
     if (paths.empty()) return result;
 
     Client::NotifyScope scope(*session.client, [&](const svn_wc_notify_t& notify) { Record(notify, result); });
-    Pool pool(session.client->PoolHandle());
-    svn_opt_revision_t head;
-    head.kind = svn_opt_revision_head;
-    apr_array_header_t* revisions = nullptr;
-    // Unversioned files in the way of added ones stay as they are (an obstruction is an error);
-    // conflicts are left for the user, never resolved here.
-    const Error error(svn_client_update4(&revisions, Client::Targets(paths, pool), &head, svn_depth_unknown, FALSE,
-                                         FALSE, FALSE, TRUE, FALSE, session.client->Context(), pool));
-    if (error) {
-        Stopped(Failure(session, call, error), result);
-        return result;
+    // Over the kept connection where it can; the rest (and the externals of what was driven)
+    // through Subversion's own update.
+    FileList rest;
+    for (const std::string& path : paths) {
+        const DriveOutcome drive = DriveUpdate(session, path);
+        if (drive.error) {
+            Stopped(Failure(session, call, drive.error), result);
+            return result;
+        }
+        if (drive.driven && result.revision <= 0) result.revision = drive.revision;
+        if (!drive.driven || drive.externals) rest.push_back(path);
     }
-    if (revisions && revisions->nelts > 0) result.revision = APR_ARRAY_IDX(revisions, 0, svn_revnum_t);
+    if (rest.size() < paths.size()) {
+        Pool pool(session.client->PoolHandle());
+        // As Subversion's own client: a file changed again within the timestamp's resolution
+        // must not look unchanged.
+        svn_io_sleep_for_timestamps(paths.size() == 1 ? paths.front().c_str() : nullptr, pool);
+    }
+    if (!rest.empty()) {
+        const Error error = UpdateBySubversion(session, rest, result);
+        if (error) {
+            Stopped(Failure(session, call, error), result);
+            return result;
+        }
+    }
     if (!result.conflicts.empty()) {
         result.code = ServerCode::kPartlyDone;
         result.text = "Updated to revision " + std::to_string(result.revision) + "; left in conflict:\n";
