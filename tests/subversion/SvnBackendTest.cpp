@@ -668,6 +668,22 @@ TEST_F(SvnBackendTest, AnUpdateBringsWhatOthersSubmittedAndNamesTheConflictsItLe
     EXPECT_NE(obstructed.text.find(sandbox.PathOf(kAlice, stool)), std::string::npos) << obstructed.text;
     EXPECT_EQ(Content(sandbox.PathOf(kAlice, stool)), "stool alice");
 
+    // A change two folders down, in folders the update adds and then opens.
+    const std::string tree = "sets/forest/tree.qor";
+    std::filesystem::create_directories(std::filesystem::path(sandbox.PathOf(kBob, tree)).parent_path());
+    std::ofstream(sandbox.PathOf(kBob, tree)) << "tree 1";
+    ASSERT_TRUE(backend.Add(bob, {sandbox.PathOf(kBob, tree)}, "").Succeeded());
+    ASSERT_EQ(backend.Submit(bob, "").revision, 5);
+    EXPECT_EQ(backend.Update(alice, {}).revision, 5);
+    ASSERT_EQ(Content(sandbox.PathOf(kAlice, tree)), "tree 1");
+    ASSERT_TRUE(backend.Edit(bob, {sandbox.PathOf(kBob, tree)}, "").Succeeded());
+    std::ofstream(sandbox.PathOf(kBob, tree)) << "tree 2";
+    ASSERT_EQ(backend.Submit(bob, "").revision, 6);
+    const standin::UpdateResult deep = backend.Update(alice, {});
+    EXPECT_EQ(deep.revision, 6);
+    EXPECT_EQ(deep.updated, std::vector<std::string>{sandbox.PathOf(kAlice, tree)});
+    EXPECT_EQ(Content(sandbox.PathOf(kAlice, tree)), "tree 2");
+
     // A file outside the working copy is refused and nothing is updated.
     const standin::UpdateResult outside = backend.Update(alice, {"/etc/passwd"});
     EXPECT_EQ(outside.code, ServerCode::kFileStateRejected);

@@ -1,5 +1,6 @@
 #include "subversion/SvnUpdateDrive.h"
 
+#include "subversion/FolderLockingEditor.h"
 #include "subversion/KeptConnections.h"
 #include "subversion/SvnClient.h"
 #include "subversion/SvnPool.h"
@@ -115,6 +116,7 @@ svn_error_t* Drive(svn_ra_session_t* connection, svn_wc_adm_access_t* access, co
         &outcome.revision, access, target.name.c_str(), settings.commitTimes, svn_depth_unknown, FALSE, FALSE,
         context->notify_func2, context->notify_baton2, context->cancel_func, context->cancel_baton, nullptr, nullptr,
         nullptr, nullptr, settings.diff3, settings.preservedExtensions, &editor, &editBaton, traversal, pool));
+    WrapWithFolderLocks(editor, editBaton, access, target.anchor.c_str(), &editor, &editBaton, pool);
     const svn_ra_reporter3_t* reporter = nullptr;
     void* reportBaton = nullptr;
     SVN_ERR(svn_ra_do_update3(connection, &reporter, &reportBaton, SVN_INVALID_REVNUM, target.name.c_str(),
@@ -152,11 +154,10 @@ DriveOutcome DriveUpdate(Session& session, const std::string& path)
             svn_wc_adm_access_t* access = nullptr;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-            // The write lock an update takes, which only the access-baton calls take: the whole
-            // tree for the root, the folder alone for a path in it.
-            svn_error_t* failed =
-                svn_wc_adm_open3(&access, nullptr, target.anchor.c_str(), TRUE, target.name.empty() ? -1 : 0,
-                                 context->cancel_func, context->cancel_baton, scratch);
+            // The write lock an update takes, which only the access-baton calls take: the anchor
+            // now, each folder below it when the edit opens it.
+            svn_error_t* failed = svn_wc_adm_open3(&access, nullptr, target.anchor.c_str(), TRUE, 0,
+                                                   context->cancel_func, context->cancel_baton, scratch);
             if (!failed) {
                 failed = Drive(connection, access, target, path, context, outcome, reported, scratch);
                 failed = svn_error_compose_create(failed, svn_wc_adm_close2(access, scratch));
