@@ -21,6 +21,7 @@ constexpr double kStatusBound = 1.2;
 constexpr double kCheckOutBound = 1.5;
 constexpr double kPostSaveAddBound = 1.3;
 constexpr double kPreSaveBound = 1.2;
+constexpr double kUpdateBound = 1.5;
 
 double Seconds(const std::function<void()>& work)
 {
@@ -239,4 +240,20 @@ CaseResult BenchCases::PreSave(int size)
         Require(writable == size, "presave: files not writable");
     }
     return {"presave", size, Median(plugin), Median(floor), -1, kPreSaveBound};
+}
+
+CaseResult BenchCases::Update(int size)
+{
+    // The status case's folder, already at the head revision: what an update costs before it
+    // brings anything (the report of every file, and the locks it takes).
+    const QString folder = QStringLiteral("status/n%1").arg(size);
+    const std::vector<std::string> target = Absolute({folder});
+    std::vector<double> plugin, floor;
+    for (int run = 0; run < kRuns; ++run) {
+        standin::UpdateResult updated;
+        plugin.push_back(Seconds([&] { updated = m_host.Backend().Update(m_host.Session(), target); }));
+        Require(updated.Succeeded() && updated.updated.empty(), "update: " + updated.text);
+        floor.push_back(Seconds([&] { m_svn.Run({"update", "-q", folder}, m_wc.path()); }));
+    }
+    return {"update", size, Median(plugin), Median(floor), -1, kUpdateBound};
 }

@@ -1,4 +1,4 @@
-// BenchCases: the benchmark's four cases, each at one size, each beside its floor measured in the
+// BenchCases: the benchmark's cases, each at one size, each beside its floor measured in the
 // same run. The files they use are seeded once, for every size, before any case is timed.
 #pragma once
 
@@ -44,6 +44,8 @@ public:
     CaseResult CheckOut(int size);
     CaseResult PostSaveAdd(int size);
     CaseResult PreSave(int size);
+    // The backend's update of the status case's folder, nothing to bring, beside svn update.
+    CaseResult Update(int size);
 
 private:
     std::vector<std::string> Absolute(const QStringList& relative) const;

@@ -36,7 +36,7 @@ constexpr int kQuickLockAndAddSize = 1000;
 constexpr int kLargestLockAndAddSize = 10000;
 constexpr const char* kAutoPropsConfig = "[miscellany]\nenable-auto-props = yes\n[auto-props]\n* = svn:needs-lock=*\n";
 
-const QStringList kCases{"status", "checkout", "postsave-add", "presave"};
+const QStringList kCases{"status", "checkout", "postsave-add", "presave", "update"};
 
 const std::vector<int> kDefaultRtts{0, 100};
 // A link slower than this would make one run outlast anyone's patience.
@@ -122,7 +122,7 @@ void Seed(const Options& options, const SvnProgram& svn, const QDir& root, const
 {
     const QDir seed(root.filePath("seed"));
     int files = 0;
-    if (options.cases.contains("status"))
+    if (options.cases.contains("status") || options.cases.contains("update"))
         for (int size : SizesOf(options, "status"))
             for (int i = 0; i < size; ++i, ++files)
                 WriteFile(seed.filePath(BenchCases::StatusFile(size, i)), "asset\n");
@@ -193,6 +193,7 @@ int main(int argc, char* argv[])
                 if (name == "checkout") results.push_back(cases.CheckOut(size));
                 if (name == "postsave-add") results.push_back(cases.PostSaveAdd(size));
                 if (name == "presave") results.push_back(cases.PreSave(size));
+                if (name == "update") results.push_back(cases.Update(size));
             }
         }
         BenchReport::Print(stdout, results, BenchCases::kRuns);
