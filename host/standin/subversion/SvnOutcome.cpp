@@ -72,6 +72,20 @@ bool ConnectionLost(const Error& error, const Call& call, const ServerResult& fa
            call.DeadlinePassed() || failure.code == ServerCode::kCancelled;
 }
 
+// The server's own word that it refused a commit: an out-of-date file, a lock, a hook, a rule. Any
+// other failure once the commit was being finalized may have come after the repository took it
+// (a replica forwards the commit and can fail on the way back).
+bool CommitRefused(const Error& error)
+{
+    for (const apr_status_t refusal :
+         {SVN_ERR_FS_CONFLICT, SVN_ERR_FS_TXN_OUT_OF_DATE, SVN_ERR_RA_OUT_OF_DATE, SVN_ERR_WC_NOT_UP_TO_DATE,
+          SVN_ERR_FS_ALREADY_EXISTS, SVN_ERR_REPOS_HOOK_FAILURE, SVN_ERR_FS_BAD_LOCK_TOKEN,
+          SVN_ERR_FS_LOCK_OWNER_MISMATCH, SVN_ERR_FS_PATH_ALREADY_LOCKED, SVN_ERR_FS_NO_SUCH_LOCK,
+          SVN_ERR_FS_LOCK_EXPIRED, SVN_ERR_RA_NOT_AUTHORIZED, SVN_ERR_AUTHZ_UNWRITABLE, SVN_ERR_AUTHZ_UNREADABLE})
+        if (error.Has(refusal)) return true;
+    return false;
+}
+
 } // namespace
 
 std::string Seconds(std::chrono::milliseconds duration)
@@ -178,9 +192,12 @@ ServerResult FailedCommit(Session& session, const Call& call, const Error& error
         return {ServerCode::kPartlyDone, "Submitted " + what + " as revision " + std::to_string(revision) +
                                              ", but the working copy could not record it: " + failure.text};
     }
-    if (finalizing && ConnectionLost(error, call, failure)) {
+    const bool lost = ConnectionLost(error, call, failure);
+    if (finalizing && (lost || !CommitRefused(error))) {
         outcome = CommitOutcome::kUnknown;
-        return {ServerCode::kOutcomeUnknown, "The connection to " + session.server + " ended while " + what +
+        const std::string how =
+            lost ? "The connection to " + session.server + " ended" : "The server at " + session.server + " failed";
+        return {ServerCode::kOutcomeUnknown, how + " while " + what +
                                                  " was being committed: whether the repository took it is not "
                                                  "known; the next status tells. " +
                                                  failure.text};

@@ -35,7 +35,7 @@ ServerResult Failure(Session& session, const Call& call, const Error& error);
 // What a failed commit means for the submit.
 enum class CommitOutcome {
     kLanded,  // the revision was made; the working copy could not record it
-    kUnknown, // the connection ended while the transaction was being committed
+    kUnknown, // the connection ended, or the server failed, while the transaction was being committed
     kRefused, // nothing was committed
 };
 // A failed commit of what ("changelist 4"): revision, the one the commit made (0: none); finalizing,
