@@ -105,8 +105,9 @@ UpdateResult Update(Session& session, Call& call, const FileList& files)
     if (rest.size() < paths.size()) {
         Pool pool(session.client->PoolHandle());
         // As Subversion's own client: a file changed again within the timestamp's resolution
-        // must not look unchanged.
-        svn_io_sleep_for_timestamps(paths.size() == 1 ? paths.front().c_str() : nullptr, pool);
+        // must not look unchanged. Every target is in the one working copy, whose root tells the
+        // file system's resolution (with no path Subversion waits for the next second).
+        svn_io_sleep_for_timestamps(session.workingCopy.c_str(), pool);
     }
     if (!rest.empty()) {
         const Error error = UpdateBySubversion(session, rest, result);
