@@ -8,8 +8,11 @@
 #include "framework/PrintableText.h"
 #include "revisioncontrol/OperationScope.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -242,6 +245,48 @@ TEST_F(SvnBackendTest, AStolenLockIsTheThiefsAndRefusesMyCheckOutAndMySubmitKeep
     EXPECT_EQ(submitted.revision, 0);
     EXPECT_EQ(submitted.text.find("Nothing was submitted from changelist default: "), 0u) << submitted.text;
     EXPECT_EQ(Content(AlicePath(kHero)), "hero 2") << "alice's change is not lost";
+    EXPECT_EQ(backend.Users(alice, {AlicePath(kHero)}, true).users, std::vector<std::string>{kBob});
+}
+
+// Past this many revisions behind, a status asks for the server's status report of the tree
+// instead of the log of what changed.
+constexpr int kFarBehind = 2001;
+
+// Adds revisions that change nothing straight into the repository, as fast as its store allows.
+bool AddEmptyRevisions(const std::string& repositoryUrl, int count)
+{
+    const QString dump = QDir::temp().filePath(QStringLiteral("zr-empty-revisions-%1.dump").arg(getpid()));
+    {
+        std::ofstream out(dump.toStdString());
+        out << "SVN-fs-dump-format-version: 2\n\n";
+        for (int revision = 1; revision <= count; ++revision)
+            out << "Revision-number: " << revision << "\nProp-content-length: 10\nContent-length: 10\n\nPROPS-END\n\n";
+    }
+    QProcess load;
+    load.setStandardInputFile(dump);
+    load.start(QStringLiteral("svnadmin"), {QStringLiteral("load"), QStringLiteral("-q"),
+                                            QUrl(QString::fromStdString(repositoryUrl)).toLocalFile()});
+    const bool loaded =
+        load.waitForFinished(120000) && load.exitStatus() == QProcess::NormalExit && load.exitCode() == 0;
+    QFile::remove(dump);
+    return loaded;
+}
+
+// A working copy too far behind for a log of what changed still learns it, and who holds the
+// locks, from the server's status report of the tree.
+TEST_F(SvnBackendTest, AWorkingCopyFarBehindHeadStillLearnsWhatChangedAndWhoHoldsTheLocks)
+{
+    ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
+    std::ofstream(BobPath(kLamp)) << "lamp 2";
+    ASSERT_EQ(backend.Submit(bob, "").revision, 2);
+    ASSERT_TRUE(backend.Edit(bob, {BobPath(kHero)}, "").Succeeded());
+    ASSERT_TRUE(AddEmptyRevisions(sandbox.Server().FileUrl(), kFarBehind));
+
+    const standin::StatusResult status = backend.Status(alice, {AlicePath(kLamp), AlicePath(kHero), AlicePath(kChair)},
+                                                        standin::StatusScope::kWithRepository);
+    ASSERT_TRUE(status.Succeeded()) << status.text;
+    EXPECT_EQ(status.words,
+              (std::vector<qor4::StatusWord>{fs::kNotAtHead, fs::kCheckedOutByOther | fs::kLockedByOther, 0}));
     EXPECT_EQ(backend.Users(alice, {AlicePath(kHero)}, true).users, std::vector<std::string>{kBob});
 }
 
@@ -619,6 +664,34 @@ TEST_F(SvnBackendTest, ACheckOutCancelledOnceTheServerGrantedTheLockReleasesItAg
     EXPECT_FALSE(IsWritable(AlicePath(kHero)));
 }
 
+// A working copy of one folder is updated by Subversion's own update (it also brings the
+// properties the folder inherits); a server that is gone stops it with a clear error.
+TEST_F(SvnBackendTest, AWorkingCopyOfOneFolderIsUpdatedAndAServerThatIsGoneIsToldThere)
+{
+    const std::string folder = sandbox.WorkingCopy(kAlice) + "-props";
+    std::string error;
+    ASSERT_TRUE(sandbox.Server().CheckOut(kAlice, folder, error, sandbox.Url() + "/props")) << error;
+    const standin::LoginResult login = backend.OpenSession({kAlice, "", sandbox.Url(), folder, {}});
+    ASSERT_FALSE(login.Failed()) << login.text;
+    ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
+    std::ofstream(BobPath(kLamp)) << "lamp 2";
+    ASSERT_EQ(backend.Submit(bob, "").revision, 2);
+
+    const standin::UpdateResult updated = backend.Update(login.session, {});
+    ASSERT_TRUE(updated.Succeeded()) << updated.text;
+    EXPECT_EQ(updated.revision, 2);
+    EXPECT_EQ(updated.updated, std::vector<std::string>{folder + "/lamp.qor"});
+    EXPECT_EQ(Content(folder + "/lamp.qor"), "lamp 2");
+
+    sandbox.Server().Stop();
+    const standin::UpdateResult unreachable = backend.Update(login.session, {folder + "/chair.qor"});
+    EXPECT_EQ(unreachable.code, ServerCode::kServerError);
+    EXPECT_NE(unreachable.text.find("Cannot reach the Subversion server at " + sandbox.Server().Url()),
+              std::string::npos)
+        << unreachable.text;
+    EXPECT_TRUE(unreachable.updated.empty());
+}
+
 TEST_F(SvnBackendTest, AnUpdateBringsWhatOthersSubmittedAndNamesTheConflictsItLeaves)
 {
     const std::string table = "props/table.qor";
@@ -689,6 +762,14 @@ TEST_F(SvnBackendTest, AnUpdateBringsWhatOthersSubmittedAndNamesTheConflictsItLe
     EXPECT_EQ(outside.code, ServerCode::kFileStateRejected);
     EXPECT_NE(outside.text.find("/etc/passwd"), std::string::npos) << outside.text;
     EXPECT_TRUE(outside.updated.empty());
+
+    // The chair, still in conflict, is not updated again until alice resolves it.
+    const standin::UpdateResult again = backend.Update(alice, {AlicePath(kChair)});
+    EXPECT_EQ(again.code, ServerCode::kPartlyDone);
+    EXPECT_EQ(again.text, "Nothing was updated; in conflict:\n" + AlicePath(kChair) +
+                              " - still in conflict from an earlier update; resolve it first.\n");
+    EXPECT_EQ(again.conflicts, std::vector<std::string>{AlicePath(kChair)});
+    EXPECT_TRUE(again.updated.empty());
 }
 
 } // namespace

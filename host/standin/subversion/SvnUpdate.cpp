@@ -8,6 +8,7 @@
 #include "subversion/SvnUpdateDrive.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace standin::svn {
 
@@ -24,11 +25,18 @@ bool Changed(svn_wc_notify_state_t state)
            state == svn_wc_notify_state_conflicted;
 }
 
-// What one notification of the update says of its path.
-void Record(const svn_wc_notify_t& notify, UpdateResult& result)
+// What one notification of the update says of its path. Subversion skips a target still in
+// conflict from an earlier update without asking the server.
+void Record(const svn_wc_notify_t& notify, UpdateResult& result, FileList& skipped)
 {
-    if (!notify.path || notify.kind == svn_node_dir) return;
+    if (!notify.path) return;
     const std::string path = notify.path;
+    if (notify.action == svn_wc_notify_skip_conflicted) {
+        AddNew(result.conflicts, path);
+        AddNew(skipped, path);
+        return;
+    }
+    if (notify.kind == svn_node_dir) return;
     const bool conflicted = notify.action == svn_wc_notify_tree_conflict ||
                             notify.content_state == svn_wc_notify_state_conflicted ||
                             notify.prop_state == svn_wc_notify_state_conflicted;
@@ -74,6 +82,47 @@ Error UpdateBySubversion(Session& session, const FileList& paths, UpdateResult& 
     return error;
 }
 
+// Drives each path it can over the kept connection; the others, and the externals of what was
+// driven, are left in rest for Subversion's own update. The error that stopped it, if any.
+Error DriveWhatItCan(Session& session, const FileList& paths, UpdateResult& result, FileList& rest)
+{
+    const bool drivable = DrivableWorkingCopy(session);
+    bool drove = false;
+    Error stopped;
+    for (const std::string& path : paths) {
+        DriveOutcome drive = drivable ? DriveUpdate(session, path) : DriveOutcome{};
+        drove = drove || drive.driven;
+        if (drive.error) {
+            stopped = std::move(drive.error);
+            break;
+        }
+        if (drive.driven && result.revision <= 0) result.revision = drive.revision;
+        if (!drive.driven || drive.externals) rest.push_back(path);
+    }
+    if (drove) {
+        Pool pool(session.client->PoolHandle());
+        // As Subversion's own client: a file changed again within the timestamp's resolution
+        // must not look unchanged. Every target is in the one working copy, whose root tells the
+        // file system's resolution (with no path Subversion waits for the next second).
+        svn_io_sleep_for_timestamps(session.workingCopy.c_str(), pool);
+    }
+    return stopped;
+}
+
+// Names the files left in conflict, by this update or (skipped) by an earlier one.
+void TellConflicts(const FileList& skipped, UpdateResult& result)
+{
+    if (result.conflicts.empty()) return;
+    result.code = ServerCode::kPartlyDone;
+    result.text = result.revision > 0
+                      ? "Updated to revision " + std::to_string(result.revision) + "; left in conflict:\n"
+                      : "Nothing was updated; in conflict:\n";
+    for (const std::string& path : result.conflicts)
+        result.text += path + (std::count(skipped.begin(), skipped.end(), path) > 0
+                                   ? " - still in conflict from an earlier update; resolve it first.\n"
+                                   : " - the local change and the repository's disagree.\n");
+}
+
 } // namespace
 
 UpdateResult Update(Session& session, Call& call, const FileList& files)
@@ -89,39 +138,16 @@ UpdateResult Update(Session& session, Call& call, const FileList& files)
     }
     if (paths.empty()) return result;
 
-    Client::NotifyScope scope(*session.client, [&](const svn_wc_notify_t& notify) { Record(notify, result); });
-    // Over the kept connection where it can; the rest (and the externals of what was driven)
-    // through Subversion's own update.
+    FileList skipped;
+    Client::NotifyScope scope(*session.client, [&](const svn_wc_notify_t& notify) { Record(notify, result, skipped); });
     FileList rest;
-    for (const std::string& path : paths) {
-        const DriveOutcome drive = DriveUpdate(session, path);
-        if (drive.error) {
-            Stopped(Failure(session, call, drive.error), result);
-            return result;
-        }
-        if (drive.driven && result.revision <= 0) result.revision = drive.revision;
-        if (!drive.driven || drive.externals) rest.push_back(path);
+    Error stopped = DriveWhatItCan(session, paths, result, rest);
+    if (!stopped && !rest.empty()) stopped = UpdateBySubversion(session, rest, result);
+    if (stopped) {
+        Stopped(Failure(session, call, stopped), result);
+        return result;
     }
-    if (rest.size() < paths.size()) {
-        Pool pool(session.client->PoolHandle());
-        // As Subversion's own client: a file changed again within the timestamp's resolution
-        // must not look unchanged. Every target is in the one working copy, whose root tells the
-        // file system's resolution (with no path Subversion waits for the next second).
-        svn_io_sleep_for_timestamps(session.workingCopy.c_str(), pool);
-    }
-    if (!rest.empty()) {
-        const Error error = UpdateBySubversion(session, rest, result);
-        if (error) {
-            Stopped(Failure(session, call, error), result);
-            return result;
-        }
-    }
-    if (!result.conflicts.empty()) {
-        result.code = ServerCode::kPartlyDone;
-        result.text = "Updated to revision " + std::to_string(result.revision) + "; left in conflict:\n";
-        for (const std::string& path : result.conflicts)
-            result.text += path + " - the local change and the repository's disagree.\n";
-    }
+    TellConflicts(skipped, result);
     return result;
 }
 

@@ -25,39 +25,33 @@ struct Target {
     std::string anchorUrl;
 };
 
+// The node's status as the working copy has it, without the server; null when it cannot tell.
+const svn_wc_status3_t* LocalStatus(svn_client_ctx_t* context, const char* path, apr_pool_t* pool)
+{
+    svn_wc_status3_t* status = nullptr;
+    svn_error_t* failed = svn_wc_status3(&status, context->wc_ctx, path, pool, pool);
+    svn_error_clear(failed);
+    return failed || !status->versioned || !status->repos_root_url || !status->repos_relpath ? nullptr : status;
+}
+
 // The node's URL, when it is in the repository as the working copy last had it (not scheduled
 // for addition); empty otherwise.
 std::string BaseUrl(svn_client_ctx_t* context, const char* path, apr_pool_t* pool)
 {
-    svn_wc_status3_t* status = nullptr;
-    svn_error_t* failed = svn_wc_status3(&status, context->wc_ctx, path, pool, pool);
-    if (failed) {
-        svn_error_clear(failed);
-        return {};
-    }
-    if (!status->versioned || !status->repos_root_url || !status->repos_relpath ||
-        status->node_status == svn_wc_status_added || status->node_status == svn_wc_status_replaced)
+    const svn_wc_status3_t* status = LocalStatus(context, path, pool);
+    if (!status || status->node_status == svn_wc_status_added || status->node_status == svn_wc_status_replaced)
         return {};
     return svn_path_url_add_component2(status->repos_root_url, status->repos_relpath, pool);
 }
 
 // Whether the drive takes path, as Subversion's own update would take it: a target whose folder
-// is not committed yet, or which is in text or property conflict, goes its way. Only a working
-// copy of the repository's root: one of a folder below it would also want the properties its
-// root inherits, which a drive by hand does not bring.
+// is not committed yet, or which is in text or property conflict, goes its way.
 bool Drivable(Session& session, const std::string& path, Target& target, apr_pool_t* pool)
 {
     svn_client_ctx_t* context = session.client->Context();
-    svn_wc_status3_t* root = nullptr;
-    svn_error_t* failed = svn_wc_status3(&root, context->wc_ctx, session.workingCopy.c_str(), pool, pool);
-    const bool repositoryRoot = !failed && root->versioned && root->repos_relpath && root->repos_relpath[0] == '\0' &&
-                                root->repos_root_url && session.rootUrl == root->repos_root_url;
-    svn_error_clear(failed);
-    if (!repositoryRoot) return false;
-
     const char* anchor = nullptr;
     const char* name = nullptr;
-    failed = svn_wc_get_actual_target2(&anchor, &name, context->wc_ctx, path.c_str(), pool, pool);
+    svn_error_t* failed = svn_wc_get_actual_target2(&anchor, &name, context->wc_ctx, path.c_str(), pool, pool);
     if (failed) {
         svn_error_clear(failed);
         return false;
@@ -134,6 +128,13 @@ svn_error_t* Drive(svn_ra_session_t* connection, svn_wc_adm_access_t* access, co
 #pragma GCC diagnostic pop
 
 } // namespace
+
+bool DrivableWorkingCopy(Session& session)
+{
+    Pool pool(session.client->PoolHandle());
+    const svn_wc_status3_t* root = LocalStatus(session.client->Context(), session.workingCopy.c_str(), pool);
+    return root && root->repos_relpath[0] == '\0' && session.rootUrl == root->repos_root_url;
+}
 
 DriveOutcome DriveUpdate(Session& session, const std::string& path)
 {

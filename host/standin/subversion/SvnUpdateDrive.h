@@ -15,7 +15,7 @@ struct Session;
 
 struct DriveOutcome {
     // false: the target was left to Subversion's own update (a conflicted target, one in a folder
-    // not committed yet, a working copy that is not its repository's root).
+    // not committed yet).
     bool driven = false;
     // The working copy defines externals, which the drive does not bring.
     bool externals = false;
@@ -23,8 +23,14 @@ struct DriveOutcome {
     Error error;
 };
 
+// Whether the session's working copy can be driven at all: only one of the repository's root. One
+// of a folder below it would also want the properties its root inherits, which a drive by hand
+// does not bring.
+bool DrivableWorkingCopy(Session& session);
+
 // Brings target (the working copy's root, or a path in it) to the head revision over the
-// session's kept connection to its working copy's server. Notifications go to the client's.
+// session's kept connection to its working copy's server, in a working copy that
+// DrivableWorkingCopy takes. Notifications go to the client's.
 DriveOutcome DriveUpdate(Session& session, const std::string& target);
 
 } // namespace standin::svn
