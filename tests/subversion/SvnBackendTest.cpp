@@ -272,6 +272,30 @@ bool AddEmptyRevisions(const std::string& repositoryUrl, int count)
     return loaded;
 }
 
+std::size_t OpenDescriptors()
+{
+    const std::filesystem::directory_iterator descriptors("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(descriptors), end(descriptors)));
+}
+
+// A host opens and closes sessions all day: a session, with its status walks and connections,
+// leaves no file or socket open behind it.
+TEST_F(SvnBackendTest, SessionsOpenedAndClosedLeaveNoDescriptorOpen)
+{
+    const auto openWorkAndClose = [this] {
+        std::string failure;
+        const SessionId session = sandbox.Open(backend, kBob, failure);
+        ASSERT_NE(session, 0) << failure;
+        EXPECT_TRUE(backend.Status(session, {BobPath(kHero)}, standin::StatusScope::kWithRepository).Succeeded());
+        backend.CloseSession(session);
+    };
+    openWorkAndClose(); // what libraries open once, on first use, stays open
+    const std::size_t before = OpenDescriptors();
+    for (int round = 0; round < 5; ++round)
+        openWorkAndClose();
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+
 // A working copy too far behind for a log of what changed still learns it, and who holds the
 // locks, from the server's status report of the tree.
 TEST_F(SvnBackendTest, AWorkingCopyFarBehindHeadStillLearnsWhatChangedAndWhoHoldsTheLocks)
@@ -533,6 +557,18 @@ TEST_F(SvnBackendTest, ADamagedRecordOfALostSubmitIsToldOnceAndBlocksNoLaterSubm
     }
     const standin::ChangeListResult submitted = backend.Submit(alice, "");
     EXPECT_EQ(submitted.revision, 2) << submitted.text;
+
+    // A record that cannot be written stops the submit before anything reaches the repository.
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+    std::ofstream(AlicePath(kHero)) << "hero 3";
+    std::filesystem::create_directories(record + "/in-the-way");
+    const standin::ChangeListResult unrecorded = backend.Submit(alice, "");
+    EXPECT_EQ(unrecorded.revision, 0);
+    EXPECT_EQ(unrecorded.text.find("Nothing was submitted from changelist default: Cannot record the submit"), 0u)
+        << unrecorded.text;
+    std::filesystem::remove_all(record);
+    EXPECT_EQ(backend.Submit(alice, "").revision, 3) << "the refused submit sent nothing";
+    EXPECT_EQ(Content(AlicePath(kHero)), "hero 3");
 }
 
 // A path the host should never have handed over, and what the refusal must say of it.

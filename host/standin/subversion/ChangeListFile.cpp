@@ -56,12 +56,10 @@ public:
         while (::flock(m_descriptor, LOCK_EX | LOCK_NB) != 0) {
             if (errno != EWOULDBLOCK && errno != EINTR) {
                 error = "Cannot lock the changelists of the working copy (" + path + "): " + std::strerror(errno);
-                Release();
-                return;
+                return; // the destructor closes the descriptor
             }
             if (std::chrono::steady_clock::now() > giveUp) {
                 error = "The changelists of the working copy are locked by another program (" + path + ")";
-                Release();
                 return;
             }
             std::this_thread::sleep_for(kLockPoll);
