@@ -1,0 +1,99 @@
+// What a remote office pays per click is round trips. Through a relay that counts them, each
+// operation stays within its few turns over the session's kept connection; only a submit opens a
+// connection of its own (Subversion's commit).
+#include "SvnSandbox.h"
+#include "subversion/SvnBackend.h"
+#include "testkit/DelayRelay.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+
+namespace {
+
+using Transport = SvnSandbox::Transport;
+
+constexpr const char* kAlice = "alice";
+constexpr const char* kBob = "bob";
+constexpr const char* kHero = "chars/hero.qor";
+constexpr const char* kLamp = "props/lamp.qor";
+
+struct Cost {
+    long turns = 0;
+    int connections = 0;
+};
+
+std::ostream& operator<<(std::ostream& out, const Cost& cost)
+{
+    return out << cost.turns << " turns, " << cost.connections << " new connections";
+}
+
+class RoundTripTest : public ::testing::TestWithParam<Transport> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(sandbox.Error(), "");
+        ASSERT_EQ(relay.Error(), "");
+        ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 1"}, {kLamp, "lamp 1"}}), "");
+        const std::string url = relay.UrlThrough(sandbox.Url());
+        std::string error;
+        ASSERT_TRUE(sandbox.Server().CheckOut(kAlice, remote, error, url)) << error;
+        backend.SetConfigurationFolder(sandbox.ConfigFolder());
+        const standin::LoginResult login = backend.OpenSession({kAlice, sandbox.Password(kAlice), url, remote, {}});
+        ASSERT_FALSE(login.Failed()) << login.text;
+        session = login.session;
+    }
+
+    Cost CostOf(const std::function<void()>& work) const
+    {
+        const standin::DelayRelay::Counts before = relay.Count();
+        work();
+        const standin::DelayRelay::Counts after = relay.Count();
+        return {after.turns - before.turns, after.connections - before.connections};
+    }
+    std::string Remote(const char* relative) const { return remote + "/" + relative; }
+
+    SvnSandbox sandbox{{{kAlice, "alice-secret"}, {kBob, "bob-secret"}}, GetParam()};
+    standin::DelayRelay relay{"127.0.0.1", sandbox.Server().Port(), std::chrono::milliseconds(0)};
+    std::string remote = sandbox.WorkingCopy(kAlice) + "-remote";
+    standin::SvnBackend backend;
+    standin::SessionId session = 0;
+};
+
+TEST_P(RoundTripTest, EachOperationStaysWithinItsTurnsOverTheKeptConnection)
+{
+    const std::vector<std::string> both = {Remote(kHero), Remote(kLamp)};
+    const Cost status =
+        CostOf([&] { EXPECT_TRUE(backend.Status(session, both, standin::StatusScope::kWithRepository).Succeeded()); });
+    EXPECT_TRUE(status.turns <= 3 && status.connections == 0) << "status: " << status;
+
+    const Cost checkOut = CostOf([&] { EXPECT_TRUE(backend.Edit(session, {Remote(kHero)}, "").Succeeded()); });
+    EXPECT_TRUE(checkOut.turns <= 2 && checkOut.connections == 0) << "check-out: " << checkOut;
+    std::ofstream(Remote(kHero)) << "hero 2";
+    const Cost revert = CostOf([&] { EXPECT_TRUE(backend.Revert(session, {Remote(kHero)}).Succeeded()); });
+    EXPECT_TRUE(revert.turns <= 2 && revert.connections == 0) << "revert: " << revert;
+
+    ASSERT_EQ(sandbox.Commit(kBob, {{kLamp, "lamp 2"}}, kAlice), "");
+    const Cost update = CostOf([&] {
+        const standin::UpdateResult updated = backend.Update(session, {});
+        EXPECT_EQ(updated.updated, std::vector<std::string>{Remote(kLamp)}) << updated.text;
+    });
+    // Over HTTPS Subversion fetches the changed files' texts on a second connection, as its own
+    // update does.
+    const int updateConnections = GetParam() == Transport::kHttps ? 1 : 0;
+    EXPECT_TRUE(update.turns <= 4 && update.connections <= updateConnections) << "update: " << update;
+
+    ASSERT_TRUE(backend.Edit(session, {Remote(kHero)}, "").Succeeded());
+    std::ofstream(Remote(kHero)) << "hero 3";
+    // Subversion's HTTP commit asks more questions than its own protocol's.
+    const long submitTurns = GetParam() == Transport::kHttps ? 8 : 6;
+    const Cost submit = CostOf([&] { EXPECT_GT(backend.Submit(session, "").revision, 0); });
+    EXPECT_TRUE(submit.turns <= submitTurns && submit.connections <= 1) << "submit: " << submit;
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, RoundTripTest, ::testing::Values(Transport::kSvn, Transport::kHttps),
+                         [](const ::testing::TestParamInfo<Transport>& info) { return TransportName(info.param); });
+
+} // namespace
