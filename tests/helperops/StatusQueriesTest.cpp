@@ -136,8 +136,9 @@ TEST_F(StatusQueriesTest, AccessStatesOfObjectsWithManyFilesAndARepeatedObjectAr
     EXPECT_EQ(ServerRecord().Calls().back().arguments, expected);
 }
 
-// A null handle is no object of the data model: the query says so instead of reading through it.
-TEST_F(StatusQueriesTest, ANullHandleIsAnInvalidObjectAndNoFileIsAsked)
+// A null handle is no object of the data model: a query or a change says so instead of reading
+// through it, and no file of the other objects is asked or changed.
+TEST_F(StatusQueriesTest, ANullHandleIsAnInvalidObjectAndNoFileIsAskedOrChanged)
 {
     standin::DbObject* asset = AddCheckedInAsset("asset");
     const qor4::DbObjectHandle none;
@@ -150,6 +151,10 @@ TEST_F(StatusQueriesTest, ANullHandleIsAnInvalidObjectAndNoFileIsAsked)
     EXPECT_EQ(message, standin::DataControl::kInvalidObjectText);
     EXPECT_FALSE(Control().HasExternalFiles(none, {1, 2, -1}));
     EXPECT_FALSE(Control().IsReadOnly(none, true, {1, 2, -1}));
+    std::string changed;
+    EXPECT_EQ(Control().MarkForAdd({Handle(asset), none}, true, {1, 2, -1}, "", changed),
+              standin::DataControl::kResultInvalidObject);
+    EXPECT_EQ(changed, standin::DataControl::kInvalidObjectText);
     EXPECT_TRUE(ServerRecord().Calls().empty());
 }
 
