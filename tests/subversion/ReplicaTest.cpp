@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QTemporaryFile>
+#include <QUrl>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -213,6 +217,29 @@ TEST_F(ReplicaTest, TheLockServerSettingWinsOverTheMasterTheReplicaRecords)
     const standin::StatusResult status = named.Status(session, {hero}, standin::StatusScope::kWithRepository);
     ASSERT_TRUE(status.Succeeded()) << status.text;
     EXPECT_EQ(status.words.front(), fs::kCheckedOut | fs::kLockedByMe);
+}
+
+// Without the setting, the master the replica records is the lock server whatever server protocol
+// names it; one that does not answer is told at login, naming it.
+TEST_F(ReplicaTest, TheMasterTheReplicaRecordsOverPlainHttpIsItsLockServerToo)
+{
+    const std::string nowhere = "http://127.0.0.1:1/svn/depot";
+    QTemporaryFile value;
+    ASSERT_TRUE(value.open());
+    value.write(nowhere.c_str());
+    value.close();
+    const QString replica = QUrl(QString::fromStdString(sandbox.Replica()->FileUrl())).toLocalFile();
+    ASSERT_EQ(QProcess::execute(QStringLiteral("svnadmin"),
+                                {QStringLiteral("setrevprop"), replica, QStringLiteral("-r"), QStringLiteral("0"),
+                                 QStringLiteral("svn:sync-from-url"), value.fileName()}),
+              0);
+    standin::SvnBackend fresh;
+    fresh.SetConfigurationFolder(sandbox.ConfigFolder());
+    std::string failure;
+    EXPECT_EQ(sandbox.Open(fresh, kAlice, failure), 0);
+    EXPECT_NE(failure.find("Cannot reach " + nowhere + ", the master of the replica at " + sandbox.Replica()->Url()),
+              std::string::npos)
+        << failure;
 }
 
 } // namespace
