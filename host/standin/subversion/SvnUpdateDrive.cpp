@@ -30,8 +30,9 @@ const svn_wc_status3_t* LocalStatus(svn_client_ctx_t* context, const char* path,
 {
     svn_wc_status3_t* status = nullptr;
     svn_error_t* failed = svn_wc_status3(&status, context->wc_ctx, path, pool, pool);
+    const bool known = !failed;
     svn_error_clear(failed);
-    return failed || !status->versioned || !status->repos_root_url || !status->repos_relpath ? nullptr : status;
+    return known && status->versioned && status->repos_root_url && status->repos_relpath ? status : nullptr;
 }
 
 // The node's URL, when it is in the repository as the working copy last had it (not scheduled
