@@ -1,6 +1,7 @@
 // The Subversion backend against a real svnserve, as two users with a working copy each.
 #include "subversion/SvnBackend.h"
 #include "SvnSandbox.h"
+#include "subversion/RepositoryChanges.h"
 #include "subversion/SubmitRecord.h"
 #include "subversion/SvnLockListing.h"
 
@@ -248,18 +249,18 @@ TEST_F(SvnBackendTest, AStolenLockIsTheThiefsAndRefusesMyCheckOutAndMySubmitKeep
     EXPECT_EQ(backend.Users(alice, {AlicePath(kHero)}, true).users, std::vector<std::string>{kBob});
 }
 
-// Past this many revisions behind, a status asks for the server's status report of the tree
-// instead of the log of what changed.
-constexpr int kFarBehind = 2001;
+// Far enough behind that a status asks for the server's status report of the tree instead of the
+// log of what changed.
+constexpr long kFarBehind = standin::svn::kMostLoggedRevisions + 1;
 
 // Adds revisions that change nothing straight into the repository, as fast as its store allows.
-bool AddEmptyRevisions(const std::string& repositoryUrl, int count)
+bool AddEmptyRevisions(const std::string& repositoryUrl, long count)
 {
     const QString dump = QDir::temp().filePath(QStringLiteral("zr-empty-revisions-%1.dump").arg(getpid()));
     {
         std::ofstream out(dump.toStdString());
         out << "SVN-fs-dump-format-version: 2\n\n";
-        for (int revision = 1; revision <= count; ++revision)
+        for (long revision = 1; revision <= count; ++revision)
             out << "Revision-number: " << revision << "\nProp-content-length: 10\nContent-length: 10\n\nPROPS-END\n\n";
     }
     QProcess load;
