@@ -10,6 +10,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <string>
 
 namespace {
 
@@ -20,14 +21,12 @@ constexpr const char* kBob = "bob";
 constexpr const char* kHero = "chars/hero.qor";
 constexpr const char* kLamp = "props/lamp.qor";
 
-struct Cost {
-    long turns = 0;
-    int connections = 0;
-};
+// What one operation added to the relay's counts.
+using Cost = standin::DelayRelay::Counts;
 
-std::ostream& operator<<(std::ostream& out, const Cost& cost)
+std::string Said(const Cost& cost)
 {
-    return out << cost.turns << " turns, " << cost.connections << " new connections";
+    return std::to_string(cost.turns) + " turns, " + std::to_string(cost.connections) + " new connections";
 }
 
 class RoundTripTest : public ::testing::TestWithParam<Transport> {
@@ -51,7 +50,7 @@ protected:
         const standin::DelayRelay::Counts before = relay.Count();
         work();
         const standin::DelayRelay::Counts after = relay.Count();
-        return {after.turns - before.turns, after.connections - before.connections};
+        return {after.connections - before.connections, after.turns - before.turns};
     }
     std::string Remote(const char* relative) const { return remote + "/" + relative; }
 
@@ -67,13 +66,13 @@ TEST_P(RoundTripTest, EachOperationStaysWithinItsTurnsOverTheKeptConnection)
     const std::vector<std::string> both = {Remote(kHero), Remote(kLamp)};
     const Cost status =
         CostOf([&] { EXPECT_TRUE(backend.Status(session, both, standin::StatusScope::kWithRepository).Succeeded()); });
-    EXPECT_TRUE(status.turns <= 3 && status.connections == 0) << "status: " << status;
+    EXPECT_TRUE(status.turns <= 3 && status.connections == 0) << "status: " << Said(status);
 
     const Cost checkOut = CostOf([&] { EXPECT_TRUE(backend.Edit(session, {Remote(kHero)}, "").Succeeded()); });
-    EXPECT_TRUE(checkOut.turns <= 2 && checkOut.connections == 0) << "check-out: " << checkOut;
+    EXPECT_TRUE(checkOut.turns <= 2 && checkOut.connections == 0) << "check-out: " << Said(checkOut);
     std::ofstream(Remote(kHero)) << "hero 2";
     const Cost revert = CostOf([&] { EXPECT_TRUE(backend.Revert(session, {Remote(kHero)}).Succeeded()); });
-    EXPECT_TRUE(revert.turns <= 2 && revert.connections == 0) << "revert: " << revert;
+    EXPECT_TRUE(revert.turns <= 2 && revert.connections == 0) << "revert: " << Said(revert);
 
     ASSERT_EQ(sandbox.Commit(kBob, {{kLamp, "lamp 2"}}, kAlice), "");
     const Cost update = CostOf([&] {
@@ -83,14 +82,14 @@ TEST_P(RoundTripTest, EachOperationStaysWithinItsTurnsOverTheKeptConnection)
     // Over HTTPS Subversion fetches the changed files' texts on a second connection, as its own
     // update does.
     const int updateConnections = GetParam() == Transport::kHttps ? 1 : 0;
-    EXPECT_TRUE(update.turns <= 4 && update.connections <= updateConnections) << "update: " << update;
+    EXPECT_TRUE(update.turns <= 4 && update.connections <= updateConnections) << "update: " << Said(update);
 
     ASSERT_TRUE(backend.Edit(session, {Remote(kHero)}, "").Succeeded());
     std::ofstream(Remote(kHero)) << "hero 3";
     // Subversion's HTTP commit asks more questions than its own protocol's.
     const long submitTurns = GetParam() == Transport::kHttps ? 8 : 6;
     const Cost submit = CostOf([&] { EXPECT_GT(backend.Submit(session, "").revision, 0); });
-    EXPECT_TRUE(submit.turns <= submitTurns && submit.connections <= 1) << "submit: " << submit;
+    EXPECT_TRUE(submit.turns <= submitTurns && submit.connections <= 1) << "submit: " << Said(submit);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, RoundTripTest, ::testing::Values(Transport::kSvn, Transport::kHttps),
