@@ -14,6 +14,9 @@ constexpr char kOkText[] = "Ok";
 constexpr char kCancelText[] = "Cancel";
 constexpr char kPromptText[] = "Please enter the password";
 constexpr char kTitle[] = "Data Source Password Required";
+// Room the edit's text starts with, so that typing a password of up to this length never moves
+// (and leaves behind) a partial copy of it.
+constexpr qsizetype kPasswordRoom = 256;
 
 } // namespace
 
@@ -53,7 +56,10 @@ PasswordRequiredDialog::PasswordRequiredDialog(QWidget* parent) : QDialog(parent
     mainLayout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-PasswordRequiredDialog::~PasswordRequiredDialog() = default;
+PasswordRequiredDialog::~PasswordRequiredDialog()
+{
+    ForgetPassword();
+}
 
 void PasswordRequiredDialog::AddMessage(const QString& text)
 {
@@ -73,13 +79,27 @@ void PasswordRequiredDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     // Every run, also a retry after a failed login, starts from an empty box.
-    passwordEdit->clear();
+    ForgetPassword();
+    QString room;
+    room.reserve(kPasswordRoom);
+    passwordEdit->setText(room);
     okButton->setEnabled(false);
 }
 
 void PasswordRequiredDialog::hideEvent(QHideEvent* event)
 {
     QDialog::hideEvent(event);
+}
+
+void PasswordRequiredDialog::ForgetPassword()
+{
+    // Qt frees a string's memory as it is: the typed text is overwritten where the edit holds it
+    // before the edit lets it go. The copy returned shares that memory.
+    const QString typed = passwordEdit->text();
+    volatile char16_t* units = reinterpret_cast<char16_t*>(const_cast<QChar*>(typed.constData()));
+    for (qsizetype i = 0; i < typed.size(); ++i)
+        units[i] = 0;
+    passwordEdit->clear();
 }
 
 void PasswordRequiredDialog::EnableOkButton()

@@ -28,6 +28,8 @@ private slots:
     void EnableOkButton();
 
 private:
+    void ForgetPassword();
+
     QPushButton* okButton;
     QPushButton* cancelButton;
     QLineEdit* passwordEdit;
