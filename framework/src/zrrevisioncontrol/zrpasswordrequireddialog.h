@@ -18,6 +18,8 @@ public:
 
     // Puts a line of explanation above everything shown so far.
     void AddMessage(const QString& text);
+    // The text shares the dialog's memory, which is overwritten when the dialog runs again or is
+    // destroyed: use it at once rather than keep it.
     QString GetPassword() const;
 
 protected:
