@@ -231,7 +231,6 @@ TEST_F(PostSaveFlowTest, CancelledMarkForAddLeavesTheNewFilesAlone)
 TEST_F(PostSaveFlowTest, InvalidStoredChangeListSwitchesPromptingOn)
 {
     standin::DbObject* asset = AddNewAsset("fresh");
-    Properties().SetPromptForChangeListWhenCheckingOut(false);
     Properties().SetChangeListToUseWhenAutoCheckingOut("999");
     AnswerDialog(DialogButton::CheckOut);
 
