@@ -59,6 +59,7 @@ TEST_F(MakeWritableTest, ServiceFailureShowsTheIOErrorBoxWithTheFiles)
     EXPECT_EQ(box.text.toStdString(), Message("asset", "disk is read-only\n"));
     EXPECT_EQ(box.detailedText.toStdString(), SortedLines(FilesOf(asset)));
     EXPECT_TRUE(box.buttons.contains("OK"));
+    EXPECT_TRUE(box.sizeGrip);
     EXPECT_EQ(Log().Count(), 0u);
 }
 

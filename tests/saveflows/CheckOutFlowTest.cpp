@@ -32,6 +32,7 @@ TEST_F(CheckOutObjectsTest, ThreeObjectsWhoseSecondFailsDismissedWithEscapeStill
     QStringList buttons = errors[0].buttons;
     buttons.sort();
     EXPECT_EQ(buttons, (QStringList{QStringLiteral("OK"), QStringLiteral("Retry")}));
+    EXPECT_TRUE(errors[0].sizeGrip);
     EXPECT_TRUE(errors[0].text.contains(QStringLiteral("locked")));
     EXPECT_TRUE(errors[0].text.contains(QString::fromLatin1(kOtherUser)));
     ExpectStates({first->GetAssetFile(), third->GetAssetFile()}, CheckedOutIn(""));
@@ -266,6 +267,7 @@ TEST_F(PromptCheckOutObjectsTest, RetryAfterAFailedCheckOutRepeatsItInTheSameCha
     QStringList buttons = errors[0].buttons;
     buttons.sort();
     EXPECT_EQ(buttons, (QStringList{QStringLiteral("Cancel"), QStringLiteral("Ignore"), QStringLiteral("Retry")}));
+    EXPECT_TRUE(errors[0].sizeGrip);
     const std::vector<standin::RecordedCall> edits = ServerCallsOf(standin::ServerOp::kEdit);
     ASSERT_EQ(edits.size(), 2u);
     EXPECT_EQ(edits[0].arguments, edits[1].arguments);

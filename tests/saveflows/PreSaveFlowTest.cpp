@@ -166,6 +166,7 @@ TEST_F(PreSaveFlowTest, FirstGroupChecksOutSecondFailsThenThePromptListsOnlyTheS
     EXPECT_TRUE(errors[0].text.startsWith(QStringLiteral("Cannot checkout the assets\n")));
     EXPECT_EQ(errors[0].icon, QMessageBox::Critical);
     EXPECT_EQ(errors[0].buttons, QStringList{QStringLiteral("OK")});
+    EXPECT_TRUE(errors[0].sizeGrip);
 
     ExpectStates(FilesOf(withExternal), CheckedOutIn(""));
     EXPECT_TRUE(StateOf(plain->GetAssetFile()).readOnly);

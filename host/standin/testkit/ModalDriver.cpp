@@ -156,6 +156,7 @@ ModalDriver::Window ModalDriver::Describe(QWidget* window)
         seen.informativeText = box->informativeText();
         seen.detailedText = box->detailedText();
         seen.icon = box->icon();
+        seen.sizeGrip = box->isSizeGripEnabled();
         for (QAbstractButton* button : box->buttons())
             seen.buttons << PlainText(button->text());
         return seen;
