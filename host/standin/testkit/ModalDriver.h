@@ -39,8 +39,8 @@ public:
         QStringList buttons; // message boxes: button texts in layout order
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         bool sizeGrip = false; // a message box the user can resize by its corner
-        QString picture; // file name given by the picture taker, if any
-        QString answer;  // the description of what was done
+        QString picture;       // file name given by the picture taker, if any
+        QString answer;        // the description of what was done
         bool expected = true;
     };
     using Action = std::function<void(QWidget* window)>;
