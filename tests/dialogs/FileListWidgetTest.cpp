@@ -37,6 +37,8 @@ protected:
     QString missing = dir.filePath("missing.txt");
 };
 
+constexpr int kWideList = 800;
+
 } // namespace
 
 TEST_F(FileListWidgetTest, ListsFilesAscendingWithReadOnlyMarkAndGreyedMissingOnes)
@@ -45,6 +47,13 @@ TEST_F(FileListWidgetTest, ListsFilesAscendingWithReadOnlyMarkAndGreyedMissingOn
     EXPECT_EQ(list.headerItem()->text(0), "File");
     EXPECT_EQ(list.headerItem()->text(1), "Read Only");
     EXPECT_EQ(list.header()->defaultAlignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft) << "headings start left";
+    // The path takes the width; the mark's column stays as narrow as its heading.
+    list.resize(kWideList, kWideList / 2);
+    list.show();
+    QApplication::processEvents();
+    EXPECT_LT(list.header()->sectionSize(1), kWideList / 4);
+    EXPECT_GT(list.header()->sectionSize(0), kWideList / 2);
+    list.hide();
     ASSERT_EQ(list.topLevelItemCount(), 3);
     // A path that does not exist cannot be written, whoever runs the test.
     const struct {
