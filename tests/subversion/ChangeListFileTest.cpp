@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -108,6 +109,21 @@ struct Damage {
     const char* name;
     const char* content;
 };
+
+TEST_F(ChangeListFileTest, AFileThatCannotBeOpenedIsAnErrorNamingItNotAFreshStart)
+{
+    // A folder in the file's place: unlike a file's permissions, it stops even root from reading.
+    ASSERT_TRUE(QDir().mkdir(DataPath()));
+    const ChangeListFile file(WorkingCopy());
+    std::map<long, std::string> pending;
+    std::string error;
+    EXPECT_FALSE(file.Load(pending, error));
+    EXPECT_NE(error.find("Cannot read the changelists"), std::string::npos) << error;
+    EXPECT_NE(error.find(DataPath().toStdString()), std::string::npos) << error;
+    long number = 0;
+    EXPECT_FALSE(file.Create("new work", number, error));
+    EXPECT_TRUE(QFileInfo(DataPath()).isDir());
+}
 
 class DamagedChangeListFileTest : public ChangeListFileTest, public ::testing::WithParamInterface<Damage> {};
 
