@@ -6,6 +6,7 @@
 #include "HostServices.h"
 #include "NarrowText.h"
 #include "PlainMessageBox.h"
+#include "SecretWipe.h"
 #include "zrpasswordrequireddialog.h"
 
 #include "Log/Log.h"
@@ -34,14 +35,6 @@ bool IsPasswordRefusal(const std::string& serviceMessage)
     return serviceMessage.find(kInvalidPasswordMarker) != std::string::npos;
 }
 
-// Overwrites the bytes so that the text does not outlive its use in freed memory.
-void Wipe(char* bytes, std::size_t size)
-{
-    volatile char* target = bytes;
-    for (std::size_t i = 0; i < size; ++i)
-        target[i] = 0;
-}
-
 // The typed password as the narrow (UTF-8) text the service takes, wiped when the attempt is over.
 // Converted here rather than with ToNarrow so that the intermediate buffer can be wiped too.
 class NarrowPassword {
@@ -50,9 +43,9 @@ public:
     {
         QByteArray utf8 = password.toUtf8();
         text.assign(utf8.constData(), static_cast<std::size_t>(utf8.size()));
-        Wipe(utf8.data(), static_cast<std::size_t>(utf8.size()));
+        WipeSecret(utf8.data(), static_cast<std::size_t>(utf8.size()));
     }
-    ~NarrowPassword() { Wipe(text.data(), text.size()); }
+    ~NarrowPassword() { WipeSecret(text.data(), text.size()); }
     NarrowPassword(const NarrowPassword&) = delete;
     NarrowPassword& operator=(const NarrowPassword&) = delete;
 

@@ -1,6 +1,7 @@
 #include "zrpasswordrequireddialog.h"
 
 #include "PlainMessageBox.h"
+#include "SecretWipe.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -96,9 +97,8 @@ void PasswordRequiredDialog::ForgetPassword()
     // Qt frees a string's memory as it is: the typed text is overwritten where the edit holds it
     // before the edit lets it go. The copy returned shares that memory.
     const QString typed = passwordEdit->text();
-    volatile char16_t* units = reinterpret_cast<char16_t*>(const_cast<QChar*>(typed.constData()));
-    for (qsizetype i = 0; i < typed.size(); ++i)
-        units[i] = 0;
+    WipeSecret(reinterpret_cast<char16_t*>(const_cast<QChar*>(typed.constData())),
+               static_cast<std::size_t>(typed.size()));
     passwordEdit->clear();
 }
 
