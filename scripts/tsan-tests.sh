@@ -2,7 +2,7 @@
 # Builds with ThreadSanitizer what the thread-heavy tests need and runs them: tsan-tests.sh <build-dir>
 # [extra cmake arguments...]. Only these tests: a third full build would not fit in CI's time. They are
 # the worker thread and its progress box, the deadline and the prober after a Cancel (ServerTroubleTest,
-# the deadline and cancelled check-out of SvnBackendTest), the backend's contract over every transport,
+# the deadlines and cancelled check-out of SvnBackendTest), the backend's contract over every transport,
 # the backend shared with a background refresh (SharedBackendTest), the demo's Simulate switch taken out
 # under a running operation (FaultSwitchTest), the demo's tree fed from a thread of its own
 # (demo_large_project) and the load test's short run. Any report fails the test that made it.
@@ -12,7 +12,7 @@ build=${1:-"$root/build-tsan"}
 shift || true
 
 targets=(saveflows_tests subversion_tests demo_simulation_tests zrdemo zrload)
-tests='SharedBackendTest|FaultSwitchTest|ServerTroubleTest|TransportContractTest|SvnBackendTest\.(AnOperationsDeadline|ACheckOutCancelled)'
+tests='SharedBackendTest|FaultSwitchTest|ServerTroubleTest|TransportContractTest|SvnBackendTest\.(AnOperationsDeadline|ACallBesideAnother|ACheckOutCancelled)'
 tests+='|^load_short$|^demo_large_project$'
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_SANITIZE_THREAD=ON "$@" >/dev/null

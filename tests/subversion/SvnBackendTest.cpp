@@ -363,8 +363,7 @@ TEST_F(SvnBackendTest, DamagedAdminDataIsAClearErrorAndLosesNoContent)
     const standin::ServerResult refused = backend.Edit(bob, {BobPath(kHero)}, "");
     EXPECT_EQ(refused.code, ServerCode::kIOError) << refused.text;
     EXPECT_NE(refused.text.find(sandbox.WorkingCopy(kBob)), std::string::npos) << refused.text;
-    std::ifstream content(BobPath(kHero));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(content), {}), "hero 1");
+    EXPECT_EQ(Content(BobPath(kHero)), "hero 1");
 }
 
 // Every unlock the server is asked for is refused, as by a repository whose administrator froze
@@ -494,6 +493,34 @@ TEST_F(SvnBackendTest, AnOperationsDeadlineIsItsOwnAndEndsWithIt)
     EXPECT_EQ(slow.text.find("did not answer"), std::string::npos) << slow.text;
 }
 
+// A call that begins while another to the same server runs may break only the connections it
+// opened itself: it asks over a new one, never over its kept one, and so a frozen server ends it at
+// its own deadline rather than at the other call's.
+TEST_F(SvnBackendTest, ACallBesideAnotherToAFrozenServerEndsAtItsOwnDeadline)
+{
+    constexpr auto kShort = std::chrono::milliseconds(2000);
+    constexpr auto kLong = std::chrono::milliseconds(20000);
+    standin::SvnBackend bobsBackend;
+    std::string failure;
+    const SessionId bobsOwn = sandbox.Open(bobsBackend, kBob, failure);
+    ASSERT_NE(bobsOwn, 0) << failure;
+    bobsBackend.SetDeadline(kShort);
+    backend.SetDeadline(kLong);
+    ASSERT_TRUE(sandbox.Server().Freeze(true));
+    std::thread earlier([&] { backend.Status(alice, {AlicePath(kHero)}, standin::StatusScope::kWithRepository); });
+    std::this_thread::sleep_for(kShort / 4);
+
+    const auto begin = std::chrono::steady_clock::now();
+    const standin::StatusResult later =
+        bobsBackend.Status(bobsOwn, {BobPath(kHero)}, standin::StatusScope::kWithRepository);
+    const auto waited = std::chrono::steady_clock::now() - begin;
+    EXPECT_TRUE(sandbox.Server().Freeze(false));
+    earlier.join();
+
+    EXPECT_NE(later.text.find("did not answer"), std::string::npos) << later.text;
+    EXPECT_LT(waited, kLong / 2) << "ended by the other call's deadline";
+}
+
 TEST_F(SvnBackendTest, ACommitWhoseAnswerIsLostIsToldAsUnknownAndSettledByTheNextStatusNewFoldersIncluded)
 {
     // The server takes longer over the commit than the client waits.
@@ -523,6 +550,30 @@ TEST_F(SvnBackendTest, ACommitWhoseAnswerIsLostIsToldAsUnknownAndSettledByTheNex
     EXPECT_EQ(status.words, (std::vector<qor4::StatusWord>{0, 0}));
     EXPECT_FALSE(IsWritable(AlicePath(kHero)));
     EXPECT_TRUE(WordOf(bob, BobPath(kHero)) & fs::kNotAtHead);
+}
+
+// A repository's first revision settles like any other.
+TEST(SvnBackendFirstRevisionTest, ALostSubmitThatMadeTheFirstRevisionIsSettledAsSubmitted)
+{
+    SvnSandbox empty{{{kAlice, ""}}};
+    ASSERT_EQ(empty.Error(), "");
+    standin::SvnBackend backend;
+    std::string failure;
+    const SessionId alice = empty.Open(backend, kAlice, failure);
+    ASSERT_NE(alice, 0) << failure;
+    ASSERT_TRUE(empty.Server().SetHook("pre-commit", "#!/bin/sh\nsleep 3\nexit 0\n"));
+    backend.SetDeadline(std::chrono::milliseconds(1000));
+    const std::string first = empty.PathOf(kAlice, "first.qor");
+    std::ofstream(first) << "first";
+    ASSERT_TRUE(backend.Add(alice, {first}, "").Succeeded());
+    ASSERT_EQ(backend.Submit(alice, "").code, ServerCode::kOutcomeUnknown);
+
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    backend.SetDeadline(standin::SvnBackend::kDefaultDeadline);
+    const standin::StatusResult status = backend.Status(alice, {first}, standin::StatusScope::kWithRepository);
+    ASSERT_TRUE(status.Succeeded()) << status.text;
+    EXPECT_EQ(status.settled,
+              "Submitted as revision 1 (confirmed after the connection was lost): changelist default.\n");
 }
 
 // Externals are brought by an update of the working copy as Subversion's own would bring them.

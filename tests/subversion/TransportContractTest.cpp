@@ -82,6 +82,14 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
+    // A commit made beside the backend reaches a replica when it synchronizes.
+    void SynchronizeReplica()
+    {
+        if (!sandbox.Replica()) return;
+        std::string unsynchronized;
+        ASSERT_TRUE(sandbox.Replica()->Synchronize(unsynchronized)) << unsynchronized;
+    }
+
     SvnSandbox sandbox{{{kAlice, "alice-secret"}, {kBob, "bob-secret"}}, GetParam()};
     standin::SvnBackend backend;
     SessionId alice = 0;
@@ -165,12 +173,26 @@ TEST_P(TransportContractTest, StatusTellsWhatTheRepositoryChangedSinceEachFilesB
 
     const QString folder = QString::fromStdString(sandbox.UrlOf(kBob) + "/chars");
     ASSERT_EQ(sandbox.RunSvn(kBob, {"rm", "-m", "chars retired", folder}), 0);
-    if (sandbox.Replica()) {
-        std::string unsynchronized;
-        ASSERT_TRUE(sandbox.Replica()->Synchronize(unsynchronized)) << unsynchronized;
-    }
+    SynchronizeReplica();
     EXPECT_EQ(WordOf(alice, AlicePath(kHero)), fs::kNotAtHead) << "its folder was deleted";
     EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), fs::kNotAtHead);
+
+    // A file replaced (deleted and added again in one revision) that alice then got is at the head
+    // revision, even beside an older file that makes the server's log start before the replacement.
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"rm", QString::fromStdString(kLamp)}), 0);
+    Write(BobPath(kLamp), "lamp reborn");
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"add", QString::fromStdString(kLamp)}), 0);
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"commit", "-m", "lamp replaced"}), 0);
+    SynchronizeReplica();
+    const standin::UpdateResult updated = backend.Update(alice, {AlicePath(kLamp)});
+    ASSERT_EQ(updated.code, 0) << updated.text;
+    ASSERT_EQ(Read(AlicePath(kLamp)), "lamp reborn");
+    const standin::StatusResult both =
+        backend.Status(alice, {AlicePath(kHero), AlicePath(kLamp)}, standin::StatusScope::kWithRepository);
+    ASSERT_TRUE(both.Succeeded()) << both.text;
+    ASSERT_EQ(both.words.size(), 2u);
+    EXPECT_EQ(both.words[0], fs::kNotAtHead) << "the hero's folder is still deleted";
+    EXPECT_EQ(both.words[1], 0u) << "replaced at the revision alice has";
 }
 
 // The backend keeps its connections between operations; by the next one the server may have closed
@@ -227,10 +249,13 @@ TEST_P(TransportContractTest, APasswordChangedOnTheServerEndsTheSessionUntilTheN
 TEST_P(TransportContractTest, PathBasedAuthorizationRefusesAndChangesNothing)
 {
     if (WithoutServer()) GTEST_SKIP() << "file:// has no authorization rules";
-    // Servers read the rules when a connection opens: renewed at once here.
+    // Servers read the rules when a connection opens: renewed at once here, for a session opened
+    // after the setting too.
     backend.SetConnectionLife(std::chrono::milliseconds(0));
+    const SessionId later = Open(kBob);
+    ASSERT_NE(later, 0);
     ASSERT_TRUE(sandbox.SetAuthorization("[/]\n* = rw\n[/props]\nbob = r\n"));
-    const standin::ServerResult refused = backend.Edit(bob, {BobPath(kHero), BobPath(kLamp)}, "");
+    const standin::ServerResult refused = backend.Edit(later, {BobPath(kHero), BobPath(kLamp)}, "");
     EXPECT_EQ(refused.code, ServerCode::kFileStateRejected) << "a refusal of rights is no refused password";
     // Named by its path, with the server's reason, which differs by server.
     EXPECT_NE(refused.text.find(BobPath(kLamp) + " - "), std::string::npos) << refused.text;
@@ -361,11 +386,14 @@ TEST_P(TransportContractTest, ACommitCutOffAfterTheRepositoryTookItIsSettledAsSu
     EXPECT_EQ(submitted.revision, 0);
     EXPECT_EQ(submitted.text.find("Nothing was submitted"), std::string::npos) << submitted.text;
     ASSERT_TRUE(sandbox.Server().SetHook("post-commit", ""));
-    // The hook above stood in for the one that feeds a replica.
-    std::string unsynchronized;
     if (sandbox.Replica()) {
-        ASSERT_TRUE(sandbox.Replica()->Synchronize(unsynchronized)) << unsynchronized;
+        // A replica that has not received the revision cannot bring it: settled later, not told now.
+        const standin::StatusResult early = StatusOnceServerAnswers(backend, alice, AlicePath(kHero));
+        ASSERT_TRUE(early.Succeeded()) << early.text;
+        EXPECT_EQ(early.settled, "");
     }
+    // The hook above stood in for the one that feeds a replica.
+    SynchronizeReplica();
 
     // The artist's next step is Get Latest, which settles the submit before it updates.
     const standin::UpdateResult updated = OnceServerAnswers([&] { return backend.Update(alice, {}); });
@@ -474,10 +502,7 @@ TEST_P(TransportContractTest, AProgramKilledInASubmitThatLandedLeavesItSettledAn
     kill(static_cast<pid_t>(submitter.processId()), SIGKILL);
     submitter.waitForFinished();
     ASSERT_TRUE(sandbox.Server().SetHook("post-commit", ""));
-    std::string unsynchronized;
-    if (sandbox.Replica()) {
-        ASSERT_TRUE(sandbox.Replica()->Synchronize(unsynchronized)) << unsynchronized;
-    }
+    SynchronizeReplica();
 
     standin::SvnBackend restarted;
     restarted.SetConfigurationFolder(sandbox.ConfigFolder());
