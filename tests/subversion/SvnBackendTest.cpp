@@ -61,11 +61,19 @@ protected:
         ASSERT_EQ(sandbox.Commit(kAlice,
                                  {{kHero, "hero 1"}, {kTexture, "texture 1"}, {kLamp, "lamp 1"}, {kChair, "chair 1"}}),
                   "");
+        alice = Open(backend, kAlice);
+        ASSERT_NE(alice, 0);
+        bob = Open(backend, kBob);
+        ASSERT_NE(bob, 0);
+    }
+
+    // The user's session on the backend; 0, with the reason told, when it cannot be opened.
+    SessionId Open(standin::SvnBackend& on, const char* user)
+    {
         std::string failure;
-        alice = sandbox.Open(backend, kAlice, failure);
-        ASSERT_NE(alice, 0) << failure;
-        bob = sandbox.Open(backend, kBob, failure);
-        ASSERT_NE(bob, 0) << failure;
+        const SessionId session = sandbox.Open(on, user, failure);
+        EXPECT_NE(session, 0) << failure;
+        return session;
     }
 
     std::string AlicePath(const char* relative) const { return sandbox.PathOf(kAlice, relative); }
@@ -193,9 +201,8 @@ TEST_F(SvnBackendTest, ALockCommentNamesTheWorkingCopyByAnIdAndNeverByItsPath)
         << comment;
 
     backend.CloseSession(alice);
-    std::string failure;
-    alice = sandbox.Open(backend, kAlice, failure);
-    ASSERT_NE(alice, 0) << failure;
+    alice = Open(backend, kAlice);
+    ASSERT_NE(alice, 0);
     ASSERT_TRUE(backend.Edit(alice, {AlicePath(kChair)}, "").Succeeded());
     EXPECT_EQ(commentOf(kChair), comment) << "the same working copy, another session";
 
@@ -284,9 +291,8 @@ std::size_t OpenDescriptors()
 TEST_F(SvnBackendTest, SessionsOpenedAndClosedLeaveNoDescriptorOpen)
 {
     const auto openWorkAndClose = [this] {
-        std::string failure;
-        const SessionId session = sandbox.Open(backend, kBob, failure);
-        ASSERT_NE(session, 0) << failure;
+        const SessionId session = Open(backend, kBob);
+        ASSERT_NE(session, 0);
         EXPECT_TRUE(backend.Status(session, {BobPath(kHero)}, standin::StatusScope::kWithRepository).Succeeded());
         backend.CloseSession(session);
     };
@@ -469,9 +475,8 @@ TEST_F(SvnBackendTest, AnOperationsDeadlineIsItsOwnAndEndsWithIt)
 {
     constexpr auto kDeadline = std::chrono::milliseconds(2000);
     standin::SvnBackend bobsBackend;
-    std::string failure;
-    const SessionId bobsOwn = sandbox.Open(bobsBackend, kBob, failure);
-    ASSERT_NE(bobsOwn, 0) << failure;
+    const SessionId bobsOwn = Open(bobsBackend, kBob);
+    ASSERT_NE(bobsOwn, 0);
     backend.SetDeadline(kDeadline);
     bobsBackend.SetDeadline(kDeadline);
 
@@ -501,9 +506,8 @@ TEST_F(SvnBackendTest, ACallBesideAnotherToAFrozenServerEndsAtItsOwnDeadline)
     constexpr auto kShort = std::chrono::milliseconds(2000);
     constexpr auto kLong = std::chrono::milliseconds(20000);
     standin::SvnBackend bobsBackend;
-    std::string failure;
-    const SessionId bobsOwn = sandbox.Open(bobsBackend, kBob, failure);
-    ASSERT_NE(bobsOwn, 0) << failure;
+    const SessionId bobsOwn = Open(bobsBackend, kBob);
+    ASSERT_NE(bobsOwn, 0);
     bobsBackend.SetDeadline(kShort);
     backend.SetDeadline(kLong);
     ASSERT_TRUE(sandbox.Server().Freeze(true));
