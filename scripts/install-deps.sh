@@ -8,7 +8,7 @@ packages=(
     libboost-dev libgtest-dev libgmock-dev
     xvfb xauth dbus-daemon fonts-dejavu-core
     g++-mingw-w64-x86-64
-    subversion libsvn-dev libapr1-dev libaprutil1-dev libsqlite3-dev procps
+    subversion libsvn-dev libapr1-dev libaprutil1-dev libsqlite3-dev sqlite3 procps
     apache2 libapache2-mod-svn apache2-utils openssl
 )
 

@@ -363,6 +363,34 @@ TEST_F(SvnBackendTest, AWorkingCopyInUseIsRefusedAndOneLeftLockedByAKilledClient
     EXPECT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
 }
 
+// A check-out while another program holds the working copy: the server grants the lock, but the
+// copy cannot keep its token. The lock is released again, not left as the user's with no token to
+// use it; once the program is gone, its lock left behind, the check-out cleans up and goes through.
+TEST_F(SvnBackendTest, ACheckOutInAWorkingCopyAnotherProgramHoldsLeavesNoLockOnTheServer)
+{
+    QProcess holder;
+    holder.start(QStringLiteral("/usr/bin/sqlite3"),
+                 {QString::fromStdString(sandbox.WorkingCopy(kAlice) + "/.svn/wc.db")});
+    ASSERT_TRUE(holder.waitForStarted());
+    // The lock a program takes while it works in the working copy.
+    holder.write("INSERT INTO wc_lock (wc_id, local_dir_relpath, locked_levels) VALUES (1, '', -1);\n"
+                 ".print taken\n");
+    ASSERT_TRUE(holder.waitForReadyRead(10000)) << holder.readAllStandardError().toStdString();
+
+    const standin::ServerResult busy = backend.Edit(alice, {AlicePath(kLamp)}, "");
+    EXPECT_EQ(busy.code, ServerCode::kIOError) << busy.text;
+    EXPECT_NE(busy.text.find("in use by another program"), std::string::npos) << busy.text;
+    EXPECT_EQ(WordOf(bob, BobPath(kLamp)), 0u) << "no lock is left on the server";
+    EXPECT_FALSE(IsWritable(AlicePath(kLamp)));
+
+    holder.kill();
+    holder.waitForFinished();
+    const standin::ServerResult edited = backend.Edit(alice, {AlicePath(kLamp)}, "");
+    EXPECT_TRUE(edited.Succeeded()) << edited.text;
+    EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), fs::kCheckedOut | fs::kLockedByMe);
+    EXPECT_TRUE(IsWritable(AlicePath(kLamp)));
+}
+
 TEST_F(SvnBackendTest, DamagedAdminDataIsAClearErrorAndLosesNoContent)
 {
     std::filesystem::rename(sandbox.WorkingCopy(kBob) + "/.svn", sandbox.WorkingCopy(kBob) + "/.svn-gone");
@@ -388,6 +416,24 @@ TEST_F(SvnBackendTest, ACheckOutWhoseLocksCannotBeUndoneSaysWhichFilesStayLocked
     EXPECT_NE(refused.text.find("could not be unlocked again:\n" + AlicePath(kHero) + "\n"), std::string::npos)
         << refused.text;
     EXPECT_EQ(WordOf(alice, AlicePath(kHero)), fs::kCheckedOut | fs::kLockedByMe) << "said as it is";
+}
+
+// In a working copy a dead program left locked, a check-out's lock that can be neither kept nor
+// released is told as such; cleaning up does not run the check-out again to tell something else.
+TEST_F(SvnBackendTest, ACheckOutWhoseUnkeptLockCannotBeReleasedSaysSo)
+{
+    ASSERT_EQ(QProcess::execute(QStringLiteral("/usr/bin/sqlite3"),
+                                {QString::fromStdString(sandbox.WorkingCopy(kAlice) + "/.svn/wc.db"),
+                                 "INSERT INTO wc_lock (wc_id, local_dir_relpath, locked_levels) VALUES (1, '', -1)"}),
+              0);
+    ASSERT_TRUE(sandbox.Server().SetHook("pre-unlock", kRefuseUnlocks));
+
+    const standin::ServerResult edited = backend.Edit(alice, {AlicePath(kLamp)}, "");
+
+    EXPECT_EQ(edited.code, ServerCode::kPartlyDone) << edited.text;
+    EXPECT_NE(edited.text.find("could not be unlocked again:\n" + AlicePath(kLamp) + "\n"), std::string::npos)
+        << edited.text;
+    EXPECT_NE(edited.text.find("frozen"), std::string::npos) << "the server's reason: " << edited.text;
 }
 
 TEST_F(SvnBackendTest, ASubmitThatLandsButCannotReleaseItsLocksSaysBoth)

@@ -185,7 +185,9 @@ template <typename Result, typename Work> Result SvnBackend::RouteChange(Session
     const auto once = [&] {
         Result result;
         svn::Session* session = Enter(id, call.Context(), result);
-        return session ? work(*session, call.Context()) : result;
+        if (!session) return result;
+        session->staleWorkingCopyLock = false; // only a lock this attempt meets counts
+        return work(*session, call.Context());
     };
     Result result = once();
     NoteSilence(id, call.Context());
@@ -193,9 +195,13 @@ template <typename Result, typename Work> Result SvnBackend::RouteChange(Session
     if (found == m_sessions.end()) return result;
     svn::Session& session = *found->second;
     if (session.staleWorkingCopyLock) {
-        // A client that died while it worked left the working copy locked; clean up and go on.
+        // A client that died while it worked left the working copy locked: clean up, and run the
+        // call again only if the lock stopped it before it changed anything. A submit that landed
+        // before its tidy-up met the lock must not be sent twice, nor its answer replaced.
         session.staleWorkingCopyLock = false;
-        if (!session.CleanUp()) result = once();
+        const bool changedNothing =
+            result.Failed() && result.code != ServerCode::kPartlyDone && result.code != ServerCode::kOutcomeUnknown;
+        if (!session.CleanUp() && changedNothing) result = once();
     }
     if (!session.settled.empty()) result.settled = std::exchange(session.settled, {});
     return result;

@@ -41,7 +41,8 @@ void WatchAbandoned(Session& session, const FileList& files, LockRequest& reques
     FileList pending;
     for (const std::string& path : files)
         if (std::find(request.locked.begin(), request.locked.end(), path) == request.locked.end() &&
-            std::find(request.refused.begin(), request.refused.end(), path) == request.refused.end())
+            std::find(request.refused.begin(), request.refused.end(), path) == request.refused.end() &&
+            std::find(request.unkept.begin(), request.unkept.end(), path) == request.unkept.end())
             pending.push_back(path);
     const auto until = std::chrono::steady_clock::now() + SvnBackend::kAbandonedLockWatch;
     for (const std::string& path : pending)
@@ -86,7 +87,11 @@ svn_error_t* OnLockAnswer(void* baton, const char* path, svn_boolean_t, const sv
         return SVN_NO_ERROR;
     }
     Error kept = KeepToken(*answers.session.client, file, *lock);
-    if (kept) return kept.Release();
+    if (kept) {
+        answers.request.unkept.push_back(file);
+        answers.request.unkeptTokens.emplace_back(lock->token ? lock->token : "");
+        return kept.Release();
+    }
     answers.request.locked.push_back(file);
     answers.request.tokens.emplace_back(lock->token ? lock->token : "");
     return SVN_NO_ERROR;
@@ -100,6 +105,7 @@ std::string Below(const Session& session, const std::string& file)
 
 struct UnlockAnswers : Answers {
     std::string refusals;
+    bool dropTokens = true; // false for locks whose tokens this copy never kept
 };
 
 svn_error_t* OnUnlockAnswer(void* baton, const char* path, svn_boolean_t, const svn_lock_t*, svn_error_t* refusal,
@@ -109,6 +115,7 @@ svn_error_t* OnUnlockAnswer(void* baton, const char* path, svn_boolean_t, const 
     const std::string file = answers.FileOf(path);
     if (file.empty()) return SVN_NO_ERROR;
     if (refusal) answers.refusals += file + " - " + Error::TextOf(refusal) + "\n";
+    if (!answers.dropTokens) return SVN_NO_ERROR;
     // As Subversion's own client does: a lock the server kept (another owner's now, or a hook
     // refused its release) keeps its token; one it no longer has is forgotten here too.
     if (refusal &&
@@ -166,9 +173,12 @@ LockRequest Lock(Session& session, Call& call, const FileList& files, const std:
     return request;
 }
 
-ServerResult Unlock(Session& session, const Call& call, const FileList& files, const std::vector<std::string>& tokens)
+namespace {
+
+ServerResult UnlockOnServer(Session& session, const Call& call, const FileList& files,
+                            const std::vector<std::string>& tokens, bool dropTokens)
 {
-    UnlockAnswers answers{{session, {}, false}, {}};
+    UnlockAnswers answers{{session, {}, false}, {}, dropTokens};
     Pool pool(session.client->PoolHandle());
     apr_hash_t* held = apr_hash_make(pool);
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -191,6 +201,19 @@ ServerResult Unlock(Session& session, const Call& call, const FileList& files, c
     }
     if (!answers.refusals.empty()) return {ServerCode::kFileStateRejected, answers.refusals};
     return {};
+}
+
+} // namespace
+
+ServerResult Unlock(Session& session, const Call& call, const FileList& files, const std::vector<std::string>& tokens)
+{
+    return UnlockOnServer(session, call, files, tokens, true);
+}
+
+ServerResult ReleaseUnkept(Session& session, const Call& call, const FileList& files,
+                           const std::vector<std::string>& tokens)
+{
+    return UnlockOnServer(session, call, files, tokens, false);
 }
 
 std::string DescribeRefusals(Session& session, Call& call, const FileList& refused,

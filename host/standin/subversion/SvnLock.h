@@ -17,7 +17,11 @@ struct LockRequest {
     std::vector<std::string> tokens; // per locked file, as the working copy now holds it
     FileList refused;
     std::vector<std::string> reasons; // per refused file
-    ServerResult failure;             // the request as a whole failed
+    // Granted by the server, but the working copy could not keep the token (another program held
+    // its folder): the server's lock is this user's with no token here to use it.
+    FileList unkept;
+    std::vector<std::string> unkeptTokens;
+    ServerResult failure; // the request as a whole failed
 };
 // Locks files, each at its base revision (revisions, in the same order), with the session's lock
 // comment, over the session's kept connection to its lock server. A request abandoned before its
@@ -28,6 +32,10 @@ LockRequest Lock(Session& session, Call& call, const FileList& files, const std:
 // empty token: the copy holds none, a refusal), over the kept connection to the lock server once
 // it answered in this call, and drops the tokens.
 ServerResult Unlock(Session& session, const Call& call, const FileList& files, const std::vector<std::string>& tokens);
+// Releases the locks of a request whose tokens this copy never kept (LockRequest::unkept); the
+// working copy is not touched.
+ServerResult ReleaseUnkept(Session& session, const Call& call, const FileList& files,
+                           const std::vector<std::string>& tokens);
 // Releases locks of this user that this copy holds no token for: Subversion's client asks the
 // server for the tokens first.
 ServerResult UnlockWithoutTokens(Session& session, const Call& call, const FileList& files);

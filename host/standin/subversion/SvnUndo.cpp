@@ -34,12 +34,21 @@ private:
 
 ServerResult UndoLocks(Session& session, const Call& call, const LockRequest& request, const ServerResult& failure)
 {
-    if (request.locked.empty()) return failure;
+    if (request.locked.empty() && request.unkept.empty()) return failure;
     const CleanupScope cleanup(*session.client);
-    const ServerResult unlocked = Unlock(session, call, request.locked, request.tokens);
-    if (unlocked.Succeeded()) return failure;
-    return {ServerCode::kPartlyDone, failure.text + "These files were locked and could not be unlocked again:\n" +
-                                         Lines(request.locked) + unlocked.text};
+    FileList stuck;
+    std::string why;
+    const auto tell = [&](const FileList& files, const ServerResult& unlocked) {
+        if (unlocked.Succeeded()) return;
+        stuck.insert(stuck.end(), files.begin(), files.end());
+        why += unlocked.text;
+    };
+    if (!request.locked.empty()) tell(request.locked, Unlock(session, call, request.locked, request.tokens));
+    if (!request.unkept.empty())
+        tell(request.unkept, ReleaseUnkept(session, call, request.unkept, request.unkeptTokens));
+    if (stuck.empty()) return failure;
+    return {ServerCode::kPartlyDone,
+            failure.text + "These files were locked and could not be unlocked again:\n" + Lines(stuck) + why};
 }
 
 ServerResult UndoSchedules(Session& session, const Call& call, const FileList& scheduled, const ServerResult& failure,
