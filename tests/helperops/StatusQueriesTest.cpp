@@ -53,6 +53,8 @@ TEST_F(StatusQueriesTest, StateFlagAndContextAnswerWhatTheDataControlSays)
     standin::DbObject* outside =
         Manager().CreateAsset({"outside", elsewhere.filePath("outside.qor").toStdString(), {}, true});
     EXPECT_FALSE(HelperInterface().QueryObjectInContext(Handle(outside)));
+    // An asset never saved has no file in the workspace yet.
+    EXPECT_FALSE(HelperInterface().QueryObjectInContext(Handle(Manager().CreateAsset({"unsaved", "", {}, false}))));
 
     // A state that cannot be read counts as controlled.
     ExpireSession();

@@ -106,6 +106,19 @@ TEST_F(ClientConfigurationTest, AProxyOfTheConfigurationCarriesTheTraffic)
         EXPECT_EQ(request, "CONNECT 127.0.0.1:" + std::to_string(Server().Port()) + " HTTP/1.1");
 }
 
+TEST_F(ClientConfigurationTest, AConfigurationThatCannotBeReadRefusesTheLoginWithoutBlamingThePassword)
+{
+    WriteServers("http-timeout = 30\n"); // an option outside any section
+    standin::SvnBackend backend;
+
+    const standin::LoginResult refused = Login(backend);
+
+    EXPECT_EQ(refused.code, ServerCode::kLoginFailed);
+    EXPECT_EQ(refused.session, 0);
+    EXPECT_FALSE(refused.accountChecked);
+    EXPECT_NE(refused.text.find(Folder() + "/servers"), std::string::npos) << refused.text;
+}
+
 struct BadCertificate {
     Certificate kind;
     const char* problem;

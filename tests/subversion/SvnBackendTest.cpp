@@ -53,6 +53,19 @@ bool IsWritable(const std::string& file)
            std::filesystem::perms::none;
 }
 
+// A program at work in the working copy: it keeps the database open and holds a folder's lock
+// (levels below it: -1 all) as Subversion's own client does while it runs. Killed, it leaves the
+// lock behind.
+bool Hold(QProcess& holder, const std::string& workingCopy, const std::string& folder, int levels)
+{
+    holder.start(QStringLiteral("/usr/bin/sqlite3"), {QString::fromStdString(workingCopy + "/.svn/wc.db")});
+    if (!holder.waitForStarted()) return false;
+    holder.write(
+        QByteArray::fromStdString("INSERT INTO wc_lock (wc_id, local_dir_relpath, locked_levels) VALUES (1, '" +
+                                  folder + "', " + std::to_string(levels) + ");\n.print taken\n"));
+    return holder.waitForReadyRead(10000);
+}
+
 class SvnBackendTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -369,13 +382,7 @@ TEST_F(SvnBackendTest, AWorkingCopyInUseIsRefusedAndOneLeftLockedByAKilledClient
 TEST_F(SvnBackendTest, ACheckOutInAWorkingCopyAnotherProgramHoldsLeavesNoLockOnTheServer)
 {
     QProcess holder;
-    holder.start(QStringLiteral("/usr/bin/sqlite3"),
-                 {QString::fromStdString(sandbox.WorkingCopy(kAlice) + "/.svn/wc.db")});
-    ASSERT_TRUE(holder.waitForStarted());
-    // The lock a program takes while it works in the working copy.
-    holder.write("INSERT INTO wc_lock (wc_id, local_dir_relpath, locked_levels) VALUES (1, '', -1);\n"
-                 ".print taken\n");
-    ASSERT_TRUE(holder.waitForReadyRead(10000)) << holder.readAllStandardError().toStdString();
+    ASSERT_TRUE(Hold(holder, sandbox.WorkingCopy(kAlice), "", -1));
 
     const standin::ServerResult busy = backend.Edit(alice, {AlicePath(kLamp)}, "");
     EXPECT_EQ(busy.code, ServerCode::kIOError) << busy.text;
@@ -416,6 +423,21 @@ TEST_F(SvnBackendTest, ACheckOutWhoseLocksCannotBeUndoneSaysWhichFilesStayLocked
     EXPECT_NE(refused.text.find("could not be unlocked again:\n" + AlicePath(kHero) + "\n"), std::string::npos)
         << refused.text;
     EXPECT_EQ(WordOf(alice, AlicePath(kHero)), fs::kCheckedOut | fs::kLockedByMe) << "said as it is";
+}
+
+// Another program at work in one folder does not stop a Get Latest of a file elsewhere: an update
+// locks its anchor, and a folder below only once it goes there.
+TEST_F(SvnBackendTest, AnUpdateGoesThroughWhileAnotherProgramWorksInAnotherFolder)
+{
+    ASSERT_EQ(sandbox.Commit(kAlice, {{"scene.qor", "scene 1"}}), "");
+    ASSERT_EQ(sandbox.Commit(kBob, {{"scene.qor", "scene 2"}}, kAlice), "");
+    QProcess holder;
+    ASSERT_TRUE(Hold(holder, sandbox.WorkingCopy(kAlice), "props", 0));
+
+    const standin::UpdateResult updated = backend.Update(alice, {AlicePath("scene.qor")});
+
+    EXPECT_TRUE(updated.Succeeded()) << updated.text;
+    EXPECT_EQ(Content(AlicePath("scene.qor")), "scene 2");
 }
 
 // In a working copy a dead program left locked, a check-out's lock that can be neither kept nor

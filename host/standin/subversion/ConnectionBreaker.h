@@ -32,8 +32,7 @@ std::map<int, std::string> DescriptorSockets(const std::string& process = "self"
 std::set<std::string> OwnSockets();
 
 // Shuts down this process's TCP connections to the host and port of url (svn://, http://,
-// https://; default ports as Subversion uses them), but for the sockets in spare. The number of
-// sockets shut down.
-int BreakConnections(const std::string& url, const std::set<std::string>& spare = {});
+// https://; default ports as Subversion uses them), but for the sockets in spare.
+void BreakConnections(const std::string& url, const std::set<std::string>& spare = {});
 
 } // namespace standin::svn
