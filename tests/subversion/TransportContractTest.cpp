@@ -373,6 +373,11 @@ TEST_P(TransportContractTest, ACommitCutOffAfterTheRepositoryTookItIsSettledAsSu
     ASSERT_TRUE(sandbox.Server().SetHook("post-commit", "#!/bin/sh\nsleep 3\nexit 0\n"));
     ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
     Write(AlicePath(kHero), "hero 2");
+    // A new asset in a new folder goes with it.
+    const std::string stage = AlicePath("sets/stage.qor");
+    std::filesystem::create_directories(AlicePath("sets"));
+    Write(stage, "stage 1");
+    ASSERT_TRUE(backend.Add(alice, {stage}, "").Succeeded());
     standin::ChangeListResult submitted;
     std::thread user([&] { submitted = backend.Submit(alice, ""); });
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
@@ -409,6 +414,7 @@ TEST_P(TransportContractTest, ACommitCutOffAfterTheRepositoryTookItIsSettledAsSu
     EXPECT_EQ(status.settled, "");
     EXPECT_FALSE(IsWritable(AlicePath(kHero)));
     EXPECT_EQ(Read(AlicePath(kHero)), "hero 2");
+    EXPECT_EQ(WordOf(alice, stage), 0u) << "the new asset is checked in";
     EXPECT_EQ(WordOf(bob, BobPath(kHero)) & fs::kNotAtHead, fs::kNotAtHead) << "the repository took it";
 }
 
