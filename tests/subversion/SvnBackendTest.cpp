@@ -659,6 +659,25 @@ TEST_F(SvnBackendTest, AnUpdateBringsTheExternalsTheRepositoryDefines)
     EXPECT_EQ(Content(AlicePath("shared-props/lamp.qor")), "lamp 1");
 }
 
+// A folder replaced (deleted and added again in one revision) whose file alice then got: the file is
+// at the head revision, even beside an older file that makes the server's log start before it.
+TEST_F(SvnBackendTest, AFileOfAReplacedFolderThatAliceGotIsAtTheHead)
+{
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"rm", "props"}), 0);
+    std::filesystem::create_directories(BobPath("props"));
+    std::ofstream(BobPath(kLamp)) << "lamp reborn";
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"add", "props"}), 0);
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"commit", "-m", "props replaced"}), 0);
+    const standin::UpdateResult updated = backend.Update(alice, {AlicePath("props")});
+    ASSERT_TRUE(updated.Succeeded()) << updated.text;
+    ASSERT_EQ(Content(AlicePath(kLamp)), "lamp reborn");
+
+    const standin::StatusResult both =
+        backend.Status(alice, {AlicePath(kHero), AlicePath(kLamp)}, standin::StatusScope::kWithRepository);
+    ASSERT_TRUE(both.Succeeded()) << both.text;
+    EXPECT_EQ(both.words, (std::vector<qor4::StatusWord>{0, 0}));
+}
+
 // A record of a lost submit that cannot be read (a crash while it was written, a hand edit) is
 // told once as not known, and blocks no later submit.
 TEST_F(SvnBackendTest, ADamagedRecordOfALostSubmitIsToldOnceAndBlocksNoLaterSubmit)
