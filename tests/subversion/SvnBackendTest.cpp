@@ -1,6 +1,8 @@
 // The Subversion backend against a real svnserve, as two users with a working copy each.
 #include "subversion/SvnBackend.h"
 #include "SvnSandbox.h"
+#include "revisioncontrol/AccountBook.h"
+#include "revisioncontrol/FileVersionControl.h"
 #include "subversion/RepositoryChanges.h"
 #include "subversion/SubmitRecord.h"
 #include "subversion/SvnLockListing.h"
@@ -676,6 +678,26 @@ TEST_F(SvnBackendTest, AFileOfAReplacedFolderThatAliceGotIsAtTheHead)
         backend.Status(alice, {AlicePath(kHero), AlicePath(kLamp)}, standin::StatusScope::kWithRepository);
     ASSERT_TRUE(both.Succeeded()) << both.text;
     EXPECT_EQ(both.words, (std::vector<qor4::StatusWord>{0, 0}));
+}
+
+// The revision-control service ends the sessions its accounts opened when it goes away: their
+// connections and passwords go with it.
+TEST_F(SvnBackendTest, TheServiceClosesItsSessionsWhenItGoesAway)
+{
+    const auto shared = std::make_shared<standin::SvnBackend>();
+    shared->SetConfigurationFolder(sandbox.ConfigFolder());
+    const auto accounts = std::make_shared<standin::AccountBook>();
+    qor4::QORPtr<standin::FileVersionControl> service = standin::FileVersionControl::Create(shared, accounts);
+    std::string message;
+    const qor4::IUserParameters* account = service->CreateUserParameters(
+        kBob, sandbox.Password(kBob), sandbox.UrlOf(kBob), sandbox.WorkingCopy(kBob), message);
+    ASSERT_NE(account, nullptr) << message;
+    const SessionId session = accounts->Find(account)->Session();
+    ASSERT_TRUE(shared->IsSessionOpen(session));
+
+    service.Reset();
+
+    EXPECT_FALSE(shared->IsSessionOpen(session));
 }
 
 // A record of a lost submit that cannot be read (a crash while it was written, a hand edit) is
