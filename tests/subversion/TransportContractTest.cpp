@@ -390,6 +390,7 @@ TEST_P(TransportContractTest, ACommitCutOffAfterTheRepositoryTookItIsSettledAsSu
     EXPECT_EQ(submitted.code, ServerCode::kOutcomeUnknown) << submitted.text;
     EXPECT_EQ(submitted.revision, 0);
     EXPECT_EQ(submitted.text.find("Nothing was submitted"), std::string::npos) << submitted.text;
+    EXPECT_EQ(submitted.text.rfind("The connection to " + sandbox.UrlOf(kAlice), 0), 0u) << submitted.text;
     ASSERT_TRUE(sandbox.Server().SetHook("post-commit", ""));
     if (sandbox.Replica()) {
         // A replica that has not received the revision cannot bring it: settled later, not told now.
