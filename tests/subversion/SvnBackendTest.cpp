@@ -446,10 +446,10 @@ TEST_F(SvnBackendTest, AnUpdateGoesThroughWhileAnotherProgramWorksInAnotherFolde
 // released is told as such; cleaning up does not run the check-out again to tell something else.
 TEST_F(SvnBackendTest, ACheckOutWhoseUnkeptLockCannotBeReleasedSaysSo)
 {
-    ASSERT_EQ(QProcess::execute(QStringLiteral("/usr/bin/sqlite3"),
-                                {QString::fromStdString(sandbox.WorkingCopy(kAlice) + "/.svn/wc.db"),
-                                 "INSERT INTO wc_lock (wc_id, local_dir_relpath, locked_levels) VALUES (1, '', -1)"}),
-              0);
+    QProcess dead;
+    ASSERT_TRUE(Hold(dead, sandbox.WorkingCopy(kAlice), "", -1));
+    dead.kill();
+    dead.waitForFinished();
     ASSERT_TRUE(sandbox.Server().SetHook("pre-unlock", kRefuseUnlocks));
 
     const standin::ServerResult edited = backend.Edit(alice, {AlicePath(kLamp)}, "");
