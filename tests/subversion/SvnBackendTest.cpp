@@ -386,11 +386,13 @@ TEST_F(SvnBackendTest, ACheckOutInAWorkingCopyAnotherProgramHoldsLeavesNoLockOnT
     QProcess holder;
     ASSERT_TRUE(Hold(holder, sandbox.WorkingCopy(kAlice), "", -1));
 
-    const standin::ServerResult busy = backend.Edit(alice, {AlicePath(kLamp)}, "");
+    const standin::ServerResult busy = backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "");
     EXPECT_EQ(busy.code, ServerCode::kIOError) << busy.text;
     EXPECT_NE(busy.text.find("in use by another program"), std::string::npos) << busy.text;
-    EXPECT_EQ(WordOf(bob, BobPath(kLamp)), 0u) << "no lock is left on the server";
-    EXPECT_FALSE(IsWritable(AlicePath(kLamp)));
+    for (const char* file : {kHero, kLamp}) {
+        EXPECT_EQ(WordOf(bob, BobPath(file)), 0u) << file << ": no lock is left on the server";
+        EXPECT_FALSE(IsWritable(AlicePath(file)));
+    }
 
     holder.kill();
     holder.waitForFinished();
@@ -398,6 +400,34 @@ TEST_F(SvnBackendTest, ACheckOutInAWorkingCopyAnotherProgramHoldsLeavesNoLockOnT
     EXPECT_TRUE(edited.Succeeded()) << edited.text;
     EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), fs::kCheckedOut | fs::kLockedByMe);
     EXPECT_TRUE(IsWritable(AlicePath(kLamp)));
+}
+
+// A file deleted on disk outside the host, neither got again nor marked for delete.
+TEST_F(SvnBackendTest, AFileGoneFromTheDiskIsNotCheckedOutAndASubmitKeepsItsLockAndTheCopyUsable)
+{
+    std::filesystem::remove(AlicePath(kHero));
+    const standin::ServerResult refused = backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "");
+    EXPECT_EQ(refused.code, ServerCode::kFileStateRejected) << refused.text;
+    EXPECT_NE(refused.text.find(AlicePath(kHero) + " - is missing"), std::string::npos) << refused.text;
+    EXPECT_EQ(WordOf(bob, BobPath(kLamp)), 0u) << "nothing was locked";
+
+    ASSERT_TRUE(backend.Update(alice, {AlicePath(kHero)}).Succeeded());
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "").Succeeded());
+    std::ofstream(AlicePath(kLamp)) << "lamp 2";
+    std::filesystem::remove(AlicePath(kHero));
+    const standin::ChangeListResult submitted = backend.Submit(alice, "");
+    EXPECT_EQ(submitted.code, ServerCode::kPartlyDone) << submitted.text;
+    EXPECT_GT(submitted.revision, 0);
+    EXPECT_NE(submitted.text.find(AlicePath(kHero) + " - is missing from the working copy, so it stays locked"),
+              std::string::npos)
+        << submitted.text;
+    EXPECT_EQ(WordOf(bob, BobPath(kHero)), fs::kCheckedOutByOther | fs::kLockedByOther);
+
+    // The copy is not left needing a clean-up: the revert gets the file back and releases it.
+    const standin::ServerResult reverted = backend.Revert(alice, {AlicePath(kHero)});
+    EXPECT_TRUE(reverted.Succeeded()) << reverted.text;
+    EXPECT_EQ(Content(AlicePath(kHero)), "hero 1");
+    EXPECT_TRUE(backend.Edit(bob, {BobPath(kHero)}, "").Succeeded());
 }
 
 TEST_F(SvnBackendTest, DamagedAdminDataIsAClearErrorAndLosesNoContent)

@@ -318,6 +318,37 @@ TEST_P(TransportContractTest, AStoppedServerEndsAtTheDeadlineNamingItOrAtCancelA
     EXPECT_EQ(lamp, 0u);
 }
 
+// The server goes down while it releases the lamp's lock.
+constexpr const char* kDieReleasingTheLamp = "#!/bin/sh\ncase \"$2\" in */lamp.qor) kill -9 $PPID ;; esac\nexit 0\n";
+
+// Over HTTPS each lock is released by a request of its own, so a release cut off part-way has
+// released some: those are not told as still locked, and every file told so is.
+TEST_P(TransportContractTest, ARevertCutOffPartWayCallsStillLockedWhatTheServerKeptAndNothingElse)
+{
+    if (GetParam() != Transport::kHttps) GTEST_SKIP() << "only HTTPS releases each lock on its own";
+    ASSERT_EQ(sandbox.Commit(kAlice, {{"props/chair.qor", "chair 1"}, {"props/table.qor", "table 1"}}), "");
+    const std::vector<std::string> files{kHero, kLamp, "props/chair.qor", "props/table.qor"};
+    standin::FileList paths;
+    for (const std::string& file : files)
+        paths.push_back(AlicePath(file));
+    ASSERT_TRUE(backend.Edit(alice, paths, "").Succeeded());
+    ASSERT_TRUE(sandbox.Server().SetHook("pre-unlock", kDieReleasingTheLamp));
+
+    const standin::ServerResult reverted = backend.Revert(alice, paths);
+    ASSERT_TRUE(sandbox.Server().SetHook("pre-unlock", "#!/bin/sh\nexit 0\n"));
+    std::string down;
+    ASSERT_TRUE(sandbox.Server().Restart(down)) << down;
+
+    ASSERT_TRUE(reverted.Failed()) << reverted.text;
+    const std::size_t list = reverted.text.find("but these files are still locked:\n");
+    ASSERT_NE(list, std::string::npos) << reverted.text;
+    for (const std::string& file : files) {
+        const bool told = reverted.text.find(AlicePath(file) + "\n", list) != std::string::npos;
+        const bool held = (WordOf(bob, BobPath(file)) & fs::kLockedByOther) != 0;
+        EXPECT_EQ(told, held) << file << "\n" << reverted.text;
+    }
+}
+
 // The revert's unlock reaches only a server that answered in that call: written to the kept
 // connection of a frozen server, it would be carried out when the server wakes, behind the user's
 // back.
@@ -336,7 +367,9 @@ TEST_P(TransportContractTest, ARevertThatAFrozenServerNeverAnsweredReleasesNoLoc
     // read first, so nothing was undone there.
     const bool undone = !sandbox.Replica();
     EXPECT_EQ(Read(AlicePath(kHero)), undone ? "hero 1" : "hero scribbled");
-    EXPECT_EQ(reverted.text.find("were undone, but their locks are still held") != std::string::npos, undone)
+    EXPECT_EQ(reverted.text.find("were undone:\n" + AlicePath(kHero) + "\nbut these files are still locked:\n" +
+                                 AlicePath(kHero) + "\n") != std::string::npos,
+              undone)
         << reverted.text;
 
     // Time for whatever reached the server to be carried out.

@@ -43,7 +43,7 @@ private:
     std::condition_variable m_changed;
     std::map<Ticket, Entry> m_armed;
     Ticket m_next = 1;
-    Ticket m_firing = 0;            // the ticket whose action runs now
+    Ticket m_firing = 0;           // the ticket whose action runs now
     bool m_firingDisarmed = false; // and it was disarmed meanwhile: not to be armed again
     // When the thread wakes by itself; an arming with a later deadline need not wake it (an
     // operation arms its deadline at every call).

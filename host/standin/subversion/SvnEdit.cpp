@@ -25,6 +25,8 @@ ServerResult FilesToLock(Session& session, Call& call, Plan& plan, FileList& toL
         if (RefuseNew(plan.paths[i], node, " - is scheduled for addition.\n", plan.refusals)) continue;
         if (node.node == svn_wc_status_deleted)
             plan.refusals += plan.paths[i] + " - is scheduled for deletion.\n";
+        else if (node.node == svn_wc_status_missing)
+            plan.refusals += plan.paths[i] + " - is missing from the working copy; get it again first.\n";
         else
             (node.localLock.Held() ? heldHere : toLock).push_back(plan.paths[i]);
     }

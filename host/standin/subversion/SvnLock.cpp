@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <set>
 
 namespace standin::svn {
@@ -73,6 +74,9 @@ struct Answers {
 // A lock taken is kept in the working copy as Subversion's own client keeps it.
 struct LockAnswers : Answers {
     LockRequest& request;
+    // Why the first token could not be kept. The answers that follow are still read: each names a
+    // lock granted that must be kept or released again.
+    Error unkept;
 };
 
 svn_error_t* OnLockAnswer(void* baton, const char* path, svn_boolean_t, const svn_lock_t* lock, svn_error_t* refusal,
@@ -90,7 +94,8 @@ svn_error_t* OnLockAnswer(void* baton, const char* path, svn_boolean_t, const sv
     if (kept) {
         answers.request.unkept.push_back(file);
         answers.request.unkeptTokens.emplace_back(lock->token ? lock->token : "");
-        return kept.Release();
+        if (!answers.unkept) answers.unkept = std::move(kept);
+        return SVN_NO_ERROR;
     }
     answers.request.locked.push_back(file);
     answers.request.tokens.emplace_back(lock->token ? lock->token : "");
@@ -105,6 +110,7 @@ std::string Below(const Session& session, const std::string& file)
 
 struct UnlockAnswers : Answers {
     std::string refusals;
+    FileList released;
     bool dropTokens = true; // false for locks whose tokens this copy never kept
 };
 
@@ -114,7 +120,10 @@ svn_error_t* OnUnlockAnswer(void* baton, const char* path, svn_boolean_t, const 
     auto& answers = *static_cast<UnlockAnswers*>(baton);
     const std::string file = answers.FileOf(path);
     if (file.empty()) return SVN_NO_ERROR;
-    if (refusal) answers.refusals += file + " - " + Error::TextOf(refusal) + "\n";
+    if (refusal)
+        answers.refusals += file + " - " + Error::TextOf(refusal) + "\n";
+    else
+        answers.released.push_back(file);
     if (!answers.dropTokens) return SVN_NO_ERROR;
     // As Subversion's own client does: a lock the server kept (another owner's now, or a hook
     // refused its release) keeps its token; one it no longer has is forgotten here too.
@@ -126,18 +135,31 @@ svn_error_t* OnUnlockAnswer(void* baton, const char* path, svn_boolean_t, const 
 
 } // namespace
 
-ServerResult UnlockWithoutTokens(Session& session, const Call& call, const FileList& files)
+FileList Release::Kept(const FileList& files) const
+{
+    FileList kept;
+    for (const std::string& file : files)
+        if (std::find(released.begin(), released.end(), file) == released.end()) kept.push_back(file);
+    return kept;
+}
+
+Release UnlockWithoutTokens(Session& session, const Call& call, const FileList& files)
 {
     std::string refusals;
+    Release release;
     Client::NotifyScope scope(*session.client, [&](const svn_wc_notify_t& notify) {
         if (notify.action == svn_wc_notify_failed_unlock)
             refusals += std::string(notify.path) + " - " + Error::TextOf(notify.err) + "\n";
+        else if (notify.action == svn_wc_notify_unlocked)
+            release.released.emplace_back(notify.path);
     });
     Pool pool(session.client->PoolHandle());
     const Error error(svn_client_unlock(Client::Targets(files, pool), TRUE, session.client->Context(), pool));
-    if (error) return Failure(session, call, error);
-    if (!refusals.empty()) return {ServerCode::kFileStateRejected, refusals};
-    return {};
+    if (error)
+        release.outcome = Failure(session, call, error);
+    else if (!refusals.empty())
+        release.outcome = {ServerCode::kFileStateRejected, refusals};
+    return release;
 }
 
 LockRequest Lock(Session& session, Call& call, const FileList& files, const std::vector<long>& revisions)
@@ -146,7 +168,7 @@ LockRequest Lock(Session& session, Call& call, const FileList& files, const std:
     ReleaseAbandonedLocks(session);
     Client& client = *session.client;
     const std::string comment = session.LockComment();
-    LockAnswers answers{{session, {}, false}, request};
+    LockAnswers answers{{session, {}, false}, request, {}};
     for (const std::string& file : files)
         answers.asked.insert(Below(session, file));
     const Error error = client.Connections().Ask(
@@ -169,21 +191,31 @@ LockRequest Lock(Session& session, Call& call, const FileList& files, const std:
         request.failure = Failure(session, call, error);
         if (error.Has(SVN_ERR_CANCELLED) || call.DeadlinePassed() || OperationScope::Cancelled())
             WatchAbandoned(session, files, request);
+    } else if (answers.unkept) {
+        request.failure = Failure(session, call, answers.unkept);
     }
     return request;
 }
 
 namespace {
 
-ServerResult UnlockOnServer(Session& session, const Call& call, const FileList& files,
-                            const std::vector<std::string>& tokens, bool dropTokens)
+Release UnlockOnServer(Session& session, const Call& call, const FileList& files,
+                       const std::vector<std::string>& tokens, bool dropTokens)
 {
-    UnlockAnswers answers{{session, {}, false}, {}, dropTokens};
+    UnlockAnswers answers{{session, {}, false}, {}, {}, dropTokens};
     Pool pool(session.client->PoolHandle());
     apr_hash_t* held = apr_hash_make(pool);
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (tokens[i].empty()) {
             answers.refusals += files[i] + " - is not locked in this working copy\n";
+            continue;
+        }
+        // Dropping the token of a file gone from the disk leaves the working copy needing a
+        // clean-up that fails as long as the file is missing: its lock is kept instead.
+        std::error_code unreadable;
+        if (dropTokens && !std::filesystem::exists(std::filesystem::symlink_status(files[i], unreadable))) {
+            answers.refusals += files[i] + " - is missing from the working copy, so it stays locked; get it "
+                                           "again, or mark it for delete\n";
             continue;
         }
         const std::string below = Below(session, files[i]);
@@ -197,21 +229,21 @@ ServerResult UnlockOnServer(Session& session, const Call& call, const FileList& 
                 return svn_ra_unlock(connection, held, FALSE, &OnUnlockAnswer, &answers, scratch);
             },
             [&answers] { return !answers.any; });
-        if (error) return Failure(session, call, error);
+        if (error) return {Failure(session, call, error), std::move(answers.released)};
     }
-    if (!answers.refusals.empty()) return {ServerCode::kFileStateRejected, answers.refusals};
-    return {};
+    if (!answers.refusals.empty())
+        return {{ServerCode::kFileStateRejected, answers.refusals}, std::move(answers.released)};
+    return {{}, std::move(answers.released)};
 }
 
 } // namespace
 
-ServerResult Unlock(Session& session, const Call& call, const FileList& files, const std::vector<std::string>& tokens)
+Release Unlock(Session& session, const Call& call, const FileList& files, const std::vector<std::string>& tokens)
 {
     return UnlockOnServer(session, call, files, tokens, true);
 }
 
-ServerResult ReleaseUnkept(Session& session, const Call& call, const FileList& files,
-                           const std::vector<std::string>& tokens)
+Release ReleaseUnkept(Session& session, const Call& call, const FileList& files, const std::vector<std::string>& tokens)
 {
     return UnlockOnServer(session, call, files, tokens, false);
 }

@@ -28,17 +28,26 @@ struct LockRequest {
 // answer came (deadline, Cancel) is watched for the locks it may still take
 // (Session::abandonedLocks).
 LockRequest Lock(Session& session, Call& call, const FileList& files, const std::vector<long>& revisions);
+// What a release of locks did: the server may have released some before a failure ended the
+// request, and those are not still locked.
+struct Release {
+    ServerResult outcome;
+    FileList released;
+
+    // Those of files that were not released.
+    FileList Kept(const FileList& files) const;
+};
 // Releases the locks this copy holds on files, whose tokens it passes (in the same order; an
 // empty token: the copy holds none, a refusal), over the kept connection to the lock server once
-// it answered in this call, and drops the tokens.
-ServerResult Unlock(Session& session, const Call& call, const FileList& files, const std::vector<std::string>& tokens);
+// it answered in this call, and drops the tokens. A file gone from the disk keeps its lock.
+Release Unlock(Session& session, const Call& call, const FileList& files, const std::vector<std::string>& tokens);
 // Releases the locks of a request whose tokens this copy never kept (LockRequest::unkept); the
 // working copy is not touched.
-ServerResult ReleaseUnkept(Session& session, const Call& call, const FileList& files,
-                           const std::vector<std::string>& tokens);
+Release ReleaseUnkept(Session& session, const Call& call, const FileList& files,
+                      const std::vector<std::string>& tokens);
 // Releases locks of this user that this copy holds no token for: Subversion's client asks the
 // server for the tokens first.
-ServerResult UnlockWithoutTokens(Session& session, const Call& call, const FileList& files);
+Release UnlockWithoutTokens(Session& session, const Call& call, const FileList& files);
 // One line per refused file: the server's reason, or that the lock is this user's elsewhere.
 std::string DescribeRefusals(Session& session, Call& call, const FileList& refused,
                              const std::vector<std::string>& reasons);

@@ -39,13 +39,16 @@ ServerResult Revert(Session& session, Call& call, const FileList& files)
         if (error) return Failure(session, call, error);
     }
     if (toUnlock.empty()) return result;
-    ServerResult unlocked = Unlock(session, call, toUnlock, tokens);
+    const Release unlocked = Unlock(session, call, toUnlock, tokens);
+    ServerResult told = unlocked.outcome;
     // The local undo is done before the server is asked: a failed release must not read as if
     // the changes were still there.
-    if (unlocked.Failed() && !toRevert.empty())
-        unlocked.text = "The changes to these files were undone, but their locks are still held:\n" + Lines(toRevert) +
-                        unlocked.text;
-    return unlocked;
+    if (told.Failed() && !toRevert.empty()) {
+        const FileList kept = unlocked.Kept(toUnlock);
+        told.text = "The changes to these files were undone:\n" + Lines(toRevert) +
+                    (kept.empty() ? std::string() : "but these files are still locked:\n" + Lines(kept)) + told.text;
+    }
+    return told;
 }
 
 } // namespace standin::svn

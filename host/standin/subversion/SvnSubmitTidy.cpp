@@ -52,11 +52,14 @@ bool FindLeftovers(Session& session, Call& call, const FileList& files, bool lan
 }
 
 // Releases the leftover locks: those this copy holds, then this user's that lost their token.
-ServerResult ReleaseLeftovers(Session& session, Call& call, const Leftovers& left)
+Release ReleaseLeftovers(Session& session, Call& call, const Leftovers& left)
 {
-    ServerResult unlocked =
-        left.stillLocked.empty() ? ServerResult{} : Unlock(session, call, left.stillLocked, left.stillTokens);
-    if (unlocked.Succeeded() && !left.orphaned.empty()) unlocked = UnlockWithoutTokens(session, call, left.orphaned);
+    Release unlocked = left.stillLocked.empty() ? Release{} : Unlock(session, call, left.stillLocked, left.stillTokens);
+    if (unlocked.outcome.Succeeded() && !left.orphaned.empty()) {
+        Release orphans = UnlockWithoutTokens(session, call, left.orphaned);
+        unlocked.outcome = orphans.outcome;
+        unlocked.released.insert(unlocked.released.end(), orphans.released.begin(), orphans.released.end());
+    }
     return unlocked;
 }
 
@@ -73,12 +76,12 @@ ServerResult TidyUp(Session& session, Call& call, const FileList& files, long re
     if (!FindLeftovers(session, call, files, landed, left, failure))
         return {landed ? ServerCode::kPartlyDone : failure.code,
                 done + ", and whether its locks were released is not known: " + failure.text};
-    const ServerResult unlocked = ReleaseLeftovers(session, call, left);
-    if (unlocked.Failed()) {
+    const Release unlocked = ReleaseLeftovers(session, call, left);
+    if (unlocked.outcome.Failed()) {
         FileList locked = left.stillLocked;
         locked.insert(locked.end(), left.orphaned.begin(), left.orphaned.end());
-        return {landed ? ServerCode::kPartlyDone : unlocked.code,
-                done + ", and these files are still locked:\n" + Lines(locked) + unlocked.text};
+        return {landed ? ServerCode::kPartlyDone : unlocked.outcome.code,
+                done + ", and these files are still locked:\n" + Lines(unlocked.Kept(locked)) + unlocked.outcome.text};
     }
     if (!left.stillListed.empty()) {
         Pool pool(session.client->PoolHandle());

@@ -38,10 +38,11 @@ ServerResult UndoLocks(Session& session, const Call& call, const LockRequest& re
     const CleanupScope cleanup(*session.client);
     FileList stuck;
     std::string why;
-    const auto tell = [&](const FileList& files, const ServerResult& unlocked) {
-        if (unlocked.Succeeded()) return;
-        stuck.insert(stuck.end(), files.begin(), files.end());
-        why += unlocked.text;
+    const auto tell = [&](const FileList& files, const Release& unlocked) {
+        if (unlocked.outcome.Succeeded()) return;
+        const FileList kept = unlocked.Kept(files);
+        stuck.insert(stuck.end(), kept.begin(), kept.end());
+        why += unlocked.outcome.text;
     };
     if (!request.locked.empty()) tell(request.locked, Unlock(session, call, request.locked, request.tokens));
     if (!request.unkept.empty())
