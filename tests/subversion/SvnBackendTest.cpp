@@ -428,6 +428,17 @@ TEST_F(SvnBackendTest, AFileGoneFromTheDiskIsNotCheckedOutAndASubmitKeepsItsLock
     EXPECT_TRUE(reverted.Succeeded()) << reverted.text;
     EXPECT_EQ(Content(AlicePath(kHero)), "hero 1");
     EXPECT_TRUE(backend.Edit(bob, {BobPath(kHero)}, "").Succeeded());
+
+    // A new file gone before its submit is named; the working copy is not blamed.
+    const std::string fresh = AlicePath("props/fresh.qor");
+    std::ofstream(fresh) << "fresh";
+    ASSERT_TRUE(backend.Add(alice, {fresh}, "").Succeeded());
+    std::filesystem::remove(fresh);
+    const standin::ChangeListResult unsent = backend.Submit(alice, "");
+    EXPECT_EQ(unsent.code, ServerCode::kFileStateRejected) << unsent.text;
+    EXPECT_NE(unsent.text.find("missing from the working copy; save them again, or revert them:\n" + fresh),
+              std::string::npos)
+        << unsent.text;
 }
 
 TEST_F(SvnBackendTest, DamagedAdminDataIsAClearErrorAndLosesNoContent)

@@ -90,15 +90,23 @@ ServerResult PickTargets(Session& session, const Call& call, const std::string& 
     const Error walkError = WalkTree(*session.client, session.workingCopy, nodes);
     if (walkError) return Failure(session, call, walkError);
     std::vector<const TreeNode*> newFolders;
+    FileList missingNew;
     for (const TreeNode& node : nodes) {
         if (node.folder) {
             if (node.info.node == svn_wc_status_added) newFolders.push_back(&node);
             continue;
         }
         if (node.info.changeList != changeList || !IsOpened(node.info)) continue;
+        if (node.info.node == svn_wc_status_missing && node.info.Added()) missingNew.push_back(node.path);
         targets.files.push_back(node.path);
         targets.nodes.push_back(node.info);
     }
+    if (!missingNew.empty())
+        return {ServerCode::kFileStateRejected,
+                "Nothing was submitted from changelist " + ChangeListName(changeList) +
+                    ": these files are scheduled for addition but are missing from the working copy; save them "
+                    "again, or revert them:\n" +
+                    Lines(missingNew)};
     // A new file's new folders are committed with it.
     for (const TreeNode* folder : newFolders)
         for (const std::string& target : targets.files)
