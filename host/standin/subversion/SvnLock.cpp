@@ -20,6 +20,7 @@
 #include <chrono>
 #include <filesystem>
 #include <set>
+#include <unordered_set>
 
 namespace standin::svn {
 
@@ -137,9 +138,11 @@ svn_error_t* OnUnlockAnswer(void* baton, const char* path, svn_boolean_t, const 
 
 FileList Release::Kept(const FileList& files) const
 {
+    // A set: a failed revert of many files would otherwise compare every pair.
+    const std::unordered_set<std::string> gone(released.begin(), released.end());
     FileList kept;
     for (const std::string& file : files)
-        if (std::find(released.begin(), released.end(), file) == released.end()) kept.push_back(file);
+        if (gone.count(file) == 0) kept.push_back(file);
     return kept;
 }
 
