@@ -14,13 +14,15 @@ const QString kThisChangeList = QStringLiteral("Don't show this dialog again (al
 
 class CheckOutObjectsTest : public FlowFixture {};
 
-TEST_F(CheckOutObjectsTest, ThreeObjectsWhoseSecondFailsDismissedWithEscapeStillTryTheThird)
+// Enter answers Retry, the box's default; Escape answers OK, as the box's other button is Retry.
+TEST_F(CheckOutObjectsTest, AFailureIsRetriedOnEnterOrDismissedWithEscapeAndTheRestAreStillTried)
 {
     standin::DbObject* first = AddCheckedInAsset("first");
     standin::DbObject* second = AddCheckedInAsset("second");
     standin::DbObject* third = AddCheckedInAsset("third");
+    Server().FailNext(standin::ServerOp::kEdit, standin::ServerCode::kServerError, "depot busy\n");
     LockAs(kOtherUser, second);
-    // Escape answers OK, as the box's other button is Retry.
+    Modal().KeyNext(Qt::Key_Return);
     Modal().KeyNext(Qt::Key_Escape);
     bool cancelled = true;
 
@@ -28,70 +30,19 @@ TEST_F(CheckOutObjectsTest, ThreeObjectsWhoseSecondFailsDismissedWithEscapeStill
 
     EXPECT_FALSE(cancelled);
     const std::vector<ModalDriver::Window> errors = BoxesTitled(kCheckoutError);
-    ASSERT_EQ(errors.size(), 1u);
-    QStringList buttons = errors[0].buttons;
+    ASSERT_EQ(errors.size(), 2u);
+    QStringList buttons = errors[1].buttons;
     buttons.sort();
     EXPECT_EQ(buttons, (QStringList{QStringLiteral("OK"), QStringLiteral("Retry")}));
-    EXPECT_TRUE(errors[0].sizeGrip);
-    EXPECT_TRUE(errors[0].text.contains(QStringLiteral("locked")));
-    EXPECT_TRUE(errors[0].text.contains(QString::fromLatin1(kOtherUser)));
+    EXPECT_TRUE(errors[1].sizeGrip);
+    EXPECT_TRUE(errors[1].text.contains(QStringLiteral("locked")));
+    EXPECT_TRUE(errors[1].text.contains(QString::fromLatin1(kOtherUser)));
     ExpectStates({first->GetAssetFile(), third->GetAssetFile()}, CheckedOutIn(""));
     EXPECT_TRUE(StateOf(second->GetAssetFile()).readOnly);
-    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kEdit).size(), 3u);
+    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kEdit).size(), 4u) << "the failed object once more, then the rest";
 }
 
-TEST_F(CheckOutObjectsTest, RetryRepeatsTheFailedObjectOnly)
-{
-    standin::DbObject* first = AddCheckedInAsset("first");
-    standin::DbObject* second = AddCheckedInAsset("second");
-    Server().FailNext(standin::ServerOp::kEdit, standin::ServerCode::kServerError, "depot busy\n");
-    // Enter answers Retry, the box's default.
-    Modal().KeyNext(Qt::Key_Return);
-    bool cancelled = true;
-
-    EXPECT_TRUE(Helper().CheckOutObjects(Handles({first, second}), &cancelled, false));
-
-    EXPECT_FALSE(cancelled);
-    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kEdit).size(), 3u);
-    ExpectStates({first->GetAssetFile(), second->GetAssetFile()}, CheckedOutIn(""));
-}
-
-TEST_F(CheckOutObjectsTest, ExpiredSessionOnTheFirstObjectStopsSilently)
-{
-    standin::DbObject* first = AddCheckedInAsset("first");
-    standin::DbObject* second = AddCheckedInAsset("second");
-    ExpireSession("secret");
-    // A lost session cannot vouch for the stored changelist, so the user is asked for one first.
-    AnswerDialog(DialogButton::CheckOut);
-    Modal().RejectNext(); // the password dialog
-    bool cancelled = true;
-
-    EXPECT_FALSE(Helper().CheckOutObjects(Handles({first, second}), &cancelled, false));
-
-    EXPECT_FALSE(cancelled);
-    EXPECT_TRUE(StoredPrompt());
-    ASSERT_EQ(Modal().Seen().size(), 2u);
-    EXPECT_TRUE(BoxesTitled(kCheckoutError).empty());
-    EXPECT_TRUE(LogTexts(Log::MsgType::Error).empty());
-}
-
-TEST_F(CheckOutObjectsTest, ValidStoredChangeListChecksOutWithoutADialog)
-{
-    standin::DbObject* asset = AddCheckedInAsset("hero", 1);
-    const std::string changeList = CreateChangeList("stored");
-    Properties().SetChangeListToUseWhenAutoCheckingOut(changeList);
-    bool cancelled = true;
-
-    // The host's single-object call, and an empty list that has nothing to do.
-    EXPECT_TRUE(HelperInterface().CheckOutObject(Handle(asset), &cancelled, true));
-    EXPECT_TRUE(Helper().CheckOutObjects({}, nullptr, true));
-
-    EXPECT_FALSE(cancelled);
-    EXPECT_TRUE(Modal().Seen().empty());
-    ExpectStates(FilesOf(asset), CheckedOutIn(changeList));
-}
-
-TEST_F(CheckOutObjectsTest, RejectedStoredChangeListAsksAndRememberingDefaultStoresIt)
+TEST_F(CheckOutObjectsTest, RejectedStoredChangeListAsksAndAValidOneChecksOutWithoutADialog)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
     Properties().SetChangeListToUseWhenAutoCheckingOut("404");
@@ -100,6 +51,7 @@ TEST_F(CheckOutObjectsTest, RejectedStoredChangeListAsksAndRememberingDefaultSto
 
     EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
 
+    EXPECT_FALSE(cancelled);
     ASSERT_EQ(Dialogs().size(), 1u);
     EXPECT_EQ(Dialogs()[0].title, QStringLiteral("Select Pending ChangeList"));
     EXPECT_FALSE(Dialogs()[0].continueVisible);
@@ -109,6 +61,15 @@ TEST_F(CheckOutObjectsTest, RejectedStoredChangeListAsksAndRememberingDefaultSto
     EXPECT_FALSE(StoredPrompt());
     EXPECT_EQ(StoredChangeList(), "");
     ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
+
+    // The host's single-object call with a stored changelist that is valid, and an empty list.
+    standin::DbObject* other = AddCheckedInAsset("villain", 1);
+    const std::string changeList = CreateChangeList("stored");
+    Properties().SetChangeListToUseWhenAutoCheckingOut(changeList);
+    EXPECT_TRUE(HelperInterface().CheckOutObject(Handle(other), &cancelled, true));
+    EXPECT_TRUE(Helper().CheckOutObjects({}, nullptr, true));
+    EXPECT_EQ(Modal().Seen().size(), 1u);
+    ExpectStates(FilesOf(other), CheckedOutIn(changeList));
 }
 
 TEST_F(CheckOutObjectsTest, CancelledDialogOrRevisionControlOffCancelsAndChecksOutNothing)
@@ -133,12 +94,13 @@ TEST_F(CheckOutObjectsTest, CancelledDialogOrRevisionControlOffCancelsAndChecksO
     }
 }
 
-TEST_F(CheckOutObjectsTest, WithoutWindowsEachFailureIsLoggedAndTheRestCheckedOut)
+TEST_F(CheckOutObjectsTest, WithoutWindowsEachFailureIsLoggedAndTheRestGoToTheDefaultForAGoneChangeList)
 {
     standin::DbObject* first = AddCheckedInAsset("first");
     standin::DbObject* second = AddCheckedInAsset("second");
     LockAs(kOtherUser, first);
-    Properties().SetPromptForChangeListWhenCheckingOut(true);
+    Properties().SetPromptForChangeListWhenCheckingOut(false);
+    Properties().SetChangeListToUseWhenAutoCheckingOut("999");
     WithoutWindows();
     bool cancelled = true;
 
@@ -149,20 +111,6 @@ TEST_F(CheckOutObjectsTest, WithoutWindowsEachFailureIsLoggedAndTheRestCheckedOu
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("\nDetails:\nFiles:\n" + first->GetAssetFile()), std::string::npos) << errors[0];
     ExpectStates({second->GetAssetFile()}, CheckedOutIn(""));
-}
-
-TEST_F(CheckOutObjectsTest, WithoutWindowsAStoredChangeListThatIsGoneGivesWayToTheDefault)
-{
-    standin::DbObject* asset = AddCheckedInAsset("hero");
-    Properties().SetPromptForChangeListWhenCheckingOut(false);
-    Properties().SetChangeListToUseWhenAutoCheckingOut("999");
-    WithoutWindows();
-    bool cancelled = true;
-
-    EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
-
-    EXPECT_FALSE(cancelled);
-    ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
     EXPECT_TRUE(StoredPrompt()) << "the next time with windows, the user is asked";
 }
 
@@ -174,45 +122,33 @@ protected:
     }
 };
 
-TEST_F(PromptCheckOutObjectsTest, DialogOffersEveryAnswerAndCheckOutUsesTheChosenChangeList)
+TEST_F(PromptCheckOutObjectsTest, DialogOffersEveryAnswerAndChecksOutWithRelatedObjectsIntoTheChosenChangeList)
 {
-    standin::DbObject* asset = AddCheckedInAsset("hero");
+    standin::DbObject* hero = AddCheckedInAsset("hero");
+    standin::DbObject* rig = AddCheckedInAsset("rig");
+    hero->AddRelatedObject(rig);
     const std::string changeList = CreateChangeList("edit");
     AnswerDialog(DialogButton::CheckOut, changeList);
 
-    EXPECT_TRUE(Prompt({asset}));
+    EXPECT_TRUE(Prompt({hero}));
 
     ASSERT_EQ(Dialogs().size(), 1u);
     const DialogView& dialog = Dialogs()[0];
     EXPECT_EQ(dialog.title, QStringLiteral("Check Out"));
     EXPECT_EQ(dialog.message, QString::fromLatin1(kEditMessage));
-    EXPECT_EQ(dialog.assetsText, QStringLiteral("hero\n"));
-    EXPECT_EQ(dialog.files, QStringList{QString::fromStdString(asset->GetAssetFile())});
-    EXPECT_TRUE(dialog.continueVisible);
-    EXPECT_TRUE(dialog.makeWritableVisible);
-    EXPECT_EQ(dialog.dontShowAgainText, kThisOption);
-    EXPECT_EQ(StateOf(asset->GetAssetFile()).changeList, changeList);
-    EXPECT_EQ(StoredAction(), Props::kPrompt);
-}
-
-TEST_F(PromptCheckOutObjectsTest, RelatedObjectsJoinTheQuestionAndTheCheckOut)
-{
-    standin::DbObject* hero = AddCheckedInAsset("hero");
-    standin::DbObject* rig = AddCheckedInAsset("rig");
-    hero->AddRelatedObject(rig);
-    AnswerDialog(DialogButton::CheckOut);
-
-    EXPECT_TRUE(Prompt({hero}));
-
-    ASSERT_EQ(Dialogs().size(), 1u);
-    QStringList files = Dialogs()[0].files;
+    EXPECT_EQ(dialog.assetsText, QStringLiteral("hero\nrig\n"));
+    QStringList files = dialog.files;
     files.sort();
     EXPECT_EQ(files,
               (QStringList{QString::fromStdString(hero->GetAssetFile()), QString::fromStdString(rig->GetAssetFile())}));
-    ExpectStates({hero->GetAssetFile(), rig->GetAssetFile()}, CheckedOutIn(""));
+    EXPECT_TRUE(dialog.continueVisible);
+    EXPECT_TRUE(dialog.makeWritableVisible);
+    EXPECT_EQ(dialog.dontShowAgainText, kThisOption);
+    ExpectStates({hero->GetAssetFile(), rig->GetAssetFile()}, CheckedOutIn(changeList));
+    EXPECT_EQ(StoredAction(), Props::kPrompt);
 }
 
-TEST_F(PromptCheckOutObjectsTest, ContinueWithoutTheBoxIsAskedAgainOnlyAfterOtherObjects)
+TEST_F(PromptCheckOutObjectsTest, ContinueIsAskedAgainOnlyAfterOtherObjectsOrStoredWithTheBox)
 {
     standin::DbObject* first = AddCheckedInAsset("first");
     standin::DbObject* other = AddCheckedInAsset("other");
@@ -237,18 +173,14 @@ TEST_F(PromptCheckOutObjectsTest, ContinueWithoutTheBoxIsAskedAgainOnlyAfterOthe
     EXPECT_EQ(StoredAction(), Props::kPrompt);
     // An empty call forgets the continued objects, so the helper holds no handle at tear-down.
     EXPECT_TRUE(Helper().PromptCheckOutObjects({}, false, true, kEditMessage));
-}
 
-TEST_F(PromptCheckOutObjectsTest, ContinueWithTheBoxIsStoredAndNotAskedAgain)
-{
-    standin::DbObject* asset = AddCheckedInAsset("hero");
+    // With the box ticked, Continue is stored and asked no more, for any object.
     AnswerDialog(DialogButton::Continue, "", true);
-    EXPECT_TRUE(Prompt({asset}));
+    EXPECT_TRUE(Prompt({first}));
     EXPECT_EQ(StoredAction(), Props::kContinue);
-
-    EXPECT_TRUE(Prompt({asset}));
-    EXPECT_EQ(Dialogs().size(), 1u);
-    EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
+    EXPECT_TRUE(Prompt({other}));
+    EXPECT_EQ(Dialogs().size(), 5u);
+    EXPECT_TRUE(StateOf(other->GetAssetFile()).readOnly);
 }
 
 TEST_F(PromptCheckOutObjectsTest, RetryAfterAFailedCheckOutRepeatsItInTheSameChangeListWithoutThePicker)
@@ -274,58 +206,32 @@ TEST_F(PromptCheckOutObjectsTest, RetryAfterAFailedCheckOutRepeatsItInTheSameCha
     ExpectStates({asset->GetAssetFile()}, CheckedOutIn(changeList));
 }
 
-// A service may answer with a positive code. Where only 0 is success the flow reports a failure;
-// where only a negative code is a failure it goes on.
-TEST_F(PromptCheckOutObjectsTest, PositiveStatusFailsWhereOnlyZeroSucceeds)
+// A service may answer with a positive code. Where only 0 is success the flow reports a failure,
+// which Ignore lets the edit go on past and Escape cancels; where only a negative code is a failure
+// it goes on.
+TEST_F(PromptCheckOutObjectsTest, PositiveStatusFailsWhereOnlyZeroSucceedsAndIsAnsweredIgnoreOrCancel)
 {
     constexpr std::int32_t kPositive = 5;
     standin::DbObject* asset = AddCheckedInAsset("hero");
 
     Server().FailNext(standin::ServerOp::kEdit, kPositive, "half done\n");
     AnswerDialog(DialogButton::CheckOut);
-    Modal().PressNext(QMessageBox::Cancel);
-    EXPECT_FALSE(Prompt({asset}));
+    Modal().PressNext(QMessageBox::Ignore);
+    EXPECT_TRUE(Prompt({asset}));
     EXPECT_EQ(BoxesTitled(kCheckoutError).size(), 1u);
 
     Server().FailNext(standin::ServerOp::kMakeWritable, kPositive, "half done\n");
     AnswerDialog(DialogButton::MakeWritable);
-    Modal().PressNext(QMessageBox::Cancel);
+    Modal().KeyNext(Qt::Key_Escape);
     EXPECT_FALSE(Prompt({asset}));
     EXPECT_EQ(BoxesTitled(kCheckoutError).size(), 2u);
+    EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
 
     // The host's check-out only stops at negative codes.
     Server().FailNext(standin::ServerOp::kEdit, kPositive, "half done\n");
     bool cancelled = true;
     EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
     EXPECT_EQ(BoxesTitled(kCheckoutError).size(), 2u);
-}
-
-TEST_F(PromptCheckOutObjectsTest, MakeWritableReachesEveryReadOnlyObject)
-{
-    const std::vector<standin::DbObject*> assets{AddCheckedInAsset("first"), AddCheckedInAsset("second"),
-                                                 AddCheckedInAsset("third")};
-    AnswerDialog(DialogButton::MakeWritable);
-
-    EXPECT_TRUE(Prompt(assets));
-
-    for (standin::DbObject* asset : assets)
-        EXPECT_FALSE(StateOf(asset->GetAssetFile()).readOnly) << asset->GetName();
-}
-
-TEST_F(PromptCheckOutObjectsTest, FailedCheckOutAnsweredIgnoreOrCancel)
-{
-    standin::DbObject* asset = AddCheckedInAsset("hero");
-    LockAs(kOtherUser, asset);
-    AnswerDialog(DialogButton::CheckOut);
-    Modal().PressNext(QMessageBox::Ignore);
-    EXPECT_TRUE(Prompt({asset}));
-
-    AnswerDialog(DialogButton::CheckOut);
-    Modal().KeyNext(Qt::Key_Escape);
-    EXPECT_FALSE(Prompt({asset}));
-
-    EXPECT_EQ(BoxesTitled(kCheckoutError).size(), 2u);
-    EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
 }
 
 TEST_F(PromptCheckOutObjectsTest, StoredMakeWritableIsAskedWhenNotAllowed)
@@ -345,18 +251,20 @@ TEST_F(PromptCheckOutObjectsTest, StoredMakeWritableIsAskedWhenNotAllowed)
     ExpectStates({asset->GetAssetFile()}, {true, false, 0, ""});
 }
 
-TEST_F(PromptCheckOutObjectsTest, StoredCheckOutIntoAVanishedChangeListStoresPromptAndAsks)
+TEST_F(PromptCheckOutObjectsTest, StoredCheckOutIntoAVanishedChangeListAsksAndMakeWritableReachesEveryObject)
 {
-    standin::DbObject* asset = AddCheckedInAsset("hero");
+    const std::vector<standin::DbObject*> assets{AddCheckedInAsset("first"), AddCheckedInAsset("second"),
+                                                 AddCheckedInAsset("third")};
     Properties().SetActionWhenEditingReadOnlyAsset(Props::kCheckOut);
     Properties().SetChangeListToUseWhenAutoCheckingOut("77");
     AnswerDialog(DialogButton::MakeWritable, "", true);
 
-    EXPECT_TRUE(Prompt({asset}));
+    EXPECT_TRUE(Prompt(assets));
 
     EXPECT_EQ(Dialogs().size(), 1u);
     EXPECT_EQ(StoredAction(), Props::kMakeWritable);
-    EXPECT_FALSE(StateOf(asset->GetAssetFile()).readOnly);
+    for (standin::DbObject* asset : assets)
+        EXPECT_FALSE(StateOf(asset->GetAssetFile()).readOnly) << asset->GetName();
 }
 
 TEST_F(PromptCheckOutObjectsTest, WithoutWindowsStoredPromptChecksOutIntoTheDefaultChangeList)

@@ -77,28 +77,43 @@ TEST_F(PostSaveFlowTest, DeletedCheckedOutFilesOfTwoChangeListsAreMarkedForDelet
     EXPECT_TRUE(Modal().Seen().empty());
 }
 
-TEST_F(PostSaveFlowTest, PromptingForDeletedFilesShowsTheFilesAndMarksIntoTheChosenChangeList)
+// Deleted files come first, then new assets; the remember box of the second dialog stores its choice.
+TEST_F(PostSaveFlowTest, PromptingShowsTheDeletedFilesThenTheNewAssetsAndMarksIntoTheChosenChangeList)
 {
-    standin::DbObject* asset = AddCheckedInAsset("old", 1);
-    const std::vector<std::string> files = FilesOf(asset);
+    standin::DbObject* old = AddCheckedInAsset("old", 1);
+    const std::vector<std::string> files = FilesOf(old);
+    standin::DbObject* first = AddNewAsset("first");
+    standin::DbObject* second = AddNewAsset("second");
     const std::string changeList = CreateChangeList("clean-up");
     Properties().SetPromptForChangeListWhenCheckingOut(true);
-    Manager().DeleteAsset(asset);
+    Manager().DeleteAsset(old);
+    AnswerDialog(DialogButton::CheckOut, changeList);
     AnswerDialog(DialogButton::CheckOut, changeList, true);
 
     ASSERT_TRUE(Library().Save().Succeeded());
 
-    ASSERT_EQ(Dialogs().size(), 1u);
-    const DialogView& dialog = Dialogs()[0];
-    EXPECT_EQ(dialog.title, kMarkForDeleteTitle);
-    EXPECT_EQ(dialog.checkOutText, QStringLiteral("Mark For Delete"));
-    EXPECT_EQ(dialog.message, QStringLiteral("The files below were deleted during the commit\nWe can now mark them for "
-                                             "delete in your revision control"));
-    EXPECT_TRUE(dialog.assetsText.isEmpty());
-    EXPECT_EQ(dialog.files.size(), 2);
+    ASSERT_EQ(Dialogs().size(), 2u);
+    const DialogView& deleted = Dialogs()[0];
+    EXPECT_EQ(deleted.title, kMarkForDeleteTitle);
+    EXPECT_EQ(deleted.checkOutText, QStringLiteral("Mark For Delete"));
+    EXPECT_EQ(deleted.message, QStringLiteral("The files below were deleted during the commit\nWe can now mark them "
+                                              "for delete in your revision control"));
+    EXPECT_TRUE(deleted.assetsText.isEmpty());
+    EXPECT_EQ(deleted.files.size(), 2);
     for (const std::string& file : files)
-        EXPECT_TRUE(dialog.files.contains(QString::fromStdString(file))) << file;
+        EXPECT_TRUE(deleted.files.contains(QString::fromStdString(file))) << file;
     ExpectStates(files, {false, false, kMarkedForDelete, changeList});
+
+    const DialogView& added = Dialogs()[1];
+    EXPECT_EQ(added.title, kMarkForAddTitle);
+    EXPECT_EQ(added.checkOutText, QStringLiteral("Mark For Add"));
+    EXPECT_EQ(added.assetsText, QStringLiteral("first\nsecond\n"));
+    QStringList shown = added.files;
+    shown.sort();
+    EXPECT_EQ(shown, (QStringList{QString::fromStdString(first->GetAssetFile()),
+                                  QString::fromStdString(second->GetAssetFile())}));
+    ExpectStates({first->GetAssetFile(), second->GetAssetFile()}, {true, false, kMarkedForAdd, changeList});
+    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kAdd).size(), 2u) << "each asset on its own";
     EXPECT_FALSE(StoredPrompt());
     EXPECT_EQ(StoredChangeList(), changeList);
 }
@@ -122,12 +137,14 @@ TEST_F(PostSaveFlowTest, MarkForDeleteFailureOffersRetryThatThenSucceeds)
     EXPECT_EQ(StateOf(file).status, kMarkedForDelete);
 }
 
-TEST_F(PostSaveFlowTest, PositiveStatusOfMarkForDeleteOrAddIsAFailureToReport)
+// A positive status counts as a failure, and one failing new asset keeps no other out.
+TEST_F(PostSaveFlowTest, PositiveStatusOfMarkForDeleteOrAddIsAFailureToReportAndTheOtherAssetsAreAdded)
 {
     constexpr std::int32_t kPositive = 5;
     standin::DbObject* old = AddCheckedInAsset("old");
     Manager().DeleteAsset(old);
-    standin::DbObject* fresh = AddNewAsset("fresh");
+    standin::DbObject* first = AddNewAsset("first");
+    standin::DbObject* second = AddNewAsset("second");
     Server().FailNext(standin::ServerOp::kDelete, kPositive, "half done\n");
     Server().FailNext(standin::ServerOp::kAdd, kPositive, "half done\n");
     Modal().PressNext(QMessageBox::Ok);
@@ -138,10 +155,12 @@ TEST_F(PostSaveFlowTest, PositiveStatusOfMarkForDeleteOrAddIsAFailureToReport)
     EXPECT_EQ(BoxesTitled(QStringLiteral("Mark-For-Delete Error")).size(), 1u);
     EXPECT_EQ(BoxesTitled(QStringLiteral("Mark-For-Add Error")).size(), 1u);
     EXPECT_EQ(Modal().Pending(), 0u);
-    EXPECT_NE(StateOf(fresh->GetAssetFile()).status, kMarkedForAdd);
+    EXPECT_NE(StateOf(first->GetAssetFile()).status, kMarkedForAdd);
+    EXPECT_EQ(StateOf(second->GetAssetFile()).status, kMarkedForAdd);
 }
 
-TEST_F(PostSaveFlowTest, NewAssetBesideFilesOpenInAChangeListJoinsItWithoutADialog)
+// A new asset beside files open in a changelist joins it; one whose files are all open is left as it is.
+TEST_F(PostSaveFlowTest, NewAssetsBesideOrWithFilesOpenInAChangeListNeedNoDialog)
 {
     const std::string shared = std::string(kAssetFolder) + "shared.tex";
     CheckIn(shared, "texture");
@@ -150,95 +169,48 @@ TEST_F(PostSaveFlowTest, NewAssetBesideFilesOpenInAChangeListJoinsItWithoutADial
     CheckOutByHand({sharedFile}, changeList);
     Properties().SetPromptForChangeListWhenCheckingOut(true);
     standin::DbObject* asset = AddNewAsset("level", {sharedFile});
+    const std::string handList = CreateChangeList("by hand");
+    const std::string early = AddNewAsset("early")->GetAssetFile();
+    std::filesystem::create_directories(std::filesystem::path(early).parent_path());
+    std::ofstream(early) << "early draft\n";
+    const standin::AddResult added = Server().Add(CurrentSession(), {early}, handList);
+    ASSERT_TRUE(added.Succeeded()) << added.text;
+    ServerRecord().ClearCalls();
 
     ASSERT_TRUE(Library().Save().Succeeded());
 
     EXPECT_TRUE(Modal().Seen().empty());
     ExpectStates({asset->GetAssetFile()}, {true, false, kMarkedForAdd, changeList});
     EXPECT_EQ(StateOf(sharedFile).status, kCheckedOut | qor4::FileStatus::kLockedByMe);
+    ExpectStates({early}, {true, false, kMarkedForAdd, handList});
+    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kAdd).size(), 1u) << "none for the asset whose files are open";
 }
 
-TEST_F(PostSaveFlowTest, ANewAssetWhoseFilesAreAllOpenAlreadyIsLeftAsItIs)
+TEST_F(PostSaveFlowTest, CancelledMarkForAddLeavesTheNewFilesAloneAndAnInvalidStoredChangeListAsks)
 {
-    const std::string changeList = CreateChangeList("by hand");
-    const std::string file = AddNewAsset("early")->GetAssetFile();
-    std::filesystem::create_directories(std::filesystem::path(file).parent_path());
-    std::ofstream(file) << "early draft\n";
-    const standin::AddResult added = Server().Add(CurrentSession(), {file}, changeList);
-    ASSERT_TRUE(added.Succeeded()) << added.text;
-    ServerRecord().ClearCalls();
-
-    ASSERT_TRUE(Library().Save().Succeeded());
-
-    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kAdd).empty());
-    EXPECT_TRUE(Modal().Seen().empty());
-    ExpectStates({file}, {true, false, kMarkedForAdd, changeList});
-}
-
-TEST_F(PostSaveFlowTest, PromptedNewAssetsAreListedAndEachMarkedForAddOnItsOwn)
-{
-    standin::DbObject* first = AddNewAsset("first");
-    standin::DbObject* second = AddNewAsset("second");
-    const std::string changeList = CreateChangeList("additions");
+    standin::DbObject* cancelled = AddNewAsset("cancelled");
     Properties().SetPromptForChangeListWhenCheckingOut(true);
-    AnswerDialog(DialogButton::CheckOut, changeList);
-
-    ASSERT_TRUE(Library().Save().Succeeded());
-
-    ASSERT_EQ(Dialogs().size(), 1u);
-    const DialogView& dialog = Dialogs()[0];
-    EXPECT_EQ(dialog.title, kMarkForAddTitle);
-    EXPECT_EQ(dialog.checkOutText, QStringLiteral("Mark For Add"));
-    EXPECT_EQ(dialog.assetsText, QStringLiteral("first\nsecond\n"));
-    QStringList shown = dialog.files;
-    shown.sort();
-    EXPECT_EQ(shown, (QStringList{QString::fromStdString(first->GetAssetFile()),
-                                  QString::fromStdString(second->GetAssetFile())}));
-    ExpectStates({first->GetAssetFile(), second->GetAssetFile()}, {true, false, kMarkedForAdd, changeList});
-    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kAdd).size(), 2u);
-    EXPECT_TRUE(StoredPrompt());
-}
-
-TEST_F(PostSaveFlowTest, OneFailingNewAssetDoesNotKeepTheOthersOut)
-{
-    standin::DbObject* first = AddNewAsset("first");
-    standin::DbObject* second = AddNewAsset("second");
-    Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kServerError, "depot busy\n");
-    Modal().PressNext(QMessageBox::Ok);
-
-    ASSERT_TRUE(Library().Save().Succeeded());
-
-    ASSERT_EQ(BoxesTitled(QStringLiteral("Mark-For-Add Error")).size(), 1u);
-    EXPECT_EQ(StateOf(first->GetAssetFile()).status, kNotInDepot);
-    EXPECT_EQ(StateOf(second->GetAssetFile()).status, kMarkedForAdd);
-}
-
-TEST_F(PostSaveFlowTest, CancelledMarkForAddLeavesTheNewFilesAlone)
-{
-    standin::DbObject* asset = AddNewAsset("fresh");
-    Properties().SetPromptForChangeListWhenCheckingOut(true);
-    const int writes = Prefs().WriteCount();
+    int writes = Prefs().WriteCount();
     AnswerDialog(DialogButton::Cancel);
 
     ASSERT_TRUE(Library().Save().Succeeded());
 
     EXPECT_EQ(Dialogs().size(), 1u);
-    EXPECT_EQ(StateOf(asset->GetAssetFile()).status, kNotInDepot);
+    EXPECT_EQ(StateOf(cancelled->GetAssetFile()).status, kNotInDepot);
     EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kAdd).empty());
     EXPECT_EQ(Prefs().WriteCount(), writes);
-}
 
-TEST_F(PostSaveFlowTest, InvalidStoredChangeListSwitchesPromptingOn)
-{
-    standin::DbObject* asset = AddNewAsset("fresh");
+    // A stored changelist that is gone switches prompting on.
+    standin::DbObject* fresh = AddNewAsset("fresh");
+    Properties().SetPromptForChangeListWhenCheckingOut(false);
     Properties().SetChangeListToUseWhenAutoCheckingOut("999");
     AnswerDialog(DialogButton::CheckOut);
 
     ASSERT_TRUE(Library().Save().Succeeded());
 
-    EXPECT_EQ(Dialogs().size(), 1u);
+    EXPECT_EQ(Dialogs().size(), 2u);
     EXPECT_TRUE(StoredPrompt());
-    ExpectStates({asset->GetAssetFile()}, {true, false, kMarkedForAdd, ""});
+    ExpectStates({fresh->GetAssetFile()}, {true, false, kMarkedForAdd, ""});
 }
 
 TEST_F(PostSaveFlowTest, WithoutWindowsNewAssetsAndDeletedFilesGoToTheDefaultChangeList)
