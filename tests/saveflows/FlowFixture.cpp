@@ -61,12 +61,7 @@ void FlowFixture::AnswerDialog(DialogButton button, const std::string& changeLis
             for (int i = 0; i < list->topLevelItemCount(); ++i)
                 view.files << list->topLevelItem(i)->text(QFileListWidget::FileColumn);
         auto* combo = Child<QComboBox>(dialog, "changeListCombo");
-        if (combo)
-            for (int i = 0; i < combo->count(); ++i)
-                view.changeListEntries << combo->itemText(i);
-        auto* checkOut = Child<QPushButton>(dialog, "checkOutButton");
-        view.checkOutText = checkOut->text();
-        view.checkOutEnabled = checkOut->isEnabled();
+        view.checkOutText = Child<QPushButton>(dialog, "checkOutButton")->text();
         view.continueVisible = Shown(Child<QPushButton>(dialog, "continueButton"));
         view.makeWritableVisible = Shown(Child<QPushButton>(dialog, "makeWritableButton"));
         for (QPushButton* button : dialog->findChildren<QPushButton*>())

@@ -30,13 +30,11 @@ protected:
         QString message;
         QString assetsText;
         QStringList files;
-        QStringList changeListEntries;
         QString checkOutText;
         QString dontShowAgainText;
         QStringList shownButtons; // texts of the visible push buttons, in creation order
         bool continueVisible = false;
         bool makeWritableVisible = false;
-        bool checkOutEnabled = false;
     };
 
     // A file's state as the user would check it.

@@ -154,7 +154,7 @@ protected:
     standin::DbObject* rockBig = nullptr;
 };
 
-TEST_F(HostileRepositoryTest, MakeWritableRefusesLinksOutNamingThemAndWhereTheyPoint)
+TEST_F(HostileRepositoryTest, MakeWritableCheckOutAndRevertRefuseLinksOutNamingThemAndWhereTheyPoint)
 {
     WithoutWindows();
 
@@ -171,6 +171,17 @@ TEST_F(HostileRepositoryTest, MakeWritableRefusesLinksOutNamingThemAndWhereTheyP
     ASSERT_TRUE(StateOf(LocalPath(kPlainAsset)).readOnly);
     EXPECT_TRUE(HelperInterface().MakeObjectWritable(Handle(mirror), true));
     EXPECT_FALSE(StateOf(LocalPath(kPlainAsset)).readOnly);
+
+    // Check-out and revert of the links change nothing outside either.
+    bool cancelled = false;
+    Helper().CheckOutObjects({Handle(evil)}, &cancelled, true);
+    EXPECT_EQ(WordOf(LocalPath(kEvilAsset)) & qor4::FileStatus::kLockedByMe, qor4::FileStatus::kLockedByMe);
+    EXPECT_FALSE(Helper().CheckOutObjects({Handle(inner)}, &cancelled, true));
+    std::string errorText;
+    EXPECT_EQ(FileControl().RevertFiles(CurrentAccount(), {LocalPath(kEvilAsset)}, errorText), qor4::kResultOk)
+        << errorText;
+    EXPECT_EQ(WordOf(LocalPath(kEvilAsset)) & qor4::FileStatus::kLockedByMe, 0u);
+    FileControl().RevertFiles(CurrentAccount(), {LocalPath(kInnerAsset), LocalPath(kInnerTexture)}, errorText);
 }
 
 TEST_F(HostileRepositoryTest, SavingWritesNothingThroughALinkOrOutOfTheWorkingCopyByPath)
@@ -222,21 +233,6 @@ TEST_F(HostileRepositoryTest, DeletingRemovesTheLinkItselfNothingThroughALinkedF
     // The post-save delete marks the link, which Subversion removes as a link.
     EXPECT_FALSE(fs::exists(fs::symlink_status(LocalPath(kEvilAsset))));
     EXPECT_EQ(WordOf(LocalPath(kEvilAsset)) & qor4::FileStatus::kMarkedForDelete, qor4::FileStatus::kMarkedForDelete);
-}
-
-TEST_F(HostileRepositoryTest, CheckOutAndRevertOfTheLinksChangeNothingOutside)
-{
-    WithoutWindows();
-    bool cancelled = false;
-    Helper().CheckOutObjects({Handle(evil)}, &cancelled, true);
-    EXPECT_EQ(WordOf(LocalPath(kEvilAsset)) & qor4::FileStatus::kLockedByMe, qor4::FileStatus::kLockedByMe);
-    EXPECT_FALSE(Helper().CheckOutObjects({Handle(inner)}, &cancelled, true));
-
-    std::string errorText;
-    EXPECT_EQ(FileControl().RevertFiles(CurrentAccount(), {LocalPath(kEvilAsset)}, errorText), qor4::kResultOk)
-        << errorText;
-    EXPECT_EQ(WordOf(LocalPath(kEvilAsset)) & qor4::FileStatus::kLockedByMe, 0u);
-    FileControl().RevertFiles(CurrentAccount(), {LocalPath(kInnerAsset), LocalPath(kInnerTexture)}, errorText);
 }
 
 TEST_F(HostileRepositoryTest, CheckOutShowsMarkupAsANameAndGoesOnBesideAnOddName)
