@@ -30,35 +30,9 @@ struct ObjectsCase {
     std::vector<std::size_t> asked; // objects whose users were asked for, in order
 };
 
-void PrintTo(const ObjectsCase& entry, std::ostream* out)
+TEST(ObjectsFailureText, SaysTheReasonsAndTheUsersOfTheFirstObjectPerFlag)
 {
-    *out << entry.name;
-}
-
-class ObjectsFailureText : public ::testing::TestWithParam<ObjectsCase> {};
-
-TEST_P(ObjectsFailureText, SaysTheReasonsAndTheUsersOfTheFirstObjectPerFlag)
-{
-    const ObjectsCase& entry = GetParam();
-    std::vector<std::size_t> asked;
-    const auto usersOf = [&](std::size_t object) {
-        asked.push_back(object);
-        const auto found = entry.users.find(object);
-        return found == entry.users.end() ? Users{} : found->second;
-    };
-    const auto nameOf = [](std::size_t object) { return "asset" + std::to_string(object); };
-    std::string message = kHeader;
-
-    const bool matched = FailureText::ForObjects(entry.states, entry.flags, usersOf, nameOf, "service text", message);
-
-    EXPECT_EQ(matched, entry.matched);
-    EXPECT_EQ(message, kHeader + entry.message);
-    EXPECT_EQ(asked, entry.asked);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ObjectsFailureText,
-    ::testing::Values(
+    const ObjectsCase cases[] = {
         ObjectsCase{"reasons in ascending flag order, a user under two flags once",
                     {fs::kNotInDepot, fs::kCheckedOutByOther | fs::kLockedByOther, fs::kNotAtHead},
                     FailureFlags::kCheckOut,
@@ -104,7 +78,26 @@ INSTANTIATE_TEST_SUITE_P(
                     false,
                     kUnknown,
                     {}},
-        ObjectsCase{"no objects is an unknown error", {}, FailureFlags::kCheckOut, {}, false, kUnknown, {}}));
+        ObjectsCase{"no objects is an unknown error", {}, FailureFlags::kCheckOut, {}, false, kUnknown, {}}};
+    for (const ObjectsCase& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        std::vector<std::size_t> asked;
+        const auto usersOf = [&](std::size_t object) {
+            asked.push_back(object);
+            const auto found = entry.users.find(object);
+            return found == entry.users.end() ? Users{} : found->second;
+        };
+        const auto nameOf = [](std::size_t object) { return "asset" + std::to_string(object); };
+        std::string message = kHeader;
+
+        const bool matched =
+            FailureText::ForObjects(entry.states, entry.flags, usersOf, nameOf, "service text", message);
+
+        EXPECT_EQ(matched, entry.matched);
+        EXPECT_EQ(message, kHeader + entry.message);
+        EXPECT_EQ(asked, entry.asked);
+    }
+}
 
 struct FilesCase {
     const char* name;
@@ -116,53 +109,45 @@ struct FilesCase {
     bool asked;
 };
 
-void PrintTo(const FilesCase& entry, std::ostream* out)
+TEST(FilesFailureText, SaysTheReasonsAndTheUsersWhenTheCombinedWordNamesThem)
 {
-    *out << entry.name;
+    const FilesCase cases[] = {FilesCase{"users are listed when the word names them, even under a flag not of interest",
+                                         fs::kCheckedOutByOther | fs::kNotAtHead,
+                                         {fs::kNotAtHead},
+                                         Users{{"bob"}},
+                                         true,
+                                         std::string(kNotAtHead) + "\nbob\n",
+                                         true},
+                               FilesCase{"users that cannot be listed",
+                                         fs::kLockedByOther,
+                                         {fs::kLockedByOther},
+                                         Users{},
+                                         true,
+                                         std::string(kLocked) + "\nSorry cannot get the list of users\n",
+                                         true},
+                               FilesCase{"no user is asked for without a flag that names users",
+                                         fs::kNotAtHead | fs::kNotInDepot, FailureFlags::kCheckOut, Users{{"bob"}},
+                                         true, std::string(kNotAtHead) + kNotInDepot, false},
+                               FilesCase{"nothing of interest is an unknown error",
+                                         fs::kLockedByOther,
+                                         {fs::kNotAtHead},
+                                         Users{{"bob"}},
+                                         false,
+                                         kUnknown,
+                                         false}};
+    for (const FilesCase& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        bool asked = false;
+        std::string message;
+
+        const bool matched = FailureText::ForFiles(
+            entry.combined, entry.flags, [&] { return asked = true, entry.users; }, "service text", message);
+
+        EXPECT_EQ(matched, entry.matched);
+        EXPECT_EQ(message, entry.message);
+        EXPECT_EQ(asked, entry.asked);
+    }
 }
-
-class FilesFailureText : public ::testing::TestWithParam<FilesCase> {};
-
-TEST_P(FilesFailureText, SaysTheReasonsAndTheUsersWhenTheCombinedWordNamesThem)
-{
-    const FilesCase& entry = GetParam();
-    bool asked = false;
-    std::string message;
-
-    const bool matched = FailureText::ForFiles(
-        entry.combined, entry.flags, [&] { return asked = true, entry.users; }, "service text", message);
-
-    EXPECT_EQ(matched, entry.matched);
-    EXPECT_EQ(message, entry.message);
-    EXPECT_EQ(asked, entry.asked);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FilesFailureText,
-    ::testing::Values(FilesCase{"users are listed when the word names them, even under a flag not of interest",
-                                fs::kCheckedOutByOther | fs::kNotAtHead,
-                                {fs::kNotAtHead},
-                                Users{{"bob"}},
-                                true,
-                                std::string(kNotAtHead) + "\nbob\n",
-                                true},
-                      FilesCase{"users that cannot be listed",
-                                fs::kLockedByOther,
-                                {fs::kLockedByOther},
-                                Users{},
-                                true,
-                                std::string(kLocked) + "\nSorry cannot get the list of users\n",
-                                true},
-                      FilesCase{"no user is asked for without a flag that names users",
-                                fs::kNotAtHead | fs::kNotInDepot, FailureFlags::kCheckOut, Users{{"bob"}}, true,
-                                std::string(kNotAtHead) + kNotInDepot, false},
-                      FilesCase{"nothing of interest is an unknown error",
-                                fs::kLockedByOther,
-                                {fs::kNotAtHead},
-                                Users{{"bob"}},
-                                false,
-                                kUnknown,
-                                false}));
 
 TEST(FailureText, FilesDetailsAreSortedOnePerLine)
 {
