@@ -21,8 +21,6 @@ struct RecordingOpener {
 
 class AssetFilesTest : public HostFixture {};
 
-// The files are appended sorted after what the caller's list held, logged comma separated and shown
-// in the list dialog.
 TEST_F(AssetFilesTest, FilesAreListedSortedLoggedCommaSeparatedAndShownInTheListDialog)
 {
     for (const int externalFiles : {0, 1}) {
@@ -50,8 +48,7 @@ TEST_F(AssetFilesTest, FilesAreListedSortedLoggedCommaSeparatedAndShownInTheList
     }
 }
 
-// An asset whose files cannot be listed appends nothing; the dialog still opens, empty, but the
-// explorer does not.
+// An asset whose files cannot be listed appends nothing to the caller's list.
 TEST_F(AssetFilesTest, WithoutFilesTheDialogStillOpensEmptyButTheExplorerDoesNot)
 {
     standin::DbObject* ghost = AddLocalAsset("ghost");

@@ -118,7 +118,6 @@ TEST_F(SessionTest, WithoutWindowsNothingIsAskedOrTouched)
     EXPECT_EQ(Log().Count(), 0u);
 }
 
-// The Retry box: Escape answers OK and Enter Retry; without windows, title and text are logged.
 TEST_F(SessionTest, AskRetryEscapeAnswersOkEnterAnswersRetryAndWithoutWindowsItLogs)
 {
     Modal().KeyNext(Qt::Key_Escape);
