@@ -60,13 +60,9 @@ protected:
     // update or a revert waits for the clock to pass its files' timestamps): left to close itself.
     void LeaveProgressBoxesAlone(bool leave)
     {
-        if (!leave) {
-            m_modal.SetLeaveAlone({});
-            return;
-        }
-        m_modal.SetLeaveAlone([](const QWidget* window) {
+        m_modal.SetLeaveAlone([leave](const QWidget* window) {
             const auto* box = qobject_cast<const QMessageBox*>(window);
-            return box && box->text().startsWith(QLatin1String(kProgressText));
+            return leave && box && box->text().startsWith(QLatin1String(kProgressText));
         });
     }
 

@@ -18,7 +18,6 @@ namespace {
 using Dialog = zrChangeListSelectionDialog;
 
 const std::set<std::string> kFiles = {"/depot/b.qor", "/depot/a.qor", "/depot/a.qor"};
-constexpr char kThisChangelist[] = "Don't show this dialog again (always use this changelist)";
 
 QStringList ComboTexts(QComboBox* combo)
 {
@@ -63,7 +62,6 @@ protected:
     }
     static QComboBox* Combo(QWidget* dialog) { return Find<QComboBox>(dialog, "changeListCombo"); }
     static QTextEdit* Description(QWidget* dialog) { return Find<QTextEdit>(dialog, "descriptionEdit"); }
-    static QCheckBox* DontShowAgain(QWidget* dialog) { return Find<QCheckBox>(dialog, "dontShowAgainCheckBox"); }
 
     std::string fixLights;
     std::string terrain;
@@ -81,14 +79,10 @@ TEST_F(ChangeListDialogTest, ChangeListModeOpensOnDefaultTheDescriptionFollowsTh
     QComboBox* combo = Combo(dialog.get());
     QTextEdit* description = Description(dialog.get());
     ASSERT_TRUE(combo && description && Find(dialog.get(), "refreshButton"));
-    EXPECT_EQ(dialog->windowTitle(), "Select Pending ChangeList");
     EXPECT_EQ(ComboTexts(combo).mid(0, 4),
               (QStringList{"New", "Default", Entry(fixLights, "Fix lights"), Entry(terrain, "Rework terrain")}));
     EXPECT_TRUE(Find(dialog.get(), "checkOutButton")->isEnabled() && Find(dialog.get(), "checkOutButton")->isDefault());
-    EXPECT_TRUE(Find(dialog.get(), "continueButton")->isHidden() &&
-                Find(dialog.get(), "makeWritableButton")->isHidden());
     EXPECT_TRUE(Find<QLabel>(dialog.get(), "messageLabel")->isHidden());
-    EXPECT_EQ(DontShowAgain(dialog.get())->text(), kThisChangelist);
     EXPECT_FALSE(dialog->isDontShowAgainChecked());
     EXPECT_EQ(combo->currentIndex(), 1);
     EXPECT_TRUE(!description->isEnabled() && !description->isReadOnly() && description->toPlainText().isEmpty());
@@ -220,8 +214,6 @@ TEST_F(ChangeListDialogTest, OtherModeCannotCheckOutShowsTheCallersTextsAndEvery
     EXPECT_EQ(message->text(), "Files are read-only");
     dialog->setMessage("");
     EXPECT_TRUE(message->isHidden());
-    dialog->setCheckOutButtonText("Mark for Add");
-    EXPECT_EQ(Find(dialog.get(), "checkOutButton")->text(), "Mark for Add");
 
     const std::vector<ModalDriver::Action> ways = {
         [](QWidget* modal) { Find(modal, "cancelButton")->click(); },
