@@ -76,12 +76,6 @@ protected:
         m_window->show();
     }
 
-    void TearDown() override
-    {
-        m_window.reset();
-        m_host.reset();
-    }
-
     void Trigger(const char* action)
     {
         auto* found = m_window->findChild<QAction*>(QString::fromLatin1(action));
@@ -223,10 +217,11 @@ protected:
         m_window->Refresh();
     }
 
+    // Declared first so that it outlives the window and the host, which may still show boxes as they go.
+    ModalDriver m_modal;
     QTemporaryDir m_data;
     std::unique_ptr<demo::DemoHost> m_host;
     std::unique_ptr<demo::OrnisWindow> m_window;
-    ModalDriver m_modal;
     std::size_t m_seenBefore = 0;
 };
 
