@@ -57,9 +57,8 @@ const auto kAfterDestructor = [](auto function) { return SlotAfterDestructor(fun
 
 using namespace qor4;
 using Handle = QORHandle<IDbObject>;
-using Handles = std::list<Handle>;
 
-TEST(VTableSlots, UIHelperInterfaceInOrderWithDestructorLast)
+TEST(VTableSlots, UIHelperInterfaceInOrderWithDestructorLastAndItsBasesInTheHostsOrder)
 {
     using H = IRevisionControlUIHelper;
     ExpectSlots(kItanium, 0, &H::IsSourceDataControlEnabled, &H::GetDataControl, &H::QueryObjectStateIfEnabled,
@@ -68,6 +67,23 @@ TEST(VTableSlots, UIHelperInterfaceInOrderWithDestructorLast)
                 static_cast<Handle (H::*)(const DbObjectId&)>(&H::GetDbObject),
                 static_cast<Handle (H::*)(const DbObjectId&, QORPtr<IDataModelMgr>&)>(&H::GetDbObject),
                 &H::GetAssetFiles, &H::ShowAssetFiles);
+
+    CRevisionControlUIHelper helper;
+    const auto* base = reinterpret_cast<const char*>(&helper);
+    // The primary interface shares the object's address; the others follow in declaration order.
+    const auto offset = [base](const void* view) { return reinterpret_cast<const char*>(view) - base; };
+    const std::ptrdiff_t offsets[] = {
+        offset(static_cast<IRevisionControlUIHelper*>(&helper)),
+        offset(static_cast<opal::datamodel::IItemLibraryNotification*>(&helper)),
+        offset(static_cast<lark::ISingleton*>(&helper)),
+        offset(static_cast<lark::IBase*>(&helper)),
+        offset(static_cast<lark::IDestroy*>(&helper)),
+        offset(static_cast<lark::fwk::IQORDBProxy_Slot*>(&helper)),
+        offset(static_cast<ITimeOutDelegate*>(&helper)),
+    };
+    EXPECT_EQ(offsets[0], 0);
+    for (std::size_t i = 1; i < std::size(offsets); ++i)
+        EXPECT_GT(offsets[i], offsets[i - 1]) << "base " << i;
 }
 
 TEST(VTableSlots, ItemLibraryNotificationHasSaveNotificationsInSlotsSevenAndEight)
@@ -77,17 +93,13 @@ TEST(VTableSlots, ItemLibraryNotificationHasSaveNotificationsInSlotsSevenAndEigh
                 &N::OnItemAccessStateChanged, &N::OnLibraryClosing, &N::OnPreSave, &N::OnPostSave);
 }
 
-TEST(VTableSlots, SingletonBasesAndProxyListener)
+TEST(VTableSlots, HostSystemSingletonBasesProxyWithItsListenerAndPreferenceStore)
 {
     ExpectSlots(kAfterDestructor, 1, &lark::ISingleton::Init, &lark::ISingleton::Term);
     ExpectSlots(kAfterDestructor, 1, &lark::IBase::GetClsName);
     using S = lark::fwk::IQORDBProxy_Slot;
     ExpectSlots(kAfterDestructor, 1, &S::OnDataModelMgrReady, &S::OnItemLibraryReady, &S::OnItemLibraryReleased);
     ExpectSlots(kItanium, 0, &ITimeOutDelegate::NotifyCompletion, &ITimeOutDelegate::WaitForCompletion);
-}
-
-TEST(VTableSlots, HostSystemProxyAndPreferenceStore)
-{
     ExpectSlots(kItanium, 0, &lark::ISystem::RegisterFactory, &lark::ISystem::GetSingleton, &lark::ISystem::IsReady);
     using P = lark::fwk::IQORDBProxy;
     ExpectSlots(kItanium, 0, &P::ConnectDataModelMgrReady, &P::ConnectItemLibraryReady, &P::ConnectItemLibraryReleased,
@@ -111,7 +123,7 @@ TEST(VTableSlots, CommandsKeepTheFrameworkOrderWithExecuteActionLast)
     ExpectSlots(kItanium, 0, &lark::fwk::ICommandManager::Execute);
 }
 
-TEST(VTableSlots, DataModelServicesFollowTheReferenceCountingSlots)
+TEST(VTableSlots, DataModelServicesAndDataControlFollowTheReferenceCountingSlots)
 {
     ExpectSlots(kItanium, 0, &IQORUnknown::AddRef, &IQORUnknown::Release, &IQORUnknown::QueryInterface,
                 &IQORInstance::GetComponent);
@@ -123,10 +135,6 @@ TEST(VTableSlots, DataModelServicesFollowTheReferenceCountingSlots)
     using F = IFileVersionControl;
     ExpectSlots(kItanium, 3, &F::CreateUserParameters, &F::RevertFiles, &F::GetUsers, &F::MarkForDelete,
                 &F::GetFilesStatus, &F::SetTimeOutDelegate);
-}
-
-TEST(VTableSlots, DataControlOperationsInOrder)
-{
     using D = IDataControl;
     ExpectSlots(kItanium, 3, &D::IsChangeListValid, &D::GetPendingChangeLists, &D::GetChangeListDescription,
                 &D::CreateChangeList, &D::CheckOut, &D::MarkForAdd, &D::GetAccessStates, &D::GetObjectUsers,
@@ -145,26 +153,6 @@ TEST(VTableSlots, PreferenceManagerGettersThenSettersThenFlag)
                 &M::SetChangeListToUseWhenAutoCheckingOut, &M::SetPromptForChangeListWhenCheckingOut,
                 &M::SetUseSourceDataControl, &M::GetUserSawSourceControlDialog, &M::SetUserSawSourceControlDialog);
     ExpectSlots(kAfterDestructor, 1, &IRevisionControlPropertiesMgr_Slot::OnPropertiesChanged);
-}
-
-TEST(VTableSlots, UIHelperBasesComeInTheHostsOrder)
-{
-    CRevisionControlUIHelper helper;
-    const auto* base = reinterpret_cast<const char*>(&helper);
-    // The primary interface shares the object's address; the others follow in declaration order.
-    const auto offset = [base](const void* view) { return reinterpret_cast<const char*>(view) - base; };
-    const std::ptrdiff_t offsets[] = {
-        offset(static_cast<IRevisionControlUIHelper*>(&helper)),
-        offset(static_cast<opal::datamodel::IItemLibraryNotification*>(&helper)),
-        offset(static_cast<lark::ISingleton*>(&helper)),
-        offset(static_cast<lark::IBase*>(&helper)),
-        offset(static_cast<lark::IDestroy*>(&helper)),
-        offset(static_cast<lark::fwk::IQORDBProxy_Slot*>(&helper)),
-        offset(static_cast<ITimeOutDelegate*>(&helper)),
-    };
-    EXPECT_EQ(offsets[0], 0);
-    for (std::size_t i = 1; i < std::size(offsets); ++i)
-        EXPECT_GT(offsets[i], offsets[i - 1]) << "base " << i;
 }
 
 } // namespace

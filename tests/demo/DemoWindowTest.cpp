@@ -60,13 +60,9 @@ protected:
     // update or a revert waits for the clock to pass its files' timestamps): left to close itself.
     void LeaveProgressBoxesAlone(bool leave)
     {
-        if (!leave) {
-            m_modal.SetLeaveAlone({});
-            return;
-        }
-        m_modal.SetLeaveAlone([](const QWidget* window) {
+        m_modal.SetLeaveAlone([leave](const QWidget* window) {
             const auto* box = qobject_cast<const QMessageBox*>(window);
-            return box && box->text().startsWith(QLatin1String(kProgressText));
+            return leave && box && box->text().startsWith(QLatin1String(kProgressText));
         });
     }
 
@@ -78,12 +74,6 @@ protected:
         ASSERT_TRUE(start.ok) << start.error;
         m_window = std::make_unique<demo::OrnisWindow>(*m_host);
         m_window->show();
-    }
-
-    void TearDown() override
-    {
-        m_window.reset();
-        m_host.reset();
     }
 
     void Trigger(const char* action)
@@ -227,10 +217,11 @@ protected:
         m_window->Refresh();
     }
 
+    // Declared first so that it outlives the window and the host, which may still show boxes as they go.
+    ModalDriver m_modal;
     QTemporaryDir m_data;
     std::unique_ptr<demo::DemoHost> m_host;
     std::unique_ptr<demo::OrnisWindow> m_window;
-    ModalDriver m_modal;
     std::size_t m_seenBefore = 0;
 };
 

@@ -18,7 +18,6 @@ namespace {
 using Dialog = zrChangeListSelectionDialog;
 
 const std::set<std::string> kFiles = {"/depot/b.qor", "/depot/a.qor", "/depot/a.qor"};
-constexpr char kThisChangelist[] = "Don't show this dialog again (always use this changelist)";
 
 QStringList ComboTexts(QComboBox* combo)
 {
@@ -48,13 +47,6 @@ protected:
     {
         return QString::fromStdString(name + " " + description);
     }
-    std::vector<std::string> CreatedDescriptions()
-    {
-        std::vector<std::string> descriptions;
-        for (const standin::RecordedCall& call : ServerRecord().Calls())
-            if (call.operation == standin::ServerOp::kCreateChangeList) descriptions.push_back(call.arguments.back());
-        return descriptions;
-    }
     std::size_t Listings()
     {
         std::size_t count = 0;
@@ -70,7 +62,6 @@ protected:
     }
     static QComboBox* Combo(QWidget* dialog) { return Find<QComboBox>(dialog, "changeListCombo"); }
     static QTextEdit* Description(QWidget* dialog) { return Find<QTextEdit>(dialog, "descriptionEdit"); }
-    static QCheckBox* DontShowAgain(QWidget* dialog) { return Find<QCheckBox>(dialog, "dontShowAgainCheckBox"); }
 
     std::string fixLights;
     std::string terrain;
@@ -78,22 +69,20 @@ protected:
 
 } // namespace
 
-TEST_F(ChangeListDialogTest, ChangeListModeOpensOnDefaultAndTheDescriptionFollowsTheChoice)
+TEST_F(ChangeListDialogTest, ChangeListModeOpensOnDefaultTheDescriptionFollowsTheChoiceOutsideTextsStandAsTheyAre)
 {
     const std::string longDescription = std::string(120, 'x') + " tail";
     Create(longDescription);
-    auto dialog = Make(true);
+    const std::string hostile = kHostileText.toStdString();
+    const std::string named = Create(hostile);
+    auto dialog = Make(true, kHostileText);
     QComboBox* combo = Combo(dialog.get());
     QTextEdit* description = Description(dialog.get());
     ASSERT_TRUE(combo && description && Find(dialog.get(), "refreshButton"));
-    EXPECT_EQ(dialog->windowTitle(), "Select Pending ChangeList");
     EXPECT_EQ(ComboTexts(combo).mid(0, 4),
               (QStringList{"New", "Default", Entry(fixLights, "Fix lights"), Entry(terrain, "Rework terrain")}));
     EXPECT_TRUE(Find(dialog.get(), "checkOutButton")->isEnabled() && Find(dialog.get(), "checkOutButton")->isDefault());
-    EXPECT_TRUE(Find(dialog.get(), "continueButton")->isHidden() &&
-                Find(dialog.get(), "makeWritableButton")->isHidden());
     EXPECT_TRUE(Find<QLabel>(dialog.get(), "messageLabel")->isHidden());
-    EXPECT_EQ(DontShowAgain(dialog.get())->text(), kThisChangelist);
     EXPECT_FALSE(dialog->isDontShowAgainChecked());
     EXPECT_EQ(combo->currentIndex(), 1);
     EXPECT_TRUE(!description->isEnabled() && !description->isReadOnly() && description->toPlainText().isEmpty());
@@ -111,6 +100,17 @@ TEST_F(ChangeListDialogTest, ChangeListModeOpensOnDefaultAndTheDescriptionFollow
     combo->setCurrentIndex(3);
     combo->setCurrentIndex(1);
     EXPECT_TRUE(!description->isEnabled() && !description->isReadOnly() && description->toPlainText().isEmpty());
+
+    // Asset names in the list, the caller's message, a changelist's description.
+    dialog->setMessage(kHostileText);
+    dialog->show();
+    QApplication::processEvents();
+    ExpectEditShowsLiterally(Find<QTextEdit>(dialog.get(), "assetsEdit"), kHostileText);
+    ExpectLabelShowsLiterally(Find<QLabel>(dialog.get(), "messageLabel"));
+    combo->setCurrentIndex(combo->findText(QString::fromStdString(MakeChangeListLabel(named, hostile))));
+    ASSERT_GE(combo->currentIndex(), Dialog::FirstChangeListIndex);
+    ExpectEditShowsLiterally(description, kHostileText);
+    dialog->hide();
 }
 
 TEST_F(ChangeListDialogTest, NewCreatesAChangeListAndAFailureKeepsTheDialogOpenWithTheReasonLoggedAtOnce)
@@ -170,25 +170,6 @@ TEST_F(ChangeListDialogTest, ADamagedChangeListFileIsLoggedAtOnceAndLeftAsItIs)
     }
 }
 
-TEST_F(ChangeListDialogTest, OutsideTextsAreShownAsTheyStand)
-{
-    const std::string hostile = kHostileText.toStdString();
-    const std::string named = Create(hostile);
-    auto dialog = Make(true, kHostileText);
-    dialog->setMessage(kHostileText);
-    dialog->show();
-    QApplication::processEvents();
-    // Asset names in the list, the caller's message, a changelist's description.
-    ExpectEditShowsLiterally(Find<QTextEdit>(dialog.get(), "assetsEdit"), kHostileText);
-    ExpectLabelShowsLiterally(Find<QLabel>(dialog.get(), "messageLabel"));
-    QComboBox* combo = Combo(dialog.get());
-    const int index = combo->findText(QString::fromStdString(MakeChangeListLabel(named, hostile)));
-    ASSERT_GE(index, Dialog::FirstChangeListIndex);
-    combo->setCurrentIndex(index);
-    ExpectEditShowsLiterally(Description(dialog.get()), kHostileText);
-    dialog->hide();
-}
-
 TEST_F(ChangeListDialogTest, ListingFailuresAndRefresh)
 {
     Server().FailNext(standin::ServerOp::kPendingChangeLists, standin::ServerCode::kServerError, "listing failed\n");
@@ -211,13 +192,28 @@ TEST_F(ChangeListDialogTest, ListingFailuresAndRefresh)
     EXPECT_EQ(combo->currentIndex(), 1);
 }
 
-TEST_F(ChangeListDialogTest, OtherModeCannotCheckOutAndEveryWayOutCancels)
+TEST_F(ChangeListDialogTest, OtherModeCannotCheckOutShowsTheCallersTextsAndEveryWayOutCancels)
 {
-    auto dialog = Make(false);
-    EXPECT_EQ(dialog->windowTitle(), "Read-Only Assets");
-    EXPECT_FALSE(Combo(dialog.get()) || Description(dialog.get()) || Find(dialog.get(), "refreshButton"));
-    EXPECT_FALSE(Find(dialog.get(), "checkOutButton")->isEnabled());
+    auto plain = Make(false);
+    EXPECT_EQ(plain->windowTitle(), "Read-Only Assets");
+    EXPECT_FALSE(Combo(plain.get()) || Description(plain.get()) || Find(plain.get(), "refreshButton"));
+    EXPECT_FALSE(Find<QLabel>(plain.get(), "assetsLabel") || Find<QTextEdit>(plain.get(), "assetsEdit"));
+    EXPECT_FALSE(Find(plain.get(), "checkOutButton")->isEnabled());
     EXPECT_EQ(Listings(), 0u);
+
+    auto dialog = Make(false, "chair.qor\ntable.qor");
+    auto* assets = Find<QTextEdit>(dialog.get(), "assetsEdit");
+    ASSERT_TRUE(assets);
+    EXPECT_EQ(Find<QLabel>(dialog.get(), "assetsLabel")->text(), "Assets:");
+    EXPECT_TRUE(assets->isReadOnly());
+    EXPECT_EQ(assets->wordWrapMode(), QTextOption::NoWrap);
+    EXPECT_EQ(assets->toPlainText(), "chair.qor\ntable.qor");
+    auto* message = Find<QLabel>(dialog.get(), "messageLabel");
+    dialog->setMessage("Files are read-only");
+    EXPECT_FALSE(message->isHidden());
+    EXPECT_EQ(message->text(), "Files are read-only");
+    dialog->setMessage("");
+    EXPECT_TRUE(message->isHidden());
 
     const std::vector<ModalDriver::Action> ways = {
         [](QWidget* modal) { Find(modal, "cancelButton")->click(); },
@@ -228,31 +224,7 @@ TEST_F(ChangeListDialogTest, OtherModeCannotCheckOutAndEveryWayOutCancels)
             QTest::keyClick(modal, Qt::Key_Escape);
         }};
     for (const auto& way : ways)
-        EXPECT_EQ(RunModal(*dialog, way), Dialog::ResultCancel);
-}
-
-TEST_F(ChangeListDialogTest, MessageCheckOutTextAndAssetsArea)
-{
-    auto plain = Make(false);
-    EXPECT_FALSE(Find<QLabel>(plain.get(), "assetsLabel") || Find<QTextEdit>(plain.get(), "assetsEdit"));
-
-    auto dialog = Make(false, "chair.qor\ntable.qor");
-    auto* assets = Find<QTextEdit>(dialog.get(), "assetsEdit");
-    ASSERT_TRUE(assets);
-    EXPECT_EQ(Find<QLabel>(dialog.get(), "assetsLabel")->text(), "Assets:");
-    EXPECT_TRUE(assets->isReadOnly());
-    EXPECT_EQ(assets->wordWrapMode(), QTextOption::NoWrap);
-    EXPECT_EQ(assets->toPlainText(), "chair.qor\ntable.qor");
-
-    auto* message = Find<QLabel>(dialog.get(), "messageLabel");
-    dialog->setMessage("Files are read-only");
-    EXPECT_FALSE(message->isHidden());
-    EXPECT_EQ(message->text(), "Files are read-only");
-    dialog->setMessage("");
-    EXPECT_TRUE(message->isHidden());
-
-    dialog->setCheckOutButtonText("Mark for Add");
-    EXPECT_EQ(Find(dialog.get(), "checkOutButton")->text(), "Mark for Add");
+        EXPECT_EQ(RunModal(*plain, way), Dialog::ResultCancel);
 }
 
 // Whether the layout, or one nested in it, places the widget.
@@ -265,31 +237,12 @@ bool Places(const QLayout* layout, const QWidget* widget)
     return false;
 }
 
-TEST_F(ChangeListDialogTest, ShowFilesTogglesTheFileList)
+TEST_F(ChangeListDialogTest, EveryControlHasItsPlaceRefreshStandsApartAndShowFilesTogglesTheList)
 {
-    for (bool atStart : {false, true}) {
-        SCOPED_TRACE(atStart);
-        auto dialog = Make(false, QString(), atStart);
-        auto* list = Find<QFileListWidget>(dialog.get(), "fileList");
-        QPushButton* button = Find(dialog.get(), "showFilesButton");
-        ASSERT_TRUE(list && button);
-        EXPECT_TRUE(Places(dialog->layout(), button)) << "the button has its row in the dialog";
-        EXPECT_TRUE(Places(dialog->layout(), list));
-
-        EXPECT_EQ(list->topLevelItemCount(), 2);
-        for (bool shown : {atStart, !atStart, atStart}) {
-            EXPECT_EQ(list->isHidden(), !shown);
-            EXPECT_EQ(button->text(), shown ? "Hide Files" : "Show Files");
-            button->click();
-        }
-    }
-}
-
-TEST_F(ChangeListDialogTest, EveryControlHasItsPlaceInTheLayout)
-{
-    for (bool selectChangeList : {true, false}) {
-        SCOPED_TRACE(selectChangeList);
-        auto dialog = Make(selectChangeList, QStringLiteral("hero"));
+    const std::pair<bool, bool> modes[] = {{true, false}, {false, false}, {false, true}};
+    for (const auto& [selectChangeList, showFiles] : modes) {
+        SCOPED_TRACE(testing::Message() << selectChangeList << showFiles);
+        auto dialog = Make(selectChangeList, QStringLiteral("hero"), showFiles);
         // A widget that is only a child would sit in the corner over the others.
         for (QWidget* control : dialog->findChildren<QWidget*>()) {
             const bool placed = qobject_cast<QPushButton*>(control) || qobject_cast<QLabel*>(control) ||
@@ -298,21 +251,28 @@ TEST_F(ChangeListDialogTest, EveryControlHasItsPlaceInTheLayout)
                 EXPECT_TRUE(Places(dialog->layout(), control)) << control->objectName().toStdString();
             }
         }
+        auto* list = Find<QFileListWidget>(dialog.get(), "fileList");
+        QPushButton* button = Find(dialog.get(), "showFilesButton");
+        ASSERT_TRUE(list && button);
+        EXPECT_TRUE(Places(dialog->layout(), button)) << "the button has its row in the dialog";
+        EXPECT_TRUE(Places(dialog->layout(), list));
+        EXPECT_EQ(list->topLevelItemCount(), 2);
+        for (bool shown : {showFiles, !showFiles, showFiles}) {
+            EXPECT_EQ(list->isHidden(), !shown);
+            EXPECT_EQ(button->text(), shown ? "Hide Files" : "Show Files");
+            button->click();
+        }
+        if (!selectChangeList) continue;
+        dialog->show();
+        QApplication::processEvents();
+        const QRect refresh = Find(dialog.get(), "refreshButton")->geometry();
+        const QRect checkOut = Find(dialog.get(), "checkOutButton")->geometry();
+        const QRect cancel = Find(dialog.get(), "cancelButton")->geometry();
+        EXPECT_EQ(refresh.top(), checkOut.top());
+        EXPECT_LT(checkOut.right(), cancel.left());
+        EXPECT_GT(checkOut.left() - refresh.right(), 2 * (cancel.left() - checkOut.right()));
+        dialog->hide();
     }
-}
-
-TEST_F(ChangeListDialogTest, RefreshStandsApartOnTheLeftOfTheButtonRow)
-{
-    auto dialog = Make(true, QStringLiteral("hero"));
-    dialog->show();
-    QApplication::processEvents();
-    const QRect refresh = Find(dialog.get(), "refreshButton")->geometry();
-    const QRect checkOut = Find(dialog.get(), "checkOutButton")->geometry();
-    const QRect cancel = Find(dialog.get(), "cancelButton")->geometry();
-    EXPECT_EQ(refresh.top(), checkOut.top());
-    EXPECT_LT(checkOut.right(), cancel.left());
-    EXPECT_GT(checkOut.left() - refresh.right(), 2 * (cancel.left() - checkOut.right()));
-    dialog->hide();
 }
 
 TEST_F(ChangeListDialogTest, ShowsTheArrowOnlyWhileRunning)
@@ -320,17 +280,15 @@ TEST_F(ChangeListDialogTest, ShowsTheArrowOnlyWhileRunning)
     QWidget host;
     host.show();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    {
-        auto dialog = Make(true);
-        RunModal(*dialog, [&](QWidget* modal) {
-            EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ArrowCursor);
-            modal->close();
-        });
-        ASSERT_TRUE(QApplication::overrideCursor());
-        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        QApplication::restoreOverrideCursor();
-        EXPECT_FALSE(QApplication::overrideCursor());
-    }
+    auto dialog = Make(true);
+    RunModal(*dialog, [&](QWidget* modal) {
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ArrowCursor);
+        modal->close();
+    });
+    ASSERT_TRUE(QApplication::overrideCursor());
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    QApplication::restoreOverrideCursor();
+    EXPECT_FALSE(QApplication::overrideCursor());
 }
 
 TEST_F(ChangeListDialogTest, SlotsAreInTheirPublishedOrder)

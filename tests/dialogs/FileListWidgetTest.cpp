@@ -80,26 +80,6 @@ TEST_F(FileListWidgetTest, ListsFilesAscendingWithReadOnlyMarkAndGreyedMissingOn
     EXPECT_EQ(meta->method(meta->methodOffset() + 1).methodSignature(), "CopyToClipboard()");
 }
 
-TEST_F(FileListWidgetTest, AFileNamedWithMarkupIsListedAndCopiedAsItsName)
-{
-    // Another user can commit such a name; a file name cannot hold '/', so the markup uses entities.
-    const QString name = QStringLiteral(
-        "<b>x<a href=file:&#47;&#47;&#47;etc>y<img src=&#47;usr&#47;share&#47;pixmaps&#47;debian-logo.png>.qor");
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    QFileListWidget list({path});
-    ASSERT_EQ(list.topLevelItemCount(), 1);
-    QTreeWidgetItem* row = list.topLevelItem(0);
-    EXPECT_EQ(row->text(0), path);
-    // Item texts are drawn as plain text; no role that Qt would render as rich text is set.
-    for (int role : {Qt::ToolTipRole, Qt::WhatsThisRole, Qt::StatusTipRole})
-        EXPECT_FALSE(row->data(0, role).isValid()) << role;
-    row->setSelected(true);
-    QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::clipboard()->text(), path + "\n");
-}
-
 TEST_F(FileListWidgetTest, CtrlCCopiesSelectedPathsNoOtherKeyDoes)
 {
     QFileListWidget list({writable, readOnly, missing});
@@ -134,13 +114,22 @@ TEST_F(FileListWidgetTest, CtrlCCopiesSelectedPathsNoOtherKeyDoes)
     EXPECT_EQ(QApplication::clipboard()->text(), QString());
 }
 
-TEST_F(FileListWidgetTest, RightClickSelectsTheRowAndOffersCopy)
+TEST_F(FileListWidgetTest, RightClickSelectsTheRowAndOffersCopyOfANameWithMarkupAsItStands)
 {
-    QFileListWidget list({writable, readOnly});
-    EXPECT_EQ(ChooseFromContextMenu(list, Row(list, readOnly), 1),
-              (QStringList{"Show in Explorer", "Copy to clipboard"}));
-    EXPECT_EQ(list.selectedItems(), QList<QTreeWidgetItem*>{Row(list, readOnly)});
-    EXPECT_EQ(QApplication::clipboard()->text(), readOnly + "\n");
+    // Another user can commit such a name; a file name cannot hold '/', so the markup uses entities.
+    const QString marked = dir.filePath(QStringLiteral(
+        "<b>x<a href=file:&#47;&#47;&#47;etc>y<img src=&#47;usr&#47;share&#47;pixmaps&#47;debian-logo.png>.qor"));
+    QFile file(marked);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    QFileListWidget list({writable, marked});
+    QTreeWidgetItem* row = Row(list, marked);
+    ASSERT_TRUE(row);
+    // Item texts are drawn as plain text; no role that Qt would render as rich text is set.
+    for (int role : {Qt::ToolTipRole, Qt::WhatsThisRole, Qt::StatusTipRole})
+        EXPECT_FALSE(row->data(0, role).isValid()) << role;
+    EXPECT_EQ(ChooseFromContextMenu(list, row, 1), (QStringList{"Show in Explorer", "Copy to clipboard"}));
+    EXPECT_EQ(list.selectedItems(), QList<QTreeWidgetItem*>{row});
+    EXPECT_EQ(QApplication::clipboard()->text(), marked + "\n");
 }
 
 TEST_F(FileListWidgetTest, ShowFileListDialogRunsModallyWithTheTitleAndOk)

@@ -26,9 +26,12 @@ QStringList LabelTexts(QWidget* dialog)
 
 } // namespace
 
-TEST(PasswordRequiredDialog, LayoutMessagesAndFixedSize)
+TEST(PasswordRequiredDialog, LayoutMessagesAndFixedSizeCentredOverTheWindowThatAsks)
 {
-    PasswordRequiredDialog dialog;
+    QWidget window;
+    window.setGeometry(200, 150, 900, 700);
+    window.show();
+    PasswordRequiredDialog dialog(&window);
     EXPECT_EQ(dialog.windowTitle(), "Data Source Password Required");
     EXPECT_STREQ(dialog.metaObject()->className(), "PasswordRequiredDialog");
     EXPECT_EQ(Edit(&dialog)->echoMode(), QLineEdit::Password);
@@ -45,6 +48,8 @@ TEST(PasswordRequiredDialog, LayoutMessagesAndFixedSize)
 
     dialog.show();
     QApplication::processEvents();
+    const QPoint offset = dialog.frameGeometry().center() - window.frameGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 40) << offset.x() << "," << offset.y();
     EXPECT_EQ(LabelTexts(&dialog), QStringList{"Please enter the password"});
     // Both buttons sit in one row below the password, Ok first.
     const QRect edit = Edit(&dialog)->geometry();
@@ -65,7 +70,7 @@ TEST(PasswordRequiredDialog, LayoutMessagesAndFixedSize)
     dialog.hide();
 }
 
-TEST(PasswordRequiredDialog, OkFollowsTypedTextEachRunStartsEmptyAndEveryWayOutRejects)
+TEST(PasswordRequiredDialog, OkFollowsTypedTextEachRunStartsEmptyAndEveryWayOutRejectsShowingTheServersWords)
 {
     PasswordRequiredDialog dialog;
     const int result = RunModal(dialog, [](QWidget* modal) {
@@ -100,38 +105,15 @@ TEST(PasswordRequiredDialog, OkFollowsTypedTextEachRunStartsEmptyAndEveryWayOutR
               QDialog::Accepted);
     EXPECT_EQ(dialog.GetPassword(), "secret");
 
-    const std::vector<ModalDriver::Action> rejections = {[](QWidget* modal) {
-                                                             QTest::keyClicks(Edit(modal), "x");
-                                                             Find(modal, "cancelButton")->click();
-                                                         },
-                                                         [](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); },
-                                                         [](QWidget* modal) { modal->close(); }};
+    // A message carrying the server's words is shown as it stands.
+    dialog.AddMessage(kHostileText);
+    const std::vector<ModalDriver::Action> rejections = {
+        [](QWidget* modal) {
+            ExpectLabelShowsLiterally(Find<QLabel>(modal, "messageLabel"));
+            QTest::keyClicks(Edit(modal), "x");
+            Find(modal, "cancelButton")->click();
+        },
+        [](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); }, [](QWidget* modal) { modal->close(); }};
     for (const auto& reject : rejections)
         EXPECT_EQ(RunModal(dialog, reject), QDialog::Rejected);
-}
-
-namespace {
-
-TEST(PasswordRequiredDialog, OpensCentredOverTheWindowThatAsks)
-{
-    QWidget window;
-    window.setGeometry(200, 150, 900, 700);
-    window.show();
-    PasswordRequiredDialog dialog(&window);
-    dialog.show();
-    const QPoint offset = dialog.frameGeometry().center() - window.frameGeometry().center();
-    EXPECT_LE(offset.manhattanLength(), 40) << offset.x() << "," << offset.y();
-    dialog.hide();
-}
-
-} // namespace
-
-TEST(PasswordRequiredDialog, AMessageCarryingTheServersWordsIsShownAsItStands)
-{
-    PasswordRequiredDialog dialog;
-    dialog.AddMessage(kHostileText);
-    RunModal(dialog, [](QWidget* modal) {
-        ExpectLabelShowsLiterally(Find<QLabel>(modal, "messageLabel"));
-        Find(modal, "cancelButton")->click();
-    });
 }

@@ -23,29 +23,19 @@ const std::vector<std::string> kSeeds = {
     R"({"next":999999999,"pending":[{"number":999999998,"description":"last but one"}]})",
 };
 
-const std::vector<std::string> kTokens = {R"("next":)",
-                                          R"("pending":)",
-                                          R"("number":)",
-                                          R"("description":)",
-                                          "0",
-                                          "-1",
-                                          "1e9",
-                                          "999999999",
-                                          "1000000000",
-                                          "9007199254740993",
-                                          "1.5",
-                                          "null",
-                                          "true",
-                                          "[",
-                                          "]",
-                                          "{",
-                                          "}",
-                                          ",",
-                                          "\"",
-                                          "\\u0000",
-                                          "\xff",
-                                          R"({"number":1,"description":"d"})",
-                                          "\n\t\x1b[31m"};
+const std::vector<std::string> kTokens = {
+    // the file's keys
+    R"("next":)", R"("pending":)", R"("number":)", R"("description":)",
+    // numbers at and past the edges, and other values
+    "0", "-1", "1e9", "999999999", "1000000000", "9007199254740993", "1.5", "null", "true",
+    // structure, escapes and bytes that are not text
+    "[", "]", "{", "}", ",", "\"", "\\u0000", "\xff", R"({"number":1,"description":"d"})", "\n\t\x1b[31m"};
+
+// A number the host can name its changelist by, and read back from that name.
+bool Usable(long number)
+{
+    return number >= 1 && ChangeListFile::NumberOf(std::to_string(number)) == number;
+}
 
 class ChangeListFileFuzz : public ::testing::Test {
 protected:
@@ -67,58 +57,49 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
     }
 
-    QTemporaryDir folder;
-};
-
-// A number the host can name its changelist by, and read back from that name.
-bool Usable(long number)
-{
-    return number >= 1 && ChangeListFile::NumberOf(std::to_string(number)) == number;
-}
-
-// Every change of a damaged file is refused, and the file stays byte for byte as it was.
-void ExpectRefusedAndKept(const ChangeListFile& changeLists, const std::string& bytes,
-                          const std::function<std::string()>& read)
-{
-    long number = 0;
-    std::string error;
-    EXPECT_FALSE(changeLists.Create("fuzz", number, error));
-    EXPECT_FALSE(error.empty());
-    error.clear();
-    EXPECT_FALSE(changeLists.Remove(1, error));
-    EXPECT_EQ(read(), bytes);
-}
-
-// A readable file gives usable numbers; a new changelist is stored beside the others and removed again.
-void ExpectUsableAndRoundTrip(const ChangeListFile& changeLists, const Pending& before,
-                              const std::function<std::string()>& read)
-{
-    for (const auto& entry : before)
-        EXPECT_TRUE(Usable(entry.first)) << "changelist " << entry.first << " cannot be named";
-    const std::string bytes = read();
-    long number = 0;
-    std::string error;
-    if (!changeLists.Create("fuzz", number, error)) {
+    // Every change of a damaged file is refused, and the file stays byte for byte as it was.
+    void ExpectRefusedAndKept(const std::string& bytes) const
+    {
+        long number = 0;
+        std::string error;
+        EXPECT_FALSE(changeLists.Create("fuzz", number, error));
         EXPECT_FALSE(error.empty());
-        EXPECT_EQ(read(), bytes) << "a refused new changelist changed the file";
-        return;
+        error.clear();
+        EXPECT_FALSE(changeLists.Remove(1, error));
+        EXPECT_EQ(Read(), bytes);
     }
-    EXPECT_TRUE(Usable(number)) << "new changelist " << number << " cannot be named";
-    EXPECT_EQ(before.count(number), 0u) << "number " << number << " handed out twice";
-    Pending after;
-    ASSERT_TRUE(changeLists.Load(after, error)) << error;
-    Pending expected = before;
-    expected[number] = "fuzz";
-    EXPECT_EQ(after, expected);
-    ASSERT_TRUE(changeLists.Remove(number, error)) << error;
-    ASSERT_TRUE(changeLists.Load(after, error)) << error;
-    EXPECT_EQ(after, before);
-}
+
+    // A readable file gives usable numbers; a new changelist is stored beside the others and removed again.
+    void ExpectUsableAndRoundTrip(const Pending& before) const
+    {
+        for (const auto& entry : before)
+            EXPECT_TRUE(Usable(entry.first)) << "changelist " << entry.first << " cannot be named";
+        const std::string bytes = Read();
+        long number = 0;
+        std::string error;
+        if (!changeLists.Create("fuzz", number, error)) {
+            EXPECT_FALSE(error.empty());
+            EXPECT_EQ(Read(), bytes) << "a refused new changelist changed the file";
+            return;
+        }
+        EXPECT_TRUE(Usable(number)) << "new changelist " << number << " cannot be named";
+        EXPECT_EQ(before.count(number), 0u) << "number " << number << " handed out twice";
+        Pending after;
+        ASSERT_TRUE(changeLists.Load(after, error)) << error;
+        Pending expected = before;
+        expected[number] = "fuzz";
+        EXPECT_EQ(after, expected);
+        ASSERT_TRUE(changeLists.Remove(number, error)) << error;
+        ASSERT_TRUE(changeLists.Load(after, error)) << error;
+        EXPECT_EQ(after, before);
+    }
+
+    QTemporaryDir folder;
+    const ChangeListFile changeLists{folder.path().toStdString()};
+};
 
 TEST_F(ChangeListFileFuzz, AnyFileIsEitherRefusedAsDamageAndKeptOrUsable)
 {
-    const ChangeListFile changeLists(folder.path().toStdString());
-    const auto read = [this] { return Read(); };
     FuzzRun run;
     std::size_t refused = 0;
     while (run.Next() && !HasFailure()) {
@@ -127,11 +108,11 @@ TEST_F(ChangeListFileFuzz, AnyFileIsEitherRefusedAsDamageAndKeptOrUsable)
         Pending pending;
         std::string error;
         if (changeLists.Load(pending, error)) {
-            ExpectUsableAndRoundTrip(changeLists, pending, read);
+            ExpectUsableAndRoundTrip(pending);
         } else {
             ++refused;
             EXPECT_FALSE(error.empty());
-            ExpectRefusedAndKept(changeLists, bytes, read);
+            ExpectRefusedAndKept(bytes);
         }
         if (HasFailure()) ADD_FAILURE() << "seed " << run.Seed() << ", round " << run.Rounds() << ", input: " << bytes;
     }

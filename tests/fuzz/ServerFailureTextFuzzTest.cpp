@@ -20,15 +20,12 @@ constexpr std::size_t kHugeOutput = 200000;
 // What a one-line server text may grow to; generous against the stand-in's own cut.
 constexpr std::size_t kMostLineBytes = 8192;
 
-const std::vector<apr_status_t> kCodes = {SVN_ERR_REPOS_HOOK_FAILURE,
-                                          SVN_ERR_RA_SVN_CONNECTION_CLOSED,
-                                          SVN_ERR_FS_NOT_FOUND,
-                                          SVN_ERR_RA_NOT_AUTHORIZED,
-                                          SVN_ERR_FS_PATH_ALREADY_LOCKED,
-                                          SVN_ERR_WC_LOCKED,
-                                          SVN_ERR_CANCELLED,
-                                          APR_EGENERAL,
-                                          0};
+const std::vector<apr_status_t> kCodes = {
+    // what the server and the repository answer
+    SVN_ERR_REPOS_HOOK_FAILURE, SVN_ERR_RA_SVN_CONNECTION_CLOSED, SVN_ERR_FS_NOT_FOUND, SVN_ERR_RA_NOT_AUTHORIZED,
+    SVN_ERR_FS_PATH_ALREADY_LOCKED,
+    // the working copy, the user, the system; 0 for no code at all
+    SVN_ERR_WC_LOCKED, SVN_ERR_CANCELLED, APR_EGENERAL, 0};
 
 const std::vector<std::string> kMessages = {
     "Commit blocked by pre-commit hook (exit code 1) with output:\n<h1>No</h1><img src=x>"

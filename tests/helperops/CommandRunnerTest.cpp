@@ -1,4 +1,5 @@
-// The check-out and mark-for-add runners: one re-run after a re-opened session, and the texts.
+// The check-out, mark-for-add and make-writable runners: one re-run after a re-opened session, and
+// how their failures are reported.
 #include "HostFixture.h"
 
 #include "datamodel/ModelAssetFiles.h"
@@ -76,54 +77,43 @@ TEST_F(CommandRunnerTest, SuccessLeavesTheTextsAndOpensTheFiles)
     }
 }
 
-TEST_F(CommandRunnerTest, ExpiredSessionReopenedAndReRunLeavesNoTrace)
-{
-    standin::DbObject* asset = AddCheckedInAsset("asset");
-    ExpireSession(kPassword);
-    AnswerPasswordNext(kPassword);
-    Texts texts;
-
-    EXPECT_EQ(CheckOut({asset}, texts).GetCode(), 0);
-
-    ExpectUntouched(texts);
-    EXPECT_EQ(Commands().Executions().size(), 2u);
-    ASSERT_EQ(passwordDialogLabels.size(), 1u);
-    EXPECT_TRUE(passwordDialogLabels[0].contains("Source control session expired. Password required to re-connect."));
-    EXPECT_EQ(StatusOf(asset->GetAssetFile()) & fs::kCheckedOut, fs::kCheckedOut);
-}
-
-TEST_F(CommandRunnerTest, CancelledPasswordReportsTheExpiredSession)
+// An expired session is re-opened once per run: a cancelled password reports the expiry, a second
+// expiry after the re-open is not retried, and a re-opened session re-runs the command leaving the
+// caller's texts as they were.
+TEST_F(CommandRunnerTest, ExpiredSessionIsReopenedOnceThenReRunOrReported)
 {
     standin::DbObject* asset = AddCheckedInAsset("asset");
     ExpireSession(kPassword);
     Modal().RejectNext();
-    Texts texts;
-
-    EXPECT_EQ(CheckOut({asset}, texts).GetCode(), qor4::kResultSessionExpired);
-
+    Texts cancelled;
+    EXPECT_EQ(CheckOut({asset}, cancelled).GetCode(), qor4::kResultSessionExpired);
     EXPECT_EQ(Commands().Executions().size(), 1u);
-    EXPECT_FALSE(texts.errorString.empty());
-    EXPECT_EQ(texts.message, std::string(kCheckOutHeader) + "Cannot connect to source control.\n" +
-                                 "Error reported by IO module: " + texts.errorString + "\n");
-}
+    EXPECT_FALSE(cancelled.errorString.empty());
+    EXPECT_EQ(cancelled.message, std::string(kCheckOutHeader) + "Cannot connect to source control.\n" +
+                                     "Error reported by IO module: " + cancelled.errorString + "\n");
 
-TEST_F(CommandRunnerTest, SecondExpiryIsNotRetried)
-{
-    standin::DbObject* asset = AddCheckedInAsset("asset");
     ExpireSession(kPassword);
     AnswerPasswordNext(kPassword, [this] {
         Server().FailNext(standin::ServerOp::kEdit, qor4::kResultSessionExpired, "expired again\n");
     });
-    Texts texts;
-
-    EXPECT_EQ(CheckOut({asset}, texts).GetCode(), qor4::kResultSessionExpired);
-
-    EXPECT_EQ(Commands().Executions().size(), 2u);
+    Texts again;
+    EXPECT_EQ(CheckOut({asset}, again).GetCode(), qor4::kResultSessionExpired);
+    EXPECT_EQ(Commands().Executions().size(), 3u);
     EXPECT_EQ(passwordDialogLabels.size(), 1u);
-    EXPECT_EQ(texts.errorString, "expired again\n");
-    EXPECT_EQ(texts.message,
+    EXPECT_EQ(again.errorString, "expired again\n");
+    EXPECT_EQ(again.message,
               std::string(kCheckOutHeader) + "Unknown error found\nError reported by IO module: expired again\n\n");
-    EXPECT_EQ(texts.details, "Files:\n" + asset->GetAssetFile() + "\n");
+    EXPECT_EQ(again.details, "Files:\n" + asset->GetAssetFile() + "\n");
+
+    ExpireSession(kPassword);
+    AnswerPasswordNext(kPassword);
+    Texts texts;
+    EXPECT_EQ(CheckOut({asset}, texts).GetCode(), 0);
+    ExpectUntouched(texts);
+    EXPECT_EQ(Commands().Executions().size(), 5u);
+    ASSERT_EQ(passwordDialogLabels.size(), 2u);
+    EXPECT_TRUE(passwordDialogLabels[1].contains("Source control session expired. Password required to re-connect."));
+    EXPECT_EQ(StatusOf(asset->GetAssetFile()) & fs::kCheckedOut, fs::kCheckedOut);
 }
 
 TEST_F(CommandRunnerTest, FailureReplacesTheCallersMessageAndExplainsItForEveryObject)
@@ -198,6 +188,92 @@ TEST_F(CommandRunnerTest, AssetAccessorsCollapseDuplicatesAndLeaveUnknownObjects
     // Appended after what the vector held, in ascending id order.
     EXPECT_EQ(ids, (std::vector<std::string>{std::min(first->GetIdText(), second->GetIdText()),
                                              std::max(first->GetIdText(), second->GetIdText())}));
+}
+
+class MakeWritableTest : public HostFixture {
+protected:
+    bool MakeWritable(standin::DbObject* asset, bool includeExternal = true)
+    {
+        return HelperInterface().MakeObjectWritable(Handle(asset), includeExternal);
+    }
+
+    static std::string Message(const std::string& name, const std::string& error)
+    {
+        return "Error found while trying to make the asset " + name + " writable:\n" + error;
+    }
+};
+
+TEST_F(MakeWritableTest, SuccessFirstOrAfterAReopenedSessionClearsTheReadOnlyBitsAndShowsNothing)
+{
+    for (const bool expired : {false, true}) {
+        SCOPED_TRACE(expired ? "expired session" : "live session");
+        standin::DbObject* asset = AddCheckedInAsset(expired ? "late" : "asset", 1);
+        for (const std::string& file : FilesOf(asset))
+            ASSERT_TRUE(standin::IsReadOnlyOnDisk(file));
+        const std::size_t executions = Commands().Executions().size();
+        if (expired) {
+            ExpireSession(kPassword);
+            AnswerPasswordNext(kPassword);
+        }
+
+        EXPECT_TRUE(MakeWritable(asset));
+
+        for (const std::string& file : FilesOf(asset))
+            EXPECT_FALSE(standin::IsReadOnlyOnDisk(file)) << file;
+        EXPECT_EQ(Commands().Executions().size(), executions + (expired ? 2 : 1));
+        EXPECT_EQ(Modal().Seen().size(), expired ? 1u : 0u);
+        EXPECT_EQ(Log().Count(), 0u);
+    }
+}
+
+// A failure shows the I/O error box with the files; without windows it is logged, and an expired
+// session that cannot be re-opened is told in the service's words.
+TEST_F(MakeWritableTest, FailuresShowTheIOErrorBoxOrWithoutWindowsAreLogged)
+{
+    standin::DbObject* asset = AddCheckedInAsset("asset", 2);
+    Server().FailNext(standin::ServerOp::kMakeWritable, standin::ServerCode::kIOError, "disk is read-only\n");
+    Modal().PressNext(QMessageBox::Ok);
+
+    EXPECT_FALSE(MakeWritable(asset));
+
+    ASSERT_EQ(Modal().Seen().size(), 1u);
+    const ModalDriver::Window& box = Modal().Seen()[0];
+    EXPECT_EQ(box.objectName, "ioErrorBox");
+    EXPECT_EQ(box.title, "I/O Error");
+    EXPECT_EQ(box.icon, QMessageBox::Critical);
+    EXPECT_EQ(box.text.toStdString(), Message("asset", "disk is read-only\n"));
+    EXPECT_EQ(box.detailedText.toStdString(), SortedLines(FilesOf(asset)));
+    EXPECT_TRUE(box.buttons.contains("OK"));
+    EXPECT_TRUE(box.sizeGrip);
+    EXPECT_EQ(Log().Count(), 0u);
+
+    Server().FailNext(standin::ServerOp::kMakeWritable, standin::ServerCode::kIOError, "locked by scanner");
+    WithoutWindows();
+    EXPECT_FALSE(MakeWritable(asset));
+    EXPECT_EQ(LogTexts(Log::MsgType::Error), std::vector<std::string>{Message("asset", "locked by scanner") +
+                                                                      "\nDetails:\n" + SortedLines(FilesOf(asset))});
+
+    Log().Clear();
+    const std::size_t executions = Commands().Executions().size();
+    ExpireSession(kPassword);
+    EXPECT_FALSE(MakeWritable(asset, false));
+    const std::vector<std::string> errors = LogTexts(Log::MsgType::Error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind(Message("asset", ""), 0), 0u);
+    EXPECT_EQ(errors[0].find("Unknown error"), std::string::npos) << errors[0];
+    EXPECT_EQ(Commands().Executions().size(), executions + 1);
+}
+
+TEST_F(MakeWritableTest, RefusedCommandIsReportedWithoutDetailsForAnAssetWithoutFiles)
+{
+    Commands().RefuseNext();
+    Modal().PressNext(QMessageBox::Ok);
+
+    EXPECT_FALSE(HelperInterface().MakeObjectWritable(RemovedAssetHandle("gone"), true));
+
+    ASSERT_EQ(Modal().Seen().size(), 1u);
+    EXPECT_TRUE(Modal().Seen()[0].text.endsWith("writable:\nCould not execute command: Unknown error"));
+    EXPECT_TRUE(Modal().Seen()[0].detailedText.isEmpty());
 }
 
 } // namespace

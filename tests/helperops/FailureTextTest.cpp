@@ -1,5 +1,8 @@
-// The words of failure reports, from the services' answers given as data: no server, no host.
+// The words of failure reports: first from the services' answers given as data, with no server and
+// no host; then what the helper asks the services for a report (CommandRunnerTest holds a whole
+// report of a check-out).
 #include "FailureText.h"
+#include "HostFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +17,7 @@ constexpr const char* kCheckedOut = "because the following users have checked ou
 constexpr const char* kNotAtHead = "because some of the files are not at the head revision\n";
 constexpr const char* kNotInDepot = "because some of the files are not in the database\n";
 constexpr const char* kLocked = "because the following users have locked some of the files\n";
+constexpr const char* kHeader = "Cannot checkout the assets\n";
 constexpr const char* kUnknown = "Unknown error found\nError reported by IO module: service text\n";
 
 struct ObjectsCase {
@@ -26,35 +30,9 @@ struct ObjectsCase {
     std::vector<std::size_t> asked; // objects whose users were asked for, in order
 };
 
-void PrintTo(const ObjectsCase& entry, std::ostream* out)
+TEST(ObjectsFailureText, SaysTheReasonsAndTheUsersOfTheFirstObjectPerFlag)
 {
-    *out << entry.name;
-}
-
-class ObjectsFailureText : public ::testing::TestWithParam<ObjectsCase> {};
-
-TEST_P(ObjectsFailureText, SaysTheReasonsAndTheUsersOfTheFirstObjectPerFlag)
-{
-    const ObjectsCase& entry = GetParam();
-    std::vector<std::size_t> asked;
-    const auto usersOf = [&](std::size_t object) {
-        asked.push_back(object);
-        const auto found = entry.users.find(object);
-        return found == entry.users.end() ? Users{} : found->second;
-    };
-    const auto nameOf = [](std::size_t object) { return "asset" + std::to_string(object); };
-    std::string message = "Cannot checkout the assets\n";
-
-    const bool matched = FailureText::ForObjects(entry.states, entry.flags, usersOf, nameOf, "service text", message);
-
-    EXPECT_EQ(matched, entry.matched);
-    EXPECT_EQ(message, "Cannot checkout the assets\n" + entry.message);
-    EXPECT_EQ(asked, entry.asked);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ObjectsFailureText,
-    ::testing::Values(
+    const ObjectsCase cases[] = {
         ObjectsCase{"reasons in ascending flag order, a user under two flags once",
                     {fs::kNotInDepot, fs::kCheckedOutByOther | fs::kLockedByOther, fs::kNotAtHead},
                     FailureFlags::kCheckOut,
@@ -100,7 +78,26 @@ INSTANTIATE_TEST_SUITE_P(
                     false,
                     kUnknown,
                     {}},
-        ObjectsCase{"no objects is an unknown error", {}, FailureFlags::kCheckOut, {}, false, kUnknown, {}}));
+        ObjectsCase{"no objects is an unknown error", {}, FailureFlags::kCheckOut, {}, false, kUnknown, {}}};
+    for (const ObjectsCase& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        std::vector<std::size_t> asked;
+        const auto usersOf = [&](std::size_t object) {
+            asked.push_back(object);
+            const auto found = entry.users.find(object);
+            return found == entry.users.end() ? Users{} : found->second;
+        };
+        const auto nameOf = [](std::size_t object) { return "asset" + std::to_string(object); };
+        std::string message = kHeader;
+
+        const bool matched =
+            FailureText::ForObjects(entry.states, entry.flags, usersOf, nameOf, "service text", message);
+
+        EXPECT_EQ(matched, entry.matched);
+        EXPECT_EQ(message, kHeader + entry.message);
+        EXPECT_EQ(asked, entry.asked);
+    }
+}
 
 struct FilesCase {
     const char* name;
@@ -112,67 +109,106 @@ struct FilesCase {
     bool asked;
 };
 
-void PrintTo(const FilesCase& entry, std::ostream* out)
+TEST(FilesFailureText, SaysTheReasonsAndTheUsersWhenTheCombinedWordNamesThem)
 {
-    *out << entry.name;
-}
+    const FilesCase cases[] = {FilesCase{"users are listed when the word names them, even under a flag not of interest",
+                                         fs::kCheckedOutByOther | fs::kNotAtHead,
+                                         {fs::kNotAtHead},
+                                         Users{{"bob"}},
+                                         true,
+                                         std::string(kNotAtHead) + "\nbob\n",
+                                         true},
+                               FilesCase{"users that cannot be listed",
+                                         fs::kLockedByOther,
+                                         {fs::kLockedByOther},
+                                         Users{},
+                                         true,
+                                         std::string(kLocked) + "\nSorry cannot get the list of users\n",
+                                         true},
+                               FilesCase{"no user is asked for without a flag that names users",
+                                         fs::kNotAtHead | fs::kNotInDepot, FailureFlags::kCheckOut, Users{{"bob"}},
+                                         true, std::string(kNotAtHead) + kNotInDepot, false},
+                               FilesCase{"nothing of interest is an unknown error",
+                                         fs::kLockedByOther,
+                                         {fs::kNotAtHead},
+                                         Users{{"bob"}},
+                                         false,
+                                         kUnknown,
+                                         false}};
+    for (const FilesCase& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        bool asked = false;
+        std::string message;
 
-class FilesFailureText : public ::testing::TestWithParam<FilesCase> {};
+        const bool matched = FailureText::ForFiles(
+            entry.combined, entry.flags, [&] { return asked = true, entry.users; }, "service text", message);
 
-TEST_P(FilesFailureText, SaysTheReasonsAndTheUsersWhenTheCombinedWordNamesThem)
-{
-    const FilesCase& entry = GetParam();
-    bool asked = false;
-    std::string message;
-
-    const bool matched = FailureText::ForFiles(
-        entry.combined, entry.flags, [&] { return asked = true, entry.users; }, "service text", message);
-
-    EXPECT_EQ(matched, entry.matched);
-    EXPECT_EQ(message, entry.message);
-    EXPECT_EQ(asked, entry.asked);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FilesFailureText,
-    ::testing::Values(FilesCase{"users are listed when the word names them, even under a flag not of interest",
-                                fs::kCheckedOutByOther | fs::kNotAtHead,
-                                {fs::kNotAtHead},
-                                Users{{"bob"}},
-                                true,
-                                std::string(kNotAtHead) + "\nbob\n",
-                                true},
-                      FilesCase{"users that cannot be listed",
-                                fs::kLockedByOther,
-                                {fs::kLockedByOther},
-                                Users{},
-                                true,
-                                std::string(kLocked) + "\nSorry cannot get the list of users\n",
-                                true},
-                      FilesCase{"no user is asked for without a flag that names users",
-                                fs::kNotAtHead | fs::kNotInDepot, FailureFlags::kCheckOut, Users{{"bob"}}, true,
-                                std::string(kNotAtHead) + kNotInDepot, false},
-                      FilesCase{"nothing of interest is an unknown error",
-                                fs::kLockedByOther,
-                                {fs::kNotAtHead},
-                                Users{{"bob"}},
-                                false,
-                                kUnknown,
-                                false}));
-
-TEST(FailureText, AFailedStateQueryIsALostConnectionOrAnUnknownServiceError)
-{
-    const std::vector<std::pair<qor4::qorResult, std::string>> cases = {
-        {qor4::kResultSessionExpired, "Cannot connect to source control.\nError reported by IO module: x\n"},
-        {qor4::qorResult(-7), "Unknown error encountered.\nError reported by IO module: x\n"},
-    };
-    for (const auto& [result, expected] : cases) {
-        std::string message = "head\n";
-        FailureText::ForFailedQuery(result, "x", message);
-        EXPECT_EQ(message, "head\n" + expected);
+        EXPECT_EQ(matched, entry.matched);
+        EXPECT_EQ(message, entry.message);
+        EXPECT_EQ(asked, entry.asked);
     }
+}
+
+TEST(FailureText, FilesDetailsAreSortedOnePerLine)
+{
     EXPECT_EQ(FailureText::FilesDetails({"/w/b.qor", "/w/a.qor"}), "Files:\n/w/a.qor\n/w/b.qor\n");
     EXPECT_EQ(FailureText::FilesDetails({}), "Files:\n");
+}
+
+using FailureMessagesTest = HostFixture;
+
+// A state query that fails while a failure is explained: a lost session gives the connection lines
+// and asks for no files, any other failure is an unknown error whose details hold the service's report.
+TEST_F(FailureMessagesTest, AFailedStateQueryIsALostConnectionOrAnUnknownErrorWithTheServiceReport)
+{
+    standin::DbObject* asset = AddCheckedInAsset("asset");
+    const auto describe = [&](const std::string& errorString, std::string& message, std::string& details) {
+        message = kHeader;
+        details = "stale";
+        return Helper().DescribeObjectsFailure(ControlPtr(), Handles({asset}), true, FailureFlags::kCheckOut,
+                                               errorString, message, details);
+    };
+    std::string message, details;
+    Server().FailNext(standin::ServerOp::kStatus, standin::ServerCode::kServerError, "depot is down\n");
+    EXPECT_TRUE(describe("x", message, details));
+    EXPECT_EQ(message, std::string(kHeader) + "Unknown error encountered.\nError reported by IO module: x\n");
+    EXPECT_NE(details.find("depot is down"), std::string::npos);
+
+    ExpireSession();
+    EXPECT_TRUE(describe("session gone", message, details));
+    EXPECT_EQ(message,
+              std::string(kHeader) + "Cannot connect to source control.\nError reported by IO module: session gone\n");
+    EXPECT_NE(details, "stale");
+    EXPECT_EQ(details.find("Files:"), std::string::npos);
+    EXPECT_EQ(DataControlCallCount("GetFiles"), 0);
+}
+
+TEST_F(FailureMessagesTest, CombinedStatusIsTheOrOfTheWordsOrZeroWithTheFailingCode)
+{
+    standin::DbObject* held = AddCheckedInAsset("held");
+    standin::DbObject* old = AddCheckedInAsset("old");
+    LockAs(kOtherUser, held);
+    SubmitAs(kThirdUser, old);
+    const std::list<std::string> files{held->GetAssetFile(), old->GetAssetFile()};
+    std::uint32_t combined = 0xFFFF;
+
+    EXPECT_EQ(Helper().GetCombinedFilesStatus(FileControlPtr(), CurrentAccount(), files, combined).GetCode(), 0);
+    EXPECT_EQ(combined, fs::kCheckedOutByOther | fs::kLockedByOther | fs::kNotAtHead);
+
+    Server().FailNext(standin::ServerOp::kStatus, standin::ServerCode::kServerError, "down\n");
+    EXPECT_EQ(Helper().GetCombinedFilesStatus(FileControlPtr(), CurrentAccount(), files, combined).GetCode(),
+              standin::ServerCode::kServerError);
+    EXPECT_EQ(combined, 0u);
+}
+
+TEST_F(FailureMessagesTest, FileUsersComeFromTheService)
+{
+    standin::DbObject* asset = AddCheckedInAsset("asset");
+    LockAs(kOtherUser, asset);
+    std::string message;
+    EXPECT_TRUE(Helper().DescribeFilesFailure(FileControlPtr(), CurrentAccount(), {asset->GetAssetFile()},
+                                              fs::kCheckedOutByOther | fs::kNotAtHead, {fs::kNotAtHead}, "e", message));
+    EXPECT_EQ(message, std::string(kNotAtHead) + "\nbob\n");
 }
 
 } // namespace

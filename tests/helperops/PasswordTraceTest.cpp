@@ -130,11 +130,6 @@ struct TraceCase {
     Ending ending;
 };
 
-std::string NameOf(const ::testing::TestParamInfo<TraceCase>& info)
-{
-    return info.param.name;
-}
-
 constexpr std::chrono::milliseconds kShortLifetime{1500};
 
 class PasswordTraceTest : public HostFixture, public ::testing::WithParamInterface<TraceCase> {
@@ -277,6 +272,6 @@ INSTANTIATE_TEST_SUITE_P(EveryEnding, PasswordTraceTest,
                                            TraceCase{"WrongPasswordRetried", Ending::kWrongPasswordRetried},
                                            TraceCase{"Cancelled", Ending::kCancelled},
                                            TraceCase{"ConnectDialog", Ending::kConnectDialog}),
-                         NameOf);
+                         [](const ::testing::TestParamInfo<TraceCase>& info) { return std::string(info.param.name); });
 
 } // namespace

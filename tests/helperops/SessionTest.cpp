@@ -29,7 +29,9 @@ protected:
     }
 };
 
-TEST_F(SessionTest, ThreeWrongPasswordsThenCancelShowThreeErrorsAndFourDialogs)
+// Three wrong passwords, then Cancel: three errors between four dialogs and the expired account
+// stays; then the right password installs a new account and the prefix leads the dialog's message.
+TEST_F(SessionTest, WrongPasswordsAreToldUntilCancelAndTheRightOneInstallsTheNewAccount)
 {
     ExpireSession(kPassword);
     const standin::UserParameters* expired = CurrentAccount();
@@ -47,6 +49,7 @@ TEST_F(SessionTest, ThreeWrongPasswordsThenCancelShowThreeErrorsAndFourDialogs)
         SCOPED_TRACE(i);
         if (i % 2 == 0) {
             EXPECT_EQ(seen[i].className, "PasswordRequiredDialog");
+            EXPECT_EQ(seen[i].title, "Data Source Password Required");
             continue;
         }
         EXPECT_EQ(seen[i].title, kConnectionError);
@@ -58,21 +61,13 @@ TEST_F(SessionTest, ThreeWrongPasswordsThenCancelShowThreeErrorsAndFourDialogs)
     EXPECT_EQ(CurrentAccount(), expired);
     for (const auto& entry : Log().Entries())
         EXPECT_EQ(entry.text.find("wrong"), std::string::npos) << "a typed password reached the log";
-}
 
-TEST_F(SessionTest, CorrectPasswordInstallsTheNewAccountAndThePrefixLeadsTheMessage)
-{
-    ExpireSession(kPassword);
-    const standin::UserParameters* expired = CurrentAccount();
     const int prefWrites = Prefs().WriteCount();
     AnswerPasswordNext(kPassword);
-
     EXPECT_TRUE(Reopen("Deleting files: ", "Password needed."));
-
-    ASSERT_EQ(Modal().Seen().size(), 1u);
-    EXPECT_EQ(Modal().Seen()[0].title, "Data Source Password Required");
-    ASSERT_EQ(passwordDialogLabels.size(), 1u);
-    EXPECT_TRUE(passwordDialogLabels[0].contains("Deleting files: Password needed."));
+    EXPECT_EQ(Modal().Seen().size(), 8u);
+    ASSERT_EQ(passwordDialogLabels.size(), 4u);
+    EXPECT_TRUE(passwordDialogLabels[3].contains("Deleting files: Password needed."));
     const standin::UserParameters* account = CurrentAccount();
     ASSERT_NE(account, nullptr);
     EXPECT_NE(account, expired);
@@ -123,7 +118,7 @@ TEST_F(SessionTest, WithoutWindowsNothingIsAskedOrTouched)
     EXPECT_EQ(Log().Count(), 0u);
 }
 
-TEST_F(SessionTest, AskRetryEscapeAnswersOkAndEnterAnswersRetry)
+TEST_F(SessionTest, AskRetryEscapeAnswersOkEnterAnswersRetryAndWithoutWindowsItLogs)
 {
     Modal().KeyNext(Qt::Key_Escape);
     EXPECT_FALSE(CRevisionControlUIHelper::AskRetry("Mark for delete", "The files are locked."));
@@ -139,14 +134,9 @@ TEST_F(SessionTest, AskRetryEscapeAnswersOkAndEnterAnswersRetry)
     QStringList buttons = box.buttons;
     buttons.sort();
     EXPECT_EQ(buttons, (QStringList{"OK", "Retry"}));
-}
 
-TEST_F(SessionTest, AskRetryWithoutWindowsLogsTitleAndText)
-{
     WithoutWindows();
-
     EXPECT_FALSE(CRevisionControlUIHelper::AskRetry("Revert", "Cannot revert."));
-
     ASSERT_EQ(Log().Count(), 1u);
     EXPECT_EQ(Log().Entries()[0].type, Log::MsgType::Error);
     EXPECT_EQ(Log().Entries()[0].text, "Revert: Cannot revert.");
@@ -155,7 +145,12 @@ TEST_F(SessionTest, AskRetryWithoutWindowsLogsTitleAndText)
 // How the session went that the next operation finds gone.
 enum class Gone { kNeverOpened, kExpiredByTheHost, kLifetimeOver, kPasswordChangedOnServer };
 
-class SessionGoneTest : public SessionTest, public ::testing::WithParamInterface<Gone> {};
+struct GoneCase {
+    const char* name;
+    Gone gone;
+};
+
+class SessionGoneTest : public SessionTest, public ::testing::WithParamInterface<GoneCase> {};
 
 // Every session text the host writes names whose session it is and where, in the data control's
 // answers and in the file-version control's, whichever way the session went.
@@ -163,7 +158,7 @@ TEST_P(SessionGoneTest, TheSessionTextNamesTheUserAndTheServer)
 {
     constexpr std::chrono::milliseconds kShortLifetime{300};
     standin::DbObject* asset = AddCheckedInAsset("probe");
-    switch (GetParam()) {
+    switch (GetParam().gone) {
     case Gone::kNeverOpened: {
         // As a host started without the password: the account waits for it, with no session.
         ExpireSession(kPassword);
@@ -212,25 +207,12 @@ TEST_P(SessionGoneTest, TheSessionTextNamesTheUserAndTheServer)
     EXPECT_NE(message.find(account), std::string::npos) << message;
 }
 
-std::string GoneName(const ::testing::TestParamInfo<Gone>& info)
-{
-    switch (info.param) {
-    case Gone::kNeverOpened:
-        return "NeverOpened";
-    case Gone::kExpiredByTheHost:
-        return "ExpiredByTheHost";
-    case Gone::kLifetimeOver:
-        return "LifetimeOver";
-    case Gone::kPasswordChangedOnServer:
-        return "PasswordChangedOnServer";
-    }
-    return "Unknown";
-}
-
 INSTANTIATE_TEST_SUITE_P(Endings, SessionGoneTest,
-                         ::testing::Values(Gone::kNeverOpened, Gone::kExpiredByTheHost, Gone::kLifetimeOver,
-                                           Gone::kPasswordChangedOnServer),
-                         GoneName);
+                         ::testing::Values(GoneCase{"NeverOpened", Gone::kNeverOpened},
+                                           GoneCase{"ExpiredByTheHost", Gone::kExpiredByTheHost},
+                                           GoneCase{"LifetimeOver", Gone::kLifetimeOver},
+                                           GoneCase{"PasswordChangedOnServer", Gone::kPasswordChangedOnServer}),
+                         [](const ::testing::TestParamInfo<GoneCase>& info) { return std::string(info.param.name); });
 
 // A host whose plug-in has no account settings to re-open a session with: the user is told.
 TEST(SessionWithoutAccountSettingsTest, ReopeningShowsTheConnectionErrorAndFails)

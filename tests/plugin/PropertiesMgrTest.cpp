@@ -81,7 +81,7 @@ TEST_F(PropertiesMgrTest, EmptyStoreGivesTheDefaults)
     EXPECT_FALSE(properties->GetUserSawSourceControlDialog());
 }
 
-TEST_F(PropertiesMgrTest, EveryActionRoundTripsAndAnOutOfRangeOneIsRefused)
+TEST_F(PropertiesMgrTest, ValuesRoundTripThroughTheHostStoreUnderTheirKeysAndAnOutOfRangeActionIsRefused)
 {
     for (Action stored : {IRevisionControlPropertiesMgr::kContinue, IRevisionControlPropertiesMgr::kPrompt,
                           IRevisionControlPropertiesMgr::kCheckOut, IRevisionControlPropertiesMgr::kMakeWritable}) {
@@ -92,24 +92,19 @@ TEST_F(PropertiesMgrTest, EveryActionRoundTripsAndAnOutOfRangeOneIsRefused)
         EXPECT_EQ(read, stored);
         EXPECT_EQ(prefs->RawValue("RevControl.ActionWhenEditingReadOnlyAsset")->toInt(), static_cast<int>(stored));
     }
-
     for (int outOfRange : {7, -1, 4}) {
         prefs->SetRawValue("RevControl.ActionWhenEditingReadOnlyAsset", outOfRange);
         Action untouched = IRevisionControlPropertiesMgr::kCheckOut;
         EXPECT_FALSE(properties->GetActionWhenEditingReadOnlyAsset(untouched)) << outOfRange;
         EXPECT_EQ(untouched, IRevisionControlPropertiesMgr::kCheckOut);
     }
-}
 
-TEST_F(PropertiesMgrTest, ValuesLiveInTheHostStoreUnderTheirKeys)
-{
     EXPECT_TRUE(properties->SetAlwaysUseSetting(true));
     EXPECT_TRUE(properties->SetPromptForChangeListWhenCheckingOut(true));
     EXPECT_TRUE(properties->SetChangeListToUseWhenAutoCheckingOut("12"));
     EXPECT_TRUE(prefs->RawValue("RevControl.AlwaysUseSetting")->toBool());
     EXPECT_TRUE(prefs->RawValue("RevControl.PromptForChangeListWhenCheckingOut")->toBool());
     EXPECT_EQ(prefs->RawValue("RevControl.ChangeListToUseWhenAutoCheckingOut")->toString(), "12");
-
     // Whatever the store holds now is what a getter gives, including values written by others.
     prefs->SetRawValue("RevControl.ChangeListToUseWhenAutoCheckingOut", "33");
     std::string changeList;
@@ -117,11 +112,17 @@ TEST_F(PropertiesMgrTest, ValuesLiveInTheHostStoreUnderTheirKeys)
     EXPECT_EQ(changeList, "33");
 }
 
-TEST_F(PropertiesMgrTest, EveryWriteNotifiesOnceEvenWhenNothingChanged)
+// Every write notifies, also one that changes nothing; getters never do. Listeners hear in the
+// order they connected, blocked ones are skipped, and a manager's end disconnects its listeners.
+TEST_F(PropertiesMgrTest, EveryWriteNotifiesEachListenerOnceInConnectionOrder)
 {
-    CountingListener listener;
-    auto connection = Listen(listener);
+    std::vector<int> order;
+    CountingListener first(&order, 1), second(&order, 2), unowned(&order, 3);
+    auto firstConnection = Listen(first);
+    auto secondConnection = Listen(second);
+    properties->Connect(&unowned, nullptr);
     properties->SetUseSourceDataControl(false);
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
     properties->SetUseSourceDataControl(false);
     properties->SetAlwaysUseSetting(true);
     properties->SetPromptForChangeListWhenCheckingOut(true);
@@ -129,60 +130,39 @@ TEST_F(PropertiesMgrTest, EveryWriteNotifiesOnceEvenWhenNothingChanged)
     properties->SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kPrompt);
     properties->SetAccountProperties("ann", "srv:1666", "ann-ws");
     properties->SetUserSawSourceControlDialog(true);
-    EXPECT_EQ(listener.calls, 8);
-    EXPECT_EQ(listener.last, properties);
+    EXPECT_EQ(first.calls, 8);
+    EXPECT_EQ(first.last, properties);
     EXPECT_TRUE(properties->GetUserSawSourceControlDialog());
-
-    int reads = listener.calls;
     bool value = false;
     properties->GetAlwaysUseSetting(value);
     std::string a, b, c;
     properties->GetAccountProperties(a, b, c);
-    EXPECT_EQ(listener.calls, reads) << "getters never notify";
-}
-
-TEST_F(PropertiesMgrTest, ListenersHearInConnectionOrderAndBlockedOnesAreSkipped)
-{
-    std::vector<int> order;
-    CountingListener first(&order, 1), second(&order, 2), unowned(&order, 3);
-    auto firstConnection = Listen(first);
-    auto secondConnection = Listen(second);
-    properties->Connect(&unowned, nullptr);
-
-    properties->SetAlwaysUseSetting(true);
-    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(first.calls, 8) << "getters never notify";
 
     secondConnection->Block();
     EXPECT_TRUE(secondConnection->Blocked());
     properties->SetAlwaysUseSetting(true);
-    EXPECT_EQ(second.calls, 1);
-    EXPECT_EQ(first.calls, 2);
-    EXPECT_EQ(unowned.calls, 2);
-
+    EXPECT_EQ(second.calls, 8);
+    EXPECT_EQ(first.calls, 9);
+    EXPECT_EQ(unowned.calls, 9);
     secondConnection->Unblock();
     firstConnection->Disconnect();
     properties->SetAlwaysUseSetting(false);
-    EXPECT_EQ(first.calls, 2);
-    EXPECT_EQ(second.calls, 2);
-    EXPECT_EQ(unowned.calls, 3);
-}
+    EXPECT_EQ(first.calls, 9);
+    EXPECT_EQ(second.calls, 9);
+    EXPECT_EQ(unowned.calls, 10);
 
-TEST_F(PropertiesMgrTest, DestroyingTheManagerDisconnectsItsListeners)
-{
-    CountingListener listener;
     std::unique_ptr<lark::signalling::IConnection> connection;
     {
         CZRRevisionControlPropertiesMgr local;
         lark::signalling::IConnection* made = nullptr;
-        local.Connect(&listener, &made);
+        local.Connect(&first, &made);
         connection.reset(made);
         EXPECT_TRUE(connection->IsConnected());
+        EXPECT_FALSE(local.GetUserSawSourceControlDialog()) << "a fresh manager's own flag";
     }
     EXPECT_FALSE(connection->IsConnected());
-    EXPECT_EQ(listener.calls, 0);
-
-    CZRRevisionControlPropertiesMgr fresh;
-    EXPECT_FALSE(fresh.GetUserSawSourceControlDialog());
+    EXPECT_EQ(first.calls, 9);
 }
 
 TEST_F(PropertiesMgrTest, EveryAccountWriteIsPushedAndOnlyAConfiguredRefusalIsLogged)
@@ -206,16 +186,13 @@ TEST_F(PropertiesMgrTest, EveryAccountWriteIsPushedAndOnlyAConfiguredRefusalIsLo
 
     EXPECT_TRUE(properties->SetAccountProperties(kUser, Sandbox().Url(), Sandbox().WorkingCopy(kUser)));
     EXPECT_EQ(PushedUser(), kUser);
-}
 
-TEST_F(PropertiesMgrTest, SwitchingSourceControlPushesTheStoredAccountNotTheSwitch)
-{
+    // Switching revision control on pushes the account the store holds, not the switch.
     EXPECT_TRUE(properties->SetAccountProperties("", "", ""));
     ASSERT_EQ(PushedUser(), "");
     prefs->SetRawValue("RevControl.UserName", QString::fromLatin1(kUser));
     prefs->SetRawValue("RevControl.Server", QString::fromStdString(Sandbox().Url()));
     prefs->SetRawValue("RevControl.Workspace", QString::fromStdString(Sandbox().WorkingCopy(kUser)));
-
     EXPECT_TRUE(properties->SetUseSourceDataControl(true));
     EXPECT_EQ(PushedUser(), kUser);
     bool use = false;

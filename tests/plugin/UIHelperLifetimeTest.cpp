@@ -22,9 +22,12 @@ namespace {
 // helpers of their own beside it.
 using UIHelperLifetimeTest = HostFixture;
 
-TEST_F(UIHelperLifetimeTest, RegistrationStopsWhenTheSystemIsNotInitialised)
+// Registration asks nothing of a system that is not initialised, passes the host's refusal of a
+// second registration on unchanged, and installs the translation of the language the host set.
+TEST_F(UIHelperLifetimeTest, RegistrationFollowsTheSystemsStateAndSpeaksTheHostsLanguage)
 {
     standin::System& system = standin::System::Instance();
+    EXPECT_TRUE(system.HasFactory("RevisionControlUIHelper"));
     system.SetInitialized(false);
     const int requests = system.SystemRequests();
     const int registrations = system.RegisterFactoryCalls();
@@ -32,29 +35,19 @@ TEST_F(UIHelperLifetimeTest, RegistrationStopsWhenTheSystemIsNotInitialised)
     EXPECT_EQ(system.SystemRequests(), requests) << "larkGetSystem must not be called";
     EXPECT_EQ(system.RegisterFactoryCalls(), registrations);
     system.SetInitialized(true);
-}
 
-TEST_F(UIHelperLifetimeTest, RegistersTheFactoryUnderItsSingletonNameAndPassesRefusalOn)
-{
-    standin::System& system = standin::System::Instance();
-    EXPECT_TRUE(system.HasFactory("RevisionControlUIHelper"));
-    // A second registration is refused by this host; the answer is passed on unchanged.
-    const int registrations = system.RegisterFactoryCalls();
-    EXPECT_FALSE(pxkPluginRegister());
-    EXPECT_EQ(system.RegisterFactoryCalls(), registrations + 1);
-}
-
-TEST_F(UIHelperLifetimeTest, RegistrationSpeaksTheLanguageTheHostSet)
-{
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    pxkPluginRegister();
+    EXPECT_FALSE(pxkPluginRegister());
+    EXPECT_EQ(system.RegisterFactoryCalls(), registrations + 1);
     const QString title = QCoreApplication::translate("CRevisionControlUIHelper", "Check Out Before Saving");
     PluginTranslator::Remove();
     QLocale::setDefault(previous);
     EXPECT_EQ(title, QStringLiteral("Vor dem Speichern auschecken"));
 }
 
+// Init connects once to each of the proxy's signals and Term releases them all; a library whose
+// context was never refreshed gets no notification.
 TEST_F(UIHelperLifetimeTest, InitConnectsOncePerSignalAndDestructionReleasesEveryConnection)
 {
     const long disconnectsBefore = standin::LiveCounters::DisconnectCalls();
@@ -73,23 +66,16 @@ TEST_F(UIHelperLifetimeTest, InitConnectsOncePerSignalAndDestructionReleasesEver
         EXPECT_EQ(helper.GetItemLibraryReleasedConnections().size(), 1U);
         EXPECT_EQ(listeners(), (std::vector<std::size_t>{before[0] + 1, before[1] + 1, before[2] + 1}));
         EXPECT_EQ(standin::LiveCounters::LiveConnections(), connectionsBefore + 3);
+        opal::datamodel::ItemLibraryAccessor unrefreshed;
+        unrefreshed.ResetContext(&Library(), 3);
+        Proxy().SetItemLibrary(unrefreshed);
+        for (const auto& registration : Library().GetRegistrations())
+            EXPECT_NE(registration.listener, &helper);
         helper.Term();
     }
     EXPECT_EQ(standin::LiveCounters::DisconnectCalls(), disconnectsBefore + 3);
     EXPECT_EQ(standin::LiveCounters::LiveConnections(), connectionsBefore);
     EXPECT_EQ(listeners(), before);
-}
-
-TEST_F(UIHelperLifetimeTest, InvalidLibraryGetsNoNotification)
-{
-    CRevisionControlUIHelper helper;
-    helper.Init();
-    opal::datamodel::ItemLibraryAccessor unrefreshed;
-    unrefreshed.ResetContext(&Library(), 3);
-    Proxy().SetItemLibrary(unrefreshed);
-    for (const auto& registration : Library().GetRegistrations())
-        EXPECT_NE(registration.listener, &helper);
-    helper.Term();
 }
 
 TEST_F(UIHelperLifetimeTest, ReleasingTheItemLibraryEndsTheSaveNotifications)
