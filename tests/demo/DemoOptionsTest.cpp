@@ -43,7 +43,9 @@ TEST_P(DemoOptionsParse, AcceptsWhatFitsTogetherAndSaysWhatDoesNot)
     const DemoOptions options = DemoOptions::Parse(entry.args);
     EXPECT_EQ(options.ok, !*entry.error) << options.error.toStdString();
     EXPECT_TRUE(options.error.contains(QString::fromUtf8(entry.error))) << options.error.toStdString();
-    if (options.ok) EXPECT_EQ(Asked(options), entry.asked);
+    if (options.ok) {
+        EXPECT_EQ(Asked(options), entry.asked);
+    }
 }
 
 const QStringList kServer{"--server", "svn://host/depot", "--workspace", "/w"};

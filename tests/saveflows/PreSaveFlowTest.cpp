@@ -166,6 +166,21 @@ TEST_F(PreSaveFlowTest, FirstGroupChecksOutSecondFailsThenThePromptListsOnlyTheS
     EXPECT_EQ(StateOf(plain->GetAssetFile()).status & kCheckedOut, 0u);
 }
 
+TEST_F(PreSaveFlowTest, WhenTheExternalGroupFailsThePlainGroupIsNotCheckedOut)
+{
+    standin::DbObject* withExternal = AddDirtyCheckedInAsset("hero", 1);
+    standin::DbObject* plain = AddDirtyCheckedInAsset("villain");
+    LockAs(kOtherUser, withExternal);
+    AnswerDialog(DialogButton::CheckOut);
+    Modal().PressNext(QMessageBox::Ok);
+    AnswerDialog(DialogButton::Cancel);
+
+    EXPECT_TRUE(Library().Save().vetoed);
+
+    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kEdit).size(), 1u);
+    ExpectStates({plain->GetAssetFile()}, {true, true, 0, ""});
+}
+
 // Make Writable clears the read-only bits of every file of the asset without opening any, and is not
 // remembered.
 TEST_F(PreSaveFlowTest, FailedCheckOutAskedAgainCanThenMakeTheFilesWritable)
