@@ -194,42 +194,40 @@ TEST_F(PostSaveFlowTest, CancelledMarkForAddLeavesTheNewFilesAloneAndAnInvalidSt
     ExpectStates({fresh->GetAssetFile()}, {true, false, kMarkedForAdd, ""});
 }
 
-// Without windows deleted and new files go to the default changelist; with revision control off the
-// workspace is left as the save made it, and so is the save record, for whoever else reads it.
-TEST_F(PostSaveFlowTest, WithoutWindowsTheDefaultChangeListIsUsedAndWithRevisionControlOffNothing)
+TEST_F(PostSaveFlowTest, WithRevisionControlOffTheWorkspaceIsLeftAsTheSaveMadeIt)
 {
+    standin::DbObject* doomed = AddCheckedInAsset("old");
+    const std::string doomedFile = doomed->GetAssetFile();
+    standin::DbObject* fresh = AddNewAsset("fresh");
+    Manager().DeleteAsset(doomed);
+    Properties().SetUseSourceDataControl(false);
+    FileControl().ClearCalls();
+
+    ASSERT_TRUE(Library().Save().Succeeded());
+
+    EXPECT_TRUE(Modal().Seen().empty());
+    EXPECT_TRUE(FileControl().Calls().empty());
+    ExpectStates({doomedFile}, {false, false, 0, ""});
+    ExpectStates({fresh->GetAssetFile()}, {true, false, kNotInDepot, ""});
+    // The save record is left for whoever else reads it.
+    EXPECT_EQ(Manager().GetMultiFileDataSource().GetClearCount(), 0);
+}
+
+TEST_F(PostSaveFlowTest, WithoutWindowsNewAssetsAndDeletedFilesGoToTheDefaultChangeList)
+{
+    standin::DbObject* doomed = AddCheckedInAsset("old");
+    const std::string doomedFile = doomed->GetAssetFile();
+    standin::DbObject* fresh = AddNewAsset("fresh");
+    Manager().DeleteAsset(doomed);
     Properties().SetPromptForChangeListWhenCheckingOut(true);
     WithoutWindows();
-    const struct {
-        const char* name;
-        bool revisionControl;
-        FileState doomedAfter;
-        FileState freshAfter;
-        int clears;
-    } cases[] = {
-        {"without windows", true, {false, false, kMarkedForDelete, ""}, {true, false, kMarkedForAdd, ""}, 1},
-        {"revision control off", false, {false, false, 0, ""}, {true, false, kNotInDepot, ""}, 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        standin::DbObject* doomed = AddCheckedInAsset(std::string("old ") + c.name);
-        const std::string doomedFile = doomed->GetAssetFile();
-        standin::DbObject* fresh = AddNewAsset(std::string("fresh ") + c.name);
-        Manager().DeleteAsset(doomed);
-        Properties().SetUseSourceDataControl(c.revisionControl);
-        FileControl().ClearCalls();
 
-        ASSERT_TRUE(Library().Save().Succeeded());
+    ASSERT_TRUE(Library().Save().Succeeded());
 
-        if (!c.revisionControl) {
-            EXPECT_TRUE(FileControl().Calls().empty());
-        }
-        ExpectStates({doomedFile}, c.doomedAfter);
-        ExpectStates({fresh->GetAssetFile()}, c.freshAfter);
-        EXPECT_EQ(Manager().GetMultiFileDataSource().GetClearCount(), c.clears);
-        EXPECT_TRUE(Log().Entries().empty());
-        EXPECT_TRUE(StoredPrompt());
-    }
+    ExpectStates({doomedFile}, {false, false, kMarkedForDelete, ""});
+    ExpectStates({fresh->GetAssetFile()}, {true, false, kMarkedForAdd, ""});
+    EXPECT_TRUE(Log().Entries().empty());
+    EXPECT_TRUE(StoredPrompt());
 }
 
 TEST_F(PostSaveFlowTest, AFailedStatusQueryOfTheDeletedFilesEndsTheWholeNotification)
