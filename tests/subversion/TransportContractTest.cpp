@@ -349,6 +349,25 @@ TEST_P(TransportContractTest, ARevertCutOffPartWayCallsStillLockedWhatTheServerK
     }
 }
 
+// A lock broken on the server, or broken and taken by another user, is no longer this copy's: a
+// revert undoes the change and has nothing left to release, so it is not told as still locked.
+TEST_P(TransportContractTest, ARevertOfFilesWhoseLocksWereBrokenOrStolenSucceeds)
+{
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "").Succeeded());
+    Write(AlicePath(kHero), "hero 2");
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"unlock", "--force", kLamp}), 0);
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"lock", "--force", kHero}), 0);
+
+    const standin::ServerResult reverted = backend.Revert(alice, {AlicePath(kHero), AlicePath(kLamp)});
+
+    EXPECT_TRUE(reverted.Succeeded() && reverted.text.empty()) << reverted.code << " " << reverted.text;
+    EXPECT_EQ(Read(AlicePath(kHero)), "hero 1");
+    EXPECT_FALSE(IsWritable(AlicePath(kHero)) || IsWritable(AlicePath(kLamp)));
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), fs::kCheckedOutByOther | fs::kLockedByOther);
+    EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), 0u);
+    EXPECT_TRUE(backend.Edit(alice, {AlicePath(kLamp)}, "").Succeeded());
+}
+
 // The revert's unlock reaches only a server that answered in that call: written to the kept
 // connection of a frozen server, it would be carried out when the server wakes, behind the user's
 // back.

@@ -115,13 +115,20 @@ struct UnlockAnswers : Answers {
     bool dropTokens = true; // false for locks whose tokens this copy never kept
 };
 
+// The server holds no lock with the token given: someone broke the lock, or broke it and took the
+// file. Either way nothing of this copy's is left on the server to release.
+bool LockGone(const svn_error_t* refusal)
+{
+    return refusal && svn_error_find_cause(const_cast<svn_error_t*>(refusal), SVN_ERR_FS_NO_SUCH_LOCK);
+}
+
 svn_error_t* OnUnlockAnswer(void* baton, const char* path, svn_boolean_t, const svn_lock_t*, svn_error_t* refusal,
                             apr_pool_t*)
 {
     auto& answers = *static_cast<UnlockAnswers*>(baton);
     const std::string file = answers.FileOf(path);
     if (file.empty()) return SVN_NO_ERROR;
-    if (refusal)
+    if (refusal && !LockGone(refusal))
         answers.refusals += file + " - " + Error::TextOf(refusal) + "\n";
     else
         answers.released.push_back(file);
@@ -151,9 +158,9 @@ Release UnlockWithoutTokens(Session& session, const Call& call, const FileList& 
     std::string refusals;
     Release release;
     Client::NotifyScope scope(*session.client, [&](const svn_wc_notify_t& notify) {
-        if (notify.action == svn_wc_notify_failed_unlock)
+        if (notify.action == svn_wc_notify_failed_unlock && !LockGone(notify.err))
             refusals += std::string(notify.path) + " - " + Error::TextOf(notify.err) + "\n";
-        else if (notify.action == svn_wc_notify_unlocked)
+        else if (notify.action == svn_wc_notify_unlocked || notify.action == svn_wc_notify_failed_unlock)
             release.released.emplace_back(notify.path);
     });
     Pool pool(session.client->PoolHandle());

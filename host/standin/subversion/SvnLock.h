@@ -32,7 +32,7 @@ LockRequest Lock(Session& session, Call& call, const FileList& files, const std:
 // request, and those are not still locked.
 struct Release {
     ServerResult outcome;
-    FileList released;
+    FileList released; // including locks the server no longer had (broken, or broken and taken)
 
     // Those of files that were not released.
     FileList Kept(const FileList& files) const;
