@@ -347,6 +347,33 @@ TEST_P(TransportContractTest, ARevertCutOffPartWayCallsStillLockedWhatTheServerK
         const bool held = (WordOf(bob, BobPath(file)) & fs::kLockedByOther) != 0;
         EXPECT_EQ(told, held) << file << "\n" << reverted.text;
     }
+
+    // Once the server is back, reverting again releases what it kept.
+    const standin::ServerResult again = backend.Revert(alice, paths);
+    EXPECT_TRUE(again.Succeeded()) << again.text;
+    for (const std::string& file : files)
+        EXPECT_EQ(WordOf(bob, BobPath(file)), 0u) << file;
+}
+
+// The server dies right after it released the lamp's lock: the answer is lost, so the revert cannot
+// know and names the lamp as still locked. Reverting again finds no lock to release and succeeds.
+TEST_P(TransportContractTest, ARevertWhoseAnswerWasLostSucceedsWhenTriedAgain)
+{
+    if (GetParam() == Transport::kFile) GTEST_SKIP() << "no server process to lose an answer";
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kLamp)}, "").Succeeded());
+    ASSERT_TRUE(sandbox.Server().SetHook("post-unlock", "#!/bin/sh\nkill -9 $PPID\n"));
+
+    const standin::ServerResult lost = backend.Revert(alice, {AlicePath(kLamp)});
+    ASSERT_TRUE(sandbox.Server().SetHook("post-unlock", "#!/bin/sh\nexit 0\n"));
+    std::string down;
+    ASSERT_TRUE(sandbox.Server().Restart(down)) << down;
+    ASSERT_EQ(WordOf(bob, BobPath(kLamp)), 0u) << "the server released the lock";
+    EXPECT_TRUE(lost.Failed()) << "the answer never came";
+
+    const standin::ServerResult again = backend.Revert(alice, {AlicePath(kLamp)});
+    EXPECT_TRUE(again.Succeeded() && again.text.empty()) << again.text;
+    EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), 0u);
+    EXPECT_TRUE(backend.Edit(alice, {AlicePath(kLamp)}, "").Succeeded());
 }
 
 // A lock broken on the server, or broken and taken by another user, is no longer this copy's: a
