@@ -249,6 +249,30 @@ TEST_F(SvnBackendTest, ALockCommentNamesTheWorkingCopyByAnIdAndNeverByItsPath)
     backend.CloseSession(again.session);
 }
 
+// A lock of alice's that names this working copy, whose token never reached it (the answer to its
+// check-out was lost), is taken up by the next check-out rather than refused as held elsewhere.
+TEST_F(SvnBackendTest, ALockOfThisWorkingCopyWhoseTokenNeverCameIsTakenUpByTheNextCheckOut)
+{
+    standin::svn::Client bobClient(kBob, sandbox.Password(kBob), {sandbox.ConfigFolder(), {}});
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kLamp)}, "").Succeeded());
+    standin::svn::LockListing listing = standin::svn::ListLocks(bobClient, sandbox.Url(), sandbox.WorkingCopy(kBob));
+    ASSERT_FALSE(listing.error) << listing.error.Text();
+    const std::string comment = listing.byPath[BobPath(kLamp)].comment;
+    ASSERT_NE(comment, "");
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {"lock", "-m", QString::fromStdString(comment),
+                                      QString::fromStdString(sandbox.Url() + "/" + kHero)}),
+              0);
+    ASSERT_FALSE(IsWritable(AlicePath(kHero))) << "the working copy has no token";
+
+    const standin::ServerResult taken = backend.Edit(alice, {AlicePath(kHero)}, "");
+
+    EXPECT_TRUE(taken.Succeeded()) << taken.text;
+    EXPECT_TRUE(IsWritable(AlicePath(kHero)));
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), fs::kCheckedOut | fs::kLockedByMe);
+    ASSERT_TRUE(backend.Revert(alice, {AlicePath(kHero)}).Succeeded());
+    EXPECT_EQ(WordOf(bob, BobPath(kHero)), 0u);
+}
+
 // Bob breaks alice's lock and takes it: the file is his, her next check-out is refused naming him,
 // and her submit is refused without losing her change.
 TEST_F(SvnBackendTest, AStolenLockIsTheThiefsAndRefusesMyCheckOutAndMySubmitKeepingMyChange)

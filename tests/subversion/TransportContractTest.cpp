@@ -376,6 +376,26 @@ TEST_P(TransportContractTest, ARevertWhoseAnswerWasLostSucceedsWhenTriedAgain)
     EXPECT_TRUE(backend.Edit(alice, {AlicePath(kLamp)}, "").Succeeded());
 }
 
+// The server dies right after it took a check-out's lock: the check-out is told as failed, and the
+// lock it may have left is released by the next operation that reaches the server.
+TEST_P(TransportContractTest, ACheckOutWhoseAnswerWasLostLeavesNoLockOnceTheServerIsBack)
+{
+    if (GetParam() == Transport::kFile) GTEST_SKIP() << "no server process to lose an answer";
+    ASSERT_TRUE(sandbox.Server().SetHook("post-lock", "#!/bin/sh\nkill -9 $PPID\n"));
+
+    const standin::ServerResult lost = backend.Edit(alice, {AlicePath(kHero)}, "");
+    ASSERT_TRUE(sandbox.Server().SetHook("post-lock", "#!/bin/sh\nexit 0\n"));
+    std::string down;
+    ASSERT_TRUE(sandbox.Server().Restart(down)) << down;
+    EXPECT_TRUE(lost.Failed());
+    EXPECT_NE(lost.text.find("may still lock these files after all"), std::string::npos) << lost.text;
+
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), 0u);
+    EXPECT_EQ(WordOf(bob, BobPath(kHero)), 0u) << "the lock the server took is released";
+    EXPECT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), fs::kCheckedOut | fs::kLockedByMe);
+}
+
 // A lock broken on the server, or broken and taken by another user, is no longer this copy's: a
 // revert undoes the change and has nothing left to release, so it is not told as still locked.
 TEST_P(TransportContractTest, ARevertOfFilesWhoseLocksWereBrokenOrStolenSucceeds)

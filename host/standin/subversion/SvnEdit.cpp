@@ -4,6 +4,7 @@
 #include "subversion/SvnChange.h"
 #include "subversion/SvnChangeLists.h"
 #include "subversion/SvnLock.h"
+#include "subversion/SvnLockListing.h"
 #include "subversion/SvnOutcome.h"
 #include "subversion/SvnReplica.h"
 #include "subversion/SvnSession.h"
@@ -41,6 +42,35 @@ ServerResult FilesToLock(Session& session, Call& call, Plan& plan, FileList& toL
     return {};
 }
 
+// A refused file whose lock the server holds for this user with this copy's comment, but whose
+// token never reached the copy, was locked by an earlier request of this copy whose answer was
+// lost: the lock is this copy's, and its token is kept rather than the file told as locked elsewhere.
+void AdoptLostLocks(Session& session, Call& call, LockRequest& request)
+{
+    if (request.refused.empty()) return;
+    const WalkResult walk = RemoteWalk(session, call, request.refused);
+    if (walk.error) return;
+    const std::string comment = session.LockComment();
+    FileList refused;
+    std::vector<std::string> reasons;
+    for (std::size_t i = 0; i < request.refused.size(); ++i) {
+        const std::string& file = request.refused[i];
+        const NodeInfo& node = walk.nodes[i];
+        const LockInfo& lock = node.repositoryLock;
+        std::string ignored;
+        if (lock.Held() && !node.localLock.Held() && lock.owner == session.client->User() && lock.comment == comment &&
+            session.abandonedLocks.count(file) == 0 && AdoptLock(*session.client, file, lock, ignored)) {
+            request.locked.push_back(file);
+            request.tokens.push_back(lock.token);
+        } else {
+            refused.push_back(file);
+            reasons.push_back(request.reasons[i]);
+        }
+    }
+    request.refused = std::move(refused);
+    request.reasons = std::move(reasons);
+}
+
 } // namespace
 
 ServerResult Edit(Session& session, Call& call, const FileList& files, const std::string& changeList)
@@ -64,8 +94,9 @@ ServerResult Edit(Session& session, Call& call, const FileList& files, const std
     std::vector<long> revisions;
     for (const std::string& path : toLock)
         revisions.push_back(bases[path]);
-    const LockRequest request = Lock(session, call, toLock, revisions);
+    LockRequest request = Lock(session, call, toLock, revisions);
     if (request.failure.Failed()) return UndoLocks(session, call, request, request.failure);
+    AdoptLostLocks(session, call, request);
     if (!request.refused.empty() || request.locked.size() != toLock.size()) {
         std::string refusals = DescribeRefusals(session, call, request.refused, request.reasons);
         if (refusals.empty()) refusals = "Not every file could be locked.\n";

@@ -181,9 +181,11 @@ LockRequest Lock(Session& session, Call& call, const FileList& files, const std:
     LockAnswers answers{{session, {}, false}, request, {}};
     for (const std::string& file : files)
         answers.asked.insert(Below(session, file));
+    bool sent = false;
     const Error error = client.Connections().Ask(
         session.LockUrl(),
         [&](svn_ra_session_t* connection, apr_pool_t* pool) {
+            sent = true;
             // Each file at its base revision: the server refuses a lock of a file changed since.
             apr_hash_t* targets = apr_hash_make(pool);
             for (std::size_t i = 0; i < files.size(); ++i) {
@@ -199,7 +201,9 @@ LockRequest Lock(Session& session, Call& call, const FileList& files, const std:
         session.abandonedLocks.erase(path);
     if (error) {
         request.failure = Failure(session, call, error);
-        if (error.Has(SVN_ERR_CANCELLED) || call.DeadlinePassed() || OperationScope::Cancelled())
+        // A request sent over a kept connection that had ended is sent again over a new one; that
+        // one refused means the server went away, perhaps after it took the first.
+        if (AnswerMayBeLost(call, error) || (sent && error.Has(APR_ECONNREFUSED)))
             WatchAbandoned(session, files, request);
     } else if (answers.unkept) {
         request.failure = Failure(session, call, answers.unkept);

@@ -24,8 +24,8 @@ struct LockRequest {
     ServerResult failure; // the request as a whole failed
 };
 // Locks files, each at its base revision (revisions, in the same order), with the session's lock
-// comment, over the session's kept connection to its lock server. A request abandoned before its
-// answer came (deadline, Cancel) is watched for the locks it may still take
+// comment, over the session's kept connection to its lock server. A request whose answer never
+// came (deadline, Cancel, a connection that ended) is watched for the locks it may still take
 // (Session::abandonedLocks).
 LockRequest Lock(Session& session, Call& call, const FileList& files, const std::vector<long>& revisions);
 // What a release of locks did: the server may have released some before a failure ended the

@@ -88,6 +88,16 @@ bool CommitRefused(const Error& error)
 
 } // namespace
 
+bool AnswerMayBeLost(const Call& call, const Error& error)
+{
+    if (error.Has(APR_ECONNREFUSED)) return false;
+    return error.Has(SVN_ERR_RA_SVN_CONNECTION_CLOSED) || error.Has(SVN_ERR_RA_SVN_IO_ERROR) ||
+           error.Has(SVN_ERR_CANCELLED) || error.Has(SVN_ERR_RA_DAV_CONN_TIMEOUT) ||
+           error.Has(SVN_ERR_RA_DAV_REQUEST_FAILED) || error.Has(APR_ECONNRESET) || error.Has(APR_ECONNABORTED) ||
+           error.Has(APR_EPIPE) || error.Has(APR_ETIMEDOUT) || error.Has(APR_EOF) || call.DeadlinePassed() ||
+           OperationScope::Cancelled();
+}
+
 std::string Seconds(std::chrono::milliseconds duration)
 {
     char text[32];

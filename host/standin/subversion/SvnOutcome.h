@@ -28,6 +28,10 @@ pid_t ProcessUsing(const std::string& file);
 // refused password, or an unreachable server.
 LoginResult LoginFailure(const Call& call, const Error& error, const Client& client, const std::string& server,
                          const std::string& user);
+// Whether a request that failed so may still have been carried out by the server: the connection
+// ended on the way, or the call was cancelled or ran past its deadline. A server that refused the
+// connection never had the request.
+bool AnswerMayBeLost(const Call& call, const Error& error);
 // Turns a failed call into a result; a refused password ends the session (-34), and a working
 // copy left locked by a client that died is marked for cleanup (Session::staleWorkingCopyLock).
 ServerResult Failure(Session& session, const Call& call, const Error& error);
