@@ -166,8 +166,14 @@ TEST_F(PromptCheckOutObjectsTest, ContinueIsAskedAgainOnlyAfterOtherObjectsOrSto
     EXPECT_TRUE(Prompt({AddLocalAsset("writable")}));
     AnswerDialog(DialogButton::Continue);
     EXPECT_TRUE(Prompt({first}));
+    // With revision control off the edit goes on unasked, and the "continued" state ends too.
+    Properties().SetUseSourceDataControl(false);
+    EXPECT_TRUE(Prompt({first}));
+    Properties().SetUseSourceDataControl(true);
+    AnswerDialog(DialogButton::Continue);
+    EXPECT_TRUE(Prompt({first}));
 
-    EXPECT_EQ(Dialogs().size(), 4u);
+    EXPECT_EQ(Dialogs().size(), 5u);
     EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kEdit).empty());
     EXPECT_TRUE(StateOf(first->GetAssetFile()).readOnly);
     EXPECT_EQ(StoredAction(), Props::kPrompt);
@@ -179,7 +185,7 @@ TEST_F(PromptCheckOutObjectsTest, ContinueIsAskedAgainOnlyAfterOtherObjectsOrSto
     EXPECT_TRUE(Prompt({first}));
     EXPECT_EQ(StoredAction(), Props::kContinue);
     EXPECT_TRUE(Prompt({other}));
-    EXPECT_EQ(Dialogs().size(), 5u);
+    EXPECT_EQ(Dialogs().size(), 6u);
     EXPECT_TRUE(StateOf(other->GetAssetFile()).readOnly);
 }
 
