@@ -45,17 +45,17 @@ ServerResult FilesToLock(Session& session, Call& call, Plan& plan, FileList& toL
 // A refused file whose lock the server holds for this user with this copy's comment, but whose
 // token never reached the copy, was locked by an earlier request of this copy whose answer was
 // lost: the lock is this copy's, and its token is kept rather than the file told as locked elsewhere.
-void AdoptLostLocks(Session& session, Call& call, LockRequest& request)
+// owners: the repository's status of the refused files, kept in step with them.
+void AdoptLostLocks(Session& session, LockRequest& request, WalkResult& owners)
 {
-    if (request.refused.empty()) return;
-    const WalkResult walk = RemoteWalk(session, call, request.refused);
-    if (walk.error) return;
+    if (owners.error) return;
     const std::string comment = session.LockComment();
     FileList refused;
     std::vector<std::string> reasons;
+    std::vector<NodeInfo> nodes;
     for (std::size_t i = 0; i < request.refused.size(); ++i) {
         const std::string& file = request.refused[i];
-        const NodeInfo& node = walk.nodes[i];
+        const NodeInfo& node = owners.nodes[i];
         const LockInfo& lock = node.repositoryLock;
         std::string ignored;
         if (lock.Held() && !node.localLock.Held() && lock.owner == session.client->User() && lock.comment == comment &&
@@ -65,10 +65,12 @@ void AdoptLostLocks(Session& session, Call& call, LockRequest& request)
         } else {
             refused.push_back(file);
             reasons.push_back(request.reasons[i]);
+            nodes.push_back(node);
         }
     }
     request.refused = std::move(refused);
     request.reasons = std::move(reasons);
+    owners.nodes = std::move(nodes);
 }
 
 } // namespace
@@ -96,9 +98,13 @@ ServerResult Edit(Session& session, Call& call, const FileList& files, const std
         revisions.push_back(bases[path]);
     LockRequest request = Lock(session, call, toLock, revisions);
     if (request.failure.Failed()) return UndoLocks(session, call, request, request.failure);
-    AdoptLostLocks(session, call, request);
+    WalkResult owners;
+    if (!request.refused.empty()) {
+        owners = RemoteWalk(session, call, request.refused);
+        AdoptLostLocks(session, request, owners);
+    }
     if (!request.refused.empty() || request.locked.size() != toLock.size()) {
-        std::string refusals = DescribeRefusals(session, call, request.refused, request.reasons);
+        std::string refusals = DescribeRefusals(session, request.refused, request.reasons, owners);
         if (refusals.empty()) refusals = "Not every file could be locked.\n";
         return UndoLocks(session, call, request, {ServerCode::kFileStateRejected, refusals});
     }

@@ -262,11 +262,10 @@ Release ReleaseUnkept(Session& session, const Call& call, const FileList& files,
     return UnlockOnServer(session, call, files, tokens, false);
 }
 
-std::string DescribeRefusals(Session& session, Call& call, const FileList& refused,
-                             const std::vector<std::string>& reasons)
+std::string DescribeRefusals(const Session& session, const FileList& refused, const std::vector<std::string>& reasons,
+                             const WalkResult& owners)
 {
     // A lock of this user that this copy does not hold is not "another user's".
-    WalkResult owners = RemoteWalk(session, call, refused);
     std::string lines;
     for (std::size_t i = 0; i < refused.size(); ++i) {
         const NodeInfo* node = owners.error ? nullptr : &owners.nodes[i];

@@ -10,6 +10,7 @@ namespace standin::svn {
 
 class Call;
 struct Session;
+struct WalkResult;
 
 // What one lock request did. Subversion locks what it can and reports each refusal on its own.
 struct LockRequest {
@@ -48,8 +49,9 @@ Release ReleaseUnkept(Session& session, const Call& call, const FileList& files,
 // Releases locks of this user that this copy holds no token for: Subversion's client asks the
 // server for the tokens first.
 Release UnlockWithoutTokens(Session& session, const Call& call, const FileList& files);
-// One line per refused file: the server's reason, or that the lock is this user's elsewhere.
-std::string DescribeRefusals(Session& session, Call& call, const FileList& refused,
-                             const std::vector<std::string>& reasons);
+// One line per refused file: the server's reason, or that the lock is this user's elsewhere, as
+// the repository's status of the refused files (owners, in the same order) tells.
+std::string DescribeRefusals(const Session& session, const FileList& refused, const std::vector<std::string>& reasons,
+                             const WalkResult& owners);
 
 } // namespace standin::svn
