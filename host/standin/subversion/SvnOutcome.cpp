@@ -62,14 +62,10 @@ bool WorkingCopyInUse(Session& session, const Error& error, ServerResult& result
 
 // Only a connection that ended leaves a commit's outcome open; a server's refusal is an answer.
 // Over HTTP the socket's own error comes through (a server killed while it ran the commit's hooks
-// resets the connection).
+// resets the connection). A commit ended by a refused connection is counted as open too.
 bool ConnectionLost(const Error& error, const Call& call, const ServerResult& failure)
 {
-    return error.Has(SVN_ERR_RA_SVN_CONNECTION_CLOSED) || error.Has(SVN_ERR_RA_SVN_IO_ERROR) ||
-           error.Has(SVN_ERR_CANCELLED) || error.Has(SVN_ERR_RA_DAV_CONN_TIMEOUT) ||
-           error.Has(SVN_ERR_RA_DAV_REQUEST_FAILED) || error.Has(APR_ECONNRESET) || error.Has(APR_ECONNABORTED) ||
-           error.Has(APR_EPIPE) || error.Has(APR_ECONNREFUSED) || error.Has(APR_ETIMEDOUT) || error.Has(APR_EOF) ||
-           call.DeadlinePassed() || failure.code == ServerCode::kCancelled;
+    return AnswerMayBeLost(call, error) || error.Has(APR_ECONNREFUSED) || failure.code == ServerCode::kCancelled;
 }
 
 // The server's own word that it refused a commit: an out-of-date file, a lock, a hook, a rule. Any
