@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <thread>
 
 #include <fcntl.h>
@@ -271,6 +272,43 @@ TEST_F(SvnBackendTest, ALockOfThisWorkingCopyWhoseTokenNeverCameIsTakenUpByTheNe
     EXPECT_EQ(WordOf(alice, AlicePath(kHero)), fs::kCheckedOut | fs::kLockedByMe);
     ASSERT_TRUE(backend.Revert(alice, {AlicePath(kHero)}).Succeeded());
     EXPECT_EQ(WordOf(bob, BobPath(kHero)), 0u);
+}
+
+// A pre-lock hook that refuses every file of a large check-out at length: the refusal keeps whole
+// lines up to what a message can show, counts the rest, and no file is left locked.
+TEST_F(SvnBackendTest, ALargeCheckOutRefusedAtLengthIsToldWithinBoundsAndLocksNothing)
+{
+    constexpr int kFiles = 200;
+    std::map<std::string, std::string> files;
+    for (int i = 0; i < kFiles; ++i)
+        files["many/f" + std::to_string(i) + ".qor"] = "x";
+    ASSERT_EQ(sandbox.Commit(kAlice, files), "");
+    const std::string verbose = "#!/bin/sh\nhead -c 100000 /dev/zero | tr '\\0' x >&2\nexit 1\n";
+    ASSERT_TRUE(sandbox.Server().SetHook("pre-lock", verbose));
+    standin::FileList paths;
+    for (const auto& entry : files)
+        paths.push_back(AlicePath(entry.first.c_str()));
+
+    const standin::ServerResult refused = backend.Edit(alice, paths, "");
+
+    EXPECT_EQ(refused.code, ServerCode::kFileStateRejected);
+    EXPECT_LT(refused.text.size(), 20000u);
+    const std::size_t last = refused.text.rfind("... and ");
+    ASSERT_NE(last, std::string::npos) << refused.text.substr(0, 300);
+    const long told = std::count(refused.text.begin(), refused.text.begin() + static_cast<long>(last), '\n');
+    EXPECT_EQ(refused.text.substr(last), "... and " + std::to_string(kFiles - told) + " more lines left out\n");
+    EXPECT_FALSE(IsWritable(paths.front()) || IsWritable(paths.back()));
+    EXPECT_EQ(WordOf(bob, BobPath("many/f0.qor")), 0u);
+
+    // The same for a release that a pre-unlock hook refuses: the revert keeps the locks and says so.
+    ASSERT_TRUE(sandbox.Server().SetHook("pre-lock", "#!/bin/sh\nexit 0\n"));
+    ASSERT_TRUE(backend.Edit(alice, paths, "").Succeeded());
+    ASSERT_TRUE(sandbox.Server().SetHook("pre-unlock", verbose));
+    const standin::ServerResult kept = backend.Revert(alice, paths);
+    EXPECT_TRUE(kept.Failed());
+    EXPECT_LT(kept.text.size(), 2 * 20000u) << "the still-locked list and the capped reasons";
+    EXPECT_NE(kept.text.find("more lines left out\n"), std::string::npos);
+    EXPECT_EQ(WordOf(bob, BobPath("many/f0.qor")), fs::kCheckedOutByOther | fs::kLockedByOther);
 }
 
 // Bob breaks alice's lock and takes it: the file is his, her next check-out is refused naming him,

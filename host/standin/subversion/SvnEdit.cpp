@@ -104,7 +104,7 @@ ServerResult Edit(Session& session, Call& call, const FileList& files, const std
         AdoptLostLocks(session, request, owners);
     }
     if (!request.refused.empty() || request.locked.size() != toLock.size()) {
-        std::string refusals = DescribeRefusals(session, request.refused, request.reasons, owners);
+        std::string refusals = CappedLines(DescribeRefusals(session, request.refused, request.reasons, owners));
         if (refusals.empty()) refusals = "Not every file could be locked.\n";
         return UndoLocks(session, call, request, {ServerCode::kFileStateRejected, refusals});
     }

@@ -168,7 +168,7 @@ Release UnlockWithoutTokens(Session& session, const Call& call, const FileList& 
     if (error)
         release.outcome = Failure(session, call, error);
     else if (!refusals.empty())
-        release.outcome = {ServerCode::kFileStateRejected, refusals};
+        release.outcome = {ServerCode::kFileStateRejected, CappedLines(refusals)};
     return release;
 }
 
@@ -246,7 +246,7 @@ Release UnlockOnServer(Session& session, const Call& call, const FileList& files
         if (error) return {Failure(session, call, error), std::move(answers.released)};
     }
     if (!answers.refusals.empty())
-        return {{ServerCode::kFileStateRejected, answers.refusals}, std::move(answers.released)};
+        return {{ServerCode::kFileStateRejected, CappedLines(answers.refusals)}, std::move(answers.released)};
     return {{}, std::move(answers.released)};
 }
 

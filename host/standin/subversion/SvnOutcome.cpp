@@ -8,6 +8,7 @@
 
 #include "revisioncontrol/OperationScope.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -107,6 +108,21 @@ std::string Lines(const FileList& files)
     for (const std::string& file : files)
         lines += file + "\n";
     return lines;
+}
+
+std::string CappedLines(const std::string& lines)
+{
+    // A hook may refuse every file of a large request at length: the message keeps whole lines up
+    // to what a message box can show, and counts the rest.
+    constexpr std::size_t kMostBytes = 16384;
+    if (lines.size() <= kMostBytes) return lines;
+    std::size_t kept = 0;
+    for (std::size_t end = lines.find('\n'); end != std::string::npos && end < kMostBytes; end = lines.find('\n', kept))
+        kept = end + 1;
+    std::size_t left =
+        static_cast<std::size_t>(std::count(lines.begin() + static_cast<std::ptrdiff_t>(kept), lines.end(), '\n'));
+    if (lines.back() != '\n') ++left;
+    return lines.substr(0, kept) + "... and " + std::to_string(left) + " more lines left out\n";
 }
 
 pid_t ProcessUsing(const std::string& file)

@@ -20,6 +20,8 @@ struct Session;
 std::string Seconds(std::chrono::milliseconds duration);
 // One file a line.
 std::string Lines(const FileList& files);
+// lines (each ending in "\n") as many whole ones as a message can hold, then how many were left out.
+std::string CappedLines(const std::string& lines);
 // Another process that has the file open, or 0: a working copy's data base is open in every
 // Subversion client that works in it.
 pid_t ProcessUsing(const std::string& file);
