@@ -87,12 +87,12 @@ bool CommitRefused(const Error& error)
 
 bool AnswerMayBeLost(const Call& call, const Error& error)
 {
+    if (error.Has(SVN_ERR_CANCELLED) || call.DeadlinePassed() || OperationScope::Cancelled()) return true;
     if (error.Has(APR_ECONNREFUSED)) return false;
     return error.Has(SVN_ERR_RA_SVN_CONNECTION_CLOSED) || error.Has(SVN_ERR_RA_SVN_IO_ERROR) ||
-           error.Has(SVN_ERR_CANCELLED) || error.Has(SVN_ERR_RA_DAV_CONN_TIMEOUT) ||
-           error.Has(SVN_ERR_RA_DAV_REQUEST_FAILED) || error.Has(APR_ECONNRESET) || error.Has(APR_ECONNABORTED) ||
-           error.Has(APR_EPIPE) || error.Has(APR_ETIMEDOUT) || error.Has(APR_EOF) || call.DeadlinePassed() ||
-           OperationScope::Cancelled();
+           error.Has(SVN_ERR_RA_DAV_CONN_TIMEOUT) || error.Has(SVN_ERR_RA_DAV_REQUEST_FAILED) ||
+           error.Has(APR_ECONNRESET) || error.Has(APR_ECONNABORTED) || error.Has(APR_EPIPE) ||
+           error.Has(APR_ETIMEDOUT) || error.Has(APR_EOF);
 }
 
 std::string Seconds(std::chrono::milliseconds duration)
