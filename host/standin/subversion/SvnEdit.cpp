@@ -4,7 +4,6 @@
 #include "subversion/SvnChange.h"
 #include "subversion/SvnChangeLists.h"
 #include "subversion/SvnLock.h"
-#include "subversion/SvnLockListing.h"
 #include "subversion/SvnOutcome.h"
 #include "subversion/SvnReplica.h"
 #include "subversion/SvnSession.h"
@@ -49,19 +48,15 @@ ServerResult FilesToLock(Session& session, Call& call, Plan& plan, FileList& toL
 void AdoptLostLocks(Session& session, LockRequest& request, WalkResult& owners)
 {
     if (owners.error) return;
-    const std::string comment = session.LockComment();
     FileList refused;
     std::vector<std::string> reasons;
     std::vector<NodeInfo> nodes;
     for (std::size_t i = 0; i < request.refused.size(); ++i) {
         const std::string& file = request.refused[i];
-        const NodeInfo& node = owners.nodes[i];
-        const LockInfo& lock = node.repositoryLock;
-        std::string ignored;
-        if (lock.Held() && !node.localLock.Held() && lock.owner == session.client->User() && lock.comment == comment &&
-            session.abandonedLocks.count(file) == 0 && AdoptLock(*session.client, file, lock, ignored)) {
+        NodeInfo& node = owners.nodes[i];
+        if (AdoptOwnLock(session, file, node)) {
             request.locked.push_back(file);
-            request.tokens.push_back(lock.token);
+            request.tokens.push_back(node.localLock.token);
         } else {
             refused.push_back(file);
             reasons.push_back(request.reasons[i]);

@@ -177,18 +177,22 @@ Error LocksFromMaster(Session& session, const FileList& files, std::vector<NodeI
     if (locks.error) return std::move(locks.error);
     ApplyLocks(locks, files, nodes);
     // An update through the replica (the user's own client, say) drops the tokens of locks the
-    // replica does not know; a lock of this user taken from this working copy gets its token back.
-    const std::string comment = session.LockComment();
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        NodeInfo& node = nodes[i];
-        const LockInfo& lock = node.repositoryLock;
-        if (!lock.Held() || node.localLock.Held() || lock.owner != session.client->User() || lock.comment != comment ||
-            session.abandonedLocks.count(files[i]) != 0)
-            continue;
-        std::string ignored;
-        if (AdoptLock(*session.client, files[i], lock, ignored)) node.localLock = lock;
-    }
+    // replica does not know.
+    for (std::size_t i = 0; i < files.size(); ++i)
+        AdoptOwnLock(session, files[i], nodes[i]);
     return {};
+}
+
+bool AdoptOwnLock(Session& session, const std::string& file, NodeInfo& node)
+{
+    const LockInfo& lock = node.repositoryLock;
+    if (!lock.Held() || node.localLock.Held() || lock.owner != session.client->User() ||
+        lock.comment != session.LockComment() || session.abandonedLocks.count(file) != 0)
+        return false;
+    std::string ignored;
+    if (!AdoptLock(*session.client, file, lock, ignored)) return false;
+    node.localLock = lock;
+    return true;
 }
 
 } // namespace standin::svn

@@ -28,6 +28,10 @@ WalkResult RemoteWalk(Session& session, const Call& call, const FileList& files)
 // tokens that an update through the replica dropped given back. Nothing to do, and no error, for
 // a server that keeps its own locks.
 Error LocksFromMaster(Session& session, const FileList& files, std::vector<NodeInfo>& nodes);
+// A lock of this user taken from this working copy whose token the copy lacks (an update through a
+// replica dropped it, or the answer to the check-out was lost) gets its token back, unless an
+// abandoned request is watched for it: that one is released instead. True when it was taken up.
+bool AdoptOwnLock(Session& session, const std::string& file, NodeInfo& node);
 // Runs attempt (which answers its error) again while it fails because a replica has not received
 // a revision yet, within SvnBackend::kReplicaPatience and the call's deadline: false when the
 // patience ran out with the replica still behind.
