@@ -25,10 +25,16 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <mutex>
+#include <string_view>
 #include <thread>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -199,6 +205,7 @@ TEST_F(SvnBackendTest, AFileNamedInBytesThatAreNotUtf8IsLeftOutAndStopsNoOtherFi
 TEST_F(SvnBackendTest, ALockCommentNamesTheWorkingCopyByAnIdAndNeverByItsPath)
 {
     standin::svn::Client bobClient(kBob, sandbox.Password(kBob), {sandbox.ConfigFolder(), {}});
+    bobClient.GivePasswordTo(sandbox.Url());
     const auto commentOf = [&](const char* file) {
         standin::svn::LockListing listing =
             standin::svn::ListLocks(bobClient, sandbox.Url(), sandbox.WorkingCopy(kBob));
@@ -255,6 +262,7 @@ TEST_F(SvnBackendTest, ALockCommentNamesTheWorkingCopyByAnIdAndNeverByItsPath)
 TEST_F(SvnBackendTest, ALockOfThisWorkingCopyWhoseTokenNeverCameIsTakenUpByTheNextCheckOut)
 {
     standin::svn::Client bobClient(kBob, sandbox.Password(kBob), {sandbox.ConfigFolder(), {}});
+    bobClient.GivePasswordTo(sandbox.Url());
     ASSERT_TRUE(backend.Edit(alice, {AlicePath(kLamp)}, "").Succeeded());
     standin::svn::LockListing listing = standin::svn::ListLocks(bobClient, sandbox.Url(), sandbox.WorkingCopy(kBob));
     ASSERT_FALSE(listing.error) << listing.error.Text();
@@ -768,6 +776,100 @@ TEST_F(SvnBackendTest, AnUpdateBringsTheExternalsTheRepositoryDefines)
     ASSERT_TRUE(updated.Succeeded()) << updated.text;
     EXPECT_EQ(updated.revision, 2);
     EXPECT_EQ(Content(AlicePath("shared-props/lamp.qor")), "lamp 1");
+}
+
+// A web server on another host than the repository's: it asks every request for a password and
+// keeps the requests' headers.
+class PasswordAskingServer {
+public:
+    PasswordAskingServer()
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(m_listener, 8) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~PasswordAskingServer()
+    {
+        m_stop = true;
+        if (m_thread.joinable()) m_thread.join();
+        ::close(m_listener);
+    }
+    int Port() const { return m_port; }
+    std::string Received()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_received;
+    }
+
+private:
+    static bool Read(int connection, std::string& into)
+    {
+        pollfd waiting{connection, POLLIN, 0};
+        char buffer[4096];
+        const ssize_t got = ::poll(&waiting, 1, 2000) == 1 ? ::recv(connection, buffer, sizeof buffer, 0) : 0;
+        if (got > 0) into.append(buffer, static_cast<std::size_t>(got));
+        return got > 0;
+    }
+    void Serve()
+    {
+        static constexpr std::string_view kAsk =
+            "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic "
+            "realm=\"elsewhere\"\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        while (!m_stop) {
+            pollfd waiting{m_listener, POLLIN, 0};
+            if (::poll(&waiting, 1, 50) != 1) continue;
+            const int connection = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (connection < 0) continue;
+            std::string request;
+            while (request.find("\r\n\r\n") == std::string::npos && Read(connection, request)) {}
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                m_received += request;
+            }
+            ::send(connection, kAsk.data(), kAsk.size(), MSG_NOSIGNAL);
+            ::shutdown(connection, SHUT_WR);
+            while (Read(connection, request)) {}
+            ::close(connection);
+        }
+    }
+
+    int m_listener = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::string m_received;
+    std::thread m_thread;
+};
+
+// An external another user points at a server of their choosing: the update goes on without it,
+// says so, and that server is never sent the user's password.
+TEST_F(SvnBackendTest, AnExternalOnAnotherServerGetsNoPasswordAndIsToldAsNotBrought)
+{
+    PasswordAskingServer elsewhere;
+    ASSERT_NE(elsewhere.Port(), 0);
+    const std::string external = "http://127.0.0.1:" + std::to_string(elsewhere.Port()) + "/repo/props borrowed";
+    ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 2"}}), "");
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {"update"}), 0);
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {"propset", "svn:externals", QString::fromStdString(external), "chars"}), 0);
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {"commit", "-m", "borrowed props", "--depth", "empty", "chars"}), 0);
+
+    const standin::UpdateResult updated = backend.Update(bob, {});
+
+    EXPECT_EQ(updated.code, ServerCode::kPartlyDone);
+    EXPECT_EQ(updated.text.find("Updated to revision 3.\nThese externals could not be brought:\n" +
+                                BobPath("chars/borrowed") + " - "),
+              0u)
+        << updated.text;
+    EXPECT_NE(elsewhere.Received().find("/repo/props"), std::string::npos) << "the external was asked for";
+    EXPECT_EQ(elsewhere.Received().find("Authorization"), std::string::npos) << elsewhere.Received();
+    EXPECT_EQ(Content(BobPath(kHero)), "hero 2") << "the rest of the update is done";
 }
 
 // A folder replaced (deleted and added again in one revision) whose file alice then got: the file is

@@ -11,8 +11,10 @@
 
 #include <apr_strings.h>
 #include <apr_tables.h>
+#include <apr_uri.h>
 
 #include <algorithm>
+#include <cctype>
 #include <stdexcept>
 #include <tuple>
 #include <utility>
@@ -29,12 +31,30 @@ constexpr int kPromptRetries = 0;
 constexpr const char* kEveryFile = "*";
 constexpr const char* kNeedsLockAutoProp = "svn:needs-lock=*";
 constexpr int kFreedMemoryByte = 0x5a;
+constexpr apr_port_t kSvnPort = 3690;
 
 void Wipe(std::vector<char>& bytes)
 {
     volatile char* target = bytes.data();
     for (std::size_t i = 0; i < bytes.size(); ++i)
         target[i] = 0;
+}
+
+std::string Lowered(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+// How Subversion names a server at the start of the realm it asks credentials for.
+std::string RealmPrefix(const std::string& url, apr_pool_t* pool)
+{
+    apr_uri_t uri{};
+    if (apr_uri_parse(pool, url.c_str(), &uri) != APR_SUCCESS || !uri.scheme || !uri.hostname) return {};
+    const std::string scheme = Lowered(uri.scheme);
+    apr_port_t port = uri.port;
+    if (!uri.port_str) port = scheme == "svn" ? kSvnPort : apr_uri_port_of_scheme(scheme.c_str());
+    return "<" + scheme + "://" + Lowered(uri.hostname) + ":" + std::to_string(port) + ">";
 }
 
 void Check(svn_error_t* error, const char* what)
@@ -157,6 +177,13 @@ void Client::WipePassword()
     svn_auth_forget_credentials(m_context->auth_baton, nullptr, nullptr, m_pool.Get());
 }
 
+void Client::GivePasswordTo(const std::string& serverUrl)
+{
+    Pool scratch(m_pool.Get());
+    const std::string prefix = RealmPrefix(serverUrl, scratch);
+    if (!prefix.empty()) m_passwordRealms.push_back(prefix);
+}
+
 Client::NotifyScope::NotifyScope(Client& client, Notify notify) : m_client(client), m_previous(client.m_notify)
 {
     client.m_notify = std::move(notify);
@@ -175,10 +202,15 @@ apr_array_header_t* Client::Targets(const std::vector<std::string>& paths, apr_p
     return targets;
 }
 
-svn_error_t* Client::PromptSimple(svn_auth_cred_simple_t** credentials, void* baton, const char*, const char*,
+svn_error_t* Client::PromptSimple(svn_auth_cred_simple_t** credentials, void* baton, const char* realm, const char*,
                                   svn_boolean_t, apr_pool_t* pool)
 {
     const auto* client = static_cast<const Client*>(baton);
+    *credentials = nullptr;
+    const std::string asking = Lowered(realm ? realm : "");
+    const bool known = std::any_of(client->m_passwordRealms.begin(), client->m_passwordRealms.end(),
+                                   [&](const std::string& prefix) { return asking.rfind(prefix, 0) == 0; });
+    if (!known) return SVN_NO_ERROR;
     auto* answer = static_cast<svn_auth_cred_simple_t*>(apr_pcalloc(pool, sizeof(svn_auth_cred_simple_t)));
     answer->username = apr_pstrdup(pool, client->m_user.c_str());
     // Not copied into the pool, whose memory outlives the session unwiped: the auth baton keeps a

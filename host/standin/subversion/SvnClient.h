@@ -50,6 +50,9 @@ public:
     apr_pool_t* PoolHandle() const { return m_pool.Get(); }
     const std::string& User() const { return m_user; }
     void WipePassword();
+    // The password goes only to the servers named here (the session's, its replica's master);
+    // any other server a repository leads to, through an external say, is not given it.
+    void GivePasswordTo(const std::string& serverUrl);
     // The last server certificate this client refused to trust (Empty() when none).
     const ServerCertificate& UntrustedCertificate() const { return m_untrusted; }
 
@@ -112,7 +115,8 @@ private:
     svn_client_ctx_t* m_context = nullptr;
     std::unique_ptr<KeptConnections> m_kept; // in m_pool: closed before it goes
     std::string m_user;
-    std::vector<char> m_password; // with its terminating zero; wiped, never reallocated
+    std::vector<char> m_password;              // with its terminating zero; wiped, never reallocated
+    std::vector<std::string> m_passwordRealms; // "<scheme://host:port>", as Subversion's realms begin
     Notify m_notify;
     Clock::time_point m_deadline = Clock::time_point::max();
     std::chrono::milliseconds m_idle{0}; // 0: no idle limit, only the deadline

@@ -116,6 +116,7 @@ LoginResult Login(Call& call, const Credentials& credentials, const LoginSetting
     auto session = std::make_unique<Session>();
     if (!CreateClient(*session, credentials, settings, result)) return result;
     Client& client = *session->client;
+    client.GivePasswordTo(credentials.server);
     client.SetDeadline(std::chrono::steady_clock::now() + call.Deadline());
     call.Watch(credentials.server);
     Pool pool(client.PoolHandle());

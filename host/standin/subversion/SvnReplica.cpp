@@ -78,6 +78,7 @@ bool FindLockServer(Session& session, Call& call, const std::string& configured,
         lockRoot = *below ? svn_path_url_add_component2(master.c_str(), below, pool) : master;
         // The master must answer now: without it no status through the replica would be true.
         call.Watch(session.server, master);
+        session.client->GivePasswordTo(master);
         error = connections.Ask(lockRoot, [](svn_ra_session_t* toMaster, apr_pool_t* scratch) -> svn_error_t* {
             svn_revnum_t head = 0;
             return svn_ra_get_latest_revnum(toMaster, &head, scratch);

@@ -25,15 +25,26 @@ bool Changed(svn_wc_notify_state_t state)
            state == svn_wc_notify_state_conflicted;
 }
 
+// What an update met besides its changes.
+struct Trouble {
+    FileList skipped;            // still in conflict from an earlier update
+    std::string failedExternals; // "folder - reason" lines
+};
+
 // What one notification of the update says of its path. Subversion skips a target still in
-// conflict from an earlier update without asking the server.
-void Record(const svn_wc_notify_t& notify, UpdateResult& result, FileList& skipped)
+// conflict from an earlier update without asking the server, and goes on past an external it
+// could not bring.
+void Record(const svn_wc_notify_t& notify, UpdateResult& result, Trouble& trouble)
 {
     if (!notify.path) return;
     const std::string path = notify.path;
     if (notify.action == svn_wc_notify_skip_conflicted) {
         AddNew(result.conflicts, path);
-        AddNew(skipped, path);
+        AddNew(trouble.skipped, path);
+        return;
+    }
+    if (notify.action == svn_wc_notify_failed_external) {
+        trouble.failedExternals += path + " - " + (notify.err ? Error::TextOf(notify.err) : std::string()) + "\n";
         return;
     }
     if (notify.kind == svn_node_dir) return;
@@ -123,6 +134,16 @@ void TellConflicts(const FileList& skipped, UpdateResult& result)
                                    : " - the local change and the repository's disagree.\n");
 }
 
+// Externals the update could not bring: the rest of the update stays done.
+void TellFailedExternals(const std::string& failed, UpdateResult& result)
+{
+    if (failed.empty()) return;
+    if (result.code != ServerCode::kPartlyDone)
+        result.text = "Updated to revision " + std::to_string(result.revision) + ".\n";
+    result.code = ServerCode::kPartlyDone;
+    result.text += "These externals could not be brought:\n" + CappedLines(failed);
+}
+
 } // namespace
 
 UpdateResult Update(Session& session, Call& call, const FileList& files)
@@ -138,8 +159,8 @@ UpdateResult Update(Session& session, Call& call, const FileList& files)
     }
     if (paths.empty()) return result;
 
-    FileList skipped;
-    Client::NotifyScope scope(*session.client, [&](const svn_wc_notify_t& notify) { Record(notify, result, skipped); });
+    Trouble trouble;
+    Client::NotifyScope scope(*session.client, [&](const svn_wc_notify_t& notify) { Record(notify, result, trouble); });
     FileList rest;
     Error stopped = DriveWhatItCan(session, paths, result, rest);
     if (!stopped && !rest.empty()) stopped = UpdateBySubversion(session, rest, result);
@@ -147,7 +168,8 @@ UpdateResult Update(Session& session, Call& call, const FileList& files)
         Stopped(Failure(session, call, stopped), result);
         return result;
     }
-    TellConflicts(skipped, result);
+    TellConflicts(trouble.skipped, result);
+    TellFailedExternals(trouble.failedExternals, result);
     return result;
 }
 

@@ -221,19 +221,22 @@ bool RepositoryServer::SetAuthorization(const std::string& rules)
     return WriteConfiguration(error);
 }
 
-std::unique_ptr<svn::Client> RepositoryServer::ClientFor(const std::string& user) const
+std::unique_ptr<svn::Client> RepositoryServer::ClientFor(const std::string& user, const std::string& url) const
 {
     const auto account = m_users.find(user);
     svn::Client::Settings settings;
     settings.configFolder = ClientConfigFolder();
-    return std::make_unique<svn::Client>(user, account == m_users.end() ? std::string() : account->second, settings);
+    auto client =
+        std::make_unique<svn::Client>(user, account == m_users.end() ? std::string() : account->second, settings);
+    client->GivePasswordTo(url);
+    return client;
 }
 
 bool RepositoryServer::CheckOut(const std::string& user, const std::string& path, std::string& error,
                                 const std::string& url) const
 {
     const std::string from = url.empty() ? Url() : url;
-    const std::unique_ptr<svn::Client> client = ClientFor(user);
+    const std::unique_ptr<svn::Client> client = ClientFor(user, from);
     svn::Pool pool(client->PoolHandle());
     const std::string target = Absolute(path);
     svn_opt_revision_t head{};
@@ -249,7 +252,7 @@ bool RepositoryServer::Relocate(const std::string& user, const std::string& path
                                 const std::string& url) const
 {
     const std::string to = url.empty() ? Url() : url;
-    const std::unique_ptr<svn::Client> client = ClientFor(user);
+    const std::unique_ptr<svn::Client> client = ClientFor(user, to);
     svn::Pool pool(client->PoolHandle());
     const std::string target = Absolute(path);
     const char* root = nullptr;
@@ -263,9 +266,12 @@ bool RepositoryServer::Relocate(const std::string& user, const std::string& path
 
 bool RepositoryServer::Update(const std::string& user, const std::string& path, std::string& error) const
 {
-    const std::unique_ptr<svn::Client> client = ClientFor(user);
-    svn::Pool pool(client->PoolHandle());
     const std::string target = Absolute(path);
+    std::unique_ptr<svn::Client> client = ClientFor(user, Url());
+    svn::Pool pool(client->PoolHandle());
+    const char* from = nullptr; // the working copy may be a replica's
+    if (!svn::Error(svn_client_url_from_path2(&from, target.c_str(), client->Context(), pool, pool)) && from)
+        client->GivePasswordTo(from);
     svn_opt_revision_t head{};
     head.kind = svn_opt_revision_head;
     apr_array_header_t* revisions = nullptr;

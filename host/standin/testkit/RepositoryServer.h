@@ -96,8 +96,9 @@ private:
     bool CreateRepository(std::string& error);
     // On port, or on a free one when port is 0.
     bool Launch(std::string& error, int port = 0);
-    // A client that acts as user, with the user's password, trusting this server.
-    std::unique_ptr<svn::Client> ClientFor(const std::string& user) const;
+    // A client that acts as user, with the user's password, trusting this server; the password
+    // goes to the server of url.
+    std::unique_ptr<svn::Client> ClientFor(const std::string& user, const std::string& url) const;
 
     std::string m_folder;
     std::string m_repository;
