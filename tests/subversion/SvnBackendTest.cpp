@@ -848,27 +848,42 @@ private:
     std::thread m_thread;
 };
 
-// An external another user points at a server of their choosing: the update goes on without it,
-// says so, and that server is never sent the user's password.
-TEST_F(SvnBackendTest, AnExternalOnAnotherServerGetsNoPasswordAndIsToldAsNotBrought)
+// Externals another user points at servers of their choosing: one asks for a password, one takes
+// the connection and never answers. The update goes on without them and says so within its
+// deadline, and neither server is sent the user's password.
+TEST_F(SvnBackendTest, ExternalsOnOtherServersGetNoPasswordAndAreToldAsNotBroughtWithinTheDeadline)
 {
-    PasswordAskingServer elsewhere;
-    ASSERT_NE(elsewhere.Port(), 0);
-    const std::string external = "http://127.0.0.1:" + std::to_string(elsewhere.Port()) + "/repo/props borrowed";
+    PasswordAskingServer asking;
+    ASSERT_NE(asking.Port(), 0);
+    const int stalling = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0); // listens, never accepts
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(stalling, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(stalling, 8), 0);
+    ASSERT_EQ(::getsockname(stalling, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string externals = "http://127.0.0.1:" + std::to_string(asking.Port()) + "/repo/props borrowed\n" +
+                                  "svn://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/repo/props stalled";
     ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 2"}}), "");
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"update"}), 0);
-    ASSERT_EQ(sandbox.RunSvn(kAlice, {"propset", "svn:externals", QString::fromStdString(external), "chars"}), 0);
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {"propset", "svn:externals", QString::fromStdString(externals), "chars"}), 0);
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"commit", "-m", "borrowed props", "--depth", "empty", "chars"}), 0);
 
+    constexpr auto kDeadline = std::chrono::seconds(3);
+    backend.SetDeadline(kDeadline);
+    const auto start = std::chrono::steady_clock::now();
     const standin::UpdateResult updated = backend.Update(bob, {});
+    const auto took = std::chrono::steady_clock::now() - start;
+    ::close(stalling);
 
+    EXPECT_LT(took, kDeadline * 10) << "a server that never answers is left at the deadline";
     EXPECT_EQ(updated.code, ServerCode::kPartlyDone);
-    EXPECT_EQ(updated.text.find("Updated to revision 3.\nThese externals could not be brought:\n" +
-                                BobPath("chars/borrowed") + " - "),
-              0u)
-        << updated.text;
-    EXPECT_NE(elsewhere.Received().find("/repo/props"), std::string::npos) << "the external was asked for";
-    EXPECT_EQ(elsewhere.Received().find("Authorization"), std::string::npos) << elsewhere.Received();
+    EXPECT_EQ(updated.text.find("Updated to revision 3.\nThese externals could not be brought:\n"), 0u) << updated.text;
+    for (const char* folder : {"chars/borrowed", "chars/stalled"})
+        EXPECT_NE(updated.text.find(BobPath(folder) + " - "), std::string::npos) << updated.text;
+    EXPECT_NE(asking.Received().find("/repo/props"), std::string::npos) << "the external was asked for";
+    EXPECT_EQ(asking.Received().find("Authorization"), std::string::npos) << asking.Received();
     EXPECT_EQ(Content(BobPath(kHero)), "hero 2") << "the rest of the update is done";
 }
 

@@ -148,4 +148,27 @@ void BreakConnections(const std::string& url, const std::set<std::string>& spare
         if (toServer.count(inode) != 0 && spare.count(inode) == 0) shutdown(descriptor, SHUT_RDWR);
 }
 
+void BreakStrayConnections(const std::set<std::string>& spare, const std::vector<std::string>& servers)
+{
+    constexpr const char* kListening = "0A";
+    std::set<std::string> known;
+    for (const std::string& url : servers) {
+        Endpoint endpoint;
+        if (ParseUrl(url, endpoint)) known.merge(ProcAddresses(endpoint));
+    }
+    const std::vector<TcpSocket> sockets = TcpSockets();
+    // A connection accepted here (a server of this process's own) is not a call's.
+    std::set<std::string> listeningPorts;
+    for (const TcpSocket& socket : sockets)
+        if (socket.state == kListening) listeningPorts.insert(socket.local.substr(socket.local.rfind(':')));
+    std::set<std::string> stray;
+    for (const TcpSocket& socket : sockets)
+        if (socket.state != kListening && known.count(socket.remote) == 0 && spare.count(socket.inode) == 0 &&
+            listeningPorts.count(socket.local.substr(socket.local.rfind(':'))) == 0)
+            stray.insert(socket.inode);
+    if (stray.empty()) return;
+    for (const auto& [descriptor, inode] : DescriptorSockets())
+        if (stray.count(inode) != 0) shutdown(descriptor, SHUT_RDWR);
+}
+
 } // namespace standin::svn

@@ -35,4 +35,8 @@ std::set<std::string> OwnSockets();
 // https://; default ports as Subversion uses them), but for the sockets in spare.
 void BreakConnections(const std::string& url, const std::set<std::string>& spare = {});
 
+// Shuts down this process's outgoing TCP connections that are not in spare and lead to none of
+// the servers' URLs: those a call made to servers it did not name (a repository's externals).
+void BreakStrayConnections(const std::set<std::string>& spare, const std::vector<std::string>& servers);
+
 } // namespace standin::svn

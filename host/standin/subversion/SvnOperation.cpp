@@ -22,6 +22,9 @@ struct Operation::State {
     // alone, every connection to the server is this call's. Of calls that overlap, the one that began
     // first may break the connections of the other.
     std::set<std::string> before;
+    // Every socket of this process when the call began: what the call opens to servers it did
+    // not name is told apart from other work's connections.
+    std::set<std::string> existing;
     bool shared = false;
     std::atomic<bool> deadlinePassed{false};
     std::atomic<bool> capPassed{false};
@@ -49,6 +52,12 @@ struct Operation::State {
         broken = true;
         for (const std::string& server : servers)
             BreakConnections(server, before);
+        std::vector<std::string> running;
+        {
+            std::lock_guard<std::mutex> lock(g_runningMutex);
+            running.assign(g_running.begin(), g_running.end());
+        }
+        BreakStrayConnections(existing, running);
     }
 };
 
@@ -86,7 +95,8 @@ void Operation::Watch(const std::vector<std::string>& servers, std::chrono::mill
         bool shared = false;
         for (const std::string& server : servers)
             shared = shared || g_running.count(server) != 0;
-        if (shared) state->before = OwnSockets();
+        state->existing = OwnSockets();
+        if (shared) state->before = state->existing;
         state->shared = shared;
         for (const std::string& server : servers)
             g_running.insert(server);
