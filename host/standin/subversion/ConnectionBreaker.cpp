@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -148,27 +150,30 @@ void BreakConnections(const std::string& url, const std::set<std::string>& spare
         if (toServer.count(inode) != 0 && spare.count(inode) == 0) shutdown(descriptor, SHUT_RDWR);
 }
 
-void BreakStrayConnections(const std::set<std::string>& spare, const std::vector<std::string>& servers)
+long CurrentThread()
 {
-    constexpr const char* kListening = "0A";
-    std::set<std::string> known;
-    for (const std::string& url : servers) {
-        Endpoint endpoint;
-        if (ParseUrl(url, endpoint)) known.merge(ProcAddresses(endpoint));
-    }
-    const std::vector<TcpSocket> sockets = TcpSockets();
-    // A connection accepted here (a server of this process's own) is not a call's.
-    std::set<std::string> listeningPorts;
-    for (const TcpSocket& socket : sockets)
-        if (socket.state == kListening) listeningPorts.insert(socket.local.substr(socket.local.rfind(':')));
-    std::set<std::string> stray;
-    for (const TcpSocket& socket : sockets)
-        if (socket.state != kListening && known.count(socket.remote) == 0 && spare.count(socket.inode) == 0 &&
-            listeningPorts.count(socket.local.substr(socket.local.rfind(':'))) == 0)
-            stray.insert(socket.inode);
-    if (stray.empty()) return;
-    for (const auto& [descriptor, inode] : DescriptorSockets())
-        if (stray.count(inode) != 0) shutdown(descriptor, SHUT_RDWR);
+    return ::syscall(SYS_gettid);
+}
+
+void BreakWaitingSocket(long thread)
+{
+    // "number arg1 ..." while the thread sits in a system call ("running" otherwise).
+    std::ifstream in("/proc/self/task/" + std::to_string(thread) + "/syscall");
+    long number = -1;
+    std::string descriptor;
+    if (!(in >> number >> descriptor)) return;
+    if (number != SYS_read && number != SYS_readv && number != SYS_recvfrom && number != SYS_recvmsg &&
+        number != SYS_connect)
+        return;
+    const int waitedOn = static_cast<int>(std::stol(descriptor, nullptr, 16));
+    const std::map<int, std::string> sockets = DescriptorSockets();
+    const auto found = sockets.find(waitedOn);
+    if (found == sockets.end()) return;
+    for (const TcpSocket& socket : TcpSockets())
+        if (socket.inode == found->second) {
+            shutdown(waitedOn, SHUT_RDWR);
+            return;
+        }
 }
 
 } // namespace standin::svn

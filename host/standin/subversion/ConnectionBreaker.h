@@ -35,8 +35,10 @@ std::set<std::string> OwnSockets();
 // https://; default ports as Subversion uses them), but for the sockets in spare.
 void BreakConnections(const std::string& url, const std::set<std::string>& spare = {});
 
-// Shuts down this process's outgoing TCP connections that are not in spare and lead to none of
-// the servers' URLs: those a call made to servers it did not name (a repository's externals).
-void BreakStrayConnections(const std::set<std::string>& spare, const std::vector<std::string>& servers);
+// Shuts down the TCP socket that thread, of this process, waits on in a read, a receive or a
+// connect: whatever server it leads to (one a repository's external names, say).
+void BreakWaitingSocket(long thread);
+// The caller's thread, as BreakWaitingSocket takes it.
+long CurrentThread();
 
 } // namespace standin::svn

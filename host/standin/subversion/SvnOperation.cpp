@@ -22,9 +22,9 @@ struct Operation::State {
     // alone, every connection to the server is this call's. Of calls that overlap, the one that began
     // first may break the connections of the other.
     std::set<std::string> before;
-    // Every socket of this process when the call began: what the call opens to servers it did
-    // not name is told apart from other work's connections.
-    std::set<std::string> existing;
+    // The thread the call runs on: at the deadline, the socket it waits on is broken whatever
+    // server it leads to, one the call did not name included (a repository's external).
+    long thread = 0;
     bool shared = false;
     std::atomic<bool> deadlinePassed{false};
     std::atomic<bool> capPassed{false};
@@ -52,12 +52,7 @@ struct Operation::State {
         broken = true;
         for (const std::string& server : servers)
             BreakConnections(server, before);
-        std::vector<std::string> running;
-        {
-            std::lock_guard<std::mutex> lock(g_runningMutex);
-            running.assign(g_running.begin(), g_running.end());
-        }
-        BreakStrayConnections(existing, running);
+        BreakWaitingSocket(thread);
     }
 };
 
@@ -87,6 +82,7 @@ void Operation::Watch(const std::vector<std::string>& servers, std::chrono::mill
     Release();
     auto state = std::make_shared<State>();
     state->servers = servers;
+    state->thread = CurrentThread();
     state->progress = std::move(progress);
     state->idle = deadline;
     state->cap = cap;
@@ -95,8 +91,7 @@ void Operation::Watch(const std::vector<std::string>& servers, std::chrono::mill
         bool shared = false;
         for (const std::string& server : servers)
             shared = shared || g_running.count(server) != 0;
-        state->existing = OwnSockets();
-        if (shared) state->before = state->existing;
+        if (shared) state->before = OwnSockets();
         state->shared = shared;
         for (const std::string& server : servers)
             g_running.insert(server);
