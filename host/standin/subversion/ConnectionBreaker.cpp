@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -165,7 +166,7 @@ void BreakWaitingSocket(long thread)
     if (number != SYS_read && number != SYS_readv && number != SYS_recvfrom && number != SYS_recvmsg &&
         number != SYS_connect)
         return;
-    const int waitedOn = static_cast<int>(std::stol(descriptor, nullptr, 16));
+    const int waitedOn = static_cast<int>(std::strtol(descriptor.c_str(), nullptr, 16));
     const std::map<int, std::string> sockets = DescriptorSockets();
     const auto found = sockets.find(waitedOn);
     if (found == sockets.end()) return;
