@@ -67,4 +67,15 @@ INSTANTIATE_TEST_SUITE_P(
         CommitFailure{"NotFoundBeforeFinalizing", SVN_ERR_FS_NOT_FOUND, false, CommitOutcome::kRefused}),
     [](const ::testing::TestParamInfo<CommitFailure>& info) { return std::string(info.param.name); });
 
+// Refusals at length keep whole lines within 16 KiB; a line that would cross it is counted instead.
+TEST(CappedLinesTest, KeepsWholeLinesWithinTheBoundAndCountsTheRest)
+{
+    constexpr std::size_t kBound = 16384;
+    const std::string fits(kBound - 1, 'a'); // with its newline, the bound exactly
+    const std::string crosses(kBound, 'a');
+    EXPECT_EQ(standin::svn::CappedLines("a\nb\n"), "a\nb\n");
+    EXPECT_EQ(standin::svn::CappedLines(fits + "\nb\nc"), fits + "\n... and 2 more lines left out\n");
+    EXPECT_EQ(standin::svn::CappedLines(crosses + "\nb\n"), "... and 2 more lines left out\n");
+}
+
 } // namespace
