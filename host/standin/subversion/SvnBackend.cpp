@@ -47,10 +47,7 @@ private:
     svn::Call m_call;
 };
 
-SvnBackend::SvnBackend() : m_watch(std::make_unique<svn::DeadlineWatch>())
-{
-    svn::EnsureRuntime();
-}
+SvnBackend::SvnBackend() : m_watch(std::make_unique<svn::DeadlineWatch>()) {}
 
 SvnBackend::~SvnBackend()
 {
@@ -72,7 +69,6 @@ bool SvnBackend::Answers(const std::string& server, std::chrono::milliseconds wi
 
 std::string SvnBackend::WorkspaceProblem(const std::string& workspace, const std::string& server)
 {
-    svn::EnsureRuntime();
     try {
         svn::Client client("", "");
         return svn::FindWorkspace(client, workspace, server).problem;
