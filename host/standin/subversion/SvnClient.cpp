@@ -1,5 +1,6 @@
 #include "subversion/SvnClient.h"
 
+#include "subversion/ConnectionBreaker.h"
 #include "subversion/SvnError.h"
 
 #include "revisioncontrol/OperationScope.h"
@@ -11,7 +12,6 @@
 
 #include <apr_strings.h>
 #include <apr_tables.h>
-#include <apr_uri.h>
 
 #include <algorithm>
 #include <cctype>
@@ -31,7 +31,6 @@ constexpr int kPromptRetries = 0;
 constexpr const char* kEveryFile = "*";
 constexpr const char* kNeedsLockAutoProp = "svn:needs-lock=*";
 constexpr int kFreedMemoryByte = 0x5a;
-constexpr apr_port_t kSvnPort = 3690;
 
 void Wipe(std::vector<char>& bytes)
 {
@@ -46,15 +45,15 @@ std::string Lowered(std::string text)
     return text;
 }
 
-// How Subversion names a server at the start of the realm it asks credentials for.
-std::string RealmPrefix(const std::string& url, apr_pool_t* pool)
+// How Subversion names a server at the start of the realm it asks credentials for: its canonical
+// URLs have the scheme and host in lower case.
+std::string RealmPrefix(const std::string& url)
 {
-    apr_uri_t uri{};
-    if (apr_uri_parse(pool, url.c_str(), &uri) != APR_SUCCESS || !uri.scheme || !uri.hostname) return {};
-    const std::string scheme = Lowered(uri.scheme);
-    apr_port_t port = uri.port;
-    if (!uri.port_str) port = scheme == "svn" ? kSvnPort : apr_uri_port_of_scheme(scheme.c_str());
-    return "<" + scheme + "://" + Lowered(uri.hostname) + ":" + std::to_string(port) + ">";
+    const std::string lowered = Lowered(url);
+    std::string host;
+    std::string port;
+    if (!SplitUrl(lowered, host, port)) return {};
+    return "<" + lowered.substr(0, lowered.find("://")) + "://" + host + ":" + port + ">";
 }
 
 void Check(svn_error_t* error, const char* what)
@@ -179,8 +178,7 @@ void Client::WipePassword()
 
 void Client::GivePasswordTo(const std::string& serverUrl)
 {
-    Pool scratch(m_pool.Get());
-    const std::string prefix = RealmPrefix(serverUrl, scratch);
+    const std::string prefix = RealmPrefix(serverUrl);
     if (!prefix.empty()) m_passwordRealms.push_back(prefix);
 }
 
