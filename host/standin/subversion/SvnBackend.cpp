@@ -8,6 +8,7 @@
 #include "subversion/SvnCommands.h"
 #include "subversion/SvnError.h"
 #include "subversion/SvnLogin.h"
+#include "subversion/SvnOutcome.h"
 #include "subversion/SvnProbe.h"
 #include "subversion/SvnSession.h"
 
@@ -191,13 +192,21 @@ template <typename Result, typename Work> Result SvnBackend::RouteChange(Session
     if (found == m_sessions.end()) return result;
     svn::Session& session = *found->second;
     if (session.staleWorkingCopyLock) {
-        // A client that died while it worked left the working copy locked: clean up, and run the
-        // call again only if the lock stopped it before it changed anything. A submit that landed
+        // A client that died while it worked left the working copy locked, or an operation left
+        // work unfinished: clean up, and run the call again only if that stopped it before it
+        // changed anything. A submit that landed
         // before its tidy-up met the lock must not be sent twice, nor its answer replaced.
         session.staleWorkingCopyLock = false;
         const bool changedNothing =
             result.Failed() && result.code != ServerCode::kPartlyDone && result.code != ServerCode::kOutcomeUnknown;
-        if (!session.CleanUp() && changedNothing) result = once();
+        const svn::Error cleaned = session.CleanUp();
+        if (!cleaned && changedNothing) result = once();
+        if (cleaned && changedNothing) {
+            const ServerResult failure = svn::Failure(session, call.Context(), cleaned);
+            result.code = failure.code;
+            result.text = "Nothing was done: the working copy " + session.workingCopy +
+                          " could not finish an earlier operation. " + failure.text;
+        }
     }
     if (!session.settled.empty()) result.settled = std::exchange(session.settled, {});
     return result;

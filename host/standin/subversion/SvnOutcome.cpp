@@ -9,6 +9,7 @@
 #include "revisioncontrol/OperationScope.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 
@@ -46,10 +47,13 @@ std::string CertificateText(const std::string& server, const ServerCertificate& 
 }
 
 // Another program in the working copy is no slow server, even when the deadline passed meanwhile:
-// the result when it is one; a lock left by a client that died marks the session for cleanup.
+// the result when it is one. A lock left by a client that died, or work an operation left
+// unfinished (a full disk stops one half-way), marks the session for cleanup.
 bool WorkingCopyInUse(Session& session, const Error& error, ServerResult& result)
 {
-    if (error.Has(SVN_ERR_CANCELLED) || !(error.Has(SVN_ERR_SQLITE_BUSY) || error.Has(SVN_ERR_WC_LOCKED))) return false;
+    if (error.Has(SVN_ERR_CANCELLED) ||
+        !(error.Has(SVN_ERR_SQLITE_BUSY) || error.Has(SVN_ERR_WC_LOCKED) || error.Has(SVN_ERR_WC_CLEANUP_REQUIRED)))
+        return false;
     const pid_t user = ProcessUsing(session.workingCopy + "/.svn/wc.db");
     if (user > 0 || error.Has(SVN_ERR_SQLITE_BUSY)) {
         result = {ServerCode::kIOError, "The working copy " + session.workingCopy + " is in use by another program" +
@@ -185,6 +189,9 @@ ServerResult Failure(Session& session, const Call& call, const Error& error)
         return {ServerCode::kServerError, "The replica at " + session.server + " is behind its master at " +
                                               session.lockServer + " and did not catch up within " +
                                               Seconds(SvnBackend::kReplicaPatience) + "; try again in a moment.\n"};
+    if (DiskFull(error))
+        return {ServerCode::kIOError, "The disk that holds the working copy " + session.workingCopy +
+                                          " is full; free some space and try again: " + error.Text() + "\n"};
     ServerResult inUse;
     if (WorkingCopyInUse(session, error, inUse)) return inUse;
     if ((error.Has(SVN_ERR_CANCELLED) || call.DeadlinePassed()) && call.CapPassed())
@@ -203,6 +210,14 @@ ServerResult Failure(Session& session, const Call& call, const Error& error)
         return {ServerCode::kIOError,
                 "The working copy " + session.workingCopy + " cannot be used: " + error.Text() + "\n"};
     return {ServerCode::kServerError, error.Text() + "\n"};
+}
+
+bool DiskFull(const Error& error)
+{
+    // SQLite's own "full" code (SQLITE_FULL, 13) reaches Subversion's error only in its message.
+    constexpr const char* kSqliteFull = "sqlite[S13]";
+    return error.Has(APR_FROM_OS_ERROR(ENOSPC)) || error.Has(APR_FROM_OS_ERROR(EDQUOT)) ||
+           (error.Has(SVN_ERR_SQLITE_ERROR) && error.Text().find(kSqliteFull) != std::string::npos);
 }
 
 ServerResult FailedCommit(Session& session, const Call& call, const Error& error, long revision, bool finalizing,

@@ -38,6 +38,9 @@ bool AnswerMayBeLost(const Call& call, const Error& error);
 // copy left locked by a client that died is marked for cleanup (Session::staleWorkingCopyLock).
 ServerResult Failure(Session& session, const Call& call, const Error& error);
 
+// Whether the working copy's disk (or the user's quota on it) ran out of room.
+bool DiskFull(const Error& error);
+
 // What a failed commit means for the submit.
 enum class CommitOutcome {
     kLanded,  // the revision was made; the working copy could not record it

@@ -68,12 +68,16 @@ void Record(const svn_wc_notify_t& notify, UpdateResult& result, Trouble& troubl
 
 // The result of an update that stopped: what it did before stays done, and is said, so that
 // nothing is told as unchanged.
-void Stopped(const ServerResult& failure, UpdateResult& result)
+// A full disk stops the writing of files the working copy already counts as updated; the next
+// operation finishes them.
+void Stopped(const ServerResult& failure, bool diskFull, UpdateResult& result)
 {
     result.code = failure.code;
     result.text = failure.text;
     if (result.updated.empty()) return;
-    result.text += "Updated before the update stopped:\n";
+    result.text += diskFull ? "Being updated when the disk filled, and finished by the next operation once there "
+                              "is room:\n"
+                            : "Updated before the update stopped:\n";
     result.text += Lines(result.updated);
 }
 
@@ -165,7 +169,7 @@ UpdateResult Update(Session& session, Call& call, const FileList& files)
     Error stopped = DriveWhatItCan(session, paths, result, rest);
     if (!stopped && !rest.empty()) stopped = UpdateBySubversion(session, rest, result);
     if (stopped) {
-        Stopped(Failure(session, call, stopped), result);
+        Stopped(Failure(session, call, stopped), DiskFull(stopped), result);
         return result;
     }
     TellConflicts(trouble.skipped, result);

@@ -1,0 +1,135 @@
+// A working copy whose disk fills while Get Latest writes files: the user is told the disk is full,
+// and once there is room again the next operation finishes what the update began, instead of
+// every operation asking for a clean-up the host has no command for.
+#include "SvnSandbox.h"
+#include "subversion/SvnBackend.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace ServerCode = standin::ServerCode;
+
+constexpr const char* kAlice = "alice";
+constexpr const char* kBob = "bob";
+constexpr const char* kHero = "chars/hero.qor";
+constexpr const char* kTexture = "chars/hero_diffuse.tex";
+constexpr const char* kDiskSize = "size=3m";
+constexpr std::size_t kFillerBytes = 2300 * 1024; // leaves less room than the texture needs twice
+constexpr std::size_t kTextureBytes = 500 * 1024;
+
+// Bytes that do not compress, so that the texture takes its whole size on the disk.
+std::string Noise(std::size_t size)
+{
+    std::mt19937 random(size);
+    std::string bytes(size, ' ');
+    for (char& byte : bytes)
+        byte = static_cast<char>('a' + random() % 26);
+    return bytes;
+}
+
+std::string Content(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A small disk of its own under a folder, with its content copied over; gone with the object.
+class SmallDisk {
+public:
+    explicit SmallDisk(const fs::path& folder) : m_folder(folder), m_before(folder.string() + ".before")
+    {
+        fs::rename(folder, m_before);
+        fs::create_directory(folder);
+        if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, kDiskSize) != 0) {
+            m_refusal = std::strerror(errno);
+            return;
+        }
+        fs::copy(m_before, folder, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    }
+    ~SmallDisk()
+    {
+        if (m_refusal.empty()) ::umount2(m_folder.c_str(), MNT_DETACH);
+        std::error_code ignored;
+        fs::remove_all(m_folder, ignored);
+        fs::rename(m_before, m_folder, ignored);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    // Why the system would not mount it; empty when it did.
+    const std::string& Refusal() const { return m_refusal; }
+
+private:
+    fs::path m_folder;
+    fs::path m_before;
+    std::string m_refusal;
+};
+
+class FullDiskTest : public ::testing::TestWithParam<SvnSandbox::Transport> {};
+
+TEST_P(FullDiskTest, GetLatestStoppedByAFullDiskIsToldAndFinishedByTheNextOperationOnceThereIsRoom)
+{
+    SvnSandbox sandbox{{{kAlice, ""}, {kBob, "bob-secret"}}, GetParam()};
+    ASSERT_EQ(sandbox.Error(), "");
+    ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 1"}}), "");
+    const fs::path workingCopy = sandbox.WorkingCopy(kAlice);
+    SmallDisk disk(workingCopy);
+    // Only root may mount, and not in every container.
+    if (!disk.Refusal().empty()) GTEST_SKIP() << "no disk of its own: " << disk.Refusal();
+    const fs::path filler = workingCopy / "filler";
+    std::ofstream(filler) << Noise(kFillerBytes);
+    standin::SvnBackend backend;
+    backend.SetConfigurationFolder(sandbox.ConfigFolder());
+    std::string failure;
+    const standin::SessionId alice = sandbox.Open(backend, kAlice, failure);
+    ASSERT_NE(alice, 0) << failure;
+    const std::string texture = Noise(kTextureBytes);
+    ASSERT_EQ(sandbox.Commit(kBob, {{kTexture, texture}, {kHero, "hero 2"}}, kAlice), "");
+
+    const standin::UpdateResult update = backend.Update(alice, {});
+    EXPECT_EQ(update.code, ServerCode::kIOError) << update.text;
+    EXPECT_NE(update.text.find("The disk that holds the working copy " + workingCopy.string() +
+                               " is full; free some space and try again: "),
+              std::string::npos)
+        << update.text;
+    const std::string hero = sandbox.PathOf(kAlice, kHero);
+    EXPECT_NE(update.text.find("Being updated when the disk filled, and finished by the next operation once there "
+                               "is room:\n" +
+                               hero + "\n" + sandbox.PathOf(kAlice, kTexture) + "\n"),
+              std::string::npos)
+        << update.text;
+
+    const standin::ServerResult stillFull = backend.Edit(alice, {hero}, "");
+    EXPECT_EQ(stillFull.code, ServerCode::kIOError) << stillFull.text;
+    EXPECT_EQ(stillFull.text.rfind("Nothing was done: the working copy " + workingCopy.string() +
+                                       " could not finish an earlier operation. The disk that holds",
+                                   0),
+              0u)
+        << stillFull.text;
+
+    fs::remove(filler);
+    const standin::ServerResult checkOut = backend.Edit(alice, {hero}, "");
+    EXPECT_TRUE(checkOut.Succeeded()) << checkOut.text;
+    EXPECT_EQ(Content(hero), "hero 2");
+    EXPECT_EQ(Content(sandbox.PathOf(kAlice, kTexture)), texture);
+    const standin::StatusResult status = backend.Status(alice, {hero}, standin::StatusScope::kWithRepository);
+    ASSERT_EQ(status.words.size(), 1u) << status.text;
+    EXPECT_EQ(status.words[0], qor4::FileStatus::kCheckedOut | qor4::FileStatus::kLockedByMe);
+    backend.CloseSession(alice);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, FullDiskTest,
+                         ::testing::Values(SvnSandbox::Transport::kSvn, SvnSandbox::Transport::kHttps),
+                         [](const auto& info) { return info.param == SvnSandbox::Transport::kSvn ? "Svn" : "Https"; });
+
+} // namespace
