@@ -1,10 +1,11 @@
 #include "ProjectManifest.h"
 
+#include "framework/WholeFile.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace demo {
 
@@ -53,10 +54,9 @@ bool SaveManifest(const QString& path, const std::vector<ManifestAsset>& assets,
             files.append(QString::fromStdString(file));
         list.append(QJsonObject{{kNameKey, QString::fromStdString(asset.name)}, {kFilesKey, files}});
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(QJsonObject{{kAssetsKey, list}}).toJson()) < 0 ||
-        !file.commit()) {
-        error = "cannot write " + path.toStdString() + ": " + file.errorString().toStdString();
+    const QString failure = standin::ReplaceFileWhole(path, QJsonDocument(QJsonObject{{kAssetsKey, list}}).toJson());
+    if (!failure.isEmpty()) {
+        error = "cannot write " + path.toStdString() + ": " + failure.toStdString();
         return false;
     }
     return true;

@@ -1,6 +1,6 @@
-// A working copy whose disk fills while Get Latest writes files: the user is told the disk is full,
-// and once there is room again the next operation finishes what the update began, instead of
-// every operation asking for a clean-up the host has no command for.
+// A working copy whose disk fills: the user is told the disk is full, nothing is told as stored
+// that is not, and once there is room again the next operation finishes what an update began,
+// instead of every operation asking for a clean-up the host has no command for.
 #include "SvnSandbox.h"
 #include "subversion/SvnBackend.h"
 
@@ -125,6 +125,46 @@ TEST_P(FullDiskTest, GetLatestStoppedByAFullDiskIsToldAndFinishedByTheNextOperat
     const standin::StatusResult status = backend.Status(alice, {hero}, standin::StatusScope::kWithRepository);
     ASSERT_EQ(status.words.size(), 1u) << status.text;
     EXPECT_EQ(status.words[0], qor4::FileStatus::kCheckedOut | qor4::FileStatus::kLockedByMe);
+    backend.CloseSession(alice);
+}
+
+// The changelists live in one file of the working copy: a full disk must leave it as it was, not
+// cut short (which every later check-out and submit would refuse as damage).
+TEST(FullDiskChangeListTest, AChangeListThatCannotBeStoredIsRefusedAndTheOthersStayUsable)
+{
+    SvnSandbox sandbox{{{kAlice, ""}}};
+    ASSERT_EQ(sandbox.Error(), "");
+    ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 1"}}), "");
+    const fs::path workingCopy = sandbox.WorkingCopy(kAlice);
+    SmallDisk disk(workingCopy);
+    if (!disk.Refusal().empty()) GTEST_SKIP() << "no disk of its own: " << disk.Refusal();
+    standin::SvnBackend backend;
+    backend.SetConfigurationFolder(sandbox.ConfigFolder());
+    std::string failure;
+    const standin::SessionId alice = sandbox.Open(backend, kAlice, failure);
+    ASSERT_NE(alice, 0) << failure;
+    const standin::ChangeListResult first = backend.CreateChangeList(alice, "first");
+    ASSERT_TRUE(first.Succeeded()) << first.text;
+
+    const fs::path filler = workingCopy / "filler";
+    std::ofstream(filler) << Noise(kFillerBytes * 2);
+    const standin::ChangeListResult second = backend.CreateChangeList(alice, std::string(kTextureBytes / 100, 'd'));
+    EXPECT_EQ(second.code, ServerCode::kIOError) << second.text;
+    EXPECT_EQ(second.text.rfind("Cannot store the changelists of the working copy (No space left on device): ", 0), 0u)
+        << second.text;
+    const standin::ChangeListsResult pending = backend.PendingChangeLists(alice);
+    EXPECT_TRUE(pending.Succeeded()) << pending.text;
+    EXPECT_EQ(pending.changeLists, std::vector<std::string>{first.changeList});
+
+    fs::remove(filler);
+    const std::string hero = sandbox.PathOf(kAlice, kHero);
+    const standin::ServerResult checkOut = backend.Edit(alice, {hero}, first.changeList);
+    ASSERT_TRUE(checkOut.Succeeded()) << checkOut.text;
+    fs::permissions(hero, fs::perms::owner_write, fs::perm_options::add);
+    std::ofstream(hero) << "hero 2";
+    const standin::ChangeListResult submit = backend.Submit(alice, first.changeList);
+    EXPECT_TRUE(submit.Succeeded()) << submit.text;
+    EXPECT_GT(submit.revision, 1);
     backend.CloseSession(alice);
 }
 

@@ -1,10 +1,11 @@
 #include "subversion/ChangeListFile.h"
 
+#include "framework/WholeFile.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <cctype>
 #include <cerrno>
@@ -144,10 +145,9 @@ bool ChangeListFile::Write(long next, const std::map<long, std::string>& pending
         entries.append(QJsonObject{{kNumberKey, static_cast<qint64>(number)},
                                    {kDescriptionKey, QString::fromStdString(description)}});
     const QJsonObject root{{kNextKey, static_cast<qint64>(next)}, {kPendingKey, entries}};
-    QSaveFile file(QString::fromStdString(m_path));
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson()) < 0 || !file.commit()) {
-        error =
-            "Cannot store the changelists of the working copy (" + file.errorString().toStdString() + "): " + m_path;
+    const QString failure = ReplaceFileWhole(QString::fromStdString(m_path), QJsonDocument(root).toJson());
+    if (!failure.isEmpty()) {
+        error = "Cannot store the changelists of the working copy (" + failure.toStdString() + "): " + m_path;
         return false;
     }
     return true;
@@ -155,7 +155,7 @@ bool ChangeListFile::Write(long next, const std::map<long, std::string>& pending
 
 bool ChangeListFile::Load(std::map<long, std::string>& pending, std::string& error) const
 {
-    // Writers replace the file whole (QSaveFile renames), so a reader needs no lock.
+    // Writers replace the file whole (ReplaceFileWhole renames), so a reader needs no lock.
     long next = 1;
     return Read(next, pending, error);
 }

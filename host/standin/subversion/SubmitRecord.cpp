@@ -1,10 +1,11 @@
 #include "subversion/SubmitRecord.h"
 
+#include "framework/WholeFile.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <ctime>
@@ -53,10 +54,10 @@ bool SubmitRecord::Save(const std::string& workingCopy, std::string& error) cons
                            {kFilesKey, list},
                            {kBaseKey, static_cast<qint64>(base)},
                            {kStartedKey, static_cast<qint64>(started)}};
-    QSaveFile file(PathIn(workingCopy));
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson()) < 0 || !file.commit()) {
+    const QString failure = ReplaceFileWhole(PathIn(workingCopy), QJsonDocument(root).toJson());
+    if (!failure.isEmpty()) {
         error = "Cannot record the submit in the working copy (" + PathIn(workingCopy).toStdString() +
-                "): " + file.errorString().toStdString();
+                "): " + failure.toStdString();
         return false;
     }
     return true;
