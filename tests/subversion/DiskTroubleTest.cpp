@@ -1,5 +1,5 @@
-// A working copy whose disk fills: the user is told the disk is full, nothing is told as stored
-// that is not, and once there is room again the next operation finishes what an update began,
+// A working copy whose disk fills or cannot be written: the user is told why, nothing is told as
+// stored that is not, and once the disk is mended the next operation finishes what an update began,
 // instead of every operation asking for a clean-up the host has no command for.
 #include "SvnSandbox.h"
 #include "subversion/SvnBackend.h"
@@ -166,6 +166,48 @@ TEST(FullDiskChangeListTest, AChangeListThatCannotBeStoredIsRefusedAndTheOthersS
     EXPECT_TRUE(submit.Succeeded()) << submit.text;
     EXPECT_GT(submit.revision, 1);
     backend.CloseSession(alice);
+}
+
+// Subversion calls a working copy it cannot write "locked"; no clean-up mends that, and a check-out
+// must not lock on the server what it cannot record.
+TEST(ReadOnlyDiskTest, ChangesAreRefusedAsUnwritableLockingNothingAndGoThroughOnceWritable)
+{
+    SvnSandbox sandbox{{{kAlice, ""}, {kBob, "bob-secret"}}};
+    ASSERT_EQ(sandbox.Error(), "");
+    ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 1"}}), "");
+    ASSERT_EQ(sandbox.Commit(kBob, {{kTexture, "texture 2"}}, kAlice), "");
+    const fs::path workingCopy = sandbox.WorkingCopy(kAlice);
+    SmallDisk disk(workingCopy);
+    if (!disk.Refusal().empty()) GTEST_SKIP() << "no disk of its own: " << disk.Refusal();
+    ASSERT_EQ(::mount("tmpfs", workingCopy.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0) << strerror(errno);
+    standin::SvnBackend backend;
+    backend.SetConfigurationFolder(sandbox.ConfigFolder());
+    std::string failure;
+    standin::SessionId alice = sandbox.Open(backend, kAlice, failure);
+    ASSERT_NE(alice, 0) << failure;
+    const std::string hero = sandbox.PathOf(kAlice, kHero);
+    const std::string unwritable =
+        "The working copy " + workingCopy.string() + " cannot be written (a read-only disk, or no permission): ";
+    for (const standin::ServerResult& refused :
+         {backend.Edit(alice, {hero}, ""), static_cast<standin::ServerResult>(backend.Update(alice, {}))}) {
+        EXPECT_EQ(refused.code, ServerCode::kIOError) << refused.text;
+        EXPECT_EQ(refused.text.rfind(unwritable, 0), 0u) << refused.text;
+    }
+    const standin::SessionId bob = sandbox.Open(backend, kBob, failure);
+    const standin::ServerResult bobsCheckOut = backend.Edit(bob, {sandbox.PathOf(kBob, kHero)}, "");
+    EXPECT_TRUE(bobsCheckOut.Succeeded()) << "alice locked nothing: " << bobsCheckOut.text;
+    ASSERT_TRUE(backend.Revert(bob, {sandbox.PathOf(kBob, kHero)}).Succeeded());
+
+    backend.CloseSession(alice);
+    ASSERT_EQ(::mount("tmpfs", workingCopy.c_str(), "tmpfs", MS_REMOUNT, nullptr), 0) << strerror(errno);
+    alice = sandbox.Open(backend, kAlice, failure);
+    ASSERT_NE(alice, 0) << failure;
+    const standin::UpdateResult update = backend.Update(alice, {});
+    EXPECT_TRUE(update.Succeeded()) << update.text;
+    EXPECT_EQ(Content(sandbox.PathOf(kAlice, kTexture)), "texture 2");
+    EXPECT_TRUE(backend.Edit(alice, {hero}, "").Succeeded());
+    backend.CloseSession(alice);
+    backend.CloseSession(bob);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, FullDiskTest,
