@@ -526,6 +526,27 @@ TEST_F(SvnBackendTest, DamagedAdminDataIsAClearErrorAndLosesNoContent)
     EXPECT_EQ(Content(BobPath(kHero)), "hero 1");
 }
 
+// Tools that copy or tidy folders leave out empty ones, the administrative area's temporary folder
+// among them, without which Subversion can neither update nor commit until a clean-up.
+TEST_F(SvnBackendTest, AWorkingCopyThatLostItsEmptyTemporaryFolderStillUpdatesAndSubmits)
+{
+    const std::filesystem::path temporary = sandbox.WorkingCopy(kAlice) + "/.svn/tmp";
+    ASSERT_EQ(sandbox.Commit(kBob, {{kHero, "hero 2"}}, kAlice), "");
+    std::filesystem::remove_all(temporary);
+    const standin::UpdateResult update = backend.Update(alice, {});
+    EXPECT_TRUE(update.Succeeded()) << update.text;
+    EXPECT_EQ(Content(AlicePath(kHero)), "hero 2");
+
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kLamp)}, "").Succeeded());
+    std::filesystem::permissions(AlicePath(kLamp), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    std::ofstream(AlicePath(kLamp)) << "lamp 2";
+    std::filesystem::remove_all(temporary);
+    const standin::ChangeListResult submit = backend.Submit(alice, "");
+    EXPECT_TRUE(submit.Succeeded()) << submit.text;
+    EXPECT_GT(submit.revision, 0);
+}
+
 // Every unlock the server is asked for is refused, as by a repository whose administrator froze
 // unlocking; the refusal names the path.
 constexpr const char* kRefuseUnlocks = "#!/bin/sh\necho \"unlocking $2 is frozen\" >&2\nexit 1\n";

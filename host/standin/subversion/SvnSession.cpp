@@ -44,6 +44,10 @@ void Session::Begin(Call& call)
     call.Watch(server, lockServer);
     // A kept connection, open before this call, would be spared by its deadline.
     client->Connections().BeginCall(!call.Running().Shared());
+    // Tools that copy or tidy folders drop the empty temporary folder of the administrative area;
+    // without it every update and submit fails until a clean-up.
+    std::error_code ignored;
+    std::filesystem::create_directory(workingCopy + "/.svn/tmp", ignored);
 }
 
 Error Session::CleanUp()

@@ -55,7 +55,8 @@ struct Session {
     // Subversion's cleanup of the working copy, breaking the locks a client that died left.
     Error CleanUp();
     // Starts call's work in this session: the client's deadline and the call's watch armed, from now,
-    // put off while the server shows progress.
+    // put off while the server shows progress; the administrative area's temporary folder made
+    // again if it went.
     void Begin(Call& call);
     // A file given as Subversion spells it and inside the working copy.
     bool HoldsAsGiven(const std::string& file) const;
