@@ -1140,6 +1140,24 @@ TEST_F(SvnBackendTest, AWorkingCopyOfOneFolderIsUpdatedAndAServerThatIsGoneIsTol
     EXPECT_TRUE(unreachable.updated.empty());
 }
 
+TEST_F(SvnBackendTest, AFolderDeletedOnTheServerUnderALocalChangeIsNamedAsInConflictAndTheChangeIsKept)
+{
+    ASSERT_TRUE(backend.MakeWritable(alice, {AlicePath(kHero)}).Succeeded());
+    std::ofstream(AlicePath(kHero)) << "hero alice";
+    ASSERT_EQ(sandbox.RunSvn(kBob, {QStringLiteral("delete"), QStringLiteral("chars")}), 0);
+    ASSERT_EQ(sandbox.RunSvn(kBob, {QStringLiteral("commit"), QStringLiteral("-m"), QStringLiteral("no chars")}), 0);
+
+    const standin::UpdateResult update = backend.Update(alice, {});
+
+    const std::string folder = sandbox.WorkingCopy(kAlice) + "/chars";
+    EXPECT_EQ(update.code, ServerCode::kPartlyDone) << update.text;
+    EXPECT_EQ(update.conflicts, std::vector<std::string>{folder});
+    EXPECT_NE(update.text.find("left in conflict:\n" + folder + " - the local change and the repository's disagree.\n"),
+              std::string::npos)
+        << update.text;
+    EXPECT_EQ(Content(AlicePath(kHero)), "hero alice");
+}
+
 TEST_F(SvnBackendTest, AnUpdateBringsWhatOthersSubmittedAndNamesTheConflictsItLeaves)
 {
     const std::string table = "props/table.qor";

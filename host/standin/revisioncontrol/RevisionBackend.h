@@ -133,7 +133,8 @@ struct StatusResult : ServerResult {
 struct UpdateResult : ServerResult {
     long revision = 0;  // the revision the working copy (or the first file) was brought to
     FileList updated;   // added, deleted, changed or merged by the update
-    FileList conflicts; // left in conflict: the local change and the repository's disagree
+    FileList conflicts; // left in conflict, the local change and the repository's disagreeing: files, or a
+                        // folder deleted on the server under a local change
 };
 
 struct UsersResult : ServerResult {

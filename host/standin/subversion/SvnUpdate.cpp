@@ -47,11 +47,12 @@ void Record(const svn_wc_notify_t& notify, UpdateResult& result, Trouble& troubl
         trouble.failedExternals += path + " - " + (notify.err ? Error::TextOf(notify.err) : std::string()) + "\n";
         return;
     }
-    if (notify.kind == svn_node_dir) return;
     const bool conflicted = notify.action == svn_wc_notify_tree_conflict ||
                             notify.content_state == svn_wc_notify_state_conflicted ||
                             notify.prop_state == svn_wc_notify_state_conflicted;
+    // A folder deleted on the server under a local change is kept in conflict, the change with it.
     if (conflicted) AddNew(result.conflicts, path);
+    if (notify.kind == svn_node_dir) return;
     switch (notify.action) {
     case svn_wc_notify_update_add:
     case svn_wc_notify_update_delete:
