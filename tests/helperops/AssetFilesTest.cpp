@@ -30,7 +30,9 @@ TEST_F(AssetFilesTest, FilesAreListedSortedLoggedCommaSeparatedAndShownInTheList
         std::vector<std::string> files = FilesOf(asset);
         std::sort(files.begin(), files.end());
         // A file missing from the disk is still one of the asset's.
-        if (externalFiles == 1) ASSERT_TRUE(std::filesystem::remove(files.back()));
+        if (externalFiles == 1) {
+            ASSERT_TRUE(std::filesystem::remove(files.back()));
+        }
         QStringList listed{"already here"};
         HelperInterface().GetAssetFiles(Handle(asset), listed);
         QStringList expected{"already here"};

@@ -96,7 +96,9 @@ TEST(AddUndoTest, AnAddWhoseUndoFailsTooIsToldAsPartlyDoneNamingWhatStaysSchedul
     standin::ServerResult added;
     bool held = false;
     for (int attempt = 0; attempt < kAttempts && !held; ++attempt) {
-        if (attempt > 0) ASSERT_TRUE(backend.Revert(alice, files).Succeeded());
+        if (attempt > 0) {
+            ASSERT_TRUE(backend.Revert(alice, files).Succeeded());
+        }
         DatabaseHolder holder(sandbox.WorkingCopy(kAlice), kFolder);
         added = backend.Add(alice, files, "");
         held = holder.Held();
