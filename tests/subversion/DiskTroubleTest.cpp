@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -165,6 +166,72 @@ TEST(FullDiskChangeListTest, AChangeListThatCannotBeStoredIsRefusedAndTheOthersS
     const standin::ChangeListResult submit = backend.Submit(alice, first.changeList);
     EXPECT_TRUE(submit.Succeeded()) << submit.text;
     EXPECT_GT(submit.revision, 1);
+    backend.CloseSession(alice);
+}
+
+// A commit the repository takes while the disk fills cannot be recorded in the working copy, which
+// then holds the files as changed, at their old revision, with the released locks' tokens; a new
+// submit of them would be refused as out of date. The next operation with room records it.
+TEST(FullDiskSubmitTest, ASubmitThatLandsAsTheDiskFillsIsRecordedByTheNextOperationWithRoom)
+{
+    SvnSandbox sandbox{{{kAlice, ""}, {kBob, "bob-secret"}}};
+    ASSERT_EQ(sandbox.Error(), "");
+    ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 1"}}), "");
+    const fs::path workingCopy = sandbox.WorkingCopy(kAlice);
+    SmallDisk disk(workingCopy);
+    if (!disk.Refusal().empty()) GTEST_SKIP() << "no disk of its own: " << disk.Refusal();
+    // The server holds the commit until the disk is full.
+    const fs::path started = workingCopy.string() + "-commit-started";
+    const fs::path filled = workingCopy.string() + "-disk-filled";
+    ASSERT_TRUE(sandbox.Server().SetHook("pre-commit", "#!/bin/sh\ntouch " + started.string() + "\ni=0\nwhile [ ! -e " +
+                                                           filled.string() +
+                                                           " ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n"));
+    standin::SvnBackend backend;
+    backend.SetConfigurationFolder(sandbox.ConfigFolder());
+    std::string failure;
+    const standin::SessionId alice = sandbox.Open(backend, kAlice, failure);
+    ASSERT_NE(alice, 0) << failure;
+    const std::string hero = sandbox.PathOf(kAlice, kHero);
+    ASSERT_TRUE(backend.Edit(alice, {hero}, "").Succeeded());
+    std::ofstream(hero) << "hero 2";
+    const fs::path filler = workingCopy / "filler";
+    std::thread fill([&] {
+        for (int wait = 0; wait < 400 && !fs::exists(started); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        std::ofstream(filler) << Noise(kFillerBytes * 2);
+        std::ofstream(filled) << "";
+    });
+    const standin::ChangeListResult submit = backend.Submit(alice, "");
+    fill.join();
+    EXPECT_EQ(submit.code, ServerCode::kPartlyDone) << submit.text;
+    EXPECT_EQ(submit.revision, 2);
+    EXPECT_EQ(submit.text.rfind("Submitted changelist default as revision 2, but the working copy could not record it; "
+                                "the next operation that can does: The disk that holds the working copy",
+                                0),
+              0u)
+        << submit.text;
+
+    const auto settledByStatus = [&] {
+        return backend.Status(alice, {hero}, standin::StatusScope::kWithRepository).settled;
+    };
+    const std::string waiting = settledByStatus();
+    EXPECT_EQ(waiting.rfind("Submitted as revision 2: changelist default, but the working copy cannot be brought to "
+                            "it yet; the next operation tries again: The disk that holds the working copy",
+                            0),
+              0u)
+        << waiting;
+    EXPECT_EQ(settledByStatus(), "") << "told once";
+
+    fs::remove(filler);
+    EXPECT_EQ(settledByStatus(), "Submitted as revision 2 (now recorded in the working copy): changelist default.\n");
+    const standin::StatusResult status = backend.Status(alice, {hero}, standin::StatusScope::kWithRepository);
+    EXPECT_EQ(status.words, std::vector<qor4::StatusWord>{0}) << "at the head, unlocked, unchanged";
+    EXPECT_EQ(Content(hero), "hero 2");
+    ASSERT_EQ(sandbox.Update(kBob), "");
+    const standin::SessionId bob = sandbox.Open(backend, kBob, failure);
+    const standin::ServerResult bobsCheckOut = backend.Edit(bob, {sandbox.PathOf(kBob, kHero)}, "");
+    EXPECT_TRUE(bobsCheckOut.Succeeded()) << "alice holds no lock: " << bobsCheckOut.text;
+    backend.CloseSession(bob);
     backend.CloseSession(alice);
 }
 

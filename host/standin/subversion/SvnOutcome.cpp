@@ -46,19 +46,12 @@ std::string CertificateText(const std::string& server, const ServerCertificate& 
            "or accept the certificate for this session when asked.\n";
 }
 
-// A working copy on a read-only disk, or whose data base the user may not write: Subversion calls
-// it locked, but no clean-up can help.
-bool ReadOnly(const Error& error)
-{
-    return error.Has(SVN_ERR_SQLITE_READONLY) || error.Has(APR_FROM_OS_ERROR(EROFS));
-}
-
 // Another program in the working copy is no slow server, even when the deadline passed meanwhile:
 // the result when it is one. A lock left by a client that died, or work an operation left
 // unfinished (a full disk stops one half-way), marks the session for cleanup.
 bool WorkingCopyInUse(Session& session, const Error& error, ServerResult& result)
 {
-    if (error.Has(SVN_ERR_CANCELLED) || ReadOnly(error) ||
+    if (error.Has(SVN_ERR_CANCELLED) || Unwritable(error) ||
         !(error.Has(SVN_ERR_SQLITE_BUSY) || error.Has(SVN_ERR_WC_LOCKED) || error.Has(SVN_ERR_WC_CLEANUP_REQUIRED)))
         return false;
     const pid_t user = ProcessUsing(session.workingCopy + "/.svn/wc.db");
@@ -199,7 +192,7 @@ ServerResult Failure(Session& session, const Call& call, const Error& error)
     if (DiskFull(error))
         return {ServerCode::kIOError, "The disk that holds the working copy " + session.workingCopy +
                                           " is full; free some space and try again: " + error.Text() + "\n"};
-    if (ReadOnly(error))
+    if (Unwritable(error))
         return {ServerCode::kIOError, "The working copy " + session.workingCopy +
                                           " cannot be written (a read-only disk, or no permission): " + error.Text() +
                                           "\n"};
@@ -223,6 +216,11 @@ ServerResult Failure(Session& session, const Call& call, const Error& error)
     return {ServerCode::kServerError, error.Text() + "\n"};
 }
 
+bool Unwritable(const Error& error)
+{
+    return error.Has(SVN_ERR_SQLITE_READONLY) || error.Has(APR_FROM_OS_ERROR(EROFS));
+}
+
 bool DiskFull(const Error& error)
 {
     // SQLite's own "full" code (SQLITE_FULL, 13) reaches Subversion's error only in its message.
@@ -238,7 +236,9 @@ ServerResult FailedCommit(Session& session, const Call& call, const Error& error
     if (revision > 0) {
         outcome = CommitOutcome::kLanded;
         return {ServerCode::kPartlyDone, "Submitted " + what + " as revision " + std::to_string(revision) +
-                                             ", but the working copy could not record it: " + failure.text};
+                                             ", but the working copy could not record it; the next operation "
+                                             "that can does: " +
+                                             failure.text};
     }
     const bool lost = ConnectionLost(error, call, failure);
     if (finalizing && (lost || !CommitRefused(error))) {

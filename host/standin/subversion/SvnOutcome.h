@@ -40,6 +40,9 @@ ServerResult Failure(Session& session, const Call& call, const Error& error);
 
 // Whether the working copy's disk (or the user's quota on it) ran out of room.
 bool DiskFull(const Error& error);
+// Whether the working copy is on a read-only disk, or its data base is one the user may not write.
+// Subversion calls such a working copy locked, but no clean-up can help.
+bool Unwritable(const Error& error);
 
 // What a failed commit means for the submit.
 enum class CommitOutcome {

@@ -42,6 +42,10 @@ struct Session {
     std::map<std::string, std::chrono::steady_clock::time_point> abandonedLocks;
     // What became of a submit whose answer was lost, found since the last result that told it.
     std::string settled;
+    // The record of a submit that landed but that the working copy could not record; and of one
+    // whose settling waits for the working copy to be writable again, told already.
+    std::string unrecordedSubmit;
+    std::string waitingSubmit;
     // When a call last went without the server's answer (0: never): until some time after, a
     // commit the server took may still land.
     std::time_t silentAt = 0;

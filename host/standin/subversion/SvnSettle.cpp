@@ -16,6 +16,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <utility>
 
 namespace standin::svn {
 
@@ -138,30 +139,77 @@ bool UpdateTo(Session& session, const Call& call, const FileList& paths, long re
     return caughtUp;
 }
 
-// Brings the recorded files to the revision that took them and closes their changelist; the text
-// that tells it; empty while a replica has not received the revision yet.
-std::string Landed(Session& session, const Call& call, const SubmitRecord& record, long revision)
+// Brings paths to the revision that took them and out of their changelist: additions and
+// deletions the revision made are undone first, so that the update takes them as they came; a
+// changed file's change is the committed one, so updating merges nothing. caughtUp false: a
+// replica has not received the revision yet, and nothing was done.
+Error BringTo(Session& session, const Call& call, const FileList& paths, long revision, bool& caughtUp)
 {
-    FileList paths;
-    for (const std::string& file : record.files)
-        paths.push_back(session.workingCopy + "/" + file);
-    const std::string told = "Submitted as revision " + std::to_string(revision) +
-                             " (confirmed after the connection was lost): " + Described(record.changeList);
-    // Additions and deletions the revision made are undone first, so that the update takes them as
-    // they came; a changed file's change is the committed one, so updating merges nothing.
     Error error = UnscheduleLanded(session, paths);
-    if (!error && !UpdateTo(session, call, paths, revision, error)) return std::string();
+    if (!error) caughtUp = UpdateTo(session, call, paths, revision, error);
+    if (!caughtUp) return error;
     if (!error) error = DropReleasedLocks(session, paths);
     Pool pool(session.client->PoolHandle());
     if (!error)
         error = Error(svn_client_remove_from_changelists(Client::Targets(paths, pool), svn_depth_empty, nullptr,
                                                          session.client->Context(), pool));
+    return error;
+}
+
+// A lock no running program holds: the commit's own, left when the working copy could not record
+// it, or a dead program's.
+bool LeftLockedByNoOne(const Session& session, const Error& error)
+{
+    return error.Has(SVN_ERR_WC_LOCKED) && !Unwritable(error) && ProcessUsing(session.workingCopy + "/.svn/wc.db") <= 0;
+}
+
+// What became of a landed submit: the text that tells it (empty: nothing to tell yet), and whether
+// its record is done with.
+struct Settling {
+    std::string told;
+    bool done = false;
+};
+
+// Brings the recorded files to the revision that took them and closes their changelist. A replica
+// that has not received the revision yet, or a working copy that cannot be written now, keeps the
+// record for a later operation; the second is told once.
+Settling Landed(Session& session, const Call& call, const SubmitRecord& record, long revision)
+{
+    FileList paths;
+    for (const std::string& file : record.files)
+        paths.push_back(session.workingCopy + "/" + file);
+    // A submit whose answer came but could not be recorded was told then; one whose answer was lost
+    // is told now.
+    const bool answered = session.unrecordedSubmit == record.id;
+    const auto told = [&](bool recorded) {
+        return "Submitted as revision " + std::to_string(revision) +
+               (!answered  ? " (confirmed after the connection was lost)"
+                : recorded ? " (now recorded in the working copy)"
+                           : "") +
+               ": " + Described(record.changeList);
+    };
+    bool caughtUp = true;
+    Error error = BringTo(session, call, paths, revision, caughtUp);
+    if (error && LeftLockedByNoOne(session, error)) {
+        error = session.CleanUp();
+        if (!error) error = BringTo(session, call, paths, revision, caughtUp);
+    }
+    if (!caughtUp) return {};
     std::string unlisted;
     const long number = ChangeListFile::NumberOf(record.changeList);
     if (!error && number) session.changeLists->Remove(number, unlisted);
-    if (error) return told + ", but the working copy could not be brought to it: " + Failure(session, call, error).text;
-    if (!unlisted.empty()) return told + ", but it is still listed as pending: " + unlisted + "\n";
-    return told + ".\n";
+    if (error && (DiskFull(error) || Unwritable(error))) {
+        const bool toldBefore = std::exchange(session.waitingSubmit, record.id) == record.id;
+        if (toldBefore) return {};
+        return {told(false) + ", but the working copy cannot be brought to it yet; the next operation tries again: " +
+                Failure(session, call, error).text};
+    }
+    if (error)
+        return {told(false) +
+                    ", but the working copy could not be brought to it: " + Failure(session, call, error).text,
+                true};
+    if (!unlisted.empty()) return {told(true) + ", but it is still listed as pending: " + unlisted + "\n", true};
+    return {told(true) + ".\n", true};
 }
 
 } // namespace
@@ -181,9 +229,9 @@ void SettleLostSubmit(Session& session, const Call& call)
     // The server does not answer: the record waits for the next operation that reaches it.
     if (error) return;
     if (revision > 0) {
-        const std::string told = Landed(session, call, record, revision);
-        if (told.empty()) return;
-        session.settled += told;
+        const Settling settling = Landed(session, call, record, revision);
+        session.settled += settling.told;
+        if (!settling.done) return;
     } else {
         // The server may still be working on a commit it received: its absence from the log is an
         // answer only that long after the submit began, and after the server last left a call of

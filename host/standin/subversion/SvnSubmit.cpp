@@ -130,6 +130,7 @@ ServerResult Commit(Session& session, const std::string& changeList, const std::
     FileList commitTargets = targets.folders;
     commitTargets.insert(commitTargets.end(), targets.files.begin(), targets.files.end());
     const SubmitRecord record = RecordSubmit(session, changeList, commitTargets, targets);
+    watch.recordId = record.id;
     std::string unsaved;
     if (!record.Save(session.workingCopy, unsaved))
         return {ServerCode::kIOError, "Nothing was submitted from " + what + ": " + unsaved + "\n"};
@@ -165,11 +166,13 @@ ChangeListResult Submit(Session& session, Call& call, const std::string& changeL
     Error error;
     const ServerResult unrecorded = Commit(session, changeList, message, targets, what, watch, error);
     if (unrecorded.Failed()) return Answer(changeList, unrecorded);
-    if (!error || watch.revision > 0) SubmitRecord::Remove(session.workingCopy);
+    if (!error) SubmitRecord::Remove(session.workingCopy);
     if (error) {
         CommitOutcome outcome = CommitOutcome::kRefused;
         const ServerResult failed = FailedCommit(session, call, error, watch.revision, watch.finalizing, what, outcome);
         if (outcome == CommitOutcome::kRefused) SubmitRecord::Remove(session.workingCopy);
+        // The record stays for a commit that landed unrecorded: the next operation settles it.
+        if (outcome == CommitOutcome::kLanded) session.unrecordedSubmit = watch.recordId;
         return Answer(changeList, failed, outcome == CommitOutcome::kLanded ? watch.revision : 0);
     }
     return Answer(changeList, TidyUp(session, call, targets.files, watch.revision, what, number), watch.revision);

@@ -29,6 +29,7 @@ ServerResult PickTargets(Session& session, const Call& call, const std::string& 
 struct CommitWatch {
     long revision = 0;
     bool finalizing = false;
+    std::string recordId; // the identifier the submit's record and revision carry
 };
 // Commits the targets with message, recorded in the working copy first (so that a lost answer or a
 // crash can be settled later); a failure when the record cannot be written, else the commit's
