@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <memory>
 #include <random>
 #include <thread>
 
@@ -76,26 +78,49 @@ private:
     std::string m_refusal;
 };
 
-class FullDiskTest : public ::testing::TestWithParam<SvnSandbox::Transport> {};
+// Alice's working copy, with the hero in it, put on a small disk of its own by Mount.
+class DiskTroubleTest : public ::testing::TestWithParam<SvnSandbox::Transport> {
+protected:
+    void Start(SvnSandbox::Transport transport = SvnSandbox::Transport::kSvn)
+    {
+        sandbox = std::make_unique<SvnSandbox>(std::map<std::string, std::string>{{kAlice, ""}, {kBob, "bob-secret"}},
+                                               transport);
+        ASSERT_EQ(sandbox->Error(), "");
+        ASSERT_EQ(sandbox->Commit(kAlice, {{kHero, "hero 1"}}), "");
+        workingCopy = sandbox->WorkingCopy(kAlice);
+        hero = sandbox->PathOf(kAlice, kHero);
+        backend.SetConfigurationFolder(sandbox->ConfigFolder());
+    }
+    // Only root may mount, and not in every container: false then, and the test is to be skipped.
+    bool Mount()
+    {
+        disk = std::make_unique<SmallDisk>(workingCopy);
+        return disk->Refusal().empty();
+    }
+    standin::SessionId Open(const char* user)
+    {
+        std::string failure;
+        const standin::SessionId session = sandbox->Open(backend, user, failure);
+        EXPECT_NE(session, 0) << failure;
+        return session;
+    }
 
-TEST_P(FullDiskTest, GetLatestStoppedByAFullDiskIsToldAndFinishedByTheNextOperationOnceThereIsRoom)
+    std::unique_ptr<SvnSandbox> sandbox;
+    std::unique_ptr<SmallDisk> disk;
+    standin::SvnBackend backend;
+    fs::path workingCopy;
+    std::string hero;
+};
+
+TEST_P(DiskTroubleTest, GetLatestStoppedByAFullDiskIsToldAndFinishedByTheNextOperationOnceThereIsRoom)
 {
-    SvnSandbox sandbox{{{kAlice, ""}, {kBob, "bob-secret"}}, GetParam()};
-    ASSERT_EQ(sandbox.Error(), "");
-    ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 1"}}), "");
-    const fs::path workingCopy = sandbox.WorkingCopy(kAlice);
-    SmallDisk disk(workingCopy);
-    // Only root may mount, and not in every container.
-    if (!disk.Refusal().empty()) GTEST_SKIP() << "no disk of its own: " << disk.Refusal();
+    ASSERT_NO_FATAL_FAILURE(Start(GetParam()));
+    if (!Mount()) GTEST_SKIP() << "no disk of its own: " << disk->Refusal();
     const fs::path filler = workingCopy / "filler";
     std::ofstream(filler) << Noise(kFillerBytes);
-    standin::SvnBackend backend;
-    backend.SetConfigurationFolder(sandbox.ConfigFolder());
-    std::string failure;
-    const standin::SessionId alice = sandbox.Open(backend, kAlice, failure);
-    ASSERT_NE(alice, 0) << failure;
+    const standin::SessionId alice = Open(kAlice);
     const std::string texture = Noise(kTextureBytes);
-    ASSERT_EQ(sandbox.Commit(kBob, {{kTexture, texture}, {kHero, "hero 2"}}, kAlice), "");
+    ASSERT_EQ(sandbox->Commit(kBob, {{kTexture, texture}, {kHero, "hero 2"}}, kAlice), "");
 
     const standin::UpdateResult update = backend.Update(alice, {});
     EXPECT_EQ(update.code, ServerCode::kIOError) << update.text;
@@ -103,10 +128,9 @@ TEST_P(FullDiskTest, GetLatestStoppedByAFullDiskIsToldAndFinishedByTheNextOperat
                                " is full; free some space and try again: "),
               std::string::npos)
         << update.text;
-    const std::string hero = sandbox.PathOf(kAlice, kHero);
     EXPECT_NE(update.text.find("Being updated when the disk filled, and finished by the next operation once there "
                                "is room:\n" +
-                               hero + "\n" + sandbox.PathOf(kAlice, kTexture) + "\n"),
+                               hero + "\n" + sandbox->PathOf(kAlice, kTexture) + "\n"),
               std::string::npos)
         << update.text;
 
@@ -122,28 +146,19 @@ TEST_P(FullDiskTest, GetLatestStoppedByAFullDiskIsToldAndFinishedByTheNextOperat
     const standin::ServerResult checkOut = backend.Edit(alice, {hero}, "");
     EXPECT_TRUE(checkOut.Succeeded()) << checkOut.text;
     EXPECT_EQ(Content(hero), "hero 2");
-    EXPECT_EQ(Content(sandbox.PathOf(kAlice, kTexture)), texture);
+    EXPECT_EQ(Content(sandbox->PathOf(kAlice, kTexture)), texture);
     const standin::StatusResult status = backend.Status(alice, {hero}, standin::StatusScope::kWithRepository);
     ASSERT_EQ(status.words.size(), 1u) << status.text;
     EXPECT_EQ(status.words[0], qor4::FileStatus::kCheckedOut | qor4::FileStatus::kLockedByMe);
-    backend.CloseSession(alice);
 }
 
 // The changelists live in one file of the working copy: a full disk must leave it as it was, not
 // cut short (which every later check-out and submit would refuse as damage).
-TEST(FullDiskChangeListTest, AChangeListThatCannotBeStoredIsRefusedAndTheOthersStayUsable)
+TEST_F(DiskTroubleTest, AChangeListThatCannotBeStoredForWantOfRoomIsRefusedAndTheOthersStayUsable)
 {
-    SvnSandbox sandbox{{{kAlice, ""}}};
-    ASSERT_EQ(sandbox.Error(), "");
-    ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 1"}}), "");
-    const fs::path workingCopy = sandbox.WorkingCopy(kAlice);
-    SmallDisk disk(workingCopy);
-    if (!disk.Refusal().empty()) GTEST_SKIP() << "no disk of its own: " << disk.Refusal();
-    standin::SvnBackend backend;
-    backend.SetConfigurationFolder(sandbox.ConfigFolder());
-    std::string failure;
-    const standin::SessionId alice = sandbox.Open(backend, kAlice, failure);
-    ASSERT_NE(alice, 0) << failure;
+    ASSERT_NO_FATAL_FAILURE(Start());
+    if (!Mount()) GTEST_SKIP() << "no disk of its own: " << disk->Refusal();
+    const standin::SessionId alice = Open(kAlice);
     const standin::ChangeListResult first = backend.CreateChangeList(alice, "first");
     ASSERT_TRUE(first.Succeeded()) << first.text;
 
@@ -158,7 +173,6 @@ TEST(FullDiskChangeListTest, AChangeListThatCannotBeStoredIsRefusedAndTheOthersS
     EXPECT_EQ(pending.changeLists, std::vector<std::string>{first.changeList});
 
     fs::remove(filler);
-    const std::string hero = sandbox.PathOf(kAlice, kHero);
     const standin::ServerResult checkOut = backend.Edit(alice, {hero}, first.changeList);
     ASSERT_TRUE(checkOut.Succeeded()) << checkOut.text;
     fs::permissions(hero, fs::perms::owner_write, fs::perm_options::add);
@@ -166,32 +180,22 @@ TEST(FullDiskChangeListTest, AChangeListThatCannotBeStoredIsRefusedAndTheOthersS
     const standin::ChangeListResult submit = backend.Submit(alice, first.changeList);
     EXPECT_TRUE(submit.Succeeded()) << submit.text;
     EXPECT_GT(submit.revision, 1);
-    backend.CloseSession(alice);
 }
 
 // A commit the repository takes while the disk fills cannot be recorded in the working copy, which
 // then holds the files as changed, at their old revision, with the released locks' tokens; a new
 // submit of them would be refused as out of date. The next operation with room records it.
-TEST(FullDiskSubmitTest, ASubmitThatLandsAsTheDiskFillsIsRecordedByTheNextOperationWithRoom)
+TEST_F(DiskTroubleTest, ASubmitThatLandsAsTheDiskFillsIsRecordedByTheNextOperationWithRoom)
 {
-    SvnSandbox sandbox{{{kAlice, ""}, {kBob, "bob-secret"}}};
-    ASSERT_EQ(sandbox.Error(), "");
-    ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 1"}}), "");
-    const fs::path workingCopy = sandbox.WorkingCopy(kAlice);
-    SmallDisk disk(workingCopy);
-    if (!disk.Refusal().empty()) GTEST_SKIP() << "no disk of its own: " << disk.Refusal();
+    ASSERT_NO_FATAL_FAILURE(Start());
+    if (!Mount()) GTEST_SKIP() << "no disk of its own: " << disk->Refusal();
     // The server holds the commit until the disk is full.
     const fs::path started = workingCopy.string() + "-commit-started";
     const fs::path filled = workingCopy.string() + "-disk-filled";
-    ASSERT_TRUE(sandbox.Server().SetHook("pre-commit", "#!/bin/sh\ntouch " + started.string() + "\ni=0\nwhile [ ! -e " +
-                                                           filled.string() +
-                                                           " ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n"));
-    standin::SvnBackend backend;
-    backend.SetConfigurationFolder(sandbox.ConfigFolder());
-    std::string failure;
-    const standin::SessionId alice = sandbox.Open(backend, kAlice, failure);
-    ASSERT_NE(alice, 0) << failure;
-    const std::string hero = sandbox.PathOf(kAlice, kHero);
+    ASSERT_TRUE(sandbox->Server().SetHook("pre-commit", "#!/bin/sh\ntouch " + started.string() +
+                                                            "\ni=0\nwhile [ ! -e " + filled.string() +
+                                                            " ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n"));
+    const standin::SessionId alice = Open(kAlice);
     ASSERT_TRUE(backend.Edit(alice, {hero}, "").Succeeded());
     std::ofstream(hero) << "hero 2";
     const fs::path filler = workingCopy / "filler";
@@ -227,32 +231,20 @@ TEST(FullDiskSubmitTest, ASubmitThatLandsAsTheDiskFillsIsRecordedByTheNextOperat
     const standin::StatusResult status = backend.Status(alice, {hero}, standin::StatusScope::kWithRepository);
     EXPECT_EQ(status.words, std::vector<qor4::StatusWord>{0}) << "at the head, unlocked, unchanged";
     EXPECT_EQ(Content(hero), "hero 2");
-    ASSERT_EQ(sandbox.Update(kBob), "");
-    const standin::SessionId bob = sandbox.Open(backend, kBob, failure);
-    const standin::ServerResult bobsCheckOut = backend.Edit(bob, {sandbox.PathOf(kBob, kHero)}, "");
+    ASSERT_EQ(sandbox->Update(kBob), "");
+    const standin::ServerResult bobsCheckOut = backend.Edit(Open(kBob), {sandbox->PathOf(kBob, kHero)}, "");
     EXPECT_TRUE(bobsCheckOut.Succeeded()) << "alice holds no lock: " << bobsCheckOut.text;
-    backend.CloseSession(bob);
-    backend.CloseSession(alice);
 }
 
 // Subversion calls a working copy it cannot write "locked"; no clean-up mends that, and a check-out
 // must not lock on the server what it cannot record.
-TEST(ReadOnlyDiskTest, ChangesAreRefusedAsUnwritableLockingNothingAndGoThroughOnceWritable)
+TEST_F(DiskTroubleTest, OnAReadOnlyDiskChangesAreRefusedAsUnwritableLockingNothingAndGoThroughOnceWritable)
 {
-    SvnSandbox sandbox{{{kAlice, ""}, {kBob, "bob-secret"}}};
-    ASSERT_EQ(sandbox.Error(), "");
-    ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 1"}}), "");
-    ASSERT_EQ(sandbox.Commit(kBob, {{kTexture, "texture 2"}}, kAlice), "");
-    const fs::path workingCopy = sandbox.WorkingCopy(kAlice);
-    SmallDisk disk(workingCopy);
-    if (!disk.Refusal().empty()) GTEST_SKIP() << "no disk of its own: " << disk.Refusal();
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_EQ(sandbox->Commit(kBob, {{kTexture, "texture 2"}}, kAlice), "");
+    if (!Mount()) GTEST_SKIP() << "no disk of its own: " << disk->Refusal();
     ASSERT_EQ(::mount("tmpfs", workingCopy.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0) << strerror(errno);
-    standin::SvnBackend backend;
-    backend.SetConfigurationFolder(sandbox.ConfigFolder());
-    std::string failure;
-    standin::SessionId alice = sandbox.Open(backend, kAlice, failure);
-    ASSERT_NE(alice, 0) << failure;
-    const std::string hero = sandbox.PathOf(kAlice, kHero);
+    standin::SessionId alice = Open(kAlice);
     const std::string unwritable =
         "The working copy " + workingCopy.string() + " cannot be written (a read-only disk, or no permission): ";
     for (const standin::ServerResult& refused :
@@ -260,24 +252,21 @@ TEST(ReadOnlyDiskTest, ChangesAreRefusedAsUnwritableLockingNothingAndGoThroughOn
         EXPECT_EQ(refused.code, ServerCode::kIOError) << refused.text;
         EXPECT_EQ(refused.text.rfind(unwritable, 0), 0u) << refused.text;
     }
-    const standin::SessionId bob = sandbox.Open(backend, kBob, failure);
-    const standin::ServerResult bobsCheckOut = backend.Edit(bob, {sandbox.PathOf(kBob, kHero)}, "");
+    const standin::SessionId bob = Open(kBob);
+    const standin::ServerResult bobsCheckOut = backend.Edit(bob, {sandbox->PathOf(kBob, kHero)}, "");
     EXPECT_TRUE(bobsCheckOut.Succeeded()) << "alice locked nothing: " << bobsCheckOut.text;
-    ASSERT_TRUE(backend.Revert(bob, {sandbox.PathOf(kBob, kHero)}).Succeeded());
+    ASSERT_TRUE(backend.Revert(bob, {sandbox->PathOf(kBob, kHero)}).Succeeded());
 
     backend.CloseSession(alice);
     ASSERT_EQ(::mount("tmpfs", workingCopy.c_str(), "tmpfs", MS_REMOUNT, nullptr), 0) << strerror(errno);
-    alice = sandbox.Open(backend, kAlice, failure);
-    ASSERT_NE(alice, 0) << failure;
+    alice = Open(kAlice);
     const standin::UpdateResult update = backend.Update(alice, {});
     EXPECT_TRUE(update.Succeeded()) << update.text;
-    EXPECT_EQ(Content(sandbox.PathOf(kAlice, kTexture)), "texture 2");
+    EXPECT_EQ(Content(sandbox->PathOf(kAlice, kTexture)), "texture 2");
     EXPECT_TRUE(backend.Edit(alice, {hero}, "").Succeeded());
-    backend.CloseSession(alice);
-    backend.CloseSession(bob);
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, FullDiskTest,
+INSTANTIATE_TEST_SUITE_P(Transports, DiskTroubleTest,
                          ::testing::Values(SvnSandbox::Transport::kSvn, SvnSandbox::Transport::kHttps),
                          [](const auto& info) { return info.param == SvnSandbox::Transport::kSvn ? "Svn" : "Https"; });
 
