@@ -1140,6 +1140,29 @@ TEST_F(SvnBackendTest, AWorkingCopyOfOneFolderIsUpdatedAndAServerThatIsGoneIsTol
     EXPECT_TRUE(unreachable.updated.empty());
 }
 
+// The server's refusal to commit a path it no longer has is an answer: nothing was submitted, and
+// the next submit need not wait to learn it.
+TEST_F(SvnBackendTest, ASubmitOfAFileAnotherUserDeletedIsToldAsNothingSubmittedAndBlocksNoOtherSubmit)
+{
+    ASSERT_TRUE(backend.MakeWritable(alice, {AlicePath(kLamp)}).Succeeded());
+    std::ofstream(AlicePath(kLamp)) << "lamp alice";
+    ASSERT_TRUE(backend.Delete(bob, {BobPath(kLamp)}, "").Succeeded());
+    ASSERT_EQ(backend.Submit(bob, "").revision, 2);
+
+    const standin::ChangeListResult refused = backend.Submit(alice, "");
+    EXPECT_EQ(refused.code, ServerCode::kServerError) << refused.text;
+    EXPECT_EQ(refused.text.rfind("Nothing was submitted from changelist default: ", 0), 0u) << refused.text;
+    EXPECT_NE(refused.text.find("/props/lamp.qor"), std::string::npos) << refused.text;
+    EXPECT_EQ(Content(AlicePath(kLamp)), "lamp alice");
+
+    ASSERT_TRUE(backend.Revert(alice, {AlicePath(kLamp)}).Succeeded());
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kChair)}, "").Succeeded());
+    std::ofstream(AlicePath(kChair)) << "chair alice";
+    const standin::ChangeListResult next = backend.Submit(alice, "");
+    EXPECT_EQ(next.revision, 3) << next.text;
+    EXPECT_EQ(next.settled, "");
+}
+
 TEST_F(SvnBackendTest, AFolderDeletedOnTheServerUnderALocalChangeIsNamedAsInConflictAndTheChangeIsKept)
 {
     ASSERT_TRUE(backend.MakeWritable(alice, {AlicePath(kHero)}).Succeeded());

@@ -73,16 +73,18 @@ bool ConnectionLost(const Error& error, const Call& call, const ServerResult& fa
     return AnswerMayBeLost(call, error) || error.Has(APR_ECONNREFUSED) || failure.code == ServerCode::kCancelled;
 }
 
-// The server's own word that it refused a commit: an out-of-date file, a lock, a hook, a rule. Any
-// other failure once the commit was being finalized may have come after the repository took it
-// (a replica forwards the commit and can fail on the way back).
+// The server's own word that it refused a commit: an out-of-date file, a lock, a hook, a rule, a
+// path another user deleted or moved meanwhile. Any other failure once the commit was being
+// finalized may have come after the repository took it (a replica forwards the commit and can fail
+// on the way back).
 bool CommitRefused(const Error& error)
 {
     for (const apr_status_t refusal :
          {SVN_ERR_FS_CONFLICT, SVN_ERR_FS_TXN_OUT_OF_DATE, SVN_ERR_RA_OUT_OF_DATE, SVN_ERR_WC_NOT_UP_TO_DATE,
           SVN_ERR_FS_ALREADY_EXISTS, SVN_ERR_REPOS_HOOK_FAILURE, SVN_ERR_FS_BAD_LOCK_TOKEN,
           SVN_ERR_FS_LOCK_OWNER_MISMATCH, SVN_ERR_FS_PATH_ALREADY_LOCKED, SVN_ERR_FS_NO_SUCH_LOCK,
-          SVN_ERR_FS_LOCK_EXPIRED, SVN_ERR_RA_NOT_AUTHORIZED, SVN_ERR_AUTHZ_UNWRITABLE, SVN_ERR_AUTHZ_UNREADABLE})
+          SVN_ERR_FS_LOCK_EXPIRED, SVN_ERR_RA_NOT_AUTHORIZED, SVN_ERR_AUTHZ_UNWRITABLE, SVN_ERR_AUTHZ_UNREADABLE,
+          SVN_ERR_FS_NOT_FOUND, SVN_ERR_FS_NOT_DIRECTORY})
         if (error.Has(refusal)) return true;
     return false;
 }
