@@ -1140,6 +1140,24 @@ TEST_F(SvnBackendTest, AWorkingCopyOfOneFolderIsUpdatedAndAServerThatIsGoneIsTol
     EXPECT_TRUE(unreachable.updated.empty());
 }
 
+// A description pasted from elsewhere can carry CR LF or CR line ends, which Subversion refuses in
+// a log message.
+TEST_F(SvnBackendTest, AChangeListDescribedWithOtherLineEndsIsSubmittedWithItAsTheLogMessage)
+{
+    const standin::ChangeListResult created = backend.CreateChangeList(alice, "walls\r\nand floors\rdone");
+    ASSERT_TRUE(created.Succeeded()) << created.text;
+    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, created.changeList).Succeeded());
+    std::ofstream(AlicePath(kHero)) << "hero 2";
+
+    const standin::ChangeListResult submit = backend.Submit(alice, created.changeList);
+
+    ASSERT_EQ(submit.revision, 2) << submit.text;
+    QProcess log;
+    log.start(QStringLiteral("svn"), {"log", "--xml", "-r", "2", QString::fromStdString(sandbox.Server().FileUrl())});
+    ASSERT_TRUE(log.waitForFinished(30000));
+    EXPECT_TRUE(log.readAllStandardOutput().contains("<msg>walls\nand floors\ndone</msg>"));
+}
+
 // The server's refusal to commit a path it no longer has is an answer: nothing was submitted, and
 // the next submit need not wait to learn it.
 TEST_F(SvnBackendTest, ASubmitOfAFileAnotherUserDeletedIsToldAsNothingSubmittedAndBlocksNoOtherSubmit)

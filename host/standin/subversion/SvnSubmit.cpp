@@ -11,6 +11,8 @@
 #include "subversion/SvnSettle.h"
 #include "subversion/SvnTreeWalk.h"
 
+#include <QString>
+
 #include <svn_props.h>
 #include <svn_string.h>
 
@@ -19,6 +21,15 @@
 namespace standin::svn {
 
 namespace {
+
+// Subversion takes a log message only in UTF-8 with LF line ends; a description pasted from
+// elsewhere may carry CR LF, and one read from a hand-edited file any bytes.
+std::string LogMessage(const std::string& description)
+{
+    QString text = QString::fromUtf8(description.data(), static_cast<qsizetype>(description.size()));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text.toStdString();
+}
 
 svn_error_t* OnCommitted(const svn_commit_info_t* info, void* baton, apr_pool_t*)
 {
@@ -125,7 +136,7 @@ ServerResult Commit(Session& session, const std::string& changeList, const std::
                     const SubmitTargets& targets, const std::string& what, CommitWatch& watch, Error& error)
 {
     Client& client = *session.client;
-    client.SetLogMessage(message);
+    client.SetLogMessage(LogMessage(message));
     Pool pool(client.PoolHandle());
     FileList commitTargets = targets.folders;
     commitTargets.insert(commitTargets.end(), targets.files.begin(), targets.files.end());
