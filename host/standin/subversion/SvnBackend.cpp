@@ -194,8 +194,8 @@ template <typename Result, typename Work> Result SvnBackend::RouteChange(Session
     if (session.staleWorkingCopyLock) {
         // A client that died while it worked left the working copy locked, or an operation left
         // work unfinished: clean up, and run the call again only if that stopped it before it
-        // changed anything. A submit that landed
-        // before its tidy-up met the lock must not be sent twice, nor its answer replaced.
+        // changed anything. A submit that landed before its tidy-up met the lock must not be sent
+        // twice, nor its answer replaced.
         session.staleWorkingCopyLock = false;
         const bool changedNothing =
             result.Failed() && result.code != ServerCode::kPartlyDone && result.code != ServerCode::kOutcomeUnknown;

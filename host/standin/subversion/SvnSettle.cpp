@@ -182,11 +182,9 @@ Settling Landed(Session& session, const Call& call, const SubmitRecord& record, 
     // is told now.
     const bool answered = session.unrecordedSubmit == record.id;
     const auto told = [&](bool recorded) {
-        return "Submitted as revision " + std::to_string(revision) +
-               (!answered  ? " (confirmed after the connection was lost)"
-                : recorded ? " (now recorded in the working copy)"
-                           : "") +
-               ": " + Described(record.changeList);
+        std::string how = " (confirmed after the connection was lost)";
+        if (answered) how = recorded ? " (now recorded in the working copy)" : "";
+        return "Submitted as revision " + std::to_string(revision) + how + ": " + Described(record.changeList);
     };
     bool caughtUp = true;
     Error error = BringTo(session, call, paths, revision, caughtUp);

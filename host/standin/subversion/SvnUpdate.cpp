@@ -68,9 +68,8 @@ void Record(const svn_wc_notify_t& notify, UpdateResult& result, Trouble& troubl
 }
 
 // The result of an update that stopped: what it did before stays done, and is said, so that
-// nothing is told as unchanged.
-// A full disk stops the writing of files the working copy already counts as updated; the next
-// operation finishes them.
+// nothing is told as unchanged. A full disk stops the writing of files the working copy already
+// counts as updated; the next operation finishes them.
 void Stopped(const ServerResult& failure, bool diskFull, UpdateResult& result)
 {
     result.code = failure.code;
