@@ -23,6 +23,7 @@ struct CommitFailure {
     apr_status_t code;
     bool finalizing;
     CommitOutcome outcome;
+    bool behindReplica = false;
 };
 
 void PrintTo(const CommitFailure& failure, std::ostream* out)
@@ -39,6 +40,7 @@ TEST_P(CommitOutcomeTest, IsToldAsRefusedOnlyOnTheServersWord)
     session.client = std::make_unique<standin::svn::Client>(
         "alice", "", standin::svn::Client::Settings{config.path().toStdString(), {}});
     session.server = "https://127.0.0.1:1/svn/depot";
+    if (GetParam().behindReplica) session.lockServer = "https://127.0.0.1:2/svn/depot";
     standin::svn::DeadlineWatch watch;
     std::mutex guard;
     const standin::svn::Call call(watch, guard, std::chrono::seconds(30));
@@ -62,7 +64,9 @@ INSTANTIATE_TEST_SUITE_P(
         CommitFailure{"OutOfDateWhileFinalizing", SVN_ERR_FS_TXN_OUT_OF_DATE, true, CommitOutcome::kRefused},
         CommitFailure{"HookRefusalWhileFinalizing", SVN_ERR_REPOS_HOOK_FAILURE, true, CommitOutcome::kRefused},
         CommitFailure{"LockOfAnotherWhileFinalizing", SVN_ERR_FS_LOCK_OWNER_MISMATCH, true, CommitOutcome::kRefused},
-        CommitFailure{"NotFoundWhileFinalizing", SVN_ERR_FS_NOT_FOUND, true, CommitOutcome::kUnknown},
+        CommitFailure{"NotFoundWhileFinalizing", SVN_ERR_FS_NOT_FOUND, true, CommitOutcome::kRefused},
+        CommitFailure{"NotFoundWhileFinalizingBehindAReplica", SVN_ERR_FS_NOT_FOUND, true, CommitOutcome::kUnknown,
+                      true},
         CommitFailure{"ResetWhileFinalizing", APR_ECONNRESET, true, CommitOutcome::kUnknown},
         CommitFailure{"NotFoundBeforeFinalizing", SVN_ERR_FS_NOT_FOUND, false, CommitOutcome::kRefused}),
     [](const ::testing::TestParamInfo<CommitFailure>& info) { return std::string(info.param.name); });

@@ -74,9 +74,8 @@ bool ConnectionLost(const Error& error, const Call& call, const ServerResult& fa
 }
 
 // The server's own word that it refused a commit: an out-of-date file, a lock, a hook, a rule, a
-// path another user deleted or moved meanwhile. Any other failure once the commit was being
-// finalized may have come after the repository took it (a replica forwards the commit and can fail
-// on the way back).
+// log message it will not take. Any other failure once the commit was being finalized may have
+// come after the repository took it (a replica forwards the commit and can fail on the way back).
 bool CommitRefused(const Error& error)
 {
     for (const apr_status_t refusal :
@@ -84,7 +83,7 @@ bool CommitRefused(const Error& error)
           SVN_ERR_FS_ALREADY_EXISTS, SVN_ERR_REPOS_HOOK_FAILURE, SVN_ERR_FS_BAD_LOCK_TOKEN,
           SVN_ERR_FS_LOCK_OWNER_MISMATCH, SVN_ERR_FS_PATH_ALREADY_LOCKED, SVN_ERR_FS_NO_SUCH_LOCK,
           SVN_ERR_FS_LOCK_EXPIRED, SVN_ERR_RA_NOT_AUTHORIZED, SVN_ERR_AUTHZ_UNWRITABLE, SVN_ERR_AUTHZ_UNREADABLE,
-          SVN_ERR_FS_NOT_FOUND, SVN_ERR_FS_NOT_DIRECTORY, SVN_ERR_BAD_PROPERTY_VALUE})
+          SVN_ERR_BAD_PROPERTY_VALUE})
         if (error.Has(refusal)) return true;
     return false;
 }
@@ -243,7 +242,11 @@ ServerResult FailedCommit(Session& session, const Call& call, const Error& error
                                              failure.text};
     }
     const bool lost = ConnectionLost(error, call, failure);
-    if (finalizing && (lost || !CommitRefused(error))) {
+    // A path another user deleted or moved is not found in the commit's transaction. Behind a
+    // replica a "not found" can also come after the master took the commit, for a revision the
+    // replica has not received yet.
+    const bool refused = CommitRefused(error) || (session.lockServer.empty() && error.Has(SVN_ERR_FS_NOT_FOUND));
+    if (finalizing && (lost || !refused)) {
         outcome = CommitOutcome::kUnknown;
         const std::string how =
             lost ? "The connection to " + session.server + " ended" : "The server at " + session.server + " failed";
