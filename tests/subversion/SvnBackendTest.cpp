@@ -672,6 +672,10 @@ TEST_F(SvnBackendTest, AServerThatIsGoneIsToldAsUnreachableNamingIt)
         backend.Status(alice, {AlicePath(kHero)}, standin::StatusScope::kWithRepository);
     EXPECT_EQ(status.code, ServerCode::kServerError) << status.text;
     EXPECT_NE(status.text.find(unreachable), std::string::npos) << status.text;
+    // A refused connection carried no request: nothing can be locked later.
+    const standin::ServerResult checkOut = backend.Edit(alice, {AlicePath(kHero)}, "");
+    EXPECT_NE(checkOut.text.find(unreachable), std::string::npos) << checkOut.text;
+    EXPECT_EQ(checkOut.text.find("may still lock"), std::string::npos) << checkOut.text;
 
     standin::SvnBackend another;
     std::string failure;
