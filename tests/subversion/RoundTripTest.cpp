@@ -1,16 +1,19 @@
 // What a remote office pays per click is round trips. Through a relay that counts them, each
 // operation stays within its few turns over the session's kept connection; only a submit opens a
-// connection of its own (Subversion's commit).
+// connection of its own (Subversion's commit). The relay's counts also time a server that stops
+// part-way through an operation.
 #include "SvnSandbox.h"
 #include "subversion/SvnBackend.h"
 #include "testkit/DelayRelay.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -93,6 +96,59 @@ TEST_P(RoundTripTest, EachOperationStaysWithinItsTurnsOverTheKeptConnection)
     const Cost submit = CostOf([&] { EXPECT_GT(backend.Submit(session, "").revision, 0); });
     EXPECT_TRUE(submit.turns <= submitTurns && submit.connections <= 1) << "submit: " << Said(submit);
 }
+
+// A submit that landed while its answer was lost is settled by the next operation, which brings the
+// files to the revision on a connection of its own. A server that stops answering just then keeps
+// the submit's record for the operation after, which brings them.
+using SettleInterruptedTest = RoundTripTest;
+
+TEST_P(SettleInterruptedTest, KeepsTheLandedSubmitForTheNextOperation)
+{
+    ASSERT_TRUE(sandbox.Server().SetHook("post-commit", "#!/bin/sh\nsleep 3\nexit 0\n"));
+    ASSERT_TRUE(backend.Edit(session, {Remote(kHero)}, "").Succeeded());
+    std::ofstream(Remote(kHero)) << "hero 2";
+    standin::ChangeListResult submitted;
+    std::thread user([&] { submitted = backend.Submit(session, ""); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    std::string restarted;
+    const bool restartedOk = sandbox.Server().Restart(restarted);
+    user.join();
+    ASSERT_TRUE(restartedOk) << restarted;
+    ASSERT_EQ(submitted.code, standin::ServerCode::kOutcomeUnknown) << submitted.text;
+    ASSERT_TRUE(sandbox.Server().SetHook("post-commit", ""));
+
+    // The operation's first new connection asks the log for the submit; its second is the update
+    // that brings the revision.
+    backend.SetDeadline(std::chrono::seconds(2));
+    const int before = relay.Count().connections;
+    std::atomic<bool> frozen{false};
+    std::thread stopper([&] {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (relay.Count().connections < before + 2 && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        frozen = sandbox.Server().Freeze(true);
+    });
+    const standin::UpdateResult stopped = backend.Update(session, {});
+    stopper.join();
+    ASSERT_TRUE(frozen);
+    ASSERT_TRUE(sandbox.Server().Freeze(false));
+    EXPECT_TRUE(stopped.Failed());
+    EXPECT_NE(stopped.settled.find("Submitted as revision 2 (confirmed after the connection was lost): changelist "
+                                   "default, but the working copy cannot be brought to it yet; the next operation "
+                                   "tries again: "),
+              std::string::npos)
+        << stopped.settled;
+
+    const standin::StatusResult status =
+        backend.Status(session, {Remote(kHero)}, standin::StatusScope::kWithRepository);
+    ASSERT_TRUE(status.Succeeded()) << status.text;
+    EXPECT_EQ(status.settled,
+              "Submitted as revision 2 (confirmed after the connection was lost): changelist default.\n");
+    EXPECT_EQ(status.words.front(), 0u) << "at the revision, unchanged and unlocked";
+}
+
+INSTANTIATE_TEST_SUITE_P(Svn, SettleInterruptedTest, ::testing::Values(Transport::kSvn),
+                         [](const ::testing::TestParamInfo<Transport>& info) { return TransportName(info.param); });
 
 INSTANTIATE_TEST_SUITE_P(Transports, RoundTripTest, ::testing::Values(Transport::kSvn, Transport::kHttps),
                          [](const ::testing::TestParamInfo<Transport>& info) { return TransportName(info.param); });

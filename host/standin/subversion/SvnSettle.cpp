@@ -163,6 +163,13 @@ bool LeftLockedByNoOne(const Session& session, const Error& error)
     return error.Has(SVN_ERR_WC_LOCKED) && !Unwritable(error) && ProcessUsing(session.workingCopy + "/.svn/wc.db") <= 0;
 }
 
+// A failure the next operation may not meet: no room, no write access, or a server that did not
+// answer (a Cancel, a deadline, a lost connection). The record waits for it.
+bool CanWait(const Call& call, const Error& error)
+{
+    return DiskFull(error) || Unwritable(error) || AnswerMayBeLost(call, error) || error.Has(APR_ECONNREFUSED);
+}
+
 // What became of a landed submit: the text that tells it (empty: nothing to tell yet), and whether
 // its record is done with.
 struct Settling {
@@ -171,8 +178,8 @@ struct Settling {
 };
 
 // Brings the recorded files to the revision that took them and closes their changelist. A replica
-// that has not received the revision yet, or a working copy that cannot be written now, keeps the
-// record for a later operation; the second is told once.
+// that has not received the revision yet, or a failure that may pass (CanWait), keeps the record
+// for a later operation; the second is told once.
 Settling Landed(Session& session, const Call& call, const SubmitRecord& record, long revision)
 {
     FileList paths;
@@ -196,7 +203,7 @@ Settling Landed(Session& session, const Call& call, const SubmitRecord& record, 
     std::string unlisted;
     const long number = ChangeListFile::NumberOf(record.changeList);
     if (!error && number) session.changeLists->Remove(number, unlisted);
-    if (error && (DiskFull(error) || Unwritable(error))) {
+    if (error && CanWait(call, error)) {
         const bool toldBefore = std::exchange(session.waitingSubmit, record.id) == record.id;
         if (toldBefore) return {};
         return {told(false) + ", but the working copy cannot be brought to it yet; the next operation tries again: " +
