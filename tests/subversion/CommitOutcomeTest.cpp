@@ -1,6 +1,7 @@
 // What a failed commit is told as: refused (nothing was committed), or not known until the log is
 // read. Only the server's own refusals are final once the commit was being finalized; a failure on
-// the way back (a replica forwarding to its master) may follow a commit the repository took.
+// the way back (a replica forwarding to its master, a request sent again after its connection was
+// cut) may follow a commit the repository took.
 #include "subversion/DeadlineWatch.h"
 #include "subversion/SvnCall.h"
 #include "subversion/SvnClient.h"
@@ -23,7 +24,7 @@ struct CommitFailure {
     apr_status_t code;
     bool finalizing;
     CommitOutcome outcome;
-    bool behindReplica = false;
+    bool absentFromLog = false;
 };
 
 void PrintTo(const CommitFailure& failure, std::ostream* out)
@@ -40,15 +41,14 @@ TEST_P(CommitOutcomeTest, IsToldAsRefusedOnlyOnTheServersWord)
     session.client = std::make_unique<standin::svn::Client>(
         "alice", "", standin::svn::Client::Settings{config.path().toStdString(), {}});
     session.server = "https://127.0.0.1:1/svn/depot";
-    if (GetParam().behindReplica) session.lockServer = "https://127.0.0.1:2/svn/depot";
     standin::svn::DeadlineWatch watch;
     std::mutex guard;
     const standin::svn::Call call(watch, guard, std::chrono::seconds(30));
     const standin::svn::Error error(svn_error_create(GetParam().code, nullptr, "what the server said"));
     CommitOutcome outcome = CommitOutcome::kLanded;
 
-    const standin::ServerResult told =
-        standin::svn::FailedCommit(session, call, error, 0, GetParam().finalizing, "changelist 4", outcome);
+    const standin::ServerResult told = standin::svn::FailedCommit(
+        session, call, error, {0, GetParam().finalizing, GetParam().absentFromLog}, "changelist 4", outcome);
 
     EXPECT_EQ(outcome, GetParam().outcome);
     EXPECT_NE(told.text.find("what the server said"), std::string::npos) << told.text;
@@ -64,8 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
         CommitFailure{"OutOfDateWhileFinalizing", SVN_ERR_FS_TXN_OUT_OF_DATE, true, CommitOutcome::kRefused},
         CommitFailure{"HookRefusalWhileFinalizing", SVN_ERR_REPOS_HOOK_FAILURE, true, CommitOutcome::kRefused},
         CommitFailure{"LockOfAnotherWhileFinalizing", SVN_ERR_FS_LOCK_OWNER_MISMATCH, true, CommitOutcome::kRefused},
-        CommitFailure{"NotFoundWhileFinalizing", SVN_ERR_FS_NOT_FOUND, true, CommitOutcome::kRefused},
-        CommitFailure{"NotFoundWhileFinalizingBehindAReplica", SVN_ERR_FS_NOT_FOUND, true, CommitOutcome::kUnknown,
+        CommitFailure{"NotFoundWhileFinalizing", SVN_ERR_FS_NOT_FOUND, true, CommitOutcome::kUnknown},
+        CommitFailure{"NotFoundWhileFinalizingAndAbsentFromTheLog", SVN_ERR_FS_NOT_FOUND, true, CommitOutcome::kRefused,
                       true},
         CommitFailure{"ResetWhileFinalizing", APR_ECONNRESET, true, CommitOutcome::kUnknown},
         CommitFailure{"NotFoundBeforeFinalizing", SVN_ERR_FS_NOT_FOUND, false, CommitOutcome::kRefused}),

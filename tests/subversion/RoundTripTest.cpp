@@ -1,12 +1,15 @@
 // What a remote office pays per click is round trips. Through a relay that counts them, each
 // operation stays within its few turns over the session's kept connection; only a submit opens a
-// connection of its own (Subversion's commit). The relay's counts also time a server that stops
-// part-way through an operation.
+// connection of its own (Subversion's commit). The relay also stands for a link that drops, and its
+// counts time a server that stops part-way through an operation.
 #include "SvnSandbox.h"
 #include "subversion/SvnBackend.h"
 #include "testkit/DelayRelay.h"
 
 #include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QUrl>
 
 #include <atomic>
 #include <chrono>
@@ -95,6 +98,48 @@ TEST_P(RoundTripTest, EachOperationStaysWithinItsTurnsOverTheKeptConnection)
     const long submitTurns = GetParam() == Transport::kHttps ? 8 : 6;
     const Cost submit = CostOf([&] { EXPECT_GT(backend.Submit(session, "").revision, 0); });
     EXPECT_TRUE(submit.turns <= submitTurns && submit.connections <= 1) << "submit: " << Said(submit);
+}
+
+// The repository's newest revision, read on the server's side.
+long Youngest(const SvnSandbox& sandbox)
+{
+    QProcess svnlook;
+    const QString repository = QUrl(QString::fromStdString(sandbox.Server().FileUrl())).toLocalFile();
+    svnlook.start(QStringLiteral("svnlook"), {QStringLiteral("youngest"), repository});
+    return svnlook.waitForFinished() ? svnlook.readAllStandardOutput().trimmed().toLong() : -1;
+}
+
+// A link that drops while the server runs the commit's hooks, after the repository took the
+// commit: the submit is never told as not done. Subversion's HTTP client sends the cut-off request
+// again, and the server no longer finds the transaction it committed.
+TEST_P(RoundTripTest, ASubmitWhoseLinkDropsAfterTheRepositoryTookItIsNeverToldAsNotDone)
+{
+    ASSERT_TRUE(sandbox.Server().SetHook("post-commit", "#!/bin/sh\nsleep 3\nexit 0\n"));
+    ASSERT_TRUE(backend.Edit(session, {Remote(kHero)}, "").Succeeded());
+    std::ofstream(Remote(kHero)) << "hero 2";
+    standin::ChangeListResult submitted;
+    std::thread user([&] { submitted = backend.Submit(session, ""); });
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (Youngest(sandbox) < 2 && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    relay.CutAll();
+    user.join();
+    ASSERT_TRUE(sandbox.Server().SetHook("post-commit", ""));
+
+    const std::string confirmed =
+        "Submitted as revision 2 (confirmed after the connection was lost): changelist default.\n";
+    if (GetParam() == Transport::kHttps) {
+        EXPECT_TRUE(submitted.Succeeded()) << submitted.text;
+        EXPECT_EQ(submitted.revision, 2);
+        EXPECT_EQ(submitted.settled, confirmed);
+    } else {
+        EXPECT_EQ(submitted.code, standin::ServerCode::kOutcomeUnknown) << submitted.text;
+    }
+    const standin::StatusResult status =
+        backend.Status(session, {Remote(kHero)}, standin::StatusScope::kWithRepository);
+    ASSERT_TRUE(status.Succeeded()) << status.text;
+    EXPECT_EQ(submitted.settled + status.settled, confirmed);
+    EXPECT_EQ(status.words.front(), 0u) << "at the revision, unchanged and unlocked";
 }
 
 // A submit that landed while its answer was lost is settled by the next operation, which brings the

@@ -230,23 +230,23 @@ bool DiskFull(const Error& error)
            (error.Has(SVN_ERR_SQLITE_ERROR) && error.Text().find(kSqliteFull) != std::string::npos);
 }
 
-ServerResult FailedCommit(Session& session, const Call& call, const Error& error, long revision, bool finalizing,
+ServerResult FailedCommit(Session& session, const Call& call, const Error& error, const CommitEnd& end,
                           const std::string& what, CommitOutcome& outcome)
 {
     const ServerResult failure = Failure(session, call, error);
-    if (revision > 0) {
+    if (end.revision > 0) {
         outcome = CommitOutcome::kLanded;
-        return {ServerCode::kPartlyDone, "Submitted " + what + " as revision " + std::to_string(revision) +
+        return {ServerCode::kPartlyDone, "Submitted " + what + " as revision " + std::to_string(end.revision) +
                                              ", but the working copy could not record it; the next operation "
                                              "that can does: " +
                                              failure.text};
     }
     const bool lost = ConnectionLost(error, call, failure);
-    // A path another user deleted or moved is not found in the commit's transaction. Behind a
-    // replica a "not found" can also come after the master took the commit, for a revision the
-    // replica has not received yet.
-    const bool refused = CommitRefused(error) || (session.lockServer.empty() && error.Has(SVN_ERR_FS_NOT_FOUND));
-    if (finalizing && (lost || !refused)) {
+    // A path another user deleted or moved is not found in the commit's transaction. So is the
+    // transaction itself once it was committed, when a request cut off with its connection is sent
+    // again, or when a replica answers after its master took the commit: only the log tells.
+    const bool refused = CommitRefused(error) || (end.absentFromLog && error.Has(SVN_ERR_FS_NOT_FOUND));
+    if (end.finalizing && (lost || !refused)) {
         outcome = CommitOutcome::kUnknown;
         const std::string how =
             lost ? "The connection to " + session.server + " ended" : "The server at " + session.server + " failed";

@@ -50,9 +50,16 @@ enum class CommitOutcome {
     kUnknown, // the connection ended, or the server failed, while the transaction was being committed
     kRefused, // nothing was committed
 };
-// A failed commit of what ("changelist 4"): revision, the one the commit made (0: none); finalizing,
-// whether the transaction was being committed when the call ended.
-ServerResult FailedCommit(Session& session, const Call& call, const Error& error, long revision, bool finalizing,
+// How a failed commit ended: the revision it made (0: none), whether the transaction was being
+// committed when the call ended, and whether the repository's log was read since and holds no
+// revision of it.
+struct CommitEnd {
+    long revision = 0;
+    bool finalizing = false;
+    bool absentFromLog = false;
+};
+// A failed commit of what ("changelist 4").
+ServerResult FailedCommit(Session& session, const Call& call, const Error& error, const CommitEnd& end,
                           const std::string& what, CommitOutcome& outcome);
 
 } // namespace standin::svn

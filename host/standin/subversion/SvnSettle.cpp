@@ -219,6 +219,14 @@ Settling Landed(Session& session, const Call& call, const SubmitRecord& record, 
 
 } // namespace
 
+bool FindRecordedSubmit(Session& session, long& revision)
+{
+    SubmitRecord record;
+    std::string damage;
+    revision = 0;
+    return SubmitRecord::Load(session.workingCopy, record, damage) && !FindSubmit(session, record, revision);
+}
+
 void SettleLostSubmit(Session& session, const Call& call)
 {
     SubmitRecord record;

@@ -11,5 +11,8 @@ struct Session;
 // when found or surely not coming, settled and told in session.settled. Quiet while the server
 // does not answer.
 void SettleLostSubmit(Session& session, const Call& call);
+// The revision (0: none) that the submit recorded in the working copy made, from the repository's
+// log (the master's behind a replica); false when the record or the log cannot be read.
+bool FindRecordedSubmit(Session& session, long& revision);
 
 } // namespace standin::svn

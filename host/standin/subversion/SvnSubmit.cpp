@@ -93,6 +93,17 @@ ServerResult MayStart(Session& session, const std::string& what, long number, st
     return {};
 }
 
+// A transaction the server no longer finds as it is finalized was refused (another user deleted
+// or moved a path) or had been committed (a request sent again after its connection was cut finds
+// it gone): the log says which. The revision found (0: none); end.absentFromLog once it was read.
+long LookUpNotFound(Session& session, const Error& error, CommitEnd& end)
+{
+    if (!end.finalizing || end.revision > 0 || !error.Has(SVN_ERR_FS_NOT_FOUND)) return 0;
+    long revision = 0;
+    end.absentFromLog = FindRecordedSubmit(session, revision) && revision == 0;
+    return revision;
+}
+
 } // namespace
 
 ServerResult PickTargets(Session& session, const Call& call, const std::string& changeList, SubmitTargets& targets)
@@ -179,8 +190,15 @@ ChangeListResult Submit(Session& session, Call& call, const std::string& changeL
     if (unrecorded.Failed()) return Answer(changeList, unrecorded);
     if (!error) SubmitRecord::Remove(session.workingCopy);
     if (error) {
+        CommitEnd end{watch.revision, watch.finalizing};
+        // Landed after all: settled at once, as a lost answer is (told in session.settled).
+        const long landed = LookUpNotFound(session, error, end);
+        if (landed > 0) {
+            SettleLostSubmit(session, call);
+            return Answer(changeList, {}, landed);
+        }
         CommitOutcome outcome = CommitOutcome::kRefused;
-        const ServerResult failed = FailedCommit(session, call, error, watch.revision, watch.finalizing, what, outcome);
+        const ServerResult failed = FailedCommit(session, call, error, end, what, outcome);
         if (outcome == CommitOutcome::kRefused) SubmitRecord::Remove(session.workingCopy);
         // The record stays for a commit that landed unrecorded: the next operation settles it.
         if (outcome == CommitOutcome::kLanded) session.unrecordedSubmit = watch.recordId;

@@ -98,6 +98,17 @@ DelayRelay::Counts DelayRelay::Count() const
     return {m_connectionsAccepted.load(), m_turns.load()};
 }
 
+void DelayRelay::CutAll()
+{
+    std::vector<std::unique_ptr<RelayConnection>> cut;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        cut.swap(m_connections);
+    }
+    // Each connection stops and joins its threads as it goes.
+    cut.clear();
+}
+
 std::string DelayRelay::UrlThrough(const std::string& url) const
 {
     const std::size_t scheme = url.find("://");

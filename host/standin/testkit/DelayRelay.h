@@ -42,6 +42,8 @@ public:
     void SetDelay(std::chrono::milliseconds delayEachWay);
     std::chrono::milliseconds Delay() const;
     Counts Count() const;
+    // Closes every connection open now, on both sides: a link that drops. Later ones are relayed.
+    void CutAll();
 
     // url with its host and port replaced by the relay's (scheme://host:port/path).
     std::string UrlThrough(const std::string& url) const;
