@@ -51,7 +51,7 @@ bool LeftLocked(const Session& session)
 void CleanUpAfterDeadProgram(Session& session)
 {
     if (!LeftLocked(session)) return;
-    const pid_t user = ProcessUsing(session.workingCopy + "/.svn/wc.db");
+    const pid_t user = WorkingCopyUser(session);
     if (user > 0) {
         session.settled += "The working copy " + session.workingCopy + " is locked by process " + std::to_string(user) +
                            ", which is still running; it was left as it is.\n";

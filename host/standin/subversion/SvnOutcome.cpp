@@ -54,7 +54,7 @@ bool WorkingCopyInUse(Session& session, const Error& error, ServerResult& result
     if (error.Has(SVN_ERR_CANCELLED) || Unwritable(error) ||
         !(error.Has(SVN_ERR_SQLITE_BUSY) || error.Has(SVN_ERR_WC_LOCKED) || error.Has(SVN_ERR_WC_CLEANUP_REQUIRED)))
         return false;
-    const pid_t user = ProcessUsing(session.workingCopy + "/.svn/wc.db");
+    const pid_t user = WorkingCopyUser(session);
     if (user > 0 || error.Has(SVN_ERR_SQLITE_BUSY)) {
         result = {ServerCode::kIOError, "The working copy " + session.workingCopy + " is in use by another program" +
                                             (user > 0 ? " (process " + std::to_string(user) + ")" : std::string()) +
@@ -86,6 +86,25 @@ bool CommitRefused(const Error& error)
           SVN_ERR_BAD_PROPERTY_VALUE})
         if (error.Has(refusal)) return true;
     return false;
+}
+
+// Another process that has the file open, or 0.
+pid_t ProcessUsing(const std::string& file)
+{
+    std::error_code error;
+    const pid_t self = getpid();
+    for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = process.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(name));
+        if (pid == self) continue;
+        std::error_code denied;
+        for (const auto& descriptor : std::filesystem::directory_iterator(process.path() / "fd", denied)) {
+            std::error_code unreadable;
+            if (std::filesystem::read_symlink(descriptor.path(), unreadable) == file) return pid;
+        }
+    }
+    return 0;
 }
 
 } // namespace
@@ -130,22 +149,9 @@ std::string CappedLines(const std::string& lines)
     return lines.substr(0, kept) + "... and " + std::to_string(left) + " more lines left out\n";
 }
 
-pid_t ProcessUsing(const std::string& file)
+pid_t WorkingCopyUser(const Session& session)
 {
-    std::error_code error;
-    const pid_t self = getpid();
-    for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
-        const std::string name = process.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        const pid_t pid = static_cast<pid_t>(std::stol(name));
-        if (pid == self) continue;
-        std::error_code denied;
-        for (const auto& descriptor : std::filesystem::directory_iterator(process.path() / "fd", denied)) {
-            std::error_code unreadable;
-            if (std::filesystem::read_symlink(descriptor.path(), unreadable) == file) return pid;
-        }
-    }
-    return 0;
+    return ProcessUsing(session.workingCopy + "/.svn/wc.db");
 }
 
 LoginResult LoginFailure(const Call& call, const Error& error, const Client& client, const std::string& server,

@@ -22,9 +22,9 @@ std::string Seconds(std::chrono::milliseconds duration);
 std::string Lines(const FileList& files);
 // lines (each ending in "\n") as many whole ones as a message can hold, then how many were left out.
 std::string CappedLines(const std::string& lines);
-// Another process that has the file open, or 0: a working copy's data base is open in every
-// Subversion client that works in it.
-pid_t ProcessUsing(const std::string& file);
+// Another process at work in the session's working copy, or 0: the working copy's data base is
+// open in every Subversion client that works in it.
+pid_t WorkingCopyUser(const Session& session);
 
 // A login that could not reach its server: cancelled, unanswered, an untrusted certificate, a
 // refused password, or an unreachable server.

@@ -160,7 +160,7 @@ Error BringTo(Session& session, const Call& call, const FileList& paths, long re
 // it, or a dead program's.
 bool LeftLockedByNoOne(const Session& session, const Error& error)
 {
-    return error.Has(SVN_ERR_WC_LOCKED) && !Unwritable(error) && ProcessUsing(session.workingCopy + "/.svn/wc.db") <= 0;
+    return error.Has(SVN_ERR_WC_LOCKED) && !Unwritable(error) && WorkingCopyUser(session) <= 0;
 }
 
 // A failure the next operation may not meet: no room, no write access, or a server that did not
