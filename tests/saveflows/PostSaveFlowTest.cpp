@@ -370,6 +370,21 @@ TEST_F(PostSaveFlowTest, TheSavesStatusAnswersFollowItsAddsAndEndWithAnyOtherCha
     memo.Forget();
 }
 
+// The account still names the session the server let expire (its password changed meanwhile); the
+// user cancels the password.
+TEST_F(PostSaveFlowTest, AnExpiredSessionWhosePasswordIsCancelledLeavesTheNewAssetNamedAsLeftOut)
+{
+    AddNewAsset("table");
+    ExpireSession("changed-secret");
+    Modal().RejectNext();
+
+    const standin::SaveResult saved = Library().Save();
+
+    ASSERT_TRUE(saved.Succeeded());
+    EXPECT_EQ(Modal().Seen().size(), 1u) << "only the password dialog";
+    EXPECT_EQ(standin::FindLeftOut(Control().Service(), saved).assets, std::vector<std::string>{"table"});
+}
+
 // A host started against a server that wants a password it was never given: the account is pushed,
 // its login refused, and the data control holds it without a session.
 class BeforeTheFirstPasswordTest : public FlowFixture {
