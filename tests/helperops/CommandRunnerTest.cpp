@@ -4,6 +4,8 @@
 
 #include "datamodel/ModelAssetFiles.h"
 
+#include <filesystem>
+
 namespace {
 
 namespace fs = qor4::FileStatus;
@@ -159,6 +161,8 @@ TEST_F(CommandRunnerTest, MarkForAddFailureWhoseOnlyFlagIsOneKeepsTheHeader)
     const std::string external = LocalPath("assets/mixed_1.tex");
     standin::DbObject* asset = Manager().CreateAsset({"mixed", assetFile, {external}, true});
     ASSERT_TRUE(Server().Edit(CurrentSession(), {assetFile}, "").Succeeded());
+    // Gone from the disk, the external file is still one of the asset's files the details name.
+    ASSERT_TRUE(std::filesystem::remove(external));
     Server().FailNext(standin::ServerOp::kAdd, standin::ServerCode::kIOError, "cannot add\n");
     Texts texts;
 
