@@ -528,6 +528,25 @@ TEST_F(SvnBackendTest, DamagedAdminDataIsAClearErrorAndLosesNoContent)
 
 // Tools that copy or tidy folders leave out empty ones, the administrative area's temporary folder
 // among them, without which Subversion can neither update nor commit until a clean-up.
+// A working copy whose data base was overwritten (a copying tool, a disk fault): every change says
+// which working copy cannot be used and changes nothing, here or on the server.
+TEST_F(SvnBackendTest, AWorkingCopyWhoseDataBaseIsDamagedIsNamedByEveryChangeAndNothingChanges)
+{
+    std::ofstream(sandbox.WorkingCopy(kAlice) + "/.svn/wc.db", std::ios::binary | std::ios::trunc)
+        << std::string(4096, 'x');
+    const std::string unusable = "The working copy " + sandbox.WorkingCopy(kAlice) + " cannot be used: ";
+
+    for (const standin::ServerResult& changed :
+         {backend.Edit(alice, {AlicePath(kHero)}, ""), backend.Delete(alice, {AlicePath(kLamp)}, ""),
+          backend.Revert(alice, {AlicePath(kChair)})}) {
+        EXPECT_EQ(changed.code, ServerCode::kIOError) << changed.text;
+        EXPECT_EQ(changed.text.rfind(unusable, 0), 0u) << changed.text;
+    }
+    EXPECT_FALSE(IsWritable(AlicePath(kHero)));
+    EXPECT_EQ(Content(AlicePath(kLamp)), "lamp 1");
+    EXPECT_EQ(WordOf(bob, BobPath(kHero)), 0u) << "no lock was taken";
+}
+
 TEST_F(SvnBackendTest, AWorkingCopyThatLostItsEmptyTemporaryFolderStillUpdatesAndSubmits)
 {
     const std::filesystem::path temporary = sandbox.WorkingCopy(kAlice) + "/.svn/tmp";

@@ -217,7 +217,8 @@ ServerResult Failure(Session& session, const Call& call, const Error& error)
         return {ServerCode::kServerError,
                 "Cannot reach the Subversion server at " + session.server + ": " + error.Text() + "\n"};
     if (error.Has(SVN_ERR_WC_LOCKED) || error.Has(SVN_ERR_WC_NOT_WORKING_COPY) || error.Has(SVN_ERR_WC_CORRUPT) ||
-        error.Has(SVN_ERR_WC_PATH_NOT_FOUND) || error.Has(SVN_ERR_WC_UNSUPPORTED_FORMAT))
+        error.Has(SVN_ERR_WC_PATH_NOT_FOUND) || error.Has(SVN_ERR_WC_UNSUPPORTED_FORMAT) ||
+        error.Has(SVN_ERR_SQLITE_ERROR))
         return {ServerCode::kIOError,
                 "The working copy " + session.workingCopy + " cannot be used: " + error.Text() + "\n"};
     return {ServerCode::kServerError, error.Text() + "\n"};
