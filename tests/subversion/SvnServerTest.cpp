@@ -1,7 +1,8 @@
 // The project's own servers (svnserve, Apache over TLS): loopback only, and gone when stopped, and
 // when the process that started them dies, however it dies; and the relay that puts distance
-// between them and their clients.
+// between them and their clients; and how a server that stopped answering is seen to be back.
 #include "SvnSandbox.h"
+#include "subversion/SvnProbe.h"
 #include "testkit/DelayRelay.h"
 
 #include <QProcess>
@@ -211,6 +212,40 @@ TEST(DelayRelayTest, ServerThatEndsClosesTheClientSide)
         got = recv(client, rest, sizeof rest, 0);
     EXPECT_EQ(got, 0) << "the client side stayed open";
     close(client);
+}
+
+// Telling when a stopped server is back: only svnserve's greeting counts. A port nobody listens on,
+// a listener that never speaks (a frozen server) and one that closes each connection at once (a
+// proxy whose server is down) do not answer.
+TEST(ServerAnswersTest, OnlyAGreetingCountsAsAnAnswer)
+{
+    constexpr auto kWithin = std::chrono::milliseconds(300);
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string url = "svn://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/depot";
+
+    EXPECT_FALSE(standin::svn::ServerAnswers(url, kWithin)) << "a listener that never speaks";
+    // Until the listener is shut down; the first connection waits in its backlog.
+    std::thread closer([listener] {
+        for (int accepted; (accepted = accept(listener, nullptr, nullptr)) >= 0;)
+            close(accepted);
+    });
+    EXPECT_FALSE(standin::svn::ServerAnswers(url, kWithin)) << "a listener that closes at once";
+    shutdown(listener, SHUT_RDWR);
+    closer.join();
+    close(listener);
+    EXPECT_FALSE(standin::svn::ServerAnswers(url, kWithin)) << "nobody listening";
+
+    SvnSandbox sandbox(std::map<std::string, std::string>{{"alice", "pw"}}, Transport::kSvn);
+    ASSERT_EQ(sandbox.Error(), "");
+    EXPECT_TRUE(standin::svn::ServerAnswers(sandbox.Url(), kPatience));
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ServerTest, ::testing::Values(Transport::kSvn, Transport::kHttps),
