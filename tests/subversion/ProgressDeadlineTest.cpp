@@ -3,6 +3,7 @@
 // (A check-out of many files as locks shows nothing until the server has taken every lock: svnserve
 // answers a request for many locks at its end. Getting many files shows each as it comes.)
 #include "SvnSandbox.h"
+#include "subversion/ConnectionBreaker.h"
 #include "subversion/DeadlineWatch.h"
 #include "subversion/ProgressMark.h"
 #include "subversion/SvnBackend.h"
@@ -108,6 +109,27 @@ TEST_F(ProgressDeadlineTest, AServerThatStopsMidwayEndsTheUpdateAtTheDeadlineSay
     EXPECT_TRUE(updated.Failed());
     EXPECT_NE(updated.text.find("did not answer within 2.0 s"), std::string::npos) << updated.text;
     EXPECT_LT(took, kSanityBound);
+}
+
+// The deadline breaks the sockets to the session's server, found by its host and port: a URL
+// without a port means its scheme's default.
+TEST(ServerAddress, IsTheUrlsHostAndPortOrTheSchemesDefault)
+{
+    struct Case {
+        const char* url;
+        const char* endpoint;
+    };
+    for (const Case& c :
+         {Case{"svn://depot.example/repo", "depot.example 3690"},
+          Case{"https://alice@depot.example/svn/repo", "depot.example 443"},
+          Case{"http://depot.example/svn", "depot.example 80"},
+          Case{"https://depot.example:8443/svn", "depot.example 8443"}, Case{"svn://[::1]:4000/repo", "::1 4000"}}) {
+        std::string host, port;
+        EXPECT_TRUE(standin::svn::SplitUrl(c.url, host, port)) << c.url;
+        EXPECT_EQ(host + " " + port, c.endpoint) << c.url;
+    }
+    std::string host, port;
+    EXPECT_FALSE(standin::svn::SplitUrl("file:///srv/repo", host, port)) << "no server";
 }
 
 // The deadline as the backend's calls arm it, with a progress mark touched as the client does.
