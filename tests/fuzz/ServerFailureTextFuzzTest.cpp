@@ -10,6 +10,8 @@
 #include <apr_general.h>
 #include <svn_error_codes.h>
 
+#include <QString>
+
 #include <algorithm>
 
 namespace {
@@ -95,6 +97,23 @@ TEST_F(ServerFailureTextFuzz, AnyServerFailureIsOneBoundedLineBehindTheFixedWord
         if (HasFailure()) ADD_FAILURE() << "seed " << run.Seed() << ", round " << run.Rounds();
     }
     EXPECT_GT(huge, 0u);
+}
+
+// A hook's output of characters wider than a byte is cut between two characters, wherever the
+// limit falls inside one.
+TEST_F(ServerFailureTextFuzz, AHugeOutputIsNeverCutInsideACharacter)
+{
+    const std::string euro = "\xe2\x82\xac";
+    for (std::size_t lead = 0; lead < euro.size(); ++lead) {
+        std::string message(lead, 'x');
+        for (std::size_t i = 0; i < kHugeOutput / euro.size(); ++i)
+            message += euro;
+        const std::string text = Error(svn_error_create(SVN_ERR_REPOS_HOOK_FAILURE, nullptr, message.c_str())).Text();
+        const std::string head = text.substr(0, text.find(" [... "));
+        ASSERT_LT(head.size(), message.size()) << "lead " << lead;
+        EXPECT_EQ(QString::fromUtf8(head).toUtf8().toStdString(), head) << "lead " << lead;
+        EXPECT_EQ((head.size() - lead) % euro.size(), 0u) << "lead " << lead;
+    }
 }
 
 } // namespace

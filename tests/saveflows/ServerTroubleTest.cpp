@@ -37,12 +37,13 @@ protected:
     void StopServer() { ASSERT_TRUE(Sandbox().Server().Freeze(true)); }
     void ResumeServer() { EXPECT_TRUE(Sandbox().Server().Freeze(false)) << "the server takes connections again"; }
     // Resumes the server and waits until the host has seen it answer again after a Cancel.
-    void ResumeServerAndWait()
+    void ResumeServerAndWait() { ResumeServerAndWait(Worker()); }
+    void ResumeServerAndWait(const standin::WorkerBackend& worker)
     {
         ResumeServer();
         QElapsedTimer waited;
         waited.start();
-        while (Worker().WaitingForServer() && waited.elapsed() < kSanityBoundMs)
+        while (worker.WaitingForServer() && waited.elapsed() < kSanityBoundMs)
             QTest::qWait(20);
     }
 };
@@ -248,9 +249,10 @@ TEST_P(ServerTroubleTest, AConnectCancelledInFrontOfAStoppedServerKeepsTheSessio
     ExpectStates({hero->GetAssetFile()}, CheckedOutIn(""));
 }
 
-// The host closed while it still asks a server the user gave up on: the asking ends with it, not
-// when the server answers or the probing's limit of minutes has passed.
-TEST_P(ServerTroubleTest, ClosingTheHostEndsTheProbingOfAStoppedServer)
+// A server the user gave up on, that answered again, and that the user gave up on once more, is
+// asked again. The host closed while it still asks: the asking ends with it, not when the server
+// answers or the probing's limit of minutes has passed.
+TEST_P(ServerTroubleTest, ClosingTheHostEndsTheProbingOfAServerGivenUpOnTwice)
 {
     struct CancelAtOnce : qor4::ITimeOutDelegate {
         void NotifyCompletion() override {}
@@ -264,9 +266,15 @@ TEST_P(ServerTroubleTest, ClosingTheHostEndsTheProbingOfAStoppedServer)
     std::string failure;
     const standin::SessionId session = Sandbox().Open(*worker, kUser, failure);
     ASSERT_NE(session, 0) << failure;
-    StopServer();
-    EXPECT_TRUE(worker->Edit(session, {hero->GetAssetFile()}, "").Failed());
-    ASSERT_TRUE(worker->WaitingForServer());
+    for (int givenUp = 1; givenUp <= 2; ++givenUp) {
+        if (givenUp > 1) {
+            ResumeServerAndWait(*worker);
+            ASSERT_FALSE(worker->WaitingForServer());
+        }
+        StopServer();
+        EXPECT_TRUE(worker->Edit(session, {hero->GetAssetFile()}, "").Failed());
+        ASSERT_TRUE(worker->WaitingForServer()) << "given up on " << givenUp << " times";
+    }
 
     QElapsedTimer closing;
     closing.start();
