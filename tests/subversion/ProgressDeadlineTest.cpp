@@ -16,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include <signal.h>
@@ -158,6 +159,40 @@ TEST(ProgressDeadline, IsPutOffWhileProgressComesAndPassesWhenItStopsOrAtTheCap)
         std::this_thread::sleep_for(2 * kIdle);
         EXPECT_TRUE(operation.DeadlinePassed()) << c.what << ": once the progress stopped";
     }
+}
+
+// An operation that ends while its deadline's action (which breaks its connection) runs waits for
+// the action to end, and no longer; a disarmed action that asks to run again does not.
+TEST(DeadlineWatch, ADisarmThatMeetsItsActionRunningReturnsWhenTheActionEnds)
+{
+    standin::svn::DeadlineWatch watch;
+    std::atomic<int> runs{0};
+    std::atomic<bool> finished{false};
+    const standin::svn::DeadlineWatch::Ticket ticket =
+        watch.Arm(Clock::now(), standin::svn::DeadlineWatch::Renewing([&]() -> std::optional<Clock::time_point> {
+                      ++runs;
+                      std::this_thread::sleep_for(300ms);
+                      finished = true;
+                      return Clock::now();
+                  }));
+    while (runs == 0)
+        std::this_thread::sleep_for(1ms);
+    std::atomic<bool> disarmed{false};
+    bool finishedFirst = false;
+    std::thread operation([&] {
+        watch.Disarm(ticket);
+        finishedFirst = finished;
+        disarmed = true;
+    });
+    const auto giveUp = Clock::now() + 5s;
+    while (!disarmed && Clock::now() < giveUp)
+        std::this_thread::sleep_for(5ms);
+    EXPECT_TRUE(disarmed) << "still waiting after the action ended";
+    watch.Arm(Clock::now(), [] {}); // wakes a disarm left waiting, so that the test ends
+    operation.join();
+    EXPECT_TRUE(finishedFirst);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(runs, 1);
 }
 
 } // namespace

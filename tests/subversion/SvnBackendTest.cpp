@@ -1082,8 +1082,9 @@ INSTANTIATE_TEST_SUITE_P(
                               "is a folder where a file was expected"}),
     [](const ::testing::TestParamInfo<BadPath>& info) { return std::string(info.param.name); });
 
-// A workspace the host names wrongly: the login says which path and what it holds.
-TEST_F(SvnBackendTest, AWorkspaceThatIsNoWorkingCopyOfTheServerIsRefusedNamingIt)
+// A workspace the host names wrongly: the login says which path and what it holds. A server whose
+// name is typed in capitals is still the server of its copies.
+TEST_F(SvnBackendTest, AWorkspaceIsTakenOnlyAsACopyOfTheServerHoweverTheServersNameIsCapitalised)
 {
     QTemporaryDir plain;
     const std::string otherCopy = sandbox.WorkingCopy(kBob);
@@ -1104,6 +1105,14 @@ TEST_F(SvnBackendTest, AWorkspaceThatIsNoWorkingCopyOfTheServerIsRefusedNamingIt
         EXPECT_NE(login.text.find(wrong.expected), std::string::npos) << login.text;
         EXPECT_FALSE(login.accountChecked) << "no account waits for a password here";
     }
+
+    // Bob's password goes to the server however its scheme is spelled.
+    std::string typed = sandbox.Url();
+    std::transform(typed.begin(), typed.begin() + typed.find(':'), typed.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    const standin::LoginResult login = backend.OpenSession({kBob, sandbox.Password(kBob), typed, otherCopy, {}});
+    ASSERT_TRUE(login.Succeeded()) << typed << ": " << login.text;
+    EXPECT_TRUE(backend.Edit(login.session, {BobPath(kLamp)}, "").Succeeded());
 }
 
 TEST_F(SvnBackendTest, ACheckOutCancelledOnceTheServerGrantedTheLockReleasesItAgain)
