@@ -7,15 +7,22 @@
 #include "subversion/DeadlineWatch.h"
 #include "subversion/ProgressMark.h"
 #include "subversion/SvnBackend.h"
+#include "subversion/SvnCall.h"
+#include "subversion/SvnClient.h"
 #include "subversion/SvnOperation.h"
+#include "subversion/SvnOutcome.h"
+#include "subversion/SvnSession.h"
 #include "testkit/DelayRelay.h"
 
 #include <gtest/gtest.h>
+
+#include <QTemporaryDir>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -159,6 +166,28 @@ TEST(ProgressDeadline, IsPutOffWhileProgressComesAndPassesWhenItStopsOrAtTheCap)
         std::this_thread::sleep_for(2 * kIdle);
         EXPECT_TRUE(operation.DeadlinePassed()) << c.what << ": once the progress stopped";
     }
+}
+
+// Work that goes on past the cap (Subversion asking whether to stop while it works through the
+// working copy) is told as abandoned at the cap, though the deadline's watch has not fired.
+TEST(ProgressDeadline, WorkStoppedAtTheCapIsToldAsAbandonedThere)
+{
+    QTemporaryDir config;
+    standin::svn::Session session;
+    session.client = std::make_unique<standin::svn::Client>(
+        "alice", "", standin::svn::Client::Settings{config.path().toStdString(), {}});
+    session.server = "svn://127.0.0.1:1/depot";
+    standin::svn::DeadlineWatch watch;
+    std::mutex guard;
+    standin::svn::Call call(watch, guard, 10ms);
+    call.FollowProgress(std::make_shared<standin::svn::ProgressMark>());
+    std::this_thread::sleep_for(call.Cap() + 50ms);
+    const standin::svn::Error stopped(
+        svn_error_create(SVN_ERR_CANCELLED, nullptr, "The server did not answer in time"));
+
+    EXPECT_EQ(standin::svn::Failure(session, call, stopped).text,
+              "The operation at the Subversion server svn://127.0.0.1:1/depot was still running after 0.2 s, the "
+              "longest an operation may take; it was abandoned.\n");
 }
 
 // An operation that ends while its deadline's action (which breaks its connection) runs waits for
