@@ -258,7 +258,8 @@ TEST_F(SvnBackendTest, ALockCommentNamesTheWorkingCopyByAnIdAndNeverByItsPath)
 }
 
 // A lock of alice's that names this working copy, whose token never reached it (the answer to its
-// check-out was lost), is taken up by the next check-out rather than refused as held elsewhere.
+// check-out was lost), is taken up by the next check-out rather than refused as held elsewhere, and
+// released with that check-out's other locks when it fails.
 TEST_F(SvnBackendTest, ALockOfThisWorkingCopyWhoseTokenNeverCameIsTakenUpByTheNextCheckOut)
 {
     standin::svn::Client bobClient(kBob, sandbox.Password(kBob), {sandbox.ConfigFolder(), {}});
@@ -280,6 +281,15 @@ TEST_F(SvnBackendTest, ALockOfThisWorkingCopyWhoseTokenNeverCameIsTakenUpByTheNe
     EXPECT_EQ(WordOf(alice, AlicePath(kHero)), fs::kCheckedOut | fs::kLockedByMe);
     ASSERT_TRUE(backend.Revert(alice, {AlicePath(kHero)}).Succeeded());
     EXPECT_EQ(WordOf(bob, BobPath(kHero)), 0u);
+
+    // Taken up by a check-out that fails on another file, it is released with the rest.
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {"lock", "-m", QString::fromStdString(comment),
+                                      QString::fromStdString(sandbox.Url() + "/" + kHero)}),
+              0);
+    ASSERT_TRUE(backend.Edit(bob, {BobPath(kChair)}, "").Succeeded());
+    const standin::ServerResult refused = backend.Edit(alice, {AlicePath(kHero), AlicePath(kChair)}, "");
+    EXPECT_NE(refused.text.find(AlicePath(kChair)), std::string::npos) << refused.text;
+    EXPECT_EQ(WordOf(bob, BobPath(kHero)), 0u) << refused.text;
 }
 
 // A pre-lock hook that refuses every file of a large check-out at length: the refusal keeps whole
