@@ -1092,9 +1092,9 @@ INSTANTIATE_TEST_SUITE_P(
                               "is a folder where a file was expected"}),
     [](const ::testing::TestParamInfo<BadPath>& info) { return std::string(info.param.name); });
 
-// A workspace the host names wrongly: the login says which path and what it holds. A server whose
-// name is typed in capitals is still the server of its copies.
-TEST_F(SvnBackendTest, AWorkspaceIsTakenOnlyAsACopyOfTheServerHoweverTheServersNameIsCapitalised)
+// A workspace the host names wrongly: the login says which path and what it holds. A server URL
+// whose scheme is typed in capitals still names the server of its copies.
+TEST_F(SvnBackendTest, AWorkspaceIsTakenOnlyAsACopyOfTheServerHoweverTheUrlsSchemeIsCapitalised)
 {
     QTemporaryDir plain;
     const std::string otherCopy = sandbox.WorkingCopy(kBob);
