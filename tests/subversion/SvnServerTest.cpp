@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -28,6 +30,12 @@ using Transport = SvnSandbox::Transport;
 
 constexpr auto kPatience = std::chrono::seconds(5);
 constexpr const char* kLoopbackHex = "0100007F";
+
+std::size_t OpenDescriptors()
+{
+    const std::filesystem::directory_iterator descriptors("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(descriptors), end(descriptors)));
+}
 constexpr const char* kListening = "0A";
 constexpr auto kDelayEachWay = std::chrono::milliseconds(60);
 // A command's connections through the relay: its own and a few more at most.
@@ -246,6 +254,11 @@ TEST(ServerAnswersTest, OnlyAGreetingCountsAsAnAnswer)
     SvnSandbox sandbox(std::map<std::string, std::string>{{"alice", "pw"}}, Transport::kSvn);
     ASSERT_EQ(sandbox.Error(), "");
     EXPECT_TRUE(standin::svn::ServerAnswers(sandbox.Url(), kPatience));
+    // A server given up on is probed again and again for as long as the host runs.
+    const std::size_t before = OpenDescriptors();
+    for (int probe = 0; probe < 3; ++probe)
+        EXPECT_TRUE(standin::svn::ServerAnswers(sandbox.Url(), kPatience));
+    EXPECT_EQ(OpenDescriptors(), before) << "a probe's connection is closed";
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ServerTest, ::testing::Values(Transport::kSvn, Transport::kHttps),
