@@ -300,7 +300,8 @@ TEST_F(PostSaveFlowTest, OneStatusQueryOfTheSaveAnswersEveryNewAssetUntilTheNoti
 }
 
 // The memo against what the server says, file by file, through adds that scheduled, adds that
-// found a file scheduled by someone else, and changes that end it.
+// found a file scheduled by someone else, and changes that end it; for the save's session and scope
+// only.
 TEST_F(PostSaveFlowTest, TheSavesStatusAnswersFollowItsAddsAndEndWithAnyOtherChange)
 {
     const std::vector<standin::DbObject*> assets{AddNewAsset("first"), AddNewAsset("second"), AddNewAsset("third"),
@@ -330,6 +331,10 @@ TEST_F(PostSaveFlowTest, TheSavesStatusAnswersFollowItsAddsAndEndWithAnyOtherCha
     Server().SetOtherUserState(files[2], qor4::FileStatus::kMarkedForAddByOther, "bob");
     memo.Expect(files);
     EXPECT_EQ(ask(files[0]).words, std::vector<qor4::StatusWord>{kNotInDepot});
+    EXPECT_EQ(memo.Answered(), 1);
+    // What it holds answers only the save's own session and scope: anything else asks the server.
+    memo.Status(session, {files[0]}, standin::StatusScope::kWithRepository);
+    memo.Status(session + 1, {files[0]}, standin::StatusScope::kLocal);
     EXPECT_EQ(memo.Answered(), 1);
     // Behind the memo's back, another client schedules the second file.
     ASSERT_TRUE(Server().Add(session, {files[1]}, "").Succeeded());

@@ -34,7 +34,6 @@ public:
     standin::RepositoryServer& Server() const { return *m_server; }
     // The replica of a replica sandbox, else null.
     standin::HttpsServer* Replica() const { return m_replica.get(); }
-    Transport Via() const { return m_transport; }
     // The repository's URL through the transport (the master's for a replica sandbox).
     std::string Url() const;
     // The URL user works through.
