@@ -146,6 +146,29 @@ TEST_F(SvnBackendTest, AStatusAnswersEveryRequestedPathInOrderHoweverItIsSpelled
     EXPECT_EQ(deeper.words, (std::vector<qor4::StatusWord>{held, 0}));
 }
 
+// A path that ends in a slash or a "." part, as a folder picker may give it, names its folder or
+// file: Subversion would end the host on it.
+TEST_F(SvnBackendTest, APathEndingInASlashOrADotNamesItsFolderOrFile)
+{
+    ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
+    std::ofstream(BobPath(kLamp)) << "lamp 2";
+    ASSERT_EQ(backend.Submit(bob, "").revision, 2);
+
+    for (const char* folder : {"props/", "props/."}) {
+        const standin::UpdateResult updated = backend.Update(alice, {AlicePath(folder)});
+        EXPECT_TRUE(updated.Succeeded()) << folder << ": " << updated.text;
+    }
+    EXPECT_EQ(Content(AlicePath(kLamp)), "lamp 2");
+
+    const std::string chair = AlicePath(kChair) + "/";
+    const standin::ServerResult checkedOut = backend.Edit(alice, {chair}, "");
+    ASSERT_TRUE(checkedOut.Succeeded()) << checkedOut.text;
+    EXPECT_EQ(WordOf(alice, AlicePath("props/chair.qor/.")), fs::kCheckedOut | fs::kLockedByMe);
+    EXPECT_EQ(backend.Users(bob, {BobPath(kChair) + "/"}, true).users, std::vector<std::string>{kAlice});
+    EXPECT_TRUE(backend.Revert(alice, {AlicePath("props/./chair.qor/")}).Succeeded());
+    EXPECT_FALSE(IsWritable(AlicePath(kChair)));
+}
+
 // A name whose bytes are not UTF-8 makes Subversion's walk of its folder fail as a whole. Such a
 // file is left out, named once in the host log with its bytes escaped, and reads as not in revision
 // control; check-outs, status and submits of every other file go on, in its folder and above it.

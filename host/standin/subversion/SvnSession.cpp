@@ -9,15 +9,14 @@ namespace standin::svn {
 
 namespace {
 
-// Already as Subversion spells it: no empty, "." or ".." folder on the way, no trailing slash.
+// Already as Subversion spells it: no empty, "." or ".." part, the last one included (a trailing
+// slash leaves an empty one).
 bool IsPlain(std::string_view file)
 {
-    if (!file.empty() && file.back() == '/') return false;
-    std::size_t slash = file.find('/');
-    while (slash != std::string_view::npos) {
+    for (std::size_t slash = file.find('/'); slash != std::string_view::npos;) {
         const std::size_t next = file.find('/', slash + 1);
-        if (next == std::string_view::npos) break;
-        const std::string_view part = file.substr(slash + 1, next - slash - 1);
+        const std::string_view part =
+            file.substr(slash + 1, next == std::string_view::npos ? std::string_view::npos : next - slash - 1);
         if (part.empty() || part == "." || part == "..") return false;
         slash = next;
     }
@@ -27,7 +26,12 @@ bool IsPlain(std::string_view file)
 // The path as Subversion spells it; most paths already are, and are not parsed again.
 std::string NormalPath(const std::string& file)
 {
-    return IsPlain(file) ? file : std::filesystem::path(file).lexically_normal().string();
+    if (IsPlain(file)) return file;
+    std::string path = std::filesystem::path(file).lexically_normal().string();
+    // Subversion ends the whole program on a path with a trailing slash.
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
 }
 
 } // namespace
