@@ -146,9 +146,9 @@ TEST_F(SvnBackendTest, AStatusAnswersEveryRequestedPathInOrderHoweverItIsSpelled
     EXPECT_EQ(deeper.words, (std::vector<qor4::StatusWord>{held, 0}));
 }
 
-// A path that ends in a slash or a "." part, as a folder picker may give it, names its folder or
-// file: Subversion would end the host on it.
-TEST_F(SvnBackendTest, APathEndingInASlashOrADotNamesItsFolderOrFile)
+// A path that ends in a slash or a "." part, as a folder picker may give it, names its folder, file
+// or working copy: Subversion would end the host on it.
+TEST_F(SvnBackendTest, APathEndingInASlashOrADotNamesItsFolderFileOrWorkingCopy)
 {
     ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
     std::ofstream(BobPath(kLamp)) << "lamp 2";
@@ -167,6 +167,14 @@ TEST_F(SvnBackendTest, APathEndingInASlashOrADotNamesItsFolderOrFile)
     EXPECT_EQ(backend.Users(bob, {BobPath(kChair) + "/"}, true).users, std::vector<std::string>{kAlice});
     EXPECT_TRUE(backend.Revert(alice, {AlicePath("props/./chair.qor/")}).Succeeded());
     EXPECT_FALSE(IsWritable(AlicePath(kChair)));
+    // The working copy as a user may type it in the preferences.
+    for (const char* suffix : {"/", "/./"}) {
+        const standin::LoginResult login = backend.OpenSession(
+            {kAlice, sandbox.Password(kAlice), sandbox.UrlOf(kAlice), sandbox.WorkingCopy(kAlice) + suffix, {}});
+        ASSERT_TRUE(login.Succeeded()) << suffix << ": " << login.text;
+        EXPECT_TRUE(backend.Update(login.session, {}).Succeeded());
+        backend.CloseSession(login.session);
+    }
 }
 
 // A name whose bytes are not UTF-8 makes Subversion's walk of its folder fail as a whole. Such a

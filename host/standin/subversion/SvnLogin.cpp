@@ -86,7 +86,7 @@ Workspace FindWorkspace(Client& client, const std::string& path, const std::stri
 {
     Workspace found;
     Pool pool(client.PoolHandle());
-    const std::string workspace = std::filesystem::path(path).lexically_normal().string();
+    const std::string workspace = NormalPath(path);
     const char* root = nullptr;
     const char* copyOf = nullptr;
     Error error;

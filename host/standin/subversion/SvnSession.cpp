@@ -23,18 +23,17 @@ bool IsPlain(std::string_view file)
     return true;
 }
 
-// The path as Subversion spells it; most paths already are, and are not parsed again.
-std::string NormalPath(const std::string& file)
-{
-    if (IsPlain(file)) return file;
-    std::string path = std::filesystem::path(file).lexically_normal().string();
-    // Subversion ends the whole program on a path with a trailing slash.
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
-}
-
 } // namespace
+
+// Most paths are spelled so already, and are not parsed again.
+std::string NormalPath(const std::string& path)
+{
+    if (IsPlain(path)) return path;
+    std::string normal = std::filesystem::path(path).lexically_normal().string();
+    while (normal.size() > 1 && normal.back() == '/')
+        normal.pop_back();
+    return normal;
+}
 
 bool IsInside(const std::string& path, const std::string& folder)
 {

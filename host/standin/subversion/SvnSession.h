@@ -71,5 +71,8 @@ struct Session {
 
 // path lies below folder.
 bool IsInside(const std::string& path, const std::string& folder);
+// path as Subversion spells it (no "." or ".." part, no doubled or trailing slash): Subversion ends
+// the whole program on any other spelling.
+std::string NormalPath(const std::string& path);
 
 } // namespace standin::svn
