@@ -933,6 +933,39 @@ private:
     std::thread m_thread;
 };
 
+// A server on loopback that never says a word: it takes connections and never answers, or, its
+// queue of connections full, never even completes one (as behind a firewall that drops them).
+class SilentServer {
+public:
+    enum Kind { kTakesConnections, kTakesNone };
+    explicit SilentServer(Kind kind)
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(m_listener, kind == kTakesNone ? 0 : 8) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        // The queue's one place, taken.
+        if (kind == kTakesNone && ::connect(m_queued, reinterpret_cast<sockaddr*>(&address), length) != 0) return;
+        m_port = ntohs(address.sin_port);
+    }
+    ~SilentServer()
+    {
+        ::close(m_queued);
+        ::close(m_listener);
+    }
+    int Port() const { return m_port; }
+    std::string Url() const { return "svn://127.0.0.1:" + std::to_string(m_port) + "/repo/props"; }
+
+private:
+    int m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int m_queued = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int m_port = 0;
+};
+
 // Externals another user points at servers of their choosing: one asks for a password, one takes
 // the connection and never answers. The update goes on without them and says so within its
 // deadline, and neither server is sent the user's password.
@@ -940,16 +973,10 @@ TEST_F(SvnBackendTest, ExternalsOnOtherServersGetNoPasswordAndAreToldAsNotBrough
 {
     PasswordAskingServer asking;
     ASSERT_NE(asking.Port(), 0);
-    const int stalling = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0); // listens, never accepts
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(stalling, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(::listen(stalling, 8), 0);
-    ASSERT_EQ(::getsockname(stalling, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    const std::string externals = "http://127.0.0.1:" + std::to_string(asking.Port()) + "/repo/props borrowed\n" +
-                                  "svn://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/repo/props stalled";
+    const SilentServer stalling(SilentServer::kTakesConnections);
+    ASSERT_NE(stalling.Port(), 0);
+    const std::string externals =
+        "http://127.0.0.1:" + std::to_string(asking.Port()) + "/repo/props borrowed\n" + stalling.Url() + " stalled";
     ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 2"}}), "");
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"update"}), 0);
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"propset", "svn:externals", QString::fromStdString(externals), "chars"}), 0);
@@ -960,7 +987,6 @@ TEST_F(SvnBackendTest, ExternalsOnOtherServersGetNoPasswordAndAreToldAsNotBrough
     const auto start = std::chrono::steady_clock::now();
     const standin::UpdateResult updated = backend.Update(bob, {});
     const auto took = std::chrono::steady_clock::now() - start;
-    ::close(stalling);
 
     EXPECT_LT(took, kDeadline * 10) << "a server that never answers is left at the deadline";
     EXPECT_EQ(updated.code, ServerCode::kPartlyDone);
@@ -970,6 +996,32 @@ TEST_F(SvnBackendTest, ExternalsOnOtherServersGetNoPasswordAndAreToldAsNotBrough
     EXPECT_NE(asking.Received().find("/repo/props"), std::string::npos) << "the external was asked for";
     EXPECT_EQ(asking.Received().find("Authorization"), std::string::npos) << asking.Received();
     EXPECT_EQ(Content(BobPath(kHero)), "hero 2") << "the rest of the update is done";
+}
+
+// An external whose server never completes a connection is left at the update's deadline, not after
+// the minutes the system gives a connection.
+TEST_F(SvnBackendTest, AnExternalWhoseServerNeverTakesTheConnectionIsLeftAtTheDeadline)
+{
+    const SilentServer unreached(SilentServer::kTakesNone);
+    ASSERT_NE(unreached.Port(), 0);
+    ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 2"}}), "");
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {"update"}), 0);
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {"propset", "svn:externals",
+                                      QString::fromStdString(unreached.Url() + " unreached"), "chars"}),
+              0);
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {"commit", "-m", "unreachable props", "--depth", "empty", "chars"}), 0);
+
+    constexpr auto kDeadline = std::chrono::seconds(2);
+    backend.SetDeadline(kDeadline);
+    const auto start = std::chrono::steady_clock::now();
+    const standin::UpdateResult updated = backend.Update(bob, {});
+
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kDeadline * 10);
+    EXPECT_EQ(updated.code, ServerCode::kPartlyDone);
+    EXPECT_NE(updated.text.find("These externals could not be brought:\n" + BobPath("chars/unreached") + " - "),
+              std::string::npos)
+        << updated.text;
+    EXPECT_EQ(Content(BobPath(kHero)), "hero 2");
 }
 
 // A folder replaced (deleted and added again in one revision) whose file alice then got: the file is
