@@ -999,16 +999,18 @@ TEST_F(SvnBackendTest, ExternalsOnOtherServersGetNoPasswordAndAreToldAsNotBrough
 }
 
 // An external whose server never completes a connection is left at the update's deadline, not after
-// the minutes the system gives a connection.
+// the minutes the system gives a connection; what the update did stays done and is told so, and the
+// externals it did not come to are told as not brought.
 TEST_F(SvnBackendTest, AnExternalWhoseServerNeverTakesTheConnectionIsLeftAtTheDeadline)
 {
     const SilentServer unreached(SilentServer::kTakesNone);
     ASSERT_NE(unreached.Port(), 0);
+    const SilentServer later(SilentServer::kTakesConnections);
+    ASSERT_NE(later.Port(), 0);
     ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 2"}}), "");
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"update"}), 0);
-    ASSERT_EQ(sandbox.RunSvn(kAlice, {"propset", "svn:externals",
-                                      QString::fromStdString(unreached.Url() + " unreached"), "chars"}),
-              0);
+    const std::string externals = unreached.Url() + " unreached\n" + later.Url() + " later";
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {"propset", "svn:externals", QString::fromStdString(externals), "chars"}), 0);
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"commit", "-m", "unreachable props", "--depth", "empty", "chars"}), 0);
 
     constexpr auto kDeadline = std::chrono::seconds(2);
@@ -1018,9 +1020,15 @@ TEST_F(SvnBackendTest, AnExternalWhoseServerNeverTakesTheConnectionIsLeftAtTheDe
 
     EXPECT_LT(std::chrono::steady_clock::now() - start, kDeadline * 10);
     EXPECT_EQ(updated.code, ServerCode::kPartlyDone);
-    EXPECT_NE(updated.text.find("These externals could not be brought:\n" + BobPath("chars/unreached") + " - "),
+    EXPECT_EQ(updated.text.find("Updated to revision 3.\nThese externals could not be brought:\n" +
+                                BobPath("chars/unreached") + " - "),
+              0u)
+        << updated.text;
+    EXPECT_NE(updated.text.find("The update ran out of its 2.0 s while it brought externals; the rest of them were "
+                                "not brought.\n"),
               std::string::npos)
         << updated.text;
+    EXPECT_EQ(updated.text.find(sandbox.Url()), std::string::npos) << "the working copy's server did answer";
     EXPECT_EQ(Content(BobPath(kHero)), "hero 2");
 }
 

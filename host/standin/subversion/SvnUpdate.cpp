@@ -1,6 +1,7 @@
 // Update: the working copy, or some of its files, brought to the head revision.
 #include "subversion/SvnCommands.h"
 
+#include "subversion/SvnCall.h"
 #include "subversion/SvnError.h"
 #include "subversion/SvnOutcome.h"
 #include "subversion/SvnSession.h"
@@ -98,8 +99,9 @@ Error UpdateBySubversion(Session& session, const FileList& paths, UpdateResult& 
 }
 
 // Drives each path it can over the kept connection; the others, and the externals of what was
-// driven, are left in rest for Subversion's own update. The error that stopped it, if any.
-Error DriveWhatItCan(Session& session, const FileList& paths, UpdateResult& result, FileList& rest)
+// driven, are left in rest for Subversion's own update (onlyExternals: nothing but externals). The
+// error that stopped it, if any.
+Error DriveWhatItCan(Session& session, const FileList& paths, UpdateResult& result, FileList& rest, bool& onlyExternals)
 {
     const bool drivable = DrivableWorkingCopy(session);
     bool drove = false;
@@ -113,6 +115,7 @@ Error DriveWhatItCan(Session& session, const FileList& paths, UpdateResult& resu
         }
         if (drive.driven && result.revision <= 0) result.revision = drive.revision;
         if (!drive.driven || drive.externals) rest.push_back(path);
+        onlyExternals = onlyExternals && drive.driven;
     }
     if (drove) {
         Pool pool(session.client->PoolHandle());
@@ -148,6 +151,19 @@ void TellFailedExternals(const std::string& failed, UpdateResult& result)
     result.text += "These externals could not be brought:\n" + CappedLines(failed);
 }
 
+// An update stopped while it brought the externals of what it had driven: the rest stays done.
+// The server that did not answer may be an external's, so the working copy's is not named.
+void TellExternalsStopped(const ServerResult& failure, Call& call, UpdateResult& result)
+{
+    if (result.code != ServerCode::kPartlyDone)
+        result.text = "Updated to revision " + std::to_string(result.revision) + ".\n";
+    result.code = ServerCode::kPartlyDone;
+    result.text += call.Running().DeadlinePassed() && failure.code != ServerCode::kCancelled
+                       ? "The update ran out of its " + Seconds(call.Deadline()) +
+                             " while it brought externals; the rest of them were not brought.\n"
+                       : "The rest of the externals were not brought: " + failure.text;
+}
+
 } // namespace
 
 UpdateResult Update(Session& session, Call& call, const FileList& files)
@@ -166,8 +182,17 @@ UpdateResult Update(Session& session, Call& call, const FileList& files)
     Trouble trouble;
     Client::NotifyScope scope(*session.client, [&](const svn_wc_notify_t& notify) { Record(notify, result, trouble); });
     FileList rest;
-    Error stopped = DriveWhatItCan(session, paths, result, rest);
-    if (!stopped && !rest.empty()) stopped = UpdateBySubversion(session, rest, result);
+    bool onlyExternals = true;
+    Error stopped = DriveWhatItCan(session, paths, result, rest, onlyExternals);
+    if (!stopped && !rest.empty()) {
+        stopped = UpdateBySubversion(session, rest, result);
+        if (stopped && onlyExternals) {
+            TellConflicts(trouble.skipped, result);
+            TellFailedExternals(trouble.failedExternals, result);
+            TellExternalsStopped(Failure(session, call, stopped), call, result);
+            return result;
+        }
+    }
     if (stopped) {
         Stopped(Failure(session, call, stopped), DiskFull(stopped), result);
         return result;
