@@ -360,6 +360,27 @@ TEST_F(SvnBackendTest, ALargeCheckOutRefusedAtLengthIsToldWithinBoundsAndLocksNo
     EXPECT_EQ(WordOf(bob, BobPath("many/f0.qor")), fs::kCheckedOutByOther | fs::kLockedByOther);
 }
 
+// A check-out or delete of a file the repository has not got (new, or scheduled for addition) is
+// refused naming it, and changes nothing, the request's other files included.
+TEST_F(SvnBackendTest, ACheckOutOrDeleteOfAFileTheRepositoryHasNotGotIsRefusedNamingIt)
+{
+    const std::string sketch = AlicePath("props/sketch.qor");
+    const std::string table = AlicePath("props/table.qor");
+    std::ofstream(sketch) << "sketch";
+    std::ofstream(table) << "table";
+    ASSERT_TRUE(backend.Add(alice, {table}, "").Succeeded());
+
+    const standin::ServerResult edit = backend.Edit(alice, {AlicePath(kLamp), sketch, table}, "");
+    EXPECT_EQ(edit.code, ServerCode::kFileStateRejected);
+    EXPECT_EQ(edit.text, sketch + " - file(s) not in the repository.\n" + table + " - is scheduled for addition.\n");
+    const standin::ServerResult deleted = backend.Delete(alice, {AlicePath(kLamp), table}, "");
+    EXPECT_EQ(deleted.code, ServerCode::kFileStateRejected);
+    EXPECT_EQ(deleted.text, table + " - is scheduled for addition; revert it instead.\n");
+    EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), 0u);
+    EXPECT_EQ(WordOf(alice, table), fs::kMarkedForAdd);
+    EXPECT_EQ(Content(table), "table");
+}
+
 // Bob breaks alice's lock and takes it: the file is his, her next check-out is refused naming him,
 // and her submit is refused without losing her change.
 TEST_F(SvnBackendTest, AStolenLockIsTheThiefsAndRefusesMyCheckOutAndMySubmitKeepingMyChange)
