@@ -1034,7 +1034,7 @@ TEST_F(SvnBackendTest, AnExternalWhoseServerNeverTakesTheConnectionIsLeftAtTheDe
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"propset", "svn:externals", QString::fromStdString(externals), "chars"}), 0);
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"commit", "-m", "unreachable props", "--depth", "empty", "chars"}), 0);
 
-    constexpr auto kDeadline = std::chrono::seconds(2);
+    constexpr auto kDeadline = std::chrono::seconds(3);
     backend.SetDeadline(kDeadline);
     const auto start = std::chrono::steady_clock::now();
     const standin::UpdateResult updated = backend.Update(bob, {});
@@ -1045,7 +1045,7 @@ TEST_F(SvnBackendTest, AnExternalWhoseServerNeverTakesTheConnectionIsLeftAtTheDe
                                 BobPath("chars/unreached") + " - "),
               0u)
         << updated.text;
-    EXPECT_NE(updated.text.find("The update ran out of its 2.0 s while it brought externals; the rest of them were "
+    EXPECT_NE(updated.text.find("The update ran out of its 3.0 s while it brought externals; the rest of them were "
                                 "not brought.\n"),
               std::string::npos)
         << updated.text;
