@@ -98,6 +98,15 @@ protected:
         return session;
     }
 
+    // Alice's revision 3: the hero changed, and the chars folder's externals set, for bob to get.
+    void ChangeTheHeroAndPointCharsAt(const std::string& externals)
+    {
+        ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 2"}}), "");
+        ASSERT_EQ(sandbox.RunSvn(kAlice, {"update"}), 0);
+        ASSERT_EQ(sandbox.RunSvn(kAlice, {"propset", "svn:externals", QString::fromStdString(externals), "chars"}), 0);
+        ASSERT_EQ(sandbox.RunSvn(kAlice, {"commit", "-m", "externals", "--depth", "empty", "chars"}), 0);
+    }
+
     std::string AlicePath(const char* relative) const { return sandbox.PathOf(kAlice, relative); }
     std::string BobPath(const char* relative) const { return sandbox.PathOf(kBob, relative); }
     qor4::StatusWord WordOf(SessionId session, const std::string& file)
@@ -998,10 +1007,7 @@ TEST_F(SvnBackendTest, ExternalsOnOtherServersGetNoPasswordAndAreToldAsNotBrough
     ASSERT_NE(stalling.Port(), 0);
     const std::string externals =
         "http://127.0.0.1:" + std::to_string(asking.Port()) + "/repo/props borrowed\n" + stalling.Url() + " stalled";
-    ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 2"}}), "");
-    ASSERT_EQ(sandbox.RunSvn(kAlice, {"update"}), 0);
-    ASSERT_EQ(sandbox.RunSvn(kAlice, {"propset", "svn:externals", QString::fromStdString(externals), "chars"}), 0);
-    ASSERT_EQ(sandbox.RunSvn(kAlice, {"commit", "-m", "borrowed props", "--depth", "empty", "chars"}), 0);
+    ASSERT_NO_FATAL_FAILURE(ChangeTheHeroAndPointCharsAt(externals));
 
     constexpr auto kDeadline = std::chrono::seconds(3);
     backend.SetDeadline(kDeadline);
@@ -1028,11 +1034,7 @@ TEST_F(SvnBackendTest, AnExternalWhoseServerNeverTakesTheConnectionIsLeftAtTheDe
     ASSERT_NE(unreached.Port(), 0);
     const SilentServer later(SilentServer::kTakesConnections);
     ASSERT_NE(later.Port(), 0);
-    ASSERT_EQ(sandbox.Commit(kAlice, {{kHero, "hero 2"}}), "");
-    ASSERT_EQ(sandbox.RunSvn(kAlice, {"update"}), 0);
-    const std::string externals = unreached.Url() + " unreached\n" + later.Url() + " later";
-    ASSERT_EQ(sandbox.RunSvn(kAlice, {"propset", "svn:externals", QString::fromStdString(externals), "chars"}), 0);
-    ASSERT_EQ(sandbox.RunSvn(kAlice, {"commit", "-m", "unreachable props", "--depth", "empty", "chars"}), 0);
+    ASSERT_NO_FATAL_FAILURE(ChangeTheHeroAndPointCharsAt(unreached.Url() + " unreached\n" + later.Url() + " later"));
 
     constexpr auto kDeadline = std::chrono::seconds(3);
     backend.SetDeadline(kDeadline);
