@@ -436,12 +436,6 @@ bool AddEmptyRevisions(const std::string& repositoryUrl, long count)
     return loaded;
 }
 
-std::size_t OpenDescriptors()
-{
-    const std::filesystem::directory_iterator descriptors("/proc/self/fd");
-    return static_cast<std::size_t>(std::distance(begin(descriptors), end(descriptors)));
-}
-
 // A host opens and closes sessions all day: a session, with its status walks and connections,
 // leaves no file or socket open behind it.
 TEST_F(SvnBackendTest, SessionsOpenedAndClosedLeaveNoDescriptorOpen)
@@ -900,13 +894,8 @@ public:
     PasswordAskingServer()
     {
         sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(m_listener, 8) != 0 ||
-            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            return;
+        m_listener = ListenOnLoopback(8, address);
+        if (m_listener < 0) return;
         m_port = ntohs(address.sin_port);
         m_thread = std::thread([this] { Serve(); });
     }
@@ -971,15 +960,11 @@ public:
     explicit SilentServer(Kind kind)
     {
         sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(m_listener, kind == kTakesNone ? 0 : 8) != 0 ||
-            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            return;
+        m_listener = ListenOnLoopback(kind == kTakesNone ? 0 : 8, address);
+        if (m_listener < 0) return;
         // The queue's one place, taken.
-        if (kind == kTakesNone && ::connect(m_queued, reinterpret_cast<sockaddr*>(&address), length) != 0) return;
+        if (kind == kTakesNone && ::connect(m_queued, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            return;
         m_port = ntohs(address.sin_port);
     }
     ~SilentServer()
@@ -991,7 +976,7 @@ public:
     std::string Url() const { return "svn://127.0.0.1:" + std::to_string(m_port) + "/repo/props"; }
 
 private:
-    int m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int m_listener = -1;
     int m_queued = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int m_port = 0;
 };

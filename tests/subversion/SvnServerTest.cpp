@@ -11,9 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -31,11 +29,6 @@ using Transport = SvnSandbox::Transport;
 constexpr auto kPatience = std::chrono::seconds(5);
 constexpr const char* kLoopbackHex = "0100007F";
 
-std::size_t OpenDescriptors()
-{
-    const std::filesystem::directory_iterator descriptors("/proc/self/fd");
-    return static_cast<std::size_t>(std::distance(begin(descriptors), end(descriptors)));
-}
 constexpr const char* kListening = "0A";
 constexpr auto kDelayEachWay = std::chrono::milliseconds(60);
 // A command's connections through the relay: its own and a few more at most.
@@ -228,15 +221,9 @@ TEST(DelayRelayTest, ServerThatEndsClosesTheClientSide)
 TEST(ServerAnswersTest, OnlyAGreetingCountsAsAnAnswer)
 {
     constexpr auto kWithin = std::chrono::milliseconds(300);
-    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ASSERT_GE(listener, 0);
     sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(listener, 4), 0);
-    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const int listener = ListenOnLoopback(4, address);
+    ASSERT_GE(listener, 0);
     const std::string url = "svn://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/depot";
 
     EXPECT_FALSE(standin::svn::ServerAnswers(url, kWithin)) << "a listener that never speaks";

@@ -7,6 +7,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 SvnSandbox::SvnSandbox(const std::map<std::string, std::string>& users, Transport transport)
     : m_users(users), m_transport(transport)
@@ -179,4 +184,25 @@ std::string TransportName(SvnSandbox::Transport transport)
         return "Replica";
     }
     return "Unknown";
+}
+
+std::size_t OpenDescriptors()
+{
+    const std::filesystem::directory_iterator descriptors("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(descriptors), end(descriptors)));
+}
+
+int ListenOnLoopback(int backlog, sockaddr_in& address)
+{
+    address = sockaddr_in{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listener >= 0 && ::bind(listener, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+        ::listen(listener, backlog) == 0 &&
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        return listener;
+    if (listener >= 0) ::close(listener);
+    return -1;
 }

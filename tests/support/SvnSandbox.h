@@ -15,6 +15,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <netinet/in.h>
+
 #include <map>
 #include <memory>
 #include <ostream>
@@ -81,6 +83,12 @@ private:
 
 // For test names: File, Svn, Https, Replica.
 std::string TransportName(SvnSandbox::Transport transport);
+
+// The file descriptors this process has open.
+std::size_t OpenDescriptors();
+// A socket listening on a free loopback port, with room for backlog connections it never accepts
+// itself; -1 when it could not. address: where it listens.
+int ListenOnLoopback(int backlog, sockaddr_in& address);
 inline void PrintTo(SvnSandbox::Transport transport, std::ostream* out)
 {
     *out << TransportName(transport);
