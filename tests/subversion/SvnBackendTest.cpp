@@ -159,15 +159,17 @@ TEST_F(SvnBackendTest, AStatusAnswersEveryRequestedPathInOrderHoweverItIsSpelled
 // or working copy: Subversion would end the host on it.
 TEST_F(SvnBackendTest, APathEndingInASlashOrADotNamesItsFolderFileOrWorkingCopy)
 {
-    ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
-    std::ofstream(BobPath(kLamp)) << "lamp 2";
-    ASSERT_EQ(backend.Submit(bob, "").revision, 2);
-
-    for (const char* folder : {"props/", "props/."}) {
-        const standin::UpdateResult updated = backend.Update(alice, {AlicePath(folder)});
+    const std::string root = sandbox.WorkingCopy(kAlice);
+    int revision = 1;
+    for (const std::string& folder : {AlicePath("props/"), AlicePath("props/."), root, root + "/", root + "/."}) {
+        const std::string lamp = "lamp " + std::to_string(++revision);
+        ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
+        std::ofstream(BobPath(kLamp)) << lamp;
+        ASSERT_EQ(backend.Submit(bob, "").revision, revision);
+        const standin::UpdateResult updated = backend.Update(alice, {folder});
         EXPECT_TRUE(updated.Succeeded()) << folder << ": " << updated.text;
+        EXPECT_EQ(Content(AlicePath(kLamp)), lamp) << folder;
     }
-    EXPECT_EQ(Content(AlicePath(kLamp)), "lamp 2");
 
     const std::string chair = AlicePath(kChair) + "/";
     const standin::ServerResult checkedOut = backend.Edit(alice, {chair}, "");

@@ -164,6 +164,22 @@ void TellExternalsStopped(const ServerResult& failure, Call& call, UpdateResult&
                        : "The rest of the externals were not brought: " + failure.text;
 }
 
+// The working copy's root named as a path asks for all of it, as an empty list does; the other
+// paths are still checked, so one outside the working copy is refused all the same.
+FileList UpdatePaths(const Session& session, const FileList& files, std::string& refusals)
+{
+    bool whole = files.empty();
+    FileList others;
+    for (const std::string& file : files) {
+        if (NormalPath(file) == session.workingCopy)
+            whole = true;
+        else
+            others.push_back(file);
+    }
+    FileList paths = session.Canonical(others, refusals);
+    return whole ? FileList{session.workingCopy} : paths;
+}
+
 } // namespace
 
 UpdateResult Update(Session& session, Call& call, const FileList& files)
@@ -171,7 +187,7 @@ UpdateResult Update(Session& session, Call& call, const FileList& files)
     UpdateResult result;
     SettleLostSubmit(session, call);
     std::string refusals;
-    const FileList paths = files.empty() ? FileList{session.workingCopy} : session.Canonical(files, refusals);
+    const FileList paths = UpdatePaths(session, files, refusals);
     if (!refusals.empty()) {
         result.code = ServerCode::kFileStateRejected;
         result.text = refusals;
