@@ -188,6 +188,39 @@ TEST_F(SvnBackendTest, APathEndingInASlashOrADotNamesItsFolderFileOrWorkingCopy)
     }
 }
 
+// Another user's client may commit names longer than this disk can hold. Writing one would leave
+// the working copy's queue of work stuck; such a file or folder is told and left out instead, the
+// rest of the update is brought, and the working copy stays usable for every later change.
+TEST_F(SvnBackendTest, ANameTheDiskCannotHoldIsToldAndLeftOutAndTheWorkingCopyStaysUsable)
+{
+    ASSERT_EQ(sandbox.Commit(kAlice, {{kLamp, "lamp 2"}}, kBob), "");
+    const std::string longFile = "props/" + std::string(300, 'f') + ".qor";
+    const std::string longFolder = "props/" + std::string(300, 'd');
+    const QString source = QString::fromStdString(sandbox.PathOf(kAlice, "source.txt"));
+    std::ofstream(source.toStdString()) << "long";
+    const QString url = QString::fromStdString(sandbox.Url() + "/");
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {"import", "-m", "long", source, url + QString::fromStdString(longFile)}), 0);
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {"mkdir", "-m", "long", url + QString::fromStdString(longFolder)}), 0);
+
+    standin::UpdateResult updated = backend.Update(bob, {});
+    EXPECT_EQ(updated.code, ServerCode::kPartlyDone) << updated.text;
+    EXPECT_NE(updated.text.find(BobPath(longFile.c_str()) + " - "), std::string::npos) << updated.text;
+    EXPECT_NE(updated.text.find(BobPath(longFolder.c_str()) + " - "), std::string::npos) << updated.text;
+    EXPECT_EQ(Content(BobPath(kLamp)), "lamp 2");
+
+    // What the working copy never had is neither asked about nor removed again.
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {"delete", "-m", "gone", url + QString::fromStdString(longFile)}), 0);
+    ASSERT_EQ(sandbox.Commit(kAlice, {{kChair, "chair 2"}}, kBob), "");
+    updated = backend.Update(bob, {});
+    EXPECT_TRUE(updated.Succeeded()) << updated.text;
+    EXPECT_EQ(Content(BobPath(kChair)), "chair 2");
+    ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
+    std::ofstream(BobPath(kLamp)) << "lamp 3";
+    const standin::ChangeListResult submitted = backend.Submit(bob, "");
+    EXPECT_TRUE(submitted.Succeeded()) << submitted.text;
+    EXPECT_EQ(WordOf(bob, BobPath(kLamp)), 0u);
+}
+
 // A name whose bytes are not UTF-8 makes Subversion's walk of its folder fail as a whole. Such a
 // file is left out, named once in the host log with its bytes escaped, and reads as not in revision
 // control; check-outs, status and submits of every other file go on, in its folder and above it.

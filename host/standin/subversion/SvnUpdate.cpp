@@ -30,6 +30,7 @@ bool Changed(svn_wc_notify_state_t state)
 struct Trouble {
     FileList skipped;            // still in conflict from an earlier update
     std::string failedExternals; // "folder - reason" lines
+    FileList leftOut;            // names the disk cannot hold
 };
 
 // What one notification of the update says of its path. Subversion skips a target still in
@@ -99,9 +100,10 @@ Error UpdateBySubversion(Session& session, const FileList& paths, UpdateResult& 
 }
 
 // Drives each path it can over the kept connection; the others, and the externals of what was
-// driven, are left in rest for Subversion's own update (onlyExternals: nothing but externals). The
-// error that stopped it, if any.
-Error DriveWhatItCan(Session& session, const FileList& paths, UpdateResult& result, FileList& rest, bool& onlyExternals)
+// driven, are left in rest for Subversion's own update (onlyExternals: nothing but externals), and
+// names the disk cannot hold in leftOut. The error that stopped it, if any.
+Error DriveWhatItCan(Session& session, const FileList& paths, UpdateResult& result, FileList& rest, bool& onlyExternals,
+                     FileList& leftOut)
 {
     const bool drivable = DrivableWorkingCopy(session);
     bool drove = false;
@@ -109,6 +111,7 @@ Error DriveWhatItCan(Session& session, const FileList& paths, UpdateResult& resu
     for (const std::string& path : paths) {
         DriveOutcome drive = drivable ? DriveUpdate(session, path) : DriveOutcome{};
         drove = drove || drive.driven;
+        leftOut.insert(leftOut.end(), drive.leftOut.begin(), drive.leftOut.end());
         if (drive.error) {
             stopped = std::move(drive.error);
             break;
@@ -139,6 +142,20 @@ void TellConflicts(const FileList& skipped, UpdateResult& result)
         result.text += path + (std::count(skipped.begin(), skipped.end(), path) > 0
                                    ? " - still in conflict from an earlier update; resolve it first.\n"
                                    : " - the local change and the repository's disagree.\n");
+}
+
+// Files and folders another user's client named longer than this disk allows: the rest of the
+// update stays done, and the next one offers them again.
+void TellLeftOut(const FileList& leftOut, UpdateResult& result)
+{
+    if (leftOut.empty()) return;
+    if (result.code != ServerCode::kPartlyDone)
+        result.text = "Updated to revision " + std::to_string(result.revision) + ".\n";
+    result.code = ServerCode::kPartlyDone;
+    std::string lines;
+    for (const std::string& path : leftOut)
+        lines += path + " - its name is longer than this disk allows; it was not brought.\n";
+    result.text += CappedLines(lines);
 }
 
 // Externals the update could not bring: the rest of the update stays done.
@@ -199,11 +216,12 @@ UpdateResult Update(Session& session, Call& call, const FileList& files)
     Client::NotifyScope scope(*session.client, [&](const svn_wc_notify_t& notify) { Record(notify, result, trouble); });
     FileList rest;
     bool onlyExternals = true;
-    Error stopped = DriveWhatItCan(session, paths, result, rest, onlyExternals);
+    Error stopped = DriveWhatItCan(session, paths, result, rest, onlyExternals, trouble.leftOut);
     if (!stopped && !rest.empty()) {
         stopped = UpdateBySubversion(session, rest, result);
         if (stopped && onlyExternals) {
             TellConflicts(trouble.skipped, result);
+            TellLeftOut(trouble.leftOut, result);
             TellFailedExternals(trouble.failedExternals, result);
             TellExternalsStopped(Failure(session, call, stopped), call, result);
             return result;
@@ -214,6 +232,7 @@ UpdateResult Update(Session& session, Call& call, const FileList& files)
         return result;
     }
     TellConflicts(trouble.skipped, result);
+    TellLeftOut(trouble.leftOut, result);
     TellFailedExternals(trouble.failedExternals, result);
     return result;
 }

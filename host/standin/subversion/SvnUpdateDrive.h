@@ -8,6 +8,7 @@
 #include <svn_types.h>
 
 #include <string>
+#include <vector>
 
 namespace standin::svn {
 
@@ -20,6 +21,8 @@ struct DriveOutcome {
     // The working copy defines externals, which the drive does not bring.
     bool externals = false;
     svn_revnum_t revision = SVN_INVALID_REVNUM;
+    // Files and folders whose names the disk cannot hold, left out.
+    std::vector<std::string> leftOut;
     Error error;
 };
 
