@@ -188,24 +188,29 @@ TEST_F(SvnBackendTest, APathEndingInASlashOrADotNamesItsFolderFileOrWorkingCopy)
     }
 }
 
-// Another user's client may commit names longer than this disk can hold. Writing one would leave
-// the working copy's queue of work stuck; such a file or folder is told and left out instead, the
-// rest of the update is brought, and the working copy stays usable for every later change.
-TEST_F(SvnBackendTest, ANameTheDiskCannotHoldIsToldAndLeftOutAndTheWorkingCopyStaysUsable)
+// Another user's client may commit names the working copy cannot take: longer than the disk
+// allows, or its own administrative folder's. Either would stop every later update, and writing
+// the first leaves the working copy's queue of work stuck; such a file or folder is told and left
+// out instead, the rest of the update is brought, and the working copy stays usable for every
+// later change.
+TEST_F(SvnBackendTest, ANameTheWorkingCopyCannotTakeIsToldAndLeftOutAndTheWorkingCopyStaysUsable)
 {
     ASSERT_EQ(sandbox.Commit(kAlice, {{kLamp, "lamp 2"}}, kBob), "");
     const std::string longFile = "props/" + std::string(300, 'f') + ".qor";
     const std::string longFolder = "props/" + std::string(300, 'd');
+    const std::string administrative = "chars/.svn";
     const QString source = QString::fromStdString(sandbox.PathOf(kAlice, "source.txt"));
     std::ofstream(source.toStdString()) << "long";
     const QString url = QString::fromStdString(sandbox.Url() + "/");
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"import", "-m", "long", source, url + QString::fromStdString(longFile)}), 0);
-    ASSERT_EQ(sandbox.RunSvn(kAlice, {"mkdir", "-m", "long", url + QString::fromStdString(longFolder)}), 0);
+    for (const std::string& folder : {longFolder, administrative})
+        ASSERT_EQ(sandbox.RunSvn(kAlice, {"mkdir", "-m", "odd", url + QString::fromStdString(folder)}), 0);
 
     standin::UpdateResult updated = backend.Update(bob, {});
     EXPECT_EQ(updated.code, ServerCode::kPartlyDone) << updated.text;
     EXPECT_NE(updated.text.find(BobPath(longFile.c_str()) + " - "), std::string::npos) << updated.text;
     EXPECT_NE(updated.text.find(BobPath(longFolder.c_str()) + " - "), std::string::npos) << updated.text;
+    EXPECT_NE(updated.text.find(BobPath(administrative.c_str()) + " - "), std::string::npos) << updated.text;
     EXPECT_EQ(Content(BobPath(kLamp)), "lamp 2");
 
     // What the working copy never had is neither asked about nor removed again.

@@ -30,7 +30,7 @@ bool Changed(svn_wc_notify_state_t state)
 struct Trouble {
     FileList skipped;            // still in conflict from an earlier update
     std::string failedExternals; // "folder - reason" lines
-    FileList leftOut;            // names the disk cannot hold
+    FileList leftOut;            // "path - reason" lines of what the working copy cannot take
 };
 
 // What one notification of the update says of its path. Subversion skips a target still in
@@ -101,7 +101,7 @@ Error UpdateBySubversion(Session& session, const FileList& paths, UpdateResult& 
 
 // Drives each path it can over the kept connection; the others, and the externals of what was
 // driven, are left in rest for Subversion's own update (onlyExternals: nothing but externals), and
-// names the disk cannot hold in leftOut. The error that stopped it, if any.
+// what the working copy cannot take in leftOut. The error that stopped it, if any.
 Error DriveWhatItCan(Session& session, const FileList& paths, UpdateResult& result, FileList& rest, bool& onlyExternals,
                      FileList& leftOut)
 {
@@ -144,8 +144,8 @@ void TellConflicts(const FileList& skipped, UpdateResult& result)
                                    : " - the local change and the repository's disagree.\n");
 }
 
-// Files and folders another user's client named longer than this disk allows: the rest of the
-// update stays done, and the next one offers them again.
+// Files and folders the working copy cannot take, as another user's client named them: the rest
+// of the update stays done.
 void TellLeftOut(const FileList& leftOut, UpdateResult& result)
 {
     if (leftOut.empty()) return;
@@ -153,8 +153,8 @@ void TellLeftOut(const FileList& leftOut, UpdateResult& result)
         result.text = "Updated to revision " + std::to_string(result.revision) + ".\n";
     result.code = ServerCode::kPartlyDone;
     std::string lines;
-    for (const std::string& path : leftOut)
-        lines += path + " - its name is longer than this disk allows; it was not brought.\n";
+    for (const std::string& line : leftOut)
+        lines += line;
     result.text += CappedLines(lines);
 }
 

@@ -2,10 +2,10 @@
 
 #include "subversion/FolderLockingEditor.h"
 #include "subversion/KeptConnections.h"
-#include "subversion/LongNameEditor.h"
 #include "subversion/SvnClient.h"
 #include "subversion/SvnPool.h"
 #include "subversion/SvnSession.h"
+#include "subversion/UnwritableNameEditor.h"
 
 #include <svn_config.h>
 #include <svn_hash.h>
@@ -113,7 +113,8 @@ svn_error_t* Drive(svn_ra_session_t* connection, svn_wc_adm_access_t* access, co
         context->notify_func2, context->notify_baton2, context->cancel_func, context->cancel_baton, nullptr, nullptr,
         nullptr, nullptr, settings.diff3, settings.preservedExtensions, &editor, &editBaton, traversal, pool));
     WrapWithFolderLocks(editor, editBaton, access, target.anchor.c_str(), &editor, &editBaton, pool);
-    WrapToLeaveOutLongNames(editor, editBaton, target.anchor.c_str(), &outcome.leftOut, &editor, &editBaton, pool);
+    WrapToLeaveOutUnwritableNames(editor, editBaton, target.anchor.c_str(), &outcome.leftOut, &editor, &editBaton,
+                                  pool);
     const svn_ra_reporter3_t* reporter = nullptr;
     void* reportBaton = nullptr;
     SVN_ERR(svn_ra_do_update3(connection, &reporter, &reportBaton, SVN_INVALID_REVNUM, target.name.c_str(),

@@ -21,7 +21,7 @@ struct DriveOutcome {
     // The working copy defines externals, which the drive does not bring.
     bool externals = false;
     svn_revnum_t revision = SVN_INVALID_REVNUM;
-    // Files and folders whose names the disk cannot hold, left out.
+    // Files and folders the working copy cannot take, left out: "path - reason" lines.
     std::vector<std::string> leftOut;
     Error error;
 };

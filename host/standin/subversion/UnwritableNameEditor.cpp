@@ -1,6 +1,7 @@
-#include "subversion/LongNameEditor.h"
+#include "subversion/UnwritableNameEditor.h"
 
 #include <svn_dirent_uri.h>
+#include <svn_wc.h>
 
 #include <climits>
 #include <cstring>
@@ -43,17 +44,27 @@ bool LeftOut(void* node)
     return Of(node).inner == nullptr;
 }
 
-// Whether the step on path (from the anchor), below parent, is left out: its parent is, or the
-// disk cannot hold the path (its last part beyond the file system's limit, the whole beyond the
-// system's). An addition left out is named in leftOut.
+// Why the working copy cannot take path (from the anchor): its last part is the administrative
+// folder's name, or beyond the file system's limit, or the whole path beyond the system's. Null
+// when it can.
+const char* Unwritable(const Edit& edit, const char* local, const char* name, apr_pool_t* pool)
+{
+    if (svn_wc_is_adm_dir(name, pool)) return "its name is the working copy's own folder's";
+    if (static_cast<long>(std::strlen(name)) > edit.nameMax || std::strlen(local) >= PATH_MAX)
+        return "its name is longer than this disk allows";
+    return nullptr;
+}
+
+// Whether the step on path, below parent, is left out: its parent is, or the working copy cannot
+// take the path. An addition left out is named in leftOut with the reason.
 bool Skipped(void* parent, const char* path, bool adds, apr_pool_t* pool)
 {
     if (LeftOut(parent)) return true;
     Edit& edit = *Of(parent).edit;
     const char* local = svn_dirent_join(edit.anchor, path, pool);
-    const auto name = static_cast<long>(std::strlen(svn_relpath_basename(path, nullptr)));
-    if (name <= edit.nameMax && std::strlen(local) < PATH_MAX) return false;
-    if (adds) edit.leftOut->push_back(local);
+    const char* reason = Unwritable(edit, local, svn_relpath_basename(path, nullptr), pool);
+    if (!reason) return false;
+    if (adds) edit.leftOut->push_back(std::string(local) + " - " + reason + "; it was not brought.\n");
     return true;
 }
 
@@ -180,9 +191,9 @@ svn_error_t* AbortEdit(void* editBaton, apr_pool_t* pool)
 
 } // namespace
 
-void WrapToLeaveOutLongNames(const svn_delta_editor_t* inner, void* innerBaton, const char* anchor,
-                             std::vector<std::string>* leftOut, const svn_delta_editor_t** editor, void** editBaton,
-                             apr_pool_t* pool)
+void WrapToLeaveOutUnwritableNames(const svn_delta_editor_t* inner, void* innerBaton, const char* anchor,
+                                   std::vector<std::string>* leftOut, const svn_delta_editor_t** editor,
+                                   void** editBaton, apr_pool_t* pool)
 {
     const long nameMax = pathconf(anchor, _PC_NAME_MAX);
     auto* edit = static_cast<Edit*>(apr_palloc(pool, sizeof(Edit)));
