@@ -1,4 +1,5 @@
 #include "RecordingProxy.h"
+#include "SvnSandbox.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -48,15 +49,9 @@ bool SendAll(int fd, const char* data, std::size_t size)
 
 RecordingProxy::RecordingProxy()
 {
-    m_listener = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (m_listener < 0 || bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(m_listener, SOMAXCONN) != 0 ||
-        getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return;
+    m_listener = ListenOnLoopback(SOMAXCONN, address);
+    if (m_listener < 0) return;
     m_port = ntohs(address.sin_port);
     m_acceptor = std::thread(&RecordingProxy::Accept, this);
 }
