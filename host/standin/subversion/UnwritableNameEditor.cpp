@@ -17,6 +17,7 @@ struct Edit {
     const svn_delta_editor_t* inner;
     void* innerBaton;
     const char* anchor;
+    std::size_t anchorLength;
     long nameMax;
     std::vector<std::string>* leftOut;
 };
@@ -46,11 +47,12 @@ bool LeftOut(void* node)
 
 // Why the working copy cannot take path (from the anchor): its last part is the administrative
 // folder's name, or beyond the file system's limit, or the whole path beyond the system's. Null
-// when it can.
-const char* Unwritable(const Edit& edit, const char* local, const char* name, apr_pool_t* pool)
+// when it can. Asked of every node an update touches: it measures, and builds no path.
+const char* Unwritable(const Edit& edit, const char* path, apr_pool_t* pool)
 {
+    const char* name = svn_relpath_basename(path, nullptr);
     if (svn_wc_is_adm_dir(name, pool)) return "its name is the working copy's own folder's";
-    if (static_cast<long>(std::strlen(name)) > edit.nameMax || std::strlen(local) >= PATH_MAX)
+    if (static_cast<long>(std::strlen(name)) > edit.nameMax || edit.anchorLength + 1 + std::strlen(path) >= PATH_MAX)
         return "its name is longer than this disk allows";
     return nullptr;
 }
@@ -61,10 +63,11 @@ bool Skipped(void* parent, const char* path, bool adds, apr_pool_t* pool)
 {
     if (LeftOut(parent)) return true;
     Edit& edit = *Of(parent).edit;
-    const char* local = svn_dirent_join(edit.anchor, path, pool);
-    const char* reason = Unwritable(edit, local, svn_relpath_basename(path, nullptr), pool);
+    const char* reason = Unwritable(edit, path, pool);
     if (!reason) return false;
-    if (adds) edit.leftOut->push_back(std::string(local) + " - " + reason + "; it was not brought.\n");
+    if (adds)
+        edit.leftOut->push_back(std::string(svn_dirent_join(edit.anchor, path, pool)) + " - " + reason +
+                                "; it was not brought.\n");
     return true;
 }
 
@@ -197,7 +200,7 @@ void WrapToLeaveOutUnwritableNames(const svn_delta_editor_t* inner, void* innerB
 {
     const long nameMax = pathconf(anchor, _PC_NAME_MAX);
     auto* edit = static_cast<Edit*>(apr_palloc(pool, sizeof(Edit)));
-    *edit = {inner, innerBaton, anchor, nameMax > 0 ? nameMax : kCommonNameMax, leftOut};
+    *edit = {inner, innerBaton, anchor, std::strlen(anchor), nameMax > 0 ? nameMax : kCommonNameMax, leftOut};
     svn_delta_editor_t* wrapped = svn_delta_default_editor(pool);
     wrapped->set_target_revision = SetTargetRevision;
     wrapped->open_root = OpenRoot;
