@@ -22,24 +22,12 @@ std::unique_ptr<QWidget> MakeWindow(const char* name, bool visible)
     return window;
 }
 
-class DesktopUtilitiesTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(QApplication::topLevelWidgets().isEmpty()) << "a window of another test is still open";
-        ASSERT_FALSE(QApplication::overrideCursor());
-    }
-    void TearDown() override
-    {
-        while (QApplication::overrideCursor())
-            QApplication::restoreOverrideCursor();
-    }
-};
-
 } // namespace
 
-TEST_F(DesktopUtilitiesTest, MainWindowIsTheFirstVisibleWindowWithTheHostName)
+TEST(DesktopUtilitiesTest, MainWindowIsTheFirstVisibleWindowWithTheHostNameAndBusyGuardsNest)
 {
+    ASSERT_TRUE(QApplication::topLevelWidgets().isEmpty()) << "a window of another test is still open";
+    ASSERT_FALSE(QApplication::overrideCursor());
     EXPECT_FALSE(IsInteractive());
     EXPECT_EQ(GetMainWindow(), nullptr);
 
@@ -55,15 +43,7 @@ TEST_F(DesktopUtilitiesTest, MainWindowIsTheFirstVisibleWindowWithTheHostName)
     hidden->show();
     EXPECT_EQ(GetMainWindow(), hidden.get());
 
-    hidden.reset();
-    other.reset();
-    main.reset();
-    EXPECT_FALSE(IsInteractive());
-}
-
-TEST_F(DesktopUtilitiesTest, GuardsNestLikeTheOverrideCursorStack)
-{
-    auto window = MakeWindow("Window", true);
+    // The guards nest like the override cursor stack.
     {
         const BusyCursorGuard busy;
         EXPECT_EQ(ShownCursor(), Qt::WaitCursor);
@@ -72,7 +52,11 @@ TEST_F(DesktopUtilitiesTest, GuardsNestLikeTheOverrideCursorStack)
             EXPECT_EQ(ShownCursor(), Qt::ArrowCursor);
         }
         EXPECT_EQ(ShownCursor(), Qt::WaitCursor);
-        window.reset();
+        hidden.reset();
+        other.reset();
+        main.reset();
+        EXPECT_FALSE(IsInteractive());
     } // the last window closed before the end: the guard leaves its cursor
     EXPECT_EQ(ShownCursor(), Qt::WaitCursor);
+    QApplication::restoreOverrideCursor();
 }

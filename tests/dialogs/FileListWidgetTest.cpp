@@ -80,9 +80,14 @@ TEST_F(FileListWidgetTest, ListsFilesAscendingWithReadOnlyMarkAndGreyedMissingOn
     EXPECT_EQ(meta->method(meta->methodOffset() + 1).methodSignature(), "CopyToClipboard()");
 }
 
-TEST_F(FileListWidgetTest, CtrlCCopiesSelectedPathsNoOtherKeyDoes)
+TEST_F(FileListWidgetTest, CtrlCOrTheContextMenuCopiesSelectedPathsANameWithMarkupAsItStands)
 {
-    QFileListWidget list({writable, readOnly, missing});
+    // Another user can commit such a name; a file name cannot hold '/', so the markup uses entities.
+    const QString marked = dir.filePath(QStringLiteral(
+        "<b>x<a href=file:&#47;&#47;&#47;etc>y<img src=&#47;usr&#47;share&#47;pixmaps&#47;debian-logo.png>.qor"));
+    QFile file(marked);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    QFileListWidget list({writable, readOnly, missing, marked});
     Row(list, writable)->setSelected(true);
     Row(list, missing)->setSelected(true);
 
@@ -107,26 +112,18 @@ TEST_F(FileListWidgetTest, CtrlCCopiesSelectedPathsNoOtherKeyDoes)
     // The list's own keys still work: Ctrl+A selects every row for the next copy.
     QTest::keyClick(&list, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::clipboard()->text().count('\n'), 3) << QApplication::clipboard()->text().toStdString();
+    EXPECT_EQ(QApplication::clipboard()->text().count('\n'), 4) << QApplication::clipboard()->text().toStdString();
 
     list.clearSelection();
     QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), QString());
-}
 
-TEST_F(FileListWidgetTest, RightClickSelectsTheRowAndOffersCopyOfANameWithMarkupAsItStands)
-{
-    // Another user can commit such a name; a file name cannot hold '/', so the markup uses entities.
-    const QString marked = dir.filePath(QStringLiteral(
-        "<b>x<a href=file:&#47;&#47;&#47;etc>y<img src=&#47;usr&#47;share&#47;pixmaps&#47;debian-logo.png>.qor"));
-    QFile file(marked);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    QFileListWidget list({writable, marked});
     QTreeWidgetItem* row = Row(list, marked);
     ASSERT_TRUE(row);
     // Item texts are drawn as plain text; no role that Qt would render as rich text is set.
     for (int role : {Qt::ToolTipRole, Qt::WhatsThisRole, Qt::StatusTipRole})
         EXPECT_FALSE(row->data(0, role).isValid()) << role;
+    // A right click selects the row and offers its copy.
     EXPECT_EQ(ChooseFromContextMenu(list, row, 1), (QStringList{"Show in Explorer", "Copy to clipboard"}));
     EXPECT_EQ(list.selectedItems(), QList<QTreeWidgetItem*>{row});
     EXPECT_EQ(QApplication::clipboard()->text(), marked + "\n");

@@ -1,21 +1,44 @@
 // Runs on a private session bus (see CMakeLists.txt); the NoSessionBus cases run without one.
 #include "DesktopUtilities.h"
-#include "DialogTestSupport.h"
-#include "FakeFileManager.h"
-#include "NarrowText.h"
 #include "ShowItemsInFolder.h"
-#include "qfilelistwidget.h"
-#include "zrChangeListSelectionDialog.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDesktopServices>
-#include <QDir>
+#include <QMutex>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
 
+#include <gtest/gtest.h>
+
 namespace {
+
+// Stands in for a desktop file manager on the session bus and records every ShowItems request; it
+// serves the bus from its own thread.
+class FakeFileManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    struct Call {
+        QStringList uris;
+        QString startupId;
+    };
+    std::vector<Call> Calls() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_calls;
+    }
+public slots:
+    void ShowItems(const QStringList& uris, const QString& startupId)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_calls.push_back({uris, startupId});
+    }
+
+private:
+    mutable QMutex m_mutex;
+    std::vector<Call> m_calls;
+};
 
 constexpr char kService[] = "org.freedesktop.FileManager1";
 constexpr char kPath[] = "/org/freedesktop/FileManager1";
@@ -45,15 +68,11 @@ protected:
     }
     void TearDown() override
     {
-        Unregister();
+        bus.unregisterService(kService);
+        bus.unregisterObject(kPath);
         QDBusConnection::disconnectFromBus(kConnectionName);
         server.quit();
         server.wait();
-    }
-    void Unregister()
-    {
-        bus.unregisterService(kService);
-        bus.unregisterObject(kPath);
     }
 
     // The local files of each ShowItems request since the last call, relative to root where inside it.
@@ -75,13 +94,6 @@ protected:
     }
     // Canonical, as the current folder is, so that resolved relative paths compare equal.
     QString Path(const QString& relative) const { return QFileInfo(root.path()).canonicalFilePath() + "/" + relative; }
-    QStringList Paths(const QStringList& relative) const
-    {
-        QStringList paths;
-        for (const QString& path : relative)
-            paths << Path(path);
-        return paths;
-    }
 
     QThread server;
     QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, kConnectionName);
@@ -109,7 +121,10 @@ TEST_F(ShowFilesInExplorerTest, OneWindowPerFolderInByteOrder)
     };
     for (const auto& [files, windows] : cases) {
         SCOPED_TRACE(files.join(' ').toStdString());
-        ShowFilesInExplorer(Paths(files));
+        QStringList paths;
+        for (const QString& file : files)
+            paths << Path(file);
+        ShowFilesInExplorer(paths);
         EXPECT_EQ(TakeShown(), windows);
     }
     EXPECT_TRUE(opener.opened.isEmpty());
