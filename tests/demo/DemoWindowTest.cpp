@@ -6,8 +6,6 @@
 
 #include "datamodel/ModelAssetFiles.h"
 #include "framework/WorkingCopyFence.h"
-#include "testkit/FaultyBackend.h"
-
 #include "testkit/ModalDriver.h"
 
 #include <gtest/gtest.h>
@@ -22,8 +20,7 @@
 #include <QTreeWidget>
 
 #include <fstream>
-#include <memory>
-#include <sstream>
+#include <iterator>
 
 namespace {
 
@@ -43,9 +40,7 @@ constexpr const char* kProgressText = "Perforce Operation in Progress";
 std::string ContentOf(const std::string& file)
 {
     std::ifstream in(file);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 class DemoWindowTest : public ::testing::Test {
@@ -102,26 +97,21 @@ protected:
         return nullptr;
     }
 
-    QTreeWidgetItem* FileRow(const std::string& depotPath) const
+    // The file rows under the asset rows.
+    std::vector<const QTreeWidgetItem*> FileRows() const
     {
-        QTreeWidget* tree = Tree();
-        for (int i = 0; i < tree->topLevelItemCount(); ++i)
-            for (int j = 0; j < tree->topLevelItem(i)->childCount(); ++j)
-                if (tree->topLevelItem(i)->child(j)->text(Column::kNameColumn).toStdString() == depotPath)
-                    return tree->topLevelItem(i)->child(j);
-        return nullptr;
+        std::vector<const QTreeWidgetItem*> rows;
+        for (int i = 0; i < Tree()->topLevelItemCount(); ++i)
+            for (int j = 0; j < Tree()->topLevelItem(i)->childCount(); ++j)
+                rows.push_back(Tree()->topLevelItem(i)->child(j));
+        return rows;
     }
 
-    std::string ServerColumn(const std::string& depotPath) const
+    std::string Cell(const std::string& depotPath, int column = Column::kServerColumn) const
     {
-        const QTreeWidgetItem* row = FileRow(depotPath);
-        return row ? row->text(Column::kServerColumn).toStdString() : "(no row for " + depotPath + ")";
-    }
-
-    std::string DiskColumn(const std::string& depotPath) const
-    {
-        const QTreeWidgetItem* row = FileRow(depotPath);
-        return row ? row->text(Column::kDiskColumn).toStdString() : "(no row for " + depotPath + ")";
+        for (const QTreeWidgetItem* row : FileRows())
+            if (row->text(Column::kNameColumn).toStdString() == depotPath) return row->text(column).toStdString();
+        return "(no row for " + depotPath + ")";
     }
 
     void Select(const std::string& asset)
@@ -157,19 +147,14 @@ protected:
     void ExpectRowsFollowTheWorkingCopy() const
     {
         std::vector<demo::FileState> states;
-        std::vector<const QTreeWidgetItem*> rows;
-        QTreeWidget* tree = Tree();
-        for (int i = 0; i < tree->topLevelItemCount(); ++i)
-            for (int j = 0; j < tree->topLevelItem(i)->childCount(); ++j) {
-                const QTreeWidgetItem* row = tree->topLevelItem(i)->child(j);
-                demo::FileState state;
-                state.depotPath = row->text(Column::kNameColumn).toStdString();
-                state.localPath = Local(state.depotPath);
-                state.exists = standin::FileExists(state.localPath);
-                state.readOnly = state.exists && standin::IsReadOnlyOnDisk(state.localPath);
-                states.push_back(state);
-                rows.push_back(row);
-            }
+        const std::vector<const QTreeWidgetItem*> rows = FileRows();
+        for (const QTreeWidgetItem* row : rows) {
+            demo::FileState& state = states.emplace_back();
+            state.depotPath = row->text(Column::kNameColumn).toStdString();
+            state.localPath = Local(state.depotPath);
+            state.exists = standin::FileExists(state.localPath);
+            state.readOnly = state.exists && standin::IsReadOnlyOnDisk(state.localPath);
+        }
         ASSERT_FALSE(states.empty());
         ASSERT_TRUE(m_host->AddServerStates(m_host->Session(), states));
         for (std::size_t i = 0; i < states.size(); ++i) {
@@ -240,11 +225,6 @@ struct ActionCase {
 
 class DemoWindowActionTest : public DemoWindowTest, public ::testing::WithParamInterface<ActionCase> {};
 
-std::string NameOf(const ::testing::TestParamInfo<ActionCase>& info)
-{
-    return info.param.name;
-}
-
 const ActionCase kActionCases[] = {
     {"RefusedCheckOutLeavesTheTextureReadOnlyAndSaysSo", Act::kCheckOutRefused, "lamp", "checkOutAction",
      "lamp was not checked out.", nullptr},
@@ -270,7 +250,7 @@ TEST_P(DemoWindowActionTest, TellsItsOutcomeAndTheRowsFollowTheWorkingCopy)
         // Writable by hand before; the check-out locks the texture, then releases it again.
         ASSERT_TRUE(m_host->MakeAssetWritable(m_host->FindAsset("lamp")));
         m_window->Refresh();
-        ASSERT_EQ(DiskColumn("props/lamp_glow.tex"), "writable");
+        ASSERT_EQ(Cell("props/lamp_glow.tex", Column::kDiskColumn), "writable");
         m_modal.PressNext(QMessageBox::Ok);
         break;
     case Act::kRevert:
@@ -286,7 +266,7 @@ TEST_P(DemoWindowActionTest, TellsItsOutcomeAndTheRowsFollowTheWorkingCopy)
     }
     case Act::kMarkForAdd:
         SaveANewAssetWithThePasswordCancelled();
-        ASSERT_EQ(ServerColumn("props/desk.qor"), "not in the database");
+        ASSERT_EQ(Cell("props/desk.qor"), "not in the database");
         break;
     case Act::kRefresh:
         BobAddsAndRemovesAssetsAndAliceUpdatesOutside();
@@ -314,11 +294,11 @@ TEST_P(DemoWindowActionTest, TellsItsOutcomeAndTheRowsFollowTheWorkingCopy)
         EXPECT_NE(Windows()[0].text.indexOf(QStringLiteral("not at the head revision")), -1);
         EXPECT_EQ(WordOf("props/lamp_glow.tex") & fs::kLockedByMe, 0u);
         EXPECT_TRUE(standin::IsReadOnlyOnDisk(Local("props/lamp_glow.tex")));
-        EXPECT_EQ(DiskColumn("props/lamp_glow.tex"), "read-only");
+        EXPECT_EQ(Cell("props/lamp_glow.tex", Column::kDiskColumn), "read-only");
         break;
     case Act::kGetLatest:
         EXPECT_EQ(WordOf("props/lamp.qor") & fs::kNotAtHead, 0u);
-        EXPECT_EQ(ServerColumn("props/lamp.qor"), "up to date");
+        EXPECT_EQ(Cell("props/lamp.qor"), "up to date");
         break;
     case Act::kRevert:
     case Act::kRevertDeclined: {
@@ -331,7 +311,7 @@ TEST_P(DemoWindowActionTest, TellsItsOutcomeAndTheRowsFollowTheWorkingCopy)
         for (const std::string& file : hero) {
             EXPECT_EQ((WordOf(file) & (fs::kCheckedOut | fs::kLockedByMe)) == 0, reverted) << file;
             EXPECT_EQ(standin::IsReadOnlyOnDisk(Local(file)), reverted) << file;
-            EXPECT_EQ(ServerColumn(file), reverted ? "up to date" : "checked out in default changelist; locked by me");
+            EXPECT_EQ(Cell(file), reverted ? "up to date" : "checked out in default changelist; locked by me");
         }
         EXPECT_EQ(ContentOf(Local(hero[0])) == kLocalChange, !reverted);
         break;
@@ -339,19 +319,20 @@ TEST_P(DemoWindowActionTest, TellsItsOutcomeAndTheRowsFollowTheWorkingCopy)
     case Act::kMarkForAdd:
         for (const char* file : {"props/desk.qor", "props/desk_map1.tex"}) {
             EXPECT_NE(WordOf(file) & fs::kMarkedForAdd, 0u) << file;
-            EXPECT_EQ(ServerColumn(file), "marked for add in default changelist");
+            EXPECT_EQ(Cell(file), "marked for add in default changelist");
         }
         break;
     case Act::kRefresh:
         EXPECT_NE(Row("lantern"), nullptr);
         EXPECT_EQ(Row("crate"), nullptr);
         EXPECT_EQ(m_host->FindAsset("crate"), nullptr);
-        EXPECT_EQ(ServerColumn(kBobsNewFile), "up to date");
+        EXPECT_EQ(Cell(kBobsNewFile), "up to date");
         break;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Actions, DemoWindowActionTest, ::testing::ValuesIn(kActionCases), NameOf);
+INSTANTIATE_TEST_SUITE_P(Actions, DemoWindowActionTest, ::testing::ValuesIn(kActionCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // --- The session -------------------------------------------------------------------------------------
 

@@ -20,68 +20,48 @@ constexpr const char* kLocked = "because the following users have locked some of
 constexpr const char* kHeader = "Cannot checkout the assets\n";
 constexpr const char* kUnknown = "Unknown error found\nError reported by IO module: service text\n";
 
-struct ObjectsCase {
-    const char* name;
-    std::vector<qor4::StatusWord> states;
-    StatusFlags flags;
-    std::map<std::size_t, Users> users; // the services' answer per object index; absent: never asked
-    bool matched;
-    std::string message;
-    std::vector<std::size_t> asked; // objects whose users were asked for, in order
-};
+using Words = std::vector<qor4::StatusWord>;
+using Asked = std::vector<std::size_t>;       // objects whose users were asked for, in order
+using UsersOf = std::map<std::size_t, Users>; // the services' answer per object index; absent: never asked
 
 TEST(ObjectsFailureText, SaysTheReasonsAndTheUsersOfTheFirstObjectPerFlag)
 {
-    const ObjectsCase cases[] = {
-        ObjectsCase{"reasons in ascending flag order, a user under two flags once",
-                    {fs::kNotInDepot, fs::kCheckedOutByOther | fs::kLockedByOther, fs::kNotAtHead},
-                    FailureFlags::kCheckOut,
-                    {{1, Users{{"bob"}}}},
-                    true,
-                    std::string(kCheckedOut) + kNotAtHead + kNotInDepot + kLocked + "\nbob\n",
-                    {1, 1}},
-        ObjectsCase{"a flag is told once, with the users of its first object only",
-                    {fs::kCheckedOutByOther, fs::kCheckedOutByOther},
-                    {fs::kCheckedOutByOther},
-                    {{0, Users{{"bob"}}}, {1, Users{{"carol"}}}},
-                    true,
-                    std::string(kCheckedOut) + "\nbob\n",
-                    {0}},
-        ObjectsCase{"users of several flags are merged and sorted",
-                    {fs::kLockedByOther, fs::kCheckedOutByOther},
-                    {fs::kCheckedOutByOther, fs::kLockedByOther},
-                    {{0, Users{{"carol"}}}, {1, Users{{"bob", "carol"}}}},
-                    true,
-                    std::string(kCheckedOut) + kLocked + "\nbob\ncarol\n",
-                    {1, 0}},
-        ObjectsCase{"users that cannot be listed leave an error entry",
-                    {0, fs::kCheckedOutByOther},
-                    {fs::kCheckedOutByOther},
-                    {{1, Users{}}},
-                    true,
-                    std::string(kCheckedOut) +
-                        "\nError found while trying to get the list of users for object asset1\n\n",
-                    {1}},
-        ObjectsCase{"no users listed is an error entry too",
-                    {fs::kCheckedOutByOther},
-                    {fs::kCheckedOutByOther},
-                    {{0, Users{std::list<std::string>{}}}},
-                    true,
-                    std::string(kCheckedOut) +
-                        "\nError found while trying to get the list of users for object asset0\n\n",
-                    {0}},
-        ObjectsCase{"a flag without words matches silently", {fs::kCheckedOut}, {fs::kCheckedOut}, {}, true, "", {}},
-        ObjectsCase{"nothing of interest is an unknown error",
-                    {fs::kCheckedOut | fs::kMarkedForAdd},
-                    FailureFlags::kMarkForDelete,
-                    {},
-                    false,
-                    kUnknown,
-                    {}},
-        ObjectsCase{"no objects is an unknown error", {}, FailureFlags::kCheckOut, {}, false, kUnknown, {}}};
-    for (const ObjectsCase& entry : cases) {
+    const struct {
+        const char* name;
+        Words states;
+        StatusFlags flags;
+        UsersOf users;
+        bool matched;
+        std::string message;
+        Asked asked;
+    } cases[] = {
+        {"reasons in ascending flag order, a user under two flags once",
+         Words{fs::kNotInDepot, fs::kCheckedOutByOther | fs::kLockedByOther, fs::kNotAtHead}, FailureFlags::kCheckOut,
+         UsersOf{{1, Users{{"bob"}}}}, true, std::string(kCheckedOut) + kNotAtHead + kNotInDepot + kLocked + "\nbob\n",
+         Asked{1, 1}},
+        {"a flag is told once, with the users of its first object only",
+         Words{fs::kCheckedOutByOther, fs::kCheckedOutByOther}, StatusFlags{fs::kCheckedOutByOther},
+         UsersOf{{0, Users{{"bob"}}}, {1, Users{{"carol"}}}}, true, std::string(kCheckedOut) + "\nbob\n", Asked{0}},
+        {"users of several flags are merged and sorted", Words{fs::kLockedByOther, fs::kCheckedOutByOther},
+         StatusFlags{fs::kCheckedOutByOther, fs::kLockedByOther},
+         UsersOf{{0, Users{{"carol"}}}, {1, Users{{"bob", "carol"}}}}, true,
+         std::string(kCheckedOut) + kLocked + "\nbob\ncarol\n", Asked{1, 0}},
+        {"users that cannot be listed leave an error entry", Words{0, fs::kCheckedOutByOther},
+         StatusFlags{fs::kCheckedOutByOther}, UsersOf{{1, Users{}}}, true,
+         std::string(kCheckedOut) + "\nError found while trying to get the list of users for object asset1\n\n",
+         Asked{1}},
+        {"no users listed is an error entry too", Words{fs::kCheckedOutByOther}, StatusFlags{fs::kCheckedOutByOther},
+         UsersOf{{0, Users{std::list<std::string>{}}}}, true,
+         std::string(kCheckedOut) + "\nError found while trying to get the list of users for object asset0\n\n",
+         Asked{0}},
+        {"a flag without words matches silently", Words{fs::kCheckedOut}, StatusFlags{fs::kCheckedOut}, UsersOf{}, true,
+         "", Asked{}},
+        {"nothing of interest is an unknown error", Words{fs::kCheckedOut | fs::kMarkedForAdd},
+         FailureFlags::kMarkForDelete, UsersOf{}, false, kUnknown, Asked{}},
+        {"no objects is an unknown error", Words{}, FailureFlags::kCheckOut, UsersOf{}, false, kUnknown, Asked{}}};
+    for (const auto& entry : cases) {
         SCOPED_TRACE(entry.name);
-        std::vector<std::size_t> asked;
+        Asked asked;
         const auto usersOf = [&](std::size_t object) {
             asked.push_back(object);
             const auto found = entry.users.find(object);
@@ -90,60 +70,40 @@ TEST(ObjectsFailureText, SaysTheReasonsAndTheUsersOfTheFirstObjectPerFlag)
         const auto nameOf = [](std::size_t object) { return "asset" + std::to_string(object); };
         std::string message = kHeader;
 
-        const bool matched =
-            FailureText::ForObjects(entry.states, entry.flags, usersOf, nameOf, "service text", message);
-
-        EXPECT_EQ(matched, entry.matched);
+        EXPECT_EQ(FailureText::ForObjects(entry.states, entry.flags, usersOf, nameOf, "service text", message),
+                  entry.matched);
         EXPECT_EQ(message, kHeader + entry.message);
         EXPECT_EQ(asked, entry.asked);
     }
 }
 
-struct FilesCase {
-    const char* name;
-    qor4::StatusWord combined;
-    StatusFlags flags;
-    Users users; // the services' answer
-    bool matched;
-    std::string message;
-    bool asked;
-};
-
 TEST(FilesFailureText, SaysTheReasonsAndTheUsersWhenTheCombinedWordNamesThem)
 {
-    const FilesCase cases[] = {FilesCase{"users are listed when the word names them, even under a flag not of interest",
-                                         fs::kCheckedOutByOther | fs::kNotAtHead,
-                                         {fs::kNotAtHead},
-                                         Users{{"bob"}},
-                                         true,
-                                         std::string(kNotAtHead) + "\nbob\n",
-                                         true},
-                               FilesCase{"users that cannot be listed",
-                                         fs::kLockedByOther,
-                                         {fs::kLockedByOther},
-                                         Users{},
-                                         true,
-                                         std::string(kLocked) + "\nSorry cannot get the list of users\n",
-                                         true},
-                               FilesCase{"no user is asked for without a flag that names users",
-                                         fs::kNotAtHead | fs::kNotInDepot, FailureFlags::kCheckOut, Users{{"bob"}},
-                                         true, std::string(kNotAtHead) + kNotInDepot, false},
-                               FilesCase{"nothing of interest is an unknown error",
-                                         fs::kLockedByOther,
-                                         {fs::kNotAtHead},
-                                         Users{{"bob"}},
-                                         false,
-                                         kUnknown,
-                                         false}};
-    for (const FilesCase& entry : cases) {
+    const struct {
+        const char* name;
+        qor4::StatusWord combined;
+        StatusFlags flags;
+        Users users; // the services' answer
+        bool matched;
+        std::string message;
+        bool asked;
+    } cases[] = {{"users are listed when the word names them, even under a flag not of interest",
+                  fs::kCheckedOutByOther | fs::kNotAtHead, StatusFlags{fs::kNotAtHead}, Users{{"bob"}}, true,
+                  std::string(kNotAtHead) + "\nbob\n", true},
+                 {"users that cannot be listed", fs::kLockedByOther, StatusFlags{fs::kLockedByOther}, Users{}, true,
+                  std::string(kLocked) + "\nSorry cannot get the list of users\n", true},
+                 {"no user is asked for without a flag that names users", fs::kNotAtHead | fs::kNotInDepot,
+                  FailureFlags::kCheckOut, Users{{"bob"}}, true, std::string(kNotAtHead) + kNotInDepot, false},
+                 {"nothing of interest is an unknown error", fs::kLockedByOther, StatusFlags{fs::kNotAtHead},
+                  Users{{"bob"}}, false, kUnknown, false}};
+    for (const auto& entry : cases) {
         SCOPED_TRACE(entry.name);
         bool asked = false;
         std::string message;
 
-        const bool matched = FailureText::ForFiles(
-            entry.combined, entry.flags, [&] { return asked = true, entry.users; }, "service text", message);
-
-        EXPECT_EQ(matched, entry.matched);
+        EXPECT_EQ(FailureText::ForFiles(
+                      entry.combined, entry.flags, [&] { return asked = true, entry.users; }, "service text", message),
+                  entry.matched);
         EXPECT_EQ(message, entry.message);
         EXPECT_EQ(asked, entry.asked);
     }
