@@ -30,8 +30,6 @@ protected:
         return Helper().RunMarkForAddCommand(ControlPtr(), objects, true, "", texts);
     }
 
-    qor4::StatusWord StatusOf(const std::string& file) { return WordOf(file); }
-
     static void ExpectUntouched(const Texts& texts)
     {
         EXPECT_EQ(texts.errorString, "caller error");
@@ -40,7 +38,7 @@ protected:
     }
 };
 
-TEST_F(CommandRunnerTest, EmptyListsAndListsWithoutAnyItemDoNothing)
+TEST_F(CommandRunnerTest, EmptyListsDoNothingAndARefusedCommandGivesMinusOne)
 {
     Texts texts;
     EXPECT_EQ(CheckOut({}, texts).GetCode(), 0);
@@ -48,6 +46,12 @@ TEST_F(CommandRunnerTest, EmptyListsAndListsWithoutAnyItemDoNothing)
     EXPECT_EQ(MarkForAdd({RemovedAssetHandle("gone")}, texts).GetCode(), 0);
     ExpectUntouched(texts);
     EXPECT_TRUE(Commands().Executions().empty());
+
+    Commands().RefuseNext();
+    EXPECT_EQ(CheckOut({AddCheckedInAsset("asset")}, texts).GetCode(), -1);
+    EXPECT_EQ(texts.message, "Could not execute command: Unknown error");
+    EXPECT_EQ(texts.errorString, "caller error");
+    EXPECT_EQ(texts.details, "caller details");
 }
 
 TEST_F(CommandRunnerTest, SuccessLeavesTheTextsAndOpensTheFiles)
@@ -73,7 +77,7 @@ TEST_F(CommandRunnerTest, SuccessLeavesTheTextsAndOpensTheFiles)
         EXPECT_EQ(Commands().Executions().back().identifier, c.identifier);
         EXPECT_TRUE(Commands().Executions().back().bound) << "the command was handed its manager";
         for (const std::string& file : FilesOf(asset)) {
-            EXPECT_EQ(StatusOf(file) & c.flag, c.flag) << file;
+            EXPECT_EQ(WordOf(file) & c.flag, c.flag) << file;
             EXPECT_FALSE(standin::IsReadOnlyOnDisk(file)) << file;
         }
     }
@@ -115,7 +119,7 @@ TEST_F(CommandRunnerTest, ExpiredSessionIsReopenedOnceThenReRunOrReported)
     EXPECT_EQ(Commands().Executions().size(), 5u);
     ASSERT_EQ(passwordDialogLabels.size(), 2u);
     EXPECT_TRUE(passwordDialogLabels[1].contains("Source control session expired. Password required to re-connect."));
-    EXPECT_EQ(StatusOf(asset->GetAssetFile()) & fs::kCheckedOut, fs::kCheckedOut);
+    EXPECT_EQ(WordOf(asset->GetAssetFile()) & fs::kCheckedOut, fs::kCheckedOut);
 }
 
 TEST_F(CommandRunnerTest, FailureReplacesTheCallersMessageAndExplainsItForEveryObject)
@@ -138,19 +142,6 @@ TEST_F(CommandRunnerTest, FailureReplacesTheCallersMessageAndExplainsItForEveryO
     std::vector<std::string> files = FilesOf(held);
     files.push_back(old->GetAssetFile());
     EXPECT_EQ(texts.details, "Files:\n" + SortedLines(files));
-}
-
-TEST_F(CommandRunnerTest, RefusedCommandGivesMinusOne)
-{
-    standin::DbObject* asset = AddCheckedInAsset("asset");
-    Commands().RefuseNext();
-    Texts texts;
-
-    EXPECT_EQ(CheckOut({asset}, texts).GetCode(), -1);
-
-    EXPECT_EQ(texts.message, "Could not execute command: Unknown error");
-    EXPECT_EQ(texts.errorString, "caller error");
-    EXPECT_EQ(texts.details, "caller details");
 }
 
 TEST_F(CommandRunnerTest, MarkForAddFailureWhoseOnlyFlagIsOneKeepsTheHeader)
@@ -230,18 +221,26 @@ TEST_F(MakeWritableTest, SuccessFirstOrAfterAReopenedSessionClearsTheReadOnlyBit
     }
 }
 
-// A failure shows the I/O error box with the files; without windows it is logged, and an expired
-// session that cannot be re-opened is told in the service's words.
+// A failure shows the I/O error box with the files (none for a refused command on an asset without
+// files); without windows it is logged, and an expired session that cannot be re-opened is told in
+// the service's words.
 TEST_F(MakeWritableTest, FailuresShowTheIOErrorBoxOrWithoutWindowsAreLogged)
 {
+    Commands().RefuseNext();
+    Modal().PressNext(QMessageBox::Ok);
+    EXPECT_FALSE(HelperInterface().MakeObjectWritable(RemovedAssetHandle("gone"), true));
+    ASSERT_EQ(Modal().Seen().size(), 1u);
+    EXPECT_TRUE(Modal().Seen()[0].text.endsWith("writable:\nCould not execute command: Unknown error"));
+    EXPECT_TRUE(Modal().Seen()[0].detailedText.isEmpty());
+
     standin::DbObject* asset = AddCheckedInAsset("asset", 2);
     Server().FailNext(standin::ServerOp::kMakeWritable, standin::ServerCode::kIOError, "disk is read-only\n");
     Modal().PressNext(QMessageBox::Ok);
 
     EXPECT_FALSE(MakeWritable(asset));
 
-    ASSERT_EQ(Modal().Seen().size(), 1u);
-    const ModalDriver::Window& box = Modal().Seen()[0];
+    ASSERT_EQ(Modal().Seen().size(), 2u);
+    const ModalDriver::Window& box = Modal().Seen()[1];
     EXPECT_EQ(box.objectName, "ioErrorBox");
     EXPECT_EQ(box.title, "I/O Error");
     EXPECT_EQ(box.icon, QMessageBox::Critical);
@@ -266,18 +265,6 @@ TEST_F(MakeWritableTest, FailuresShowTheIOErrorBoxOrWithoutWindowsAreLogged)
     EXPECT_EQ(errors[0].rfind(Message("asset", ""), 0), 0u);
     EXPECT_EQ(errors[0].find("Unknown error"), std::string::npos) << errors[0];
     EXPECT_EQ(Commands().Executions().size(), executions + 1);
-}
-
-TEST_F(MakeWritableTest, RefusedCommandIsReportedWithoutDetailsForAnAssetWithoutFiles)
-{
-    Commands().RefuseNext();
-    Modal().PressNext(QMessageBox::Ok);
-
-    EXPECT_FALSE(HelperInterface().MakeObjectWritable(RemovedAssetHandle("gone"), true));
-
-    ASSERT_EQ(Modal().Seen().size(), 1u);
-    EXPECT_TRUE(Modal().Seen()[0].text.endsWith("writable:\nCould not execute command: Unknown error"));
-    EXPECT_TRUE(Modal().Seen()[0].detailedText.isEmpty());
 }
 
 } // namespace

@@ -18,7 +18,7 @@ constexpr const char* kHostile = "hook: \x1b[31mdenied\x1b[2J\rok\x07 \xc2\x9b"
 constexpr const char* kEscaped = "hook: \\x1B[31mdenied\\x1B[2J\\x0Dok\\x07 \\xC2\\x9B1m \\xE2\\x80\\xAEcod.exe \\xFF\n"
                                  "next\tline, Ünïcödé ✓";
 
-TEST(LogTextTest, ControlsAndBytesThatAreNotUtf8AreEscapedInEveryLog)
+TEST(LogTextTest, ControlsAndBytesThatAreNotUtf8AreEscapedInEveryLogAndUtf8IsToldApart)
 {
     EXPECT_EQ(standin::PrintableText(kHostile), kEscaped);
     EXPECT_EQ(standin::PrintableText(kEscaped), kEscaped) << "escaping twice changes nothing";
@@ -30,10 +30,8 @@ TEST(LogTextTest, ControlsAndBytesThatAreNotUtf8AreEscapedInEveryLog)
 
     standin::DebugOutput::Write(kHostile);
     EXPECT_EQ(standin::DebugOutput::Lines().back(), kEscaped);
-}
 
-TEST(LogTextTest, Utf8IsToldFromBytesThatOnlyLookLikeIt)
-{
+    // UTF-8 is told from bytes that only look like it.
     EXPECT_TRUE(standin::IsUtf8("plain, Ünïcödé ✓ \xf0\x9f\x99\x82"));
     EXPECT_FALSE(standin::IsUtf8("bad\xff.qor"));
     EXPECT_FALSE(standin::IsUtf8("\xc0\xaf")) << "an overlong '/'";

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 
@@ -38,30 +39,24 @@ Needle MakeNeedle()
     return needle;
 }
 
-// Rewrites alice's line of the server's password file with the needle. The new file is written by
-// a forked child straight from the stack, so that this process's own heap never holds the password.
+// Rewrites the user's line of the server's password file (never its first, "[users]") with the
+// needle. The new file is written by a forked child straight from the stack, so that this process's
+// own heap never holds the password.
 bool GivePasswordToServer(const std::string& passwordFile, const char* user, const Needle& needle)
 {
     std::ifstream in(passwordFile);
-    std::string before;
-    std::string after;
-    std::string line;
-    bool found = false;
-    while (std::getline(in, line)) {
-        if (line.rfind(std::string(user) + " = ", 0) == 0) {
-            found = true;
-            continue;
-        }
-        (found ? after : before) += line + "\n";
-    }
-    const std::string prefix = before + user + " = ";
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::size_t line = text.find("\n" + std::string(user) + " = ");
+    if (line == std::string::npos) return false;
+    const std::string prefix = text.substr(0, line + 1) + user + " = ";
+    const std::string after = text.substr(text.find('\n', line + 1)); // from the line's end on
     const pid_t child = fork();
     if (child == 0) {
         const int fd = open(passwordFile.c_str(), O_WRONLY | O_TRUNC);
-        const bool written =
-            fd >= 0 && write(fd, prefix.data(), prefix.size()) == static_cast<ssize_t>(prefix.size()) &&
-            write(fd, needle.bytes, kLength) == static_cast<ssize_t>(kLength) && write(fd, "\n", 1) == 1 &&
-            write(fd, after.data(), after.size()) == static_cast<ssize_t>(after.size());
+        const bool written = fd >= 0 &&
+                             write(fd, prefix.data(), prefix.size()) == static_cast<ssize_t>(prefix.size()) &&
+                             write(fd, needle.bytes, kLength) == static_cast<ssize_t>(kLength) &&
+                             write(fd, after.data(), after.size()) == static_cast<ssize_t>(after.size());
         _exit(written && close(fd) == 0 ? 0 : 1);
     }
     int status = 0;

@@ -8,80 +8,49 @@
 
 namespace {
 
-class PlainTextBoxesTest;
+using PlainTextBoxesTest = HostFixture;
 
-struct BoxCase {
-    const char* name;
-    const char* boxName;
-    QMessageBox::StandardButton closeWith;
-    // Makes the plug-in show the box with kHostileText in it.
-    std::function<void(PlainTextBoxesTest&)> show;
-};
-
-void PrintTo(const BoxCase& entry, std::ostream* out)
+TEST_F(PlainTextBoxesTest, ShowTheServersTextLiterallyAndOpenNothing)
 {
-    *out << entry.name;
+    const std::string hostile = kHostileText.toStdString();
+    standin::DbObject* asset = AddCheckedInAsset("hero");
+    const struct {
+        const char* boxName;
+        std::function<void()> show; // makes the plug-in show the box with the hostile text in it
+    } cases[] = {{"retryBox", [&] { EXPECT_FALSE(CRevisionControlUIHelper::AskRetry("Mark for delete", hostile)); }},
+                 {"checkoutErrorBox",
+                  [&] {
+                      Server().FailNext(standin::ServerOp::kEdit, standin::ServerCode::kServerError, hostile);
+                      bool cancelled = false;
+                      EXPECT_FALSE(Helper().CheckOutObjects(DbObjectHandles{Handle(asset)}, &cancelled, false));
+                  }},
+                 {"ioErrorBox",
+                  [&] {
+                      Server().FailNext(standin::ServerOp::kMakeWritable, standin::ServerCode::kIOError, hostile);
+                      EXPECT_FALSE(HelperInterface().MakeObjectWritable(Handle(asset), true));
+                  }},
+                 // The server's refusal of a login is the box's whole text; last, as it leaves no session.
+                 {"connectionErrorBox", [&] {
+                      ExpireSession("secret");
+                      Server().FailNext(standin::ServerOp::kLogin, standin::ServerCode::kLoginFailed, hostile);
+                      auto control = ControlPtr();
+                      EXPECT_FALSE(Helper().ReopenSession(control, "", "Password required."));
+                  }}};
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.boxName);
+        bool inspected = false;
+        Modal().AnswerNext([&](QWidget* box) {
+            EXPECT_EQ(box->objectName(), entry.boxName);
+            ExpectLabelShowsLiterally(LabelShowing(box));
+            inspected = true;
+            qobject_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+        });
+
+        entry.show();
+
+        EXPECT_TRUE(inspected);
+        EXPECT_EQ(Modal().Pending(), 0u);
+    }
 }
-
-class PlainTextBoxesTest : public HostFixture, public ::testing::WithParamInterface<BoxCase> {
-public:
-    // What the cases use of the fixture.
-    using HostFixture::AddCheckedInAsset;
-    using HostFixture::ControlPtr;
-    using HostFixture::ExpireSession;
-    using HostFixture::Handle;
-    using HostFixture::Helper;
-    using HostFixture::HelperInterface;
-    using HostFixture::Server;
-};
-
-const std::string kHostile = kHostileText.toStdString();
-
-TEST_P(PlainTextBoxesTest, ShowsTheServersTextLiterallyAndOpensNothing)
-{
-    const BoxCase& entry = GetParam();
-    bool inspected = false;
-    Modal().AnswerNext([&](QWidget* box) {
-        EXPECT_EQ(box->objectName(), entry.boxName);
-        ExpectLabelShowsLiterally(LabelShowing(box));
-        inspected = true;
-        qobject_cast<QMessageBox*>(box)->button(entry.closeWith)->click();
-    });
-
-    entry.show(*this);
-
-    EXPECT_TRUE(inspected);
-    EXPECT_EQ(Modal().Pending(), 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Boxes, PlainTextBoxesTest,
-    ::testing::Values(
-        // The server's refusal of a login is the box's whole text.
-        BoxCase{"ConnectionError", "connectionErrorBox", QMessageBox::Ok,
-                [](PlainTextBoxesTest& test) {
-                    test.ExpireSession("secret");
-                    test.Server().FailNext(standin::ServerOp::kLogin, standin::ServerCode::kLoginFailed, kHostile);
-                    qor4::QORPtr<qor4::IDataControl> control = test.ControlPtr();
-                    EXPECT_FALSE(test.Helper().ReopenSession(control, "", "Password required."));
-                }},
-        BoxCase{
-            "RetryQuestion", "retryBox", QMessageBox::Ok,
-            [](PlainTextBoxesTest&) { EXPECT_FALSE(CRevisionControlUIHelper::AskRetry("Mark for delete", kHostile)); }},
-        BoxCase{"CheckoutError", "checkoutErrorBox", QMessageBox::Ok,
-                [](PlainTextBoxesTest& test) {
-                    standin::DbObject* asset = test.AddCheckedInAsset("hero");
-                    test.Server().FailNext(standin::ServerOp::kEdit, standin::ServerCode::kServerError, kHostile);
-                    bool cancelled = false;
-                    EXPECT_FALSE(test.Helper().CheckOutObjects(DbObjectHandles{PlainTextBoxesTest::Handle(asset)},
-                                                               &cancelled, false));
-                }},
-        BoxCase{"MakeWritableIOError", "ioErrorBox", QMessageBox::Ok,
-                [](PlainTextBoxesTest& test) {
-                    standin::DbObject* asset = test.AddCheckedInAsset("hero");
-                    test.Server().FailNext(standin::ServerOp::kMakeWritable, standin::ServerCode::kIOError, kHostile);
-                    EXPECT_FALSE(test.HelperInterface().MakeObjectWritable(PlainTextBoxesTest::Handle(asset), true));
-                }}),
-    [](const ::testing::TestParamInfo<BoxCase>& info) { return std::string(info.param.name); });
 
 } // namespace

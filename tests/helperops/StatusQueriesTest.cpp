@@ -7,18 +7,7 @@ namespace {
 
 namespace fs = qor4::FileStatus;
 
-class StatusQueriesTest : public HostFixture {
-protected:
-    // Takes the data control away from the manager; the returned guard puts it back.
-    std::shared_ptr<void> WithoutDataControl()
-    {
-        Manager().GetInstance()->RemoveComponent(qor4::UID_DataControl());
-        return std::shared_ptr<void>(nullptr, [this](void*) {
-            Manager().GetInstance()->RegisterComponent(qor4::UID_DataControl(),
-                                                       qor4::QORPtr<qor4::IQORUnknown>(&Control()));
-        });
-    }
-};
+using StatusQueriesTest = HostFixture;
 
 TEST_F(StatusQueriesTest, SwitchedOffStateQueryDoesNotAskWhileTheOthersStillDo)
 {
@@ -66,7 +55,7 @@ TEST_F(StatusQueriesTest, WithoutDataControlTheAnswersAreFalse)
     standin::DbObject* asset = AddCheckedInAsset("asset");
     EXPECT_EQ(HelperInterface().GetDataControl(ManagerPtr()).Get(), &Control());
     EXPECT_EQ(HelperInterface().GetDataControl({}).Get(), &Control()) << "the proxy's manager is the fallback";
-    const auto restore = WithoutDataControl();
+    Manager().GetInstance()->RemoveComponent(qor4::UID_DataControl());
 
     EXPECT_FALSE(HelperInterface().QueryObjectStateIfEnabled(Handle(asset), true));
     EXPECT_FALSE(HelperInterface().QueryObjectFlag(Handle(asset), true));
@@ -81,6 +70,7 @@ TEST_F(StatusQueriesTest, WithoutDataControlTheAnswersAreFalse)
     EXPECT_EQ(HelperInterface().GetAccessStates({}, true, false, states).GetCode(), 1);
     EXPECT_EQ(states, std::list<qor4::StatusWord>{fs::kLockedByOther});
     EXPECT_TRUE(Control().GetCalls().empty());
+    Manager().GetInstance()->RegisterComponent(qor4::UID_DataControl(), qor4::QORPtr<qor4::IQORUnknown>(&Control()));
 }
 
 // Who holds a file, asked of the file-version control: the answer replaces whatever the caller's list
