@@ -5,7 +5,6 @@
 namespace {
 
 using qor4::FileStatus::kCheckedOut;
-using Props = IRevisionControlPropertiesMgr;
 
 const QString kCheckoutError = QStringLiteral("Checkout Error");
 constexpr const char* kEditMessage = "These assets are read-only";

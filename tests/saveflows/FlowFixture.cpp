@@ -210,3 +210,15 @@ std::vector<standin::RecordedCall> FlowFixture::ServerCallsOf(const std::string&
 {
     return ServerRecord().CallsOf(operation);
 }
+
+qor4::StatusWord FlowFixture::WordSeenByUser(const std::string& file)
+{
+    standin::SvnBackend backend;
+    backend.SetConfigurationFolder(Sandbox().ConfigFolder());
+    std::string failure;
+    const standin::SessionId session = Sandbox().Open(backend, kUser, failure);
+    EXPECT_NE(session, 0) << failure;
+    const standin::StatusResult status = backend.Status(session, {file}, standin::StatusScope::kWithRepository);
+    EXPECT_TRUE(status.Succeeded()) << status.text;
+    return status.words.empty() ? 0 : status.words.front();
+}

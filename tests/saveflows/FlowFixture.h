@@ -1,6 +1,5 @@
-// FlowFixture: the whole stand-in host (HostFixture) plus what the save and check-out flows need to
-// be driven and checked: dirty assets, answers for the changelist dialog that also record what it
-// showed, and the state of workspace files on disk and on the server.
+// FlowFixture: the stand-in host (HostFixture) plus what the save and check-out flows need: dirty
+// assets, answers for the changelist dialog that record what it showed, and file states.
 #pragma once
 
 #include "HostFixture.h"
@@ -20,7 +19,8 @@ inline void PrintTo(const QString& text, std::ostream* out)
 
 class FlowFixture : public HostFixture {
 protected:
-    using Action = IRevisionControlPropertiesMgr::ActionWhenEditingReadOnlyAsset;
+    using Props = IRevisionControlPropertiesMgr;
+    using Action = Props::ActionWhenEditingReadOnlyAsset;
 
     enum class DialogButton { CheckOut, Continue, MakeWritable, Cancel };
 
@@ -37,7 +37,6 @@ protected:
         bool makeWritableVisible = false;
     };
 
-    // A file's state as the user would check it.
     struct FileState {
         bool exists = false;
         bool readOnly = false;
@@ -73,13 +72,10 @@ protected:
     // An asset created since the last save, with new files in the workspace folder.
     standin::DbObject* AddNewAsset(const std::string& name, const std::vector<std::string>& externalFiles = {});
 
-    // A pending changelist of the current user; its number.
     std::string CreateChangeList(const std::string& description);
-    // Opens files for edit as the current user, as a user checking out by hand would.
     void CheckOutByHand(const std::vector<std::string>& files, const std::string& changeList);
 
     FileState StateOf(const std::string& file);
-    // Every file is in the expected state.
     void ExpectStates(const std::vector<std::string>& files, const FileState& expected);
     // The same once the server answers again after a stop, and for a while: a lock request the
     // stopped server received comes into force when it wakes, and the next operations release it.
@@ -90,11 +86,19 @@ protected:
     std::string StoredChangeList();
     bool StoredPrompt();
 
-    // Server operations of one kind made so far.
     std::vector<standin::RecordedCall> ServerCallsOf(const std::string& operation);
+    // The file's status as the current user sees it through a trusting session of their own.
+    qor4::StatusWord WordSeenByUser(const std::string& file);
 
     // Message boxes the modal driver answered, by title; their buttons without "Show Details...".
     std::vector<ModalDriver::Window> BoxesTitled(const QString& title);
+    std::vector<ModalDriver::Window> CheckoutErrors() { return BoxesTitled(QStringLiteral("Checkout Error")); }
+    // The helper's check-out as the host asks for it; its answer for "cancelled" goes to wasCancelled.
+    bool CheckOut(const std::vector<standin::DbObject*>& objects)
+    {
+        return Helper().CheckOutObjects(Handles(objects), &wasCancelled, false);
+    }
+    bool wasCancelled = true;
 
 private:
     std::vector<DialogView> dialogs;

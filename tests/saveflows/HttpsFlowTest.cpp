@@ -2,14 +2,10 @@
 // trusted.
 #include "FlowFixture.h"
 
-#include "subversion/SvnBackend.h"
-
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace {
-
-using Props = IRevisionControlPropertiesMgr;
 
 constexpr const char* kSessionMessage = "Source control session expired. Password required to re-connect.";
 
@@ -24,18 +20,6 @@ protected:
     }
     // From now on logins read a configuration that trusts no authority of the run.
     void DistrustTheServer() { Subversion().SetConfigurationFolder(untrusting.path().toStdString()); }
-    // The file's status as the current user sees it through a trusting session of their own.
-    qor4::StatusWord WordSeenByUser(const std::string& file)
-    {
-        standin::SvnBackend backend;
-        backend.SetConfigurationFolder(Sandbox().ConfigFolder());
-        std::string failure;
-        const standin::SessionId session = Sandbox().Open(backend, kUser, failure);
-        EXPECT_NE(session, 0) << failure;
-        const standin::StatusResult status = backend.Status(session, {file}, standin::StatusScope::kWithRepository);
-        EXPECT_TRUE(status.Succeeded()) << status.text;
-        return status.words.empty() ? 0 : status.words.front();
-    }
 
     QTemporaryDir untrusting;
 };

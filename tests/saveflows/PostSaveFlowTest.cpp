@@ -21,41 +21,34 @@ const QString kMarkForDeleteTitle = QStringLiteral("Mark For Delete");
 
 class PostSaveFlowTest : public FlowFixture {};
 
-TEST_F(PostSaveFlowTest, DeletedFileThatWasMarkedForAddIsRevertedAndNotMarkedForDelete)
-{
-    standin::DbObject* asset = AddLocalAsset("draft");
-    const std::string file = asset->GetAssetFile();
-    ASSERT_TRUE(Server().Add(CurrentSession(), {file}, "").Succeeded());
-    Manager().DeleteAsset(asset);
-
-    ASSERT_TRUE(Library().Save().Succeeded());
-
-    ExpectStates({file}, {false, false, kNotInDepot, ""});
-    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kDelete).empty());
-    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kRevert).size(), 1u);
-    EXPECT_TRUE(Modal().Seen().empty());
-    EXPECT_EQ(Manager().GetMultiFileDataSource().GetClearCount(), 1);
-}
-
-TEST_F(PostSaveFlowTest, DeletedCheckedOutFilesOfTwoChangeListsAreMarkedForDeleteInTheirOwn)
+// A deleted file that was only marked for add is reverted; checked-out ones are marked for delete,
+// each in the changelist it was open in.
+TEST_F(PostSaveFlowTest, DeletedFilesAreRevertedIfMarkedForAddElseMarkedForDeleteInTheirOwnChangeList)
 {
     standin::DbObject* first = AddCheckedInAsset("first", 1);
     standin::DbObject* second = AddCheckedInAsset("second");
+    standin::DbObject* draft = AddLocalAsset("draft");
+    const std::string draftFile = draft->GetAssetFile();
+    ASSERT_TRUE(Server().Add(CurrentSession(), {draftFile}, "").Succeeded());
     const std::vector<std::string> firstFiles = FilesOf(first);
     const std::string secondFile = second->GetAssetFile();
     const std::string firstList = CreateChangeList("first work");
     const std::string secondList = CreateChangeList("second work");
     CheckOutByHand(firstFiles, firstList);
     CheckOutByHand({secondFile}, secondList);
-    Manager().DeleteAsset(first);
-    Manager().DeleteAsset(second);
+    for (standin::DbObject* asset : {draft, first, second})
+        Manager().DeleteAsset(asset);
 
     ASSERT_TRUE(Library().Save().Succeeded());
 
+    ExpectStates({draftFile}, {false, false, kNotInDepot, ""});
     ExpectStates(firstFiles, {false, false, kMarkedForDelete, firstList});
     ExpectStates({secondFile}, {false, false, kMarkedForDelete, secondList});
     EXPECT_EQ(ServerCallsOf(standin::ServerOp::kDelete).size(), 2u);
+    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kRevert).size(), 3u)
+        << "the pending add, and each changelist before its delete";
     EXPECT_TRUE(Modal().Seen().empty());
+    EXPECT_EQ(Manager().GetMultiFileDataSource().GetClearCount(), 1);
 }
 
 // Deleted files come first, then new assets; the remember box of the second dialog stores its choice.
@@ -80,19 +73,15 @@ TEST_F(PostSaveFlowTest, PromptingShowsTheDeletedFilesThenTheNewAssetsAndMarksIn
     EXPECT_EQ(deleted.message, QStringLiteral("The files below were deleted during the commit\nWe can now mark them "
                                               "for delete in your revision control"));
     EXPECT_TRUE(deleted.assetsText.isEmpty());
-    EXPECT_EQ(deleted.files.size(), 2);
-    for (const std::string& file : files)
-        EXPECT_TRUE(deleted.files.contains(QString::fromStdString(file))) << file;
+    EXPECT_EQ(deleted.files.join('\n') + '\n', SortedLines(files).c_str());
     ExpectStates(files, {false, false, kMarkedForDelete, changeList});
 
     const DialogView& added = Dialogs()[1];
     EXPECT_EQ(added.title, kMarkForAddTitle);
     EXPECT_EQ(added.checkOutText, QStringLiteral("Mark For Add"));
     EXPECT_EQ(added.assetsText, QStringLiteral("first\nsecond\n"));
-    QStringList shown = added.files;
-    shown.sort();
-    EXPECT_EQ(shown, (QStringList{QString::fromStdString(first->GetAssetFile()),
-                                  QString::fromStdString(second->GetAssetFile())}));
+    EXPECT_EQ(added.files, (QStringList{QString::fromStdString(first->GetAssetFile()),
+                                        QString::fromStdString(second->GetAssetFile())}));
     ExpectStates({first->GetAssetFile(), second->GetAssetFile()}, {true, false, kMarkedForAdd, changeList});
     EXPECT_EQ(ServerCallsOf(standin::ServerOp::kAdd).size(), 2u) << "each asset on its own";
     EXPECT_FALSE(StoredPrompt());
@@ -194,56 +183,47 @@ TEST_F(PostSaveFlowTest, CancelledMarkForAddLeavesTheNewFilesAloneAndAnInvalidSt
     ExpectStates({fresh->GetAssetFile()}, {true, false, kMarkedForAdd, ""});
 }
 
-TEST_F(PostSaveFlowTest, WithRevisionControlOffTheWorkspaceIsLeftAsTheSaveMadeIt)
+// Each save deletes one asset and creates another. Without windows both go to the default changelist
+// unasked; a failed status query of the deleted files ends the whole notification; with revision
+// control off the workspace is left as the save made it, and so is the save record, for whoever
+// else reads it.
+TEST_F(PostSaveFlowTest, DeletedAndNewAssetsWithoutWindowsAfterAFailedQueryAndWithRevisionControlOff)
 {
-    standin::DbObject* doomed = AddCheckedInAsset("old");
-    const std::string doomedFile = doomed->GetAssetFile();
-    standin::DbObject* fresh = AddNewAsset("fresh");
-    Manager().DeleteAsset(doomed);
-    Properties().SetUseSourceDataControl(false);
-    FileControl().ClearCalls();
-
-    ASSERT_TRUE(Library().Save().Succeeded());
-
-    EXPECT_TRUE(Modal().Seen().empty());
-    EXPECT_TRUE(FileControl().Calls().empty());
-    ExpectStates({doomedFile}, {false, false, 0, ""});
-    ExpectStates({fresh->GetAssetFile()}, {true, false, kNotInDepot, ""});
-    // The save record is left for whoever else reads it.
-    EXPECT_EQ(Manager().GetMultiFileDataSource().GetClearCount(), 0);
-}
-
-TEST_F(PostSaveFlowTest, WithoutWindowsNewAssetsAndDeletedFilesGoToTheDefaultChangeList)
-{
-    standin::DbObject* doomed = AddCheckedInAsset("old");
-    const std::string doomedFile = doomed->GetAssetFile();
-    standin::DbObject* fresh = AddNewAsset("fresh");
-    Manager().DeleteAsset(doomed);
     Properties().SetPromptForChangeListWhenCheckingOut(true);
+    std::string doomed, fresh;
+    const auto deleteOneAndCreateOne = [&](const std::string& round) {
+        standin::DbObject* asset = AddCheckedInAsset("old" + round);
+        doomed = asset->GetAssetFile();
+        fresh = AddNewAsset("fresh" + round)->GetAssetFile();
+        Manager().DeleteAsset(asset);
+        ServerRecord().ClearCalls();
+    };
+    deleteOneAndCreateOne("1");
     WithoutWindows();
-
     ASSERT_TRUE(Library().Save().Succeeded());
-
-    ExpectStates({doomedFile}, {false, false, kMarkedForDelete, ""});
-    ExpectStates({fresh->GetAssetFile()}, {true, false, kMarkedForAdd, ""});
+    ExpectStates({doomed}, {false, false, kMarkedForDelete, ""});
+    ExpectStates({fresh}, {true, false, kMarkedForAdd, ""});
     EXPECT_TRUE(Log().Entries().empty());
     EXPECT_TRUE(StoredPrompt());
-}
+    WithWindows();
 
-TEST_F(PostSaveFlowTest, AFailedStatusQueryOfTheDeletedFilesEndsTheWholeNotification)
-{
-    standin::DbObject* doomed = AddCheckedInAsset("old");
-    const std::string file = doomed->GetAssetFile();
-    Manager().DeleteAsset(doomed);
-    standin::DbObject* fresh = AddNewAsset("fresh");
+    deleteOneAndCreateOne("2");
     Server().FailNext(standin::ServerOp::kStatus, standin::ServerCode::kServerError, "depot busy\n");
-
     ASSERT_TRUE(Library().Save().Succeeded());
-
-    EXPECT_TRUE(Modal().Seen().empty());
     EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kDelete).empty());
     EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kAdd).empty());
-    EXPECT_NE(StateOf(fresh->GetAssetFile()).status, kMarkedForAdd);
+    EXPECT_NE(StateOf(fresh).status, kMarkedForAdd);
+
+    deleteOneAndCreateOne("3");
+    Properties().SetUseSourceDataControl(false);
+    FileControl().ClearCalls();
+    const int clears = Manager().GetMultiFileDataSource().GetClearCount();
+    ASSERT_TRUE(Library().Save().Succeeded());
+    EXPECT_TRUE(FileControl().Calls().empty());
+    ExpectStates({doomed}, {false, false, 0, ""});
+    ExpectStates({fresh}, {true, false, kNotInDepot, ""});
+    EXPECT_EQ(Manager().GetMultiFileDataSource().GetClearCount(), clears);
+    EXPECT_TRUE(Modal().Seen().empty());
 }
 
 TEST_F(PostSaveFlowTest, AFailedStatusQueryOfALaterNewAssetKeepsEveryNewAssetOut)
@@ -409,19 +389,6 @@ protected:
         Manager().DeleteAsset(doomed);
     }
 
-    // The status of a file as alice sees it through a session of her own.
-    qor4::StatusWord WordSeenByAlice(const std::string& file)
-    {
-        std::string failure;
-        const standin::SessionId session = Sandbox().Open(Subversion(), kUser, failure);
-        EXPECT_NE(session, 0) << failure;
-        const standin::StatusResult status =
-            Subversion().Status(session, {file}, standin::StatusScope::kWithRepository);
-        Subversion().CloseSession(session);
-        EXPECT_TRUE(status.Succeeded()) << status.text;
-        return status.words.empty() ? 0 : status.words.front();
-    }
-
     standin::DbObject* doomed = nullptr;
     std::string doomedFile;
     standin::DbObject* table = nullptr;
@@ -451,8 +418,8 @@ TEST_F(BeforeTheFirstPasswordTest, ThePasswordCancelledTheAssetsAreNamedAsLeftOu
 
     ASSERT_TRUE(saved.Succeeded());
     EXPECT_EQ(Modal().Seen().size(), 1u) << "only the password dialog";
-    EXPECT_EQ(WordSeenByAlice(table->GetAssetFile()), kNotInDepot);
-    EXPECT_EQ(WordSeenByAlice(doomedFile) & kMarkedForDelete, 0u);
+    EXPECT_EQ(WordSeenByUser(table->GetAssetFile()), kNotInDepot);
+    EXPECT_EQ(WordSeenByUser(doomedFile) & kMarkedForDelete, 0u);
     const standin::LeftOut left = standin::FindLeftOut(Control().Service(), saved);
     EXPECT_EQ(left.assets, std::vector<std::string>{"table"});
     EXPECT_EQ(left.removedFiles, std::vector<std::string>{doomedFile});

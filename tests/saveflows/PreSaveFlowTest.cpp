@@ -10,11 +10,8 @@
 namespace {
 
 using qor4::FileStatus::kCheckedOut;
-using Props = IRevisionControlPropertiesMgr;
 
 const QString kPreSaveTitle = QStringLiteral("Check Out Before Saving");
-constexpr const char* kTranslationContext = "CRevisionControlUIHelper";
-const QString kCheckoutError = QStringLiteral("Checkout Error");
 
 bool Wrote(const standin::SaveResult& result, const std::string& file)
 {
@@ -63,9 +60,7 @@ TEST_F(PreSaveFlowTest, CancelInTheDialogVetoesTheSaveAndStoresNothingAskedInEng
     EXPECT_FALSE(dialog.continueVisible);
     EXPECT_EQ(dialog.dontShowAgainText, QStringLiteral("Don't show this dialog again (always use this option)"));
     EXPECT_EQ(Prefs().WriteCount(), writes);
-    const FileState state = StateOf(asset->GetAssetFile());
-    EXPECT_TRUE(state.readOnly);
-    EXPECT_EQ(state.status, 0u);
+    ExpectStates({asset->GetAssetFile()}, {true, true, 0, ""});
     EXPECT_EQ(ContentOf(asset->GetAssetFile()), before);
 
     // The vetoed asset is still dirty: the next save asks again, under a German locale in German.
@@ -84,7 +79,7 @@ TEST_F(PreSaveFlowTest, CancelInTheDialogVetoesTheSaveAndStoresNothingAskedInEng
     // Without a translation for the language the texts stay as they are, also after another one.
     ASSERT_TRUE(PluginTranslator::Install(QLocale(QLocale::German, QLocale::Germany)));
     EXPECT_FALSE(PluginTranslator::Install(QLocale(QLocale::French, QLocale::France)));
-    EXPECT_EQ(QCoreApplication::translate(kTranslationContext, "Check Out Before Saving"), kPreSaveTitle);
+    EXPECT_EQ(QCoreApplication::translate("CRevisionControlUIHelper", "Check Out Before Saving"), kPreSaveTitle);
     PluginTranslator::Remove();
 }
 
@@ -125,9 +120,7 @@ TEST_F(PreSaveFlowTest, RememberedChangeListThatVanishedStoresPromptAndAsks)
     Properties().SetChangeListToUseWhenAutoCheckingOut(vanished);
     AnswerDialog(DialogButton::CheckOut);
 
-    const standin::SaveResult result = Library().Save();
-
-    ASSERT_TRUE(result.Succeeded());
+    ASSERT_TRUE(Library().Save().Succeeded());
     ASSERT_EQ(Dialogs().size(), 1u);
     EXPECT_EQ(StoredAction(), Props::kPrompt);
     ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
@@ -154,7 +147,7 @@ TEST_F(PreSaveFlowTest, FirstGroupChecksOutSecondFailsThenThePromptListsOnlyTheS
     EXPECT_TRUE(Dialogs()[1].assetsText.contains(QStringLiteral("villain\n")));
     EXPECT_TRUE(Dialogs()[1].assetsText.contains(QStringLiteral("hero (with External: hero_1.tex)\n")));
 
-    const std::vector<ModalDriver::Window> errors = BoxesTitled(kCheckoutError);
+    const std::vector<ModalDriver::Window> errors = CheckoutErrors();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_TRUE(errors[0].text.startsWith(QStringLiteral("Cannot checkout the assets\n")));
     EXPECT_EQ(errors[0].icon, QMessageBox::Critical);
@@ -194,7 +187,7 @@ TEST_F(PreSaveFlowTest, FailedCheckOutAskedAgainCanThenMakeTheFilesWritable)
     const standin::SaveResult result = Library().Save();
 
     ASSERT_TRUE(result.Succeeded());
-    const std::vector<ModalDriver::Window> errors = BoxesTitled(kCheckoutError);
+    const std::vector<ModalDriver::Window> errors = CheckoutErrors();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_TRUE(errors[0].text.contains(QStringLiteral("not at the head revision")));
     EXPECT_TRUE(errors[0].detailedText.startsWith(QStringLiteral("Files:\n")));
@@ -218,21 +211,13 @@ TEST_F(PreSaveFlowTest, SessionThatStaysExpiredAsksAgainWithoutAnErrorBox)
     EXPECT_TRUE(Library().Save().vetoed);
 
     EXPECT_EQ(Dialogs().size(), 2u);
-    EXPECT_TRUE(BoxesTitled(kCheckoutError).empty());
+    EXPECT_TRUE(CheckoutErrors().empty());
     EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kEdit).size() <= 1u);
 }
 
-class PreSaveWithoutWindowsTest : public FlowFixture {
-protected:
-    void SetUp() override
-    {
-        FlowFixture::SetUp();
-        WithoutWindows();
-    }
-};
-
-TEST_F(PreSaveWithoutWindowsTest, StoredActionsThatNeedNoQuestionSaveAndTheOthersVeto)
+TEST_F(PreSaveFlowTest, WithoutWindowsStoredActionsThatNeedNoQuestionSaveAndTheOthersVeto)
 {
+    WithoutWindows();
     const struct {
         const char* name;
         Props::ActionWhenEditingReadOnlyAsset action;
@@ -275,8 +260,9 @@ TEST_F(PreSaveWithoutWindowsTest, StoredActionsThatNeedNoQuestionSaveAndTheOther
     }
 }
 
-TEST_F(PreSaveWithoutWindowsTest, CheckOutFailureIsLoggedAndVetoesTheSave)
+TEST_F(PreSaveFlowTest, WithoutWindowsACheckOutFailureIsLoggedAndVetoesTheSave)
 {
+    WithoutWindows();
     standin::DbObject* asset = AddDirtyCheckedInAsset("hero");
     LockAs(kOtherUser, asset);
 

@@ -13,8 +13,6 @@
 
 namespace {
 
-using Props = IRevisionControlPropertiesMgr;
-
 const QString kProgressText = QStringLiteral("Perforce Operation in Progress, press Cancel to abort");
 constexpr std::chrono::seconds kTestDeadline{2};
 // Far below the default deadline, far above the grace time and the deadline of these tests.
