@@ -165,43 +165,6 @@ protected:
         }
     }
 
-    // Bob adds a new asset and deletes one from his own working copy, and submits; alice's working
-    // copy is then updated by another program, behind the window's back.
-    void BobAddsAndRemovesAssetsAndAliceUpdatesOutside()
-    {
-        standin::RevisionBackend& backend = m_host->Backend();
-        const std::string bobs = m_host->Project().WorkingCopy(demo::SampleUsers::kOther).toStdString();
-        const standin::LoginResult login = backend.OpenSession(
-            {demo::SampleUsers::kOther, demo::SampleUsers::kPassword, m_host->ServerUrl(), bobs, {}});
-        ASSERT_TRUE(login.Succeeded()) << login.text;
-        const std::string added = bobs + "/" + kBobsNewFile;
-        ASSERT_TRUE(standin::WriteFileContent(standin::WorkingCopyFence(bobs), added, "lantern\n").Succeeded());
-        ASSERT_TRUE(backend.Add(login.session, {added}, "").Succeeded());
-        ASSERT_TRUE(backend.Delete(login.session, {bobs + "/" + kBobsRemovedFile}, "").Succeeded());
-        const standin::ChangeListResult submitted = backend.Submit(login.session, "");
-        backend.CloseSession(login.session);
-        ASSERT_TRUE(submitted.Succeeded() && submitted.revision > 0) << submitted.text;
-        const standin::UpdateResult updated = backend.Update(m_host->Session(), {});
-        ASSERT_TRUE(updated.Succeeded()) << updated.text;
-        ASSERT_TRUE(standin::FileExists(Local(kBobsNewFile)));
-        ASSERT_FALSE(standin::FileExists(Local(kBobsRemovedFile)));
-    }
-
-    // A new asset saved while no session was open and the password was not given: its files are on
-    // disk, outside revision control, and the save said so naming the account.
-    void SaveANewAssetWithThePasswordCancelled()
-    {
-        m_host->Disconnect();
-        ASSERT_NE(m_host->CreateAsset(kNewAsset, 1), nullptr);
-        m_modal.AnswerNext(ModalDriver::Click(QStringLiteral("cancelButton")), QStringLiteral("Cancel"));
-        const demo::SaveOutcome saved = m_host->Save();
-        ASSERT_TRUE(saved.failures.empty() && !saved.vetoed);
-        EXPECT_EQ(saved.leftOut.Describe(), "Revision control is not connected (alice at " + m_host->ServerUrl() +
-                                                "): not added to revision control: desk\n");
-        ASSERT_TRUE(m_host->Connect(demo::SampleUsers::kPassword).connected);
-        m_window->Refresh();
-    }
-
     // Declared first so that it outlives the window and the host, which may still show boxes as they go.
     ModalDriver m_modal;
     QTemporaryDir m_data;
@@ -264,13 +227,41 @@ TEST_P(DemoWindowActionTest, TellsItsOutcomeAndTheRowsFollowTheWorkingCopy)
         m_modal.PressNext(test.act == Act::kRevert ? QMessageBox::Yes : QMessageBox::No);
         break;
     }
-    case Act::kMarkForAdd:
-        SaveANewAssetWithThePasswordCancelled();
+    case Act::kMarkForAdd: {
+        // A new asset saved while no session was open and the password was not given: its files are
+        // on disk, outside revision control, and the save said so naming the account.
+        m_host->Disconnect();
+        ASSERT_NE(m_host->CreateAsset(kNewAsset, 1), nullptr);
+        m_modal.AnswerNext(ModalDriver::Click(QStringLiteral("cancelButton")), QStringLiteral("Cancel"));
+        const demo::SaveOutcome saved = m_host->Save();
+        ASSERT_TRUE(saved.failures.empty() && !saved.vetoed);
+        EXPECT_EQ(saved.leftOut.Describe(), "Revision control is not connected (alice at " + m_host->ServerUrl() +
+                                                "): not added to revision control: desk\n");
+        ASSERT_TRUE(m_host->Connect(demo::SampleUsers::kPassword).connected);
+        m_window->Refresh();
         ASSERT_EQ(Cell("props/desk.qor"), "not in the database");
         break;
-    case Act::kRefresh:
-        BobAddsAndRemovesAssetsAndAliceUpdatesOutside();
+    }
+    case Act::kRefresh: {
+        // Bob adds a new asset and deletes one in his own working copy, and submits; alice's working
+        // copy is then updated by another program, behind the window's back.
+        standin::RevisionBackend& backend = m_host->Backend();
+        const std::string bobs = m_host->Project().WorkingCopy(demo::SampleUsers::kOther).toStdString();
+        const standin::LoginResult login = backend.OpenSession(
+            {demo::SampleUsers::kOther, demo::SampleUsers::kPassword, m_host->ServerUrl(), bobs, {}});
+        ASSERT_TRUE(login.Succeeded()) << login.text;
+        const std::string added = bobs + "/" + kBobsNewFile;
+        ASSERT_TRUE(standin::WriteFileContent(standin::WorkingCopyFence(bobs), added, "lantern\n").Succeeded());
+        ASSERT_TRUE(backend.Add(login.session, {added}, "").Succeeded());
+        ASSERT_TRUE(backend.Delete(login.session, {bobs + "/" + kBobsRemovedFile}, "").Succeeded());
+        const standin::ChangeListResult submitted = backend.Submit(login.session, "");
+        backend.CloseSession(login.session);
+        ASSERT_TRUE(submitted.Succeeded() && submitted.revision > 0) << submitted.text;
+        ASSERT_TRUE(backend.Update(m_host->Session(), {}).Succeeded());
+        ASSERT_TRUE(standin::FileExists(Local(kBobsNewFile)));
+        ASSERT_FALSE(standin::FileExists(Local(kBobsRemovedFile)));
         break;
+    }
     case Act::kGetLatest:
         ASSERT_NE(WordOf("props/lamp.qor") & fs::kNotAtHead, 0u);
         break;

@@ -143,7 +143,9 @@ TEST_F(FailureMessagesTest, AFailedStateQueryIsALostConnectionOrAnUnknownErrorWi
     EXPECT_EQ(DataControlCallCount("GetFiles"), 0);
 }
 
-TEST_F(FailureMessagesTest, CombinedStatusIsTheOrOfTheWordsOrZeroWithTheFailingCode)
+// The combined status is the OR of the files' words (zero with the failing code), and the users a
+// failure names come from the service.
+TEST_F(FailureMessagesTest, CombinedStatusIsTheOrOfTheWordsOrZeroAndFileUsersComeFromTheService)
 {
     standin::DbObject* held = AddCheckedInAsset("held");
     standin::DbObject* old = AddCheckedInAsset("old");
@@ -154,21 +156,15 @@ TEST_F(FailureMessagesTest, CombinedStatusIsTheOrOfTheWordsOrZeroWithTheFailingC
 
     EXPECT_EQ(Helper().GetCombinedFilesStatus(FileControlPtr(), CurrentAccount(), files, combined).GetCode(), 0);
     EXPECT_EQ(combined, fs::kCheckedOutByOther | fs::kLockedByOther | fs::kNotAtHead);
+    std::string message;
+    EXPECT_TRUE(Helper().DescribeFilesFailure(FileControlPtr(), CurrentAccount(), {held->GetAssetFile()},
+                                              fs::kCheckedOutByOther | fs::kNotAtHead, {fs::kNotAtHead}, "e", message));
+    EXPECT_EQ(message, std::string(kNotAtHead) + "\nbob\n");
 
     Server().FailNext(standin::ServerOp::kStatus, standin::ServerCode::kServerError, "down\n");
     EXPECT_EQ(Helper().GetCombinedFilesStatus(FileControlPtr(), CurrentAccount(), files, combined).GetCode(),
               standin::ServerCode::kServerError);
     EXPECT_EQ(combined, 0u);
-}
-
-TEST_F(FailureMessagesTest, FileUsersComeFromTheService)
-{
-    standin::DbObject* asset = AddCheckedInAsset("asset");
-    LockAs(kOtherUser, asset);
-    std::string message;
-    EXPECT_TRUE(Helper().DescribeFilesFailure(FileControlPtr(), CurrentAccount(), {asset->GetAssetFile()},
-                                              fs::kCheckedOutByOther | fs::kNotAtHead, {fs::kNotAtHead}, "e", message));
-    EXPECT_EQ(message, std::string(kNotAtHead) + "\nbob\n");
 }
 
 } // namespace

@@ -73,28 +73,11 @@ TEST_F(StatusQueriesTest, WithoutDataControlTheAnswersAreFalse)
     Manager().GetInstance()->RegisterComponent(qor4::UID_DataControl(), qor4::QORPtr<qor4::IQORUnknown>(&Control()));
 }
 
-// Who holds a file, asked of the file-version control: the answer replaces whatever the caller's list
-// held, also when there is none (an unknown account).
-TEST_F(StatusQueriesTest, FileUsersReplaceTheCallersListAndAnUnknownAccountEmptiesIt)
-{
-    standin::DbObject* held = AddCheckedInAsset("held");
-    LockAs(kOtherUser, held);
-    std::string message;
-    std::list<std::string> users{"stale"};
-    ASSERT_EQ(FileControl().Service().GetUsers(CurrentAccount(), {held->GetAssetFile()}, users, message, true), 0)
-        << message;
-    EXPECT_EQ(std::count(users.begin(), users.end(), "stale"), 0);
-    EXPECT_EQ(std::count_if(users.begin(), users.end(),
-                            [](const std::string& user) { return user.find(kOtherUser) != std::string::npos; }),
-              1);
-    users = {"stale"};
-    EXPECT_NE(FileControl().Service().GetUsers(nullptr, {held->GetAssetFile()}, users, message, true), 0);
-    EXPECT_TRUE(users.empty());
-}
-
 // Many files per object (more than the request's first guess of one per object) and an object
-// asked twice: one answer per object, each its own object's, in order, in one call.
-TEST_F(StatusQueriesTest, AccessStatesAreOnePerObjectInOrderEvenForManyFilesAndARepeatedObject)
+// asked twice: one answer per object, each its own object's, in order, in one call. Who holds a file,
+// asked of the file-version control, replaces whatever the caller's list held, also when there is
+// none (an unknown account).
+TEST_F(StatusQueriesTest, AccessStatesAreOnePerObjectInOrderAndFileUsersReplaceTheCallersList)
 {
     standin::DbObject* first = AddCheckedInAsset("first", 6);
     standin::DbObject* second = AddCheckedInAsset("second", 6);
@@ -115,6 +98,18 @@ TEST_F(StatusQueriesTest, AccessStatesAreOnePerObjectInOrderEvenForManyFilesAndA
             expected.push_back(file);
     ASSERT_FALSE(ServerRecord().Calls().empty());
     EXPECT_EQ(ServerRecord().Calls().back().arguments, expected);
+
+    std::string message;
+    std::list<std::string> users{"stale"};
+    ASSERT_EQ(FileControl().Service().GetUsers(CurrentAccount(), {held->GetAssetFile()}, users, message, true), 0)
+        << message;
+    EXPECT_EQ(std::count(users.begin(), users.end(), "stale"), 0);
+    EXPECT_EQ(std::count_if(users.begin(), users.end(),
+                            [](const std::string& user) { return user.find(kOtherUser) != std::string::npos; }),
+              1);
+    users = {"stale"};
+    EXPECT_NE(FileControl().Service().GetUsers(nullptr, {held->GetAssetFile()}, users, message, true), 0);
+    EXPECT_TRUE(users.empty());
 }
 
 // A null handle is no object of the data model: a query or a change says so instead of reading
