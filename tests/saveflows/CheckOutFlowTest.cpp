@@ -6,7 +6,6 @@ namespace {
 
 using qor4::FileStatus::kCheckedOut;
 
-const QString kCheckoutError = QStringLiteral("Checkout Error");
 constexpr const char* kEditMessage = "These assets are read-only";
 const QString kThisOption = QStringLiteral("Don't show this dialog again (always use this option)");
 const QString kThisChangeList = QStringLiteral("Don't show this dialog again (always use this changelist)");
@@ -23,12 +22,11 @@ TEST_F(CheckOutObjectsTest, AFailureIsRetriedOnEnterOrDismissedWithEscapeAndTheR
     LockAs(kOtherUser, second);
     Modal().KeyNext(Qt::Key_Return);
     Modal().KeyNext(Qt::Key_Escape);
-    bool cancelled = true;
 
-    EXPECT_FALSE(Helper().CheckOutObjects(Handles({first, second, third}), &cancelled, false));
+    EXPECT_FALSE(CheckOut({first, second, third}));
 
-    EXPECT_FALSE(cancelled);
-    const std::vector<ModalDriver::Window> errors = BoxesTitled(kCheckoutError);
+    EXPECT_FALSE(wasCancelled);
+    const std::vector<ModalDriver::Window> errors = CheckoutErrors();
     ASSERT_EQ(errors.size(), 2u);
     QStringList buttons = errors[1].buttons;
     buttons.sort();
@@ -46,11 +44,10 @@ TEST_F(CheckOutObjectsTest, RejectedStoredChangeListAsksAndAValidOneChecksOutWit
     standin::DbObject* asset = AddCheckedInAsset("hero");
     Properties().SetChangeListToUseWhenAutoCheckingOut("404");
     AnswerDialog(DialogButton::CheckOut, "", true);
-    bool cancelled = true;
 
-    EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
+    EXPECT_TRUE(CheckOut({asset}));
 
-    EXPECT_FALSE(cancelled);
+    EXPECT_FALSE(wasCancelled);
     ASSERT_EQ(Dialogs().size(), 1u);
     EXPECT_EQ(Dialogs()[0].title, QStringLiteral("Select Pending ChangeList"));
     EXPECT_FALSE(Dialogs()[0].continueVisible);
@@ -65,7 +62,7 @@ TEST_F(CheckOutObjectsTest, RejectedStoredChangeListAsksAndAValidOneChecksOutWit
     standin::DbObject* other = AddCheckedInAsset("villain", 1);
     const std::string changeList = CreateChangeList("stored");
     Properties().SetChangeListToUseWhenAutoCheckingOut(changeList);
-    EXPECT_TRUE(HelperInterface().CheckOutObject(Handle(other), &cancelled, true));
+    EXPECT_TRUE(HelperInterface().CheckOutObject(Handle(other), &wasCancelled, true));
     EXPECT_TRUE(Helper().CheckOutObjects({}, nullptr, true));
     EXPECT_EQ(Modal().Seen().size(), 1u);
     ExpectStates(FilesOf(other), CheckedOutIn(changeList));
@@ -80,37 +77,17 @@ TEST_F(CheckOutObjectsTest, CancelledDialogOrRevisionControlOffCancelsAndChecksO
         Properties().SetUseSourceDataControl(revisionControl);
         if (revisionControl) AnswerDialog(DialogButton::Cancel);
         ServerRecord().ClearCalls();
-        bool cancelled = false;
+        wasCancelled = false;
 
-        EXPECT_FALSE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
+        EXPECT_FALSE(CheckOut({asset}));
 
-        EXPECT_TRUE(cancelled);
+        EXPECT_TRUE(wasCancelled);
         EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kEdit).empty());
         if (!revisionControl) {
             EXPECT_TRUE(ServerRecord().Calls().empty());
         }
         EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
     }
-}
-
-TEST_F(CheckOutObjectsTest, WithoutWindowsEachFailureIsLoggedAndTheRestGoToTheDefaultForAGoneChangeList)
-{
-    standin::DbObject* first = AddCheckedInAsset("first");
-    standin::DbObject* second = AddCheckedInAsset("second");
-    LockAs(kOtherUser, first);
-    Properties().SetPromptForChangeListWhenCheckingOut(false);
-    Properties().SetChangeListToUseWhenAutoCheckingOut("999");
-    WithoutWindows();
-    bool cancelled = true;
-
-    EXPECT_FALSE(Helper().CheckOutObjects(Handles({first, second}), &cancelled, false));
-
-    EXPECT_FALSE(cancelled);
-    const std::vector<std::string> errors = LogTexts(Log::MsgType::Error);
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_NE(errors[0].find("\nDetails:\nFiles:\n" + first->GetAssetFile()), std::string::npos) << errors[0];
-    ExpectStates({second->GetAssetFile()}, CheckedOutIn(""));
-    EXPECT_TRUE(StoredPrompt()) << "the next time with windows, the user is asked";
 }
 
 class PromptCheckOutObjectsTest : public FlowFixture {
@@ -136,9 +113,7 @@ TEST_F(PromptCheckOutObjectsTest, DialogOffersEveryAnswerAndChecksOutWithRelated
     EXPECT_EQ(dialog.title, QStringLiteral("Check Out"));
     EXPECT_EQ(dialog.message, QString::fromLatin1(kEditMessage));
     EXPECT_EQ(dialog.assetsText, QStringLiteral("hero\nrig\n"));
-    QStringList files = dialog.files;
-    files.sort();
-    EXPECT_EQ(files,
+    EXPECT_EQ(dialog.files,
               (QStringList{QString::fromStdString(hero->GetAssetFile()), QString::fromStdString(rig->GetAssetFile())}));
     EXPECT_TRUE(dialog.continueVisible);
     EXPECT_TRUE(dialog.makeWritableVisible);
@@ -199,7 +174,7 @@ TEST_F(PromptCheckOutObjectsTest, RetryAfterAFailedCheckOutRepeatsItInTheSameCha
     EXPECT_TRUE(Prompt({asset}));
 
     EXPECT_EQ(Dialogs().size(), 1u);
-    const std::vector<ModalDriver::Window> errors = BoxesTitled(kCheckoutError);
+    const std::vector<ModalDriver::Window> errors = CheckoutErrors();
     ASSERT_EQ(errors.size(), 1u);
     QStringList buttons = errors[0].buttons;
     buttons.sort();
@@ -223,43 +198,28 @@ TEST_F(PromptCheckOutObjectsTest, PositiveStatusFailsWhereOnlyZeroSucceedsAndIsA
     AnswerDialog(DialogButton::CheckOut);
     Modal().PressNext(QMessageBox::Ignore);
     EXPECT_TRUE(Prompt({asset}));
-    EXPECT_EQ(BoxesTitled(kCheckoutError).size(), 1u);
+    EXPECT_EQ(CheckoutErrors().size(), 1u);
 
     Server().FailNext(standin::ServerOp::kMakeWritable, kPositive, "half done\n");
     AnswerDialog(DialogButton::MakeWritable);
     Modal().KeyNext(Qt::Key_Escape);
     EXPECT_FALSE(Prompt({asset}));
-    EXPECT_EQ(BoxesTitled(kCheckoutError).size(), 2u);
+    EXPECT_EQ(CheckoutErrors().size(), 2u);
     EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
 
     // The host's check-out only stops at negative codes.
     Server().FailNext(standin::ServerOp::kEdit, kPositive, "half done\n");
-    bool cancelled = true;
-    EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
-    EXPECT_EQ(BoxesTitled(kCheckoutError).size(), 2u);
+    EXPECT_TRUE(CheckOut({asset}));
+    EXPECT_EQ(CheckoutErrors().size(), 2u);
 }
 
-TEST_F(PromptCheckOutObjectsTest, StoredMakeWritableIsAskedWhenNotAllowed)
-{
-    standin::DbObject* asset = AddCheckedInAsset("hero");
-    Properties().SetActionWhenEditingReadOnlyAsset(Props::kMakeWritable);
-    AnswerDialog(DialogButton::Cancel);
-    EXPECT_FALSE(Prompt({asset}, false));
-    ASSERT_EQ(Dialogs().size(), 1u);
-    EXPECT_FALSE(Dialogs()[0].makeWritableVisible);
-    EXPECT_TRUE(Dialogs()[0].continueVisible);
-    EXPECT_EQ(Dialogs()[0].dontShowAgainText, kThisOption) << "an option beside the check-out is offered";
-
-    // Where it is allowed, the stored choice applies without a question.
-    EXPECT_TRUE(Prompt({asset}, true));
-    EXPECT_EQ(Dialogs().size(), 1u);
-    ExpectStates({asset->GetAssetFile()}, {true, false, 0, ""});
-}
-
-TEST_F(PromptCheckOutObjectsTest, StoredCheckOutIntoAVanishedChangeListAsksAndMakeWritableReachesEveryObject)
+// A stored check-out into a changelist that is gone asks; Make Writable with the box reaches every
+// object and is stored, and applies unasked only where the caller allows it.
+TEST_F(PromptCheckOutObjectsTest, StoredCheckOutIntoAVanishedChangeListAsksAndStoredMakeWritableOnlyWhereAllowed)
 {
     const std::vector<standin::DbObject*> assets{AddCheckedInAsset("first"), AddCheckedInAsset("second"),
                                                  AddCheckedInAsset("third")};
+    standin::DbObject* hero = AddCheckedInAsset("hero");
     Properties().SetActionWhenEditingReadOnlyAsset(Props::kCheckOut);
     Properties().SetChangeListToUseWhenAutoCheckingOut("77");
     AnswerDialog(DialogButton::MakeWritable, "", true);
@@ -270,23 +230,46 @@ TEST_F(PromptCheckOutObjectsTest, StoredCheckOutIntoAVanishedChangeListAsksAndMa
     EXPECT_EQ(StoredAction(), Props::kMakeWritable);
     for (standin::DbObject* asset : assets)
         EXPECT_FALSE(StateOf(asset->GetAssetFile()).readOnly) << asset->GetName();
+
+    AnswerDialog(DialogButton::Cancel);
+    EXPECT_FALSE(Prompt({hero}, false));
+    ASSERT_EQ(Dialogs().size(), 2u);
+    EXPECT_FALSE(Dialogs()[1].makeWritableVisible);
+    EXPECT_TRUE(Dialogs()[1].continueVisible);
+    EXPECT_EQ(Dialogs()[1].dontShowAgainText, kThisOption) << "an option beside the check-out is offered";
+    EXPECT_TRUE(Prompt({hero}, true));
+    EXPECT_EQ(Dialogs().size(), 2u);
+    ExpectStates({hero->GetAssetFile()}, {true, false, 0, ""});
 }
 
-TEST_F(PromptCheckOutObjectsTest, WithoutWindowsStoredPromptChecksOutIntoTheDefaultChangeList)
+// Without windows: a stored prompt checks out into the default changelist, and a failure is logged
+// once while the edit still goes on. The host's check-out logs each failure, goes on with the rest
+// into the default changelist when the stored one is gone, and has the user asked next time.
+TEST_F(PromptCheckOutObjectsTest, WithoutWindowsStoredPromptChecksOutIntoTheDefaultChangeListAndFailuresAreLogged)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
     standin::DbObject* held = AddCheckedInAsset("held");
+    standin::DbObject* second = AddCheckedInAsset("second");
     LockAs(kOtherUser, held);
     WithoutWindows();
 
     EXPECT_TRUE(Prompt({asset}));
     ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
     EXPECT_TRUE(Log().Entries().empty());
-
-    // A failure is logged once and the edit still goes on.
     EXPECT_TRUE(Prompt({held}));
     EXPECT_EQ(LogTexts(Log::MsgType::Error).size(), 1u);
     EXPECT_TRUE(StateOf(held->GetAssetFile()).readOnly);
+
+    Properties().SetPromptForChangeListWhenCheckingOut(false);
+    Properties().SetChangeListToUseWhenAutoCheckingOut("999");
+    EXPECT_FALSE(CheckOut({held, second}));
+
+    EXPECT_FALSE(wasCancelled);
+    const std::vector<std::string> errors = LogTexts(Log::MsgType::Error);
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_NE(errors[1].find("\nDetails:\nFiles:\n" + held->GetAssetFile()), std::string::npos) << errors[1];
+    ExpectStates({second->GetAssetFile()}, CheckedOutIn(""));
+    EXPECT_TRUE(StoredPrompt()) << "the next time with windows, the user is asked";
 }
 
 } // namespace
