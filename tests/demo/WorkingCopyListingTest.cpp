@@ -162,23 +162,21 @@ TEST(NewAssetNameTest, OnlyAPlainNameIsAcceptedAndEveryRefusalSaysWhy)
 {
     for (const char* name : {"rock", "rock_big", "Fels 2", "caf\xc3\xa9", "a.b"})
         EXPECT_EQ(demo::NewAssetNameProblem(name), "") << name;
-    const struct {
-        std::string name;
-        std::string why;
-    } refused[] = {
+    const std::string slash = "The name of an asset is a plain name: it may not hold '/' or '\\'.";
+    const std::string control = "The name of an asset may not hold control characters.";
+    const std::pair<std::string, std::string> refused[] = {
         {"", "A new asset needs a name."},
-        {"../../outside/pwned", "The name of an asset is a plain name: it may not hold '/' or '\\'."},
-        {"/tmp/pwned", "The name of an asset is a plain name: it may not hold '/' or '\\'."},
-        {"a\\b", "The name of an asset is a plain name: it may not hold '/' or '\\'."},
+        {"../../outside/pwned", slash},
+        {"/tmp/pwned", slash},
+        {"a\\b", slash},
         {"..", "The name of an asset is a plain name: it may not hold \"..\"."},
         {".hidden", "The name of an asset may not begin with '.'."},
-        {"bell\a", "The name of an asset may not hold control characters."},
-        {"line\nbreak", "The name of an asset may not hold control characters."},
-        {"c1\xc2\x85", "The name of an asset may not hold control characters."},
-        {"bad\xff", "The name is not valid UTF-8 text."},
-    };
-    for (const auto& entry : refused)
-        EXPECT_EQ(demo::NewAssetNameProblem(entry.name), entry.why) << entry.name;
+        {"bell\a", control},
+        {"line\nbreak", control},
+        {"c1\xc2\x85", control},
+        {"bad\xff", "The name is not valid UTF-8 text."}};
+    for (const auto& [name, why] : refused)
+        EXPECT_EQ(demo::NewAssetNameProblem(name), why) << name;
 }
 
 } // namespace

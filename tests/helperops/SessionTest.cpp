@@ -104,22 +104,10 @@ TEST_F(SessionTest, OnlyInvalidPasswordInItsOwnLetterCaseAnywhereInTheTextAsksFo
     }
 }
 
-TEST_F(SessionTest, WithoutWindowsNothingIsAskedOrTouched)
+// Without windows an expired session is not re-opened (nothing asked or touched) and Retry is logged.
+TEST_F(SessionTest, AskRetryEscapeAnswersOkEnterAnswersRetryAndWithoutWindowsNothingIsAsked)
 {
     ExpireSession(kPassword);
-    WithoutWindows();
-    const int prefReads = Prefs().ReadCount();
-
-    EXPECT_FALSE(Reopen());
-
-    EXPECT_EQ(Prefs().ReadCount(), prefReads);
-    EXPECT_EQ(LoginAttempts(), 0);
-    EXPECT_TRUE(Modal().Seen().empty());
-    EXPECT_EQ(Log().Count(), 0u);
-}
-
-TEST_F(SessionTest, AskRetryEscapeAnswersOkEnterAnswersRetryAndWithoutWindowsItLogs)
-{
     Modal().KeyNext(Qt::Key_Escape);
     EXPECT_FALSE(CRevisionControlUIHelper::AskRetry("Mark for delete", "The files are locked."));
     Modal().KeyNext(Qt::Key_Return);
@@ -136,6 +124,13 @@ TEST_F(SessionTest, AskRetryEscapeAnswersOkEnterAnswersRetryAndWithoutWindowsItL
     EXPECT_EQ(buttons, (QStringList{"OK", "Retry"}));
 
     WithoutWindows();
+    const int prefReads = Prefs().ReadCount();
+    EXPECT_FALSE(Reopen());
+    EXPECT_EQ(Prefs().ReadCount(), prefReads);
+    EXPECT_EQ(LoginAttempts(), 0);
+    EXPECT_EQ(Modal().Seen().size(), 2u);
+    EXPECT_EQ(Log().Count(), 0u);
+
     EXPECT_FALSE(CRevisionControlUIHelper::AskRetry("Revert", "Cannot revert."));
     ASSERT_EQ(Log().Count(), 1u);
     EXPECT_EQ(Log().Entries()[0].type, Log::MsgType::Error);
