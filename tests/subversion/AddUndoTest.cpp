@@ -1,24 +1,13 @@
 // An add that fails midway and whose undo fails too: another client of the working copy holds its
 // database for writing from the moment the first file is scheduled.
-#include "SvnSandbox.h"
-#include "subversion/SvnBackend.h"
-
-#include <gtest/gtest.h>
+#include "BackendFixture.h"
 
 #include <sqlite3.h>
 
 #include <atomic>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <thread>
 
 namespace {
 
-namespace fs = qor4::FileStatus;
-namespace ServerCode = standin::ServerCode;
-
-constexpr const char* kAlice = "alice";
 constexpr const char* kFolder = "props/many";
 constexpr int kFiles = 300;
 constexpr auto kGiveUp = std::chrono::seconds(60);
@@ -88,7 +77,7 @@ TEST(AddUndoTest, AnAddWhoseUndoFailsTooIsToldAsPartlyDoneNamingWhatStaysSchedul
     standin::FileList files;
     for (int i = 0; i < kFiles; ++i) {
         files.push_back(sandbox.PathOf(kAlice, kFolder) + "/" + std::to_string(i) + ".qor");
-        std::ofstream(files.back()) << i;
+        Write(files.back(), std::to_string(i));
     }
 
     // The other client must take the database while the add runs; an add quick enough to finish
@@ -97,7 +86,7 @@ TEST(AddUndoTest, AnAddWhoseUndoFailsTooIsToldAsPartlyDoneNamingWhatStaysSchedul
     bool held = false;
     for (int attempt = 0; attempt < kAttempts && !held; ++attempt) {
         if (attempt > 0) {
-            ASSERT_TRUE(backend.Revert(alice, files).Succeeded());
+            ASSERT_TRUE(Done(backend.Revert(alice, files)));
         }
         DatabaseHolder holder(sandbox.WorkingCopy(kAlice), kFolder);
         added = backend.Add(alice, files, "");
@@ -107,14 +96,14 @@ TEST(AddUndoTest, AnAddWhoseUndoFailsTooIsToldAsPartlyDoneNamingWhatStaysSchedul
 
     ASSERT_TRUE(held) << "the database was never taken: " << added.text;
     EXPECT_EQ(added.code, ServerCode::kPartlyDone) << added.text;
-    EXPECT_NE(added.text.find("is in use by another program"), std::string::npos) << added.text;
-    EXPECT_EQ(added.text.find("did not answer"), std::string::npos) << "no server was involved: " << added.text;
+    EXPECT_TRUE(Has(added.text, "is in use by another program"));
+    EXPECT_FALSE(Has(added.text, "did not answer")) << "no server was involved";
     const std::size_t list = added.text.find("could not be unscheduled again:\n");
     ASSERT_NE(list, std::string::npos) << added.text;
     const std::size_t unsure = added.text.find("may be scheduled as well", list);
     // What the answer says is scheduled is scheduled, and nothing scheduled goes unmentioned.
     const standin::StatusResult status = backend.Status(alice, files, standin::StatusScope::kLocal);
-    ASSERT_TRUE(status.Succeeded()) << status.text;
+    ASSERT_TRUE(Done(status));
     int scheduled = 0;
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::size_t at = added.text.find(files[i] + "\n", list);
@@ -133,10 +122,10 @@ TEST(AddUndoTest, AnAddWhoseUndoFailsTooIsToldAsPartlyDoneNamingWhatStaysSchedul
     EXPECT_LT(scheduled, kFiles) << "the add stopped when the database was taken";
 
     // Nothing is lost: once the other client is done, the user's revert unschedules the rest.
-    ASSERT_TRUE(backend.Revert(alice, files).Succeeded());
+    ASSERT_TRUE(Done(backend.Revert(alice, files)));
     const standin::StatusResult after = backend.Status(alice, files, standin::StatusScope::kLocal);
-    ASSERT_TRUE(after.Succeeded()) << after.text;
-    EXPECT_EQ(after.words, std::vector<qor4::StatusWord>(files.size(), fs::kNotInDepot));
+    ASSERT_TRUE(Done(after));
+    EXPECT_EQ(after.words, Words(files.size(), fs::kNotInDepot));
     for (const std::string& file : files)
         EXPECT_TRUE(std::filesystem::exists(file)) << file;
 }

@@ -1,40 +1,33 @@
 // The changelist file shared by every process on a working copy: changes under a lock, damage told.
 #include "subversion/ChangeListFile.h"
+#include "BackendFixture.h"
 
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <map>
 #include <set>
 
 namespace {
 
 using standin::svn::ChangeListFile;
+using Pending = std::map<long, std::string>;
 
 class ChangeListFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(folder.isValid());
-        ASSERT_TRUE(QDir(folder.path()).mkdir(".svn"));
+        ASSERT_TRUE(std::filesystem::create_directory(WorkingCopy() + "/.svn"));
     }
     std::string WorkingCopy() const { return folder.path().toStdString(); }
-    QString DataPath() const { return folder.path() + "/.svn/" + ChangeListFile::kFileName; }
-    void WriteData(const QByteArray& content) const
+    std::string DataPath() const { return WorkingCopy() + "/.svn/" + ChangeListFile::kFileName; }
+    // The pending changelists of a file that must load.
+    static Pending Loaded(const ChangeListFile& file)
     {
-        QFile file(DataPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-    QByteArray ReadData() const
-    {
-        QFile file(DataPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        Pending pending;
+        std::string error;
+        EXPECT_TRUE(file.Load(pending, error)) << error;
+        return pending;
     }
 
     QTemporaryDir folder;
@@ -54,9 +47,7 @@ TEST_F(ChangeListFileTest, TwoProcessesCreatingAtOnceGetDistinctNumbersAndKeepEv
         EXPECT_EQ(writer->exitCode(), 0) << writer->readAllStandardError().toStdString();
     }
 
-    std::map<long, std::string> pending;
-    std::string error;
-    ASSERT_TRUE(ChangeListFile(WorkingCopy()).Load(pending, error)) << error;
+    const Pending pending = Loaded(ChangeListFile(WorkingCopy()));
     ASSERT_EQ(pending.size(), 2u * kEach);
     EXPECT_EQ(pending.begin()->first, 1);
     EXPECT_EQ(pending.rbegin()->first, 2 * kEach);
@@ -77,16 +68,12 @@ TEST_F(ChangeListFileTest, NumbersAreNotHandedOutAgainAfterARemoval)
     ASSERT_TRUE(file.Remove(second, error)) << error;
     ASSERT_TRUE(file.Create("three", third, error)) << error;
     EXPECT_EQ(std::vector<long>({first, second, third}), std::vector<long>({1, 2, 3}));
-    std::map<long, std::string> pending;
-    ASSERT_TRUE(file.Load(pending, error)) << error;
-    EXPECT_EQ(pending, (std::map<long, std::string>{{1, "one"}, {3, "three"}}));
+    EXPECT_EQ(Loaded(file), (Pending{{1, "one"}, {3, "three"}}));
 }
 
 TEST_F(ChangeListFileTest, TheLastNumbersAreUsableAndThenCreatingIsRefusedWithTheFileKept)
 {
-    const std::string before =
-        "{\"next\": " + std::to_string(ChangeListFile::kLargestNumber - 1) + ", \"pending\": []}";
-    WriteData(QByteArray::fromStdString(before));
+    Write(DataPath(), "{\"next\": " + std::to_string(ChangeListFile::kLargestNumber - 1) + ", \"pending\": []}");
     const ChangeListFile file(WorkingCopy());
     long number = 0;
     std::string error;
@@ -94,15 +81,28 @@ TEST_F(ChangeListFileTest, TheLastNumbersAreUsableAndThenCreatingIsRefusedWithTh
     EXPECT_EQ(number, ChangeListFile::kLargestNumber - 1);
     EXPECT_EQ(ChangeListFile::NumberOf(std::to_string(number)), number) << "a number handed out names a changelist";
 
-    const QByteArray full = ReadData();
+    const std::string full = Read(DataPath());
     long another = 0;
     EXPECT_FALSE(file.Create("one too many", another, error));
-    EXPECT_NE(error.find("Every changelist number"), std::string::npos) << error;
-    EXPECT_NE(error.find(DataPath().toStdString()), std::string::npos) << error;
-    EXPECT_EQ(ReadData(), full);
-    std::map<long, std::string> pending;
-    ASSERT_TRUE(file.Load(pending, error)) << error;
-    EXPECT_EQ(pending, (std::map<long, std::string>{{number, "last"}}));
+    EXPECT_TRUE(Has(error, "Every changelist number"));
+    EXPECT_TRUE(Has(error, DataPath()));
+    EXPECT_EQ(Read(DataPath()), full);
+    EXPECT_EQ(Loaded(file), (Pending{{number, "last"}}));
+}
+
+TEST_F(ChangeListFileTest, AFileThatCannotBeOpenedIsAnErrorNamingItNotAFreshStart)
+{
+    // A folder in the file's place: unlike a file's permissions, it stops even root from reading.
+    ASSERT_TRUE(std::filesystem::create_directory(DataPath()));
+    const ChangeListFile file(WorkingCopy());
+    Pending pending;
+    std::string error;
+    EXPECT_FALSE(file.Load(pending, error));
+    EXPECT_TRUE(Has(error, "Cannot read the changelists"));
+    EXPECT_TRUE(Has(error, DataPath()));
+    long number = 0;
+    EXPECT_FALSE(file.Create("new work", number, error));
+    EXPECT_TRUE(std::filesystem::is_directory(DataPath()));
 }
 
 struct Damage {
@@ -110,39 +110,24 @@ struct Damage {
     const char* content;
 };
 
-TEST_F(ChangeListFileTest, AFileThatCannotBeOpenedIsAnErrorNamingItNotAFreshStart)
-{
-    // A folder in the file's place: unlike a file's permissions, it stops even root from reading.
-    ASSERT_TRUE(QDir().mkdir(DataPath()));
-    const ChangeListFile file(WorkingCopy());
-    std::map<long, std::string> pending;
-    std::string error;
-    EXPECT_FALSE(file.Load(pending, error));
-    EXPECT_NE(error.find("Cannot read the changelists"), std::string::npos) << error;
-    EXPECT_NE(error.find(DataPath().toStdString()), std::string::npos) << error;
-    long number = 0;
-    EXPECT_FALSE(file.Create("new work", number, error));
-    EXPECT_TRUE(QFileInfo(DataPath()).isDir());
-}
-
 class DamagedChangeListFileTest : public ChangeListFileTest, public ::testing::WithParamInterface<Damage> {};
 
 TEST_P(DamagedChangeListFileTest, IsAClearErrorNamingTheFileAndIsLeftAsItIs)
 {
-    const QByteArray damaged(GetParam().content);
-    WriteData(damaged);
+    const std::string damaged = GetParam().content;
+    Write(DataPath(), damaged);
     const ChangeListFile file(WorkingCopy());
-    std::map<long, std::string> pending;
+    Pending pending;
     std::string loadError;
     EXPECT_FALSE(file.Load(pending, loadError));
     long number = 0;
     std::string createError;
     EXPECT_FALSE(file.Create("new work", number, createError));
     for (const std::string& error : {loadError, createError}) {
-        EXPECT_NE(error.find("damaged"), std::string::npos) << error;
-        EXPECT_NE(error.find(DataPath().toStdString()), std::string::npos) << error;
+        EXPECT_TRUE(Has(error, "damaged"));
+        EXPECT_TRUE(Has(error, DataPath()));
     }
-    EXPECT_EQ(ReadData(), damaged);
+    EXPECT_EQ(Read(DataPath()), damaged);
 }
 
 INSTANTIATE_TEST_SUITE_P(

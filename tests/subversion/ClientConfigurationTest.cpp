@@ -1,35 +1,21 @@
 // The user's Subversion configuration against the project's HTTPS server: read for trust and
 // proxies, never written; and untrusted certificates told as what they are.
+#include "BackendFixture.h"
 #include "RecordingProxy.h"
-#include "SvnSandbox.h"
-#include "subversion/SvnBackend.h"
 #include "testkit/HttpsServer.h"
 
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <map>
-
 namespace {
 
-namespace ServerCode = standin::ServerCode;
 using Certificate = standin::HttpsServer::Certificate;
-
-constexpr const char* kAlice = "alice";
-constexpr const char* kHero = "chars/hero.qor";
 
 // Every file below folder with its content: what a client might have written there.
 std::map<std::string, std::string> Snapshot(const std::string& folder)
 {
     std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        std::ifstream in(entry.path());
-        files[entry.path().string()] =
-            entry.is_regular_file() ? std::string(std::istreambuf_iterator<char>(in), {}) : std::string("<folder>");
-    }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        files[entry.path().string()] = entry.is_regular_file() ? Read(entry.path()) : std::string("<folder>");
     return files;
 }
 
@@ -44,7 +30,7 @@ protected:
 
     standin::HttpsServer& Server() const { return static_cast<standin::HttpsServer&>(sandbox.Server()); }
     std::string Folder() const { return folder.path().toStdString(); }
-    void WriteServers(const std::string& text) { std::ofstream(Folder() + "/servers", std::ios::trunc) << text; }
+    void WriteServers(const std::string& text) { Write(Folder() + "/servers", text); }
     std::string TrustTheAuthority() const { return "ssl-authority-files = " + Server().AuthorityFile() + "\n"; }
     standin::LoginResult Login(standin::SvnBackend& backend, std::vector<std::string> accepted = {})
     {
@@ -65,13 +51,12 @@ TEST_F(ClientConfigurationTest, AnAuthorityFileOrAnAcceptanceForTheSessionTrusts
 
     const standin::LoginResult untrusted = Login(backend);
     EXPECT_EQ(untrusted.code, ServerCode::kLoginFailed);
-    EXPECT_EQ(untrusted.text.find(standin::ServerText::kInvalidPassword), std::string::npos) << untrusted.text;
-    EXPECT_NE(untrusted.text.find("not trusted: it is issued by an unknown authority"), std::string::npos)
-        << untrusted.text;
-    EXPECT_NE(untrusted.text.find("ssl-authority-files"), std::string::npos) << untrusted.text;
+    EXPECT_FALSE(Has(untrusted.text, standin::ServerText::kInvalidPassword));
+    EXPECT_TRUE(Has(untrusted.text, "not trusted: it is issued by an unknown authority"));
+    EXPECT_TRUE(Has(untrusted.text, "ssl-authority-files"));
     EXPECT_EQ(untrusted.certificate.subject, "O=Stand-in Studio, CN=127.0.0.1");
     EXPECT_EQ(untrusted.certificate.issuer, "O=Stand-in Studio, CN=Stand-in Studio Authority");
-    EXPECT_NE(untrusted.text.find(untrusted.certificate.fingerprint), std::string::npos) << untrusted.text;
+    EXPECT_TRUE(Has(untrusted.text, untrusted.certificate.fingerprint));
 
     const standin::LoginResult accepted = Login(backend, {untrusted.certificate.fingerprint});
     ASSERT_NE(accepted.session, 0) << accepted.text;
@@ -116,18 +101,14 @@ TEST_F(ClientConfigurationTest, AConfigurationThatCannotBeReadRefusesTheLoginWit
     EXPECT_EQ(refused.code, ServerCode::kLoginFailed);
     EXPECT_EQ(refused.session, 0);
     EXPECT_FALSE(refused.accountChecked);
-    EXPECT_NE(refused.text.find(Folder() + "/servers"), std::string::npos) << refused.text;
+    EXPECT_TRUE(Has(refused.text, Folder() + "/servers"));
 }
 
 struct BadCertificate {
+    const char* name;
     Certificate kind;
     const char* problem;
 };
-
-void PrintTo(const BadCertificate& certificate, std::ostream* out)
-{
-    *out << certificate.problem;
-}
 
 class BadCertificateTest : public ClientConfigurationTest, public ::testing::WithParamInterface<BadCertificate> {};
 
@@ -141,28 +122,17 @@ TEST_P(BadCertificateTest, ATrustedAuthorityDoesNotCoverAFailedCheckWhichIsNamed
     const standin::LoginResult refused = Login(backend);
 
     EXPECT_EQ(refused.code, ServerCode::kLoginFailed);
-    EXPECT_NE(refused.text.find(std::string("is not trusted: ") + GetParam().problem), std::string::npos)
-        << refused.text;
-    EXPECT_EQ(refused.text.find("unknown authority"), std::string::npos) << refused.text;
-    EXPECT_EQ(refused.text.find(standin::ServerText::kInvalidPassword), std::string::npos) << refused.text;
+    EXPECT_TRUE(Has(refused.text, std::string("is not trusted: ") + GetParam().problem));
+    EXPECT_FALSE(Has(refused.text, "unknown authority"));
+    EXPECT_FALSE(Has(refused.text, standin::ServerText::kInvalidPassword));
 }
 
-INSTANTIATE_TEST_SUITE_P(Checks, BadCertificateTest,
-                         ::testing::Values(BadCertificate{Certificate::kOtherHostName,
-                                                          "it was issued for elsewhere.invalid, not for 127.0.0.1"},
-                                           BadCertificate{Certificate::kExpired, "it has expired"},
-                                           BadCertificate{Certificate::kNotYetValid, "it is not yet valid"}),
-                         [](const ::testing::TestParamInfo<BadCertificate>& info) {
-                             switch (info.param.kind) {
-                             case Certificate::kOtherHostName:
-                                 return "OtherHostName";
-                             case Certificate::kExpired:
-                                 return "Expired";
-                             case Certificate::kNotYetValid:
-                                 return "NotYetValid";
-                             default:
-                                 return "Valid";
-                             }
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Checks, BadCertificateTest,
+    ::testing::Values(BadCertificate{"OtherHostName", Certificate::kOtherHostName,
+                                     "it was issued for elsewhere.invalid, not for 127.0.0.1"},
+                      BadCertificate{"Expired", Certificate::kExpired, "it has expired"},
+                      BadCertificate{"NotYetValid", Certificate::kNotYetValid, "it is not yet valid"}),
+    [](const ::testing::TestParamInfo<BadCertificate>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -2,11 +2,10 @@
 // the deadline once the server stops answering midway, or at the cap however long it works.
 // (A check-out of many files as locks shows nothing until the server has taken every lock: svnserve
 // answers a request for many locks at its end. Getting many files shows each as it comes.)
-#include "SvnSandbox.h"
+#include "BackendFixture.h"
 #include "subversion/ConnectionBreaker.h"
 #include "subversion/DeadlineWatch.h"
 #include "subversion/ProgressMark.h"
-#include "subversion/SvnBackend.h"
 #include "subversion/SvnCall.h"
 #include "subversion/SvnClient.h"
 #include "subversion/SvnOperation.h"
@@ -14,17 +13,11 @@
 #include "subversion/SvnSession.h"
 #include "testkit/DelayRelay.h"
 
-#include <gtest/gtest.h>
-
 #include <QTemporaryDir>
 
 #include <atomic>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include <signal.h>
 
@@ -32,10 +25,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-namespace ServerCode = standin::ServerCode;
 
-constexpr const char* kAlice = "alice";
-constexpr const char* kBob = "bob";
 constexpr int kManyAssets = 10000;
 constexpr auto kDelayEachWay = 50ms; // a 100 ms round trip
 constexpr auto kDeadline = 2s;
@@ -65,7 +55,7 @@ protected:
             << error;
         const standin::LoginResult login = backend.OpenSession(
             {kBob, sandbox.Password(kBob), relay.UrlThrough(sandbox.Url()), sandbox.WorkingCopy(kBob), {}});
-        ASSERT_TRUE(login.Succeeded()) << login.text;
+        ASSERT_TRUE(Done(login));
         bob = login.session;
         // Imported by Subversion's own client, for Bob to get.
         const std::filesystem::path crowd = std::filesystem::path(sandbox.WorkingCopy(kAlice)).parent_path() / "crowd";
@@ -80,7 +70,7 @@ protected:
         backend.SetDeadline(kDeadline);
     }
 
-    SvnSandbox sandbox{{{kAlice, "alice-secret"}, {kBob, "bob-secret"}}};
+    SvnSandbox sandbox{kTwoUsers};
     standin::DelayRelay relay{"127.0.0.1", sandbox.Server().Port(), kDelayEachWay};
     standin::SvnBackend backend;
     standin::SessionId bob = 0;
@@ -92,7 +82,7 @@ TEST_F(ProgressDeadlineTest, GettingTenThousandNewFilesOverADistantLinkFinishes)
     const standin::UpdateResult updated = backend.Update(bob, {}); // everything
     const auto took = Clock::now() - start;
 
-    ASSERT_TRUE(updated.Succeeded()) << updated.text;
+    ASSERT_TRUE(Done(updated));
     EXPECT_GT(took, kDeadline) << "a quicker update would not show the deadline following the work";
     EXPECT_EQ(FilesIn(sandbox.PathOf(kBob, "crowd")), kManyAssets);
 }
@@ -115,7 +105,7 @@ TEST_F(ProgressDeadlineTest, AServerThatStopsMidwayEndsTheUpdateAtTheDeadlineSay
     kill(server, SIGCONT);
 
     EXPECT_TRUE(updated.Failed());
-    EXPECT_NE(updated.text.find("did not answer within 2.0 s"), std::string::npos) << updated.text;
+    EXPECT_TRUE(Has(updated.text, "did not answer within 2.0 s"));
     EXPECT_LT(took, kSanityBound);
 }
 
@@ -123,18 +113,15 @@ TEST_F(ProgressDeadlineTest, AServerThatStopsMidwayEndsTheUpdateAtTheDeadlineSay
 // without a port means its scheme's default.
 TEST(ServerAddress, IsTheUrlsHostAndPortOrTheSchemesDefault)
 {
-    struct Case {
-        const char* url;
-        const char* endpoint;
-    };
-    for (const Case& c :
-         {Case{"svn://depot.example/repo", "depot.example 3690"},
-          Case{"https://alice@depot.example/svn/repo", "depot.example 443"},
-          Case{"http://depot.example/svn", "depot.example 80"},
-          Case{"https://depot.example:8443/svn", "depot.example 8443"}, Case{"svn://[::1]:4000/repo", "::1 4000"}}) {
+    for (const auto& [url, endpoint] :
+         std::map<std::string, std::string>{{"svn://depot.example/repo", "depot.example 3690"},
+                                            {"https://alice@depot.example/svn/repo", "depot.example 443"},
+                                            {"http://depot.example/svn", "depot.example 80"},
+                                            {"https://depot.example:8443/svn", "depot.example 8443"},
+                                            {"svn://[::1]:4000/repo", "::1 4000"}}) {
         std::string host, port;
-        EXPECT_TRUE(standin::svn::SplitUrl(c.url, host, port)) << c.url;
-        EXPECT_EQ(host + " " + port, c.endpoint) << c.url;
+        EXPECT_TRUE(standin::svn::SplitUrl(url, host, port)) << url;
+        EXPECT_EQ(host + " " + port, endpoint) << url;
     }
     std::string host, port;
     EXPECT_FALSE(standin::svn::SplitUrl("file:///srv/repo", host, port)) << "no server";

@@ -2,30 +2,19 @@
 // operation stays within its few turns over the session's kept connection; only a submit opens a
 // connection of its own (Subversion's commit). The relay also stands for a link that drops, and its
 // counts time a server that stops part-way through an operation.
-#include "SvnSandbox.h"
-#include "subversion/SvnBackend.h"
+#include "BackendFixture.h"
 #include "testkit/DelayRelay.h"
-
-#include <gtest/gtest.h>
 
 #include <QProcess>
 #include <QUrl>
 
 #include <atomic>
-#include <chrono>
-#include <fstream>
 #include <functional>
-#include <string>
-#include <thread>
 
 namespace {
 
-using Transport = SvnSandbox::Transport;
-
-constexpr const char* kAlice = "alice";
-constexpr const char* kBob = "bob";
-constexpr const char* kHero = "chars/hero.qor";
-constexpr const char* kLamp = "props/lamp.qor";
+const std::string kConfirmed =
+    "Submitted as revision 2 (confirmed after the connection was lost): changelist default.\n";
 
 // What one operation added to the relay's counts.
 using Cost = standin::DelayRelay::Counts;
@@ -59,6 +48,15 @@ protected:
         return {after.connections - before.connections, after.turns - before.turns};
     }
     std::string Remote(const char* relative) const { return remote + "/" + relative; }
+    // A submit of the hero, whose post-commit hook keeps the server from answering for a while, run
+    // on a thread of its own into submitted.
+    std::thread SubmitWithASlowHook(standin::ChangeListResult& submitted)
+    {
+        EXPECT_TRUE(sandbox.Server().SetHook("post-commit", "#!/bin/sh\nsleep 3\nexit 0\n"));
+        EXPECT_TRUE(Done(backend.Edit(session, {Remote(kHero)}, "")));
+        Write(Remote(kHero), "hero 2");
+        return std::thread([this, &submitted] { submitted = backend.Submit(session, ""); });
+    }
 
     SvnSandbox sandbox{{{kAlice, "alice-secret"}, {kBob, "bob-secret"}}, GetParam()};
     // A short delay, as a link has: with none, a busy machine lets a reply land between two requests
@@ -78,7 +76,7 @@ TEST_P(RoundTripTest, EachOperationStaysWithinItsTurnsOverTheKeptConnection)
 
     const Cost checkOut = CostOf([&] { EXPECT_TRUE(backend.Edit(session, {Remote(kHero)}, "").Succeeded()); });
     EXPECT_TRUE(checkOut.turns <= 2 && checkOut.connections == 0) << "check-out: " << Said(checkOut);
-    std::ofstream(Remote(kHero)) << "hero 2";
+    Write(Remote(kHero), "hero 2");
     const Cost revert = CostOf([&] { EXPECT_TRUE(backend.Revert(session, {Remote(kHero)}).Succeeded()); });
     EXPECT_TRUE(revert.turns <= 2 && revert.connections == 0) << "revert: " << Said(revert);
 
@@ -92,8 +90,8 @@ TEST_P(RoundTripTest, EachOperationStaysWithinItsTurnsOverTheKeptConnection)
     const int updateConnections = GetParam() == Transport::kHttps ? 1 : 0;
     EXPECT_TRUE(update.turns <= 4 && update.connections <= updateConnections) << "update: " << Said(update);
 
-    ASSERT_TRUE(backend.Edit(session, {Remote(kHero)}, "").Succeeded());
-    std::ofstream(Remote(kHero)) << "hero 3";
+    ASSERT_TRUE(Done(backend.Edit(session, {Remote(kHero)}, "")));
+    Write(Remote(kHero), "hero 3");
     // Subversion's HTTP commit asks more questions than its own protocol's.
     const long submitTurns = GetParam() == Transport::kHttps ? 8 : 6;
     const Cost submit = CostOf([&] { EXPECT_GT(backend.Submit(session, "").revision, 0); });
@@ -109,16 +107,12 @@ long Youngest(const SvnSandbox& sandbox)
     return svnlook.waitForFinished() ? svnlook.readAllStandardOutput().trimmed().toLong() : -1;
 }
 
-// A link that drops while the server runs the commit's hooks, after the repository took the
-// commit: the submit is never told as not done. Subversion's HTTP client sends the cut-off request
-// again, and the server no longer finds the transaction it committed.
+// The link drops while the server runs the commit's hooks. Subversion's HTTP client sends the
+// cut-off request again, and the server no longer finds the transaction it committed.
 TEST_P(RoundTripTest, ASubmitWhoseLinkDropsAfterTheRepositoryTookItIsNeverToldAsNotDone)
 {
-    ASSERT_TRUE(sandbox.Server().SetHook("post-commit", "#!/bin/sh\nsleep 3\nexit 0\n"));
-    ASSERT_TRUE(backend.Edit(session, {Remote(kHero)}, "").Succeeded());
-    std::ofstream(Remote(kHero)) << "hero 2";
     standin::ChangeListResult submitted;
-    std::thread user([&] { submitted = backend.Submit(session, ""); });
+    std::thread user = SubmitWithASlowHook(submitted);
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (Youngest(sandbox) < 2 && std::chrono::steady_clock::now() < giveUp)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -126,40 +120,34 @@ TEST_P(RoundTripTest, ASubmitWhoseLinkDropsAfterTheRepositoryTookItIsNeverToldAs
     user.join();
     ASSERT_TRUE(sandbox.Server().SetHook("post-commit", ""));
 
-    const std::string confirmed =
-        "Submitted as revision 2 (confirmed after the connection was lost): changelist default.\n";
     if (GetParam() == Transport::kHttps) {
-        EXPECT_TRUE(submitted.Succeeded()) << submitted.text;
+        EXPECT_TRUE(Done(submitted));
         EXPECT_EQ(submitted.revision, 2);
-        EXPECT_EQ(submitted.settled, confirmed);
+        EXPECT_EQ(submitted.settled, kConfirmed);
     } else {
-        EXPECT_EQ(submitted.code, standin::ServerCode::kOutcomeUnknown) << submitted.text;
+        EXPECT_EQ(submitted.code, ServerCode::kOutcomeUnknown) << submitted.text;
     }
     const standin::StatusResult status =
         backend.Status(session, {Remote(kHero)}, standin::StatusScope::kWithRepository);
-    ASSERT_TRUE(status.Succeeded()) << status.text;
-    EXPECT_EQ(submitted.settled + status.settled, confirmed);
+    ASSERT_TRUE(Done(status));
+    EXPECT_EQ(submitted.settled + status.settled, kConfirmed);
     EXPECT_EQ(status.words.front(), 0u) << "at the revision, unchanged and unlocked";
 }
 
-// A submit that landed while its answer was lost is settled by the next operation, which brings the
-// files to the revision on a connection of its own. A server that stops answering just then keeps
-// the submit's record for the operation after, which brings them.
+// The next operation brings the landed submit's files on a connection of its own; a server that
+// stops answering just then leaves that to the operation after.
 using SettleInterruptedTest = RoundTripTest;
 
 TEST_P(SettleInterruptedTest, KeepsTheLandedSubmitForTheNextOperation)
 {
-    ASSERT_TRUE(sandbox.Server().SetHook("post-commit", "#!/bin/sh\nsleep 3\nexit 0\n"));
-    ASSERT_TRUE(backend.Edit(session, {Remote(kHero)}, "").Succeeded());
-    std::ofstream(Remote(kHero)) << "hero 2";
     standin::ChangeListResult submitted;
-    std::thread user([&] { submitted = backend.Submit(session, ""); });
+    std::thread user = SubmitWithASlowHook(submitted);
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     std::string restarted;
     const bool restartedOk = sandbox.Server().Restart(restarted);
     user.join();
     ASSERT_TRUE(restartedOk) << restarted;
-    ASSERT_EQ(submitted.code, standin::ServerCode::kOutcomeUnknown) << submitted.text;
+    ASSERT_EQ(submitted.code, ServerCode::kOutcomeUnknown) << submitted.text;
     ASSERT_TRUE(sandbox.Server().SetHook("post-commit", ""));
 
     // The operation's first new connection asks the log for the submit; its second is the update
@@ -178,17 +166,14 @@ TEST_P(SettleInterruptedTest, KeepsTheLandedSubmitForTheNextOperation)
     ASSERT_TRUE(frozen);
     ASSERT_TRUE(sandbox.Server().Freeze(false));
     EXPECT_TRUE(stopped.Failed());
-    EXPECT_NE(stopped.settled.find("Submitted as revision 2 (confirmed after the connection was lost): changelist "
-                                   "default, but the working copy cannot be brought to it yet; the next operation "
-                                   "tries again: "),
-              std::string::npos)
-        << stopped.settled;
+    EXPECT_TRUE(Has(stopped.settled, "Submitted as revision 2 (confirmed after the connection was lost): changelist "
+                                     "default, but the working copy cannot be brought to it yet; the next operation "
+                                     "tries again: "));
 
     const standin::StatusResult status =
         backend.Status(session, {Remote(kHero)}, standin::StatusScope::kWithRepository);
-    ASSERT_TRUE(status.Succeeded()) << status.text;
-    EXPECT_EQ(status.settled,
-              "Submitted as revision 2 (confirmed after the connection was lost): changelist default.\n");
+    ASSERT_TRUE(Done(status));
+    EXPECT_EQ(status.settled, kConfirmed);
     EXPECT_EQ(status.words.front(), 0u) << "at the revision, unchanged and unlocked";
 }
 

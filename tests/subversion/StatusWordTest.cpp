@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-
 namespace {
 
 namespace fs = qor4::FileStatus;
@@ -16,6 +14,8 @@ using standin::svn::NodeInfo;
 constexpr long kBase = 7;
 const LockInfo kMine{"opaquelocktoken:mine", "alice", ""};
 const LockInfo kTheirs{"opaquelocktoken:theirs", "bob", ""};
+constexpr qor4::StatusWord kHeld = fs::kCheckedOut | fs::kLockedByMe;
+constexpr qor4::StatusWord kHeldByOther = fs::kCheckedOutByOther | fs::kLockedByOther;
 
 NodeInfo Node(svn_wc_status_kind node, long revision = kBase)
 {
@@ -73,44 +73,26 @@ TEST_P(StatusWordTest, TheWordOfAWalkedFile)
 INSTANTIATE_TEST_SUITE_P(
     States, StatusWordTest,
     ::testing::Values(
-        WordCase{"up to date", Node(svn_wc_status_normal), 0, 0},
-        WordCase{"not met by the walk", NodeInfo{}, fs::kNotInDepot, fs::kNotInDepot},
-        WordCase{"unversioned", Node(svn_wc_status_unversioned), fs::kNotInDepot, fs::kNotInDepot},
-        WordCase{"ignored", Node(svn_wc_status_ignored), fs::kNotInDepot, fs::kNotInDepot},
-        WordCase{"unversioned, in a tree conflict", UnversionedInConflict(), fs::kNotInDepot, fs::kNotInDepot},
-        WordCase{"scheduled for addition", Node(svn_wc_status_added, -1), fs::kMarkedForAdd, fs::kMarkedForAdd},
-        WordCase{"replaced", Node(svn_wc_status_replaced), fs::kMarkedForAdd, fs::kMarkedForAdd},
-        WordCase{"added and then removed from disk", Node(svn_wc_status_missing, -1), fs::kMarkedForAdd,
-                 fs::kMarkedForAdd},
-        WordCase{"missing from disk, not added", Node(svn_wc_status_missing), 0, 0},
-        WordCase{"scheduled for deletion", Node(svn_wc_status_deleted), fs::kMarkedForDelete, fs::kMarkedForDelete},
-        WordCase{"a folder where the file was", Node(svn_wc_status_obstructed), fs::kIOError, fs::kIOError},
-        WordCase{"my lock, held on the server", Locked(Node(svn_wc_status_normal), kMine, kMine),
-                 fs::kCheckedOut | fs::kLockedByMe, fs::kCheckedOut | fs::kLockedByMe},
-        WordCase{"my lock, stolen on the server", Locked(Node(svn_wc_status_normal), kMine, kTheirs),
-                 fs::kCheckedOut | fs::kLockedByMe, fs::kCheckedOutByOther | fs::kLockedByOther},
-        WordCase{"my lock, broken on the server", Locked(Node(svn_wc_status_normal), kMine, LockInfo{}),
-                 fs::kCheckedOut | fs::kLockedByMe, 0},
-        WordCase{"another's lock", Locked(Node(svn_wc_status_normal), LockInfo{}, kTheirs), 0,
-                 fs::kCheckedOutByOther | fs::kLockedByOther},
-        WordCase{"newer in the repository", Behind(Node(svn_wc_status_normal)), 0, fs::kNotAtHead},
-        WordCase{"another's lock on a newer revision", Behind(Locked(Node(svn_wc_status_normal), LockInfo{}, kTheirs)),
-                 0, fs::kCheckedOutByOther | fs::kLockedByOther | fs::kNotAtHead},
-        WordCase{"locked by me and scheduled for deletion", Locked(Node(svn_wc_status_deleted), kMine, kMine),
-                 fs::kMarkedForDelete | fs::kCheckedOut | fs::kLockedByMe,
-                 fs::kMarkedForDelete | fs::kCheckedOut | fs::kLockedByMe}),
-    [](const ::testing::TestParamInfo<WordCase>& info) {
-        std::string name;
-        bool upper = true;
-        for (const char* c = info.param.name; *c; ++c) {
-            if (!std::isalnum(static_cast<unsigned char>(*c))) {
-                upper = true;
-                continue;
-            }
-            name += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(*c))) : *c;
-            upper = false;
-        }
-        return name;
-    });
+        WordCase{"UpToDate", Node(svn_wc_status_normal), 0, 0},
+        WordCase{"NotMetByTheWalk", NodeInfo{}, fs::kNotInDepot, fs::kNotInDepot},
+        WordCase{"Unversioned", Node(svn_wc_status_unversioned), fs::kNotInDepot, fs::kNotInDepot},
+        WordCase{"Ignored", Node(svn_wc_status_ignored), fs::kNotInDepot, fs::kNotInDepot},
+        WordCase{"UnversionedInATreeConflict", UnversionedInConflict(), fs::kNotInDepot, fs::kNotInDepot},
+        WordCase{"ScheduledForAddition", Node(svn_wc_status_added, -1), fs::kMarkedForAdd, fs::kMarkedForAdd},
+        WordCase{"Replaced", Node(svn_wc_status_replaced), fs::kMarkedForAdd, fs::kMarkedForAdd},
+        WordCase{"AddedAndThenRemovedFromDisk", Node(svn_wc_status_missing, -1), fs::kMarkedForAdd, fs::kMarkedForAdd},
+        WordCase{"MissingFromDiskNotAdded", Node(svn_wc_status_missing), 0, 0},
+        WordCase{"ScheduledForDeletion", Node(svn_wc_status_deleted), fs::kMarkedForDelete, fs::kMarkedForDelete},
+        WordCase{"AFolderWhereTheFileWas", Node(svn_wc_status_obstructed), fs::kIOError, fs::kIOError},
+        WordCase{"MyLockHeldOnTheServer", Locked(Node(svn_wc_status_normal), kMine, kMine), kHeld, kHeld},
+        WordCase{"MyLockStolenOnTheServer", Locked(Node(svn_wc_status_normal), kMine, kTheirs), kHeld, kHeldByOther},
+        WordCase{"MyLockBrokenOnTheServer", Locked(Node(svn_wc_status_normal), kMine, LockInfo{}), kHeld, 0},
+        WordCase{"AnotherSLock", Locked(Node(svn_wc_status_normal), LockInfo{}, kTheirs), 0, kHeldByOther},
+        WordCase{"NewerInTheRepository", Behind(Node(svn_wc_status_normal)), 0, fs::kNotAtHead},
+        WordCase{"AnotherSLockOnANewerRevision", Behind(Locked(Node(svn_wc_status_normal), LockInfo{}, kTheirs)), 0,
+                 kHeldByOther | fs::kNotAtHead},
+        WordCase{"LockedByMeAndScheduledForDeletion", Locked(Node(svn_wc_status_deleted), kMine, kMine),
+                 fs::kMarkedForDelete | kHeld, fs::kMarkedForDelete | kHeld}),
+    [](const ::testing::TestParamInfo<WordCase>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,6 +1,5 @@
 // The Subversion backend against a real svnserve, as two users with a working copy each.
-#include "subversion/SvnBackend.h"
-#include "SvnSandbox.h"
+#include "BackendFixture.h"
 #include "revisioncontrol/AccountBook.h"
 #include "revisioncontrol/FileVersionControl.h"
 #include "subversion/RepositoryChanges.h"
@@ -17,17 +16,10 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <mutex>
 #include <string_view>
-#include <thread>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -39,32 +31,11 @@
 
 namespace {
 
-namespace fs = qor4::FileStatus;
-namespace ServerCode = standin::ServerCode;
-using standin::SessionId;
-
-constexpr const char* kAlice = "alice";
-constexpr const char* kBob = "bob";
-constexpr const char* kHero = "chars/hero.qor";
 constexpr const char* kTexture = "chars/hero_diffuse.tex";
-constexpr const char* kLamp = "props/lamp.qor";
 constexpr const char* kChair = "props/chair.qor";
 
-std::string Content(const std::string& file)
-{
-    std::ifstream in(file);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool IsWritable(const std::string& file)
-{
-    return (std::filesystem::status(file).permissions() & std::filesystem::perms::owner_write) !=
-           std::filesystem::perms::none;
-}
-
-// A program at work in the working copy: it keeps the database open and holds a folder's lock
-// (levels below it: -1 all) as Subversion's own client does while it runs. Killed, it leaves the
-// lock behind.
+// Another program holding a folder's lock (levels below it: -1 all) in the working copy's database,
+// as Subversion's own client does while it runs; killed, it leaves the lock behind.
 bool Hold(QProcess& holder, const std::string& workingCopy, const std::string& folder, int levels)
 {
     holder.start(QStringLiteral("/usr/bin/sqlite3"), {QString::fromStdString(workingCopy + "/.svn/wc.db")});
@@ -75,27 +46,12 @@ bool Hold(QProcess& holder, const std::string& workingCopy, const std::string& f
     return holder.waitForReadyRead(10000);
 }
 
-class SvnBackendTest : public ::testing::Test {
+class SvnBackendTest : public BackendFixture<> {
 protected:
+    SvnBackendTest() : BackendFixture({{kAlice, ""}, {kBob, "bob-secret"}}) {}
     void SetUp() override
     {
-        ASSERT_EQ(sandbox.Error(), "");
-        ASSERT_EQ(sandbox.Commit(kAlice,
-                                 {{kHero, "hero 1"}, {kTexture, "texture 1"}, {kLamp, "lamp 1"}, {kChair, "chair 1"}}),
-                  "");
-        alice = Open(backend, kAlice);
-        ASSERT_NE(alice, 0);
-        bob = Open(backend, kBob);
-        ASSERT_NE(bob, 0);
-    }
-
-    // The user's session on the backend; 0, with the reason told, when it cannot be opened.
-    SessionId Open(standin::SvnBackend& on, const char* user)
-    {
-        std::string failure;
-        const SessionId session = sandbox.Open(on, user, failure);
-        EXPECT_NE(session, 0) << failure;
-        return session;
+        CommitAndOpen({{kHero, "hero 1"}, {kTexture, "texture 1"}, {kLamp, "lamp 1"}, {kChair, "chair 1"}}, false);
     }
 
     // Alice's revision 3: the hero changed, and the chars folder's externals set, for bob to get.
@@ -107,128 +63,111 @@ protected:
         ASSERT_EQ(sandbox.RunSvn(kAlice, {"commit", "-m", "externals", "--depth", "empty", "chars"}), 0);
     }
 
-    std::string AlicePath(const char* relative) const { return sandbox.PathOf(kAlice, relative); }
-    std::string BobPath(const char* relative) const { return sandbox.PathOf(kBob, relative); }
-    qor4::StatusWord WordOf(SessionId session, const std::string& file)
+    // Alice's login to a working copy of hers.
+    standin::LoginResult Login(const std::string& workspace)
     {
-        const standin::StatusResult status = backend.Status(session, {file}, standin::StatusScope::kWithRepository);
-        EXPECT_TRUE(status.Succeeded()) << status.text;
-        return status.words.empty() ? 0 : status.words.front();
+        return backend.OpenSession({kAlice, sandbox.Password(kAlice), sandbox.UrlOf(kAlice), workspace, {}});
     }
 
-    SvnSandbox sandbox{{{kAlice, ""}, {kBob, "bob-secret"}}};
-    standin::SvnBackend backend;
-    SessionId alice = 0;
-    SessionId bob = 0;
+    // The comment of the lock on a file, as bob, like every user of the repository, reads it.
+    std::string LockCommentOf(const char* file)
+    {
+        standin::svn::Client client(kBob, sandbox.Password(kBob), {sandbox.ConfigFolder(), {}});
+        client.GivePasswordTo(sandbox.Url());
+        standin::svn::LockListing listing = standin::svn::ListLocks(client, sandbox.Url(), sandbox.WorkingCopy(kBob));
+        EXPECT_FALSE(listing.error) << listing.error.Text();
+        return listing.byPath[BobPath(file)].comment;
+    }
+
+    // A backend of bob's own, with his session on it, whose calls end at the deadline.
+    SessionId OpenBobsOwn(standin::SvnBackend& bobsBackend, std::chrono::milliseconds deadline)
+    {
+        bobsBackend.SetDeadline(deadline);
+        return Open(kBob, &bobsBackend);
+    }
 };
 
-// A request as a host may spell it: the same file twice, once through "./" and "//", one path
-// outside the working copy; every answer comes back in the request's order.
+// Spelled as a host may: the same file twice, through "./" and "//", and a path outside the copy.
 TEST_F(SvnBackendTest, AStatusAnswersEveryRequestedPathInOrderHoweverItIsSpelled)
 {
-    ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
+    ASSERT_TRUE(Done(backend.Edit(bob, {BobPath(kLamp)}, "")));
     const std::string chair = AlicePath(kChair);
     const std::string lamp = AlicePath(kLamp);
-    const std::string props = chair.substr(0, chair.rfind('/'));
+    const std::string props = AlicePath("props");
     const std::string outside = sandbox.WorkingCopy(kAlice) + "/../outside.qor";
     const standin::FileList request{lamp,    chair, props + "/./lamp.qor", props + "//chair.qor",
                                     outside, lamp,  props + "/new.qor"};
 
-    const standin::StatusResult status = backend.Status(alice, request, standin::StatusScope::kWithRepository);
+    const standin::StatusResult status = Status(alice, request);
 
-    ASSERT_TRUE(status.Succeeded()) << status.text;
-    const qor4::StatusWord held = fs::kCheckedOutByOther | fs::kLockedByOther;
-    EXPECT_EQ(status.words, (std::vector<qor4::StatusWord>{held, 0, held, 0, fs::kNotInDepot, held, fs::kNotInDepot}));
+    ASSERT_TRUE(Done(status));
+    EXPECT_EQ(status.words, (Words{kTheirs, 0, kTheirs, 0, fs::kNotInDepot, kTheirs, fs::kNotInDepot}));
     EXPECT_EQ(status.changeLists.size(), request.size());
-
     // Against the working copy's order, which the walk follows (hero, then chair, then lamp).
-    const standin::StatusResult reversed =
-        backend.Status(alice, {lamp, chair, AlicePath(kHero)}, standin::StatusScope::kWithRepository);
-    ASSERT_TRUE(reversed.Succeeded()) << reversed.text;
-    EXPECT_EQ(reversed.words, (std::vector<qor4::StatusWord>{held, 0, 0}));
-
+    EXPECT_EQ(WordsOf(alice, {lamp, chair, AlicePath(kHero)}), (Words{kTheirs, 0, 0}));
     // Folders of the same name length at different depths: the walk starts above both.
     ASSERT_EQ(sandbox.Commit(kAlice, {{"chars/rig/hero_rig.qor", "rig 1"}}), "");
-    const standin::StatusResult deeper =
-        backend.Status(alice, {lamp, AlicePath("chars/rig/hero_rig.qor")}, standin::StatusScope::kWithRepository);
-    ASSERT_TRUE(deeper.Succeeded()) << deeper.text;
-    EXPECT_EQ(deeper.words, (std::vector<qor4::StatusWord>{held, 0}));
+    EXPECT_EQ(WordsOf(alice, {lamp, AlicePath("chars/rig/hero_rig.qor")}), (Words{kTheirs, 0}));
 }
 
-// A path that ends in a slash or a "." part, as a folder picker may give it, names its folder, file
-// or working copy: Subversion would end the host on it.
+// As a folder picker may give them; Subversion itself would end the host on such a path.
 TEST_F(SvnBackendTest, APathEndingInASlashOrADotNamesItsFolderFileOrWorkingCopy)
 {
     const std::string root = sandbox.WorkingCopy(kAlice);
     int revision = 1;
     for (const std::string& folder : {AlicePath("props/"), AlicePath("props/."), root, root + "/", root + "/."}) {
         const std::string lamp = "lamp " + std::to_string(++revision);
-        ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
-        std::ofstream(BobPath(kLamp)) << lamp;
-        ASSERT_EQ(backend.Submit(bob, "").revision, revision);
-        const standin::UpdateResult updated = backend.Update(alice, {folder});
-        EXPECT_TRUE(updated.Succeeded()) << folder << ": " << updated.text;
-        EXPECT_EQ(Content(AlicePath(kLamp)), lamp) << folder;
+        ASSERT_EQ(Submit(bob, BobPath(kLamp), lamp), revision);
+        EXPECT_TRUE(Done(backend.Update(alice, {folder}))) << folder;
+        EXPECT_EQ(Read(AlicePath(kLamp)), lamp) << folder;
     }
 
-    const std::string chair = AlicePath(kChair) + "/";
-    const standin::ServerResult checkedOut = backend.Edit(alice, {chair}, "");
-    ASSERT_TRUE(checkedOut.Succeeded()) << checkedOut.text;
-    EXPECT_EQ(WordOf(alice, AlicePath("props/chair.qor/.")), fs::kCheckedOut | fs::kLockedByMe);
-    EXPECT_EQ(backend.Users(bob, {BobPath(kChair) + "/"}, true).users, std::vector<std::string>{kAlice});
-    EXPECT_TRUE(backend.Revert(alice, {AlicePath("props/./chair.qor/")}).Succeeded());
+    ASSERT_TRUE(Done(backend.Edit(alice, {AlicePath(kChair) + "/"}, "")));
+    EXPECT_EQ(WordOf(alice, AlicePath("props/chair.qor/.")), kMine);
+    EXPECT_EQ(HoldersOf(bob, BobPath(kChair) + "/"), Names{kAlice});
+    EXPECT_TRUE(Done(backend.Revert(alice, {AlicePath("props/./chair.qor/")})));
     EXPECT_FALSE(IsWritable(AlicePath(kChair)));
     // The working copy as a user may type it in the preferences.
     for (const char* suffix : {"/", "/./"}) {
-        const standin::LoginResult login = backend.OpenSession(
-            {kAlice, sandbox.Password(kAlice), sandbox.UrlOf(kAlice), sandbox.WorkingCopy(kAlice) + suffix, {}});
-        ASSERT_TRUE(login.Succeeded()) << suffix << ": " << login.text;
-        EXPECT_TRUE(backend.Update(login.session, {}).Succeeded());
+        const standin::LoginResult login = Login(root + suffix);
+        ASSERT_TRUE(Done(login)) << suffix;
+        EXPECT_TRUE(Done(backend.Update(login.session, {})));
         backend.CloseSession(login.session);
     }
 }
 
-// Another user's client may commit names the working copy cannot take: longer than the disk
-// allows, or its own administrative folder's. Either would stop every later update, and writing
-// the first leaves the working copy's queue of work stuck; such a file or folder is told and left
-// out instead, the rest of the update is brought, and the working copy stays usable for every
-// later change.
+// Names another client may commit: longer than the disk allows, or the administrative folder's.
+// Either would stop every later update, and the first leaves the copy's queue of work stuck.
 TEST_F(SvnBackendTest, ANameTheWorkingCopyCannotTakeIsToldAndLeftOutAndTheWorkingCopyStaysUsable)
 {
     ASSERT_EQ(sandbox.Commit(kAlice, {{kLamp, "lamp 2"}}, kBob), "");
     const std::string longFile = "props/" + std::string(300, 'f') + ".qor";
     const std::string longFolder = "props/" + std::string(300, 'd');
     const std::string administrative = "chars/.svn";
-    const QString source = QString::fromStdString(sandbox.PathOf(kAlice, "source.txt"));
-    std::ofstream(source.toStdString()) << "long";
+    const QString source = QString::fromStdString(AlicePath("source.txt"));
+    Write(source.toStdString(), "long");
     const QString url = QString::fromStdString(sandbox.Url() + "/");
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"import", "-m", "long", source, url + QString::fromStdString(longFile)}), 0);
     for (const std::string& folder : {longFolder, administrative})
         ASSERT_EQ(sandbox.RunSvn(kAlice, {"mkdir", "-m", "odd", url + QString::fromStdString(folder)}), 0);
 
-    standin::UpdateResult updated = backend.Update(bob, {});
-    EXPECT_EQ(updated.code, ServerCode::kPartlyDone) << updated.text;
-    EXPECT_NE(updated.text.find(BobPath(longFile.c_str()) + " - "), std::string::npos) << updated.text;
-    EXPECT_NE(updated.text.find(BobPath(longFolder.c_str()) + " - "), std::string::npos) << updated.text;
-    EXPECT_NE(updated.text.find(BobPath(administrative.c_str()) + " - "), std::string::npos) << updated.text;
-    EXPECT_EQ(Content(BobPath(kLamp)), "lamp 2");
+    const standin::UpdateResult updated = backend.Update(bob, {});
+    for (const std::string& name : {longFile, longFolder, administrative})
+        EXPECT_TRUE(Told(updated, ServerCode::kPartlyDone, BobPath(name) + " - "));
+    EXPECT_EQ(Read(BobPath(kLamp)), "lamp 2");
 
     // What the working copy never had is neither asked about nor removed again.
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"delete", "-m", "gone", url + QString::fromStdString(longFile)}), 0);
     ASSERT_EQ(sandbox.Commit(kAlice, {{kChair, "chair 2"}}, kBob), "");
-    updated = backend.Update(bob, {});
-    EXPECT_TRUE(updated.Succeeded()) << updated.text;
-    EXPECT_EQ(Content(BobPath(kChair)), "chair 2");
-    ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
-    std::ofstream(BobPath(kLamp)) << "lamp 3";
-    const standin::ChangeListResult submitted = backend.Submit(bob, "");
-    EXPECT_TRUE(submitted.Succeeded()) << submitted.text;
+    EXPECT_TRUE(Done(backend.Update(bob, {})));
+    EXPECT_EQ(Read(BobPath(kChair)), "chair 2");
+    ASSERT_TRUE(Change(bob, BobPath(kLamp), "lamp 3"));
+    EXPECT_TRUE(Done(backend.Submit(bob, "")));
     EXPECT_EQ(WordOf(bob, BobPath(kLamp)), 0u);
 }
 
-// A name whose bytes are not UTF-8 makes Subversion's walk of its folder fail as a whole. Such a
-// file is left out, named once in the host log with its bytes escaped, and reads as not in revision
-// control; check-outs, status and submits of every other file go on, in its folder and above it.
+// Such a name fails Subversion's walk of its whole folder; the file is logged once, escaped, and
+// reads as not in revision control.
 TEST_F(SvnBackendTest, AFileNamedInBytesThatAreNotUtf8IsLeftOutAndStopsNoOtherFile)
 {
     standin::MemoryLog log;
@@ -240,38 +179,29 @@ TEST_F(SvnBackendTest, AFileNamedInBytesThatAreNotUtf8IsLeftOutAndStopsNoOtherFi
         ::close(file);
     }
     const standin::ChangeListResult change = backend.CreateChangeList(alice, "odd names");
-    ASSERT_TRUE(change.Succeeded()) << change.text;
+    ASSERT_TRUE(Done(change));
 
-    const standin::ServerResult inFolder =
-        backend.Edit(alice, {AlicePath(kLamp), AlicePath(kChair)}, change.changeList);
-    EXPECT_TRUE(inFolder.Succeeded()) << inFolder.text;
-    const standin::ServerResult acrossFolders = backend.Edit(alice, {AlicePath(kHero), inProps}, change.changeList);
-    EXPECT_TRUE(acrossFolders.Failed()) << "the odd file cannot be checked out";
+    EXPECT_TRUE(Done(backend.Edit(alice, {AlicePath(kLamp), AlicePath(kChair)}, change.changeList)));
+    EXPECT_TRUE(backend.Edit(alice, {AlicePath(kHero), inProps}, change.changeList).Failed())
+        << "the odd file cannot be checked out";
     EXPECT_FALSE(IsWritable(AlicePath(kHero))) << "nothing is left half checked out";
     EXPECT_TRUE(IsWritable(AlicePath(kLamp)));
 
     const standin::FileList request{AlicePath(kHero), AlicePath(kLamp), inProps, AlicePath(kChair), atRoot};
-    const qor4::StatusWord mine = fs::kCheckedOut | fs::kLockedByMe;
-    for (const auto scope : {standin::StatusScope::kWithRepository, standin::StatusScope::kLocal}) {
-        const standin::StatusResult status = backend.Status(alice, request, scope);
-        ASSERT_TRUE(status.Succeeded()) << status.text;
-        EXPECT_EQ(status.words, (std::vector<qor4::StatusWord>{0, mine, fs::kNotInDepot, mine, fs::kNotInDepot}));
-    }
-    EXPECT_EQ(WordOf(bob, BobPath(kLamp)), fs::kCheckedOutByOther | fs::kLockedByOther);
+    for (const auto scope : {standin::StatusScope::kWithRepository, standin::StatusScope::kLocal})
+        EXPECT_EQ(WordsOf(alice, request, scope), (Words{0, kMine, fs::kNotInDepot, kMine, fs::kNotInDepot}));
+    EXPECT_EQ(WordOf(bob, BobPath(kLamp)), kTheirs);
 
-    std::ofstream(AlicePath(kLamp)) << "lamp 2";
-    const standin::ChangeListResult submitted = backend.Submit(alice, change.changeList);
-    EXPECT_TRUE(submitted.Succeeded()) << submitted.text;
-    EXPECT_EQ(submitted.revision, 2);
+    Write(AlicePath(kLamp), "lamp 2");
+    EXPECT_EQ(Submitted(alice, change.changeList), 2);
 
     const std::vector<standin::MemoryLog::Entry> entries = log.Entries();
     for (const std::string& path : {inProps, atRoot}) {
         const std::string escaped = standin::PrintableText(path);
-        ASSERT_NE(escaped.find("bad\\xFF.qor"), std::string::npos);
+        ASSERT_TRUE(Has(escaped, "bad\\xFF.qor"));
         EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
                                 [&](const standin::MemoryLog::Entry& entry) {
-                                    return entry.type == Log::MsgType::Warning &&
-                                           entry.text.find(escaped) != std::string::npos;
+                                    return entry.type == Log::MsgType::Warning && Has(entry.text, escaped);
                                 }),
                   1)
             << log.Format();
@@ -279,96 +209,73 @@ TEST_F(SvnBackendTest, AFileNamedInBytesThatAreNotUtf8IsLeftOutAndStopsNoOtherFi
     EXPECT_EQ(log.Format().find('\xff'), std::string::npos) << "no raw byte reaches the log";
 }
 
-// Every user of the repository reads a lock's comment: it names no local path, only an id of the
-// working copy that stays the same for its check-outs (whatever session takes them) and differs
-// from another copy's. A working copy whose path holds control characters checks out like any other.
+// Every user of the repository reads a lock's comment: it names the working copy by an id, the same
+// for every session, never by a path (which may hold control characters).
 TEST_F(SvnBackendTest, ALockCommentNamesTheWorkingCopyByAnIdAndNeverByItsPath)
 {
-    standin::svn::Client bobClient(kBob, sandbox.Password(kBob), {sandbox.ConfigFolder(), {}});
-    bobClient.GivePasswordTo(sandbox.Url());
-    const auto commentOf = [&](const char* file) {
-        standin::svn::LockListing listing =
-            standin::svn::ListLocks(bobClient, sandbox.Url(), sandbox.WorkingCopy(kBob));
-        EXPECT_FALSE(listing.error) << listing.error.Text();
-        return listing.byPath[BobPath(file)].comment;
-    };
     const auto holdsNoControl = [](const std::string& text) {
         return std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
     };
 
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kLamp)}, "").Succeeded());
-    const std::string comment = commentOf(kLamp);
+    ASSERT_TRUE(Done(backend.Edit(alice, {AlicePath(kLamp)}, "")));
+    const std::string comment = LockCommentOf(kLamp);
     EXPECT_NE(comment, "");
-    EXPECT_EQ(comment.find('/'), std::string::npos) << comment;
-    EXPECT_EQ(comment.find(std::filesystem::path(sandbox.WorkingCopy(kAlice)).filename().string()), std::string::npos)
-        << comment;
+    EXPECT_FALSE(Has(comment, "/"));
+    EXPECT_FALSE(Has(comment, std::filesystem::path(sandbox.WorkingCopy(kAlice)).filename().string()));
 
     backend.CloseSession(alice);
-    alice = Open(backend, kAlice);
+    alice = Open(kAlice);
     ASSERT_NE(alice, 0);
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kChair)}, "").Succeeded());
-    EXPECT_EQ(commentOf(kChair), comment) << "the same working copy, another session";
+    ASSERT_TRUE(Done(backend.Edit(alice, {AlicePath(kChair)}, "")));
+    EXPECT_EQ(LockCommentOf(kChair), comment) << "the same working copy, another session";
 
     const std::string odd = sandbox.WorkingCopy(kAlice) + "-\x1b[1mbold\ttab\x7f";
     ASSERT_EQ(sandbox.RunSvn(kAlice,
                              {"checkout", QString::fromStdString(sandbox.UrlOf(kAlice)), QString::fromStdString(odd)}),
               0);
-    const standin::LoginResult login =
-        backend.OpenSession({kAlice, sandbox.Password(kAlice), sandbox.UrlOf(kAlice), odd, {}});
-    ASSERT_TRUE(login.Succeeded()) << login.text;
-    const standin::ServerResult checkedOut = backend.Edit(login.session, {odd + "/" + kHero}, "");
-    EXPECT_TRUE(checkedOut.Succeeded()) << checkedOut.text;
-    const std::string other = commentOf(kHero);
+    const standin::LoginResult login = Login(odd);
+    ASSERT_TRUE(Done(login));
+    EXPECT_TRUE(Done(backend.Edit(login.session, {odd + "/" + kHero}, "")));
+    const std::string other = LockCommentOf(kHero);
     EXPECT_NE(other, "");
     EXPECT_NE(other, comment) << "another working copy";
     EXPECT_TRUE(holdsNoControl(other)) << other;
-    EXPECT_EQ(other.find("bold"), std::string::npos) << other;
+    EXPECT_FALSE(Has(other, "bold"));
     backend.CloseSession(login.session);
 
     // A damaged id is replaced, never passed on.
-    std::ofstream(odd + "/.svn/zr-working-copy-id", std::ios::trunc) << "\x1b[31m/home/alice\n";
-    const standin::LoginResult again =
-        backend.OpenSession({kAlice, sandbox.Password(kAlice), sandbox.UrlOf(kAlice), odd, {}});
-    ASSERT_TRUE(again.Succeeded()) << again.text;
-    ASSERT_TRUE(backend.Edit(again.session, {odd + "/" + kTexture}, "").Succeeded());
-    const std::string replaced = commentOf(kTexture);
+    Write(odd + "/.svn/zr-working-copy-id", "\x1b[31m/home/alice\n");
+    const standin::LoginResult again = Login(odd);
+    ASSERT_TRUE(Done(again));
+    ASSERT_TRUE(Done(backend.Edit(again.session, {odd + "/" + kTexture}, "")));
+    const std::string replaced = LockCommentOf(kTexture);
     EXPECT_TRUE(holdsNoControl(replaced)) << replaced;
-    EXPECT_EQ(replaced.find("/home"), std::string::npos) << replaced;
+    EXPECT_FALSE(Has(replaced, "/home"));
     backend.CloseSession(again.session);
 }
 
-// A lock of alice's that names this working copy, whose token never reached it (the answer to its
-// check-out was lost), is taken up by the next check-out rather than refused as held elsewhere, and
-// released with that check-out's other locks when it fails.
+// Its token never reached the copy (the check-out's answer was lost): not refused as held elsewhere.
 TEST_F(SvnBackendTest, ALockOfThisWorkingCopyWhoseTokenNeverCameIsTakenUpByTheNextCheckOut)
 {
-    standin::svn::Client bobClient(kBob, sandbox.Password(kBob), {sandbox.ConfigFolder(), {}});
-    bobClient.GivePasswordTo(sandbox.Url());
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kLamp)}, "").Succeeded());
-    standin::svn::LockListing listing = standin::svn::ListLocks(bobClient, sandbox.Url(), sandbox.WorkingCopy(kBob));
-    ASSERT_FALSE(listing.error) << listing.error.Text();
-    const std::string comment = listing.byPath[BobPath(kLamp)].comment;
+    ASSERT_TRUE(Done(backend.Edit(alice, {AlicePath(kLamp)}, "")));
+    const std::string comment = LockCommentOf(kLamp);
     ASSERT_NE(comment, "");
-    ASSERT_EQ(sandbox.RunSvn(kAlice, {"lock", "-m", QString::fromStdString(comment),
-                                      QString::fromStdString(sandbox.Url() + "/" + kHero)}),
-              0);
+    const QStringList lockTheHero{"lock", "-m", QString::fromStdString(comment),
+                                  QString::fromStdString(sandbox.Url() + "/" + kHero)};
+    ASSERT_EQ(sandbox.RunSvn(kAlice, lockTheHero), 0);
     ASSERT_FALSE(IsWritable(AlicePath(kHero))) << "the working copy has no token";
 
-    const standin::ServerResult taken = backend.Edit(alice, {AlicePath(kHero)}, "");
-
-    EXPECT_TRUE(taken.Succeeded()) << taken.text;
+    EXPECT_TRUE(Done(backend.Edit(alice, {AlicePath(kHero)}, "")));
     EXPECT_TRUE(IsWritable(AlicePath(kHero)));
-    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), fs::kCheckedOut | fs::kLockedByMe);
-    ASSERT_TRUE(backend.Revert(alice, {AlicePath(kHero)}).Succeeded());
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), kMine);
+    ASSERT_TRUE(Done(backend.Revert(alice, {AlicePath(kHero)})));
     EXPECT_EQ(WordOf(bob, BobPath(kHero)), 0u);
 
     // Taken up by a check-out that fails on another file, it is released with the rest.
-    ASSERT_EQ(sandbox.RunSvn(kAlice, {"lock", "-m", QString::fromStdString(comment),
-                                      QString::fromStdString(sandbox.Url() + "/" + kHero)}),
-              0);
-    ASSERT_TRUE(backend.Edit(bob, {BobPath(kChair)}, "").Succeeded());
+    ASSERT_EQ(sandbox.RunSvn(kAlice, lockTheHero), 0);
+    ASSERT_TRUE(Done(backend.Edit(bob, {BobPath(kChair)}, "")));
     const standin::ServerResult refused = backend.Edit(alice, {AlicePath(kHero), AlicePath(kChair)}, "");
-    EXPECT_NE(refused.text.find(AlicePath(kChair)), std::string::npos) << refused.text;
+    EXPECT_TRUE(Has(refused.text, AlicePath(kChair)));
     EXPECT_EQ(WordOf(bob, BobPath(kHero)), 0u) << refused.text;
 }
 
@@ -385,7 +292,7 @@ TEST_F(SvnBackendTest, ALargeCheckOutRefusedAtLengthIsToldWithinBoundsAndLocksNo
     ASSERT_TRUE(sandbox.Server().SetHook("pre-lock", verbose));
     standin::FileList paths;
     for (const auto& entry : files)
-        paths.push_back(AlicePath(entry.first.c_str()));
+        paths.push_back(AlicePath(entry.first));
 
     const standin::ServerResult refused = backend.Edit(alice, paths, "");
 
@@ -400,24 +307,23 @@ TEST_F(SvnBackendTest, ALargeCheckOutRefusedAtLengthIsToldWithinBoundsAndLocksNo
 
     // The same for a release that a pre-unlock hook refuses: the revert keeps the locks and says so.
     ASSERT_TRUE(sandbox.Server().SetHook("pre-lock", "#!/bin/sh\nexit 0\n"));
-    ASSERT_TRUE(backend.Edit(alice, paths, "").Succeeded());
+    ASSERT_TRUE(Done(backend.Edit(alice, paths, "")));
     ASSERT_TRUE(sandbox.Server().SetHook("pre-unlock", verbose));
     const standin::ServerResult kept = backend.Revert(alice, paths);
     EXPECT_TRUE(kept.Failed());
     EXPECT_LT(kept.text.size(), 2 * 20000u) << "the still-locked list and the capped reasons";
-    EXPECT_NE(kept.text.find("more lines left out\n"), std::string::npos);
-    EXPECT_EQ(WordOf(bob, BobPath("many/f0.qor")), fs::kCheckedOutByOther | fs::kLockedByOther);
+    EXPECT_TRUE(Has(kept.text, "more lines left out\n"));
+    EXPECT_EQ(WordOf(bob, BobPath("many/f0.qor")), kTheirs);
 }
 
-// A check-out or delete of a file the repository has not got (new, or scheduled for addition) is
-// refused naming it, and changes nothing, the request's other files included.
+// New, or scheduled for addition; the request's other files are left alone too.
 TEST_F(SvnBackendTest, ACheckOutOrDeleteOfAFileTheRepositoryHasNotGotIsRefusedNamingIt)
 {
     const std::string sketch = AlicePath("props/sketch.qor");
     const std::string table = AlicePath("props/table.qor");
-    std::ofstream(sketch) << "sketch";
-    std::ofstream(table) << "table";
-    ASSERT_TRUE(backend.Add(alice, {table}, "").Succeeded());
+    Write(sketch, "sketch");
+    Write(table, "table");
+    ASSERT_TRUE(Done(backend.Add(alice, {table}, "")));
 
     const standin::ServerResult edit = backend.Edit(alice, {AlicePath(kLamp), sketch, table}, "");
     EXPECT_EQ(edit.code, ServerCode::kFileStateRejected);
@@ -427,33 +333,28 @@ TEST_F(SvnBackendTest, ACheckOutOrDeleteOfAFileTheRepositoryHasNotGotIsRefusedNa
     EXPECT_EQ(deleted.text, table + " - is scheduled for addition; revert it instead.\n");
     EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), 0u);
     EXPECT_EQ(WordOf(alice, table), fs::kMarkedForAdd);
-    EXPECT_EQ(Content(table), "table");
+    EXPECT_EQ(Read(table), "table");
 }
 
-// Bob breaks alice's lock and takes it: the file is his, her next check-out is refused naming him,
-// and her submit is refused without losing her change.
+// Bob breaks alice's lock and takes it.
 TEST_F(SvnBackendTest, AStolenLockIsTheThiefsAndRefusesMyCheckOutAndMySubmitKeepingMyChange)
 {
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
-    std::ofstream(AlicePath(kHero)) << "hero 2";
+    ASSERT_TRUE(Change(alice, AlicePath(kHero), "hero 2"));
     ASSERT_EQ(sandbox.RunSvn(kBob, {"lock", "--force", kHero}), 0);
 
-    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), fs::kCheckedOutByOther | fs::kLockedByOther);
-    EXPECT_EQ(backend.Users(alice, {AlicePath(kHero)}, true).users, std::vector<std::string>{kBob});
-    const standin::ServerResult refused = backend.Edit(alice, {AlicePath(kHero)}, "");
-    EXPECT_EQ(refused.code, ServerCode::kFileStateRejected);
-    EXPECT_NE(refused.text.find("'bob'"), std::string::npos) << refused.text;
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), kTheirs);
+    EXPECT_EQ(HoldersOf(alice, AlicePath(kHero)), Names{kBob});
+    EXPECT_TRUE(Told(backend.Edit(alice, {AlicePath(kHero)}, ""), ServerCode::kFileStateRejected, "'bob'"));
 
     const standin::ChangeListResult submitted = backend.Submit(alice, "");
     EXPECT_TRUE(submitted.Failed());
     EXPECT_EQ(submitted.revision, 0);
-    EXPECT_EQ(submitted.text.find("Nothing was submitted from changelist default: "), 0u) << submitted.text;
-    EXPECT_EQ(Content(AlicePath(kHero)), "hero 2") << "alice's change is not lost";
-    EXPECT_EQ(backend.Users(alice, {AlicePath(kHero)}, true).users, std::vector<std::string>{kBob});
+    EXPECT_TRUE(StartsWith(submitted.text, "Nothing was submitted from changelist default: "));
+    EXPECT_EQ(Read(AlicePath(kHero)), "hero 2") << "alice's change is not lost";
+    EXPECT_EQ(HoldersOf(alice, AlicePath(kHero)), Names{kBob});
 }
 
-// Far enough behind that a status asks for the server's status report of the tree instead of the
-// log of what changed.
+// Far enough behind that a status asks for the tree's status report, not the log of what changed.
 constexpr long kFarBehind = standin::svn::kMostLoggedRevisions + 1;
 
 // Adds revisions that change nothing straight into the repository, as fast as its store allows.
@@ -476,14 +377,13 @@ bool AddEmptyRevisions(const std::string& repositoryUrl, long count)
     return loaded;
 }
 
-// A host opens and closes sessions all day: a session, with its status walks and connections,
-// leaves no file or socket open behind it.
+// A host opens and closes sessions all day, with their status walks and connections.
 TEST_F(SvnBackendTest, SessionsOpenedAndClosedLeaveNoDescriptorOpen)
 {
     const auto openWorkAndClose = [this] {
-        const SessionId session = Open(backend, kBob);
+        const SessionId session = Open(kBob);
         ASSERT_NE(session, 0);
-        EXPECT_TRUE(backend.Status(session, {BobPath(kHero)}, standin::StatusScope::kWithRepository).Succeeded());
+        EXPECT_TRUE(Done(Status(session, {BobPath(kHero)})));
         backend.CloseSession(session);
     };
     openWorkAndClose(); // what libraries open once, on first use, stays open
@@ -493,28 +393,21 @@ TEST_F(SvnBackendTest, SessionsOpenedAndClosedLeaveNoDescriptorOpen)
     EXPECT_EQ(OpenDescriptors(), before);
 }
 
-// A working copy too far behind for a log of what changed still learns it, and who holds the
-// locks, from the server's status report of the tree.
+// Learnt from the server's status report of the tree.
 TEST_F(SvnBackendTest, AWorkingCopyFarBehindHeadStillLearnsWhatChangedAndWhoHoldsTheLocks)
 {
-    ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
-    std::ofstream(BobPath(kLamp)) << "lamp 2";
-    ASSERT_EQ(backend.Submit(bob, "").revision, 2);
-    ASSERT_TRUE(backend.Edit(bob, {BobPath(kHero)}, "").Succeeded());
+    ASSERT_EQ(Submit(bob, BobPath(kLamp), "lamp 2"), 2);
+    ASSERT_TRUE(Done(backend.Edit(bob, {BobPath(kHero)}, "")));
     ASSERT_TRUE(AddEmptyRevisions(sandbox.Server().FileUrl(), kFarBehind));
 
     const standin::FileList request{AlicePath(kLamp), AlicePath(kHero), AlicePath(kChair)};
-    const std::vector<qor4::StatusWord> expected{fs::kNotAtHead, fs::kCheckedOutByOther | fs::kLockedByOther, 0};
-    const standin::StatusResult status = backend.Status(alice, request, standin::StatusScope::kWithRepository);
-    ASSERT_TRUE(status.Succeeded()) << status.text;
-    EXPECT_EQ(status.words, expected);
+    const Words expected{fs::kNotAtHead, kTheirs, 0};
+    EXPECT_EQ(WordsOf(alice, request), expected);
     // A name Subversion cannot convert beside them makes the tree's report go around it.
     for (const char* odd : {"props/bad\xff.qor", "chars/bad\xff.qor"})
-        std::ofstream(AlicePath(odd)) << "odd";
-    const standin::StatusResult aroundOddNames = backend.Status(alice, request, standin::StatusScope::kWithRepository);
-    ASSERT_TRUE(aroundOddNames.Succeeded()) << aroundOddNames.text;
-    EXPECT_EQ(aroundOddNames.words, expected);
-    EXPECT_EQ(backend.Users(alice, {AlicePath(kHero)}, true).users, std::vector<std::string>{kBob});
+        Write(AlicePath(odd), "odd");
+    EXPECT_EQ(WordsOf(alice, request), expected);
+    EXPECT_EQ(HoldersOf(alice, AlicePath(kHero)), Names{kBob});
 }
 
 TEST_F(SvnBackendTest, MyLockInAnotherWorkingCopyIsNamedAsMineElsewhere)
@@ -524,12 +417,10 @@ TEST_F(SvnBackendTest, MyLockInAnotherWorkingCopyIsNamedAsMineElsewhere)
     ASSERT_TRUE(sandbox.Server().CheckOut(kAlice, other, error)) << error;
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"lock", kLamp}, other), 0);
 
-    EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), fs::kCheckedOutByOther | fs::kLockedByOther);
-    EXPECT_EQ(backend.Users(alice, {AlicePath(kLamp)}, true).users,
-              std::vector<std::string>{"alice (in another working copy)"});
-    const standin::ServerResult refused = backend.Edit(alice, {AlicePath(kLamp)}, "");
-    EXPECT_EQ(refused.code, ServerCode::kFileStateRejected);
-    EXPECT_NE(refused.text.find("locked by you (alice) in another working copy"), std::string::npos) << refused.text;
+    EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), kTheirs);
+    EXPECT_EQ(HoldersOf(alice, AlicePath(kLamp)), Names{"alice (in another working copy)"});
+    EXPECT_TRUE(Told(backend.Edit(alice, {AlicePath(kLamp)}, ""), ServerCode::kFileStateRejected,
+                     "locked by you (alice) in another working copy"));
     EXPECT_FALSE(IsWritable(AlicePath(kLamp)));
 }
 
@@ -540,36 +431,32 @@ TEST_F(SvnBackendTest, AWorkingCopyInUseIsRefusedAndOneLeftLockedByAKilledClient
     std::unique_ptr<QProcess> client = sandbox.StartSvn(kAlice, {"lock", kLamp});
     // The client holds the working copy while it waits for the stopped server.
     const std::string created = AlicePath("props/stool.qor");
-    std::ofstream(created) << "stool";
+    Write(created, "stool");
     standin::ServerResult busy;
     for (int attempt = 0; attempt < 50 && busy.code != ServerCode::kIOError; ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         busy = backend.Add(alice, {created}, "");
     }
-    EXPECT_EQ(busy.code, ServerCode::kIOError) << busy.text;
-    EXPECT_NE(busy.text.find(sandbox.WorkingCopy(kAlice)), std::string::npos) << busy.text;
-    EXPECT_NE(busy.text.find("in use by another program"), std::string::npos) << busy.text;
+    EXPECT_TRUE(Told(busy, ServerCode::kIOError, sandbox.WorkingCopy(kAlice)));
+    EXPECT_TRUE(Has(busy.text, "in use by another program"));
 
     client->kill();
     client->waitForFinished();
     kill(sandbox.Server().Pid(), SIGCONT);
-    const standin::ServerResult added = backend.Add(alice, {created}, "");
-    EXPECT_TRUE(added.Succeeded()) << added.text;
+    EXPECT_TRUE(Done(backend.Add(alice, {created}, "")));
     EXPECT_EQ(WordOf(alice, created), fs::kMarkedForAdd);
-    EXPECT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
+    EXPECT_TRUE(Done(backend.Edit(alice, {AlicePath(kHero)}, "")));
 }
 
-// A check-out while another program holds the working copy: the server grants the lock, but the
-// copy cannot keep its token. The lock is released again, not left as the user's with no token to
-// use it; once the program is gone, its lock left behind, the check-out cleans up and goes through.
+// The server grants the lock but the copy cannot keep its token: the lock is released, not left with
+// no token to use it. Once the program is gone, its lock left behind, the check-out cleans up.
 TEST_F(SvnBackendTest, ACheckOutInAWorkingCopyAnotherProgramHoldsLeavesNoLockOnTheServer)
 {
     QProcess holder;
     ASSERT_TRUE(Hold(holder, sandbox.WorkingCopy(kAlice), "", -1));
 
-    const standin::ServerResult busy = backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "");
-    EXPECT_EQ(busy.code, ServerCode::kIOError) << busy.text;
-    EXPECT_NE(busy.text.find("in use by another program"), std::string::npos) << busy.text;
+    EXPECT_TRUE(Told(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, ""), ServerCode::kIOError,
+                     "in use by another program"));
     for (const char* file : {kHero, kLamp}) {
         EXPECT_EQ(WordOf(bob, BobPath(file)), 0u) << file << ": no lock is left on the server";
         EXPECT_FALSE(IsWritable(AlicePath(file)));
@@ -577,9 +464,8 @@ TEST_F(SvnBackendTest, ACheckOutInAWorkingCopyAnotherProgramHoldsLeavesNoLockOnT
 
     holder.kill();
     holder.waitForFinished();
-    const standin::ServerResult edited = backend.Edit(alice, {AlicePath(kLamp)}, "");
-    EXPECT_TRUE(edited.Succeeded()) << edited.text;
-    EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), fs::kCheckedOut | fs::kLockedByMe);
+    EXPECT_TRUE(Done(backend.Edit(alice, {AlicePath(kLamp)}, "")));
+    EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), kMine);
     EXPECT_TRUE(IsWritable(AlicePath(kLamp)));
 }
 
@@ -587,110 +473,88 @@ TEST_F(SvnBackendTest, ACheckOutInAWorkingCopyAnotherProgramHoldsLeavesNoLockOnT
 TEST_F(SvnBackendTest, AFileGoneFromTheDiskIsNotCheckedOutAndASubmitKeepsItsLockAndTheCopyUsable)
 {
     std::filesystem::remove(AlicePath(kHero));
-    const standin::ServerResult refused = backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "");
-    EXPECT_EQ(refused.code, ServerCode::kFileStateRejected) << refused.text;
-    EXPECT_NE(refused.text.find(AlicePath(kHero) + " - is missing"), std::string::npos) << refused.text;
+    EXPECT_TRUE(Told(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, ""), ServerCode::kFileStateRejected,
+                     AlicePath(kHero) + " - is missing"));
     EXPECT_EQ(WordOf(bob, BobPath(kLamp)), 0u) << "nothing was locked";
 
-    ASSERT_TRUE(backend.Update(alice, {AlicePath(kHero)}).Succeeded());
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "").Succeeded());
-    std::ofstream(AlicePath(kLamp)) << "lamp 2";
+    ASSERT_TRUE(Done(backend.Update(alice, {AlicePath(kHero)})));
+    ASSERT_TRUE(Done(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "")));
+    Write(AlicePath(kLamp), "lamp 2");
     std::filesystem::remove(AlicePath(kHero));
     const standin::ChangeListResult submitted = backend.Submit(alice, "");
     EXPECT_EQ(submitted.code, ServerCode::kPartlyDone) << submitted.text;
     EXPECT_GT(submitted.revision, 0);
-    EXPECT_NE(submitted.text.find(AlicePath(kHero) + " - is missing from the working copy, so it stays locked"),
-              std::string::npos)
-        << submitted.text;
-    EXPECT_EQ(WordOf(bob, BobPath(kHero)), fs::kCheckedOutByOther | fs::kLockedByOther);
+    EXPECT_TRUE(Has(submitted.text, AlicePath(kHero) + " - is missing from the working copy, so it stays locked"));
+    EXPECT_EQ(WordOf(bob, BobPath(kHero)), kTheirs);
 
     // The copy is not left needing a clean-up: the revert gets the file back and releases it.
-    const standin::ServerResult reverted = backend.Revert(alice, {AlicePath(kHero)});
-    EXPECT_TRUE(reverted.Succeeded()) << reverted.text;
-    EXPECT_EQ(Content(AlicePath(kHero)), "hero 1");
-    EXPECT_TRUE(backend.Edit(bob, {BobPath(kHero)}, "").Succeeded());
+    EXPECT_TRUE(Done(backend.Revert(alice, {AlicePath(kHero)})));
+    EXPECT_EQ(Read(AlicePath(kHero)), "hero 1");
+    EXPECT_TRUE(Done(backend.Edit(bob, {BobPath(kHero)}, "")));
 
     // A new file gone before its submit is named; the working copy is not blamed.
     const std::string fresh = AlicePath("props/fresh.qor");
-    std::ofstream(fresh) << "fresh";
-    ASSERT_TRUE(backend.Add(alice, {fresh}, "").Succeeded());
+    Write(fresh, "fresh");
+    ASSERT_TRUE(Done(backend.Add(alice, {fresh}, "")));
     std::filesystem::remove(fresh);
-    const standin::ChangeListResult unsent = backend.Submit(alice, "");
-    EXPECT_EQ(unsent.code, ServerCode::kFileStateRejected) << unsent.text;
-    EXPECT_NE(unsent.text.find("missing from the working copy; save them again, or revert them:\n" + fresh),
-              std::string::npos)
-        << unsent.text;
+    EXPECT_TRUE(Told(backend.Submit(alice, ""), ServerCode::kFileStateRejected,
+                     "missing from the working copy; save them again, or revert them:\n" + fresh));
 }
 
-TEST_F(SvnBackendTest, DamagedAdminDataIsAClearErrorAndLosesNoContent)
-{
-    std::filesystem::rename(sandbox.WorkingCopy(kBob) + "/.svn", sandbox.WorkingCopy(kBob) + "/.svn-gone");
-    const standin::ServerResult refused = backend.Edit(bob, {BobPath(kHero)}, "");
-    EXPECT_EQ(refused.code, ServerCode::kIOError) << refused.text;
-    EXPECT_NE(refused.text.find(sandbox.WorkingCopy(kBob)), std::string::npos) << refused.text;
-    EXPECT_EQ(Content(BobPath(kHero)), "hero 1");
-}
-
-// Tools that copy or tidy folders leave out empty ones, the administrative area's temporary folder
-// among them, without which Subversion can neither update nor commit until a clean-up.
-// A working copy whose data base was overwritten (a copying tool, a disk fault): every change says
-// which working copy cannot be used and changes nothing, here or on the server.
+// Overwritten by a copying tool or a disk fault; an administrative folder gone is told as clearly.
 TEST_F(SvnBackendTest, AWorkingCopyWhoseDataBaseIsDamagedIsNamedByEveryChangeAndNothingChanges)
 {
-    std::ofstream(sandbox.WorkingCopy(kAlice) + "/.svn/wc.db", std::ios::binary | std::ios::trunc)
-        << std::string(4096, 'x');
+    Write(sandbox.WorkingCopy(kAlice) + "/.svn/wc.db", std::string(4096, 'x'));
     const std::string unusable = "The working copy " + sandbox.WorkingCopy(kAlice) + " cannot be used: ";
 
     for (const standin::ServerResult& changed :
          {backend.Edit(alice, {AlicePath(kHero)}, ""), backend.Delete(alice, {AlicePath(kLamp)}, ""),
           backend.Revert(alice, {AlicePath(kChair)})}) {
-        EXPECT_EQ(changed.code, ServerCode::kIOError) << changed.text;
-        EXPECT_EQ(changed.text.rfind(unusable, 0), 0u) << changed.text;
+        EXPECT_TRUE(Told(changed, ServerCode::kIOError));
+        EXPECT_TRUE(StartsWith(changed.text, unusable));
     }
     EXPECT_FALSE(IsWritable(AlicePath(kHero)));
-    EXPECT_EQ(Content(AlicePath(kLamp)), "lamp 1");
+    EXPECT_EQ(Read(AlicePath(kLamp)), "lamp 1");
     EXPECT_EQ(WordOf(bob, BobPath(kHero)), 0u) << "no lock was taken";
+
+    std::filesystem::rename(sandbox.WorkingCopy(kBob) + "/.svn", sandbox.WorkingCopy(kBob) + "/.svn-gone");
+    EXPECT_TRUE(Told(backend.Edit(bob, {BobPath(kHero)}, ""), ServerCode::kIOError, sandbox.WorkingCopy(kBob)));
+    EXPECT_EQ(Read(BobPath(kHero)), "hero 1");
 }
 
+// Copying tools leave out empty folders such as .svn/tmp, without which Subversion needs a clean-up.
 TEST_F(SvnBackendTest, AWorkingCopyThatLostItsEmptyTemporaryFolderStillUpdatesAndSubmits)
 {
     const std::filesystem::path temporary = sandbox.WorkingCopy(kAlice) + "/.svn/tmp";
     ASSERT_EQ(sandbox.Commit(kBob, {{kHero, "hero 2"}}, kAlice), "");
     std::filesystem::remove_all(temporary);
-    const standin::UpdateResult update = backend.Update(alice, {});
-    EXPECT_TRUE(update.Succeeded()) << update.text;
-    EXPECT_EQ(Content(AlicePath(kHero)), "hero 2");
+    EXPECT_TRUE(Done(backend.Update(alice, {})));
+    EXPECT_EQ(Read(AlicePath(kHero)), "hero 2");
 
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kLamp)}, "").Succeeded());
+    ASSERT_TRUE(Done(backend.Edit(alice, {AlicePath(kLamp)}, "")));
     std::filesystem::permissions(AlicePath(kLamp), std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
-    std::ofstream(AlicePath(kLamp)) << "lamp 2";
+    Write(AlicePath(kLamp), "lamp 2");
     std::filesystem::remove_all(temporary);
-    const standin::ChangeListResult submit = backend.Submit(alice, "");
-    EXPECT_TRUE(submit.Succeeded()) << submit.text;
-    EXPECT_GT(submit.revision, 0);
+    EXPECT_GT(Submitted(alice), 0);
 }
 
-// Every unlock the server is asked for is refused, as by a repository whose administrator froze
-// unlocking; the refusal names the path.
+// Refuses every unlock, naming the path, as a repository whose administrator froze unlocking does.
 constexpr const char* kRefuseUnlocks = "#!/bin/sh\necho \"unlocking $2 is frozen\" >&2\nexit 1\n";
 
 TEST_F(SvnBackendTest, ACheckOutWhoseLocksCannotBeUndoneSaysWhichFilesStayLocked)
 {
-    ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
+    ASSERT_TRUE(Done(backend.Edit(bob, {BobPath(kLamp)}, "")));
     ASSERT_TRUE(sandbox.Server().SetHook("pre-unlock", kRefuseUnlocks));
 
     const standin::ServerResult refused = backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "");
 
-    EXPECT_EQ(refused.code, ServerCode::kPartlyDone) << refused.text;
-    EXPECT_NE(refused.text.find("'bob'"), std::string::npos) << refused.text;
-    EXPECT_NE(refused.text.find("could not be unlocked again:\n" + AlicePath(kHero) + "\n"), std::string::npos)
-        << refused.text;
-    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), fs::kCheckedOut | fs::kLockedByMe) << "said as it is";
+    EXPECT_TRUE(Told(refused, ServerCode::kPartlyDone, "'bob'"));
+    EXPECT_TRUE(Has(refused.text, "could not be unlocked again:\n" + AlicePath(kHero) + "\n"));
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), kMine) << "said as it is";
 }
 
-// Another program at work in one folder does not stop a Get Latest of a file elsewhere: an update
-// locks its anchor, and a folder below only once it goes there.
+// An update locks its anchor, and a folder below only once it goes there.
 TEST_F(SvnBackendTest, AnUpdateGoesThroughWhileAnotherProgramWorksInAnotherFolder)
 {
     ASSERT_EQ(sandbox.Commit(kAlice, {{"scene.qor", "scene 1"}}), "");
@@ -698,10 +562,8 @@ TEST_F(SvnBackendTest, AnUpdateGoesThroughWhileAnotherProgramWorksInAnotherFolde
     QProcess holder;
     ASSERT_TRUE(Hold(holder, sandbox.WorkingCopy(kAlice), "props", 0));
 
-    const standin::UpdateResult updated = backend.Update(alice, {AlicePath("scene.qor")});
-
-    EXPECT_TRUE(updated.Succeeded()) << updated.text;
-    EXPECT_EQ(Content(AlicePath("scene.qor")), "scene 2");
+    EXPECT_TRUE(Done(backend.Update(alice, {AlicePath("scene.qor")})));
+    EXPECT_EQ(Read(AlicePath("scene.qor")), "scene 2");
 }
 
 // In a working copy a dead program left locked, a check-out's lock that can be neither kept nor
@@ -716,16 +578,14 @@ TEST_F(SvnBackendTest, ACheckOutWhoseUnkeptLockCannotBeReleasedSaysSo)
 
     const standin::ServerResult edited = backend.Edit(alice, {AlicePath(kLamp)}, "");
 
-    EXPECT_EQ(edited.code, ServerCode::kPartlyDone) << edited.text;
-    EXPECT_NE(edited.text.find("could not be unlocked again:\n" + AlicePath(kLamp) + "\n"), std::string::npos)
-        << edited.text;
-    EXPECT_NE(edited.text.find("frozen"), std::string::npos) << "the server's reason: " << edited.text;
+    EXPECT_TRUE(Told(edited, ServerCode::kPartlyDone, "could not be unlocked again:\n" + AlicePath(kLamp) + "\n"));
+    EXPECT_TRUE(Has(edited.text, "frozen")) << "the server's reason";
 }
 
 TEST_F(SvnBackendTest, ASubmitThatLandsButCannotReleaseItsLocksSaysBoth)
 {
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "").Succeeded());
-    std::ofstream(AlicePath(kHero)) << "hero 2";
+    ASSERT_TRUE(Done(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "")));
+    Write(AlicePath(kHero), "hero 2");
     ASSERT_TRUE(sandbox.Server().SetHook("pre-unlock", kRefuseUnlocks));
 
     const standin::ChangeListResult submitted = backend.Submit(alice, "");
@@ -733,18 +593,17 @@ TEST_F(SvnBackendTest, ASubmitThatLandsButCannotReleaseItsLocksSaysBoth)
     EXPECT_EQ(submitted.code, ServerCode::kPartlyDone) << submitted.text;
     EXPECT_EQ(submitted.revision, 2);
     // The commit itself dropped the working copy's tokens; the server kept both locks.
-    EXPECT_EQ(submitted.text.find("Submitted changelist default as revision 2, and these files are still locked:\n" +
-                                  AlicePath(kHero) + "\n" + AlicePath(kLamp) + "\n"),
-              0u)
-        << submitted.text;
-    EXPECT_NE(submitted.text.find("frozen"), std::string::npos) << "the server's reason: " << submitted.text;
+    EXPECT_TRUE(StartsWith(submitted.text, "Submitted changelist default as revision 2, and these files are still "
+                                           "locked:\n" +
+                                               AlicePath(kHero) + "\n" + AlicePath(kLamp) + "\n"));
+    EXPECT_TRUE(Has(submitted.text, "frozen")) << "the server's reason";
     for (const char* file : {kHero, kLamp})
-        EXPECT_EQ(backend.Users(bob, {BobPath(file)}, true).users, std::vector<std::string>{kAlice}) << file;
+        EXPECT_EQ(HoldersOf(bob, BobPath(file)), Names{kAlice}) << file;
 }
 
 TEST_F(SvnBackendTest, UnchangedLockedFilesWhoseUnlockFailsAreNotSubmitted)
 {
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "").Succeeded());
+    ASSERT_TRUE(Done(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "")));
     ASSERT_TRUE(sandbox.Server().SetHook("pre-unlock", kRefuseUnlocks));
 
     const standin::ChangeListResult submitted = backend.Submit(alice, "");
@@ -752,72 +611,62 @@ TEST_F(SvnBackendTest, UnchangedLockedFilesWhoseUnlockFailsAreNotSubmitted)
     EXPECT_TRUE(submitted.Failed());
     EXPECT_NE(submitted.code, ServerCode::kPartlyDone) << "nothing was done: " << submitted.text;
     EXPECT_EQ(submitted.revision, 0);
-    EXPECT_EQ(submitted.text.find("Nothing had changed in changelist default, nothing was committed, and these files "
-                                  "are still locked:\n"),
-              0u)
-        << submitted.text;
+    EXPECT_TRUE(StartsWith(submitted.text, "Nothing had changed in changelist default, nothing was committed, and "
+                                           "these files are still locked:\n"));
     for (const char* file : {kHero, kLamp})
-        EXPECT_EQ(WordOf(alice, AlicePath(file)), fs::kCheckedOut | fs::kLockedByMe) << file;
+        EXPECT_EQ(WordOf(alice, AlicePath(file)), kMine) << file;
 }
 
-// A name Subversion refuses ends the add: every schedule it made is undone, the parent folders it
-// scheduled included, and no file is touched (a deleted file added again keeps its new content).
+// The parent folders it scheduled included; a deleted file added again keeps its new content.
 TEST_F(SvnBackendTest, AFailedAddUndoesEveryScheduleItMadeAndKeepsEveryFilesContent)
 {
     const std::string lamp = AlicePath(kLamp);
-    ASSERT_TRUE(backend.Delete(alice, {lamp}, "").Succeeded());
-    std::ofstream(lamp) << "a new lamp";
+    ASSERT_TRUE(Done(backend.Delete(alice, {lamp}, "")));
+    Write(lamp, "a new lamp");
     const std::string folder = AlicePath("props/new");
     std::filesystem::create_directories(folder);
     const std::string good = folder + "/stool.qor";
     const std::string bad = folder + "/bad\x01name.qor";
-    std::ofstream(good) << "stool";
-    std::ofstream(bad) << "bad";
+    Write(good, "stool");
+    Write(bad, "bad");
 
     const standin::ServerResult failed = backend.Add(alice, {lamp, good, bad}, "");
 
     EXPECT_TRUE(failed.Failed());
     EXPECT_NE(failed.code, ServerCode::kPartlyDone) << failed.text;
-    const standin::StatusResult status = backend.Status(alice, {folder, good}, standin::StatusScope::kLocal);
-    ASSERT_TRUE(status.Succeeded()) << status.text;
-    EXPECT_EQ(status.words, (std::vector<qor4::StatusWord>{fs::kNotInDepot, fs::kNotInDepot}));
-    EXPECT_EQ(Content(good), "stool") << "the files themselves are kept";
-    EXPECT_EQ(Content(lamp), "a new lamp") << "the undo touches no file";
+    EXPECT_EQ(WordsOf(alice, {folder, good}, standin::StatusScope::kLocal), (Words{fs::kNotInDepot, fs::kNotInDepot}));
+    EXPECT_EQ(Read(good), "stool") << "the files themselves are kept";
+    EXPECT_EQ(Read(lamp), "a new lamp") << "the undo touches no file";
 }
 
-// A server that is gone (not slow) is told as unreachable, naming it, both to a session's operation
-// and to a login; nothing waits for a deadline.
+// Gone, not slow: to an operation and to a login alike, and nothing waits for a deadline.
 TEST_F(SvnBackendTest, AServerThatIsGoneIsToldAsUnreachableNamingIt)
 {
     sandbox.Server().Stop();
     const std::string unreachable = "Cannot reach the Subversion server at " + sandbox.Server().Url();
 
-    const standin::StatusResult status =
-        backend.Status(alice, {AlicePath(kHero)}, standin::StatusScope::kWithRepository);
-    EXPECT_EQ(status.code, ServerCode::kServerError) << status.text;
-    EXPECT_NE(status.text.find(unreachable), std::string::npos) << status.text;
+    EXPECT_TRUE(Told(Status(alice, {AlicePath(kHero)}), ServerCode::kServerError, unreachable));
     // A refused connection carried no request: nothing can be locked later.
     const standin::ServerResult checkOut = backend.Edit(alice, {AlicePath(kHero)}, "");
-    EXPECT_NE(checkOut.text.find(unreachable), std::string::npos) << checkOut.text;
-    EXPECT_EQ(checkOut.text.find("may still lock"), std::string::npos) << checkOut.text;
+    EXPECT_TRUE(Has(checkOut.text, unreachable));
+    EXPECT_FALSE(Has(checkOut.text, "may still lock"));
 
     standin::SvnBackend another;
     std::string failure;
     EXPECT_EQ(sandbox.Open(another, kBob, failure), 0);
-    EXPECT_NE(failure.find(unreachable), std::string::npos) << failure;
+    EXPECT_TRUE(Has(failure, unreachable));
 }
 
 TEST_F(SvnBackendTest, AnOperationsDeadlineIsItsOwnAndEndsWithIt)
 {
     constexpr auto kDeadline = std::chrono::milliseconds(2000);
     standin::SvnBackend bobsBackend;
-    const SessionId bobsOwn = Open(bobsBackend, kBob);
+    const SessionId bobsOwn = OpenBobsOwn(bobsBackend, kDeadline);
     ASSERT_NE(bobsOwn, 0);
     backend.SetDeadline(kDeadline);
-    bobsBackend.SetDeadline(kDeadline);
 
     // Alice's call ends at once; its deadline must not outlive it.
-    ASSERT_TRUE(backend.Status(alice, {AlicePath(kHero)}, standin::StatusScope::kWithRepository).Succeeded());
+    ASSERT_TRUE(Done(Status(alice, {AlicePath(kHero)})));
     std::this_thread::sleep_for(kDeadline * 6 / 10);
     // Bob's call meets a server that answers late, but within his own deadline.
     const pid_t server = sandbox.Server().Pid();
@@ -830,24 +679,22 @@ TEST_F(SvnBackendTest, AnOperationsDeadlineIsItsOwnAndEndsWithIt)
         bobsBackend.Status(bobsOwn, {BobPath(kHero)}, standin::StatusScope::kWithRepository);
     resume.join();
 
-    EXPECT_TRUE(slow.Succeeded()) << slow.text;
-    EXPECT_EQ(slow.text.find("did not answer"), std::string::npos) << slow.text;
+    EXPECT_TRUE(Done(slow));
+    EXPECT_FALSE(Has(slow.text, "did not answer"));
 }
 
-// A call that begins while another to the same server runs may break only the connections it
-// opened itself: it asks over a new one, never over its kept one, and so a frozen server ends it at
-// its own deadline rather than at the other call's.
+// A call beside another may break only the connections it opened itself: it asks over a new one,
+// never its kept one.
 TEST_F(SvnBackendTest, ACallBesideAnotherToAFrozenServerEndsAtItsOwnDeadline)
 {
     constexpr auto kShort = std::chrono::milliseconds(2000);
     constexpr auto kLong = std::chrono::milliseconds(20000);
     standin::SvnBackend bobsBackend;
-    const SessionId bobsOwn = Open(bobsBackend, kBob);
+    const SessionId bobsOwn = OpenBobsOwn(bobsBackend, kShort);
     ASSERT_NE(bobsOwn, 0);
-    bobsBackend.SetDeadline(kShort);
     backend.SetDeadline(kLong);
     ASSERT_TRUE(sandbox.Server().Freeze(true));
-    std::thread earlier([&] { backend.Status(alice, {AlicePath(kHero)}, standin::StatusScope::kWithRepository); });
+    std::thread earlier([&] { Status(alice, {AlicePath(kHero)}); });
     std::this_thread::sleep_for(kShort / 4);
 
     const auto begin = std::chrono::steady_clock::now();
@@ -857,37 +704,41 @@ TEST_F(SvnBackendTest, ACallBesideAnotherToAFrozenServerEndsAtItsOwnDeadline)
     EXPECT_TRUE(sandbox.Server().Freeze(false));
     earlier.join();
 
-    EXPECT_NE(later.text.find("did not answer"), std::string::npos) << later.text;
+    EXPECT_TRUE(Has(later.text, "did not answer"));
     EXPECT_LT(waited, kLong / 2) << "ended by the other call's deadline";
+}
+
+// The server takes longer over the commit than the client waits; the repository takes it
+// meanwhile, which the next status settles.
+void SubmitWhoseAnswerIsLost(standin::SvnBackend& backend, SvnSandbox& sandbox, SessionId session)
+{
+    ASSERT_TRUE(sandbox.Server().SetHook("pre-commit", "#!/bin/sh\nsleep 3\nexit 0\n"));
+    backend.SetDeadline(std::chrono::milliseconds(1000));
+    const standin::ChangeListResult submitted = backend.Submit(session, "");
+    EXPECT_EQ(submitted.code, ServerCode::kOutcomeUnknown) << submitted.text;
+    EXPECT_TRUE(Has(submitted.text, "not known"));
+    EXPECT_EQ(submitted.revision, 0);
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    backend.SetDeadline(standin::SvnBackend::kDefaultDeadline);
 }
 
 TEST_F(SvnBackendTest, ACommitWhoseAnswerIsLostIsToldAsUnknownAndSettledByTheNextStatusNewFoldersIncluded)
 {
-    // The server takes longer over the commit than the client waits.
-    ASSERT_TRUE(sandbox.Server().SetHook("pre-commit", "#!/bin/sh\nsleep 3\nexit 0\n"));
-    backend.SetDeadline(std::chrono::milliseconds(1000));
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
-    std::ofstream(AlicePath(kHero)) << "hero 2";
+    ASSERT_TRUE(Change(alice, AlicePath(kHero), "hero 2"));
     // A new asset in a new folder goes with it.
     const std::string created = AlicePath("sets/forest/tree.qor");
     std::filesystem::create_directories(std::filesystem::path(created).parent_path());
-    std::ofstream(created) << "tree";
-    ASSERT_TRUE(backend.Add(alice, {created}, "").Succeeded());
+    Write(created, "tree");
+    ASSERT_TRUE(Done(backend.Add(alice, {created}, "")));
 
-    const standin::ChangeListResult submitted = backend.Submit(alice, "");
+    ASSERT_NO_FATAL_FAILURE(SubmitWhoseAnswerIsLost(backend, sandbox, alice));
 
-    EXPECT_EQ(submitted.code, ServerCode::kOutcomeUnknown) << submitted.text;
-    EXPECT_NE(submitted.text.find("not known"), std::string::npos) << submitted.text;
-    EXPECT_EQ(submitted.revision, 0);
-    // The repository took it meanwhile: the next status says so, once, and the files are clean.
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-    backend.SetDeadline(standin::SvnBackend::kDefaultDeadline);
-    const standin::StatusResult status =
-        backend.Status(alice, {AlicePath(kHero), created}, standin::StatusScope::kWithRepository);
-    ASSERT_TRUE(status.Succeeded()) << status.text;
+    // The next status says so, once, and the files are clean.
+    const standin::StatusResult status = Status(alice, {AlicePath(kHero), created});
+    ASSERT_TRUE(Done(status));
     EXPECT_EQ(status.settled,
               "Submitted as revision 2 (confirmed after the connection was lost): changelist default.\n");
-    EXPECT_EQ(status.words, (std::vector<qor4::StatusWord>{0, 0}));
+    EXPECT_EQ(status.words, (Words{0, 0}));
     EXPECT_FALSE(IsWritable(AlicePath(kHero)));
     EXPECT_TRUE(WordOf(bob, BobPath(kHero)) & fs::kNotAtHead);
 }
@@ -901,17 +752,13 @@ TEST(SvnBackendFirstRevisionTest, ALostSubmitThatMadeTheFirstRevisionIsSettledAs
     std::string failure;
     const SessionId alice = empty.Open(backend, kAlice, failure);
     ASSERT_NE(alice, 0) << failure;
-    ASSERT_TRUE(empty.Server().SetHook("pre-commit", "#!/bin/sh\nsleep 3\nexit 0\n"));
-    backend.SetDeadline(std::chrono::milliseconds(1000));
     const std::string first = empty.PathOf(kAlice, "first.qor");
-    std::ofstream(first) << "first";
-    ASSERT_TRUE(backend.Add(alice, {first}, "").Succeeded());
-    ASSERT_EQ(backend.Submit(alice, "").code, ServerCode::kOutcomeUnknown);
+    Write(first, "first");
+    ASSERT_TRUE(Done(backend.Add(alice, {first}, "")));
+    ASSERT_NO_FATAL_FAILURE(SubmitWhoseAnswerIsLost(backend, empty, alice));
 
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-    backend.SetDeadline(standin::SvnBackend::kDefaultDeadline);
     const standin::StatusResult status = backend.Status(alice, {first}, standin::StatusScope::kWithRepository);
-    ASSERT_TRUE(status.Succeeded()) << status.text;
+    ASSERT_TRUE(Done(status));
     EXPECT_EQ(status.settled,
               "Submitted as revision 1 (confirmed after the connection was lost): changelist default.\n");
 }
@@ -922,30 +769,40 @@ TEST_F(SvnBackendTest, AnUpdateBringsTheExternalsTheRepositoryDefines)
     ASSERT_EQ(sandbox.RunSvn(kBob, {"propset", "svn:externals", "^/props shared-props", "."}), 0);
     ASSERT_EQ(sandbox.RunSvn(kBob, {"commit", "-m", "shared props", "--depth", "empty", "."}), 0);
     const standin::UpdateResult updated = backend.Update(alice, {});
-    ASSERT_TRUE(updated.Succeeded()) << updated.text;
+    ASSERT_TRUE(Done(updated));
     EXPECT_EQ(updated.revision, 2);
-    EXPECT_EQ(Content(AlicePath("shared-props/lamp.qor")), "lamp 1");
+    EXPECT_EQ(Read(AlicePath("shared-props/lamp.qor")), "lamp 1");
 }
 
-// A web server on another host than the repository's: it asks every request for a password and
-// keeps the requests' headers.
-class PasswordAskingServer {
+// A server elsewhere on loopback that an external may name: a web server that asks every request
+// for a password and keeps the requests' headers, or one that never says a word, taking connections
+// or, its queue full, never even completing one (as behind a firewall that drops them).
+class OtherServer {
 public:
-    PasswordAskingServer()
+    enum Kind { kAsksForAPassword, kTakesConnections, kTakesNone };
+    explicit OtherServer(Kind kind)
     {
         sockaddr_in address{};
-        m_listener = ListenOnLoopback(8, address);
+        m_listener = ListenOnLoopback(kind == kTakesNone ? 0 : 8, address);
         if (m_listener < 0) return;
+        // The queue's one place, taken.
+        if (kind == kTakesNone && ::connect(m_queued, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            return;
         m_port = ntohs(address.sin_port);
-        m_thread = std::thread([this] { Serve(); });
+        if (kind == kAsksForAPassword) m_thread = std::thread([this] { Serve(); });
     }
-    ~PasswordAskingServer()
+    ~OtherServer()
     {
         m_stop = true;
         if (m_thread.joinable()) m_thread.join();
+        ::close(m_queued);
         ::close(m_listener);
     }
     int Port() const { return m_port; }
+    std::string Url(const std::string& scheme = "svn") const
+    {
+        return scheme + "://127.0.0.1:" + std::to_string(m_port) + "/repo/props";
+    }
     std::string Received()
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
@@ -985,6 +842,7 @@ private:
     }
 
     int m_listener = -1;
+    int m_queued = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int m_port = 0;
     std::atomic<bool> m_stop{false};
     std::mutex m_mutex;
@@ -992,92 +850,56 @@ private:
     std::thread m_thread;
 };
 
-// A server on loopback that never says a word: it takes connections and never answers, or, its
-// queue of connections full, never even completes one (as behind a firewall that drops them).
-class SilentServer {
-public:
-    enum Kind { kTakesConnections, kTakesNone };
-    explicit SilentServer(Kind kind)
-    {
-        sockaddr_in address{};
-        m_listener = ListenOnLoopback(kind == kTakesNone ? 0 : 8, address);
-        if (m_listener < 0) return;
-        // The queue's one place, taken.
-        if (kind == kTakesNone && ::connect(m_queued, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-            return;
-        m_port = ntohs(address.sin_port);
-    }
-    ~SilentServer()
-    {
-        ::close(m_queued);
-        ::close(m_listener);
-    }
-    int Port() const { return m_port; }
-    std::string Url() const { return "svn://127.0.0.1:" + std::to_string(m_port) + "/repo/props"; }
-
-private:
-    int m_listener = -1;
-    int m_queued = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int m_port = 0;
-};
+constexpr auto kExternalsDeadline = std::chrono::seconds(3);
 
 // Externals another user points at servers of their choosing: one asks for a password, one takes
-// the connection and never answers. The update goes on without them and says so within its
-// deadline, and neither server is sent the user's password.
+// the connection and never answers.
 TEST_F(SvnBackendTest, ExternalsOnOtherServersGetNoPasswordAndAreToldAsNotBroughtWithinTheDeadline)
 {
-    PasswordAskingServer asking;
+    OtherServer asking(OtherServer::kAsksForAPassword);
     ASSERT_NE(asking.Port(), 0);
-    const SilentServer stalling(SilentServer::kTakesConnections);
+    const OtherServer stalling(OtherServer::kTakesConnections);
     ASSERT_NE(stalling.Port(), 0);
-    const std::string externals =
-        "http://127.0.0.1:" + std::to_string(asking.Port()) + "/repo/props borrowed\n" + stalling.Url() + " stalled";
-    ASSERT_NO_FATAL_FAILURE(ChangeTheHeroAndPointCharsAt(externals));
+    ASSERT_NO_FATAL_FAILURE(
+        ChangeTheHeroAndPointCharsAt(asking.Url("http") + " borrowed\n" + stalling.Url() + " stalled"));
 
-    constexpr auto kDeadline = std::chrono::seconds(3);
-    backend.SetDeadline(kDeadline);
+    backend.SetDeadline(kExternalsDeadline);
     const auto start = std::chrono::steady_clock::now();
     const standin::UpdateResult updated = backend.Update(bob, {});
-    const auto took = std::chrono::steady_clock::now() - start;
 
-    EXPECT_LT(took, kDeadline * 10) << "a server that never answers is left at the deadline";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kExternalsDeadline * 10)
+        << "a server that never answers is left at the deadline";
     EXPECT_EQ(updated.code, ServerCode::kPartlyDone);
-    EXPECT_EQ(updated.text.find("Updated to revision 3.\nThese externals could not be brought:\n"), 0u) << updated.text;
+    EXPECT_TRUE(StartsWith(updated.text, "Updated to revision 3.\nThese externals could not be brought:\n"));
     for (const char* folder : {"chars/borrowed", "chars/stalled"})
-        EXPECT_NE(updated.text.find(BobPath(folder) + " - "), std::string::npos) << updated.text;
-    EXPECT_NE(asking.Received().find("/repo/props"), std::string::npos) << "the external was asked for";
-    EXPECT_EQ(asking.Received().find("Authorization"), std::string::npos) << asking.Received();
-    EXPECT_EQ(Content(BobPath(kHero)), "hero 2") << "the rest of the update is done";
+        EXPECT_TRUE(Has(updated.text, BobPath(folder) + " - "));
+    EXPECT_TRUE(Has(asking.Received(), "/repo/props")) << "the external was asked for";
+    EXPECT_FALSE(Has(asking.Received(), "Authorization"));
+    EXPECT_EQ(Read(BobPath(kHero)), "hero 2") << "the rest of the update is done";
 }
 
-// An external whose server never completes a connection is left at the update's deadline, not after
-// the minutes the system gives a connection; what the update did stays done and is told so, and the
-// externals it did not come to are told as not brought.
+// Not after the minutes the system gives a connection; what the update did stays done, told so.
 TEST_F(SvnBackendTest, AnExternalWhoseServerNeverTakesTheConnectionIsLeftAtTheDeadline)
 {
-    const SilentServer unreached(SilentServer::kTakesNone);
+    const OtherServer unreached(OtherServer::kTakesNone);
     ASSERT_NE(unreached.Port(), 0);
-    const SilentServer later(SilentServer::kTakesConnections);
+    const OtherServer later(OtherServer::kTakesConnections);
     ASSERT_NE(later.Port(), 0);
     ASSERT_NO_FATAL_FAILURE(ChangeTheHeroAndPointCharsAt(unreached.Url() + " unreached\n" + later.Url() + " later"));
 
-    constexpr auto kDeadline = std::chrono::seconds(3);
-    backend.SetDeadline(kDeadline);
+    backend.SetDeadline(kExternalsDeadline);
     const auto start = std::chrono::steady_clock::now();
     const standin::UpdateResult updated = backend.Update(bob, {});
 
-    EXPECT_LT(std::chrono::steady_clock::now() - start, kDeadline * 10);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kExternalsDeadline * 10);
     EXPECT_EQ(updated.code, ServerCode::kPartlyDone);
-    EXPECT_EQ(updated.text.find("Updated to revision 3.\nThese externals could not be brought:\n" +
-                                BobPath("chars/unreached") + " - "),
-              0u)
-        << updated.text;
-    EXPECT_NE(updated.text.find("The update ran out of its 3.0 s while it brought externals; the rest of them were "
-                                "not brought.\n"),
-              std::string::npos)
-        << updated.text;
-    EXPECT_EQ(updated.text.find(sandbox.Url()), std::string::npos) << "the working copy's server did answer";
-    EXPECT_EQ(Content(BobPath(kHero)), "hero 2");
+    EXPECT_TRUE(StartsWith(updated.text, "Updated to revision 3.\nThese externals could not be brought:\n" +
+                                             BobPath("chars/unreached") + " - "));
+    EXPECT_TRUE(
+        Has(updated.text,
+            "The update ran out of its 3.0 s while it brought externals; the rest of them were not brought.\n"));
+    EXPECT_FALSE(Has(updated.text, sandbox.Url())) << "the working copy's server did answer";
+    EXPECT_EQ(Read(BobPath(kHero)), "hero 2");
 }
 
 // A folder replaced (deleted and added again in one revision) whose file alice then got: the file is
@@ -1086,21 +908,16 @@ TEST_F(SvnBackendTest, AFileOfAReplacedFolderThatAliceGotIsAtTheHead)
 {
     ASSERT_EQ(sandbox.RunSvn(kBob, {"rm", "props"}), 0);
     std::filesystem::create_directories(BobPath("props"));
-    std::ofstream(BobPath(kLamp)) << "lamp reborn";
+    Write(BobPath(kLamp), "lamp reborn");
     ASSERT_EQ(sandbox.RunSvn(kBob, {"add", "props"}), 0);
     ASSERT_EQ(sandbox.RunSvn(kBob, {"commit", "-m", "props replaced"}), 0);
-    const standin::UpdateResult updated = backend.Update(alice, {AlicePath("props")});
-    ASSERT_TRUE(updated.Succeeded()) << updated.text;
-    ASSERT_EQ(Content(AlicePath(kLamp)), "lamp reborn");
+    ASSERT_TRUE(Done(backend.Update(alice, {AlicePath("props")})));
+    ASSERT_EQ(Read(AlicePath(kLamp)), "lamp reborn");
 
-    const standin::StatusResult both =
-        backend.Status(alice, {AlicePath(kHero), AlicePath(kLamp)}, standin::StatusScope::kWithRepository);
-    ASSERT_TRUE(both.Succeeded()) << both.text;
-    EXPECT_EQ(both.words, (std::vector<qor4::StatusWord>{0, 0}));
+    EXPECT_EQ(WordsOf(alice, {AlicePath(kHero), AlicePath(kLamp)}), (Words{0, 0}));
 }
 
-// The revision-control service ends the sessions its accounts opened when it goes away: their
-// connections and passwords go with it.
+// Their connections and passwords go with them.
 TEST_F(SvnBackendTest, TheServiceClosesItsSessionsWhenItGoesAway)
 {
     const auto shared = std::make_shared<standin::SvnBackend>();
@@ -1119,40 +936,34 @@ TEST_F(SvnBackendTest, TheServiceClosesItsSessionsWhenItGoesAway)
     EXPECT_FALSE(shared->IsSessionOpen(session));
 }
 
-// A record of a lost submit that cannot be read (a crash while it was written, a hand edit) is
-// told once as not known, and blocks no later submit.
+// Damaged by a crash while it was written, or by a hand edit.
 TEST_F(SvnBackendTest, ADamagedRecordOfALostSubmitIsToldOnceAndBlocksNoLaterSubmit)
 {
-    const std::string record = sandbox.PathOf(kAlice, ".svn/") + standin::svn::SubmitRecord::kFileName;
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
-    std::ofstream(AlicePath(kHero)) << "hero 2";
+    const std::string record = AlicePath(".svn/") + standin::svn::SubmitRecord::kFileName;
+    ASSERT_TRUE(Change(alice, AlicePath(kHero), "hero 2"));
     for (const char* damaged :
          {R"({"id": "a)", "[1, 2]", R"({"id": "", "changelist": "", "files": ["chars/hero.qor"], "base": 1})",
           R"({"id": "ab", "changelist": "", "files": [7], "base": 1})",
           R"({"id": "ab", "changelist": "", "files": [], "base": 1})"}) {
         SCOPED_TRACE(damaged);
-        std::ofstream(record) << damaged;
-        const standin::StatusResult status =
-            backend.Status(alice, {AlicePath(kHero)}, standin::StatusScope::kWithRepository);
-        ASSERT_TRUE(status.Succeeded()) << status.text;
+        Write(record, damaged);
+        const standin::StatusResult status = Status(alice, {AlicePath(kHero)});
+        ASSERT_TRUE(Done(status));
         EXPECT_EQ(status.settled, "The record of an earlier submit is damaged: " + record +
                                       "; whether that submit reached the repository is not known.\n");
         EXPECT_FALSE(std::filesystem::exists(record));
     }
-    const standin::ChangeListResult submitted = backend.Submit(alice, "");
-    EXPECT_EQ(submitted.revision, 2) << submitted.text;
+    EXPECT_EQ(backend.Submit(alice, "").revision, 2);
 
     // A record that cannot be written stops the submit before anything reaches the repository.
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, "").Succeeded());
-    std::ofstream(AlicePath(kHero)) << "hero 3";
+    ASSERT_TRUE(Change(alice, AlicePath(kHero), "hero 3"));
     std::filesystem::create_directories(record + "/in-the-way");
     const standin::ChangeListResult unrecorded = backend.Submit(alice, "");
     EXPECT_EQ(unrecorded.revision, 0);
-    EXPECT_EQ(unrecorded.text.find("Nothing was submitted from changelist default: Cannot record the submit"), 0u)
-        << unrecorded.text;
+    EXPECT_TRUE(StartsWith(unrecorded.text, "Nothing was submitted from changelist default: Cannot record the submit"));
     std::filesystem::remove_all(record);
     EXPECT_EQ(backend.Submit(alice, "").revision, 3) << "the refused submit sent nothing";
-    EXPECT_EQ(Content(AlicePath(kHero)), "hero 3");
+    EXPECT_EQ(Read(AlicePath(kHero)), "hero 3");
 }
 
 // A path the host should never have handed over, and what the refusal must say of it.
@@ -1167,39 +978,23 @@ class BadPathTest : public SvnBackendTest, public ::testing::WithParamInterface<
 TEST_P(BadPathTest, EveryChangeRefusesItNamingThePathAndTheReasonAndChangesNothing)
 {
     const std::string path = GetParam().make(sandbox);
-    using Change = std::function<standin::ServerResult()>;
-    const std::vector<std::pair<const char*, Change>> changes = {
-        {"check-out",
-         [&] {
-             return backend.Edit(alice, {AlicePath(kLamp), path}, "");
-         }},
-        {"add",
-         [&] {
-             return backend.Add(alice, {AlicePath(kLamp), path}, "");
-         }},
-        {"delete",
-         [&] {
-             return backend.Delete(alice, {AlicePath(kLamp), path}, "");
-         }},
-        {"revert",
-         [&] {
-             return backend.Revert(alice, {AlicePath(kLamp), path});
-         }},
-        {"make writable",
-         [&] {
-             return backend.MakeWritable(alice, {AlicePath(kLamp), path});
-         }},
-    };
+    const standin::FileList files{AlicePath(kLamp), path};
     const bool outsideFile = std::filesystem::is_regular_file(path);
-    for (const auto& [what, change] : changes) {
-        const standin::ServerResult refused = change();
-        EXPECT_TRUE(refused.Failed()) << what;
-        EXPECT_NE(refused.text.find(path + " - "), std::string::npos) << what << ": " << refused.text;
-        EXPECT_NE(refused.text.find(GetParam().reason), std::string::npos) << what << ": " << refused.text;
-        EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), 0u) << what << ": the good file is left alone";
-        EXPECT_FALSE(IsWritable(AlicePath(kLamp))) << what;
+    for (const char* what : {"check-out", "add", "delete", "revert", "make writable"}) {
+        const std::string_view change = what;
+        const standin::ServerResult refused = change == "check-out" ? backend.Edit(alice, files, "")
+                                              : change == "add"     ? backend.Add(alice, files, "")
+                                              : change == "delete"  ? backend.Delete(alice, files, "")
+                                              : change == "revert"  ? backend.Revert(alice, files)
+                                                                    : backend.MakeWritable(alice, files);
+        SCOPED_TRACE(what);
+        EXPECT_TRUE(refused.Failed());
+        EXPECT_TRUE(Has(refused.text, path + " - "));
+        EXPECT_TRUE(Has(refused.text, GetParam().reason));
+        EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), 0u) << "the good file is left alone";
+        EXPECT_FALSE(IsWritable(AlicePath(kLamp)));
         if (outsideFile) {
-            EXPECT_FALSE(IsWritable(path)) << what << ": the file outside is left alone";
+            EXPECT_FALSE(IsWritable(path)) << "the file outside is left alone";
         }
     }
 }
@@ -1210,7 +1005,7 @@ INSTANTIATE_TEST_SUITE_P(
                               [](const SvnSandbox& sandbox) {
                                   // A read-only file there, that must stay so.
                                   const std::string path = sandbox.WorkingCopy(kAlice) + "/../outside.qor";
-                                  std::ofstream(path) << "notes";
+                                  Write(path, "notes");
                                   std::filesystem::permissions(path, std::filesystem::perms::owner_read);
                                   return path;
                               },
@@ -1231,8 +1026,7 @@ INSTANTIATE_TEST_SUITE_P(
                               "is a folder where a file was expected"}),
     [](const ::testing::TestParamInfo<BadPath>& info) { return std::string(info.param.name); });
 
-// A workspace the host names wrongly: the login says which path and what it holds. A server URL
-// whose scheme is typed in capitals still names the server of its copies.
+// A workspace named wrongly: the login says which path and what it holds.
 TEST_F(SvnBackendTest, AWorkspaceIsTakenOnlyAsACopyOfTheServerHoweverTheUrlsSchemeIsCapitalised)
 {
     QTemporaryDir plain;
@@ -1250,8 +1044,7 @@ TEST_F(SvnBackendTest, AWorkspaceIsTakenOnlyAsACopyOfTheServerHoweverTheUrlsSche
     for (const auto& wrong : cases) {
         const standin::LoginResult login =
             backend.OpenSession({kBob, sandbox.Password(kBob), wrong.server, wrong.workspace, {}});
-        EXPECT_EQ(login.code, ServerCode::kLoginFailed) << wrong.workspace;
-        EXPECT_NE(login.text.find(wrong.expected), std::string::npos) << login.text;
+        EXPECT_TRUE(Told(login, ServerCode::kLoginFailed, wrong.expected)) << wrong.workspace;
         EXPECT_FALSE(login.accountChecked) << "no account waits for a password here";
     }
 
@@ -1260,14 +1053,14 @@ TEST_F(SvnBackendTest, AWorkspaceIsTakenOnlyAsACopyOfTheServerHoweverTheUrlsSche
     std::transform(typed.begin(), typed.begin() + typed.find(':'), typed.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     const standin::LoginResult login = backend.OpenSession({kBob, sandbox.Password(kBob), typed, otherCopy, {}});
-    ASSERT_TRUE(login.Succeeded()) << typed << ": " << login.text;
-    EXPECT_TRUE(backend.Edit(login.session, {BobPath(kLamp)}, "").Succeeded());
+    ASSERT_TRUE(Done(login)) << typed;
+    EXPECT_TRUE(Done(backend.Edit(login.session, {BobPath(kLamp)}, "")));
 }
 
 TEST_F(SvnBackendTest, ACheckOutCancelledOnceTheServerGrantedTheLockReleasesItAgain)
 {
     const standin::ChangeListResult changeList = backend.CreateChangeList(alice, "work");
-    ASSERT_TRUE(changeList.Succeeded()) << changeList.text;
+    ASSERT_TRUE(Done(changeList));
     // The server tells when it has granted the lock; the user cancels right then, which the check-out
     // meets as it records the changelist.
     QTemporaryDir markers;
@@ -1288,13 +1081,11 @@ TEST_F(SvnBackendTest, ACheckOutCancelledOnceTheServerGrantedTheLockReleasesItAg
     user.join();
 
     EXPECT_EQ(result.code, ServerCode::kCancelled) << result.text;
-    EXPECT_EQ(backend.Users(bob, {BobPath(kHero)}, true).users, std::vector<std::string>{})
-        << "the lock granted before the Cancel is released again";
+    EXPECT_EQ(HoldersOf(bob, BobPath(kHero)), Names{}) << "the lock granted before the Cancel is released again";
     EXPECT_FALSE(IsWritable(AlicePath(kHero)));
 }
 
-// A working copy of one folder is updated by Subversion's own update (it also brings the
-// properties the folder inherits); a server that is gone stops it with a clear error.
+// Updated by Subversion's own update, which also brings the properties the folder inherits.
 TEST_F(SvnBackendTest, AWorkingCopyOfOneFolderIsUpdatedAndAServerThatIsGoneIsToldThere)
 {
     const std::string folder = sandbox.WorkingCopy(kAlice) + "-props";
@@ -1302,61 +1093,50 @@ TEST_F(SvnBackendTest, AWorkingCopyOfOneFolderIsUpdatedAndAServerThatIsGoneIsTol
     ASSERT_TRUE(sandbox.Server().CheckOut(kAlice, folder, error, sandbox.Url() + "/props")) << error;
     const standin::LoginResult login = backend.OpenSession({kAlice, "", sandbox.Url(), folder, {}});
     ASSERT_FALSE(login.Failed()) << login.text;
-    ASSERT_TRUE(backend.Edit(bob, {BobPath(kLamp)}, "").Succeeded());
-    std::ofstream(BobPath(kLamp)) << "lamp 2";
-    ASSERT_EQ(backend.Submit(bob, "").revision, 2);
+    ASSERT_EQ(Submit(bob, BobPath(kLamp), "lamp 2"), 2);
 
     const standin::UpdateResult updated = backend.Update(login.session, {});
-    ASSERT_TRUE(updated.Succeeded()) << updated.text;
+    ASSERT_TRUE(Done(updated));
     EXPECT_EQ(updated.revision, 2);
-    EXPECT_EQ(updated.updated, std::vector<std::string>{folder + "/lamp.qor"});
-    EXPECT_EQ(Content(folder + "/lamp.qor"), "lamp 2");
+    EXPECT_EQ(updated.updated, Names{folder + "/lamp.qor"});
+    EXPECT_EQ(Read(folder + "/lamp.qor"), "lamp 2");
 
     sandbox.Server().Stop();
     const standin::UpdateResult unreachable = backend.Update(login.session, {folder + "/chair.qor"});
-    EXPECT_EQ(unreachable.code, ServerCode::kServerError);
-    EXPECT_NE(unreachable.text.find("Cannot reach the Subversion server at " + sandbox.Server().Url()),
-              std::string::npos)
-        << unreachable.text;
+    EXPECT_TRUE(
+        Told(unreachable, ServerCode::kServerError, "Cannot reach the Subversion server at " + sandbox.Server().Url()));
     EXPECT_TRUE(unreachable.updated.empty());
 }
 
-// A description pasted from elsewhere can carry CR LF or CR line ends, which Subversion refuses in
-// a log message.
+// A description pasted from elsewhere may carry CR LF or CR, which Subversion refuses in a log message.
 TEST_F(SvnBackendTest, AChangeListDescribedWithOtherLineEndsIsSubmittedWithItAsTheLogMessage)
 {
     const standin::ChangeListResult created = backend.CreateChangeList(alice, "walls\r\nand floors\rdone");
-    ASSERT_TRUE(created.Succeeded()) << created.text;
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kHero)}, created.changeList).Succeeded());
-    std::ofstream(AlicePath(kHero)) << "hero 2";
+    ASSERT_TRUE(Done(created));
+    ASSERT_TRUE(Change(alice, AlicePath(kHero), "hero 2", created.changeList));
 
-    const standin::ChangeListResult submit = backend.Submit(alice, created.changeList);
-
-    ASSERT_EQ(submit.revision, 2) << submit.text;
+    ASSERT_EQ(Submitted(alice, created.changeList), 2);
     QProcess log;
     log.start(QStringLiteral("svn"), {"log", "--xml", "-r", "2", QString::fromStdString(sandbox.Server().FileUrl())});
     ASSERT_TRUE(log.waitForFinished(30000));
     EXPECT_TRUE(log.readAllStandardOutput().contains("<msg>walls\nand floors\ndone</msg>"));
 }
 
-// The server's refusal to commit a path it no longer has is an answer: nothing was submitted, and
-// the next submit need not wait to learn it.
+// The server's refusal to commit a path it no longer has is an answer: no later submit waits on it.
 TEST_F(SvnBackendTest, ASubmitOfAFileAnotherUserDeletedIsToldAsNothingSubmittedAndBlocksNoOtherSubmit)
 {
-    ASSERT_TRUE(backend.MakeWritable(alice, {AlicePath(kLamp)}).Succeeded());
-    std::ofstream(AlicePath(kLamp)) << "lamp alice";
-    ASSERT_TRUE(backend.Delete(bob, {BobPath(kLamp)}, "").Succeeded());
+    ASSERT_TRUE(Done(backend.MakeWritable(alice, {AlicePath(kLamp)})));
+    Write(AlicePath(kLamp), "lamp alice");
+    ASSERT_TRUE(Done(backend.Delete(bob, {BobPath(kLamp)}, "")));
     ASSERT_EQ(backend.Submit(bob, "").revision, 2);
 
     const standin::ChangeListResult refused = backend.Submit(alice, "");
-    EXPECT_EQ(refused.code, ServerCode::kServerError) << refused.text;
-    EXPECT_EQ(refused.text.rfind("Nothing was submitted from changelist default: ", 0), 0u) << refused.text;
-    EXPECT_NE(refused.text.find("/props/lamp.qor"), std::string::npos) << refused.text;
-    EXPECT_EQ(Content(AlicePath(kLamp)), "lamp alice");
+    EXPECT_TRUE(Told(refused, ServerCode::kServerError, "/props/lamp.qor"));
+    EXPECT_TRUE(StartsWith(refused.text, "Nothing was submitted from changelist default: "));
+    EXPECT_EQ(Read(AlicePath(kLamp)), "lamp alice");
 
-    ASSERT_TRUE(backend.Revert(alice, {AlicePath(kLamp)}).Succeeded());
-    ASSERT_TRUE(backend.Edit(alice, {AlicePath(kChair)}, "").Succeeded());
-    std::ofstream(AlicePath(kChair)) << "chair alice";
+    ASSERT_TRUE(Done(backend.Revert(alice, {AlicePath(kLamp)})));
+    ASSERT_TRUE(Change(alice, AlicePath(kChair), "chair alice"));
     const standin::ChangeListResult next = backend.Submit(alice, "");
     EXPECT_EQ(next.revision, 3) << next.text;
     EXPECT_EQ(next.settled, "");
@@ -1364,91 +1144,81 @@ TEST_F(SvnBackendTest, ASubmitOfAFileAnotherUserDeletedIsToldAsNothingSubmittedA
 
 TEST_F(SvnBackendTest, AFolderDeletedOnTheServerUnderALocalChangeIsNamedAsInConflictAndTheChangeIsKept)
 {
-    ASSERT_TRUE(backend.MakeWritable(alice, {AlicePath(kHero)}).Succeeded());
-    std::ofstream(AlicePath(kHero)) << "hero alice";
-    ASSERT_EQ(sandbox.RunSvn(kBob, {QStringLiteral("delete"), QStringLiteral("chars")}), 0);
-    ASSERT_EQ(sandbox.RunSvn(kBob, {QStringLiteral("commit"), QStringLiteral("-m"), QStringLiteral("no chars")}), 0);
+    ASSERT_TRUE(Done(backend.MakeWritable(alice, {AlicePath(kHero)})));
+    Write(AlicePath(kHero), "hero alice");
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"delete", "chars"}), 0);
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"commit", "-m", "no chars"}), 0);
 
     const standin::UpdateResult update = backend.Update(alice, {});
 
     const std::string folder = sandbox.WorkingCopy(kAlice) + "/chars";
-    EXPECT_EQ(update.code, ServerCode::kPartlyDone) << update.text;
-    EXPECT_EQ(update.conflicts, std::vector<std::string>{folder});
-    EXPECT_NE(update.text.find("left in conflict:\n" + folder + " - the local change and the repository's disagree.\n"),
-              std::string::npos)
-        << update.text;
-    EXPECT_EQ(Content(AlicePath(kHero)), "hero alice");
+    EXPECT_EQ(update.conflicts, Names{folder});
+    EXPECT_TRUE(Told(update, ServerCode::kPartlyDone,
+                     "left in conflict:\n" + folder + " - the local change and the repository's disagree.\n"));
+    EXPECT_EQ(Read(AlicePath(kHero)), "hero alice");
 }
 
 TEST_F(SvnBackendTest, AnUpdateBringsWhatOthersSubmittedAndNamesTheConflictsItLeaves)
 {
     const std::string table = "props/table.qor";
-    ASSERT_TRUE(backend.Edit(bob, {BobPath(kHero)}, "").Succeeded());
-    std::ofstream(BobPath(kHero)) << "hero 2";
-    std::ofstream(sandbox.PathOf(kBob, table)) << "table 1";
-    ASSERT_TRUE(backend.Add(bob, {sandbox.PathOf(kBob, table)}, "").Succeeded());
-    ASSERT_TRUE(backend.Delete(bob, {BobPath(kLamp)}, "").Succeeded());
+    ASSERT_TRUE(Change(bob, BobPath(kHero), "hero 2"));
+    Write(BobPath(table), "table 1");
+    ASSERT_TRUE(Done(backend.Add(bob, {BobPath(table)}, "")));
+    ASSERT_TRUE(Done(backend.Delete(bob, {BobPath(kLamp)}, "")));
     ASSERT_EQ(backend.Submit(bob, "").revision, 2);
     EXPECT_TRUE(WordOf(alice, AlicePath(kHero)) & fs::kNotAtHead);
 
     const standin::UpdateResult everything = backend.Update(alice, {});
-    ASSERT_TRUE(everything.Succeeded()) << everything.text;
+    ASSERT_TRUE(Done(everything));
     EXPECT_EQ(everything.revision, 2);
-    std::vector<std::string> updated = everything.updated;
+    Names updated = everything.updated;
     std::sort(updated.begin(), updated.end());
-    EXPECT_EQ(updated, (std::vector<std::string>{AlicePath(kHero), AlicePath(kLamp), sandbox.PathOf(kAlice, table)}));
+    EXPECT_EQ(updated, (Names{AlicePath(kHero), AlicePath(kLamp), AlicePath(table)}));
     EXPECT_TRUE(everything.conflicts.empty());
-    EXPECT_EQ(Content(AlicePath(kHero)), "hero 2");
-    EXPECT_EQ(Content(sandbox.PathOf(kAlice, table)), "table 1");
+    EXPECT_EQ(Read(AlicePath(kHero)), "hero 2");
+    EXPECT_EQ(Read(AlicePath(table)), "table 1");
     EXPECT_FALSE(std::filesystem::exists(AlicePath(kLamp)));
     EXPECT_EQ(WordOf(alice, AlicePath(kHero)) & fs::kNotAtHead, 0u);
 
     // Alice changes the chair without its lock; bob submits his own change of it.
-    ASSERT_TRUE(backend.MakeWritable(alice, {AlicePath(kChair)}).Succeeded());
-    std::ofstream(AlicePath(kChair)) << "chair alice\n";
-    ASSERT_TRUE(backend.Edit(bob, {BobPath(kChair)}, "").Succeeded());
-    std::ofstream(BobPath(kChair)) << "chair bob\n";
-    ASSERT_EQ(backend.Submit(bob, "").revision, 3);
+    ASSERT_TRUE(Done(backend.MakeWritable(alice, {AlicePath(kChair)})));
+    Write(AlicePath(kChair), "chair alice\n");
+    ASSERT_EQ(Submit(bob, BobPath(kChair), "chair bob\n"), 3);
 
     const standin::UpdateResult conflicted = backend.Update(alice, {AlicePath(kChair)});
     EXPECT_EQ(conflicted.code, ServerCode::kPartlyDone) << conflicted.text;
     EXPECT_EQ(conflicted.revision, 3);
-    EXPECT_EQ(conflicted.conflicts, std::vector<std::string>{AlicePath(kChair)});
+    EXPECT_EQ(conflicted.conflicts, Names{AlicePath(kChair)});
     EXPECT_EQ(conflicted.text, "Updated to revision 3; left in conflict:\n" + AlicePath(kChair) +
                                    " - the local change and the repository's disagree.\n");
-    EXPECT_EQ(Content(AlicePath(kChair) + ".mine"), "chair alice\n") << "alice's change is kept";
+    EXPECT_EQ(Read(AlicePath(kChair) + ".mine"), "chair alice\n") << "alice's change is kept";
 
     // Alice's own new stool is in the way of the one bob adds: her file stays as she wrote it.
     const std::string stool = "props/stool.qor";
-    std::ofstream(sandbox.PathOf(kAlice, stool)) << "stool alice";
-    std::ofstream(sandbox.PathOf(kBob, stool)) << "stool bob";
-    ASSERT_TRUE(backend.Add(bob, {sandbox.PathOf(kBob, stool)}, "").Succeeded());
+    Write(AlicePath(stool), "stool alice");
+    Write(BobPath(stool), "stool bob");
+    ASSERT_TRUE(Done(backend.Add(bob, {BobPath(stool)}, "")));
     ASSERT_EQ(backend.Submit(bob, "").revision, 4);
-    const standin::UpdateResult obstructed = backend.Update(alice, {});
-    EXPECT_EQ(obstructed.code, ServerCode::kPartlyDone) << obstructed.text;
-    EXPECT_NE(obstructed.text.find(sandbox.PathOf(kAlice, stool)), std::string::npos) << obstructed.text;
-    EXPECT_EQ(Content(sandbox.PathOf(kAlice, stool)), "stool alice");
+    EXPECT_TRUE(Told(backend.Update(alice, {}), ServerCode::kPartlyDone, AlicePath(stool)));
+    EXPECT_EQ(Read(AlicePath(stool)), "stool alice");
 
     // A change two folders down, in folders the update adds and then opens.
     const std::string tree = "sets/forest/tree.qor";
-    std::filesystem::create_directories(std::filesystem::path(sandbox.PathOf(kBob, tree)).parent_path());
-    std::ofstream(sandbox.PathOf(kBob, tree)) << "tree 1";
-    ASSERT_TRUE(backend.Add(bob, {sandbox.PathOf(kBob, tree)}, "").Succeeded());
+    std::filesystem::create_directories(std::filesystem::path(BobPath(tree)).parent_path());
+    Write(BobPath(tree), "tree 1");
+    ASSERT_TRUE(Done(backend.Add(bob, {BobPath(tree)}, "")));
     ASSERT_EQ(backend.Submit(bob, "").revision, 5);
     EXPECT_EQ(backend.Update(alice, {}).revision, 5);
-    ASSERT_EQ(Content(sandbox.PathOf(kAlice, tree)), "tree 1");
-    ASSERT_TRUE(backend.Edit(bob, {sandbox.PathOf(kBob, tree)}, "").Succeeded());
-    std::ofstream(sandbox.PathOf(kBob, tree)) << "tree 2";
-    ASSERT_EQ(backend.Submit(bob, "").revision, 6);
+    ASSERT_EQ(Read(AlicePath(tree)), "tree 1");
+    ASSERT_EQ(Submit(bob, BobPath(tree), "tree 2"), 6);
     const standin::UpdateResult deep = backend.Update(alice, {});
     EXPECT_EQ(deep.revision, 6);
-    EXPECT_EQ(deep.updated, std::vector<std::string>{sandbox.PathOf(kAlice, tree)});
-    EXPECT_EQ(Content(sandbox.PathOf(kAlice, tree)), "tree 2");
+    EXPECT_EQ(deep.updated, Names{AlicePath(tree)});
+    EXPECT_EQ(Read(AlicePath(tree)), "tree 2");
 
     // A file outside the working copy is refused and nothing is updated.
     const standin::UpdateResult outside = backend.Update(alice, {"/etc/passwd"});
-    EXPECT_EQ(outside.code, ServerCode::kFileStateRejected);
-    EXPECT_NE(outside.text.find("/etc/passwd"), std::string::npos) << outside.text;
+    EXPECT_TRUE(Told(outside, ServerCode::kFileStateRejected, "/etc/passwd"));
     EXPECT_TRUE(outside.updated.empty());
 
     // The chair, still in conflict, is not updated again until alice resolves it.
@@ -1456,7 +1226,7 @@ TEST_F(SvnBackendTest, AnUpdateBringsWhatOthersSubmittedAndNamesTheConflictsItLe
     EXPECT_EQ(again.code, ServerCode::kPartlyDone);
     EXPECT_EQ(again.text, "Nothing was updated; in conflict:\n" + AlicePath(kChair) +
                               " - still in conflict from an earlier update; resolve it first.\n");
-    EXPECT_EQ(again.conflicts, std::vector<std::string>{AlicePath(kChair)});
+    EXPECT_EQ(again.conflicts, Names{AlicePath(kChair)});
     EXPECT_TRUE(again.updated.empty());
 }
 
