@@ -69,18 +69,29 @@ void Record(const svn_wc_notify_t& notify, UpdateResult& result, Trouble& troubl
     }
 }
 
+std::string Joined(const FileList& lines)
+{
+    std::string joined;
+    for (const std::string& line : lines)
+        joined += line;
+    return joined;
+}
+
 // The result of an update that stopped: what it did before stays done, and is said, so that
 // nothing is told as unchanged. A full disk stops the writing of files the working copy already
-// counts as updated; the next operation finishes them.
-void Stopped(const ServerResult& failure, bool diskFull, UpdateResult& result)
+// counts as updated; the next operation finishes them. What was left out is named too: its folder
+// may already stand at the new revision, and then no later update offers it again.
+void Stopped(const ServerResult& failure, bool diskFull, const FileList& leftOut, UpdateResult& result)
 {
     result.code = failure.code;
     result.text = failure.text;
-    if (result.updated.empty()) return;
-    result.text += diskFull ? "Being updated when the disk filled, and finished by the next operation once there "
-                              "is room:\n"
-                            : "Updated before the update stopped:\n";
-    result.text += Lines(result.updated);
+    if (!result.updated.empty()) {
+        result.text += diskFull ? "Being updated when the disk filled, and finished by the next operation once "
+                                  "there is room:\n"
+                                : "Updated before the update stopped:\n";
+        result.text += Lines(result.updated);
+    }
+    if (!leftOut.empty()) result.text += "Left out before the update stopped:\n" + CappedLines(Joined(leftOut));
 }
 
 // Subversion's own update of paths, on a connection of its own.
@@ -152,10 +163,7 @@ void TellLeftOut(const FileList& leftOut, UpdateResult& result)
     if (result.code != ServerCode::kPartlyDone)
         result.text = "Updated to revision " + std::to_string(result.revision) + ".\n";
     result.code = ServerCode::kPartlyDone;
-    std::string lines;
-    for (const std::string& line : leftOut)
-        lines += line;
-    result.text += CappedLines(lines);
+    result.text += CappedLines(Joined(leftOut));
 }
 
 // Externals the update could not bring: the rest of the update stays done.
@@ -228,7 +236,7 @@ UpdateResult Update(Session& session, Call& call, const FileList& files)
         }
     }
     if (stopped) {
-        Stopped(Failure(session, call, stopped), DiskFull(stopped), result);
+        Stopped(Failure(session, call, stopped), DiskFull(stopped), trouble.leftOut, result);
         return result;
     }
     TellConflicts(trouble.skipped, result);
