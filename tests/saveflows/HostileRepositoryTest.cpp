@@ -1,8 +1,6 @@
-// A repository another user filled as an attacker would: symbolic links that lead out of the
-// working copy, markup in asset names and in a hook's refusal (a long one, with terminal escapes),
-// rock beside rock_big, and a local name that is not UTF-8. Every flow of the host runs over it; a
-// folder outside (the sentinel) keeps every file's content, mode and time, refusals name the link
-// and where it points, and outside texts stay data.
+// A repository another user filled as an attacker would: links that lead out of the working copy,
+// markup in asset names and in a hook's long refusal, rock beside rock_big, and a local name that is
+// not UTF-8. A folder outside (the sentinel) keeps every file's content, mode and time throughout.
 #include "FlowFixture.h"
 
 #include "framework/WorkingCopyFence.h"
@@ -118,7 +116,6 @@ protected:
 
     void TearDown() override
     {
-        // Whatever the flow, the sentinel is as it was.
         EXPECT_EQ(Snapshot(sentinel.path().toStdString()), before);
         FlowFixture::TearDown();
     }
@@ -127,7 +124,6 @@ protected:
     {
         return standin::WorkingCopyFence::RealLocation(sentinel.path().toStdString() + "/" + name).value_or("");
     }
-    // The refusal of the link to the outside file, and of a file in the linked folder.
     std::string EvilRefusal(const char* outcome) const
     {
         return std::string(kEvilAsset) + " is a symbolic link to " + Outside(kOutsideFile) +
@@ -138,10 +134,12 @@ protected:
         return file + " lies in " + kLinkedFolder + ", a symbolic link to " + Outside(kOutsideFolder) +
                ", outside the working copy: " + outcome;
     }
-    static bool Holds(const std::vector<std::string>& texts, const std::string& part)
+    // One of the save's failures gives part as its reason.
+    static bool Holds(const standin::SaveResult& saved, const std::string& part)
     {
-        return std::any_of(texts.begin(), texts.end(),
-                           [&part](const std::string& text) { return text.find(part) != std::string::npos; });
+        return std::any_of(saved.failures.begin(), saved.failures.end(), [&part](const standin::SaveFailure& failure) {
+            return failure.reason.find(part) != std::string::npos;
+        });
     }
 
     QTemporaryDir sentinel;
@@ -154,8 +152,13 @@ protected:
     standin::DbObject* rockBig = nullptr;
 };
 
-TEST_F(HostileRepositoryTest, MakeWritableCheckOutAndRevertRefuseLinksOutNamingThemAndWhereTheyPoint)
+TEST_F(HostileRepositoryTest, StatusTellsEachFileAndMakeWritableCheckOutAndRevertRefuseLinksOut)
 {
+    // The link is versioned like any file; the odd name is not in revision control; the rest is.
+    const standin::StatusResult status =
+        StatusOf({LocalPath(kEvilAsset), LocalPath(kOddName), markup->GetAssetFile(), LocalPath(kRockBigTexture)});
+    ASSERT_TRUE(status.Succeeded()) << status.text;
+    EXPECT_EQ(status.words, (std::vector<qor4::StatusWord>{0, qor4::FileStatus::kNotInDepot, 0, 0}));
     WithoutWindows();
 
     EXPECT_FALSE(HelperInterface().MakeObjectWritable(Handle(evil), true));
@@ -200,13 +203,10 @@ TEST_F(HostileRepositoryTest, SavingWritesNothingThroughALinkOrOutOfTheWorkingCo
     const standin::SaveResult saved = Library().Save();
 
     ASSERT_FALSE(saved.vetoed) << ::testing::PrintToString(LogTexts(Log::MsgType::Error));
-    std::vector<std::string> reasons;
-    for (const standin::SaveFailure& failure : saved.failures)
-        reasons.push_back(failure.reason);
-    EXPECT_EQ(reasons.size(), 3u);
-    EXPECT_TRUE(Holds(reasons, EvilRefusal("not changed")));
-    EXPECT_TRUE(Holds(reasons, InnerRefusal(kInnerAsset, "not changed")));
-    EXPECT_TRUE(Holds(reasons, "is outside the working copy " + Sandbox().WorkingCopy(kUser) + ": not changed"));
+    EXPECT_EQ(saved.failures.size(), 3u);
+    EXPECT_TRUE(Holds(saved, EvilRefusal("not changed")));
+    EXPECT_TRUE(Holds(saved, InnerRefusal(kInnerAsset, "not changed")));
+    EXPECT_TRUE(Holds(saved, "is outside the working copy " + Sandbox().WorkingCopy(kUser) + ": not changed"));
     EXPECT_TRUE(saved.writtenFiles.empty());
     EXPECT_TRUE(fs::is_symlink(LocalPath(kEvilAsset))) << "the versioned link stays a link";
 }
@@ -225,11 +225,8 @@ TEST_F(HostileRepositoryTest, DeletingRemovesTheLinkItselfNothingThroughALinkedF
     // rock_big's texture is rock_big's alone: it stays, on disk and in the repository.
     EXPECT_TRUE(fs::exists(LocalPath(kRockBigTexture)));
     EXPECT_EQ(WordOf(LocalPath(kRockBigTexture)) & qor4::FileStatus::kMarkedForDelete, 0u);
-    std::vector<std::string> reasons;
-    for (const standin::SaveFailure& failure : saved.failures)
-        reasons.push_back(failure.reason);
-    EXPECT_TRUE(Holds(reasons, InnerRefusal(kInnerAsset, "not removed")));
-    EXPECT_TRUE(Holds(reasons, InnerRefusal(kInnerTexture, "not removed")));
+    EXPECT_TRUE(Holds(saved, InnerRefusal(kInnerAsset, "not removed")));
+    EXPECT_TRUE(Holds(saved, InnerRefusal(kInnerTexture, "not removed")));
     // The post-save delete marks the link, which Subversion removes as a link.
     EXPECT_FALSE(fs::exists(fs::symlink_status(LocalPath(kEvilAsset))));
     EXPECT_EQ(WordOf(LocalPath(kEvilAsset)) & qor4::FileStatus::kMarkedForDelete, qor4::FileStatus::kMarkedForDelete);
@@ -278,23 +275,8 @@ TEST_F(HostileRepositoryTest, TheLongerNamedAssetsFileStaysOutOfTheFilesStateAnd
     EXPECT_EQ(ContentOf(LocalPath(kRockBigTexture)), "rock big");
 }
 
-TEST_F(HostileRepositoryTest, StatusTellsEachFileForWhatItIs)
-{
-    const std::vector<std::string> files{LocalPath(kEvilAsset), LocalPath(kOddName), markup->GetAssetFile(),
-                                         LocalPath(kRockBigTexture)};
-    const standin::StatusResult status = StatusOf(files);
-
-    ASSERT_TRUE(status.Succeeded()) << status.text;
-    ASSERT_EQ(status.words.size(), files.size());
-    // The link is versioned like any file; the odd name is not in revision control; the rest is.
-    EXPECT_EQ(status.words[0], 0u);
-    EXPECT_EQ(status.words[1], qor4::FileStatus::kNotInDepot);
-    EXPECT_EQ(status.words[2], 0u);
-    EXPECT_EQ(status.words[3], 0u);
-}
-
-// The submit the demo makes: the hook's refusal comes back as one line that still reads as markup,
-// cut well short of its 200,000 bytes, and the work is kept.
+// The hook's refusal of a submit comes back as one line, still markup, cut well short of its 200,000
+// bytes; the work is kept.
 TEST_F(HostileRepositoryTest, ASubmitTheHookRefusesIsToldAsOneBoundedLineAndKeepsTheWork)
 {
     CheckOutByHand({LocalPath(kRock)}, "");

@@ -1,5 +1,4 @@
-// A stopped server during a save or a check-out: the progress box comes up, Cancel or the deadline
-// ends the wait, and nothing is left locked; through svnserve and through Apache over TLS.
+// A stopped server during a save or a check-out, through svnserve and through Apache over TLS.
 #include "FlowFixture.h"
 
 #include "revisioncontrol/WorkerBackend.h"
@@ -35,13 +34,12 @@ protected:
     void StopServer() { ASSERT_TRUE(Sandbox().Server().Freeze(true)); }
     void ResumeServer() { EXPECT_TRUE(Sandbox().Server().Freeze(false)) << "the server takes connections again"; }
     // Resumes the server and waits until the host has seen it answer again after a Cancel.
-    void ResumeServerAndWait() { ResumeServerAndWait(Worker()); }
-    void ResumeServerAndWait(const standin::WorkerBackend& worker)
+    void ResumeServerAndWait(const standin::WorkerBackend* worker = nullptr)
     {
         ResumeServer();
         QElapsedTimer waited;
         waited.start();
-        while (worker.WaitingForServer() && waited.elapsed() < kSanityBoundMs)
+        while ((worker ? *worker : Worker()).WaitingForServer() && waited.elapsed() < kSanityBoundMs)
             QTest::qWait(20);
     }
 };
@@ -59,7 +57,6 @@ TEST_P(ServerTroubleTest, CancelInTheProgressBoxOfAStoppedServerVetoesTheSaveAnd
 
     const standin::SaveResult result = Library().Save();
 
-    EXPECT_LT(clock.elapsed(), kSanityBoundMs);
     EXPECT_LT(clock.elapsed(), kTestDeadline.count() * 1000) << "Cancel returned control before the deadline";
     EXPECT_TRUE(result.vetoed);
     ASSERT_EQ(Modal().Seen().size(), 3u);
@@ -74,13 +71,12 @@ TEST_P(ServerTroubleTest, CancelInTheProgressBoxOfAStoppedServerVetoesTheSaveAnd
 
     // Once the server answers again, the next operation goes through.
     ResumeServerAndWait();
-    bool cancelled = true;
-    EXPECT_TRUE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
+    EXPECT_TRUE(CheckOut({asset}));
     ExpectStates({asset->GetAssetFile()}, CheckedOutIn(""));
 }
 
-// The deadline ends the wait: on the UI thread behind the progress box, with the server's address in
-// the check-out error; on a refresh's thread of its own without any window.
+// The deadline ends the wait: on the UI thread behind the progress box, the server's address in the
+// error; on a refresh's own thread without any window.
 TEST_P(ServerTroubleTest, AStoppedServerMeetsTheDeadlineWithItsUrlInTheErrorAndTheBoxOnlyOnTheUiThread)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
@@ -102,8 +98,7 @@ TEST_P(ServerTroubleTest, AStoppedServerMeetsTheDeadlineWithItsUrlInTheErrorAndT
 
     Modal().WatchNext();                // the progress box, closed by the operation's end
     Modal().PressNext(QMessageBox::Ok); // the check-out error
-    bool cancelled = true;
-    EXPECT_FALSE(Helper().CheckOutObjects(Handles({asset}), &cancelled, false));
+    EXPECT_FALSE(CheckOut({asset}));
 
     ASSERT_EQ(Modal().Seen().size(), 2u);
     EXPECT_EQ(Modal().Seen()[0].text, kProgressText);
@@ -136,8 +131,8 @@ TEST_P(ServerTroubleTest, ASubmitCancelledInFrontOfAStoppedServerSaysNothingWasS
     ExpectStates(files, CheckedOutIn(""));
 }
 
-// The submit the demo makes lost its answer while the repository took it: the next check-out of the
-// asset tells the host's log what became of it, and goes through instead of finding the files behind.
+// A submit whose answer was lost while the repository took it: the next check-out tells the host's
+// log what became of it, and goes through instead of finding the files behind.
 TEST_P(ServerTroubleTest, ASubmitWhoseAnswerWasLostIsToldInTheHostsLogAndTheAssetCanBeCheckedOutAgain)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
@@ -158,11 +153,10 @@ TEST_P(ServerTroubleTest, ASubmitWhoseAnswerWasLostIsToldInTheHostsLogAndTheAsse
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_EQ(youngest, 2);
     ASSERT_TRUE(Sandbox().Server().SetHook("pre-commit", ""));
-    bool cancelled = true;
 
-    EXPECT_TRUE(HelperInterface().CheckOutObject(Handle(asset), &cancelled, false));
+    EXPECT_TRUE(HelperInterface().CheckOutObject(Handle(asset), &wasCancelled, false));
 
-    EXPECT_FALSE(cancelled);
+    EXPECT_FALSE(wasCancelled);
     EXPECT_EQ(LogTexts(Log::MsgType::Info),
               std::vector<std::string>{std::string(standin::ServerText::kSettled) +
                                        "Submitted as revision 2 (confirmed after the connection was lost): changelist "
@@ -172,9 +166,8 @@ TEST_P(ServerTroubleTest, ASubmitWhoseAnswerWasLostIsToldInTheHostsLogAndTheAsse
 }
 
 // A cancel ends the wait, not the session. While the server still does not answer, operations say so
-// without claiming that the user cancelled them, and logins (the preference manager pushing the
-// stored account, a Connect) leave the session alone; once it answers, the next check-out goes
-// through in the same session, with the password typed before, without asking for it again.
+// without claiming a user's cancel, and logins leave the session alone; once it answers, the next
+// check-out goes through in the same session and with the password typed before.
 TEST_P(ServerTroubleTest, ACancelEndsTheWaitButNotTheSessionOrItsPassword)
 {
     standin::DbObject* hero = AddCheckedInAsset("hero");
@@ -184,16 +177,15 @@ TEST_P(ServerTroubleTest, ACancelEndsTheWaitButNotTheSessionOrItsPassword)
     ExpireSession(kTypedPassword);
     AnswerDialog(DialogButton::CheckOut, "", true);
     AnswerPasswordNext(QString::fromLatin1(kTypedPassword));
-    bool cancelled = true;
-    ASSERT_TRUE(Helper().CheckOutObjects(Handles({hero}), &cancelled, false));
+    ASSERT_TRUE(CheckOut({hero}));
     const standin::SessionId session = CurrentSession();
     StopServer();
     Modal().PressNext(QMessageBox::Cancel); // the progress box
     Modal().PressNext(QMessageBox::Ok);     // the cancelled check-out's error
     Modal().PressNext(QMessageBox::Ok);     // the next check-out's error, at once
 
-    EXPECT_FALSE(Helper().CheckOutObjects(Handles({crate}), &cancelled, false));
-    EXPECT_FALSE(Helper().CheckOutObjects(Handles({crate}), &cancelled, false));
+    EXPECT_FALSE(CheckOut({crate}));
+    EXPECT_FALSE(CheckOut({crate}));
     Properties().SetUseSourceDataControl(true); // pushes the stored account, logging in without a password
     const standin::ModelSession::LoginOutcome connect =
         Model().Login(kUser, kTypedPassword, Sandbox().Url(), Sandbox().WorkingCopy(kUser));
@@ -214,7 +206,7 @@ TEST_P(ServerTroubleTest, ACancelEndsTheWaitButNotTheSessionOrItsPassword)
     EXPECT_EQ(CurrentSession(), session) << "no answer is no refusal of the password";
 
     ResumeServerAndWait();
-    EXPECT_TRUE(Helper().CheckOutObjects(Handles({lamp}), &cancelled, false));
+    EXPECT_TRUE(CheckOut({lamp}));
 
     EXPECT_EQ(Modal().Seen().size(), 5u) << "no password dialog, nor any other window";
     EXPECT_EQ(CurrentSession(), session);
@@ -222,8 +214,7 @@ TEST_P(ServerTroubleTest, ACancelEndsTheWaitButNotTheSessionOrItsPassword)
     EXPECT_TRUE(StateOf(crate->GetAssetFile()).readOnly);
 }
 
-// A Connect the user gave up on in front of a stopped server refused nothing: the session it would
-// have replaced goes on, and serves the next check-out once the server answers.
+// A Connect given up on in front of a stopped server refused nothing: the session goes on.
 TEST_P(ServerTroubleTest, AConnectCancelledInFrontOfAStoppedServerKeepsTheSession)
 {
     standin::DbObject* hero = AddCheckedInAsset("hero");
@@ -240,16 +231,14 @@ TEST_P(ServerTroubleTest, AConnectCancelledInFrontOfAStoppedServerKeepsTheSessio
     EXPECT_NE(connect.message.find(standin::ServerText::kCancelled), std::string::npos) << connect.message;
     EXPECT_EQ(CurrentSession(), session);
     ResumeServerAndWait();
-    bool cancelled = true;
-    EXPECT_TRUE(Helper().CheckOutObjects(Handles({hero}), &cancelled, false));
+    EXPECT_TRUE(CheckOut({hero}));
     EXPECT_EQ(Modal().Seen().size(), 1u) << "no changelist or password dialog for a session that went on";
     EXPECT_EQ(CurrentSession(), session);
     ExpectStates({hero->GetAssetFile()}, CheckedOutIn(""));
 }
 
-// A server the user gave up on, that answered again, and that the user gave up on once more, is
-// asked again. The host closed while it still asks: the asking ends with it, not when the server
-// answers or the probing's limit of minutes has passed.
+// A server given up on twice is probed again; closing the host ends the probing at once, not when the
+// server answers or the probing's limit has passed.
 TEST_P(ServerTroubleTest, ClosingTheHostEndsTheProbingOfAServerGivenUpOnTwice)
 {
     struct CancelAtOnce : qor4::ITimeOutDelegate {
@@ -266,7 +255,7 @@ TEST_P(ServerTroubleTest, ClosingTheHostEndsTheProbingOfAServerGivenUpOnTwice)
     ASSERT_NE(session, 0) << failure;
     for (int givenUp = 1; givenUp <= 2; ++givenUp) {
         if (givenUp > 1) {
-            ResumeServerAndWait(*worker);
+            ResumeServerAndWait(worker.get());
             ASSERT_FALSE(worker->WaitingForServer());
         }
         StopServer();
