@@ -52,8 +52,9 @@ TEST_F(AssetFilesTest, FilesAreListedSortedLoggedCommaSeparatedAndShownInTheList
     }
 }
 
-// An asset whose files cannot be listed appends nothing to the caller's list.
-TEST_F(AssetFilesTest, WithoutFilesTheDialogStillOpensEmptyButTheExplorerDoesNot)
+// An asset whose files cannot be listed appends nothing to the caller's list, and opens no folder;
+// one with files opens their folders without a dialog.
+TEST_F(AssetFilesTest, WithoutFilesTheDialogStillOpensEmptyButTheExplorerDoesNotWithFilesItOpensTheFolders)
 {
     standin::DbObject* ghost = AddLocalAsset("ghost");
     const qor4::QORHandle<qor4::IDbObject> handle = Handle(ghost);
@@ -82,10 +83,7 @@ TEST_F(AssetFilesTest, WithoutFilesTheDialogStillOpensEmptyButTheExplorerDoesNot
     EXPECT_EQ(Modal().Seen().size(), 1u);
     EXPECT_EQ(LogTexts(Log::MsgType::Info),
               (std::vector<std::string>{"Files for asset: ghost\n", "Files for asset: ghost\n"}));
-}
 
-TEST_F(AssetFilesTest, InTheExplorerTheAssetsFolderOpensWithoutADialog)
-{
     if (QDBusConnection::sessionBus().interface() &&
         QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.freedesktop.FileManager1")))
         GTEST_SKIP() << "a file manager on this session bus would show the files itself";
@@ -95,12 +93,9 @@ TEST_F(AssetFilesTest, InTheExplorerTheAssetsFolderOpensWithoutADialog)
         folders << QString::fromStdString(std::filesystem::path(file).parent_path().string());
     folders.removeDuplicates();
     folders.sort();
-    const RecordingOpener opener;
-
     HelperInterface().ShowAssetFiles(Handle(asset), true);
-
     EXPECT_EQ(opener.opened, folders);
-    EXPECT_TRUE(Modal().Seen().empty());
+    EXPECT_EQ(Modal().Seen().size(), 1u);
 }
 
 } // namespace
