@@ -1,7 +1,5 @@
-// The three source-control commands: the parameters their constructors add, resolution of the
-// "asset" accessors into data-base objects, and runs through the host's "UndoManager" against the
-// stand-in revision server, whose results follow the server's state. The fixture checks that no
-// command or service reference is left behind.
+// The three source-control commands: their parameters, resolution of the "asset" accessors into
+// data-base objects, and runs through the host's "UndoManager" against the stand-in server.
 #include "HostFixture.h"
 
 #include "ScsCheckOutCommand.h"
@@ -202,37 +200,34 @@ TEST_F(ScsCommandTest, AccessorsResolveInOrderLoadingObjectsUpToTheFirstUnresolv
     }
 }
 
-TEST_F(ScsCommandTest, CheckOutOfFilesLockedByAnotherUserReportsTheServerRefusal)
+// A refusal is still an executed command: the service's code and text, and no notification; all or
+// nothing, so the free file is not opened either. A check-out that succeeds notifies each object in
+// order and makes its files writable.
+TEST_F(ScsCommandTest, CheckOutReportsTheServerRefusalOfALockedFileOrNotifiesEachObjectInOrder)
 {
     DbObject* free = AddCheckedInAsset("free");
     DbObject* locked = AddCheckedInAsset("locked");
-    LockAs(kOtherUser, locked);
-    CommandRef command = CheckOut({free, locked});
-
-    // A refusal is still an executed command: the service's code and text, and no notification.
-    EXPECT_TRUE(Execute(command));
-    ASSERT_NE(ReturnValueOf(*command), nullptr);
-    EXPECT_EQ(ReturnValueOf(*command)->GetValue(), standin::ServerCode::kFileStateRejected);
-    ASSERT_NE(ErrorStringOf(*command), nullptr);
-    EXPECT_NE(ErrorStringOf(*command)->GetValue().find(
-                  "locked.qor - Path '/assets/locked.qor' is already locked by user 'bob'"),
-              std::string::npos)
-        << ErrorStringOf(*command)->GetValue();
-    EXPECT_TRUE(Library().GetAccessStateRecords().empty());
-    EXPECT_TRUE(Control().CallsOf("GetAccessStates").empty());
-    // All or nothing: the free file was not opened either.
-    EXPECT_EQ(StatusOf(free) & fs::kCheckedOut, 0u);
-    EXPECT_TRUE(standin::IsReadOnlyOnDisk(free->GetAssetFile()));
-}
-
-TEST_F(ScsCommandTest, SuccessfulCheckOutNotifiesEachObjectInOrderAndMakesFilesWritable)
-{
     DbObject* first = AddCheckedInAsset("first");
     DbObject* second = AddCheckedInAsset("second");
+    LockAs(kOtherUser, locked);
+    CommandRef refused = CheckOut({free, locked});
+
+    EXPECT_TRUE(Execute(refused));
+    ASSERT_NE(ReturnValueOf(*refused), nullptr);
+    EXPECT_EQ(ReturnValueOf(*refused)->GetValue(), standin::ServerCode::kFileStateRejected);
+    ASSERT_NE(ErrorStringOf(*refused), nullptr);
+    EXPECT_NE(ErrorStringOf(*refused)->GetValue().find(
+                  "locked.qor - Path '/assets/locked.qor' is already locked by user 'bob'"),
+              std::string::npos)
+        << ErrorStringOf(*refused)->GetValue();
+    EXPECT_TRUE(Library().GetAccessStateRecords().empty());
+    EXPECT_TRUE(Control().CallsOf("GetAccessStates").empty());
+    EXPECT_EQ(StatusOf(free) & fs::kCheckedOut, 0u);
+    EXPECT_TRUE(standin::IsReadOnlyOnDisk(free->GetAssetFile()));
+
     std::string changeList;
     std::string message;
     ASSERT_EQ(Control().CreateChangeList("work", changeList, message).GetCode(), qor4::kResultOk) << message;
-    ASSERT_TRUE(standin::IsReadOnlyOnDisk(first->GetAssetFile()));
     CommandRef command = CheckOut({second, first}, changeList.c_str());
 
     EXPECT_TRUE(Execute(command));

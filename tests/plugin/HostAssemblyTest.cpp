@@ -1,7 +1,5 @@
-// The host assembly's start as a program meets it: a plug-in that cannot be loaded or an account
-// that cannot log in stops the start and says why, an account that may wait for its password does
-// not, and revision control switched off by the user stays off at the next start unless the host
-// switches it on every time. Over the test's own svnserve; the fixture's hosts cover the rest.
+// The host assembly's start as a program meets it, over the test's own svnserve; the fixture's hosts
+// cover the rest.
 #include "CZRRevisionControlPropertiesMgr.h"
 #include "PluginEntry.h"
 #include "SvnSandbox.h"

@@ -9,7 +9,8 @@
 
 #include <memory>
 
-using Action = IRevisionControlPropertiesMgr::ActionWhenEditingReadOnlyAsset;
+using Props = IRevisionControlPropertiesMgr;
+using Action = Props::ActionWhenEditingReadOnlyAsset;
 
 namespace {
 
@@ -56,22 +57,21 @@ protected:
     standin::PrefManager* prefs = nullptr;
 };
 
-TEST_F(PropertiesMgrTest, EmptyStoreGivesTheDefaults)
+// An empty store gives the defaults; values written go to the host's store under their keys and are
+// read back from it, and an action out of range is refused.
+TEST_F(PropertiesMgrTest, EmptyStoreGivesTheDefaultsAndValuesRoundTripThroughTheHostStoreUnderTheirKeys)
 {
     for (const char* key : {"RevControl.UserName", "RevControl.Server", "RevControl.Workspace",
                             "RevControl.ActionWhenEditingReadOnlyAsset", "RevControl.UseSourceDataControl"})
         prefs->Remove(key);
-    Action action = IRevisionControlPropertiesMgr::kMakeWritable;
+    Action action = Props::kMakeWritable;
     EXPECT_TRUE(properties->GetActionWhenEditingReadOnlyAsset(action));
-    EXPECT_EQ(action, IRevisionControlPropertiesMgr::kPrompt);
+    EXPECT_EQ(action, Props::kPrompt);
 
     bool always = true, prompt = true, use = true;
-    EXPECT_TRUE(properties->GetAlwaysUseSetting(always));
-    EXPECT_TRUE(properties->GetPromptForChangeListWhenCheckingOut(prompt));
-    EXPECT_TRUE(properties->GetUseSourceDataControl(use));
-    EXPECT_FALSE(always);
-    EXPECT_FALSE(prompt);
-    EXPECT_FALSE(use);
+    EXPECT_TRUE(properties->GetAlwaysUseSetting(always) && properties->GetPromptForChangeListWhenCheckingOut(prompt) &&
+                properties->GetUseSourceDataControl(use));
+    EXPECT_FALSE(always || prompt || use);
 
     std::string user = "x", server = "y", workspace = "z", changeList = "7";
     EXPECT_TRUE(properties->GetAccountProperties(user, server, workspace));
@@ -79,24 +79,19 @@ TEST_F(PropertiesMgrTest, EmptyStoreGivesTheDefaults)
     EXPECT_TRUE(properties->GetChangeListToUseWhenAutoCheckingOut(changeList));
     EXPECT_EQ(changeList, "");
     EXPECT_FALSE(properties->GetUserSawSourceControlDialog());
-}
 
-TEST_F(PropertiesMgrTest, ValuesRoundTripThroughTheHostStoreUnderTheirKeysAndAnOutOfRangeActionIsRefused)
-{
-    for (Action stored : {IRevisionControlPropertiesMgr::kContinue, IRevisionControlPropertiesMgr::kPrompt,
-                          IRevisionControlPropertiesMgr::kCheckOut, IRevisionControlPropertiesMgr::kMakeWritable}) {
+    for (Action stored : {Props::kContinue, Props::kPrompt, Props::kCheckOut, Props::kMakeWritable}) {
         EXPECT_TRUE(properties->SetActionWhenEditingReadOnlyAsset(stored));
-        Action read = stored == IRevisionControlPropertiesMgr::kPrompt ? IRevisionControlPropertiesMgr::kContinue
-                                                                       : IRevisionControlPropertiesMgr::kPrompt;
+        Action read = stored == Props::kPrompt ? Props::kContinue : Props::kPrompt;
         EXPECT_TRUE(properties->GetActionWhenEditingReadOnlyAsset(read));
         EXPECT_EQ(read, stored);
         EXPECT_EQ(prefs->RawValue("RevControl.ActionWhenEditingReadOnlyAsset")->toInt(), static_cast<int>(stored));
     }
     for (int outOfRange : {7, -1, 4}) {
         prefs->SetRawValue("RevControl.ActionWhenEditingReadOnlyAsset", outOfRange);
-        Action untouched = IRevisionControlPropertiesMgr::kCheckOut;
+        Action untouched = Props::kCheckOut;
         EXPECT_FALSE(properties->GetActionWhenEditingReadOnlyAsset(untouched)) << outOfRange;
-        EXPECT_EQ(untouched, IRevisionControlPropertiesMgr::kCheckOut);
+        EXPECT_EQ(untouched, Props::kCheckOut);
     }
 
     EXPECT_TRUE(properties->SetAlwaysUseSetting(true));
@@ -107,7 +102,6 @@ TEST_F(PropertiesMgrTest, ValuesRoundTripThroughTheHostStoreUnderTheirKeysAndAnO
     EXPECT_EQ(prefs->RawValue("RevControl.ChangeListToUseWhenAutoCheckingOut")->toString(), "12");
     // Whatever the store holds now is what a getter gives, including values written by others.
     prefs->SetRawValue("RevControl.ChangeListToUseWhenAutoCheckingOut", "33");
-    std::string changeList;
     properties->GetChangeListToUseWhenAutoCheckingOut(changeList);
     EXPECT_EQ(changeList, "33");
 }
@@ -127,7 +121,7 @@ TEST_F(PropertiesMgrTest, EveryWriteNotifiesEachListenerOnceInConnectionOrder)
     properties->SetAlwaysUseSetting(true);
     properties->SetPromptForChangeListWhenCheckingOut(true);
     properties->SetChangeListToUseWhenAutoCheckingOut("");
-    properties->SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kPrompt);
+    properties->SetActionWhenEditingReadOnlyAsset(Props::kPrompt);
     properties->SetAccountProperties("ann", "srv:1666", "ann-ws");
     properties->SetUserSawSourceControlDialog(true);
     EXPECT_EQ(first.calls, 8);

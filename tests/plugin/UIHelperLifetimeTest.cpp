@@ -47,8 +47,10 @@ TEST_F(UIHelperLifetimeTest, RegistrationFollowsTheSystemsStateAndSpeaksTheHosts
 }
 
 // Init connects once to each of the proxy's signals and Term releases them all; a library whose
-// context was never refreshed gets no notification.
-TEST_F(UIHelperLifetimeTest, InitConnectsOncePerSignalAndDestructionReleasesEveryConnection)
+// context was never refreshed gets no notification. The progress box has only Cancel and the fixed
+// text and shows while the wait lasts, which ends with false when the operation completes and with
+// true when the user cancels, by button or by Escape.
+TEST_F(UIHelperLifetimeTest, InitConnectsOncePerSignalTheProgressBoxTellsACancelAndTermReleasesEveryConnection)
 {
     const long disconnectsBefore = standin::LiveCounters::DisconnectCalls();
     const long connectionsBefore = standin::LiveCounters::LiveConnections();
@@ -71,6 +73,25 @@ TEST_F(UIHelperLifetimeTest, InitConnectsOncePerSignalAndDestructionReleasesEver
         Proxy().SetItemLibrary(unrefreshed);
         for (const auto& registration : Library().GetRegistrations())
             EXPECT_NE(registration.listener, &helper);
+
+        QMessageBox* box = helper.GetProgressBox();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->text(), "Perforce Operation in Progress, press Cancel to abort");
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Cancel);
+        EXPECT_EQ(box->parent(), nullptr);
+        EXPECT_FALSE(box->isVisible());
+        bool shown = false;
+        QTimer::singleShot(0, [&] {
+            shown = box->isVisible();
+            helper.NotifyCompletion();
+        });
+        EXPECT_FALSE(helper.WaitForCompletion());
+        EXPECT_TRUE(shown);
+        EXPECT_FALSE(box->isVisible());
+        QTimer::singleShot(0, [&] { box->button(QMessageBox::Cancel)->click(); });
+        EXPECT_TRUE(helper.WaitForCompletion());
+        QTimer::singleShot(0, [&] { QTest::keyClick(box, Qt::Key_Escape); });
+        EXPECT_TRUE(helper.WaitForCompletion());
         helper.Term();
     }
     EXPECT_EQ(standin::LiveCounters::DisconnectCalls(), disconnectsBefore + 3);
@@ -99,34 +120,6 @@ TEST_F(UIHelperLifetimeTest, ReleasingTheItemLibraryEndsTheSaveNotifications)
     EXPECT_EQ(calls.back().registration.listener, listener);
     EXPECT_EQ(calls.back().registration.mask,
               opal::datamodel::NotificationMask::kSave | opal::datamodel::NotificationMask::kSaveRecord);
-}
-
-// The progress box: only Cancel and the fixed text, shown while the wait lasts; the wait ends with
-// false when the operation completes and with true when the user cancels, by button or by Escape.
-TEST_F(UIHelperLifetimeTest, ProgressBoxShowsWhileTheWaitLastsAndTellsWhetherTheUserCancelled)
-{
-    CRevisionControlUIHelper helper;
-    helper.Init();
-    QMessageBox* box = helper.GetProgressBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->text(), "Perforce Operation in Progress, press Cancel to abort");
-    EXPECT_EQ(box->standardButtons(), QMessageBox::Cancel);
-    EXPECT_EQ(box->parent(), nullptr);
-    EXPECT_FALSE(box->isVisible());
-    bool shown = false;
-    QTimer::singleShot(0, [&] {
-        shown = box->isVisible();
-        helper.NotifyCompletion();
-    });
-    EXPECT_FALSE(helper.WaitForCompletion());
-    EXPECT_TRUE(shown);
-    EXPECT_FALSE(box->isVisible());
-
-    QTimer::singleShot(0, [&] { box->button(QMessageBox::Cancel)->click(); });
-    EXPECT_TRUE(helper.WaitForCompletion());
-    QTimer::singleShot(0, [&] { QTest::keyClick(box, Qt::Key_Escape); });
-    EXPECT_TRUE(helper.WaitForCompletion());
-    helper.Term();
 }
 
 } // namespace
