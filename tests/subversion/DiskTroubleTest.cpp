@@ -103,15 +103,15 @@ TEST_P(DiskTroubleTest, GetLatestStoppedByAFullDiskIsToldAndFinishedByTheNextOpe
     ASSERT_EQ(sandbox->Commit(kBob, {{kTexture, texture}, {kHero, "hero 2"}}, kAlice), "");
 
     const standin::UpdateResult update = backend.Update(alice, {});
-    EXPECT_EQ(update.code, ServerCode::kIOError) << update.text;
-    EXPECT_TRUE(Has(update.text, "The disk that holds the working copy " + workingCopy +
-                                     " is full; free some space and try again: "));
+    EXPECT_TRUE(
+        Told(update, ServerCode::kIOError,
+             "The disk that holds the working copy " + workingCopy + " is full; free some space and try again: "));
     EXPECT_TRUE(Has(update.text, "Being updated when the disk filled, and finished by the next operation once there "
                                  "is room:\n" +
                                      hero + "\n" + sandbox->PathOf(kAlice, kTexture) + "\n"));
 
     const standin::ServerResult stillFull = backend.Edit(alice, {hero}, "");
-    EXPECT_EQ(stillFull.code, ServerCode::kIOError) << stillFull.text;
+    EXPECT_TRUE(Told(stillFull, ServerCode::kIOError));
     EXPECT_TRUE(StartsWith(stillFull.text, "Nothing was done: the working copy " + workingCopy +
                                                " could not finish an earlier operation. The disk that holds"));
 
@@ -147,8 +147,7 @@ TEST_F(DiskTroubleTest, AChangeListThatCannotBeStoredForWantOfRoomIsRefusedAndTh
     files::permissions(hero, files::perms::owner_write, files::perm_options::add);
     Write(hero, "hero 2");
     const standin::ChangeListResult submit = backend.Submit(alice, first.changeList);
-    EXPECT_TRUE(Done(submit));
-    EXPECT_GT(submit.revision, 1);
+    EXPECT_TRUE(Done(submit) && submit.revision > 1) << submit.revision;
 }
 
 // Unrecorded, the copy would hold the files as changed, at their old revision, with the released

@@ -1,7 +1,6 @@
-// A long operation over a distant link goes on while its server shows progress, and still ends at
-// the deadline once the server stops answering midway, or at the cap however long it works.
-// (A check-out of many files as locks shows nothing until the server has taken every lock: svnserve
-// answers a request for many locks at its end. Getting many files shows each as it comes.)
+// A long operation over a distant link goes on while its server shows progress (getting files shows
+// each as it comes; svnserve answers a check-out of many locks only at its end), and still ends at
+// the deadline once the server stops answering, or at the cap.
 #include "BackendFixture.h"
 #include "subversion/ConnectionBreaker.h"
 #include "subversion/DeadlineWatch.h"

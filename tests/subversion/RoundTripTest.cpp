@@ -1,7 +1,5 @@
-// What a remote office pays per click is round trips. Through a relay that counts them, each
-// operation stays within its few turns over the session's kept connection; only a submit opens a
-// connection of its own (Subversion's commit). The relay also stands for a link that drops, and its
-// counts time a server that stops part-way through an operation.
+// What a remote office pays per click is round trips, counted by a relay: each operation keeps to its
+// few turns over the kept connection, and only a submit opens its own. The relay also drops links.
 #include "BackendFixture.h"
 #include "testkit/DelayRelay.h"
 

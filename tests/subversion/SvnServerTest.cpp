@@ -1,6 +1,5 @@
-// The project's own servers (svnserve, Apache over TLS): loopback only, and gone when stopped, and
-// when the process that started them dies, however it dies; and the relay that puts distance
-// between them and their clients; and how a server that stopped answering is seen to be back.
+// The project's own servers (svnserve, Apache over TLS), gone when stopped or when their starter
+// dies; the relay that puts distance before them; how a server that stopped answering is seen back.
 #include "SvnSandbox.h"
 #include "subversion/SvnProbe.h"
 #include "testkit/DelayRelay.h"
@@ -33,8 +32,8 @@ constexpr const char* kListening = "0A";
 constexpr auto kDelayEachWay = std::chrono::milliseconds(60);
 // A command's connections through the relay: its own and a few more at most.
 constexpr int kMostConnections = 4;
-// Connections that break off together, as the queue of a frozen server's clients does once it
-// runs again; enough rounds that a server that cannot take it falls within them.
+// Connections that break off together, as a frozen server's queue of clients does once it runs
+// again; enough rounds that a server that cannot take it falls.
 constexpr int kBrokenConnections = 30;
 constexpr int kBreakRounds = 60;
 
@@ -215,9 +214,8 @@ TEST(DelayRelayTest, ServerThatEndsClosesTheClientSide)
     close(client);
 }
 
-// Telling when a stopped server is back: only svnserve's greeting counts. A port nobody listens on,
-// a listener that never speaks (a frozen server) and one that closes each connection at once (a
-// proxy whose server is down) do not answer.
+// When a stopped server is back: only svnserve's greeting counts; not a port nobody listens on, nor a
+// listener that never speaks (a frozen server), nor one closing each connection (a proxy, server down).
 TEST(ServerAnswersTest, OnlyAGreetingCountsAsAnAnswer)
 {
     constexpr auto kWithin = std::chrono::milliseconds(300);
