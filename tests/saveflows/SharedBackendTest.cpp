@@ -1,6 +1,5 @@
-// The backend stack shared between the UI thread and a view's background refresh (a thread of its
-// own): sessions opened and closed, and faults switched on and off, while the refresh runs. Run
-// under ThreadSanitizer, an unguarded member shared by the two is a report and fails the test.
+// The backend stack shared between the UI thread and a background refresh. Under ThreadSanitizer an
+// unguarded member shared by the two is a report and fails the test.
 #include "FlowFixture.h"
 
 #include "revisioncontrol/WorkerBackend.h"
@@ -22,9 +21,8 @@ constexpr auto kHookUnderWay = std::chrono::milliseconds(500);
 
 class SharedBackendTest : public FlowFixture {
 protected:
-    // Runs refresh's status queries on a thread of their own, as the demo's tree does, until the
-    // UI thread's work is done; returns how many answered and how many failed. The work starts once
-    // the first query answered, and is given the count of answered queries.
+    // Runs status queries on a thread of their own, as the demo's tree does, until work (started once
+    // the first query answered, given the count of answered ones) is done; (answered, failed).
     template <typename UiWork> std::pair<int, int> WhileRefreshing(const standin::FileList& files, UiWork work)
     {
         std::atomic<bool> stop{false};
@@ -47,7 +45,6 @@ protected:
     }
 };
 
-// Sessions opened and closed, then faults switched on and off: the refresh answers throughout.
 TEST_F(SharedBackendTest, SessionsAndFaultsChangedOnTheUiThreadLeaveABackgroundRefreshAnsweringWhole)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
@@ -91,10 +88,9 @@ TEST_F(SharedBackendTest, SessionsAndFaultsChangedOnTheUiThreadLeaveABackgroundR
     EXPECT_NE(status.words[0] & qor4::FileStatus::kMarkedForAddByOther, 0u);
 }
 
-// What belongs to one thread stops a call from another: the save's memo belongs to the UI thread;
-// the Subversion backend runs one operation at a time, so a call while the worker's check-out waits
-// for the server (a slow lock hook) is a race. The child process of each death test runs this test
-// again from its start, so that everything is set up as in the demo before the wrong thread calls.
+// The save's memo belongs to the UI thread; the Subversion backend runs one operation at a time, so a
+// call while the worker's check-out waits for a slow lock hook is a race. Each death test's child
+// runs this test again from its start, so all is set up as in the demo before the wrong thread calls.
 TEST_F(SharedBackendTest, WhatBelongsToOneThreadStopsACallFromAnother)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
