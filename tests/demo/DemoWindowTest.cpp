@@ -1,6 +1,5 @@
-// The demo's main window driven as a user drives it: actions triggered by name, modal boxes
-// answered, and what the window then shows (status bar, host log, the rows' states and on-disk
-// column) held against the real working copy of the sample project on its own svnserve.
+// The demo's main window driven as a user drives it, and what it then shows (status bar, host log,
+// the rows' states) held against the real working copy of the sample project on its own svnserve.
 #include "DemoHost.h"
 #include "OrnisWindow.h"
 

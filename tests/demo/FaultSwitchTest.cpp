@@ -1,7 +1,6 @@
-// The Simulate menu's switch over a real Subversion backend and svnserve: the fault decorator is
-// in the chain only while plugged in, and taking it out while an operation runs in it (the UI
-// thread against the worker) ends that operation normally and frees the decorator after it. Run
-// under ThreadSanitizer too (scripts/tsan-tests.sh).
+// The Simulate menu's switch over svnserve: the fault decorator is in the chain only while plugged in,
+// and unplugging it while the worker runs an operation in it ends that operation normally and frees
+// the decorator after it. Run under ThreadSanitizer too (scripts/tsan-tests.sh).
 #include "testkit/FaultSwitch.h"
 #include "SvnSandbox.h"
 

@@ -1,6 +1,5 @@
-// A server's failure (a chain of Subversion errors with whatever a hook printed) becomes one line of
-// the user's message: whatever the server sends, the fixed words stay as they are, the server's
-// text cannot add lines of its own, and a huge hook output does not make a huge message.
+// A server's failure (a chain of Subversion errors with a hook's output) becomes one line of the
+// user's message: the fixed words stay, the server adds no lines, a huge output makes no huge message.
 #include "FailureText.h"
 #include "FuzzRun.h"
 #include "subversion/SvnError.h"

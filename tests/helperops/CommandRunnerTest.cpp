@@ -221,9 +221,8 @@ TEST_F(MakeWritableTest, SuccessFirstOrAfterAReopenedSessionClearsTheReadOnlyBit
     }
 }
 
-// A failure shows the I/O error box with the files (none for a refused command on an asset without
-// files); without windows it is logged, and an expired session that cannot be re-opened is told in
-// the service's words.
+// A failure shows the I/O error box with the files (none for an asset without files); without windows
+// it is logged, and an expired session that cannot be re-opened is told in the service's words.
 TEST_F(MakeWritableTest, FailuresShowTheIOErrorBoxOrWithoutWindowsAreLogged)
 {
     Commands().RefuseNext();

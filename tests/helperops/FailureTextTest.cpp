@@ -1,8 +1,6 @@
-// The words of failure reports: first from the services' answers given as data, with no server and
-// no host; then what the helper asks the services for a report (CommandRunnerTest holds a whole
-// report of a check-out). Last, what reaches a log is printable: controls and bytes that are not
-// UTF-8 in server answers and hook output come out escaped in the host log and the debug output
-// alike; letters of any script, line breaks and tabs stay as they are.
+// The words of failure reports, from the services' answers as data and as the helper asks for them
+// (CommandRunnerTest holds a whole check-out report); and what reaches a log is printable: controls
+// and bytes that are not UTF-8 come out escaped, letters of any script, line breaks and tabs stay.
 #include "FailureText.h"
 #include "HostFixture.h"
 #include "framework/DebugOutput.h"

@@ -98,11 +98,9 @@ int CountInHeap(const Needle& needle)
     for (const auto& [begin, end] : HeapRegions())
         for (const char* pattern : {static_cast<const char*>(needle.bytes), static_cast<const char*>(wide)}) {
             const std::size_t size = pattern == wide ? sizeof wide : kLength;
-            for (char* at = begin; at + size <= end; ++at) {
-                at = static_cast<char*>(memchr(at, pattern[0], static_cast<std::size_t>(end - at)));
-                if (!at || at + size > end) break;
-                if (memcmp(at, pattern, size) == 0) ++found;
-            }
+            for (const char* at = begin;
+                 (at = static_cast<const char*>(memmem(at, static_cast<std::size_t>(end - at), pattern, size))); ++at)
+                ++found;
         }
     return found;
 }

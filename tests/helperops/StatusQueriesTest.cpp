@@ -73,10 +73,9 @@ TEST_F(StatusQueriesTest, WithoutDataControlTheAnswersAreFalse)
     Manager().GetInstance()->RegisterComponent(qor4::UID_DataControl(), qor4::QORPtr<qor4::IQORUnknown>(&Control()));
 }
 
-// Many files per object (more than the request's first guess of one per object) and an object
-// asked twice: one answer per object, each its own object's, in order, in one call. Who holds a file,
-// asked of the file-version control, replaces whatever the caller's list held, also when there is
-// none (an unknown account).
+// Many files per object (more than the request's first guess of one per object) and an object asked
+// twice: one answer per object, in order, in one call. Who holds a file replaces the caller's list,
+// also when there is none (an unknown account).
 TEST_F(StatusQueriesTest, AccessStatesAreOnePerObjectInOrderAndFileUsersReplaceTheCallersList)
 {
     standin::DbObject* first = AddCheckedInAsset("first", 6);
