@@ -40,22 +40,22 @@ protected:
     SvnSandbox sandbox{{{kUser, kPassword}}};
 };
 
-TEST_F(HostAssemblyTest, AModuleThatCannotBeLoadedStopsTheStartNamingIt)
+// A plug-in that cannot be loaded, or an account that must log in and cannot, stops the start and
+// says why; an account that may wait for its password does not.
+TEST_F(HostAssemblyTest, AMissingModuleOrARefusedLoginStopsTheStartOnlyWhenTheAccountMustLogIn)
 {
-    QTemporaryDir empty;
-    standin::AssemblyOptions options = Options(kPassword);
-    options.linkedPlugin = nullptr;
-    options.pluginModule = "zrmissingplugin";
-    options.pluginDirectory = empty.path().toStdString();
-    standin::HostAssembly host(std::move(options));
-    const standin::HostAssembly::Started started = host.Start();
-    EXPECT_FALSE(started.ok);
-    EXPECT_NE(started.error.find("zrmissingplugin"), std::string::npos) << started.error;
-    EXPECT_EQ(host.Helper(), nullptr);
-}
-
-TEST_F(HostAssemblyTest, ARefusedLoginStopsTheStartOnlyWhenTheAccountMustLogIn)
-{
+    {
+        QTemporaryDir empty;
+        standin::AssemblyOptions options = Options(kPassword);
+        options.linkedPlugin = nullptr;
+        options.pluginModule = "zrmissingplugin";
+        options.pluginDirectory = empty.path().toStdString();
+        standin::HostAssembly host(std::move(options));
+        const standin::HostAssembly::Started started = host.Start();
+        EXPECT_FALSE(started.ok);
+        EXPECT_NE(started.error.find("zrmissingplugin"), std::string::npos) << started.error;
+        EXPECT_EQ(host.Helper(), nullptr);
+    }
     {
         standin::HostAssembly host(Options("wrong"));
         const standin::HostAssembly::Started started = host.Start();

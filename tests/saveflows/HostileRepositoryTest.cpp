@@ -191,7 +191,7 @@ TEST_F(HostileRepositoryTest, SavingWritesNothingThroughALinkOrOutOfTheWorkingCo
 {
     WithoutWindows();
     // The read-only file behind the linked folder is made writable before the save, which is refused too.
-    Properties().SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kMakeWritable);
+    Properties().SetActionWhenEditingReadOnlyAsset(Props::kMakeWritable);
     Touch(evil);
     Touch(inner);
     // New assets whose files are named out of the working copy: by "..", and by an absolute path.
@@ -251,7 +251,7 @@ TEST_F(HostileRepositoryTest, CheckOutShowsMarkupAsANameAndGoesOnBesideAnOddName
 }
 
 // rock_big's texture, offered to rock too: rock's files, its state and its save keep to rock's own.
-TEST_F(HostileRepositoryTest, TheLongerNamedAssetsFileStaysOutOfTheFilesStateAndSaveOfTheOther)
+TEST_F(HostileRepositoryTest, TheLongerNamedAssetsFileStaysOutOfTheOthersFilesStateAndSaveAndAHookRefusesTheSubmit)
 {
     WithoutWindows();
     QStringList files;
@@ -265,7 +265,7 @@ TEST_F(HostileRepositoryTest, TheLongerNamedAssetsFileStaysOutOfTheFilesStateAnd
     EXPECT_EQ(states.front() & qor4::FileStatus::kLockedByOther, 0u);
     EXPECT_EQ(states.back() & qor4::FileStatus::kLockedByOther, qor4::FileStatus::kLockedByOther);
 
-    Properties().SetActionWhenEditingReadOnlyAsset(IRevisionControlPropertiesMgr::kPrompt);
+    Properties().SetActionWhenEditingReadOnlyAsset(Props::kPrompt);
     Touch(rock);
     const standin::SaveResult saved = Library().Save();
 
@@ -273,15 +273,10 @@ TEST_F(HostileRepositoryTest, TheLongerNamedAssetsFileStaysOutOfTheFilesStateAnd
     EXPECT_EQ(saved.writtenFiles, (std::vector<std::string>{LocalPath(kRock), LocalPath(kRockTexture)}));
     ExpectStates({LocalPath(kRock), LocalPath(kRockTexture)}, CheckedOutIn(""));
     EXPECT_EQ(ContentOf(LocalPath(kRockBigTexture)), "rock big");
-}
 
-// The hook's refusal of a submit comes back as one line, still markup, cut well short of its 200,000
-// bytes; the work is kept.
-TEST_F(HostileRepositoryTest, ASubmitTheHookRefusesIsToldAsOneBoundedLineAndKeepsTheWork)
-{
-    CheckOutByHand({LocalPath(kRock)}, "");
+    // The hook's refusal of the submit comes back as one line, still markup, cut well short of its
+    // 200,000 bytes; the work is kept.
     std::ofstream(LocalPath(kRock), std::ios::trunc) << "rock, edited";
-
     const standin::ChangeListResult submitted = Worker().Submit(CurrentSession(), "");
 
     EXPECT_EQ(submitted.revision, 0);

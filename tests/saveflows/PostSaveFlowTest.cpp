@@ -226,24 +226,7 @@ TEST_F(PostSaveFlowTest, DeletedAndNewAssetsWithoutWindowsAfterAFailedQueryAndWi
     EXPECT_TRUE(Modal().Seen().empty());
 }
 
-TEST_F(PostSaveFlowTest, AFailedStatusQueryOfALaterNewAssetKeepsEveryNewAssetOut)
-{
-    standin::DbObject* first = AddNewAsset("first");
-    standin::DbObject* second = AddNewAsset("second");
-    // The save's one query of every new file fails, so each asset is asked on its own: the first
-    // asset's query answers, the second one's fails.
-    Server().FailNext(standin::ServerOp::kStatus, standin::ServerCode::kServerError, "depot busy\n");
-    Server().FailAfter(standin::ServerOp::kStatus, 1, standin::ServerCode::kServerError, "depot busy\n");
-
-    ASSERT_TRUE(Library().Save().Succeeded());
-
-    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kStatus).size(), 3u);
-    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kAdd).empty()) << "the notification ends at the failure";
-    EXPECT_EQ(StateOf(first->GetAssetFile()).status, kNotInDepot);
-    EXPECT_EQ(StateOf(second->GetAssetFile()).status, kNotInDepot);
-}
-
-TEST_F(PostSaveFlowTest, OneStatusQueryOfTheSaveAnswersEveryNewAssetUntilTheNotificationEnds)
+TEST_F(PostSaveFlowTest, OneStatusQueryOfTheSaveAnswersEveryNewAssetAndAFailedOneOfALaterAssetKeepsAllOut)
 {
     const std::vector<standin::DbObject*> assets{
         AddNewAsset("first"), AddNewAsset("second", {LocalPath("assets/second.tex")}), AddNewAsset("third")};
@@ -277,6 +260,19 @@ TEST_F(PostSaveFlowTest, OneStatusQueryOfTheSaveAnswersEveryNewAssetUntilTheNoti
     std::string message;
     ASSERT_EQ(FileControl().GetFilesStatus(CurrentAccount(), {file}, words, changeLists, message, 0), 0) << message;
     EXPECT_EQ(words, std::vector<qor4::StatusWord>{kNotInDepot});
+
+    // The save's one query fails, so each asset is asked on its own: the first asset's query answers,
+    // the second one's fails, and the notification ends there.
+    standin::DbObject* fourth = AddNewAsset("fourth");
+    standin::DbObject* fifth = AddNewAsset("fifth");
+    ServerRecord().ClearCalls();
+    Server().FailNext(standin::ServerOp::kStatus, standin::ServerCode::kServerError, "depot busy\n");
+    Server().FailAfter(standin::ServerOp::kStatus, 1, standin::ServerCode::kServerError, "depot busy\n");
+    ASSERT_TRUE(Library().Save().Succeeded());
+    EXPECT_EQ(ServerCallsOf(standin::ServerOp::kStatus).size(), 3u);
+    EXPECT_TRUE(ServerCallsOf(standin::ServerOp::kAdd).empty());
+    EXPECT_EQ(StateOf(fourth->GetAssetFile()).status, kNotInDepot);
+    EXPECT_EQ(StateOf(fifth->GetAssetFile()).status, kNotInDepot);
 }
 
 // The memo against what the server says, file by file, through adds that scheduled, adds that
