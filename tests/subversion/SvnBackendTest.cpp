@@ -78,13 +78,6 @@ protected:
         EXPECT_FALSE(listing.error) << listing.error.Text();
         return listing.byPath[BobPath(file)].comment;
     }
-
-    // A backend of bob's own, with his session on it, whose calls end at the deadline.
-    SessionId OpenBobsOwn(standin::SvnBackend& bobsBackend, std::chrono::milliseconds deadline)
-    {
-        bobsBackend.SetDeadline(deadline);
-        return Open(kBob, &bobsBackend);
-    }
 };
 
 // Spelled as a host may: the same file twice, through "./" and "//", and a path outside the copy.
@@ -639,29 +632,12 @@ TEST_F(SvnBackendTest, AFailedAddUndoesEveryScheduleItMadeAndKeepsEveryFilesCont
     EXPECT_EQ(Read(lamp), "a new lamp") << "the undo touches no file";
 }
 
-// Gone, not slow: to an operation and to a login alike, and nothing waits for a deadline.
-TEST_F(SvnBackendTest, AServerThatIsGoneIsToldAsUnreachableNamingIt)
-{
-    sandbox.Server().Stop();
-    const std::string unreachable = "Cannot reach the Subversion server at " + sandbox.Server().Url();
-
-    EXPECT_TRUE(Told(Status(alice, {AlicePath(kHero)}), ServerCode::kServerError, unreachable));
-    // A refused connection carried no request: nothing can be locked later.
-    const standin::ServerResult checkOut = backend.Edit(alice, {AlicePath(kHero)}, "");
-    EXPECT_TRUE(Has(checkOut.text, unreachable));
-    EXPECT_FALSE(Has(checkOut.text, "may still lock"));
-
-    standin::SvnBackend another;
-    std::string failure;
-    EXPECT_EQ(sandbox.Open(another, kBob, failure), 0);
-    EXPECT_TRUE(Has(failure, unreachable));
-}
-
 TEST_F(SvnBackendTest, AnOperationsDeadlineIsItsOwnAndEndsWithIt)
 {
     constexpr auto kDeadline = std::chrono::milliseconds(2000);
     standin::SvnBackend bobsBackend;
-    const SessionId bobsOwn = OpenBobsOwn(bobsBackend, kDeadline);
+    bobsBackend.SetDeadline(kDeadline);
+    const SessionId bobsOwn = Open(kBob, &bobsBackend);
     ASSERT_NE(bobsOwn, 0);
     backend.SetDeadline(kDeadline);
 
@@ -678,32 +654,22 @@ TEST_F(SvnBackendTest, AnOperationsDeadlineIsItsOwnAndEndsWithIt)
     const standin::StatusResult slow =
         bobsBackend.Status(bobsOwn, {BobPath(kHero)}, standin::StatusScope::kWithRepository);
     resume.join();
-
     EXPECT_TRUE(Done(slow));
     EXPECT_FALSE(Has(slow.text, "did not answer"));
-}
 
-// A call beside another may break only the connections it opened itself: it asks over a new one,
-// never its kept one.
-TEST_F(SvnBackendTest, ACallBesideAnotherToAFrozenServerEndsAtItsOwnDeadline)
-{
-    constexpr auto kShort = std::chrono::milliseconds(2000);
+    // A call beside another to a frozen server may break only the connections it opened itself: it
+    // asks over a new one, never its kept one, and so ends at its own deadline, not the other's.
     constexpr auto kLong = std::chrono::milliseconds(20000);
-    standin::SvnBackend bobsBackend;
-    const SessionId bobsOwn = OpenBobsOwn(bobsBackend, kShort);
-    ASSERT_NE(bobsOwn, 0);
     backend.SetDeadline(kLong);
     ASSERT_TRUE(sandbox.Server().Freeze(true));
     std::thread earlier([&] { Status(alice, {AlicePath(kHero)}); });
-    std::this_thread::sleep_for(kShort / 4);
-
+    std::this_thread::sleep_for(kDeadline / 4);
     const auto begin = std::chrono::steady_clock::now();
     const standin::StatusResult later =
         bobsBackend.Status(bobsOwn, {BobPath(kHero)}, standin::StatusScope::kWithRepository);
     const auto waited = std::chrono::steady_clock::now() - begin;
     EXPECT_TRUE(sandbox.Server().Freeze(false));
     earlier.join();
-
     EXPECT_TRUE(Has(later.text, "did not answer"));
     EXPECT_LT(waited, kLong / 2) << "ended by the other call's deadline";
 }
@@ -1101,11 +1067,21 @@ TEST_F(SvnBackendTest, AWorkingCopyOfOneFolderIsUpdatedAndAServerThatIsGoneIsTol
     EXPECT_EQ(updated.updated, Names{folder + "/lamp.qor"});
     EXPECT_EQ(Read(folder + "/lamp.qor"), "lamp 2");
 
+    // Gone, not slow: told to every operation and to a login alike, and nothing waits for a deadline.
     sandbox.Server().Stop();
-    const standin::UpdateResult unreachable = backend.Update(login.session, {folder + "/chair.qor"});
-    EXPECT_TRUE(
-        Told(unreachable, ServerCode::kServerError, "Cannot reach the Subversion server at " + sandbox.Server().Url()));
-    EXPECT_TRUE(unreachable.updated.empty());
+    const std::string unreachable = "Cannot reach the Subversion server at " + sandbox.Server().Url();
+    const standin::UpdateResult notUpdated = backend.Update(login.session, {folder + "/chair.qor"});
+    EXPECT_TRUE(Told(notUpdated, ServerCode::kServerError, unreachable));
+    EXPECT_TRUE(notUpdated.updated.empty());
+    EXPECT_TRUE(Told(Status(alice, {AlicePath(kHero)}), ServerCode::kServerError, unreachable));
+    // A refused connection carried no request: nothing can be locked later.
+    const standin::ServerResult checkOut = backend.Edit(alice, {AlicePath(kHero)}, "");
+    EXPECT_TRUE(Has(checkOut.text, unreachable));
+    EXPECT_FALSE(Has(checkOut.text, "may still lock"));
+    standin::SvnBackend another;
+    std::string failure;
+    EXPECT_EQ(sandbox.Open(another, kBob, failure), 0);
+    EXPECT_TRUE(Has(failure, unreachable));
 }
 
 // A description pasted from elsewhere may carry CR LF or CR, which Subversion refuses in a log message.
