@@ -72,15 +72,13 @@ std::vector<std::pair<char*, char*>> HeapRegions()
     std::string line;
     while (std::getline(maps, line)) {
         std::istringstream fields(line);
-        std::string range, permissions, offset, device, inode, path;
-        fields >> range >> permissions >> offset >> device >> inode;
-        std::getline(fields, path);
-        path.erase(0, path.find_first_not_of(' '));
-        const bool anonymous = path.empty() && inode == "0";
-        if (permissions.compare(0, 2, "rw") != 0 || !(path == "[heap]" || anonymous)) continue;
-        const auto dash = range.find('-');
-        regions.emplace_back(reinterpret_cast<char*>(std::stoull(range.substr(0, dash), nullptr, 16)),
-                             reinterpret_cast<char*>(std::stoull(range.substr(dash + 1), nullptr, 16)));
+        std::uintptr_t begin = 0, end = 0;
+        char dash = 0;
+        std::string permissions, offset, device, inode, path;
+        fields >> std::hex >> begin >> dash >> end >> permissions >> offset >> device >> inode;
+        std::getline(fields >> std::ws, path);
+        if (permissions.compare(0, 2, "rw") == 0 && (path == "[heap]" || (path.empty() && inode == "0")))
+            regions.emplace_back(reinterpret_cast<char*>(begin), reinterpret_cast<char*>(end));
     }
     return regions;
 }
