@@ -163,7 +163,7 @@ TEST_F(PromptCheckOutObjectsTest, ContinueIsAskedAgainOnlyAfterOtherObjectsOrSto
     EXPECT_TRUE(StateOf(other->GetAssetFile()).readOnly);
 }
 
-TEST_F(PromptCheckOutObjectsTest, RetryAfterAFailedCheckOutRepeatsItInTheSameChangeListWithoutThePicker)
+TEST_F(PromptCheckOutObjectsTest, RetryRepeatsAFailedCheckOutAndAPositiveStatusFailsWhereOnlyZeroSucceeds)
 {
     standin::DbObject* asset = AddCheckedInAsset("hero");
     const std::string changeList = CreateChangeList("retry here");
@@ -184,33 +184,28 @@ TEST_F(PromptCheckOutObjectsTest, RetryAfterAFailedCheckOutRepeatsItInTheSameCha
     ASSERT_EQ(edits.size(), 2u);
     EXPECT_EQ(edits[0].arguments, edits[1].arguments);
     ExpectStates({asset->GetAssetFile()}, CheckedOutIn(changeList));
-}
 
-// A service may answer with a positive code. Where only 0 is success the flow reports a failure,
-// which Ignore lets the edit go on past and Escape cancels; where only a negative code is a failure
-// it goes on.
-TEST_F(PromptCheckOutObjectsTest, PositiveStatusFailsWhereOnlyZeroSucceedsAndIsAnsweredIgnoreOrCancel)
-{
+    // A service may answer with a positive code. Where only 0 is success the flow reports a failure,
+    // which Ignore lets the edit go on past and Escape cancels; where only a negative code is a
+    // failure it goes on.
     constexpr std::int32_t kPositive = 5;
-    standin::DbObject* asset = AddCheckedInAsset("hero");
-
+    standin::DbObject* other = AddCheckedInAsset("other");
     Server().FailNext(standin::ServerOp::kEdit, kPositive, "half done\n");
     AnswerDialog(DialogButton::CheckOut);
     Modal().PressNext(QMessageBox::Ignore);
-    EXPECT_TRUE(Prompt({asset}));
-    EXPECT_EQ(CheckoutErrors().size(), 1u);
+    EXPECT_TRUE(Prompt({other}));
+    EXPECT_EQ(CheckoutErrors().size(), 2u);
 
     Server().FailNext(standin::ServerOp::kMakeWritable, kPositive, "half done\n");
     AnswerDialog(DialogButton::MakeWritable);
     Modal().KeyNext(Qt::Key_Escape);
-    EXPECT_FALSE(Prompt({asset}));
-    EXPECT_EQ(CheckoutErrors().size(), 2u);
-    EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
-
+    EXPECT_FALSE(Prompt({other}));
+    EXPECT_EQ(CheckoutErrors().size(), 3u);
+    EXPECT_TRUE(StateOf(other->GetAssetFile()).readOnly);
     // The host's check-out only stops at negative codes.
     Server().FailNext(standin::ServerOp::kEdit, kPositive, "half done\n");
-    EXPECT_TRUE(CheckOut({asset}));
-    EXPECT_EQ(CheckoutErrors().size(), 2u);
+    EXPECT_TRUE(CheckOut({other}));
+    EXPECT_EQ(CheckoutErrors().size(), 3u);
 }
 
 // A stored check-out into a changelist that is gone asks; Make Writable with the box reaches every
