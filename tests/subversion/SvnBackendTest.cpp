@@ -575,14 +575,24 @@ TEST_F(SvnBackendTest, ACheckOutWhoseUnkeptLockCannotBeReleasedSaysSo)
     EXPECT_TRUE(Has(edited.text, "frozen")) << "the server's reason";
 }
 
+// Unchanged locked files whose unlock fails are not submitted; once one is changed, the submit
+// lands and says which files the server kept locked.
 TEST_F(SvnBackendTest, ASubmitThatLandsButCannotReleaseItsLocksSaysBoth)
 {
     ASSERT_TRUE(Done(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "")));
-    Write(AlicePath(kHero), "hero 2");
     ASSERT_TRUE(sandbox.Server().SetHook("pre-unlock", kRefuseUnlocks));
 
-    const standin::ChangeListResult submitted = backend.Submit(alice, "");
+    const standin::ChangeListResult unchanged = backend.Submit(alice, "");
+    EXPECT_TRUE(unchanged.Failed());
+    EXPECT_NE(unchanged.code, ServerCode::kPartlyDone) << "nothing was done: " << unchanged.text;
+    EXPECT_EQ(unchanged.revision, 0);
+    EXPECT_TRUE(StartsWith(unchanged.text, "Nothing had changed in changelist default, nothing was committed, and "
+                                           "these files are still locked:\n"));
+    for (const char* file : {kHero, kLamp})
+        EXPECT_EQ(WordOf(alice, AlicePath(file)), kMine) << file;
 
+    Write(AlicePath(kHero), "hero 2");
+    const standin::ChangeListResult submitted = backend.Submit(alice, "");
     EXPECT_EQ(submitted.code, ServerCode::kPartlyDone) << submitted.text;
     EXPECT_EQ(submitted.revision, 2);
     // The commit itself dropped the working copy's tokens; the server kept both locks.
@@ -592,22 +602,6 @@ TEST_F(SvnBackendTest, ASubmitThatLandsButCannotReleaseItsLocksSaysBoth)
     EXPECT_TRUE(Has(submitted.text, "frozen")) << "the server's reason";
     for (const char* file : {kHero, kLamp})
         EXPECT_EQ(HoldersOf(bob, BobPath(file)), Names{kAlice}) << file;
-}
-
-TEST_F(SvnBackendTest, UnchangedLockedFilesWhoseUnlockFailsAreNotSubmitted)
-{
-    ASSERT_TRUE(Done(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "")));
-    ASSERT_TRUE(sandbox.Server().SetHook("pre-unlock", kRefuseUnlocks));
-
-    const standin::ChangeListResult submitted = backend.Submit(alice, "");
-
-    EXPECT_TRUE(submitted.Failed());
-    EXPECT_NE(submitted.code, ServerCode::kPartlyDone) << "nothing was done: " << submitted.text;
-    EXPECT_EQ(submitted.revision, 0);
-    EXPECT_TRUE(StartsWith(submitted.text, "Nothing had changed in changelist default, nothing was committed, and "
-                                           "these files are still locked:\n"));
-    for (const char* file : {kHero, kLamp})
-        EXPECT_EQ(WordOf(alice, AlicePath(file)), kMine) << file;
 }
 
 // The parent folders it scheduled included; a deleted file added again keeps its new content.
