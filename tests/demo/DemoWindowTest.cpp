@@ -23,24 +23,14 @@
 
 namespace {
 
-// Narrower than any report of an expired session with its account and server.
-constexpr int kNarrowWidth = 600;
-
 namespace fs = qor4::FileStatus;
 using Column = demo::AssetTreeFeeder::Column;
 using standin::ModalDriver;
 
-constexpr const char* kNewAsset = "desk";
 constexpr const char* kBobsNewFile = "props/lantern.qor";
 constexpr const char* kBobsRemovedFile = "props/crate.qor";
 constexpr const char* kLocalChange = "changed here\n";
 constexpr const char* kProgressText = "Perforce Operation in Progress";
-
-std::string ContentOf(const std::string& file)
-{
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class DemoWindowTest : public ::testing::Test {
 protected:
@@ -196,7 +186,7 @@ const ActionCase kActionCases[] = {
      "Reverted hero: local changes dropped, lock released.",
      "Reverted hero: its local changes are dropped and its lock released."},
     {"RevertDeclinedKeepsEverything", Act::kRevertDeclined, "hero", "revertAction", "Nothing was reverted.", nullptr},
-    {"MarkForAddTakesAnAssetLeftOutside", Act::kMarkForAdd, kNewAsset, "markForAddAction",
+    {"MarkForAddTakesAnAssetLeftOutside", Act::kMarkForAdd, "desk", "markForAddAction",
      "desk is marked for add in the default changelist.", "Marked for add: desk"},
     {"RefreshListsNewAssetsAndDropsRemovedOnes", Act::kRefresh, nullptr, "refreshAction",
      "New in the working copy: lantern. Gone from the working copy: crate.",
@@ -230,7 +220,7 @@ TEST_P(DemoWindowActionTest, TellsItsOutcomeAndTheRowsFollowTheWorkingCopy)
         // A new asset saved while no session was open and the password was not given: its files are
         // on disk, outside revision control, and the save said so naming the account.
         m_host->Disconnect();
-        ASSERT_NE(m_host->CreateAsset(kNewAsset, 1), nullptr);
+        ASSERT_NE(m_host->CreateAsset("desk", 1), nullptr);
         m_modal.AnswerNext(ModalDriver::Click(QStringLiteral("cancelButton")), QStringLiteral("Cancel"));
         const demo::SaveOutcome saved = m_host->Save();
         ASSERT_TRUE(saved.failures.empty() && !saved.vetoed);
@@ -303,7 +293,8 @@ TEST_P(DemoWindowActionTest, TellsItsOutcomeAndTheRowsFollowTheWorkingCopy)
             EXPECT_EQ(standin::IsReadOnlyOnDisk(Local(file)), reverted) << file;
             EXPECT_EQ(Cell(file), reverted ? "up to date" : "checked out in default changelist; locked by me");
         }
-        EXPECT_EQ(ContentOf(Local(hero[0])) == kLocalChange, !reverted);
+        std::ifstream content(Local(hero[0]));
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(content), {}) == kLocalChange, !reverted);
         break;
     }
     case Act::kMarkForAdd:
@@ -380,7 +371,7 @@ TEST_F(DemoWindowTest, AnExpiredSessionIsToldWithItsUserAndServer)
     EXPECT_NE(StatusText().find(account), std::string::npos) << StatusText();
     EXPECT_NE(StatusText().find("Nothing was updated."), std::string::npos) << StatusText();
     // A report longer than the status bar is wide wraps and is shown whole beside the session line.
-    m_window->resize(kNarrowWidth, m_window->height());
+    m_window->resize(600, m_window->height()); // narrower than any such report
     m_window->show();
     QCoreApplication::processEvents();
     const auto* message = m_window->findChild<QLabel*>(QStringLiteral("statusMessage"));
