@@ -17,7 +17,6 @@ namespace {
 constexpr const char* kUser = "alice";
 constexpr const char* kFile = "assets/rock.qor";
 constexpr int kSlowMs = 400;
-constexpr std::chrono::milliseconds kWellInside{100};
 
 class FaultSwitchTest : public ::testing::Test {
 protected:
@@ -70,7 +69,7 @@ TEST_F(FaultSwitchTest, UnpluggedDuringAnOperationTheOperationEndsAndTheDecorato
     decorator.lock()->SetSlow(standin::ServerOp::kStatus, kSlowMs);
     standin::StatusResult slow;
     std::thread worker([&] { slow = Status(); });
-    std::this_thread::sleep_for(kWellInside);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // well inside the slow operation
 
     simulation->Unplug();
     EXPECT_FALSE(simulation->Plugged());

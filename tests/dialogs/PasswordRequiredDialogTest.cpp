@@ -18,9 +18,8 @@ QLineEdit* Edit(QWidget* dialog)
 QStringList LabelTexts(QWidget* dialog)
 {
     QStringList texts;
-    for (int i = 0; i < dialog->layout()->count(); ++i) {
+    for (int i = 0; i < dialog->layout()->count(); ++i)
         if (auto* label = qobject_cast<QLabel*>(dialog->layout()->itemAt(i)->widget())) texts << label->text();
-    }
     return texts;
 }
 

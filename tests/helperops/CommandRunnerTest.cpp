@@ -12,7 +12,6 @@ namespace fs = qor4::FileStatus;
 
 constexpr const char* kPassword = "s3cret";
 constexpr const char* kCheckOutHeader = "Cannot checkout the assets\n";
-constexpr const char* kMarkForAddHeader = "Cannot mark-for-add the assets\n";
 
 class CommandRunnerTest : public HostFixture {
 protected:
@@ -160,7 +159,7 @@ TEST_F(CommandRunnerTest, MarkForAddFailureWhoseOnlyFlagIsOneKeepsTheHeader)
     EXPECT_EQ(MarkForAdd({Handle(asset)}, texts).GetCode(), standin::ServerCode::kIOError);
 
     EXPECT_EQ(texts.errorString, "cannot add\n");
-    EXPECT_EQ(texts.message, kMarkForAddHeader);
+    EXPECT_EQ(texts.message, "Cannot mark-for-add the assets\n");
     EXPECT_EQ(texts.details, "Files:\n" + assetFile + "\n" + external + "\n");
 }
 
