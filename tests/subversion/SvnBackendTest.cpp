@@ -144,10 +144,19 @@ TEST_F(SvnBackendTest, ANameTheWorkingCopyCannotTakeIsToldAndLeftOutAndTheWorkin
     for (const std::string& folder : {longFolder, administrative})
         ASSERT_EQ(sandbox.RunSvn(kAlice, {"mkdir", "-m", "odd", url + QString::fromStdString(folder)}), 0);
 
-    const standin::UpdateResult updated = backend.Update(bob, {});
-    for (const std::string& name : {longFile, longFolder, administrative})
-        EXPECT_TRUE(Told(updated, ServerCode::kPartlyDone, BobPath(name) + " - "));
+    // Stopped at a folder another program holds: what was left out before is named all the same,
+    // since its folder now stands at the new revision and no later update offers it again.
+    QProcess holder;
+    ASSERT_TRUE(Hold(holder, sandbox.WorkingCopy(kBob), "chars", 0));
+    const standin::UpdateResult stopped = backend.Update(bob, {BobPath("props"), BobPath("chars")});
+    EXPECT_FALSE(stopped.Succeeded());
+    for (const std::string& name : {longFile, longFolder})
+        EXPECT_TRUE(Has(stopped.text, BobPath(name) + " - "));
     EXPECT_EQ(Read(BobPath(kLamp)), "lamp 2");
+    holder.write("DELETE FROM wc_lock;\n");
+    holder.closeWriteChannel();
+    ASSERT_TRUE(holder.waitForFinished());
+    EXPECT_TRUE(Told(backend.Update(bob, {}), ServerCode::kPartlyDone, BobPath(administrative) + " - "));
 
     // What the working copy never had is neither asked about nor removed again.
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"delete", "-m", "gone", url + QString::fromStdString(longFile)}), 0);
