@@ -88,7 +88,7 @@ TEST_F(PostSaveFlowTest, PromptingShowsTheDeletedFilesThenTheNewAssetsAndMarksIn
     EXPECT_EQ(StoredChangeList(), changeList);
 }
 
-TEST_F(PostSaveFlowTest, MarkForDeleteFailureOffersRetryThatThenSucceeds)
+TEST_F(PostSaveFlowTest, MarkForDeleteFailureOffersRetryAndAPositiveStatusOfDeleteOrAddIsAFailureToo)
 {
     standin::DbObject* asset = AddCheckedInAsset("old");
     const std::string file = asset->GetAssetFile();
@@ -105,13 +105,10 @@ TEST_F(PostSaveFlowTest, MarkForDeleteFailureOffersRetryThatThenSucceeds)
                                      "\n\nbut we couldn't mark them for delete in your revision control\nUnknown "
                                      "error found\nError reported by IO module: depot busy\n\n"));
     EXPECT_EQ(StateOf(file).status, kMarkedForDelete);
-}
 
-// A positive status counts as a failure, and one failing new asset keeps no other out.
-TEST_F(PostSaveFlowTest, PositiveStatusOfMarkForDeleteOrAddIsAFailureToReportAndTheOtherAssetsAreAdded)
-{
+    // A positive status counts as a failure, and one failing new asset keeps no other out.
     constexpr std::int32_t kPositive = 5;
-    standin::DbObject* old = AddCheckedInAsset("old");
+    standin::DbObject* old = AddCheckedInAsset("older");
     Manager().DeleteAsset(old);
     standin::DbObject* first = AddNewAsset("first");
     standin::DbObject* second = AddNewAsset("second");
@@ -122,7 +119,7 @@ TEST_F(PostSaveFlowTest, PositiveStatusOfMarkForDeleteOrAddIsAFailureToReportAnd
 
     ASSERT_TRUE(Library().Save().Succeeded());
 
-    EXPECT_EQ(BoxesTitled(QStringLiteral("Mark-For-Delete Error")).size(), 1u);
+    EXPECT_EQ(BoxesTitled(QStringLiteral("Mark-For-Delete Error")).size(), 2u);
     EXPECT_EQ(BoxesTitled(QStringLiteral("Mark-For-Add Error")).size(), 1u);
     EXPECT_EQ(Modal().Pending(), 0u);
     EXPECT_NE(StateOf(first->GetAssetFile()).status, kMarkedForAdd);
