@@ -75,23 +75,6 @@ protected:
         server.wait();
     }
 
-    // The local files of each ShowItems request since the last call, relative to root where inside it.
-    std::vector<QStringList> TakeShown()
-    {
-        const std::vector<FakeFileManager::Call> calls = fileManager.Calls();
-        std::vector<QStringList> shown;
-        for (; taken < calls.size(); ++taken) {
-            EXPECT_EQ(calls[taken].startupId, QString());
-            QStringList files;
-            for (const QString& uri : calls[taken].uris) {
-                EXPECT_TRUE(uri.startsWith("file:///") && !uri.contains(' ')) << uri.toStdString();
-                const QString file = QUrl(uri, QUrl::StrictMode).toLocalFile();
-                files << (file.startsWith(Path("")) ? file.mid(Path("").size()) : file);
-            }
-            shown.push_back(files);
-        }
-        return shown;
-    }
     // Canonical, as the current folder is, so that resolved relative paths compare equal.
     QString Path(const QString& relative) const { return QFileInfo(root.path()).canonicalFilePath() + "/" + relative; }
 
@@ -99,7 +82,6 @@ protected:
     QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, kConnectionName);
     QTemporaryDir root;
     FakeFileManager fileManager;
-    std::size_t taken = 0;
     RecordingOpener opener;
 };
 
@@ -119,13 +101,27 @@ TEST_F(ShowFilesInExplorerTest, OneWindowPerFolderInByteOrder)
          {{"B/3.qor", "B/5.qor"}, {"Z/2.qor"}, {"a/1.qor", "a/4.qor", "a/1.qor"}}},
         {oddFiles, {oddFiles}},
     };
+    std::size_t taken = 0;
     for (const auto& [files, windows] : cases) {
         SCOPED_TRACE(files.join(' ').toStdString());
         QStringList paths;
         for (const QString& file : files)
             paths << Path(file);
         ShowFilesInExplorer(paths);
-        EXPECT_EQ(TakeShown(), windows);
+        // The local files of each new ShowItems request, relative to root where inside it.
+        const std::vector<FakeFileManager::Call> calls = fileManager.Calls();
+        std::vector<QStringList> shown;
+        for (; taken < calls.size(); ++taken) {
+            EXPECT_EQ(calls[taken].startupId, QString());
+            QStringList local;
+            for (const QString& uri : calls[taken].uris) {
+                EXPECT_TRUE(uri.startsWith("file:///") && !uri.contains(' ')) << uri.toStdString();
+                const QString file = QUrl(uri, QUrl::StrictMode).toLocalFile();
+                local << (file.startsWith(Path("")) ? file.mid(Path("").size()) : file);
+            }
+            shown.push_back(local);
+        }
+        EXPECT_EQ(shown, windows);
     }
     EXPECT_TRUE(opener.opened.isEmpty());
 }
