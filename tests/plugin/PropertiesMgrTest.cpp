@@ -159,7 +159,7 @@ TEST_F(PropertiesMgrTest, EveryWriteNotifiesEachListenerOnceInConnectionOrder)
     EXPECT_EQ(first.calls, 9);
 }
 
-TEST_F(PropertiesMgrTest, EveryAccountWriteIsPushedAndOnlyAConfiguredRefusalIsLogged)
+TEST_F(PropertiesMgrTest, EveryAccountWriteIsPushedOnlyAConfiguredRefusalIsLoggedAndMissingServicesThrowLast)
 {
     // Three empty texts: nothing is configured, so the refusal is no failure worth a line.
     EXPECT_TRUE(properties->SetAccountProperties("", "", ""));
@@ -192,10 +192,8 @@ TEST_F(PropertiesMgrTest, EveryAccountWriteIsPushedAndOnlyAConfiguredRefusalIsLo
     bool use = false;
     properties->GetUseSourceDataControl(use);
     EXPECT_TRUE(use);
-}
 
-TEST_F(PropertiesMgrTest, MissingDataControlIsNoErrorButMissingServicesThrowAfterTheWrites)
-{
+    // A missing data control is no error.
     Manager().GetInstance()->RemoveComponent(qor4::UID_DataControl());
     EXPECT_TRUE(properties->SetAccountProperties("", "", ""));
 

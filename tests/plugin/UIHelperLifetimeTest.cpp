@@ -24,7 +24,7 @@ using UIHelperLifetimeTest = HostFixture;
 
 // Registration asks nothing of a system that is not initialised, passes the host's refusal of a
 // second registration on unchanged, and installs the translation of the language the host set.
-TEST_F(UIHelperLifetimeTest, RegistrationFollowsTheSystemsStateAndSpeaksTheHostsLanguage)
+TEST_F(UIHelperLifetimeTest, RegistrationFollowsTheSystemsStateSpeaksTheHostsLanguageAndReleaseEndsSaveNotices)
 {
     standin::System& system = standin::System::Instance();
     EXPECT_TRUE(system.HasFactory("RevisionControlUIHelper"));
@@ -44,6 +44,27 @@ TEST_F(UIHelperLifetimeTest, RegistrationFollowsTheSystemsStateAndSpeaksTheHosts
     PluginTranslator::Remove();
     QLocale::setDefault(previous);
     EXPECT_EQ(title, QStringLiteral("Vor dem Speichern auschecken"));
+
+    // Releasing the item library ends the helper's save notifications.
+    const opal::datamodel::IItemLibraryNotification* listener = &Helper();
+    const auto saveListeners = [this, listener] {
+        int count = 0;
+        for (const auto& registration : Library().GetRegistrations())
+            count += registration.listener == listener &&
+                     (registration.mask & opal::datamodel::NotificationMask::kSave) != 0;
+        return count;
+    };
+    ASSERT_EQ(saveListeners(), 1) << "the open data base's saves reach the helper";
+
+    Proxy().ReleaseItemLibrary();
+
+    EXPECT_EQ(saveListeners(), 0);
+    const auto& calls = Library().GetRegistrationCalls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_FALSE(calls.back().added);
+    EXPECT_EQ(calls.back().registration.listener, listener);
+    EXPECT_EQ(calls.back().registration.mask,
+              opal::datamodel::NotificationMask::kSave | opal::datamodel::NotificationMask::kSaveRecord);
 }
 
 // Init connects once to each of the proxy's signals and Term releases them all; a library whose
@@ -97,29 +118,6 @@ TEST_F(UIHelperLifetimeTest, InitConnectsOncePerSignalTheProgressBoxTellsACancel
     EXPECT_EQ(standin::LiveCounters::DisconnectCalls(), disconnectsBefore + 3);
     EXPECT_EQ(standin::LiveCounters::LiveConnections(), connectionsBefore);
     EXPECT_EQ(listeners(), before);
-}
-
-TEST_F(UIHelperLifetimeTest, ReleasingTheItemLibraryEndsTheSaveNotifications)
-{
-    const opal::datamodel::IItemLibraryNotification* listener = &Helper();
-    const auto saveListeners = [this, listener] {
-        int count = 0;
-        for (const auto& registration : Library().GetRegistrations())
-            count += registration.listener == listener &&
-                     (registration.mask & opal::datamodel::NotificationMask::kSave) != 0;
-        return count;
-    };
-    ASSERT_EQ(saveListeners(), 1) << "the open data base's saves reach the helper";
-
-    Proxy().ReleaseItemLibrary();
-
-    EXPECT_EQ(saveListeners(), 0);
-    const auto& calls = Library().GetRegistrationCalls();
-    ASSERT_FALSE(calls.empty());
-    EXPECT_FALSE(calls.back().added);
-    EXPECT_EQ(calls.back().registration.listener, listener);
-    EXPECT_EQ(calls.back().registration.mask,
-              opal::datamodel::NotificationMask::kSave | opal::datamodel::NotificationMask::kSaveRecord);
 }
 
 } // namespace

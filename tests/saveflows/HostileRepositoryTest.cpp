@@ -71,12 +71,11 @@ protected:
         if (HasFatalFailure()) return;
         ASSERT_TRUE(sentinel.isValid());
         const fs::path outside(sentinel.path().toStdString());
-        std::ofstream(outside / kOutsideFile) << kOutsideContent;
         fs::create_directory(outside / kOutsideFolder);
-        std::ofstream(outside / kOutsideFolder / "inner.qor") << kOutsideContent;
-        std::ofstream(outside / kOutsideFolder / "inner_diffuse.tex") << kOutsideContent;
-        for (const char* file : {"secret.qor", "outdir/inner.qor", "outdir/inner_diffuse.tex"})
+        for (const char* file : {kOutsideFile, "outdir/inner.qor", "outdir/inner_diffuse.tex"}) {
+            std::ofstream(outside / file) << kOutsideContent;
             fs::permissions(outside / file, kReadOnly);
+        }
 
         // Another user commits the links, one with the lock workflow's property; alice updates.
         // A link that stays inside (to a file of the lock workflow) is committed beside them.
