@@ -158,30 +158,6 @@ protected:
         std::this_thread::sleep_for(kShortLifetime + std::chrono::milliseconds(100));
         EXPECT_EQ(AskServer(), qor4::kResultSessionExpired);
     }
-
-    void LogInThroughHostDialog(const Needle& needle)
-    {
-        ASSERT_TRUE(GivePasswordToServer(Sandbox().Server().PasswordFile(), kUser, needle));
-        TypeNext(needle);
-        PasswordRequiredDialog dialog;
-        ASSERT_EQ(dialog.exec(), QDialog::Accepted);
-        std::string message;
-        const qor4::IUserParameters* account = nullptr;
-        {
-            // As the demo's Connect does it.
-            QByteArray password = dialog.GetPassword().toUtf8();
-            std::string typed(password.constData(), static_cast<std::size_t>(password.size()));
-            password.fill('\0');
-            account = FileControl().CreateUserParameters(kUser, typed, Sandbox().Url(), Sandbox().WorkingCopy(kUser),
-                                                         message);
-            volatile char* secret = typed.data();
-            for (std::size_t i = 0; i < typed.size(); ++i)
-                secret[i] = 0;
-        }
-        ASSERT_NE(account, nullptr) << message;
-        Control().SetUserParameters(account);
-        ASSERT_TRUE(SessionWorks());
-    }
 };
 
 TEST_P(PasswordTraceTest, ASessionThatEndedLeavesNoCopyOfItsPasswordInTheHeap)
@@ -245,11 +221,31 @@ TEST_P(PasswordTraceTest, ASessionThatEndedLeavesNoCopyOfItsPasswordInTheHeap)
         TypeNext(needle, "cancelButton");
         EXPECT_FALSE(Helper().ReopenSession(control, "", "Password needed."));
         break;
-    case Ending::kConnectDialog:
+    case Ending::kConnectDialog: {
         Subversion().SetSessionLifetime(kShortLifetime);
-        LogInThroughHostDialog(needle);
+        ASSERT_TRUE(GivePasswordToServer(Sandbox().Server().PasswordFile(), kUser, needle));
+        TypeNext(needle);
+        PasswordRequiredDialog dialog;
+        ASSERT_EQ(dialog.exec(), QDialog::Accepted);
+        std::string message;
+        const qor4::IUserParameters* account = nullptr;
+        {
+            // As the demo's Connect does it.
+            QByteArray password = dialog.GetPassword().toUtf8();
+            std::string typed(password.constData(), static_cast<std::size_t>(password.size()));
+            password.fill('\0');
+            account = FileControl().CreateUserParameters(kUser, typed, Sandbox().Url(), Sandbox().WorkingCopy(kUser),
+                                                         message);
+            volatile char* secret = typed.data();
+            for (std::size_t i = 0; i < typed.size(); ++i)
+                secret[i] = 0;
+        }
+        ASSERT_NE(account, nullptr) << message;
+        Control().SetUserParameters(account);
+        ASSERT_TRUE(SessionWorks());
         OutliveSession();
         break;
+    }
     }
     EXPECT_EQ(CountInHeap(needle), 0);
 }
