@@ -21,18 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> Listed(const std::vector<demo::ManifestAsset>& assets)
-{
-    std::vector<std::string> lines;
-    for (const demo::ManifestAsset& asset : assets) {
-        std::string line = asset.name + ":";
-        for (const std::string& file : asset.depotFiles)
-            line += " " + file;
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 TEST(WorkingCopyListingTest, LinksAreListedAsThemselvesAndEachTextureGoesToItsOneAsset)
 {
     QTemporaryDir outside;
@@ -65,7 +53,14 @@ TEST(WorkingCopyListingTest, LinksAreListedAsThemselvesAndEachTextureGoesToItsOn
         "rock: props/rock.qor props/rock_diffuse.tex",
         "rock_big: props/rock_big.qor props/rock_big_diffuse.tex props/rock_big_old_normal.tex",
     };
-    EXPECT_EQ(Listed(demo::ScanWorkingCopy(QString::fromStdString(sandbox.WorkingCopy("alice")))), expected);
+    std::vector<std::string> listed;
+    for (const demo::ManifestAsset& asset :
+         demo::ScanWorkingCopy(QString::fromStdString(sandbox.WorkingCopy("alice")))) {
+        listed.push_back(asset.name + ":");
+        for (const std::string& file : asset.depotFiles)
+            listed.back() += " " + file;
+    }
+    EXPECT_EQ(listed, expected);
 }
 
 std::vector<std::string> LiveAssets(const standin::DataModelMgr& model)
