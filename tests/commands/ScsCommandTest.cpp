@@ -225,8 +225,7 @@ TEST_F(ScsCommandTest, CheckOutReportsTheServerRefusalOfALockedFileOrNotifiesEac
     EXPECT_EQ(StatusOf(free) & fs::kCheckedOut, 0u);
     EXPECT_TRUE(standin::IsReadOnlyOnDisk(free->GetAssetFile()));
 
-    std::string changeList;
-    std::string message;
+    std::string changeList, message;
     ASSERT_EQ(Control().CreateChangeList("work", changeList, message).GetCode(), qor4::kResultOk) << message;
     CommandRef command = CheckOut({second, first}, changeList.c_str());
 

@@ -317,9 +317,8 @@ TEST_F(PostSaveFlowTest, TheSavesStatusAnswersFollowItsAddsAndEndWithAnyOtherCha
     EXPECT_EQ(first.words, std::vector<qor4::StatusWord>{kMarkedForAdd});
     EXPECT_EQ(first.changeLists, std::vector<std::string>{changeList});
     EXPECT_EQ(memo.Answered(), 2) << "what the add scheduled is known without asking";
-    expectServersAnswer(files[0]);
-    expectServersAnswer(files[1]);
-    expectServersAnswer(files[2]);
+    for (int i : {0, 1, 2})
+        expectServersAnswer(files[i]);
     EXPECT_EQ(ask(files[3]).words, std::vector<qor4::StatusWord>{kNotInDepot});
     EXPECT_EQ(memo.Answered(), 4) << "the first and the untouched fourth file only";
 
