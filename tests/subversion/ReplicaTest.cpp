@@ -38,24 +38,6 @@ protected:
     }
 };
 
-TEST_F(ReplicaTest, ALockTakenThroughTheReplicaIsMineThereAndNamedOnTheMasterAndTheOtherWayRound)
-{
-    ASSERT_TRUE(Done(backend.Edit(alice, {AlicePath(kHero)}, "")));
-    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), kMine) << "never broken nor stolen";
-    EXPECT_TRUE(HoldersOf(alice, AlicePath(kHero)).empty());
-    EXPECT_EQ(WordOf(bob, BobPath(kHero)), kTheirs);
-    EXPECT_EQ(HoldersOf(bob, BobPath(kHero)), Names{kAlice});
-
-    ASSERT_TRUE(Done(backend.Edit(bob, {BobPath(kLamp)}, "")));
-    EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), kTheirs);
-    EXPECT_EQ(HoldersOf(alice, AlicePath(kLamp)), Names{kBob});
-    EXPECT_TRUE(Told(backend.Edit(alice, {AlicePath(kLamp)}, ""), ServerCode::kFileStateRejected, "'bob'"));
-
-    // A second check-out of what alice holds asks the master, which knows her token.
-    EXPECT_TRUE(Done(backend.Edit(alice, {AlicePath(kHero)}, "")));
-    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), kMine);
-}
-
 TEST_F(ReplicaTest, AWorkingCopyOfOneFolderFindsItsLocksOnTheMaster)
 {
     ASSERT_TRUE(Done(backend.Edit(bob, {BobPath(kHero)}, "")));
@@ -100,19 +82,6 @@ TEST_F(ReplicaTest, RightAfterAnUpdateThroughTheReplicaACheckOutKeepsTheLockAndA
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"update"}), 0);
     ASSERT_TRUE(Done(backend.Revert(alice, {AlicePath(kLamp)})));
     EXPECT_TRUE(Done(backend.Edit(bob, {BobPath(kLamp)}, ""))) << "the revert released the lock";
-}
-
-TEST_F(ReplicaTest, ALockStolenOnTheMasterIsToldThroughTheReplicaAndTheSubmitKeepsTheWork)
-{
-    ASSERT_TRUE(Change(alice, AlicePath(kHero), "hero by alice"));
-    ASSERT_EQ(sandbox.RunSvn(kBob, {"lock", "--force", kHero}), 0);
-
-    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), kTheirs);
-    EXPECT_EQ(HoldersOf(alice, AlicePath(kHero)), Names{kBob});
-    const standin::ChangeListResult submitted = backend.Submit(alice, "");
-    EXPECT_TRUE(submitted.Failed());
-    EXPECT_LE(submitted.revision, 0) << submitted.text;
-    EXPECT_EQ(Read(AlicePath(kHero)), "hero by alice") << "the work is still there";
 }
 
 TEST_F(ReplicaTest, AReplicaBehindItsMasterIsToldAsBehindAndAnswersOnceItCatchesUp)

@@ -75,9 +75,12 @@ TEST_P(TransportContractTest, ALockRefusesTheOtherUserNamingItsOwnerAndASubmitRe
     EXPECT_EQ(std::count(refused.text.begin(), refused.text.end(), '\n'), 1) << refused.text;
     EXPECT_FALSE(IsWritable(BobPath(kLamp))) << "all or nothing: the lamp is released again";
     EXPECT_FALSE(IsWritable(BobPath(kHero)));
-    EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), 0u);
     EXPECT_EQ(WordsOf(bob, {BobPath(kHero), BobPath(kLamp), BobPath("new.qor")}), (Words{kTheirs, 0, fs::kNotInDepot}));
     EXPECT_EQ(backend.Users(bob, {BobPath(kHero), BobPath(kLamp)}, true).users, Names{kAlice});
+    // Checked out again: behind a replica the master is asked, which knows her token.
+    EXPECT_TRUE(Done(backend.Edit(alice, {AlicePath(kHero)}, "")));
+    EXPECT_EQ(WordsOf(alice, {AlicePath(kHero), AlicePath(kLamp)}), (Words{kMine, 0}));
+    EXPECT_TRUE(HoldersOf(alice, AlicePath(kHero)).empty()) << "her own lock names no other holder";
 
     Write(AlicePath(kHero), "hero 2");
     EXPECT_GT(Submitted(alice), 0);
@@ -329,12 +332,21 @@ TEST_P(TransportContractTest, ACheckOutWhoseAnswerWasLostLeavesNoLockOnceTheServ
 }
 
 // A lock broken, or broken and taken by another user, is no longer this copy's to release.
-TEST_P(TransportContractTest, ARevertOfFilesWhoseLocksWereBrokenOrStolenSucceeds)
+TEST_P(TransportContractTest, AStolenLockRefusesMySubmitAndARevertOfBrokenOrStolenLocksSucceeds)
 {
     ASSERT_TRUE(Done(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "")));
     Write(AlicePath(kHero), "hero 2");
     ASSERT_EQ(sandbox.RunSvn(kBob, {"unlock", "--force", kLamp}), 0);
     ASSERT_EQ(sandbox.RunSvn(kBob, {"lock", "--force", kHero}), 0);
+    // The stolen lock is the thief's: it refuses alice's check-out and her submit, which keeps her change.
+    EXPECT_EQ(WordOf(alice, AlicePath(kHero)), kTheirs);
+    EXPECT_TRUE(Told(backend.Edit(alice, {AlicePath(kHero)}, ""), ServerCode::kFileStateRejected, "'bob'"));
+    const standin::ChangeListResult submitted = backend.Submit(alice, "");
+    EXPECT_TRUE(submitted.Failed());
+    EXPECT_EQ(submitted.revision, 0);
+    EXPECT_TRUE(StartsWith(submitted.text, "Nothing was submitted from changelist default: "));
+    EXPECT_EQ(Read(AlicePath(kHero)), "hero 2");
+    EXPECT_EQ(HoldersOf(alice, AlicePath(kHero)), Names{kBob});
 
     const standin::ServerResult reverted = backend.Revert(alice, {AlicePath(kHero), AlicePath(kLamp)});
 
@@ -342,6 +354,8 @@ TEST_P(TransportContractTest, ARevertOfFilesWhoseLocksWereBrokenOrStolenSucceeds
     EXPECT_EQ(Read(AlicePath(kHero)), "hero 1");
     EXPECT_FALSE(IsWritable(AlicePath(kHero)) || IsWritable(AlicePath(kLamp)));
     EXPECT_EQ(WordsOf(alice, {AlicePath(kHero), AlicePath(kLamp)}), (Words{kTheirs, 0}));
+    EXPECT_EQ(HoldersOf(alice, AlicePath(kHero)), Names{kBob});
+    EXPECT_TRUE(Told(backend.Edit(alice, {AlicePath(kHero)}, ""), ServerCode::kFileStateRejected, "'bob'"));
     EXPECT_TRUE(Done(backend.Edit(alice, {AlicePath(kLamp)}, "")));
 }
 
@@ -433,9 +447,16 @@ TEST_P(TransportContractTest, ASubmitTheServerIsStillAtIsNotSettledAsNotSubmitte
     // The repository takes the commit once the hook is done, well after the submit gave up.
     ASSERT_TRUE(sandbox.Server().SetHook("pre-commit", "#!/bin/sh\nsleep 7\nexit 0\n"));
     ASSERT_TRUE(Change(alice, AlicePath(kHero), "hero 2"));
+    // A new asset in new folders goes with it.
+    const std::string tree = AlicePath("sets/forest/tree.qor");
+    std::filesystem::create_directories(AlicePath("sets/forest"));
+    Write(tree, "tree");
+    ASSERT_TRUE(Done(backend.Add(alice, {tree}, "")));
     const auto begin = std::chrono::steady_clock::now();
     const standin::ChangeListResult submitted = backend.Submit(alice, "");
     ASSERT_EQ(submitted.code, ServerCode::kOutcomeUnknown) << submitted.text;
+    EXPECT_TRUE(Has(submitted.text, "not known"));
+    EXPECT_EQ(submitted.revision, 0);
 
     // Two deadlines after the submit began, less than two after it gave up.
     std::this_thread::sleep_until(begin + 5 * kShortDeadline / 2);
@@ -445,7 +466,12 @@ TEST_P(TransportContractTest, ASubmitTheServerIsStillAtIsNotSettledAsNotSubmitte
 
     WaitUntil([&] { return WordOf(bob, BobPath(kHero)) & fs::kNotAtHead; });
     ASSERT_TRUE(sandbox.Server().SetHook("pre-commit", ""));
-    EXPECT_TRUE(Has(Status(alice, {AlicePath(kHero)}).settled, kConfirmed));
+    // Told once, with the files clean at the revision.
+    const standin::StatusResult status = Status(alice, {AlicePath(kHero), tree});
+    ASSERT_TRUE(Done(status));
+    EXPECT_EQ(status.settled, kConfirmed + ": changelist default.\n");
+    EXPECT_EQ(status.words, (Words{0, 0}));
+    EXPECT_FALSE(IsWritable(AlicePath(kHero)));
     EXPECT_EQ(Read(AlicePath(kHero)), "hero 2");
 }
 
