@@ -127,7 +127,7 @@ TEST_F(PostSaveFlowTest, MarkForDeleteFailureOffersRetryAndAPositiveStatusOfDele
 }
 
 // A new asset beside files open in a changelist joins it; one whose files are all open is left as it is.
-TEST_F(PostSaveFlowTest, NewAssetsBesideOrWithFilesOpenInAChangeListNeedNoDialog)
+TEST_F(PostSaveFlowTest, NewAssetsBesideOrWithOpenFilesNeedNoDialogACancelLeavesOthersAloneAGoneChangeListAsks)
 {
     const std::string shared = std::string(kAssetFolder) + "shared.tex";
     CheckIn(shared, "texture");
@@ -151,13 +151,11 @@ TEST_F(PostSaveFlowTest, NewAssetsBesideOrWithFilesOpenInAChangeListNeedNoDialog
     EXPECT_EQ(StateOf(sharedFile).status, kCheckedOut | qor4::FileStatus::kLockedByMe);
     ExpectStates({early}, {true, false, kMarkedForAdd, handList});
     EXPECT_EQ(ServerCallsOf(standin::ServerOp::kAdd).size(), 1u) << "none for the asset whose files are open";
-}
 
-TEST_F(PostSaveFlowTest, CancelledMarkForAddLeavesTheNewFilesAloneAndAnInvalidStoredChangeListAsks)
-{
+    // A cancelled dialog leaves the new files alone and stores nothing.
     standin::DbObject* cancelled = AddNewAsset("cancelled");
-    Properties().SetPromptForChangeListWhenCheckingOut(true);
-    int writes = Prefs().WriteCount();
+    ServerRecord().ClearCalls();
+    const int writes = Prefs().WriteCount();
     AnswerDialog(DialogButton::Cancel);
 
     ASSERT_TRUE(Library().Save().Succeeded());
