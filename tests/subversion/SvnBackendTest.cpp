@@ -823,21 +823,6 @@ TEST_F(SvnBackendTest, AnExternalWhoseServerNeverTakesTheConnectionIsLeftAtTheDe
     EXPECT_EQ(Read(BobPath(kHero)), "hero 2");
 }
 
-// A folder replaced (deleted and added again in one revision) whose file alice then got: the file is
-// at the head revision, even beside an older file that makes the server's log start before it.
-TEST_F(SvnBackendTest, AFileOfAReplacedFolderThatAliceGotIsAtTheHead)
-{
-    ASSERT_EQ(sandbox.RunSvn(kBob, {"rm", "props"}), 0);
-    std::filesystem::create_directories(BobPath("props"));
-    Write(BobPath(kLamp), "lamp reborn");
-    ASSERT_EQ(sandbox.RunSvn(kBob, {"add", "props"}), 0);
-    ASSERT_EQ(sandbox.RunSvn(kBob, {"commit", "-m", "props replaced"}), 0);
-    ASSERT_TRUE(Done(backend.Update(alice, {AlicePath("props")})));
-    ASSERT_EQ(Read(AlicePath(kLamp)), "lamp reborn");
-
-    EXPECT_EQ(WordsOf(alice, {AlicePath(kHero), AlicePath(kLamp)}), (Words{0, 0}));
-}
-
 // Their connections and passwords go with them.
 TEST_F(SvnBackendTest, TheServiceClosesItsSessionsWhenItGoesAway)
 {

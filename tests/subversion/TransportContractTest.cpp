@@ -145,6 +145,18 @@ TEST_P(TransportContractTest, StatusTellsWhatTheRepositoryChangedSinceEachFilesB
     ASSERT_EQ(Read(AlicePath(kLamp)), "lamp reborn");
     // The hero's folder is still deleted; the lamp was replaced at the revision alice has.
     EXPECT_EQ(WordsOf(alice, {AlicePath(kHero), AlicePath(kLamp)}), (Words{fs::kNotAtHead, 0}));
+
+    // The same for a file whose folder was replaced.
+    ASSERT_EQ(sandbox.Update(kBob), "");
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"rm", "props"}), 0);
+    std::filesystem::create_directories(BobPath("props"));
+    Write(BobPath(kLamp), "lamp reborn again");
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"add", "props"}), 0);
+    ASSERT_EQ(sandbox.RunSvn(kBob, {"commit", "-m", "props replaced"}), 0);
+    SynchronizeReplica();
+    ASSERT_TRUE(Done(backend.Update(alice, {AlicePath("props")})));
+    ASSERT_EQ(Read(AlicePath(kLamp)), "lamp reborn again");
+    EXPECT_EQ(WordsOf(alice, {AlicePath(kHero), AlicePath(kLamp)}), (Words{fs::kNotAtHead, 0}));
 }
 
 // Kept connections the server closed in between (a restart; Apache ending an idle keep-alive): the
