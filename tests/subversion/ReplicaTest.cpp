@@ -55,11 +55,16 @@ TEST_F(ReplicaTest, AWorkingCopyOfOneFolderFindsItsLocksOnTheMaster)
     EXPECT_EQ(WordOf(login.session, hero), kMine);
 }
 
-TEST_F(ReplicaTest, AnUpdateThroughTheReplicaDoesNotCostTheCheckOut)
+// The replica knows no lock, so each update tells alice's copy that hers are gone; with no status
+// in between, each change must find the dropped tokens on the master.
+TEST_F(ReplicaTest, AnUpdateThroughTheReplicaCostsNoCheckOutAndTheNextChangeFindsTheLocks)
 {
     ASSERT_TRUE(Done(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "")));
+    ASSERT_EQ(sandbox.RunSvn(kAlice, {"update"}), 0);
+    EXPECT_TRUE(Done(backend.Edit(alice, {AlicePath(kHero)}, ""))) << "not refused as held by alice herself";
+    EXPECT_EQ(backend.Status(alice, {AlicePath(kHero)}, standin::StatusScope::kLocal).words, Words{kMine});
+
     Write(AlicePath(kHero), "hero 2");
-    // The replica knows no lock, so an update tells alice's copy that hers are gone.
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"update"}), 0);
     EXPECT_GT(Submitted(alice), 0);
     EXPECT_EQ(WordOf(bob, BobPath(kHero)), fs::kNotAtHead) << "the submit released the lock";
@@ -67,18 +72,6 @@ TEST_F(ReplicaTest, AnUpdateThroughTheReplicaDoesNotCostTheCheckOut)
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"update"}), 0);
     EXPECT_EQ(WordOf(alice, AlicePath(kLamp)), kMine);
     EXPECT_TRUE(HoldersOf(alice, AlicePath(kLamp)).empty());
-    EXPECT_TRUE(Done(backend.Revert(alice, {AlicePath(kLamp)})));
-    EXPECT_EQ(WordOf(bob, BobPath(kLamp)), 0u) << "the revert released the lock";
-}
-
-TEST_F(ReplicaTest, RightAfterAnUpdateThroughTheReplicaACheckOutKeepsTheLockAndARevertReleasesIt)
-{
-    ASSERT_TRUE(Done(backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "")));
-    ASSERT_EQ(sandbox.RunSvn(kAlice, {"update"}), 0);
-    // No status in between: the change itself must find the dropped tokens on the master.
-    EXPECT_TRUE(Done(backend.Edit(alice, {AlicePath(kHero)}, ""))) << "not refused as held by alice herself";
-    EXPECT_EQ(backend.Status(alice, {AlicePath(kHero)}, standin::StatusScope::kLocal).words, Words{kMine});
-
     ASSERT_EQ(sandbox.RunSvn(kAlice, {"update"}), 0);
     ASSERT_TRUE(Done(backend.Revert(alice, {AlicePath(kLamp)})));
     EXPECT_TRUE(Done(backend.Edit(bob, {BobPath(kLamp)}, ""))) << "the revert released the lock";
