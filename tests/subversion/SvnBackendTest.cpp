@@ -526,16 +526,25 @@ TEST_F(SvnBackendTest, AWorkingCopyThatLostItsEmptyTemporaryFolderStillUpdatesAn
 // Refuses every unlock, naming the path, as a repository whose administrator froze unlocking does.
 constexpr const char* kRefuseUnlocks = "#!/bin/sh\necho \"unlocking $2 is frozen\" >&2\nexit 1\n";
 
+// Refused on another file, or granted in a working copy a dead program left locked, where the lock
+// can be neither kept nor released: cleaning up does not run the check-out again to tell otherwise.
 TEST_F(SvnBackendTest, ACheckOutWhoseLocksCannotBeUndoneSaysWhichFilesStayLocked)
 {
     ASSERT_TRUE(Done(backend.Edit(bob, {BobPath(kLamp)}, "")));
     ASSERT_TRUE(sandbox.Server().SetHook("pre-unlock", kRefuseUnlocks));
 
     const standin::ServerResult refused = backend.Edit(alice, {AlicePath(kHero), AlicePath(kLamp)}, "");
-
     EXPECT_TRUE(Told(refused, ServerCode::kPartlyDone, "'bob'"));
     EXPECT_TRUE(Has(refused.text, "could not be unlocked again:\n" + AlicePath(kHero) + "\n"));
     EXPECT_EQ(WordOf(alice, AlicePath(kHero)), kMine) << "said as it is";
+
+    QProcess dead;
+    ASSERT_TRUE(Hold(dead, sandbox.WorkingCopy(kAlice), "", -1));
+    dead.kill();
+    dead.waitForFinished();
+    const standin::ServerResult edited = backend.Edit(alice, {AlicePath(kChair)}, "");
+    EXPECT_TRUE(Told(edited, ServerCode::kPartlyDone, "could not be unlocked again:\n" + AlicePath(kChair) + "\n"));
+    EXPECT_TRUE(Has(edited.text, "frozen")) << "the server's reason";
 }
 
 // An update locks its anchor, and a folder below only once it goes there.
@@ -548,22 +557,6 @@ TEST_F(SvnBackendTest, AnUpdateGoesThroughWhileAnotherProgramWorksInAnotherFolde
 
     EXPECT_TRUE(Done(backend.Update(alice, {AlicePath("scene.qor")})));
     EXPECT_EQ(Read(AlicePath("scene.qor")), "scene 2");
-}
-
-// In a working copy a dead program left locked, a check-out's lock that can be neither kept nor
-// released is told as such; cleaning up does not run the check-out again to tell something else.
-TEST_F(SvnBackendTest, ACheckOutWhoseUnkeptLockCannotBeReleasedSaysSo)
-{
-    QProcess dead;
-    ASSERT_TRUE(Hold(dead, sandbox.WorkingCopy(kAlice), "", -1));
-    dead.kill();
-    dead.waitForFinished();
-    ASSERT_TRUE(sandbox.Server().SetHook("pre-unlock", kRefuseUnlocks));
-
-    const standin::ServerResult edited = backend.Edit(alice, {AlicePath(kLamp)}, "");
-
-    EXPECT_TRUE(Told(edited, ServerCode::kPartlyDone, "could not be unlocked again:\n" + AlicePath(kLamp) + "\n"));
-    EXPECT_TRUE(Has(edited.text, "frozen")) << "the server's reason";
 }
 
 // Unchanged locked files whose unlock fails are not submitted; once one is changed, the submit
