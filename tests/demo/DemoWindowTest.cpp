@@ -175,7 +175,121 @@ struct ActionCase {
     const char* log;    // what the host log must say; null: nothing asked
 };
 
-class DemoWindowActionTest : public DemoWindowTest, public ::testing::WithParamInterface<ActionCase> {};
+class DemoWindowActionTest : public DemoWindowTest, public ::testing::WithParamInterface<ActionCase> {
+protected:
+    const std::vector<std::string> hero{"chars/hero.qor", "chars/hero_diffuse.tex", "chars/hero_normal.tex"};
+
+    // What the working copy holds before the action, and the box it will answer.
+    void Prepare(Act act)
+    {
+        switch (act) {
+        case Act::kCheckOutRefused:
+            // Writable by hand before; the check-out locks the texture, then releases it again.
+            ASSERT_TRUE(m_host->MakeAssetWritable(m_host->FindAsset("lamp")));
+            m_window->Refresh();
+            ASSERT_EQ(Cell("props/lamp_glow.tex", Column::kDiskColumn), "writable");
+            m_modal.PressNext(QMessageBox::Ok);
+            break;
+        case Act::kRevert:
+        case Act::kRevertDeclined: {
+            bool cancelled = false;
+            ASSERT_TRUE(m_host->CheckOutAsset(m_host->FindAsset("hero"), cancelled));
+            ASSERT_TRUE(
+                standin::WriteFileContent(standin::WorkingCopyFence(m_host->Workspace()), Local(hero[0]), kLocalChange)
+                    .Succeeded());
+            m_window->Refresh();
+            m_modal.PressNext(act == Act::kRevert ? QMessageBox::Yes : QMessageBox::No);
+            break;
+        }
+        case Act::kMarkForAdd: {
+            // A new asset saved while no session was open and the password was not given: its files are
+            // on disk, outside revision control, and the save said so naming the account.
+            m_host->Disconnect();
+            ASSERT_NE(m_host->CreateAsset("desk", 1), nullptr);
+            m_modal.AnswerNext(ModalDriver::Click(QStringLiteral("cancelButton")), QStringLiteral("Cancel"));
+            const demo::SaveOutcome saved = m_host->Save();
+            ASSERT_TRUE(saved.failures.empty() && !saved.vetoed);
+            EXPECT_EQ(saved.leftOut.Describe(), "Revision control is not connected (alice at " + m_host->ServerUrl() +
+                                                    "): not added to revision control: desk\n");
+            ASSERT_TRUE(m_host->Connect(demo::SampleUsers::kPassword).connected);
+            m_window->Refresh();
+            ASSERT_EQ(Cell("props/desk.qor"), "not in the database");
+            break;
+        }
+        case Act::kRefresh: {
+            // Bob adds a new asset and deletes one in his own working copy, and submits; alice's working
+            // copy is then updated by another program, behind the window's back.
+            standin::RevisionBackend& backend = m_host->Backend();
+            const std::string bobs = m_host->Project().WorkingCopy(demo::SampleUsers::kOther).toStdString();
+            const standin::LoginResult login = backend.OpenSession(
+                {demo::SampleUsers::kOther, demo::SampleUsers::kPassword, m_host->ServerUrl(), bobs, {}});
+            ASSERT_TRUE(login.Succeeded()) << login.text;
+            const std::string added = bobs + "/" + kBobsNewFile;
+            ASSERT_TRUE(standin::WriteFileContent(standin::WorkingCopyFence(bobs), added, "lantern\n").Succeeded());
+            ASSERT_TRUE(backend.Add(login.session, {added}, "").Succeeded());
+            ASSERT_TRUE(backend.Delete(login.session, {bobs + "/" + kBobsRemovedFile}, "").Succeeded());
+            const standin::ChangeListResult submitted = backend.Submit(login.session, "");
+            backend.CloseSession(login.session);
+            ASSERT_TRUE(submitted.Succeeded() && submitted.revision > 0) << submitted.text;
+            ASSERT_TRUE(backend.Update(m_host->Session(), {}).Succeeded());
+            ASSERT_TRUE(standin::FileExists(Local(kBobsNewFile)));
+            ASSERT_FALSE(standin::FileExists(Local(kBobsRemovedFile)));
+            break;
+        }
+        case Act::kGetLatest:
+            ASSERT_NE(WordOf("props/lamp.qor") & fs::kNotAtHead, 0u);
+            break;
+        }
+    }
+
+    // What the action leaves, beyond the status bar, the log and the rows.
+    void ExpectAfter(Act act)
+    {
+        switch (act) {
+        case Act::kCheckOutRefused:
+            ASSERT_EQ(Windows().size(), 1u);
+            EXPECT_NE(Windows()[0].text.indexOf(QStringLiteral("not at the head revision")), -1);
+            EXPECT_EQ(WordOf("props/lamp_glow.tex") & fs::kLockedByMe, 0u);
+            EXPECT_TRUE(standin::IsReadOnlyOnDisk(Local("props/lamp_glow.tex")));
+            EXPECT_EQ(Cell("props/lamp_glow.tex", Column::kDiskColumn), "read-only");
+            break;
+        case Act::kGetLatest:
+            EXPECT_EQ(WordOf("props/lamp.qor") & fs::kNotAtHead, 0u);
+            EXPECT_EQ(Cell("props/lamp.qor"), "up to date");
+            break;
+        case Act::kRevert:
+        case Act::kRevertDeclined: {
+            ASSERT_EQ(Windows().size(), 1u);
+            const std::string asked = Windows()[0].text.toStdString();
+            EXPECT_NE(asked.find("the local changes of " + hero[0] + ", " + hero[1] + ", " + hero[2]),
+                      std::string::npos)
+                << asked;
+            EXPECT_NE(asked.find("your lock on " + hero[0]), std::string::npos) << asked;
+            const bool reverted = act == Act::kRevert;
+            for (const std::string& file : hero) {
+                EXPECT_EQ((WordOf(file) & (fs::kCheckedOut | fs::kLockedByMe)) == 0, reverted) << file;
+                EXPECT_EQ(standin::IsReadOnlyOnDisk(Local(file)), reverted) << file;
+                EXPECT_EQ(Cell(file), reverted ? "up to date" : "checked out in default changelist; locked by me");
+            }
+            std::ifstream content(Local(hero[0]));
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(content), {}) == kLocalChange, !reverted);
+            break;
+        }
+        case Act::kMarkForAdd:
+            for (const char* file : {"props/desk.qor", "props/desk_map1.tex"}) {
+                EXPECT_NE(WordOf(file) & fs::kMarkedForAdd, 0u) << file;
+                EXPECT_EQ(Cell(file), "marked for add in default changelist");
+            }
+            break;
+        case Act::kRefresh:
+            EXPECT_NE(Row("lantern"), nullptr);
+            EXPECT_EQ(Row("crate"), nullptr);
+            EXPECT_EQ(m_host->FindAsset("crate"), nullptr);
+            EXPECT_EQ(Cell(kBobsNewFile), "up to date");
+            break;
+        }
+    }
+};
 
 const ActionCase kActionCases[] = {
     {"RefusedCheckOutLeavesTheTextureReadOnlyAndSaysSo", Act::kCheckOutRefused, "lamp", "checkOutAction",
@@ -196,65 +310,7 @@ const ActionCase kActionCases[] = {
 TEST_P(DemoWindowActionTest, TellsItsOutcomeAndTheRowsFollowTheWorkingCopy)
 {
     const ActionCase& test = GetParam();
-    const std::vector<std::string> hero{"chars/hero.qor", "chars/hero_diffuse.tex", "chars/hero_normal.tex"};
-    switch (test.act) {
-    case Act::kCheckOutRefused:
-        // Writable by hand before; the check-out locks the texture, then releases it again.
-        ASSERT_TRUE(m_host->MakeAssetWritable(m_host->FindAsset("lamp")));
-        m_window->Refresh();
-        ASSERT_EQ(Cell("props/lamp_glow.tex", Column::kDiskColumn), "writable");
-        m_modal.PressNext(QMessageBox::Ok);
-        break;
-    case Act::kRevert:
-    case Act::kRevertDeclined: {
-        bool cancelled = false;
-        ASSERT_TRUE(m_host->CheckOutAsset(m_host->FindAsset("hero"), cancelled));
-        ASSERT_TRUE(
-            standin::WriteFileContent(standin::WorkingCopyFence(m_host->Workspace()), Local(hero[0]), kLocalChange)
-                .Succeeded());
-        m_window->Refresh();
-        m_modal.PressNext(test.act == Act::kRevert ? QMessageBox::Yes : QMessageBox::No);
-        break;
-    }
-    case Act::kMarkForAdd: {
-        // A new asset saved while no session was open and the password was not given: its files are
-        // on disk, outside revision control, and the save said so naming the account.
-        m_host->Disconnect();
-        ASSERT_NE(m_host->CreateAsset("desk", 1), nullptr);
-        m_modal.AnswerNext(ModalDriver::Click(QStringLiteral("cancelButton")), QStringLiteral("Cancel"));
-        const demo::SaveOutcome saved = m_host->Save();
-        ASSERT_TRUE(saved.failures.empty() && !saved.vetoed);
-        EXPECT_EQ(saved.leftOut.Describe(), "Revision control is not connected (alice at " + m_host->ServerUrl() +
-                                                "): not added to revision control: desk\n");
-        ASSERT_TRUE(m_host->Connect(demo::SampleUsers::kPassword).connected);
-        m_window->Refresh();
-        ASSERT_EQ(Cell("props/desk.qor"), "not in the database");
-        break;
-    }
-    case Act::kRefresh: {
-        // Bob adds a new asset and deletes one in his own working copy, and submits; alice's working
-        // copy is then updated by another program, behind the window's back.
-        standin::RevisionBackend& backend = m_host->Backend();
-        const std::string bobs = m_host->Project().WorkingCopy(demo::SampleUsers::kOther).toStdString();
-        const standin::LoginResult login = backend.OpenSession(
-            {demo::SampleUsers::kOther, demo::SampleUsers::kPassword, m_host->ServerUrl(), bobs, {}});
-        ASSERT_TRUE(login.Succeeded()) << login.text;
-        const std::string added = bobs + "/" + kBobsNewFile;
-        ASSERT_TRUE(standin::WriteFileContent(standin::WorkingCopyFence(bobs), added, "lantern\n").Succeeded());
-        ASSERT_TRUE(backend.Add(login.session, {added}, "").Succeeded());
-        ASSERT_TRUE(backend.Delete(login.session, {bobs + "/" + kBobsRemovedFile}, "").Succeeded());
-        const standin::ChangeListResult submitted = backend.Submit(login.session, "");
-        backend.CloseSession(login.session);
-        ASSERT_TRUE(submitted.Succeeded() && submitted.revision > 0) << submitted.text;
-        ASSERT_TRUE(backend.Update(m_host->Session(), {}).Succeeded());
-        ASSERT_TRUE(standin::FileExists(Local(kBobsNewFile)));
-        ASSERT_FALSE(standin::FileExists(Local(kBobsRemovedFile)));
-        break;
-    }
-    case Act::kGetLatest:
-        ASSERT_NE(WordOf("props/lamp.qor") & fs::kNotAtHead, 0u);
-        break;
-    }
+    ASSERT_NO_FATAL_FAILURE(Prepare(test.act));
     if (test.asset) Select(test.asset);
     Trigger(test.action);
 
@@ -267,49 +323,7 @@ TEST_P(DemoWindowActionTest, TellsItsOutcomeAndTheRowsFollowTheWorkingCopy)
         EXPECT_TRUE(window.expected) << "unexpected window " << window.title.toStdString() << ": "
                                      << window.text.toStdString();
     ExpectRowsFollowTheWorkingCopy();
-
-    switch (test.act) {
-    case Act::kCheckOutRefused:
-        ASSERT_EQ(Windows().size(), 1u);
-        EXPECT_NE(Windows()[0].text.indexOf(QStringLiteral("not at the head revision")), -1);
-        EXPECT_EQ(WordOf("props/lamp_glow.tex") & fs::kLockedByMe, 0u);
-        EXPECT_TRUE(standin::IsReadOnlyOnDisk(Local("props/lamp_glow.tex")));
-        EXPECT_EQ(Cell("props/lamp_glow.tex", Column::kDiskColumn), "read-only");
-        break;
-    case Act::kGetLatest:
-        EXPECT_EQ(WordOf("props/lamp.qor") & fs::kNotAtHead, 0u);
-        EXPECT_EQ(Cell("props/lamp.qor"), "up to date");
-        break;
-    case Act::kRevert:
-    case Act::kRevertDeclined: {
-        ASSERT_EQ(Windows().size(), 1u);
-        const std::string asked = Windows()[0].text.toStdString();
-        EXPECT_NE(asked.find("the local changes of " + hero[0] + ", " + hero[1] + ", " + hero[2]), std::string::npos)
-            << asked;
-        EXPECT_NE(asked.find("your lock on " + hero[0]), std::string::npos) << asked;
-        const bool reverted = test.act == Act::kRevert;
-        for (const std::string& file : hero) {
-            EXPECT_EQ((WordOf(file) & (fs::kCheckedOut | fs::kLockedByMe)) == 0, reverted) << file;
-            EXPECT_EQ(standin::IsReadOnlyOnDisk(Local(file)), reverted) << file;
-            EXPECT_EQ(Cell(file), reverted ? "up to date" : "checked out in default changelist; locked by me");
-        }
-        std::ifstream content(Local(hero[0]));
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(content), {}) == kLocalChange, !reverted);
-        break;
-    }
-    case Act::kMarkForAdd:
-        for (const char* file : {"props/desk.qor", "props/desk_map1.tex"}) {
-            EXPECT_NE(WordOf(file) & fs::kMarkedForAdd, 0u) << file;
-            EXPECT_EQ(Cell(file), "marked for add in default changelist");
-        }
-        break;
-    case Act::kRefresh:
-        EXPECT_NE(Row("lantern"), nullptr);
-        EXPECT_EQ(Row("crate"), nullptr);
-        EXPECT_EQ(m_host->FindAsset("crate"), nullptr);
-        EXPECT_EQ(Cell(kBobsNewFile), "up to date");
-        break;
-    }
+    ExpectAfter(test.act);
 }
 
 INSTANTIATE_TEST_SUITE_P(Actions, DemoWindowActionTest, ::testing::ValuesIn(kActionCases),
