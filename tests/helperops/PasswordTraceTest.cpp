@@ -49,7 +49,8 @@ bool GivePasswordToServer(const std::string& passwordFile, const char* user, con
     const std::size_t line = text.find("\n" + std::string(user) + " = ");
     if (line == std::string::npos) return false;
     const std::string prefix = text.substr(0, line + 1) + user + " = ";
-    const std::string after = text.substr(text.find('\n', line + 1)); // from the line's end on
+    const std::size_t end = text.find('\n', line + 1);
+    const std::string after = end == std::string::npos ? "\n" : text.substr(end); // from the line's end on
     const pid_t child = fork();
     if (child == 0) {
         const int fd = open(passwordFile.c_str(), O_WRONLY | O_TRUNC);
@@ -158,6 +159,30 @@ protected:
         std::this_thread::sleep_for(kShortLifetime + std::chrono::milliseconds(100));
         EXPECT_EQ(AskServer(), qor4::kResultSessionExpired);
     }
+
+    // Logs in with the needle typed into the host's own password dialog, as the demo's Connect does.
+    void LogInThroughHostDialog(const Needle& needle)
+    {
+        ASSERT_TRUE(GivePasswordToServer(Sandbox().Server().PasswordFile(), kUser, needle));
+        TypeNext(needle);
+        PasswordRequiredDialog dialog;
+        ASSERT_EQ(dialog.exec(), QDialog::Accepted);
+        std::string message;
+        const qor4::IUserParameters* account = nullptr;
+        {
+            QByteArray password = dialog.GetPassword().toUtf8();
+            std::string typed(password.constData(), static_cast<std::size_t>(password.size()));
+            password.fill('\0');
+            account = FileControl().CreateUserParameters(kUser, typed, Sandbox().Url(), Sandbox().WorkingCopy(kUser),
+                                                         message);
+            volatile char* secret = typed.data();
+            for (std::size_t i = 0; i < typed.size(); ++i)
+                secret[i] = 0;
+        }
+        ASSERT_NE(account, nullptr) << message;
+        Control().SetUserParameters(account);
+        ASSERT_TRUE(SessionWorks());
+    }
 };
 
 TEST_P(PasswordTraceTest, ASessionThatEndedLeavesNoCopyOfItsPasswordInTheHeap)
@@ -221,31 +246,11 @@ TEST_P(PasswordTraceTest, ASessionThatEndedLeavesNoCopyOfItsPasswordInTheHeap)
         TypeNext(needle, "cancelButton");
         EXPECT_FALSE(Helper().ReopenSession(control, "", "Password needed."));
         break;
-    case Ending::kConnectDialog: {
+    case Ending::kConnectDialog:
         Subversion().SetSessionLifetime(kShortLifetime);
-        ASSERT_TRUE(GivePasswordToServer(Sandbox().Server().PasswordFile(), kUser, needle));
-        TypeNext(needle);
-        PasswordRequiredDialog dialog;
-        ASSERT_EQ(dialog.exec(), QDialog::Accepted);
-        std::string message;
-        const qor4::IUserParameters* account = nullptr;
-        {
-            // As the demo's Connect does it.
-            QByteArray password = dialog.GetPassword().toUtf8();
-            std::string typed(password.constData(), static_cast<std::size_t>(password.size()));
-            password.fill('\0');
-            account = FileControl().CreateUserParameters(kUser, typed, Sandbox().Url(), Sandbox().WorkingCopy(kUser),
-                                                         message);
-            volatile char* secret = typed.data();
-            for (std::size_t i = 0; i < typed.size(); ++i)
-                secret[i] = 0;
-        }
-        ASSERT_NE(account, nullptr) << message;
-        Control().SetUserParameters(account);
-        ASSERT_TRUE(SessionWorks());
+        ASSERT_NO_FATAL_FAILURE(LogInThroughHostDialog(needle));
         OutliveSession();
         break;
-    }
     }
     EXPECT_EQ(CountInHeap(needle), 0);
 }
