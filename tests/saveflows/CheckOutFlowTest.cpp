@@ -1,6 +1,7 @@
 // Check-out on the host's request (CheckOutObjects) and before an edit of read-only assets
 // (PromptCheckOutObjects), end to end against the stand-in server.
 #include "FlowFixture.h"
+#include "datamodel/ModelAssetFiles.h"
 
 namespace {
 
@@ -88,6 +89,24 @@ TEST_F(CheckOutObjectsTest, CancelledDialogOrRevisionControlOffCancelsAndChecksO
         }
         EXPECT_TRUE(StateOf(asset->GetAssetFile()).readOnly);
     }
+}
+
+// The expired session cannot vouch for the stored changelist, so the dialog asks for one; then the
+// password is cancelled for the first asset: the others would fail alike, so none is tried.
+TEST_F(CheckOutObjectsTest, AnExpiredSessionWhosePasswordIsCancelledStopsAtTheFirstAssetWithNoErrorBox)
+{
+    standin::DbObject* first = AddCheckedInAsset("first");
+    standin::DbObject* second = AddCheckedInAsset("second");
+    ExpireSession("changed-secret");
+    AnswerDialog(DialogButton::CheckOut);
+    Modal().RejectNext();
+
+    EXPECT_FALSE(CheckOut({first, second}));
+
+    EXPECT_FALSE(wasCancelled);
+    EXPECT_EQ(Modal().Seen().size(), 2u) << "the changelist dialog, then the password dialog once";
+    for (const standin::DbObject* asset : {first, second})
+        EXPECT_TRUE(standin::IsReadOnlyOnDisk(asset->GetAssetFile()));
 }
 
 class PromptCheckOutObjectsTest : public FlowFixture {
